@@ -1,0 +1,31 @@
+// Entry of the mixed-cell computation.
+#ifndef ZORMIX_MIXEDCELL_MIXED_CELLS_H_
+#define ZORMIX_MIXEDCELL_MIXED_CELLS_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "driver/random.h"
+#include "mixedcell/cell_list.h"
+#include "zormix/col_major_matrix.h"
+
+namespace zormix {
+
+struct MixedCellResult {
+  std::vector<double> lifting;   // per term (0-based caller numbering); 2.0 for removed points
+  CellList cells;                // rows in equation order, caller's term numbers
+  std::int32_t keptCount = 0;    // points kept by the vertex filter
+  std::vector<std::int32_t> perm;  // perm[j] = caller's term number of kept column j (keptCount)
+};
+
+// Vertex filter (draws n numbers from `runtime` without re-seeding), support order, re-seed and
+// lifting of the kept points in column order, mixed-cell search, and the translation back into the
+// caller's numbering with the rows sorted into equation order. termCount and exponents describe the
+// system after constant-term completion.
+MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
+                                  const ColMajorMatrix<std::int32_t>& exponents,
+                                  RuntimeUniform& runtime);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_MIXEDCELL_MIXED_CELLS_H_

@@ -1,0 +1,53 @@
+// Exact integer reduction, binomial systems and the start solutions of both routes.
+#ifndef ZORMIX_STARTSYS_START_SYSTEMS_H_
+#define ZORMIX_STARTSYS_START_SYSTEMS_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "mixedcell/cell_list.h"
+#include "zormix/col_major_matrix.h"
+#include "zormix/poly_system.h"
+
+namespace zormix {
+
+// Integer matrices of the reduction. Entries are 64-bit and every operation is checked: a value
+// that leaves the 64-bit range throws Error instead of wrapping. For matrices whose reduction stays
+// within 32 bits the results are those of 32-bit truncating arithmetic.
+using IntMatrix = ColMajorMatrix<std::int64_t>;
+
+struct GcdResult {
+  std::int64_t g = 0;  // k*a + l*b = g, |g| = gcd(a, b); the sign is not normalised
+  std::int64_t k = 0;
+  std::int64_t l = 0;
+};
+GcdResult ExtendedGcd(std::int64_t a, std::int64_t b);
+
+// Reduces A (row i = exponent vector of equation i) in place to the lower-triangular L = A_in * U
+// by unimodular column operations; U receives the transform. Returns |det A_in|, or 0 when a zero
+// pivot row is met (then " det = 0 !  " goes to the console).
+std::int64_t TriangularizeUnimodular(IntMatrix& A, IntMatrix& U);
+
+// The same steps on A alone (a copy), without U; returns |det A|.
+std::int64_t AbsDeterminantByReduction(IntMatrix A);
+
+// Solves x^A(i,.) = b_i for all solutions in the complex torus, in the fixed order of the branch
+// indices (row 1 slowest). A is consumed (holds L on return), b is normalised to modulus 1.
+// X is resized to n x M. Returns M = |det A|; 0 (and no solutions) for a singular A.
+std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b, ColMajorMatrix<Complex>& X);
+
+// Start solutions of 0-based cell `cell`: equation i keeps its pair (p1, p2) and reads
+// coef(p1) x^E(.,p1) + coef(p2) x^E(.,p2) = 0. `coefficients` are the start coefficients.
+ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& cells,
+                                           const ColMajorMatrix<std::int32_t>& exponents,
+                                           const std::vector<Complex>& coefficients);
+
+// Solutions of Q(0,i) x_i^d_i + Q(1,i) = 0, with Q stored equation after equation
+// (q[2i] multiplies x_i^d_i, q[2i+1] is the constant). count = product of the degrees.
+ColMajorMatrix<Complex> TotalDegreeStartSolutions(const std::vector<Complex>& q,
+                                                  const std::vector<std::int32_t>& degrees,
+                                                  std::int64_t count);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_STARTSYS_START_SYSTEMS_H_

@@ -1,0 +1,58 @@
+// Finds recorded end points that two paths share and re-tracks both paths with a stricter corrector.
+#ifndef ZORMIX_TRACKER_PATH_JUMPING_H_
+#define ZORMIX_TRACKER_PATH_JUMPING_H_
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "driver/random.h"
+#include "report/system_eval.h"
+#include "zormix/solve.h"
+
+namespace zormix {
+
+inline constexpr int kBucketCount = 200;
+
+// Bucket (0-based, 0..199) of a complex value: q = trunc(Im z * 10000) mod 100 with the sign of the
+// dividend; q >= 0 -> bucket q + 100, q < 0 -> bucket -q. Bucket 0 stays empty.
+int BucketKey(Complex z);
+
+// Buckets of end points keyed on one coordinate; list[b] holds end-point indices in insertion order.
+// Sized from the members, so no bucket can overflow.
+struct SolutionBuckets {
+  std::vector<std::vector<std::int64_t>> list = std::vector<std::vector<std::int64_t>>(kBucketCount);
+};
+// All end points 0..rootCount-1 by the key of their first coordinate, in index order.
+SolutionBuckets BucketByFirstCoordinate(const ColMajorMatrix<Complex>& solutions,
+                                        std::int64_t rootCount);
+// The members of `members`, in their order, by the key of their second coordinate.
+SolutionBuckets BucketBySecondCoordinate(const ColMajorMatrix<Complex>& solutions,
+                                         const std::vector<std::int64_t>& members);
+
+struct RetrackResult {
+  std::vector<Complex> y;  // the final point of the re-track (always returned)
+  std::int32_t steps = 0;  // counted steps of the re-track
+  bool failed = false;     // the path failed or its end point was not accepted
+};
+// Re-tracks the path of `record` from its start solution with the given first correction limit
+// (0.01 on the first attempt, 0.001 on the second). Each route supplies its own.
+using RetrackFunction = std::function<RetrackResult(const PathRecord& record, double correctionLimit)>;
+
+struct PathJumpingStats {
+  std::int64_t retrackedPaths = 0;  // RetrackPath calls
+  std::int64_t separatedPairs = 0;  // pairs whose end points were replaced by separated ones
+};
+
+// Projects every end point on a random direction (drawn after re-seeding `runtime`), compares the
+// pairs within a bucket, and for every pair closer than 1e-7 in the projection whose common point
+// is well conditioned on the scaled target (1e-12 < smax < 1e5 smin) re-tracks both paths, at most
+// twice. Updates solutions (only when the pair was separated) and the records' steps,
+// retrackCount and retrackFailed (retrackCount and retrackFailed are reset to 0 first).
+PathJumpingStats CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
+                                  std::int64_t rootCount, std::vector<PathRecord>& records,
+                                  const RetrackFunction& retrack, RuntimeUniform& runtime);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_TRACKER_PATH_JUMPING_H_
