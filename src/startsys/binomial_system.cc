@@ -1,0 +1,111 @@
+// All solutions of the binomial system x^A(i,.) = b_i in the complex torus. With z = log x the
+// system reads A z = log b (mod 2 pi i); substituting z = U w with A U = L lower triangular gives
+// L w = log b, solved by forward substitution: once for the real parts (the same for every
+// solution) and once per branch choice for the imaginary parts.
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "startsys/start_systems.h"
+#include "zormix/error.h"
+
+namespace zormix {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// Beyond this many coordinates (n * M) the solutions would not fit any reasonable memory.
+constexpr std::int64_t kMaxSolutionEntries = std::int64_t{1} << 31;
+
+// rho_i = log|x_i| = sum_j U(i,j) y_j, where L y = log|b| (forward substitution).
+std::vector<double> LogModuli(const IntMatrix& L, const IntMatrix& U,
+                              const std::vector<double>& lambda) {
+  const std::int64_t n = L.rows();
+  std::vector<double> y(static_cast<std::size_t>(n)), rho(static_cast<std::size_t>(n));
+  for (std::int64_t i = 0; i < n; ++i) {
+    double sum = 0.0;
+    for (std::int64_t j = 0; j < i; ++j) sum += static_cast<double>(L(i, j)) * y[j];
+    y[i] = (lambda[i] - sum) / static_cast<double>(L(i, i));
+  }
+  for (std::int64_t i = 0; i < n; ++i) {
+    double sum = 0.0;
+    for (std::int64_t j = 0; j < n; ++j) sum += static_cast<double>(U(i, j)) * y[j];
+    rho[i] = sum;
+  }
+  return rho;
+}
+
+// Phi(i, s): angle of reduced coordinate i in solution s. Row i splits each block of S_{i-1}
+// columns into |L(i,i)| runs of S_i = S_{i-1} / |L(i,i)| columns; run k = 1..|L(i,i)| gets
+// (c + 2 pi k) / L(i,i) with c = theta_i - sum_{j<i} L(i,j) Phi(j, .), so the branch of row 0
+// changes slowest and that of row n-1 fastest.
+ColMajorMatrix<double> BranchAngles(const IntMatrix& L, const std::vector<Complex>& b,
+                                    std::int64_t M) {
+  const std::int64_t n = L.rows();
+  ColMajorMatrix<double> phi(n, M);
+  std::int64_t blockSize = M;
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::int64_t diagAbs = L(i, i) < 0 ? -L(i, i) : L(i, i);
+    const std::int64_t runSize = blockSize / diagAbs;
+    const double theta = std::atan2(b[i].imag(), b[i].real());
+    const double diag = static_cast<double>(L(i, i));
+    for (std::int64_t start = 0; start < M; start += blockSize) {
+      const std::int64_t last = start + blockSize - 1;
+      double sum = 0.0;
+      for (std::int64_t j = 0; j < i; ++j) sum += static_cast<double>(L(i, j)) * phi(j, last);
+      const double c = theta - sum;
+      for (std::int64_t k = 1; k <= diagAbs; ++k) {
+        const double angle = (c + kTwoPi * static_cast<double>(k)) / diag;
+        const std::int64_t runStart = start + (k - 1) * runSize;
+        for (std::int64_t s = runStart; s < runStart + runSize; ++s) phi(i, s) = angle;
+      }
+    }
+    blockSize = runSize;
+  }
+  return phi;
+}
+
+void CheckSolutionCount(std::int64_t n, std::int64_t M) {
+  if (n > 0 && M > kMaxSolutionEntries / n) {
+    throw Error("the binomial system has " + std::to_string(M) + " solutions in " +
+                std::to_string(n) + " variables, too many to store");
+  }
+}
+
+}  // namespace
+
+std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b,
+                                 ColMajorMatrix<Complex>& X) {
+  const std::int64_t n = A.rows();
+  if (static_cast<std::int64_t>(b.size()) != n) {
+    throw Error("binomial system with " + std::to_string(n) + " equations but " +
+                std::to_string(b.size()) + " right-hand sides");
+  }
+  IntMatrix U;
+  const std::int64_t M = TriangularizeUnimodular(A, U);
+  std::vector<double> lambda(static_cast<std::size_t>(n));
+  for (std::int64_t i = 0; i < n; ++i) {
+    const double r = std::sqrt(b[i].real() * b[i].real() + b[i].imag() * b[i].imag());
+    b[i] = Complex(b[i].real() / r, b[i].imag() / r);
+    lambda[i] = std::log(r);
+  }
+  if (M == 0) {  // singular: no isolated solutions, and nothing may divide by the zero diagonal
+    X.Assign(n, 0);
+    return 0;
+  }
+  CheckSolutionCount(n, M);
+  const std::vector<double> rho = LogModuli(A, U, lambda);
+  const ColMajorMatrix<double> phi = BranchAngles(A, b, M);
+  X.Assign(n, M);
+  for (std::int64_t s = 0; s < M; ++s) {
+    for (std::int64_t i = 0; i < n; ++i) {
+      double angle = 0.0;
+      for (std::int64_t j = 0; j < n; ++j) angle += static_cast<double>(U(i, j)) * phi(j, s);
+      X(i, s) = std::exp(Complex(rho[i], angle));
+    }
+  }
+  return M;
+}
+
+}  // namespace zormix

@@ -1,0 +1,189 @@
+#include "tracker/path_jumping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+#include "report/refine.h"
+
+namespace zormix {
+namespace {
+
+// Buckets up to this size are compared pairwise; larger ones are split by the second coordinate.
+constexpr std::size_t kMaxPairwiseBucket = 1000;
+// Two end points are candidates when their projections differ by less than this.
+constexpr double kProjectionTolerance = 1e-7;
+// Relative distance (to the max modulus of the first point) at which two end points are apart.
+constexpr double kApartTolerance = 1e-7;
+// A common point is nonsingular when kMinSigmaMax < smax < kMaxCondition * smin.
+constexpr double kMinSigmaMax = 1e-12;
+constexpr double kMaxCondition = 1e5;
+constexpr double kConditionTolerance = 1e-5;
+constexpr int kRetrackAttempts = 2;
+
+// Largest modulus of a - b; NaN propagates so that a broken point never counts as apart.
+double MaxDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+  double d = 0.0;
+  for (std::size_t j = 0; j < a.size(); ++j) {
+    const double dj = std::abs(a[j] - b[j]);
+    if (!(dj <= d)) d = dj;
+  }
+  return d;
+}
+
+double MaxModulus(const std::vector<Complex>& a) {
+  double d = 0.0;
+  for (const Complex& v : a) {
+    const double dv = std::abs(v);
+    if (!(dv <= d)) d = dv;
+  }
+  return d;
+}
+
+struct PairChecker {
+  const SystemView& scaledTarget;
+  ColMajorMatrix<Complex>& solutions;
+  std::vector<PathRecord>& records;
+  const RetrackFunction& retrack;
+  RuntimeUniform& runtime;
+  std::vector<std::int32_t> maxDegree;
+  std::vector<Complex> proj;
+  PathJumpingStats stats;
+  ColMajorMatrix<Complex> jacobian;
+  std::vector<Complex> values;
+
+  std::vector<Complex> Column(std::int64_t r) const {
+    const Complex* y = solutions.col(r);
+    return std::vector<Complex>(y, y + solutions.rows());
+  }
+
+  // Common point i nonsingular on the scaled target: 1e-12 < smax < 1e5 smin (false for NaN).
+  bool IsWellConditioned(std::int64_t i) {
+    EvaluateSystem(scaledTarget, maxDegree, solutions.col(i), jacobian, values);
+    const SingularValueEstimate s = EstimateCondition(jacobian, kConditionTolerance, runtime);
+    return kMinSigmaMax < s.sigmaMax && s.sigmaMax < kMaxCondition * s.sigmaMin;
+  }
+
+  // Re-tracks the path of record r into y and books its steps and outcome on the record. A result
+  // of the wrong length counts as failed and leaves y as it was.
+  void RetrackPath(std::int64_t r, double correctionLimit, std::vector<Complex>& y) {
+    PathRecord& record = records[static_cast<std::size_t>(r)];
+    RetrackResult result = retrack(record, correctionLimit);
+    ++stats.retrackedPaths;
+    record.steps += result.steps;
+    record.retrackCount += 1;
+    if (result.y.size() != y.size()) {
+      result.failed = true;
+    } else {
+      y = std::move(result.y);
+    }
+    if (result.failed) record.retrackFailed = 1;
+  }
+
+  // Apart means max_j |ya_j - yb_j| >= 1e-7 max_j |ya_j|. The distance must also be positive: two
+  // identical points at the origin would otherwise pass as apart (0 >= 0) and never be re-tracked.
+  static bool Apart(const std::vector<Complex>& ya, const std::vector<Complex>& yb) {
+    const double d = MaxDistance(ya, yb);
+    return d > 0.0 && d >= kApartTolerance * MaxModulus(ya);
+  }
+
+  void ProcessPair(std::int64_t i, std::int64_t k) {
+    const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
+    if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
+    if (!IsWellConditioned(i)) return;
+    std::vector<Complex> ya = Column(i), yb = Column(k);
+    double correctionLimit = 0.1;
+    for (int attempt = 1; attempt <= kRetrackAttempts; ++attempt) {
+      if (Apart(ya, yb)) break;
+      correctionLimit /= 10.0;  // 0.01, then 0.001
+      RetrackPath(i, correctionLimit, ya);
+      RetrackPath(k, correctionLimit, yb);
+    }
+    if (MaxDistance(ya, yb) > kApartTolerance * MaxModulus(ya)) {
+      std::copy(ya.begin(), ya.end(), solutions.col(i));
+      std::copy(yb.begin(), yb.end(), solutions.col(k));
+      ++stats.separatedPairs;
+    }
+  }
+
+  // Every pair of `members` in list order (the earlier member first).
+  void ProcessAllPairs(const std::vector<std::int64_t>& members) {
+    for (std::size_t a = 0; a + 1 < members.size(); ++a) {
+      for (std::size_t b = a + 1; b < members.size(); ++b) ProcessPair(members[a], members[b]);
+    }
+  }
+};
+
+}  // namespace
+
+int BucketKey(Complex z) {
+  // fmod of the truncated value is exact and keeps the sign of the dividend, like the integer
+  // remainder, but never converts an out-of-range double to an integer. Non-finite values go to
+  // the bucket of q = 0.
+  const double scaled = std::trunc(z.imag() * 10000.0);
+  const int q = std::isfinite(scaled) ? static_cast<int>(std::fmod(scaled, 100.0)) : 0;
+  return q >= 0 ? q + 100 : -q;
+}
+
+SolutionBuckets BucketByFirstCoordinate(const ColMajorMatrix<Complex>& solutions,
+                                        std::int64_t rootCount) {
+  SolutionBuckets buckets;
+  if (solutions.rows() == 0) return buckets;
+  for (std::int64_t r = 0; r < rootCount; ++r) {
+    buckets.list[static_cast<std::size_t>(BucketKey(solutions(0, r)))].push_back(r);
+  }
+  return buckets;
+}
+
+// With a single variable there is no second coordinate: all members stay together in the bucket of
+// q = 0, so a large bucket is compared pairwise. The pair test is cheap for n = 1, and the number
+// of end points is bounded by the degree of the one equation.
+SolutionBuckets BucketBySecondCoordinate(const ColMajorMatrix<Complex>& solutions,
+                                         const std::vector<std::int64_t>& members) {
+  SolutionBuckets buckets;
+  for (std::int64_t r : members) {
+    const int b = solutions.rows() >= 2 ? BucketKey(solutions(1, r)) : BucketKey(Complex(0.0));
+    buckets.list[static_cast<std::size_t>(b)].push_back(r);
+  }
+  return buckets;
+}
+
+PathJumpingStats CheckPathJumping(const SystemView& scaledTarget,
+                                  ColMajorMatrix<Complex>& solutions, std::int64_t rootCount,
+                                  std::vector<PathRecord>& records, const RetrackFunction& retrack,
+                                  RuntimeUniform& runtime) {
+  PairChecker checker{scaledTarget, solutions, records, retrack, runtime, {}, {}, {}, {}, {}};
+  const int n = static_cast<int>(solutions.rows());
+  runtime.Reseed();
+  std::vector<double> r(static_cast<std::size_t>(n));
+  for (double& rj : r) rj = runtime.Next();
+  // proj_k = sum_j r_j y_j(k)
+  checker.proj.assign(static_cast<std::size_t>(rootCount), Complex(0.0));
+  for (std::int64_t k = 0; k < rootCount; ++k) {
+    for (int j = 0; j < n; ++j) checker.proj[static_cast<std::size_t>(k)] += r[j] * solutions(j, k);
+  }
+  for (PathRecord& record : records) {
+    record.retrackCount = 0;
+    record.retrackFailed = 0;
+  }
+  if (rootCount < 2) return checker.stats;
+  checker.maxDegree = MaxDegrees(*scaledTarget.exponents);
+
+  const SolutionBuckets first = BucketByFirstCoordinate(solutions, rootCount);
+  for (const std::vector<std::int64_t>& members : first.list) {
+    if (members.size() >= 2 && members.size() <= kMaxPairwiseBucket) {
+      checker.ProcessAllPairs(members);
+    }
+  }
+  for (const std::vector<std::int64_t>& members : first.list) {
+    if (members.size() <= kMaxPairwiseBucket) continue;
+    const SolutionBuckets second = BucketBySecondCoordinate(solutions, members);
+    for (const std::vector<std::int64_t>& subMembers : second.list) {
+      if (subMembers.size() >= 2) checker.ProcessAllPairs(subMembers);
+    }
+  }
+  return checker.stats;
+}
+
+}  // namespace zormix

@@ -1,0 +1,305 @@
+#include "tracker/path_jumping.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace zormix {
+namespace {
+
+using ::testing::_;
+using ::testing::DoubleEq;
+using ::testing::ElementsAre;
+using ::testing::Field;
+using ::testing::InSequence;
+using ::testing::MockFunction;
+using ::testing::Return;
+
+// A target system that owns its arrays; each equation is a list of (exponents, coefficient).
+struct OwnedSystem {
+  std::vector<std::int32_t> termCount;
+  ColMajorMatrix<std::int32_t> exponents;
+  std::vector<Complex> coefficients;
+
+  OwnedSystem(int n,
+              const std::vector<std::vector<std::pair<std::vector<std::int32_t>, Complex>>>& eqs) {
+    std::int64_t m = 0;
+    for (const auto& eq : eqs) m += static_cast<std::int64_t>(eq.size());
+    exponents.Assign(n, m);
+    std::int64_t t = 0;
+    for (const auto& eq : eqs) {
+      termCount.push_back(static_cast<std::int32_t>(eq.size()));
+      for (const auto& [e, c] : eq) {
+        for (int i = 0; i < n; ++i) exponents(i, t) = e[static_cast<std::size_t>(i)];
+        coefficients.push_back(c);
+        ++t;
+      }
+    }
+  }
+  SystemView View() const {
+    return SystemView{static_cast<int>(termCount.size()), termCount, &exponents, coefficients};
+  }
+};
+
+// x = 0, y = 0: the Jacobian is the identity everywhere, so every common point is nonsingular.
+OwnedSystem LinearSystem2() {
+  return OwnedSystem(2, {{{{1, 0}, 1.0}, {{0, 0}, 0.0}}, {{{0, 1}, 1.0}, {{0, 0}, 0.0}}});
+}
+
+ColMajorMatrix<Complex> Points(const std::vector<std::vector<Complex>>& columns) {
+  ColMajorMatrix<Complex> s(static_cast<std::int64_t>(columns[0].size()),
+                            static_cast<std::int64_t>(columns.size()));
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    for (std::size_t j = 0; j < columns[c].size(); ++j) {
+      s(static_cast<std::int64_t>(j), static_cast<std::int64_t>(c)) = columns[c][j];
+    }
+  }
+  return s;
+}
+
+std::vector<PathRecord> Records(int count) {
+  std::vector<PathRecord> records(static_cast<std::size_t>(count));
+  for (int r = 0; r < count; ++r) {
+    records[static_cast<std::size_t>(r)] = {1, r + 1, 10, 7, 1, 0};  // stale fields 4 and 5
+  }
+  return records;
+}
+
+auto ForRecord(int startIndex) { return Field(&PathRecord::startIndex, startIndex); }
+
+using MockRetrack = MockFunction<RetrackResult(const PathRecord&, double)>;
+
+TEST(BucketKeyTest, TruncatesTowardZeroAndKeepsTheSignOfTheRemainder) {
+  EXPECT_EQ(BucketKey({0.0, 0.00123}), 112);
+  EXPECT_EQ(BucketKey({0.0, -0.00123}), 12);
+  EXPECT_EQ(BucketKey({0.0, 1.5}), 100);
+  EXPECT_EQ(BucketKey({0.0, -1.5}), 100);  // q = -0
+  EXPECT_EQ(BucketKey({7.0, 0.0}), 100);
+  EXPECT_EQ(BucketKey({0.0, 0.00995}), 199);
+  EXPECT_EQ(BucketKey({0.0, -0.00995}), 99);
+  EXPECT_EQ(BucketKey({0.0, -0.00009}), 100);  // trunc(-0.9) = 0, not -1
+  EXPECT_EQ(BucketKey({0.0, 123.00456}), 145);
+}
+
+TEST(BucketKeyTest, HugeAndNonFiniteImaginaryPartsStayInRange) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(BucketKey({0.0, kInf}), 100);
+  EXPECT_EQ(BucketKey({0.0, -kInf}), 100);
+  EXPECT_EQ(BucketKey({0.0, std::numeric_limits<double>::quiet_NaN()}), 100);
+  // 2^70 * 10^4 is exact, far beyond int64, and a multiple of 100.
+  EXPECT_EQ(BucketKey({0.0, std::ldexp(1.0, 70)}), 100);
+  EXPECT_EQ(BucketKey({0.0, -std::ldexp(1.0, 70)}), 100);
+  for (double im : {1e300, -1e300, 9.3e18, -9.3e18, 1.7e308}) {
+    const int b = BucketKey({0.0, im});
+    EXPECT_GE(b, 1) << im;
+    EXPECT_LE(b, 199) << im;
+  }
+}
+
+TEST(SolutionBucketsTest, FirstAndSecondIndexKeepTheirInputOrder) {
+  const ColMajorMatrix<Complex> s = Points({{{0, 0.00123}, {0, 0.00995}},
+                                            {{1, 0}, {0, -0.00123}},
+                                            {{2, 0.00129}, {0, 0.00995}},
+                                            {{0, 0.00123}, {0, 0}}});
+  const SolutionBuckets first = BucketByFirstCoordinate(s, 4);
+  EXPECT_THAT(first.list[112], ElementsAre(0, 2, 3));
+  EXPECT_THAT(first.list[100], ElementsAre(1));
+  // Only the first rootCount end points are bucketed.
+  EXPECT_THAT(BucketByFirstCoordinate(s, 2).list[112], ElementsAre(0));
+
+  const SolutionBuckets second = BucketBySecondCoordinate(s, {3, 2, 0, 1});
+  EXPECT_THAT(second.list[199], ElementsAre(2, 0));
+  EXPECT_THAT(second.list[100], ElementsAre(3));
+  EXPECT_THAT(second.list[12], ElementsAre(1));
+  std::size_t total = 0;
+  for (const auto& members : second.list) total += members.size();
+  EXPECT_EQ(total, 4u);
+}
+
+TEST(SolutionBucketsTest, OneVariableKeepsAllMembersTogetherInTheSecondIndex) {
+  const ColMajorMatrix<Complex> s = Points({{{0, 0.00123}}, {{0, -0.5}}, {{0, 0.00999}}});
+  EXPECT_THAT(BucketBySecondCoordinate(s, {2, 0, 1}).list[100], ElementsAre(2, 0, 1));
+}
+
+TEST(CheckPathJumpingTest, CoincidingNonsingularPairIsRetrackedAndSeparated) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{{1, 0.5}, 2.0}, {{3, 0}, 4.0}, {{1, 0.5}, 2.0}});
+  std::vector<PathRecord> records = Records(3);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{{1, 0.5}, 2.0}, 40, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{{5, 0.5}, 6.0}, 55, false}));
+  RuntimeUniform runtime(42);
+
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(stats.retrackedPaths, 2);
+  EXPECT_EQ(stats.separatedPairs, 1);
+  EXPECT_EQ(s, Points({{{1, 0.5}, 2.0}, {{3, 0}, 4.0}, {{5, 0.5}, 6.0}}));
+  EXPECT_EQ(records[0].steps, 50);
+  EXPECT_EQ(records[2].steps, 65);
+  for (int r : {0, 2}) {
+    EXPECT_EQ(records[r].retrackCount, 1);
+    EXPECT_EQ(records[r].retrackFailed, 0);
+  }
+  // The untouched record is reset but keeps its steps.
+  EXPECT_EQ(records[1].steps, 10);
+  EXPECT_EQ(records[1].retrackCount, 0);
+  EXPECT_EQ(records[1].retrackFailed, 0);
+}
+
+TEST(CheckPathJumpingTest, InseparablePairKeepsItsEndPointsAfterTwoStricterAttempts) {
+  const OwnedSystem target = LinearSystem2();
+  const ColMajorMatrix<Complex> before = Points({{1.0, 2.0}, {1.0 + 1e-9, 2.0}});
+  ColMajorMatrix<Complex> s = before;
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack;
+  const RetrackResult same{{5.0, 5.0}, 3, false};
+  {
+    InSequence order;
+    EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01))).WillOnce(Return(same));
+    EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01))).WillOnce(Return(same));
+    EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.001))).WillOnce(Return(same));
+    EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.001))).WillOnce(Return(same));
+  }
+  RuntimeUniform runtime(7);
+
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(stats.retrackedPaths, 4);
+  EXPECT_EQ(stats.separatedPairs, 0);
+  EXPECT_EQ(s, before);
+  for (const PathRecord& r : records) {
+    EXPECT_EQ(r.steps, 16);
+    EXPECT_EQ(r.retrackCount, 2);
+    EXPECT_EQ(r.retrackFailed, 0);
+  }
+}
+
+TEST(CheckPathJumpingTest, FailedRetrackMarksOnlyItsRecord) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}});
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack;
+  // The second attempt separates the pair; the failure of the first one stays on the record.
+  EXPECT_CALL(retrack, Call(ForRecord(1), _))
+      .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, true}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.001)))
+      .WillOnce(Return(RetrackResult{{9.0, 2.0}, 1, false}));
+  RuntimeUniform runtime(3);
+
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(stats.separatedPairs, 1);
+  EXPECT_EQ(records[0].retrackFailed, 0);
+  EXPECT_EQ(records[1].retrackFailed, 1);
+  EXPECT_EQ(s(0, 1), Complex(9.0));
+}
+
+TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(_, _)).Times(0);
+  RuntimeUniform runtime(11);
+
+  // x^2 = 0, y = 1: the double root (0, 1) reached twice is singular and stays twice.
+  const OwnedSystem doubleRoot(2,
+                               {{{{2, 0}, 1.0}, {{0, 0}, 0.0}}, {{{0, 1}, 1.0}, {{0, 0}, -1.0}}});
+  ColMajorMatrix<Complex> s = Points({{0.0, 1.0}, {1e-12, 1.0}, {0.0, 1.0}});
+  std::vector<PathRecord> records = Records(3);
+  PathJumpingStats stats =
+      CheckPathJumping(doubleRoot.View(), s, 3, records, retrack.AsStdFunction(), runtime);
+  EXPECT_EQ(s, Points({{0.0, 1.0}, {1e-12, 1.0}, {0.0, 1.0}}));
+  EXPECT_EQ(stats.retrackedPaths, 0);
+
+  // Closer than 1e-7 in any projection, but Im(y_1) straddles 1e-4: different buckets.
+  const OwnedSystem linear = LinearSystem2();
+  s = Points({{{0.5, 0.99999999e-4}, 2.0}, {{0.5, 1.00000001e-4}, 2.0}});
+  stats = CheckPathJumping(linear.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+  EXPECT_EQ(stats.retrackedPaths, 0);
+
+  // rootCount 0 or 1: nothing to compare, but the records are still reset.
+  s = Points({{1.0, 2.0}, {1.0, 2.0}});
+  for (std::int64_t rootCount : {0, 1}) {
+    records = Records(2);
+    stats =
+        CheckPathJumping(linear.View(), s, rootCount, records, retrack.AsStdFunction(), runtime);
+    EXPECT_EQ(stats.retrackedPaths, 0);
+    EXPECT_EQ(records[0].retrackCount, 0);
+    EXPECT_EQ(records[0].retrackFailed, 0);
+  }
+}
+
+TEST(CheckPathJumpingTest, IdenticalPointsAtTheOriginAreNotTakenAsApart) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{0.0, 0.0}, {0.0, 0.0}});
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(1), _)).WillOnce(Return(RetrackResult{{0.0, 0.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), _)).WillOnce(Return(RetrackResult{{1.0, 1.0}, 1, false}));
+  RuntimeUniform runtime(5);
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+  EXPECT_EQ(stats.separatedPairs, 1);
+  EXPECT_EQ(s(0, 1), Complex(1.0));
+}
+
+// 1500 end points share the first-coordinate bucket, so they are split by Im(y_2). Points 700 and
+// 1400 coincide; points 100 and 200 are within 1e-12 but straddle 1e-4 in Im(y_2), so the second
+// index keeps them apart, where a pairwise scan of the big bucket would have compared them.
+TEST(CheckPathJumpingTest, BucketOfMoreThanAThousandGoesThroughTheSecondIndex) {
+  const OwnedSystem target = LinearSystem2();
+  constexpr int kCount = 1500;
+  ColMajorMatrix<Complex> s(2, kCount);
+  for (int k = 0; k < kCount; ++k) {
+    s(0, k) = Complex(k + 1.0, 0.00005);
+    s(1, k) = Complex(0.0, (k % 150) * 1e-4 + 0.5e-4);
+  }
+  s(0, 1400) = s(0, 700);
+  s(1, 1400) = s(1, 700);
+  s(0, 200) = s(0, 100);
+  s(1, 100) = Complex(0.0, 0.99999999e-4);
+  s(1, 200) = Complex(0.0, 1.00000001e-4);
+  std::vector<PathRecord> records = Records(kCount);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(701), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{1.0, 1.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(1401), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{2.0, 2.0}, 1, false}));
+  RuntimeUniform runtime(9);
+
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, kCount, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(stats.retrackedPaths, 2);
+  EXPECT_EQ(stats.separatedPairs, 1);
+  EXPECT_EQ(s(0, 1400), Complex(2.0));
+}
+
+// With one variable a big bucket cannot be split further; its pairs are all compared.
+TEST(CheckPathJumpingTest, OneVariableBigBucketIsComparedPairwise) {
+  const OwnedSystem target(1, {{{{1}, 1.0}, {{0}, 0.0}}});
+  constexpr int kCount = 1200;
+  ColMajorMatrix<Complex> s(1, kCount);
+  for (int k = 0; k < kCount; ++k) s(0, k) = Complex(k + 1.0, 0.0);
+  s(0, 1100) = s(0, 3);
+  std::vector<PathRecord> records = Records(kCount);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(4), _)).WillOnce(Return(RetrackResult{{-1.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(1101), _)).WillOnce(Return(RetrackResult{{-2.0}, 1, false}));
+  RuntimeUniform runtime(13);
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, kCount, records, retrack.AsStdFunction(), runtime);
+  EXPECT_EQ(stats.separatedPairs, 1);
+}
+
+}  // namespace
+}  // namespace zormix
