@@ -28,6 +28,19 @@ std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponen
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
                     const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F);
 
+// Scratch of EvaluateSystem: the power table and the per-term factors. Callers that evaluate
+// repeatedly (every corrector iteration) keep one per thread so no call allocates.
+struct EvaluationWorkspace {
+  std::vector<Complex> powers;      // D x n, powers[(d - 1) + k * D] = x_k^d
+  std::vector<Complex> derivative;  // g: prefix part of d(x^e)/dx_k
+  std::vector<Complex> suffix;      // h: product of x_j^e_j over j > k
+};
+
+// As above, with caller-owned scratch.
+void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
+                    const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
+                    EvaluationWorkspace& workspace);
+
 // Euclidean norm; scaled by the largest modulus when that exceeds 1e5. 0 for an empty vector.
 double VectorNorm2(int n, const Complex* v);
 

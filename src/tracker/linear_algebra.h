@@ -24,7 +24,7 @@ inline double MatrixNormComplex(const ColMajorMatrix<Complex>& A, int mode) {
   return MatrixNormComplex(static_cast<int>(A.rows()), static_cast<int>(A.cols()), A.data(), mode);
 }
 
-// Maximum modulus of a vector (0 for an empty one).
+// Maximum modulus of a vector (0 for an empty one, NaN when an entry is NaN).
 double MaxNorm(int n, const Complex* v);
 
 }  // namespace zormix

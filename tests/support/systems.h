@@ -46,7 +46,7 @@ inline PolySystem BuildSystem(const std::vector<Equation>& equations,
     }
   }
   if (names.empty()) {
-    for (int k = 0; k < s.n; ++k) names.push_back("x" + std::to_string(k + 1));
+    for (int k = 0; k < s.n; ++k) names.push_back(std::string("x").append(std::to_string(k + 1)));
   }
   for (const std::string& name : names) s.variableNames.push_back(PadVariableName(name));
   return s;
