@@ -2,6 +2,7 @@
 #ifndef ZORMIX_DRIVER_NORMAL_FORM_H_
 #define ZORMIX_DRIVER_NORMAL_FORM_H_
 
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <vector>
@@ -10,6 +11,12 @@
 #include "zormix/poly_system.h"
 
 namespace zormix {
+
+// Largest problems the solver accepts; beyond them the arrays of a solve cannot be allocated.
+inline constexpr int kMaxVariables = 100000;
+inline constexpr std::int64_t kMaxTerms = 50000000;
+// n x m exponent entries (4 bytes each): 2 GB.
+inline constexpr std::int64_t kMaxExponentEntries = 500000000;
 
 // Reads the five sections of the "PS.num" format from `in`; fileName is used in messages.
 PolySystem ReadSystem(std::istream& in, const std::string& fileName);
@@ -30,6 +37,22 @@ bool ComputeScaling(PolySystem& system);
 // Householder QR least squares on A (M x N, M >= N). On success b[0..N) holds the solution and the
 // function returns true; false when some |R_kk| < 1e-12.
 bool SolveLeastSquares(ColMajorMatrix<double>& A, std::vector<double>& b);
+
+// One Householder reflection (I - beta v v^T) that maps the len values x[0..len) onto alpha e_1:
+// v[0] = 1; beta = 0 and alpha = x[0] when the tail of x is negligible.
+void HouseholderVector(const double* x, std::int64_t len, std::vector<double>& v, double& beta,
+                       double& alpha);
+
+// Throws Error unless `system` is a well-formed system as read: n in [1, kMaxVariables], one
+// term count >= 1 per equation, an n x m exponent matrix of nonnegative entries, m finite
+// coefficients and n variable names. `where` starts every message (a file name or "system").
+void CheckSystemAsRead(const PolySystem& system, const std::string& where);
+
+// Largest exponent sum among the terms of each equation. Throws Error when a sum leaves 32 bits.
+std::vector<std::int32_t> TotalDegrees(const PolySystem& system);
+// Product of the degrees, checked: throws Error when it exceeds the 2147483647 paths the solver
+// can track.
+std::int64_t BezoutNumber(const std::vector<std::int32_t>& degrees);
 
 // The whole normal form as the driver applies it: sort equations and terms, keep the unscaled
 // coefficients, scale unless some equation has fewer than 2 terms, complete the constant terms.

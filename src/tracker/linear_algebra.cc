@@ -76,7 +76,8 @@ double MaxNorm(int n, const Complex* v) {
   for (int i = 0; i < n; ++i) {
     const double a = std::abs(v[i]);
     // A NaN entry makes the norm NaN, so that no test of the form "norm < bound" can pass on it.
-    if (!(a <= result)) result = a;
+    if (std::isnan(a)) return a;
+    result = std::max(result, a);
   }
   return result;
 }
