@@ -1,0 +1,155 @@
+#include "zormix/solve.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "support/systems.h"
+
+namespace zormix {
+namespace {
+
+using testing::BuildSystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+SolveOptions Options(Route route, std::uint64_t seed = 7) {
+  SolveOptions options;
+  options.route = route;
+  options.seed = seed;
+  options.reportPath = "";
+  return options;
+}
+
+// Every expected root appears among the accepted ones, and nothing else does.
+void ExpectRoots(const SolveResult& result, const std::vector<std::vector<Complex>>& expected,
+                 double tolerance = 1e-8) {
+  ASSERT_EQ(result.rootCount, static_cast<std::int64_t>(expected.size()));
+  ASSERT_EQ(result.roots.cols(), result.rootCount);
+  for (const std::vector<Complex>& root : expected) {
+    bool found = false;
+    for (std::int64_t r = 0; r < result.rootCount && !found; ++r) {
+      double distance = 0.0;
+      for (int k = 0; k < result.n; ++k) {
+        distance = std::max(distance, std::abs(result.roots(k, r) - root[k]));
+      }
+      found = distance < tolerance;
+    }
+    EXPECT_TRUE(found) << "missing root (" << root[0] << ", ...)";
+  }
+}
+
+class BothRoutes : public ::testing::TestWithParam<Route> {};
+
+TEST_P(BothRoutes, CircleAndLine) {
+  const SolveResult result = SolveSystem(testing::CircleAndLine(), Options(GetParam()));
+  EXPECT_EQ(result.pathCount, 2);
+  const double h = 1.0 / std::sqrt(2.0);
+  ExpectRoots(result, {{h, h}, {-h, -h}});
+  EXPECT_EQ(result.realCount, 2);
+  EXPECT_EQ(result.residues.size(), 2u);
+  EXPECT_THAT(result.variableNames, ElementsAre("x", "y"));
+}
+
+// Scaled to y - 1 = 0; undoing x = e^{-ln 1000} y must bring back 0.001.
+TEST_P(BothRoutes, ScaledRootIsMappedBack) {
+  const SolveResult result =
+      SolveSystem(BuildSystem({{{{1}, 1000.0}, {{0}, -1.0}}}), Options(GetParam()));
+  EXPECT_EQ(result.pathCount, 1);
+  ExpectRoots(result, {{0.001}}, 1e-12);
+}
+
+// x^2 - x = 0, y^2 - y = 0: four roots, one at the origin.
+TEST_P(BothRoutes, RootsOnTheCoordinateAxesAndAtTheOrigin) {
+  const SolveResult result =
+      SolveSystem(BuildSystem({{{{2, 0}, 1.0}, {{1, 0}, -1.0}}, {{{0, 2}, 1.0}, {{0, 1}, -1.0}}}),
+                  Options(GetParam()));
+  EXPECT_EQ(result.pathCount, 4);
+  ExpectRoots(result, {{0.0, 0.0}, {0.0, 1.0}, {1.0, 0.0}, {1.0, 1.0}});
+}
+
+// 1000 x = 0 has a single term: no scaling; y - 2x - 5 = 0 then gives (0, 5).
+TEST_P(BothRoutes, SingleTermEquationIsSolvedUnscaled) {
+  const SolveResult result = SolveSystem(
+      BuildSystem({{{{1, 0}, 1000.0}}, {{{0, 1}, 1.0}, {{1, 0}, -2.0}, {{0, 0}, -5.0}}}),
+      Options(GetParam()));
+  EXPECT_EQ(result.pathCount, 1);
+  ExpectRoots(result, {{0.0, 5.0}});
+}
+
+INSTANTIATE_TEST_SUITE_P(SolveTest, BothRoutes,
+                         ::testing::Values(Route::kPolyhedral, Route::kTotalDegree));
+
+TEST(SolveTest, SameSeedGivesIdenticalRootsWhateverTheThreadCount) {
+  const PolySystem system = testing::Cyclic(5);
+  SolveOptions options = Options(Route::kPolyhedral, 12345);
+  const SolveResult first = SolveSystem(system, options);
+  const SolveResult again = SolveSystem(system, options);
+  options.threads = 2;
+  const SolveResult threaded = SolveSystem(system, options);
+  EXPECT_EQ(first.pathCount, 70);
+  EXPECT_EQ(first.rootCount, 70);
+  EXPECT_EQ(first.seed, 12345u);
+  for (const SolveResult* other : {&again, &threaded}) {
+    EXPECT_EQ(first.roots, other->roots);  // bit for bit, same order
+    EXPECT_EQ(first.residues, other->residues);
+  }
+}
+
+TEST(SolveTest, MixedVolumeOnlyCountsPathsWithoutTracking) {
+  SolveOptions options = Options(Route::kPolyhedral);
+  options.mixedVolumeOnly = true;
+  const SolveResult cyclic = SolveSystem(testing::Cyclic(6), options);
+  EXPECT_EQ(cyclic.pathCount, 156);
+  EXPECT_GT(cyclic.cellCount, 0);
+  EXPECT_EQ(cyclic.rootCount, 0);
+  EXPECT_EQ(cyclic.roots.cols(), 0);
+  EXPECT_EQ(SolveSystem(testing::Noon(4), options).pathCount, 73);
+}
+
+TEST(SolveTest, ProgressReportsTheStagesInOrder) {
+  std::vector<Stage> starts;
+  SolveOptions options = Options(Route::kPolyhedral);
+  options.progress = [&](const Progress& p) {
+    if (starts.empty() || starts.back() != p.stage) starts.push_back(p.stage);
+  };
+  SolveSystem(testing::CircleAndLine(), options);
+  EXPECT_THAT(starts,
+              ElementsAre(Stage::kReading, Stage::kMixedCells, Stage::kTracking, Stage::kReport));
+}
+
+TEST(SolveTest, InvalidSystemsAndOversizedRoutesThrow) {
+  PolySystem bad = testing::CircleAndLine();
+  bad.termCount = {3, 3};
+  EXPECT_THROW(SolveSystem(bad, Options(Route::kPolyhedral)), Error);
+  bad = testing::CircleAndLine();
+  bad.exponents(0, 0) = -2;
+  EXPECT_THROW(SolveSystem(bad, Options(Route::kTotalDegree)), Error);
+  bad = testing::CircleAndLine();
+  bad.coefficients[1] = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_THROW(SolveSystem(bad, Options(Route::kPolyhedral)), Error);
+  // x^65536 - 1, y^32768 - 1: 2^31 paths, one more than the path records can count.
+  const PolySystem huge =
+      BuildSystem({{{{65536, 0}, 1.0}, {{0, 0}, -1.0}}, {{{0, 32768}, 1.0}, {{0, 0}, -1.0}}});
+  try {
+    SolveSystem(huge, Options(Route::kTotalDegree));
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_THAT(e.what(), HasSubstr("exceeds the 2147483647 paths"));
+  }
+}
+
+TEST(SolveTest, RouteFromModeTruncatesTowardZero) {
+  EXPECT_EQ(RouteFromMode(2.0), Route::kTotalDegree);
+  EXPECT_EQ(RouteFromMode(2.7), Route::kTotalDegree);
+  for (double mode : {1.99, -2.0, -2.9, 0.0, 1.0, 3.0, std::numeric_limits<double>::quiet_NaN(),
+                      std::numeric_limits<double>::infinity()}) {
+    EXPECT_EQ(RouteFromMode(mode), Route::kPolyhedral) << mode;
+  }
+}
+
+}  // namespace
+}  // namespace zormix
