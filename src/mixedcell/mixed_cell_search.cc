@@ -1,0 +1,332 @@
+// Mixed-cell search: fix a lower edge of the first support, then add one support per level,
+// keeping the pairs that the programs show compatible with everything chosen so far.
+#include "mixedcell/mixed_cell_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "mixedcell/relation_table.h"
+#include "mixedcell/search_lp.h"
+
+namespace zormix {
+namespace {
+
+class Search {
+ public:
+  Search(const ReducedSupports& sup, CellList& cells)
+      : sup_(sup), n_(sup.n), d_(sup.n + 1), cells_(cells) {}
+
+  void Run();
+
+ private:
+  void ProcessEdge(int i, int j);
+  bool UnplacedHaveTwoCandidates(int level);
+  void Extend(int t);
+  void SetUpChosenSupport(int t, int r, int lowest);
+  void PreparePairs(int s);
+  void FindPairs(int s);
+  bool HasPair(int level);
+  bool NextPair(int level, int& k, int& l, int& slot);
+  void WriteCells();
+  void LevelLoop(int u);
+
+  const ReducedSupports& sup_;
+  int n_, d_;
+  CellList& cells_;
+  RelationTable rel_;
+  EdgeRecords edges_;
+  int lowerEdgeCount_ = 0;
+  SearchLp lp_;
+  std::vector<std::vector<std::int8_t>> flags_;  // per level: candidates below that level
+  std::vector<std::vector<int>> orders_;         // per level: support order of the branch
+  std::vector<int> filledAt_;                    // per level: constraint counter to restore
+  std::vector<int> first_, second_;              // partial cell, per level
+  std::vector<long> cursor_;                     // per level: next pair to scan
+  std::vector<double> objective_;
+};
+
+void Search::Run() {
+  BuildRelationTable(sup_, rel_, lowerEdgeCount_, edges_);
+  const int c1 = sup_.counts[0];
+  if (n_ == 1) {
+    // One support: its lower edges are the cells.
+    for (int i = 0; i < c1; ++i) {
+      for (int j = i + 1; j < c1; ++j) {
+        if (rel_(i, j) != 1) continue;
+        const std::int64_t c = cells_.AddCell();
+        cells_.First(c, 0) = i;
+        cells_.Second(c, 0) = j;
+      }
+    }
+    return;
+  }
+  lp_.Init(sup_);
+  flags_.assign(n_, std::vector<std::int8_t>(sup_.m, 0));
+  orders_.assign(n_, lp_.order);
+  filledAt_.assign(n_, 0);
+  filledAt_[0] = lowerEdgeCount_;
+  first_.assign(n_, -1);
+  second_.assign(n_, -1);
+  cursor_.assign(n_, 0);
+  objective_.assign(d_, 0.0);
+  for (int i = 0; i < c1; ++i) {
+    for (int j = i + 1; j < c1; ++j) {
+      if (rel_(i, j) != 0) ProcessEdge(i, j);
+    }
+  }
+}
+
+bool Search::UnplacedHaveTwoCandidates(int level) {
+  const std::vector<std::int8_t>& flags = flags_[level];
+  for (int pos = level + 1; pos < n_; ++pos) {
+    const int s = orders_[level][pos];
+    int count = 0;
+    for (int p = sup_.startCol[s]; p <= sup_.endCol[s] && count < 2; ++p) count += flags[p];
+    if (count < 2) return false;
+  }
+  return true;
+}
+
+void Search::ProcessEdge(int i, int j) {
+  const int record = edges_.Index(i, j);
+  // A pair declared related only by its final tightness test carries no solved program; with a
+  // generic lifting both points of such a pair are in a basis and it always has one.
+  if (record < 0) return;
+  first_[0] = i;
+  second_[0] = j;
+  std::vector<std::int8_t>& flags = flags_[0];
+  for (int p = 0; p < sup_.m; ++p) flags[p] = rel_(p, i) == 1 && rel_(p, j) == 1;
+  if (!UnplacedHaveTwoCandidates(0)) return;
+  LpState& st = lp_.st;
+  const std::size_t rec = static_cast<std::size_t>(record);
+  std::copy_n(edges_.y.begin() + rec * d_, d_, st.y.begin());
+  std::copy_n(edges_.inverse.begin() + rec * d_ * d_, d_ * d_, st.inverse.begin());
+  std::copy_n(edges_.basis.begin() + rec * d_, d_, st.basis.begin());
+  std::fill(st.marker.begin(), st.marker.end(), kExcluded);
+  for (int p = 0; p < sup_.counts[0]; ++p) {
+    st.marker[p] = edges_.markers[rec * sup_.counts[0] + p] == kInBasis ? kInBasis : kCandidate;
+  }
+  st.filled = filledAt_[0];
+  Extend(0);
+  LevelLoop(1);
+}
+
+// Extension step from level t: the pair (k, l) of level t is fixed, the next support is chosen and
+// every pair of it that can be lowest together with all chosen pairs is found.
+void Search::Extend(int t) {
+  LpState& st = lp_.st;
+  const int placed = orders_[t][t];
+  const int k = first_[t];
+  for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
+  st.marker[first_[t]] = kExcluded;
+  st.marker[second_[t]] = kExcluded;
+  int r = -1;
+  lp_.tied.clear();
+  lp_.freeGroup.clear();
+  for (int pos = 0; pos < d_; ++pos) {
+    const int b = st.basis[pos];
+    if (b == k) {
+      r = pos;
+    } else if (b == kFreePosition) {
+      lp_.freeGroup.push_back(pos);
+    } else {
+      bool second = false;
+      for (int v = 0; v <= t; ++v) second = second || b == second_[v];
+      if (!second) lp_.tied.push_back(pos);
+    }
+  }
+  const int next = t + 1;
+  lp_.store.Clear(next);
+  cursor_[next] = 0;
+  lp_.order = orders_[t];
+  lp_.level = next;
+  if (r < 0) {
+    // The pair's first point is not in the basis (degenerate record): nothing to extend.
+    orders_[next] = lp_.order;
+    const int s = lp_.order[next];
+    for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) lp_.pairs(p, q) = 0;
+    }
+    return;
+  }
+  lp_.positions.assign(1, r);
+  lp_.positions.insert(lp_.positions.end(), lp_.tied.begin(), lp_.tied.end());
+  const int lowest = PruneAndChooseSupport(lp_, flags_[t]);
+  orders_[next] = lp_.order;
+  SetUpChosenSupport(t, r, lowest);
+  const int brought = FillBasis(lp_);
+  filledAt_[next] = st.filled;
+  const int s = lp_.order[next];
+  PreparePairs(s);
+  if (brought > 0) {
+    int slot = 0;
+    for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
+        if (st.marker[p] != kInBasis || st.marker[q] != kInBasis || lp_.pairs(p, q) != -1) continue;
+        if (slot == 0) slot = lp_.store.Save(next, st);
+        lp_.pairs(p, q) = slot;
+      }
+    }
+  }
+  FindPairs(s);
+}
+
+// The chosen support's lowest point takes the reference position r. With the placed supports'
+// columns relative (last entry 0), the new inverse is: column r = (0, ..., 0, -1), and every other
+// column keeps its first n entries and gets <a_lowest, first n entries> as its last entry.
+void Search::SetUpChosenSupport(int t, int r, int lowest) {
+  LpState& st = lp_.st;
+  const int s = lp_.order[t + 1];
+  const std::vector<std::int8_t>& flags = flags_[t];
+  for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    lp_.SetPlainColumn(p);
+    st.marker[p] = flags[p] ? kCandidate : kExcluded;
+  }
+  st.marker[lowest] = kInBasis;
+  const std::int32_t* a = sup_.Point(lowest);
+  for (int c = 0; c < d_; ++c) {
+    double* col = st.Column(c);
+    if (c == r) {
+      for (int i = 0; i < n_; ++i) col[i] = 0.0;
+      col[n_] = -1.0;
+      continue;
+    }
+    double v = 0.0;
+    for (int i = 0; i < n_; ++i) v += a[i] * col[i];
+    col[n_] = v;
+  }
+  st.basis[r] = lowest;
+}
+
+void Search::PreparePairs(int s) {
+  const LpState& st = lp_.st;
+  for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
+      const bool candidates = st.marker[p] != kExcluded && st.marker[q] != kExcluded;
+      lp_.pairs(p, q) = candidates && rel_(p, q) == 1 ? -1 : 0;
+    }
+  }
+}
+
+// One-point runs for every candidate, then the two-point test for every pair still undecided.
+void Search::FindPairs(int s) {
+  LpState& st = lp_.st;
+  const int first = sup_.startCol[s], last = sup_.endCol[s];
+  for (int k = first; k <= last; ++k) {
+    if (st.marker[k] <= 0) continue;
+    PivotToOptimum(lp_, lp_.A(k));
+    if (st.marker[k] <= 0) continue;
+    st.marker[k] = kExcluded;
+    for (int q = first; q <= last; ++q) {
+      if (q != k) (q < k ? lp_.pairs(q, k) : lp_.pairs(k, q)) = 0;
+    }
+  }
+  for (int k = first; k <= last; ++k) {
+    for (int l = k + 1; l <= last; ++l) {
+      if (lp_.pairs(k, l) != -1) continue;
+      for (int i = 0; i < d_; ++i) objective_[i] = lp_.A(k)[i] + lp_.A(l)[i];
+      PivotToOptimum(lp_, objective_.data());
+      const double gap = Dot(objective_.data(), st.y.data(), d_) - (lp_.rhs[k] + lp_.rhs[l]);
+      if (std::fabs(gap) <= kTightTolerance && lp_.pairs(k, l) == -1) {
+        lp_.pairs(k, l) = lp_.store.Save(lp_.level, st);
+      } else if (lp_.pairs(k, l) == -1) {
+        lp_.pairs(k, l) = 0;
+      }
+    }
+  }
+}
+
+bool Search::HasPair(int level) {
+  const int s = orders_[level][level];
+  for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
+      if (lp_.pairs(p, q) != 0) return true;
+    }
+  }
+  return false;
+}
+
+// Next found pair of the support at `level` in increasing (k, l), consumed.
+bool Search::NextPair(int level, int& k, int& l, int& slot) {
+  const int s = orders_[level][level];
+  const int c = sup_.counts[s], start = sup_.startCol[s];
+  for (long& at = cursor_[level]; at < static_cast<long>(c) * c; ++at) {
+    const int p = start + static_cast<int>(at / c), q = start + static_cast<int>(at % c);
+    if (q <= p || lp_.pairs(p, q) == 0) continue;
+    k = p;
+    l = q;
+    slot = lp_.pairs(p, q);
+    lp_.pairs(p, q) = 0;
+    ++at;
+    return true;
+  }
+  return false;
+}
+
+void Search::WriteCells() {
+  const int last = n_ - 1;
+  const int s = orders_[last][last];
+  for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
+      if (lp_.pairs(p, q) == 0) continue;
+      const std::int64_t c = cells_.AddCell();
+      for (int v = 0; v < last; ++v) {
+        cells_.First(c, v) = first_[v];
+        cells_.Second(c, v) = second_[v];
+      }
+      cells_.First(c, last) = p;
+      cells_.Second(c, last) = q;
+    }
+  }
+}
+
+void Search::LevelLoop(int u) {
+  for (;;) {
+    int v;
+    if (u == n_ - 1) {
+      WriteCells();
+      v = n_ - 2;
+    } else {
+      v = HasPair(u) ? u : u - 1;
+    }
+    bool extended = false;
+    while (v >= 1 && !extended) {
+      int k, l, slot;
+      if (!NextPair(v, k, l, slot)) {
+        --v;
+        continue;
+      }
+      first_[v] = k;
+      second_[v] = l;
+      std::vector<std::int8_t>& flags = flags_[v];
+      const std::vector<std::int8_t>& parent = flags_[v - 1];
+      for (int pos = v + 1; pos < n_; ++pos) {
+        const int s = orders_[v][pos];
+        for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+          flags[p] = parent[p] && rel_(p, k) == 1 && rel_(p, l) == 1;
+        }
+      }
+      if (!UnplacedHaveTwoCandidates(v)) continue;
+      lp_.store.Load(v, slot, lp_.st);
+      lp_.st.filled = filledAt_[v];
+      Extend(v);
+      u = v + 1;
+      extended = true;
+    }
+    if (!extended) return;
+  }
+}
+
+}  // namespace
+
+void MixedCellSearch(const ReducedSupports& sup, CellList& cells) {
+  if (sup.n <= 0) return;
+  for (int s = 0; s < sup.n; ++s) {
+    if (sup.counts[s] < 1) return;
+  }
+  Search search(sup, cells);
+  search.Run();
+}
+
+}  // namespace zormix

@@ -1,0 +1,81 @@
+// Entry of the mixed-cell computation: filter, order, lift, search, and back to the caller's
+// numbering.
+#include "mixedcell/mixed_cells.h"
+
+#include <utility>
+
+#include "mixedcell/mixed_cell_search.h"
+#include "mixedcell/supports.h"
+#include "zormix/error.h"
+
+namespace zormix {
+namespace {
+
+void CheckInput(int n, const std::vector<std::int32_t>& termCount,
+                const ColMajorMatrix<std::int32_t>& exponents) {
+  if (n < 1) throw Error("mixed cells: the system needs at least one equation");
+  if (static_cast<int>(termCount.size()) != n || exponents.rows() != n) {
+    throw Error("mixed cells: " + std::to_string(n) + " equations but " +
+                std::to_string(termCount.size()) + " term counts and " +
+                std::to_string(exponents.rows()) + " exponent rows");
+  }
+  std::int64_t total = 0;
+  for (int i = 0; i < n; ++i) {
+    if (termCount[i] < 1) {
+      throw Error("mixed cells: equation " + std::to_string(i + 1) + " has no terms");
+    }
+    total += termCount[i];
+  }
+  if (total != exponents.cols()) {
+    throw Error("mixed cells: the term counts add up to " + std::to_string(total) +
+                " but there are " + std::to_string(exponents.cols()) + " exponent columns");
+  }
+}
+
+// Selection sort of a cell's rows by first point (strict: the first minimum found is taken).
+void SortRowsByFirstPoint(CellList& cells, std::int64_t c, int n) {
+  for (int i = 0; i + 1 < n; ++i) {
+    int best = i;
+    for (int k = i + 1; k < n; ++k) {
+      if (cells.First(c, k) < cells.First(c, best)) best = k;
+    }
+    if (best == i) continue;
+    std::swap(cells.First(c, i), cells.First(c, best));
+    std::swap(cells.Second(c, i), cells.Second(c, best));
+  }
+}
+
+}  // namespace
+
+MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
+                                  const ColMajorMatrix<std::int32_t>& exponents,
+                                  RuntimeUniform& runtime) {
+  CheckInput(n, termCount, exponents);
+  ReducedSupports sup;
+  sup.n = n;
+  std::vector<int> perm;
+  sup.m = FilterSupportVertices(n, exponents, termCount, runtime, sup.exponents, sup.counts, perm);
+  ReorderSupports(n, sup.counts, sup.exponents, perm, sup.startCol, sup.endCol);
+  runtime.Reseed();
+  sup.w.resize(sup.m);
+  for (int j = 0; j < sup.m; ++j) sup.w[j] = runtime.Next();
+
+  MixedCellResult result;
+  result.cells = CellList(n);
+  MixedCellSearch(sup, result.cells);
+
+  result.lifting.assign(exponents.cols(), 2.0);
+  for (int j = 0; j < sup.m; ++j) result.lifting[perm[j]] = sup.w[j];
+  for (std::int64_t c = 0; c < result.cells.size(); ++c) {
+    for (int i = 0; i < n; ++i) {
+      result.cells.First(c, i) = perm[result.cells.First(c, i)];
+      result.cells.Second(c, i) = perm[result.cells.Second(c, i)];
+    }
+    SortRowsByFirstPoint(result.cells, c, n);
+  }
+  result.keptCount = sup.m;
+  result.perm.assign(perm.begin(), perm.end());
+  return result;
+}
+
+}  // namespace zormix

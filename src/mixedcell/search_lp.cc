@@ -1,0 +1,263 @@
+// Kernels of the mixed-cell search program.
+#include "mixedcell/search_lp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace zormix {
+
+void PairTable::Init(const ReducedSupports& sup) {
+  supportOf_.assign(sup.m, 0);
+  start_ = sup.startCol;
+  count_ = sup.counts;
+  offset_.assign(sup.n, 0);
+  std::size_t total = 0;
+  for (int s = 0; s < sup.n; ++s) {
+    offset_[s] = total;
+    total += static_cast<std::size_t>(sup.counts[s]) * sup.counts[s];
+    for (int p = sup.startCol[s]; p <= sup.endCol[s]; ++p) supportOf_[p] = s;
+  }
+  data_.assign(total, 0);
+}
+
+void StateStore::Init(int levels, int d, int m) {
+  d_ = d;
+  m_ = m;
+  levels_.assign(levels, Level());
+}
+
+int StateStore::Save(int level, const LpState& st) {
+  Level& l = levels_[level];
+  const std::size_t k = static_cast<std::size_t>(l.count);
+  if (l.basis.size() < (k + 1) * d_) {
+    const std::size_t slots = 2 * k + 4;
+    l.y.resize(slots * d_);
+    l.inverse.resize(slots * d_ * d_);
+    l.basis.resize(slots * d_);
+    l.marker.resize(slots * m_);
+  }
+  std::copy(st.y.begin(), st.y.end(), l.y.begin() + k * d_);
+  std::copy(st.inverse.begin(), st.inverse.end(), l.inverse.begin() + k * d_ * d_);
+  std::copy(st.basis.begin(), st.basis.end(), l.basis.begin() + k * d_);
+  std::copy(st.marker.begin(), st.marker.end(), l.marker.begin() + k * m_);
+  return ++l.count;
+}
+
+void StateStore::Load(int level, int slot, LpState& st) const {
+  const Level& l = levels_[level];
+  const std::size_t k = static_cast<std::size_t>(slot - 1);
+  std::copy_n(l.y.begin() + k * d_, d_, st.y.begin());
+  std::copy_n(l.inverse.begin() + k * d_ * d_, d_ * d_, st.inverse.begin());
+  std::copy_n(l.basis.begin() + k * d_, d_, st.basis.begin());
+  std::copy_n(l.marker.begin() + k * m_, m_, st.marker.begin());
+}
+
+void SearchLp::Init(const ReducedSupports& supports) {
+  sup = &supports;
+  n = supports.n;
+  d = n + 1;
+  st.Resize(d, supports.m);
+  lifted.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
+  rhs.assign(supports.m, 0.0);
+  supportOf.assign(supports.m, 0);
+  for (int s = 0; s < n; ++s) {
+    for (int p = supports.startCol[s]; p <= supports.endCol[s]; ++p) supportOf[p] = s;
+  }
+  order.resize(n);
+  for (int s = 0; s < n; ++s) order[s] = s;
+  pairs.Init(supports);
+  store.Init(n, d, supports.m);
+}
+
+void SearchLp::SetPlainColumn(int p) {
+  double* a = lifted.data() + static_cast<std::size_t>(p) * d;
+  const std::int32_t* e = sup->Point(p);
+  for (int k = 0; k < n; ++k) a[k] = e[k];
+  a[n] = -1.0;
+  rhs[p] = -sup->w[p];
+}
+
+void SearchLp::SetRelativeColumn(int p, int k) {
+  double* a = lifted.data() + static_cast<std::size_t>(p) * d;
+  const std::int32_t* e = sup->Point(p);
+  const std::int32_t* f = sup->Point(k);
+  for (int i = 0; i < n; ++i) a[i] = static_cast<double>(e[i]) - f[i];
+  a[n] = 0.0;
+  rhs[p] = sup->w[k] - sup->w[p];
+}
+
+namespace {
+
+// Smallest ratio over the candidates of levels 0..level with <A_p, column j> < -1e-6.
+int RatioTest(const SearchLp& lp, int j, double& theta) {
+  const double* col = lp.st.Column(j);
+  theta = kRatioStart;
+  int entering = -1;
+  for (int lev = 0; lev <= lp.level; ++lev) {
+    const int s = lp.order[lev];
+    for (int p = lp.sup->startCol[s]; p <= lp.sup->endCol[s]; ++p) {
+      if (lp.st.marker[p] <= 0) continue;
+      const double* a = lp.A(p);
+      const double t = Dot(a, col, lp.d);
+      if (!(t < -kLpTolerance)) continue;
+      const double ratio = (lp.rhs[p] - Dot(a, lp.st.y.data(), lp.d)) / t;
+      if (ratio < theta) {
+        theta = ratio;
+        entering = p;
+      }
+    }
+  }
+  return entering;
+}
+
+void RecordPairs(SearchLp& lp, int q, int j) {
+  const int s = lp.CurrentSupport();
+  if (lp.supportOf[q] != s) return;
+  int slot = 0;
+  for (int pos : lp.positions) {
+    if (pos == j) continue;
+    const int b = lp.st.basis[pos];
+    if (b == kFreePosition || lp.supportOf[b] != s || b == q) continue;
+    std::int32_t& f = b < q ? lp.pairs(b, q) : lp.pairs(q, b);
+    if (f != -1) continue;
+    if (slot == 0) slot = lp.store.Save(lp.level, lp.st);
+    f = slot;
+  }
+}
+
+}  // namespace
+
+void PivotToOptimum(SearchLp& lp, const double* objective) {
+  const long limit = PivotLimit(lp.d, lp.sup->m);
+  for (long it = 0; it < limit; ++it) {
+    int j = -1;
+    for (int pos : lp.positions) {
+      if (Dot(objective, lp.st.Column(pos), lp.d) < -kLpTolerance) {
+        j = pos;
+        break;
+      }
+    }
+    if (j < 0) return;
+    double theta = 0.0;
+    const int q = RatioTest(lp, j, theta);
+    if (q < 0) return;
+    PivotIn(lp.st, j, q, theta, lp.A(q));
+    RecordPairs(lp, q, j);
+  }
+}
+
+int FillBasis(SearchLp& lp) {
+  if (lp.st.filled == lp.d) return 0;
+  const int s = lp.CurrentSupport();
+  const int first = lp.sup->startCol[s], last = lp.sup->endCol[s];
+  auto forEach = [&](auto fn) {
+    for (int p = first; p <= last; ++p) {
+      if (lp.st.marker[p] > 0) fn(p);
+    }
+  };
+  auto lifted = [&](int p) { return lp.A(p); };
+  auto rhs = [&](int p) { return lp.rhs[p]; };
+  int brought = 0;
+  for (int j = 0; j < lp.d; ++j) {
+    if (lp.st.basis[j] != kFreePosition) continue;
+    const FillChoice choice = ChooseFill(lp.st, j, forEach, lifted, rhs);
+    if (choice.point < 0) continue;
+    PivotIn(lp.st, j, choice.point, choice.step, lp.A(choice.point));
+    ++brought;
+    lp.positions.push_back(j);
+  }
+  return brought;
+}
+
+namespace {
+
+// Values of candidate k: h_k, then <a_k, first n entries of column g> for the tied group, then
+// for the free group.
+void CandidateValues(const SearchLp& lp, int k, double* out) {
+  const std::int32_t* a = lp.sup->Point(k);
+  double h = lp.sup->w[k];
+  for (int i = 0; i < lp.n; ++i) h += a[i] * lp.st.y[i];
+  out[0] = h;
+  int at = 1;
+  for (const std::vector<int>* group : {&lp.tied, &lp.freeGroup}) {
+    for (int pos : *group) {
+      const double* col = lp.st.Column(pos);
+      double v = 0.0;
+      for (int i = 0; i < lp.n; ++i) v += a[i] * col[i];
+      out[at++] = v;
+    }
+  }
+}
+
+// a dominates b: equal (within 1e-10) on every free column, not above b + 1e-10 on every tied one.
+bool Dominates(const double* a, const double* b, int tiedCount, int freeCount) {
+  for (int g = 1; g <= tiedCount; ++g) {
+    if (a[g] > b[g] + kTightTolerance) return false;
+  }
+  for (int g = tiedCount + 1; g <= tiedCount + freeCount; ++g) {
+    if (std::fabs(a[g] - b[g]) > kTightTolerance) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
+  const int tiedCount = static_cast<int>(lp.tied.size());
+  const int freeCount = static_cast<int>(lp.freeGroup.size());
+  const int width = 1 + tiedCount + freeCount;
+  lp.scratchCounts.assign(lp.n, 0);
+  lp.scratchLowest.assign(lp.n, -1);
+  lp.scratchLowestValue.assign(lp.n, 0.0);
+  for (int pos = lp.level; pos < lp.n; ++pos) {
+    const int s = lp.order[pos];
+    std::vector<int>& pts = lp.scratchPoints;
+    pts.clear();
+    for (int p = lp.sup->startCol[s]; p <= lp.sup->endCol[s]; ++p) {
+      if (flags[p]) pts.push_back(p);
+    }
+    const int c = static_cast<int>(pts.size());
+    std::vector<double>& vals = lp.scratchValues;
+    vals.resize(static_cast<std::size_t>(c) * width);
+    for (int i = 0; i < c; ++i)
+      CandidateValues(lp, pts[i], &vals[static_cast<std::size_t>(i) * width]);
+    auto row = [&](int i) { return &vals[static_cast<std::size_t>(i) * width]; };
+    // Selection sort by h, strict comparison: the first minimum found is swapped forward.
+    for (int i = 0; i + 1 < c; ++i) {
+      int best = i;
+      for (int k = i + 1; k < c; ++k) {
+        if (row(k)[0] < row(best)[0]) best = k;
+      }
+      if (best == i) continue;
+      std::swap(pts[i], pts[best]);
+      std::swap_ranges(row(i), row(i) + width, row(best));
+    }
+    int kept = 0;
+    for (int b = 0; b < c; ++b) {
+      bool dominated = false;
+      for (int a = 0; a < b && !dominated; ++a) {
+        dominated = flags[pts[a]] && Dominates(row(a), row(b), tiedCount, freeCount);
+      }
+      if (dominated) {
+        flags[pts[b]] = 0;
+      } else {
+        ++kept;
+      }
+    }
+    lp.scratchCounts[pos] = kept;
+    if (c > 0) {
+      lp.scratchLowest[pos] = pts[0];
+      lp.scratchLowestValue[pos] = row(0)[0];
+    }
+  }
+  int chosen = lp.level;
+  for (int pos = lp.level + 1; pos < lp.n; ++pos) {
+    if (lp.scratchCounts[pos] < lp.scratchCounts[chosen]) chosen = pos;
+  }
+  std::swap(lp.order[lp.level], lp.order[chosen]);
+  lp.st.y[lp.n] = lp.scratchLowestValue[chosen];
+  return lp.scratchLowest[chosen];
+}
+
+}  // namespace zormix

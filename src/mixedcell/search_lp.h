@@ -1,0 +1,102 @@
+// The program of the mixed-cell search and its kernels: pivoting to an optimum with pair
+// recording, completing a basis, and pruning candidates before choosing the next support.
+#ifndef ZORMIX_MIXEDCELL_SEARCH_LP_H_
+#define ZORMIX_MIXEDCELL_SEARCH_LP_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "mixedcell/lp_state.h"
+#include "mixedcell/supports.h"
+
+namespace zormix {
+
+// Pair table of every support (c x c block each): 0 = not a pair, -1 = candidate pair not settled,
+// k >= 1 = pair found, its program state is slot k of the level's store.
+class PairTable {
+ public:
+  void Init(const ReducedSupports& sup);
+  std::int32_t& operator()(int p, int q) { return data_[Index(p, q)]; }
+  std::int32_t operator()(int p, int q) const { return data_[Index(p, q)]; }
+
+ private:
+  std::size_t Index(int p, int q) const {
+    const int s = supportOf_[p];
+    return offset_[s] + static_cast<std::size_t>(p - start_[s]) * count_[s] + (q - start_[s]);
+  }
+  std::vector<int> supportOf_, start_, count_;
+  std::vector<std::size_t> offset_;
+  std::vector<std::int32_t> data_;
+};
+
+// Program states saved per level; grows with the number of pairs found, no fixed capacity.
+class StateStore {
+ public:
+  void Init(int levels, int d, int m);
+  void Clear(int level) { levels_[level].count = 0; }
+  int Save(int level, const LpState& st);  // returns the 1-based slot number
+  void Load(int level, int slot, LpState& st) const;
+
+ private:
+  struct Level {
+    int count = 0;
+    std::vector<double> y, inverse;
+    std::vector<int> basis;
+    std::vector<std::int8_t> marker;
+  };
+  int d_ = 0, m_ = 0;
+  std::vector<Level> levels_;
+};
+
+// The search's program: y = (alpha, beta) in n+1 dimensions. Points of placed supports carry
+// columns relative to the first point k of their chosen pair, (a_p - a_k, 0) with right-hand side
+// w_k - w_p; points of the support being extended carry (a_p, -1) and -w_p.
+struct SearchLp {
+  const ReducedSupports* sup = nullptr;
+  int n = 0;
+  int d = 0;
+  LpState st;
+  std::vector<double> lifted;  // d per column
+  std::vector<double> rhs;     // per column
+  std::vector<int> supportOf;  // per column
+  std::vector<int> order;      // support at each level of the current branch
+  int level = 0;               // level of the support being extended
+  std::vector<int> positions;  // basis positions the pivoting runs may use, in order
+  std::vector<int> tied;       // tied group, position order
+  std::vector<int> freeGroup;  // positions holding no point
+  PairTable pairs;
+  StateStore store;
+  // Scratch of PruneAndChooseSupport, kept to avoid allocation per call.
+  std::vector<int> scratchPoints;
+  std::vector<double> scratchValues;
+  std::vector<int> scratchCounts;
+  std::vector<int> scratchLowest;
+  std::vector<double> scratchLowestValue;
+
+  void Init(const ReducedSupports& supports);
+  const double* A(int p) const { return lifted.data() + static_cast<std::size_t>(p) * d; }
+  void SetPlainColumn(int p);            // (a_p, -1), -w_p
+  void SetRelativeColumn(int p, int k);  // (a_p - a_k, 0), w_k - w_p
+  int CurrentSupport() const { return order[level]; }
+};
+
+// Pivots on the listed positions until no reduced cost <objective, column j> is below -1e-6. The
+// ratio test runs over the candidates of levels 0..level in level order. Whenever a point of the
+// support being extended enters and meets listed points of that support in pairs still at -1,
+// those pairs get the next slot number and the state after the pivot is saved in that slot.
+// A run stops without pivoting when no point blocks the direction.
+void PivotToOptimum(SearchLp& lp, const double* objective);
+
+// Fills the free positions with candidates of the support being extended; returns how many points
+// entered. Filled positions are appended to the position list.
+int FillBasis(SearchLp& lp);
+
+// For the unplaced supports (level positions lp.level..n-1): sorts candidates by lifted value
+// h_k = <a_k, alpha> + w_k, removes dominated candidates from flags, chooses the support with the
+// fewest candidates (earliest on ties), swaps it into position lp.level, sets y's last entry to its
+// lowest value and returns its lowest point.
+int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_MIXEDCELL_SEARCH_LP_H_
