@@ -208,12 +208,17 @@ class Tokenizer {
   int column_ = 1;
 };
 
-// Without any ';', lines end the statements: a newline is dropped while a parenthesis is open or
-// after an operator that needs a right operand, and blank lines vanish. With ';', newlines are
-// blanks.
+// Without any ';' (but the one ending a declaration), lines end the statements: a newline is
+// dropped while a parenthesis is open or after an operator that needs a right operand, and blank
+// lines vanish. With ';', newlines are blanks.
 std::vector<Token> ApplyStatementRule(std::vector<Token> tokens) {
-  bool semicolons = false;
-  for (const Token& t : tokens) semicolons |= t.kind == Kind::kSemicolon;
+  // The ';' that ends a variable declaration does not choose the style.
+  const bool declaration = tokens.size() > 1 && tokens[0].kind == Kind::kName &&
+                           !tokens[0].quoted &&
+                           (tokens[0].text == "variables" || tokens[0].text == "vars");
+  int semicolonCount = 0;
+  for (const Token& t : tokens) semicolonCount += t.kind == Kind::kSemicolon;
+  bool semicolons = semicolonCount > (declaration ? 1 : 0);
   std::vector<Token> kept;
   int depth = 0;
   for (Token& t : tokens) {
@@ -698,120 +703,11 @@ class Parser {
   std::int64_t productWork_ = 0;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Formatter
-
-std::string ShortestDouble(double x) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-  return std::string(buffer, result.ptr);
-}
-
-bool IsPlainName(const std::string& name) {
-  if (name.empty() || !IsNameStart(name[0])) return false;
-  for (char c : name) {
-    if (!IsNameChar(c)) return false;
-  }
-  return name != "variables" && name != "vars";
-}
-
-std::string TrimTrailingBlanks(const std::string& s) {
-  const std::size_t end = s.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
-
-// Names as they can be written: plain, or quoted; an empty, duplicated or unquotable name is
-// replaced by x<k> (k = its 1-based position), made unique.
-std::vector<std::string> WritableNames(const PolySystem& system) {
-  std::vector<std::string> names;
-  std::unordered_map<std::string, int> seen;
-  for (int k = 0; k < system.n; ++k) {
-    std::string name = k < static_cast<int>(system.variableNames.size())
-                           ? TrimTrailingBlanks(system.variableNames[k])
-                           : std::string();
-    if (name.empty() || name.find('"') != std::string::npos || seen.count(name)) {
-      name = std::string("x") + std::to_string(k + 1);
-      while (seen.count(name)) name += "_";
-    }
-    seen[name] = k;
-    names.push_back(name);
-  }
-  for (std::string& name : names) {
-    if (!IsPlainName(name)) name = "\"" + name + "\"";
-  }
-  return names;
-}
-
-std::string MonomialText(const PolySystem& system, const std::vector<std::string>& names,
-                         std::int64_t col) {
-  std::string text;
-  for (int v = 0; v < system.n; ++v) {
-    const std::int32_t e = system.exponents(v, col);
-    if (e == 0) continue;
-    if (!text.empty()) text += "*";
-    text += names[v];
-    if (e != 1) {
-      text += '^';
-      text += std::to_string(e);
-    }
-  }
-  return text;
-}
-
-// One term with its sign: " + text" or " - text" (the caller trims the first one).
-std::string TermText(Complex c, const std::string& monomial, const std::string& unit) {
-  const std::string times = monomial.empty() ? "" : "*" + monomial;
-  if (c.imag() == 0.0 || (c.real() == 0.0 && !unit.empty())) {
-    const bool imaginary = c.imag() != 0.0;
-    const double value = imaginary ? c.imag() : c.real();
-    const std::string sign = std::signbit(value) ? " - " : " + ";
-    const double magnitude = std::fabs(value);
-    std::string number = ShortestDouble(magnitude) + (imaginary ? unit : "");
-    if (magnitude == 1.0) number = imaginary ? unit : "";
-    if (number.empty()) return sign + (monomial.empty() ? "1" : monomial);
-    return sign + number + times;
-  }
-  if (unit.empty()) {
-    return " + (" + ShortestDouble(c.real()) + ", " + ShortestDouble(c.imag()) + ")" + times;
-  }
-  const std::string imSign = std::signbit(c.imag()) ? "-" : "+";
-  return " + (" + ShortestDouble(c.real()) + imSign + ShortestDouble(std::fabs(c.imag())) + unit +
-         ")" + times;
-}
-
 }  // namespace
 
 PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceName) {
   std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
   return Parser(std::move(tokens), sourceName).Run();
-}
-
-std::string FormatPolynomialText(const PolySystem& system) {
-  CheckSystemShape(system);
-  const std::vector<std::string> names = WritableNames(system);
-  // The imaginary unit is written as i, or I when i is a variable; with both taken, complex
-  // coefficients are written as pairs (re, im).
-  std::string unit = "i";
-  for (const std::string& name : names) {
-    if (name == "i") unit = "I";
-  }
-  for (const std::string& name : names) {
-    if (name == unit) unit.clear();
-  }
-  std::string out = "variables";
-  for (std::size_t k = 0; k < names.size(); ++k) out += (k == 0 ? " " : ", ") + names[k];
-  out += ";\n";
-  std::int64_t col = 0;
-  for (int eq = 0; eq < system.n; ++eq) {
-    std::string line;
-    for (std::int32_t t = 0; t < system.termCount[eq]; ++t, ++col) {
-      line += TermText(system.coefficients[col], MonomialText(system, names, col), unit);
-    }
-    if (line.empty()) line = " + 0";
-    line = line.substr(0, 3) == " + " ? line.substr(3) : "-" + line.substr(3);
-    out += line + ";\n";
-  }
-  return out;
 }
 
 }  // namespace zormix

@@ -3,6 +3,7 @@
 #define ZORMIX_TESTS_SUPPORT_SYSTEMS_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,13 @@ inline void AddTerm(Equation& eq, const std::vector<std::int32_t>& e, Complex c)
   eq.push_back({e, c});
 }
 
+// "x1", "u0", ...; built through a buffer (GCC 12 warns falsely on string concatenation here).
+inline std::string IndexedName(char letter, int index) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%c%d", letter, index);
+  return buffer;
+}
+
 inline PolySystem BuildSystem(const std::vector<Equation>& equations,
                               std::vector<std::string> names = {}) {
   PolySystem s;
@@ -46,7 +54,7 @@ inline PolySystem BuildSystem(const std::vector<Equation>& equations,
     }
   }
   if (names.empty()) {
-    for (int k = 0; k < s.n; ++k) names.push_back(std::string("x").append(std::to_string(k + 1)));
+    for (int k = 0; k < s.n; ++k) names.push_back(IndexedName('x', k + 1));
   }
   for (const std::string& name : names) s.variableNames.push_back(PadVariableName(name));
   return s;
@@ -108,7 +116,7 @@ inline PolySystem Katsura(int n) {
   AddTerm(last, std::vector<std::int32_t>(vars, 0), -1.0);
   eqs.push_back(last);
   std::vector<std::string> names;
-  for (int k = 0; k < vars; ++k) names.push_back("u" + std::to_string(k));
+  for (int k = 0; k < vars; ++k) names.push_back(IndexedName('u', k));
   return BuildSystem(eqs, names);
 }
 

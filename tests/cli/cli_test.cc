@@ -1,0 +1,220 @@
+// Runs of the zormix program: options, errors, conversion, and whole solves.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/systems.h"
+#include "zormix/poly_text.h"
+
+namespace zormix {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+struct CliRun {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zormix_cli_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs zormix with args in the test's folder (standard input empty).
+  CliRun Zormix(const std::string& args) const {
+    const std::string command = "cd '" + dir_.string() + "' && '" ZORMIX_CLI_PATH "' " + args +
+                                " </dev/null >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    CliRun run;
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = Slurp("stdout.txt");
+    run.err = Slurp("stderr.txt");
+    fs::remove(dir_ / "stdout.txt");
+    fs::remove(dir_ / "stderr.txt");
+    return run;
+  }
+
+  std::string Slurp(const std::string& name) const {
+    std::ifstream in(dir_ / name);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  void Write(const std::string& name, const std::string& contents) const {
+    std::ofstream(dir_ / name) << contents;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliTest, HelpListsEveryOptionWithItsDefault) {
+  const CliRun run = Zormix("--help");
+  EXPECT_EQ(run.code, 0);
+  for (const char* item : {"solve", "convert", "INPUT", "--format", "-o,--output", "--no-report",
+                           "--route", "--seed", "--threads", "--json", "--mixed-volume", "--quiet",
+                           "--to", "PS.num", "data.roots", "polyhedral", "--version"}) {
+    EXPECT_THAT(run.out, HasSubstr(item));
+  }
+  EXPECT_THAT(Zormix("--version").out, HasSubstr("zormix 2.0"));
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+  for (const char* args : {"--route sideways", "--threads -1", "--seed x", "convert a.txt",
+                           "--mixed-volume --route total-degree", "--no-report -o r.txt"}) {
+    const CliRun run = Zormix(args);
+    EXPECT_EQ(run.code, 2) << args;
+    EXPECT_THAT(run.err, StartsWith("zormix: ")) << args;
+  }
+}
+
+TEST_F(CliTest, BadInputExitsWithOneNamingFileAndLineAndWritesNothing) {
+  Write("bad.txt", "x^2 + y^2 - 1;\nx - $y;\n");
+  CliRun run = Zormix("solve bad.txt --json out.json");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_THAT(run.err, HasSubstr("zormix: bad.txt:2:5: unexpected character '$'"));
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+  EXPECT_FALSE(fs::exists(dir_ / "out.json"));
+
+  run = Zormix("missing.txt");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_THAT(run.err, HasSubstr("zormix: missing.txt: cannot open the file"));
+
+  Write("PS.num", "2\n3\nx\n");
+  run = Zormix("");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_THAT(run.err, AllOf(StartsWith("zormix: "), HasSubstr("PS.num:3")));
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+}
+
+TEST_F(CliTest, ConvertsTextToPsNumAndBack) {
+  Write("sys.txt", "# circle and line\nx^2 + y^2 - 1\nx - y\n");
+  ASSERT_EQ(Zormix("convert sys.txt -o PS.num").code, 0);
+  EXPECT_EQ(Slurp("PS.num"), FormatSystemFile(testing::CircleAndLine()));
+  ASSERT_EQ(Zormix("convert PS.num -o back.txt").code, 0);
+  EXPECT_EQ(Slurp("back.txt"), "variables x, y;\nx^2 + y^2 - 1;\nx - y;\n");
+  // --to forces the output format; --format the input's.
+  ASSERT_EQ(Zormix("convert back.txt -o again.txt --to text --format text").code, 0);
+  EXPECT_EQ(Slurp("again.txt"), Slurp("back.txt"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Whole solves
+
+// The roots and counts of a "data.roots" report.
+struct Report {
+  std::vector<std::vector<Complex>> roots;
+  std::map<std::string, long> counts;
+};
+
+Report ReadReport(const std::string& text, int n) {
+  Report report;
+  std::istringstream in(text);
+  std::string line;
+  std::vector<Complex> root;
+  const std::regex count(R"(^ The # of (roots|real roots|paths followed|blow_up) *= *(-?\d+))");
+  while (std::getline(in, line)) {
+    double re = 0, im = 0;
+    std::smatch m;
+    if (std::sscanf(line.c_str(), " (%lf ,%lf)", &re, &im) == 2) {
+      root.emplace_back(re, im);
+      if (static_cast<int>(root.size()) == n) {
+        report.roots.push_back(root);
+        root.clear();
+      }
+    } else if (std::regex_search(line, m, count)) {
+      report.counts[m[1]] = std::stol(m[2]);
+    }
+  }
+  return report;
+}
+
+TEST_F(CliTest, SolvesCircleAndLineAndItsJsonMatchesTheReport) {
+  Write("circle.txt", "x^2 + y^2 = 1; x = y;");
+  const CliRun run = Zormix("circle.txt --seed 7 --json out.json");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("roots: 2\n"));
+  EXPECT_THAT(run.out, HasSubstr("real roots: 2\n"));
+  EXPECT_THAT(run.out, HasSubstr("seed: 7\n"));
+  EXPECT_EQ(run.err, "");
+
+  const nlohmann::json j = nlohmann::json::parse(Slurp("out.json"));
+  const Report report = ReadReport(Slurp("data.roots"), 2);
+  EXPECT_EQ(j["seed"], 7);
+  EXPECT_EQ(j["route"], "polyhedral");
+  EXPECT_EQ(j["variables"], nlohmann::json({"x", "y"}));
+  EXPECT_EQ(j["root_count"], report.counts.at("roots"));
+  EXPECT_EQ(j["real_count"], report.counts.at("real roots"));
+  EXPECT_EQ(j["path_count"], report.counts.at("paths followed"));
+  EXPECT_EQ(j["blow_up_count"], report.counts.at("blow_up"));
+  ASSERT_EQ(j["roots"].size(), report.roots.size());
+  ASSERT_EQ(report.roots.size(), 2u);
+  for (std::size_t r = 0; r < report.roots.size(); ++r) {
+    const nlohmann::json& root = j["roots"][r];
+    EXPECT_EQ(root["real"], true);
+    EXPECT_LT(root["residue"].get<double>(), 1e-10);
+    for (int v = 0; v < 2; ++v) {
+      const Complex fromJson(root["values"][v][0].get<double>(),
+                             root["values"][v][1].get<double>());
+      // The report prints refined roots to 17 digits; the JSON holds the end points as returned.
+      EXPECT_LT(std::abs(fromJson - report.roots[r][v]), 1e-8) << "root " << r << " var " << v;
+      EXPECT_NEAR(std::abs(fromJson.real()), std::sqrt(0.5), 1e-8);
+    }
+  }
+}
+
+TEST_F(CliTest, SameSeedGivesIdenticalJsonOnBothRoutes) {
+  Write("PS.num", FormatSystemFile(testing::Noon(3)));
+  for (const std::string route : {"total-degree", "polyhedral"}) {
+    const std::string common = "--seed 12345 -r " + route;
+    ASSERT_EQ(Zormix(common + " -o a.roots -q --json a.json").code, 0) << route;
+    ASSERT_EQ(Zormix(common + " -o b.roots --threads 2 --json b.json").code, 0) << route;
+    EXPECT_EQ(Slurp("a.json"), Slurp("b.json")) << route;
+    EXPECT_EQ(Slurp("a.roots"), Slurp("b.roots")) << route;
+    const nlohmann::json j = nlohmann::json::parse(Slurp("a.json"));
+    EXPECT_EQ(j["path_count"], route == "polyhedral" ? 21 : 27);  // 3^3 - 2*3 and 3^3
+    EXPECT_EQ(j["root_count"], 21) << route;
+    EXPECT_EQ(ReadReport(Slurp("a.roots"), 3).roots.size(), 21u) << route;
+  }
+}
+
+TEST_F(CliTest, MixedVolumeOfCyclicFive) {
+  Write("cyclic5.txt", FormatPolynomialText(testing::Cyclic(5)));
+  const CliRun run = Zormix("cyclic5.txt --mixed-volume --json mv.json");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("mixed volume: 70\n"));
+  EXPECT_EQ(nlohmann::json::parse(Slurp("mv.json"))["mixed_volume"], 70);
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+}
+
+TEST_F(CliTest, TotalDegreeRouteAndNoReport) {
+  Write("circle.txt", "x^2 + y^2 - 1\nx - y\n");
+  const CliRun run = Zormix("circle.txt -r total-degree --no-report --seed 3");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("roots: 2\n"));
+  EXPECT_THAT(run.out, HasSubstr("paths: 2\n"));
+  EXPECT_THAT(run.out, HasSubstr("route: total-degree\n"));
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+}
+
+}  // namespace
+}  // namespace zormix
