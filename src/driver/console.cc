@@ -1,10 +1,11 @@
+#include "driver/console.h"
+
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "driver/console.h"
 #include "zormix/solve.h"
 
 namespace zormix {

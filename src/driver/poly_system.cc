@@ -1,6 +1,6 @@
-#include <string>
-
 #include "zormix/poly_system.h"
+
+#include <string>
 
 namespace zormix {
 

@@ -41,9 +41,7 @@ void RuntimeUniform::Reseed() {
   state_ = SplitMix64(x);
 }
 
-double RuntimeUniform::Next() {
-  return static_cast<double>(SplitMix64(state_) >> 11) * 0x1.0p-53;
-}
+double RuntimeUniform::Next() { return static_cast<double>(SplitMix64(state_) >> 11) * 0x1.0p-53; }
 
 double RandomStream::NextUniform(std::int32_t& seed) {
   if (seed <= 0) {
