@@ -1,0 +1,58 @@
+#include "tracker/homotopy.h"
+
+#include <cmath>
+
+namespace zormix {
+
+PolyhedralHomotopy::PolyhedralHomotopy(const MonomialLayout& layout, std::span<const Complex> start,
+                                       std::span<const Complex> delta)
+    : layout_(layout), start_(start), delta_(delta), A_(start.size()), B_(start.size()) {
+  scratch_.Prepare(layout_);
+}
+
+void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J,
+                                  Complex* H, Complex* Hs) {
+  const double es = std::exp(s);
+  const std::size_t m = A_.size();
+  for (std::size_t j = 0; j < m; ++j) {
+    const double beta = beta_[j];
+    const double eb = beta == 0.0 ? 1.0 : std::exp(beta * s);
+    const Complex moving = delta_[j] * es;
+    A_[j] = (start_[j] + moving) * eb;
+    B_[j] = beta * A_[j] + moving * eb;
+  }
+  EvaluateHomotopy(layout_, A_.data(), B_.data(), y, J, H, Hs, scratch_);
+}
+
+TotalDegreeHomotopy::TotalDegreeHomotopy(const MonomialLayout& layout,
+                                         std::span<const Complex> target,
+                                         std::span<const Complex> q,
+                                         std::span<const std::int32_t> degree)
+    : layout_(layout), target_(target), q_(q), degree_(degree) {
+  scratch_.Prepare(layout_);
+}
+
+void TotalDegreeHomotopy::Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J,
+                                   Complex* H, Complex* Ht) {
+  const int n = layout_.n;
+  // P and J_P first (H holds P for now), then the start system on the diagonal.
+  EvaluateHomotopy(layout_, target_.data(), nullptr, y, J, H, nullptr, scratch_);
+  const double u = 1.0 - t;
+  for (int k = 0; k < n; ++k)
+    for (int i = 0; i < n; ++i) J(i, k) = t * J(i, k);
+  for (int i = 0; i < n; ++i) {
+    const std::int32_t d = degree_[i];
+    const Complex a = q_[2 * static_cast<std::size_t>(i)];
+    const Complex b = q_[2 * static_cast<std::size_t>(i) + 1];
+    const Complex q = a * IntegerPower(y[i], d) + b;
+    // d/dy of a y^d; a degree of 0 contributes nothing (and must not divide by y = 0).
+    const Complex dq =
+        d == 0 ? Complex(0.0, 0.0) : a * static_cast<double>(d) * IntegerPower(y[i], d - 1);
+    const Complex p = H[i];
+    H[i] = u * q + t * p;
+    Ht[i] = p - q;
+    J(i, i) = u * dq + J(i, i);
+  }
+}
+
+}  // namespace zormix

@@ -1,0 +1,110 @@
+// The two homotopies the path tracker follows, and the constants in which the routes differ.
+#ifndef ZORMIX_TRACKER_HOMOTOPY_H_
+#define ZORMIX_TRACKER_HOMOTOPY_H_
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "tracker/homotopy_eval.h"
+
+namespace zormix {
+
+// H(y, p), dH/dp and dH/dy at one value of the path parameter p. Each worker owns its own
+// instance (the evaluation scratch lives inside).
+class Homotopy {
+ public:
+  virtual ~Homotopy() = default;
+  virtual int n() const = 0;
+  virtual void Evaluate(const Complex* y, double p, ColMajorMatrix<Complex>& J, Complex* H,
+                        Complex* Hp) = 0;
+};
+
+// Polyhedral homotopy in s = ln t: A_j = (start_j + delta_j e^s) e^{beta_j s},
+// B_j = dA_j/ds = beta_j A_j + delta_j e^s e^{beta_j s}.
+class PolyhedralHomotopy : public Homotopy {
+ public:
+  // delta = target - start, shared by all paths; the referenced arrays must outlive this object.
+  PolyhedralHomotopy(const MonomialLayout& layout, std::span<const Complex> start,
+                     std::span<const Complex> delta);
+  // The powers beta of the current cell (m values); must outlive the evaluations.
+  void SetPowers(std::span<const double> beta) { beta_ = beta; }
+  int n() const override { return layout_.n; }
+  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Hs) override;
+
+ private:
+  MonomialLayout layout_;
+  std::span<const Complex> start_;
+  std::span<const Complex> delta_;
+  std::span<const double> beta_;
+  std::vector<Complex> A_;
+  std::vector<Complex> B_;
+  EvaluationScratch scratch_;
+};
+
+// Linear homotopy H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1] and dH/dt = P - Q.
+class TotalDegreeHomotopy : public Homotopy {
+ public:
+  TotalDegreeHomotopy(const MonomialLayout& layout, std::span<const Complex> target,
+                      std::span<const Complex> q, std::span<const std::int32_t> degree);
+  int n() const override { return layout_.n; }
+  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Ht) override;
+
+ private:
+  MonomialLayout layout_;
+  std::span<const Complex> target_;
+  std::span<const Complex> q_;
+  std::span<const std::int32_t> degree_;
+  EvaluationScratch scratch_;
+};
+
+// Where the two routes' trackers differ. The path loop measures the remaining distance as
+// d = target - p (exactly -s on the polyhedral route, 1 - t on the total-degree route); thresholds
+// that the routes state on the parameter itself are kept on p.
+struct RouteConstants {
+  double target = 0.0;                 // p at the end of the path
+  bool firstStepFromDistance = true;   // FirstStep starts with h = d/3 (else the given step)
+  double firstStepLaterFactor = 10.0;  // decrease demanded of later FirstStep Newton iterations
+  bool limitAfterFirstStep = true;     // h := min(h, d / divisor) after FirstStep
+  double raisedCorrectionLimit = 1.0;
+  double raiseSwitch = -1e-4;         // on p: below it small steps raise, from it small points do
+  double raiseNormFactor = 500.0;     // small point: |yPred| < factor * n
+  double blowUpBelow = -0.05;         // on p: a path given up below this is counted
+  bool distanceZones = true;          // step limits -s/3, 0.05, -s near the target
+  double looseToleranceBelow = -0.1;  // on p: eps clamp 0.1 below, 1e-4 from it
+  double divergenceFactor = 50000.0;  // |yPrev| > factor * n in the end game
+  double zeroModulus = 2.2204460492503133e-21;  // replaces 0 moduli in the exponent estimates
+  bool olderDistanceFromStepsFirst = true;      // (hl + h) + d, else (d + h) + hl
+};
+
+inline constexpr RouteConstants kPolyhedralRoute{};
+inline constexpr RouteConstants kTotalDegreeRoute{
+    .target = 1.0,
+    .firstStepFromDistance = false,
+    .firstStepLaterFactor = 15.0,
+    .limitAfterFirstStep = false,
+    .raisedCorrectionLimit = 0.800000011920929,
+    .raiseSwitch = 0.9998999834060669,
+    .raiseNormFactor = 100.0,
+    .blowUpBelow = 0.949999988079071,
+    .distanceZones = false,
+    .looseToleranceBelow = 0.9,
+    .divergenceFactor = 10000.0,
+    .zeroModulus = 2.220446049250313e-16,
+    .olderDistanceFromStepsFirst = false,
+};
+
+// What differs between the first tracking of a path and a re-track of the path-jumping check.
+struct PathLimits {
+  std::int32_t stepLimit = 10000;
+  double firstStepDivisor = 3.0;  // h := min(h, d / divisor) after FirstStep (polyhedral route)
+  double initialStep = 0.009999999776482582;  // first h when not taken from the distance
+  double correctionLimit = 0.1;
+  bool resetCorrectionLimit = true;  // 0.1 before every corrector call; a re-track keeps its own
+};
+
+}  // namespace zormix
+
+#endif  // ZORMIX_TRACKER_HOMOTOPY_H_

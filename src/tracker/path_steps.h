@@ -1,0 +1,42 @@
+// Small helpers shared by the predictor, the correctors and the acceptance at the target.
+#ifndef ZORMIX_TRACKER_PATH_STEPS_H_
+#define ZORMIX_TRACKER_PATH_STEPS_H_
+
+#include <algorithm>
+#include <cmath>
+
+#include "tracker/linear_algebra.h"
+#include "tracker/path_state.h"
+
+namespace zormix::path_steps {
+
+// H, Hs and J at (y, s).
+inline void Evaluate(PathState& st, Homotopy& homotopy) {
+  homotopy.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+}
+
+// st.d := J^{-1} rhs, on copies (the solver destroys its arguments).
+inline void SolveWithJacobian(PathState& st, const std::vector<Complex>& rhs) {
+  std::copy(st.J.storage().begin(), st.J.storage().end(), st.Jwork.storage().begin());
+  std::copy(rhs.begin(), rhs.end(), st.d.begin());
+  SolveLinearComplex(st.Jwork, st.d.data());
+}
+
+inline double Norm(const std::vector<Complex>& v) {
+  return MaxNorm(static_cast<int>(v.size()), v.data());
+}
+
+// y := y - d.
+inline void SubtractCorrection(PathState& st) {
+  for (int i = 0; i < st.n; ++i) st.y[i] -= st.d[i];
+}
+
+inline bool AllFinite(const std::vector<Complex>& v) {
+  return std::all_of(v.begin(), v.end(), [](const Complex& z) {
+    return std::isfinite(z.real()) && std::isfinite(z.imag());
+  });
+}
+
+}  // namespace zormix::path_steps
+
+#endif  // ZORMIX_TRACKER_PATH_STEPS_H_

@@ -1,0 +1,55 @@
+// Tracking many independent paths on several threads with results in serial order.
+#ifndef ZORMIX_TRACKER_PATH_UNITS_H_
+#define ZORMIX_TRACKER_PATH_UNITS_H_
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "tracker/tracking.h"
+
+namespace zormix {
+
+// What one path left behind, stored in the slot of its unit (its serial position).
+struct UnitOutcome {
+  std::uint8_t recorded = 0;
+  std::int32_t cell = 0;        // 1-based, 0 on the total-degree route
+  std::int32_t startIndex = 0;  // 1-based
+  std::int32_t steps = 0;
+  std::int64_t blowUps = 0;
+};
+
+// Counts shared by the workers, read by the calling thread for progress reports.
+struct ProgressCounters {
+  std::atomic<std::int64_t> done{0};
+  std::atomic<std::int64_t> reached{0};
+  std::atomic<std::int64_t> failed{0};
+
+  void Count(bool recorded) {
+    (recorded ? reached : failed).fetch_add(1, std::memory_order_relaxed);
+    done.fetch_add(1, std::memory_order_release);
+  }
+  // Calls options.progress (when set) with the current counts.
+  void Report(const TrackingOptions& options, std::int64_t total) const;
+};
+
+using UnitFunction = std::function<void(std::int64_t unit)>;
+
+// Runs the units 0..unitCount-1 on `threads` threads, the calling thread being one of them. Each
+// thread first calls makeWorker, which returns that thread's unit function (owning its scratch);
+// units are handed out through one shared atomic index. `poll` runs on the calling thread only:
+// between its units, at most every 100 ms, and once at the end. The first exception of any
+// thread stops the handing out and is rethrown here after all threads have joined.
+void RunUnitsInParallel(std::int64_t unitCount, int threads,
+                        const std::function<UnitFunction()>& makeWorker,
+                        const std::function<void()>& poll);
+
+// Compacts the recorded end points (column u of `endPoints` for unit u) in serial order into a
+// dense outcome: solutions, records, rootCount and blowUpCount.
+TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
+                                const std::vector<UnitOutcome>& outcomes);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_TRACKER_PATH_UNITS_H_

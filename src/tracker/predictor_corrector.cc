@@ -1,0 +1,110 @@
+// Cubic Hermite predictor and Newton corrector of the path loop.
+#include <algorithm>
+#include <cmath>
+
+#include "tracker/path_state.h"
+#include "tracker/path_steps.h"
+
+namespace zormix {
+
+using namespace path_steps;
+
+void PredictHermite(PathState& st, Homotopy& homotopy) {
+  if (st.rejected == 0) {
+    st.vPrev = st.vCur;
+    SolveWithJacobian(st, st.Hs);
+    for (int i = 0; i < st.n; ++i) st.vCur[i] = -st.d[i];
+  }
+  // Hermite cubic through (s - hl, yPrev, vPrev) and (s, yCur, vCur), evaluated at s + h.
+  const double tau = st.h / st.hl;
+  const double sigma = 1.0 + tau;
+  const double cPrev = (1.0 + 2.0 * sigma) * tau * tau;
+  const double cCur = (1.0 - 2.0 * tau) * sigma * sigma;
+  const double cvPrev = tau * tau * (st.h + st.hl);
+  const double cvCur = sigma * sigma * st.h;
+  for (int i = 0; i < st.n; ++i)
+    st.y[i] = cPrev * st.yPrev[i] + cCur * st.yCur[i] + cvPrev * st.vPrev[i] + cvCur * st.vCur[i];
+  st.s += st.h;
+  Evaluate(st, homotopy);
+}
+
+namespace {
+
+// Back to the last accepted s with half the step; the path fails when the step underflows.
+void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUpCount) {
+  st.rejected = 1;
+  st.s -= st.h;
+  st.h /= 2.0;
+  st.finalStep = 0;
+  st.successCount = 0;
+  st.atEnd = 0;
+  if (st.h < 1e-10) {
+    st.failed = 1;
+    if (st.s < route.blowUpBelow) ++blowUpCount;
+  }
+}
+
+// The raise of the correction limit for tiny steps far out, or for moderate points near the end.
+void RaiseCorrectionLimit(PathState& st, const RouteConstants& route, double normYPred) {
+  const bool tinyStepFarOut = st.h < 1e-4 && st.s < route.raiseSwitch;
+  const bool moderateNearEnd =
+      st.s >= route.raiseSwitch && normYPred < route.raiseNormFactor * st.n;
+  if (tinyStepFarOut || moderateNearEnd) st.correctionLimit = route.raisedCorrectionLimit;
+}
+
+// Returns false when the step is rejected.
+bool NewtonIterations(PathState& st, const PathContext& ctx) {
+  Homotopy& homotopy = *ctx.homotopy;
+  st.w = st.H;
+  const double r0 = Norm(st.H);
+  double racc = r0;
+  if (!std::isfinite(r0)) return false;  // a prediction that left the finite numbers
+  if (10.0 * r0 < st.eps) return true;
+  SolveWithJacobian(st, st.H);
+  st.yPred = st.y;
+  SubtractCorrection(st);
+  int k = 1;
+  Evaluate(st, homotopy);
+  double rho = Norm(st.H);
+  const double normYPred = Norm(st.yPred);
+  RaiseCorrectionLimit(st, *ctx.route, normYPred);
+  const double normD = Norm(st.d);
+  if (normD > st.correctionLimit * normYPred) return false;
+  const bool largeStep = st.h > 1e-4;
+  const double c1 = largeStep ? 15.0 : 3.0;
+  const double c2 = largeStep ? 10.0 : 2.0;
+  const int kmax = largeStep ? 4 : 7;
+  if (rho <= st.eps || c1 * rho <= r0) {
+    st.w = st.H;
+    racc = rho;
+  } else if (normD > std::max(1.0, normYPred / 1e5) * 1e-7) {
+    return false;
+  }
+  while (racc > st.eps) {
+    SolveWithJacobian(st, st.w);
+    st.yB = st.y;
+    SubtractCorrection(st);
+    ++k;
+    Evaluate(st, homotopy);
+    rho = Norm(st.H);
+    if (k > kmax) return false;
+    if (rho <= st.eps || c2 * rho <= racc) {
+      st.w = st.H;
+      racc = rho;
+    } else if (rho < 1000.0 * st.eps && Norm(st.d) < std::max(1.0, Norm(st.yB) / 1e5) * 1e-7) {
+      return true;
+    } else {
+      return false;
+    }
+  }
+  return std::isfinite(racc);
+}
+
+}  // namespace
+
+void CorrectNewton(PathState& st, const PathContext& ctx, std::int64_t& blowUpCount) {
+  st.rejected = 0;
+  if (!NewtonIterations(st, ctx)) RejectStep(st, *ctx.route, blowUpCount);
+}
+
+}  // namespace zormix

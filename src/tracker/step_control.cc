@@ -1,0 +1,97 @@
+// Step-size control after an accepted step, and the end-game tests close to the target.
+#include <algorithm>
+#include <cmath>
+
+#include "tracker/path_state.h"
+#include "tracker/path_steps.h"
+
+namespace zormix {
+
+using namespace path_steps;
+
+namespace {
+
+// Polyhedral route: d/3 far out, 0.05 in between, the whole rest within 0.05 of the target.
+void LimitByDistanceZones(PathState& st, double hc, double d) {
+  double hmax;
+  if (d >= 0.15) {
+    hmax = d / 3.0;
+  } else if (d > 0.05) {
+    hmax = 0.05;
+  } else {
+    hmax = d;
+    st.finalStep = 1;
+  }
+  st.h = hmax;
+  if (hc < hmax) {
+    st.h = hc;
+    st.finalStep = 0;
+    if (std::abs(hc - d) < 1e-16) {
+      st.finalStep = 1;
+      st.h = d;
+    }
+  }
+}
+
+}  // namespace
+
+void ControlStep(PathState& st, const RouteConstants& route) {
+  ++st.steps;
+  double hc;
+  if (st.successCount < 2) {
+    hc = st.h;
+    ++st.successCount;
+  } else {
+    hc = 2.0 * st.h;
+    st.successCount = 0;
+  }
+  st.hl = st.h;
+  const double d = Distance(st, route);
+  if (route.distanceZones) {
+    LimitByDistanceZones(st, hc, d);
+  } else {
+    st.h = hc;
+    if (d < hc) {
+      st.finalStep = 1;
+      st.successCount = 0;
+      st.h = d;
+    }
+  }
+  st.eps = ToleranceAt(st.J, st.y);
+  st.eps = st.s < route.looseToleranceBelow ? std::min(st.eps, 0.1) : std::min(st.eps, 1e-4);
+  st.yPrev = st.yCur;
+  st.yCur = st.y;
+}
+
+void CheckEndGame(PathState& st, const RouteConstants& route) {
+  const double normPrev = Norm(st.yPrev);
+  const double normCur = Norm(st.yCur);
+  if (normPrev > route.divergenceFactor * st.n && normPrev < normCur && normCur < Norm(st.y))
+    st.failed = 1;
+  const double d = Distance(st, route);
+  if (!(d < 1e-8)) return;
+  // Exponent p of |y_j| ~ K d^p from the last three points, at distances dPrev > dCur > d.
+  const double dCur = st.h + d;
+  const double dPrev = route.olderDistanceFromStepsFirst ? st.hl + st.h + d : d + st.h + st.hl;
+  auto modulus = [&route](const Complex& z) {
+    const double r = std::abs(z);
+    return r == 0.0 ? route.zeroModulus : r;
+  };
+  for (int j = 0; j < st.n; ++j) {
+    if (!st.watch[j]) continue;
+    const double a = modulus(st.yPrev[j]);
+    const double b = modulus(st.yCur[j]);
+    const double c = modulus(st.y[j]);
+    const double p2 = std::log(a / b) / std::log(dPrev / dCur);
+    const double p1 = std::log(b / c) / std::log(dCur / d);
+    const double p3 = p1 - (p2 - p1) * dCur / st.hl;
+    if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
+      st.watch[j] = 0;  // tends to a finite nonzero value
+    } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
+      if (p1 < -0.2 && p2 < -0.2) st.failed = 1;  // tends to infinity
+      if (0.3 < p3 && p3 < 0.8) st.failed = 1;    // tends to zero with a fractional power
+    }
+  }
+}
+
+}  // namespace zormix

@@ -1,0 +1,147 @@
+// Polyhedral route: every start solution of every mixed cell, then the path-jumping check.
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+#include "tracker/cell_setup.h"
+#include "tracker/path_jumping.h"
+#include "tracker/path_state.h"
+#include "tracker/path_units.h"
+#include "tracker/tracking.h"
+
+namespace zormix {
+namespace {
+
+// The data every path of the route shares.
+struct PolyhedralRoute {
+  const PolySystem& system;
+  const std::vector<Complex>& startCoefficients;
+  const std::vector<double>& lifting;
+  const CellList& cells;
+  std::vector<std::int32_t> maxDegree;
+  std::vector<Complex> delta;  // target - start
+  MonomialLayout layout;
+  SystemView target;
+
+  PolyhedralRoute(const PolySystem& s, const std::vector<Complex>& start,
+                  const std::vector<double>& w, const CellList& c)
+      : system(s), startCoefficients(start), lifting(w), cells(c) {
+    maxDegree = MaxDegrees(system.exponents);
+    delta.resize(start.size());
+    for (std::size_t j = 0; j < delta.size(); ++j) delta[j] = system.coefficients[j] - start[j];
+    layout = {system.n, system.termCount, &system.exponents, maxDegree};
+    target = {system.n, system.termCount, &system.exponents, system.coefficients};
+  }
+  CellSetup Prepare(std::int64_t cell) const {
+    return PrepareCell(cell, cells, system, startCoefficients, lifting);
+  }
+};
+
+// A cell is prepared by the first worker that needs it and released by the last one done with it,
+// so only the cells in flight are held in memory.
+struct CellSlot {
+  std::once_flag once;
+  std::unique_ptr<CellSetup> setup;
+  std::atomic<std::int64_t> remaining{0};
+};
+
+// One worker's homotopy and path state, reused for all its paths.
+struct PolyhedralWorker {
+  PolyhedralWorker(const PolyhedralRoute& route, const PathLimits& limits)
+      : homotopy(route.layout, route.startCoefficients, route.delta), state(route.system.n) {
+    context.homotopy = &homotopy;
+    context.route = &kPolyhedralRoute;
+    context.limits = limits;
+    context.target = route.target;
+    context.maxDegree = route.maxDegree;
+  }
+  // Tracks start solution k of a prepared cell; the end point stays in state.y.
+  bool Track(const CellSetup& setup, std::int64_t k, std::int64_t& blowUps) {
+    if (k >= setup.startCount) return false;
+    homotopy.SetPowers(setup.powers.beta);
+    return TrackPath(state, context, setup.X.col(k), setup.s0, blowUps);
+  }
+
+  PolyhedralHomotopy homotopy;
+  PathState state;
+  PathContext context;
+};
+
+RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route) {
+  PathLimits limits;
+  limits.stepLimit = 50000;
+  limits.firstStepDivisor = 4.0;
+  limits.resetCorrectionLimit = false;
+  auto worker = std::make_shared<PolyhedralWorker>(route, limits);
+  auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
+  return [&route, worker, cached](const PathRecord& record, double correctionLimit) {
+    const std::int64_t cell = record.cell - 1;
+    if (cached->first != cell) {
+      cached->second = route.Prepare(cell);
+      cached->first = cell;
+    }
+    worker->context.limits.correctionLimit = correctionLimit;
+    std::int64_t ignoredBlowUps = 0;
+    RetrackResult result;
+    const bool accepted = worker->Track(cached->second, record.startIndex - 1, ignoredBlowUps);
+    result.y = worker->state.y;
+    result.steps = worker->state.steps;
+    result.failed = !accepted;
+    return result;
+  };
+}
+
+}  // namespace
+
+TrackingOutcome TrackAllPaths(const PolySystem& system,
+                              const std::vector<Complex>& startCoefficients,
+                              const std::vector<double>& lifting, const CellList& cells,
+                              const std::vector<std::int64_t>& cellVolume, RuntimeUniform& runtime,
+                              const TrackingOptions& options) {
+  const PolyhedralRoute route(system, startCoefficients, lifting, cells);
+  const std::int64_t cellCount = cells.size();
+  if (static_cast<std::int64_t>(cellVolume.size()) != cellCount)
+    throw Error("path tracking: " + std::to_string(cellVolume.size()) + " cell volumes for " +
+                std::to_string(cellCount) + " mixed cells");
+  // Unit u is start solution u - offset[c] of the cell c with offset[c] <= u < offset[c + 1].
+  std::vector<std::int64_t> offset(static_cast<std::size_t>(cellCount) + 1, 0);
+  for (std::int64_t c = 0; c < cellCount; ++c) offset[c + 1] = offset[c] + cellVolume[c];
+  const std::int64_t total = offset.back();
+  auto slots = std::make_unique<CellSlot[]>(static_cast<std::size_t>(cellCount));
+  for (std::int64_t c = 0; c < cellCount; ++c) slots[c].remaining = cellVolume[c];
+
+  ColMajorMatrix<Complex> endPoints(system.n, total);
+  std::vector<UnitOutcome> outcomes(static_cast<std::size_t>(total));
+  ProgressCounters counters;
+  auto makeWorker = [&]() -> UnitFunction {
+    auto worker = std::make_shared<PolyhedralWorker>(route, PathLimits{});
+    return [&, worker](std::int64_t unit) {
+      const std::int64_t c =
+          std::upper_bound(offset.begin(), offset.end(), unit) - offset.begin() - 1;
+      const std::int64_t k = unit - offset[c];
+      CellSlot& slot = slots[c];
+      std::call_once(slot.once,
+                     [&] { slot.setup = std::make_unique<CellSetup>(route.Prepare(c)); });
+      UnitOutcome& outcome = outcomes[unit];
+      outcome.cell = static_cast<std::int32_t>(c + 1);
+      outcome.startIndex = static_cast<std::int32_t>(k + 1);
+      const bool recorded = worker->Track(*slot.setup, k, outcome.blowUps);
+      outcome.recorded = recorded ? 1 : 0;
+      outcome.steps = worker->state.steps;
+      if (recorded) std::copy(worker->state.y.begin(), worker->state.y.end(), endPoints.col(unit));
+      if (slot.remaining.fetch_sub(1, std::memory_order_acq_rel) == 1) slot.setup.reset();
+      counters.Count(recorded);
+    };
+  };
+  RunUnitsInParallel(total, options.threads, makeWorker, [&] { counters.Report(options, total); });
+
+  TrackingOutcome outcome = CollectOutcomes(std::move(endPoints), outcomes);
+  const PathJumpingStats stats =
+      CheckPathJumping(route.target, outcome.solutions, outcome.rootCount, outcome.records,
+                       MakePolyhedralRetrack(route), runtime);
+  outcome.retrackedPaths = stats.retrackedPaths;
+  outcome.separatedPairs = stats.separatedPairs;
+  return outcome;
+}
+
+}  // namespace zormix

@@ -1,0 +1,107 @@
+// Total-degree route: one path of (1 - t) Q + t P per start solution, then the path-jumping check.
+#include <algorithm>
+#include <memory>
+
+#include "tracker/path_jumping.h"
+#include "tracker/path_state.h"
+#include "tracker/path_units.h"
+#include "tracker/tracking.h"
+
+namespace zormix {
+namespace {
+
+struct TotalDegreeRoute {
+  const PolySystem& system;
+  const std::vector<std::int32_t>& degree;
+  const std::vector<Complex>& q;
+  const ColMajorMatrix<Complex>& startSolutions;
+  std::vector<std::int32_t> maxDegree;
+  MonomialLayout layout;
+  SystemView target;
+
+  TotalDegreeRoute(const PolySystem& s, const std::vector<std::int32_t>& d,
+                   const std::vector<Complex>& startCoefficients, const ColMajorMatrix<Complex>& X)
+      : system(s), degree(d), q(startCoefficients), startSolutions(X) {
+    maxDegree = MaxDegrees(system.exponents);
+    layout = {system.n, system.termCount, &system.exponents, maxDegree};
+    target = {system.n, system.termCount, &system.exponents, system.coefficients};
+  }
+};
+
+struct TotalDegreeWorker {
+  TotalDegreeWorker(const TotalDegreeRoute& route, const PathLimits& limits)
+      : homotopy(route.layout, route.system.coefficients, route.q, route.degree),
+        state(route.system.n),
+        startSolutions(route.startSolutions) {
+    context.homotopy = &homotopy;
+    context.route = &kTotalDegreeRoute;
+    context.limits = limits;
+    context.target = route.target;
+    context.maxDegree = route.maxDegree;
+  }
+  bool Track(std::int64_t k, std::int64_t& blowUps) {
+    if (k < 0 || k >= startSolutions.cols()) return false;
+    return TrackPath(state, context, startSolutions.col(k), 0.0, blowUps);
+  }
+
+  TotalDegreeHomotopy homotopy;
+  PathState state;
+  PathContext context;
+  const ColMajorMatrix<Complex>& startSolutions;
+};
+
+// A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
+RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route) {
+  PathLimits limits;
+  limits.stepLimit = 50000;
+  limits.initialStep = 0.001;
+  limits.resetCorrectionLimit = false;
+  auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
+  return [worker](const PathRecord& record, double correctionLimit) {
+    worker->context.limits.correctionLimit = correctionLimit;
+    std::int64_t ignoredBlowUps = 0;
+    RetrackResult result;
+    const bool accepted = worker->Track(record.startIndex - 1, ignoredBlowUps);
+    result.y = worker->state.y;
+    result.steps = worker->state.steps;
+    result.failed = !accepted;
+    return result;
+  };
+}
+
+}  // namespace
+
+TrackingOutcome TrackTotalDegree(const PolySystem& system,
+                                 const std::vector<std::int32_t>& totalDegree,
+                                 const std::vector<Complex>& startCoefficients,
+                                 const ColMajorMatrix<Complex>& startSolutions,
+                                 RuntimeUniform& runtime, const TrackingOptions& options) {
+  const TotalDegreeRoute route(system, totalDegree, startCoefficients, startSolutions);
+  const std::int64_t total = startSolutions.cols();
+  ColMajorMatrix<Complex> endPoints(system.n, total);
+  std::vector<UnitOutcome> outcomes(static_cast<std::size_t>(total));
+  ProgressCounters counters;
+  auto makeWorker = [&]() -> UnitFunction {
+    auto worker = std::make_shared<TotalDegreeWorker>(route, PathLimits{});
+    return [&, worker](std::int64_t unit) {
+      UnitOutcome& outcome = outcomes[unit];
+      outcome.startIndex = static_cast<std::int32_t>(unit + 1);
+      const bool recorded = worker->Track(unit, outcome.blowUps);
+      outcome.recorded = recorded ? 1 : 0;
+      outcome.steps = worker->state.steps;
+      if (recorded) std::copy(worker->state.y.begin(), worker->state.y.end(), endPoints.col(unit));
+      counters.Count(recorded);
+    };
+  };
+  RunUnitsInParallel(total, options.threads, makeWorker, [&] { counters.Report(options, total); });
+
+  TrackingOutcome outcome = CollectOutcomes(std::move(endPoints), outcomes);
+  const PathJumpingStats stats =
+      CheckPathJumping(route.target, outcome.solutions, outcome.rootCount, outcome.records,
+                       MakeTotalDegreeRetrack(route), runtime);
+  outcome.retrackedPaths = stats.retrackedPaths;
+  outcome.separatedPairs = stats.separatedPairs;
+  return outcome;
+}
+
+}  // namespace zormix

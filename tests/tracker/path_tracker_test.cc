@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tracker/path_state.h"
+
+namespace zormix {
+namespace {
+
+// A one-variable homotopy given by its value H(y, p) and derivatives; counts evaluations.
+class FakeHomotopy : public Homotopy {
+ public:
+  using Fn = Complex (*)(Complex, double);
+  FakeHomotopy(Fn h, Fn hy, Fn hp) : h_(h), hy_(hy), hp_(hp) {}
+  int n() const override { return 1; }
+  void Evaluate(const Complex* y, double p, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Hp) override {
+    ++evaluations;
+    H[0] = h_(y[0], p);
+    J(0, 0) = hy_(y[0], p);
+    Hp[0] = hp_(y[0], p);
+  }
+  int evaluations = 0;
+
+ private:
+  Fn h_, hy_, hp_;
+};
+
+TEST(CorrectStartPoint, StopsWhenTheResidualStopsDecreasing) {
+  // Constant residual: Newton moves y but never changes H. Must stop, back at the start point.
+  FakeHomotopy constant([](Complex, double) { return Complex(1.0, 0.0); },
+                        [](Complex, double) { return Complex(1.0, 0.0); },
+                        [](Complex, double) { return Complex(0.0, 0.0); });
+  PathState st(1);
+  st.y[0] = Complex(2.0, 0.0);
+  CorrectStartPoint(st, constant);
+  EXPECT_EQ(st.y[0], Complex(2.0, 0.0));
+  EXPECT_LE(constant.evaluations, 3);
+  // y^50: Newton converges with ratio 49/50, far too slowly; the iteration cap ends it.
+  FakeHomotopy slow([](Complex y, double) { return std::pow(y, 50); },
+                    [](Complex y, double) { return 50.0 * std::pow(y, 49); },
+                    [](Complex, double) { return Complex(0.0, 0.0); });
+  st.y[0] = Complex(1.0, 0.0);
+  CorrectStartPoint(st, slow);
+  EXPECT_LE(slow.evaluations, 102);
+  EXPECT_LT(std::abs(st.y[0]), 1.0);
+  // A start point that already satisfies the homotopy is not touched.
+  FakeHomotopy exact([](Complex y, double) { return y - 3.0; },
+                     [](Complex, double) { return Complex(1.0, 0.0); },
+                     [](Complex, double) { return Complex(0.0, 0.0); });
+  st.y[0] = Complex(3.0, 1e-9);
+  CorrectStartPoint(st, exact);
+  EXPECT_EQ(st.y[0], Complex(3.0, 1e-9));
+  EXPECT_EQ(exact.evaluations, 1);
+}
+
+PathContext ContextFor(Homotopy& homotopy, const RouteConstants& route) {
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &route;
+  return ctx;
+}
+
+TEST(CorrectNewton, AcceptsAnExactPredictionUnchanged) {
+  FakeHomotopy linear([](Complex y, double) { return y - 3.0; },
+                      [](Complex, double) { return Complex(1.0, 0.0); },
+                      [](Complex, double) { return Complex(0.0, 0.0); });
+  PathState st(1);
+  st.y[0] = Complex(3.0 + 1e-10, 0.0);
+  st.s = -1.0;
+  st.h = 0.1;
+  st.eps = 1e-7;
+  linear.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+  std::int64_t blowUps = 0;
+  CorrectNewton(st, ContextFor(linear, kPolyhedralRoute), blowUps);
+  EXPECT_EQ(st.rejected, 0);
+  EXPECT_EQ(st.y[0], Complex(3.0 + 1e-10, 0.0));
+  EXPECT_EQ(linear.evaluations, 1);
+}
+
+// A corrector that always over-corrects (|d| ~ 1000 |yPred|) rejects; at the last halving the
+// path fails, and is counted as a blow-up only far from the target.
+std::int64_t BlowUpsWhenFailingAt(double s, const RouteConstants& route) {
+  FakeHomotopy far([](Complex y, double) { return y - 1000.0; },
+                   [](Complex, double) { return Complex(1.0, 0.0); },
+                   [](Complex, double) { return Complex(0.0, 0.0); });
+  PathState st(1);
+  st.h = 1.5e-10;
+  st.s = s + st.h;  // as left by the predictor
+  st.y[0] = Complex(1.0, 0.0);
+  st.eps = 1e-7;
+  far.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+  std::int64_t blowUps = 0;
+  CorrectNewton(st, ContextFor(far, route), blowUps);
+  EXPECT_EQ(st.rejected, 1);
+  EXPECT_EQ(st.failed, 1);
+  EXPECT_NEAR(st.s, s, 1e-15);
+  return blowUps;
+}
+
+TEST(CorrectNewton, BlowUpCountedOnlyFarFromTheTarget) {
+  EXPECT_EQ(BlowUpsWhenFailingAt(-1.0, kPolyhedralRoute), 1);
+  EXPECT_EQ(BlowUpsWhenFailingAt(-0.01, kPolyhedralRoute), 0);
+  EXPECT_EQ(BlowUpsWhenFailingAt(0.5, kTotalDegreeRoute), 1);
+  EXPECT_EQ(BlowUpsWhenFailingAt(0.96, kTotalDegreeRoute), 0);
+}
+
+TEST(TrackPath, NonFiniteValuesNeverGiveARecordedPoint) {
+  // The homotopy breaks down (NaN) halfway along the path.
+  FakeHomotopy broken(
+      [](Complex y, double t) {
+        return t > 0.5 ? Complex(std::numeric_limits<double>::quiet_NaN(), 0) : y - 1.0 - t;
+      },
+      [](Complex, double) { return Complex(1.0, 0.0); },
+      [](Complex, double) { return Complex(-1.0, 0.0); });
+  PathState st(1);
+  PathContext ctx = ContextFor(broken, kTotalDegreeRoute);
+  std::int64_t blowUps = 0;
+  const Complex start(1.0, 0.0);
+  EXPECT_FALSE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  EXPECT_LT(broken.evaluations, 100000);
+  // Infinite coordinates from the start.
+  FakeHomotopy infinite([](Complex, double) { return Complex(INFINITY, 0); },
+                        [](Complex, double) { return Complex(1.0, 0.0); },
+                        [](Complex, double) { return Complex(1.0, 0.0); });
+  ctx = ContextFor(infinite, kPolyhedralRoute);
+  EXPECT_FALSE(TrackPath(st, ctx, &start, -20.0, blowUps));
+}
+
+}  // namespace
+}  // namespace zormix

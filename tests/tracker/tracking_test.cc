@@ -1,0 +1,283 @@
+#include "tracker/tracking.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <thread>
+
+#include "startsys/start_systems.h"
+#include "support/systems.h"
+#include "zormix/solve.h"
+
+namespace zormix {
+namespace {
+
+// The parts of the normal form the trackers rely on, without scaling or sorting: every equation
+// ends with a constant term (coefficient 0 where the system had none).
+PolySystem WithConstantTerms(const PolySystem& in) {
+  std::vector<testing::Equation> equations(in.n);
+  std::int64_t j = 0;
+  for (int i = 0; i < in.n; ++i) {
+    std::vector<std::int32_t> zero(in.n, 0);
+    bool hasConstant = false;
+    for (std::int32_t t = 0; t < in.termCount[i]; ++t, ++j) {
+      std::vector<std::int32_t> e(in.n);
+      for (int k = 0; k < in.n; ++k) e[k] = in.exponents(k, j);
+      if (e == zero) hasConstant = true;
+      equations[i].push_back({e, in.coefficients[j]});
+    }
+    if (!hasConstant) equations[i].push_back({zero, Complex(0, 0)});
+  }
+  PolySystem out = testing::BuildSystem(equations);
+  out.rawCoefficients = out.coefficients;
+  return out;
+}
+
+std::vector<Complex> UnitCoefficients(std::size_t count, unsigned seed) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<double> angle(0.0, 6.283185307179586);
+  std::vector<Complex> c(count);
+  for (Complex& z : c) z = std::polar(1.0, angle(gen));
+  return c;
+}
+
+// Mixed cells of a generic lifting by brute force over one pair per equation: the pair's points
+// share the minimum of <a, alpha> + w within their equation. Enough for systems of a few terms.
+struct Cells {
+  CellList list;
+  std::vector<std::int64_t> volume;
+};
+Cells BruteForceCells(const PolySystem& s, const std::vector<double>& w) {
+  SetConsoleWriter([](std::string_view) {});  // singular candidates are expected here
+  const int n = s.n;
+  std::vector<std::vector<std::pair<int, int>>> pairs(n);
+  std::int64_t first = 0;
+  for (int i = 0; i < n; ++i) {
+    for (int a = 0; a < s.termCount[i]; ++a)
+      for (int b = a + 1; b < s.termCount[i]; ++b)
+        pairs[i].push_back({static_cast<int>(first + a), static_cast<int>(first + b)});
+    first += s.termCount[i];
+  }
+  Cells cells{CellList(n), {}};
+  std::vector<std::size_t> choice(n, 0);
+  while (true) {
+    IntMatrix D(n, n);
+    ColMajorMatrix<Complex> M(n, n);
+    std::vector<Complex> rhs(n);
+    for (int i = 0; i < n; ++i) {
+      const auto [p, q] = pairs[i][choice[i]];
+      for (int k = 0; k < n; ++k) {
+        D(i, k) = s.exponents(k, p) - s.exponents(k, q);
+        M(i, k) = static_cast<double>(D(i, k));
+      }
+      rhs[i] = w[q] - w[p];
+    }
+    const std::int64_t det = AbsDeterminantByReduction(D);
+    if (det != 0) {
+      // alpha by Gaussian elimination on the real system (no pivoting needed at this size).
+      for (int k = 0; k < n; ++k) {
+        int piv = k;
+        for (int i = k + 1; i < n; ++i)
+          if (std::abs(M(i, k)) > std::abs(M(piv, k))) piv = i;
+        for (int c = 0; c < n; ++c) std::swap(M(k, c), M(piv, c));
+        std::swap(rhs[k], rhs[piv]);
+        for (int i = k + 1; i < n; ++i) {
+          const Complex f = M(i, k) / M(k, k);
+          for (int c = k; c < n; ++c) M(i, c) -= f * M(k, c);
+          rhs[i] -= f * rhs[k];
+        }
+      }
+      std::vector<double> alpha(n);
+      for (int i = n - 1; i >= 0; --i) {
+        Complex sum = rhs[i];
+        for (int c = i + 1; c < n; ++c) sum -= M(i, c) * alpha[c];
+        alpha[i] = (sum / M(i, i)).real();
+      }
+      auto lifted = [&](std::int64_t j) {
+        double v = w[j];
+        for (int k = 0; k < n; ++k) v += s.exponents(k, j) * alpha[k];
+        return v;
+      };
+      bool lower = true;
+      std::int64_t j = 0;
+      for (int i = 0; i < n; ++i) {
+        const double m0 = lifted(pairs[i][choice[i]].first);
+        for (std::int32_t t = 0; t < s.termCount[i]; ++t, ++j)
+          if (lifted(j) < m0 - 1e-9) lower = false;
+      }
+      if (lower) {
+        const std::int64_t c = cells.list.AddCell();
+        for (int i = 0; i < n; ++i) {
+          cells.list.First(c, i) = pairs[i][choice[i]].first;
+          cells.list.Second(c, i) = pairs[i][choice[i]].second;
+        }
+        cells.volume.push_back(det);
+      }
+    }
+    int i = 0;
+    while (i < n && ++choice[i] == pairs[i].size()) choice[i++] = 0;
+    if (i == n) break;
+  }
+  SetConsoleWriter(nullptr);
+  return cells;
+}
+
+TrackingOutcome SolvePolyhedral(const PolySystem& s, unsigned seed, int threads) {
+  std::mt19937_64 gen(seed);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::vector<double> lifting(static_cast<std::size_t>(s.termTotal()));
+  for (double& w : lifting) w = u(gen);
+  const Cells cells = BruteForceCells(s, lifting);
+  const std::vector<Complex> start = UnitCoefficients(lifting.size(), seed + 1);
+  RuntimeUniform runtime(seed);
+  TrackingOptions options;
+  options.threads = threads;
+  return TrackAllPaths(s, start, lifting, cells.list, cells.volume, runtime, options);
+}
+
+TrackingOutcome SolveTotalDegree(const PolySystem& s, unsigned seed, int threads,
+                                 std::int64_t* paths = nullptr) {
+  std::vector<std::int32_t> degree(s.n, 0);
+  std::int64_t j = 0, count = 1;
+  for (int i = 0; i < s.n; ++i) {
+    for (std::int32_t t = 0; t < s.termCount[i]; ++t, ++j) {
+      std::int32_t d = 0;
+      for (int k = 0; k < s.n; ++k) d += s.exponents(k, j);
+      degree[i] = std::max(degree[i], d);
+    }
+    count *= degree[i];
+  }
+  if (paths != nullptr) *paths = count;
+  const std::vector<Complex> q = UnitCoefficients(2 * static_cast<std::size_t>(s.n), seed);
+  const ColMajorMatrix<Complex> X = TotalDegreeStartSolutions(q, degree, count);
+  RuntimeUniform runtime(seed);
+  TrackingOptions options;
+  options.threads = threads;
+  return TrackTotalDegree(s, degree, q, X, runtime, options);
+}
+
+// Every column of a has a column of b within tol, and the counts agree.
+void ExpectSameRoots(const ColMajorMatrix<Complex>& a, const ColMajorMatrix<Complex>& b,
+                     double tol) {
+  ASSERT_EQ(a.cols(), b.cols());
+  for (std::int64_t r = 0; r < a.cols(); ++r) {
+    double best = INFINITY;
+    for (std::int64_t c = 0; c < b.cols(); ++c) {
+      double d = 0.0;
+      for (std::int64_t i = 0; i < a.rows(); ++i) d = std::max(d, std::abs(a(i, r) - b(i, c)));
+      best = std::min(best, d);
+    }
+    EXPECT_LT(best, tol) << "root " << r;
+  }
+}
+
+void ExpectIdentical(const TrackingOutcome& a, const TrackingOutcome& b) {
+  EXPECT_EQ(a.rootCount, b.rootCount);
+  EXPECT_EQ(a.blowUpCount, b.blowUpCount);
+  EXPECT_TRUE(a.solutions == b.solutions);
+  ASSERT_EQ(a.records.size(), b.records.size());
+  for (std::size_t r = 0; r < a.records.size(); ++r) {
+    EXPECT_EQ(a.records[r].cell, b.records[r].cell);
+    EXPECT_EQ(a.records[r].startIndex, b.records[r].startIndex);
+    EXPECT_EQ(a.records[r].steps, b.records[r].steps);
+  }
+}
+
+TEST(Tracking, CircleAndLineOnBothRoutes) {
+  const PolySystem s = WithConstantTerms(testing::CircleAndLine());
+  ColMajorMatrix<Complex> expected(2, 2);
+  const double r = 1.0 / std::sqrt(2.0);
+  expected(0, 0) = expected(1, 0) = r;
+  expected(0, 1) = expected(1, 1) = -r;
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const TrackingOutcome td = SolveTotalDegree(s, seed, 1);
+    EXPECT_EQ(td.rootCount, 2);
+    ExpectSameRoots(td.solutions, expected, 1e-10);
+    for (std::size_t k = 0; k < td.records.size(); ++k) {
+      EXPECT_EQ(td.records[k].cell, 0);
+      EXPECT_GT(td.records[k].steps, 0);
+    }
+    const TrackingOutcome poly = SolvePolyhedral(s, seed, 1);
+    EXPECT_EQ(poly.rootCount, 2);
+    ExpectSameRoots(poly.solutions, expected, 1e-10);
+    for (const PathRecord& record : poly.records) {
+      EXPECT_GE(record.cell, 1);
+      EXPECT_GE(record.startIndex, 1);
+      EXPECT_LE(record.startIndex, 2);
+    }
+  }
+}
+
+TEST(Tracking, TargetEqualToItsStartSystemFollowsConstantPaths) {
+  const std::vector<Complex> q = UnitCoefficients(4, 11);
+  const std::vector<std::int32_t> degree{3, 2};
+  std::vector<testing::Equation> eqs(2);
+  eqs[0] = {{{3, 0}, q[0]}, {{0, 0}, q[1]}};
+  eqs[1] = {{{0, 2}, q[2]}, {{0, 0}, q[3]}};
+  const PolySystem s = testing::BuildSystem(eqs);
+  const ColMajorMatrix<Complex> X = TotalDegreeStartSolutions(q, degree, 6);
+  RuntimeUniform runtime(5);
+  const TrackingOutcome out = TrackTotalDegree(s, degree, q, X, runtime, TrackingOptions{});
+  ASSERT_EQ(out.rootCount, 6);
+  for (std::int64_t r = 0; r < 6; ++r) {
+    const std::int64_t k = out.records[r].startIndex - 1;
+    for (int i = 0; i < 2; ++i) EXPECT_NEAR(std::abs(out.solutions(i, r) - X(i, k)), 0.0, 1e-12);
+  }
+  EXPECT_EQ(out.blowUpCount, 0);
+}
+
+TEST(Tracking, RoutesAgreeAndThreadCountsGiveIdenticalResults) {
+  // noon-3: 27 total-degree paths, mixed volume 21, 21 isolated roots.
+  const PolySystem s = WithConstantTerms(testing::Noon(3));
+  std::int64_t paths = 0;
+  const TrackingOutcome td1 = SolveTotalDegree(s, 7, 1, &paths);
+  const TrackingOutcome td2 = SolveTotalDegree(s, 7, 2);
+  EXPECT_EQ(paths, 27);
+  ExpectIdentical(td1, td2);
+  const TrackingOutcome poly1 = SolvePolyhedral(s, 7, 1);
+  const TrackingOutcome poly2 = SolvePolyhedral(s, 7, 2);
+  ExpectIdentical(poly1, poly2);
+  EXPECT_EQ(poly1.rootCount, 21);
+  EXPECT_EQ(td1.rootCount, 21);
+  ExpectSameRoots(poly1.solutions, td1.solutions, 1e-8);
+}
+
+TEST(Tracking, ProgressIsReportedFromTheCallingThread) {
+  const PolySystem s = WithConstantTerms(testing::Noon(3));
+  const std::vector<Complex> start = UnitCoefficients(static_cast<std::size_t>(s.termTotal()), 3);
+  std::vector<double> lifting(static_cast<std::size_t>(s.termTotal()));
+  std::mt19937_64 gen(3);
+  for (double& w : lifting) w = std::uniform_real_distribution<double>(0, 1)(gen);
+  const Cells cells = BruteForceCells(s, lifting);
+  RuntimeUniform runtime(3);
+  TrackingOptions options;
+  options.threads = 2;
+  const std::thread::id caller = std::this_thread::get_id();
+  Progress last;
+  int calls = 0;
+  options.progress = [&](const Progress& p) {
+    EXPECT_TRUE(std::this_thread::get_id() == caller);
+    last = p;
+    ++calls;
+  };
+  const TrackingOutcome out =
+      TrackAllPaths(s, start, lifting, cells.list, cells.volume, runtime, options);
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(last.stage, Stage::kTracking);
+  EXPECT_EQ(last.pathsTotal, 21);
+  EXPECT_EQ(last.pathsDone, 21);
+  EXPECT_EQ(last.pathsReached + last.pathsFailed, 21);
+  EXPECT_EQ(last.pathsReached, out.rootCount);
+}
+
+TEST(TrackingHeavy, TotalDegreeOnCyclic5AndKatsura5) {
+  // cyclic-5: Bezout 120, 70 isolated roots, the other paths diverge.
+  const TrackingOutcome cyclic = SolveTotalDegree(WithConstantTerms(testing::Cyclic(5)), 3, 2);
+  EXPECT_EQ(cyclic.rootCount, 70);
+  const TrackingOutcome katsura = SolveTotalDegree(WithConstantTerms(testing::Katsura(5)), 3, 2);
+  EXPECT_EQ(katsura.rootCount, 32);
+}
+
+}  // namespace
+}  // namespace zormix
