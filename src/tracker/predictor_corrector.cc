@@ -30,6 +30,9 @@ void PredictHermite(PathState& st, Homotopy& homotopy) {
 
 namespace {
 
+// Points smaller than this (max norm) are judged by an absolute correction bound.
+constexpr double kCorrectionScaleFloor = 1e-4;
+
 // Back to the last accepted s with half the step; the path fails when the step underflows.
 void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUpCount) {
   st.rejected = 1;
@@ -69,7 +72,10 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   const double normYPred = Norm(st.yPred);
   RaiseCorrectionLimit(st, *ctx.route, normYPred);
   const double normD = Norm(st.d);
-  if (normD > st.correctionLimit * normYPred) return false;
+  // The first correction may be at most correctionLimit times the size of the point. Near a root
+  // at the origin the point itself tends to 0 while corrections stay of the order of the residual
+  // tolerance, so the size is floored: below kCorrectionScaleFloor the test becomes absolute.
+  if (normD > st.correctionLimit * std::max(normYPred, kCorrectionScaleFloor)) return false;
   const bool largeStep = st.h > 1e-4;
   const double c1 = largeStep ? 15.0 : 3.0;
   const double c2 = largeStep ? 10.0 : 2.0;
