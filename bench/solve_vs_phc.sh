@@ -27,12 +27,12 @@ for spec in "${systems[@]}"; do
   /usr/bin/time -f '%e %M' -o "$dir/z.time" "$zormix" solve "$dir/PS.num" -o "$dir/data.roots" \
     --seed "$seed" --threads "$threads" --quiet --json "$dir/z.json" >"$dir/z.out"
   read -r zsec zkb <"$dir/z.time"
-  paths=$(grep -o '"pathCount": *[0-9]*' "$dir/z.json" | grep -o '[0-9]*$')
-  roots=$(grep -o '"rootCount": *[0-9]*' "$dir/z.json" | grep -o '[0-9]*$')
+  paths=$(grep -o '"path_count": *[0-9]*' "$dir/z.json" | grep -o '[0-9]*$')
+  roots=$(grep -o '"root_count": *[0-9]*' "$dir/z.json" | grep -o '[0-9]*$')
   if command -v phc >/dev/null 2>&1; then
     (cd "$dir" && /usr/bin/time -f '%e %M' -o phc.time phc -b phc.in phc.out >/dev/null 2>&1) || true
     read -r psec pkb <"$dir/phc.time"
-    proots=$(grep -o 'Number of regular solutions *: *[0-9]*' "$dir/phc.out" | grep -o '[0-9]*$' || echo '?')
+    proots=$(grep -o 'Number of regular solutions *: *[0-9]*' "$dir/phc.out" | tail -n 1 | grep -o '[0-9]*$' || echo '?')
     ratio=$(awk -v a="$zsec" -v b="$psec" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
   else
     psec=- pkb=0 proots=- ratio=-
