@@ -17,9 +17,9 @@ trap 'rm -rf "$work"' EXIT
 
 printf '%-10s %8s %8s %9s %10s %9s | %8s %9s %9s | %7s\n' system paths roots seconds paths/s peakMiB \
   phcRoots phcSecs phcMiB ratio
-for spec in "${systems[@]}"; do
-  family=${spec%%:*}
-  n=${spec##*:}
+for entry in "${systems[@]}"; do
+  family=${entry%%:*}
+  n=${entry##*:}
   dir=$work/$family$n
   mkdir -p "$dir"
   "$make_system" "$family" "$n" psnum >"$dir/PS.num"
