@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs the dependencies, then builds and runs every test twice:
+#   1. Release build in build/: the whole suite, Octave end-to-end tests of the MEX module included;
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/ (no MEX module, no
+#      Octave), without the slow tests whose names contain "Heavy".
+# Exits non-zero when anything fails; ends with the summary line of each run.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+jobs="${ZORMIX_JOBS:-2}"
+status=0
+summaries=()
+
+run_suite() {  # name, build dir, ctest arguments...
+  local name="$1" dir="$2"
+  shift 2
+  local log="$dir/ctest.log"
+  # A hung test must not eat the whole CI budget: 10 minutes at most per test without its own limit.
+  ctest --test-dir "$dir" --output-on-failure --timeout 600 -j "$jobs" "$@" 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  [ "$rc" -eq 0 ] || status=1
+  local line
+  line="$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -n 1)"
+  summaries+=("$name: ${line:-no summary (ctest exit code $rc)}")
+}
+
+build() {  # build dir, cmake arguments...
+  local dir="$1"
+  shift
+  cmake -S . -B "$dir" "$@" && cmake --build "$dir" -j "$jobs"
+}
+
+bash scripts/install-deps.sh || exit 1
+
+echo "=== Release build (build/) ==="
+if build build -DCMAKE_BUILD_TYPE=Release; then
+  run_suite "Release" build
+else
+  status=1
+  summaries+=("Release: build failed")
+fi
+
+echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build (build-sanitize/) ==="
+if build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_SANITIZE=ON \
+    -DZORMIX_BUILD_BENCH=OFF; then
+  ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1" \
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    run_suite "Sanitizers" build-sanitize -E Heavy
+else
+  status=1
+  summaries+=("Sanitizers: build failed")
+fi
+
+echo "=== Summary ==="
+for s in "${summaries[@]}"; do echo "$s"; done
+exit "$status"

@@ -1,0 +1,59 @@
+#include "gateway/gateway_options.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "zormix/error.h"
+
+namespace zormix {
+namespace {
+
+constexpr std::uint64_t kMaxThreads = 4096;
+
+// The value of an environment variable; nullopt when unset or empty.
+std::optional<std::string> ReadVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> ParseDecimal(const std::string& text, std::uint64_t limit) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    // value * 10 + digit <= limit, checked without overflowing.
+    if (value > (limit - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::optional<std::uint64_t> SeedFromEnvironment() {
+  const std::optional<std::string> text = ReadVariable("ZORMIX_SEED");
+  if (!text) return std::nullopt;
+  const std::optional<std::uint64_t> seed =
+      ParseDecimal(*text, std::numeric_limits<std::uint64_t>::max());
+  if (!seed) {
+    throw Error("environment variable ZORMIX_SEED = '" + *text +
+                "': expected a decimal integer from 0 to 18446744073709551615");
+  }
+  return seed;
+}
+
+int ThreadsFromEnvironment() {
+  const std::optional<std::string> text = ReadVariable("ZORMIX_THREADS");
+  if (!text) return 1;
+  const std::optional<std::uint64_t> threads = ParseDecimal(*text, kMaxThreads);
+  if (!threads) {
+    throw Error("environment variable ZORMIX_THREADS = '" + *text +
+                "': expected a decimal integer from 0 (one thread per core) to " +
+                std::to_string(kMaxThreads));
+  }
+  return static_cast<int>(*threads);
+}
+
+}  // namespace zormix
