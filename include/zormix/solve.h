@@ -29,8 +29,8 @@ enum class Stage { kReading, kMixedCells, kTracking, kReport };
 
 struct Progress {
   Stage stage = Stage::kReading;
-  std::int64_t pathsDone = 0;   // paths finished (tracked to the end or given up)
-  std::int64_t pathsTotal = 0;  // paths of the route (mixed volume or Bezout number)
+  std::int64_t pathsDone = 0;     // paths finished (tracked to the end or given up)
+  std::int64_t pathsTotal = 0;    // paths of the route (mixed volume or Bezout number)
   std::int64_t pathsReached = 0;  // paths that reached the target and were recorded
   std::int64_t pathsFailed = 0;   // paths given up
 };
@@ -66,21 +66,21 @@ struct PathRecord {
 struct SolveResult {
   int n = 0;
   Route route = Route::kPolyhedral;
-  std::uint64_t seed = 0;          // the seed that was used
-  std::int64_t pathCount = 0;      // mixed volume or Bezout number
-  std::int64_t cellCount = 0;      // mixed cells (polyhedral route)
-  std::int64_t rootCount = 0;      // accepted roots
-  std::int64_t realCount = 0;      // accepted roots classed as real
-  std::int64_t blowUpCount = 0;    // paths that blew up before the end game
-  std::int64_t endPointCount = 0;  // end points recorded by the tracker, before the report
-  std::int64_t retrackedPaths = 0;   // re-tracks run by the path-jumping check
-  std::int64_t separatedPairs = 0;   // coinciding end-point pairs that re-tracking separated
+  std::uint64_t seed = 0;           // the seed that was used
+  std::int64_t pathCount = 0;       // mixed volume or Bezout number
+  std::int64_t cellCount = 0;       // mixed cells (polyhedral route)
+  std::int64_t rootCount = 0;       // accepted roots
+  std::int64_t realCount = 0;       // accepted roots classed as real
+  std::int64_t blowUpCount = 0;     // paths that blew up before the end game
+  std::int64_t endPointCount = 0;   // end points recorded by the tracker, before the report
+  std::int64_t retrackedPaths = 0;  // re-tracks run by the path-jumping check
+  std::int64_t separatedPairs = 0;  // coinciding end-point pairs that re-tracking separated
   // Accepted roots, one per column, variables in the order of the input file (n x rootCount).
   ColMajorMatrix<Complex> roots;
-  std::vector<double> residues;          // per root: Euclidean norm of the system at the root
-  std::vector<double> conditionNumbers;  // per root: sigma_max / sigma_min of the Jacobian
-  std::vector<std::uint8_t> isReal;      // per root: 1 when classed as real
-  std::vector<PathRecord> records;       // per root: the path that produced it
+  std::vector<double> residues;            // per root: Euclidean norm of the system at the root
+  std::vector<double> conditionNumbers;    // per root: sigma_max / sigma_min of the Jacobian
+  std::vector<std::uint8_t> isReal;        // per root: 1 when classed as real
+  std::vector<PathRecord> records;         // per root: the path that produced it
   std::vector<std::string> variableNames;  // trailing blanks removed
 };
 

@@ -16,10 +16,16 @@ class CellList {
   explicit CellList(int n) : n_(n) {}
 
   int n() const { return n_; }
-  std::int64_t size() const { return n_ == 0 ? 0 : static_cast<std::int64_t>(data_.size()) / (2 * n_); }
+  std::int64_t size() const {
+    return n_ == 0 ? 0 : static_cast<std::int64_t>(data_.size()) / (2 * n_);
+  }
 
-  std::int32_t& First(std::int64_t c, int i) { return data_[static_cast<std::size_t>(2 * c * n_ + i)]; }
-  std::int32_t First(std::int64_t c, int i) const { return data_[static_cast<std::size_t>(2 * c * n_ + i)]; }
+  std::int32_t& First(std::int64_t c, int i) {
+    return data_[static_cast<std::size_t>(2 * c * n_ + i)];
+  }
+  std::int32_t First(std::int64_t c, int i) const {
+    return data_[static_cast<std::size_t>(2 * c * n_ + i)];
+  }
   std::int32_t& Second(std::int64_t c, int i) {
     return data_[static_cast<std::size_t>((2 * c + 1) * n_ + i)];
   }

@@ -12,9 +12,9 @@
 namespace zormix {
 
 struct MixedCellResult {
-  std::vector<double> lifting;   // per term (0-based caller numbering); 2.0 for removed points
-  CellList cells;                // rows in equation order, caller's term numbers
-  std::int32_t keptCount = 0;    // points kept by the vertex filter
+  std::vector<double> lifting;     // per term (0-based caller numbering); 2.0 for removed points
+  CellList cells;                  // rows in equation order, caller's term numbers
+  std::int32_t keptCount = 0;      // points kept by the vertex filter
   std::vector<std::int32_t> perm;  // perm[j] = caller's term number of kept column j (keptCount)
 };
 

@@ -279,5 +279,37 @@ TEST(TrackingHeavy, TotalDegreeOnCyclic5AndKatsura5) {
   EXPECT_EQ(katsura.rootCount, 32);
 }
 
+// Largest |a_i - b_i| over the coordinates of columns r and c.
+double ColumnDistance(const ColMajorMatrix<Complex>& s, std::int64_t r, std::int64_t c) {
+  double d = 0.0;
+  for (std::int64_t i = 0; i < s.rows(); ++i) d = std::max(d, std::abs(s(i, r) - s(i, c)));
+  return d;
+}
+
+// cyclic-7: 5040 total-degree paths, 924 regular roots; most paths diverge. A diverging path can
+// take its last step onto a finite root, and a re-track that may raise its correction limit near
+// the target does the same again, so both paths of the pair used to be kept. The reported end
+// points (records without a failed re-track) must be distinct roots.
+TEST(TrackingHeavy, TotalDegreeCyclic7ReportsNoRootTwice) {
+  const TrackingOutcome out = SolveTotalDegree(WithConstantTerms(testing::Cyclic(7)), 1, 2);
+  std::vector<std::int64_t> reported;
+  for (std::int64_t r = 0; r < out.rootCount; ++r) {
+    if (out.records[r].retrackFailed == 0) reported.push_back(r);
+  }
+  EXPECT_GT(out.separatedPairs, 0);
+  EXPECT_LE(reported.size(), 924u);
+  EXPECT_GE(reported.size(), 900u);
+  for (std::size_t a = 0; a < reported.size(); ++a) {
+    double size = 1.0;
+    for (std::int64_t i = 0; i < out.solutions.rows(); ++i)
+      size = std::max(size, std::abs(out.solutions(i, reported[a])));
+    for (std::size_t b = a + 1; b < reported.size(); ++b) {
+      EXPECT_GT(ColumnDistance(out.solutions, reported[a], reported[b]), 1e-6 * size)
+          << "start solutions " << out.records[reported[a]].startIndex << " and "
+          << out.records[reported[b]].startIndex;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zormix
