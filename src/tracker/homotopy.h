@@ -101,8 +101,16 @@ struct PathLimits {
   std::int32_t stepLimit = 10000;
   double firstStepDivisor = 3.0;  // h := min(h, d / divisor) after FirstStep (polyhedral route)
   double initialStep = 0.009999999776482582;  // first h when not taken from the distance
+  // Set before every corrector call: 0.1, or the caller's 0.01 / 0.001 in a re-track. A raise by
+  // the corrector applies to that call only. Were it kept for the rest of the path, a re-track
+  // would after its first raise run at 0.8 or 1.0, looser than the first tracking it checks.
   double correctionLimit = 0.1;
-  bool resetCorrectionLimit = true;  // 0.1 before every corrector call; a re-track keeps its own
+  // Whether the corrector raises the limit close to the target for points of moderate size. A
+  // re-track goes without it: only pairs ending at a well-conditioned root are re-tracked, and the
+  // path to such a root needs no large correction there. A path that diverges (on the
+  // total-degree route most of them do) would otherwise take its last step onto that root, as in
+  // the first tracking, and stay paired with the path that belongs to it.
+  bool raiseNearTarget = true;
 };
 
 }  // namespace zormix

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "report/refine.h"
@@ -21,6 +22,8 @@ constexpr double kMinSigmaMax = 1e-12;
 constexpr double kMaxCondition = 1e5;
 constexpr double kConditionTolerance = 1e-5;
 constexpr int kRetrackAttempts = 2;
+// Rounds of comparisons after the first pass, for end points that re-tracking moved.
+constexpr int kFollowUpRounds = 5;
 
 // Largest modulus of a - b; NaN propagates so that a broken point never counts as apart.
 double MaxDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
@@ -42,6 +45,15 @@ double MaxModulus(const std::vector<Complex>& a) {
 }
 
 struct PairChecker {
+  PairChecker(const SystemView& target, ColMajorMatrix<Complex>& points,
+              std::vector<PathRecord>& pathRecords, const RetrackFunction& retrackPath,
+              RuntimeUniform& uniform)
+      : scaledTarget(target),
+        solutions(points),
+        records(pathRecords),
+        retrack(retrackPath),
+        runtime(uniform) {}
+
   const SystemView& scaledTarget;
   ColMajorMatrix<Complex>& solutions;
   std::vector<PathRecord>& records;
@@ -52,6 +64,21 @@ struct PairChecker {
   PathJumpingStats stats;
   ColMajorMatrix<Complex> jacobian;
   std::vector<Complex> values;
+  std::vector<double> direction;  // r of proj = sum_j r_j y_j
+  // A re-track may end on the end point of a third path that was compared before, or in another
+  // bucket: when that path jumped too, the two stay together. So the end points that separating
+  // pairs moved are compared again, in follow-up rounds limited to pairs with such a member.
+  bool followUp = false;
+  std::vector<std::uint8_t> moved;     // moved by the previous round (compared in this one)
+  std::vector<std::uint8_t> movedNow;  // moved by the current round
+
+  void Project() {
+    const int n = static_cast<int>(solutions.rows());
+    for (std::size_t k = 0; k < proj.size(); ++k) {
+      proj[k] = Complex(0.0);
+      for (int j = 0; j < n; ++j) proj[k] += direction[j] * solutions(j, k);
+    }
+  }
 
   std::vector<Complex> Column(std::int64_t r) const {
     const Complex* y = solutions.col(r);
@@ -88,29 +115,62 @@ struct PairChecker {
     return d > 0.0 && d >= kApartTolerance * MaxModulus(ya);
   }
 
+  // A record whose re-track failed is not reported, so its end point is no longer compared.
+  void MarkMoved(std::int64_t r) {
+    if (records[static_cast<std::size_t>(r)].retrackFailed == 0) movedNow[r] = 1;
+  }
+
   void ProcessPair(std::int64_t i, std::int64_t k) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
+    if (followUp && (records[ui].retrackFailed != 0 || records[uk].retrackFailed != 0)) return;
     if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
     if (!IsWellConditioned(i)) return;
     std::vector<Complex> ya = Column(i), yb = Column(k);
     double correctionLimit = 0.1;
+    bool retracked = false;
     for (int attempt = 1; attempt <= kRetrackAttempts; ++attempt) {
       if (Apart(ya, yb)) break;
       correctionLimit /= 10.0;  // 0.01, then 0.001
       RetrackPath(i, correctionLimit, ya);
       RetrackPath(k, correctionLimit, yb);
+      retracked = true;
     }
     if (MaxDistance(ya, yb) > kApartTolerance * MaxModulus(ya)) {
       std::copy(ya.begin(), ya.end(), solutions.col(i));
       std::copy(yb.begin(), yb.end(), solutions.col(k));
-      ++stats.separatedPairs;
+      // A pair that an earlier separation had already moved apart (its projections are those of
+      // the first pass) was not separated here.
+      if (retracked) {
+        ++stats.separatedPairs;
+        MarkMoved(i);
+        MarkMoved(k);
+      }
     }
   }
 
-  // Every pair of `members` in list order (the earlier member first).
+  // Every pair of `members` in list order (the earlier member first); in a follow-up round only
+  // the pairs with a member that the previous round moved.
   void ProcessAllPairs(const std::vector<std::int64_t>& members) {
     for (std::size_t a = 0; a + 1 < members.size(); ++a) {
-      for (std::size_t b = a + 1; b < members.size(); ++b) ProcessPair(members[a], members[b]);
+      for (std::size_t b = a + 1; b < members.size(); ++b) {
+        if (followUp && !moved[members[a]] && !moved[members[b]]) continue;
+        ProcessPair(members[a], members[b]);
+      }
+    }
+  }
+
+  // Buckets by the first coordinate: small buckets pairwise, large ones split by the second.
+  void ComparePairs(std::int64_t rootCount) {
+    const SolutionBuckets first = BucketByFirstCoordinate(solutions, rootCount);
+    for (const std::vector<std::int64_t>& members : first.list) {
+      if (members.size() >= 2 && members.size() <= kMaxPairwiseBucket) ProcessAllPairs(members);
+    }
+    for (const std::vector<std::int64_t>& members : first.list) {
+      if (members.size() <= kMaxPairwiseBucket) continue;
+      const SolutionBuckets second = BucketBySecondCoordinate(solutions, members);
+      for (const std::vector<std::int64_t>& subMembers : second.list) {
+        if (subMembers.size() >= 2) ProcessAllPairs(subMembers);
+      }
     }
   }
 };
@@ -153,35 +213,31 @@ PathJumpingStats CheckPathJumping(const SystemView& scaledTarget,
                                   ColMajorMatrix<Complex>& solutions, std::int64_t rootCount,
                                   std::vector<PathRecord>& records, const RetrackFunction& retrack,
                                   RuntimeUniform& runtime) {
-  PairChecker checker{scaledTarget, solutions, records, retrack, runtime, {}, {}, {}, {}, {}};
+  PairChecker checker(scaledTarget, solutions, records, retrack, runtime);
   const int n = static_cast<int>(solutions.rows());
   runtime.Reseed();
-  std::vector<double> r(static_cast<std::size_t>(n));
-  for (double& rj : r) rj = runtime.Next();
-  // proj_k = sum_j r_j y_j(k)
+  checker.direction.resize(static_cast<std::size_t>(n));
+  for (double& rj : checker.direction) rj = runtime.Next();
   checker.proj.assign(static_cast<std::size_t>(rootCount), Complex(0.0));
-  for (std::int64_t k = 0; k < rootCount; ++k) {
-    for (int j = 0; j < n; ++j) checker.proj[static_cast<std::size_t>(k)] += r[j] * solutions(j, k);
-  }
+  checker.Project();
   for (PathRecord& record : records) {
     record.retrackCount = 0;
     record.retrackFailed = 0;
   }
   if (rootCount < 2) return checker.stats;
   checker.maxDegree = MaxDegrees(*scaledTarget.exponents);
+  const std::size_t count = static_cast<std::size_t>(rootCount);
+  checker.movedNow.assign(count, 0);
 
-  const SolutionBuckets first = BucketByFirstCoordinate(solutions, rootCount);
-  for (const std::vector<std::int64_t>& members : first.list) {
-    if (members.size() >= 2 && members.size() <= kMaxPairwiseBucket) {
-      checker.ProcessAllPairs(members);
-    }
-  }
-  for (const std::vector<std::int64_t>& members : first.list) {
-    if (members.size() <= kMaxPairwiseBucket) continue;
-    const SolutionBuckets second = BucketBySecondCoordinate(solutions, members);
-    for (const std::vector<std::int64_t>& subMembers : second.list) {
-      if (subMembers.size() >= 2) checker.ProcessAllPairs(subMembers);
-    }
+  checker.ComparePairs(rootCount);
+  for (int round = 0; round < kFollowUpRounds; ++round) {
+    if (std::find(checker.movedNow.begin(), checker.movedNow.end(), 1) == checker.movedNow.end())
+      break;
+    checker.followUp = true;
+    checker.moved.swap(checker.movedNow);
+    checker.movedNow.assign(count, 0);
+    checker.Project();
+    checker.ComparePairs(rootCount);
   }
   return checker.stats;
 }

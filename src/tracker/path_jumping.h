@@ -1,4 +1,5 @@
-// Finds recorded end points that two paths share and re-tracks both paths with a stricter corrector.
+// Finds recorded end points that two paths share and re-tracks both paths with a stricter
+// corrector.
 #ifndef ZORMIX_TRACKER_PATH_JUMPING_H_
 #define ZORMIX_TRACKER_PATH_JUMPING_H_
 
@@ -18,10 +19,11 @@ inline constexpr int kBucketCount = 200;
 // dividend; q >= 0 -> bucket q + 100, q < 0 -> bucket -q. Bucket 0 stays empty.
 int BucketKey(Complex z);
 
-// Buckets of end points keyed on one coordinate; list[b] holds end-point indices in insertion order.
-// Sized from the members, so no bucket can overflow.
+// Buckets of end points keyed on one coordinate; list[b] holds end-point indices in insertion
+// order. Sized from the members, so no bucket can overflow.
 struct SolutionBuckets {
-  std::vector<std::vector<std::int64_t>> list = std::vector<std::vector<std::int64_t>>(kBucketCount);
+  std::vector<std::vector<std::int64_t>> list =
+      std::vector<std::vector<std::int64_t>>(kBucketCount);
 };
 // All end points 0..rootCount-1 by the key of their first coordinate, in index order.
 SolutionBuckets BucketByFirstCoordinate(const ColMajorMatrix<Complex>& solutions,
@@ -37,7 +39,8 @@ struct RetrackResult {
 };
 // Re-tracks the path of `record` from its start solution with the given first correction limit
 // (0.01 on the first attempt, 0.001 on the second). Each route supplies its own.
-using RetrackFunction = std::function<RetrackResult(const PathRecord& record, double correctionLimit)>;
+using RetrackFunction =
+    std::function<RetrackResult(const PathRecord& record, double correctionLimit)>;
 
 struct PathJumpingStats {
   std::int64_t retrackedPaths = 0;  // RetrackPath calls
@@ -49,9 +52,10 @@ struct PathJumpingStats {
 // is well conditioned on the scaled target (1e-12 < smax < 1e5 smin) re-tracks both paths, at most
 // twice. Updates solutions (only when the pair was separated) and the records' steps,
 // retrackCount and retrackFailed (retrackCount and retrackFailed are reset to 0 first).
-PathJumpingStats CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
-                                  std::int64_t rootCount, std::vector<PathRecord>& records,
-                                  const RetrackFunction& retrack, RuntimeUniform& runtime);
+PathJumpingStats CheckPathJumping(const SystemView& scaledTarget,
+                                  ColMajorMatrix<Complex>& solutions, std::int64_t rootCount,
+                                  std::vector<PathRecord>& records, const RetrackFunction& retrack,
+                                  RuntimeUniform& runtime);
 
 }  // namespace zormix
 

@@ -16,7 +16,6 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   std::fill(st.watch.begin(), st.watch.end(), std::uint8_t{1});
   st.failed = 0;
   st.steps = 0;
-  if (!ctx.limits.resetCorrectionLimit) st.correctionLimit = ctx.limits.correctionLimit;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
@@ -29,7 +28,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   while (!st.failed && !st.atEnd) {
     if (st.finalStep == 1) st.atEnd = 1;
     PredictHermite(st, *ctx.homotopy);
-    if (ctx.limits.resetCorrectionLimit) st.correctionLimit = ctx.limits.correctionLimit;
+    st.correctionLimit = ctx.limits.correctionLimit;
     CorrectNewton(st, ctx, blowUpCount);
     const double d = Distance(st, route);
     if (st.rejected == 0 && d != 0.0 && d < 1e-4) CheckEndGame(st, route);

@@ -48,10 +48,11 @@ void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUp
 }
 
 // The raise of the correction limit for tiny steps far out, or for moderate points near the end.
-void RaiseCorrectionLimit(PathState& st, const RouteConstants& route, double normYPred) {
+void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPred) {
+  const RouteConstants& route = *ctx.route;
   const bool tinyStepFarOut = st.h < 1e-4 && st.s < route.raiseSwitch;
-  const bool moderateNearEnd =
-      st.s >= route.raiseSwitch && normYPred < route.raiseNormFactor * st.n;
+  const bool moderateNearEnd = ctx.limits.raiseNearTarget && st.s >= route.raiseSwitch &&
+                               normYPred < route.raiseNormFactor * st.n;
   if (tinyStepFarOut || moderateNearEnd) st.correctionLimit = route.raisedCorrectionLimit;
 }
 
@@ -70,7 +71,7 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   Evaluate(st, homotopy);
   double rho = Norm(st.H);
   const double normYPred = Norm(st.yPred);
-  RaiseCorrectionLimit(st, *ctx.route, normYPred);
+  RaiseCorrectionLimit(st, ctx, normYPred);
   const double normD = Norm(st.d);
   // The first correction may be at most correctionLimit times the size of the point. Near a root
   // at the origin the point itself tends to 0 while corrections stay of the order of the residual

@@ -71,7 +71,7 @@ RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route) {
   PathLimits limits;
   limits.stepLimit = 50000;
   limits.firstStepDivisor = 4.0;
-  limits.resetCorrectionLimit = false;
+  limits.raiseNearTarget = false;
   auto worker = std::make_shared<PolyhedralWorker>(route, limits);
   auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
   return [&route, worker, cached](const PathRecord& record, double correctionLimit) {

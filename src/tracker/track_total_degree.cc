@@ -55,7 +55,7 @@ RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route) {
   PathLimits limits;
   limits.stepLimit = 50000;
   limits.initialStep = 0.001;
-  limits.resetCorrectionLimit = false;
+  limits.raiseNearTarget = false;
   auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
   return [worker](const PathRecord& record, double correctionLimit) {
     worker->context.limits.correctionLimit = correctionLimit;

@@ -25,8 +25,8 @@ struct TrackingOutcome {
   std::vector<PathRecord> records;  // dense: records[r] describes column r
   std::int64_t rootCount = 0;
   std::int64_t blowUpCount = 0;
-  std::int64_t retrackedPaths = 0;   // RetrackPath calls made by the path-jumping check
-  std::int64_t separatedPairs = 0;   // pairs whose end points re-tracking moved apart
+  std::int64_t retrackedPaths = 0;  // RetrackPath calls made by the path-jumping check
+  std::int64_t separatedPairs = 0;  // pairs whose end points re-tracking moved apart
 };
 
 // Polyhedral route. `system` is in normal form (scaled coefficients, constant terms completed);
@@ -34,8 +34,8 @@ struct TrackingOutcome {
 TrackingOutcome TrackAllPaths(const PolySystem& system,
                               const std::vector<Complex>& startCoefficients,
                               const std::vector<double>& lifting, const CellList& cells,
-                              const std::vector<std::int64_t>& cellVolume,
-                              RuntimeUniform& runtime, const TrackingOptions& options);
+                              const std::vector<std::int64_t>& cellVolume, RuntimeUniform& runtime,
+                              const TrackingOptions& options);
 
 // Total-degree route: H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1].
 TrackingOutcome TrackTotalDegree(const PolySystem& system,

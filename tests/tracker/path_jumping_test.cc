@@ -252,6 +252,58 @@ TEST(CheckPathJumpingTest, IdenticalPointsAtTheOriginAreNotTakenAsApart) {
   EXPECT_EQ(s(0, 1), Complex(1.0));
 }
 
+// Path 2 jumped onto root A of path 1 and path 3 onto root B of path 2. The re-track of path 2
+// ends at B, on the end point of path 3 that the first pass compared before: a follow-up round
+// compares the moved end points again and separates that pair too.
+TEST(CheckPathJumpingTest, RetrackEndingOnAnotherEndPointIsComparedAgain) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}, {5.0, 6.0}});
+  std::vector<PathRecord> records = Records(3);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
+      .Times(2)
+      .WillRepeatedly(Return(RetrackResult{{5.0, 6.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{7.0, 8.0}, 1, false}));
+  RuntimeUniform runtime(17);
+
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(stats.separatedPairs, 2);
+  EXPECT_EQ(stats.retrackedPaths, 4);
+  EXPECT_EQ(s, Points({{1.0, 2.0}, {5.0, 6.0}, {7.0, 8.0}}));
+  EXPECT_EQ(records[1].retrackCount, 2);
+}
+
+// Three paths at one root: the pairs (1, 2) and (1, 3) are re-tracked and separated; the pair
+// (2, 3) then is apart already and counts as no separation. A record whose re-track failed is not
+// reported, so its end point is not compared again, even where it lands on another one.
+TEST(CheckPathJumpingTest, OnlyRetrackedPairsCountAndFailedRetracksAreNotComparedAgain) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}, {1.0, 2.0}, {9.0, 9.0}});
+  std::vector<PathRecord> records = Records(4);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01)))
+      .Times(2)
+      .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{3.0, 4.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{9.0, 9.0}, 1, true}));
+  EXPECT_CALL(retrack, Call(ForRecord(4), _)).Times(0);
+  RuntimeUniform runtime(19);
+
+  const PathJumpingStats stats =
+      CheckPathJumping(target.View(), s, 4, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(stats.separatedPairs, 2);
+  EXPECT_EQ(stats.retrackedPaths, 4);
+  EXPECT_EQ(records[2].retrackFailed, 1);
+}
+
 // 1500 end points share the first-coordinate bucket, so they are split by Im(y_2). Points 700 and
 // 1400 coincide; points 100 and 200 are within 1e-12 but straddle 1e-4 in Im(y_2), so the second
 // index keeps them apart, where a pairwise scan of the big bucket would have compared them.

@@ -106,6 +106,38 @@ TEST(CorrectNewton, BlowUpCountedOnlyFarFromTheTarget) {
   EXPECT_EQ(BlowUpsWhenFailingAt(0.96, kTotalDegreeRoute), 0);
 }
 
+// At t = 1 a correction of 2/3 of the predicted point (root 5, prediction 3) passes only under
+// the raised limit 0.8. A re-track does without the raise close to the target, so a path that
+// would land on a root from afar there is rejected; far from the target tiny steps still raise.
+TEST(CorrectNewton, RetrackRaisesTheLimitOnlyForTinyStepsFarFromTheTarget) {
+  FakeHomotopy toFive([](Complex y, double) { return y - 5.0; },
+                      [](Complex, double) { return Complex(1.0, 0.0); },
+                      [](Complex, double) { return Complex(0.0, 0.0); });
+  auto rejected = [&](double t, double h, const PathLimits& limits) {
+    PathState st(1);
+    st.y[0] = Complex(3.0, 0.0);
+    st.s = t;
+    st.h = h;
+    st.eps = 1e-7;
+    st.correctionLimit = limits.correctionLimit;
+    toFive.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+    PathContext ctx = ContextFor(toFive, kTotalDegreeRoute);
+    ctx.limits = limits;
+    std::int64_t blowUps = 0;
+    CorrectNewton(st, ctx, blowUps);
+    return st.rejected == 1;
+  };
+  PathLimits first;
+  PathLimits retrack;
+  retrack.correctionLimit = 0.01;
+  retrack.raiseNearTarget = false;
+  EXPECT_FALSE(rejected(1.0, 1e-3, first));
+  EXPECT_TRUE(rejected(1.0, 1e-3, retrack));
+  EXPECT_TRUE(rejected(1.0, 5e-5, retrack));
+  EXPECT_FALSE(rejected(0.5, 5e-5, retrack));
+  EXPECT_TRUE(rejected(0.5, 1e-3, retrack));
+}
+
 TEST(TrackPath, NonFiniteValuesNeverGiveARecordedPoint) {
   // The homotopy breaks down (NaN) halfway along the path.
   FakeHomotopy broken(
