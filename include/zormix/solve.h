@@ -58,7 +58,7 @@ struct PathRecord {
   std::int32_t cell = 0;           // 1-based mixed cell of the path (0 on the total-degree route)
   std::int32_t startIndex = 0;     // 1-based start solution within its cell (or among all)
   std::int32_t steps = 0;          // accepted steps, re-tracks included
-  std::int32_t retrackCount = 0;   // times the path was re-tracked by the path-jumping check
+  std::int32_t retrackCount = 0;   // re-tracks of the path: rescue of a failed path, path jumping
   std::int32_t retrackFailed = 0;  // 1 when a re-track failed; the report skips the end point
   std::int32_t reserved = 0;       // written by nothing
 };
@@ -82,6 +82,10 @@ struct SolveResult {
   std::vector<std::uint8_t> isReal;        // per root: 1 when classed as real
   std::vector<PathRecord> records;         // per root: the path that produced it
   std::vector<std::string> variableNames;  // trailing blanks removed
+  // Paths that the first tracking lost to step-size underflow or the step limit are re-tracked
+  // once with the stricter corrector of the path-jumping check.
+  std::int64_t rescuedPaths = 0;    // such paths whose re-track was recorded
+  std::int64_t rescueAttempts = 0;  // such paths re-tracked
 };
 
 // Reads a system in the "PS.num" format. Throws Error naming the file, the line and what was

@@ -43,6 +43,8 @@ nlohmann::ordered_json ResultToJson(const SolveResult& r, bool mixedVolumeOnly) 
   j["end_point_count"] = r.endPointCount;
   j["retracked_paths"] = r.retrackedPaths;
   j["separated_pairs"] = r.separatedPairs;
+  j["rescue_attempts"] = r.rescueAttempts;
+  j["rescued_paths"] = r.rescuedPaths;
   nlohmann::ordered_json roots = nlohmann::ordered_json::array();
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) roots.push_back(RootToJson(r, k));
   j["roots"] = roots;

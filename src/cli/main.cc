@@ -90,9 +90,10 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
     std::printf("mixed volume: %lld\nmixed cells: %lld\n", static_cast<long long>(r.pathCount),
                 static_cast<long long>(r.cellCount));
   } else {
-    std::printf("roots: %lld\nreal roots: %lld\npaths: %lld\nblow-ups: %lld\n",
+    std::printf("roots: %lld\nreal roots: %lld\npaths: %lld\nblow-ups: %lld\nrescued paths: %lld\n",
                 static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
-                static_cast<long long>(r.pathCount), static_cast<long long>(r.blowUpCount));
+                static_cast<long long>(r.pathCount), static_cast<long long>(r.blowUpCount),
+                static_cast<long long>(r.rescuedPaths));
   }
   std::printf("route: %s\nseed: %llu\n",
               r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",

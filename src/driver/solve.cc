@@ -152,6 +152,8 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
   result.endPointCount = tracked.rootCount;
   result.retrackedPaths = tracked.retrackedPaths;
   result.separatedPairs = tracked.separatedPairs;
+  result.rescuedPaths = tracked.rescuedPaths;
+  result.rescueAttempts = tracked.rescueAttempts;
   result.residues = std::move(report.residues);
   result.conditionNumbers = std::move(report.conditionNumbers);
   result.isReal = std::move(report.isReal);

@@ -15,6 +15,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.s = s0;
   std::fill(st.watch.begin(), st.watch.end(), std::uint8_t{1});
   st.failed = 0;
+  st.failure = PathFailure::kNone;
   st.steps = 0;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
@@ -33,7 +34,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     const double d = Distance(st, route);
     if (st.rejected == 0 && d != 0.0 && d < 1e-4) CheckEndGame(st, route);
     if (st.rejected == 0 && st.atEnd == 0) ControlStep(st, route);
-    if (st.steps > ctx.limits.stepLimit) st.failed = 1;
+    if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
   if (st.failed || !st.atEnd) return false;
   // A point that left the finite numbers is never recorded, whatever the residual test says.

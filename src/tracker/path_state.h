@@ -11,6 +11,11 @@
 
 namespace zormix {
 
+// Why a path stopped before the target. Step-size underflow and the step limit are failures of the
+// tracking itself (a more careful re-track may get through); the end game's verdicts (diverging,
+// singular end) are outcomes of the path.
+enum class PathFailure : std::uint8_t { kNone, kStepUnderflow, kStepLimit, kEndGame };
+
 // Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
 // on the total-degree route. Preallocated once per worker and reused for every path, so a step
 // allocates nothing.
@@ -30,6 +35,7 @@ struct PathState {
   std::vector<Complex> H, Hs;        // residual and dH/ds of the latest evaluation
   std::vector<Complex> w;            // residual last accepted by the corrector
   int finalStep = 0, successCount = 0, rejected = 0, atEnd = 0, failed = 0;
+  PathFailure failure = PathFailure::kNone;  // the first cause that set `failed`
   std::int32_t steps = 0;
   std::vector<std::uint8_t> watch;  // coordinates still examined by the end game
 
@@ -51,6 +57,12 @@ struct PathContext {
 // Remaining distance to the end of the path: -s, or 1 - t.
 inline double Distance(const PathState& st, const RouteConstants& route) {
   return route.target - st.s;
+}
+
+// Marks the path failed; the first cause is kept.
+inline void Fail(PathState& st, PathFailure cause) {
+  st.failed = 1;
+  if (st.failure == PathFailure::kNone) st.failure = cause;
 }
 
 // 1e-7 sqrt(max(1, |J|_1) max(1, |y|)).

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "tracker/path_state.h"
 #include "tracker/tracking.h"
 
 namespace zormix {
@@ -18,6 +19,8 @@ struct UnitOutcome {
   std::int32_t startIndex = 0;  // 1-based
   std::int32_t steps = 0;
   std::int64_t blowUps = 0;
+  PathFailure failure = PathFailure::kNone;  // why an unrecorded path stopped
+  std::uint8_t rescued = 0;                  // recorded by the rescue re-track
 };
 
 // Counts shared by the workers, read by the calling thread for progress reports.

@@ -42,7 +42,7 @@ void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUp
   st.successCount = 0;
   st.atEnd = 0;
   if (st.h < 1e-10) {
-    st.failed = 1;
+    Fail(st, PathFailure::kStepUnderflow);
     if (st.s < route.blowUpBelow) ++blowUpCount;
   }
 }

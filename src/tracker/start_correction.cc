@@ -100,7 +100,7 @@ void FirstStep(PathState& st, const PathContext& ctx) {
       st.s -= st.h;
       st.h /= 2.0;
       if (st.h < 1e-16) {
-        st.failed = 1;
+        Fail(st, PathFailure::kStepUnderflow);
         return;
       }
       st.y = st.yc;
@@ -109,7 +109,7 @@ void FirstStep(PathState& st, const PathContext& ctx) {
       st.Hs = st.Hsc;
     }
   }
-  st.failed = 1;
+  Fail(st, PathFailure::kStepLimit);
 }
 
 }  // namespace zormix

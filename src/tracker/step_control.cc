@@ -67,7 +67,7 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
   const double normPrev = Norm(st.yPrev);
   const double normCur = Norm(st.yCur);
   if (normPrev > route.divergenceFactor * st.n && normPrev < normCur && normCur < Norm(st.y))
-    st.failed = 1;
+    Fail(st, PathFailure::kEndGame);
   const double d = Distance(st, route);
   if (!(d < 1e-8)) return;
   // Exponent p of |y_j| ~ K d^p from the last three points, at distances dPrev > dCur > d.
@@ -88,8 +88,9 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
     if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
       st.watch[j] = 0;  // tends to a finite nonzero value
     } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
-      if (p1 < -0.2 && p2 < -0.2) st.failed = 1;  // tends to infinity
-      if (0.3 < p3 && p3 < 0.8) st.failed = 1;    // tends to zero with a fractional power
+      if (p1 < -0.2 && p2 < -0.2) Fail(st, PathFailure::kEndGame);  // tends to infinity
+      if (0.3 < p3 && p3 < 0.8)
+        Fail(st, PathFailure::kEndGame);  // tends to zero with a fractional power
     }
   }
 }

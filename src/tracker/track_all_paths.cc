@@ -7,6 +7,7 @@
 #include "tracker/path_jumping.h"
 #include "tracker/path_state.h"
 #include "tracker/path_units.h"
+#include "tracker/route_tracking.h"
 #include "tracker/tracking.h"
 
 namespace zormix {
@@ -57,7 +58,10 @@ struct PolyhedralWorker {
   }
   // Tracks start solution k of a prepared cell; the end point stays in state.y.
   bool Track(const CellSetup& setup, std::int64_t k, std::int64_t& blowUps) {
-    if (k >= setup.startCount) return false;
+    if (k >= setup.startCount) {  // no path: nothing to rescue either
+      state.failure = PathFailure::kNone;
+      return false;
+    }
     homotopy.SetPowers(setup.powers.beta);
     return TrackPath(state, context, setup.X.col(k), setup.s0, blowUps);
   }
@@ -110,9 +114,7 @@ TrackingOutcome TrackAllPaths(const PolySystem& system,
   auto slots = std::make_unique<CellSlot[]>(static_cast<std::size_t>(cellCount));
   for (std::int64_t c = 0; c < cellCount; ++c) slots[c].remaining = cellVolume[c];
 
-  ColMajorMatrix<Complex> endPoints(system.n, total);
-  std::vector<UnitOutcome> outcomes(static_cast<std::size_t>(total));
-  ProgressCounters counters;
+  RouteTracking tracking(system.n, total);
   auto makeWorker = [&]() -> UnitFunction {
     auto worker = std::make_shared<PolyhedralWorker>(route, PathLimits{});
     return [&, worker](std::int64_t unit) {
@@ -122,26 +124,17 @@ TrackingOutcome TrackAllPaths(const PolySystem& system,
       CellSlot& slot = slots[c];
       std::call_once(slot.once,
                      [&] { slot.setup = std::make_unique<CellSetup>(route.Prepare(c)); });
-      UnitOutcome& outcome = outcomes[unit];
+      UnitOutcome& outcome = tracking.outcomes[unit];
       outcome.cell = static_cast<std::int32_t>(c + 1);
       outcome.startIndex = static_cast<std::int32_t>(k + 1);
       const bool recorded = worker->Track(*slot.setup, k, outcome.blowUps);
-      outcome.recorded = recorded ? 1 : 0;
-      outcome.steps = worker->state.steps;
-      if (recorded) std::copy(worker->state.y.begin(), worker->state.y.end(), endPoints.col(unit));
+      tracking.Record(unit, recorded, worker->state);
       if (slot.remaining.fetch_sub(1, std::memory_order_acq_rel) == 1) slot.setup.reset();
-      counters.Count(recorded);
     };
   };
-  RunUnitsInParallel(total, options.threads, makeWorker, [&] { counters.Report(options, total); });
-
-  TrackingOutcome outcome = CollectOutcomes(std::move(endPoints), outcomes);
-  const PathJumpingStats stats =
-      CheckPathJumping(route.target, outcome.solutions, outcome.rootCount, outcome.records,
-                       MakePolyhedralRetrack(route), runtime);
-  outcome.retrackedPaths = stats.retrackedPaths;
-  outcome.separatedPairs = stats.separatedPairs;
-  return outcome;
+  return TrackRoute(
+      tracking, makeWorker, [&route] { return MakePolyhedralRetrack(route); }, route.target,
+      runtime, options);
 }
 
 }  // namespace zormix

@@ -5,6 +5,7 @@
 #include "tracker/path_jumping.h"
 #include "tracker/path_state.h"
 #include "tracker/path_units.h"
+#include "tracker/route_tracking.h"
 #include "tracker/tracking.h"
 
 namespace zormix {
@@ -78,30 +79,19 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  RuntimeUniform& runtime, const TrackingOptions& options) {
   const TotalDegreeRoute route(system, totalDegree, startCoefficients, startSolutions);
   const std::int64_t total = startSolutions.cols();
-  ColMajorMatrix<Complex> endPoints(system.n, total);
-  std::vector<UnitOutcome> outcomes(static_cast<std::size_t>(total));
-  ProgressCounters counters;
+  RouteTracking tracking(system.n, total);
   auto makeWorker = [&]() -> UnitFunction {
     auto worker = std::make_shared<TotalDegreeWorker>(route, PathLimits{});
     return [&, worker](std::int64_t unit) {
-      UnitOutcome& outcome = outcomes[unit];
+      UnitOutcome& outcome = tracking.outcomes[unit];
       outcome.startIndex = static_cast<std::int32_t>(unit + 1);
       const bool recorded = worker->Track(unit, outcome.blowUps);
-      outcome.recorded = recorded ? 1 : 0;
-      outcome.steps = worker->state.steps;
-      if (recorded) std::copy(worker->state.y.begin(), worker->state.y.end(), endPoints.col(unit));
-      counters.Count(recorded);
+      tracking.Record(unit, recorded, worker->state);
     };
   };
-  RunUnitsInParallel(total, options.threads, makeWorker, [&] { counters.Report(options, total); });
-
-  TrackingOutcome outcome = CollectOutcomes(std::move(endPoints), outcomes);
-  const PathJumpingStats stats =
-      CheckPathJumping(route.target, outcome.solutions, outcome.rootCount, outcome.records,
-                       MakeTotalDegreeRetrack(route), runtime);
-  outcome.retrackedPaths = stats.retrackedPaths;
-  outcome.separatedPairs = stats.separatedPairs;
-  return outcome;
+  return TrackRoute(
+      tracking, makeWorker, [&route] { return MakeTotalDegreeRetrack(route); }, route.target,
+      runtime, options);
 }
 
 }  // namespace zormix

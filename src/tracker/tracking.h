@@ -27,6 +27,8 @@ struct TrackingOutcome {
   std::int64_t blowUpCount = 0;
   std::int64_t retrackedPaths = 0;  // RetrackPath calls made by the path-jumping check
   std::int64_t separatedPairs = 0;  // pairs whose end points re-tracking moved apart
+  std::int64_t rescuedPaths = 0;    // paths lost to step-size failures that a re-track recorded
+  std::int64_t rescueAttempts = 0;  // paths re-tracked after such a failure
 };
 
 // Polyhedral route. `system` is in normal form (scaled coefficients, constant terms completed);

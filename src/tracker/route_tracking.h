@@ -1,0 +1,58 @@
+// The driver shared by both routes: first tracking of every path in parallel, the rescue of paths
+// lost to step-size failures, and the path-jumping check.
+#ifndef ZORMIX_TRACKER_ROUTE_TRACKING_H_
+#define ZORMIX_TRACKER_ROUTE_TRACKING_H_
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "report/system_eval.h"
+#include "tracker/path_jumping.h"
+#include "tracker/path_state.h"
+#include "tracker/path_units.h"
+#include "tracker/tracking.h"
+
+namespace zormix {
+
+// First correction limit of a rescue re-track: that of the first attempt of the path-jumping check.
+inline constexpr double kRescueCorrectionLimit = 0.01;
+
+// Where the workers of the first tracking leave their paths: one slot per path in serial order.
+struct RouteTracking {
+  RouteTracking(int n, std::int64_t pathCount)
+      : total(pathCount), endPoints(n, pathCount), outcomes(static_cast<std::size_t>(pathCount)) {}
+
+  // Books the path of `unit` that `state` has just tracked (its end point when recorded).
+  void Record(std::int64_t unit, bool recorded, const PathState& state);
+
+  std::int64_t total;
+  ColMajorMatrix<Complex> endPoints;  // column u: end point of unit u when recorded
+  std::vector<UnitOutcome> outcomes;
+  ProgressCounters counters;
+};
+
+// Each call returns a re-tracker with scratch of its own (one per thread).
+using RetrackFactory = std::function<RetrackFunction()>;
+
+struct RescueStats {
+  std::int64_t attempts = 0;  // paths re-tracked
+  std::int64_t rescued = 0;   // of those, recorded
+};
+
+// Re-tracks once, with the re-track limits and first correction limit kRescueCorrectionLimit,
+// every unrecorded path that failed by step-size underflow or the step limit. A finite accepted end
+// point goes into the path's slot, with retrackCount 1, the re-track's steps added and its blow-up
+// withdrawn. Results do not depend on `threads`.
+RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
+                              int threads);
+
+// Tracks units 0..total-1 with the workers of makeWorker (which record into `tracking`), rescues,
+// collects the paths in serial order and runs the path-jumping check with one re-tracker.
+TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
+                           const RetrackFactory& makeRetrack, const SystemView& target,
+                           RuntimeUniform& runtime, const TrackingOptions& options);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_TRACKER_ROUTE_TRACKING_H_

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <set>
+
+#include "tracker/route_tracking.h"
+
+namespace zormix {
+namespace {
+
+constexpr int kN = 2;
+
+// Six paths: 0 recorded, 1 underflow far out (a blow-up), 2 step limit, 3 given up by the end
+// game, 4 refused at the target, 5 underflow.
+void Fill(RouteTracking& tracking) {
+  const PathFailure failures[] = {PathFailure::kNone,      PathFailure::kStepUnderflow,
+                                  PathFailure::kStepLimit, PathFailure::kEndGame,
+                                  PathFailure::kNone,      PathFailure::kStepUnderflow};
+  for (std::int64_t u = 0; u < 6; ++u) {
+    UnitOutcome& o = tracking.outcomes[u];
+    o.startIndex = static_cast<std::int32_t>(u + 1);
+    o.steps = 100;
+    o.failure = failures[u];
+  }
+  tracking.outcomes[0].recorded = 1;
+  tracking.outcomes[1].blowUps = 1;
+  for (int i = 0; i < kN; ++i) tracking.endPoints(i, 0) = Complex(7.0, 0.0);
+}
+
+// Re-tracker whose end point encodes the start index; start index 6 ends at NaN although the
+// tracker says accepted, start index 3 fails.
+RetrackFactory FakeRetrack(std::set<std::int32_t>* called, std::mutex* m) {
+  return [called, m]() -> RetrackFunction {
+    return [called, m](const PathRecord& record, double correctionLimit) {
+      EXPECT_EQ(correctionLimit, kRescueCorrectionLimit);
+      {
+        std::lock_guard<std::mutex> lock(*m);
+        called->insert(record.startIndex);
+      }
+      RetrackResult r;
+      r.steps = 40;
+      r.y.assign(kN, Complex(record.startIndex, 1.0));
+      if (record.startIndex == 6) r.y[1] = Complex(std::numeric_limits<double>::quiet_NaN(), 0.0);
+      r.failed = record.startIndex == 3;
+      return r;
+    };
+  };
+}
+
+TEST(Rescue, OnlyStepFailuresAreRetrackedAndOnlyFiniteAcceptedPointsRecorded) {
+  for (int threads : {1, 3}) {
+    RouteTracking tracking(kN, 6);
+    Fill(tracking);
+    std::set<std::int32_t> called;
+    std::mutex m;
+    const RescueStats stats = RescueFailedPaths(tracking, FakeRetrack(&called, &m), threads);
+    // Paths 2, 3 and 6 (1-based) failed by underflow or the step limit; the end game's verdict,
+    // the refusal at the target and the recorded path stand.
+    EXPECT_EQ(called, (std::set<std::int32_t>{2, 3, 6}));
+    EXPECT_EQ(stats.attempts, 3);
+    EXPECT_EQ(stats.rescued, 1);
+    const UnitOutcome& rescued = tracking.outcomes[1];
+    EXPECT_EQ(rescued.recorded, 1);
+    EXPECT_EQ(rescued.rescued, 1);
+    EXPECT_EQ(rescued.steps, 140);
+    EXPECT_EQ(rescued.blowUps, 0);  // a rescued path did not finally blow up
+    EXPECT_EQ(tracking.endPoints(0, 1), Complex(2.0, 1.0));
+    EXPECT_EQ(tracking.endPoints(0, 0), Complex(7.0, 0.0));
+    for (std::int64_t u : {2, 3, 4, 5}) {
+      EXPECT_EQ(tracking.outcomes[u].recorded, 0) << u;
+      EXPECT_EQ(tracking.outcomes[u].steps, 100) << u;
+    }
+  }
+}
+
+TEST(Rescue, RescuedPathsAreCollectedInSerialOrderWithoutTheirBlowUp) {
+  RouteTracking tracking(kN, 6);
+  Fill(tracking);
+  std::set<std::int32_t> called;
+  std::mutex m;
+  RescueFailedPaths(tracking, FakeRetrack(&called, &m), 2);
+  const TrackingOutcome out = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
+  ASSERT_EQ(out.rootCount, 2);
+  EXPECT_EQ(out.records[0].startIndex, 1);
+  EXPECT_EQ(out.records[1].startIndex, 2);
+  EXPECT_EQ(out.blowUpCount, 0);
+  EXPECT_EQ(out.solutions(1, 1), Complex(2.0, 1.0));
+}
+
+}  // namespace
+}  // namespace zormix
