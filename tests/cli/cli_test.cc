@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -131,18 +130,21 @@ Report ReadReport(const std::string& text, int n) {
   std::istringstream in(text);
   std::string line;
   std::vector<Complex> root;
-  const std::regex count(R"(^ The # of (roots|real roots|paths followed|blow_up) *= *(-?\d+))");
+  const std::string countPrefix = " The # of ";
   while (std::getline(in, line)) {
     double re = 0, im = 0;
-    std::smatch m;
+    const std::size_t equals = line.find('=');
     if (std::sscanf(line.c_str(), " (%lf ,%lf)", &re, &im) == 2) {
       root.emplace_back(re, im);
       if (static_cast<int>(root.size()) == n) {
         report.roots.push_back(root);
         root.clear();
       }
-    } else if (std::regex_search(line, m, count)) {
-      report.counts[m[1]] = std::stol(m[2]);
+    } else if (line.rfind(countPrefix, 0) == 0 && equals != std::string::npos) {
+      // " The # of real roots = ....2": the name without its padding, the value after '='.
+      std::string name = line.substr(countPrefix.size(), equals - countPrefix.size());
+      name.erase(name.find_last_not_of(' ') + 1);
+      report.counts[name] = std::stol(line.substr(equals + 1));
     }
   }
   return report;
