@@ -111,6 +111,10 @@ struct PathLimits {
   // total-degree route most of them do) would otherwise take its last step onto that root, as in
   // the first tracking, and stay paired with the path that belongs to it.
   bool raiseNearTarget = true;
+  // Whether the corrector tolerance is raised to the rounding level of the residual (see
+  // RoundingFloorAt). Only the rescue of lost paths uses it: far out, the absolute tolerance can
+  // lie below what any point can reach in double precision, and every step then underflows.
+  bool roundingFloor = false;
 };
 
 }  // namespace zormix

@@ -37,4 +37,22 @@ double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>&
   return 1e-7 * std::sqrt(std::max(1.0, normJ) * std::max(1.0, normY));
 }
 
+namespace {
+
+constexpr double kUnitRoundoff = 2.220446049250313e-16;
+// Margin over the plain error bound below, for the several operations per term and the sum.
+constexpr double kRoundingFloorFactor = 100.0;
+
+}  // namespace
+
+// A term c y^a of degree k satisfies sum_l y_l d(c y^a)/dy_l = k c y^a (Euler), so the sizes of
+// the terms of equation i add up to about sum_l |y_l| |J(i,l)| / k <= n |y| |J|_1 / k. Evaluating
+// them and their sum rounds the residual by a few u times that size, which no Newton step can
+// remove: at |y| = 4e3 a quintic has terms near 1e18 and a residual noise near 1e2.
+double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
+  const double normJ = MatrixNormComplex(J, 1);
+  const double normY = MaxNorm(static_cast<int>(y.size()), y.data());
+  return kRoundingFloorFactor * kUnitRoundoff * std::max(1.0, normJ) * std::max(1.0, normY);
+}
+
 }  // namespace zormix

@@ -67,6 +67,9 @@ inline void Fail(PathState& st, PathFailure cause) {
 
 // 1e-7 sqrt(max(1, |J|_1) max(1, |y|)).
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y);
+// kRoundingFloorFactor u max(1, |J|_1) max(1, |y|): a residual the rounding of its own evaluation
+// can reach, u being the unit roundoff.
+double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y);
 
 // Newton at fixed s until the residual is below 1e-7, stops decreasing, or 100 iterations pass.
 void CorrectStartPoint(PathState& st, Homotopy& homotopy);

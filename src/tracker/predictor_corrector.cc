@@ -56,14 +56,22 @@ void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPre
   if (tinyStepFarOut || moderateNearEnd) st.correctionLimit = route.raisedCorrectionLimit;
 }
 
+// st.eps, or in a rescue at least the rounding level of the residual at the predicted point. The
+// floor is taken where the corrector works, not at the last accepted point: on a path coming back
+// from far out, the floor of the larger old point would accept a new one far too loosely.
+double CorrectorTolerance(const PathState& st, const PathLimits& limits) {
+  return limits.roundingFloor ? std::max(st.eps, RoundingFloorAt(st.J, st.y)) : st.eps;
+}
+
 // Returns false when the step is rejected.
 bool NewtonIterations(PathState& st, const PathContext& ctx) {
   Homotopy& homotopy = *ctx.homotopy;
+  const double eps = CorrectorTolerance(st, ctx.limits);
   st.w = st.H;
   const double r0 = Norm(st.H);
   double racc = r0;
   if (!std::isfinite(r0)) return false;  // a prediction that left the finite numbers
-  if (10.0 * r0 < st.eps) return true;
+  if (10.0 * r0 < eps) return true;
   SolveWithJacobian(st, st.H);
   st.yPred = st.y;
   SubtractCorrection(st);
@@ -81,13 +89,13 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   const double c1 = largeStep ? 15.0 : 3.0;
   const double c2 = largeStep ? 10.0 : 2.0;
   const int kmax = largeStep ? 4 : 7;
-  if (rho <= st.eps || c1 * rho <= r0) {
+  if (rho <= eps || c1 * rho <= r0) {
     st.w = st.H;
     racc = rho;
   } else if (normD > std::max(1.0, normYPred / 1e5) * 1e-7) {
     return false;
   }
-  while (racc > st.eps) {
+  while (racc > eps) {
     SolveWithJacobian(st, st.w);
     st.yB = st.y;
     SubtractCorrection(st);
@@ -95,10 +103,10 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
     Evaluate(st, homotopy);
     rho = Norm(st.H);
     if (k > kmax) return false;
-    if (rho <= st.eps || c2 * rho <= racc) {
+    if (rho <= eps || c2 * rho <= racc) {
       st.w = st.H;
       racc = rho;
-    } else if (rho < 1000.0 * st.eps && Norm(st.d) < std::max(1.0, Norm(st.yB) / 1e5) * 1e-7) {
+    } else if (rho < 1000.0 * eps && Norm(st.d) < std::max(1.0, Norm(st.yB) / 1e5) * 1e-7) {
       return true;
     } else {
       return false;

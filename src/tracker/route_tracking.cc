@@ -56,7 +56,7 @@ RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& mak
   if (units.empty()) return stats;
   // Each unit writes only its own slot, so the outcome is that of the serial loop.
   auto makeWorker = [&]() -> UnitFunction {
-    RetrackFunction retrack = makeRetrack();
+    RetrackFunction retrack = makeRetrack(RetrackPurpose::kRescue);
     return [&tracking, &units, retrack](std::int64_t i) {
       RescueOne(tracking, units[static_cast<std::size_t>(i)], retrack);
     };
@@ -76,8 +76,9 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   const RescueStats rescue = RescueFailedPaths(tracking, makeRetrack, options.threads);
 
   TrackingOutcome outcome = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
-  const PathJumpingStats stats = CheckPathJumping(target, outcome.solutions, outcome.rootCount,
-                                                  outcome.records, makeRetrack(), runtime);
+  const PathJumpingStats stats =
+      CheckPathJumping(target, outcome.solutions, outcome.rootCount, outcome.records,
+                       makeRetrack(RetrackPurpose::kPathJumping), runtime);
   // The check counts its own re-tracks from 0; the rescue re-track comes on top.
   std::size_t r = 0;
   for (const UnitOutcome& unit : tracking.outcomes) {

@@ -32,15 +32,21 @@ struct RouteTracking {
   ProgressCounters counters;
 };
 
+// Why a path is tracked again. The path-jumping check re-tracks with the corrector of the first
+// tracking made stricter; the rescue also floors its tolerance at the rounding level of the
+// residual (PathLimits::roundingFloor), since paths lost far out are often lost to that level.
+enum class RetrackPurpose { kPathJumping, kRescue };
+
 // Each call returns a re-tracker with scratch of its own (one per thread).
-using RetrackFactory = std::function<RetrackFunction()>;
+using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 
 struct RescueStats {
   std::int64_t attempts = 0;  // paths re-tracked
   std::int64_t rescued = 0;   // of those, recorded
 };
 
-// Re-tracks once, with the re-track limits and first correction limit kRescueCorrectionLimit,
+// Re-tracks once, with the re-track limits of RetrackPurpose::kRescue and first correction limit
+// kRescueCorrectionLimit,
 // every unrecorded path that failed by step-size underflow or the step limit. A finite accepted end
 // point goes into the path's slot, with retrackCount 1, the re-track's steps added and its blow-up
 // withdrawn. Results do not depend on `threads`.

@@ -71,11 +71,12 @@ struct PolyhedralWorker {
   PathContext context;
 };
 
-RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route) {
+RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpose purpose) {
   PathLimits limits;
   limits.stepLimit = 50000;
   limits.firstStepDivisor = 4.0;
   limits.raiseNearTarget = false;
+  limits.roundingFloor = purpose == RetrackPurpose::kRescue;
   auto worker = std::make_shared<PolyhedralWorker>(route, limits);
   auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
   return [&route, worker, cached](const PathRecord& record, double correctionLimit) {
@@ -133,8 +134,9 @@ TrackingOutcome TrackAllPaths(const PolySystem& system,
     };
   };
   return TrackRoute(
-      tracking, makeWorker, [&route] { return MakePolyhedralRetrack(route); }, route.target,
-      runtime, options);
+      tracking, makeWorker,
+      [&route](RetrackPurpose purpose) { return MakePolyhedralRetrack(route, purpose); },
+      route.target, runtime, options);
 }
 
 }  // namespace zormix

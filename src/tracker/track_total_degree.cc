@@ -52,11 +52,12 @@ struct TotalDegreeWorker {
 };
 
 // A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
-RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route) {
+RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
   PathLimits limits;
   limits.stepLimit = 50000;
   limits.initialStep = 0.001;
   limits.raiseNearTarget = false;
+  limits.roundingFloor = purpose == RetrackPurpose::kRescue;
   auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
   return [worker](const PathRecord& record, double correctionLimit) {
     worker->context.limits.correctionLimit = correctionLimit;
@@ -90,8 +91,9 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
     };
   };
   return TrackRoute(
-      tracking, makeWorker, [&route] { return MakeTotalDegreeRetrack(route); }, route.target,
-      runtime, options);
+      tracking, makeWorker,
+      [&route](RetrackPurpose purpose) { return MakeTotalDegreeRetrack(route, purpose); },
+      route.target, runtime, options);
 }
 
 }  // namespace zormix

@@ -11,6 +11,18 @@
 namespace zormix {
 namespace {
 
+void ExpectPairwiseDistinct(const SolveResult& result) {
+  for (std::int64_t a = 0; a < result.rootCount; ++a) {
+    for (std::int64_t b = a + 1; b < result.rootCount; ++b) {
+      double distance = 0.0;
+      for (int k = 0; k < result.n; ++k) {
+        distance = std::max(distance, std::abs(result.roots(k, a) - result.roots(k, b)));
+      }
+      ASSERT_GT(distance, 1e-6) << "roots " << a << " and " << b;
+    }
+  }
+}
+
 TEST(RescueSolveTest, HeavyTotalDegreeCyclic7RecoversPathsLostToStepFailures) {
   SolveOptions options;
   options.route = Route::kTotalDegree;
@@ -27,16 +39,23 @@ TEST(RescueSolveTest, HeavyTotalDegreeCyclic7RecoversPathsLostToStepFailures) {
   std::int64_t retracked = 0;
   for (const PathRecord& record : result.records) retracked += record.retrackCount > 0 ? 1 : 0;
   EXPECT_GE(retracked, result.rescuedPaths);
-  // No root twice.
-  for (std::int64_t a = 0; a < result.rootCount; ++a) {
-    for (std::int64_t b = a + 1; b < result.rootCount; ++b) {
-      double distance = 0.0;
-      for (int k = 0; k < result.n; ++k) {
-        distance = std::max(distance, std::abs(result.roots(k, a) - result.roots(k, b)));
-      }
-      ASSERT_GT(distance, 1e-6) << "roots " << a << " and " << b;
-    }
-  }
+  ExpectPairwiseDistinct(result);
+}
+
+// Path 108 of this seed swings out to |y| ~ 4e3 near t = 0.37, where the degree-5 terms (~1e18)
+// leave a residual no point can bring below the absolute tolerance. The rescue re-track, whose
+// tolerance is floored at the rounding level of the residual, reaches the 70th root.
+TEST(RescueSolveTest, HeavyTotalDegreeCyclic5RecoversAPathLostFarOut) {
+  SolveOptions options;
+  options.route = Route::kTotalDegree;
+  options.seed = 17;
+  options.threads = 1;
+  options.reportPath = "";
+  const SolveResult result = SolveSystem(testing::Cyclic(5), options);
+  EXPECT_EQ(result.pathCount, 120);
+  EXPECT_EQ(result.rootCount, 70);
+  EXPECT_EQ(result.rescuedPaths, 1);
+  ExpectPairwiseDistinct(result);
 }
 
 }  // namespace

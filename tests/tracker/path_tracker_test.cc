@@ -160,5 +160,38 @@ TEST(TrackPath, NonFiniteValuesNeverGiveARecordedPoint) {
   EXPECT_FALSE(TrackPath(st, ctx, &start, -20.0, blowUps));
 }
 
+// y^5 = a^5 + 1000 with a = 1 + 4e5 t (1 - t): the real path swings out to y = 1e5 at t = 1/2 and
+// returns. There the terms are near 1e25, whose doubles lie 2e9 apart, so the residual is either
+// 1000 or at least 1e9: no point meets the absolute tolerance 0.1 (nor its fallback 1000 x 0.1),
+// and the step underflows. With the rounding floor the path gets through and ends at the root
+// 1001^(1/5) of the target y^5 - 1001.
+double Swing(double t) { return 1.0 + 4e5 * t * (1.0 - t); }
+
+TEST(TrackPath, RoundingFloorCarriesAPathThroughLargePoints) {
+  FakeHomotopy farOut(
+      [](Complex y, double t) { return y * y * y * y * y - std::pow(Swing(t), 5) - 1000.0; },
+      [](Complex y, double) { return 5.0 * y * y * y * y; },
+      [](Complex, double t) {
+        return Complex(-5.0 * std::pow(Swing(t), 4) * 4e5 * (1.0 - 2.0 * t), 0.0);
+      });
+  const std::vector<std::int32_t> termCount{2};
+  ColMajorMatrix<std::int32_t> exponents(1, 2);
+  exponents(0, 0) = 5;
+  const std::vector<Complex> coefficients{Complex(1.0, 0.0), Complex(-1001.0, 0.0)};
+  const std::vector<std::int32_t> maxDegree{5};
+  PathContext ctx = ContextFor(farOut, kTotalDegreeRoute);
+  ctx.target = {1, termCount, &exponents, coefficients};
+  ctx.maxDegree = maxDegree;
+  const Complex start(std::pow(1001.0, 0.2), 0.0);
+  PathState st(1);
+  std::int64_t blowUps = 0;
+  EXPECT_FALSE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  EXPECT_EQ(st.failure, PathFailure::kStepUnderflow);
+  EXPECT_LT(st.s, 0.6);
+  ctx.limits.roundingFloor = true;
+  ASSERT_TRUE(TrackPath(st, ctx, &start, 0.0, blowUps)) << "stopped at t = " << st.s;
+  EXPECT_NEAR(std::abs(st.y[0] - start), 0.0, 1e-12);
+}
+
 }  // namespace
 }  // namespace zormix

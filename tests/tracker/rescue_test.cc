@@ -32,7 +32,8 @@ void Fill(RouteTracking& tracking) {
 // Re-tracker whose end point encodes the start index; start index 6 ends at NaN although the
 // tracker says accepted, start index 3 fails.
 RetrackFactory FakeRetrack(std::set<std::int32_t>* called, std::mutex* m) {
-  return [called, m]() -> RetrackFunction {
+  return [called, m](RetrackPurpose purpose) -> RetrackFunction {
+    EXPECT_EQ(purpose, RetrackPurpose::kRescue);
     return [called, m](const PathRecord& record, double correctionLimit) {
       EXPECT_EQ(correctionLimit, kRescueCorrectionLimit);
       {
