@@ -20,21 +20,43 @@ struct SystemView {
   std::span<const Complex> coefficients;
 };
 
+// The monomials of a system, shared by every coefficient set over them: equation i owns
+// termCount[i] consecutive columns of `exponents`; maxDegree[k] is the largest exponent of
+// variable k (see MaxDegrees).
+struct MonomialLayout {
+  int n = 0;
+  std::span<const std::int32_t> termCount;
+  const ColMajorMatrix<std::int32_t>* exponents = nullptr;
+  std::span<const std::int32_t> maxDegree;
+};
+
 // Largest exponent of each variable over all terms (0 when none is positive).
 std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponents);
 
-// Evaluates F (n values) and J (n x n, J(i,k) = dF_i/dx_k) at x with prefix and suffix products
-// over a power table, so zero coordinates need no division. J and F are resized as needed.
+// Scratch of one evaluation. Callers that evaluate repeatedly (every corrector iteration) keep
+// one per thread and size it once, so no evaluation allocates.
+struct EvaluationWorkspace {
+  int powerRows = 0;                // max_k maxDegree[k] + 1: row 0 holds x^0 = 1
+  std::vector<Complex> powers;      // powers[d + k * powerRows] = x_k^d
+  std::vector<Complex> derivative;  // d(x^a)/dx_k of the current monomial
+  std::vector<Complex> gradient;    // row i of the Jacobian being accumulated
+
+  // Sizes the arrays for `layout`; reallocates only when they grow.
+  void Prepare(const MonomialLayout& layout);
+};
+
+// F_i = sum_j A_j x^a_j, G_i = sum_j B_j x^a_j and J(i,k) = dF_i/dx_k over the monomials j of
+// equation i. Derivatives come from prefix and suffix products over a power table, so a zero
+// coordinate needs no division. B, F and G may be null (not computed). J must be n x n and the
+// workspace prepared for the layout.
+void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Complex* B,
+                       const Complex* x, ColMajorMatrix<Complex>& J, Complex* F, Complex* G,
+                       EvaluationWorkspace& workspace);
+
+// Evaluates F (n values) and J (n x n, J(i,k) = dF_i/dx_k) of the system at x. J and F are
+// resized as needed.
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
                     const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F);
-
-// Scratch of EvaluateSystem: the power table and the per-term factors. Callers that evaluate
-// repeatedly (every corrector iteration) keep one per thread so no call allocates.
-struct EvaluationWorkspace {
-  std::vector<Complex> powers;      // D x n, powers[(d - 1) + k * D] = x_k^d
-  std::vector<Complex> derivative;  // g: prefix part of d(x^e)/dx_k
-  std::vector<Complex> suffix;      // h: product of x_j^e_j over j > k
-};
 
 // As above, with caller-owned scratch.
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,

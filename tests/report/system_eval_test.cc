@@ -107,6 +107,53 @@ TEST(EvaluateSystemTest, JacobianMatchesFiniteDifferencesOnRandomSystems) {
   }
 }
 
+// One workspace serves systems of different sizes and degrees in turn (the tracker keeps one per
+// thread): the table stride must follow the current system, never a stale one.
+TEST(EvaluateSystemTest, ReusedWorkspaceMatchesFreshAcrossShapes) {
+  const std::vector<PolySystem> systems = {testing::Noon(3), testing::CircleAndLine(),
+                                           testing::Cyclic(4), testing::Noon(3)};
+  EvaluationWorkspace shared;
+  for (const PolySystem& s : systems) {
+    std::vector<Complex> x;
+    for (int k = 0; k < s.n; ++k) x.emplace_back(0.3 * k - 0.4, 0.2 + 0.1 * k);
+    const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+    ColMajorMatrix<Complex> J;
+    std::vector<Complex> F;
+    EvaluateSystem(view, MaxDegrees(s.exponents), x.data(), J, F, shared);
+    const Evaluated fresh = Evaluate(s, x);
+    EXPECT_EQ(J, fresh.J) << "n=" << s.n;
+    EXPECT_EQ(F, fresh.F) << "n=" << s.n;
+  }
+}
+
+// With a second coefficient set B, G is exactly the value of the system with coefficients B, and
+// F and J are unaffected by B; null outputs are skipped.
+TEST(EvaluateMonomialsTest, SecondCoefficientSetGivesThatSystemsValues) {
+  const PolySystem s = testing::Cyclic(4);
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(s.exponents);
+  const MonomialLayout layout{s.n, s.termCount, &s.exponents, maxDegree};
+  std::vector<Complex> B;
+  for (std::size_t j = 0; j < s.coefficients.size(); ++j)
+    B.emplace_back(0.5 - 0.1 * static_cast<double>(j), 0.05 * static_cast<double>(j));
+  PolySystem withB = s;
+  withB.coefficients = B;
+  const std::vector<Complex> x = {{0.7, -0.1}, {0.0, 0.0}, {-1.2, 0.4}, {0.3, 0.9}};
+  EvaluationWorkspace workspace;
+  workspace.Prepare(layout);
+  ColMajorMatrix<Complex> J(4, 4);
+  std::vector<Complex> F(4), G(4);
+  EvaluateMonomials(layout, s.coefficients.data(), B.data(), x.data(), J, F.data(), G.data(),
+                    workspace);
+  const Evaluated a = Evaluate(s, x), b = Evaluate(withB, x);
+  EXPECT_EQ(F, a.F);
+  EXPECT_EQ(G, b.F);
+  EXPECT_EQ(J, a.J);
+  ColMajorMatrix<Complex> jacobianOnly(4, 4);
+  EvaluateMonomials(layout, s.coefficients.data(), nullptr, x.data(), jacobianOnly, nullptr,
+                    nullptr, workspace);
+  EXPECT_EQ(jacobianOnly, a.J);
+}
+
 TEST(VectorNorm2Test, PlainScaledEmptyAndHuge) {
   const std::vector<Complex> small = {3.0, Complex(0, 4)};
   EXPECT_DOUBLE_EQ(VectorNorm2(2, small.data()), 5.0);
