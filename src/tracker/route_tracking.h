@@ -15,6 +15,15 @@
 
 namespace zormix {
 
+// What a re-track hands back: the final point, the counted steps, and whether it failed.
+inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
+  RetrackResult result;
+  result.y = state.y;
+  result.steps = state.steps;
+  result.failed = !accepted;
+  return result;
+}
+
 // First correction limit of a rescue re-track: that of the first attempt of the path-jumping check.
 inline constexpr double kRescueCorrectionLimit = 0.01;
 

@@ -87,12 +87,8 @@ RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpo
     }
     worker->context.limits.correctionLimit = correctionLimit;
     std::int64_t ignoredBlowUps = 0;
-    RetrackResult result;
     const bool accepted = worker->Track(cached->second, record.startIndex - 1, ignoredBlowUps);
-    result.y = worker->state.y;
-    result.steps = worker->state.steps;
-    result.failed = !accepted;
-    return result;
+    return RetrackOutcome(worker->state, accepted);
   };
 }
 

@@ -62,12 +62,8 @@ RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPur
   return [worker](const PathRecord& record, double correctionLimit) {
     worker->context.limits.correctionLimit = correctionLimit;
     std::int64_t ignoredBlowUps = 0;
-    RetrackResult result;
     const bool accepted = worker->Track(record.startIndex - 1, ignoredBlowUps);
-    result.y = worker->state.y;
-    result.steps = worker->state.steps;
-    result.failed = !accepted;
-    return result;
+    return RetrackOutcome(worker->state, accepted);
   };
 }
 
