@@ -46,6 +46,16 @@ struct RouteTracking {
 // residual (PathLimits::roundingFloor), since paths lost far out are often lost to that level.
 enum class RetrackPurpose { kPathJumping, kRescue };
 
+// Limits shared by every re-track: 50000 counted steps, no raise of the correction limit near the
+// target, and the rounding-level tolerance floor only when rescuing a lost path.
+inline PathLimits RetrackLimits(RetrackPurpose purpose) {
+  PathLimits limits;
+  limits.stepLimit = 50000;
+  limits.raiseNearTarget = false;
+  limits.roundingFloor = purpose == RetrackPurpose::kRescue;
+  return limits;
+}
+
 // Each call returns a re-tracker with scratch of its own (one per thread).
 using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 
@@ -55,10 +65,9 @@ struct RescueStats {
 };
 
 // Re-tracks once, with the re-track limits of RetrackPurpose::kRescue and first correction limit
-// kRescueCorrectionLimit,
-// every unrecorded path that failed by step-size underflow or the step limit. A finite accepted end
-// point goes into the path's slot, with retrackCount 1, the re-track's steps added and its blow-up
-// withdrawn. Results do not depend on `threads`.
+// kRescueCorrectionLimit, every unrecorded path that failed by step-size underflow or the step
+// limit. A finite accepted end point goes into the path's slot, with retrackCount 1, the re-track's
+// steps added and its blow-up withdrawn. Results do not depend on `threads`.
 RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
                               int threads);
 

@@ -72,11 +72,8 @@ struct PolyhedralWorker {
 };
 
 RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpose purpose) {
-  PathLimits limits;
-  limits.stepLimit = 50000;
+  PathLimits limits = RetrackLimits(purpose);
   limits.firstStepDivisor = 4.0;
-  limits.raiseNearTarget = false;
-  limits.roundingFloor = purpose == RetrackPurpose::kRescue;
   auto worker = std::make_shared<PolyhedralWorker>(route, limits);
   auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
   return [&route, worker, cached](const PathRecord& record, double correctionLimit) {

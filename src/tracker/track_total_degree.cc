@@ -53,11 +53,8 @@ struct TotalDegreeWorker {
 
 // A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
 RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
-  PathLimits limits;
-  limits.stepLimit = 50000;
+  PathLimits limits = RetrackLimits(purpose);
   limits.initialStep = 0.001;
-  limits.raiseNearTarget = false;
-  limits.roundingFloor = purpose == RetrackPurpose::kRescue;
   auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
   return [worker](const PathRecord& record, double correctionLimit) {
     worker->context.limits.correctionLimit = correctionLimit;
