@@ -23,12 +23,18 @@ void ExpectPairwiseDistinct(const SolveResult& result) {
   }
 }
 
-TEST(RescueSolveTest, HeavyTotalDegreeCyclic7RecoversPathsLostToStepFailures) {
+// The total-degree route with a fixed seed, no report file.
+SolveOptions TotalDegreeOptions(std::uint64_t seed, int threads) {
   SolveOptions options;
   options.route = Route::kTotalDegree;
-  options.seed = 3;
-  options.threads = 2;
+  options.seed = seed;
+  options.threads = threads;
   options.reportPath = "";
+  return options;
+}
+
+TEST(RescueSolveTest, HeavyTotalDegreeCyclic7RecoversPathsLostToStepFailures) {
+  const SolveOptions options = TotalDegreeOptions(3, 2);
   const SolveResult result = SolveSystem(testing::Cyclic(7), options);
   EXPECT_EQ(result.pathCount, 5040);
   EXPECT_GT(result.rescueAttempts, 0);
@@ -46,11 +52,7 @@ TEST(RescueSolveTest, HeavyTotalDegreeCyclic7RecoversPathsLostToStepFailures) {
 // leave a residual no point can bring below the absolute tolerance. The rescue re-track, whose
 // tolerance is floored at the rounding level of the residual, reaches the 70th root.
 TEST(RescueSolveTest, HeavyTotalDegreeCyclic5RecoversAPathLostFarOut) {
-  SolveOptions options;
-  options.route = Route::kTotalDegree;
-  options.seed = 17;
-  options.threads = 1;
-  options.reportPath = "";
+  const SolveOptions options = TotalDegreeOptions(17, 1);
   const SolveResult result = SolveSystem(testing::Cyclic(5), options);
   EXPECT_EQ(result.pathCount, 120);
   EXPECT_EQ(result.rootCount, 70);
