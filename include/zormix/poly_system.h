@@ -20,20 +20,12 @@ inline constexpr int kVariableNameLength = 20;
 // terms of equation 0 first, then those of equation 1, and so on; column p of `exponents` is the
 // exponent vector of term p. All indices are 0-based.
 //
-// As read, only n, termCount, exponents, coefficients and variableNames are filled. The normal form
-// (equation order, term order, scaling, constant-term completion) fills the rest; afterwards every
-// equation's last term is its constant term.
 struct PolySystem {
   int n = 0;
-  std::vector<std::int32_t> termCount;      // terms per equation
-  ColMajorMatrix<std::int32_t> exponents;   // n x m
-  std::vector<Complex> coefficients;        // m, scaled once the normal form has run
-  std::vector<Complex> rawCoefficients;     // m, the same without scaling
-  std::vector<std::int32_t> firstTerm;      // per equation, index of its first term
-  std::vector<std::int32_t> lastTerm;       // per equation, index of its last term (inclusive)
-  std::vector<std::int32_t> constantAdded;  // 1 where a zero constant term was appended
-  std::vector<double> scaleExponents;       // 2n natural-log scale factors; all 0 when unscaled
-  std::vector<std::string> variableNames;   // n names of exactly kVariableNameLength characters
+  std::vector<std::int32_t> termCount;     // terms per equation
+  ColMajorMatrix<std::int32_t> exponents;  // n x m
+  std::vector<Complex> coefficients;       // m
+  std::vector<std::string> variableNames;  // n names of exactly kVariableNameLength characters
 
   std::int64_t termTotal() const { return exponents.cols(); }
 };

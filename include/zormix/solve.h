@@ -12,28 +12,13 @@
 #include "zormix/col_major_matrix.h"
 #include "zormix/error.h"
 #include "zormix/poly_system.h"
+#include "zormix/types.h"
 
 namespace zormix {
-
-enum class Route {
-  kPolyhedral,   // mixed cells of a random lifting, one path per start solution of each cell
-  kTotalDegree,  // linear homotopy from a_i x_i^d_i + b_i = 0, one path per Bezout solution
-};
 
 // The host's route selector: the value truncated toward zero equal to 2 selects the total-degree
 // route, every other value the polyhedral route (2.7 -> total degree; 1.99 and -2 -> polyhedral).
 Route RouteFromMode(double mode);
-
-// Where a solve is, for progress displays.
-enum class Stage { kReading, kMixedCells, kTracking, kReport };
-
-struct Progress {
-  Stage stage = Stage::kReading;
-  std::int64_t pathsDone = 0;     // paths finished (tracked to the end or given up)
-  std::int64_t pathsTotal = 0;    // paths of the route (mixed volume or Bezout number)
-  std::int64_t pathsReached = 0;  // paths that reached the target and were recorded
-  std::int64_t pathsFailed = 0;   // paths given up
-};
 
 struct SolveOptions {
   // Which homotopy to use.
@@ -51,16 +36,9 @@ struct SolveOptions {
   bool mixedVolumeOnly = false;
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
-};
-
-// Six fields per recorded end point; statuses crossing a boundary are only ever appended to.
-struct PathRecord {
-  std::int32_t cell = 0;           // 1-based mixed cell of the path (0 on the total-degree route)
-  std::int32_t startIndex = 0;     // 1-based start solution within its cell (or among all)
-  std::int32_t steps = 0;          // accepted steps, re-tracks included
-  std::int32_t retrackCount = 0;   // re-tracks of the path: rescue of a failed path, path jumping
-  std::int32_t retrackFailed = 0;  // 1 when a re-track failed; the report skips the end point
-  std::int32_t reserved = 0;       // written by nothing
+  // Receives the lines a solve prints: " det = 0 !  " for every start system whose integer
+  // reduction meets a singular matrix. Empty: they go to standard output.
+  std::function<void(std::string_view line)> console;
 };
 
 struct SolveResult {
@@ -88,17 +66,9 @@ struct SolveResult {
   std::int64_t rescueAttempts = 0;  // such paths re-tracked
 };
 
-// Reads a system in the "PS.num" format. Throws Error naming the file, the line and what was
-// expected for a missing file, a premature end, a malformed value or an impossible size.
-PolySystem ReadSystemFile(const std::string& path);
-
 // Solves the system as read (the solve brings it into normal form itself). Throws Error for input
 // it cannot solve; path failures are counted, never thrown.
 SolveResult SolveSystem(const PolySystem& system, const SolveOptions& options);
-
-// Where the only console line of the core (" det = 0 !  ") goes; standard output by default. The
-// MEX module points it at the host's console.
-void SetConsoleWriter(std::function<void(std::string_view line)> writer);
 
 }  // namespace zormix
 

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "zormix/error.h"
-#include "zormix/poly_text.h"
+#include "zormix/io.h"
 #include "zormix/solve.h"
 
 namespace zormix::cli {

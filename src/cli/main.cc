@@ -20,7 +20,7 @@
 #include "cli/json_output.h"
 #include "cli/progress.h"
 #include "zormix/error.h"
-#include "zormix/poly_text.h"
+#include "zormix/io.h"
 #include "zormix/solve.h"
 
 namespace zormix::cli {

@@ -21,6 +21,7 @@
 #include "gateway/gateway_options.h"
 #include "mex.h"
 #include "zormix/error.h"
+#include "zormix/io.h"
 #include "zormix/solve.h"
 
 namespace {
@@ -157,7 +158,6 @@ void CopyResults(const zormix::SolveResult& result, mwSize hostColumns, mxArray*
 
 // Reads and solves the system again (now for real) and fills the host matrices.
 bool Solve(const CallSetup& setup, mxArray* plhs[]) {
-  zormix::SetConsoleWriter(KeepConsoleLine);
   const bool solved = Guarded([&] {
     const zormix::PolySystem system = zormix::ReadSystemFile(kSystemFile);
     CheckColumns(system, setup.hostColumns);
@@ -166,6 +166,7 @@ bool Solve(const CallSetup& setup, mxArray* plhs[]) {
     options.seed = zormix::SeedFromEnvironment();
     options.threads = zormix::ThreadsFromEnvironment();
     options.reportPath = kReportFile;
+    options.console = KeepConsoleLine;
     const zormix::SolveResult result = zormix::SolveSystem(system, options);
     CopyResults(result, setup.hostColumns, plhs);
   });

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/random.h"
+#include "base/random.h"
 #include "zormix/col_major_matrix.h"
 
 namespace zormix {

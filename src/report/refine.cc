@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tracker/linear_algebra.h"
+#include "base/linear_algebra.h"
 
 namespace zormix {
 namespace {

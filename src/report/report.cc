@@ -4,10 +4,13 @@
 #include <cmath>
 #include <string>
 
+#include "base/condition_estimate.h"
+#include "base/numeric.h"
+#include "base/text.h"
+#include "model/system_eval.h"
 #include "report/refine.h"
 #include "report/report_file.h"
 #include "report/report_format.h"
-#include "report/system_eval.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -16,8 +19,7 @@ namespace {
 constexpr double kConditionTolerance = 1e-5;
 constexpr double kZeroJacobian = 1e-8;         // sigmaMax below it: the Jacobian counts as zero
 constexpr double kZeroConditionNumber = 1e17;  // condition number printed for a zero Jacobian
-constexpr double kEpsilon = 2.220446049250313e-16;
-constexpr double kPrintedZero = 1e-15;  // coordinate parts below it are printed as 0
+constexpr double kPrintedZero = 1e-15;         // coordinate parts below it are printed as 0
 constexpr double kRealTolerance = 1e-7;
 
 const char* const kSeparator = " ---------------------------------------";
@@ -29,7 +31,7 @@ const char* const kContactBlock[] = {
     " License and citation: see the zormix distribution",
 };
 
-void CheckReportInput(const PolySystem& system, const ColMajorMatrix<Complex>& solutions,
+void CheckReportInput(const NormalForm& system, const ColMajorMatrix<Complex>& solutions,
                       std::int64_t endPointCount, const std::vector<PathRecord>& records) {
   const std::int64_t m = system.termTotal();
   std::int64_t termSum = 0;
@@ -68,12 +70,7 @@ bool IsReal(const std::vector<Complex>& x) {
   return M < kRealTolerance || imaginary < kRealTolerance * M;
 }
 
-std::string TrimTrailingBlanks(const std::string& name) {
-  const std::size_t end = name.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : name.substr(0, end + 1);
-}
-
-void WriteClosingSections(ReportFile& file, const PolySystem& system, const ReportOutcome& outcome,
+void WriteClosingSections(ReportFile& file, const NormalForm& system, const ReportOutcome& outcome,
                           std::int64_t blowUpCount, std::int64_t paths) {
   file.WriteLine(" The order of variables : ");
   for (const std::string& name : system.variableNames) {
@@ -92,7 +89,7 @@ void WriteClosingSections(ReportFile& file, const PolySystem& system, const Repo
 
 }  // namespace
 
-ReportOutcome WriteReport(const PolySystem& system, ColMajorMatrix<Complex>& solutions,
+ReportOutcome WriteReport(const NormalForm& system, ColMajorMatrix<Complex>& solutions,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
                           std::int64_t blowUpCount, std::int64_t paths,
                           const std::string& reportPath, RuntimeUniform& runtime) {
@@ -123,7 +120,7 @@ ReportOutcome WriteReport(const PolySystem& system, ColMajorMatrix<Complex>& sol
     file.WriteLine(" residue          = " + FormatExponent(residue, 12, 3));
     double conditionNumber = kZeroConditionNumber;
     if (s.sigmaMax >= kZeroJacobian) {
-      conditionNumber = s.sigmaMax / std::max(s.sigmaMin, kEpsilon);
+      conditionNumber = s.sigmaMax / std::max(s.sigmaMin, kMachineEpsilon);
       file.WriteLine(" condition number = " + FormatExponent(conditionNumber, 12, 3));
     } else {
       file.WriteLine(" condition number = " + FormatExponent(conditionNumber, 12, 3) +

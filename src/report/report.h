@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/random.h"
-#include "zormix/solve.h"
+#include "base/random.h"
+#include "model/normal_form.h"
+#include "zormix/types.h"
 
 namespace zormix {
 
@@ -24,7 +25,7 @@ struct ReportOutcome {
 // system (system.rawCoefficients) unless its record has retrackFailed set, and writes "data.roots"
 // at reportPath (nothing when empty) through a temporary file that replaces it only when complete.
 // On return columns 0..acceptedCount-1 of `solutions` hold the refined accepted roots.
-ReportOutcome WriteReport(const PolySystem& system, ColMajorMatrix<Complex>& solutions,
+ReportOutcome WriteReport(const NormalForm& system, ColMajorMatrix<Complex>& solutions,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
                           std::int64_t blowUpCount, std::int64_t paths,
                           const std::string& reportPath, RuntimeUniform& runtime);

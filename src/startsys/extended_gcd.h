@@ -5,7 +5,7 @@
 #ifndef ZORMIX_STARTSYS_EXTENDED_GCD_H_
 #define ZORMIX_STARTSYS_EXTENDED_GCD_H_
 
-#include "startsys/checked_int.h"
+#include "base/checked_int.h"
 
 namespace zormix {
 

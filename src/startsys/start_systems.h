@@ -16,20 +16,17 @@ namespace zormix {
 // within 32 bits the results are those of 32-bit truncating arithmetic.
 using IntMatrix = ColMajorMatrix<std::int64_t>;
 
-struct GcdResult {
-  std::int64_t g = 0;  // k*a + l*b = g, |g| = gcd(a, b); the sign is not normalised
-  std::int64_t k = 0;
-  std::int64_t l = 0;
-};
-GcdResult ExtendedGcd(std::int64_t a, std::int64_t b);
+// How the reduction ended. A zero pivot row met before the last row is the singular case users
+// are told about (" det = 0 !  "); a zero last diagonal entry is singular too, silently.
+enum class ReductionStatus { kNonsingular, kZeroPivotRow, kSingular };
 
 // Reduces A (row i = exponent vector of equation i) in place to the lower-triangular L = A_in * U
 // by unimodular column operations; U receives the transform. Returns |det A_in|, or 0 when a zero
-// pivot row is met (then " det = 0 !  " goes to the console).
-std::int64_t TriangularizeUnimodular(IntMatrix& A, IntMatrix& U);
+// pivot row is met (a singular A). `status`, when given, receives how the reduction ended.
+std::int64_t TriangularizeUnimodular(IntMatrix& A, IntMatrix& U, ReductionStatus* status = nullptr);
 
 // The same steps on A alone (a copy), without U; returns |det A|.
-std::int64_t AbsDeterminantByReduction(IntMatrix A);
+std::int64_t AbsDeterminantByReduction(IntMatrix A, ReductionStatus* status = nullptr);
 
 // Solves x^A(i,.) = b_i for all solutions in the complex torus, in the fixed order of the branch
 // indices (row 1 slowest). A is consumed (holds L on return), b is normalised to modulus 1.

@@ -5,11 +5,9 @@
 // binomial solver derives the order and the angles of the start solutions from this exact L and U.
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <utility>
 
-#include "driver/console.h"
-#include "startsys/checked_int.h"
+#include "base/checked_int.h"
 #include "startsys/extended_gcd.h"
 #include "startsys/start_systems.h"
 #include "zormix/col_major_matrix.h"
@@ -18,14 +16,15 @@
 namespace zormix {
 namespace {
 
-constexpr std::string_view kZeroDeterminantLine = " det = 0 !  ";
-
 using WideMatrix = ColMajorMatrix<Int128>;
 
 // The reduction on A, and on U when U is not null (the determinant-only form passes null).
 class Reduction {
  public:
   Reduction(WideMatrix& A, WideMatrix* U) : A_(A), U_(U), n_(A.rows()) {}
+
+  // True when the reduction stopped at a zero pivot row before the last row.
+  bool metZeroPivotRow() const { return zeroPivotRow_; }
 
   Int128 Run() {
     if (U_ != nullptr) {
@@ -34,8 +33,8 @@ class Reduction {
     }
     for (std::int64_t k = 0; k + 1 < n_; ++k) {
       const std::int64_t pivot = FindPivot(k);
-      if (pivot < 0) {
-        WriteConsoleLine(kZeroDeterminantLine);
+      if (pivot < 0) {  // singular: the caller reports it
+        zeroPivotRow_ = true;
         return 0;
       }
       SwapColumns(k, pivot);
@@ -132,9 +131,10 @@ class Reduction {
   WideMatrix& A_;
   WideMatrix* U_;
   std::int64_t n_;
+  bool zeroPivotRow_ = false;
 };
 
-std::int64_t RunReduction(IntMatrix& A, IntMatrix* U) {
+std::int64_t RunReduction(IntMatrix& A, IntMatrix* U, ReductionStatus* status) {
   if (A.rows() != A.cols()) {
     throw Error("the unimodular reduction needs a square matrix, got " + std::to_string(A.rows()) +
                 " x " + std::to_string(A.cols()));
@@ -143,7 +143,13 @@ std::int64_t RunReduction(IntMatrix& A, IntMatrix* U) {
   try {
     WideMatrix wideA(n, n), wideU;
     for (std::int64_t e = 0; e < n * n; ++e) wideA.data()[e] = A.data()[e];
-    const Int128 det = Reduction(wideA, U != nullptr ? &wideU : nullptr).Run();
+    Reduction reduction(wideA, U != nullptr ? &wideU : nullptr);
+    const Int128 det = reduction.Run();
+    if (status != nullptr) {
+      *status = reduction.metZeroPivotRow() ? ReductionStatus::kZeroPivotRow
+                : det == 0                  ? ReductionStatus::kSingular
+                                            : ReductionStatus::kNonsingular;
+    }
     const std::int64_t narrowDet = NarrowToInt64(det);
     for (std::int64_t e = 0; e < n * n; ++e) A.data()[e] = NarrowToInt64(wideA.data()[e]);
     if (U != nullptr) {
@@ -160,8 +166,12 @@ std::int64_t RunReduction(IntMatrix& A, IntMatrix* U) {
 
 }  // namespace
 
-std::int64_t TriangularizeUnimodular(IntMatrix& A, IntMatrix& U) { return RunReduction(A, &U); }
+std::int64_t TriangularizeUnimodular(IntMatrix& A, IntMatrix& U, ReductionStatus* status) {
+  return RunReduction(A, &U, status);
+}
 
-std::int64_t AbsDeterminantByReduction(IntMatrix A) { return RunReduction(A, nullptr); }
+std::int64_t AbsDeterminantByReduction(IntMatrix A, ReductionStatus* status) {
+  return RunReduction(A, nullptr, status);
+}
 
 }  // namespace zormix

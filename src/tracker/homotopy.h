@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "base/numeric.h"
 #include "tracker/homotopy_eval.h"
 
 namespace zormix {
@@ -92,7 +93,7 @@ inline constexpr RouteConstants kTotalDegreeRoute{
     .distanceZones = false,
     .looseToleranceBelow = 0.9,
     .divergenceFactor = 10000.0,
-    .zeroModulus = 2.220446049250313e-16,
+    .zeroModulus = kMachineEpsilon,
     .olderDistanceFromStepsFirst = false,
 };
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "report/system_eval.h"
+#include "model/system_eval.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/poly_system.h"
 

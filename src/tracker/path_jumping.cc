@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "report/refine.h"
+#include "base/condition_estimate.h"
 
 namespace zormix {
 namespace {

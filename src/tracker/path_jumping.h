@@ -7,9 +7,9 @@
 #include <functional>
 #include <vector>
 
-#include "driver/random.h"
-#include "report/system_eval.h"
-#include "zormix/solve.h"
+#include "base/random.h"
+#include "model/system_eval.h"
+#include "zormix/types.h"
 
 namespace zormix {
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tracker/linear_algebra.h"
+#include "base/linear_algebra.h"
+#include "base/numeric.h"
 
 namespace zormix {
 
@@ -39,7 +40,7 @@ double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>&
 
 namespace {
 
-constexpr double kUnitRoundoff = 2.220446049250313e-16;
+constexpr double kUnitRoundoff = kMachineEpsilon;
 // Margin over the plain error bound below, for the several operations per term and the sum.
 constexpr double kRoundingFloorFactor = 100.0;
 

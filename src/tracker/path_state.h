@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "report/system_eval.h"
+#include "model/system_eval.h"
 #include "tracker/homotopy.h"
 
 namespace zormix {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tracker/linear_algebra.h"
+#include "base/linear_algebra.h"
 #include "tracker/path_state.h"
 
 namespace zormix::path_steps {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "report/system_eval.h"
+#include "model/system_eval.h"
 #include "tracker/path_jumping.h"
 #include "tracker/path_state.h"
 #include "tracker/path_units.h"

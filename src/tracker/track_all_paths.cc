@@ -9,6 +9,7 @@
 #include "tracker/path_units.h"
 #include "tracker/route_tracking.h"
 #include "tracker/tracking.h"
+#include "zormix/error.h"
 
 namespace zormix {
 namespace {

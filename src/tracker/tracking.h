@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
-#include "driver/random.h"
+#include "base/random.h"
 #include "mixedcell/cell_list.h"
-#include "zormix/solve.h"
+#include "zormix/types.h"
 
 namespace zormix {
 

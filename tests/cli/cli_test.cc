@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/systems.h"
-#include "zormix/poly_text.h"
+#include "zormix/io.h"
 
 namespace zormix {
 namespace {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/condition_estimate.h"
 #include "support/systems.h"
 
 namespace zormix {

@@ -9,9 +9,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "model/system_eval.h"
 #include "report/report_format.h"
-#include "report/system_eval.h"
 #include "support/systems.h"
+#include "zormix/error.h"
 
 namespace zormix {
 namespace {
@@ -63,8 +64,9 @@ class WriteReportTest : public ::testing::Test {
   }
 
   // Reports end points (one per column) of `system`, unscaled coefficients = coefficients.
-  ReportOutcome Run(PolySystem system, const std::vector<std::vector<Complex>>& points,
+  ReportOutcome Run(const PolySystem& input, const std::vector<std::vector<Complex>>& points,
                     std::vector<PathRecord> records = {}, const std::string& path = "-") {
+    NormalForm system(input);
     system.rawCoefficients = system.coefficients;
     solutions_.Assign(system.n, static_cast<std::int64_t>(points.size()));
     for (std::size_t k = 0; k < points.size(); ++k) {
@@ -215,7 +217,7 @@ TEST_F(WriteReportTest, FailedWritesThrowNamingThePathAndLeaveNoTemporary) {
   EXPECT_THROW(Run(CircleAndSecant(), {{3.0, 4.0}}, {}, occupied), Error);
   EXPECT_THAT(Files(), ::testing::ElementsAre("occupied"));
   // A system without its unscaled coefficients is refused rather than read out of bounds.
-  PolySystem bad = CircleAndSecant();
+  const NormalForm bad{CircleAndSecant()};
   RuntimeUniform runtime(1);
   ColMajorMatrix<Complex> none(2, 0);
   EXPECT_THROW(WriteReport(bad, none, 0, {}, 0, 0, "", runtime), Error);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "report/system_eval.h"
+#include "model/system_eval.h"
 #include "tracker/homotopy.h"
 
 namespace zormix {

@@ -63,7 +63,7 @@ ColMajorMatrix<Complex> Points(const std::vector<std::vector<Complex>>& columns)
 std::vector<PathRecord> Records(int count) {
   std::vector<PathRecord> records(static_cast<std::size_t>(count));
   for (int r = 0; r < count; ++r) {
-    records[static_cast<std::size_t>(r)] = {1, r + 1, 10, 7, 1, 0};  // stale fields 4 and 5
+    records[static_cast<std::size_t>(r)] = {1, r + 1, 10, 7, 1};  // a stale retrack field
   }
   return records;
 }

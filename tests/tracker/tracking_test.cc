@@ -29,9 +29,7 @@ PolySystem WithConstantTerms(const PolySystem& in) {
     }
     if (!hasConstant) equations[i].push_back({zero, Complex(0, 0)});
   }
-  PolySystem out = testing::BuildSystem(equations);
-  out.rawCoefficients = out.coefficients;
-  return out;
+  return testing::BuildSystem(equations);
 }
 
 std::vector<Complex> UnitCoefficients(std::size_t count, unsigned seed) {
@@ -49,7 +47,6 @@ struct Cells {
   std::vector<std::int64_t> volume;
 };
 Cells BruteForceCells(const PolySystem& s, const std::vector<double>& w) {
-  SetConsoleWriter([](std::string_view) {});  // singular candidates are expected here
   const int n = s.n;
   std::vector<std::vector<std::pair<int, int>>> pairs(n);
   std::int64_t first = 0;
@@ -119,7 +116,6 @@ Cells BruteForceCells(const PolySystem& s, const std::vector<double>& w) {
     while (i < n && ++choice[i] == pairs[i].size()) choice[i++] = 0;
     if (i == n) break;
   }
-  SetConsoleWriter(nullptr);
   return cells;
 }
 

@@ -1,0 +1,35 @@
+// Dense complex linear algebra shared by the trackers, the refinement and the condition estimate.
+#ifndef ZORMIX_BASE_LINEAR_ALGEBRA_H_
+#define ZORMIX_BASE_LINEAR_ALGEBRA_H_
+
+#include "zormix/col_major_matrix.h"
+#include "zormix/poly_system.h"
+
+namespace zormix {
+
+// Pivots smaller than this are replaced by it (real), so a singular matrix never divides by zero:
+// the huge solution that results is caught by the callers' step tests.
+inline constexpr double kTinyPivot = 2.2204460492503133e-21;
+
+// Solves A x = b by Gaussian elimination with partial pivoting (first row with the strictly largest
+// modulus wins). A (n x n) is destroyed; b (n entries) is overwritten by x.
+void SolveLinearComplex(int n, Complex* A, Complex* b);
+inline void SolveLinearComplex(ColMajorMatrix<Complex>& A, Complex* b) {
+  SolveLinearComplex(static_cast<int>(A.rows()), A.data(), b);
+}
+
+// mode 1: largest column sum of moduli; mode -1: largest row sum; any other mode: 0.
+double MatrixNormComplex(int rows, int cols, const Complex* A, int mode);
+inline double MatrixNormComplex(const ColMajorMatrix<Complex>& A, int mode) {
+  return MatrixNormComplex(static_cast<int>(A.rows()), static_cast<int>(A.cols()), A.data(), mode);
+}
+
+// Euclidean norm; scaled by the largest modulus when that exceeds 1e5. 0 for an empty vector.
+double VectorNorm2(int n, const Complex* v);
+
+// Maximum modulus of a vector (0 for an empty one, NaN when an entry is NaN).
+double MaxNorm(int n, const Complex* v);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_BASE_LINEAR_ALGEBRA_H_

@@ -1,0 +1,712 @@
+// Reader and writer of polynomial systems as text: a tokenizer, a recursive-descent parser that
+// expands every expression into monomials as it goes, and the formatter that writes a system back.
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "zormix/error.h"
+#include "zormix/io.h"
+
+namespace zormix {
+namespace {
+
+// Largest exponent of one variable in one monomial (the exponent type is 32-bit).
+constexpr std::int64_t kMaxExponent = std::numeric_limits<std::int32_t>::max();
+// Guards against expansions that would run out of memory or time, e.g. (x+y+z)^5000.
+constexpr std::int64_t kMaxTerms = 1'000'000;
+constexpr std::int64_t kMaxProductWork = 10'000'000;
+
+// ---------------------------------------------------------------------------------------------
+// Tokens
+
+enum class Kind {
+  kNumber,
+  kName,
+  kPlus,
+  kMinus,
+  kStar,
+  kSlash,
+  kPower,
+  kOpen,
+  kClose,
+  kComma,
+  kSemicolon,
+  kEquals,
+  kNewline,
+  kEnd
+};
+
+struct Token {
+  Kind kind = Kind::kEnd;
+  std::string text;
+  double value = 0;
+  bool quoted = false;
+  int line = 1;
+  int column = 1;
+};
+
+std::string Describe(const Token& t) {
+  switch (t.kind) {
+    case Kind::kNewline:
+      return "the end of the line";
+    case Kind::kEnd:
+      return "the end of the text";
+    case Kind::kName:
+      return t.quoted ? "\"" + t.text + "\"" : "'" + t.text + "'";
+    default:
+      return "'" + t.text + "'";
+  }
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
+
+std::optional<Kind> PunctuationKind(char c) {
+  static constexpr std::pair<char, Kind> kTable[] = {
+      {'+', Kind::kPlus},      {'-', Kind::kMinus},  {'*', Kind::kStar},    {'/', Kind::kSlash},
+      {'^', Kind::kPower},     {'(', Kind::kOpen},   {')', Kind::kClose},   {',', Kind::kComma},
+      {';', Kind::kSemicolon}, {'=', Kind::kEquals}, {'\n', Kind::kNewline}};
+  for (const auto& [ch, kind] : kTable) {
+    if (ch == c) return kind;
+  }
+  return std::nullopt;
+}
+
+class Tokenizer {
+ public:
+  Tokenizer(std::string_view text, std::string_view source) : text_(text), source_(source) {}
+
+  std::vector<Token> Run() {
+    std::vector<Token> tokens;
+    while (true) {
+      SkipBlanksAndComments();
+      Token t;
+      t.line = line_;
+      t.column = column_;
+      if (pos_ >= text_.size()) {
+        tokens.push_back(t);
+        return tokens;
+      }
+      ReadToken(t);
+      tokens.push_back(std::move(t));
+    }
+  }
+
+ private:
+  [[noreturn]] void Fail(int line, int column, const std::string& message) const {
+    throw Error(std::string(source_) + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                ": " + message);
+  }
+
+  char Peek(std::size_t ahead = 0) const {
+    return pos_ + ahead < text_.size() ? text_[pos_ + ahead] : '\0';
+  }
+
+  void Advance() {
+    if (text_[pos_] == '\n') {
+      ++line_;
+      column_ = 1;
+    } else {
+      ++column_;
+    }
+    ++pos_;
+  }
+
+  void SkipBlanksAndComments() {
+    while (pos_ < text_.size()) {
+      const char c = Peek();
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+        Advance();
+      } else if (c == '#' || (c == '/' && Peek(1) == '/')) {
+        while (pos_ < text_.size() && Peek() != '\n') Advance();
+      } else {
+        return;
+      }
+    }
+  }
+
+  void ReadToken(Token& t) {
+    const char c = Peek();
+    if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) return ReadNumber(t);
+    if (IsNameStart(c)) return ReadName(t);
+    if (c == '"') return ReadQuotedName(t);
+    if (c == '*' && Peek(1) == '*') {
+      t.kind = Kind::kPower;
+      t.text = "**";
+      Advance();
+      Advance();
+      return;
+    }
+    t.text = std::string(1, c);
+    const std::optional<Kind> kind = PunctuationKind(c);
+    if (!kind) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      const std::string shown =
+          (u >= 32 && u < 127) ? "'" + t.text + "'" : "byte " + std::to_string(u);
+      Fail(t.line, t.column, "unexpected character " + shown);
+    }
+    t.kind = *kind;
+    Advance();
+  }
+
+  // digits [. digits] [(e|E) [+|-] digits]; the exponent part only when a digit follows, so that
+  // "2e" reads as 2 times a variable e.
+  void ReadNumber(Token& t) {
+    const std::size_t begin = pos_;
+    while (IsDigit(Peek())) Advance();
+    if (Peek() == '.') {
+      Advance();
+      while (IsDigit(Peek())) Advance();
+    }
+    if (Peek() == 'e' || Peek() == 'E') {
+      const std::size_t sign = (Peek(1) == '+' || Peek(1) == '-') ? 1 : 0;
+      if (IsDigit(Peek(1 + sign))) {
+        for (std::size_t k = 0; k < 1 + sign; ++k) Advance();
+        while (IsDigit(Peek())) Advance();
+      }
+    }
+    t.kind = Kind::kNumber;
+    t.text = std::string(text_.substr(begin, pos_ - begin));
+    const auto [end, ec] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), t.value);
+    if (ec != std::errc() || end != t.text.data() + t.text.size() || !std::isfinite(t.value)) {
+      Fail(t.line, t.column, "the number '" + t.text + "' is out of the range of doubles");
+    }
+  }
+
+  void ReadName(Token& t) {
+    const std::size_t begin = pos_;
+    while (IsNameChar(Peek())) Advance();
+    t.kind = Kind::kName;
+    t.text = std::string(text_.substr(begin, pos_ - begin));
+  }
+
+  void ReadQuotedName(Token& t) {
+    Advance();
+    const std::size_t begin = pos_;
+    while (pos_ < text_.size() && Peek() != '"' && Peek() != '\n') Advance();
+    if (Peek() != '"') Fail(t.line, t.column, "the quoted name is not closed on its line");
+    t.kind = Kind::kName;
+    t.quoted = true;
+    t.text = std::string(text_.substr(begin, pos_ - begin));
+    Advance();
+    if (t.text.empty()) Fail(t.line, t.column, "empty variable name \"\"");
+  }
+
+  std::string_view text_;
+  std::string_view source_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+  int column_ = 1;
+};
+
+// Without any ';' (but the one ending a declaration), lines end the statements: a newline is
+// dropped while a parenthesis is open or after an operator that needs a right operand, and blank
+// lines vanish. With ';', newlines are blanks.
+std::vector<Token> ApplyStatementRule(std::vector<Token> tokens) {
+  // The ';' that ends a variable declaration does not choose the style.
+  const bool declaration = tokens.size() > 1 && tokens[0].kind == Kind::kName &&
+                           !tokens[0].quoted &&
+                           (tokens[0].text == "variables" || tokens[0].text == "vars");
+  int semicolonCount = 0;
+  for (const Token& t : tokens) semicolonCount += t.kind == Kind::kSemicolon;
+  bool semicolons = semicolonCount > (declaration ? 1 : 0);
+  std::vector<Token> kept;
+  int depth = 0;
+  for (Token& t : tokens) {
+    if (t.kind == Kind::kOpen) ++depth;
+    if (t.kind == Kind::kClose) --depth;
+    if (t.kind == Kind::kNewline) {
+      if (semicolons || depth > 0 || kept.empty()) continue;
+      const Kind last = kept.back().kind;
+      if (last == Kind::kNewline || last == Kind::kPlus || last == Kind::kMinus ||
+          last == Kind::kStar || last == Kind::kSlash || last == Kind::kPower ||
+          last == Kind::kEquals || last == Kind::kComma) {
+        continue;
+      }
+      t.kind = Kind::kSemicolon;
+    }
+    kept.push_back(std::move(t));
+  }
+  return kept;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Polynomials with exact integer exponents, terms in order of first appearance.
+
+struct Term {
+  std::vector<std::int32_t> exponents;
+  Complex coefficient;
+};
+
+// FNV-1a over the exponents.
+struct ExponentHash {
+  std::size_t operator()(const std::vector<std::int32_t>& e) const {
+    std::uint64_t h = 1469598103934665603ull;
+    for (std::int32_t x : e) h = (h ^ static_cast<std::uint32_t>(x)) * 1099511628211ull;
+    return static_cast<std::size_t>(h);
+  }
+};
+
+class Poly {
+ public:
+  explicit Poly(int n) : n_(n) {}
+
+  static Poly Constant(int n, Complex c) {
+    Poly p(n);
+    p.Add(std::vector<std::int32_t>(static_cast<std::size_t>(n), 0), c);
+    return p;
+  }
+
+  int n() const { return n_; }
+  const std::vector<Term>& terms() const { return terms_; }
+
+  // Adds c * x^e, merging with an equal monomial that keeps its place.
+  void Add(const std::vector<std::int32_t>& e, Complex c) {
+    const auto [it, inserted] = index_.try_emplace(e, terms_.size());
+    if (inserted) {
+      terms_.push_back({e, c});
+    } else {
+      terms_[it->second].coefficient += c;
+    }
+  }
+
+  // A constant polynomial (one term, all exponents 0): its value.
+  std::optional<Complex> ConstantValue() const {
+    if (terms_.empty()) return Complex(0.0, 0.0);
+    if (terms_.size() != 1) return std::nullopt;
+    for (std::int32_t e : terms_[0].exponents) {
+      if (e != 0) return std::nullopt;
+    }
+    return terms_[0].coefficient;
+  }
+
+  void Negate() {
+    for (Term& t : terms_) t.coefficient = -t.coefficient;
+  }
+
+  void DropZeros() {
+    std::vector<Term> kept;
+    for (Term& t : terms_) {
+      if (t.coefficient != Complex(0.0, 0.0)) kept.push_back(std::move(t));
+    }
+    terms_.clear();
+    index_.clear();
+    for (Term& t : kept) Add(t.exponents, t.coefficient);
+  }
+
+ private:
+  int n_;
+  std::vector<Term> terms_;
+  std::unordered_map<std::vector<std::int32_t>, std::size_t, ExponentHash> index_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Parser
+
+class Parser {
+ public:
+  Parser(std::vector<Token> tokens, std::string_view source)
+      : tokens_(std::move(tokens)), source_(source) {}
+
+  PolySystem Run() {
+    SkipSeparators();
+    if (IsDeclaration()) {
+      ParseDeclaration();
+      EndStatement();
+    } else {
+      CollectVariablesInOrder();
+    }
+    std::vector<Poly> equations;
+    std::vector<Token> starts;
+    SkipSeparators();
+    while (Current().kind != Kind::kEnd) {
+      starts.push_back(Current());
+      equations.push_back(ParseEquation());
+      EndStatement();
+      SkipSeparators();
+    }
+    CheckSquare(equations.size(), starts);
+    return BuildSystem(equations);
+  }
+
+ private:
+  // --- token access and errors
+
+  const Token& Current() const { return tokens_[pos_]; }
+  const Token& Next() const { return tokens_[std::min(pos_ + 1, tokens_.size() - 1)]; }
+  bool At(Kind k) const { return Current().kind == k; }
+  Token Take() {
+    Token t = tokens_[pos_];
+    if (pos_ + 1 < tokens_.size()) ++pos_;
+    return t;
+  }
+
+  [[noreturn]] void Fail(const Token& at, const std::string& message) const {
+    throw Error(std::string(source_) + ":" + std::to_string(at.line) + ":" +
+                std::to_string(at.column) + ": " + message);
+  }
+
+  // Line ends between statements (the newline style) are skipped; in the ';' style one ';' ends
+  // a statement, so a further one encloses an empty equation.
+  void SkipSeparators() {
+    while (At(Kind::kSemicolon) && Current().text != ";") Take();
+    if (At(Kind::kSemicolon)) Fail(Current(), "empty equation");
+  }
+
+  void EndStatement() {
+    if (At(Kind::kSemicolon) && Current().text == ";") Take();
+  }
+
+  // --- variables
+
+  static bool IsKeyword(const Token& t) {
+    return t.kind == Kind::kName && !t.quoted && (t.text == "variables" || t.text == "vars");
+  }
+
+  bool IsDeclaration() const { return IsKeyword(Current()) && Next().kind == Kind::kName; }
+
+  void ParseDeclaration() {
+    Take();
+    while (At(Kind::kName)) {
+      const Token t = Take();
+      CheckNameLength(t);
+      if (IsKeyword(t)) Fail(t, "'" + t.text + "' cannot be a variable name");
+      if (!variableIndex_.try_emplace(t.text, variables_.size()).second) {
+        Fail(t, "variable '" + t.text + "' is declared twice");
+      }
+      variables_.push_back(t.text);
+      if (At(Kind::kComma)) Take();
+    }
+    if (!At(Kind::kSemicolon) && !At(Kind::kEnd)) {
+      Fail(Current(),
+           "expected a variable name or the end of the declaration, found " + Describe(Current()));
+    }
+  }
+
+  static bool IsImaginaryUnitName(const Token& t) {
+    return !t.quoted && (t.text == "i" || t.text == "I");
+  }
+
+  void CollectVariablesInOrder() {
+    for (const Token& t : tokens_) {
+      if (t.kind != Kind::kName || IsImaginaryUnitName(t)) continue;
+      if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares variables only as the first statement");
+      CheckNameLength(t);
+      if (variableIndex_.try_emplace(t.text, variables_.size()).second) {
+        variables_.push_back(t.text);
+      }
+    }
+  }
+
+  void CheckNameLength(const Token& t) const {
+    if (t.text.size() > static_cast<std::size_t>(kVariableNameLength)) {
+      Fail(t, "variable name '" + t.text + "' is longer than " +
+                  std::to_string(kVariableNameLength) + " characters");
+    }
+  }
+
+  int n() const { return static_cast<int>(variables_.size()); }
+
+  // --- grammar
+  //   equation := expr ['=' expr]
+  //   expr     := term (('+' | '-') term)*
+  //   term     := unary (('*' unary) | ('/' unary) | power)*   a factor after a factor multiplies;
+  //               '/' divides by a nonzero constant only
+  //   unary    := ('-' | '+') unary | power
+  //   power    := primary [('^' | '**') exponent]
+  //   primary  := number | name | '(' expr [',' expr] ')'
+
+  Poly ParseEquation() {
+    const Token start = Current();
+    Poly p = ParseExpr();
+    if (At(Kind::kEquals)) {
+      const Token eq = Take();
+      Poly rhs = ParseExpr();
+      rhs.Negate();
+      p = Sum(std::move(p), rhs, eq);
+    }
+    if (At(Kind::kClose)) Fail(Current(), "unbalanced parenthesis: ')' without a matching '('");
+    if (!At(Kind::kSemicolon) && !At(Kind::kEnd)) {
+      Fail(Current(),
+           "expected an operator or the end of the equation, found " + Describe(Current()));
+    }
+    p.DropZeros();
+    if (p.terms().empty()) Fail(start, "the equation is identically zero");
+    return p;
+  }
+
+  Poly ParseExpr() {
+    Poly p = ParseTerm();
+    while (At(Kind::kPlus) || At(Kind::kMinus)) {
+      const Token op = Take();
+      Poly q = ParseTerm();
+      if (op.kind == Kind::kMinus) q.Negate();
+      p = Sum(std::move(p), q, op);
+    }
+    return p;
+  }
+
+  bool StartsFactor() const { return At(Kind::kNumber) || At(Kind::kName) || At(Kind::kOpen); }
+
+  Poly ParseTerm() {
+    Poly p = ParseUnary();
+    while (true) {
+      if (At(Kind::kStar)) {
+        const Token op = Take();
+        p = Product(p, ParseUnary(), op);
+      } else if (At(Kind::kSlash)) {
+        const Token op = Take();
+        p = Quotient(std::move(p), ParseUnary(), op);
+      } else if (StartsFactor()) {
+        const Token op = Current();
+        if (op.kind == Kind::kNumber && tokens_[pos_ - 1].kind == Kind::kNumber) {
+          Fail(op, "two numbers in a row; write '*' between them if a product is meant");
+        }
+        p = Product(p, ParsePower(), op);
+      } else {
+        return p;
+      }
+    }
+  }
+
+  Poly ParseUnary() {
+    if (At(Kind::kMinus)) {
+      Take();
+      Poly p = ParseUnary();
+      p.Negate();
+      return p;
+    }
+    if (At(Kind::kPlus)) {
+      Take();
+      return ParseUnary();
+    }
+    return ParsePower();
+  }
+
+  Poly ParsePower() {
+    Poly base = ParsePrimary();
+    if (!At(Kind::kPower)) return base;
+    const Token op = Take();
+    const std::int64_t k = ParseExponent();
+    if (At(Kind::kPower)) Fail(Current(), "write a power of a power with parentheses: (x^a)^b");
+    return Power(base, k, op);
+  }
+
+  // A non-negative integer literal, optionally in parentheses.
+  std::int64_t ParseExponent() {
+    const bool parenthesized = At(Kind::kOpen);
+    const Token open = Current();
+    if (parenthesized) Take();
+    if (At(Kind::kMinus)) Fail(Current(), "negative exponent; exponents are integers >= 0");
+    if (At(Kind::kPlus)) Take();
+    const Token t = Current();
+    if (t.kind != Kind::kNumber) {
+      Fail(t, "expected a non-negative integer exponent, found " + Describe(t));
+    }
+    for (char c : t.text) {
+      if (!IsDigit(c)) Fail(t, "non-integer exponent '" + t.text + "'");
+    }
+    std::int64_t k = 0;
+    const auto [end, ec] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), k);
+    if (ec != std::errc() || end != t.text.data() + t.text.size() || k > kMaxExponent) {
+      Fail(t,
+           "exponent '" + t.text + "' is too large (at most " + std::to_string(kMaxExponent) + ")");
+    }
+    Take();
+    if (parenthesized) {
+      if (!At(Kind::kClose)) Fail(open, "unbalanced parenthesis: '(' is not closed");
+      Take();
+    }
+    return k;
+  }
+
+  Poly ParsePrimary() {
+    const Token t = Current();
+    switch (t.kind) {
+      case Kind::kNumber:
+        Take();
+        return Poly::Constant(n(), Complex(t.value, 0.0));
+      case Kind::kName:
+        Take();
+        return NameValue(t);
+      case Kind::kOpen:
+        return ParseParenthesized();
+      case Kind::kClose:
+        Fail(t, "unbalanced parenthesis: ')' without a matching '('");
+      case Kind::kSemicolon:
+      case Kind::kEnd:
+        Fail(t, "the equation ends where a number, a variable or '(' is expected");
+      default:
+        Fail(t, "expected a number, a variable or '(', found " + Describe(t));
+    }
+  }
+
+  Poly NameValue(const Token& t) {
+    const auto it = variableIndex_.find(t.text);
+    if (it != variableIndex_.end()) {
+      Poly p(n());
+      std::vector<std::int32_t> e(static_cast<std::size_t>(n()), 0);
+      e[it->second] = 1;
+      p.Add(e, Complex(1.0, 0.0));
+      return p;
+    }
+    if (IsImaginaryUnitName(t)) return Poly::Constant(n(), Complex(0.0, 1.0));
+    if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares variables only as the first statement");
+    Fail(t, "unknown variable '" + t.text + "' (not in the declared variable list)");
+  }
+
+  // '(' expr ')' or the complex pair '(' re ',' im ')'.
+  Poly ParseParenthesized() {
+    const Token open = Take();
+    Poly p = ParseExpr();
+    if (At(Kind::kComma)) {
+      const Token comma = Take();
+      const Poly im = ParseExpr();
+      const auto re = p.ConstantValue();
+      const auto imValue = im.ConstantValue();
+      if (!re || !imValue || re->imag() != 0.0 || imValue->imag() != 0.0) {
+        Fail(comma, "a pair (re, im) must hold two real constants");
+      }
+      p = Poly::Constant(n(), Complex(re->real(), imValue->real()));
+    }
+    if (!At(Kind::kClose)) {
+      if (At(Kind::kSemicolon) || At(Kind::kEnd)) {
+        Fail(open, "unbalanced parenthesis: '(' is not closed");
+      }
+      Fail(Current(), "expected ')' or an operator, found " + Describe(Current()));
+    }
+    Take();
+    return p;
+  }
+
+  // --- arithmetic with size guards
+
+  Poly Sum(Poly a, const Poly& b, const Token& at) const {
+    for (const Term& t : b.terms()) a.Add(t.exponents, t.coefficient);
+    CheckTermCount(a, at);
+    return a;
+  }
+
+  Poly Product(const Poly& a, const Poly& b, const Token& at) {
+    const auto work = static_cast<std::int64_t>(a.terms().size() * b.terms().size());
+    productWork_ += work;
+    if (productWork_ > kMaxProductWork) Fail(at, "the expansion is too large to compute");
+    Poly p(n());
+    std::vector<std::int32_t> e(static_cast<std::size_t>(n()));
+    for (const Term& s : a.terms()) {
+      for (const Term& t : b.terms()) {
+        for (std::size_t k = 0; k < e.size(); ++k) {
+          const std::int64_t sum = std::int64_t{s.exponents[k]} + t.exponents[k];
+          if (sum > kMaxExponent) Fail(at, "an exponent of the expansion exceeds 2^31 - 1");
+          e[k] = static_cast<std::int32_t>(sum);
+        }
+        p.Add(e, s.coefficient * t.coefficient);
+      }
+    }
+    CheckTermCount(p, at);
+    return p;
+  }
+
+  // Division by a real constant divides both parts by it, so 1/3 gives exactly the double 1.0/3.0.
+  Poly Quotient(Poly a, const Poly& b, const Token& at) const {
+    const auto d = b.ConstantValue();
+    if (!d) Fail(at, "division by an expression with variables; only constants can divide");
+    if (*d == Complex(0.0, 0.0)) Fail(at, "division by zero");
+    Poly p(n());
+    for (const Term& t : a.terms()) {
+      p.Add(t.exponents, d->imag() == 0.0 ? t.coefficient / d->real() : t.coefficient / *d);
+    }
+    return p;
+  }
+
+  // A monomial to the k-th power directly (exponents times k, coefficient by squaring); a sum by
+  // multiplying out left to right, which fixes the order of first appearance.
+  Poly Power(const Poly& base, std::int64_t k, const Token& at) {
+    if (k == 0) return Poly::Constant(n(), Complex(1.0, 0.0));
+    if (base.terms().size() != 1) {
+      Poly p = base;
+      for (std::int64_t j = 1; j < k; ++j) p = Product(p, base, at);
+      return p;
+    }
+    const Term& t = base.terms()[0];
+    std::vector<std::int32_t> e(t.exponents.size());
+    for (std::size_t v = 0; v < e.size(); ++v) {
+      if (t.exponents[v] != 0 && k > kMaxExponent / t.exponents[v]) {
+        Fail(at, "an exponent of the expansion exceeds 2^31 - 1");
+      }
+      e[v] = static_cast<std::int32_t>(t.exponents[v] * k);
+    }
+    Complex c(1.0, 0.0), square = t.coefficient;
+    for (std::int64_t j = k; j > 0; j >>= 1) {
+      if (j & 1) c *= square;
+      square *= square;
+    }
+    Poly p(n());
+    p.Add(e, c);
+    return p;
+  }
+
+  void CheckTermCount(const Poly& p, const Token& at) const {
+    if (static_cast<std::int64_t>(p.terms().size()) > kMaxTerms) {
+      Fail(at, "the expansion has more than " + std::to_string(kMaxTerms) + " terms");
+    }
+  }
+
+  // --- result
+
+  void CheckSquare(std::size_t equationCount, const std::vector<Token>& starts) const {
+    if (equationCount == 0) Fail(Current(), "no equations");
+    if (n() == 0) Fail(starts[0], "the system has no variables");
+    if (equationCount == static_cast<std::size_t>(n())) return;
+    std::string names;
+    for (const std::string& v : variables_) names += (names.empty() ? "" : ", ") + v;
+    const std::string message = "the system is not square: " + std::to_string(equationCount) +
+                                " equations in " + std::to_string(n()) + " variables (" + names +
+                                ")";
+    Fail(equationCount > static_cast<std::size_t>(n()) ? starts[n()] : Current(), message);
+  }
+
+  PolySystem BuildSystem(const std::vector<Poly>& equations) const {
+    PolySystem system;
+    system.n = n();
+    std::int64_t m = 0;
+    for (const Poly& p : equations) m += static_cast<std::int64_t>(p.terms().size());
+    system.exponents.Assign(n(), m);
+    std::int64_t col = 0;
+    for (const Poly& p : equations) {
+      system.termCount.push_back(static_cast<std::int32_t>(p.terms().size()));
+      for (const Term& t : p.terms()) {
+        for (int v = 0; v < n(); ++v) system.exponents(v, col) = t.exponents[v];
+        // Adding +0 turns a negative zero (from a negation) into +0, which prints as 0.
+        system.coefficients.push_back(t.coefficient + Complex(0.0, 0.0));
+        ++col;
+      }
+    }
+    for (const std::string& v : variables_) system.variableNames.push_back(PadVariableName(v));
+    return system;
+  }
+
+  std::vector<Token> tokens_;
+  std::string_view source_;
+  std::size_t pos_ = 0;
+  std::vector<std::string> variables_;
+  std::unordered_map<std::string, std::size_t> variableIndex_;
+  std::int64_t productWork_ = 0;
+};
+
+}  // namespace
+
+PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceName) {
+  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
+  return Parser(std::move(tokens), sourceName).Run();
+}
+
+}  // namespace zormix

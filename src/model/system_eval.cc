@@ -1,0 +1,116 @@
+#include "model/system_eval.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+namespace zormix {
+namespace {
+
+// powers[d + k * rows] = x_k^d for d = 0..maxDegree[k] by repeated multiplication.
+void BuildPowerTable(const MonomialLayout& layout, const Complex* x, EvaluationWorkspace& w) {
+  const int rows = w.powerRows;
+  for (int k = 0; k < layout.n; ++k) {
+    Complex* column = w.powers.data() + static_cast<std::size_t>(k) * rows;
+    column[0] = Complex(1.0, 0.0);
+    const int top = std::max(0, static_cast<int>(layout.maxDegree[k]));
+    for (int d = 1; d <= top; ++d) column[d] = column[d - 1] * x[k];
+  }
+}
+
+}  // namespace
+
+std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponents) {
+  const std::int64_t n = exponents.rows();
+  std::vector<std::int32_t> maxDegree(static_cast<std::size_t>(n),
+                                      std::numeric_limits<std::int32_t>::min());
+  for (std::int64_t p = 0; p < exponents.cols(); ++p) {
+    const std::int32_t* e = exponents.col(p);
+    for (std::int64_t k = 0; k < n; ++k) maxDegree[k] = std::max(maxDegree[k], e[k]);
+  }
+  // A variable that appears in no term (or only to the power 0) needs no table entry.
+  for (auto& d : maxDegree) d = std::max(d, 0);
+  return maxDegree;
+}
+
+void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
+  int maxD = 0;
+  for (std::int32_t d : layout.maxDegree) maxD = std::max(maxD, static_cast<int>(d));
+  powerRows = maxD + 1;
+  const std::size_t n = static_cast<std::size_t>(layout.n);
+  powers.resize(static_cast<std::size_t>(powerRows) * n);
+  derivative.resize(n);
+  gradient.resize(n);
+}
+
+void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Complex* B,
+                       const Complex* x, ColMajorMatrix<Complex>& J, Complex* F, Complex* G,
+                       EvaluationWorkspace& workspace) {
+  const int n = layout.n;
+  const int rows = workspace.powerRows;
+  assert(J.rows() == n && J.cols() == n);
+  assert(workspace.powers.size() >= static_cast<std::size_t>(rows) * n);
+  BuildPowerTable(layout, x, workspace);
+  const Complex* P = workspace.powers.data();
+  auto power = [P, rows](int k, std::int32_t d) {
+    return P[d + static_cast<std::size_t>(k) * rows];
+  };
+  Complex* factor = workspace.derivative.data();
+  Complex* g = workspace.gradient.data();
+  std::int64_t j = 0;
+  for (int i = 0; i < n; ++i) {
+    Complex f(0.0, 0.0), gs(0.0, 0.0);
+    std::fill(g, g + n, Complex(0.0, 0.0));
+    for (std::int32_t t = 0; t < layout.termCount[i]; ++t, ++j) {
+      const std::int32_t* a = layout.exponents->col(j);
+      // Prefix pass: factor_k = a_k x_k^(a_k - 1) * prod_{l<k} x_l^a_l; c ends as x^a.
+      Complex c(1.0, 0.0);
+      for (int k = 0; k < n; ++k) {
+        const std::int32_t e = a[k];
+        assert(e >= 0 && e <= layout.maxDegree[k]);
+        if (e == 0) {
+          factor[k] = Complex(0.0, 0.0);
+        } else if (e == 1) {
+          factor[k] = c;
+          c *= x[k];
+        } else {
+          factor[k] = static_cast<double>(e) * c * power(k, e - 1);
+          c *= power(k, e);
+        }
+      }
+      // Suffix pass: factor_k *= u_k = prod_{l>k} x_l^a_l, so no coordinate is divided out.
+      Complex u(1.0, 0.0);
+      for (int k = n - 1; k >= 0; --k) {
+        factor[k] *= u;
+        if (k > 0 && a[k] != 0) u *= power(k, a[k]);
+      }
+      f += A[j] * c;
+      if (B != nullptr) gs += B[j] * c;
+      for (int k = 0; k < n; ++k) g[k] += A[j] * factor[k];
+    }
+    if (F != nullptr) F[i] = f;
+    if (G != nullptr) G[i] = gs;
+    for (int k = 0; k < n; ++k) J(i, k) = g[k];
+  }
+}
+
+void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
+                    const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
+                    EvaluationWorkspace& workspace) {
+  const int n = system.n;
+  const MonomialLayout layout{n, system.termCount, system.exponents, maxDegree};
+  workspace.Prepare(layout);
+  if (J.rows() != n || J.cols() != n) J.Assign(n, n);
+  F.resize(static_cast<std::size_t>(n));
+  EvaluateMonomials(layout, system.coefficients.data(), nullptr, x, J, F.data(), nullptr,
+                    workspace);
+}
+
+void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
+                    const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F) {
+  thread_local EvaluationWorkspace workspace;
+  EvaluateSystem(system, maxDegree, x, J, F, workspace);
+}
+
+}  // namespace zormix

@@ -1,0 +1,69 @@
+// Values and Jacobian of a polynomial system at a point, and the guarded Euclidean norm.
+#ifndef ZORMIX_MODEL_SYSTEM_EVAL_H_
+#define ZORMIX_MODEL_SYSTEM_EVAL_H_
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "base/linear_algebra.h"
+#include "zormix/col_major_matrix.h"
+#include "zormix/poly_system.h"
+
+namespace zormix {
+
+// The terms of a system with one set of coefficients (scaled or unscaled). Terms of equation i are
+// contiguous and follow those of equation i-1.
+struct SystemView {
+  int n = 0;
+  std::span<const std::int32_t> termCount;
+  const ColMajorMatrix<std::int32_t>* exponents = nullptr;
+  std::span<const Complex> coefficients;
+};
+
+// The monomials of a system, shared by every coefficient set over them: equation i owns
+// termCount[i] consecutive columns of `exponents`; maxDegree[k] is the largest exponent of
+// variable k (see MaxDegrees).
+struct MonomialLayout {
+  int n = 0;
+  std::span<const std::int32_t> termCount;
+  const ColMajorMatrix<std::int32_t>* exponents = nullptr;
+  std::span<const std::int32_t> maxDegree;
+};
+
+// Largest exponent of each variable over all terms (0 when none is positive).
+std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponents);
+
+// Scratch of one evaluation. Callers that evaluate repeatedly (every corrector iteration) keep
+// one per thread and size it once, so no evaluation allocates.
+struct EvaluationWorkspace {
+  int powerRows = 0;                // max_k maxDegree[k] + 1: row 0 holds x^0 = 1
+  std::vector<Complex> powers;      // powers[d + k * powerRows] = x_k^d
+  std::vector<Complex> derivative;  // d(x^a)/dx_k of the current monomial
+  std::vector<Complex> gradient;    // row i of the Jacobian being accumulated
+
+  // Sizes the arrays for `layout`; reallocates only when they grow.
+  void Prepare(const MonomialLayout& layout);
+};
+
+// F_i = sum_j A_j x^a_j, G_i = sum_j B_j x^a_j and J(i,k) = dF_i/dx_k over the monomials j of
+// equation i. Derivatives come from prefix and suffix products over a power table, so a zero
+// coordinate needs no division. B, F and G may be null (not computed). J must be n x n and the
+// workspace prepared for the layout.
+void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Complex* B,
+                       const Complex* x, ColMajorMatrix<Complex>& J, Complex* F, Complex* G,
+                       EvaluationWorkspace& workspace);
+
+// Evaluates F (n values) and J (n x n, J(i,k) = dF_i/dx_k) of the system at x. J and F are
+// resized as needed.
+void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
+                    const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F);
+
+// As above, with caller-owned scratch.
+void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
+                    const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
+                    EvaluationWorkspace& workspace);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_MODEL_SYSTEM_EVAL_H_

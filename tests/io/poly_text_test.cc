@@ -1,0 +1,195 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/systems.h"
+#include "zormix/error.h"
+#include "zormix/io.h"
+
+namespace zormix {
+namespace {
+
+using ::testing::HasSubstr;
+
+struct Mono {
+  std::vector<std::int32_t> e;
+  Complex c;
+};
+
+// The terms of equation eq, in stored order.
+std::vector<Mono> Terms(const PolySystem& s, int eq) {
+  std::int64_t first = 0;
+  for (int i = 0; i < eq; ++i) first += s.termCount[i];
+  std::vector<Mono> terms;
+  for (std::int64_t p = first; p < first + s.termCount[eq]; ++p) {
+    std::vector<std::int32_t> e;
+    for (int v = 0; v < s.n; ++v) e.push_back(s.exponents(v, p));
+    terms.push_back({e, s.coefficients[p]});
+  }
+  return terms;
+}
+
+void ExpectTerms(const PolySystem& s, int eq, const std::vector<Mono>& expected) {
+  const std::vector<Mono> got = Terms(s, eq);
+  ASSERT_EQ(got.size(), expected.size()) << "equation " << eq;
+  for (std::size_t k = 0; k < got.size(); ++k) {
+    EXPECT_EQ(got[k].e, expected[k].e) << "equation " << eq << " term " << k;
+    EXPECT_EQ(got[k].c, expected[k].c) << "equation " << eq << " term " << k;
+  }
+}
+
+void ExpectSameSystem(const PolySystem& a, const PolySystem& b) {
+  EXPECT_EQ(a.n, b.n);
+  EXPECT_EQ(a.termCount, b.termCount);
+  EXPECT_EQ(a.exponents, b.exponents);
+  EXPECT_EQ(a.coefficients, b.coefficients);
+  EXPECT_EQ(a.variableNames, b.variableNames);
+}
+
+PolySystem Parse(const std::string& text) { return ParsePolynomialText(text, "t"); }
+
+TEST(PolyTextTest, ExpandsPowersAndProductsOfSumsInOrderOfFirstAppearance) {
+  const PolySystem s = Parse("(x+y)^3; (2x + 3y)(x - y) + (x+1)(x-1) + 1;");
+  ASSERT_EQ(s.n, 2);
+  ExpectTerms(s, 0, {{{3, 0}, 1.0}, {{2, 1}, 3.0}, {{1, 2}, 3.0}, {{0, 3}, 1.0}});
+  // 2x^2 - 2xy + 3xy - 3y^2 + x^2 - x + x - 1 + 1: x and the constant cancel and vanish.
+  ExpectTerms(s, 1, {{{2, 0}, 3.0}, {{1, 1}, 1.0}, {{0, 2}, -3.0}});
+  EXPECT_EQ(s.variableNames[0], PadVariableName("x"));
+}
+
+TEST(PolyTextTest, ImplicitProductsUnaryMinusAndPowersOfMonomials) {
+  const PolySystem s = Parse("2x y^2 + 3 x y - -x^2 + 2(x+1) - x/3; (2x)^3 y^0 - x^(2) = -y**1;");
+  ExpectTerms(
+      s, 0,
+      {{{1, 2}, 2.0}, {{1, 1}, 3.0}, {{2, 0}, 1.0}, {{1, 0}, 2.0 - 1.0 / 3.0}, {{0, 0}, 2.0}});
+  ExpectTerms(s, 1, {{{3, 0}, 8.0}, {{2, 0}, -1.0}, {{0, 1}, 1.0}});
+  // A large power of a monomial is computed directly, not by multiplying out.
+  const PolySystem big = Parse("x^2000000000 - 1; y - 1;");
+  ExpectTerms(big, 0, {{{2000000000, 0}, 1.0}, {{0, 0}, -1.0}});
+}
+
+TEST(PolyTextTest, RealAndComplexCoefficients) {
+  const PolySystem s = Parse(
+      "(1.5-2i)x + 3*i*y + 2.5i + .5e1 x^2 - 1e-3 y^2 + (1, -2) x y;\n"
+      "2.5E+2 I x - y;");
+  ExpectTerms(s, 0,
+              {{{1, 0}, Complex(1.5, -2)},
+               {{0, 1}, Complex(0, 3)},
+               {{0, 0}, Complex(0, 2.5)},
+               {{2, 0}, 5.0},
+               {{0, 2}, -1e-3},
+               {{1, 1}, Complex(1, -2)}});
+  ExpectTerms(s, 1, {{{1, 0}, Complex(0, 250)}, {{0, 1}, -1.0}});
+  // "2e" is 2 times a variable e, not a malformed number.
+  EXPECT_EQ(Parse("2e + f; e - f").variableNames[0], PadVariableName("e"));
+}
+
+TEST(PolyTextTest, LinesAreEquationsWithoutSemicolonsAndCommentsAreSkipped) {
+  const PolySystem s = Parse(
+      "# a circle and a line\n"
+      "\n"
+      "x^2 + y^2 +   // continued after an operator\n"
+      "   -1\n"
+      "(x\n"
+      " - y)  # continued inside parentheses\n");
+  ASSERT_EQ(s.n, 2);
+  ExpectTerms(s, 0, {{{2, 0}, 1.0}, {{0, 2}, 1.0}, {{0, 0}, -1.0}});
+  ExpectTerms(s, 1, {{{1, 0}, 1.0}, {{0, 1}, -1.0}});
+  // The ';' of a declaration keeps the line style; any other ';' makes line ends blanks.
+  EXPECT_EQ(Parse("variables y, x;\nx + y\nx - y\n").termCount, (std::vector<std::int32_t>{2, 2}));
+  // Otherwise, with a ';', line ends are blanks.
+  EXPECT_EQ(Parse("x +\ny;\nx\n- y").termCount, (std::vector<std::int32_t>{2, 2}));
+}
+
+TEST(PolyTextTest, DeclaredVariablesFixOrderAndMayTakeTheImaginaryUnitsName) {
+  const PolySystem s = Parse("variables i, j z; z; j + 2 i - I; i*j*z - 1;");
+  ASSERT_EQ(s.n, 3);
+  EXPECT_EQ(s.variableNames[0], PadVariableName("i"));
+  EXPECT_EQ(s.variableNames[2], PadVariableName("z"));
+  ExpectTerms(s, 0, {{{0, 0, 1}, 1.0}});
+  ExpectTerms(s, 1, {{{0, 1, 0}, 1.0}, {{1, 0, 0}, 2.0}, {{0, 0, 0}, Complex(0, -1)}});
+  // A declared variable that no equation uses still counts.
+  EXPECT_EQ(Parse("vars x, y, \"long name 2\"; x; y; x - y").variableNames[2],
+            PadVariableName("long name 2"));
+}
+
+TEST(PolyTextTest, CyclicFiveFromTextEqualsTheBenchmarkSystem) {
+  std::string text;
+  const int n = 5;
+  for (int k = 1; k < n; ++k) {
+    for (int i = 0; i < n; ++i) {
+      text += i == 0 ? "" : " + ";
+      for (int j = 0; j < k; ++j) text += (j ? "*x" : "x") + std::to_string((i + j) % n + 1);
+    }
+    text += ";\n";
+  }
+  text += "x1*x2*x3*x4*x5 - 1;\n";
+  ExpectSameSystem(Parse(text), testing::Cyclic(5));
+}
+
+// Every message names the source, the line and the column of the offending token.
+TEST(PolyTextTest, ErrorsNameLineAndColumn) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"x + $y; y;", "t:1:5: unexpected character '$'"},
+      {"x + y;\n(x - y;", "t:2:1: unbalanced parenthesis: '(' is not closed"},
+      {"x + y);\nx;", "t:1:6: unbalanced parenthesis: ')' without"},
+      {"x^2.5; y;", "t:1:3: non-integer exponent '2.5'"},
+      {"x^-1; y;", "t:1:3: negative exponent"},
+      {"x^y; y;", "t:1:3: expected a non-negative integer exponent, found 'y'"},
+      {"x^2^3; y;", "t:1:4: write a power of a power with parentheses"},
+      {"x^99999999999; y;", "t:1:3: exponent '99999999999' is too large"},
+      {"x^2000000000 * x^2000000000; y;", "t:1:14: an exponent of the expansion exceeds"},
+      {"x + y;\nx - y;\n  x*y;", "t:3:3: the system is not square: 3 equations in 2 variables"},
+      {"x + y + z;\nx - y;", "t:2:7: the system is not square: 2 equations in 3 variables"},
+      {"x; ; y;", "t:1:4: empty equation"},
+      {"x + ; y;", "t:1:5: the equation ends where a number"},
+      {"x - x; y;", "t:1:1: the equation is identically zero"},
+      {"variables x; x; y;", "t:1:17: unknown variable 'y'"},
+      {"variables x, x; x; x;", "t:1:14: variable 'x' is declared twice"},
+      {"x; variables y;", "t:1:4: 'variables' declares variables only as the first statement"},
+      {"abcdefghijklmnopqrstu + 1;", "t:1:1: variable name 'abcdefghijklmnopqrstu' is longer"},
+      {"2 3 x;", "t:1:3: two numbers in a row"},
+      {"x = y = 1; y;", "t:1:7: expected an operator or the end of the equation, found '='"},
+      {"x / y; y;", "t:1:3: division by an expression with variables"},
+      {"x / (2 - 2); y;", "t:1:3: division by zero"},
+      {"(x, y) + 1; y;", "t:1:3: a pair (re, im) must hold two real constants"},
+      {"1e999 x; y;", "t:1:1: the number '1e999' is out of the range of doubles"},
+      {"(a+b+c+d+e+f+g+h+j+k)^6 * (a+b+c+d+e+f+g+h+j+k)^6", "t:1:25: the expansion is too large"},
+      {"# nothing\n", "t:2:1: no equations"},
+      {"1 + 2;", "t:1:1: the system has no variables"},
+      {"\"x; y;", "t:1:1: the quoted name is not closed"},
+  };
+  for (const auto& c : cases) {
+    try {
+      Parse(c.text);
+      ADD_FAILURE() << "no error for: " << c.text;
+    } catch (const Error& e) {
+      EXPECT_THAT(e.what(), HasSubstr(c.message)) << "input: " << c.text;
+    }
+  }
+}
+
+TEST(PolyTextTest, FormattedTextReadsBackToTheSameSystem) {
+  const char* texts[] = {
+      "0.1 x^2 + 0.33333333333333331 y - 1e-300; 1e300 x - (1.5 - 2i) y + 2.5i - i x y^7;",
+      // With i and I taken, complex coefficients come back as pairs.
+      "variables i, I, \"x 1\"; i + (1,2) I; -I + i^2; \"x 1\" - 3.25i;",
+      "-x; y - z; -2.5 z^3 + 7;",
+  };
+  for (const char* text : texts) {
+    const PolySystem s = Parse(text);
+    ExpectSameSystem(Parse(FormatPolynomialText(s)), s);
+  }
+  const PolySystem noon = testing::Noon(4);
+  ExpectSameSystem(Parse(FormatPolynomialText(noon)), noon);
+  EXPECT_EQ(FormatPolynomialText(testing::CircleAndLine()),
+            "variables x, y;\nx^2 + y^2 - 1;\nx - y;\n");
+}
+
+}  // namespace
+}  // namespace zormix

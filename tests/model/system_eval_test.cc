@@ -1,0 +1,168 @@
+#include "model/system_eval.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "support/systems.h"
+
+namespace zormix {
+namespace {
+
+using testing::BuildSystem;
+using testing::Equation;
+
+struct Evaluated {
+  ColMajorMatrix<Complex> J;
+  std::vector<Complex> F;
+};
+
+Evaluated Evaluate(const PolySystem& s, const std::vector<Complex>& x) {
+  const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+  Evaluated out;
+  EvaluateSystem(view, MaxDegrees(s.exponents), x.data(), out.J, out.F);
+  return out;
+}
+
+TEST(EvaluateSystemTest, CircleAndLineValuesAndJacobianRows) {
+  const Evaluated e = Evaluate(testing::CircleAndLine(), {1.0, 2.0});
+  EXPECT_EQ(e.F[0], Complex(4.0));
+  EXPECT_EQ(e.F[1], Complex(-1.0));
+  EXPECT_EQ(e.J(0, 0), Complex(2.0));
+  EXPECT_EQ(e.J(0, 1), Complex(4.0));
+  EXPECT_EQ(e.J(1, 0), Complex(1.0));
+  EXPECT_EQ(e.J(1, 1), Complex(-1.0));
+}
+
+// Prefix and suffix products give the derivatives without dividing by a coordinate, so zero
+// coordinates and skipped (zero-exponent) variables must come out exactly.
+TEST(EvaluateSystemTest, MonomialDerivativesIncludingZeroCoordinates) {
+  Equation cubic = {{{3, 0, 2}, 1.0}};
+  Equation product = {{{1, 1, 1}, 1.0}};
+  Equation square = {{{2, 1, 0}, 1.0}};
+  const PolySystem s = BuildSystem({cubic, product, square});
+  Evaluated e = Evaluate(s, {2.0, 5.0, 3.0});
+  EXPECT_EQ(e.F[0], Complex(72.0));
+  EXPECT_EQ(e.J(0, 0), Complex(108.0));
+  EXPECT_EQ(e.J(0, 1), Complex(0.0));
+  EXPECT_EQ(e.J(0, 2), Complex(48.0));
+  e = Evaluate(s, {0.0, 2.0, 3.0});
+  EXPECT_EQ(e.F[1], Complex(0.0));
+  EXPECT_EQ(e.J(1, 0), Complex(6.0));  // d(xyz)/dx = yz even at x = 0
+  EXPECT_EQ(e.J(1, 1), Complex(0.0));
+  EXPECT_EQ(e.J(2, 1), Complex(0.0));  // d(x^2 y)/dy = x^2 = 0
+  EXPECT_FALSE(std::isnan(e.J(2, 0).real()));
+}
+
+TEST(EvaluateSystemTest, AtOriginValuesAreConstantsAndJacobianIsLinearPart) {
+  Equation first = {{{2, 1}, 7.0}, {{1, 0}, Complex(2, 1)}, {{0, 0}, Complex(-3, 4)}};
+  Equation second = {{{1, 1}, 5.0}, {{0, 1}, -6.0}, {{0, 0}, 0.5}};
+  const Evaluated e = Evaluate(BuildSystem({first, second}), {0.0, 0.0});
+  EXPECT_EQ(e.F[0], Complex(-3, 4));
+  EXPECT_EQ(e.F[1], Complex(0.5));
+  EXPECT_EQ(e.J(0, 0), Complex(2, 1));
+  EXPECT_EQ(e.J(0, 1), Complex(0.0));
+  EXPECT_EQ(e.J(1, 0), Complex(0.0));
+  EXPECT_EQ(e.J(1, 1), Complex(-6.0));
+}
+
+// Holomorphic, so a central difference along the real axis gives dF_i/dx_k.
+TEST(EvaluateSystemTest, JacobianMatchesFiniteDifferencesOnRandomSystems) {
+  std::mt19937 gen(7);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_int_distribution<int> power(0, 3);
+  for (int n : {1, 3, 4, 2}) {  // sizes vary so reused scratch must be resized correctly
+    std::vector<Equation> eqs(n);
+    for (Equation& eq : eqs) {
+      for (int t = 0; t < 5; ++t) {
+        std::vector<std::int32_t> e(n);
+        for (auto& v : e) v = power(gen);
+        eq.push_back({e, Complex(unit(gen), unit(gen))});
+      }
+    }
+    const PolySystem s = BuildSystem(eqs);
+    std::vector<Complex> x(n);
+    for (auto& v : x) v = Complex(unit(gen), unit(gen));
+    const Evaluated at = Evaluate(s, x);
+    const double h = 1e-6;
+    for (int k = 0; k < n; ++k) {
+      std::vector<Complex> plus = x, minus = x;
+      plus[k] += h;
+      minus[k] -= h;
+      const Evaluated ep = Evaluate(s, plus), em = Evaluate(s, minus);
+      for (int i = 0; i < n; ++i) {
+        EXPECT_LT(std::abs((ep.F[i] - em.F[i]) / (2 * h) - at.J(i, k)), 1e-7)
+            << "n=" << n << " i=" << i << " k=" << k;
+      }
+    }
+    // The workspace overload is the same computation.
+    EvaluationWorkspace workspace;
+    ColMajorMatrix<Complex> J;
+    std::vector<Complex> F;
+    const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+    EvaluateSystem(view, MaxDegrees(s.exponents), x.data(), J, F, workspace);
+    EXPECT_EQ(J, at.J);
+    EXPECT_EQ(F, at.F);
+  }
+}
+
+// One workspace serves systems of different sizes and degrees in turn (the tracker keeps one per
+// thread): the table stride must follow the current system, never a stale one.
+TEST(EvaluateSystemTest, ReusedWorkspaceMatchesFreshAcrossShapes) {
+  const std::vector<PolySystem> systems = {testing::Noon(3), testing::CircleAndLine(),
+                                           testing::Cyclic(4), testing::Noon(3)};
+  EvaluationWorkspace shared;
+  for (const PolySystem& s : systems) {
+    std::vector<Complex> x;
+    for (int k = 0; k < s.n; ++k) x.emplace_back(0.3 * k - 0.4, 0.2 + 0.1 * k);
+    const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+    ColMajorMatrix<Complex> J;
+    std::vector<Complex> F;
+    EvaluateSystem(view, MaxDegrees(s.exponents), x.data(), J, F, shared);
+    const Evaluated fresh = Evaluate(s, x);
+    EXPECT_EQ(J, fresh.J) << "n=" << s.n;
+    EXPECT_EQ(F, fresh.F) << "n=" << s.n;
+  }
+}
+
+// With a second coefficient set B, G is exactly the value of the system with coefficients B, and
+// F and J are unaffected by B; null outputs are skipped.
+TEST(EvaluateMonomialsTest, SecondCoefficientSetGivesThatSystemsValues) {
+  const PolySystem s = testing::Cyclic(4);
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(s.exponents);
+  const MonomialLayout layout{s.n, s.termCount, &s.exponents, maxDegree};
+  std::vector<Complex> B;
+  for (std::size_t j = 0; j < s.coefficients.size(); ++j)
+    B.emplace_back(0.5 - 0.1 * static_cast<double>(j), 0.05 * static_cast<double>(j));
+  PolySystem withB = s;
+  withB.coefficients = B;
+  const std::vector<Complex> x = {{0.7, -0.1}, {0.0, 0.0}, {-1.2, 0.4}, {0.3, 0.9}};
+  EvaluationWorkspace workspace;
+  workspace.Prepare(layout);
+  ColMajorMatrix<Complex> J(4, 4);
+  std::vector<Complex> F(4), G(4);
+  EvaluateMonomials(layout, s.coefficients.data(), B.data(), x.data(), J, F.data(), G.data(),
+                    workspace);
+  const Evaluated a = Evaluate(s, x), b = Evaluate(withB, x);
+  EXPECT_EQ(F, a.F);
+  EXPECT_EQ(G, b.F);
+  EXPECT_EQ(J, a.J);
+  ColMajorMatrix<Complex> jacobianOnly(4, 4);
+  EvaluateMonomials(layout, s.coefficients.data(), nullptr, x.data(), jacobianOnly, nullptr,
+                    nullptr, workspace);
+  EXPECT_EQ(jacobianOnly, a.J);
+}
+
+TEST(VectorNorm2Test, PlainScaledEmptyAndHuge) {
+  const std::vector<Complex> small = {3.0, Complex(0, 4)};
+  EXPECT_DOUBLE_EQ(VectorNorm2(2, small.data()), 5.0);
+  const std::vector<Complex> large = {3e5, 4e5};
+  EXPECT_DOUBLE_EQ(VectorNorm2(2, large.data()), 5e5);
+  EXPECT_EQ(VectorNorm2(0, nullptr), 0.0);
+  const std::vector<Complex> huge = {Complex(3e200, 0), Complex(0, 4e200)};
+  EXPECT_DOUBLE_EQ(VectorNorm2(2, huge.data()), 5e200);
+}
+
+}  // namespace
+}  // namespace zormix
