@@ -48,16 +48,12 @@ std::string FormatPolynomialText(const PolySystem& system);
 // system.
 std::string FormatSystemFile(const PolySystem& system);
 
-// Writes FormatSystemFile(system) to path through WriteFileAtomically.
+// Writes FormatSystemFile(system) to path; the file appears complete or not at all.
 void WriteSystemFile(const PolySystem& system, const std::string& path);
 
 // Throws Error when the sizes of the system disagree: n < 1, termCount not n counts >= 1, the
 // exponents not n rows and sum(termCount) columns, a negative exponent, or fewer coefficients.
 void CheckSystemShape(const PolySystem& system);
-
-// Writes contents to a temporary file beside path and renames it over path, so path holds either
-// its old contents or all of the new ones. Throws Error naming the path when that fails.
-void WriteFileAtomically(const std::string& path, std::string_view contents);
 
 }  // namespace zormix
 

@@ -21,6 +21,7 @@
 #include "cli/progress.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
+#include "base/atomic_file.h"
 #include "zormix/solve.h"
 
 namespace zormix::cli {

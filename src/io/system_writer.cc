@@ -1,9 +1,6 @@
 // Writer of the "PS.num" format, the inverse of ReadSystemFile, and the atomic file write that
 // every output of the front ends goes through.
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "base/text.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
@@ -46,7 +44,6 @@ std::string NameField(const std::string& padded) {
   return quoted + "\"";
 }
 
-std::string ErrnoText() { return std::strerror(errno); }
 
 bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
@@ -214,31 +211,5 @@ void WriteSystemFile(const PolySystem& system, const std::string& path) {
   WriteFileAtomically(path, FormatSystemFile(system));
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view contents) {
-  std::string temp = path + ".tmp.XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) throw Error(path + ": cannot create a temporary file beside it: " + ErrnoText());
-  temp = name.data();
-  std::FILE* file = fdopen(fd, "w");
-  bool ok = file != nullptr;
-  if (!ok) close(fd);
-  if (ok) ok = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  if (ok) ok = std::fflush(file) == 0;
-  if (file != nullptr && std::fclose(file) != 0) ok = false;
-  // mkstemp creates the file readable by its owner only; give it the usual permissions.
-  if (ok) {
-    const mode_t mask = umask(0);
-    umask(mask);
-    chmod(temp.c_str(), 0666 & ~mask);
-  }
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    const std::string reason = ErrnoText();
-    std::remove(temp.c_str());
-    throw Error(path + ": cannot write the file: " + reason);
-  }
-}
 
 }  // namespace zormix

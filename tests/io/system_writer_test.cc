@@ -9,6 +9,7 @@
 
 #include "support/systems.h"
 #include "zormix/error.h"
+#include "base/atomic_file.h"
 #include "zormix/io.h"
 
 namespace zormix {
