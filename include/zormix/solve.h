@@ -12,6 +12,7 @@
 #include "zormix/col_major_matrix.h"
 #include "zormix/error.h"
 #include "zormix/poly_system.h"
+#include "zormix/result.h"
 #include "zormix/types.h"
 
 namespace zormix {
@@ -36,34 +37,12 @@ struct SolveOptions {
   bool mixedVolumeOnly = false;
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
+  // Polled from the solving thread between units of work (at least every 100 ms while paths are
+  // tracked); returning true stops the solve with Error kInterruptedId. No report is written then.
+  std::function<bool()> interrupted;
   // Receives the lines a solve prints: " det = 0 !  " for every start system whose integer
   // reduction meets a singular matrix. Empty: they go to standard output.
   std::function<void(std::string_view line)> console;
-};
-
-struct SolveResult {
-  int n = 0;
-  Route route = Route::kPolyhedral;
-  std::uint64_t seed = 0;           // the seed that was used
-  std::int64_t pathCount = 0;       // mixed volume or Bezout number
-  std::int64_t cellCount = 0;       // mixed cells (polyhedral route)
-  std::int64_t rootCount = 0;       // accepted roots
-  std::int64_t realCount = 0;       // accepted roots classed as real
-  std::int64_t blowUpCount = 0;     // paths that blew up before the end game
-  std::int64_t endPointCount = 0;   // end points recorded by the tracker, before the report
-  std::int64_t retrackedPaths = 0;  // re-tracks run by the path-jumping check
-  std::int64_t separatedPairs = 0;  // coinciding end-point pairs that re-tracking separated
-  // Accepted roots, one per column, variables in the order of the input file (n x rootCount).
-  ColMajorMatrix<Complex> roots;
-  std::vector<double> residues;            // per root: Euclidean norm of the system at the root
-  std::vector<double> conditionNumbers;    // per root: sigma_max / sigma_min of the Jacobian
-  std::vector<std::uint8_t> isReal;        // per root: 1 when classed as real
-  std::vector<PathRecord> records;         // per root: the path that produced it
-  std::vector<std::string> variableNames;  // trailing blanks removed
-  // Paths that the first tracking lost to step-size underflow or the step limit are re-tracked
-  // once with the stricter corrector of the path-jumping check.
-  std::int64_t rescuedPaths = 0;    // such paths whose re-track was recorded
-  std::int64_t rescueAttempts = 0;  // such paths re-tracked
 };
 
 // Solves the system as read (the solve brings it into normal form itself). Throws Error for input

@@ -22,13 +22,49 @@ struct Progress {
   std::int64_t pathsFailed = 0;   // paths given up
 };
 
+// How one path of a route ended. Values cross language boundaries (JSON, MATLAB): new statuses
+// are only ever appended, never renumbered.
+enum class PathStatus : std::uint8_t {
+  kReached = 0,          // tracked to the target, end point recorded
+  kRescued = 1,          // lost by the first tracking to a step failure, recorded by a re-track
+  kJumped = 2,           // shared its end point with another path; re-tracked, end point recorded
+  kRetrackFailed = 3,    // shared its end point with another path; the re-track failed
+  kDiverged = 4,         // given up by the end game: heading to infinity
+  kSingularEnd = 5,      // given up by the end game: heading to zero with a fractional power
+  kStepUnderflow = 6,    // the step size fell below its limit (a rescue, if any, failed too)
+  kStepLimit = 7,        // the step limit was reached (a rescue, if any, failed too)
+  kRefusedAtTarget = 8,  // reached the target, but Newton's method there refused the point
+};
+inline constexpr int kPathStatusCount = 9;
+
+// Lower-case name of a status, as the JSON and the MATLAB results write it ("reached", ...).
+const char* PathStatusName(PathStatus status);
+// True when the path's end point was recorded (reached, rescued or re-tracked after a jump).
+constexpr bool IsSuccess(PathStatus status) {
+  return status == PathStatus::kReached || status == PathStatus::kRescued ||
+         status == PathStatus::kJumped;
+}
+
 // How one path of a route was tracked.
 struct PathRecord {
-  std::int32_t cell = 0;           // 1-based mixed cell of the path (0 on the total-degree route)
-  std::int32_t startIndex = 0;     // 1-based start solution within its cell (or among all)
-  std::int32_t steps = 0;          // accepted steps, re-tracks included
-  std::int32_t retrackCount = 0;   // re-tracks of the path: rescue of a failed path, path jumping
-  std::int32_t retrackFailed = 0;  // 1 when a re-track failed; the report skips the end point
+  std::int32_t cell = 0;          // 1-based mixed cell of the path (0 on the total-degree route)
+  std::int32_t startIndex = 0;    // 1-based start solution within its cell (or among all)
+  std::int32_t steps = 0;         // accepted steps, re-tracks included
+  std::int32_t retrackCount = 0;  // re-tracks of the path: rescue of a failed path, path jumping
+  PathStatus status = PathStatus::kReached;
+};
+
+// What happened to the paths of a route, counted once per solve.
+struct PathCounts {
+  std::int64_t endPoints = 0;       // end points recorded by the tracker, before refinement
+  std::int64_t blowUps = 0;         // paths that blew up before the end game
+  std::int64_t retracked = 0;       // re-tracks run by the path-jumping check
+  std::int64_t separatedPairs = 0;  // coinciding end-point pairs that re-tracking separated
+  std::int64_t rescueAttempts = 0;  // paths lost to a step failure and re-tracked once
+  std::int64_t rescued = 0;         // of those, recorded
+  std::int64_t byStatus[kPathStatusCount] = {};  // paths of the route by their final status
+
+  std::int64_t of(PathStatus status) const { return byStatus[static_cast<int>(status)]; }
 };
 
 }  // namespace zormix

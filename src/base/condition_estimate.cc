@@ -60,7 +60,7 @@ void Scale(std::vector<Complex>& z, double divisor) {
   for (Complex& c : z) c /= divisor;
 }
 
-double Norm(const std::vector<Complex>& v) {
+double Norm2(const std::vector<Complex>& v) {
   return VectorNorm2(static_cast<int>(v.size()), v.data());
 }
 
@@ -70,9 +70,9 @@ double EstimateLargest(const Triangle& R, const std::vector<Complex>& z0, double
   double s = 0.0, prev = 0.0;
   for (int it = 1; it <= kMaxIterations; ++it) {
     MultiplyR(R, z, y);
-    Scale(y, std::max(Norm(y), kTiny));
+    Scale(y, std::max(Norm2(y), kTiny));
     MultiplyRH(R, y, z);
-    s = std::max(Norm(z), kTiny);
+    s = std::max(Norm2(z), kTiny);
     Scale(z, s);
     if (it > 1 && std::abs(s - prev) < tol * s) break;
     prev = s;
@@ -86,11 +86,11 @@ double EstimateSmallest(const Triangle& R, const std::vector<Complex>& z0, doubl
   double s = 0.0, prev = 0.0;
   for (int it = 1; it <= kMaxIterations; ++it) {
     SolveRH(R, z, w);
-    Scale(w, std::max(Norm(w), kTiny));
+    Scale(w, std::max(Norm2(w), kTiny));
     SolveR(R, w, z);
-    Scale(z, std::max(Norm(z), kTiny));
+    Scale(z, std::max(Norm2(z), kTiny));
     MultiplyR(R, z, w);
-    s = Norm(w);
+    s = Norm2(w);
     if (it > 1 && std::abs(s - prev) < tol * s) break;
     prev = s;
   }

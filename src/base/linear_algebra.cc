@@ -54,20 +54,12 @@ void SolveLinearComplex(int n, Complex* A, Complex* b) {
   }
 }
 
-double MatrixNormComplex(int rows, int cols, const Complex* A, int mode) {
+double MatrixNorm1(int rows, int cols, const Complex* A) {
   double result = 0.0;
-  if (mode == 1) {
-    for (int j = 0; j < cols; ++j) {
-      double sum = 0.0;
-      for (int i = 0; i < rows; ++i) sum += std::abs(A[i + static_cast<std::size_t>(j) * rows]);
-      result = std::max(result, sum);
-    }
-  } else if (mode == -1) {
-    for (int i = 0; i < rows; ++i) {
-      double sum = 0.0;
-      for (int j = 0; j < cols; ++j) sum += std::abs(A[i + static_cast<std::size_t>(j) * rows]);
-      result = std::max(result, sum);
-    }
+  for (int j = 0; j < cols; ++j) {
+    double sum = 0.0;
+    for (int i = 0; i < rows; ++i) sum += std::abs(A[i + static_cast<std::size_t>(j) * rows]);
+    result = std::max(result, sum);
   }
   return result;
 }

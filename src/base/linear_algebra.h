@@ -18,10 +18,10 @@ inline void SolveLinearComplex(ColMajorMatrix<Complex>& A, Complex* b) {
   SolveLinearComplex(static_cast<int>(A.rows()), A.data(), b);
 }
 
-// mode 1: largest column sum of moduli; mode -1: largest row sum; any other mode: 0.
-double MatrixNormComplex(int rows, int cols, const Complex* A, int mode);
-inline double MatrixNormComplex(const ColMajorMatrix<Complex>& A, int mode) {
-  return MatrixNormComplex(static_cast<int>(A.rows()), static_cast<int>(A.cols()), A.data(), mode);
+// The 1-norm: largest column sum of moduli.
+double MatrixNorm1(int rows, int cols, const Complex* A);
+inline double MatrixNorm1(const ColMajorMatrix<Complex>& A) {
+  return MatrixNorm1(static_cast<int>(A.rows()), static_cast<int>(A.cols()), A.data());
 }
 
 // Euclidean norm; scaled by the largest modulus when that exceeds 1e5. 0 for an empty vector.

@@ -22,8 +22,6 @@ class RuntimeUniform {
   // Next uniform double in [0, 1), 53 random bits.
   double Next();
 
-  std::uint64_t baseSeed() const { return baseSeed_; }
-
  private:
   std::uint64_t baseSeed_;
   std::uint64_t reseedCount_ = 0;

@@ -39,12 +39,12 @@ nlohmann::ordered_json ResultToJson(const SolveResult& r, bool mixedVolumeOnly) 
   }
   j["root_count"] = r.rootCount;
   j["real_count"] = r.realCount;
-  j["blow_up_count"] = r.blowUpCount;
-  j["end_point_count"] = r.endPointCount;
-  j["retracked_paths"] = r.retrackedPaths;
-  j["separated_pairs"] = r.separatedPairs;
-  j["rescue_attempts"] = r.rescueAttempts;
-  j["rescued_paths"] = r.rescuedPaths;
+  j["blow_up_count"] = r.counts.blowUps;
+  j["end_point_count"] = r.counts.endPoints;
+  j["retracked_paths"] = r.counts.retracked;
+  j["separated_pairs"] = r.counts.separatedPairs;
+  j["rescue_attempts"] = r.counts.rescueAttempts;
+  j["rescued_paths"] = r.counts.rescued;
   nlohmann::ordered_json roots = nlohmann::ordered_json::array();
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) roots.push_back(RootToJson(r, k));
   j["roots"] = roots;

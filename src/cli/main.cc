@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "cli/input.h"
 #include "cli/json_output.h"
 #include "cli/progress.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
-#include "base/atomic_file.h"
 #include "zormix/solve.h"
 
 namespace zormix::cli {
@@ -93,8 +93,8 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
   } else {
     std::printf("roots: %lld\nreal roots: %lld\npaths: %lld\nblow-ups: %lld\nrescued paths: %lld\n",
                 static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
-                static_cast<long long>(r.pathCount), static_cast<long long>(r.blowUpCount),
-                static_cast<long long>(r.rescuedPaths));
+                static_cast<long long>(r.pathCount), static_cast<long long>(r.counts.blowUps),
+                static_cast<long long>(r.counts.rescued));
   }
   std::printf("route: %s\nseed: %llu\n",
               r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",

@@ -1,34 +1,21 @@
-// Refinement, classification and the report file of a solve.
+// The report file "data.roots": a pure function of the solve's result.
 #ifndef ZORMIX_REPORT_REPORT_H_
 #define ZORMIX_REPORT_REPORT_H_
 
-#include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
-#include "base/random.h"
-#include "model/normal_form.h"
-#include "zormix/types.h"
+#include "zormix/result.h"
 
 namespace zormix {
 
-struct ReportOutcome {
-  std::int64_t acceptedCount = 0;
-  std::int64_t realCount = 0;
-  std::vector<double> residues;          // per accepted root
-  std::vector<double> conditionNumbers;  // per accepted root
-  std::vector<std::uint8_t> isReal;      // per accepted root
-  std::vector<PathRecord> records;       // per accepted root, the record of its end point
-};
+// Writes the report text of `result` piece by piece to `write`: per root its coordinates, residue
+// and condition number, then the variable order and the counts.
+void FormatReport(const SolveResult& result, const std::function<void(std::string_view)>& write);
 
-// Refines every end point (columns 0..endPointCount-1 of `solutions`, unscaled) on the unscaled
-// system (system.rawCoefficients) unless its record has retrackFailed set, and writes "data.roots"
-// at reportPath (nothing when empty) through a temporary file that replaces it only when complete.
-// On return columns 0..acceptedCount-1 of `solutions` hold the refined accepted roots.
-ReportOutcome WriteReport(const NormalForm& system, ColMajorMatrix<Complex>& solutions,
-                          std::int64_t endPointCount, const std::vector<PathRecord>& records,
-                          std::int64_t blowUpCount, std::int64_t paths,
-                          const std::string& reportPath, RuntimeUniform& runtime);
+// FormatReport into the file at `path`, which appears complete or not at all.
+void WriteReportFile(const SolveResult& result, const std::string& path);
 
 }  // namespace zormix
 

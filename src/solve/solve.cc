@@ -19,6 +19,7 @@
 #include "model/check_system.h"
 #include "model/normal_form.h"
 #include "model/total_degree.h"
+#include "report/finish.h"
 #include "report/report.h"
 #include "startsys/cell_volumes.h"
 #include "startsys/start_systems.h"
@@ -37,6 +38,11 @@ void PrintConsoleLine(const SolveOptions& options, std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+}
+
+void ThrowIfInterrupted(const SolveOptions& options) {
+  if (options.interrupted && options.interrupted())
+    throw Error(kInterruptedId, kInterruptedMessage);
 }
 
 void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal) {
@@ -68,6 +74,7 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   Announce(options, Stage::kMixedCells, 0);
   const MixedCellResult mixed =
       ComputeMixedCells(system.n, system.termCount, system.exponents, runtime);
+  ThrowIfInterrupted(options);
   std::int64_t zeroPivotRowCells = 0;
   const std::vector<std::int64_t> cellVolume =
       CellVolumes(system.exponents, mixed.cells, out.pathCount, &zeroPivotRowCells);
@@ -81,8 +88,8 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
       RandomUnitCoefficients(static_cast<int>(system.termTotal()), runtime, stream);
   Announce(options, Stage::kTracking, out.pathCount);
   out.tracking = out.pathCount == 0 ? NoPaths(system.n)
-                                    : TrackAllPaths(system, startCoefficients, mixed.lifting,
-                                                    mixed.cells, cellVolume, runtime, tracking);
+                                    : TrackPolyhedral(system, startCoefficients, mixed.lifting,
+                                                      mixed.cells, cellVolume, runtime, tracking);
   out.tracked = true;
   return out;
 }
@@ -114,8 +121,31 @@ RouteOutcome SolveTotalDegree(const PolySystem& system, const SolveOptions& opti
 void UndoVariableScaling(const NormalForm& system, TrackingOutcome& tracking) {
   for (int k = 0; k < system.n; ++k) {
     const double factor = std::pow(kE, system.scaleExponents[k]);
-    for (std::int64_t r = 0; r < tracking.rootCount; ++r) tracking.solutions(k, r) *= factor;
+    for (std::int64_t r = 0; r < tracking.counts.endPoints; ++r) tracking.solutions(k, r) *= factor;
   }
+}
+
+void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
+  result.rootCount = finished.roots.cols();
+  result.realCount = finished.realCount;
+  result.roots = std::move(finished.roots);
+  result.residues = std::move(finished.residues);
+  result.conditionNumbers = std::move(finished.conditionNumbers);
+  result.isReal = std::move(finished.isReal);
+  result.zeroJacobian = std::move(finished.zeroJacobian);
+  result.records = std::move(finished.records);
+}
+
+// Paths in the order of the serial loop: cell by cell, start solution by start solution.
+bool SerialOrder(const PathRecord& a, const PathRecord& b) {
+  return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
+}
+
+void CountStatuses(SolveResult& result) {
+  for (const PathRecord& record : result.records)
+    ++result.counts.byStatus[static_cast<int>(record.status)];
+  for (const PathRecord& record : result.lostPaths)
+    ++result.counts.byStatus[static_cast<int>(record.status)];
 }
 
 SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
@@ -142,6 +172,7 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
                          ? options.threads
                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   tracking.progress = options.progress;
+  tracking.interrupted = options.interrupted;
 
   RouteOutcome route = options.route == Route::kTotalDegree
                            ? SolveTotalDegree(system, options, runtime, stream, tracking)
@@ -150,29 +181,20 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
   result.cellCount = route.cellCount;
   result.roots.Assign(system.n, 0);
   if (!route.tracked) return result;
+  ThrowIfInterrupted(options);
 
   TrackingOutcome& tracked = route.tracking;
   UndoVariableScaling(system, tracked);
   Announce(options, Stage::kReport, route.pathCount);
-  ReportOutcome report =
-      WriteReport(system, tracked.solutions, tracked.rootCount, tracked.records,
-                  tracked.blowUpCount, route.pathCount, options.reportPath, runtime);
-
-  const std::int64_t accepted = report.acceptedCount;
-  result.roots.Assign(system.n, accepted);
-  std::copy_n(tracked.solutions.data(), system.n * accepted, result.roots.data());
-  result.rootCount = accepted;
-  result.realCount = report.realCount;
-  result.blowUpCount = tracked.blowUpCount;
-  result.endPointCount = tracked.rootCount;
-  result.retrackedPaths = tracked.retrackedPaths;
-  result.separatedPairs = tracked.separatedPairs;
-  result.rescuedPaths = tracked.rescuedPaths;
-  result.rescueAttempts = tracked.rescueAttempts;
-  result.residues = std::move(report.residues);
-  result.conditionNumbers = std::move(report.conditionNumbers);
-  result.isReal = std::move(report.isReal);
-  result.records = std::move(report.records);
+  FinishedRoots finished =
+      FinishRoots(system, tracked.solutions, tracked.counts.endPoints, tracked.records, runtime);
+  result.lostPaths = std::move(tracked.lostPaths);
+  result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
+  TakeRoots(std::move(finished), result);
+  result.counts = tracked.counts;
+  std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
+  CountStatuses(result);
+  if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
   return result;
 }
 

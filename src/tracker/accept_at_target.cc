@@ -12,12 +12,12 @@ using namespace path_steps;
 bool AcceptAtTarget(PathState& st, const SystemView& target,
                     std::span<const std::int32_t> maxDegree) {
   st.y0 = st.y;
-  double r = Norm(st.w);
+  double r = MaxNorm(st.w);
   st.yBest = st.y;
   SolveWithJacobian(st, st.w);
   SubtractCorrection(st);
   EvaluateSystem(target, maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
-  double rNext = Norm(st.w);
+  double rNext = MaxNorm(st.w);
   // Continue while every Newton step more than halves the residual.
   while (rNext < r / 2.0) {
     r = rNext;
@@ -25,11 +25,11 @@ bool AcceptAtTarget(PathState& st, const SystemView& target,
     SolveWithJacobian(st, st.w);
     SubtractCorrection(st);
     EvaluateSystem(target, maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
-    rNext = Norm(st.w);
+    rNext = MaxNorm(st.w);
   }
   double drift = 0.0;
   for (int i = 0; i < st.n; ++i) drift = std::max(drift, std::abs(st.y0[i] - st.yBest[i]));
-  const double normY0 = Norm(st.y0);
+  const double normY0 = MaxNorm(st.y0);
   bool accept = normY0 <= 5.0 ? !(drift > 0.5) : !(drift > 0.3 * normY0);
   if (r <= 1e-4 || rNext <= 1e-4) {
     st.y = st.yBest;

@@ -22,13 +22,6 @@ inline void EvaluateHomotopy(const MonomialLayout& layout, const Complex* A, con
   EvaluateMonomials(layout, A, B, y, J, F, G, scratch);
 }
 
-// Jacobian of sum_j coefficients_j y^a_j alone.
-inline void EvaluateTargetJacobian(const MonomialLayout& layout, const Complex* coefficients,
-                                   const Complex* y, ColMajorMatrix<Complex>& J,
-                                   EvaluationScratch& scratch) {
-  EvaluateMonomials(layout, coefficients, nullptr, y, J, nullptr, nullptr, scratch);
-}
-
 // z^k for an integer k by binary powering (k < 0 gives 1 / z^-k).
 Complex IntegerPower(Complex z, std::int32_t k);
 

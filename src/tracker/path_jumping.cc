@@ -61,7 +61,7 @@ struct PairChecker {
   RuntimeUniform& runtime;
   std::vector<std::int32_t> maxDegree;
   std::vector<Complex> proj;
-  PathJumpingStats stats;
+  PathCounts stats;
   ColMajorMatrix<Complex> jacobian;
   std::vector<Complex> values;
   std::vector<double> direction;  // r of proj = sum_j r_j y_j
@@ -97,7 +97,7 @@ struct PairChecker {
   void RetrackPath(std::int64_t r, double correctionLimit, std::vector<Complex>& y) {
     PathRecord& record = records[static_cast<std::size_t>(r)];
     RetrackResult result = retrack(record, correctionLimit);
-    ++stats.retrackedPaths;
+    ++stats.retracked;
     record.steps += result.steps;
     record.retrackCount += 1;
     if (result.y.size() != y.size()) {
@@ -105,7 +105,11 @@ struct PairChecker {
     } else {
       y = std::move(result.y);
     }
-    if (result.failed) record.retrackFailed = 1;
+    if (result.failed) {
+      record.status = PathStatus::kRetrackFailed;
+    } else if (record.status != PathStatus::kRetrackFailed) {
+      record.status = PathStatus::kJumped;
+    }
   }
 
   // Apart means max_j |ya_j - yb_j| >= 1e-7 max_j |ya_j|. The distance must also be positive: two
@@ -117,12 +121,14 @@ struct PairChecker {
 
   // A record whose re-track failed is not reported, so its end point is no longer compared.
   void MarkMoved(std::int64_t r) {
-    if (records[static_cast<std::size_t>(r)].retrackFailed == 0) movedNow[r] = 1;
+    if (records[static_cast<std::size_t>(r)].status != PathStatus::kRetrackFailed) movedNow[r] = 1;
   }
 
   void ProcessPair(std::int64_t i, std::int64_t k) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
-    if (followUp && (records[ui].retrackFailed != 0 || records[uk].retrackFailed != 0)) return;
+    if (followUp && (records[ui].status == PathStatus::kRetrackFailed ||
+                     records[uk].status == PathStatus::kRetrackFailed))
+      return;
     if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
     if (!IsWellConditioned(i)) return;
     std::vector<Complex> ya = Column(i), yb = Column(k);
@@ -209,10 +215,9 @@ SolutionBuckets BucketBySecondCoordinate(const ColMajorMatrix<Complex>& solution
   return buckets;
 }
 
-PathJumpingStats CheckPathJumping(const SystemView& scaledTarget,
-                                  ColMajorMatrix<Complex>& solutions, std::int64_t rootCount,
-                                  std::vector<PathRecord>& records, const RetrackFunction& retrack,
-                                  RuntimeUniform& runtime) {
+PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
+                            std::int64_t rootCount, std::vector<PathRecord>& records,
+                            const RetrackFunction& retrack, RuntimeUniform& runtime) {
   PairChecker checker(scaledTarget, solutions, records, retrack, runtime);
   const int n = static_cast<int>(solutions.rows());
   runtime.Reseed();
@@ -222,7 +227,9 @@ PathJumpingStats CheckPathJumping(const SystemView& scaledTarget,
   checker.Project();
   for (PathRecord& record : records) {
     record.retrackCount = 0;
-    record.retrackFailed = 0;
+    if (record.status == PathStatus::kJumped || record.status == PathStatus::kRetrackFailed) {
+      record.status = PathStatus::kReached;
+    }
   }
   if (rootCount < 2) return checker.stats;
   checker.maxDegree = MaxDegrees(*scaledTarget.exponents);

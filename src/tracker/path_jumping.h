@@ -42,20 +42,16 @@ struct RetrackResult {
 using RetrackFunction =
     std::function<RetrackResult(const PathRecord& record, double correctionLimit)>;
 
-struct PathJumpingStats {
-  std::int64_t retrackedPaths = 0;  // RetrackPath calls
-  std::int64_t separatedPairs = 0;  // pairs whose end points were replaced by separated ones
-};
-
 // Projects every end point on a random direction (drawn after re-seeding `runtime`), compares the
 // pairs within a bucket, and for every pair closer than 1e-7 in the projection whose common point
 // is well conditioned on the scaled target (1e-12 < smax < 1e5 smin) re-tracks both paths, at most
 // twice. Updates solutions (only when the pair was separated) and the records' steps,
-// retrackCount and retrackFailed (retrackCount and retrackFailed are reset to 0 first).
-PathJumpingStats CheckPathJumping(const SystemView& scaledTarget,
-                                  ColMajorMatrix<Complex>& solutions, std::int64_t rootCount,
-                                  std::vector<PathRecord>& records, const RetrackFunction& retrack,
-                                  RuntimeUniform& runtime);
+// retrackCount (reset to 0 first) and status (kJumped after a re-track, kRetrackFailed once one
+// failed; a status left by an earlier check is reset first). Returns the counts of re-tracks
+// (`retracked`) and of separated pairs.
+PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
+                            std::int64_t rootCount, std::vector<PathRecord>& records,
+                            const RetrackFunction& retrack, RuntimeUniform& runtime);
 
 }  // namespace zormix
 

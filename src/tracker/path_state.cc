@@ -8,6 +8,22 @@
 
 namespace zormix {
 
+PathStatus StatusOfUnrecorded(PathFailure failure) {
+  switch (failure) {
+    case PathFailure::kStepUnderflow:
+      return PathStatus::kStepUnderflow;
+    case PathFailure::kStepLimit:
+      return PathStatus::kStepLimit;
+    case PathFailure::kDiverged:
+      return PathStatus::kDiverged;
+    case PathFailure::kSingularEnd:
+      return PathStatus::kSingularEnd;
+    case PathFailure::kNone:
+      break;
+  }
+  return PathStatus::kRefusedAtTarget;
+}
+
 PathState::PathState(int n)
     : n(n),
       y(n),
@@ -33,7 +49,7 @@ PathState::PathState(int n)
       yBest(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
-  const double normJ = MatrixNormComplex(J, 1);
+  const double normJ = MatrixNorm1(J);
   const double normY = MaxNorm(static_cast<int>(y.size()), y.data());
   return 1e-7 * std::sqrt(std::max(1.0, normJ) * std::max(1.0, normY));
 }
@@ -51,7 +67,7 @@ constexpr double kRoundingFloorFactor = 100.0;
 // them and their sum rounds the residual by a few u times that size, which no Newton step can
 // remove: at |y| = 4e3 a quintic has terms near 1e18 and a residual noise near 1e2.
 double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
-  const double normJ = MatrixNormComplex(J, 1);
+  const double normJ = MatrixNorm1(J);
   const double normY = MaxNorm(static_cast<int>(y.size()), y.data());
   return kRoundingFloorFactor * kUnitRoundoff * std::max(1.0, normJ) * std::max(1.0, normY);
 }

@@ -8,13 +8,24 @@
 
 #include "model/system_eval.h"
 #include "tracker/homotopy.h"
+#include "zormix/types.h"
 
 namespace zormix {
 
 // Why a path stopped before the target. Step-size underflow and the step limit are failures of the
 // tracking itself (a more careful re-track may get through); the end game's verdicts (diverging,
 // singular end) are outcomes of the path.
-enum class PathFailure : std::uint8_t { kNone, kStepUnderflow, kStepLimit, kEndGame };
+enum class PathFailure : std::uint8_t {
+  kNone,
+  kStepUnderflow,
+  kStepLimit,
+  kDiverged,
+  kSingularEnd
+};
+
+// The status of a path that stopped for `failure`; a path that reached the target without a
+// failure and still was not recorded was refused there.
+PathStatus StatusOfUnrecorded(PathFailure failure);
 
 // Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
 // on the total-degree route. Preallocated once per worker and reused for every path, so a step

@@ -22,8 +22,8 @@ inline void SolveWithJacobian(PathState& st, const std::vector<Complex>& rhs) {
   SolveLinearComplex(st.Jwork, st.d.data());
 }
 
-inline double Norm(const std::vector<Complex>& v) {
-  return MaxNorm(static_cast<int>(v.size()), v.data());
+inline double MaxNorm(const std::vector<Complex>& v) {
+  return zormix::MaxNorm(static_cast<int>(v.size()), v.data());
 }
 
 // y := y - d.

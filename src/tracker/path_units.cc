@@ -79,22 +79,26 @@ TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
   std::int64_t r = 0;
   for (std::size_t u = 0; u < outcomes.size(); ++u) {
     const UnitOutcome& outcome = outcomes[u];
-    result.blowUpCount += outcome.blowUps;
-    if (!outcome.recorded) continue;
-    // Column u >= r, so moving forward in place never overwrites a column still to be read.
-    if (static_cast<std::int64_t>(u) != r)
-      std::copy(endPoints.col(static_cast<std::int64_t>(u)),
-                endPoints.col(static_cast<std::int64_t>(u)) + n, endPoints.col(r));
+    result.counts.blowUps += outcome.blowUps;
     PathRecord record;
     record.cell = outcome.cell;
     record.startIndex = outcome.startIndex;
     record.steps = outcome.steps;
+    record.status = outcome.status;
+    if (!outcome.recorded()) {
+      result.lostPaths.push_back(record);
+      continue;
+    }
+    // Column u >= r, so moving forward in place never overwrites a column still to be read.
+    if (static_cast<std::int64_t>(u) != r)
+      std::copy(endPoints.col(static_cast<std::int64_t>(u)),
+                endPoints.col(static_cast<std::int64_t>(u)) + n, endPoints.col(r));
     result.records.push_back(record);
     ++r;
   }
   endPoints.ResizeCols(r);
   result.solutions = std::move(endPoints);
-  result.rootCount = r;
+  result.counts.endPoints = r;
   return result;
 }
 

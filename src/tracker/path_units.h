@@ -14,13 +14,13 @@ namespace zormix {
 
 // What one path left behind, stored in the slot of its unit (its serial position).
 struct UnitOutcome {
-  std::uint8_t recorded = 0;
   std::int32_t cell = 0;        // 1-based, 0 on the total-degree route
   std::int32_t startIndex = 0;  // 1-based
   std::int32_t steps = 0;
   std::int64_t blowUps = 0;
-  PathFailure failure = PathFailure::kNone;  // why an unrecorded path stopped
-  std::uint8_t rescued = 0;                  // recorded by the rescue re-track
+  PathStatus status = PathStatus::kRefusedAtTarget;
+
+  bool recorded() const { return IsSuccess(status); }
 };
 
 // Counts shared by the workers, read by the calling thread for progress reports.
@@ -49,7 +49,8 @@ void RunUnitsInParallel(std::int64_t unitCount, int threads,
                         const std::function<void()>& poll);
 
 // Compacts the recorded end points (column u of `endPoints` for unit u) in serial order into a
-// dense outcome: solutions, records, rootCount and blowUpCount.
+// dense outcome: solutions and records of the recorded paths, lostPaths, and the counts of end
+// points and blow-ups.
 TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
                                 const std::vector<UnitOutcome>& outcomes);
 

@@ -68,7 +68,7 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   Homotopy& homotopy = *ctx.homotopy;
   const double eps = CorrectorTolerance(st, ctx.limits);
   st.w = st.H;
-  const double r0 = Norm(st.H);
+  const double r0 = MaxNorm(st.H);
   double racc = r0;
   if (!std::isfinite(r0)) return false;  // a prediction that left the finite numbers
   if (10.0 * r0 < eps) return true;
@@ -77,10 +77,10 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   SubtractCorrection(st);
   int k = 1;
   Evaluate(st, homotopy);
-  double rho = Norm(st.H);
-  const double normYPred = Norm(st.yPred);
+  double rho = MaxNorm(st.H);
+  const double normYPred = MaxNorm(st.yPred);
   RaiseCorrectionLimit(st, ctx, normYPred);
-  const double normD = Norm(st.d);
+  const double normD = MaxNorm(st.d);
   // The first correction may be at most correctionLimit times the size of the point. Near a root
   // at the origin the point itself tends to 0 while corrections stay of the order of the residual
   // tolerance, so the size is floored: below kCorrectionScaleFloor the test becomes absolute.
@@ -101,12 +101,12 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
     SubtractCorrection(st);
     ++k;
     Evaluate(st, homotopy);
-    rho = Norm(st.H);
+    rho = MaxNorm(st.H);
     if (k > kmax) return false;
     if (rho <= eps || c2 * rho <= racc) {
       st.w = st.H;
       racc = rho;
-    } else if (rho < 1000.0 * eps && Norm(st.d) < std::max(1.0, Norm(st.yB) / 1e5) * 1e-7) {
+    } else if (rho < 1000.0 * eps && MaxNorm(st.d) < std::max(1.0, MaxNorm(st.yB) / 1e5) * 1e-7) {
       return true;
     } else {
       return false;

@@ -4,14 +4,14 @@
 #include <memory>
 
 #include "tracker/path_steps.h"
+#include "zormix/error.h"
 
 namespace zormix {
 
 void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& state) {
   UnitOutcome& outcome = outcomes[static_cast<std::size_t>(unit)];
-  outcome.recorded = recorded ? 1 : 0;
   outcome.steps = state.steps;
-  outcome.failure = recorded ? PathFailure::kNone : state.failure;
+  outcome.status = recorded ? PathStatus::kReached : StatusOfUnrecorded(state.failure);
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
   counters.Count(recorded);
 }
@@ -22,8 +22,7 @@ namespace {
 // careful re-track often reaches a regular root. Paths given up by the end game, or that reached
 // the target and were refused there, keep their outcome.
 bool IsRescuable(const UnitOutcome& outcome) {
-  return !outcome.recorded && (outcome.failure == PathFailure::kStepUnderflow ||
-                               outcome.failure == PathFailure::kStepLimit);
+  return outcome.status == PathStatus::kStepUnderflow || outcome.status == PathStatus::kStepLimit;
 }
 
 void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction& retrack) {
@@ -37,23 +36,21 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
                       path_steps::AllFinite(result.y);
   if (!usable) return;
   std::copy(result.y.begin(), result.y.end(), tracking.endPoints.col(unit));
-  outcome.recorded = 1;
-  outcome.rescued = 1;
+  outcome.status = PathStatus::kRescued;
   outcome.steps += result.steps;
   outcome.blowUps = 0;  // blowUpCount counts paths that finally blew up
 }
 
 }  // namespace
 
-RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
-                              int threads) {
+void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack, int threads,
+                       PathCounts& counts) {
   std::vector<std::int64_t> units;
   for (std::int64_t u = 0; u < tracking.total; ++u) {
     if (IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)])) units.push_back(u);
   }
-  RescueStats stats;
-  stats.attempts = static_cast<std::int64_t>(units.size());
-  if (units.empty()) return stats;
+  counts.rescueAttempts = static_cast<std::int64_t>(units.size());
+  if (units.empty()) return;
   // Each unit writes only its own slot, so the outcome is that of the serial loop.
   auto makeWorker = [&]() -> UnitFunction {
     RetrackFunction retrack = makeRetrack(RetrackPurpose::kRescue);
@@ -61,34 +58,49 @@ RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& mak
       RescueOne(tracking, units[static_cast<std::size_t>(i)], retrack);
     };
   };
-  RunUnitsInParallel(stats.attempts, threads, makeWorker, [] {});
-  for (std::int64_t u : units)
-    stats.rescued += tracking.outcomes[static_cast<std::size_t>(u)].rescued;
-  return stats;
+  RunUnitsInParallel(counts.rescueAttempts, threads, makeWorker, [] {});
+  for (std::int64_t u : units) {
+    if (tracking.outcomes[static_cast<std::size_t>(u)].status == PathStatus::kRescued) {
+      ++counts.rescued;
+    }
+  }
 }
+
+namespace {
+
+void ThrowIfInterrupted(const TrackingOptions& options) {
+  if (options.interrupted && options.interrupted())
+    throw Error(kInterruptedId, kInterruptedMessage);
+}
+
+}  // namespace
 
 TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
                            const RetrackFactory& makeRetrack, const SystemView& target,
                            RuntimeUniform& runtime, const TrackingOptions& options) {
   const std::int64_t total = tracking.total;
-  RunUnitsInParallel(total, options.threads, makeWorker,
-                     [&] { tracking.counters.Report(options, total); });
-  const RescueStats rescue = RescueFailedPaths(tracking, makeRetrack, options.threads);
+  RunUnitsInParallel(total, options.threads, makeWorker, [&] {
+    tracking.counters.Report(options, total);
+    ThrowIfInterrupted(options);
+  });
+  PathCounts rescue;
+  RescueFailedPaths(tracking, makeRetrack, options.threads, rescue);
+  ThrowIfInterrupted(options);
 
   TrackingOutcome outcome = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
-  const PathJumpingStats stats =
-      CheckPathJumping(target, outcome.solutions, outcome.rootCount, outcome.records,
+  const PathCounts jumps =
+      CheckPathJumping(target, outcome.solutions, outcome.counts.endPoints, outcome.records,
                        makeRetrack(RetrackPurpose::kPathJumping), runtime);
   // The check counts its own re-tracks from 0; the rescue re-track comes on top.
   std::size_t r = 0;
   for (const UnitOutcome& unit : tracking.outcomes) {
-    if (!unit.recorded) continue;
-    outcome.records[r++].retrackCount += unit.rescued;
+    if (!unit.recorded()) continue;
+    outcome.records[r++].retrackCount += unit.status == PathStatus::kRescued ? 1 : 0;
   }
-  outcome.retrackedPaths = stats.retrackedPaths;
-  outcome.separatedPairs = stats.separatedPairs;
-  outcome.rescueAttempts = rescue.attempts;
-  outcome.rescuedPaths = rescue.rescued;
+  outcome.counts.retracked = jumps.retracked;
+  outcome.counts.separatedPairs = jumps.separatedPairs;
+  outcome.counts.rescueAttempts = rescue.rescueAttempts;
+  outcome.counts.rescued = rescue.rescued;
   return outcome;
 }
 

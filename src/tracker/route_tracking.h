@@ -59,17 +59,13 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
 // Each call returns a re-tracker with scratch of its own (one per thread).
 using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 
-struct RescueStats {
-  std::int64_t attempts = 0;  // paths re-tracked
-  std::int64_t rescued = 0;   // of those, recorded
-};
-
 // Re-tracks once, with the re-track limits of RetrackPurpose::kRescue and first correction limit
 // kRescueCorrectionLimit, every unrecorded path that failed by step-size underflow or the step
 // limit. A finite accepted end point goes into the path's slot, with retrackCount 1, the re-track's
-// steps added and its blow-up withdrawn. Results do not depend on `threads`.
-RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
-                              int threads);
+// steps added and its blow-up withdrawn; counts.rescueAttempts and counts.rescued are set. Results
+// do not depend on `threads`.
+void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack, int threads,
+                       PathCounts& counts);
 
 // Tracks units 0..total-1 with the workers of makeWorker (which record into `tracking`), rescues,
 // collects the paths in serial order and runs the path-jumping check with one re-tracker.

@@ -16,14 +16,14 @@ constexpr int kStartIterationCap = 100;
 
 void CorrectStartPoint(PathState& st, Homotopy& homotopy) {
   Evaluate(st, homotopy);
-  double r = Norm(st.H);
+  double r = MaxNorm(st.H);
   for (int iteration = 0; r > 1e-7 && iteration < kStartIterationCap; ++iteration) {
     SolveWithJacobian(st, st.H);
     st.yOld = st.y;
     const double r0 = r;
     SubtractCorrection(st);
     Evaluate(st, homotopy);
-    r = Norm(st.H);
+    r = MaxNorm(st.H);
     if (r < 1e-7) return;
     if (!(r < r0)) {  // no progress (or not a number): back to the better point
       st.y = st.yOld;
@@ -41,13 +41,13 @@ enum class NewtonOutcome { kConverged, kStopped, kRejected };
 NewtonOutcome FirstStepNewton(PathState& st, const PathContext& ctx, double eps) {
   Homotopy& homotopy = *ctx.homotopy;
   SolveWithJacobian(st, st.H);
-  const double rho0 = Norm(st.H);
-  const double delta0 = Norm(st.d);
+  const double rho0 = MaxNorm(st.H);
+  const double delta0 = MaxNorm(st.d);
   double rho = rho0;
   if (rho0 >= eps) {
     SubtractCorrection(st);
     Evaluate(st, homotopy);
-    const double rho1 = Norm(st.H);
+    const double rho1 = MaxNorm(st.H);
     if (!std::isfinite(rho1)) return NewtonOutcome::kRejected;
     if (!(delta0 <= 1e-7 || rho1 <= eps || 15.0 * rho1 <= rho0)) return NewtonOutcome::kRejected;
     rho = rho1;
@@ -58,11 +58,11 @@ NewtonOutcome FirstStepNewton(PathState& st, const PathContext& ctx, double eps)
     SolveWithJacobian(st, st.H);
     SubtractCorrection(st);
     Evaluate(st, homotopy);
-    const double rhoNext = Norm(st.H);
+    const double rhoNext = MaxNorm(st.H);
     // An infinite residual never decreases, and the iteration would go on forever.
     if (!std::isfinite(rhoNext)) return NewtonOutcome::kRejected;
     if (rhoNext > eps && rho < factor * rhoNext) {
-      if (Norm(st.d) >= 1e-7 || rhoNext >= 1000.0 * eps) return NewtonOutcome::kRejected;
+      if (MaxNorm(st.d) >= 1e-7 || rhoNext >= 1000.0 * eps) return NewtonOutcome::kRejected;
       stopped = true;
     }
     rho = rhoNext;

@@ -64,10 +64,10 @@ void ControlStep(PathState& st, const RouteConstants& route) {
 }
 
 void CheckEndGame(PathState& st, const RouteConstants& route) {
-  const double normPrev = Norm(st.yPrev);
-  const double normCur = Norm(st.yCur);
-  if (normPrev > route.divergenceFactor * st.n && normPrev < normCur && normCur < Norm(st.y))
-    Fail(st, PathFailure::kEndGame);
+  const double normPrev = MaxNorm(st.yPrev);
+  const double normCur = MaxNorm(st.yCur);
+  if (normPrev > route.divergenceFactor * st.n && normPrev < normCur && normCur < MaxNorm(st.y))
+    Fail(st, PathFailure::kDiverged);
   const double d = Distance(st, route);
   if (!(d < 1e-8)) return;
   // Exponent p of |y_j| ~ K d^p from the last three points, at distances dPrev > dCur > d.
@@ -88,9 +88,9 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
     if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
       st.watch[j] = 0;  // tends to a finite nonzero value
     } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
-      if (p1 < -0.2 && p2 < -0.2) Fail(st, PathFailure::kEndGame);  // tends to infinity
+      if (p1 < -0.2 && p2 < -0.2) Fail(st, PathFailure::kDiverged);  // tends to infinity
       if (0.3 < p3 && p3 < 0.8)
-        Fail(st, PathFailure::kEndGame);  // tends to zero with a fractional power
+        Fail(st, PathFailure::kSingularEnd);  // tends to zero with a fractional power
     }
   }
 }

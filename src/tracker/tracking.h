@@ -16,28 +16,28 @@ struct TrackingOptions {
   int threads = 1;  // >= 1; results are identical for every value
   // Called from the calling thread only, between units of work.
   std::function<void(const Progress&)> progress;
+  // Polled from the calling thread between units of work; true stops the tracking with Error
+  // kInterruptedId.
+  std::function<bool()> interrupted;
 };
 
 struct TrackingOutcome {
-  // Recorded end points in the scaled variables, one column per recorded path (n x rootCount),
-  // in the order of the serial loop (cell by cell, start solution by start solution).
+  // Recorded end points in the scaled variables, one column per recorded path
+  // (n x counts.endPoints), in the order of the serial loop (cell by cell, start solution by start
+  // solution).
   ColMajorMatrix<Complex> solutions;
-  std::vector<PathRecord> records;  // dense: records[r] describes column r
-  std::int64_t rootCount = 0;
-  std::int64_t blowUpCount = 0;
-  std::int64_t retrackedPaths = 0;  // RetrackPath calls made by the path-jumping check
-  std::int64_t separatedPairs = 0;  // pairs whose end points re-tracking moved apart
-  std::int64_t rescuedPaths = 0;    // paths lost to step-size failures that a re-track recorded
-  std::int64_t rescueAttempts = 0;  // paths re-tracked after such a failure
+  std::vector<PathRecord> records;    // dense: records[r] describes column r
+  std::vector<PathRecord> lostPaths;  // the paths without an end point, in serial order
+  PathCounts counts;
 };
 
 // Polyhedral route. `system` is in normal form (scaled coefficients, constant terms completed);
 // `lifting` and `cells` come from ComputeMixedCells; cellVolume[c] is |det| of cell c.
-TrackingOutcome TrackAllPaths(const PolySystem& system,
-                              const std::vector<Complex>& startCoefficients,
-                              const std::vector<double>& lifting, const CellList& cells,
-                              const std::vector<std::int64_t>& cellVolume, RuntimeUniform& runtime,
-                              const TrackingOptions& options);
+TrackingOutcome TrackPolyhedral(const PolySystem& system,
+                                const std::vector<Complex>& startCoefficients,
+                                const std::vector<double>& lifting, const CellList& cells,
+                                const std::vector<std::int64_t>& cellVolume,
+                                RuntimeUniform& runtime, const TrackingOptions& options);
 
 // Total-degree route: H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1].
 TrackingOutcome TrackTotalDegree(const PolySystem& system,

@@ -9,7 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/text.h"
 #include "model/system_eval.h"
+#include "report/finish.h"
 #include "report/report_format.h"
 #include "support/systems.h"
 #include "zormix/error.h"
@@ -63,23 +65,42 @@ class WriteReportTest : public ::testing::Test {
     return names;
   }
 
-  // Reports end points (one per column) of `system`, unscaled coefficients = coefficients.
-  ReportOutcome Run(const PolySystem& input, const std::vector<std::vector<Complex>>& points,
-                    std::vector<PathRecord> records = {}, const std::string& path = "-") {
+  // Finishes end points (one per column) of `system` (unscaled coefficients = coefficients) into
+  // the result of a solve with 4 paths and 1 blow-up, and reports it at `path` ("" writes none).
+  SolveResult Run(const PolySystem& input, const std::vector<std::vector<Complex>>& points,
+                  std::vector<PathRecord> records = {}, const std::string& path = "-") {
     NormalForm system(input);
     system.rawCoefficients = system.coefficients;
-    solutions_.Assign(system.n, static_cast<std::int64_t>(points.size()));
+    ColMajorMatrix<Complex> endPoints(system.n, static_cast<std::int64_t>(points.size()));
     for (std::size_t k = 0; k < points.size(); ++k) {
-      for (int i = 0; i < system.n; ++i) solutions_(i, k) = points[k][i];
+      for (int i = 0; i < system.n; ++i) endPoints(i, k) = points[k][i];
       if (records.size() < points.size()) records.push_back({1, static_cast<int>(k) + 1});
     }
     RuntimeUniform runtime(5);
-    return WriteReport(system, solutions_, static_cast<std::int64_t>(points.size()), records, 1, 4,
-                       path == "-" ? Path() : path, runtime);
+    FinishedRoots finished = FinishRoots(system, endPoints, endPoints.cols(), records, runtime);
+    SolveResult& r = last_;
+    r = SolveResult{};
+    r.n = system.n;
+    r.pathCount = 4;
+    r.counts.blowUps = 1;
+    for (const std::string& name : input.variableNames) {
+      r.variableNames.push_back(TrimTrailingBlanks(name));
+    }
+    r.rootCount = finished.roots.cols();
+    r.realCount = finished.realCount;
+    r.roots = finished.roots;
+    r.residues = finished.residues;
+    r.conditionNumbers = finished.conditionNumbers;
+    r.isReal = finished.isReal;
+    r.zeroJacobian = finished.zeroJacobian;
+    r.records = finished.records;
+    r.lostPaths = finished.refused;
+    if (path == "-" || !path.empty()) WriteReportFile(r, path == "-" ? Path() : path);
+    return r;
   }
 
   fs::path dir_;
-  ColMajorMatrix<Complex> solutions_;
+  SolveResult last_;
 };
 
 const char* const kClosing =
@@ -106,7 +127,7 @@ PolySystem CircleAndSecant() {
 }
 
 TEST_F(WriteReportTest, GoldenLayout) {
-  const ReportOutcome out = Run(CircleAndSecant(), {{3.0, 4.0}, {4.0, 3.0}});
+  const SolveResult out = Run(CircleAndSecant(), {{3.0, 4.0}, {4.0, 3.0}});
   const std::string root =
       "\n"
       " residue          =    0.000E+00\n"
@@ -121,7 +142,7 @@ TEST_F(WriteReportTest, GoldenLayout) {
                               " The # of roots      =        2\n"
                               " The # of real roots =        2\n" +
                               kCounts);
-  EXPECT_EQ(out.acceptedCount, 2);
+  EXPECT_EQ(out.rootCount, 2);
   EXPECT_EQ(out.realCount, 2);
   EXPECT_NEAR(out.conditionNumbers[1], 50.98, 0.01);
   EXPECT_THAT(Files(), ::testing::ElementsAre("data.roots"));  // no temporary left
@@ -129,8 +150,8 @@ TEST_F(WriteReportTest, GoldenLayout) {
 
 TEST_F(WriteReportTest, NoEndPointsWritesOnlyClosingSectionsAndReplacesOldFile) {
   std::ofstream(Path()) << "stale content of an earlier solve\n";
-  const ReportOutcome out = Run(CircleAndSecant(), {});
-  EXPECT_EQ(out.acceptedCount, 0);
+  const SolveResult out = Run(CircleAndSecant(), {});
+  EXPECT_EQ(out.rootCount, 0);
   EXPECT_EQ(Read(Path()), std::string(kClosing) +
                               " The # of roots      =        0\n"
                               " The # of real roots =        0\n" +
@@ -140,17 +161,17 @@ TEST_F(WriteReportTest, NoEndPointsWritesOnlyClosingSectionsAndReplacesOldFile) 
 // The host receives the refined root: the residue describes exactly what is returned.
 TEST_F(WriteReportTest, ReturnsRefinedRootsWithTheirStatistics) {
   PolySystem s = testing::CircleAndLine();
-  const ReportOutcome out = Run(s, {{0.70, Complex(0.71, 0.01)}, {-0.72, -0.70}});
-  ASSERT_EQ(out.acceptedCount, 2);
+  const SolveResult out = Run(s, {{0.70, Complex(0.71, 0.01)}, {-0.72, -0.70}});
+  ASSERT_EQ(out.rootCount, 2);
   const double h = 1 / std::sqrt(2.0);
   for (int r = 0; r < 2; ++r) {
     const double sign = r == 0 ? 1.0 : -1.0;
-    EXPECT_LT(std::abs(solutions_(0, r) - sign * h), 1e-15);
-    EXPECT_LT(std::abs(solutions_(1, r) - sign * h), 1e-15);
+    EXPECT_LT(std::abs(last_.roots(0, r) - sign * h), 1e-15);
+    EXPECT_LT(std::abs(last_.roots(1, r) - sign * h), 1e-15);
     ColMajorMatrix<Complex> J;
     std::vector<Complex> F;
     const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
-    EvaluateSystem(view, MaxDegrees(s.exponents), solutions_.col(r), J, F);
+    EvaluateSystem(view, MaxDegrees(s.exponents), last_.roots.col(r), J, F);
     EXPECT_EQ(out.residues[r], VectorNorm2(2, F.data()));
     EXPECT_NEAR(out.conditionNumbers[r], std::sqrt(2.0), 1e-3);  // 8 iterations at ratio 1/2
   }
@@ -168,8 +189,8 @@ TEST_F(WriteReportTest, RealTestAndPrintedZeroParts) {
   for (const Case& c : cases) {
     const PolySystem s = BuildSystem(
         {{{{1, 0}, 1.0}, {{0, 0}, -c.x}}, {{{0, 1}, 1.0}, {{0, 0}, -c.y}}}, {"alpha", "y"});
-    const ReportOutcome out = Run(s, {{c.x, c.y}});
-    ASSERT_EQ(out.acceptedCount, 1);
+    const SolveResult out = Run(s, {{c.x, c.y}});
+    ASSERT_EQ(out.rootCount, 1);
     EXPECT_EQ(out.isReal[0], c.real ? 1 : 0) << c.x << " " << c.y;
     EXPECT_EQ(out.realCount, c.real ? 1 : 0);
   }
@@ -177,29 +198,35 @@ TEST_F(WriteReportTest, RealTestAndPrintedZeroParts) {
   Run(BuildSystem({{{{1}, 1.0}, {{0}, -z}}}), {{z}});
   EXPECT_THAT(Read(Path()),
               ::testing::StartsWith("(  0.0000000000000000E+00 ,  0.2000000000000000E+01)\n"));
-  EXPECT_EQ(solutions_(0, 0), z);  // only the print is rounded to 0
+  EXPECT_EQ(last_.roots(0, 0), z);  // only the print is rounded to 0
 }
 
 TEST_F(WriteReportTest, SkippedAndRejectedEndPointsCompactColumnsAndStats) {
   // (x - 1)(x - 2)(x - 3); 2.5 refines to 1.0, too far away, and is rejected.
   const PolySystem s = BuildSystem({{{{3}, 1.0}, {{2}, -6.0}, {{1}, 11.0}, {{0}, -6.0}}});
-  std::vector<PathRecord> records = {{1, 1}, {2, 1, 0, 1, 1}, {3, 1}, {4, 1}};
-  const ReportOutcome out = Run(s, {{1.0}, {2.0}, {2.5}, {3.0}}, records);
-  ASSERT_EQ(out.acceptedCount, 2);
-  EXPECT_EQ(solutions_(0, 0), Complex(1.0));
-  EXPECT_EQ(solutions_(0, 1), Complex(3.0));
+  std::vector<PathRecord> records = {
+      {1, 1}, {2, 1, 0, 1, PathStatus::kRetrackFailed}, {3, 1}, {4, 1}};
+  const SolveResult out = Run(s, {{1.0}, {2.0}, {2.5}, {3.0}}, records);
+  ASSERT_EQ(out.rootCount, 2);
+  EXPECT_EQ(last_.roots(0, 0), Complex(1.0));
+  EXPECT_EQ(last_.roots(0, 1), Complex(3.0));
   EXPECT_EQ(out.records[0].cell, 1);
   EXPECT_EQ(out.records[1].cell, 4);
   EXPECT_EQ(out.residues.size(), 2u);
+  // The refused end points are kept with their status: the failed re-track and the far one.
+  ASSERT_EQ(out.lostPaths.size(), 2u);
+  EXPECT_EQ(out.lostPaths[0].status, PathStatus::kRetrackFailed);
+  EXPECT_EQ(out.lostPaths[1].status, PathStatus::kRefusedAtTarget);
+  EXPECT_EQ(out.lostPaths[1].cell, 3);
   EXPECT_NEAR(out.conditionNumbers[1], 1.0, 1e-12);
   EXPECT_THAT(Read(Path()), HasSubstr(" The # of roots      =        2\n"));
 }
 
 TEST_F(WriteReportTest, EmptyPathWritesNothingButGivesTheSameOutcome) {
-  const ReportOutcome withFile = Run(CircleAndSecant(), {{3.0, 4.0}});
+  const SolveResult withFile = Run(CircleAndSecant(), {{3.0, 4.0}});
   fs::remove(Path());
-  const ReportOutcome without = Run(CircleAndSecant(), {{3.0, 4.0}}, {}, "");
-  EXPECT_EQ(without.acceptedCount, withFile.acceptedCount);
+  const SolveResult without = Run(CircleAndSecant(), {{3.0, 4.0}}, {}, "");
+  EXPECT_EQ(without.rootCount, withFile.rootCount);
   EXPECT_EQ(without.conditionNumbers, withFile.conditionNumbers);
   EXPECT_TRUE(Files().empty());
 }
@@ -220,7 +247,7 @@ TEST_F(WriteReportTest, FailedWritesThrowNamingThePathAndLeaveNoTemporary) {
   const NormalForm bad{CircleAndSecant()};
   RuntimeUniform runtime(1);
   ColMajorMatrix<Complex> none(2, 0);
-  EXPECT_THROW(WriteReport(bad, none, 0, {}, 0, 0, "", runtime), Error);
+  EXPECT_THROW(FinishRoots(bad, none, 0, {}, runtime), Error);
 }
 
 }  // namespace

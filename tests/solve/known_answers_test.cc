@@ -77,7 +77,7 @@ void ExpectValidRoots(const PolySystem& system, const SolveResult& result,
   ASSERT_EQ(result.isReal.size(), count);
   ASSERT_EQ(result.records.size(), count);
   EXPECT_LE(result.rootCount, result.pathCount);
-  EXPECT_LE(result.blowUpCount, result.pathCount);
+  EXPECT_LE(result.counts.blowUps, result.pathCount);
   std::int64_t reals = 0;
   for (std::int64_t r = 0; r < result.rootCount; ++r) {
     const Root x = Column(result, r);
@@ -234,7 +234,7 @@ void ExpectRootCount(const PolySystem& system, Route route, std::int64_t roots) 
   EXPECT_EQ(result.rootCount, roots);
   // Where every path ends at a root, none may have blown up on the way.
   if (result.pathCount == roots) {
-    EXPECT_EQ(result.blowUpCount, 0);
+    EXPECT_EQ(result.counts.blowUps, 0);
   }
   ExpectValidRoots(system, result);
 }

@@ -37,14 +37,14 @@ TEST(RescueSolveTest, HeavyTotalDegreeCyclic7RecoversPathsLostToStepFailures) {
   const SolveOptions options = TotalDegreeOptions(3, 2);
   const SolveResult result = SolveSystem(testing::Cyclic(7), options);
   EXPECT_EQ(result.pathCount, 5040);
-  EXPECT_GT(result.rescueAttempts, 0);
-  EXPECT_GT(result.rescuedPaths, 0);
+  EXPECT_GT(result.counts.rescueAttempts, 0);
+  EXPECT_GT(result.counts.rescued, 0);
   EXPECT_GE(result.rootCount, 923);
   EXPECT_LE(result.rootCount, 924);
   // Every rescued record carries its re-track.
   std::int64_t retracked = 0;
   for (const PathRecord& record : result.records) retracked += record.retrackCount > 0 ? 1 : 0;
-  EXPECT_GE(retracked, result.rescuedPaths);
+  EXPECT_GE(retracked, result.counts.rescued);
   ExpectPairwiseDistinct(result);
 }
 
@@ -56,7 +56,7 @@ TEST(RescueSolveTest, HeavyTotalDegreeCyclic5RecoversAPathLostFarOut) {
   const SolveResult result = SolveSystem(testing::Cyclic(5), options);
   EXPECT_EQ(result.pathCount, 120);
   EXPECT_EQ(result.rootCount, 70);
-  EXPECT_EQ(result.rescuedPaths, 1);
+  EXPECT_EQ(result.counts.rescued, 1);
   ExpectPairwiseDistinct(result);
 }
 

@@ -120,9 +120,9 @@ TEST(RoutesAgreeTest, MixedVolumesMatchThePublishedValues) {
 // Bit for bit: the roots, their order, their statistics and the path records.
 void ExpectIdentical(const SolveResult& a, const SolveResult& b) {
   EXPECT_EQ(a.pathCount, b.pathCount);
-  EXPECT_EQ(a.blowUpCount, b.blowUpCount);
-  EXPECT_EQ(a.endPointCount, b.endPointCount);
-  EXPECT_EQ(a.retrackedPaths, b.retrackedPaths);
+  EXPECT_EQ(a.counts.blowUps, b.counts.blowUps);
+  EXPECT_EQ(a.counts.endPoints, b.counts.endPoints);
+  EXPECT_EQ(a.counts.retracked, b.counts.retracked);
   EXPECT_EQ(a.roots, b.roots);
   EXPECT_EQ(a.residues, b.residues);
   EXPECT_EQ(a.conditionNumbers, b.conditionNumbers);

@@ -151,5 +151,40 @@ TEST(SolveTest, RouteFromModeTruncatesTowardZero) {
   }
 }
 
+// x^2 + y - 1, x^2 + 2y - 3 has the roots (+-i, 2); on the total-degree route two of its four paths
+// go to infinity. Every path is accounted for exactly once, with the status it ended in.
+TEST(PathAccountingTest, EveryPathEndsInOneStatus) {
+  const PolySystem s = BuildSystem({{{{2, 0}, 1.0}, {{0, 1}, 1.0}, {{0, 0}, -1.0}},
+                                    {{{2, 0}, 1.0}, {{0, 1}, 2.0}, {{0, 0}, -3.0}}});
+  for (int threads : {1, 3}) {
+    SolveOptions options = Options(Route::kTotalDegree);
+    options.threads = threads;
+    const SolveResult result = SolveSystem(s, options);
+    ASSERT_EQ(result.pathCount, 4);
+    EXPECT_EQ(result.rootCount, 2);
+    ASSERT_EQ(result.lostPaths.size(), 2u);
+    for (const PathRecord& path : result.lostPaths) {
+      EXPECT_FALSE(IsSuccess(path.status));
+      EXPECT_EQ(path.status, PathStatus::kDiverged) << PathStatusName(path.status);
+    }
+    std::int64_t total = 0;
+    for (std::int64_t count : result.counts.byStatus) total += count;
+    EXPECT_EQ(total, result.pathCount);
+    EXPECT_EQ(result.counts.of(PathStatus::kDiverged), 2);
+    EXPECT_EQ(result.counts.of(PathStatus::kReached), 2);
+  }
+}
+
+TEST(PathAccountingTest, InterruptStopsTheSolveWithItsIdentifier) {
+  SolveOptions options = Options(Route::kPolyhedral);
+  options.interrupted = [] { return true; };
+  try {
+    SolveSystem(testing::Cyclic(5), options);
+    FAIL() << "the solve was not interrupted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kInterruptedId);
+  }
+}
+
 }  // namespace
 }  // namespace zormix

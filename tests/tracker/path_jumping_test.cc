@@ -63,7 +63,7 @@ ColMajorMatrix<Complex> Points(const std::vector<std::vector<Complex>>& columns)
 std::vector<PathRecord> Records(int count) {
   std::vector<PathRecord> records(static_cast<std::size_t>(count));
   for (int r = 0; r < count; ++r) {
-    records[static_cast<std::size_t>(r)] = {1, r + 1, 10, 7, 1};  // a stale retrack field
+    records[static_cast<std::size_t>(r)] = {1, r + 1, 10, 7, PathStatus::kRetrackFailed};  // stale
   }
   return records;
 }
@@ -135,22 +135,22 @@ TEST(CheckPathJumpingTest, CoincidingNonsingularPairIsRetrackedAndSeparated) {
       .WillOnce(Return(RetrackResult{{{5, 0.5}, 6.0}, 55, false}));
   RuntimeUniform runtime(42);
 
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
 
-  EXPECT_EQ(stats.retrackedPaths, 2);
+  EXPECT_EQ(stats.retracked, 2);
   EXPECT_EQ(stats.separatedPairs, 1);
   EXPECT_EQ(s, Points({{{1, 0.5}, 2.0}, {{3, 0}, 4.0}, {{5, 0.5}, 6.0}}));
   EXPECT_EQ(records[0].steps, 50);
   EXPECT_EQ(records[2].steps, 65);
   for (int r : {0, 2}) {
     EXPECT_EQ(records[r].retrackCount, 1);
-    EXPECT_EQ(records[r].retrackFailed, 0);
+    EXPECT_EQ(records[r].status, PathStatus::kJumped);
   }
   // The untouched record is reset but keeps its steps.
   EXPECT_EQ(records[1].steps, 10);
   EXPECT_EQ(records[1].retrackCount, 0);
-  EXPECT_EQ(records[1].retrackFailed, 0);
+  EXPECT_EQ(records[1].status, PathStatus::kReached);
 }
 
 TEST(CheckPathJumpingTest, InseparablePairKeepsItsEndPointsAfterTwoStricterAttempts) {
@@ -169,16 +169,16 @@ TEST(CheckPathJumpingTest, InseparablePairKeepsItsEndPointsAfterTwoStricterAttem
   }
   RuntimeUniform runtime(7);
 
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
 
-  EXPECT_EQ(stats.retrackedPaths, 4);
+  EXPECT_EQ(stats.retracked, 4);
   EXPECT_EQ(stats.separatedPairs, 0);
   EXPECT_EQ(s, before);
   for (const PathRecord& r : records) {
     EXPECT_EQ(r.steps, 16);
     EXPECT_EQ(r.retrackCount, 2);
-    EXPECT_EQ(r.retrackFailed, 0);
+    EXPECT_EQ(r.status, PathStatus::kJumped);
   }
 }
 
@@ -196,12 +196,12 @@ TEST(CheckPathJumpingTest, FailedRetrackMarksOnlyItsRecord) {
       .WillOnce(Return(RetrackResult{{9.0, 2.0}, 1, false}));
   RuntimeUniform runtime(3);
 
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
 
   EXPECT_EQ(stats.separatedPairs, 1);
-  EXPECT_EQ(records[0].retrackFailed, 0);
-  EXPECT_EQ(records[1].retrackFailed, 1);
+  EXPECT_EQ(records[0].status, PathStatus::kJumped);
+  EXPECT_EQ(records[1].status, PathStatus::kRetrackFailed);
   EXPECT_EQ(s(0, 1), Complex(9.0));
 }
 
@@ -215,16 +215,16 @@ TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
                                {{{{2, 0}, 1.0}, {{0, 0}, 0.0}}, {{{0, 1}, 1.0}, {{0, 0}, -1.0}}});
   ColMajorMatrix<Complex> s = Points({{0.0, 1.0}, {1e-12, 1.0}, {0.0, 1.0}});
   std::vector<PathRecord> records = Records(3);
-  PathJumpingStats stats =
+  PathCounts stats =
       CheckPathJumping(doubleRoot.View(), s, 3, records, retrack.AsStdFunction(), runtime);
   EXPECT_EQ(s, Points({{0.0, 1.0}, {1e-12, 1.0}, {0.0, 1.0}}));
-  EXPECT_EQ(stats.retrackedPaths, 0);
+  EXPECT_EQ(stats.retracked, 0);
 
   // Closer than 1e-7 in any projection, but Im(y_1) straddles 1e-4: different buckets.
   const OwnedSystem linear = LinearSystem2();
   s = Points({{{0.5, 0.99999999e-4}, 2.0}, {{0.5, 1.00000001e-4}, 2.0}});
   stats = CheckPathJumping(linear.View(), s, 2, records, retrack.AsStdFunction(), runtime);
-  EXPECT_EQ(stats.retrackedPaths, 0);
+  EXPECT_EQ(stats.retracked, 0);
 
   // rootCount 0 or 1: nothing to compare, but the records are still reset.
   s = Points({{1.0, 2.0}, {1.0, 2.0}});
@@ -232,9 +232,9 @@ TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
     records = Records(2);
     stats =
         CheckPathJumping(linear.View(), s, rootCount, records, retrack.AsStdFunction(), runtime);
-    EXPECT_EQ(stats.retrackedPaths, 0);
+    EXPECT_EQ(stats.retracked, 0);
     EXPECT_EQ(records[0].retrackCount, 0);
-    EXPECT_EQ(records[0].retrackFailed, 0);
+    EXPECT_EQ(records[0].status, PathStatus::kReached);
   }
 }
 
@@ -246,7 +246,7 @@ TEST(CheckPathJumpingTest, IdenticalPointsAtTheOriginAreNotTakenAsApart) {
   EXPECT_CALL(retrack, Call(ForRecord(1), _)).WillOnce(Return(RetrackResult{{0.0, 0.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(2), _)).WillOnce(Return(RetrackResult{{1.0, 1.0}, 1, false}));
   RuntimeUniform runtime(5);
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
   EXPECT_EQ(stats.separatedPairs, 1);
   EXPECT_EQ(s(0, 1), Complex(1.0));
@@ -269,11 +269,11 @@ TEST(CheckPathJumpingTest, RetrackEndingOnAnotherEndPointIsComparedAgain) {
       .WillOnce(Return(RetrackResult{{7.0, 8.0}, 1, false}));
   RuntimeUniform runtime(17);
 
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
 
   EXPECT_EQ(stats.separatedPairs, 2);
-  EXPECT_EQ(stats.retrackedPaths, 4);
+  EXPECT_EQ(stats.retracked, 4);
   EXPECT_EQ(s, Points({{1.0, 2.0}, {5.0, 6.0}, {7.0, 8.0}}));
   EXPECT_EQ(records[1].retrackCount, 2);
 }
@@ -296,12 +296,12 @@ TEST(CheckPathJumpingTest, OnlyRetrackedPairsCountAndFailedRetracksAreNotCompare
   EXPECT_CALL(retrack, Call(ForRecord(4), _)).Times(0);
   RuntimeUniform runtime(19);
 
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, 4, records, retrack.AsStdFunction(), runtime);
 
   EXPECT_EQ(stats.separatedPairs, 2);
-  EXPECT_EQ(stats.retrackedPaths, 4);
-  EXPECT_EQ(records[2].retrackFailed, 1);
+  EXPECT_EQ(stats.retracked, 4);
+  EXPECT_EQ(records[2].status, PathStatus::kRetrackFailed);
 }
 
 // 1500 end points share the first-coordinate bucket, so they are split by Im(y_2). Points 700 and
@@ -328,10 +328,10 @@ TEST(CheckPathJumpingTest, BucketOfMoreThanAThousandGoesThroughTheSecondIndex) {
       .WillOnce(Return(RetrackResult{{2.0, 2.0}, 1, false}));
   RuntimeUniform runtime(9);
 
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, kCount, records, retrack.AsStdFunction(), runtime);
 
-  EXPECT_EQ(stats.retrackedPaths, 2);
+  EXPECT_EQ(stats.retracked, 2);
   EXPECT_EQ(stats.separatedPairs, 1);
   EXPECT_EQ(s(0, 1400), Complex(2.0));
 }
@@ -348,7 +348,7 @@ TEST(CheckPathJumpingTest, OneVariableBigBucketIsComparedPairwise) {
   EXPECT_CALL(retrack, Call(ForRecord(4), _)).WillOnce(Return(RetrackResult{{-1.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(1101), _)).WillOnce(Return(RetrackResult{{-2.0}, 1, false}));
   RuntimeUniform runtime(13);
-  const PathJumpingStats stats =
+  const PathCounts stats =
       CheckPathJumping(target.View(), s, kCount, records, retrack.AsStdFunction(), runtime);
   EXPECT_EQ(stats.separatedPairs, 1);
 }

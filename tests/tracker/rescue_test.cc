@@ -12,19 +12,18 @@ namespace {
 
 constexpr int kN = 2;
 
-// Six paths: 0 recorded, 1 underflow far out (a blow-up), 2 step limit, 3 given up by the end
+// Six paths: 0 recorded, 1 underflow far out (a blow-up), 2 step limit, 3 diverged in the end
 // game, 4 refused at the target, 5 underflow.
 void Fill(RouteTracking& tracking) {
-  const PathFailure failures[] = {PathFailure::kNone,      PathFailure::kStepUnderflow,
-                                  PathFailure::kStepLimit, PathFailure::kEndGame,
-                                  PathFailure::kNone,      PathFailure::kStepUnderflow};
+  const PathStatus statuses[] = {PathStatus::kReached,         PathStatus::kStepUnderflow,
+                                 PathStatus::kStepLimit,       PathStatus::kDiverged,
+                                 PathStatus::kRefusedAtTarget, PathStatus::kStepUnderflow};
   for (std::int64_t u = 0; u < 6; ++u) {
     UnitOutcome& o = tracking.outcomes[u];
     o.startIndex = static_cast<std::int32_t>(u + 1);
     o.steps = 100;
-    o.failure = failures[u];
+    o.status = statuses[u];
   }
-  tracking.outcomes[0].recorded = 1;
   tracking.outcomes[1].blowUps = 1;
   for (int i = 0; i < kN; ++i) tracking.endPoints(i, 0) = Complex(7.0, 0.0);
 }
@@ -56,21 +55,21 @@ TEST(Rescue, OnlyStepFailuresAreRetrackedAndOnlyFiniteAcceptedPointsRecorded) {
     Fill(tracking);
     std::set<std::int32_t> called;
     std::mutex m;
-    const RescueStats stats = RescueFailedPaths(tracking, FakeRetrack(&called, &m), threads);
+    PathCounts stats;
+    RescueFailedPaths(tracking, FakeRetrack(&called, &m), threads, stats);
     // Paths 2, 3 and 6 (1-based) failed by underflow or the step limit; the end game's verdict,
     // the refusal at the target and the recorded path stand.
     EXPECT_EQ(called, (std::set<std::int32_t>{2, 3, 6}));
-    EXPECT_EQ(stats.attempts, 3);
+    EXPECT_EQ(stats.rescueAttempts, 3);
     EXPECT_EQ(stats.rescued, 1);
     const UnitOutcome& rescued = tracking.outcomes[1];
-    EXPECT_EQ(rescued.recorded, 1);
-    EXPECT_EQ(rescued.rescued, 1);
+    EXPECT_EQ(rescued.status, PathStatus::kRescued);
     EXPECT_EQ(rescued.steps, 140);
     EXPECT_EQ(rescued.blowUps, 0);  // a rescued path did not finally blow up
     EXPECT_EQ(tracking.endPoints(0, 1), Complex(2.0, 1.0));
     EXPECT_EQ(tracking.endPoints(0, 0), Complex(7.0, 0.0));
     for (std::int64_t u : {2, 3, 4, 5}) {
-      EXPECT_EQ(tracking.outcomes[u].recorded, 0) << u;
+      EXPECT_FALSE(tracking.outcomes[u].recorded()) << u;
       EXPECT_EQ(tracking.outcomes[u].steps, 100) << u;
     }
   }
@@ -81,13 +80,20 @@ TEST(Rescue, RescuedPathsAreCollectedInSerialOrderWithoutTheirBlowUp) {
   Fill(tracking);
   std::set<std::int32_t> called;
   std::mutex m;
-  RescueFailedPaths(tracking, FakeRetrack(&called, &m), 2);
+  PathCounts stats;
+  RescueFailedPaths(tracking, FakeRetrack(&called, &m), 2, stats);
   const TrackingOutcome out = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
-  ASSERT_EQ(out.rootCount, 2);
+  ASSERT_EQ(out.counts.endPoints, 2);
   EXPECT_EQ(out.records[0].startIndex, 1);
   EXPECT_EQ(out.records[1].startIndex, 2);
-  EXPECT_EQ(out.blowUpCount, 0);
+  EXPECT_EQ(out.counts.blowUps, 0);
   EXPECT_EQ(out.solutions(1, 1), Complex(2.0, 1.0));
+  // The paths without an end point keep their final status, in serial order.
+  ASSERT_EQ(out.lostPaths.size(), 4u);
+  EXPECT_EQ(out.lostPaths[0].status, PathStatus::kStepLimit);
+  EXPECT_EQ(out.lostPaths[1].status, PathStatus::kDiverged);
+  EXPECT_EQ(out.lostPaths[2].status, PathStatus::kRefusedAtTarget);
+  EXPECT_EQ(out.lostPaths[3].status, PathStatus::kStepUnderflow);
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ TrackingOutcome SolvePolyhedral(const PolySystem& s, unsigned seed, int threads)
   RuntimeUniform runtime(seed);
   TrackingOptions options;
   options.threads = threads;
-  return TrackAllPaths(s, start, lifting, cells.list, cells.volume, runtime, options);
+  return TrackPolyhedral(s, start, lifting, cells.list, cells.volume, runtime, options);
 }
 
 TrackingOutcome SolveTotalDegree(const PolySystem& s, unsigned seed, int threads,
@@ -169,8 +169,8 @@ void ExpectSameRoots(const ColMajorMatrix<Complex>& a, const ColMajorMatrix<Comp
 }
 
 void ExpectIdentical(const TrackingOutcome& a, const TrackingOutcome& b) {
-  EXPECT_EQ(a.rootCount, b.rootCount);
-  EXPECT_EQ(a.blowUpCount, b.blowUpCount);
+  EXPECT_EQ(a.counts.endPoints, b.counts.endPoints);
+  EXPECT_EQ(a.counts.blowUps, b.counts.blowUps);
   EXPECT_TRUE(a.solutions == b.solutions);
   ASSERT_EQ(a.records.size(), b.records.size());
   for (std::size_t r = 0; r < a.records.size(); ++r) {
@@ -188,14 +188,14 @@ TEST(Tracking, CircleAndLineOnBothRoutes) {
   expected(0, 1) = expected(1, 1) = -r;
   for (unsigned seed : {1u, 2u, 3u}) {
     const TrackingOutcome td = SolveTotalDegree(s, seed, 1);
-    EXPECT_EQ(td.rootCount, 2);
+    EXPECT_EQ(td.counts.endPoints, 2);
     ExpectSameRoots(td.solutions, expected, 1e-10);
     for (std::size_t k = 0; k < td.records.size(); ++k) {
       EXPECT_EQ(td.records[k].cell, 0);
       EXPECT_GT(td.records[k].steps, 0);
     }
     const TrackingOutcome poly = SolvePolyhedral(s, seed, 1);
-    EXPECT_EQ(poly.rootCount, 2);
+    EXPECT_EQ(poly.counts.endPoints, 2);
     ExpectSameRoots(poly.solutions, expected, 1e-10);
     for (const PathRecord& record : poly.records) {
       EXPECT_GE(record.cell, 1);
@@ -215,12 +215,12 @@ TEST(Tracking, TargetEqualToItsStartSystemFollowsConstantPaths) {
   const ColMajorMatrix<Complex> X = TotalDegreeStartSolutions(q, degree, 6);
   RuntimeUniform runtime(5);
   const TrackingOutcome out = TrackTotalDegree(s, degree, q, X, runtime, TrackingOptions{});
-  ASSERT_EQ(out.rootCount, 6);
+  ASSERT_EQ(out.counts.endPoints, 6);
   for (std::int64_t r = 0; r < 6; ++r) {
     const std::int64_t k = out.records[r].startIndex - 1;
     for (int i = 0; i < 2; ++i) EXPECT_NEAR(std::abs(out.solutions(i, r) - X(i, k)), 0.0, 1e-12);
   }
-  EXPECT_EQ(out.blowUpCount, 0);
+  EXPECT_EQ(out.counts.blowUps, 0);
 }
 
 TEST(Tracking, RoutesAgreeAndThreadCountsGiveIdenticalResults) {
@@ -234,8 +234,8 @@ TEST(Tracking, RoutesAgreeAndThreadCountsGiveIdenticalResults) {
   const TrackingOutcome poly1 = SolvePolyhedral(s, 7, 1);
   const TrackingOutcome poly2 = SolvePolyhedral(s, 7, 2);
   ExpectIdentical(poly1, poly2);
-  EXPECT_EQ(poly1.rootCount, 21);
-  EXPECT_EQ(td1.rootCount, 21);
+  EXPECT_EQ(poly1.counts.endPoints, 21);
+  EXPECT_EQ(td1.counts.endPoints, 21);
   ExpectSameRoots(poly1.solutions, td1.solutions, 1e-8);
 }
 
@@ -258,21 +258,21 @@ TEST(Tracking, ProgressIsReportedFromTheCallingThread) {
     ++calls;
   };
   const TrackingOutcome out =
-      TrackAllPaths(s, start, lifting, cells.list, cells.volume, runtime, options);
+      TrackPolyhedral(s, start, lifting, cells.list, cells.volume, runtime, options);
   EXPECT_GE(calls, 1);
   EXPECT_EQ(last.stage, Stage::kTracking);
   EXPECT_EQ(last.pathsTotal, 21);
   EXPECT_EQ(last.pathsDone, 21);
   EXPECT_EQ(last.pathsReached + last.pathsFailed, 21);
-  EXPECT_EQ(last.pathsReached, out.rootCount);
+  EXPECT_EQ(last.pathsReached, out.counts.endPoints);
 }
 
 TEST(TrackingHeavy, TotalDegreeOnCyclic5AndKatsura5) {
   // cyclic-5: Bezout 120, 70 isolated roots, the other paths diverge.
   const TrackingOutcome cyclic = SolveTotalDegree(WithConstantTerms(testing::Cyclic(5)), 3, 2);
-  EXPECT_EQ(cyclic.rootCount, 70);
+  EXPECT_EQ(cyclic.counts.endPoints, 70);
   const TrackingOutcome katsura = SolveTotalDegree(WithConstantTerms(testing::Katsura(5)), 3, 2);
-  EXPECT_EQ(katsura.rootCount, 32);
+  EXPECT_EQ(katsura.counts.endPoints, 32);
 }
 
 // Largest |a_i - b_i| over the coordinates of columns r and c.
@@ -289,10 +289,10 @@ double ColumnDistance(const ColMajorMatrix<Complex>& s, std::int64_t r, std::int
 TEST(TrackingHeavy, TotalDegreeCyclic7ReportsNoRootTwice) {
   const TrackingOutcome out = SolveTotalDegree(WithConstantTerms(testing::Cyclic(7)), 1, 2);
   std::vector<std::int64_t> reported;
-  for (std::int64_t r = 0; r < out.rootCount; ++r) {
-    if (out.records[r].retrackFailed == 0) reported.push_back(r);
+  for (std::int64_t r = 0; r < out.counts.endPoints; ++r) {
+    if (out.records[r].status != PathStatus::kRetrackFailed) reported.push_back(r);
   }
-  EXPECT_GT(out.separatedPairs, 0);
+  EXPECT_GT(out.counts.separatedPairs, 0);
   EXPECT_LE(reported.size(), 924u);
   EXPECT_GE(reported.size(), 900u);
   for (std::size_t a = 0; a < reported.size(); ++a) {
@@ -313,9 +313,9 @@ TEST(TrackingHeavy, RescueGivesIdenticalResultsForEveryThreadCount) {
   const PolySystem s = WithConstantTerms(testing::Cyclic(6));
   const TrackingOutcome one = SolveTotalDegree(s, 1, 1);
   const TrackingOutcome three = SolveTotalDegree(s, 1, 3);
-  EXPECT_GT(one.rescueAttempts, 0);
-  EXPECT_EQ(one.rescueAttempts, three.rescueAttempts);
-  EXPECT_EQ(one.rescuedPaths, three.rescuedPaths);
+  EXPECT_GT(one.counts.rescueAttempts, 0);
+  EXPECT_EQ(one.counts.rescueAttempts, three.counts.rescueAttempts);
+  EXPECT_EQ(one.counts.rescued, three.counts.rescued);
   ExpectIdentical(one, three);
   for (std::size_t r = 0; r < one.records.size(); ++r)
     EXPECT_EQ(one.records[r].retrackCount, three.records[r].retrackCount);

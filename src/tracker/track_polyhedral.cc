@@ -92,11 +92,11 @@ RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpo
 
 }  // namespace
 
-TrackingOutcome TrackAllPaths(const PolySystem& system,
-                              const std::vector<Complex>& startCoefficients,
-                              const std::vector<double>& lifting, const CellList& cells,
-                              const std::vector<std::int64_t>& cellVolume, RuntimeUniform& runtime,
-                              const TrackingOptions& options) {
+TrackingOutcome TrackPolyhedral(const PolySystem& system,
+                                const std::vector<Complex>& startCoefficients,
+                                const std::vector<double>& lifting, const CellList& cells,
+                                const std::vector<std::int64_t>& cellVolume,
+                                RuntimeUniform& runtime, const TrackingOptions& options) {
   const PolyhedralRoute route(system, startCoefficients, lifting, cells);
   const std::int64_t cellCount = cells.size();
   if (static_cast<std::int64_t>(cellVolume.size()) != cellCount)

@@ -1,0 +1,29 @@
+#include "zormix/types.h"
+
+namespace zormix {
+
+const char* PathStatusName(PathStatus status) {
+  switch (status) {
+    case PathStatus::kReached:
+      return "reached";
+    case PathStatus::kRescued:
+      return "rescued";
+    case PathStatus::kJumped:
+      return "jumped";
+    case PathStatus::kRetrackFailed:
+      return "retrack_failed";
+    case PathStatus::kDiverged:
+      return "diverged";
+    case PathStatus::kSingularEnd:
+      return "singular_end";
+    case PathStatus::kStepUnderflow:
+      return "step_underflow";
+    case PathStatus::kStepLimit:
+      return "step_limit";
+    case PathStatus::kRefusedAtTarget:
+      return "refused_at_target";
+  }
+  return "unknown";
+}
+
+}  // namespace zormix
