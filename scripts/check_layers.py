@@ -46,12 +46,25 @@ def violations(root):
     return found
 
 
+def undocumented(root):
+    """Layers missing from the table of docs/architecture.md, or folders of src/ not in LAYERS."""
+    doc = (root / "docs" / "architecture.md").read_text(encoding="utf-8")
+    documented = re.findall(r"^\| `([a-z]+)`(?:, `([a-z]+)`)? \|", doc, re.MULTILINE)
+    names = {name for row in documented for name in row if name}
+    found = [f"docs/architecture.md: layer {layer} is not described" for layer in LAYERS
+             if layer not in names]
+    for folder in sorted(p.name for p in (root / "src").iterdir() if p.is_dir()):
+        if folder not in LAYERS:
+            found.append(f"src/{folder}: not a layer of scripts/check_layers.py")
+    return found
+
+
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
-    found = violations(root)
+    found = violations(root) + undocumented(root)
     for line in found:
         print(line)
-    print(f"layering: {len(found)} upward include(s)")
+    print(f"layering: {len(found)} problem(s)")
     return 1 if found else 0
 
 
