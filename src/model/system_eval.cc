@@ -42,6 +42,20 @@ void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
   powers.resize(static_cast<std::size_t>(powerRows) * n);
   derivative.resize(n);
   gradient.resize(n);
+  const std::int64_t m = layout.exponents->cols();
+  termStart.resize(static_cast<std::size_t>(m) + 1);
+  variable.clear();
+  exponent.clear();
+  for (std::int64_t j = 0; j < m; ++j) {
+    termStart[j] = static_cast<std::int64_t>(variable.size());
+    const std::int32_t* a = layout.exponents->col(j);
+    for (int k = 0; k < layout.n; ++k) {
+      if (a[k] == 0) continue;
+      variable.push_back(k);
+      exponent.push_back(a[k]);
+    }
+  }
+  termStart[m] = static_cast<std::int64_t>(variable.size());
 }
 
 void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Complex* B,
@@ -51,11 +65,14 @@ void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Com
   const int rows = workspace.powerRows;
   assert(J.rows() == n && J.cols() == n);
   assert(workspace.powers.size() >= static_cast<std::size_t>(rows) * n);
+  assert(workspace.termStart.size() == static_cast<std::size_t>(layout.exponents->cols()) + 1);
   BuildPowerTable(layout, x, workspace);
   const Complex* P = workspace.powers.data();
   auto power = [P, rows](int k, std::int32_t d) {
     return P[d + static_cast<std::size_t>(k) * rows];
   };
+  const std::int32_t* variable = workspace.variable.data();
+  const std::int32_t* exponent = workspace.exponent.data();
   Complex* factor = workspace.derivative.data();
   Complex* g = workspace.gradient.data();
   std::int64_t j = 0;
@@ -63,31 +80,32 @@ void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Com
     Complex f(0.0, 0.0), gs(0.0, 0.0);
     std::fill(g, g + n, Complex(0.0, 0.0));
     for (std::int32_t t = 0; t < layout.termCount[i]; ++t, ++j) {
-      const std::int32_t* a = layout.exponents->col(j);
-      // Prefix pass: factor_k = a_k x_k^(a_k - 1) * prod_{l<k} x_l^a_l; c ends as x^a.
+      const std::int64_t first = workspace.termStart[j];
+      const int support = static_cast<int>(workspace.termStart[j + 1] - first);
+      const std::int32_t* var = variable + first;
+      const std::int32_t* e = exponent + first;
+      // Prefix pass over the support: factor_q = e_q x_k^(e_q - 1) * prod_{r<q} x^(e_r) for
+      // k = var_q; c ends as x^a.
       Complex c(1.0, 0.0);
-      for (int k = 0; k < n; ++k) {
-        const std::int32_t e = a[k];
-        assert(e >= 0 && e <= layout.maxDegree[k]);
-        if (e == 0) {
-          factor[k] = Complex(0.0, 0.0);
-        } else if (e == 1) {
-          factor[k] = c;
+      for (int q = 0; q < support; ++q) {
+        const int k = var[q];
+        if (e[q] == 1) {
+          factor[q] = c;
           c *= x[k];
         } else {
-          factor[k] = static_cast<double>(e) * c * power(k, e - 1);
-          c *= power(k, e);
+          factor[q] = static_cast<double>(e[q]) * c * power(k, e[q] - 1);
+          c *= power(k, e[q]);
         }
       }
-      // Suffix pass: factor_k *= u_k = prod_{l>k} x_l^a_l, so no coordinate is divided out.
+      // Suffix pass: factor_q *= prod_{r>q} x^(e_r), so no coordinate is divided out.
       Complex u(1.0, 0.0);
-      for (int k = n - 1; k >= 0; --k) {
-        factor[k] *= u;
-        if (k > 0 && a[k] != 0) u *= power(k, a[k]);
+      for (int q = support - 1; q >= 0; --q) {
+        factor[q] *= u;
+        if (q > 0) u *= power(var[q], e[q]);
       }
       f += A[j] * c;
       if (B != nullptr) gs += B[j] * c;
-      for (int k = 0; k < n; ++k) g[k] += A[j] * factor[k];
+      for (int q = 0; q < support; ++q) g[var[q]] += A[j] * factor[q];
     }
     if (F != nullptr) F[i] = f;
     if (G != nullptr) G[i] = gs;

@@ -39,8 +39,13 @@ std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponen
 struct EvaluationWorkspace {
   int powerRows = 0;                // max_k maxDegree[k] + 1: row 0 holds x^0 = 1
   std::vector<Complex> powers;      // powers[d + k * powerRows] = x_k^d
-  std::vector<Complex> derivative;  // d(x^a)/dx_k of the current monomial
+  std::vector<Complex> derivative;  // d(x^a)/dx_k of the current monomial, per nonzero exponent
   std::vector<Complex> gradient;    // row i of the Jacobian being accumulated
+  // The nonzero exponents of every term, so that a term costs its support, not n: term j owns
+  // entries termStart[j] .. termStart[j + 1] - 1 of variable/exponent, in increasing variable order.
+  std::vector<std::int64_t> termStart;
+  std::vector<std::int32_t> variable;
+  std::vector<std::int32_t> exponent;
 
   // Sizes the arrays for `layout`; reallocates only when they grow.
   void Prepare(const MonomialLayout& layout);

@@ -10,8 +10,7 @@ PolyhedralHomotopy::PolyhedralHomotopy(const MonomialLayout& layout, std::span<c
   scratch_.Prepare(layout_);
 }
 
-void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J,
-                                  Complex* H, Complex* Hs) {
+void PolyhedralHomotopy::UpdateCoefficients(double s) {
   const double es = std::exp(s);
   const std::size_t m = A_.size();
   for (std::size_t j = 0; j < m; ++j) {
@@ -21,6 +20,13 @@ void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Com
     A_[j] = (start_[j] + moving) * eb;
     B_[j] = beta * A_[j] + moving * eb;
   }
+  coefficientsAt_ = s;
+  coefficientsValid_ = true;
+}
+
+void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J,
+                                  Complex* H, Complex* Hs) {
+  if (!coefficientsValid_ || coefficientsAt_ != s) UpdateCoefficients(s);
   EvaluateHomotopy(layout_, A_.data(), B_.data(), y, J, H, Hs, scratch_);
 }
 

@@ -29,7 +29,10 @@ class PolyhedralHomotopy : public Homotopy {
   PolyhedralHomotopy(const MonomialLayout& layout, std::span<const Complex> start,
                      std::span<const Complex> delta);
   // The powers beta of the current cell (m values); must outlive the evaluations.
-  void SetPowers(std::span<const double> beta) { beta_ = beta; }
+  void SetPowers(std::span<const double> beta) {
+    beta_ = beta;
+    coefficientsValid_ = false;
+  }
   int n() const override { return layout_.n; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Hs) override;
@@ -38,9 +41,15 @@ class PolyhedralHomotopy : public Homotopy {
   MonomialLayout layout_;
   std::span<const Complex> start_;
   std::span<const Complex> delta_;
+  void UpdateCoefficients(double s);
+
   std::span<const double> beta_;
+  // A_ and B_ at coefficientsAt_: the corrector evaluates several times at one s, and the
+  // exponentials of every term cost more than the monomials of small systems.
   std::vector<Complex> A_;
   std::vector<Complex> B_;
+  double coefficientsAt_ = 0.0;
+  bool coefficientsValid_ = false;
   EvaluationScratch scratch_;
 };
 

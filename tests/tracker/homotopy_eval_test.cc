@@ -170,5 +170,31 @@ TEST(Homotopy, ParameterDerivativesOfBothRoutes) {
     EXPECT_NEAR(std::abs(H[i] - (q[2 * i] * std::pow(y[i], degree[i]) + q[2 * i + 1])), 0.0, 1e-14);
 }
 
+// A homotopy keeps its coefficients between evaluations at one s; new powers (the next cell) must
+// not reuse them: the values after SetPowers equal those of a fresh homotopy.
+TEST(Homotopy, NewPowersAtTheSameParameterGiveFreshValues) {
+  SmallSystem s;
+  std::vector<Complex> delta(8);
+  for (int j = 0; j < 8; ++j) delta[j] = s.B[j] - s.A[j];
+  const std::vector<double> first{0.0, 0.7, 1.3, 0.0, 2.1, 0.0, 0.4, 0.9};
+  const std::vector<double> second{1.5, 0.0, 0.2, 0.8, 0.0, 1.1, 0.0, 0.3};
+  const std::vector<Complex> y{{0.3, -0.7}, {1.1, 0.2}, {-0.4, 0.5}};
+  const double sValue = -1.7;
+  ColMajorMatrix<Complex> J(3, 3), Jfresh(3, 3);
+  std::vector<Complex> H(3), Hs(3), Hfresh(3), HsFresh(3);
+
+  PolyhedralHomotopy reused(s.layout, s.A, delta);
+  reused.SetPowers(first);
+  reused.Evaluate(y.data(), sValue, J, H.data(), Hs.data());
+  reused.SetPowers(second);
+  reused.Evaluate(y.data(), sValue, J, H.data(), Hs.data());
+  PolyhedralHomotopy fresh(s.layout, s.A, delta);
+  fresh.SetPowers(second);
+  fresh.Evaluate(y.data(), sValue, Jfresh, Hfresh.data(), HsFresh.data());
+  EXPECT_EQ(H, Hfresh);
+  EXPECT_EQ(Hs, HsFresh);
+  EXPECT_EQ(J, Jfresh);
+}
+
 }  // namespace
 }  // namespace zormix
