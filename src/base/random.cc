@@ -41,6 +41,14 @@ void RuntimeUniform::Reseed() {
   state_ = SplitMix64(x);
 }
 
+RuntimeUniform RuntimeUniform::AfterReseeds(std::uint64_t count) const {
+  RuntimeUniform copy = *this;
+  if (count == 0) return copy;
+  copy.reseedCount_ += count - 1;
+  copy.Reseed();
+  return copy;
+}
+
 double RuntimeUniform::Next() { return static_cast<double>(SplitMix64(state_) >> 11) * 0x1.0p-53; }
 
 double RandomStream::NextUniform(std::int32_t& seed) {

@@ -21,6 +21,10 @@ class RuntimeUniform {
   void Reseed();
   // Next uniform double in [0, 1), 53 random bits.
   double Next();
+  // The generator as it is after `count` more calls of Reseed() (draws in between make no
+  // difference to what follows the next Reseed()): lets parallel work start each unit from the
+  // sequence the serial loop would give it.
+  RuntimeUniform AfterReseeds(std::uint64_t count) const;
 
  private:
   std::uint64_t baseSeed_;

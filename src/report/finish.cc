@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "base/condition_estimate.h"
 #include "base/linear_algebra.h"
 #include "base/numeric.h"
+#include "base/parallel.h"
 #include "model/system_eval.h"
 #include "report/refine.h"
 #include "zormix/error.h"
@@ -42,45 +45,97 @@ bool IsRealPoint(const Complex* x, int n) {
   return M < kRealTolerance || imaginary < kRealTolerance * M;
 }
 
+namespace {
+
+// What refinement leaves of end point k: the refined point when accepted.
+struct Refined {
+  std::vector<std::uint8_t> accepted;  // per end point
+  ColMajorMatrix<Complex> points;      // refined points, column k for end point k
+  std::vector<double> residues;        // per end point, when accepted
+};
+
+Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
+                  const ColMajorMatrix<Complex>& endPoints, std::int64_t count,
+                  const std::vector<PathRecord>& records, int threads) {
+  const int n = unscaled.n;
+  Refined out;
+  out.accepted.assign(static_cast<std::size_t>(count), 0);
+  out.points.Assign(n, count);
+  out.residues.assign(static_cast<std::size_t>(count), 0.0);
+  auto makeWorker = [&]() -> UnitFunction {
+    auto x = std::make_shared<std::vector<Complex>>(static_cast<std::size_t>(n));
+    auto F = std::make_shared<std::vector<Complex>>();
+    auto J = std::make_shared<ColMajorMatrix<Complex>>();
+    return [&, x, F, J](std::int64_t k) {
+      if (records[k].status == PathStatus::kRetrackFailed) return;
+      std::copy(endPoints.col(k), endPoints.col(k) + n, x->begin());
+      EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
+      if (!RefineRoot(unscaled, maxDegree, *J, *F, *x)) return;
+      out.accepted[k] = 1;
+      std::copy(x->begin(), x->end(), out.points.col(k));
+      out.residues[k] = VectorNorm2(n, F->data());
+    };
+  };
+  RunUnitsInParallel(count, threads, makeWorker, [] {});
+  return out;
+}
+
+// One condition estimate per accepted root, root r drawing from the generator as the serial loop
+// leaves it after r re-seeds; `runtime` ends as after all of them.
+void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
+                        FinishedRoots& out, RuntimeUniform& runtime, int threads) {
+  const std::int64_t count = out.roots.cols();
+  out.conditionNumbers.assign(static_cast<std::size_t>(count), 0.0);
+  out.zeroJacobian.assign(static_cast<std::size_t>(count), 0);
+  auto makeWorker = [&]() -> UnitFunction {
+    auto F = std::make_shared<std::vector<Complex>>();
+    auto J = std::make_shared<ColMajorMatrix<Complex>>();
+    return [&, F, J](std::int64_t r) {
+      EvaluateSystem(unscaled, maxDegree, out.roots.col(r), *J, *F);
+      RuntimeUniform draws = runtime.AfterReseeds(static_cast<std::uint64_t>(r));
+      const SingularValueEstimate s = EstimateCondition(*J, kConditionTolerance, draws);
+      const bool zero = !(s.sigmaMax >= kZeroJacobian);
+      out.zeroJacobian[r] = zero ? 1 : 0;
+      out.conditionNumbers[r] =
+          zero ? kZeroConditionNumber : s.sigmaMax / std::max(s.sigmaMin, kMachineEpsilon);
+    };
+  };
+  RunUnitsInParallel(count, threads, makeWorker, [] {});
+  runtime = runtime.AfterReseeds(static_cast<std::uint64_t>(count));
+}
+
+}  // namespace
+
 FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
-                          RuntimeUniform& runtime) {
+                          RuntimeUniform& runtime, int threads) {
   CheckSizes(system, endPoints, endPointCount, records);
   const int n = system.n;
   const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
   const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
+  const Refined refined =
+      RefineAll(unscaled, maxDegree, endPoints, endPointCount, records, std::max(1, threads));
 
   FinishedRoots out;
   out.roots.Assign(n, endPointCount);
-  std::vector<Complex> x(static_cast<std::size_t>(n)), F;
-  ColMajorMatrix<Complex> J;
   std::int64_t accepted = 0;
   for (std::int64_t k = 0; k < endPointCount; ++k) {
-    if (records[k].status == PathStatus::kRetrackFailed) {
+    if (!refined.accepted[k]) {
       out.refused.push_back(records[k]);
+      if (records[k].status != PathStatus::kRetrackFailed) {
+        out.refused.back().status = PathStatus::kRefusedAtTarget;
+      }
       continue;
     }
-    std::copy(endPoints.col(k), endPoints.col(k) + n, x.begin());
-    EvaluateSystem(unscaled, maxDegree, x.data(), J, F);
-    if (!RefineRoot(unscaled, maxDegree, J, F, x)) {
-      out.refused.push_back(records[k]);
-      out.refused.back().status = PathStatus::kRefusedAtTarget;
-      continue;
-    }
-    std::copy(x.begin(), x.end(), out.roots.col(accepted++));
-    // J is not needed after the estimate, which overwrites it with R.
-    const SingularValueEstimate s = EstimateCondition(J, kConditionTolerance, runtime);
-    const bool zero = !(s.sigmaMax >= kZeroJacobian);
-    const bool real = IsRealPoint(x.data(), n);
-    out.residues.push_back(VectorNorm2(n, F.data()));
-    out.conditionNumbers.push_back(zero ? kZeroConditionNumber
-                                        : s.sigmaMax / std::max(s.sigmaMin, kMachineEpsilon));
-    out.zeroJacobian.push_back(zero ? 1 : 0);
+    std::copy(refined.points.col(k), refined.points.col(k) + n, out.roots.col(accepted++));
+    const bool real = IsRealPoint(refined.points.col(k), n);
+    out.residues.push_back(refined.residues[k]);
     out.isReal.push_back(real ? 1 : 0);
     out.realCount += real ? 1 : 0;
     out.records.push_back(records[k]);
   }
   out.roots.ResizeCols(accepted);
+  EstimateConditions(unscaled, maxDegree, out, runtime, std::max(1, threads));
   return out;
 }
 

@@ -32,10 +32,10 @@ bool IsRealPoint(const Complex* x, int n);
 // system unless its record says its re-track failed; an accepted point gets its residue, its
 // condition number (one estimate per accepted root, drawing from `runtime` in column order) and the
 // real test. Refused end points keep their record, with status kRefusedAtTarget unless the
-// re-track failed.
+// re-track failed. Runs on `threads` threads with the same results for any count.
 FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
-                          RuntimeUniform& runtime);
+                          RuntimeUniform& runtime, int threads = 1);
 
 }  // namespace zormix
 

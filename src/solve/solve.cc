@@ -186,8 +186,8 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
   TrackingOutcome& tracked = route.tracking;
   UndoVariableScaling(system, tracked);
   Announce(options, Stage::kReport, route.pathCount);
-  FinishedRoots finished =
-      FinishRoots(system, tracked.solutions, tracked.counts.endPoints, tracked.records, runtime);
+  FinishedRoots finished = FinishRoots(system, tracked.solutions, tracked.counts.endPoints,
+                                       tracked.records, runtime, tracking.threads);
   result.lostPaths = std::move(tracked.lostPaths);
   result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
   TakeRoots(std::move(finished), result);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/parallel.h"
 #include "tracker/path_state.h"
 #include "tracker/tracking.h"
 
@@ -36,17 +37,6 @@ struct ProgressCounters {
   // Calls options.progress (when set) with the current counts.
   void Report(const TrackingOptions& options, std::int64_t total) const;
 };
-
-using UnitFunction = std::function<void(std::int64_t unit)>;
-
-// Runs the units 0..unitCount-1 on `threads` threads, the calling thread being one of them. Each
-// thread first calls makeWorker, which returns that thread's unit function (owning its scratch);
-// units are handed out through one shared atomic index. `poll` runs on the calling thread only:
-// between its units, at most every 100 ms, and once at the end. The first exception of any
-// thread stops the handing out and is rethrown here after all threads have joined.
-void RunUnitsInParallel(std::int64_t unitCount, int threads,
-                        const std::function<UnitFunction()>& makeWorker,
-                        const std::function<void()>& poll);
 
 // Compacts the recorded end points (column u of `endPoints` for unit u) in serial order into a
 // dense outcome: solutions and records of the recorded paths, lostPaths, and the counts of end
