@@ -97,7 +97,9 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
   } else if (name == "variables") {
     o.variables = ReadTextCell(value, "option 'variables'");
   } else {
-    Bad("unknown option '" + name + "' (known: route, seed, threads, progress, report, variables)");
+    throw Error(
+        kUnknownOptionId,
+        "unknown option '" + name + "' (known: route, seed, threads, progress, report, variables)");
   }
 }
 

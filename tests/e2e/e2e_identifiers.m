@@ -26,6 +26,8 @@ function e2e_identifiers()
                 'zormix:badArgument', 'threads');
   e2e_expect_id(@() zormix_solve_mex(E, c, [3 2], {}, struct('seed', '-1')), ...
                 'zormix:badArgument', 'seed');
+  e2e_expect_id(@() zormix_solve_mex(E, c, [3 2], {}, struct('sead', 1)), ...
+                'zormix:unknownOption', 'sead');
   e2e_expect_id(@() zormix_solve(E, c, [3 2], 'route', 'fast'), 'zormix:badArgument', 'route');
   e2e_expect_id(@() zormix_solve(E, c, [3 2], 'sead', 1), 'zormix:unknownOption', 'sead');
   e2e_expect_id(@() zormix_solve(E', c, [3 2]), 'zormix:badArgument', 'EXPONENTS', '5 x 2');
