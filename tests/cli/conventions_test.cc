@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/cli_fixture.h"
 #include "support/systems.h"
@@ -131,43 +133,77 @@ TEST_F(CliTest, MessagesCountInTheSingular) {
                                  "variables"));
 }
 
-// Ctrl-C while paths are tracked: exit 130, a message, and no report or temporary file. The
-// signal goes when the first progress line of the tracking stage arrives.
-TEST_F(CliTest, InterruptStopsTheSolveWithoutAReport) {
-  Write("cyclic.txt", FormatPolynomialText(testing::Cyclic(8)));
+struct Interrupted {
+  int status = 0;
+  bool sent = false;
+  std::string err;
+};
+
+// Runs zormix with args in the test's folder and sends it SIGINT once `marker` appears on its
+// standard error.
+Interrupted InterruptWhenSeen(const fs::path& dir, const std::vector<std::string>& args,
+                              const std::string& marker) {
+  std::vector<char*> argv{const_cast<char*>("zormix")};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   int pipeFds[2];
-  ASSERT_EQ(pipe(pipeFds), 0);
+  Interrupted run;
+  if (pipe(pipeFds) != 0) return run;
   const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
   if (pid == 0) {
     dup2(pipeFds[1], STDERR_FILENO);
     close(pipeFds[0]);
-    if (chdir(dir_.c_str()) != 0) _exit(99);
-    execl(ZORMIX_CLI_PATH, "zormix", "cyclic.txt", "--progress", "--threads", "1", "-o",
-          "out.roots", static_cast<char*>(nullptr));
+    if (chdir(dir.c_str()) != 0) _exit(99);
+    execv(ZORMIX_CLI_PATH, argv.data());
     _exit(98);
   }
   close(pipeFds[1]);
-  std::string err;
   char buffer[4096];
-  bool sent = false;
   for (ssize_t got; (got = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-    err.append(buffer, static_cast<std::size_t>(got));
-    if (!sent && err.find("tracking") != std::string::npos) {
+    run.err.append(buffer, static_cast<std::size_t>(got));
+    if (!run.sent && run.err.find(marker) != std::string::npos) {
       kill(pid, SIGINT);
-      sent = true;
+      run.sent = true;
     }
   }
   close(pipeFds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(sent) << err;
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << err;
-  EXPECT_THAT(err, HasSubstr("zormix: the solve was interrupted"));
-  for (const auto& entry : fs::directory_iterator(dir_)) {
+  waitpid(pid, &run.status, 0);
+  return run;
+}
+
+void ExpectStoppedWithoutReport(const Interrupted& run, const fs::path& dir) {
+  ASSERT_TRUE(run.sent) << run.err;
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 130) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("zormix: the solve was interrupted"));
+  for (const auto& entry : fs::directory_iterator(dir)) {
     EXPECT_EQ(entry.path().filename().string().rfind("out.roots", 0), std::string::npos)
         << entry.path();
   }
+}
+
+// Ctrl-C while paths are tracked: exit 130, a message, and no report or temporary file.
+TEST_F(CliTest, InterruptStopsTheSolveWithoutAReport) {
+  Write("cyclic.txt", FormatPolynomialText(testing::Cyclic(8)));
+  ExpectStoppedWithoutReport(
+      InterruptWhenSeen(dir_, {"cyclic.txt", "--progress", "--threads", "1", "-o", "out.roots"},
+                        "tracking"),
+      dir_);
+}
+
+// x_k^2 = 1 for 17 variables: 2^17 = 131072 total-degree paths, announced before tracking even
+// without a progress display.
+TEST_F(CliTest, LargeRouteIsAnnouncedBeforeTracking) {
+  std::string text;
+  for (int k = 1; k <= 17; ++k) {
+    char equation[32];
+    std::snprintf(equation, sizeof equation, "x%d^2 - 1;\n", k);
+    text += equation;
+  }
+  Write("squares.txt", text);
+  ExpectStoppedWithoutReport(
+      InterruptWhenSeen(dir_, {"squares.txt", "-r", "total-degree", "-o", "out.roots"},
+                        "paths to track"),
+      dir_);
 }
 
 }  // namespace
