@@ -222,10 +222,10 @@ int RunConvert(const ConvertArgs& a) {
   WriteOutput(a.output,
               to == InputFormat::kPsNum ? FormatSystemFile(system) : FormatPolynomialText(system),
               "output file");
-  std::fprintf(a.output == kStandardStream ? stderr : stdout, "%s: %s with %s, written as %s\n",
+  std::fprintf(a.output == kStandardStream ? stderr : stdout, "%s: %s with %s, written %s\n",
                a.output == kStandardStream ? "standard output" : a.output.c_str(),
                Count(system.n, "equation").c_str(), Count(system.termTotal(), "term").c_str(),
-               to == InputFormat::kPsNum ? "PS.num" : "polynomial text");
+               to == InputFormat::kPsNum ? "in the PS.num format" : "as polynomial text");
   return 0;
 }
 

@@ -126,7 +126,7 @@ TEST_F(CliTest, MessagesCountInTheSingular) {
   Write("one.txt", "x - 1\n");
   CliRun run = Zormix("convert one.txt -o PS.num");
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(run.out, "PS.num: 1 equation with 2 terms, written as PS.num\n");
+  EXPECT_EQ(run.out, "PS.num: 1 equation with 2 terms, written in the PS.num format\n");
   Write("three.txt", "x + y\nx - y\nx*y\n");
   run = Zormix("three.txt");
   EXPECT_THAT(run.err, HasSubstr("three.txt:3:1: the system is not square: 3 equations in 2 "
