@@ -182,6 +182,9 @@ void WriteResults(const SolveResult& result, const SolveArgs& a, const std::stri
 
 int RunSolve(const SolveArgs& a) {
   CheckInputExists(a);
+  if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
+    throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
+  }
   SolveOptions options;
   ResolveSeedAndThreads(a, options);
   const std::string reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;

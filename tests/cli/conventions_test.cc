@@ -71,6 +71,8 @@ TEST_F(CliTest, DashIsStandardInputAndOutput) {
   EXPECT_THAT(run.out, Not(HasSubstr("seed: 3")));
   EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
 
+  EXPECT_EQ(Zormix("- -o - --json -", "", "input").code, 2);
+
   run = Zormix("convert - -o -", "", "input");
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, FormatSystemFile(testing::CircleAndLine()));
