@@ -1,5 +1,5 @@
 function [roots, info] = zormix_solve(varargin)
-%ZORMIX_SOLVE Solve a square polynomial system with the zormix module; return the accepted roots.
+%ZORMIX_SOLVE Solve a square polynomial system given in memory; return the roots found.
 %
 %   [ROOTS, INFO] = zormix_solve(EXPONENTS, COEFFICIENTS, TERMCOUNTS)
 %   [ROOTS, INFO] = zormix_solve(EXPONENTS, COEFFICIENTS, TERMCOUNTS, NAMES)
@@ -8,244 +8,182 @@ function [roots, info] = zormix_solve(varargin)
 %   [...] = zormix_solve(..., 'mode', MODE)
 %   [...] = zormix_solve(..., 'seed', SEED)
 %   [...] = zormix_solve(..., 'threads', THREADS)
+%   [...] = zormix_solve(..., 'progress', true)
+%   [...] = zormix_solve(..., 'report', true)
 %   [...] = zormix_solve(..., 'variables', NAMES)
-%   [...] = zormix_solve(..., 'cli', PATH_TO_ZORMIX_CLI)
 %
 %   EXPONENTS, COEFFICIENTS, TERMCOUNTS and NAMES are as in ZORMIX_WRITE_PSNUM (one row of
-%   EXPONENTS per term). POLYNOMIALS is a cell array of equations written as text, such as
-%   {'x^2 + y^2 - 1', 'x - y'}, or one string with the equations separated by ';'. Text is turned
-%   into "PS.num" by the command-line program: `zormix convert in.txt -o PS.num`. The program is
-%   looked for in the 'cli' option, the ZORMIX_CLI environment variable, next to the module
-%   zormix.mex (and in src/cli below it), and on the PATH.
+%   EXPONENTS per term). POLYNOMIALS is the system written as text: a cell array of equations
+%   such as {'x^2 + y^2 - 1', 'x - y'}, a string array ["x^2 + y^2 - 1", "x - y"], or one text
+%   with the equations separated by ';' (or by line breaks). A char matrix is refused: its rows
+%   are padded with blanks; pass a cell array instead. Errors in the text name the equation and
+%   the column: "equation 2, column 5: unexpected character '$'".
 %
-%   The system is written into a fresh temporary folder, the module is called there, and the
-%   folder is removed again; the current folder of the session does not change.
+%   The system goes to the MEX function zormix_solve_mex in memory: no file is written and the
+%   current folder does not change, so relative and absolute path entries both work.
 %
-%   'route'    'polyhedral' (default) or 'totaldegree'; 'mode' passes a number to the module
-%              instead (its value truncated toward zero equal to 2 selects the total degree).
-%   'seed'     a non-negative integer: the solve is repeatable (sets ZORMIX_SEED for the call).
-%   'threads'  number of path-tracking threads, 0 for one per core (sets ZORMIX_THREADS).
+%   'route'    'polyhedral' (default) or 'totaldegree'; 'mode' passes a number instead (its value
+%              truncated toward zero equal to 2 selects the total degree).
+%   'seed'     a non-negative integer, or a decimal string for seeds above 2^53: the solve is
+%              repeatable. Default: fresh entropy; INFO.seed tells which seed was used.
+%   'threads'  path-tracking threads, 0 (default) for one per core. Results do not depend on it.
+%   'progress' true: progress lines in the console while solving (default false).
+%   'report'   true: INFO.report holds the text of the report ("data.roots" of the module).
 %   'variables'  for POLYNOMIALS only: cell array fixing the variable order (default: order of
 %              first appearance in the text).
 %
-%   ROOTS is n x count: the accepted roots, one per column, variables in the file's order.
+%   ROOTS is n x count: the accepted roots, one per column, variables in the system's order.
 %   INFO has the fields
-%     nroots            number of roots returned (columns of ROOTS)
+%     nroots            number of roots (columns of ROOTS)
 %     npaths            number of homotopy paths (mixed volume or Bezout number)
 %     residues          1 x count, Euclidean norm of the system at each root
 %     conditionNumbers  1 x count, condition number estimate of the Jacobian at each root
-%     isReal            1 x count logical: max modulus M < 1e-7, or max |imag| < 1e-7 * M
+%     isReal            1 x count logical, the solver's classification of each root
 %     variables         1 x n cell array of the variable names
-%     report            text of the report file data.roots
+%     seed              the seed used, as decimal text
+%     route             'polyhedral' or 'totaldegree'
+%     failures          struct array of the paths without an end point: status (e.g.
+%                       'diverged', 'step_underflow'), cell, startIndex
+%     counts            path counts: endPoints, blowUps, rescued, ..., byStatus
+%     report            text of the report, with 'report', true only
 %
-%   See also ZORMIX_WRITE_PSNUM.
+%   Ctrl-C stops the solve with the error zormix:interrupted. Errors carry identifiers
+%   zormix:... (err.identifier), listed in docs/errors.md.
+%
+%   Example:
+%     [r, info] = zormix_solve({'x^2 + y^2 - 1', 'x - y'}, 'seed', 1);
+%
+%   See also ZORMIX_WRITE_PSNUM, ZORMIX, ZORMIX_SOLVE_MEX.
 
   [system, options] = parse_arguments(varargin);
-  folder = tempname();
-  if ~mkdir(folder)
-    error('zormix_solve: cannot create the temporary folder %s', folder);
-  end
-  oldFolder = pwd();
-  oldSeed = getenv('ZORMIX_SEED');
-  oldThreads = getenv('ZORMIX_THREADS');
-  restore = onCleanup(@() restore_session(oldFolder, folder, oldSeed, oldThreads));
-
-  psnum = fullfile(folder, 'PS.num');
-  if isfield(system, 'text')
-    text = system.text;
-    if ~isempty(options.variables)
-      text = sprintf('variables %s;\n%s', strjoin(options.variables, ', '), text);
-    end
-    convert_text(text, folder, psnum, options.cli);
+  if isfield(system, 'equations')
+    result = zormix_solve_mex(system.equations, options);
   else
-    zormix_write_psnum(psnum, system.exponents, system.coefficients, system.termCounts, ...
-                       system.names);
+    result = zormix_solve_mex(system.exponents, system.coefficients, system.termCounts, ...
+                              system.names, options);
   end
-  n = read_variable_count(psnum);
-  if ~isempty(options.seed)
-    setenv('ZORMIX_SEED', sprintf('%d', options.seed));
+  roots = result.roots;
+  info = struct('nroots', result.nroots, 'npaths', result.npaths, ...
+                'residues', result.residues, 'conditionNumbers', result.conditionNumbers, ...
+                'isReal', result.isReal, 'variables', {result.variables}, ...
+                'seed', result.seed, 'route', result.route, 'failures', result.failures, ...
+                'counts', result.counts);
+  if isfield(result, 'report')
+    info.report = result.report;
   end
-  if ~isempty(options.threads)
-    setenv('ZORMIX_THREADS', sprintf('%d', options.threads));
-  end
-
-  cd(folder);
-  [nroots, npaths, stats, allRoots] = zormix(options.mode, zeros(1, n));
-  report = fileread(fullfile(folder, 'data.roots'));
-  cd(oldFolder);
-
-  roots = allRoots(:, 1:nroots);
-  info.nroots = nroots;
-  info.npaths = npaths;
-  info.residues = stats(1, 1:nroots);
-  info.conditionNumbers = stats(2, 1:nroots);
-  modulus = max(abs(roots), [], 1);
-  info.isReal = modulus < 1e-7 | max(abs(imag(roots)), [], 1) < 1e-7 * modulus;
-  info.variables = report_variables(report);
-  info.report = report;
 end
 
 function [system, options] = parse_arguments(args)
   if isempty(args)
-    error('zormix_solve: no system given; see help zormix_solve');
+    error('zormix:badArgument', 'zormix_solve: no system given; see help zormix_solve');
   end
-  if iscell(args{1}) || ischar(args{1})
-    text = args{1};
-    if iscell(text)
-      text = strjoin(cellfun(@(s) [strtrim(s) ';'], text(:).', 'UniformOutput', false), sprintf('\n'));
-    end
-    system.text = text;
+  if ischar(args{1}) || isa(args{1}, 'string') || iscell(args{1})
+    system.equations = equations_of(args{1});
     rest = args(2:end);
   else
     if numel(args) < 3
-      error('zormix_solve: needs EXPONENTS, COEFFICIENTS and TERMCOUNTS');
+      error('zormix:badArgument', 'zormix_solve: needs EXPONENTS, COEFFICIENTS and TERMCOUNTS');
     end
-    system.exponents = args{1};
-    system.coefficients = args{2};
-    system.termCounts = args{3};
+    system.exponents = double(args{1});
+    system.coefficients = double(args{2});
+    system.termCounts = double(args{3});
     system.names = {};
     rest = args(4:end);
-    if ~isempty(rest) && iscell(rest{1})
-      system.names = rest{1};
+    if ~isempty(rest) && (iscell(rest{1}) || isa(rest{1}, 'string'))
+      system.names = text_cell(rest{1}, 'NAMES');
       rest = rest(2:end);
     end
   end
-  options = struct('mode', 1, 'seed', [], 'threads', [], 'cli', '', 'variables', {{}});
+  options = parse_options(rest, isfield(system, 'equations'));
+end
+
+function options = parse_options(rest, isText)
+  options = struct();
   if mod(numel(rest), 2) ~= 0
-    error('zormix_solve: options come in name, value pairs');
+    error('zormix:badArgument', 'zormix_solve: options come in name, value pairs');
   end
   for k = 1:2:numel(rest)
-    name = lower(rest{k});
+    if ~is_text(rest{k})
+      error('zormix:badArgument', 'zormix_solve: option names are text');
+    end
+    name = lower(char(rest{k}));
     value = rest{k + 1};
+    if isa(value, 'string')
+      value = char(value);
+    end
     switch name
       case 'route'
-        switch lower(value)
-          case {'polyhedral', 'poly'}
-            options.mode = 1;
-          case {'totaldegree', 'total-degree', 'total_degree'}
-            options.mode = 2;
-          otherwise
-            error('zormix_solve: unknown route ''%s'' (use ''polyhedral'' or ''totaldegree'')', value);
-        end
+        options.route = route_of(value);
       case 'mode'
-        options.mode = value;
-      case 'seed'
-        check_count(value, 'seed');
-        options.seed = value;
-      case 'threads'
-        check_count(value, 'threads');
-        options.threads = value;
-      case 'cli'
-        options.cli = value;
+        options.route = value;
+      case {'seed', 'threads', 'progress', 'report'}
+        options.(name) = value;
       case 'variables'
-        if ischar(value)
-          value = {value};
+        if ~isText
+          error('zormix:badArgument', ...
+                'zormix_solve: ''variables'' goes with polynomials given as text');
         end
-        if ~iscellstr(value) || ~isfield(system, 'text')
-          error('zormix_solve: ''variables'' takes a cell array of names and goes with polynomials as text');
-        end
-        options.variables = value;
+        options.variables = text_cell(value, '''variables''');
       otherwise
-        error('zormix_solve: unknown option ''%s''', rest{k});
+        error('zormix:unknownOption', 'zormix_solve: unknown option ''%s''', name);
     end
   end
 end
 
-function check_count(value, name)
-  if ~isnumeric(value) || ~isscalar(value) || value < 0 || value ~= fix(value)
-    error('zormix_solve: ''%s'' must be a non-negative integer', name);
+function route = route_of(value)
+  switch lower(value)
+    case {'polyhedral', 'poly'}
+      route = 'polyhedral';
+    case {'totaldegree', 'total-degree', 'total_degree'}
+      route = 'totaldegree';
+    otherwise
+      error('zormix:badArgument', ...
+            'zormix_solve: unknown route ''%s'' (use ''polyhedral'' or ''totaldegree'')', value);
   end
 end
 
-function convert_text(text, folder, psnum, cli)
-  cli = find_cli(cli);
-  input = fullfile(folder, 'system.txt');
-  fid = fopen(input, 'w');
-  if fid < 0
-    error('zormix_solve: cannot write %s', input);
-  end
-  fprintf(fid, '%s\n', text);
-  fclose(fid);
-  command = sprintf('"%s" convert "%s" -o "%s" 2>&1', cli, input, psnum);
-  [status, output] = system(command);
-  if status ~= 0
-    error('zormix_solve: the polynomials could not be converted:\n%s', strtrim(output));
-  end
+function yes = is_text(value)
+  yes = (ischar(value) && size(value, 1) <= 1) || (isa(value, 'string') && isscalar(value));
 end
 
-function cli = find_cli(given)
-  if ~isempty(given)
-    cli = given;
-    return;
+% Equations as a cell row of char rows, one equation per cell.
+function equations = equations_of(value)
+  if ischar(value) && size(value, 1) > 1
+    error('zormix:badArgument', ['zormix_solve: POLYNOMIALS is a char matrix of %d rows; ' ...
+          'pass a cell array of equations such as {''x^2 - 1'', ''y - x''} instead'], size(value, 1));
   end
-  name = 'zormix';
-  if ispc()
-    name = 'zormix.exe';
-  end
-  candidates = {getenv('ZORMIX_CLI')};
-  moduleFolder = fileparts(which('zormix'));
-  if ~isempty(moduleFolder)
-    candidates{end + 1} = fullfile(moduleFolder, name);
-    candidates{end + 1} = fullfile(moduleFolder, 'src', 'cli', name);
-    candidates{end + 1} = fullfile(moduleFolder, 'bin', name);
-  end
-  for k = 1:numel(candidates)
-    if ~isempty(candidates{k}) && exist(candidates{k}, 'file') == 2
-      cli = candidates{k};
-      return;
-    end
-  end
-  [status, output] = system('command -v zormix');
-  if status == 0 && ~isempty(strtrim(output))
-    cli = strtrim(output);
-    return;
-  end
-  error(['zormix_solve: the command-line program zormix was not found (needed for ' ...
-         'polynomials given as text); pass it with ''cli'' or set ZORMIX_CLI']);
-end
-
-function n = read_variable_count(psnum)
-  % The first value of "PS.num" is the number of variables.
-  fid = fopen(psnum, 'r');
-  if fid < 0
-    error('zormix_solve: cannot read %s', psnum);
-  end
-  n = fscanf(fid, '%d', 1);
-  fclose(fid);
-  if isempty(n) || n < 1
-    error('zormix_solve: %s does not start with a number of variables', psnum);
-  end
-end
-
-function names = report_variables(report)
-  % The names listed after " The order of variables : ", one per line, up to the empty line.
-  lines = regexp(report, '\r?\n', 'split');
-  start = find(~cellfun(@isempty, strfind(lines, 'The order of variables')), 1);
-  names = {};
-  if isempty(start)
-    return;
-  end
-  for k = start + 1:numel(lines)
-    name = strtrim(lines{k});
-    if isempty(name)
-      break;
-    end
-    names{end + 1} = name; %#ok<AGROW>
-  end
-end
-
-function restore_session(oldFolder, folder, oldSeed, oldThreads)
-  cd(oldFolder);
-  setenv('ZORMIX_SEED', oldSeed);
-  setenv('ZORMIX_THREADS', oldThreads);
-  if exist(folder, 'dir')
-    if exist('OCTAVE_VERSION', 'builtin')
-      % Octave asks before a recursive rmdir unless told not to; MATLAB has no such setting.
-      confirm = confirm_recursive_rmdir(false);
-      rmdir(folder, 's');
-      confirm_recursive_rmdir(confirm);
+  if is_text(value)
+    text = char(value);
+    if any(text == ';')
+      equations = strsplit(text, ';');
     else
-      rmdir(folder, 's');
+      equations = regexp(text, '\r?\n', 'split');
     end
+    equations = equations(~cellfun(@(e) isempty(strtrim(e)), equations));
+  else
+    equations = text_cell(value, 'POLYNOMIALS');
+  end
+end
+
+function texts = text_cell(value, what)
+  if isa(value, 'string')
+    value = cellstr(value);
+  elseif ischar(value)
+    value = {value};
+  end
+  if ~iscell(value)
+    error('zormix:badArgument', 'zormix_solve: %s must be a cell array of text', what);
+  end
+  texts = cell(1, numel(value));
+  for k = 1:numel(value)
+    item = value{k};
+    if isa(item, 'string')
+      item = char(item);
+    end
+    if ~ischar(item) || size(item, 1) > 1
+      error('zormix:badArgument', 'zormix_solve: element %d of %s is not one line of text', ...
+            k, what);
+    end
+    texts{k} = item;
   end
 end

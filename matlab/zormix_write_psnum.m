@@ -12,53 +12,55 @@ function zormix_write_psnum(filename, exponents, coefficients, termCounts, names
 %   COEFFICIENTS  vector of m real or complex numbers; entry p is the coefficient of term p.
 %   TERMCOUNTS    vector of n positive integers: the number of terms of each equation, in
 %                 order; they add up to m.
-%   NAMES         optional cell array of n variable names (default {'x1', ..., 'xn'}). The
+%   NAMES         optional cell array (or string array) of n variable names (default {'x1', ..., 'xn'}). The
 %                 solver keeps the first 20 characters of a name; quotes are not allowed.
 %
 %   Example (x^2 + y^2 - 1 = 0, x - y = 0):
 %     zormix_write_psnum('PS.num', [2 0; 0 2; 0 0; 1 0; 0 1], [1 1 -1 1 -1], [3 2], {'x', 'y'})
 %
-%   See also ZORMIX_SOLVE.
+%   Errors have the identifiers zormix:badArgument and zormix:cannotWrite.
+%
+%   See also ZORMIX_SOLVE, ZORMIX.
 
   if nargin < 4
-    error('zormix_write_psnum: needs FILENAME, EXPONENTS, COEFFICIENTS and TERMCOUNTS');
+    error('zormix:badArgument', 'zormix_write_psnum: needs FILENAME, EXPONENTS, COEFFICIENTS and TERMCOUNTS');
   end
   termCounts = termCounts(:).';
   n = numel(termCounts);
   if n < 1
-    error('zormix_write_psnum: TERMCOUNTS is empty; the system needs at least one equation');
+    error('zormix:badArgument', 'zormix_write_psnum: TERMCOUNTS is empty; the system needs at least one equation');
   end
   if any(termCounts < 1) || any(termCounts ~= fix(termCounts))
-    error('zormix_write_psnum: TERMCOUNTS must hold positive integers (terms per equation)');
+    error('zormix:badArgument', 'zormix_write_psnum: TERMCOUNTS must hold positive integers (terms per equation)');
   end
   m = sum(termCounts);
   if ~isnumeric(exponents) || ~isequal(size(exponents), [m n])
-    error('zormix_write_psnum: EXPONENTS must be %d x %d (one row per term, one column per variable), got %s', ...
+    error('zormix:badArgument', 'zormix_write_psnum: EXPONENTS must be %d x %d (one row per term, one column per variable), got %s', ...
           m, n, mat2str(size(exponents)));
   end
   if any(exponents(:) < 0) || any(exponents(:) ~= fix(exponents(:))) || any(~isfinite(exponents(:)))
-    error('zormix_write_psnum: EXPONENTS must hold non-negative integers');
+    error('zormix:badArgument', 'zormix_write_psnum: EXPONENTS must hold non-negative integers');
   end
   if ~isnumeric(coefficients) || numel(coefficients) ~= m
-    error('zormix_write_psnum: COEFFICIENTS must hold %d numbers (one per term), got %d', ...
+    error('zormix:badArgument', 'zormix_write_psnum: COEFFICIENTS must hold %d numbers (one per term), got %d', ...
           m, numel(coefficients));
   end
   if any(~isfinite(coefficients(:)))
-    error('zormix_write_psnum: COEFFICIENTS must be finite');
+    error('zormix:badArgument', 'zormix_write_psnum: COEFFICIENTS must be finite');
   end
   if nargin < 5 || isempty(names)
     names = arrayfun(@(k) sprintf('x%d', k), 1:n, 'UniformOutput', false);
   end
-  if ischar(names)
+  if ischar(names) || isa(names, 'string')
     names = cellstr(names);
   end
   if ~iscellstr(names) || numel(names) ~= n
-    error('zormix_write_psnum: NAMES must be a cell array of %d strings', n);
+    error('zormix:badArgument', 'zormix_write_psnum: NAMES must be a cell array of %d strings', n);
   end
 
   fid = fopen(filename, 'w');
   if fid < 0
-    error('zormix_write_psnum: cannot open "%s" for writing', filename);
+    error('zormix:cannotWrite', 'zormix_write_psnum: cannot open "%s" for writing', filename);
   end
   closer = onCleanup(@() fclose(fid));
   fprintf(fid, '%d\n', n);
@@ -75,10 +77,10 @@ function field = name_field(name)
   % A name with blanks, commas or slashes is quoted; any other is written as it is.
   name = strtrim(name);
   if isempty(name)
-    error('zormix_write_psnum: a variable name is empty');
+    error('zormix:badArgument', 'zormix_write_psnum: a variable name is empty');
   end
   if any(name == '''') || any(name == '"')
-    error('zormix_write_psnum: the variable name %s contains a quote', name);
+    error('zormix:badArgument', 'zormix_write_psnum: the variable name %s contains a quote', name);
   end
   if any(name == ' ' | name == ',' | name == '/' | name == sprintf('\t'))
     field = ['''' name ''''];

@@ -3,39 +3,101 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
+#include "io/reader.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
-#include "zormix/solve.h"
 
 namespace zormix::cli {
+namespace {
 
-InputFormat DetectFormat(std::string_view contents) {
-  std::size_t pos = contents.find_first_not_of(" \t\r\n\f\v");
-  if (pos == std::string_view::npos) return InputFormat::kText;
-  if (contents[pos] == '+' || contents[pos] == '-') ++pos;
-  const std::size_t digitsBegin = pos;
-  while (pos < contents.size() && contents[pos] >= '0' && contents[pos] <= '9') ++pos;
-  const bool ends = pos == contents.size() || std::strchr(" \t\r\n\f\v,", contents[pos]) != nullptr;
-  return pos > digitsBegin && ends ? InputFormat::kPsNum : InputFormat::kText;
+constexpr const char* kBlanks = " \t\r\f\v";
+
+bool EndsWith(const std::string& text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The first line that holds more than blanks, without its blanks at both ends.
+std::string_view FirstStatement(std::string_view contents) {
+  std::size_t begin = 0;
+  while (begin < contents.size()) {
+    std::size_t end = contents.find('\n', begin);
+    if (end == std::string_view::npos) end = contents.size();
+    std::string_view line = contents.substr(begin, end - begin);
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    if (first != std::string_view::npos) {
+      line.remove_prefix(first);
+      return line.substr(0, line.find_last_not_of(kBlanks) + 1);
+    }
+    begin = end + 1;
+  }
+  return {};
+}
+
+PolySystem Read(const std::string& path, const std::string& contents, InputFormat format) {
+  if (format == InputFormat::kText) return ParsePolynomialText(contents, InputName(path));
+  std::istringstream in(contents);
+  return ReadSystem(in, InputName(path));
+}
+
+const char* FormatName(InputFormat format) {
+  return format == InputFormat::kPsNum ? "PS.num" : "polynomial text";
+}
+
+}  // namespace
+
+std::string InputName(const std::string& path) {
+  return path == kStandardStream ? "standard input" : path;
+}
+
+InputFormat DetectFormat(const std::string& path, std::string_view contents) {
+  if (EndsWith(path, ".num")) return InputFormat::kPsNum;
+  const std::string_view first = FirstStatement(contents);
+  const std::size_t digits = first.find_first_not_of("0123456789");
+  return !first.empty() && digits == std::string_view::npos ? InputFormat::kPsNum
+                                                            : InputFormat::kText;
 }
 
 std::string ReadWholeFile(const std::string& path) {
+  std::ostringstream contents;
+  if (path == kStandardStream) {
+    contents << std::cin.rdbuf();
+    return contents.str();
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(path + ": cannot open the file: " + std::strerror(errno));
-  std::ostringstream contents;
   contents << in.rdbuf();
   if (in.bad()) throw Error(path + ": cannot read the file");
   return contents.str();
 }
 
-PolySystem LoadSystem(const std::string& path, InputFormat format, InputFormat* detected) {
+LoadedSystem LoadSystem(const std::string& path, InputFormat format) {
   const std::string contents = ReadWholeFile(path);
-  if (format == InputFormat::kAuto) format = DetectFormat(contents);
-  if (detected != nullptr) *detected = format;
-  if (format == InputFormat::kPsNum) return ReadSystemFile(path);
-  return ParsePolynomialText(contents, path);
+  LoadedSystem loaded;
+  loaded.format = format == InputFormat::kAuto ? DetectFormat(path, contents) : format;
+  if (format != InputFormat::kAuto) {
+    loaded.system = Read(path, contents, format);
+    return loaded;
+  }
+  try {
+    loaded.system = Read(path, contents, loaded.format);
+    return loaded;
+  } catch (const Error& first) {
+    const InputFormat other =
+        loaded.format == InputFormat::kPsNum ? InputFormat::kText : InputFormat::kPsNum;
+    try {
+      loaded.system = Read(path, contents, other);
+    } catch (const Error&) {
+      throw first;
+    }
+    loaded.note = InputName(path) + " is not " + FormatName(loaded.format) + " (" + first.what() +
+                  "); read it as " + FormatName(other);
+    loaded.format = other;
+    return loaded;
+  }
 }
 
 }  // namespace zormix::cli

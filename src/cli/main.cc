@@ -3,7 +3,7 @@
 //   zormix [solve] [INPUT] [options]     solve; INPUT defaults to PS.num
 //   zormix convert IN -o OUT [--to F]    polynomial text <-> PS.num
 //
-// Exit codes: 0 success, 1 error while reading, solving or writing, 2 wrong usage.
+// "-" as a file name is standard input or standard output.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -11,15 +11,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <iostream>
+#include <filesystem>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/atomic_file.h"
 #include "cli/input.h"
+#include "cli/interrupt.h"
 #include "cli/json_output.h"
+#include "cli/output.h"
 #include "cli/progress.h"
+#include "report/report.h"
+#include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
@@ -27,18 +31,40 @@
 namespace zormix::cli {
 namespace {
 
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
+
+constexpr const char* kFooter = R"(Exit codes:
+  0    success
+  1    the input could not be read or solved, or an output could not be written
+  2    wrong usage: unknown command, option or value, or missing file
+  130  interrupted by Ctrl-C (no report written)
+
+Environment (options take precedence):
+  ZORMIX_SEED     seed when --seed is not given
+  ZORMIX_THREADS  tracking threads when --threads is not given (0 = one per core)
+
+"-" as INPUT, -o or --json file means standard input or standard output.)";
+
+// A usage error found after CLI11's parse: exit code 2.
+struct UsageError {
+  std::string message;
+};
+
 struct SolveArgs {
   std::string input = "PS.num";
   std::string format = "auto";
   std::string output = "data.roots";
   bool noReport = false;
   std::string route = "polyhedral";
-  std::uint64_t seed = 0;
-  bool seedGiven = false;
-  int threads = 1;
+  std::string seed;
+  std::string threads;
   std::string json;
   bool mixedVolume = false;
   bool quiet = false;
+  bool progress = false;
+  bool implicitCommand = false;  // "zormix FILE": the first word might have been a command
 };
 
 struct ConvertArgs {
@@ -54,31 +80,35 @@ InputFormat FormatNamed(const std::string& name) {
   return InputFormat::kAuto;
 }
 
-void AddSolveOptions(CLI::App& app, SolveArgs& a, CLI::Option*& seedOption) {
-  app.add_option("INPUT", a.input, "System file: PS.num format or polynomial text")
+void AddSolveOptions(CLI::App& app, SolveArgs& a) {
+  app.add_option("INPUT", a.input, "System file: PS.num format or polynomial text; - for stdin")
       ->capture_default_str();
   app.add_option("--format", a.format, "Input format: auto, psnum or text")
       ->check(CLI::IsMember({"auto", "psnum", "text"}))
       ->capture_default_str();
-  auto* output = app.add_option("-o,--output", a.output, "Report file")->capture_default_str();
+  auto* output =
+      app.add_option("-o,--output", a.output, "Report file; - for stdout")->capture_default_str();
   app.add_flag("--no-report", a.noReport, "Write no report file")->excludes(output);
   app.add_option("-r,--route", a.route, "Homotopy: polyhedral or total-degree")
       ->check(CLI::IsMember({"polyhedral", "total-degree"}))
       ->capture_default_str();
-  seedOption = app.add_option("--seed", a.seed,
-                              "Seed of all random draws (default: fresh entropy, printed)");
-  app.add_option("--threads", a.threads, "Tracking threads; 0 = one per core")
-      ->check(CLI::NonNegativeNumber)
-      ->capture_default_str();
-  app.add_option("--json", a.json, "Also write the results as JSON to this file");
+  app.add_option("--seed", a.seed,
+                 "Seed of all random draws, 0 to 2^64-1 (default: $ZORMIX_SEED, else fresh "
+                 "entropy, printed)");
+  app.add_option("--threads", a.threads,
+                 "Tracking threads, 0 = one per core (default: $ZORMIX_THREADS, else 0)");
+  app.add_option("--json", a.json, "Also write the results as JSON to this file; - for stdout");
   app.add_flag("--mixed-volume", a.mixedVolume,
                "Only compute the mixed volume and the cell count (no tracking, no report)");
-  app.add_flag("-q,--quiet", a.quiet, "No progress display");
+  auto* quiet = app.add_flag("-q,--quiet", a.quiet, "No progress display");
+  app.add_flag("--progress", a.progress,
+               "Progress on stderr even when it is not a terminal (one line per second)")
+      ->excludes(quiet);
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
-  app.add_option("IN", a.input, "System file to read")->required();
-  app.add_option("-o,--output", a.output, "File to write")->required();
+  app.add_option("IN", a.input, "System file to read; - for stdin")->required();
+  app.add_option("-o,--output", a.output, "File to write; - for stdout")->required();
   app.add_option("--format", a.format, "Input format: auto, psnum or text")
       ->check(CLI::IsMember({"auto", "psnum", "text"}))
       ->capture_default_str();
@@ -86,70 +116,141 @@ void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
       ->check(CLI::IsMember({"psnum", "text"}));
 }
 
+std::string Count(std::int64_t k, const char* noun) {
+  return std::to_string(k) + " " + noun + (k == 1 ? "" : "s");
+}
+
+// The summary goes to standard output unless the report or the JSON took it.
+std::FILE* SummaryStream(const SolveArgs& a, const std::string& reportPath) {
+  return reportPath == kStandardStream || a.json == kStandardStream ? stderr : stdout;
+}
+
 void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& reportPath) {
+  std::FILE* out = SummaryStream(a, reportPath);
   if (a.mixedVolume) {
-    std::printf("mixed volume: %lld\nmixed cells: %lld\n", static_cast<long long>(r.pathCount),
-                static_cast<long long>(r.cellCount));
+    std::fprintf(out, "mixed volume: %lld\nmixed cells: %lld\n",
+                 static_cast<long long>(r.pathCount), static_cast<long long>(r.cellCount));
   } else {
-    std::printf("roots: %lld\nreal roots: %lld\npaths: %lld\nblow-ups: %lld\nrescued paths: %lld\n",
-                static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
-                static_cast<long long>(r.pathCount), static_cast<long long>(r.counts.blowUps),
-                static_cast<long long>(r.counts.rescued));
+    std::fprintf(
+        out, "roots: %lld\nreal roots: %lld\npaths: %lld\nblow-ups: %lld\nrescued paths: %lld\n",
+        static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
+        static_cast<long long>(r.pathCount), static_cast<long long>(r.counts.blowUps),
+        static_cast<long long>(r.counts.rescued));
   }
-  std::printf("route: %s\nseed: %llu\n",
-              r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",
-              static_cast<unsigned long long>(r.seed));
-  if (!reportPath.empty()) std::printf("report: %s\n", reportPath.c_str());
-  if (!a.json.empty()) std::printf("json: %s\n", a.json.c_str());
+  std::fprintf(out, "route: %s\nseed: %llu\n",
+               r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",
+               static_cast<unsigned long long>(r.seed));
+  if (!reportPath.empty()) std::fprintf(out, "report: %s\n", reportPath.c_str());
+  if (!a.json.empty()) std::fprintf(out, "json: %s\n", a.json.c_str());
+}
+
+// Options over environment; a bad value of either is a usage error.
+void ResolveSeedAndThreads(const SolveArgs& a, SolveOptions& options) {
+  try {
+    options.seed = a.seed.empty() ? SeedFromEnvironment() : ParseSeed(a.seed, "--seed");
+    options.threads = a.threads.empty() ? ThreadsFromEnvironment().value_or(0)
+                                        : ParseThreads(a.threads, "--threads");
+  } catch (const Error& error) {
+    throw UsageError{error.what()};
+  }
+}
+
+ProgressMode ProgressModeOf(const SolveArgs& a) {
+  if (a.quiet) return ProgressMode::kOff;
+  if (isatty(STDERR_FILENO)) return ProgressMode::kRedraw;
+  return a.progress ? ProgressMode::kLines : ProgressMode::kOff;
+}
+
+// "zormix frobnicate": neither a command nor a file.
+void CheckInputExists(const SolveArgs& a) {
+  std::error_code error;
+  if (a.implicitCommand && a.input != kStandardStream && !std::filesystem::exists(a.input, error)) {
+    throw UsageError("'" + a.input + "': unknown command or missing file");
+  }
+}
+
+// Writes the report (unless the solve wrote it to its file) and the JSON, in that order, so that a
+// JSON that cannot be written never costs the report.
+void WriteResults(const SolveResult& result, const SolveArgs& a, const std::string& reportPath) {
+  if (reportPath == kStandardStream) {
+    FormatReport(result, [](std::string_view piece) { WriteOutput("-", piece, "report"); });
+  }
+  if (!a.json.empty()) {
+    WriteOutput(a.json, ResultToJson(result, a.mixedVolume).dump(2) + "\n", "JSON file");
+  }
 }
 
 int RunSolve(const SolveArgs& a) {
-  ProgressDisplay display(!a.quiet && isatty(STDERR_FILENO), stderr);
-  display.Update(Progress{});  // stage "reading"
-  const PolySystem system = LoadSystem(a.input, FormatNamed(a.format), nullptr);
-
-  SolveOptions options;
-  options.route = a.route == "total-degree" ? Route::kTotalDegree : Route::kPolyhedral;
-  if (a.seedGiven) options.seed = a.seed;
-  options.threads = a.threads;
-  options.reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;
-  options.mixedVolumeOnly = a.mixedVolume;
-  options.progress = [&display](const Progress& p) { display.Update(p); };
-  const SolveResult result = SolveSystem(system, options);
-  display.Finish();
-
-  if (!a.json.empty()) {
-    WriteFileAtomically(a.json, ResultToJson(result, a.mixedVolume).dump(2) + "\n");
+  CheckInputExists(a);
+  if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
+    throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
   }
-  PrintSummary(result, a, options.reportPath);
+  SolveOptions options;
+  ResolveSeedAndThreads(a, options);
+  const std::string reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;
+  if (!reportPath.empty()) CheckOutputPath(reportPath, "report file");
+  if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
+
+  ProgressDisplay display(ProgressModeOf(a), stderr);
+  display.Update(Progress{});  // stage "reading"
+  const LoadedSystem loaded = LoadSystem(a.input, FormatNamed(a.format));
+  if (!loaded.note.empty()) display.Note("zormix: " + loaded.note);
+
+  options.route = a.route == "total-degree" ? Route::kTotalDegree : Route::kPolyhedral;
+  options.reportPath = reportPath == kStandardStream ? std::string() : reportPath;
+  options.mixedVolumeOnly = a.mixedVolume;
+  options.interrupted = Interrupted;
+  options.progress = [&display, quiet = a.quiet](const Progress& p) {
+    const std::string notice = LargeRouteNotice(p);
+    if (!notice.empty() && !quiet) display.Note(notice);
+    display.Update(p);
+  };
+  CatchInterrupts();
+  const SolveResult result = SolveSystem(loaded.system, options);
+  display.Finish();
+  WriteResults(result, a, reportPath);
+  PrintSummary(result, a, reportPath);
   return 0;
 }
 
 int RunConvert(const ConvertArgs& a) {
-  InputFormat from = InputFormat::kAuto;
-  const PolySystem system = LoadSystem(a.input, FormatNamed(a.format), &from);
+  CheckOutputPath(a.output, "output file");
+  const LoadedSystem loaded = LoadSystem(a.input, FormatNamed(a.format));
+  if (!loaded.note.empty()) std::fprintf(stderr, "zormix: %s\n", loaded.note.c_str());
+  const PolySystem& system = loaded.system;
   InputFormat to = FormatNamed(a.to);
-  if (to == InputFormat::kAuto)
-    to = from == InputFormat::kPsNum ? InputFormat::kText : InputFormat::kPsNum;
-  if (to == InputFormat::kPsNum) {
-    WriteSystemFile(system, a.output);
-  } else {
-    WriteFileAtomically(a.output, FormatPolynomialText(system));
+  if (to == InputFormat::kAuto) {
+    to = loaded.format == InputFormat::kPsNum ? InputFormat::kText : InputFormat::kPsNum;
   }
-  std::printf("%s: %d equations, %lld terms, written as %s\n", a.output.c_str(), system.n,
-              static_cast<long long>(system.termTotal()),
-              to == InputFormat::kPsNum ? "PS.num" : "polynomial text");
+  WriteOutput(a.output,
+              to == InputFormat::kPsNum ? FormatSystemFile(system) : FormatPolynomialText(system),
+              "output file");
+  std::fprintf(a.output == kStandardStream ? stderr : stdout, "%s: %s with %s, written %s\n",
+               a.output == kStandardStream ? "standard output" : a.output.c_str(),
+               Count(system.n, "equation").c_str(), Count(system.termTotal(), "term").c_str(),
+               to == InputFormat::kPsNum ? "in the PS.num format" : "as polynomial text");
   return 0;
 }
 
+bool IsCommandOrTopLevelFlag(const std::string& word) {
+  return word == "solve" || word == "convert" || word == "-h" || word == "--help" ||
+         word == "--version";
+}
+
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
-std::vector<std::string> WithSubcommand(int argc, char** argv) {
+std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFile) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  const bool named =
-      !args.empty() && (args[0] == "solve" || args[0] == "convert" || args[0] == "-h" ||
-                        args[0] == "--help" || args[0] == "--version");
-  if (!named) args.insert(args.begin(), "solve");
+  implicitFile = false;
+  if (args.empty() || !IsCommandOrTopLevelFlag(args[0])) {
+    implicitFile = !args.empty() && args[0] != kStandardStream && args[0].rfind('-', 0) != 0;
+    args.insert(args.begin(), "solve");
+  }
   return args;
+}
+
+int UsageFailure(const std::string& message) {
+  std::fprintf(stderr, "zormix: %s\nRun 'zormix --help' for the options.\n", message.c_str());
+  return kExitUsage;
 }
 
 int Main(int argc, char** argv) {
@@ -160,12 +261,12 @@ int Main(int argc, char** argv) {
   app.set_help_flag();
   app.set_version_flag("--version", "zormix " ZORMIX_VERSION);
   app.require_subcommand(1);
+  app.footer(kFooter);
 
   SolveArgs solveArgs;
-  CLI::Option* seedOption = nullptr;
   CLI::App* solve = app.add_subcommand("solve", "Solve a system (the default subcommand)");
   solve->set_help_flag("-h,--help", "Print this help and exit");
-  AddSolveOptions(*solve, solveArgs, seedOption);
+  AddSolveOptions(*solve, solveArgs);
 
   ConvertArgs convertArgs;
   CLI::App* convert = app.add_subcommand("convert", "Convert between polynomial text and PS.num");
@@ -175,7 +276,8 @@ int Main(int argc, char** argv) {
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
 
-  std::vector<std::string> args = WithSubcommand(argc, argv);
+  bool implicitFile = false;
+  std::vector<std::string> args = WithSubcommand(argc, argv, implicitFile);
   std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
   try {
     app.parse(args);
@@ -189,12 +291,15 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "zormix: %s\nRun 'zormix --help' for the options.\n", e.what());
-    return 2;
+    return UsageFailure(e.what());
   }
-  solveArgs.seedGiven = seedOption->count() > 0;
   if (convert->parsed()) return RunConvert(convertArgs);
-  return RunSolve(solveArgs);
+  solveArgs.implicitCommand = implicitFile;
+  try {
+    return RunSolve(solveArgs);
+  } catch (const UsageError& e) {
+    return UsageFailure(e.message);
+  }
 }
 
 }  // namespace
@@ -203,10 +308,16 @@ int Main(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     return zormix::cli::Main(argc, argv);
+  } catch (const zormix::Error& e) {
+    std::fprintf(stderr, "zormix: %s\n", e.what());
+    if (e.id() == zormix::kInterruptedId) {
+      std::fprintf(stderr, "zormix: no report written\n");
+      return zormix::cli::kExitInterrupted;
+    }
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "zormix: out of memory\n");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zormix: %s\n", e.what());
   }
-  return 1;
+  return zormix::cli::kExitError;
 }

@@ -6,6 +6,7 @@ namespace zormix::cli {
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+constexpr auto kLineInterval = std::chrono::seconds(1);
 
 const char* StageName(Stage stage) {
   switch (stage) {
@@ -62,17 +63,30 @@ void ProgressDisplay::Update(const Progress& p) {
   }
   const bool stageChanged = !drawn_ || p.stage != lastStage_;
   const bool finished = p.stage == Stage::kTracking && p.pathsDone == p.pathsTotal;
-  if (!stageChanged && !finished && now - lastDraw_ < kRedrawInterval) return;
+  const auto interval = lines_ ? std::chrono::duration_cast<Clock::duration>(kLineInterval)
+                               : std::chrono::duration_cast<Clock::duration>(kRedrawInterval);
+  if (!stageChanged && !finished && now - lastDraw_ < interval) return;
   const double seconds = std::chrono::duration<double>(now - trackingStart_).count();
-  std::fprintf(out_, "\r%s\033[K", Format(p, tracking_ ? seconds : 0.0).c_str());
+  const std::string text = Format(p, tracking_ ? seconds : 0.0);
+  if (lines_) {
+    std::fprintf(out_, "%s\n", text.c_str());
+  } else {
+    std::fprintf(out_, "\r%s\033[K", text.c_str());
+  }
   std::fflush(out_);
   drawn_ = true;
   lastStage_ = p.stage;
   lastDraw_ = now;
 }
 
+void ProgressDisplay::Note(const std::string& text) {
+  Finish();
+  std::fprintf(out_, "%s\n", text.c_str());
+  std::fflush(out_);
+}
+
 void ProgressDisplay::Finish() {
-  if (!enabled_ || !drawn_) return;
+  if (!enabled_ || !drawn_ || lines_) return;
   std::fprintf(out_, "\r\033[K");
   std::fflush(out_);
   drawn_ = false;

@@ -10,16 +10,22 @@
 
 namespace zormix::cli {
 
-// Redraws one line in place, at most five times a second (and at every change of stage). A disabled
-// display draws nothing.
+// How progress is shown: not at all, one line redrawn in place at most five times a second (for a
+// terminal), or one line per second and per stage (for logs, when standard error is not a
+// terminal). Every mode shows a change of stage at once.
+enum class ProgressMode { kOff, kRedraw, kLines };
+
 class ProgressDisplay {
  public:
-  ProgressDisplay(bool enabled, std::FILE* out) : enabled_(enabled), out_(out) {}
+  ProgressDisplay(ProgressMode mode, std::FILE* out)
+      : enabled_(mode != ProgressMode::kOff), lines_(mode == ProgressMode::kLines), out_(out) {}
   ~ProgressDisplay() { Finish(); }
 
   void Update(const Progress& progress);
   // Erases the line.
   void Finish();
+  // Writes a line of its own (the line being redrawn is erased first and drawn again later).
+  void Note(const std::string& text);
 
   // The text of the line for progress at elapsed seconds since tracking began.
   static std::string Format(const Progress& progress, double trackingSeconds);
@@ -27,6 +33,7 @@ class ProgressDisplay {
  private:
   using Clock = std::chrono::steady_clock;
   bool enabled_;
+  bool lines_;
   std::FILE* out_;
   bool drawn_ = false;
   bool tracking_ = false;

@@ -1,61 +1,34 @@
 // The MEX module "zormix": [nroots, npaths, stats, roots] = zormix(mode, zeros(1, n)) with the
-// system in "PS.num" of the current folder.
-//
-// The host's error call (mexErrMsgTxt) never returns, and in MATLAB it does not unwind C++ frames.
-// So every host call that may end the call (mexErrMsgTxt, mxCreateDoubleMatrix) is made from
-// mexFunction's own frame while no C++ object with storage is alive: the solver runs inside
-// try-scopes that catch everything, copy the message into a static buffer and close before the
-// host hears of the failure.
+// system in "PS.num" of the current folder. Every error carries an identifier (docs/errors.md);
+// the environment gives the seed (ZORMIX_SEED), the threads (ZORMIX_THREADS, default all cores)
+// and progress in the console (ZORMIX_PROGRESS=1; silent by default).
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
-#include <exception>
-#include <mutex>
-#include <new>
 #include <stdexcept>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "gateway/gateway_options.h"
+#include "gateway/mex_support.h"
 #include "mex.h"
+#include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
 
 namespace {
 
+using zormix::gateway::Guarded;
+
 // Fixed width of results 3 and 4, whatever the number of roots.
 constexpr mwSize kRootCapacity = 500000;
+// Results 3 and 4 together may take at most this many bytes: beyond it the host would run out of
+// memory while creating them, after the solve, or be killed.
+constexpr double kResultByteLimit = 2.0 * 1024 * 1024 * 1024;
 constexpr const char* kSystemFile = "PS.num";
 constexpr const char* kReportFile = "data.roots";
-
-// The message handed to mexErrMsgTxt; static so that it outlives the scope that wrote it.
-char errorMessage[2048];
-
-// The solver's console lines, kept until the host thread prints them: a tracking thread must not
-// call into the host.
-std::mutex consoleMutex;
-std::vector<std::string> consoleLines;
-
-void KeepConsoleLine(std::string_view line) {
-  std::lock_guard<std::mutex> lock(consoleMutex);
-  consoleLines.emplace_back(line);
-}
-
-void FlushConsole() {
-  std::vector<std::string> lines;
-  {
-    std::lock_guard<std::mutex> lock(consoleMutex);
-    lines.swap(consoleLines);
-  }
-  for (const std::string& line : lines) mexPrintf("%s\n", line.c_str());
-}
-
-void KeepMessage(const std::string& text) {
-  std::snprintf(errorMessage, sizeof(errorMessage), "%s", text.c_str());
-}
+constexpr const char* kMemoryContext = "solving the system of \"PS.num\"";
 
 // Input 1: a non-empty, real, non-sparse numeric array; its first element is the route selector.
 double ReadMode(const mxArray* input) {
@@ -83,33 +56,31 @@ void CheckColumns(const zormix::PolySystem& system, mwSize hostColumns) {
   }
 }
 
-// Runs body, turning every exception into the static message. Returns whether body succeeded.
-template <typename Body>
-bool Guarded(Body body) {
-  try {
-    body();
-    return true;
-  } catch (const zormix::Error& error) {
-    KeepMessage(error.what());
-  } catch (const std::bad_alloc&) {
-    KeepMessage("out of memory while solving the system of \"" + std::string(kSystemFile) + "\"");
-  } catch (const std::exception& error) {
-    KeepMessage(std::string("internal error: ") + error.what());
-  } catch (...) {
-    KeepMessage("internal error of unknown kind");
-  }
-  return false;
+// Result 4 is n x 500000 complex (16 bytes a value), result 3 2 x 500000 real.
+void CheckResultSize(int n) {
+  const double bytes = (16.0 * n + 16.0) * static_cast<double>(kRootCapacity);
+  if (bytes <= kResultByteLimit) return;
+  char figure[64];
+  std::snprintf(figure, sizeof figure, "%.1f GB", bytes / 1e9);
+  throw zormix::Error(zormix::gateway::kResultTooLargeId,
+                      "with n = " + std::to_string(n) + " variables the results of zormix take " +
+                          figure +
+                          " (n x 500000 complex roots), more than the limit of 2 GiB; "
+                          "use zormix_solve, which returns only the roots found");
 }
 
 // Checks input 1, the environment, "PS.num" and input 2 against it. The system read here is
 // dropped again: the host matrices are created only after every check passed.
 bool PrepareCall(const mxArray* prhs[], CallSetup& setup) {
-  return Guarded([&] {
+  return Guarded(kMemoryContext, [&] {
     setup.mode = ReadMode(prhs[0]);
     setup.hostColumns = mxGetN(prhs[1]);
     zormix::SeedFromEnvironment();
     zormix::ThreadsFromEnvironment();
-    CheckColumns(zormix::ReadSystemFile(kSystemFile), setup.hostColumns);
+    zormix::ProgressFromEnvironment();
+    const zormix::PolySystem system = zormix::ReadSystemFile(kSystemFile);
+    CheckColumns(system, setup.hostColumns);
+    CheckResultSize(system.n);
   });
 }
 
@@ -158,41 +129,34 @@ void CopyResults(const zormix::SolveResult& result, mwSize hostColumns, mxArray*
 
 // Reads and solves the system again (now for real) and fills the host matrices.
 bool Solve(const CallSetup& setup, mxArray* plhs[]) {
-  const bool solved = Guarded([&] {
+  const bool solved = Guarded(kMemoryContext, [&] {
     const zormix::PolySystem system = zormix::ReadSystemFile(kSystemFile);
     CheckColumns(system, setup.hostColumns);
     zormix::SolveOptions options;
     options.route = zormix::RouteFromMode(setup.mode);
     options.seed = zormix::SeedFromEnvironment();
-    options.threads = zormix::ThreadsFromEnvironment();
+    options.threads = zormix::ThreadsFromEnvironment().value_or(0);
     options.reportPath = kReportFile;
-    options.console = KeepConsoleLine;
+    zormix::gateway::ConnectToHost(options, zormix::ProgressFromEnvironment());
     const zormix::SolveResult result = zormix::SolveSystem(system, options);
     CopyResults(result, setup.hostColumns, plhs);
   });
-  FlushConsole();
+  zormix::gateway::FlushConsole();
   return solved;
 }
 
 }  // namespace
 
-// The one exported symbol of the module (the build gives everything else hidden visibility).
-#if defined(__GNUC__)
-#define ZORMIX_MEX_EXPORT __attribute__((visibility("default")))
-#else
-#define ZORMIX_MEX_EXPORT
-#endif
-
 ZORMIX_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
-  if (nrhs != 2) mexErrMsgTxt("Two inputs required.");
-  if (nlhs != 4) mexErrMsgTxt("Four outputs required.");
+  if (nrhs != 2) mexErrMsgIdAndTxt(zormix::gateway::kWrongInputCountId, "Two inputs required.");
+  if (nlhs != 4) mexErrMsgIdAndTxt(zormix::gateway::kWrongOutputCountId, "Four outputs required.");
   for (int k = 0; k < 4; ++k) plhs[k] = nullptr;
 
   CallSetup setup;
-  if (!PrepareCall(prhs, setup)) mexErrMsgTxt(errorMessage);
+  if (!PrepareCall(prhs, setup)) zormix::gateway::RaiseKeptError();
   CreateResults(plhs, setup.hostColumns);
   if (!Solve(setup, plhs)) {
     DestroyResults(plhs);
-    mexErrMsgTxt(errorMessage);
+    zormix::gateway::RaiseKeptError();
   }
 }

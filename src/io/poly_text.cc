@@ -668,10 +668,15 @@ class Parser {
     if (equationCount == static_cast<std::size_t>(n())) return;
     std::string names;
     for (const std::string& v : variables_) names += (names.empty() ? "" : ", ") + v;
-    const std::string message = "the system is not square: " + std::to_string(equationCount) +
-                                " equations in " + std::to_string(n()) + " variables (" + names +
-                                ")";
-    Fail(equationCount > static_cast<std::size_t>(n()) ? starts[n()] : Current(), message);
+    const auto count = [](std::size_t k, const std::string& noun) {
+      return std::to_string(k) + " " + noun + (k == 1 ? "" : "s");
+    };
+    const std::string message = "the system is not square: " + count(equationCount, "equation") +
+                                " in " + count(static_cast<std::size_t>(n()), "variable") + " (" +
+                                names + ")";
+    // The first equation too many, or the last one when equations are missing (the end of the
+    // text may lie past its last line).
+    Fail(equationCount > static_cast<std::size_t>(n()) ? starts[n()] : starts.back(), message);
   }
 
   PolySystem BuildSystem(const std::vector<Poly>& equations) const {

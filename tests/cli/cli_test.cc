@@ -13,58 +13,18 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_fixture.h"
 #include "support/systems.h"
 #include "zormix/io.h"
 
 namespace zormix {
 namespace {
 
-namespace fs = std::filesystem;
+using testing::CliRun;
+using testing::CliTest;
 using ::testing::HasSubstr;
+namespace fs = std::filesystem;
 using ::testing::StartsWith;
-
-struct CliRun {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class CliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_cli_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Runs zormix with args in the test's folder (standard input empty).
-  CliRun Zormix(const std::string& args) const {
-    const std::string command = "cd '" + dir_.string() + "' && '" ZORMIX_CLI_PATH "' " + args +
-                                " </dev/null >stdout.txt 2>stderr.txt";
-    const int status = std::system(command.c_str());
-    CliRun run;
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp("stdout.txt");
-    run.err = Slurp("stderr.txt");
-    fs::remove(dir_ / "stdout.txt");
-    fs::remove(dir_ / "stderr.txt");
-    return run;
-  }
-
-  std::string Slurp(const std::string& name) const {
-    std::ifstream in(dir_ / name);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-
-  void Write(const std::string& name, const std::string& contents) const {
-    std::ofstream(dir_ / name) << contents;
-  }
-
-  fs::path dir_;
-};
 
 TEST_F(CliTest, HelpListsEveryOptionWithItsDefault) {
   const CliRun run = Zormix("--help");
@@ -94,7 +54,7 @@ TEST_F(CliTest, BadInputExitsWithOneNamingFileAndLineAndWritesNothing) {
   EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
   EXPECT_FALSE(fs::exists(dir_ / "out.json"));
 
-  run = Zormix("missing.txt");
+  run = Zormix("solve missing.txt");
   EXPECT_EQ(run.code, 1);
   EXPECT_THAT(run.err, HasSubstr("zormix: missing.txt: cannot open the file"));
 

@@ -145,7 +145,7 @@ TEST(PolyTextTest, ErrorsNameLineAndColumn) {
       {"x^99999999999; y;", "t:1:3: exponent '99999999999' is too large"},
       {"x^2000000000 * x^2000000000; y;", "t:1:14: an exponent of the expansion exceeds"},
       {"x + y;\nx - y;\n  x*y;", "t:3:3: the system is not square: 3 equations in 2 variables"},
-      {"x + y + z;\nx - y;", "t:2:7: the system is not square: 2 equations in 3 variables"},
+      {"x + y + z;\nx - y;", "t:2:1: the system is not square: 2 equations in 3 variables"},
       {"x; ; y;", "t:1:4: empty equation"},
       {"x + ; y;", "t:1:5: the equation ends where a number"},
       {"x - x; y;", "t:1:1: the equation is identically zero"},

@@ -1,0 +1,31 @@
+function varargout = zormix_solve_mex(varargin)
+%ZORMIX_SOLVE_MEX Solve a polynomial system given in memory; return the results in a struct (MEX).
+%
+%   RESULT = zormix_solve_mex(EXPONENTS, COEFFICIENTS, TERMCOUNTS, NAMES, OPTIONS)
+%   RESULT = zormix_solve_mex(EQUATIONS, OPTIONS)
+%
+%   The engine of ZORMIX_SOLVE, which checks and converts its arguments; call that instead.
+%   EXPONENTS (m x n double, one row per term), COEFFICIENTS (m real or complex doubles),
+%   TERMCOUNTS (n terms per equation) and NAMES (cell array of n names, or {} for x1 ... xn) are
+%   as in ZORMIX_WRITE_PSNUM. EQUATIONS is a cell array of char rows, one equation per cell.
+%   OPTIONS is a struct (or []) with the optional fields
+%     route      'polyhedral' (default) | 'totaldegree', or the module's mode number
+%     seed       a non-negative integer, or a decimal string up to 18446744073709551615
+%     threads    path-tracking threads, 0 (default) = one per core
+%     progress   true: progress lines in the console
+%     report     true: RESULT.report holds the report text
+%     variables  cell array of names fixing the variable order of EQUATIONS
+%
+%   RESULT has the fields roots (n x count), residues, conditionNumbers, isReal, nroots, npaths,
+%   ncells, pathStatuses (status names of the paths without an end point), failures (struct
+%   array: status, cell, startIndex of those paths), counts (path counts; counts.byStatus by final
+%   status), seed (decimal text), route, variables, and report when asked. Nothing is read from or
+%   written to files. Ctrl-C stops the solve with the error zormix:interrupted.
+%
+%   See also ZORMIX_SOLVE, ZORMIX.
+
+% Help text only: the MEX function zormix_solve_mex beside this file takes precedence.
+  error('zormix:moduleNotFound', ...
+        ['the MEX function zormix_solve_mex was not found before %s on the path; build it ' ...
+         '(cmake --build build) and add its folder with an absolute path'], mfilename('fullpath'));
+end

@@ -1,0 +1,15 @@
+// Ctrl-C (SIGINT) during a solve: the first one asks the solve to stop at its next check, a second
+// one ends the program at once.
+#ifndef ZORMIX_CLI_INTERRUPT_H_
+#define ZORMIX_CLI_INTERRUPT_H_
+
+namespace zormix::cli {
+
+// Installs the SIGINT handler.
+void CatchInterrupts();
+// True once SIGINT arrived; for SolveOptions::interrupted.
+bool Interrupted();
+
+}  // namespace zormix::cli
+
+#endif  // ZORMIX_CLI_INTERRUPT_H_

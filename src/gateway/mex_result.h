@@ -1,0 +1,24 @@
+// The struct that zormix_solve_mex returns, built from a finished solve.
+#ifndef ZORMIX_GATEWAY_MEX_RESULT_H_
+#define ZORMIX_GATEWAY_MEX_RESULT_H_
+
+#include <string>
+
+#include "mex.h"
+#include "zormix/result.h"
+
+namespace zormix::gateway {
+
+// A 1 x 1 struct: roots (n x count, exactly the roots found), residues, conditionNumbers, isReal,
+// nroots, npaths, ncells, pathStatuses (names of the lost paths' statuses), failures (struct array:
+// status, cell, startIndex of each lost path), counts (struct), seed (decimal text), route,
+// variables, and report (the report text) when report is not null. Every field comes from one row
+// of a table, so a new field of SolveResult is one more row.
+//
+// Calls only host functions that allocate; reads nothing but its arguments, so the caller keeps
+// them in static storage (a failed host allocation ends the call without unwinding).
+mxArray* MakeResultStruct(const SolveResult& result, const std::string* report);
+
+}  // namespace zormix::gateway
+
+#endif  // ZORMIX_GATEWAY_MEX_RESULT_H_

@@ -1,0 +1,136 @@
+#include "gateway/mex_support.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "gateway/host_interrupt.h"
+#include "mex.h"
+#include "solve/front_end.h"
+#include "zormix/error.h"
+
+namespace zormix::gateway {
+namespace {
+
+// Static, so that they outlive the scope that wrote them.
+char errorId[64];
+char errorMessage[4096];
+
+// Lines for the host's console. A tracking thread must not call into the host, so lines wait here
+// until the host's thread prints them.
+std::mutex consoleMutex;
+std::vector<std::string> consoleLines;
+std::thread::id hostThread;
+
+void KeepConsoleLine(std::string_view line) {
+  {
+    std::lock_guard<std::mutex> lock(consoleMutex);
+    consoleLines.emplace_back(line);
+  }
+  if (std::this_thread::get_id() == hostThread) FlushConsole();
+}
+
+const char* StageName(Stage stage) {
+  switch (stage) {
+    case Stage::kReading:
+      return "reading";
+    case Stage::kMixedCells:
+      return "mixed cells";
+    case Stage::kTracking:
+      return "tracking";
+    case Stage::kReport:
+      return "report";
+  }
+  return "";
+}
+
+// One line per stage and at most one per second while paths are tracked.
+class ConsoleProgress {
+ public:
+  void operator()(const Progress& p) {
+    const std::string notice = LargeRouteNotice(p);
+    if (!notice.empty() && !announced_) {
+      announced_ = true;
+      KeepConsoleLine(notice);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const bool finished = p.stage == Stage::kTracking && p.pathsDone == p.pathsTotal;
+    if (drawn_ && p.stage == stage_ && !finished && now - last_ < std::chrono::seconds(1)) return;
+    drawn_ = true;
+    stage_ = p.stage;
+    last_ = now;
+    KeepConsoleLine(Format(p));
+  }
+
+ private:
+  static std::string Format(const Progress& p) {
+    std::string line = std::string("zormix: ") + StageName(p.stage);
+    if (p.stage != Stage::kTracking || p.pathsTotal <= 0) return line;
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer,
+                  " %" PRId64 "/%" PRId64 " paths, %" PRId64 " reached, %" PRId64 " failed",
+                  p.pathsDone, p.pathsTotal, p.pathsReached, p.pathsFailed);
+    return line + buffer;
+  }
+
+  bool drawn_ = false;
+  bool announced_ = false;
+  Stage stage_ = Stage::kReading;
+  std::chrono::steady_clock::time_point last_;
+};
+
+}  // namespace
+
+void KeepError(const char* id, const std::string& message) {
+  std::snprintf(errorId, sizeof errorId, "%s", id);
+  std::snprintf(errorMessage, sizeof errorMessage, "%s", message.c_str());
+}
+
+void KeepCurrentException(const char* memoryContext) {
+  try {
+    throw;
+  } catch (const Error& error) {
+    if (error.id() == kInterruptedId) ClearHostInterrupt();
+    KeepError(error.id().c_str(), error.what());
+  } catch (const std::bad_alloc&) {
+    KeepError(kOutOfMemoryId, std::string("out of memory while ") + memoryContext);
+  } catch (const std::exception& error) {
+    KeepError(kInternalId, std::string("internal error: ") + error.what());
+  } catch (...) {
+    KeepError(kInternalId, "internal error of unknown kind");
+  }
+}
+
+void RaiseKeptError() {
+  mexErrMsgIdAndTxt(errorId, "%s", errorMessage);
+  std::abort();  // not reached: the host's error call does not return
+}
+
+void ConnectToHost(SolveOptions& options, bool showProgress) {
+  hostThread = std::this_thread::get_id();
+  options.interrupted = HostInterruptPending;
+  options.console = KeepConsoleLine;
+  if (showProgress) options.progress = ConsoleProgress();
+}
+
+void FlushConsole() {
+  std::vector<std::string> lines;
+  {
+    std::lock_guard<std::mutex> lock(consoleMutex);
+    lines.swap(consoleLines);
+  }
+  for (const std::string& line : lines) mexPrintf("%s\n", line.c_str());
+  // Octave holds mexPrintf output until the call returns unless told to flush. A pending
+  // interrupt would be acted on inside the evaluation, so none is made then.
+  if (!lines.empty() && !HostInterruptPending()) {
+    mexEvalString("if exist('OCTAVE_VERSION', 'builtin'), fflush(stdout); else, drawnow; end");
+  }
+}
+
+}  // namespace zormix::gateway

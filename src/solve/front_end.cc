@@ -1,0 +1,85 @@
+#include "solve/front_end.h"
+
+#include <cstdlib>
+#include <limits>
+
+#include "zormix/error.h"
+
+namespace zormix {
+namespace {
+
+// The value of an environment variable; nullopt when unset or empty.
+std::optional<std::string> ReadVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') return std::nullopt;
+  return std::string(value);
+}
+
+std::string EnvironmentOrigin(const char* name) {
+  return std::string("environment variable ") + name + " =";
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> ParseDecimal(const std::string& text, std::uint64_t limit) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    // value * 10 + digit <= limit, checked without overflowing.
+    if (value > (limit - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+std::uint64_t ParseSeed(const std::string& text, const std::string& origin) {
+  const std::optional<std::uint64_t> seed =
+      ParseDecimal(text, std::numeric_limits<std::uint64_t>::max());
+  if (!seed) {
+    throw Error(origin + " '" + text +
+                "': expected a decimal integer from 0 to 18446744073709551615");
+  }
+  return *seed;
+}
+
+int ParseThreads(const std::string& text, const std::string& origin) {
+  const std::optional<std::uint64_t> threads = ParseDecimal(text, kMaxThreads);
+  if (!threads) {
+    throw Error(origin + " '" + text +
+                "': expected a decimal integer from 0 (one thread per core) to " +
+                std::to_string(kMaxThreads));
+  }
+  return static_cast<int>(*threads);
+}
+
+std::optional<std::uint64_t> SeedFromEnvironment() {
+  const std::optional<std::string> text = ReadVariable("ZORMIX_SEED");
+  if (!text) return std::nullopt;
+  return ParseSeed(*text, EnvironmentOrigin("ZORMIX_SEED"));
+}
+
+std::optional<int> ThreadsFromEnvironment() {
+  const std::optional<std::string> text = ReadVariable("ZORMIX_THREADS");
+  if (!text) return std::nullopt;
+  return ParseThreads(*text, EnvironmentOrigin("ZORMIX_THREADS"));
+}
+
+bool ProgressFromEnvironment() {
+  const std::optional<std::string> text = ReadVariable("ZORMIX_PROGRESS");
+  if (!text || *text == "0") return false;
+  if (*text == "1") return true;
+  throw Error(EnvironmentOrigin("ZORMIX_PROGRESS") + " '" + *text + "': expected 0 or 1");
+}
+
+std::string LargeRouteNotice(const Progress& progress) {
+  if (progress.stage != Stage::kTracking || progress.pathsDone != 0 ||
+      progress.pathsTotal <= kLargeRoutePaths) {
+    return std::string();
+  }
+  return "zormix: " + std::to_string(progress.pathsTotal) +
+         " paths to track; this solve may take a long time";
+}
+
+}  // namespace zormix

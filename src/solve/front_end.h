@@ -1,0 +1,48 @@
+// What every front end (the command line, the MEX functions) shares: the seed and thread-count
+// values read from arguments or from the environment (one parser, one range and one message for
+// each), and the notice of a route with very many paths.
+#ifndef ZORMIX_SOLVE_FRONT_END_H_
+#define ZORMIX_SOLVE_FRONT_END_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "zormix/types.h"
+
+namespace zormix {
+
+inline constexpr std::uint64_t kMaxThreads = 4096;
+
+// Parses text as a decimal unsigned integer no larger than limit; nullopt when it is not one
+// (signs, blanks, other characters and overflow are all refused).
+std::optional<std::uint64_t> ParseDecimal(const std::string& text, std::uint64_t limit);
+
+// A seed: a decimal integer in [0, 2^64 - 1]. Throws Error "<origin> '<text>': expected ..."
+// for anything else; origin names where the text came from, e.g. "--seed".
+std::uint64_t ParseSeed(const std::string& text, const std::string& origin);
+
+// A thread count: a decimal integer in [0, kMaxThreads]; 0 means one thread per core. Throws
+// Error "<origin> '<text>': expected ..." for anything else.
+int ParseThreads(const std::string& text, const std::string& origin);
+
+// ZORMIX_SEED. Unset or empty: nullopt (fresh entropy).
+std::optional<std::uint64_t> SeedFromEnvironment();
+
+// ZORMIX_THREADS. Unset or empty: nullopt (the front end's default, all cores).
+std::optional<int> ThreadsFromEnvironment();
+
+// ZORMIX_PROGRESS for the MEX module, whose arguments are fixed: "1" shows progress, "0" (and
+// unset or empty) keeps it silent. Throws Error for anything else.
+bool ProgressFromEnvironment();
+
+// Routes with more paths than this are announced before tracking starts.
+inline constexpr std::int64_t kLargeRoutePaths = 100000;
+
+// The announcement for the progress report that opens tracking ("zormix: 250000 paths to track
+// ..."), or an empty string when the route is not that large or tracking is under way.
+std::string LargeRouteNotice(const Progress& progress);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_SOLVE_FRONT_END_H_
