@@ -24,7 +24,7 @@ struct MixedCellResult {
 // system after constant-term completion.
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime);
+                                  RuntimeUniform& runtime, int threads = 1);
 
 }  // namespace zormix
 
