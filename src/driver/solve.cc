@@ -52,7 +52,7 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
   const MixedCellResult mixed =
-      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime);
+      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, tracking.threads);
   const std::vector<std::int64_t> cellVolume =
       CellVolumes(system.exponents, mixed.cells, out.pathCount);
   out.cellCount = mixed.cells.size();

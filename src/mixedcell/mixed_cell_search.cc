@@ -3,7 +3,12 @@
 #include "mixedcell/mixed_cell_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "mixedcell/relation_table.h"
@@ -12,15 +17,28 @@
 namespace zormix {
 namespace {
 
+// What every branch reads and none writes: the relation table and the first support's edge
+// records.
+struct SharedTables {
+  RelationTable rel;
+  EdgeRecords edges;
+  int lowerEdgeCount = 0;
+};
+
+// The branch of one lower edge of the first support depends only on the shared tables and the
+// edge's record (every state a branch reads it sets up or loads itself), so the branches can run
+// on any number of searchers and their cells be joined in edge order.
 class Search {
  public:
-  Search(const ReducedSupports& sup, CellList& cells)
-      : sup_(sup), n_(sup.n), d_(sup.n + 1), cells_(cells) {}
+  Search(const ReducedSupports& sup, const SharedTables& shared)
+      : sup_(sup), n_(sup.n), d_(sup.n + 1), rel_(shared.rel), edges_(shared.edges),
+        lowerEdgeCount_(shared.lowerEdgeCount) {}
 
-  void Run();
+  void Init();
+  // Appends the cells of the branch of the first support's lower edge (i, j) to cells.
+  void ProcessEdge(int i, int j, CellList& cells);
 
  private:
-  void ProcessEdge(int i, int j);
   bool UnplacedHaveTwoCandidates(int level);
   void Extend(int t);
   void SetUpChosenSupport(int t, int r, int lowest);
@@ -33,10 +51,10 @@ class Search {
 
   const ReducedSupports& sup_;
   int n_, d_;
-  CellList& cells_;
-  RelationTable rel_;
-  EdgeRecords edges_;
-  int lowerEdgeCount_ = 0;
+  const RelationTable& rel_;
+  const EdgeRecords& edges_;
+  const int lowerEdgeCount_;
+  CellList* cells_ = nullptr;
   SearchLp lp_;
   std::vector<std::vector<std::int8_t>> flags_;  // per level: candidates below that level
   std::vector<std::vector<int>> orders_;         // per level: support order of the branch
@@ -46,21 +64,7 @@ class Search {
   std::vector<double> objective_;
 };
 
-void Search::Run() {
-  BuildRelationTable(sup_, rel_, lowerEdgeCount_, edges_);
-  const int c1 = sup_.counts[0];
-  if (n_ == 1) {
-    // One support: its lower edges are the cells.
-    for (int i = 0; i < c1; ++i) {
-      for (int j = i + 1; j < c1; ++j) {
-        if (rel_(i, j) != 1) continue;
-        const std::int64_t c = cells_.AddCell();
-        cells_.First(c, 0) = i;
-        cells_.Second(c, 0) = j;
-      }
-    }
-    return;
-  }
+void Search::Init() {
   lp_.Init(sup_);
   flags_.assign(n_, std::vector<std::int8_t>(sup_.m, 0));
   orders_.assign(n_, lp_.order);
@@ -70,11 +74,6 @@ void Search::Run() {
   second_.assign(n_, -1);
   cursor_.assign(n_, 0);
   objective_.assign(d_, 0.0);
-  for (int i = 0; i < c1; ++i) {
-    for (int j = i + 1; j < c1; ++j) {
-      if (rel_(i, j) != 0) ProcessEdge(i, j);
-    }
-  }
 }
 
 bool Search::UnplacedHaveTwoCandidates(int level) {
@@ -88,7 +87,8 @@ bool Search::UnplacedHaveTwoCandidates(int level) {
   return true;
 }
 
-void Search::ProcessEdge(int i, int j) {
+void Search::ProcessEdge(int i, int j, CellList& cells) {
+  cells_ = &cells;
   const int record = edges_.Index(i, j);
   // A pair declared related only by its final tightness test carries no solved program; with a
   // generic lifting both points of such a pair are in a basis and it always has one.
@@ -270,13 +270,13 @@ void Search::WriteCells() {
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
     for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
       if (lp_.pairs(p, q) == 0) continue;
-      const std::int64_t c = cells_.AddCell();
+      const std::int64_t c = cells_->AddCell();
       for (int v = 0; v < last; ++v) {
-        cells_.First(c, v) = first_[v];
-        cells_.Second(c, v) = second_[v];
+        cells_->First(c, v) = first_[v];
+        cells_->Second(c, v) = second_[v];
       }
-      cells_.First(c, last) = p;
-      cells_.Second(c, last) = q;
+      cells_->First(c, last) = p;
+      cells_->Second(c, last) = q;
     }
   }
 }
@@ -320,13 +320,64 @@ void Search::LevelLoop(int u) {
 
 }  // namespace
 
-void MixedCellSearch(const ReducedSupports& sup, CellList& cells) {
+void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
   if (sup.n <= 0) return;
   for (int s = 0; s < sup.n; ++s) {
     if (sup.counts[s] < 1) return;
   }
-  Search search(sup, cells);
-  search.Run();
+  SharedTables shared;
+  BuildRelationTable(sup, shared.rel, shared.lowerEdgeCount, shared.edges);
+  const int c1 = sup.counts[0];
+  if (sup.n == 1) {
+    // One support: its lower edges are the cells.
+    for (int i = 0; i < c1; ++i) {
+      for (int j = i + 1; j < c1; ++j) {
+        if (shared.rel(i, j) != 1) continue;
+        const std::int64_t c = cells.AddCell();
+        cells.First(c, 0) = i;
+        cells.Second(c, 0) = j;
+      }
+    }
+    return;
+  }
+  std::vector<std::pair<int, int>> branches;
+  for (int i = 0; i < c1; ++i) {
+    for (int j = i + 1; j < c1; ++j) {
+      if (shared.rel(i, j) != 0) branches.emplace_back(i, j);
+    }
+  }
+  const int workers =
+      static_cast<int>(std::min<std::size_t>(std::max(threads, 1), branches.size()));
+  if (workers <= 1) {
+    Search search(sup, shared);
+    search.Init();
+    for (const auto& [i, j] : branches) search.ProcessEdge(i, j, cells);
+    return;
+  }
+  // Branches are handed out in edge order; each keeps its own cell list, joined in edge order.
+  std::vector<CellList> found(branches.size(), CellList(sup.n));
+  std::atomic<std::size_t> next{0};
+  std::exception_ptr failure;
+  std::mutex failureMutex;
+  auto work = [&]() {
+    try {
+      Search search(sup, shared);
+      search.Init();
+      for (std::size_t b = next++; b < branches.size(); b = next++) {
+        search.ProcessEdge(branches[b].first, branches[b].second, found[b]);
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(failureMutex);
+      if (!failure) failure = std::current_exception();
+      next = branches.size();
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int w = 1; w < workers; ++w) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  if (failure) std::rethrow_exception(failure);
+  for (const CellList& part : found) cells.Append(part);
 }
 
 }  // namespace zormix

@@ -62,8 +62,7 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
 
   MixedCellResult result;
   result.cells = CellList(n);
-  (void)threads;
-  MixedCellSearch(sup, result.cells);
+  MixedCellSearch(sup, result.cells, threads);
 
   result.lifting.assign(exponents.cols(), 2.0);
   for (int j = 0; j < sup.m; ++j) result.lifting[perm[j]] = sup.w[j];

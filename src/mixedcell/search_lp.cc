@@ -68,6 +68,37 @@ void SearchLp::Init(const ReducedSupports& supports) {
   for (int s = 0; s < n; ++s) order[s] = s;
   pairs.Init(supports);
   store.Init(n, d, supports.m);
+  liftedNz.assign(supports.m, 0);
+  liftedRow.assign(static_cast<std::size_t>(supports.m) * d, 0);
+  liftedValue.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
+  pointNz.assign(supports.m, 0);
+  pointRow.assign(static_cast<std::size_t>(supports.m) * n, 0);
+  pointValue.assign(static_cast<std::size_t>(supports.m) * n, 0.0);
+  for (int p = 0; p < supports.m; ++p) {
+    const std::int32_t* e = supports.Point(p);
+    const std::size_t at = static_cast<std::size_t>(p) * n;
+    int nz = 0;
+    for (int k = 0; k < n; ++k) {
+      if (e[k] == 0) continue;
+      pointRow[at + nz] = k;
+      pointValue[at + nz] = e[k];
+      ++nz;
+    }
+    pointNz[p] = nz;
+  }
+}
+
+void SearchLp::IndexColumn(int p) {
+  const double* a = lifted.data() + static_cast<std::size_t>(p) * d;
+  const std::size_t at = static_cast<std::size_t>(p) * d;
+  int nz = 0;
+  for (int k = 0; k < d; ++k) {
+    if (a[k] == 0.0) continue;
+    liftedRow[at + nz] = k;
+    liftedValue[at + nz] = a[k];
+    ++nz;
+  }
+  liftedNz[p] = nz;
 }
 
 void SearchLp::SetPlainColumn(int p) {
@@ -76,6 +107,7 @@ void SearchLp::SetPlainColumn(int p) {
   for (int k = 0; k < n; ++k) a[k] = e[k];
   a[n] = -1.0;
   rhs[p] = -sup->w[p];
+  IndexColumn(p);
 }
 
 void SearchLp::SetRelativeColumn(int p, int k) {
@@ -85,6 +117,7 @@ void SearchLp::SetRelativeColumn(int p, int k) {
   for (int i = 0; i < n; ++i) a[i] = static_cast<double>(e[i]) - f[i];
   a[n] = 0.0;
   rhs[p] = sup->w[k] - sup->w[p];
+  IndexColumn(p);
 }
 
 namespace {
@@ -98,10 +131,9 @@ int RatioTest(const SearchLp& lp, int j, double& theta) {
     const int s = lp.order[lev];
     for (int p = lp.sup->startCol[s]; p <= lp.sup->endCol[s]; ++p) {
       if (lp.st.marker[p] <= 0) continue;
-      const double* a = lp.A(p);
-      const double t = Dot(a, col, lp.d);
+      const double t = lp.DotA(p, col);
       if (!(t < -kLpTolerance)) continue;
-      const double ratio = (lp.rhs[p] - Dot(a, lp.st.y.data(), lp.d)) / t;
+      const double ratio = (lp.rhs[p] - lp.DotA(p, lp.st.y.data())) / t;
       if (ratio < theta) {
         theta = ratio;
         entering = p;
@@ -175,18 +207,10 @@ namespace {
 // Values of candidate k: h_k, then <a_k, first n entries of column g> for the tied group, then
 // for the free group.
 void CandidateValues(const SearchLp& lp, int k, double* out) {
-  const std::int32_t* a = lp.sup->Point(k);
-  double h = lp.sup->w[k];
-  for (int i = 0; i < lp.n; ++i) h += a[i] * lp.st.y[i];
-  out[0] = h;
+  out[0] = lp.DotPoint(k, lp.st.y.data(), lp.sup->w[k]);
   int at = 1;
   for (const std::vector<int>* group : {&lp.tied, &lp.freeGroup}) {
-    for (int pos : *group) {
-      const double* col = lp.st.Column(pos);
-      double v = 0.0;
-      for (int i = 0; i < lp.n; ++i) v += a[i] * col[i];
-      out[at++] = v;
-    }
+    for (int pos : *group) out[at++] = lp.DotPoint(k, lp.st.Column(pos), 0.0);
   }
 }
 

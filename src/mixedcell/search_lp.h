@@ -73,10 +73,40 @@ struct SearchLp {
   std::vector<int> scratchLowest;
   std::vector<double> scratchLowestValue;
 
+  // Nonzero entries of every lifted column, in increasing row order (d slots per column), and of
+  // every exponent vector (n slots per point). The exponents are sparse on most systems, and a sum
+  // over the nonzero products alone, taken in the same order, rounds exactly like the full sum.
+  std::vector<int> liftedNz;        // per column: number of nonzero entries
+  std::vector<int> liftedRow;       // d per column
+  std::vector<double> liftedValue;  // d per column
+  std::vector<int> pointNz;         // per point
+  std::vector<int> pointRow;        // n per point
+  std::vector<double> pointValue;   // n per point
+
   void Init(const ReducedSupports& supports);
   const double* A(int p) const { return lifted.data() + static_cast<std::size_t>(p) * d; }
+  // <A_p, v>, equal to Dot(A(p), v, d) (the zero products left out change at most a zero's sign).
+  double DotA(int p, const double* v) const {
+    const std::size_t at = static_cast<std::size_t>(p) * d;
+    const int* row = liftedRow.data() + at;
+    const double* value = liftedValue.data() + at;
+    double sum = 0.0;
+    for (int k = 0, nz = liftedNz[p]; k < nz; ++k) sum += value[k] * v[row[k]];
+    return sum;
+  }
+  // <a_p, v> over the first n entries of v, plus `start` first (the same as the loop
+  // `start + a_p[0] * v[0] + ... `).
+  double DotPoint(int p, const double* v, double start) const {
+    const std::size_t at = static_cast<std::size_t>(p) * n;
+    const int* row = pointRow.data() + at;
+    const double* value = pointValue.data() + at;
+    double sum = start;
+    for (int k = 0, nz = pointNz[p]; k < nz; ++k) sum += value[k] * v[row[k]];
+    return sum;
+  }
   void SetPlainColumn(int p);            // (a_p, -1), -w_p
   void SetRelativeColumn(int p, int k);  // (a_p - a_k, 0), w_k - w_p
+  void IndexColumn(int p);               // nonzero entries of lifted column p
   int CurrentSupport() const { return order[level]; }
 };
 
