@@ -62,6 +62,8 @@ class Search {
   std::vector<int> first_, second_;              // partial cell, per level
   std::vector<long> cursor_;                     // per level: next pair to scan
   std::vector<double> objective_;
+  std::vector<int> objectiveRow_;
+  std::vector<double> objectiveValue_;
 };
 
 void Search::Init() {
@@ -225,9 +227,22 @@ void Search::FindPairs(int s) {
   for (int k = first; k <= last; ++k) {
     for (int l = k + 1; l <= last; ++l) {
       if (lp_.pairs(k, l) != -1) continue;
-      for (int i = 0; i < d_; ++i) objective_[i] = lp_.A(k)[i] + lp_.A(l)[i];
-      PivotToOptimum(lp_, objective_.data());
-      const double gap = Dot(objective_.data(), st.y.data(), d_) - (lp_.rhs[k] + lp_.rhs[l]);
+      // A_k + A_l: the entries are small integers, so the sums are exact.
+      std::fill(objective_.begin(), objective_.end(), 0.0);
+      for (const SparseVector& a : {lp_.A(k), lp_.A(l)}) {
+        for (int e = 0; e < a.nz; ++e) objective_[a.row[e]] += a.value[e];
+      }
+      objectiveRow_.clear();
+      objectiveValue_.clear();
+      for (int i = 0; i < d_; ++i) {
+        if (objective_[i] == 0.0) continue;
+        objectiveRow_.push_back(i);
+        objectiveValue_.push_back(objective_[i]);
+      }
+      const SparseVector objective{objectiveRow_.data(), objectiveValue_.data(),
+                                   static_cast<int>(objectiveRow_.size())};
+      PivotToOptimum(lp_, objective);
+      const double gap = objective.Dot(st.y.data()) - (lp_.rhs[k] + lp_.rhs[l]);
       if (std::fabs(gap) <= kTightTolerance && lp_.pairs(k, l) == -1) {
         lp_.pairs(k, l) = lp_.store.Save(lp_.level, st);
       } else if (lp_.pairs(k, l) == -1) {

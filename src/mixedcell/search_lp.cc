@@ -58,7 +58,6 @@ void SearchLp::Init(const ReducedSupports& supports) {
   n = supports.n;
   d = n + 1;
   st.Resize(d, supports.m);
-  lifted.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
   rhs.assign(supports.m, 0.0);
   supportOf.assign(supports.m, 0);
   for (int s = 0; s < n; ++s) {
@@ -88,36 +87,46 @@ void SearchLp::Init(const ReducedSupports& supports) {
   }
 }
 
-void SearchLp::IndexColumn(int p) {
-  const double* a = lifted.data() + static_cast<std::size_t>(p) * d;
-  const std::size_t at = static_cast<std::size_t>(p) * d;
-  int nz = 0;
-  for (int k = 0; k < d; ++k) {
-    if (a[k] == 0.0) continue;
-    liftedRow[at + nz] = k;
-    liftedValue[at + nz] = a[k];
-    ++nz;
-  }
-  liftedNz[p] = nz;
-}
-
 void SearchLp::SetPlainColumn(int p) {
-  double* a = lifted.data() + static_cast<std::size_t>(p) * d;
-  const std::int32_t* e = sup->Point(p);
-  for (int k = 0; k < n; ++k) a[k] = e[k];
-  a[n] = -1.0;
+  const std::size_t at = static_cast<std::size_t>(p) * d, from = static_cast<std::size_t>(p) * n;
+  const int nz = pointNz[p];
+  std::copy_n(pointRow.begin() + from, nz, liftedRow.begin() + at);
+  std::copy_n(pointValue.begin() + from, nz, liftedValue.begin() + at);
+  liftedRow[at + nz] = n;
+  liftedValue[at + nz] = -1.0;
+  liftedNz[p] = nz + 1;
   rhs[p] = -sup->w[p];
-  IndexColumn(p);
 }
 
 void SearchLp::SetRelativeColumn(int p, int k) {
-  double* a = lifted.data() + static_cast<std::size_t>(p) * d;
-  const std::int32_t* e = sup->Point(p);
-  const std::int32_t* f = sup->Point(k);
-  for (int i = 0; i < n; ++i) a[i] = static_cast<double>(e[i]) - f[i];
-  a[n] = 0.0;
+  // Merge of the nonzero entries of a_p and a_k; differences that vanish are left out.
+  const std::size_t at = static_cast<std::size_t>(p) * d;
+  const int* rowP = pointRow.data() + static_cast<std::size_t>(p) * n;
+  const double* valueP = pointValue.data() + static_cast<std::size_t>(p) * n;
+  const int* rowK = pointRow.data() + static_cast<std::size_t>(k) * n;
+  const double* valueK = pointValue.data() + static_cast<std::size_t>(k) * n;
+  const int nzP = pointNz[p], nzK = pointNz[k];
+  int a = 0, b = 0, nz = 0;
+  while (a < nzP || b < nzK) {
+    int row;
+    double v;
+    if (b == nzK || (a < nzP && rowP[a] < rowK[b])) {
+      row = rowP[a];
+      v = valueP[a++];
+    } else if (a == nzP || rowK[b] < rowP[a]) {
+      row = rowK[b];
+      v = -valueK[b++];
+    } else {
+      row = rowP[a];
+      v = valueP[a++] - valueK[b++];
+    }
+    if (v == 0.0) continue;
+    liftedRow[at + nz] = row;
+    liftedValue[at + nz] = v;
+    ++nz;
+  }
+  liftedNz[p] = nz;
   rhs[p] = sup->w[k] - sup->w[p];
-  IndexColumn(p);
 }
 
 namespace {
@@ -160,12 +169,12 @@ void RecordPairs(SearchLp& lp, int q, int j) {
 
 }  // namespace
 
-void PivotToOptimum(SearchLp& lp, const double* objective) {
+void PivotToOptimum(SearchLp& lp, const SparseVector& objective) {
   const long limit = PivotLimit(lp.d, lp.sup->m);
   for (long it = 0; it < limit; ++it) {
     int j = -1;
     for (int pos : lp.positions) {
-      if (Dot(objective, lp.st.Column(pos), lp.d) < -kLpTolerance) {
+      if (objective.Dot(lp.st.Column(pos)) < -kLpTolerance) {
         j = pos;
         break;
       }

@@ -48,6 +48,23 @@ class StateStore {
   std::vector<Level> levels_;
 };
 
+// The nonzero entries of a vector, rows increasing.
+struct SparseVector {
+  const int* row = nullptr;
+  const double* value = nullptr;
+  int nz = 0;
+
+  // <this, v>: the nonzero products summed in row order, which rounds exactly as the full sum
+  // over all rows does (the zero products change at most the sign of a zero sum).
+  double Dot(const double* v) const {
+    double sum = 0.0;
+    for (int k = 0; k < nz; ++k) sum += value[k] * v[row[k]];
+    return sum;
+  }
+};
+
+inline double Dot(const SparseVector& a, const double* v, int /*d*/) { return a.Dot(v); }
+
 // The search's program: y = (alpha, beta) in n+1 dimensions. Points of placed supports carry
 // columns relative to the first point k of their chosen pair, (a_p - a_k, 0) with right-hand side
 // w_k - w_p; points of the support being extended carry (a_p, -1) and -w_p.
@@ -56,7 +73,6 @@ struct SearchLp {
   int n = 0;
   int d = 0;
   LpState st;
-  std::vector<double> lifted;  // d per column
   std::vector<double> rhs;     // per column
   std::vector<int> supportOf;  // per column
   std::vector<int> order;      // support at each level of the current branch
@@ -73,9 +89,8 @@ struct SearchLp {
   std::vector<int> scratchLowest;
   std::vector<double> scratchLowestValue;
 
-  // Nonzero entries of every lifted column, in increasing row order (d slots per column), and of
-  // every exponent vector (n slots per point). The exponents are sparse on most systems, and a sum
-  // over the nonzero products alone, taken in the same order, rounds exactly like the full sum.
+  // Nonzero entries of every lifted column, rows increasing (d slots per column), and of every
+  // exponent vector (n slots per point). The exponents are sparse on most systems.
   std::vector<int> liftedNz;        // per column: number of nonzero entries
   std::vector<int> liftedRow;       // d per column
   std::vector<double> liftedValue;  // d per column
@@ -84,18 +99,13 @@ struct SearchLp {
   std::vector<double> pointValue;   // n per point
 
   void Init(const ReducedSupports& supports);
-  const double* A(int p) const { return lifted.data() + static_cast<std::size_t>(p) * d; }
-  // <A_p, v>, equal to Dot(A(p), v, d) (the zero products left out change at most a zero's sign).
-  double DotA(int p, const double* v) const {
+  // Lifted column A_p.
+  SparseVector A(int p) const {
     const std::size_t at = static_cast<std::size_t>(p) * d;
-    const int* row = liftedRow.data() + at;
-    const double* value = liftedValue.data() + at;
-    double sum = 0.0;
-    for (int k = 0, nz = liftedNz[p]; k < nz; ++k) sum += value[k] * v[row[k]];
-    return sum;
+    return {liftedRow.data() + at, liftedValue.data() + at, liftedNz[p]};
   }
-  // <a_p, v> over the first n entries of v, plus `start` first (the same as the loop
-  // `start + a_p[0] * v[0] + ... `).
+  double DotA(int p, const double* v) const { return A(p).Dot(v); }
+  // start + <a_p, first n entries of v>, summed in row order from start.
   double DotPoint(int p, const double* v, double start) const {
     const std::size_t at = static_cast<std::size_t>(p) * n;
     const int* row = pointRow.data() + at;
@@ -106,7 +116,6 @@ struct SearchLp {
   }
   void SetPlainColumn(int p);            // (a_p, -1), -w_p
   void SetRelativeColumn(int p, int k);  // (a_p - a_k, 0), w_k - w_p
-  void IndexColumn(int p);               // nonzero entries of lifted column p
   int CurrentSupport() const { return order[level]; }
 };
 
@@ -115,7 +124,7 @@ struct SearchLp {
 // support being extended enters and meets listed points of that support in pairs still at -1,
 // those pairs get the next slot number and the state after the pivot is saved in that slot.
 // A run stops without pivoting when no point blocks the direction.
-void PivotToOptimum(SearchLp& lp, const double* objective);
+void PivotToOptimum(SearchLp& lp, const SparseVector& objective);
 
 // Fills the free positions with candidates of the support being extended; returns how many points
 // entered. Filled positions are appended to the position list.
