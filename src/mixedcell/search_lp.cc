@@ -188,6 +188,17 @@ void PivotToOptimum(SearchLp& lp, const SparseVector& objective) {
   }
 }
 
+void PivotToOptimum(SearchLp& lp, const double* objective) {
+  std::vector<int> row;
+  std::vector<double> value;
+  for (int i = 0; i < lp.d; ++i) {
+    if (objective[i] == 0.0) continue;
+    row.push_back(i);
+    value.push_back(objective[i]);
+  }
+  PivotToOptimum(lp, SparseVector{row.data(), value.data(), static_cast<int>(row.size())});
+}
+
 int FillBasis(SearchLp& lp) {
   if (lp.st.filled == lp.d) return 0;
   const int s = lp.CurrentSupport();

@@ -125,6 +125,8 @@ struct SearchLp {
 // those pairs get the next slot number and the state after the pivot is saved in that slot.
 // A run stops without pivoting when no point blocks the direction.
 void PivotToOptimum(SearchLp& lp, const SparseVector& objective);
+// The same with a dense objective of d entries.
+void PivotToOptimum(SearchLp& lp, const double* objective);
 
 // Fills the free positions with candidates of the support being extended; returns how many points
 // entered. Filled positions are appended to the position list.
