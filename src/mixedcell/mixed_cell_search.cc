@@ -148,7 +148,8 @@ void Search::Extend(int t) {
     orders_[next] = lp_.order;
     const int s = lp_.order[next];
     for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-      for (int q = p + 1; q <= sup_.endCol[s]; ++q) lp_.pairs(p, q) = 0;
+      std::int32_t* row = lp_.pairs.Row(p);
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) row[q] = 0;
     }
     return;
   }
@@ -164,10 +165,12 @@ void Search::Extend(int t) {
   if (brought > 0) {
     int slot = 0;
     for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      if (st.marker[p] != kInBasis) continue;
+      std::int32_t* row = lp_.pairs.Row(p);
       for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
-        if (st.marker[p] != kInBasis || st.marker[q] != kInBasis || lp_.pairs(p, q) != -1) continue;
+        if (st.marker[q] != kInBasis || row[q] != -1) continue;
         if (slot == 0) slot = lp_.store.Save(next, st);
-        lp_.pairs(p, q) = slot;
+        row[q] = slot;
       }
     }
   }
@@ -204,9 +207,13 @@ void Search::SetUpChosenSupport(int t, int r, int lowest) {
 void Search::PreparePairs(int s) {
   const LpState& st = lp_.st;
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    std::int32_t* row = lp_.pairs.Row(p);
+    if (st.marker[p] == kExcluded) {
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) row[q] = 0;
+      continue;
+    }
     for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
-      const bool candidates = st.marker[p] != kExcluded && st.marker[q] != kExcluded;
-      lp_.pairs(p, q) = candidates && rel_(p, q) == 1 ? -1 : 0;
+      row[q] = st.marker[q] != kExcluded && rel_(p, q) == 1 ? -1 : 0;
     }
   }
 }
@@ -225,8 +232,9 @@ void Search::FindPairs(int s) {
     }
   }
   for (int k = first; k <= last; ++k) {
+    std::int32_t* row = lp_.pairs.Row(k);
     for (int l = k + 1; l <= last; ++l) {
-      if (lp_.pairs(k, l) != -1) continue;
+      if (row[l] != -1) continue;
       // A_k + A_l: the entries are small integers, so the sums are exact.
       std::fill(objective_.begin(), objective_.end(), 0.0);
       for (const SparseVector& a : {lp_.A(k), lp_.A(l)}) {
@@ -255,8 +263,9 @@ void Search::FindPairs(int s) {
 bool Search::HasPair(int level) {
   const int s = orders_[level][level];
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    const std::int32_t* row = lp_.pairs.Row(p);
     for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
-      if (lp_.pairs(p, q) != 0) return true;
+      if (row[q] != 0) return true;
     }
   }
   return false;

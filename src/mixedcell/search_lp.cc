@@ -224,14 +224,12 @@ int FillBasis(SearchLp& lp) {
 
 namespace {
 
-// Values of candidate k: h_k, then <a_k, first n entries of column g> for the tied group, then
-// for the free group.
+// Values of candidate k: h_k, then <a_k, first n entries of column g> for the columns listed in
+// lp.scratchColumns (the tied group, then the free group).
 void CandidateValues(const SearchLp& lp, int k, double* out) {
   out[0] = lp.DotPoint(k, lp.st.y.data(), lp.sup->w[k]);
-  int at = 1;
-  for (const std::vector<int>* group : {&lp.tied, &lp.freeGroup}) {
-    for (int pos : *group) out[at++] = lp.DotPoint(k, lp.st.Column(pos), 0.0);
-  }
+  const int count = static_cast<int>(lp.scratchColumns.size());
+  for (int g = 0; g < count; ++g) out[g + 1] = lp.DotPoint(k, lp.scratchColumns[g], 0.0);
 }
 
 // a dominates b: equal (within 1e-10) on every free column, not above b + 1e-10 on every tied one.
@@ -251,6 +249,9 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
   const int tiedCount = static_cast<int>(lp.tied.size());
   const int freeCount = static_cast<int>(lp.freeGroup.size());
   const int width = 1 + tiedCount + freeCount;
+  lp.scratchColumns.clear();
+  for (int pos : lp.tied) lp.scratchColumns.push_back(lp.st.Column(pos));
+  for (int pos : lp.freeGroup) lp.scratchColumns.push_back(lp.st.Column(pos));
   lp.scratchCounts.assign(lp.n, 0);
   lp.scratchLowest.assign(lp.n, -1);
   lp.scratchLowestValue.assign(lp.n, 0.0);
@@ -266,16 +267,25 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
     vals.resize(static_cast<std::size_t>(c) * width);
     for (int i = 0; i < c; ++i)
       CandidateValues(lp, pts[i], &vals[static_cast<std::size_t>(i) * width]);
-    auto row = [&](int i) { return &vals[static_cast<std::size_t>(i) * width]; };
-    // Selection sort by h, strict comparison: the first minimum found is swapped forward.
+    // Selection sort by h, strict comparison: the first minimum found is swapped forward. The
+    // rows stay in place; rank[i] is the row at sorted position i.
+    std::vector<int>& rank = lp.scratchRank;
+    rank.resize(c);
+    for (int i = 0; i < c; ++i) rank[i] = i;
+    auto row = [&](int i) { return &vals[static_cast<std::size_t>(rank[i]) * width]; };
     for (int i = 0; i + 1 < c; ++i) {
       int best = i;
+      double bestValue = row(i)[0];
       for (int k = i + 1; k < c; ++k) {
-        if (row(k)[0] < row(best)[0]) best = k;
+        const double v = row(k)[0];
+        if (v < bestValue) {
+          best = k;
+          bestValue = v;
+        }
       }
       if (best == i) continue;
       std::swap(pts[i], pts[best]);
-      std::swap_ranges(row(i), row(i) + width, row(best));
+      std::swap(rank[i], rank[best]);
     }
     int kept = 0;
     for (int b = 0; b < c; ++b) {

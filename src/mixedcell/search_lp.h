@@ -18,6 +18,12 @@ class PairTable {
   void Init(const ReducedSupports& sup);
   std::int32_t& operator()(int p, int q) { return data_[Index(p, q)]; }
   std::int32_t operator()(int p, int q) const { return data_[Index(p, q)]; }
+  // Row of point p, indexed by column numbers q of p's support: Row(p)[q] is entry (p, q).
+  std::int32_t* Row(int p) {
+    const int s = supportOf_[p];
+    return data_.data() + offset_[s] + static_cast<std::ptrdiff_t>(p - start_[s]) * count_[s] -
+           start_[s];
+  }
 
  private:
   std::size_t Index(int p, int q) const {
@@ -88,6 +94,8 @@ struct SearchLp {
   std::vector<int> scratchCounts;
   std::vector<int> scratchLowest;
   std::vector<double> scratchLowestValue;
+  std::vector<int> scratchRank;
+  std::vector<const double*> scratchColumns;
 
   // Nonzero entries of every lifted column, rows increasing (d slots per column), and of every
   // exponent vector (n slots per point). The exponents are sparse on most systems.
