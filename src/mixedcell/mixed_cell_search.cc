@@ -120,7 +120,6 @@ void Search::Extend(int t) {
   LpState& st = lp_.st;
   const int placed = orders_[t][t];
   const int k = first_[t];
-  for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
   st.marker[first_[t]] = kExcluded;
   st.marker[second_[t]] = kExcluded;
   int r = -1;
@@ -145,6 +144,7 @@ void Search::Extend(int t) {
   lp_.level = next;
   if (r < 0) {
     // The pair's first point is not in the basis (degenerate record): nothing to extend.
+    for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
     orders_[next] = lp_.order;
     const int s = lp_.order[next];
     for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
@@ -157,10 +157,21 @@ void Search::Extend(int t) {
   lp_.positions.insert(lp_.positions.end(), lp_.tied.begin(), lp_.tied.end());
   const int lowest = PruneAndChooseSupport(lp_, flags_[t]);
   orders_[next] = lp_.order;
+  const int s = lp_.order[next];
+  if (lp_.chosenCount < 2) {
+    // At most one point of the chosen support is left: it has no pair and the branch ends here.
+    // Nothing below reads the rest of this node's set-up (the program columns of the placed
+    // support included: every later branch sets them up again), so it is skipped.
+    for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      std::int32_t* row = lp_.pairs.Row(p);
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) row[q] = 0;
+    }
+    return;
+  }
+  for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
   SetUpChosenSupport(t, r, lowest);
   const int brought = FillBasis(lp_);
   filledAt_[next] = st.filled;
-  const int s = lp_.order[next];
   PreparePairs(s);
   if (brought > 0) {
     int slot = 0;

@@ -310,6 +310,7 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
     if (lp.scratchCounts[pos] < lp.scratchCounts[chosen]) chosen = pos;
   }
   std::swap(lp.order[lp.level], lp.order[chosen]);
+  lp.chosenCount = lp.scratchCounts[chosen];
   lp.st.y[lp.n] = lp.scratchLowestValue[chosen];
   return lp.scratchLowest[chosen];
 }

@@ -83,6 +83,7 @@ struct SearchLp {
   std::vector<int> supportOf;  // per column
   std::vector<int> order;      // support at each level of the current branch
   int level = 0;               // level of the support being extended
+  int chosenCount = 0;         // candidates kept in the support PruneAndChooseSupport chose
   std::vector<int> positions;  // basis positions the pivoting runs may use, in order
   std::vector<int> tied;       // tied group, position order
   std::vector<int> freeGroup;  // positions holding no point
@@ -143,7 +144,7 @@ int FillBasis(SearchLp& lp);
 // For the unplaced supports (level positions lp.level..n-1): sorts candidates by lifted value
 // h_k = <a_k, alpha> + w_k, removes dominated candidates from flags, chooses the support with the
 // fewest candidates (earliest on ties), swaps it into position lp.level, sets y's last entry to its
-// lowest value and returns its lowest point.
+// lowest value, leaves its candidate count in lp.chosenCount and returns its lowest point.
 int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags);
 
 }  // namespace zormix
