@@ -286,16 +286,23 @@ bool Search::HasPair(int level) {
 bool Search::NextPair(int level, int& k, int& l, int& slot) {
   const int s = orders_[level][level];
   const int c = sup_.counts[s], start = sup_.startCol[s];
-  for (long& at = cursor_[level]; at < static_cast<long>(c) * c; ++at) {
-    const int p = start + static_cast<int>(at / c), q = start + static_cast<int>(at % c);
-    if (q <= p || lp_.pairs(p, q) == 0) continue;
-    k = p;
-    l = q;
-    slot = lp_.pairs(p, q);
-    lp_.pairs(p, q) = 0;
-    ++at;
-    return true;
+  long& at = cursor_[level];
+  for (int i = static_cast<int>(at / c); i < c; ++i) {
+    const int p = start + i;
+    std::int32_t* row = lp_.pairs.Row(p);
+    for (int j = std::max(static_cast<int>(at - static_cast<long>(i) * c), i + 1); j < c; ++j) {
+      const int q = start + j;
+      if (row[q] == 0) continue;
+      k = p;
+      l = q;
+      slot = row[q];
+      row[q] = 0;
+      at = static_cast<long>(i) * c + j + 1;
+      return true;
+    }
+    at = static_cast<long>(i + 1) * c;
   }
+  at = static_cast<long>(c) * c;
   return false;
 }
 
