@@ -52,6 +52,23 @@ inline double Dot(const double* a, const double* b, int d) {
   return s;
 }
 
+// The nonzero entries of a vector, rows increasing.
+struct SparseVector {
+  const int* row = nullptr;
+  const double* value = nullptr;
+  int nz = 0;
+
+  // <this, v>: the nonzero products summed in row order, which rounds exactly as the full sum
+  // over all rows does (the zero products change at most the sign of a zero sum).
+  double Dot(const double* v) const {
+    double sum = 0.0;
+    for (int k = 0; k < nz; ++k) sum += value[k] * v[row[k]];
+    return sum;
+  }
+};
+
+inline double Dot(const SparseVector& a, const double* v, int /*d*/) { return a.Dot(v); }
+
 // The entering column A_q takes position r: column r /= <A_q, column r>, then every other column
 // k loses <A_q, column k> times the new column r. O(d^2). `entering` is a dense column (const
 // double*) or any type with a Dot(entering, v, d) overload.

@@ -54,23 +54,6 @@ class StateStore {
   std::vector<Level> levels_;
 };
 
-// The nonzero entries of a vector, rows increasing.
-struct SparseVector {
-  const int* row = nullptr;
-  const double* value = nullptr;
-  int nz = 0;
-
-  // <this, v>: the nonzero products summed in row order, which rounds exactly as the full sum
-  // over all rows does (the zero products change at most the sign of a zero sum).
-  double Dot(const double* v) const {
-    double sum = 0.0;
-    for (int k = 0; k < nz; ++k) sum += value[k] * v[row[k]];
-    return sum;
-  }
-};
-
-inline double Dot(const SparseVector& a, const double* v, int /*d*/) { return a.Dot(v); }
-
 // The search's program: y = (alpha, beta) in n+1 dimensions. Points of placed supports carry
 // columns relative to the first point k of their chosen pair, (a_p - a_k, 0) with right-hand side
 // w_k - w_p; points of the support being extended carry (a_p, -1) and -w_p.
