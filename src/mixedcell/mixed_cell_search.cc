@@ -3,14 +3,13 @@
 #include "mixedcell/mixed_cell_search.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <exception>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "mixedcell/parallel_for.h"
 #include "mixedcell/relation_table.h"
 #include "mixedcell/search_lp.h"
 
@@ -368,7 +367,7 @@ void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
     if (sup.counts[s] < 1) return;
   }
   SharedTables shared;
-  BuildRelationTable(sup, shared.rel, shared.lowerEdgeCount, shared.edges);
+  BuildRelationTable(sup, shared.rel, shared.lowerEdgeCount, shared.edges, threads);
   const int c1 = sup.counts[0];
   if (sup.n == 1) {
     // One support: its lower edges are the cells.
@@ -398,27 +397,17 @@ void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
   }
   // Branches are handed out in edge order; each keeps its own cell list, joined in edge order.
   std::vector<CellList> found(branches.size(), CellList(sup.n));
-  std::atomic<std::size_t> next{0};
-  std::exception_ptr failure;
-  std::mutex failureMutex;
-  auto work = [&]() {
-    try {
-      Search search(sup, shared);
-      search.Init();
-      for (std::size_t b = next++; b < branches.size(); b = next++) {
-        search.ProcessEdge(branches[b].first, branches[b].second, found[b]);
-      }
-    } catch (...) {
-      std::lock_guard<std::mutex> lock(failureMutex);
-      if (!failure) failure = std::current_exception();
-      next = branches.size();
-    }
-  };
-  std::vector<std::thread> pool;
-  for (int w = 1; w < workers; ++w) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
-  if (failure) std::rethrow_exception(failure);
+  std::vector<std::unique_ptr<Search>> searchers;
+  std::mutex searchersMutex;
+  ParallelFor(branches.size(), workers, [&]() {
+    std::lock_guard<std::mutex> lock(searchersMutex);
+    searchers.push_back(std::make_unique<Search>(sup, shared));
+    Search* search = searchers.back().get();
+    search->Init();
+    return [&, search](std::size_t b) {
+      search->ProcessEdge(branches[b].first, branches[b].second, found[b]);
+    };
+  });
   for (const CellList& part : found) cells.Append(part);
 }
 

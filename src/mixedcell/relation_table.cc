@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "mixedcell/lp_state.h"
+#include "mixedcell/parallel_for.h"
 
 namespace zormix {
 namespace {
@@ -306,14 +307,24 @@ int RecordFirstSupportEdges(Program pr, RelationTable& rel, EdgeRecords& edges) 
 }  // namespace
 
 void BuildRelationTable(const ReducedSupports& sup, RelationTable& relation, int& lowerEdgeCount,
-                        EdgeRecords& edges) {
+                        EdgeRecords& edges, int threads) {
   const int n = sup.n;
   relation.Reset(sup.m);
+  // Each program decides its own block of the table (the pairs inside support s, or the pairs
+  // across s and t) and reads no other block, so they may run in any order and at once.
   std::vector<Program> finals(n);
+  ParallelFor(static_cast<std::size_t>(n), threads, [&]() {
+    return [&](std::size_t s) { finals[s] = RunSingleSupport(sup, static_cast<int>(s), relation); };
+  });
+  std::vector<std::pair<int, int>> joints;
   for (int s = n - 1; s >= 0; --s) {
-    finals[s] = RunSingleSupport(sup, s, relation);
-    for (int t = s + 1; t < n; ++t) RunJoint(sup, finals[s], s, t, relation);
+    for (int t = s + 1; t < n; ++t) joints.emplace_back(s, t);
   }
+  ParallelFor(joints.size(), threads, [&]() {
+    return [&](std::size_t i) {
+      RunJoint(sup, finals[joints[i].first], joints[i].first, joints[i].second, relation);
+    };
+  });
   lowerEdgeCount = RecordFirstSupportEdges(std::move(finals[0]), relation, edges);
 }
 

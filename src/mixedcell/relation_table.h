@@ -47,9 +47,11 @@ struct EdgeRecords {
 };
 
 // Decides every pair of points of the reduced supports and fills the first-support edge records.
-// lowerEdgeCount receives the constraint counter of the first support's program.
+// lowerEdgeCount receives the constraint counter of the first support's program. The programs of
+// single supports and of pairs of supports run on up to `threads` threads; the result is the same
+// for every thread count.
 void BuildRelationTable(const ReducedSupports& sup, RelationTable& relation, int& lowerEdgeCount,
-                        EdgeRecords& edges);
+                        EdgeRecords& edges, int threads = 1);
 
 }  // namespace zormix
 
