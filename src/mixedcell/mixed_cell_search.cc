@@ -59,6 +59,7 @@ class Search {
   std::vector<std::vector<int>> orders_;         // per level: support order of the branch
   std::vector<int> filledAt_;                    // per level: constraint counter to restore
   std::vector<int> first_, second_;              // partial cell, per level
+  std::vector<std::int8_t> isSecond_;            // per point: a second point of levels 0..t
   std::vector<long> cursor_;                     // per level: next pair to scan
   std::vector<double> objective_;
   std::vector<int> objectiveRow_;
@@ -75,6 +76,7 @@ void Search::Init() {
   second_.assign(n_, -1);
   cursor_.assign(n_, 0);
   objective_.assign(d_, 0.0);
+  isSecond_.assign(sup_.m, 0);
 }
 
 bool Search::UnplacedHaveTwoCandidates(int level) {
@@ -121,6 +123,7 @@ void Search::Extend(int t) {
   const int k = first_[t];
   st.marker[first_[t]] = kExcluded;
   st.marker[second_[t]] = kExcluded;
+  for (int v = 0; v <= t; ++v) isSecond_[second_[v]] = 1;
   int r = -1;
   lp_.tied.clear();
   lp_.freeGroup.clear();
@@ -130,12 +133,11 @@ void Search::Extend(int t) {
       r = pos;
     } else if (b == kFreePosition) {
       lp_.freeGroup.push_back(pos);
-    } else {
-      bool second = false;
-      for (int v = 0; v <= t; ++v) second = second || b == second_[v];
-      if (!second) lp_.tied.push_back(pos);
+    } else if (!isSecond_[b]) {
+      lp_.tied.push_back(pos);
     }
   }
+  for (int v = 0; v <= t; ++v) isSecond_[second_[v]] = 0;
   const int next = t + 1;
   lp_.store.Clear(next);
   cursor_[next] = 0;
@@ -143,7 +145,7 @@ void Search::Extend(int t) {
   lp_.level = next;
   if (r < 0) {
     // The pair's first point is not in the basis (degenerate record): nothing to extend.
-    for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
+    lp_.SetSupportRelative(placed, k);
     orders_[next] = lp_.order;
     const int s = lp_.order[next];
     for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
@@ -167,7 +169,7 @@ void Search::Extend(int t) {
     }
     return;
   }
-  for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
+  lp_.SetSupportRelative(placed, k);
   SetUpChosenSupport(t, r, lowest);
   const int brought = FillBasis(lp_);
   filledAt_[next] = st.filled;
@@ -194,8 +196,8 @@ void Search::SetUpChosenSupport(int t, int r, int lowest) {
   LpState& st = lp_.st;
   const int s = lp_.order[t + 1];
   const std::vector<std::int8_t>& flags = flags_[t];
+  lp_.SetSupportPlain(s);
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-    lp_.SetPlainColumn(p);
     st.marker[p] = flags[p] ? kCandidate : kExcluded;
   }
   st.marker[lowest] = kInBasis;

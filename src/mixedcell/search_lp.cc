@@ -65,6 +65,7 @@ void SearchLp::Init(const ReducedSupports& supports) {
   }
   order.resize(n);
   for (int s = 0; s < n; ++s) order[s] = s;
+  columnsOf.assign(n, kUnknown);
   pairs.Init(supports);
   store.Init(n, d, supports.m);
   liftedNz.assign(supports.m, 0);
@@ -87,7 +88,20 @@ void SearchLp::Init(const ReducedSupports& supports) {
   }
 }
 
+void SearchLp::SetSupportPlain(int s) {
+  if (columnsOf[s] == kPlain) return;
+  for (int p = sup->startCol[s]; p <= sup->endCol[s]; ++p) SetPlainColumn(p);
+  columnsOf[s] = kPlain;
+}
+
+void SearchLp::SetSupportRelative(int s, int k) {
+  if (columnsOf[s] == k) return;
+  for (int p = sup->startCol[s]; p <= sup->endCol[s]; ++p) SetRelativeColumn(p, k);
+  columnsOf[s] = k;
+}
+
 void SearchLp::SetPlainColumn(int p) {
+  columnsOf[supportOf[p]] = kUnknown;
   const std::size_t at = static_cast<std::size_t>(p) * d, from = static_cast<std::size_t>(p) * n;
   const int nz = pointNz[p];
   std::copy_n(pointRow.begin() + from, nz, liftedRow.begin() + at);
@@ -99,6 +113,7 @@ void SearchLp::SetPlainColumn(int p) {
 }
 
 void SearchLp::SetRelativeColumn(int p, int k) {
+  columnsOf[supportOf[p]] = kUnknown;
   // Merge of the nonzero entries of a_p and a_k; differences that vanish are left out.
   const std::size_t at = static_cast<std::size_t>(p) * d;
   const int* rowP = pointRow.data() + static_cast<std::size_t>(p) * n;

@@ -108,6 +108,14 @@ struct SearchLp {
   }
   void SetPlainColumn(int p);            // (a_p, -1), -w_p
   void SetRelativeColumn(int p, int k);  // (a_p - a_k, 0), w_k - w_p
+  // The same for every point of support s. A column depends on nothing but (p, k), so a support
+  // whose columns are already of the asked kind is left as it is.
+  void SetSupportPlain(int s);
+  void SetSupportRelative(int s, int k);
+  // Per support: kPlain, the point the columns are relative to, or kUnknown.
+  static constexpr int kPlain = -2;
+  static constexpr int kUnknown = -1;
+  std::vector<int> columnsOf;
   int CurrentSupport() const { return order[level]; }
 };
 
