@@ -240,11 +240,22 @@ int FillBasis(SearchLp& lp) {
 namespace {
 
 // Values of candidate k: h_k, then <a_k, first n entries of column g> for the columns listed in
-// lp.scratchColumns (the tied group, then the free group).
+// lp.scratchColumns (the tied group, then the free group). lp.scratchColumns[0] is y, whose sum
+// starts from w_k. All sums advance together over the nonzero entries of a_k, so the independent
+// sums overlap in the processor while each is still added up in row order.
 void CandidateValues(const SearchLp& lp, int k, double* out) {
-  out[0] = lp.DotPoint(k, lp.st.y.data(), lp.sup->w[k]);
-  const int count = static_cast<int>(lp.scratchColumns.size());
-  for (int g = 0; g < count; ++g) out[g + 1] = lp.DotPoint(k, lp.scratchColumns[g], 0.0);
+  const int width = static_cast<int>(lp.scratchColumns.size());
+  const double* const* columns = lp.scratchColumns.data();
+  out[0] = lp.sup->w[k];
+  for (int g = 1; g < width; ++g) out[g] = 0.0;
+  const std::size_t at = static_cast<std::size_t>(k) * lp.n;
+  const int* row = lp.pointRow.data() + at;
+  const double* value = lp.pointValue.data() + at;
+  for (int e = 0, nz = lp.pointNz[k]; e < nz; ++e) {
+    const double v = value[e];
+    const int r = row[e];
+    for (int g = 0; g < width; ++g) out[g] += v * columns[g][r];
+  }
 }
 
 // a dominates b: equal (within 1e-10) on every free column, not above b + 1e-10 on every tied one.
@@ -264,7 +275,7 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
   const int tiedCount = static_cast<int>(lp.tied.size());
   const int freeCount = static_cast<int>(lp.freeGroup.size());
   const int width = 1 + tiedCount + freeCount;
-  lp.scratchColumns.clear();
+  lp.scratchColumns.assign(1, lp.st.y.data());
   for (int pos : lp.tied) lp.scratchColumns.push_back(lp.st.Column(pos));
   for (int pos : lp.freeGroup) lp.scratchColumns.push_back(lp.st.Column(pos));
   lp.scratchCounts.assign(lp.n, 0);
