@@ -99,7 +99,9 @@ void Search::ProcessEdge(int i, int j, CellList& cells) {
   first_[0] = i;
   second_[0] = j;
   std::vector<std::int8_t>& flags = flags_[0];
-  for (int p = 0; p < sup_.m; ++p) flags[p] = rel_(p, i) == 1 && rel_(p, j) == 1;
+  const std::int8_t* relI = rel_.Row(i);
+  const std::int8_t* relJ = rel_.Row(j);
+  for (int p = 0; p < sup_.m; ++p) flags[p] = (relI[p] == 1) & (relJ[p] == 1);
   if (!UnplacedHaveTwoCandidates(0)) return;
   LpState& st = lp_.st;
   const std::size_t rec = static_cast<std::size_t>(record);
@@ -344,10 +346,12 @@ void Search::LevelLoop(int u) {
       second_[v] = l;
       std::vector<std::int8_t>& flags = flags_[v];
       const std::vector<std::int8_t>& parent = flags_[v - 1];
+      const std::int8_t* relK = rel_.Row(k);
+      const std::int8_t* relL = rel_.Row(l);
       for (int pos = v + 1; pos < n_; ++pos) {
         const int s = orders_[v][pos];
         for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-          flags[p] = parent[p] && rel_(p, k) == 1 && rel_(p, l) == 1;
+          flags[p] = parent[p] & (relK[p] == 1) & (relL[p] == 1);
         }
       }
       if (!UnplacedHaveTwoCandidates(v)) continue;

@@ -23,6 +23,8 @@ class RelationTable {
     data_[Index(q, p)] = v;
   }
   int m() const { return m_; }
+  // Row p: Row(p)[q] is entry (p, q), which equals entry (q, p) (every write sets both).
+  const std::int8_t* Row(int p) const { return data_.data() + Index(p, 0); }
 
  private:
   std::size_t Index(int p, int q) const { return static_cast<std::size_t>(p) * m_ + q; }
