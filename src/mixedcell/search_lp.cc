@@ -68,24 +68,59 @@ void SearchLp::Init(const ReducedSupports& supports) {
   columnsOf.assign(n, kUnknown);
   pairs.Init(supports);
   store.Init(n, d, supports.m);
-  liftedNz.assign(supports.m, 0);
-  liftedRow.assign(static_cast<std::size_t>(supports.m) * d, 0);
-  liftedValue.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
   pointNz.assign(supports.m, 0);
   pointRow.assign(static_cast<std::size_t>(supports.m) * n, 0);
   pointValue.assign(static_cast<std::size_t>(supports.m) * n, 0.0);
+  plainNz.assign(supports.m, 0);
+  plainRow.assign(static_cast<std::size_t>(supports.m) * d, 0);
+  plainValue.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
   for (int p = 0; p < supports.m; ++p) {
     const std::int32_t* e = supports.Point(p);
     const std::size_t at = static_cast<std::size_t>(p) * n;
+    const std::size_t plainAt = static_cast<std::size_t>(p) * d;
     int nz = 0;
     for (int k = 0; k < n; ++k) {
       if (e[k] == 0) continue;
       pointRow[at + nz] = k;
       pointValue[at + nz] = e[k];
+      plainRow[plainAt + nz] = k;
+      plainValue[plainAt + nz] = e[k];
       ++nz;
     }
     pointNz[p] = nz;
+    plainRow[plainAt + nz] = n;
+    plainValue[plainAt + nz] = -1.0;
+    plainNz[p] = nz + 1;
   }
+  relativeOffset.assign(n, kNoTable);
+  std::size_t pairsTabulated = 0;
+  for (int s = 0; s < n; ++s) {
+    const std::size_t c = static_cast<std::size_t>(supports.counts[s]);
+    if ((pairsTabulated + c * c) * d > kRelativeTableSlots) continue;
+    relativeOffset[s] = pairsTabulated;
+    pairsTabulated += c * c;
+  }
+  relativeNz.assign(pairsTabulated, 0);
+  relativeRow.assign(pairsTabulated * d, 0);
+  relativeValue.assign(pairsTabulated * d, 0.0);
+  for (int s = 0; s < n; ++s) {
+    if (relativeOffset[s] == kNoTable) continue;
+    const int start = supports.startCol[s], c = supports.counts[s];
+    for (int i = 0; i < c; ++i) {
+      for (int j = 0; j < c; ++j) {
+        const std::size_t slot = relativeOffset[s] + static_cast<std::size_t>(i) * c + j;
+        relativeNz[slot] = RelativeEntries(start + i, start + j, relativeRow.data() + slot * d,
+                                           relativeValue.data() + slot * d);
+      }
+    }
+  }
+  liftedRow.assign(static_cast<std::size_t>(supports.m) * d, 0);
+  liftedValue.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
+  colRow.assign(supports.m, nullptr);
+  colValue.assign(supports.m, nullptr);
+  colNz.assign(supports.m, 0);
+  for (int p = 0; p < supports.m; ++p) SetPlainColumn(p);
+  columnsOf.assign(n, kUnknown);
 }
 
 void SearchLp::SetSupportPlain(int s) {
@@ -102,20 +137,15 @@ void SearchLp::SetSupportRelative(int s, int k) {
 
 void SearchLp::SetPlainColumn(int p) {
   columnsOf[supportOf[p]] = kUnknown;
-  const std::size_t at = static_cast<std::size_t>(p) * d, from = static_cast<std::size_t>(p) * n;
-  const int nz = pointNz[p];
-  std::copy_n(pointRow.begin() + from, nz, liftedRow.begin() + at);
-  std::copy_n(pointValue.begin() + from, nz, liftedValue.begin() + at);
-  liftedRow[at + nz] = n;
-  liftedValue[at + nz] = -1.0;
-  liftedNz[p] = nz + 1;
+  const std::size_t at = static_cast<std::size_t>(p) * d;
+  colRow[p] = plainRow.data() + at;
+  colValue[p] = plainValue.data() + at;
+  colNz[p] = plainNz[p];
   rhs[p] = -sup->w[p];
 }
 
-void SearchLp::SetRelativeColumn(int p, int k) {
-  columnsOf[supportOf[p]] = kUnknown;
+int SearchLp::RelativeEntries(int p, int k, int* rowOut, double* valueOut) const {
   // Merge of the nonzero entries of a_p and a_k; differences that vanish are left out.
-  const std::size_t at = static_cast<std::size_t>(p) * d;
   const int* rowP = pointRow.data() + static_cast<std::size_t>(p) * n;
   const double* valueP = pointValue.data() + static_cast<std::size_t>(p) * n;
   const int* rowK = pointRow.data() + static_cast<std::size_t>(k) * n;
@@ -136,11 +166,29 @@ void SearchLp::SetRelativeColumn(int p, int k) {
       v = valueP[a++] - valueK[b++];
     }
     if (v == 0.0) continue;
-    liftedRow[at + nz] = row;
-    liftedValue[at + nz] = v;
+    rowOut[nz] = row;
+    valueOut[nz] = v;
     ++nz;
   }
-  liftedNz[p] = nz;
+  return nz;
+}
+
+void SearchLp::SetRelativeColumn(int p, int k) {
+  const int s = supportOf[p];
+  columnsOf[s] = kUnknown;
+  if (relativeOffset[s] != kNoTable) {
+    const int start = sup->startCol[s], c = sup->counts[s];
+    const std::size_t slot =
+        relativeOffset[s] + static_cast<std::size_t>(p - start) * c + (k - start);
+    colRow[p] = relativeRow.data() + slot * d;
+    colValue[p] = relativeValue.data() + slot * d;
+    colNz[p] = relativeNz[slot];
+  } else {
+    const std::size_t at = static_cast<std::size_t>(p) * d;
+    colNz[p] = RelativeEntries(p, k, liftedRow.data() + at, liftedValue.data() + at);
+    colRow[p] = liftedRow.data() + at;
+    colValue[p] = liftedValue.data() + at;
+  }
   rhs[p] = sup->w[k] - sup->w[p];
 }
 

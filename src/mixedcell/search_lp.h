@@ -81,21 +81,32 @@ struct SearchLp {
   std::vector<int> scratchRank;
   std::vector<const double*> scratchColumns;
 
-  // Nonzero entries of every lifted column, rows increasing (d slots per column), and of every
-  // exponent vector (n slots per point). The exponents are sparse on most systems.
-  std::vector<int> liftedNz;        // per column: number of nonzero entries
-  std::vector<int> liftedRow;       // d per column
-  std::vector<double> liftedValue;  // d per column
-  std::vector<int> pointNz;         // per point
-  std::vector<int> pointRow;        // n per point
-  std::vector<double> pointValue;   // n per point
+  // Nonzero entries, rows increasing, of every exponent vector (n slots per point), of every plain
+  // column (d slots per point) and, for supports small enough, of every relative column (a_p - a_k,
+  // 0) of the support (d slots per pair p, k); the exponents are sparse on most systems. The
+  // current column of point p is a view (colRow, colValue, colNz) into one of these tables, or
+  // into p's slots of liftedRow/liftedValue for a relative column that has no table.
+  std::vector<int> pointNz, pointRow;
+  std::vector<double> pointValue;
+  std::vector<int> plainNz, plainRow;
+  std::vector<double> plainValue;
+  std::vector<std::size_t> relativeOffset;  // per support: first pair slot, or kNoTable
+  std::vector<int> relativeNz, relativeRow;
+  std::vector<double> relativeValue;
+  std::vector<int> liftedRow;
+  std::vector<double> liftedValue;
+  std::vector<const int*> colRow;
+  std::vector<const double*> colValue;
+  std::vector<int> colNz;
+  static constexpr std::size_t kNoTable = static_cast<std::size_t>(-1);
+  // Budget of relative-table slots (pairs times d) per program.
+  static constexpr std::size_t kRelativeTableSlots = std::size_t{1} << 21;
 
   void Init(const ReducedSupports& supports);
   // Lifted column A_p.
-  SparseVector A(int p) const {
-    const std::size_t at = static_cast<std::size_t>(p) * d;
-    return {liftedRow.data() + at, liftedValue.data() + at, liftedNz[p]};
-  }
+  SparseVector A(int p) const { return {colRow[p], colValue[p], colNz[p]}; }
+  // Writes the nonzero entries of a_p - a_k (last entry 0) into row/value; returns their number.
+  int RelativeEntries(int p, int k, int* row, double* value) const;
   double DotA(int p, const double* v) const { return A(p).Dot(v); }
   // start + <a_p, first n entries of v>, summed in row order from start.
   double DotPoint(int p, const double* v, double start) const {
