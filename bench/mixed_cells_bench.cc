@@ -19,12 +19,13 @@ double PeakRssMegabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes on Linux
 }
 
-void BenchMixedCells(benchmark::State& state, const std::function<PolySystem(int)>& make) {
+void BenchMixedCells(benchmark::State& state, const std::function<PolySystem(int)>& make,
+                     int threads = 1) {
   const testing::Supports s = testing::WithOrigin(make(static_cast<int>(state.range(0))));
   std::int64_t cells = 0, volume = 0;
   for (auto _ : state) {
     RuntimeUniform runtime(2024);
-    MixedCellResult r = ComputeMixedCells(s.n, s.termCount, s.exponents, runtime);
+    MixedCellResult r = ComputeMixedCells(s.n, s.termCount, s.exponents, runtime, threads);
     cells = r.cells.size();
     benchmark::DoNotOptimize(r);
     state.PauseTiming();
@@ -39,10 +40,15 @@ void BenchMixedCells(benchmark::State& state, const std::function<PolySystem(int
 void Cyclic(benchmark::State& state) { BenchMixedCells(state, testing::Cyclic); }
 void Katsura(benchmark::State& state) { BenchMixedCells(state, testing::Katsura); }
 void Noon(benchmark::State& state) { BenchMixedCells(state, testing::Noon); }
+// The same search on two threads (the first support's edges split between them).
+void KatsuraTwoThreads(benchmark::State& state) { BenchMixedCells(state, testing::Katsura, 2); }
+void CyclicTwoThreads(benchmark::State& state) { BenchMixedCells(state, testing::Cyclic, 2); }
 
 BENCHMARK(Cyclic)->DenseRange(8, 11)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Katsura)->DenseRange(8, 11)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(Noon)->DenseRange(6, 9)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(KatsuraTwoThreads)->DenseRange(10, 11)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(CyclicTwoThreads)->DenseRange(10, 11)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 }  // namespace zormix

@@ -39,6 +39,10 @@ class CellList {
     return size() - 1;
   }
   void Clear() { data_.clear(); }
+  // Appends the cells of `other` (same n).
+  void Append(const CellList& other) {
+    data_.insert(data_.end(), other.data_.begin(), other.data_.end());
+  }
   const std::vector<std::int32_t>& storage() const { return data_; }
 
  private:

@@ -52,9 +52,28 @@ inline double Dot(const double* a, const double* b, int d) {
   return s;
 }
 
+// The nonzero entries of a vector, rows increasing.
+struct SparseVector {
+  const int* row = nullptr;
+  const double* value = nullptr;
+  int nz = 0;
+
+  // <this, v>: the nonzero products summed in row order, which rounds exactly as the full sum
+  // over all rows does (the zero products change at most the sign of a zero sum).
+  double Dot(const double* v) const {
+    double sum = 0.0;
+    for (int k = 0; k < nz; ++k) sum += value[k] * v[row[k]];
+    return sum;
+  }
+};
+
+inline double Dot(const SparseVector& a, const double* v, int /*d*/) { return a.Dot(v); }
+
 // The entering column A_q takes position r: column r /= <A_q, column r>, then every other column
-// k loses <A_q, column k> times the new column r. O(d^2).
-inline void UpdateInverse(LpState& st, const double* entering, int r) {
+// k loses <A_q, column k> times the new column r. O(d^2). `entering` is a dense column (const
+// double*) or any type with a Dot(entering, v, d) overload.
+template <class Entering>
+void UpdateInverse(LpState& st, const Entering& entering, int r) {
   const int d = st.d;
   double* colR = st.Column(r);
   const double s = Dot(entering, colR, d);
@@ -105,7 +124,7 @@ FillChoice ChooseFill(const LpState& st, int r, ForEach forEach, Lifted lifted, 
   const bool useNegative = negative > 0 && (positive == 0 || negative <= positive);
   double best = kRatioStart;
   forEach([&](int p) {
-    const double* a = lifted(p);
+    const auto a = lifted(p);
     const double t = Dot(a, col, st.d);
     if (useNegative ? !(t < -kLpTolerance) : !(t > kLpTolerance)) return;
     const double slack = Dot(a, st.y.data(), st.d) - rhs(p);
@@ -121,7 +140,8 @@ FillChoice ChooseFill(const LpState& st, int r, ForEach forEach, Lifted lifted, 
 
 // Puts `entering` into position r after moving y by step along column r; the leaving point (if
 // any) becomes a candidate again. Returns the point that left or kFreePosition.
-inline int PivotIn(LpState& st, int r, int entering, double step, const double* enteringColumn) {
+template <class Entering>
+int PivotIn(LpState& st, int r, int entering, double step, const Entering& enteringColumn) {
   MoveAlong(st, r, step);
   const int old = st.basis[r];
   if (old != kFreePosition) {

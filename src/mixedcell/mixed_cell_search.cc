@@ -4,23 +4,40 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
+#include "mixedcell/parallel_for.h"
 #include "mixedcell/relation_table.h"
 #include "mixedcell/search_lp.h"
 
 namespace zormix {
 namespace {
 
+// What every branch reads and none writes: the relation table and the first support's edge
+// records.
+struct SharedTables {
+  RelationTable rel;
+  EdgeRecords edges;
+  int lowerEdgeCount = 0;
+};
+
+// The branch of one lower edge of the first support depends only on the shared tables and the
+// edge's record (every state a branch reads it sets up or loads itself), so the branches can run
+// on any number of searchers and their cells be joined in edge order.
 class Search {
  public:
-  Search(const ReducedSupports& sup, CellList& cells)
-      : sup_(sup), n_(sup.n), d_(sup.n + 1), cells_(cells) {}
+  Search(const ReducedSupports& sup, const SharedTables& shared)
+      : sup_(sup), n_(sup.n), d_(sup.n + 1), rel_(shared.rel), edges_(shared.edges),
+        lowerEdgeCount_(shared.lowerEdgeCount) {}
 
-  void Run();
+  void Init();
+  // Appends the cells of the branch of the first support's lower edge (i, j) to cells.
+  void ProcessEdge(int i, int j, CellList& cells);
 
  private:
-  void ProcessEdge(int i, int j);
   bool UnplacedHaveTwoCandidates(int level);
   void Extend(int t);
   void SetUpChosenSupport(int t, int r, int lowest);
@@ -33,34 +50,23 @@ class Search {
 
   const ReducedSupports& sup_;
   int n_, d_;
-  CellList& cells_;
-  RelationTable rel_;
-  EdgeRecords edges_;
-  int lowerEdgeCount_ = 0;
+  const RelationTable& rel_;
+  const EdgeRecords& edges_;
+  const int lowerEdgeCount_;
+  CellList* cells_ = nullptr;
   SearchLp lp_;
   std::vector<std::vector<std::int8_t>> flags_;  // per level: candidates below that level
   std::vector<std::vector<int>> orders_;         // per level: support order of the branch
   std::vector<int> filledAt_;                    // per level: constraint counter to restore
   std::vector<int> first_, second_;              // partial cell, per level
+  std::vector<std::int8_t> isSecond_;            // per point: a second point of levels 0..t
   std::vector<long> cursor_;                     // per level: next pair to scan
   std::vector<double> objective_;
+  std::vector<int> objectiveRow_;
+  std::vector<double> objectiveValue_;
 };
 
-void Search::Run() {
-  BuildRelationTable(sup_, rel_, lowerEdgeCount_, edges_);
-  const int c1 = sup_.counts[0];
-  if (n_ == 1) {
-    // One support: its lower edges are the cells.
-    for (int i = 0; i < c1; ++i) {
-      for (int j = i + 1; j < c1; ++j) {
-        if (rel_(i, j) != 1) continue;
-        const std::int64_t c = cells_.AddCell();
-        cells_.First(c, 0) = i;
-        cells_.Second(c, 0) = j;
-      }
-    }
-    return;
-  }
+void Search::Init() {
   lp_.Init(sup_);
   flags_.assign(n_, std::vector<std::int8_t>(sup_.m, 0));
   orders_.assign(n_, lp_.order);
@@ -70,11 +76,7 @@ void Search::Run() {
   second_.assign(n_, -1);
   cursor_.assign(n_, 0);
   objective_.assign(d_, 0.0);
-  for (int i = 0; i < c1; ++i) {
-    for (int j = i + 1; j < c1; ++j) {
-      if (rel_(i, j) != 0) ProcessEdge(i, j);
-    }
-  }
+  isSecond_.assign(sup_.m, 0);
 }
 
 bool Search::UnplacedHaveTwoCandidates(int level) {
@@ -88,7 +90,8 @@ bool Search::UnplacedHaveTwoCandidates(int level) {
   return true;
 }
 
-void Search::ProcessEdge(int i, int j) {
+void Search::ProcessEdge(int i, int j, CellList& cells) {
+  cells_ = &cells;
   const int record = edges_.Index(i, j);
   // A pair declared related only by its final tightness test carries no solved program; with a
   // generic lifting both points of such a pair are in a basis and it always has one.
@@ -96,7 +99,9 @@ void Search::ProcessEdge(int i, int j) {
   first_[0] = i;
   second_[0] = j;
   std::vector<std::int8_t>& flags = flags_[0];
-  for (int p = 0; p < sup_.m; ++p) flags[p] = rel_(p, i) == 1 && rel_(p, j) == 1;
+  const std::int8_t* relI = rel_.Row(i);
+  const std::int8_t* relJ = rel_.Row(j);
+  for (int p = 0; p < sup_.m; ++p) flags[p] = (relI[p] == 1) & (relJ[p] == 1);
   if (!UnplacedHaveTwoCandidates(0)) return;
   LpState& st = lp_.st;
   const std::size_t rec = static_cast<std::size_t>(record);
@@ -118,9 +123,9 @@ void Search::Extend(int t) {
   LpState& st = lp_.st;
   const int placed = orders_[t][t];
   const int k = first_[t];
-  for (int p = sup_.startCol[placed]; p <= sup_.endCol[placed]; ++p) lp_.SetRelativeColumn(p, k);
   st.marker[first_[t]] = kExcluded;
   st.marker[second_[t]] = kExcluded;
+  for (int v = 0; v <= t; ++v) isSecond_[second_[v]] = 1;
   int r = -1;
   lp_.tied.clear();
   lp_.freeGroup.clear();
@@ -130,12 +135,11 @@ void Search::Extend(int t) {
       r = pos;
     } else if (b == kFreePosition) {
       lp_.freeGroup.push_back(pos);
-    } else {
-      bool second = false;
-      for (int v = 0; v <= t; ++v) second = second || b == second_[v];
-      if (!second) lp_.tied.push_back(pos);
+    } else if (!isSecond_[b]) {
+      lp_.tied.push_back(pos);
     }
   }
+  for (int v = 0; v <= t; ++v) isSecond_[second_[v]] = 0;
   const int next = t + 1;
   lp_.store.Clear(next);
   cursor_[next] = 0;
@@ -143,10 +147,12 @@ void Search::Extend(int t) {
   lp_.level = next;
   if (r < 0) {
     // The pair's first point is not in the basis (degenerate record): nothing to extend.
+    lp_.SetSupportRelative(placed, k);
     orders_[next] = lp_.order;
     const int s = lp_.order[next];
     for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-      for (int q = p + 1; q <= sup_.endCol[s]; ++q) lp_.pairs(p, q) = 0;
+      std::int32_t* row = lp_.pairs.Row(p);
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) row[q] = 0;
     }
     return;
   }
@@ -154,18 +160,31 @@ void Search::Extend(int t) {
   lp_.positions.insert(lp_.positions.end(), lp_.tied.begin(), lp_.tied.end());
   const int lowest = PruneAndChooseSupport(lp_, flags_[t]);
   orders_[next] = lp_.order;
+  const int s = lp_.order[next];
+  if (lp_.chosenCount < 2) {
+    // At most one point of the chosen support is left: it has no pair and the branch ends here.
+    // Nothing below reads the rest of this node's set-up (the program columns of the placed
+    // support included: every later branch sets them up again), so it is skipped.
+    for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      std::int32_t* row = lp_.pairs.Row(p);
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) row[q] = 0;
+    }
+    return;
+  }
+  lp_.SetSupportRelative(placed, k);
   SetUpChosenSupport(t, r, lowest);
   const int brought = FillBasis(lp_);
   filledAt_[next] = st.filled;
-  const int s = lp_.order[next];
   PreparePairs(s);
   if (brought > 0) {
     int slot = 0;
     for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      if (st.marker[p] != kInBasis) continue;
+      std::int32_t* row = lp_.pairs.Row(p);
       for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
-        if (st.marker[p] != kInBasis || st.marker[q] != kInBasis || lp_.pairs(p, q) != -1) continue;
+        if (st.marker[q] != kInBasis || row[q] != -1) continue;
         if (slot == 0) slot = lp_.store.Save(next, st);
-        lp_.pairs(p, q) = slot;
+        row[q] = slot;
       }
     }
   }
@@ -179,8 +198,8 @@ void Search::SetUpChosenSupport(int t, int r, int lowest) {
   LpState& st = lp_.st;
   const int s = lp_.order[t + 1];
   const std::vector<std::int8_t>& flags = flags_[t];
+  lp_.SetSupportPlain(s);
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-    lp_.SetPlainColumn(p);
     st.marker[p] = flags[p] ? kCandidate : kExcluded;
   }
   st.marker[lowest] = kInBasis;
@@ -202,9 +221,13 @@ void Search::SetUpChosenSupport(int t, int r, int lowest) {
 void Search::PreparePairs(int s) {
   const LpState& st = lp_.st;
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    std::int32_t* row = lp_.pairs.Row(p);
+    if (st.marker[p] == kExcluded) {
+      for (int q = p + 1; q <= sup_.endCol[s]; ++q) row[q] = 0;
+      continue;
+    }
     for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
-      const bool candidates = st.marker[p] != kExcluded && st.marker[q] != kExcluded;
-      lp_.pairs(p, q) = candidates && rel_(p, q) == 1 ? -1 : 0;
+      row[q] = st.marker[q] != kExcluded && rel_(p, q) == 1 ? -1 : 0;
     }
   }
 }
@@ -223,11 +246,25 @@ void Search::FindPairs(int s) {
     }
   }
   for (int k = first; k <= last; ++k) {
+    std::int32_t* row = lp_.pairs.Row(k);
     for (int l = k + 1; l <= last; ++l) {
-      if (lp_.pairs(k, l) != -1) continue;
-      for (int i = 0; i < d_; ++i) objective_[i] = lp_.A(k)[i] + lp_.A(l)[i];
-      PivotToOptimum(lp_, objective_.data());
-      const double gap = Dot(objective_.data(), st.y.data(), d_) - (lp_.rhs[k] + lp_.rhs[l]);
+      if (row[l] != -1) continue;
+      // A_k + A_l: the entries are small integers, so the sums are exact.
+      std::fill(objective_.begin(), objective_.end(), 0.0);
+      for (const SparseVector& a : {lp_.A(k), lp_.A(l)}) {
+        for (int e = 0; e < a.nz; ++e) objective_[a.row[e]] += a.value[e];
+      }
+      objectiveRow_.clear();
+      objectiveValue_.clear();
+      for (int i = 0; i < d_; ++i) {
+        if (objective_[i] == 0.0) continue;
+        objectiveRow_.push_back(i);
+        objectiveValue_.push_back(objective_[i]);
+      }
+      const SparseVector objective{objectiveRow_.data(), objectiveValue_.data(),
+                                   static_cast<int>(objectiveRow_.size())};
+      PivotToOptimum(lp_, objective);
+      const double gap = objective.Dot(st.y.data()) - (lp_.rhs[k] + lp_.rhs[l]);
       if (std::fabs(gap) <= kTightTolerance && lp_.pairs(k, l) == -1) {
         lp_.pairs(k, l) = lp_.store.Save(lp_.level, st);
       } else if (lp_.pairs(k, l) == -1) {
@@ -240,8 +277,9 @@ void Search::FindPairs(int s) {
 bool Search::HasPair(int level) {
   const int s = orders_[level][level];
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    const std::int32_t* row = lp_.pairs.Row(p);
     for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
-      if (lp_.pairs(p, q) != 0) return true;
+      if (row[q] != 0) return true;
     }
   }
   return false;
@@ -251,16 +289,23 @@ bool Search::HasPair(int level) {
 bool Search::NextPair(int level, int& k, int& l, int& slot) {
   const int s = orders_[level][level];
   const int c = sup_.counts[s], start = sup_.startCol[s];
-  for (long& at = cursor_[level]; at < static_cast<long>(c) * c; ++at) {
-    const int p = start + static_cast<int>(at / c), q = start + static_cast<int>(at % c);
-    if (q <= p || lp_.pairs(p, q) == 0) continue;
-    k = p;
-    l = q;
-    slot = lp_.pairs(p, q);
-    lp_.pairs(p, q) = 0;
-    ++at;
-    return true;
+  long& at = cursor_[level];
+  for (int i = static_cast<int>(at / c); i < c; ++i) {
+    const int p = start + i;
+    std::int32_t* row = lp_.pairs.Row(p);
+    for (int j = std::max(static_cast<int>(at - static_cast<long>(i) * c), i + 1); j < c; ++j) {
+      const int q = start + j;
+      if (row[q] == 0) continue;
+      k = p;
+      l = q;
+      slot = row[q];
+      row[q] = 0;
+      at = static_cast<long>(i) * c + j + 1;
+      return true;
+    }
+    at = static_cast<long>(i + 1) * c;
   }
+  at = static_cast<long>(c) * c;
   return false;
 }
 
@@ -270,13 +315,13 @@ void Search::WriteCells() {
   for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
     for (int q = p + 1; q <= sup_.endCol[s]; ++q) {
       if (lp_.pairs(p, q) == 0) continue;
-      const std::int64_t c = cells_.AddCell();
+      const std::int64_t c = cells_->AddCell();
       for (int v = 0; v < last; ++v) {
-        cells_.First(c, v) = first_[v];
-        cells_.Second(c, v) = second_[v];
+        cells_->First(c, v) = first_[v];
+        cells_->Second(c, v) = second_[v];
       }
-      cells_.First(c, last) = p;
-      cells_.Second(c, last) = q;
+      cells_->First(c, last) = p;
+      cells_->Second(c, last) = q;
     }
   }
 }
@@ -301,10 +346,12 @@ void Search::LevelLoop(int u) {
       second_[v] = l;
       std::vector<std::int8_t>& flags = flags_[v];
       const std::vector<std::int8_t>& parent = flags_[v - 1];
+      const std::int8_t* relK = rel_.Row(k);
+      const std::int8_t* relL = rel_.Row(l);
       for (int pos = v + 1; pos < n_; ++pos) {
         const int s = orders_[v][pos];
         for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-          flags[p] = parent[p] && rel_(p, k) == 1 && rel_(p, l) == 1;
+          flags[p] = parent[p] & (relK[p] == 1) & (relL[p] == 1);
         }
       }
       if (!UnplacedHaveTwoCandidates(v)) continue;
@@ -320,13 +367,54 @@ void Search::LevelLoop(int u) {
 
 }  // namespace
 
-void MixedCellSearch(const ReducedSupports& sup, CellList& cells) {
+void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
   if (sup.n <= 0) return;
   for (int s = 0; s < sup.n; ++s) {
     if (sup.counts[s] < 1) return;
   }
-  Search search(sup, cells);
-  search.Run();
+  SharedTables shared;
+  BuildRelationTable(sup, shared.rel, shared.lowerEdgeCount, shared.edges, threads);
+  const int c1 = sup.counts[0];
+  if (sup.n == 1) {
+    // One support: its lower edges are the cells.
+    for (int i = 0; i < c1; ++i) {
+      for (int j = i + 1; j < c1; ++j) {
+        if (shared.rel(i, j) != 1) continue;
+        const std::int64_t c = cells.AddCell();
+        cells.First(c, 0) = i;
+        cells.Second(c, 0) = j;
+      }
+    }
+    return;
+  }
+  std::vector<std::pair<int, int>> branches;
+  for (int i = 0; i < c1; ++i) {
+    for (int j = i + 1; j < c1; ++j) {
+      if (shared.rel(i, j) != 0) branches.emplace_back(i, j);
+    }
+  }
+  const int workers =
+      static_cast<int>(std::min<std::size_t>(std::max(threads, 1), branches.size()));
+  if (workers <= 1) {
+    Search search(sup, shared);
+    search.Init();
+    for (const auto& [i, j] : branches) search.ProcessEdge(i, j, cells);
+    return;
+  }
+  // Branches are handed out in edge order; each keeps its own cell list, joined in edge order.
+  std::vector<CellList> found(branches.size(), CellList(sup.n));
+  std::vector<std::unique_ptr<Search>> searchers;
+  std::mutex searchersMutex;
+  ParallelFor(branches.size(), workers, [&]() {
+    std::lock_guard<std::mutex> lock(searchersMutex);
+    searchers.push_back(std::make_unique<Search>(sup, shared));
+    Search* search = searchers.back().get();
+    search->Init();
+    return [&, search](std::size_t b) {
+      search->ProcessEdge(branches[b].first, branches[b].second, found[b]);
+    };
+  });
+  for (const CellList& part : found) cells.Append(part);
 }
 
 }  // namespace zormix

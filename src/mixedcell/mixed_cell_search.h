@@ -8,8 +8,10 @@
 namespace zormix {
 
 // Appends every mixed cell of the fine mixed subdivision induced by sup.w to cells: column numbers
-// of sup, rows in the level order of the branch that found the cell.
-void MixedCellSearch(const ReducedSupports& sup, CellList& cells);
+// of sup, rows in the level order of the branch that found the cell. The branches of the first
+// support's lower edges run on up to `threads` threads; the cells come out in the same order for
+// every thread count.
+void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads = 1);
 
 }  // namespace zormix
 

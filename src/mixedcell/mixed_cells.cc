@@ -49,7 +49,7 @@ void SortRowsByFirstPoint(CellList& cells, std::int64_t c, int n) {
 
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime) {
+                                  RuntimeUniform& runtime, int threads) {
   CheckInput(n, termCount, exponents);
   ReducedSupports sup;
   sup.n = n;
@@ -62,7 +62,7 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
 
   MixedCellResult result;
   result.cells = CellList(n);
-  MixedCellSearch(sup, result.cells);
+  MixedCellSearch(sup, result.cells, threads);
 
   result.lifting.assign(exponents.cols(), 2.0);
   for (int j = 0; j < sup.m; ++j) result.lifting[perm[j]] = sup.w[j];

@@ -21,10 +21,11 @@ struct MixedCellResult {
 // Vertex filter (draws n numbers from `runtime` without re-seeding), support order, re-seed and
 // lifting of the kept points in column order, mixed-cell search, and the translation back into the
 // caller's numbering with the rows sorted into equation order. termCount and exponents describe the
-// system after constant-term completion.
+// system after constant-term completion. The search runs on up to `threads` threads; the result is
+// the same for every thread count.
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime);
+                                  RuntimeUniform& runtime, int threads = 1);
 
 }  // namespace zormix
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "mixedcell/lp_state.h"
+#include "mixedcell/parallel_for.h"
 
 namespace zormix {
 namespace {
@@ -21,8 +22,32 @@ struct Program {
   LpState st;
 
   int size() const { return static_cast<int>(global.size()); }
+  // Nonzero entries of the lifted columns (d slots per point), filled by Index().
+  std::vector<int> sparseNz, sparseRow;
+  std::vector<double> sparseValue;
+
   const double* A(int p) const { return lifted.data() + static_cast<std::size_t>(p) * d; }
-  double Slack(int p) const { return Dot(A(p), st.y.data(), d) - rhs[p]; }
+  SparseVector S(int p) const {
+    const std::size_t at = static_cast<std::size_t>(p) * d;
+    return {sparseRow.data() + at, sparseValue.data() + at, sparseNz[p]};
+  }
+  double Slack(int p) const { return S(p).Dot(st.y.data()) - rhs[p]; }
+
+  // Records the nonzero entries of every lifted column; call after the last AddSupport.
+  void Index() {
+    sparseNz.assign(size(), 0);
+    sparseRow.assign(lifted.size(), 0);
+    sparseValue.assign(lifted.size(), 0.0);
+    for (int p = 0; p < size(); ++p) {
+      const std::size_t at = static_cast<std::size_t>(p) * d;
+      for (int k = 0; k < d; ++k) {
+        if (lifted[at + k] == 0.0) continue;
+        sparseRow[at + sparseNz[p]] = k;
+        sparseValue[at + sparseNz[p]] = lifted[at + k];
+        ++sparseNz[p];
+      }
+    }
+  }
 
   // Adds the points of support s; their lifted column is (a_p, -1 in row betaRow, 0 elsewhere).
   void AddSupport(const ReducedSupports& sup, int s, int groupId, int betaRow) {
@@ -43,16 +68,17 @@ void FillFreePositions(Program& pr, int from) {
       if (pr.st.marker[p] == kCandidate) fn(p);
     }
   };
-  auto lifted = [&](int p) { return pr.A(p); };
+  auto lifted = [&](int p) { return pr.S(p); };
   auto rhs = [&](int p) { return pr.rhs[p]; };
   for (int r = from; r >= 0; --r) {
     if (pr.st.basis[r] != kFreePosition) continue;
     const FillChoice choice = ChooseFill(pr.st, r, forEach, lifted, rhs);
-    if (choice.point >= 0) PivotIn(pr.st, r, choice.point, choice.step, pr.A(choice.point));
+    if (choice.point >= 0) PivotIn(pr.st, r, choice.point, choice.step, pr.S(choice.point));
   }
 }
 
-int FirstNegativeCost(const Program& pr, const double* objective) {
+template <class Objective>
+int FirstNegativeCost(const Program& pr, const Objective& objective) {
   for (int r = 0; r < pr.d; ++r) {
     if (Dot(objective, pr.st.Column(r), pr.d) < -kLpTolerance) return r;
   }
@@ -67,14 +93,14 @@ void OnePointPhase(Program& pr, double blocking, OnEnter onEnter) {
   for (int p = 0; p < pr.size(); ++p) {
     if (pr.st.marker[p] != kCandidate) continue;
     for (long it = 0; it < limit; ++it) {
-      const int r = FirstNegativeCost(pr, pr.A(p));
+      const int r = FirstNegativeCost(pr, pr.S(p));
       if (r < 0) break;
       const double* col = pr.st.Column(r);
-      double theta = -pr.Slack(p) / Dot(pr.A(p), col, pr.d);
+      double theta = -pr.Slack(p) / pr.S(p).Dot(col);
       int entering = p;
       for (int j = 0; j < pr.size(); ++j) {
         if (j == p || pr.st.marker[j] != kCandidate) continue;
-        const double delta = Dot(pr.A(j), col, pr.d);
+        const double delta = pr.S(j).Dot(col);
         if (!(delta < blocking)) continue;
         const double ratio = -pr.Slack(j) / delta;
         if (ratio < theta) {
@@ -82,7 +108,7 @@ void OnePointPhase(Program& pr, double blocking, OnEnter onEnter) {
           entering = j;
         }
       }
-      PivotIn(pr.st, r, entering, theta, pr.A(entering));
+      PivotIn(pr.st, r, entering, theta, pr.S(entering));
       onEnter(entering);
     }
   }
@@ -94,16 +120,24 @@ template <class OnEnter>
 bool TwoPointTest(Program& pr, int p, int q, OnEnter onEnter) {
   std::vector<double> g(pr.d);
   for (int k = 0; k < pr.d; ++k) g[k] = pr.A(p)[k] + pr.A(q)[k];
+  std::vector<int> gRow;
+  std::vector<double> gValue;
+  for (int k = 0; k < pr.d; ++k) {
+    if (g[k] == 0.0) continue;
+    gRow.push_back(k);
+    gValue.push_back(g[k]);
+  }
+  const SparseVector gs{gRow.data(), gValue.data(), static_cast<int>(gRow.size())};
   const long limit = PivotLimit(pr.d, pr.size());
   for (long it = 0; it < limit; ++it) {
-    const int r = FirstNegativeCost(pr, g.data());
+    const int r = FirstNegativeCost(pr, gs);
     if (r < 0) break;
     const double* col = pr.st.Column(r);
     double theta = kRatioStart;
     int entering = -1;
     for (int j = 0; j < pr.size(); ++j) {
       if (pr.st.marker[j] != kCandidate) continue;
-      const double delta = Dot(pr.A(j), col, pr.d);
+      const double delta = pr.S(j).Dot(col);
       if (!(delta < -kLpTolerance)) continue;
       const double ratio = -pr.Slack(j) / delta;
       if (ratio < theta) {
@@ -112,10 +146,10 @@ bool TwoPointTest(Program& pr, int p, int q, OnEnter onEnter) {
       }
     }
     if (entering < 0) break;  // unbounded direction: the sum of slacks is bounded, so roundoff
-    PivotIn(pr.st, r, entering, theta, pr.A(entering));
+    PivotIn(pr.st, r, entering, theta, pr.S(entering));
     onEnter(entering);
   }
-  return std::fabs(pr.rhs[p] + pr.rhs[q] - Dot(g.data(), pr.st.y.data(), pr.d)) <= kTightTolerance;
+  return std::fabs(pr.rhs[p] + pr.rhs[q] - gs.Dot(pr.st.y.data())) <= kTightTolerance;
 }
 
 // Entering point q is related to the points of the filled positions; sameGroup decides whether
@@ -136,6 +170,7 @@ Program RunSingleSupport(const ReducedSupports& sup, int s, RelationTable& rel) 
   Program pr;
   pr.d = n + 1;
   pr.AddSupport(sup, s, 0, n);
+  pr.Index();
   LpState& st = pr.st;
   st.Resize(pr.d, pr.size());
   int p0 = 0;
@@ -177,6 +212,7 @@ void RunJoint(const ReducedSupports& sup, const Program& single, int s, int t, R
   pr.d = n + 2;
   pr.AddSupport(sup, s, 0, n);
   pr.AddSupport(sup, t, 1, n + 1);
+  pr.Index();
   const int cs = sup.counts[s];
   LpState& st = pr.st;
   st.Resize(pr.d, pr.size());
@@ -271,14 +307,24 @@ int RecordFirstSupportEdges(Program pr, RelationTable& rel, EdgeRecords& edges) 
 }  // namespace
 
 void BuildRelationTable(const ReducedSupports& sup, RelationTable& relation, int& lowerEdgeCount,
-                        EdgeRecords& edges) {
+                        EdgeRecords& edges, int threads) {
   const int n = sup.n;
   relation.Reset(sup.m);
+  // Each program decides its own block of the table (the pairs inside support s, or the pairs
+  // across s and t) and reads no other block, so they may run in any order and at once.
   std::vector<Program> finals(n);
+  ParallelFor(static_cast<std::size_t>(n), threads, [&]() {
+    return [&](std::size_t s) { finals[s] = RunSingleSupport(sup, static_cast<int>(s), relation); };
+  });
+  std::vector<std::pair<int, int>> joints;
   for (int s = n - 1; s >= 0; --s) {
-    finals[s] = RunSingleSupport(sup, s, relation);
-    for (int t = s + 1; t < n; ++t) RunJoint(sup, finals[s], s, t, relation);
+    for (int t = s + 1; t < n; ++t) joints.emplace_back(s, t);
   }
+  ParallelFor(joints.size(), threads, [&]() {
+    return [&](std::size_t i) {
+      RunJoint(sup, finals[joints[i].first], joints[i].first, joints[i].second, relation);
+    };
+  });
   lowerEdgeCount = RecordFirstSupportEdges(std::move(finals[0]), relation, edges);
 }
 

@@ -23,6 +23,8 @@ class RelationTable {
     data_[Index(q, p)] = v;
   }
   int m() const { return m_; }
+  // Row p: Row(p)[q] is entry (p, q), which equals entry (q, p) (every write sets both).
+  const std::int8_t* Row(int p) const { return data_.data() + Index(p, 0); }
 
  private:
   std::size_t Index(int p, int q) const { return static_cast<std::size_t>(p) * m_ + q; }
@@ -47,9 +49,11 @@ struct EdgeRecords {
 };
 
 // Decides every pair of points of the reduced supports and fills the first-support edge records.
-// lowerEdgeCount receives the constraint counter of the first support's program.
+// lowerEdgeCount receives the constraint counter of the first support's program. The programs of
+// single supports and of pairs of supports run on up to `threads` threads; the result is the same
+// for every thread count.
 void BuildRelationTable(const ReducedSupports& sup, RelationTable& relation, int& lowerEdgeCount,
-                        EdgeRecords& edges);
+                        EdgeRecords& edges, int threads = 1);
 
 }  // namespace zormix
 

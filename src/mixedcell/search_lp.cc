@@ -58,7 +58,6 @@ void SearchLp::Init(const ReducedSupports& supports) {
   n = supports.n;
   d = n + 1;
   st.Resize(d, supports.m);
-  lifted.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
   rhs.assign(supports.m, 0.0);
   supportOf.assign(supports.m, 0);
   for (int s = 0; s < n; ++s) {
@@ -66,24 +65,130 @@ void SearchLp::Init(const ReducedSupports& supports) {
   }
   order.resize(n);
   for (int s = 0; s < n; ++s) order[s] = s;
+  columnsOf.assign(n, kUnknown);
   pairs.Init(supports);
   store.Init(n, d, supports.m);
+  pointNz.assign(supports.m, 0);
+  pointRow.assign(static_cast<std::size_t>(supports.m) * n, 0);
+  pointValue.assign(static_cast<std::size_t>(supports.m) * n, 0.0);
+  plainNz.assign(supports.m, 0);
+  plainRow.assign(static_cast<std::size_t>(supports.m) * d, 0);
+  plainValue.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
+  for (int p = 0; p < supports.m; ++p) {
+    const std::int32_t* e = supports.Point(p);
+    const std::size_t at = static_cast<std::size_t>(p) * n;
+    const std::size_t plainAt = static_cast<std::size_t>(p) * d;
+    int nz = 0;
+    for (int k = 0; k < n; ++k) {
+      if (e[k] == 0) continue;
+      pointRow[at + nz] = k;
+      pointValue[at + nz] = e[k];
+      plainRow[plainAt + nz] = k;
+      plainValue[plainAt + nz] = e[k];
+      ++nz;
+    }
+    pointNz[p] = nz;
+    plainRow[plainAt + nz] = n;
+    plainValue[plainAt + nz] = -1.0;
+    plainNz[p] = nz + 1;
+  }
+  relativeOffset.assign(n, kNoTable);
+  std::size_t pairsTabulated = 0;
+  for (int s = 0; s < n; ++s) {
+    const std::size_t c = static_cast<std::size_t>(supports.counts[s]);
+    if ((pairsTabulated + c * c) * d > kRelativeTableSlots) continue;
+    relativeOffset[s] = pairsTabulated;
+    pairsTabulated += c * c;
+  }
+  relativeNz.assign(pairsTabulated, 0);
+  relativeRow.assign(pairsTabulated * d, 0);
+  relativeValue.assign(pairsTabulated * d, 0.0);
+  for (int s = 0; s < n; ++s) {
+    if (relativeOffset[s] == kNoTable) continue;
+    const int start = supports.startCol[s], c = supports.counts[s];
+    for (int i = 0; i < c; ++i) {
+      for (int j = 0; j < c; ++j) {
+        const std::size_t slot = relativeOffset[s] + static_cast<std::size_t>(i) * c + j;
+        relativeNz[slot] = RelativeEntries(start + i, start + j, relativeRow.data() + slot * d,
+                                           relativeValue.data() + slot * d);
+      }
+    }
+  }
+  liftedRow.assign(static_cast<std::size_t>(supports.m) * d, 0);
+  liftedValue.assign(static_cast<std::size_t>(supports.m) * d, 0.0);
+  colRow.assign(supports.m, nullptr);
+  colValue.assign(supports.m, nullptr);
+  colNz.assign(supports.m, 0);
+  for (int p = 0; p < supports.m; ++p) SetPlainColumn(p);
+  columnsOf.assign(n, kUnknown);
+}
+
+void SearchLp::SetSupportPlain(int s) {
+  if (columnsOf[s] == kPlain) return;
+  for (int p = sup->startCol[s]; p <= sup->endCol[s]; ++p) SetPlainColumn(p);
+  columnsOf[s] = kPlain;
+}
+
+void SearchLp::SetSupportRelative(int s, int k) {
+  if (columnsOf[s] == k) return;
+  for (int p = sup->startCol[s]; p <= sup->endCol[s]; ++p) SetRelativeColumn(p, k);
+  columnsOf[s] = k;
 }
 
 void SearchLp::SetPlainColumn(int p) {
-  double* a = lifted.data() + static_cast<std::size_t>(p) * d;
-  const std::int32_t* e = sup->Point(p);
-  for (int k = 0; k < n; ++k) a[k] = e[k];
-  a[n] = -1.0;
+  columnsOf[supportOf[p]] = kUnknown;
+  const std::size_t at = static_cast<std::size_t>(p) * d;
+  colRow[p] = plainRow.data() + at;
+  colValue[p] = plainValue.data() + at;
+  colNz[p] = plainNz[p];
   rhs[p] = -sup->w[p];
 }
 
+int SearchLp::RelativeEntries(int p, int k, int* rowOut, double* valueOut) const {
+  // Merge of the nonzero entries of a_p and a_k; differences that vanish are left out.
+  const int* rowP = pointRow.data() + static_cast<std::size_t>(p) * n;
+  const double* valueP = pointValue.data() + static_cast<std::size_t>(p) * n;
+  const int* rowK = pointRow.data() + static_cast<std::size_t>(k) * n;
+  const double* valueK = pointValue.data() + static_cast<std::size_t>(k) * n;
+  const int nzP = pointNz[p], nzK = pointNz[k];
+  int a = 0, b = 0, nz = 0;
+  while (a < nzP || b < nzK) {
+    int row;
+    double v;
+    if (b == nzK || (a < nzP && rowP[a] < rowK[b])) {
+      row = rowP[a];
+      v = valueP[a++];
+    } else if (a == nzP || rowK[b] < rowP[a]) {
+      row = rowK[b];
+      v = -valueK[b++];
+    } else {
+      row = rowP[a];
+      v = valueP[a++] - valueK[b++];
+    }
+    if (v == 0.0) continue;
+    rowOut[nz] = row;
+    valueOut[nz] = v;
+    ++nz;
+  }
+  return nz;
+}
+
 void SearchLp::SetRelativeColumn(int p, int k) {
-  double* a = lifted.data() + static_cast<std::size_t>(p) * d;
-  const std::int32_t* e = sup->Point(p);
-  const std::int32_t* f = sup->Point(k);
-  for (int i = 0; i < n; ++i) a[i] = static_cast<double>(e[i]) - f[i];
-  a[n] = 0.0;
+  const int s = supportOf[p];
+  columnsOf[s] = kUnknown;
+  if (relativeOffset[s] != kNoTable) {
+    const int start = sup->startCol[s], c = sup->counts[s];
+    const std::size_t slot =
+        relativeOffset[s] + static_cast<std::size_t>(p - start) * c + (k - start);
+    colRow[p] = relativeRow.data() + slot * d;
+    colValue[p] = relativeValue.data() + slot * d;
+    colNz[p] = relativeNz[slot];
+  } else {
+    const std::size_t at = static_cast<std::size_t>(p) * d;
+    colNz[p] = RelativeEntries(p, k, liftedRow.data() + at, liftedValue.data() + at);
+    colRow[p] = liftedRow.data() + at;
+    colValue[p] = liftedValue.data() + at;
+  }
   rhs[p] = sup->w[k] - sup->w[p];
 }
 
@@ -98,10 +203,9 @@ int RatioTest(const SearchLp& lp, int j, double& theta) {
     const int s = lp.order[lev];
     for (int p = lp.sup->startCol[s]; p <= lp.sup->endCol[s]; ++p) {
       if (lp.st.marker[p] <= 0) continue;
-      const double* a = lp.A(p);
-      const double t = Dot(a, col, lp.d);
+      const double t = lp.DotA(p, col);
       if (!(t < -kLpTolerance)) continue;
-      const double ratio = (lp.rhs[p] - Dot(a, lp.st.y.data(), lp.d)) / t;
+      const double ratio = (lp.rhs[p] - lp.DotA(p, lp.st.y.data())) / t;
       if (ratio < theta) {
         theta = ratio;
         entering = p;
@@ -128,12 +232,12 @@ void RecordPairs(SearchLp& lp, int q, int j) {
 
 }  // namespace
 
-void PivotToOptimum(SearchLp& lp, const double* objective) {
+void PivotToOptimum(SearchLp& lp, const SparseVector& objective) {
   const long limit = PivotLimit(lp.d, lp.sup->m);
   for (long it = 0; it < limit; ++it) {
     int j = -1;
     for (int pos : lp.positions) {
-      if (Dot(objective, lp.st.Column(pos), lp.d) < -kLpTolerance) {
+      if (objective.Dot(lp.st.Column(pos)) < -kLpTolerance) {
         j = pos;
         break;
       }
@@ -145,6 +249,17 @@ void PivotToOptimum(SearchLp& lp, const double* objective) {
     PivotIn(lp.st, j, q, theta, lp.A(q));
     RecordPairs(lp, q, j);
   }
+}
+
+void PivotToOptimum(SearchLp& lp, const double* objective) {
+  std::vector<int> row;
+  std::vector<double> value;
+  for (int i = 0; i < lp.d; ++i) {
+    if (objective[i] == 0.0) continue;
+    row.push_back(i);
+    value.push_back(objective[i]);
+  }
+  PivotToOptimum(lp, SparseVector{row.data(), value.data(), static_cast<int>(row.size())});
 }
 
 int FillBasis(SearchLp& lp) {
@@ -172,21 +287,22 @@ int FillBasis(SearchLp& lp) {
 
 namespace {
 
-// Values of candidate k: h_k, then <a_k, first n entries of column g> for the tied group, then
-// for the free group.
+// Values of candidate k: h_k, then <a_k, first n entries of column g> for the columns listed in
+// lp.scratchColumns (the tied group, then the free group). lp.scratchColumns[0] is y, whose sum
+// starts from w_k. All sums advance together over the nonzero entries of a_k, so the independent
+// sums overlap in the processor while each is still added up in row order.
 void CandidateValues(const SearchLp& lp, int k, double* out) {
-  const std::int32_t* a = lp.sup->Point(k);
-  double h = lp.sup->w[k];
-  for (int i = 0; i < lp.n; ++i) h += a[i] * lp.st.y[i];
-  out[0] = h;
-  int at = 1;
-  for (const std::vector<int>* group : {&lp.tied, &lp.freeGroup}) {
-    for (int pos : *group) {
-      const double* col = lp.st.Column(pos);
-      double v = 0.0;
-      for (int i = 0; i < lp.n; ++i) v += a[i] * col[i];
-      out[at++] = v;
-    }
+  const int width = static_cast<int>(lp.scratchColumns.size());
+  const double* const* columns = lp.scratchColumns.data();
+  out[0] = lp.sup->w[k];
+  for (int g = 1; g < width; ++g) out[g] = 0.0;
+  const std::size_t at = static_cast<std::size_t>(k) * lp.n;
+  const int* row = lp.pointRow.data() + at;
+  const double* value = lp.pointValue.data() + at;
+  for (int e = 0, nz = lp.pointNz[k]; e < nz; ++e) {
+    const double v = value[e];
+    const int r = row[e];
+    for (int g = 0; g < width; ++g) out[g] += v * columns[g][r];
   }
 }
 
@@ -207,6 +323,9 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
   const int tiedCount = static_cast<int>(lp.tied.size());
   const int freeCount = static_cast<int>(lp.freeGroup.size());
   const int width = 1 + tiedCount + freeCount;
+  lp.scratchColumns.assign(1, lp.st.y.data());
+  for (int pos : lp.tied) lp.scratchColumns.push_back(lp.st.Column(pos));
+  for (int pos : lp.freeGroup) lp.scratchColumns.push_back(lp.st.Column(pos));
   lp.scratchCounts.assign(lp.n, 0);
   lp.scratchLowest.assign(lp.n, -1);
   lp.scratchLowestValue.assign(lp.n, 0.0);
@@ -222,16 +341,25 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
     vals.resize(static_cast<std::size_t>(c) * width);
     for (int i = 0; i < c; ++i)
       CandidateValues(lp, pts[i], &vals[static_cast<std::size_t>(i) * width]);
-    auto row = [&](int i) { return &vals[static_cast<std::size_t>(i) * width]; };
-    // Selection sort by h, strict comparison: the first minimum found is swapped forward.
+    // Selection sort by h, strict comparison: the first minimum found is swapped forward. The
+    // rows stay in place; rank[i] is the row at sorted position i.
+    std::vector<int>& rank = lp.scratchRank;
+    rank.resize(c);
+    for (int i = 0; i < c; ++i) rank[i] = i;
+    auto row = [&](int i) { return &vals[static_cast<std::size_t>(rank[i]) * width]; };
     for (int i = 0; i + 1 < c; ++i) {
       int best = i;
+      double bestValue = row(i)[0];
       for (int k = i + 1; k < c; ++k) {
-        if (row(k)[0] < row(best)[0]) best = k;
+        const double v = row(k)[0];
+        if (v < bestValue) {
+          best = k;
+          bestValue = v;
+        }
       }
       if (best == i) continue;
       std::swap(pts[i], pts[best]);
-      std::swap_ranges(row(i), row(i) + width, row(best));
+      std::swap(rank[i], rank[best]);
     }
     int kept = 0;
     for (int b = 0; b < c; ++b) {
@@ -256,6 +384,7 @@ int PruneAndChooseSupport(SearchLp& lp, std::vector<std::int8_t>& flags) {
     if (lp.scratchCounts[pos] < lp.scratchCounts[chosen]) chosen = pos;
   }
   std::swap(lp.order[lp.level], lp.order[chosen]);
+  lp.chosenCount = lp.scratchCounts[chosen];
   lp.st.y[lp.n] = lp.scratchLowestValue[chosen];
   return lp.scratchLowest[chosen];
 }

@@ -20,18 +20,18 @@ namespace {
 
 // Pivot on column j for the unkept point being tested: ratio test over the points outside the
 // basis with t_p < -1e-6, theta_p = (d_p - <A_p, y>) / t_p, first minimum wins.
-int VertexRatioTest(const LpState& st, int j, int c, const double* lifted, const double* dist,
+template <class Lifted>
+int VertexRatioTest(const LpState& st, int j, int c, Lifted lifted, const double* dist,
                     double& theta) {
-  const int d = st.d;
   const double* col = st.Column(j);
   theta = kRatioStart;
   int entering = -1;
   for (int p = 0; p < c; ++p) {
     if (st.marker[p] == kInBasis) continue;
-    const double* a = lifted + static_cast<std::size_t>(p) * d;
-    const double t = Dot(a, col, d);
+    const SparseVector a = lifted(p);
+    const double t = a.Dot(col);
     if (!(t < -kLpTolerance)) continue;
-    const double ratio = (dist[p] - Dot(a, st.y.data(), d)) / t;
+    const double ratio = (dist[p] - a.Dot(st.y.data())) / t;
     if (ratio < theta) {
       theta = ratio;
       entering = p;
@@ -50,7 +50,24 @@ void VertexTest(int d, int c, const double* liftedPoints, const double* distance
                 std::vector<std::int8_t>& keep) {
   keep.assign(c, 0);
   if (c == 0) return;
-  auto lifted = [&](int p) { return liftedPoints + static_cast<std::size_t>(p) * d; };
+  auto dense = [&](int p) { return liftedPoints + static_cast<std::size_t>(p) * d; };
+  // The nonzero entries of every lifted point: the inner products run over them only, in row
+  // order, which rounds as the full sums do.
+  std::vector<int> nzCount(c, 0), nzRow(static_cast<std::size_t>(c) * d);
+  std::vector<double> nzValue(static_cast<std::size_t>(c) * d);
+  for (int p = 0; p < c; ++p) {
+    const std::size_t at = static_cast<std::size_t>(p) * d;
+    for (int k = 0; k < d; ++k) {
+      if (dense(p)[k] == 0.0) continue;
+      nzRow[at + nzCount[p]] = k;
+      nzValue[at + nzCount[p]] = dense(p)[k];
+      ++nzCount[p];
+    }
+  }
+  auto lifted = [&](int p) {
+    const std::size_t at = static_cast<std::size_t>(p) * d;
+    return SparseVector{nzRow.data() + at, nzValue.data() + at, nzCount[p]};
+  };
   int p0 = 0;
   for (int p = 1; p < c; ++p) {
     if (distances[p] > distances[p0]) p0 = p;
@@ -59,7 +76,7 @@ void VertexTest(int d, int c, const double* liftedPoints, const double* distance
   st.Resize(d, c);
   st.y[d - 1] = -distances[p0];
   for (int k = 0; k < d; ++k) st.inverse[k + static_cast<std::size_t>(k) * d] = 1.0;
-  for (int k = 0; k < d; ++k) st.inverse[(d - 1) + static_cast<std::size_t>(k) * d] = lifted(p0)[k];
+  for (int k = 0; k < d; ++k) st.inverse[(d - 1) + static_cast<std::size_t>(k) * d] = dense(p0)[k];
   st.basis[d - 1] = p0;
   st.marker[p0] = kInBasis;
   st.filled = 1;
@@ -84,9 +101,9 @@ void VertexTest(int d, int c, const double* liftedPoints, const double* distance
     for (int k = 0; k < c && pivots < limit; ++k) {
       if (keep[k]) continue;
       for (int j = 0; j < d && pivots < limit; ++j) {
-        if (!(Dot(lifted(k), st.Column(j), d) < -kLpTolerance)) continue;
+        if (!(lifted(k).Dot(st.Column(j)) < -kLpTolerance)) continue;
         double theta = 0.0;
-        const int q = VertexRatioTest(st, j, c, liftedPoints, distances, theta);
+        const int q = VertexRatioTest(st, j, c, lifted, distances, theta);
         if (q < 0) continue;
         PivotIn(st, j, q, theta, lifted(q));
         keep[q] = 1;

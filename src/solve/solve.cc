@@ -73,7 +73,7 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
   const MixedCellResult mixed =
-      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime);
+      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, tracking.threads);
   ThrowIfInterrupted(options);
   std::int64_t zeroPivotRowCells = 0;
   const std::vector<std::int64_t> cellVolume =
