@@ -23,6 +23,9 @@
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
+#ifdef ZORMIX_MPI
+#include "cluster/mpi_job.h"
+#endif
 
 namespace zormix::cli {
 namespace {
@@ -107,6 +110,9 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
 }
 
 int RunSolve(const SolveArgs& a) {
+#ifdef ZORMIX_MPI
+  if (!cluster::IsRankZero()) return cluster::ServeRankZero(a.threads);
+#endif
   ProgressDisplay display(!a.quiet && isatty(STDERR_FILENO), stderr);
   display.Update(Progress{});  // stage "reading"
   const PolySystem system = LoadSystem(a.input, FormatNamed(a.format), nullptr);
@@ -119,7 +125,11 @@ int RunSolve(const SolveArgs& a) {
   options.mixedVolumeOnly = a.mixedVolume;
   options.checkpointPath = a.checkpoint;
   options.progress = [&display](const Progress& p) { display.Update(p); };
+#ifdef ZORMIX_MPI
+  const SolveResult result = cluster::SolveOnRankZero(system, options);
+#else
   const SolveResult result = SolveSystem(system, options);
+#endif
   display.Finish();
 
   if (!a.json.empty()) {
@@ -201,16 +211,25 @@ int Main(int argc, char** argv) {
   return RunSolve(solveArgs);
 }
 
-}  // namespace
-}  // namespace zormix::cli
-
-int main(int argc, char** argv) {
+int MainReportingErrors(int argc, char** argv) {
   try {
-    return zormix::cli::Main(argc, argv);
+    return Main(argc, argv);
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "zormix: out of memory\n");
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zormix: %s\n", e.what());
   }
   return 1;
+}
+
+}  // namespace
+}  // namespace zormix::cli
+
+int main(int argc, char** argv) {
+#ifdef ZORMIX_MPI
+  zormix::cluster::Job job(&argc, &argv);
+  return job.Finish(zormix::cli::MainReportingErrors(argc, argv));
+#else
+  return zormix::cli::MainReportingErrors(argc, argv);
+#endif
 }
