@@ -244,49 +244,62 @@ class Coordinator {
 
 // ---- every other rank: asks for batches, tracks them, sends the results back
 
-void TrackShare(RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
-                int threads) {
-  UnitPool pool(threads, makeWorker);
-  bool asked = false;
-  bool stopped = false;
-  std::string results;
-  auto lastSend = Clock::now();
-  while (true) {
-    pool.RethrowIfFailed();
-    const bool drained = stopped && pool.Idle();  // before taking: nothing finishes after it
-    for (std::int64_t unit : pool.TakeFinished()) EncodeUnit(tracking, unit, results);
-    const bool ask = !asked && !stopped && pool.Waiting() < static_cast<std::size_t>(threads);
-    bool active = false;
-    if (!results.empty() &&
-        (ask || drained || Clock::now() - lastSend >= std::chrono::seconds(1))) {
-      SendBytes(results, 0, kResults);
-      results.clear();
-      lastSend = Clock::now();
-      active = true;
+// A rank's side of the first tracking: one batch asked for at a time, while its threads still
+// have units waiting, and the finished ones sent back with the next request (or within a second).
+class Share {
+ public:
+  Share(RouteTracking& tracking, int threads) : tracking_(tracking), threads_(threads) {}
+
+  void Run(const std::function<UnitFunction()>& makeWorker) {
+    UnitPool pool(threads_, makeWorker);
+    while (true) {
+      pool.RethrowIfFailed();
+      const bool drained = stopped_ && pool.Idle();  // taken before: nothing finishes after it
+      for (std::int64_t unit : pool.TakeFinished()) EncodeUnit(tracking_, unit, results_);
+      const bool ask = !asked_ && !stopped_ && pool.Waiting() < static_cast<std::size_t>(threads_);
+      bool active = SendResults(ask || drained);
+      if (drained) return;
+      if (ask) {
+        SendBytes(std::string(), 0, kRequest);
+        asked_ = active = true;
+      }
+      active = TakeBatch(pool) || active;
+      if (!active) std::this_thread::sleep_for(kIdleWait);
     }
-    if (drained) break;
-    if (ask) {
-      SendBytes(std::string(), 0, kRequest);
-      asked = true;
-      active = true;
-    }
+  }
+
+ private:
+  bool SendResults(bool now) {
+    if (results_.empty() || !(now || Clock::now() - lastSend_ >= std::chrono::seconds(1)))
+      return false;
+    SendBytes(results_, 0, kResults);
+    results_.clear();
+    lastSend_ = Clock::now();
+    return true;
+  }
+
+  bool TakeBatch(UnitPool& pool) {
     MPI_Status status;
     int flag = 0;
     MPI_Iprobe(0, kWork, MPI_COMM_WORLD, &flag, &status);
-    if (flag) {
-      int count = 0;
-      MPI_Get_count(&status, MPI_INT64_T, &count);
-      std::vector<std::int64_t> units(static_cast<std::size_t>(count));
-      MPI_Recv(units.data(), count, MPI_INT64_T, 0, kWork, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
-      if (units.empty()) stopped = true;
-      pool.Push(units);
-      asked = false;
-      active = true;
-    }
-    if (!active) std::this_thread::sleep_for(kIdleWait);
+    if (!flag) return false;
+    int count = 0;
+    MPI_Get_count(&status, MPI_INT64_T, &count);
+    std::vector<std::int64_t> units(static_cast<std::size_t>(count));
+    MPI_Recv(units.data(), count, MPI_INT64_T, 0, kWork, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    stopped_ = units.empty();
+    pool.Push(units);
+    asked_ = false;
+    return true;
   }
-  throw ShareHandedBack{};
-}
+
+  RouteTracking& tracking_;
+  int threads_;
+  bool asked_ = false;
+  bool stopped_ = false;  // rank 0 has nothing left
+  std::string results_;
+  Clock::time_point lastSend_ = Clock::now();
+};
 
 // Waits for rank 0's end of the solve without spinning (a blocking receive would busy-poll).
 void WaitForMessage(int tag) {
@@ -371,9 +384,11 @@ int ServeRankZero(int threads) {
     options.console = [](std::string_view) {};  // rank 0 prints the solve's lines
     try {
       SolveSystemWith(system, options, [](Checkpoint*, int threads) -> UnitRunner {
-        return
-            [threads](RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
-                      const std::function<void()>&) { TrackShare(tracking, makeWorker, threads); };
+        return [threads](RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
+                         const std::function<void()>&) {
+          Share(tracking, threads).Run(makeWorker);
+          throw ShareHandedBack{};
+        };
       });
     } catch (const ShareHandedBack&) {
     }
