@@ -10,7 +10,7 @@ import re
 import sys
 
 LAYERS = ["base", "model", "io", "mixedcell", "startsys", "tracker", "report", "solve",
-          "cli", "gateway"]
+          "cluster", "cli", "gateway"]
 # Front ends sit side by side at the top: neither may include the other.
 FRONT_ENDS = {"cli", "gateway"}
 # Lowest layer allowed to include each public header; the rest are allowed everywhere.

@@ -2,7 +2,8 @@
 # Installs the dependencies, then builds and runs every test twice:
 #   1. Release build in build/: the whole suite, Octave end-to-end tests of the MEX module included;
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/ (no MEX module, no
-#      Octave), without the slow tests labelled `heavy`.
+#      Octave), without the slow tests labelled `heavy`;
+#   3. MPI build in build-mpi/: the `zormix` command and its MPI jobs against one process.
 # Exits non-zero when anything fails; ends with the summary line of each run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +50,15 @@ if build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_SANITIZE=ON \
 else
   status=1
   summaries+=("Sanitizers: build failed")
+fi
+
+echo "=== MPI build (build-mpi/) ==="
+if build build-mpi -DCMAKE_BUILD_TYPE=Release -DZORMIX_MPI=ON -DZORMIX_BUILD_TESTS=OFF; then
+  # The jobs oversubscribe the cores themselves: one at a time.
+  run_suite "MPI" build-mpi -L mpi -j 1
+else
+  status=1
+  summaries+=("MPI: build failed")
 fi
 
 echo "=== Summary ==="

@@ -35,6 +35,12 @@ struct SolveOptions {
   // Stop after the mixed-cell computation: pathCount is the mixed volume, no path is tracked and no
   // report is written. Only meaningful on the polyhedral route.
   bool mixedVolumeOnly = false;
+  // Checkpoint file; empty keeps none. Every path of the first tracking is saved there as it
+  // finishes, and a solve given the same file continues where an earlier one stopped, with
+  // results identical to an uninterrupted solve. Unset seed: the one stored in the file is used,
+  // or a fresh one is drawn and stored. A file of another system, seed, route or program version
+  // is refused with Error "zormix:checkpoint".
+  std::string checkpointPath;
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
   // Polled from the solving thread between units of work (at least every 100 ms while paths are

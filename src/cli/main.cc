@@ -27,6 +27,9 @@
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
+#ifdef ZORMIX_MPI
+#include "cluster/mpi_job.h"
+#endif
 
 namespace zormix::cli {
 namespace {
@@ -65,6 +68,7 @@ struct SolveArgs {
   bool quiet = false;
   bool progress = false;
   bool implicitCommand = false;  // "zormix FILE": the first word might have been a command
+  std::string checkpoint;
 };
 
 struct ConvertArgs {
@@ -104,6 +108,8 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
   app.add_flag("--progress", a.progress,
                "Progress on stderr even when it is not a terminal (one line per second)")
       ->excludes(quiet);
+  app.add_option("--checkpoint", a.checkpoint,
+                 "Save finished paths to this file; run again with it to continue a stopped solve");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -181,6 +187,13 @@ void WriteResults(const SolveResult& result, const SolveArgs& a, const std::stri
 }
 
 int RunSolve(const SolveArgs& a) {
+#ifdef ZORMIX_MPI
+  if (!cluster::IsRankZero()) {
+    SolveOptions rankOptions;
+    ResolveSeedAndThreads(a, rankOptions);
+    return cluster::ServeRankZero(rankOptions.threads);
+  }
+#endif
   CheckInputExists(a);
   if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
     throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
@@ -199,6 +212,7 @@ int RunSolve(const SolveArgs& a) {
   options.route = a.route == "total-degree" ? Route::kTotalDegree : Route::kPolyhedral;
   options.reportPath = reportPath == kStandardStream ? std::string() : reportPath;
   options.mixedVolumeOnly = a.mixedVolume;
+  options.checkpointPath = a.checkpoint;
   options.interrupted = Interrupted;
   options.progress = [&display, quiet = a.quiet](const Progress& p) {
     const std::string notice = LargeRouteNotice(p);
@@ -206,7 +220,11 @@ int RunSolve(const SolveArgs& a) {
     display.Update(p);
   };
   CatchInterrupts();
+#ifdef ZORMIX_MPI
+  const SolveResult result = cluster::SolveOnRankZero(loaded.system, options);
+#else
   const SolveResult result = SolveSystem(loaded.system, options);
+#endif
   display.Finish();
   WriteResults(result, a, reportPath);
   PrintSummary(result, a, reportPath);
@@ -302,17 +320,14 @@ int Main(int argc, char** argv) {
   }
 }
 
-}  // namespace
-}  // namespace zormix::cli
-
-int main(int argc, char** argv) {
+int MainReportingErrors(int argc, char** argv) {
   try {
-    return zormix::cli::Main(argc, argv);
-  } catch (const zormix::Error& e) {
+    return Main(argc, argv);
+  } catch (const Error& e) {
     std::fprintf(stderr, "zormix: %s\n", e.what());
-    if (e.id() == zormix::kInterruptedId) {
+    if (e.id() == kInterruptedId) {
       std::fprintf(stderr, "zormix: no report written\n");
-      return zormix::cli::kExitInterrupted;
+      return kExitInterrupted;
     }
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "zormix: out of memory\n");
@@ -320,4 +335,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zormix: %s\n", e.what());
   }
   return zormix::cli::kExitError;
+}
+
+}  // namespace
+}  // namespace zormix::cli
+
+int main(int argc, char** argv) {
+#ifdef ZORMIX_MPI
+  zormix::cluster::Job job(&argc, &argv);
+  return job.Finish(zormix::cli::MainReportingErrors(argc, argv));
+#else
+  return zormix::cli::MainReportingErrors(argc, argv);
+#endif
 }

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,9 +23,12 @@
 #include "model/total_degree.h"
 #include "report/finish.h"
 #include "report/report.h"
+#include "solve/checkpoint.h"
+#include "solve/solve_with_runner.h"
 #include "startsys/cell_volumes.h"
 #include "startsys/start_systems.h"
 #include "tracker/tracking.h"
+
 namespace zormix {
 namespace {
 
@@ -148,7 +153,20 @@ void CountStatuses(SolveResult& result) {
     ++result.counts.byStatus[static_cast<int>(record.status)];
 }
 
-SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
+// Opened before the mixed cells, so that a checkpoint of another solve is refused at once.
+std::unique_ptr<Checkpoint> OpenCheckpoint(const SolveOptions& options, const NormalForm& system,
+                                           std::uint64_t seed) {
+  if (options.checkpointPath.empty() || options.mixedVolumeOnly) return nullptr;
+  CheckpointIdentity identity;
+  identity.systemHash = SystemHash(system);
+  identity.seed = seed;
+  identity.route = options.route;
+  identity.n = system.n;
+  return std::make_unique<Checkpoint>(options.checkpointPath, identity);
+}
+
+SolveResult Solve(const PolySystem& input, const SolveOptions& options,
+                  const RunnerFactory& makeRunner) {
   Announce(options, Stage::kReading, 0);
   ValidateSystem(input, "system");
   PolySystem padded = input;
@@ -158,21 +176,25 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
   SolveResult result;
   result.n = system.n;
   result.route = options.route;
-  result.seed = options.seed ? *options.seed : FreshEntropySeed();
+  result.seed = ChooseSeed(options);
   for (const std::string& name : system.variableNames) {
     result.variableNames.push_back(TrimTrailingBlanks(name));
   }
   RuntimeUniform runtime(result.seed);
   // A chosen seed replays the whole solve: the stream starts from its load state. Otherwise the
-  // module's stream carries over from solve to solve.
+  // module's stream carries over from solve to solve. A checkpointed solve can always be replayed
+  // from the seed in its file, so it starts from the load state too.
+  const bool replayable = options.seed || !options.checkpointPath.empty();
   RandomStream localStream;
-  RandomStream& stream = options.seed ? localStream : ModuleRandomStream();
+  RandomStream& stream = replayable ? localStream : ModuleRandomStream();
+  const std::unique_ptr<Checkpoint> checkpoint = OpenCheckpoint(options, system, result.seed);
   TrackingOptions tracking;
   tracking.threads = options.threads > 0
                          ? options.threads
                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   tracking.progress = options.progress;
   tracking.interrupted = options.interrupted;
+  if (makeRunner) tracking.runUnits = makeRunner(checkpoint.get(), tracking.threads);
 
   RouteOutcome route = options.route == Route::kTotalDegree
                            ? SolveTotalDegree(system, options, runtime, stream, tracking)
@@ -200,9 +222,25 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
 
 }  // namespace
 
+std::uint64_t ChooseSeed(const SolveOptions& options) {
+  if (options.seed) return *options.seed;
+  if (!options.checkpointPath.empty()) {
+    if (const std::optional<std::uint64_t> stored = CheckpointSeed(options.checkpointPath))
+      return *stored;
+  }
+  return FreshEntropySeed();
+}
+
 SolveResult SolveSystem(const PolySystem& system, const SolveOptions& options) {
+  return SolveSystemWith(system, options, [](Checkpoint* checkpoint, int threads) -> UnitRunner {
+    return checkpoint ? CheckpointRunner(*checkpoint, threads) : UnitRunner();
+  });
+}
+
+SolveResult SolveSystemWith(const PolySystem& system, const SolveOptions& options,
+                            const RunnerFactory& makeRunner) {
   try {
-    return Solve(system, options);
+    return Solve(system, options, makeRunner);
   } catch (const std::bad_alloc&) {
     throw Error("not enough memory for this solve (" + std::to_string(system.n) +
                 " variables); the path count or the system is too large for this machine");

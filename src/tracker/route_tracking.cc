@@ -79,10 +79,15 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
                            const RetrackFactory& makeRetrack, const SystemView& target,
                            RuntimeUniform& runtime, const TrackingOptions& options) {
   const std::int64_t total = tracking.total;
-  RunUnitsInParallel(total, options.threads, makeWorker, [&] {
+  auto poll = [&] {
     tracking.counters.Report(options, total);
     ThrowIfInterrupted(options);
-  });
+  };
+  if (options.runUnits) {
+    options.runUnits(tracking, makeWorker, poll);
+  } else {
+    RunUnitsInParallel(total, options.threads, makeWorker, poll);
+  }
   PathCounts rescue;
   RescueFailedPaths(tracking, makeRetrack, options.threads, rescue);
   ThrowIfInterrupted(options);

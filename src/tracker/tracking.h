@@ -6,11 +6,22 @@
 #include <functional>
 #include <vector>
 
+#include "base/parallel.h"
 #include "base/random.h"
 #include "mixedcell/cell_list.h"
 #include "zormix/types.h"
 
 namespace zormix {
+
+struct RouteTracking;
+
+// Runs the first tracking of every unit of `tracking` with the unit functions of makeWorker (one
+// per thread), calling `poll` from the calling thread between units. Replaces the in-process loop
+// when units come back from a checkpoint or are spread over the processes of a cluster job; every
+// unit's slot must be filled as if it had been tracked here.
+using UnitRunner =
+    std::function<void(RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
+                       const std::function<void()>& poll)>;
 
 struct TrackingOptions {
   int threads = 1;  // >= 1; results are identical for every value
@@ -19,6 +30,8 @@ struct TrackingOptions {
   // Polled from the calling thread between units of work; true stops the tracking with Error
   // kInterruptedId.
   std::function<bool()> interrupted;
+  // Empty: all units are tracked here with RunUnitsInParallel.
+  UnitRunner runUnits;
 };
 
 struct TrackingOutcome {

@@ -1,6 +1,7 @@
 // Runs of the zormix program: options, errors, conversion, and whole solves.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -175,6 +176,61 @@ TEST_F(CliTest, TotalDegreeRouteAndNoReport) {
   EXPECT_THAT(run.out, HasSubstr("roots: 2\n"));
   EXPECT_THAT(run.out, HasSubstr("paths: 2\n"));
   EXPECT_THAT(run.out, HasSubstr("route: total-degree\n"));
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checkpoints
+
+// A solve killed with SIGKILL once about half its paths are saved, then run again with the same
+// checkpoint, writes the report and JSON of an uninterrupted solve, byte for byte.
+TEST_F(CliTest, RestartAfterSigkillMatchesAnUninterruptedSolveHeavy) {
+  WriteSystemFile(testing::Cyclic(7), (dir_ / "PS.num").string());
+  const std::string common = "-r total-degree --seed 5 -q";
+  ASSERT_EQ(Zormix(common + " --threads 2 -o full.roots --json full.json").code, 0);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (chdir(dir_.c_str()) != 0) _exit(127);
+    execl(ZORMIX_CLI_PATH, "zormix", "PS.num", "-r", "total-degree", "--seed", "5", "-q",
+          "--threads", "1", "--checkpoint", "ck", "-o", "part.roots", "--json", "part.json",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::uintmax_t header = 64, record = 32 + 16 * 7 + 8, paths = 5040;  // 7! paths
+  std::uintmax_t saved = 0;
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    std::error_code ignored;
+    const std::uintmax_t size = fs::file_size(dir_ / "ck", ignored);
+    saved = size == static_cast<std::uintmax_t>(-1) || size < header ? 0 : (size - header) / record;
+    if (saved >= paths / 2) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      break;
+    }
+    usleep(5000);
+  }
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the solve ended before half its paths were saved";
+  ASSERT_LT(saved, paths);
+  EXPECT_FALSE(fs::exists(dir_ / "part.roots"));
+
+  const CliRun resumed =
+      Zormix(common + " --threads 2 --checkpoint ck -o part.roots --json part.json");
+  ASSERT_EQ(resumed.code, 0) << resumed.err;
+  EXPECT_EQ(Slurp("part.roots"), Slurp("full.roots"));
+  EXPECT_EQ(Slurp("part.json"), Slurp("full.json"));
+  EXPECT_EQ(fs::file_size(dir_ / "ck"), header + paths * record);
+}
+
+TEST_F(CliTest, ACheckpointOfAnotherSeedIsRefusedWithExitCodeOne) {
+  Write("circle.txt", "x^2 + y^2 - 1\nx - y\n");
+  ASSERT_EQ(Zormix("circle.txt --seed 3 --checkpoint ck --no-report").code, 0);
+  const CliRun run = Zormix("circle.txt --seed 4 --checkpoint ck --json out.json");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "zormix: checkpoint ck was written with seed 3, not 4\n");
+  EXPECT_FALSE(fs::exists(dir_ / "out.json"));
   EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
 }
 

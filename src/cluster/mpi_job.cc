@@ -1,0 +1,404 @@
+#include "cluster/mpi_job.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cluster/unit_pool.h"
+#include "solve/checkpoint.h"
+#include "solve/solve_with_runner.h"
+#include "tracker/route_tracking.h"
+
+namespace zormix::cluster {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum Tag : int {
+  kRequest = 1,  // rank -> 0: hand me units (empty)
+  kWork,         // 0 -> rank: units to track (int64 indices); none left when empty
+  kResults,      // rank -> 0: checkpoint records of finished units
+  kFailure,      // rank -> 0: the message of an error that ends the job
+  kFinished,     // 0 -> rank: the solve is done, finalize
+};
+
+constexpr auto kIdleWait = std::chrono::milliseconds(1);
+constexpr auto kPollInterval = std::chrono::milliseconds(100);
+// How long a failed rank waits for rank 0 to end the job before ending it itself.
+constexpr auto kFailureGrace = std::chrono::seconds(30);
+// At most this many paths per batch, and about this many batches per thread of the job: few
+// messages (3 per batch), and the last batches are small enough to even out the ranks.
+constexpr std::int64_t kMaxBatch = 64;
+constexpr std::int64_t kBatchesPerThread = 8;
+
+// Thrown on a rank other than 0 once its share of the first tracking is handed back: the rest
+// of the solve is rank 0's.
+struct ShareHandedBack {};
+
+int Rank() {
+  int rank = 0;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  return rank;
+}
+
+int Size() {
+  int size = 1;
+  MPI_Comm_size(MPI_COMM_WORLD, &size);
+  return size;
+}
+
+[[noreturn]] void AbortJob(const std::string& message) {
+  std::fprintf(stderr, "zormix: %s\n", message.c_str());
+  std::fflush(stderr);
+  MPI_Abort(MPI_COMM_WORLD, 1);
+  std::abort();
+}
+
+void SendBytes(const std::string& bytes, int to, Tag tag) {
+  MPI_Send(bytes.data(), static_cast<int>(bytes.size()), MPI_CHAR, to, tag, MPI_COMM_WORLD);
+}
+
+std::string ReceiveBytes(const MPI_Status& probed) {
+  int count = 0;
+  MPI_Get_count(&probed, MPI_CHAR, &count);
+  std::string bytes(static_cast<std::size_t>(count), '\0');
+  MPI_Recv(bytes.data(), count, MPI_CHAR, probed.MPI_SOURCE, probed.MPI_TAG, MPI_COMM_WORLD,
+           MPI_STATUS_IGNORE);
+  return bytes;
+}
+
+// ---- the system and the options, from rank 0 to every rank
+
+template <typename T>
+void Put(std::string& out, const T* values, std::size_t count) {
+  out.append(reinterpret_cast<const char*>(values), count * sizeof(T));
+}
+
+template <typename T>
+void Take(const std::string& in, std::size_t& at, T* values, std::size_t count) {
+  std::memcpy(values, in.data() + at, count * sizeof(T));
+  at += count * sizeof(T);
+}
+
+std::string PackSolve(const PolySystem& s, const SolveOptions& options) {
+  std::string out;
+  const std::int64_t head[5] = {s.n, s.termTotal(), options.route == Route::kTotalDegree,
+                                options.mixedVolumeOnly, static_cast<std::int64_t>(*options.seed)};
+  Put(out, head, 5);
+  Put(out, s.termCount.data(), s.termCount.size());
+  Put(out, s.exponents.data(), s.exponents.storage().size());
+  Put(out, s.coefficients.data(), s.coefficients.size());
+  for (const std::string& name : s.variableNames) out += PadVariableName(name);
+  return out;
+}
+
+void UnpackSolve(const std::string& in, PolySystem& s, SolveOptions& options) {
+  std::size_t at = 0;
+  std::int64_t head[5];
+  Take(in, at, head, 5);
+  s.n = static_cast<int>(head[0]);
+  options.route = head[2] ? Route::kTotalDegree : Route::kPolyhedral;
+  options.mixedVolumeOnly = head[3] != 0;
+  options.seed = static_cast<std::uint64_t>(head[4]);
+  s.termCount.resize(static_cast<std::size_t>(s.n));
+  Take(in, at, s.termCount.data(), s.termCount.size());
+  s.exponents.Assign(s.n, head[1]);
+  std::vector<std::int32_t> exponents(static_cast<std::size_t>(s.n * head[1]));
+  Take(in, at, exponents.data(), exponents.size());
+  for (std::int64_t j = 0; j < head[1]; ++j)
+    for (int i = 0; i < s.n; ++i) s.exponents(i, j) = exponents[j * s.n + i];
+  s.coefficients.resize(static_cast<std::size_t>(head[1]));
+  Take(in, at, s.coefficients.data(), s.coefficients.size());
+  for (int i = 0; i < s.n; ++i) {
+    s.variableNames.push_back(in.substr(at, kVariableNameLength));
+    at += kVariableNameLength;
+  }
+}
+
+void Broadcast(std::string& bytes) {
+  std::uint64_t size = bytes.size();
+  MPI_Bcast(&size, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
+  bytes.resize(size);
+  MPI_Bcast(bytes.data(), static_cast<int>(size), MPI_CHAR, 0, MPI_COMM_WORLD);
+}
+
+// ---- rank 0: hands out batches, gathers results
+
+std::int64_t BatchSize(std::size_t units, int ranks, int threads) {
+  const std::int64_t perBatch =
+      static_cast<std::int64_t>(units) / (kBatchesPerThread * ranks * std::max(1, threads));
+  return std::clamp<std::int64_t>(perBatch, 1, kMaxBatch);
+}
+
+class Coordinator {
+ public:
+  Coordinator(RouteTracking& tracking, Checkpoint* checkpoint, int threads)
+      : tracking_(tracking), checkpoint_(checkpoint), threads_(threads), ranks_(Size()) {
+    if (checkpoint_) {
+      todo_ = checkpoint_->Restore(tracking_);
+    } else {
+      for (std::int64_t u = 0; u < tracking_.total; ++u) todo_.push_back(u);
+    }
+    batch_ = BatchSize(todo_.size(), ranks_, threads_);
+  }
+
+  void Run(const std::function<UnitFunction()>& makeWorker, const std::function<void()>& poll) {
+    UnitPool pool(threads_, makeWorker);
+    auto lastPoll = Clock::now();
+    while (done_ < todo_.size() || stopped_ < ranks_ - 1) {
+      pool.RethrowIfFailed();
+      bool active = FeedAndCollect(pool);
+      MPI_Status status;
+      int flag = 0;
+      MPI_Iprobe(MPI_ANY_SOURCE, MPI_ANY_TAG, MPI_COMM_WORLD, &flag, &status);
+      if (flag) {
+        Serve(status);
+        active = true;
+      }
+      if (Clock::now() - lastPoll >= kPollInterval) {
+        if (checkpoint_) checkpoint_->FlushIfDue();
+        poll();
+        lastPoll = Clock::now();
+      }
+      if (!active) std::this_thread::sleep_for(kIdleWait);
+    }
+    if (checkpoint_) checkpoint_->Flush();
+    poll();
+  }
+
+ private:
+  std::vector<std::int64_t> NextBatch() {
+    const std::size_t end = std::min(todo_.size(), next_ + static_cast<std::size_t>(batch_));
+    std::vector<std::int64_t> units(todo_.begin() + next_, todo_.begin() + end);
+    next_ = end;
+    return units;
+  }
+
+  // Rank 0's own threads take batches like every other rank; their results are saved here.
+  bool FeedAndCollect(UnitPool& pool) {
+    bool active = false;
+    if (pool.Waiting() < static_cast<std::size_t>(threads_) && next_ < todo_.size()) {
+      pool.Push(NextBatch());
+      active = true;
+    }
+    std::string records;
+    for (std::int64_t unit : pool.TakeFinished()) {
+      EncodeUnit(tracking_, unit, records);
+      ++done_;
+      active = true;
+    }
+    if (checkpoint_ && !records.empty()) checkpoint_->Append(records);
+    return active;
+  }
+
+  void Serve(const MPI_Status& status) {
+    const std::string bytes = ReceiveBytes(status);
+    switch (status.MPI_TAG) {
+      case kRequest: {
+        const std::vector<std::int64_t> units = NextBatch();
+        if (units.empty()) ++stopped_;
+        MPI_Send(units.data(), static_cast<int>(units.size()), MPI_INT64_T, status.MPI_SOURCE,
+                 kWork, MPI_COMM_WORLD);
+        break;
+      }
+      case kResults:
+        TakeResults(bytes, status.MPI_SOURCE);
+        break;
+      case kFailure:
+        AbortJob("rank " + std::to_string(status.MPI_SOURCE) + " failed: " + bytes);
+      default:
+        AbortJob("unexpected message " + std::to_string(status.MPI_TAG) + " from rank " +
+                 std::to_string(status.MPI_SOURCE));
+    }
+  }
+
+  void TakeResults(const std::string& bytes, int from) {
+    const std::size_t size = UnitRecordSize(static_cast<int>(tracking_.endPoints.rows()));
+    if (bytes.size() % size != 0) AbortJob("damaged results from rank " + std::to_string(from));
+    for (std::size_t at = 0; at < bytes.size(); at += size) {
+      if (!RecordIntact(bytes.data() + at, static_cast<int>(tracking_.endPoints.rows())))
+        AbortJob("damaged results from rank " + std::to_string(from));
+      DecodeUnit(bytes.data() + at, tracking_);
+      ++done_;
+    }
+    if (checkpoint_) checkpoint_->Append(bytes);
+  }
+
+  RouteTracking& tracking_;
+  Checkpoint* checkpoint_;
+  int threads_;
+  int ranks_;
+  std::vector<std::int64_t> todo_;
+  std::int64_t batch_ = 1;
+  std::size_t next_ = 0;
+  std::size_t done_ = 0;
+  int stopped_ = 0;  // ranks told that nothing is left
+};
+
+// ---- every other rank: asks for batches, tracks them, sends the results back
+
+// A rank's side of the first tracking: one batch asked for at a time, while its threads still
+// have units waiting, and the finished ones sent back with the next request (or within a second).
+class Share {
+ public:
+  Share(RouteTracking& tracking, int threads) : tracking_(tracking), threads_(threads) {}
+
+  void Run(const std::function<UnitFunction()>& makeWorker) {
+    UnitPool pool(threads_, makeWorker);
+    while (true) {
+      pool.RethrowIfFailed();
+      const bool drained = stopped_ && pool.Idle();  // taken before: nothing finishes after it
+      for (std::int64_t unit : pool.TakeFinished()) EncodeUnit(tracking_, unit, results_);
+      const bool ask = !asked_ && !stopped_ && pool.Waiting() < static_cast<std::size_t>(threads_);
+      bool active = SendResults(ask || drained);
+      if (drained) return;
+      if (ask) {
+        SendBytes(std::string(), 0, kRequest);
+        asked_ = active = true;
+      }
+      active = TakeBatch(pool) || active;
+      if (!active) std::this_thread::sleep_for(kIdleWait);
+    }
+  }
+
+ private:
+  bool SendResults(bool now) {
+    if (results_.empty() || !(now || Clock::now() - lastSend_ >= std::chrono::seconds(1)))
+      return false;
+    SendBytes(results_, 0, kResults);
+    results_.clear();
+    lastSend_ = Clock::now();
+    return true;
+  }
+
+  bool TakeBatch(UnitPool& pool) {
+    MPI_Status status;
+    int flag = 0;
+    MPI_Iprobe(0, kWork, MPI_COMM_WORLD, &flag, &status);
+    if (!flag) return false;
+    int count = 0;
+    MPI_Get_count(&status, MPI_INT64_T, &count);
+    std::vector<std::int64_t> units(static_cast<std::size_t>(count));
+    MPI_Recv(units.data(), count, MPI_INT64_T, 0, kWork, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    stopped_ = units.empty();
+    pool.Push(units);
+    asked_ = false;
+    return true;
+  }
+
+  RouteTracking& tracking_;
+  int threads_;
+  bool asked_ = false;
+  bool stopped_ = false;  // rank 0 has nothing left
+  std::string results_;
+  Clock::time_point lastSend_ = Clock::now();
+};
+
+// Waits for rank 0's end of the solve without spinning (a blocking receive would busy-poll).
+void WaitForMessage(int tag) {
+  int flag = 0;
+  MPI_Status status;
+  while (true) {
+    MPI_Iprobe(0, tag, MPI_COMM_WORLD, &flag, &status);
+    if (flag) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ReceiveBytes(status);
+}
+
+[[noreturn]] void ReportFailure(const std::string& message) {
+  SendBytes(message, 0, kFailure);
+  const auto deadline = Clock::now() + kFailureGrace;
+  while (Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  AbortJob("rank " + std::to_string(Rank()) + " failed: " + message);
+}
+
+// A failure message that reached rank 0 after it stopped listening still ends the job.
+void AbortOnReportedFailure() {
+  int flag = 0;
+  MPI_Status status;
+  MPI_Iprobe(MPI_ANY_SOURCE, kFailure, MPI_COMM_WORLD, &flag, &status);
+  if (flag)
+    AbortJob("rank " + std::to_string(status.MPI_SOURCE) + " failed: " + ReceiveBytes(status));
+}
+
+}  // namespace
+
+Job::Job(int* argc, char*** argv) {
+  int provided = 0;
+  // Only the main thread of a process calls MPI; tracking threads never do.
+  MPI_Init_thread(argc, argv, MPI_THREAD_FUNNELED, &provided);
+}
+
+Job::~Job() {
+  int finalized = 0;
+  MPI_Finalized(&finalized);
+  if (!finalized) MPI_Finalize();
+}
+
+int Job::Finish(int exitCode) {
+  if (exitCode != 0 && Size() > 1) {
+    std::fflush(nullptr);
+    MPI_Abort(MPI_COMM_WORLD, exitCode);
+  }
+  MPI_Finalize();
+  return exitCode;
+}
+
+bool IsRankZero() { return Rank() == 0; }
+
+SolveResult SolveOnRankZero(const PolySystem& system, SolveOptions options) {
+  if (Size() == 1) return SolveSystem(system, options);
+  options.seed = ChooseSeed(options);
+  std::string packed = PackSolve(system, options);
+  Broadcast(packed);
+  SolveResult result =
+      SolveSystemWith(system, options, [](Checkpoint* checkpoint, int threads) -> UnitRunner {
+        return [checkpoint, threads](RouteTracking& tracking,
+                                     const std::function<UnitFunction()>& makeWorker,
+                                     const std::function<void()>& poll) {
+          Coordinator(tracking, checkpoint, threads).Run(makeWorker, poll);
+        };
+      });
+  AbortOnReportedFailure();
+  for (int rank = 1; rank < Size(); ++rank) SendBytes(std::string(), rank, kFinished);
+  return result;
+}
+
+int ServeRankZero(int threads) {
+  try {
+    std::string packed;
+    Broadcast(packed);
+    PolySystem system;
+    SolveOptions options;
+    UnpackSolve(packed, system, options);
+    options.threads = threads;
+    options.reportPath.clear();
+    options.console = [](std::string_view) {};  // rank 0 prints the solve's lines
+    try {
+      SolveSystemWith(system, options, [](Checkpoint*, int threads) -> UnitRunner {
+        return [threads](RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
+                         const std::function<void()>&) {
+          Share(tracking, threads).Run(makeWorker);
+          throw ShareHandedBack{};
+        };
+      });
+    } catch (const ShareHandedBack&) {
+    }
+    WaitForMessage(kFinished);
+    return 0;
+  } catch (const std::bad_alloc&) {
+    ReportFailure("out of memory");
+  } catch (const std::exception& e) {
+    ReportFailure(e.what());
+  }
+}
+
+}  // namespace zormix::cluster
