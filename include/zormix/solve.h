@@ -35,6 +35,9 @@ struct SolveOptions {
   // Stop after the mixed-cell computation: pathCount is the mixed volume, no path is tracked and no
   // report is written. Only meaningful on the polyhedral route.
   bool mixedVolumeOnly = false;
+  // Certify the regular roots by Krawczyk's interval test (SolveResult::certified and
+  // certification); the classification is done either way.
+  bool certify = false;
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
   // Polled from the solving thread between units of work (at least every 100 ms while paths are

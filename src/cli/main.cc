@@ -39,6 +39,7 @@ struct SolveArgs {
   std::string json;
   bool mixedVolume = false;
   bool quiet = false;
+  bool certify = false;
 };
 
 struct ConvertArgs {
@@ -74,6 +75,7 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a, CLI::Option*& seedOption) {
   app.add_flag("--mixed-volume", a.mixedVolume,
                "Only compute the mixed volume and the cell count (no tracking, no report)");
   app.add_flag("-q,--quiet", a.quiet, "No progress display");
+  app.add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -114,6 +116,7 @@ int RunSolve(const SolveArgs& a) {
   options.threads = a.threads;
   options.reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;
   options.mixedVolumeOnly = a.mixedVolume;
+  options.certify = a.certify;
   options.progress = [&display](const Progress& p) { display.Update(p); };
   const SolveResult result = SolveSystem(system, options);
   display.Finish();
