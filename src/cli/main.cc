@@ -20,6 +20,7 @@
 #include "cli/input.h"
 #include "cli/json_output.h"
 #include "cli/progress.h"
+#include "cli/summary.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
@@ -103,6 +104,7 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
               static_cast<unsigned long long>(r.seed));
   if (!reportPath.empty()) std::printf("report: %s\n", reportPath.c_str());
   if (!a.json.empty()) std::printf("json: %s\n", a.json.c_str());
+  std::fputs(ClassificationSummary(r, a.mixedVolume).c_str(), stdout);
 }
 
 int RunSolve(const SolveArgs& a) {
