@@ -203,6 +203,15 @@ std::int64_t CountDistinct(const SolveResult& r) {
 
 }  // namespace
 
+double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center, double radius) {
+  const SystemView view{system.n, system.termCount, &system.exponents, system.rawCoefficients};
+  ColMajorMatrix<Complex> J, Y;
+  std::vector<Complex> F;
+  EvaluateSystem(view, MaxDegrees(system.exponents), center.data(), J, F);
+  if (!InvertMatrix(J, Y)) return -1.0;
+  return KrawczykReach(system, center, Y, radius);
+}
+
 Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryReal) {
   if (tryReal) {
     Certificate real = TryCenter(system, x, true);

@@ -34,6 +34,11 @@ struct Certificate {
   double radius = 0.0;  // max-norm radius of K(X) around center (real and imaginary parts)
 };
 
+// Krawczyk's test on the box center + Z with Y = J(center)^-1: the max-norm radius of K(X)
+// around the center when K(X) lies in the interior of the box, -1 otherwise (also when J(center)
+// has no inverse).
+double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center, double radius);
+
 // Tries to certify a root near x (n values) of the unscaled system.
 Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryReal);
 
