@@ -11,7 +11,7 @@
 namespace zormix {
 namespace {
 
-constexpr double kColumnFloor = 1e-8;         // smallest column scale relative to max |x_k|
+constexpr double kZeroCoordinate = 1e-10;     // |x_j| <= 1e-10 max |x_k|: numerically zero
 constexpr double kUninvertible = 1e300;       // kappa_s of a matrix without an inverse
 constexpr double kSingularCondition = 1e8;    // kappa_s above it: singular
 constexpr double kStepsPerError = 100.0;      // tau >= 100 relativeStep
@@ -27,7 +27,10 @@ double MaxModulus(const Complex* x, int n) {
 }
 
 // s_i: the unscaled system with |a_t| evaluated at |x|.
-std::vector<Complex> TermSizes(const NormalForm& system, const Complex* x) {
+// s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i, j) c_j), |J| the Jacobian of the system with |a_t|
+// at |x|: the size of the terms of equation i and of their first-order change.
+std::vector<double> RowScales(const NormalForm& system, const Complex* x,
+                              const std::vector<double>& c) {
   std::vector<Complex> absCoefficients(system.rawCoefficients.size());
   for (std::size_t t = 0; t < absCoefficients.size(); ++t)
     absCoefficients[t] = std::abs(system.rawCoefficients[t]);
@@ -37,7 +40,20 @@ std::vector<Complex> TermSizes(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> J;
   std::vector<Complex> S;
   EvaluateSystem(view, MaxDegrees(system.exponents), absX.data(), J, S);
-  return S;
+  std::vector<double> s(static_cast<std::size_t>(system.n));
+  for (int i = 0; i < system.n; ++i) {
+    double change = 0.0;
+    for (int j = 0; j < system.n; ++j) change += J(i, j).real() * c[j];
+    s[i] = std::max(S[i].real(), change);
+    if (!(s[i] > 0.0)) s[i] = 1.0;
+  }
+  return s;
+}
+
+// A numerically zero coordinate carries no scale of its own: it takes the point's.
+double ColumnScale(double modulus, double M) {
+  if (M == 0.0) return 1.0;
+  return modulus > kZeroCoordinate * M ? modulus : M;
 }
 
 double Tau(const PointMeasures& m) {
@@ -114,11 +130,10 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> A, inverse;
   std::vector<Complex> F;
   EvaluateSystem(unscaled, MaxDegrees(system.exponents), x, A, F);
-  const std::vector<Complex> S = TermSizes(system, x);
   const double M = MaxModulus(x, n);
-  std::vector<double> c(n), s(n);
-  for (int j = 0; j < n; ++j) c[j] = M > 0.0 ? std::max(std::abs(x[j]), kColumnFloor * M) : 1.0;
-  for (int i = 0; i < n; ++i) s[i] = S[i].real() > 0.0 ? S[i].real() : 1.0;
+  std::vector<double> c(n);
+  for (int j = 0; j < n; ++j) c[j] = ColumnScale(std::abs(x[j]), M);
+  const std::vector<double> s = RowScales(system, x, c);
   for (int j = 0; j < n; ++j) {
     for (int i = 0; i < n; ++i) A(i, j) *= c[j] / s[i];
   }

@@ -9,13 +9,18 @@ namespace zormix {
 
 // Scale-invariant condition number of the unscaled system at x:
 //   kappa_s = ||A||_inf ||A^-1||_inf,  A = diag(1/s_i) J(x) diag(c_j),
-// s_i = sum_t |a_t| |x^e_t| over the terms of equation i (the size of its terms at x) and
-// c_j = max(|x_j|, 1e-8 max_k |x_k|) (1 at the origin). It does not change when an equation is
-// multiplied by a constant or a variable is rescaled, so a badly scaled system (coefficients over
-// many orders of magnitude, roots near 1e4) keeps its regular roots well conditioned, while a
-// point on a positive-dimensional component or a multiple root keeps a singular A.
-// Also measured: the Newton step delta = J^-1 F = diag(c) A^-1 diag(1/s) F relative to the point,
-// max_j |delta_j| / max(|x_j|, 1e-6 max_k |x_k|): the error of a regular point.
+// s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i,j) c_j) with |J| the Jacobian of the system with
+// coefficients |a_t| at |x| (the size of equation i's terms and of their first-order change: an
+// equation whose terms all vanish at x keeps the scale of its derivatives), and
+// c_j = |x_j|, or M = max_k |x_k| for a numerically zero coordinate (|x_j| <= 1e-10 M; 1 at the
+// origin): such a coordinate is rounding noise around an exact zero and has no scale of its own
+// (katsura-8 has regular roots with coordinates of 1e-18 and plain condition numbers of 100). It
+// does not change when an equation is multiplied by a constant or a variable is rescaled, so a
+// badly scaled system (coefficients over many orders of magnitude, roots near 1e4) keeps its
+// regular roots well conditioned, while a point on a positive-dimensional component or a multiple
+// root keeps a singular A. Also measured: the Newton step delta = J^-1 F = diag(c) A^-1 diag(1/s) F
+// relative to the point, max_j |delta_j| / max(|x_j|, 1e-6 max_k |x_k|): the error of a regular
+// point.
 struct PointMeasures {
   double scaledCondition = 0.0;  // 1e300 when A cannot be inverted
   double relativeStep = 0.0;     // 1 when A cannot be inverted
