@@ -13,9 +13,8 @@ void AddClassification(const SolveResult& r, std::int64_t k, nlohmann::ordered_j
   root["scaled_condition_number"] = r.scaledConditionNumbers[idx];
   root["multiplicity"] = r.multiplicity[idx];
   root["group_leader"] = r.groupLeader[idx];
-  if (idx >= r.certified.size()) return;
-  root["certified"] = r.certified[idx] != 0;
-  if (!r.certified[idx]) return;
+  root["certified"] = idx < r.certified.size() && r.certified[idx] != 0;
+  if (!root["certified"].get<bool>()) return;
   nlohmann::ordered_json center = nlohmann::ordered_json::array();
   for (int v = 0; v < r.n; ++v)
     center.push_back({r.boxCenters(v, k).real(), r.boxCenters(v, k).imag()});
