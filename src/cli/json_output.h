@@ -14,7 +14,8 @@ inline constexpr int kSchemaVersion = 1;
 
 // Counts, route, seed, variable names, version, and per root its values as [re, im] pairs, residue,
 // condition number, real flag and the path that produced it; the classification of every root and
-// path, the certificates when asked for, and the stage timings. Doubles keep every digit.
+// path, and the certificates and stage timings when certification was asked for. Doubles keep
+// every digit.
 nlohmann::ordered_json ResultToJson(const SolveResult& result, bool mixedVolumeOnly);
 
 }  // namespace zormix::cli
