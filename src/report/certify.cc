@@ -35,37 +35,52 @@ CInterval operator*(const CInterval& a, const CInterval& b) {
 }
 CInterval Point(const Complex& z) { return {Interval(z.real()), Interval(z.imag())}; }
 
-// F(X) and J(X) (n x n, column-major) in interval arithmetic over the unscaled terms. The
-// derivative of a monomial by x_k is e_k x_k^(e_k-1) times the product of the other powers, taken
-// from prefix and suffix products so no division is needed.
-void EvaluateIntervals(const NormalForm& s, const std::vector<CInterval>& X,
-                       std::vector<CInterval>& F, std::vector<CInterval>& J) {
+CInterval Scaled(const CInterval& a, int e) {
+  const Interval f(static_cast<double>(e));
+  return {a.re * f, a.im * f};
+}
+
+// X_k^d for d = 0..maxDegree[k]: table[d + k * rows], rows = max degree + 1.
+std::vector<CInterval> PowerTable(const std::vector<CInterval>& X, int rows) {
+  const CInterval one{Interval(1.0), Interval(0.0)};
+  std::vector<CInterval> table(X.size() * rows, one);
+  for (std::size_t k = 0; k < X.size(); ++k) {
+    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * X[k];
+  }
+  return table;
+}
+
+// F(X) (when `values`) or J(X) (n x n, column-major) in interval arithmetic over the unscaled
+// terms. The derivative of a monomial by x_k is e_k x_k^(e_k-1) times the product of the other
+// powers, taken from prefix and suffix products so no division is needed.
+void EvaluateIntervals(const NormalForm& s, const std::vector<CInterval>& X, bool values,
+                       std::vector<CInterval>& out) {
   const int n = s.n;
-  const CInterval zero{Interval(0.0), Interval(0.0)};
-  F.assign(n, zero);
-  J.assign(static_cast<std::size_t>(n) * n, zero);
-  std::vector<CInterval> power(n), lower(n), prefix(n + 1), suffix(n + 1);
+  const CInterval zero{Interval(0.0), Interval(0.0)}, one{Interval(1.0), Interval(0.0)};
+  out.assign(values ? n : static_cast<std::size_t>(n) * n, zero);
+  int rows = 1;
+  for (int v : s.exponents.storage()) rows = std::max(rows, v + 1);
+  const std::vector<CInterval> table = PowerTable(X, rows);
+  auto power = [&](int k, int e) -> const CInterval& { return table[e + k * rows]; };
+  std::vector<CInterval> prefix(n + 1), suffix(n + 1);
   std::int64_t t = 0;
   for (int i = 0; i < n; ++i) {
     for (int term = 0; term < s.termCount[i]; ++term, ++t) {
-      const CInterval one{Interval(1.0), Interval(0.0)};
-      for (int k = 0; k < n; ++k) {
-        const int e = s.exponents(k, t);
-        lower[k] = one;
-        for (int d = 1; d < e; ++d) lower[k] = lower[k] * X[k];
-        power[k] = e > 0 ? lower[k] * X[k] : one;
-      }
-      prefix[0] = one;
-      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power[k];
-      suffix[n] = one;
-      for (int k = n - 1; k >= 0; --k) suffix[k] = power[k] * suffix[k + 1];
       const CInterval c = Point(s.rawCoefficients[t]);
-      F[i] = F[i] + c * prefix[n];
+      prefix[0] = c;
+      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.exponents(k, t));
+      if (values) {
+        out[i] = out[i] + prefix[n];
+        continue;
+      }
+      suffix[n] = one;
+      for (int k = n - 1; k >= 0; --k) suffix[k] = power(k, s.exponents(k, t)) * suffix[k + 1];
       for (int k = 0; k < n; ++k) {
         const int e = s.exponents(k, t);
         if (e == 0) continue;
-        const CInterval factor{Interval(static_cast<double>(e)), Interval(0.0)};
-        J[i + k * n] = J[i + k * n] + c * factor * lower[k] * prefix[k] * suffix[k + 1];
+        CInterval d = prefix[k] * suffix[k + 1];
+        if (e > 1) d = Scaled(d * power(k, e - 1), e);
+        out[i + k * n] = out[i + k * n] + d;
       }
     }
   }
@@ -80,14 +95,14 @@ double KrawczykReach(const NormalForm& s, const std::vector<Complex>& c,
                      const ColMajorMatrix<Complex>& Y, double r) {
   ProtectedInterval::traits_type::rounding upward;  // rounding mode for the whole scope
   const int n = s.n;
-  std::vector<CInterval> Xc(n), X(n), Fc, JX, unused;
+  std::vector<CInterval> Xc(n), X(n), Fc, JX;
   const CInterval Z{Interval(-r, r), Interval(-r, r)};
   for (int j = 0; j < n; ++j) {
     Xc[j] = Point(c[j]);
     X[j] = Xc[j] + Z;
   }
-  EvaluateIntervals(s, Xc, Fc, unused);
-  EvaluateIntervals(s, X, unused, JX);
+  EvaluateIntervals(s, Xc, true, Fc);
+  EvaluateIntervals(s, X, false, JX);
   double reach = 0.0;
   for (int i = 0; i < n; ++i) {
     CInterval k{Interval(0.0), Interval(0.0)};
