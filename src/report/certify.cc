@@ -7,6 +7,7 @@
 
 #include "base/numeric.h"
 #include "model/system_eval.h"
+#include "report/disjoint_sets.h"
 #include "report/inverse.h"
 
 namespace zormix {
@@ -175,11 +176,6 @@ bool RealCoefficients(const NormalForm& s) {
                      [](const Complex& a) { return a.imag() == 0.0; });
 }
 
-std::int64_t Find(std::vector<std::int64_t>& parent, std::int64_t k) {
-  while (parent[k] != k) k = parent[k] = parent[parent[k]];
-  return k;
-}
-
 bool BoxesOverlap(const SolveResult& r, std::int64_t a, std::int64_t b) {
   const double w = r.boxRadii[a] + r.boxRadii[b];
   for (int j = 0; j < r.n; ++j) {
@@ -200,17 +196,12 @@ std::int64_t CountDistinct(const SolveResult& r) {
   auto hi = [&](std::int64_t k) { return r.boxCenters(0, k).real() + r.boxRadii[k]; };
   std::sort(boxes.begin(), boxes.end(),
             [&](std::int64_t a, std::int64_t b) { return lo(a) != lo(b) ? lo(a) < lo(b) : a < b; });
-  std::vector<std::int64_t> parent(r.roots.cols());
-  std::iota(parent.begin(), parent.end(), 0);
+  DisjointSets sets(r.roots.cols());
   std::int64_t groups = static_cast<std::int64_t>(boxes.size());
   for (std::size_t s = 0; s < boxes.size(); ++s) {
     for (std::size_t t = s + 1; t < boxes.size() && lo(boxes[t]) <= hi(boxes[s]); ++t) {
       if (!BoxesOverlap(r, boxes[s], boxes[t])) continue;
-      const std::int64_t a = Find(parent, boxes[s]), b = Find(parent, boxes[t]);
-      if (a != b) {
-        parent[std::max(a, b)] = std::min(a, b);
-        --groups;
-      }
+      if (sets.Join(boxes[s], boxes[t])) --groups;
     }
   }
   return groups;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/system_eval.h"
+#include "report/disjoint_sets.h"
 #include "report/inverse.h"
 
 namespace zormix {
@@ -71,20 +72,16 @@ bool Coincide(const Complex* x, const Complex* y, int n, double tau) {
   return true;
 }
 
-std::int64_t Find(std::vector<std::int64_t>& parent, std::int64_t k) {
-  while (parent[k] != k) k = parent[k] = parent[parent[k]];
-  return k;
-}
-
 // Union of coinciding end points. A sweep over Re x_0: coinciding points differ there by at most
 // kMaxCoincidence * (largest max-norm of all points), so only that window is compared.
 std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<double>& tau) {
   const std::int64_t count = r.roots.cols();
   const int n = r.n;
-  std::vector<std::int64_t> parent(count), order(count);
-  std::iota(parent.begin(), parent.end(), 0);
+  DisjointSets sets(count);
+  std::vector<std::int64_t> order(count), leader(count);
   std::iota(order.begin(), order.end(), 0);
-  if (n == 0) return parent;
+  std::iota(leader.begin(), leader.end(), 0);
+  if (n == 0) return leader;
   double largest = 0.0;
   for (std::int64_t k = 0; k < count; ++k)
     largest = std::max(largest, MaxModulus(r.roots.col(k), n));
@@ -98,12 +95,11 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<d
     for (std::int64_t t = s + 1; t < count && key(order[t]) - key(a) <= window; ++t) {
       const std::int64_t b = order[t];
       if (!Coincide(r.roots.col(a), r.roots.col(b), n, std::max(tau[a], tau[b]))) continue;
-      const std::int64_t ra = Find(parent, a), rb = Find(parent, b);
-      parent[std::max(ra, rb)] = std::min(ra, rb);  // the root of a set is its first column
+      sets.Join(a, b);
     }
   }
-  for (std::int64_t k = 0; k < count; ++k) parent[k] = Find(parent, k);
-  return parent;
+  for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
+  return leader;
 }
 
 void CountPaths(SolveResult& r) {
