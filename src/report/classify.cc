@@ -27,7 +27,6 @@ double MaxModulus(const Complex* x, int n) {
   return m;
 }
 
-// s_i: the unscaled system with |a_t| evaluated at |x|.
 // s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i, j) c_j), |J| the Jacobian of the system with |a_t|
 // at |x|: the size of the terms of equation i and of their first-order change.
 std::vector<double> RowScales(const NormalForm& system, const Complex* x,
@@ -139,8 +138,8 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   for (int j = 0; j < n; ++j) {
     Complex delta = 0.0;  // delta_j / c_j = (A^-1 diag(1/s) F)_j
     for (int i = 0; i < n; ++i) delta += inverse(j, i) * F[i] / s[i];
-    const double scale = std::max(std::abs(x[j]), kCoordinateFloor * M);
-    out.relativeStep = std::max(out.relativeStep, std::abs(delta) * c[j] / std::max(scale, 1e-300));
+    const double scale = M > 0.0 ? std::max(std::abs(x[j]), kCoordinateFloor * M) : 1.0;
+    out.relativeStep = std::max(out.relativeStep, std::abs(delta) * c[j] / scale);
   }
   return out;
 }

@@ -19,8 +19,8 @@ namespace zormix {
 // badly scaled system (coefficients over many orders of magnitude, roots near 1e4) keeps its
 // regular roots well conditioned, while a point on a positive-dimensional component or a multiple
 // root keeps a singular A. Also measured: the Newton step delta = J^-1 F = diag(c) A^-1 diag(1/s) F
-// relative to the point, max_j |delta_j| / max(|x_j|, 1e-6 max_k |x_k|): the error of a regular
-// point.
+// relative to the point, max_j |delta_j| / max(|x_j|, 1e-6 max_k |x_k|) (absolute at the
+// origin): the error of a regular point.
 struct PointMeasures {
   double scaledCondition = 0.0;  // 1e300 when A cannot be inverted
   double relativeStep = 0.0;     // 1 when A cannot be inverted
