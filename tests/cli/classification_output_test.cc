@@ -1,5 +1,5 @@
-// The JSON a solve writes: valid against docs/result.schema.json, and its classification counts
-// account for every path.
+// The classification as the program writes it: the JSON, valid against docs/result.schema.json
+// and accounting for every path, and the summary lines after the ones the program always printed.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class JsonSchemaTest : public ::testing::Test {
+class ClassificationOutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/zormix_schema_XXXXXX";
@@ -24,15 +25,21 @@ class JsonSchemaTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Solves `system` (polynomial text) with `args`; returns the path of the JSON written.
+  // Solves `system` (polynomial text) with `args`; returns the path of the JSON written. The
+  // standard output goes to stdout.txt.
   fs::path Solve(const std::string& system, const std::string& args) const {
     std::ofstream(dir_ / "system.txt") << system;
     const std::string command = "cd '" + dir_.string() +
                                 "' && '" ZORMIX_CLI_PATH
                                 "' solve system.txt --seed 1 -q --no-report --json out.json " +
-                                args + " >/dev/null 2>&1 </dev/null";
+                                args + " >stdout.txt 2>&1 </dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return dir_ / "out.json";
+  }
+
+  std::string Output() const {
+    std::ifstream in(dir_ / "stdout.txt");
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   // 0: valid; 1: invalid; 2: no validator available.
@@ -56,7 +63,7 @@ class JsonSchemaTest : public ::testing::Test {
 // total-degree route.
 constexpr const char* kTwoAtInfinity = "x^2 + y - 1;\nx^2 + 2*y - 3;\n";
 
-TEST_F(JsonSchemaTest, SolveWithCertificatesAndMixedVolumeRunAreValid) {
+TEST_F(ClassificationOutputTest, SolveWithCertificatesAndMixedVolumeRunAreValid) {
   for (const std::string& args :
        {std::string("--route total-degree --certify"), std::string("--route total-degree"),
         std::string("--mixed-volume")}) {
@@ -67,7 +74,7 @@ TEST_F(JsonSchemaTest, SolveWithCertificatesAndMixedVolumeRunAreValid) {
   }
 }
 
-TEST_F(JsonSchemaTest, ValidatorRejectsADocumentMissingARequiredCount) {
+TEST_F(ClassificationOutputTest, ValidatorRejectsADocumentMissingARequiredCount) {
   const fs::path out = Solve(kTwoAtInfinity, "--route total-degree");
   nlohmann::json j = nlohmann::json::parse(std::ifstream(out));
   j.erase("failed_count");
@@ -77,7 +84,7 @@ TEST_F(JsonSchemaTest, ValidatorRejectsADocumentMissingARequiredCount) {
   EXPECT_EQ(valid, 1);
 }
 
-TEST_F(JsonSchemaTest, CountsAccountForEveryPath) {
+TEST_F(ClassificationOutputTest, CountsAccountForEveryPath) {
   const nlohmann::json j = nlohmann::json::parse(
       std::ifstream(Solve(kTwoAtInfinity + std::string("\n"), "--route total-degree --certify")));
   EXPECT_EQ(j["regular_count"], 2);
@@ -93,6 +100,22 @@ TEST_F(JsonSchemaTest, CountsAccountForEveryPath) {
     EXPECT_EQ(root["status"], "regular");
     EXPECT_TRUE(root["certified"].get<bool>());
   }
+}
+
+TEST_F(ClassificationOutputTest, SummaryLinesFollowTheOldOnes) {
+  Solve(kTwoAtInfinity, "--route total-degree");
+  const std::string plain = Output();
+  EXPECT_EQ(plain.rfind("roots: 2\nreal roots: 0\npaths: 4\n", 0), 0u) << plain;
+  const std::string added =
+      "regular roots: 2\nsingular roots: 0 (end points: 0)\nreal regular roots: 0\n"
+      "at infinity: 2\nfailed paths: 0\n";
+  ASSERT_GE(plain.size(), added.size());
+  EXPECT_EQ(plain.substr(plain.size() - added.size()), added);
+  Solve(kTwoAtInfinity, "--route total-degree --certify");
+  const std::string certified = Output();
+  const std::string withCertificates = added + "certified roots: 2 (distinct: 2, real: 0)\n";
+  ASSERT_GE(certified.size(), withCertificates.size());
+  EXPECT_EQ(certified.substr(certified.size() - withCertificates.size()), withCertificates);
 }
 
 }  // namespace
