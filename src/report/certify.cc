@@ -21,7 +21,8 @@ using ProtectedInterval =
 using Interval = bi::unprotect<ProtectedInterval>::type;
 
 constexpr double kRadiusPerStep = 8.0;  // r = 8 |Newton step| + ...
-constexpr double kRadiusPerUlp = 64.0;  // ... + 64 eps max|c_j| + tiny
+constexpr double kRadiusPerUlp = 64.0;  // ... + 64 eps max|c_j|
+constexpr double kNoiseUlps = 4.0;      // ... + 4 eps max_i sum_l |Y(i,l)| s_l + tiny
 constexpr double kTinyRadius = 1e-300;
 constexpr double kWiderBox = 100.0;  // each further attempt: a box this much wider
 constexpr int kAttempts = 3;
@@ -148,6 +149,26 @@ double NewtonCenter(const NormalForm& s, std::vector<Complex>& c, ColMajorMatrix
   return std::isfinite(next) ? std::max(next, kMachineEpsilon * step) : -1.0;
 }
 
+// max_i sum_l |Y(i,l)| s_l, s_l = sum_t |a_t| |c^e_t| over the terms of equation l: how far the
+// rounding errors of F(c), at most a few eps s_l, can move the Newton point.
+double NoiseReach(const NormalForm& s, const std::vector<Complex>& c,
+                  const ColMajorMatrix<Complex>& Y) {
+  std::vector<Complex> absCoefficients(s.rawCoefficients.size()), absC(c.size()), S;
+  for (std::size_t t = 0; t < absCoefficients.size(); ++t)
+    absCoefficients[t] = std::abs(s.rawCoefficients[t]);
+  for (std::size_t j = 0; j < c.size(); ++j) absC[j] = std::abs(c[j]);
+  const SystemView view{s.n, s.termCount, &s.exponents, absCoefficients};
+  ColMajorMatrix<Complex> J;
+  EvaluateSystem(view, MaxDegrees(s.exponents), absC.data(), J, S);
+  double reach = 0.0;
+  for (int i = 0; i < s.n; ++i) {
+    double sum = 0.0;
+    for (int l = 0; l < s.n; ++l) sum += std::abs(Y(i, l)) * S[l].real();
+    reach = std::max(reach, sum);
+  }
+  return reach;
+}
+
 Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
   Certificate out;
   out.center.assign(x, x + s.n);
@@ -159,7 +180,9 @@ Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
   if (!(step >= 0.0)) return out;
   double largest = 0.0;
   for (const Complex& v : out.center) largest = std::max(largest, std::abs(v));
-  double r = kRadiusPerStep * step + kRadiusPerUlp * kMachineEpsilon * largest + kTinyRadius;
+  const double noise = NoiseReach(s, out.center, Y);
+  double r = kRadiusPerStep * step +
+             kMachineEpsilon * (kRadiusPerUlp * largest + kNoiseUlps * noise) + kTinyRadius;
   for (int attempt = 0; attempt < kAttempts; ++attempt, r *= kWiderBox) {
     const double reach = KrawczykReach(s, out.center, Y, r);
     if (reach < 0.0) continue;

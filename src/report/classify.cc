@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/system_eval.h"
+#include "report/certify.h"
 #include "report/disjoint_sets.h"
 #include "report/inverse.h"
 
@@ -14,7 +15,8 @@ namespace {
 
 constexpr double kZeroCoordinate = 1e-10;     // |x_j| <= 1e-10 max |x_k|: numerically zero
 constexpr double kUninvertible = 1e300;       // kappa_s of a matrix without an inverse
-constexpr double kSingularCondition = 1e8;    // kappa_s above it: singular
+constexpr double kRegularCondition = 1e6;     // kappa_s up to it: regular
+constexpr double kSingularCondition = 1e12;   // kappa_s above it: singular; between: Krawczyk
 constexpr double kStepsPerError = 100.0;      // tau >= 100 relativeStep
 constexpr double kMinCoincidence = 1e-10;     // tau of a perfectly conditioned point
 constexpr double kMaxCoincidence = 1e-5;      // tau of a singular point
@@ -101,6 +103,13 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<d
   return leader;
 }
 
+bool IsRegular(const NormalForm& system, const SolveResult& r, std::int64_t k) {
+  const double kappa = r.scaledConditionNumbers[k];
+  if (r.multiplicity[k] > 1 || r.zeroJacobian[k] != 0 || !(kappa <= kSingularCondition))
+    return false;
+  return kappa <= kRegularCondition || CertifyPoint(system, r.roots.col(k), false).certified;
+}
+
 void CountPaths(SolveResult& r) {
   RootClassCounts& c = r.classes;
   for (std::size_t k = 0; k < r.rootStatus.size(); ++k) {
@@ -159,9 +168,7 @@ void ClassifyRoots(const NormalForm& system, SolveResult& r) {
   for (std::int64_t k = 0; k < count; ++k) r.multiplicity[k] = r.multiplicity[r.groupLeader[k]];
   r.rootStatus.resize(count);
   for (std::int64_t k = 0; k < count; ++k) {
-    const bool singular = r.multiplicity[k] > 1 || r.zeroJacobian[k] != 0 ||
-                          !(r.scaledConditionNumbers[k] <= kSingularCondition);
-    r.rootStatus[k] = singular ? RootStatus::kSingular : RootStatus::kRegular;
+    r.rootStatus[k] = IsRegular(system, r, k) ? RootStatus::kRegular : RootStatus::kSingular;
   }
   r.classes = RootClassCounts{};
   CountPaths(r);

@@ -32,10 +32,14 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x);
 //   tau = min(1e-5, max(1e-10, 1e-14 kappa_s, 100 relativeStep))
 // of either point: the distance allowed grows with the error a point carries (its Newton step,
 // or kappa_s eps), up to the accuracy eps^(1/3) of a triple root. A root is singular when its group
-// has more than one end point, its Jacobian is numerically zero, or kappa_s > 1e8; otherwise it is
-// regular. Evidence for 1e8: the regular roots of the badly scaled cohn3 (raw condition numbers
-// up to 4e8) have kappa_s <= 2e4; cyclic-8's end points on its positive-dimensional components
-// have kappa_s >= 3e8, and all of those below 1e11 also coincide with another end point.
+// has more than one end point, its Jacobian is numerically zero, or kappa_s > 1e12. Otherwise it
+// is regular when kappa_s <= 1e6, and between the two when Krawczyk's interval test (certify.h)
+// proves a unique root near it, which makes it regular by proof: every Jacobian in the box is
+// invertible. Evidence for the thresholds (seeds 1 and 2): the regular roots of cyclic-5..8,
+// katsura-6..10, noon-5..7, eco-8..11 and of the badly scaled cohn3 (raw condition numbers up to
+// 4e8) have kappa_s <= 3.5e4; the end points on the positive-dimensional components of cyclic-4
+// and cyclic-8 have kappa_s >= 1.8e8, where Krawczyk's test fails. Between 1e6 and 1e12 the test
+// decides, so the classification does not hinge on one number; it runs on those points only.
 // Every column stays in `roots`; each group is one root whose leader is its first column and
 // whose multiplicity is the group's size.
 //

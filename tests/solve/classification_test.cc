@@ -87,6 +87,20 @@ TEST(Classification, DoubleRootIsOneSingularRootOfMultiplicityTwo) {
   EXPECT_EQ(r.groupLeader[1], 0);
 }
 
+// Roots 3e-7 apart have a scaled condition number near 7e6: the interval test proves them two
+// regular roots. At 3e-8 apart they lie within the error double precision leaves at such a point:
+// one singular root of multiplicity 2.
+TEST(Classification, CloseRootsAreRegularWhenProvenApart) {
+  const SolveResult apart = Solve(Text("(x-1)*(x-1.0000003); y-2;"), Route::kTotalDegree);
+  ExpectAccounted(apart);
+  EXPECT_EQ(apart.classes.regular, 2);
+  EXPECT_GT(apart.scaledConditionNumbers[0], 1e6);
+  const SolveResult close = Solve(Text("(x-1)*(x-1.00000003); y-2;"), Route::kTotalDegree);
+  ExpectAccounted(close);
+  EXPECT_EQ(close.classes.regular, 0);
+  EXPECT_EQ(close.classes.singular, 1);
+}
+
 // x^2 + y - 1 = 0, x^2 + 2y - 3 = 0: y = 2, x = +-i; the Bezout number 4 leaves two paths that
 // go to infinity.
 TEST(Classification, PathsToInfinityAreCountedThere) {
