@@ -10,6 +10,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   gfan phcpack
   libopenmpi-dev openmpi-bin
+  libboost-dev python3-jsonschema
 )
 
 missing=()

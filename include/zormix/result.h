@@ -12,6 +12,41 @@
 
 namespace zormix {
 
+// What an accepted root is (values cross language boundaries: only ever appended).
+enum class RootStatus : std::uint8_t {
+  kRegular = 0,   // isolated, simple: the Jacobian is well conditioned after scaling
+  kSingular = 1,  // ill-conditioned after scaling, or shared by several end points
+};
+
+// Every path of a route accounted for once:
+//   regular + (multiplicities of the singular roots) + atInfinity + failed = pathCount.
+struct RootClassCounts {
+  std::int64_t regular = 0;            // regular roots (each one path)
+  std::int64_t singular = 0;           // distinct singular points (group leaders)
+  std::int64_t singularEndPoints = 0;  // end points at singular points: their multiplicities summed
+  std::int64_t realRegular = 0;        // regular roots classed as real
+  std::int64_t atInfinity = 0;         // paths with status diverged
+  std::int64_t failed = 0;             // every other path without an end point
+  std::int64_t rescued = 0;            // paths recorded after a re-track of a step failure
+};
+
+// Interval certification of the regular roots (SolveOptions::certify).
+struct CertificationCounts {
+  bool run = false;            // false: the certification was not asked for
+  std::int64_t certified = 0;  // regular roots with a Krawczyk certificate
+  std::int64_t distinct = 0;   // groups of overlapping certified boxes: proven distinct roots
+  std::int64_t real = 0;       // certified roots proven real
+};
+
+// Wall-clock seconds of the stages of a solve.
+struct StageTimings {
+  double mixedCells = 0.0;
+  double tracking = 0.0;
+  double finishing = 0.0;
+  double classification = 0.0;
+  double certification = 0.0;
+};
+
 struct SolveResult {
   int n = 0;
   Route route = Route::kPolyhedral;
@@ -30,6 +65,20 @@ struct SolveResult {
   std::vector<PathRecord> records;         // per root: the path that produced it
   std::vector<PathRecord> lostPaths;       // the paths without an end point, in serial order
   std::vector<std::string> variableNames;  // trailing blanks removed
+
+  // Classification of the roots (rule in report/classify.h); per root unless said otherwise.
+  std::vector<RootStatus> rootStatus;
+  std::vector<double> scaledConditionNumbers;  // condition number of diag(1/row size) J diag(|x|)
+  std::vector<std::int32_t> multiplicity;      // end points in the root's group
+  std::vector<std::int64_t> groupLeader;       // first column of the root's group (itself if 1st)
+  RootClassCounts classes;
+  // Certification (empty unless certify was asked for); per root.
+  std::vector<std::uint8_t> certified;      // 1: a Krawczyk box holds exactly one root
+  std::vector<std::uint8_t> certifiedReal;  // 1: and that root is real
+  ColMajorMatrix<Complex> boxCenters;       // n x rootCount: center of the certified box
+  std::vector<double> boxRadii;             // max-norm radius (real and imaginary parts); 0: none
+  CertificationCounts certification;
+  StageTimings timings;
 };
 
 }  // namespace zormix

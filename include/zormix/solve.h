@@ -41,6 +41,9 @@ struct SolveOptions {
   // or a fresh one is drawn and stored. A file of another system, seed, route or program version
   // is refused with Error "zormix:checkpoint".
   std::string checkpointPath;
+  // Certify the regular roots by Krawczyk's interval test (SolveResult::certified and
+  // certification); the classification is done either way.
+  bool certify = false;
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
   // Polled from the solving thread between units of work (at least every 100 ms while paths are

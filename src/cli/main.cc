@@ -22,6 +22,7 @@
 #include "cli/json_output.h"
 #include "cli/output.h"
 #include "cli/progress.h"
+#include "cli/summary.h"
 #include "report/report.h"
 #include "solve/front_end.h"
 #include "zormix/error.h"
@@ -69,6 +70,7 @@ struct SolveArgs {
   bool progress = false;
   bool implicitCommand = false;  // "zormix FILE": the first word might have been a command
   std::string checkpoint;
+  bool certify = false;
 };
 
 struct ConvertArgs {
@@ -110,6 +112,7 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
       ->excludes(quiet);
   app.add_option("--checkpoint", a.checkpoint,
                  "Save finished paths to this file; run again with it to continue a stopped solve");
+  app.add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -148,6 +151,7 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
                static_cast<unsigned long long>(r.seed));
   if (!reportPath.empty()) std::fprintf(out, "report: %s\n", reportPath.c_str());
   if (!a.json.empty()) std::fprintf(out, "json: %s\n", a.json.c_str());
+  std::fputs(ClassificationSummary(r, a.mixedVolume).c_str(), out);
 }
 
 // Options over environment; a bad value of either is a usage error.
@@ -213,6 +217,7 @@ int RunSolve(const SolveArgs& a) {
   options.reportPath = reportPath == kStandardStream ? std::string() : reportPath;
   options.mixedVolumeOnly = a.mixedVolume;
   options.checkpointPath = a.checkpoint;
+  options.certify = a.certify;
   options.interrupted = Interrupted;
   options.progress = [&display, quiet = a.quiet](const Progress& p) {
     const std::string notice = LargeRouteNotice(p);

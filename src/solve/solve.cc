@@ -3,6 +3,7 @@
 #include "zormix/solve.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,6 +22,8 @@
 #include "model/check_system.h"
 #include "model/normal_form.h"
 #include "model/total_degree.h"
+#include "report/certify.h"
+#include "report/classify.h"
 #include "report/finish.h"
 #include "report/report.h"
 #include "solve/checkpoint.h"
@@ -58,8 +61,13 @@ void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal)
   options.progress(progress);
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 struct RouteOutcome {
   TrackingOutcome tracking;
+  double mixedCellSeconds = 0.0;
   std::int64_t pathCount = 0;
   std::int64_t cellCount = 0;
   bool tracked = false;  // false when only the path count was asked for
@@ -77,8 +85,10 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
                              const TrackingOptions& tracking) {
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
+  const auto start = std::chrono::steady_clock::now();
   const MixedCellResult mixed =
       ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, tracking.threads);
+  out.mixedCellSeconds = SecondsSince(start);
   ThrowIfInterrupted(options);
   std::int64_t zeroPivotRowCells = 0;
   const std::vector<std::int64_t> cellVolume =
@@ -141,6 +151,16 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
   result.records = std::move(finished.records);
 }
 
+void ClassifyAndCertify(const NormalForm& system, bool certify, SolveResult& result) {
+  auto start = std::chrono::steady_clock::now();
+  ClassifyRoots(system, result);
+  result.timings.classification = SecondsSince(start);
+  if (!certify) return;
+  start = std::chrono::steady_clock::now();
+  CertifyRoots(system, result);
+  result.timings.certification = SecondsSince(start);
+}
+
 // Paths in the order of the serial loop: cell by cell, start solution by start solution.
 bool SerialOrder(const PathRecord& a, const PathRecord& b) {
   return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
@@ -196,6 +216,7 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   tracking.interrupted = options.interrupted;
   if (makeRunner) tracking.runUnits = makeRunner(checkpoint.get(), tracking.threads);
 
+  auto start = std::chrono::steady_clock::now();
   RouteOutcome route = options.route == Route::kTotalDegree
                            ? SolveTotalDegree(system, options, runtime, stream, tracking)
                            : SolvePolyhedral(system, options, runtime, stream, tracking);
@@ -207,7 +228,10 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
 
   TrackingOutcome& tracked = route.tracking;
   UndoVariableScaling(system, tracked);
+  result.timings.mixedCells = route.mixedCellSeconds;
+  result.timings.tracking = SecondsSince(start) - route.mixedCellSeconds;
   Announce(options, Stage::kReport, route.pathCount);
+  start = std::chrono::steady_clock::now();
   FinishedRoots finished = FinishRoots(system, tracked.solutions, tracked.counts.endPoints,
                                        tracked.records, runtime, tracking.threads);
   result.lostPaths = std::move(tracked.lostPaths);
@@ -216,6 +240,8 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   result.counts = tracked.counts;
   std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
   CountStatuses(result);
+  result.timings.finishing = SecondsSince(start);
+  ClassifyAndCertify(system, options.certify, result);
   if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
   return result;
 }

@@ -1,0 +1,84 @@
+// Krawczyk certificates and the scale-invariant condition number on systems whose roots are known,
+// at scales far from 1.
+#include "report/certify.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "model/normal_form.h"
+#include "report/classify.h"
+#include "support/systems.h"
+
+namespace zormix {
+namespace {
+
+using testing::BuildSystem;
+
+// x^4 - 1e16 = 0, y - 2x = 0: roots x = 1e4 i^k, y = 2x; two real, two not.
+NormalForm QuarticAt1e4() {
+  return BringToNormalForm(
+      BuildSystem({{{{4, 0}, 1.0}, {{0, 0}, -1e16}}, {{{0, 1}, 1.0}, {{1, 0}, -2.0}}}));
+}
+
+TEST(Krawczyk, CertifiesBoxesHoldingTheRootAndNeverBoxesWithout) {
+  const NormalForm s = QuarticAt1e4();
+  const std::vector<Complex> root{1e4, 2e4};
+  const double r = 1e-6;  // 1e-10 relative to the root
+  EXPECT_GE(KrawczykTest(s, root, r), 0.0);
+  EXPECT_LE(KrawczykTest(s, root, r), r);
+  // Centers displaced by three radii: the root is outside the box, which must not certify.
+  for (const std::vector<Complex>& off : {std::vector<Complex>{1e4 + 3 * r, 2e4},
+                                          std::vector<Complex>{1e4, 2e4 + Complex(0, 3 * r)}}) {
+    EXPECT_LT(KrawczykTest(s, off, r), 0.0);
+  }
+}
+
+TEST(Krawczyk, CertifiedBoxHoldsTheRootAndTellsRealFromComplex) {
+  const NormalForm s = QuarticAt1e4();
+  const std::vector<Complex> perturbedReal{Complex(1e4 * (1 + 1e-9), 1e-7), 2e4};
+  const Certificate real = CertifyPoint(s, perturbedReal.data(), true);
+  ASSERT_TRUE(real.certified);
+  EXPECT_TRUE(real.real);
+  EXPECT_LE(std::abs(real.center[0] - 1e4), real.radius);
+  EXPECT_LE(std::abs(real.center[1] - 2e4), real.radius);
+  EXPECT_LT(real.radius, 1e-8);
+
+  const std::vector<Complex> imaginary{Complex(1e-7, 1e4), Complex(0, 2e4)};
+  const Certificate c = CertifyPoint(s, imaginary.data(), true);
+  ASSERT_TRUE(c.certified);
+  EXPECT_FALSE(c.real);
+  EXPECT_LE(std::abs(c.center[0] - Complex(0, 1e4)), 2 * c.radius);
+}
+
+TEST(Krawczyk, PointFarFromAnyRootOrAtADoubleRootDoesNotCertify) {
+  const NormalForm s = QuarticAt1e4();
+  const std::vector<Complex> between{Complex(7e3, 7e3), Complex(1.4e4, 1.4e4)};
+  EXPECT_FALSE(CertifyPoint(s, between.data(), false).certified);
+  // (x - 1)^2 = 0, y = 2: the Jacobian is singular at the root, no box can be certified.
+  const NormalForm d = BringToNormalForm(BuildSystem(
+      {{{{2, 0}, 1.0}, {{1, 0}, -2.0}, {{0, 0}, 1.0}}, {{{0, 1}, 1.0}, {{0, 0}, -2.0}}}));
+  const std::vector<Complex> nearDouble{1.0 + 1e-9, 2.0};
+  EXPECT_FALSE(CertifyPoint(d, nearDouble.data(), true).certified);
+}
+
+// x^2 + y^2 - 5 = 0, x - 2y = 0 at (2, 1), and the same system with x = 1e4 X, y = 1e-3 Y and the
+// equations multiplied by 1e-6 and 1e5: the scaled condition number must not change, while the
+// plain Jacobian's condition number changes by many orders.
+TEST(ScaledCondition, IgnoresScalingOfEquationsAndVariables) {
+  const NormalForm plain = BringToNormalForm(BuildSystem(
+      {{{{2, 0}, 1.0}, {{0, 2}, 1.0}, {{0, 0}, -5.0}}, {{{1, 0}, 1.0}, {{0, 1}, -2.0}}}));
+  const NormalForm scaled =
+      BringToNormalForm(BuildSystem({{{{2, 0}, 1e-6 * 1e8}, {{0, 2}, 1e-6 * 1e-6}, {{0, 0}, -5e-6}},
+                                     {{{1, 0}, 1e5 * 1e4}, {{0, 1}, -2e5 * 1e-3}}}));
+  const std::vector<Complex> x{2.0, 1.0}, X{2e-4, 1e3};
+  const PointMeasures a = MeasurePoint(plain, x.data());
+  const PointMeasures b = MeasurePoint(scaled, X.data());
+  EXPECT_NEAR(b.scaledCondition / a.scaledCondition, 1.0, 1e-9);
+  EXPECT_LT(a.scaledCondition, 10.0);
+  EXPECT_LT(b.relativeStep, 1e-14);
+}
+
+}  // namespace
+}  // namespace zormix

@@ -1,0 +1,168 @@
+// Classification of the end points of whole solves: known regular, singular, real and at-infinity
+// counts, multiplicities, every path accounted once, and the certificates.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "support/systems.h"
+#include "zormix/io.h"
+#include "zormix/solve.h"
+
+namespace zormix {
+namespace {
+
+SolveResult Solve(const PolySystem& system, Route route, bool certify = false,
+                  std::uint64_t seed = 1) {
+  SolveOptions options;
+  options.route = route;
+  options.seed = seed;
+  options.reportPath = "";
+  options.certify = certify;
+  return SolveSystem(system, options);
+}
+
+PolySystem Text(const char* text) { return ParsePolynomialText(text, "test"); }
+
+// regular + multiplicities of the singular roots + at infinity + failed = paths, and the
+// per-root fields agree with the counts.
+void ExpectAccounted(const SolveResult& r) {
+  const RootClassCounts& c = r.classes;
+  EXPECT_EQ(c.regular + c.singularEndPoints + c.atInfinity + c.failed, r.pathCount);
+  std::int64_t leaders = 0, inGroups = 0, regular = 0;
+  for (std::int64_t k = 0; k < r.rootCount; ++k) {
+    const std::int64_t leader = r.groupLeader[k];
+    ASSERT_LE(leader, k);
+    EXPECT_EQ(r.groupLeader[leader], leader);
+    EXPECT_EQ(r.rootStatus[k], r.rootStatus[leader]);
+    if (r.rootStatus[k] == RootStatus::kRegular) {
+      EXPECT_EQ(r.multiplicity[k], 1);
+      ++regular;
+    } else if (leader == k) {
+      ++leaders;
+      inGroups += r.multiplicity[k];
+    }
+  }
+  EXPECT_EQ(regular, c.regular);
+  EXPECT_EQ(leaders, c.singular);
+  EXPECT_EQ(inGroups, c.singularEndPoints);
+  EXPECT_EQ(c.atInfinity, r.counts.of(PathStatus::kDiverged));
+}
+
+TEST(Classification, EveryPathAccountedOnceOnSeveralSystemsAndRoutes) {
+  const struct {
+    std::string name;
+    PolySystem system;
+    Route route;
+  } cases[] = {
+      {"cyclic-5", testing::Cyclic(5), Route::kPolyhedral},
+      {"cyclic-5 total degree", testing::Cyclic(5), Route::kTotalDegree},
+      {"cyclic-6", testing::Cyclic(6), Route::kPolyhedral},
+      {"katsura-5 total degree", testing::Katsura(5), Route::kTotalDegree},
+      {"noon-4", testing::Noon(4), Route::kPolyhedral},
+      {"eco-6 total degree", testing::Eco(6), Route::kTotalDegree},
+      {"double root", Text("(x-1)^2; y-2;"), Route::kTotalDegree},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectAccounted(Solve(c.system, c.route));
+  }
+}
+
+TEST(Classification, CyclicFourHasOnlySingularEndPoints) {
+  const SolveResult r = Solve(testing::Cyclic(4), Route::kPolyhedral);
+  ExpectAccounted(r);
+  EXPECT_EQ(r.classes.regular, 0);
+  EXPECT_EQ(r.classes.singularEndPoints, r.rootCount);
+  EXPECT_GT(r.rootCount, 0);
+}
+
+TEST(Classification, DoubleRootIsOneSingularRootOfMultiplicityTwo) {
+  const SolveResult r = Solve(Text("(x-1)^2; y-2;"), Route::kTotalDegree);
+  ExpectAccounted(r);
+  ASSERT_EQ(r.rootCount, 2);
+  EXPECT_EQ(r.classes.regular, 0);
+  EXPECT_EQ(r.classes.singular, 1);
+  EXPECT_EQ(r.multiplicity[0], 2);
+  EXPECT_EQ(r.groupLeader[1], 0);
+}
+
+// Roots 3e-7 apart have a scaled condition number near 7e6: the interval test proves them two
+// regular roots. At 3e-8 apart they lie within the error double precision leaves at such a point:
+// one singular root of multiplicity 2.
+TEST(Classification, CloseRootsAreRegularWhenProvenApart) {
+  const SolveResult apart = Solve(Text("(x-1)*(x-1.0000003); y-2;"), Route::kTotalDegree);
+  ExpectAccounted(apart);
+  EXPECT_EQ(apart.classes.regular, 2);
+  EXPECT_GT(apart.scaledConditionNumbers[0], 1e6);
+  const SolveResult close = Solve(Text("(x-1)*(x-1.00000003); y-2;"), Route::kTotalDegree);
+  ExpectAccounted(close);
+  EXPECT_EQ(close.classes.regular, 0);
+  EXPECT_EQ(close.classes.singular, 1);
+}
+
+// x^2 + y - 1 = 0, x^2 + 2y - 3 = 0: y = 2, x = +-i; the Bezout number 4 leaves two paths that
+// go to infinity.
+TEST(Classification, PathsToInfinityAreCountedThere) {
+  const SolveResult r = Solve(Text("x^2 + y - 1; x^2 + 2*y - 3;"), Route::kTotalDegree, true);
+  ExpectAccounted(r);
+  EXPECT_EQ(r.pathCount, 4);
+  EXPECT_EQ(r.classes.atInfinity, 2);
+  EXPECT_EQ(r.classes.regular, 2);
+  EXPECT_EQ(r.classes.realRegular, 0);
+  EXPECT_EQ(r.certification.certified, 2);
+  EXPECT_EQ(r.certification.real, 0);
+}
+
+// x^4 = 1e16, y = 2x + 1e4: two real roots and two complex ones near 1e4, all certified distinct,
+// the real ones proven real.
+TEST(Classification, RealRootsNear1e4AreCountedAndProvenReal) {
+  const SolveResult r =
+      Solve(Text("x^4 - 10000000000000000; y - 2*x - 10000;"), Route::kPolyhedral, true);
+  ExpectAccounted(r);
+  EXPECT_EQ(r.classes.regular, 4);
+  EXPECT_EQ(r.classes.realRegular, 2);
+  EXPECT_EQ(r.certification.certified, 4);
+  EXPECT_EQ(r.certification.distinct, 4);
+  EXPECT_EQ(r.certification.real, 2);
+}
+
+TEST(Classification, KatsuraEightAllCertifiedDistinct) {
+  const SolveResult r = Solve(testing::Katsura(8), Route::kPolyhedral, true);
+  ExpectAccounted(r);
+  EXPECT_EQ(r.pathCount, 256);
+  EXPECT_EQ(r.classes.regular, 256);
+  EXPECT_EQ(r.certification.certified, 256);
+  EXPECT_EQ(r.certification.distinct, 256);
+}
+
+TEST(Classification, ClassesDoNotDependOnCertificationOrThreads) {
+  SolveOptions options;
+  options.seed = 3;
+  options.reportPath = "";
+  const SolveResult plain = SolveSystem(testing::Cyclic(6), options);
+  options.certify = true;
+  options.threads = 2;
+  const SolveResult certified = SolveSystem(testing::Cyclic(6), options);
+  EXPECT_EQ(plain.roots, certified.roots);
+  EXPECT_EQ(plain.rootStatus, certified.rootStatus);
+  EXPECT_EQ(plain.groupLeader, certified.groupLeader);
+  EXPECT_FALSE(plain.certification.run);
+  EXPECT_TRUE(plain.certified.empty());
+  for (std::int64_t k = 0; k < certified.rootCount; ++k) {
+    if (certified.certified[k]) {
+      EXPECT_EQ(certified.rootStatus[k], RootStatus::kRegular);
+    }
+  }
+}
+
+TEST(ClassificationHeavy, CyclicEightHas1152RegularRoots) {
+  const SolveResult r = Solve(testing::Cyclic(8), Route::kPolyhedral, true);
+  ExpectAccounted(r);
+  EXPECT_EQ(r.classes.regular, 1152);
+  EXPECT_EQ(r.certification.distinct, 1152);
+  EXPECT_GT(r.classes.singular, 0);
+}
+
+}  // namespace
+}  // namespace zormix
