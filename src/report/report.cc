@@ -4,12 +4,12 @@
 #include <cmath>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "base/condition_estimate.h"
 #include "base/numeric.h"
 #include "base/text.h"
 #include "model/system_eval.h"
 #include "report/refine.h"
-#include "report/report_file.h"
 #include "report/report_format.h"
 #include "zormix/error.h"
 
@@ -70,21 +70,21 @@ bool IsReal(const std::vector<Complex>& x) {
   return M < kRealTolerance || imaginary < kRealTolerance * M;
 }
 
-void WriteClosingSections(ReportFile& file, const NormalForm& system, const ReportOutcome& outcome,
+void WriteClosingSections(AtomicFile& file, const NormalForm& system, const ReportOutcome& outcome,
                           std::int64_t blowUpCount, std::int64_t paths) {
-  file.WriteLine(" The order of variables : ");
+  file.Write(" The order of variables : \n");
   for (const std::string& name : system.variableNames) {
-    file.WriteLine(std::string(" ").append(TrimTrailingBlanks(name)));
+    file.Write(std::string(" ").append(TrimTrailingBlanks(name)) + "\n");
   }
-  file.WriteLine("");
-  file.WriteLine(" ===============>   ZORMIX-2.0   <===============");
-  file.WriteLine(" The # of roots      = " + FormatInteger(outcome.acceptedCount, 8));
-  file.WriteLine(" The # of real roots = " + FormatInteger(outcome.realCount, 8));
-  file.WriteLine(" The # of paths followed = " + FormatInteger(paths, 8));
-  file.WriteLine(" The # of blow_up        = " + FormatInteger(blowUpCount, 8) +
-                 "  (before endgame)");
-  file.WriteLine("");
-  for (const char* line : kContactBlock) file.WriteLine(line);
+  file.Write("\n");
+  file.Write(" ===============>   ZORMIX-2.0   <===============\n");
+  file.Write(" The # of roots      = " + FormatInteger(outcome.acceptedCount, 8) + "\n");
+  file.Write(" The # of real roots = " + FormatInteger(outcome.realCount, 8) + "\n");
+  file.Write(" The # of paths followed = " + FormatInteger(paths, 8) + "\n");
+  file.Write(" The # of blow_up        = " + FormatInteger(blowUpCount, 8) +
+             "  (before endgame)\n");
+  file.Write("\n");
+  for (const char* line : kContactBlock) file.Write(std::string(line) + "\n");
 }
 
 }  // namespace
@@ -98,7 +98,7 @@ ReportOutcome WriteReport(const NormalForm& system, ColMajorMatrix<Complex>& sol
   const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
   const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
 
-  ReportFile file(reportPath);
+  AtomicFile file(reportPath, "report file");
   ReportOutcome outcome;
   std::vector<Complex> x(static_cast<std::size_t>(n)), F;
   ColMajorMatrix<Complex> J;
@@ -111,22 +111,22 @@ ReportOutcome WriteReport(const NormalForm& system, ColMajorMatrix<Complex>& sol
     // Column r <= k: the host gets the refined root, the one the residue and condition describe.
     const std::int64_t r = outcome.acceptedCount++;
     std::copy(x.begin(), x.end(), solutions.col(r));
-    for (const Complex& c : x) file.WriteLine(CoordinateLine(c));
+    for (const Complex& c : x) file.Write(CoordinateLine(c) + "\n");
 
     // J is not needed after the estimate, which overwrites it with R.
     const SingularValueEstimate s = EstimateCondition(J, kConditionTolerance, runtime);
     const double residue = VectorNorm2(n, F.data());
-    file.WriteLine("");
-    file.WriteLine(" residue          = " + FormatExponent(residue, 12, 3));
+    file.Write("\n");
+    file.Write(" residue          = " + FormatExponent(residue, 12, 3) + "\n");
     double conditionNumber = kZeroConditionNumber;
     if (s.sigmaMax >= kZeroJacobian) {
       conditionNumber = s.sigmaMax / std::max(s.sigmaMin, kMachineEpsilon);
-      file.WriteLine(" condition number = " + FormatExponent(conditionNumber, 12, 3));
+      file.Write(" condition number = " + FormatExponent(conditionNumber, 12, 3) + "\n");
     } else {
-      file.WriteLine(" condition number = " + FormatExponent(conditionNumber, 12, 3) +
-                     "   (zero matrix)");
+      file.Write(" condition number = " + FormatExponent(conditionNumber, 12, 3) +
+                 "   (zero matrix)\n");
     }
-    file.WriteLine(kSeparator);
+    file.Write(std::string(kSeparator) + "\n");
 
     const bool real = IsReal(x);
     outcome.realCount += real ? 1 : 0;
