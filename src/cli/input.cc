@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +13,7 @@
 namespace zormix::cli {
 
 InputFormat DetectFormat(std::string_view contents) {
+  if (contents.substr(0, 3) == "\xEF\xBB\xBF") contents.remove_prefix(3);  // byte-order mark
   std::size_t pos = contents.find_first_not_of(" \t\r\n\f\v");
   if (pos == std::string_view::npos) return InputFormat::kText;
   if (contents[pos] == '+' || contents[pos] == '-') ++pos;
@@ -22,6 +24,8 @@ InputFormat DetectFormat(std::string_view contents) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
+  if (std::filesystem::is_directory(path))
+    throw Error(path + ": cannot open the file: it is a directory");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(path + ": cannot open the file: " + std::strerror(errno));
   std::ostringstream contents;
