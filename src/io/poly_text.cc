@@ -200,7 +200,10 @@ class Tokenizer {
     t.quoted = true;
     t.text = std::string(text_.substr(begin, pos_ - begin));
     Advance();
-    if (t.text.empty()) Fail(t.line, t.column, "empty variable name \"\"");
+    // Names are stored padded with blanks, so a blank name would read back as no name at all.
+    if (t.text.find_first_not_of(' ') == std::string::npos) {
+      Fail(t.line, t.column, "empty variable name \"" + t.text + "\"");
+    }
   }
 
   std::string_view text_;

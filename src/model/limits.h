@@ -17,7 +17,7 @@ inline constexpr std::int64_t kMaxExponentEntries = 100'000'000;
 // Polynomial text: parentheses nested deeper than this are refused (the parser recurses on them),
 // and so is an expansion that multiplies more term pairs than this in one text, e.g. (x+y+z)^5000.
 inline constexpr int kMaxNesting = 1000;
-inline constexpr std::int64_t kMaxExpansionWork = 20'000'000;
+inline constexpr std::int64_t kMaxExpansionWork = 10'000'000;
 
 }  // namespace zormix
 

@@ -165,6 +165,7 @@ TEST(PolyTextTest, ErrorsNameLineAndColumn) {
       {"# nothing\n", "t:2:1: no equations"},
       {"1 + 2;", "t:1:1: the system has no variables"},
       {"\"x; y;", "t:1:1: the quoted name is not closed"},
+      {"x - 1; \"  \" - 2;", "t:1:8: empty variable name \"  \""},
       {"1e308*10 x - 1;", "t:1:1: a coefficient of the expanded equation is not finite"},
       {"\"x\" - 1; \"x \" - 2;",
        "t:1:10: variable names \"x\" and \"x \" are the same once padded"},
