@@ -17,7 +17,7 @@
 //     ("x 1"); at most kVariableNameLength characters, and distinct once padded to that length.
 //   - Comments run from '#' or "//" to the end of the line. A UTF-8 byte-order mark at the start
 //     is skipped (by the "PS.num" reader as well).
-//   - Limits: parentheses nest at most 1000 deep; an expansion holds at most a million terms
+//   - Limits: parentheses nest at most 256 deep; an expansion holds at most a million terms
 //     (the limits of model/limits.h, refused with the figure before the expansion is built when
 //     it can be bounded).
 #ifndef ZORMIX_IO_H_

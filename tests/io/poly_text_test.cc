@@ -195,12 +195,12 @@ std::string Repeated(const std::string& text, int count) {
 }
 
 TEST(PolyTextTest, DeepOrHugeInputIsReadInBoundedDepthAndSpaceOrRefusedWithItsPlace) {
-  // Parentheses recurse: 1000 levels are read, the 1001st is refused where it opens.
-  const PolySystem nested = Parse(Repeated("(", 1000) + "x" + Repeated(")", 1000) + " - 1");
+  // Parentheses recurse: 256 levels are read, the 257th is refused where it opens.
+  const PolySystem nested = Parse(Repeated("(", 256) + "x" + Repeated(")", 256) + " - 1");
   ExpectTerms(nested, 0, {{{1}, 1.0}, {{0}, -1.0}});
   EXPECT_THAT(
       [] { Parse(Repeated("(", 5000) + "x" + Repeated(")", 5000) + " - 1"); },
-      ::testing::ThrowsMessage<Error>(HasSubstr("t:1:1001: parentheses nested deeper than 1000")));
+      ::testing::ThrowsMessage<Error>(HasSubstr("t:1:257: parentheses nested deeper than 256")));
   // Signs are read in a loop, however many: an odd count negates.
   ExpectTerms(Parse(Repeated("-", 50001) + "x - 1"), 0, {{{1}, -1.0}, {{0}, -1.0}});
 
