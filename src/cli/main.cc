@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "cli/input.h"
 #include "cli/json_output.h"
 #include "cli/progress.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
-#include "base/atomic_file.h"
 #include "zormix/solve.h"
 
 namespace zormix::cli {
@@ -106,6 +106,8 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
 int RunSolve(const SolveArgs& a) {
   ProgressDisplay display(!a.quiet && isatty(STDERR_FILENO), stderr);
   display.Update(Progress{});  // stage "reading"
+  if (!a.noReport && !a.mixedVolume) CheckOutputPath(a.output, "report file");
+  CheckOutputPath(a.json, "JSON file");
   const PolySystem system = LoadSystem(a.input, FormatNamed(a.format), nullptr);
 
   SolveOptions options;
