@@ -4,6 +4,10 @@
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/ (no MEX module, no
 #      Octave), without the slow tests labelled `heavy`;
 #   3. MPI build in build-mpi/: the `zormix` command and its MPI jobs against one process.
+#   3. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
+#      ZORMIX_FUZZ_SECONDS (default 60) from the seeds in examples/, tests/data/ and tests/fuzz/.
+#      A crash, leak, hang or failed property fails the run; the input is left in
+#      build-fuzz/findings/<target>/, to be kept in tests/fuzz/regressions/<target>/ with the fix.
 # Exits non-zero when anything fails; ends with the summary line of each run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -59,6 +63,46 @@ if build build-mpi -DCMAKE_BUILD_TYPE=Release -DZORMIX_MPI=ON -DZORMIX_BUILD_TES
 else
   status=1
   summaries+=("MPI: build failed")
+fi
+
+# Seed folders of a fuzz target, besides its regressions.
+fuzz_seeds() {
+  case "$1" in
+    ps_num) echo examples tests/data ;;
+    *) echo tests/fuzz/seeds/text ;;
+  esac
+}
+
+run_fuzz() {  # target, seconds
+  local target="$1" seconds="$2"
+  local corpus="build-fuzz/corpus/$target" findings="build-fuzz/findings/$target"
+  local log="build-fuzz/fuzz-$target.log"
+  mkdir -p "$corpus" "$findings"
+  # shellcheck disable=SC2046
+  ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1" \
+  UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    "build-fuzz/tests/fuzz/zormix_fuzz_$target" -max_total_time="$seconds" -timeout=60 \
+      -rss_limit_mb=2560 -max_len=4096 -print_final_stats=1 -artifact_prefix="$findings/" \
+      "$corpus" $(fuzz_seeds "$target") "tests/fuzz/regressions/$target" >"$log" 2>&1
+  local rc=$?
+  local runs
+  runs="$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')"
+  if [ "$rc" -eq 0 ]; then
+    summaries+=("Fuzzing $target: ${runs:-?} inputs in ${seconds} s, no finding")
+  else
+    status=1
+    tail -n 40 "$log"
+    summaries+=("Fuzzing $target: FINDING (exit code $rc), see $findings/ and $log")
+  fi
+}
+
+echo "=== libFuzzer build (build-fuzz/) ==="
+if CC=clang CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_FUZZ=ON \
+    -DZORMIX_BUILD_TESTS=OFF -DZORMIX_BUILD_BENCH=OFF; then
+  for target in ps_num text solve; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-60}"; done
+else
+  status=1
+  summaries+=("Fuzzing: build failed")
 fi
 
 echo "=== Summary ==="

@@ -14,8 +14,12 @@
 //     be written without '*' (2x, 3 x y, 2(x+1), 2.5i). Powers take non-negative integer
 //     exponents only: x^3, (x+y)^2.
 //   - Names: a letter or '_' followed by letters, digits and '_', or any text in double quotes
-//     ("x 1"); at most kVariableNameLength characters.
-//   - Comments run from '#' or "//" to the end of the line.
+//     ("x 1"); at most kVariableNameLength characters, and distinct once padded to that length.
+//   - Comments run from '#' or "//" to the end of the line. A UTF-8 byte-order mark at the start
+//     is skipped (by the "PS.num" reader as well).
+//   - Limits: parentheses nest at most 256 deep; an expansion holds at most a million terms
+//     (the limits of model/limits.h, refused with the figure before the expansion is built when
+//     it can be bounded).
 #ifndef ZORMIX_IO_H_
 #define ZORMIX_IO_H_
 
@@ -44,16 +48,13 @@ std::string FormatPolynomialText(const PolySystem& system);
 
 // The system in the "PS.num" format: n, the term counts, one exponent vector per line, one
 // "(re,im)" coefficient per line (17 significant digits, so values read back exactly), one name
-// per line (quoted when it holds blanks, commas or slashes). Throws Error for an inconsistent
-// system.
+// per line (quoted when it holds blanks, commas or slashes). Throws Error for a system the solve
+// would refuse (see ValidateSystem): inconsistent sizes, a coefficient that is not finite, a name
+// with a control character, an equation that is identically zero or a variable in no equation.
 std::string FormatSystemFile(const PolySystem& system);
 
 // Writes FormatSystemFile(system) to path; the file appears complete or not at all.
 void WriteSystemFile(const PolySystem& system, const std::string& path);
-
-// Throws Error when the sizes of the system disagree: n < 1, termCount not n counts >= 1, the
-// exponents not n rows and sum(termCount) columns, a negative exponent, or fewer coefficients.
-void CheckSystemShape(const PolySystem& system);
 
 }  // namespace zormix
 

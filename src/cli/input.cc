@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -22,6 +23,7 @@ bool EndsWith(const std::string& text, std::string_view suffix) {
 
 // The first line that holds more than blanks, without its blanks at both ends.
 std::string_view FirstStatement(std::string_view contents) {
+  if (contents.substr(0, 3) == "\xEF\xBB\xBF") contents.remove_prefix(3);  // byte-order mark
   std::size_t begin = 0;
   while (begin < contents.size()) {
     std::size_t end = contents.find('\n', begin);
@@ -66,6 +68,10 @@ std::string ReadWholeFile(const std::string& path) {
   if (path == kStandardStream) {
     contents << std::cin.rdbuf();
     return contents.str();
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    throw Error(path + ": cannot open the file: it is a directory");
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw Error(path + ": cannot open the file: " + std::strerror(errno));

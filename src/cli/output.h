@@ -8,8 +8,7 @@
 
 namespace zormix::cli {
 
-// Throws Error unless path ("-" aside) can be created: its folder exists and is writable, and
-// path is not a folder. `what` names the file in the message ("report file").
+// The library's output check, with "-" (standard output) always fine.
 void CheckOutputPath(const std::string& path, const std::string& what);
 
 // Writes text to path ("-": standard output) through a temporary file renamed into place.

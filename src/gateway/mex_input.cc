@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "gateway/mex_support.h"
+#include "model/check_system.h"
 #include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
@@ -226,7 +227,7 @@ PolySystem ReadSystem(const mxArray* exponents, const mxArray* coefficients,
   system.exponents = ReadExponents(exponents, m, n);
   system.coefficients = ReadCoefficients(coefficients, m);
   system.variableNames = ReadNames(names, n);
-  CheckSystemShape(system);
+  ValidateSystem(system, "system");
   return system;
 }
 

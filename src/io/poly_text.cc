@@ -1,16 +1,22 @@
 // Reader and writer of polynomial systems as text: a tokenizer, a recursive-descent parser that
 // expands every expression into monomials as it goes, and the formatter that writes a system back.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "io/lexical.h"
+#include "model/check_system.h"
+#include "model/limits.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 
@@ -19,9 +25,6 @@ namespace {
 
 // Largest exponent of one variable in one monomial (the exponent type is 32-bit).
 constexpr std::int64_t kMaxExponent = std::numeric_limits<std::int32_t>::max();
-// Guards against expansions that would run out of memory or time, e.g. (x+y+z)^5000.
-constexpr std::int64_t kMaxTerms = 1'000'000;
-constexpr std::int64_t kMaxProductWork = 10'000'000;
 
 // ---------------------------------------------------------------------------------------------
 // Tokens
@@ -59,9 +62,9 @@ std::string Describe(const Token& t) {
     case Kind::kEnd:
       return "the end of the text";
     case Kind::kName:
-      return t.quoted ? "\"" + t.text + "\"" : "'" + t.text + "'";
+      return t.quoted ? "\"" + t.text + "\"" : Shown(t.text);
     default:
-      return "'" + t.text + "'";
+      return Shown(t.text);
   }
 }
 
@@ -175,10 +178,10 @@ class Tokenizer {
     }
     t.kind = Kind::kNumber;
     t.text = std::string(text_.substr(begin, pos_ - begin));
-    const auto [end, ec] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), t.value);
-    if (ec != std::errc() || end != t.text.data() + t.text.size() || !std::isfinite(t.value)) {
-      Fail(t.line, t.column, "the number '" + t.text + "' is out of the range of doubles");
-    }
+    const std::optional<double> value = ParseDecimal(t.text);
+    if (!value)
+      Fail(t.line, t.column, "the number " + Shown(t.text) + " is out of the range of doubles");
+    t.value = *value;
   }
 
   void ReadName(Token& t) {
@@ -197,7 +200,10 @@ class Tokenizer {
     t.quoted = true;
     t.text = std::string(text_.substr(begin, pos_ - begin));
     Advance();
-    if (t.text.empty()) Fail(t.line, t.column, "empty variable name \"\"");
+    // Names are stored padded with blanks, so a blank name would read back as no name at all.
+    if (t.text.find_first_not_of(' ') == std::string::npos) {
+      Fail(t.line, t.column, "empty variable name \"" + t.text + "\"");
+    }
   }
 
   std::string_view text_;
@@ -241,35 +247,61 @@ std::vector<Token> ApplyStatementRule(std::vector<Token> tokens) {
 // ---------------------------------------------------------------------------------------------
 // Polynomials with exact integer exponents, terms in order of first appearance.
 
+// A monomial as its nonzero exponents, (variable, exponent) by increasing variable: memory and
+// work per term grow with the variables it holds, not with n.
+using Monomial = std::vector<std::pair<std::int32_t, std::int32_t>>;
+
 struct Term {
-  std::vector<std::int32_t> exponents;
+  Monomial monomial;
   Complex coefficient;
 };
 
-// FNV-1a over the exponents.
-struct ExponentHash {
-  std::size_t operator()(const std::vector<std::int32_t>& e) const {
+// FNV-1a over the (variable, exponent) pairs.
+struct MonomialHash {
+  std::size_t operator()(const Monomial& m) const {
     std::uint64_t h = 1469598103934665603ull;
-    for (std::int32_t x : e) h = (h ^ static_cast<std::uint32_t>(x)) * 1099511628211ull;
+    for (const auto& [v, e] : m) {
+      h = (h ^ static_cast<std::uint32_t>(v)) * 1099511628211ull;
+      h = (h ^ static_cast<std::uint32_t>(e)) * 1099511628211ull;
+    }
     return static_cast<std::size_t>(h);
   }
 };
 
+// The product of two monomials: a merge of their sorted exponents. Empty when an exponent would
+// exceed kMaxExponent.
+std::optional<Monomial> MultiplyMonomials(const Monomial& a, const Monomial& b) {
+  Monomial product;
+  product.reserve(a.size() + b.size());
+  std::size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    if (j == b.size() || (i < a.size() && a[i].first < b[j].first)) {
+      product.push_back(a[i++]);
+    } else if (i == a.size() || b[j].first < a[i].first) {
+      product.push_back(b[j++]);
+    } else {
+      const std::int64_t e = std::int64_t{a[i].second} + b[j].second;
+      if (e > kMaxExponent) return std::nullopt;
+      product.emplace_back(a[i].first, static_cast<std::int32_t>(e));
+      ++i, ++j;
+    }
+  }
+  return product;
+}
+
 class Poly {
  public:
-  explicit Poly(int n) : n_(n) {}
-
-  static Poly Constant(int n, Complex c) {
-    Poly p(n);
-    p.Add(std::vector<std::int32_t>(static_cast<std::size_t>(n), 0), c);
+  static Poly Constant(Complex c) {
+    Poly p;
+    p.Add(Monomial(), c);
     return p;
   }
 
-  int n() const { return n_; }
   const std::vector<Term>& terms() const { return terms_; }
+  std::int64_t size() const { return static_cast<std::int64_t>(terms_.size()); }
 
   // Adds c * x^e, merging with an equal monomial that keeps its place.
-  void Add(const std::vector<std::int32_t>& e, Complex c) {
+  void Add(const Monomial& e, Complex c) {
     const auto [it, inserted] = index_.try_emplace(e, terms_.size());
     if (inserted) {
       terms_.push_back({e, c});
@@ -278,13 +310,10 @@ class Poly {
     }
   }
 
-  // A constant polynomial (one term, all exponents 0): its value.
+  // A constant polynomial (no term, or one without variables): its value.
   std::optional<Complex> ConstantValue() const {
     if (terms_.empty()) return Complex(0.0, 0.0);
-    if (terms_.size() != 1) return std::nullopt;
-    for (std::int32_t e : terms_[0].exponents) {
-      if (e != 0) return std::nullopt;
-    }
+    if (terms_.size() != 1 || !terms_[0].monomial.empty()) return std::nullopt;
     return terms_[0].coefficient;
   }
 
@@ -299,13 +328,12 @@ class Poly {
     }
     terms_.clear();
     index_.clear();
-    for (Term& t : kept) Add(t.exponents, t.coefficient);
+    for (Term& t : kept) Add(t.monomial, t.coefficient);
   }
 
  private:
-  int n_;
   std::vector<Term> terms_;
-  std::unordered_map<std::vector<std::int32_t>, std::size_t, ExponentHash> index_;
+  std::unordered_map<Monomial, std::size_t, MonomialHash> index_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -327,14 +355,19 @@ class Parser {
     std::vector<Poly> equations;
     std::vector<Token> starts;
     SkipSeparators();
+    std::int64_t termTotal = 0;
     while (Current().kind != Kind::kEnd) {
       starts.push_back(Current());
       equations.push_back(ParseEquation());
+      termTotal += equations.back().size();
+      CheckSystemSize(n(), termTotal, Where(starts.back()));
       EndStatement();
       SkipSeparators();
     }
     CheckSquare(equations.size(), starts);
-    return BuildSystem(equations);
+    PolySystem system = BuildSystem(equations);
+    ValidateSystem(system, std::string(source_));
+    return system;
   }
 
  private:
@@ -349,9 +382,12 @@ class Parser {
     return t;
   }
 
+  std::string Where(const Token& at) const {
+    return std::string(source_) + ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+  }
+
   [[noreturn]] void Fail(const Token& at, const std::string& message) const {
-    throw Error(std::string(source_) + ":" + std::to_string(at.line) + ":" +
-                std::to_string(at.column) + ": " + message);
+    throw Error(Where(at) + ": " + message);
   }
 
   // Line ends between statements (the newline style) are skipped; in the ';' style one ';' ends
@@ -377,12 +413,8 @@ class Parser {
     Take();
     while (At(Kind::kName)) {
       const Token t = Take();
-      CheckNameLength(t);
       if (IsKeyword(t)) Fail(t, "'" + t.text + "' cannot be a variable name");
-      if (!variableIndex_.try_emplace(t.text, variables_.size()).second) {
-        Fail(t, "variable '" + t.text + "' is declared twice");
-      }
-      variables_.push_back(t.text);
+      if (!AddVariable(t)) Fail(t, "variable '" + t.text + "' is declared twice");
       if (At(Kind::kComma)) Take();
     }
     if (!At(Kind::kSemicolon) && !At(Kind::kEnd)) {
@@ -399,18 +431,27 @@ class Parser {
     for (const Token& t : tokens_) {
       if (t.kind != Kind::kName || IsImaginaryUnitName(t)) continue;
       if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares variables only as the first statement");
-      CheckNameLength(t);
-      if (variableIndex_.try_emplace(t.text, variables_.size()).second) {
-        variables_.push_back(t.text);
-      }
+      AddVariable(t);
     }
   }
 
-  void CheckNameLength(const Token& t) const {
+  // Registers a new variable; false when it is known already. Names are stored padded to
+  // kVariableNameLength characters, so two names must differ in their padded form.
+  bool AddVariable(const Token& t) {
     if (t.text.size() > static_cast<std::size_t>(kVariableNameLength)) {
-      Fail(t, "variable name '" + t.text + "' is longer than " +
+      Fail(t, "variable name " + Shown(t.text) + " is longer than " +
                   std::to_string(kVariableNameLength) + " characters");
     }
+    if (!variableIndex_.try_emplace(t.text, variables_.size()).second) return false;
+    const auto [it, fresh] = paddedNames_.try_emplace(PadVariableName(t.text), t.text);
+    if (!fresh) {
+      Fail(t, "variable names \"" + it->second + "\" and \"" + t.text +
+                  "\" are the same once padded to " + std::to_string(kVariableNameLength) +
+                  " characters");
+    }
+    CheckSystemSize(static_cast<std::int64_t>(variables_.size()) + 1, 0, Where(t));
+    variables_.push_back(t.text);
+    return true;
   }
 
   int n() const { return static_cast<int>(variables_.size()); }
@@ -420,7 +461,7 @@ class Parser {
   //   expr     := term (('+' | '-') term)*
   //   term     := unary (('*' unary) | ('/' unary) | power)*   a factor after a factor multiplies;
   //               '/' divides by a nonzero constant only
-  //   unary    := ('-' | '+') unary | power
+  //   unary    := ('-' | '+')* power                    (read in a loop: no depth to overflow)
   //   power    := primary [('^' | '**') exponent]
   //   primary  := number | name | '(' expr [',' expr] ')'
 
@@ -440,6 +481,11 @@ class Parser {
     }
     p.DropZeros();
     if (p.terms().empty()) Fail(start, "the equation is identically zero");
+    for (const Term& t : p.terms()) {
+      if (!std::isfinite(t.coefficient.real()) || !std::isfinite(t.coefficient.imag())) {
+        Fail(start, "a coefficient of the expanded equation is not finite (beyond the doubles)");
+      }
+    }
     return p;
   }
 
@@ -478,17 +524,11 @@ class Parser {
   }
 
   Poly ParseUnary() {
-    if (At(Kind::kMinus)) {
-      Take();
-      Poly p = ParseUnary();
-      p.Negate();
-      return p;
-    }
-    if (At(Kind::kPlus)) {
-      Take();
-      return ParseUnary();
-    }
-    return ParsePower();
+    bool negative = false;
+    for (; At(Kind::kMinus) || At(Kind::kPlus); Take()) negative ^= At(Kind::kMinus);
+    Poly p = ParsePower();
+    if (negative) p.Negate();
+    return p;
   }
 
   Poly ParsePower() {
@@ -512,13 +552,13 @@ class Parser {
       Fail(t, "expected a non-negative integer exponent, found " + Describe(t));
     }
     for (char c : t.text) {
-      if (!IsDigit(c)) Fail(t, "non-integer exponent '" + t.text + "'");
+      if (!IsDigit(c)) Fail(t, "non-integer exponent " + Shown(t.text));
     }
     std::int64_t k = 0;
     const auto [end, ec] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), k);
     if (ec != std::errc() || end != t.text.data() + t.text.size() || k > kMaxExponent) {
-      Fail(t,
-           "exponent '" + t.text + "' is too large (at most " + std::to_string(kMaxExponent) + ")");
+      Fail(t, "exponent " + Shown(t.text) + " is too large (at most " +
+                  std::to_string(kMaxExponent) + ")");
     }
     Take();
     if (parenthesized) {
@@ -533,7 +573,7 @@ class Parser {
     switch (t.kind) {
       case Kind::kNumber:
         Take();
-        return Poly::Constant(n(), Complex(t.value, 0.0));
+        return Poly::Constant(Complex(t.value, 0.0));
       case Kind::kName:
         Take();
         return NameValue(t);
@@ -552,20 +592,21 @@ class Parser {
   Poly NameValue(const Token& t) {
     const auto it = variableIndex_.find(t.text);
     if (it != variableIndex_.end()) {
-      Poly p(n());
-      std::vector<std::int32_t> e(static_cast<std::size_t>(n()), 0);
-      e[it->second] = 1;
-      p.Add(e, Complex(1.0, 0.0));
+      Poly p;
+      p.Add(Monomial{{static_cast<std::int32_t>(it->second), 1}}, Complex(1.0, 0.0));
       return p;
     }
-    if (IsImaginaryUnitName(t)) return Poly::Constant(n(), Complex(0.0, 1.0));
+    if (IsImaginaryUnitName(t)) return Poly::Constant(Complex(0.0, 1.0));
     if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares variables only as the first statement");
-    Fail(t, "unknown variable '" + t.text + "' (not in the declared variable list)");
+    Fail(t, "unknown variable " + Shown(t.text) + " (not in the declared variable list)");
   }
 
   // '(' expr ')' or the complex pair '(' re ',' im ')'.
   Poly ParseParenthesized() {
     const Token open = Take();
+    if (++depth_ > kMaxNesting) {
+      Fail(open, "parentheses nested deeper than " + std::to_string(kMaxNesting));
+    }
     Poly p = ParseExpr();
     if (At(Kind::kComma)) {
       const Token comma = Take();
@@ -575,7 +616,7 @@ class Parser {
       if (!re || !imValue || re->imag() != 0.0 || imValue->imag() != 0.0) {
         Fail(comma, "a pair (re, im) must hold two real constants");
       }
-      p = Poly::Constant(n(), Complex(re->real(), imValue->real()));
+      p = Poly::Constant(Complex(re->real(), imValue->real()));
     }
     if (!At(Kind::kClose)) {
       if (At(Kind::kSemicolon) || At(Kind::kEnd)) {
@@ -584,35 +625,63 @@ class Parser {
       Fail(Current(), "expected ')' or an operator, found " + Describe(Current()));
     }
     Take();
+    --depth_;
     return p;
   }
 
   // --- arithmetic with size guards
 
   Poly Sum(Poly a, const Poly& b, const Token& at) const {
-    for (const Term& t : b.terms()) a.Add(t.exponents, t.coefficient);
+    for (const Term& t : b.terms()) a.Add(t.monomial, t.coefficient);
     CheckTermCount(a, at);
     return a;
   }
 
+  // Multiplies out term by term. The work, pairs times their exponent lengths, is known before
+  // anything is built; the term count is checked as the product grows, so no polynomial ever holds
+  // more than kMaxTerms + 1 terms.
   Poly Product(const Poly& a, const Poly& b, const Token& at) {
-    const auto work = static_cast<std::int64_t>(a.terms().size() * b.terms().size());
-    productWork_ += work;
-    if (productWork_ > kMaxProductWork) Fail(at, "the expansion is too large to compute");
-    Poly p(n());
-    std::vector<std::int32_t> e(static_cast<std::size_t>(n()));
+    // Factors in separate variables give all |a| |b| products distinct: known before building.
+    if (a.size() * b.size() > kMaxTerms && SeparateVariables(a, b)) {
+      Fail(at, "the product of " + std::to_string(a.size()) + " and " + std::to_string(b.size()) +
+                   " terms in separate variables has " + std::to_string(a.size() * b.size()) +
+                   " terms, more than the limit of " + std::to_string(kMaxTerms));
+    }
+    productWork_ +=
+        a.size() * b.size() + NonzeroExponents(a) * b.size() + a.size() * NonzeroExponents(b);
+    if (productWork_ > kMaxExpansionWork) {
+      Fail(at, "the expansion is too large to compute (more than " +
+                   std::to_string(kMaxExpansionWork) + " steps of multiplying out)");
+    }
+    Poly p;
     for (const Term& s : a.terms()) {
       for (const Term& t : b.terms()) {
-        for (std::size_t k = 0; k < e.size(); ++k) {
-          const std::int64_t sum = std::int64_t{s.exponents[k]} + t.exponents[k];
-          if (sum > kMaxExponent) Fail(at, "an exponent of the expansion exceeds 2^31 - 1");
-          e[k] = static_cast<std::int32_t>(sum);
-        }
-        p.Add(e, s.coefficient * t.coefficient);
+        const std::optional<Monomial> e = MultiplyMonomials(s.monomial, t.monomial);
+        if (!e) Fail(at, "an exponent of the expansion exceeds 2^31 - 1");
+        p.Add(*e, s.coefficient * t.coefficient);
+        if (p.size() > kMaxTerms) CheckTermCount(p, at);
       }
     }
-    CheckTermCount(p, at);
     return p;
+  }
+
+  static bool SeparateVariables(const Poly& a, const Poly& b) {
+    std::unordered_set<std::int32_t> inA;
+    for (const Term& t : a.terms()) {
+      for (const auto& [v, e] : t.monomial) inA.insert(v);
+    }
+    for (const Term& t : b.terms()) {
+      for (const auto& [v, e] : t.monomial) {
+        if (inA.count(v) != 0) return false;
+      }
+    }
+    return true;
+  }
+
+  static std::int64_t NonzeroExponents(const Poly& p) {
+    std::int64_t count = 0;
+    for (const Term& t : p.terms()) count += static_cast<std::int64_t>(t.monomial.size());
+    return count;
   }
 
   // Division by a real constant divides both parts by it, so 1/3 gives exactly the double 1.0/3.0.
@@ -620,43 +689,72 @@ class Parser {
     const auto d = b.ConstantValue();
     if (!d) Fail(at, "division by an expression with variables; only constants can divide");
     if (*d == Complex(0.0, 0.0)) Fail(at, "division by zero");
-    Poly p(n());
+    Poly p;
     for (const Term& t : a.terms()) {
-      p.Add(t.exponents, d->imag() == 0.0 ? t.coefficient / d->real() : t.coefficient / *d);
+      p.Add(t.monomial, d->imag() == 0.0 ? t.coefficient / d->real() : t.coefficient / *d);
     }
     return p;
+  }
+
+  // An upper bound of the terms of base^k, the smaller of the multisets of k of its t terms,
+  // C(k + t - 1, t - 1) = prod_{i=1}^{t-1} (k + i) / i, and the exponent box prod_v (k max_v + 1)
+  // over the variables of the base; saturated at kHugeBound.
+  static constexpr double kHugeBound = 1e15;
+  static double PowerTermBound(const Poly& base, std::int64_t k) {
+    const double cap = kHugeBound;
+    double multisets = 1.0;
+    for (std::int64_t i = 1; i < base.size() && multisets <= cap; ++i) {
+      multisets *= static_cast<double>(k + i) / static_cast<double>(i);
+    }
+    std::unordered_map<std::int32_t, std::int32_t> maxExponent;
+    for (const Term& t : base.terms()) {
+      for (const auto& [v, e] : t.monomial) maxExponent[v] = std::max(maxExponent[v], e);
+    }
+    double box = 1.0;
+    for (const auto& [v, e] : maxExponent) {
+      if (box > cap) break;
+      box *= static_cast<double>(k) * e + 1.0;
+    }
+    return std::min({multisets, box, cap});
   }
 
   // A monomial to the k-th power directly (exponents times k, coefficient by squaring); a sum by
   // multiplying out left to right, which fixes the order of first appearance.
   Poly Power(const Poly& base, std::int64_t k, const Token& at) {
-    if (k == 0) return Poly::Constant(n(), Complex(1.0, 0.0));
-    if (base.terms().size() != 1) {
+    if (k == 0) return Poly::Constant(Complex(1.0, 0.0));
+    if (base.size() != 1) {
+      const double bound = PowerTermBound(base, k);
+      if (bound > static_cast<double>(kMaxTerms)) {
+        char figure[64];
+        std::snprintf(figure, sizeof figure, bound < kHugeBound ? "up to %.0f" : "more than %.0e",
+                      bound);
+        Fail(at, "the power " + std::to_string(k) + " of a sum of " + std::to_string(base.size()) +
+                     " terms expands to " + figure + " terms, more than the limit of " +
+                     std::to_string(kMaxTerms));
+      }
       Poly p = base;
       for (std::int64_t j = 1; j < k; ++j) p = Product(p, base, at);
       return p;
     }
     const Term& t = base.terms()[0];
-    std::vector<std::int32_t> e(t.exponents.size());
-    for (std::size_t v = 0; v < e.size(); ++v) {
-      if (t.exponents[v] != 0 && k > kMaxExponent / t.exponents[v]) {
-        Fail(at, "an exponent of the expansion exceeds 2^31 - 1");
-      }
-      e[v] = static_cast<std::int32_t>(t.exponents[v] * k);
+    Monomial e = t.monomial;
+    for (auto& [v, exponent] : e) {
+      if (k > kMaxExponent / exponent) Fail(at, "an exponent of the expansion exceeds 2^31 - 1");
+      exponent = static_cast<std::int32_t>(exponent * k);
     }
     Complex c(1.0, 0.0), square = t.coefficient;
     for (std::int64_t j = k; j > 0; j >>= 1) {
       if (j & 1) c *= square;
       square *= square;
     }
-    Poly p(n());
+    Poly p;
     p.Add(e, c);
     return p;
   }
 
   void CheckTermCount(const Poly& p, const Token& at) const {
-    if (static_cast<std::int64_t>(p.terms().size()) > kMaxTerms) {
-      Fail(at, "the expansion has more than " + std::to_string(kMaxTerms) + " terms");
+    if (p.size() > kMaxTerms) {
+      Fail(at, "the expansion has more than the limit of " + std::to_string(kMaxTerms) + " terms");
     }
   }
 
@@ -666,8 +764,10 @@ class Parser {
     if (equationCount == 0) Fail(Current(), "no equations");
     if (n() == 0) Fail(starts[0], "the system has no variables");
     if (equationCount == static_cast<std::size_t>(n())) return;
+    constexpr int kNamesShown = 10;
     std::string names;
-    for (const std::string& v : variables_) names += (names.empty() ? "" : ", ") + v;
+    for (int k = 0; k < std::min(n(), kNamesShown); ++k) names += (k ? ", " : "") + variables_[k];
+    if (n() > kNamesShown) names += ", ...";
     const auto count = [](std::size_t k, const std::string& noun) {
       return std::to_string(k) + " " + noun + (k == 1 ? "" : "s");
     };
@@ -689,7 +789,7 @@ class Parser {
     for (const Poly& p : equations) {
       system.termCount.push_back(static_cast<std::int32_t>(p.terms().size()));
       for (const Term& t : p.terms()) {
-        for (int v = 0; v < n(); ++v) system.exponents(v, col) = t.exponents[v];
+        for (const auto& [v, e] : t.monomial) system.exponents(v, col) = e;
         // Adding +0 turns a negative zero (from a negation) into +0, which prints as 0.
         system.coefficients.push_back(t.coefficient + Complex(0.0, 0.0));
         ++col;
@@ -704,12 +804,15 @@ class Parser {
   std::size_t pos_ = 0;
   std::vector<std::string> variables_;
   std::unordered_map<std::string, std::size_t> variableIndex_;
+  std::unordered_map<std::string, std::string> paddedNames_;  // padded name -> name as written
   std::int64_t productWork_ = 0;
+  int depth_ = 0;  // parentheses open
 };
 
 }  // namespace
 
 PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceName) {
+  text = SkipByteOrderMark(text);
   std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
   return Parser(std::move(tokens), sourceName).Run();
 }

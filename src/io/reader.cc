@@ -3,6 +3,7 @@
 // line, continues over as many lines as it needs, and the rest of its last line is skipped.
 #include "io/reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -12,15 +13,22 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "io/lexical.h"
+#include "model/check_system.h"
 #include "model/limits.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 
 namespace zormix {
 namespace {
+
+// Exponent matrices up to this many entries (4 MB) are allocated without comparing their size with
+// the file's.
+constexpr std::int64_t kSmallExponentMatrix = 1 << 20;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
 
@@ -70,17 +78,13 @@ bool NamesNonFinite(std::string s) {
   return s == "inf" || s == "infinity" || s == "nan";
 }
 
-std::string Shown(const std::string& token) {
-  if (token.size() <= 40) return "'" + token + "'";
-  return "'" + token.substr(0, 40) + "...'";
-}
-
 class Scanner {
  public:
   Scanner(std::istream& in, const std::string& fileName) : fileName_(fileName) {
     std::string line;
     while (std::getline(in, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();  // CRLF line ends
+      if (lines_.empty()) line = std::string(SkipByteOrderMark(line));
       lines_.push_back(line);
     }
     if (in.bad()) throw Error(fileName_ + ": cannot read the file");
@@ -119,11 +123,9 @@ class Scanner {
     for (char& c : text) {
       if (c == 'd' || c == 'D') c = 'e';
     }
-    const double value = std::strtod(text.c_str(), nullptr);
-    if (!std::isfinite(value)) {
-      Fail(valueLine_, "the " + what + " " + Shown(token) + " is not a finite double");
-    }
-    return value;
+    const std::optional<double> value = ParseDecimal(text);
+    if (!value) Fail(valueLine_, "the " + what + " " + Shown(token) + " is not a finite double");
+    return *value;
   }
 
   // "(re, im)" as written by list-directed output, or the bare pair "re im" / "re, im".
@@ -182,7 +184,28 @@ class Scanner {
   }
 
   [[noreturn]] void Fail(std::size_t line, const std::string& message) const {
-    throw Error(fileName_ + ":" + std::to_string(line) + ": " + message);
+    throw Error(Where(line) + ": " + message);
+  }
+
+  std::string Where(std::size_t line) const { return fileName_ + ":" + std::to_string(line); }
+
+  // Refuses m terms in n variables that the rest of the file cannot hold, before n x m exponents
+  // are allocated for them: every term takes an exponent line of at least n digits and a
+  // coefficient line of at least 2, every variable a name line of at least one character. Small
+  // sizes are left to the reading, which names the first value missing.
+  void CheckRoomFor(std::int64_t m, int n) const {
+    const std::size_t first = started_ ? line_ + 1 : 0;
+    std::int64_t lines = 0, bytes = 0;
+    for (std::size_t k = first; k < lines_.size(); ++k, ++lines) {
+      bytes += static_cast<std::int64_t>(lines_[k].size());
+    }
+    if (m * n <= kSmallExponentMatrix) return;
+    const std::int64_t room =
+        std::max<std::int64_t>(0, std::min((lines - n) / 2, (bytes - n) / (n + 2)));
+    if (m <= room) return;
+    Fail(valueLine_, "the term counts declare " + std::to_string(m) + " terms in " +
+                         std::to_string(n) + " variables, but the " + std::to_string(lines) +
+                         " lines that follow can hold at most " + std::to_string(room));
   }
 
  private:
@@ -252,10 +275,7 @@ int ReadVariableCount(Scanner& in) {
     in.Fail(in.valueLine(),
             "the number of variables n must be at least 1, found " + std::to_string(n));
   }
-  if (n > kMaxVariables) {
-    in.Fail(in.valueLine(), "n = " + std::to_string(n) + " variables exceeds the limit of " +
-                                std::to_string(kMaxVariables));
-  }
+  CheckSystemSize(n, 0, in.Where(in.valueLine()));
   return static_cast<int>(n);
 }
 
@@ -270,18 +290,9 @@ std::vector<std::int32_t> ReadTermCounts(Scanner& in, int n) {
       in.Fail(in.valueLine(), equation + " must have at least 1 term, found a term count of " +
                                   std::to_string(count));
     }
-    if (count > kMaxTerms) {
-      in.Fail(in.valueLine(), equation + " has " + std::to_string(count) +
-                                  " terms, more than the limit of " + std::to_string(kMaxTerms));
-    }
-    total += count;
-    if (total > kMaxTerms || total * n > kMaxExponentEntries) {
-      in.Fail(in.valueLine(), "the term counts up to " + equation + " add up to " +
-                                  std::to_string(total) + " terms in " + std::to_string(n) +
-                                  " variables, more than the solver can hold (" +
-                                  std::to_string(kMaxTerms) + " terms, " +
-                                  std::to_string(kMaxExponentEntries) + " exponents)");
-    }
+    // One count past the limit is refused alone, before a sum could overflow.
+    total = count > kMaxTerms ? count : total + count;
+    CheckSystemSize(n, total, in.Where(in.valueLine()));
     termCount[i] = static_cast<std::int32_t>(count);
   }
   return termCount;
@@ -317,6 +328,7 @@ PolySystem ReadSystem(std::istream& in, const std::string& fileName) {
   system.termCount = ReadTermCounts(scanner, system.n);
   std::int64_t m = 0;
   for (std::int32_t count : system.termCount) m += count;
+  scanner.CheckRoomFor(m, system.n);
   system.exponents.Assign(system.n, m);
   ReadExponents(scanner, system);
   system.coefficients.resize(static_cast<std::size_t>(m));
@@ -329,6 +341,7 @@ PolySystem ReadSystem(std::istream& in, const std::string& fileName) {
     system.variableNames.push_back(
         PadVariableName(scanner.ReadName("the name of variable " + std::to_string(k + 1))));
   }
+  ValidateSystem(system, fileName);
   return system;
 }
 

@@ -1,5 +1,4 @@
-// Writer of the "PS.num" format, the inverse of ReadSystemFile, and the atomic file write that
-// every output of the front ends goes through.
+// Writers of the "PS.num" format, the inverse of ReadSystemFile, and of polynomial text.
 
 #include <charconv>
 #include <cmath>
@@ -13,6 +12,7 @@
 
 #include "base/atomic_file.h"
 #include "base/text.h"
+#include "model/check_system.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 
@@ -43,7 +43,6 @@ std::string NameField(const std::string& padded) {
   }
   return quoted + "\"";
 }
-
 
 bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
@@ -124,7 +123,7 @@ std::string TermText(Complex c, const std::string& monomial, const std::string& 
 }  // namespace
 
 std::string FormatPolynomialText(const PolySystem& system) {
-  CheckSystemShape(system);
+  ValidateSystem(system, "system");
   const std::vector<std::string> names = WritableNames(system);
   // The imaginary unit is written as i, or I when i is a variable; with both taken, complex
   // coefficients are written as pairs (re, im).
@@ -156,32 +155,8 @@ std::string FormatPolynomialText(const PolySystem& system) {
   return out;
 }
 
-void CheckSystemShape(const PolySystem& s) {
-  if (s.n < 1) throw Error("the system has " + std::to_string(s.n) + " variables");
-  if (s.termCount.size() != static_cast<std::size_t>(s.n)) {
-    throw Error("the system has " + std::to_string(s.termCount.size()) + " term counts for " +
-                std::to_string(s.n) + " equations");
-  }
-  std::int64_t m = 0;
-  for (std::size_t i = 0; i < s.termCount.size(); ++i) {
-    if (s.termCount[i] < 1) {
-      throw Error("equation " + std::to_string(i + 1) + " has " + std::to_string(s.termCount[i]) +
-                  " terms");
-    }
-    m += s.termCount[i];
-  }
-  if (s.exponents.rows() != s.n || s.exponents.cols() != m ||
-      s.coefficients.size() < static_cast<std::size_t>(m)) {
-    throw Error("the exponents or coefficients of the system do not match its " +
-                std::to_string(m) + " terms");
-  }
-  for (std::int32_t e : s.exponents.storage()) {
-    if (e < 0) throw Error("the system has a negative exponent " + std::to_string(e));
-  }
-}
-
 std::string FormatSystemFile(const PolySystem& s) {
-  CheckSystemShape(s);
+  ValidateSystem(s, "system");
   std::string out = std::to_string(s.n) + "\n";
   for (std::int32_t count : s.termCount) out += std::to_string(count) + "\n";
   for (std::int64_t p = 0; p < s.exponents.cols(); ++p) {
@@ -208,8 +183,7 @@ std::string FormatSystemFile(const PolySystem& s) {
 }
 
 void WriteSystemFile(const PolySystem& system, const std::string& path) {
-  WriteFileAtomically(path, FormatSystemFile(system));
+  WriteFileAtomically(path, FormatSystemFile(system), "system file");
 }
-
 
 }  // namespace zormix

@@ -110,9 +110,11 @@ TEST(PolyTextTest, DeclaredVariablesFixOrderAndMayTakeTheImaginaryUnitsName) {
   EXPECT_EQ(s.variableNames[2], PadVariableName("z"));
   ExpectTerms(s, 0, {{{0, 0, 1}, 1.0}});
   ExpectTerms(s, 1, {{{0, 1, 0}, 1.0}, {{1, 0, 0}, 2.0}, {{0, 0, 0}, Complex(0, -1)}});
-  // A declared variable that no equation uses still counts.
-  EXPECT_EQ(Parse("vars x, y, \"long name 2\"; x; y; x - y").variableNames[2],
-            PadVariableName("long name 2"));
+  // A declared variable that no equation uses leaves the solutions free along it.
+  EXPECT_THAT([] { Parse("vars x, y, \"long name 2\"; x; y; x - y"); },
+              ::testing::ThrowsMessage<Error>(HasSubstr(
+                  "variable 3 ('long name 2') appears in no equation, so the solutions are not "
+                  "isolated")));
 }
 
 TEST(PolyTextTest, CyclicFiveFromTextEqualsTheBenchmarkSystem) {
@@ -163,6 +165,18 @@ TEST(PolyTextTest, ErrorsNameLineAndColumn) {
       {"# nothing\n", "t:2:1: no equations"},
       {"1 + 2;", "t:1:1: the system has no variables"},
       {"\"x; y;", "t:1:1: the quoted name is not closed"},
+      {"x - 1; \"  \" - 2;", "t:1:8: empty variable name \"  \""},
+      {"1e308*10 x - 1;", "t:1:1: a coefficient of the expanded equation is not finite"},
+      {"\"x\" - 1; \"x \" - 2;",
+       "t:1:10: variable names \"x\" and \"x \" are the same once padded"},
+      {"(x+y+z)^2000 - 1; x - y; z - 1;",
+       "t:1:8: the power 2000 of a sum of 3 terms expands to up to 2003001 terms, more than the "
+       "limit of 1000000"},
+      // Each factor has 1001 terms; their product would have 1002001.
+      {"(x+y)^1000 (z+w)^1000 - 1; x; y; z;",
+       "t:1:12: the product of 1001 and 1001 terms in separate variables has 1002001 terms"},
+      {"variables x, y; x^2 - 1; x - 2;",
+       "t: variable 2 ('y') appears in no equation, so the solutions are not isolated"},
   };
   for (const auto& c : cases) {
     try {
@@ -172,6 +186,55 @@ TEST(PolyTextTest, ErrorsNameLineAndColumn) {
       EXPECT_THAT(e.what(), HasSubstr(c.message)) << "input: " << c.text;
     }
   }
+}
+
+std::string Repeated(const std::string& text, int count) {
+  std::string out;
+  for (int k = 0; k < count; ++k) out += text;
+  return out;
+}
+
+TEST(PolyTextTest, DeepOrHugeInputIsReadInBoundedDepthAndSpaceOrRefusedWithItsPlace) {
+  // Parentheses recurse: 256 levels are read, the 257th is refused where it opens.
+  const PolySystem nested = Parse(Repeated("(", 256) + "x" + Repeated(")", 256) + " - 1");
+  ExpectTerms(nested, 0, {{{1}, 1.0}, {{0}, -1.0}});
+  EXPECT_THAT(
+      [] { Parse(Repeated("(", 5000) + "x" + Repeated(")", 5000) + " - 1"); },
+      ::testing::ThrowsMessage<Error>(HasSubstr("t:1:257: parentheses nested deeper than 256")));
+  // Signs are read in a loop, however many: an odd count negates.
+  ExpectTerms(Parse(Repeated("-", 50001) + "x - 1"), 0, {{{1}, -1.0}, {{0}, -1.0}});
+
+  // A million-digit literal is cut in the message.
+  try {
+    Parse("x - 1" + std::string(1000000, '2'));
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_THAT(e.what(), HasSubstr("'1222222222222222222222222222222222222222...'"));
+    EXPECT_LT(std::string(e.what()).size(), 200u);
+  }
+
+  // 10001 equations "v_k - 1" need a dense 10001 x 20002 exponent matrix, beyond the limit of
+  // 1e8 entries: refused when the running total passes it, before the matrix is built.
+  std::string many;
+  for (int k = 1; k <= 10001; ++k) many += testing::IndexedName('v', k) + " - 1\n";
+  EXPECT_THAT([&] { Parse(many); }, ::testing::ThrowsMessage<Error>(HasSubstr(
+                                        "terms in 10001 variables are more than the solver")));
+
+  // A sum whose power has far fewer terms than the multisets of its terms is not refused.
+  EXPECT_EQ(Parse("(1 + x + x^2)^500 - 2").termCount[0], 1001);
+  // Only the variables a term holds cost memory: 2000 declared, one equation of 1001 terms.
+  std::string wide = "variables ";
+  for (int k = 1; k <= 2000; ++k) {
+    if (k > 1) wide += ", ";
+    wide += testing::IndexedName('v', k);
+  }
+  wide += ";\n(v1 + v2)^1000 - 1;\n";
+  for (int k = 2; k <= 2000; ++k) wide += testing::IndexedName('v', k % 2000 + 1) + " - 1;\n";
+  EXPECT_EQ(Parse(wide).termCount[0], 1002);
+}
+
+TEST(PolyTextTest, ByteOrderMarkIsSkipped) {
+  ExpectSameSystem(Parse("\xEF\xBB\xBFx^2 - 1"), Parse("x^2 - 1"));
 }
 
 TEST(PolyTextTest, FormattedTextReadsBackToTheSameSystem) {

@@ -4,12 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "support/systems.h"
 #include "zormix/error.h"
-#include "base/atomic_file.h"
 #include "zormix/io.h"
 
 namespace zormix {
@@ -70,6 +71,14 @@ TEST_F(SystemWriterTest, RejectsInconsistentSystemsAndLeavesNoFileBehind) {
   s = testing::CircleAndLine();
   s.exponents(0, 0) = -1;
   EXPECT_THROW(WriteSystemFile(s, (dir_ / "PS.num").string()), Error);
+  // Neither format can write a coefficient that is not finite, nor read back a control character.
+  s = testing::CircleAndLine();
+  s.coefficients[2] = Complex(std::numeric_limits<double>::infinity(), 0.0);
+  EXPECT_THROW(WriteSystemFile(s, (dir_ / "PS.num").string()), Error);
+  EXPECT_THROW(FormatPolynomialText(s), Error);
+  s = testing::CircleAndLine();
+  s.variableNames[0] = PadVariableName("x\ry");
+  EXPECT_THROW(FormatSystemFile(s), Error);
   EXPECT_TRUE(fs::is_empty(dir_));
 
   // A failed write keeps the old file whole and removes its temporary.

@@ -148,6 +148,30 @@ TEST(NormalFormTest, MalformedSystemsAreRejected) {
   s = good;
   s.variableNames.pop_back();
   EXPECT_THAT(message(s), HasSubstr("expected 2 variable names"));
+  s = good;
+  s.variableNames[1] = PadVariableName("y\nz");
+  EXPECT_THAT(message(s), HasSubstr("name of variable 2 holds the control character 10"));
+}
+
+// x^2 + y^2 - 1 = 0, x - y = 0 with coefficients zeroed: a zero equation, or a variable whose only
+// terms have zero coefficients, leaves the solutions free along a direction.
+TEST(NormalFormTest, SystemsWithoutIsolatedSolutionsAreRejected) {
+  auto message = [](const PolySystem& s) -> std::string {
+    try {
+      ValidateSystem(s, "PS.num");
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "(no error)";
+  };
+  PolySystem s = testing::CircleAndLine();
+  s.coefficients[3] = s.coefficients[4] = 0.0;
+  EXPECT_EQ(message(s),
+            "PS.num: equation 2 is identically zero (all its coefficients are 0), so the solutions "
+            "are not isolated");
+  s = testing::CircleAndLine();
+  s.coefficients[1] = s.coefficients[4] = 0.0;  // 0 y^2 and 0 y: y is in no term that counts
+  EXPECT_THAT(message(s), HasSubstr("variable 2 ('y') appears in no equation"));
 }
 
 TEST(NormalFormTest, BezoutNumberIsCheckedAgainstThePathLimit) {

@@ -1,0 +1,26 @@
+// Fuzz targets: each takes one input, must never crash, hang or leak, and throws nothing but
+// zormix::Error (which it swallows). A property that fails aborts, so the fuzzer keeps the input.
+#ifndef ZORMIX_TESTS_FUZZ_FUZZ_TARGETS_H_
+#define ZORMIX_TESTS_FUZZ_FUZZ_TARGETS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zormix::fuzz {
+
+// The "PS.num" reader; what it accepts is written back and must read back the same.
+void PsNumTarget(const std::uint8_t* data, std::size_t size);
+// The text parser; what it accepts must survive text -> PS.num -> text unchanged.
+void TextTarget(const std::uint8_t* data, std::size_t size);
+// A whole solve of small systems read as text (n <= 3, total degree <= 4 per equation); the first
+// byte picks the route.
+void SolveTarget(const std::uint8_t* data, std::size_t size);
+
+// The target of a name as used in tests/fuzz/regressions/<name>/; null for an unknown name.
+using Target = void (*)(const std::uint8_t*, std::size_t);
+Target TargetNamed(const std::string& name);
+
+}  // namespace zormix::fuzz
+
+#endif  // ZORMIX_TESTS_FUZZ_FUZZ_TARGETS_H_
