@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "report/equation_scale.h"
 #include "report/refine.h"
 #include "report/report_file.h"
 #include "report/report_format.h"
@@ -100,6 +101,10 @@ ReportOutcome WriteReport(const PolySystem& system, ColMajorMatrix<Complex>& sol
   const int n = system.n;
   const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
   const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
+  // Refinement and acceptance run on the equations brought to a common size, so that neither
+  // depends on the units in which an equation was written.
+  const std::vector<Complex> normalizedCoefficients = NormalizedEquationCoefficients(unscaled);
+  const SystemView normalized{n, system.termCount, &system.exponents, normalizedCoefficients};
 
   ReportFile file(reportPath);
   ReportOutcome outcome;
@@ -108,8 +113,10 @@ ReportOutcome WriteReport(const PolySystem& system, ColMajorMatrix<Complex>& sol
   for (std::int64_t k = 0; k < endPointCount; ++k) {
     if (records[k].retrackFailed != 0) continue;
     std::copy(solutions.col(k), solutions.col(k) + n, x.begin());
+    EvaluateSystem(normalized, maxDegree, x.data(), J, F);
+    if (!RefineRoot(normalized, maxDegree, J, F, x)) continue;
+    // The residue and the condition number describe the system as given.
     EvaluateSystem(unscaled, maxDegree, x.data(), J, F);
-    if (!RefineRoot(unscaled, maxDegree, J, F, x)) continue;
 
     // Column r <= k: the host gets the refined root, the one the residue and condition describe.
     const std::int64_t r = outcome.acceptedCount++;
