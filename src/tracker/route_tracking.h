@@ -53,6 +53,7 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
   limits.stepLimit = 50000;
   limits.raiseNearTarget = false;
   limits.roundingFloor = purpose == RetrackPurpose::kRescue;
+  limits.raiseForTinySteps = purpose != RetrackPurpose::kRescue;
   return limits;
 }
 
