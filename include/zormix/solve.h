@@ -86,6 +86,10 @@ struct SolveResult {
   // once with the stricter corrector of the path-jumping check.
   std::int64_t rescuedPaths = 0;    // such paths whose re-track was recorded
   std::int64_t rescueAttempts = 0;  // such paths re-tracked
+  // Paths the solve knows it lost: first trackings that failed and whose rescue failed too, and
+  // end points dropped because a re-track of the path-jumping check failed. Paths that ended by
+  // the verdict of the end game (diverging, singular) or that the report refused are not counted.
+  std::int64_t lostPaths = 0;
 };
 
 // Reads a system in the "PS.num" format. Throws Error naming the file, the line and what was

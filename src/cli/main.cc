@@ -94,6 +94,7 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
                 static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
                 static_cast<long long>(r.pathCount), static_cast<long long>(r.blowUpCount),
                 static_cast<long long>(r.rescuedPaths));
+    std::printf("lost paths: %lld\n", static_cast<long long>(r.lostPaths));
   }
   std::printf("route: %s\nseed: %llu\n",
               r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",

@@ -154,6 +154,7 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
   result.separatedPairs = tracked.separatedPairs;
   result.rescuedPaths = tracked.rescuedPaths;
   result.rescueAttempts = tracked.rescueAttempts;
+  result.lostPaths = tracked.lostPaths;
   result.residues = std::move(report.residues);
   result.conditionNumbers = std::move(report.conditionNumbers);
   result.isReal = std::move(report.isReal);

@@ -89,6 +89,8 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   outcome.separatedPairs = stats.separatedPairs;
   outcome.rescueAttempts = rescue.attempts;
   outcome.rescuedPaths = rescue.rescued;
+  outcome.lostPaths = rescue.attempts - rescue.rescued;
+  for (const PathRecord& record : outcome.records) outcome.lostPaths += record.retrackFailed;
   return outcome;
 }
 
