@@ -120,6 +120,10 @@ struct PathLimits {
   // RoundingFloorAt). Only the rescue of lost paths uses it: far out, the absolute tolerance can
   // lie below what any point can reach in double precision, and every step then underflows.
   bool roundingFloor = false;
+  // Path parameter at which the path's point is recorded for the jump check (see
+  // tracker/path_checkpoint.h); negative: none. Only first trackings of the total-degree route
+  // record one: there every path is a distinct regular solution of H(y, t) = 0 for t < 1.
+  double checkpoint = -1.0;
 };
 
 }  // namespace zormix

@@ -1,6 +1,7 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
 
+#include "tracker/path_checkpoint.h"
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
 
@@ -17,6 +18,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.failed = 0;
   st.failure = PathFailure::kNone;
   st.steps = 0;
+  st.hasCheck = false;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
@@ -33,7 +35,10 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     CorrectNewton(st, ctx, blowUpCount);
     const double d = Distance(st, route);
     if (st.rejected == 0 && d != 0.0 && d < 1e-4) CheckEndGame(st, route);
-    if (st.rejected == 0 && st.atEnd == 0) ControlStep(st, route);
+    if (st.rejected == 0 && st.atEnd == 0) {
+      ControlStep(st, route);
+      RecordCheckpoint(st, ctx);
+    }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
   if (st.failed || !st.atEnd) return false;

@@ -29,7 +29,8 @@ PathState::PathState(int n)
       Hc(n),
       Hsc(n),
       y0(n),
-      yBest(n) {}
+      yBest(n),
+      yCheck(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
   const double normJ = MatrixNormComplex(J, 1);

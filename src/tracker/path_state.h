@@ -43,6 +43,8 @@ struct PathState {
   ColMajorMatrix<Complex> Jwork, Jc;
   std::vector<Complex> d, yOld, yPred, yB, yc, Hc, Hsc, y0, yBest;
   EvaluationWorkspace targetWorkspace;  // AcceptAtTarget's evaluations of the target
+  std::vector<Complex> yCheck;          // the point at PathLimits::checkpoint, when hasCheck
+  bool hasCheck = false;
 };
 
 // The homotopy of the path, how its route differs, and the target system for AcceptAtTarget.

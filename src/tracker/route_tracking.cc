@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "tracker/path_checkpoint.h"
 #include "tracker/path_steps.h"
 
 namespace zormix {
@@ -13,6 +14,10 @@ void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& st
   outcome.steps = state.steps;
   outcome.failure = recorded ? PathFailure::kNone : state.failure;
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
+  if (!hasCheckpoint.empty() && state.hasCheck) {
+    std::copy(state.yCheck.begin(), state.yCheck.end(), checkpoints.col(unit));
+    hasCheckpoint[static_cast<std::size_t>(unit)] = 1;
+  }
   counters.Count(recorded);
 }
 
@@ -47,13 +52,23 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
 
 RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
                               int threads) {
-  std::vector<std::int64_t> units;
-  for (std::int64_t u = 0; u < tracking.total; ++u) {
-    if (IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)])) units.push_back(u);
-  }
+  std::vector<std::uint8_t> chosen(static_cast<std::size_t>(tracking.total), 0);
   RescueStats stats;
-  stats.attempts = static_cast<std::int64_t>(units.size());
+  for (std::int64_t u = 0; u < tracking.total; ++u) {
+    chosen[u] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)]) ? 1 : 0;
+    stats.attempts += chosen[u];
+  }
+  for (std::int64_t u : CoincidingCheckpoints(tracking.checkpoints, tracking.hasCheckpoint)) {
+    stats.jumpRetracks += 1;
+    chosen[u] = 1;
+  }
+  std::vector<std::int64_t> units;
+  for (std::int64_t u = 0; u < tracking.total; ++u)
+    if (chosen[u]) units.push_back(u);
   if (units.empty()) return stats;
+  std::vector<std::uint8_t> failedFirst(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i)
+    failedFirst[i] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(units[i])]) ? 1 : 0;
   // Each unit writes only its own slot, so the outcome is that of the serial loop.
   auto makeWorker = [&]() -> UnitFunction {
     RetrackFunction retrack = makeRetrack(RetrackPurpose::kRescue);
@@ -61,9 +76,13 @@ RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& mak
       RescueOne(tracking, units[static_cast<std::size_t>(i)], retrack);
     };
   };
-  RunUnitsInParallel(stats.attempts, threads, makeWorker, [] {});
-  for (std::int64_t u : units)
-    stats.rescued += tracking.outcomes[static_cast<std::size_t>(u)].rescued;
+  RunUnitsInParallel(static_cast<std::int64_t>(units.size()), threads, makeWorker, [] {});
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (!failedFirst[i]) continue;
+    const UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(units[i])];
+    stats.rescued += outcome.rescued;
+    stats.lost += outcome.recorded ? 0 : 1;
+  }
   return stats;
 }
 
@@ -85,11 +104,11 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
     if (!unit.recorded) continue;
     outcome.records[r++].retrackCount += unit.rescued;
   }
-  outcome.retrackedPaths = stats.retrackedPaths;
+  outcome.retrackedPaths = stats.retrackedPaths + rescue.jumpRetracks;
   outcome.separatedPairs = stats.separatedPairs;
   outcome.rescueAttempts = rescue.attempts;
   outcome.rescuedPaths = rescue.rescued;
-  outcome.lostPaths = rescue.attempts - rescue.rescued;
+  outcome.lostPaths = rescue.lost;
   for (const PathRecord& record : outcome.records) outcome.lostPaths += record.retrackFailed;
   return outcome;
 }

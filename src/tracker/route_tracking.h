@@ -29,8 +29,13 @@ inline constexpr double kRescueCorrectionLimit = 0.01;
 
 // Where the workers of the first tracking leave their paths: one slot per path in serial order.
 struct RouteTracking {
-  RouteTracking(int n, std::int64_t pathCount)
-      : total(pathCount), endPoints(n, pathCount), outcomes(static_cast<std::size_t>(pathCount)) {}
+  // withCheckpoints: the first trackings record points for the jump check (path_checkpoint.h).
+  RouteTracking(int n, std::int64_t pathCount, bool withCheckpoints = false)
+      : total(pathCount),
+        endPoints(n, pathCount),
+        outcomes(static_cast<std::size_t>(pathCount)),
+        checkpoints(n, withCheckpoints ? pathCount : 0),
+        hasCheckpoint(withCheckpoints ? static_cast<std::size_t>(pathCount) : 0, 0) {}
 
   // Books the path of `unit` that `state` has just tracked (its end point when recorded).
   void Record(std::int64_t unit, bool recorded, const PathState& state);
@@ -38,6 +43,8 @@ struct RouteTracking {
   std::int64_t total;
   ColMajorMatrix<Complex> endPoints;  // column u: end point of unit u when recorded
   std::vector<UnitOutcome> outcomes;
+  ColMajorMatrix<Complex> checkpoints;      // column u: point of unit u at the checkpoint
+  std::vector<std::uint8_t> hasCheckpoint;  // empty when no checkpoints are recorded
   ProgressCounters counters;
 };
 
@@ -61,14 +68,18 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
 using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 
 struct RescueStats {
-  std::int64_t attempts = 0;  // paths re-tracked
-  std::int64_t rescued = 0;   // of those, recorded
+  std::int64_t attempts = 0;      // paths re-tracked after a step failure
+  std::int64_t rescued = 0;       // of those, recorded
+  std::int64_t lost = 0;          // of those, still unrecorded
+  std::int64_t jumpRetracks = 0;  // paths re-tracked because their checkpoints coincide
 };
 
 // Re-tracks once, with the re-track limits of RetrackPurpose::kRescue and first correction limit
 // kRescueCorrectionLimit, every unrecorded path that failed by step-size underflow or the step
-// limit. A finite accepted end point goes into the path's slot, with retrackCount 1, the re-track's
-// steps added and its blow-up withdrawn. Results do not depend on `threads`.
+// limit, and every path whose checkpoint coincides with another's (one of them left its path). A
+// finite accepted end point goes into the path's slot (replacing an end point of the first
+// tracking), with retrackCount 1, the re-track's steps added and its blow-up withdrawn; a failed
+// re-track leaves the slot as it was. Results do not depend on `threads`.
 RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
                               int threads);
 
