@@ -90,6 +90,10 @@ struct SolveResult {
   // end points dropped because a re-track of the path-jumping check failed. Paths that ended by
   // the verdict of the end game (diverging, singular) or that the report refused are not counted.
   std::int64_t lostPaths = 0;
+  // Conditions of the system that put the completeness of the roots in doubt, one sentence each
+  // (e.g. coefficients that still span more orders of magnitude after scaling than double
+  // precision can follow). Empty for an ordinary system.
+  std::vector<std::string> warnings;
 };
 
 // Reads a system in the "PS.num" format. Throws Error naming the file, the line and what was

@@ -46,6 +46,7 @@ nlohmann::ordered_json ResultToJson(const SolveResult& r, bool mixedVolumeOnly) 
   j["rescue_attempts"] = r.rescueAttempts;
   j["rescued_paths"] = r.rescuedPaths;
   j["lost_paths"] = r.lostPaths;
+  j["warnings"] = r.warnings;
   nlohmann::ordered_json roots = nlohmann::ordered_json::array();
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) roots.push_back(RootToJson(r, k));
   j["roots"] = roots;

@@ -121,6 +121,8 @@ int RunSolve(const SolveArgs& a) {
   if (!a.json.empty()) {
     WriteFileAtomically(a.json, ResultToJson(result, a.mixedVolume).dump(2) + "\n");
   }
+  for (const std::string& warning : result.warnings)
+    std::fprintf(stderr, "zormix: warning: %s\n", warning.c_str());
   PrintSummary(result, a, options.reportPath);
   return 0;
 }

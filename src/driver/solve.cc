@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/cell_volumes.h"
+#include "driver/coefficient_range.h"
 #include "driver/normal_form.h"
 #include "driver/random.h"
 #include "mixedcell/mixed_cells.h"
@@ -114,6 +115,9 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options) {
   result.n = system.n;
   result.route = options.route;
   result.seed = options.seed ? *options.seed : FreshEntropySeed();
+  const bool scaled = std::any_of(system.scaleExponents.begin(), system.scaleExponents.end(),
+                                  [](double s) { return s != 0.0; });
+  result.warnings = SystemWarnings(system, scaled);
   for (const std::string& name : system.variableNames) {
     result.variableNames.push_back(TrimTrailingBlanks(name));
   }

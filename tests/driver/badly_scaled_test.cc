@@ -78,6 +78,18 @@ TEST(BadlyScaledSolveTest, UnitsOfAnEquationDoNotChangeTheRoots) {
   }
 }
 
+// 1e300 x^2 + y^2 - 2, x - y: no scaling of the variables and equations brings the three
+// coefficients of the first equation within 1e30 of each other, and double precision cannot track
+// the system. The solve says so; a system whose units alone are extreme gets no warning.
+TEST(BadlyScaledSolveTest, ExtremeCoefficientThatScalingCannotAbsorbIsReported) {
+  Equation first = {{{2, 0}, 1e300}, {{0, 2}, 1.0}, {{0, 0}, -2.0}};
+  Equation line = {{{1, 0}, 1.0}, {{0, 1}, -1.0}};
+  const SolveResult extreme = SolveSystem(BuildSystem({first, line}, {"x", "y"}), Options(1));
+  ASSERT_EQ(extreme.warnings.size(), 1u);
+  EXPECT_NE(extreme.warnings[0].find("orders of magnitude"), std::string::npos);
+  EXPECT_TRUE(SolveSystem(ScaledCircleAndLine(200, -200), Options(1)).warnings.empty());
+}
+
 // pb601: coefficients from 1 to 1.1e16, variables whose roots differ by many orders of magnitude.
 // All 18 roots (the mixed volume) are regular; three of them, near (17, 26, 8.5), lie far out in
 // the scaled variables (|y| ~ 1e6), where the absolute tolerances of the tracker cannot be met:
