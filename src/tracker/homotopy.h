@@ -124,6 +124,10 @@ struct PathLimits {
   // tracker/path_checkpoint.h); negative: none. Only first trackings of the total-degree route
   // record one: there every path is a distinct regular solution of H(y, t) = 0 for t < 1.
   double checkpoint = -1.0;
+  // Whether a path given up close to the target tries Newton on the target from its last point,
+  // and the verdict "tends to infinity" waits for a point beyond the divergence bound (see
+  // tracker/end_polish.h). First trackings only.
+  bool polishNearTarget = false;
 };
 
 }  // namespace zormix

@@ -1,6 +1,7 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
 
+#include "tracker/end_polish.h"
 #include "tracker/path_checkpoint.h"
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
@@ -19,6 +20,8 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.failure = PathFailure::kNone;
   st.steps = 0;
   st.hasCheck = false;
+  st.deferDivergence = ctx.limits.polishNearTarget;
+  st.divergenceDeferred = false;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
@@ -41,7 +44,16 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
-  if (st.failed || !st.atEnd) return false;
+  st.hasPolished = false;
+  if (st.divergenceDeferred) {
+    // The verdict stands whatever came after it: the path yields at most a new polished root.
+    st.failed = 1;
+    st.failure = PathFailure::kEndGame;
+  }
+  if (st.failed || !st.atEnd) {
+    PolishNearTarget(st, ctx);
+    return false;
+  }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   return AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y);
 }

@@ -30,7 +30,8 @@ PathState::PathState(int n)
       Hsc(n),
       y0(n),
       yBest(n),
-      yCheck(n) {}
+      yCheck(n),
+      yPolished(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
   const double normJ = MatrixNormComplex(J, 1);

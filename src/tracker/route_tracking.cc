@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "tracker/end_polish.h"
 #include "tracker/path_checkpoint.h"
 #include "tracker/path_steps.h"
 
@@ -14,6 +15,7 @@ void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& st
   outcome.steps = state.steps;
   outcome.failure = recorded ? PathFailure::kNone : state.failure;
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
+  if (!recorded && state.hasPolished) polished[static_cast<std::size_t>(unit)] = state.yPolished;
   if (!hasCheckpoint.empty() && state.hasCheck) {
     std::copy(state.yCheck.begin(), state.yCheck.end(), checkpoints.col(unit));
     hasCheckpoint[static_cast<std::size_t>(unit)] = 1;
@@ -49,6 +51,21 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
 }
 
 }  // namespace
+
+std::int64_t RecordPolishedRoots(RouteTracking& tracking) {
+  std::vector<std::uint8_t> recorded(tracking.outcomes.size());
+  for (std::size_t u = 0; u < recorded.size(); ++u) recorded[u] = tracking.outcomes[u].recorded;
+  const std::vector<std::int64_t> added =
+      NewPolishedRoots(tracking.endPoints, recorded, tracking.polished);
+  for (std::int64_t u : added) {
+    const std::vector<Complex>& root = tracking.polished[static_cast<std::size_t>(u)];
+    std::copy(root.begin(), root.end(), tracking.endPoints.col(u));
+    UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(u)];
+    outcome.recorded = 1;
+    outcome.blowUps = 0;
+  }
+  return static_cast<std::int64_t>(added.size());
+}
 
 RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
                               int threads) {
@@ -94,6 +111,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
                      [&] { tracking.counters.Report(options, total); });
   const RescueStats rescue = RescueFailedPaths(tracking, makeRetrack, options.threads);
 
+  const std::int64_t polishedPaths = RecordPolishedRoots(tracking);
   TrackingOutcome outcome = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
   const PathJumpingStats stats =
       CheckPathJumping(target, outcome.solutions, outcome.rootCount, outcome.records,
@@ -109,6 +127,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   outcome.rescueAttempts = rescue.attempts;
   outcome.rescuedPaths = rescue.rescued;
   outcome.lostPaths = rescue.lost;
+  outcome.polishedRoots = polishedPaths;
   for (const PathRecord& record : outcome.records) outcome.lostPaths += record.retrackFailed;
   return outcome;
 }

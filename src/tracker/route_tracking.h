@@ -35,7 +35,8 @@ struct RouteTracking {
         endPoints(n, pathCount),
         outcomes(static_cast<std::size_t>(pathCount)),
         checkpoints(n, withCheckpoints ? pathCount : 0),
-        hasCheckpoint(withCheckpoints ? static_cast<std::size_t>(pathCount) : 0, 0) {}
+        hasCheckpoint(withCheckpoints ? static_cast<std::size_t>(pathCount) : 0, 0),
+        polished(static_cast<std::size_t>(pathCount)) {}
 
   // Books the path of `unit` that `state` has just tracked (its end point when recorded).
   void Record(std::int64_t unit, bool recorded, const PathState& state);
@@ -43,8 +44,9 @@ struct RouteTracking {
   std::int64_t total;
   ColMajorMatrix<Complex> endPoints;  // column u: end point of unit u when recorded
   std::vector<UnitOutcome> outcomes;
-  ColMajorMatrix<Complex> checkpoints;      // column u: point of unit u at the checkpoint
-  std::vector<std::uint8_t> hasCheckpoint;  // empty when no checkpoints are recorded
+  ColMajorMatrix<Complex> checkpoints;         // column u: point of unit u at the checkpoint
+  std::vector<std::uint8_t> hasCheckpoint;     // empty when no checkpoints are recorded
+  std::vector<std::vector<Complex>> polished;  // root reached by PolishNearTarget, or empty
   ProgressCounters counters;
 };
 
@@ -82,6 +84,10 @@ struct RescueStats {
 // re-track leaves the slot as it was. Results do not depend on `threads`.
 RescueStats RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack,
                               int threads);
+
+// Records, in unit order, the roots that PolishNearTarget reached from paths given up close to
+// the target and that no recorded path (nor an earlier such root) reached. Returns their number.
+std::int64_t RecordPolishedRoots(RouteTracking& tracking);
 
 // Tracks units 0..total-1 with the workers of makeWorker (which record into `tracking`), rescues,
 // collects the paths in serial order and runs the path-jumping check with one re-tracker.

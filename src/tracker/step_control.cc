@@ -33,6 +33,16 @@ void LimitByDistanceZones(PathState& st, double hc, double d) {
   }
 }
 
+// Gives the path up, or with st.deferDivergence and a point still below the divergence bound, only
+// notes the verdict (tracker/end_polish.h).
+void DivergenceVerdict(PathState& st, const RouteConstants& route) {
+  if (st.deferDivergence && Norm(st.y) <= route.divergenceFactor * st.n) {
+    st.divergenceDeferred = true;
+  } else {
+    Fail(st, PathFailure::kEndGame);
+  }
+}
+
 }  // namespace
 
 void ControlStep(PathState& st, const RouteConstants& route) {
@@ -88,9 +98,9 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
     if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
       st.watch[j] = 0;  // tends to a finite nonzero value
     } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
-      if (p1 < -0.2 && p2 < -0.2) Fail(st, PathFailure::kEndGame);  // tends to infinity
+      if (p1 < -0.2 && p2 < -0.2) DivergenceVerdict(st, route);  // tends to infinity
       if (0.3 < p3 && p3 < 0.8)
-        Fail(st, PathFailure::kEndGame);  // tends to zero with a fractional power
+        DivergenceVerdict(st, route);  // tends to zero with a fractional power
     }
   }
 }

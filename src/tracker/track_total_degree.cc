@@ -81,6 +81,7 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
   auto makeWorker = [&]() -> UnitFunction {
     PathLimits limits;
     limits.checkpoint = kTotalDegreeCheckpoint;
+    limits.polishNearTarget = true;
     auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
     return [&, worker](std::int64_t unit) {
       UnitOutcome& outcome = tracking.outcomes[unit];

@@ -30,6 +30,7 @@ struct TrackingOutcome {
   std::int64_t rescuedPaths = 0;    // paths lost to step-size failures that a re-track recorded
   std::int64_t rescueAttempts = 0;  // paths re-tracked after such a failure
   std::int64_t lostPaths = 0;       // failed rescues plus end points of failed re-tracks
+  std::int64_t polishedRoots = 0;   // roots added by Newton from paths given up near the target
 };
 
 // Polyhedral route. `system` is in normal form (scaled coefficients, constant terms completed);

@@ -163,5 +163,49 @@ TEST(BadlyScaledSolveTest, StewartGoughPlatformKeepsAllRegularRoots) {
   }
 }
 
+// cohn3 (PoSSo test suite): 122 regular roots, some with coordinates near 1e4. By the
+// total-degree route the paths to two of them, near (-0.61, -166, 12732, 0.091) and
+// (44.9 - 2.5i, 531 + 208i, -7415 - 9616i, 0.11 - 0.25i), still grow like paths to infinity at
+// 1 - t = 5e-9 and reach their roots only near 1 - t = 1e-10; the end game gave them up.
+constexpr const char* kCohn3 = R"(
+-x**3*y**2+2*x**2*y**2*z-x**2*y*z**2-144*x**2*y**2-207*x**2*y*z+288*x*y**2*z+
+   78*x*y*z**2+x*z**3-3456*x**2*y-5184*x*y**2-9504*x*y*z-432*x*z**2
+   -248832*x*y+62208*x*z- 2985984*x;
+-x**3*z*t**2+x**2*z**2*t**2-6*x**3*z*t+4*x**2*z**2*t+32*x**3*t**2-
+   72*x**2*z*t**2-87*x*z**2*t**2-z**3*t**2-8*x**3*z-432*x**2*z*t-414*x*z**2*t+
+   2592*x*z*t**2+864*z**2*t**2-1728*x**2*z-20736*x*z*t+3456*z**2*t
+   -186624*z*t**2- 124416*x*z-1492992*z*t-2985984*z;
+x**2*y*t**3-2*x*y**2*t**3+y**3*t**3+8*x**2*y*t**2-12*x*y**2*t**2+4*y**3*t**2-
+   24*x*y*t**3+24*y**2*t**3+20*x**2*y*t-20*x*y**2*t-160*x*y*t**2+96*y**2*t**2+
+   128*x*t**3+16*x**2*y+96*x*y*t+2304*x*t**2+1152*x*y+13824*x*t+27648*x;
+y**3*t**3-y**2*z*t**3+4*y**3*t**2-2*y**2*z*t**2+72*y**2*t**3+71*y*z*t**3+
+   288*y**2*t**2+360*y*z*t**2+6*z**2*t**2+1728*y*t**3-464*z*t**3+432*y*z*t
+   +8*z**2*t+ 6912*y*t**2-4320*z*t**2+13824*t**3+z**2-13824*z*t+55296*t**2
+   -13824*z;
+)";
+
+TEST(BadlyScaledSolveTest, HeavyTotalDegreeCohn3KeepsRootsReachedLate) {
+  const PolySystem system = ParsePolynomialText(kCohn3, "cohn3");
+  const std::vector<std::vector<Complex>> late = {
+      {-0.61254555107652, -165.966809249845, 12732.1718362375, 0.0905975195550916},
+      {{44.8669943585601, -2.52670543451557},
+       {531.415575883294, 207.857171593999},
+       {-7415.20680923964, -9616.09229051596},
+       {0.114867977230226, -0.247757014416862}}};
+  for (std::uint64_t seed : {3, 4}) {
+    const SolveResult result = SolveSystem(system, Options(seed, Route::kTotalDegree));
+    for (const std::vector<Complex>& root : late) {
+      bool found = false;
+      for (std::int64_t r = 0; r < result.rootCount && !found; ++r) {
+        double distance = 0.0;
+        for (int k = 0; k < 4; ++k)
+          distance = std::max(distance, std::abs(result.roots(k, r) - root[k]));
+        found = distance < 1e-6 * 12732.0;
+      }
+      EXPECT_TRUE(found) << "seed " << seed << ", root with z = " << root[2];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zormix
