@@ -86,9 +86,11 @@ struct SolveResult {
   // once with the stricter corrector of the path-jumping check.
   std::int64_t rescuedPaths = 0;    // such paths whose re-track was recorded
   std::int64_t rescueAttempts = 0;  // such paths re-tracked
-  // Paths the solve knows it lost: first trackings that failed and whose rescue failed too, and
-  // end points dropped because a re-track of the path-jumping check failed. Paths that ended by
-  // the verdict of the end game (diverging, singular) or that the report refused are not counted.
+  // Paths the solve could not follow to their end: step failures (underflow, step limit) that the
+  // rescue could not repair, and end points dropped because a re-track of the path-jumping check
+  // failed. Paths given up by the end game (diverging, singular end) or refused at the target are
+  // not counted. When a system has fewer roots than paths, paths to infinity often end in a step
+  // failure too, so a count above 0 says that roots may be missing, not that they are.
   std::int64_t lostPaths = 0;
   // Conditions of the system that put the completeness of the roots in doubt, one sentence each
   // (e.g. coefficients that still span more orders of magnitude after scaling than double
