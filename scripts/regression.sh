@@ -95,6 +95,8 @@ if os.path.isfile(sys.argv[2]):
     if z:
         found = 0
         for sol in phc:
+            sol = {(k[2:] if k.startswith("qq") and k[2:] in names else k): v
+                   for k, v in sol.items()}
             if any(n not in sol for n in names):
                 continue
             p = [sol[n] for n in names]
@@ -108,10 +110,12 @@ print(*fields)
 PYEOF
 }
 
-# Writes the system in phc's input format: the equation count, then the equations.
+# Writes the system in phc's input format: the equation count, then the equations. phc reads a
+# variable named e or E as the exponent of a number, so those are renamed qqe / qqE (summarize
+# maps them back).
 phc_input() {
   local body
-  body="$(grep -v '^[[:space:]]*#' "$1")"
+  body="$(grep -v '^[[:space:]]*#' "$1" | sed -E 's/\b([eE])\b/qq\1/g')"
   printf '%s\n%s\n' "$(printf '%s' "$body" | tr -cd ';' | wc -c)" "$body" > "$2"
 }
 
