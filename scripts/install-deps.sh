@@ -9,6 +9,7 @@ packages=(
   octave liboctave-dev
   libcli11-dev nlohmann-json3-dev
   gfan phcpack
+  python3
 )
 
 missing=()
