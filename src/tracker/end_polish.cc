@@ -15,6 +15,7 @@ namespace {
 constexpr int kPolishIterations = 12;
 constexpr double kPolishAccuracy = 1e-12;  // last Newton step relative to the point
 constexpr double kPolishDrift = 0.3;       // largest move relative to max(1, |y|)
+constexpr double kPolishWander = 1.0;      // largest move of an iterate, the same way
 constexpr double kPolishZone = 1e-8;       // distance to the target within which paths polish
 constexpr double kSameRoot = 1e-6;         // relative max norm
 
@@ -30,17 +31,23 @@ void PolishNearTarget(PathState& st, const PathContext& ctx) {
   st.hasPolished = false;
   if (!ctx.limits.polishNearTarget || !(Distance(st, *ctx.route) < kPolishZone)) return;
   st.y = st.yCur;
+  const double size = std::max(1.0, Norm(st.yCur));
+  auto drift = [&st] {
+    double largest = 0.0;
+    for (int i = 0; i < st.n; ++i) largest = std::max(largest, std::abs(st.y[i] - st.yCur[i]));
+    return largest;
+  };
   bool converged = false;
-  for (int k = 0; k < kPolishIterations && !converged && AllFinite(st.y); ++k) {
+  for (int k = 0; k < kPolishIterations && !converged; ++k) {
     EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
     SolveWithJacobian(st, st.w);
     SubtractCorrection(st);
+    // Most paths to infinity leave at once; a root may lie a little beyond the final limit at
+    // first (Newton overshoots from a point still far out on a steep path).
+    if (!AllFinite(st.y) || !(drift() <= kPolishWander * size)) return;
     converged = Norm(st.d) <= kPolishAccuracy * std::max(1.0, Norm(st.y));
   }
-  if (!converged || !AllFinite(st.y)) return;
-  double drift = 0.0;
-  for (int i = 0; i < st.n; ++i) drift = std::max(drift, std::abs(st.y[i] - st.yCur[i]));
-  if (drift > kPolishDrift * std::max(1.0, Norm(st.yCur))) return;
+  if (!converged || drift() > kPolishDrift * size) return;
   EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
   if (!(BackwardError(ctx.target, ctx.maxDegree, st.y.data(), st.w) <= kRootBackwardErrorLimit))
     return;
