@@ -14,6 +14,7 @@ packages=(
   libboost-dev python3-jsonschema
   clang libclang-rt-14-dev
   locales
+  python3
 )
 
 missing=()

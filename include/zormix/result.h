@@ -65,6 +65,10 @@ struct SolveResult {
   std::vector<PathRecord> records;         // per root: the path that produced it
   std::vector<PathRecord> lostPaths;       // the paths without an end point, in serial order
   std::vector<std::string> variableNames;  // trailing blanks removed
+  // Conditions of the system that put the completeness of the roots in doubt, one sentence each
+  // (e.g. coefficients that still span more orders of magnitude after scaling than double
+  // precision can follow). Empty for an ordinary system.
+  std::vector<std::string> warnings;
 
   // Classification of the roots (rule in report/classify.h); per root unless said otherwise.
   std::vector<RootStatus> rootStatus;

@@ -34,15 +34,17 @@ enum class PathStatus : std::uint8_t {
   kStepUnderflow = 6,    // the step size fell below its limit (a rescue, if any, failed too)
   kStepLimit = 7,        // the step limit was reached (a rescue, if any, failed too)
   kRefusedAtTarget = 8,  // reached the target, but Newton's method there refused the point
+  kPolished = 9,         // given up close to the target; Newton's method there found a new root
 };
-inline constexpr int kPathStatusCount = 9;
+inline constexpr int kPathStatusCount = 10;
 
 // Lower-case name of a status, as the JSON and the MATLAB results write it ("reached", ...).
 const char* PathStatusName(PathStatus status);
-// True when the path's end point was recorded (reached, rescued or re-tracked after a jump).
+// True when the path's end point was recorded (reached, rescued, re-tracked after a jump, or
+// polished near the target).
 constexpr bool IsSuccess(PathStatus status) {
   return status == PathStatus::kReached || status == PathStatus::kRescued ||
-         status == PathStatus::kJumped;
+         status == PathStatus::kJumped || status == PathStatus::kPolished;
 }
 
 // How one path of a route was tracked.
@@ -65,6 +67,13 @@ struct PathCounts {
   std::int64_t byStatus[kPathStatusCount] = {};  // paths of the route by their final status
 
   std::int64_t of(PathStatus status) const { return byStatus[static_cast<int>(status)]; }
+  // Paths the solve could not follow to their end: step failures the rescue could not repair and
+  // end points dropped because a re-track failed. Paths to infinity often end in a step failure
+  // too, so a count above 0 says that roots may be missing, not that they are.
+  std::int64_t lost() const {
+    return of(PathStatus::kStepUnderflow) + of(PathStatus::kStepLimit) +
+           of(PathStatus::kRetrackFailed);
+  }
 };
 
 }  // namespace zormix

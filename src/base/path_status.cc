@@ -22,6 +22,8 @@ const char* PathStatusName(PathStatus status) {
       return "step_limit";
     case PathStatus::kRefusedAtTarget:
       return "refused_at_target";
+    case PathStatus::kPolished:
+      return "polished";
   }
   return "unknown";
 }

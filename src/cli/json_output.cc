@@ -99,6 +99,8 @@ nlohmann::ordered_json ResultToJson(const SolveResult& r, bool mixedVolumeOnly) 
   j["rescue_attempts"] = r.counts.rescueAttempts;
   j["rescued_paths"] = r.counts.rescued;
   AddSummary(r, j);
+  j["lost_path_count"] = r.counts.lost();
+  j["warnings"] = r.warnings;
   nlohmann::ordered_json roots = nlohmann::ordered_json::array();
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) roots.push_back(RootToJson(r, k));
   j["roots"] = roots;

@@ -145,6 +145,7 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
         static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
         static_cast<long long>(r.pathCount), static_cast<long long>(r.counts.blowUps),
         static_cast<long long>(r.counts.rescued));
+    std::fprintf(out, "lost paths: %lld\n", static_cast<long long>(r.counts.lost()));
   }
   std::fprintf(out, "route: %s\nseed: %llu\n",
                r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",
@@ -232,6 +233,9 @@ int RunSolve(const SolveArgs& a) {
 #endif
   display.Finish();
   WriteResults(result, a, reportPath);
+  for (const std::string& warning : result.warnings) {
+    std::fprintf(stderr, "zormix: warning: %s\n", warning.c_str());
+  }
   PrintSummary(result, a, reportPath);
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "base/numeric.h"
 #include "base/parallel.h"
 #include "model/system_eval.h"
+#include "model/equation_scale.h"
 #include "report/refine.h"
 #include "zormix/error.h"
 
@@ -58,6 +59,10 @@ Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxD
                   const ColMajorMatrix<Complex>& endPoints, std::int64_t count,
                   const std::vector<PathRecord>& records, int threads) {
   const int n = unscaled.n;
+  // Refinement and acceptance run on the equations brought to a common size, so that neither
+  // depends on the units in which an equation was written.
+  const std::vector<Complex> normalizedCoefficients = NormalizedEquationCoefficients(unscaled);
+  const SystemView normalized{n, unscaled.termCount, unscaled.exponents, normalizedCoefficients};
   Refined out;
   out.accepted.assign(static_cast<std::size_t>(count), 0);
   out.points.Assign(n, count);
@@ -69,8 +74,10 @@ Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxD
     return [&, x, F, J](std::int64_t k) {
       if (records[k].status == PathStatus::kRetrackFailed) return;
       std::copy(endPoints.col(k), endPoints.col(k) + n, x->begin());
+      EvaluateSystem(normalized, maxDegree, x->data(), *J, *F);
+      if (!RefineRoot(normalized, maxDegree, *J, *F, *x)) return;
+      // The residue describes the system as given.
       EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
-      if (!RefineRoot(unscaled, maxDegree, *J, *F, *x)) return;
       out.accepted[k] = 1;
       std::copy(x->begin(), x->end(), out.points.col(k));
       out.residues[k] = VectorNorm2(n, F->data());

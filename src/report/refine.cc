@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/linear_algebra.h"
+#include "model/equation_scale.h"
 
 namespace zormix {
 namespace {
@@ -80,10 +81,15 @@ bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegre
   }
 
   if (!StaysNear(x0, xBest)) return false;
-  // One of the two residuals must be within the limit; a NaN r1 counts as above it.
-  if (r0 > kResidualLimit && !(r1 <= kResidualLimit)) return false;
   if (!AllFinite(xBest.data(), n) || !AllFinite(FBest.data(), n) ||
       !AllFinite(JBest.data(), JBest.storage().size())) {
+    return false;
+  }
+  // One of the two residuals must be within the limit (a NaN r1 counts as above it), or the best
+  // point must be a root of coefficients within kRootBackwardErrorLimit of the given ones.
+  const bool smallResidual = r0 <= kResidualLimit || r1 <= kResidualLimit;
+  if (!smallResidual &&
+      !(BackwardError(system, maxDegree, xBest.data(), FBest) <= kRootBackwardErrorLimit)) {
     return false;
   }
   x = std::move(xBest);

@@ -13,8 +13,10 @@ namespace zormix {
 
 // Refines x by Newton steps while each more than halves the max-norm residual. On entry F and J
 // are the values at x. Returns true (accepted) when the refined point stays near the input (0.5,
-// or 0.3 * max|x0| when that exceeds 5) and a residual is <= 1e-4; then x, F and J hold the refined
-// point. On rejection their content is unspecified.
+// or 0.3 * max|x0| when that exceeds 5) and a residual is <= 1e-4 or the backward error of the
+// refined point (see BackwardError) is <= kRootBackwardErrorLimit; then x, F and J hold the
+// refined point. On rejection their content is unspecified. The absolute residual limit assumes
+// equations of size about 1: the report passes them normalized (NormalizedEquationCoefficients).
 bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegree,
                 ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x);
 }  // namespace zormix

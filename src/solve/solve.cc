@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "mixedcell/mixed_cells.h"
 #include "model/check_system.h"
+#include "model/coefficient_range.h"
 #include "model/normal_form.h"
 #include "model/total_degree.h"
 #include "report/certify.h"
@@ -197,6 +198,9 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   result.n = system.n;
   result.route = options.route;
   result.seed = ChooseSeed(options);
+  const bool scaled = std::any_of(system.scaleExponents.begin(), system.scaleExponents.end(),
+                                  [](double s) { return s != 0.0; });
+  result.warnings = SystemWarnings(system, scaled);
   for (const std::string& name : system.variableNames) {
     result.variableNames.push_back(TrimTrailingBlanks(name));
   }

@@ -121,10 +121,23 @@ struct PathLimits {
   // total-degree route most of them do) would otherwise take its last step onto that root, as in
   // the first tracking, and stay paired with the path that belongs to it.
   bool raiseNearTarget = true;
+  // Whether the corrector raises the limit for steps below 1e-4 far from the target. The rescue
+  // of a lost path goes without it: where a path turns sharply its steps become tiny, and a
+  // correction of up to 0.8 or 1.0 times the point then lets the corrector land on a neighbouring
+  // path; the next predictions alternate between the two, and the step underflows again.
+  bool raiseForTinySteps = true;
   // Whether the corrector tolerance is raised to the rounding level of the residual (see
   // RoundingFloorAt). Only the rescue of lost paths uses it: far out, the absolute tolerance can
   // lie below what any point can reach in double precision, and every step then underflows.
   bool roundingFloor = false;
+  // Path parameter at which the path's point is recorded for the jump check (see
+  // tracker/path_checkpoint.h); negative: none. Only first trackings of the total-degree route
+  // record one: there every path is a distinct regular solution of H(y, t) = 0 for t < 1.
+  double checkpoint = -1.0;
+  // Whether a path given up close to the target tries Newton on the target from its last point,
+  // and the verdict "tends to infinity" waits for a point beyond the divergence bound (see
+  // tracker/end_polish.h). First trackings only.
+  bool polishNearTarget = false;
 };
 
 }  // namespace zormix

@@ -1,6 +1,8 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
 
+#include "tracker/end_polish.h"
+#include "tracker/path_checkpoint.h"
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
 
@@ -17,6 +19,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.failed = 0;
   st.failure = PathFailure::kNone;
   st.steps = 0;
+  st.hasCheck = false;
+  st.deferDivergence = ctx.limits.polishNearTarget;
+  st.divergenceDeferred = false;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
@@ -33,10 +38,22 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     CorrectNewton(st, ctx, blowUpCount);
     const double d = Distance(st, route);
     if (st.rejected == 0 && d != 0.0 && d < 1e-4) CheckEndGame(st, route);
-    if (st.rejected == 0 && st.atEnd == 0) ControlStep(st, route);
+    if (st.rejected == 0 && st.atEnd == 0) {
+      ControlStep(st, route);
+      RecordCheckpoint(st, ctx);
+    }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
-  if (st.failed || !st.atEnd) return false;
+  st.hasPolished = false;
+  if (st.divergenceDeferred) {
+    // The verdict stands whatever came after it: the path yields at most a new polished root.
+    st.failed = 1;
+    st.failure = st.deferredVerdict;
+  }
+  if (st.failed || !st.atEnd) {
+    PolishNearTarget(st, ctx);
+    return false;
+  }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   return AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y);
 }

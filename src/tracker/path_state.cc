@@ -46,7 +46,9 @@ PathState::PathState(int n)
       Hc(n),
       Hsc(n),
       y0(n),
-      yBest(n) {}
+      yBest(n),
+      yCheck(n),
+      yPolished(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
   const double normJ = MatrixNorm1(J);

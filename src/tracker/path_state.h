@@ -54,6 +54,15 @@ struct PathState {
   ColMajorMatrix<Complex> Jwork, Jc;
   std::vector<Complex> d, yOld, yPred, yB, yc, Hc, Hsc, y0, yBest;
   EvaluationWorkspace targetWorkspace;  // AcceptAtTarget's evaluations of the target
+  std::vector<Complex> yCheck;          // the point at PathLimits::checkpoint, when hasCheck
+  bool hasCheck = false;
+  std::vector<Complex> yPolished;  // root reached by PolishNearTarget, when hasPolished
+  bool hasPolished = false;
+  // Set from PathLimits::polishNearTarget: CheckEndGame defers "tends to infinity" while
+  // |y| <= divergenceFactor n and sets divergenceDeferred instead (see tracker/end_polish.h).
+  bool deferDivergence = false;
+  bool divergenceDeferred = false;
+  PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
 };
 
 // The homotopy of the path, how its route differs, and the target system for AcceptAtTarget.

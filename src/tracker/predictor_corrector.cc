@@ -50,7 +50,8 @@ void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUp
 // The raise of the correction limit for tiny steps far out, or for moderate points near the end.
 void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPred) {
   const RouteConstants& route = *ctx.route;
-  const bool tinyStepFarOut = st.h < 1e-4 && st.s < route.raiseSwitch;
+  const bool tinyStepFarOut =
+      ctx.limits.raiseForTinySteps && st.h < 1e-4 && st.s < route.raiseSwitch;
   const bool moderateNearEnd = ctx.limits.raiseNearTarget && st.s >= route.raiseSwitch &&
                                normYPred < route.raiseNormFactor * st.n;
   if (tinyStepFarOut || moderateNearEnd) st.correctionLimit = route.raisedCorrectionLimit;

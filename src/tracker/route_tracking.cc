@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "tracker/end_polish.h"
+#include "tracker/path_checkpoint.h"
 #include "tracker/path_steps.h"
 #include "zormix/error.h"
 
@@ -13,6 +15,11 @@ void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& st
   outcome.steps = state.steps;
   outcome.status = recorded ? PathStatus::kReached : StatusOfUnrecorded(state.failure);
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
+  if (!recorded && state.hasPolished) polished[static_cast<std::size_t>(unit)] = state.yPolished;
+  if (!hasCheckpoint.empty() && state.hasCheck) {
+    std::copy(state.yCheck.begin(), state.yCheck.end(), checkpoints.col(unit));
+    hasCheckpoint[static_cast<std::size_t>(unit)] = 1;
+  }
   counters.Count(recorded);
 }
 
@@ -43,14 +50,39 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
 
 }  // namespace
 
+std::int64_t RecordPolishedRoots(RouteTracking& tracking) {
+  std::vector<std::uint8_t> recorded(tracking.outcomes.size());
+  for (std::size_t u = 0; u < recorded.size(); ++u) recorded[u] = tracking.outcomes[u].recorded();
+  const std::vector<std::int64_t> added =
+      NewPolishedRoots(tracking.endPoints, recorded, tracking.polished);
+  for (std::int64_t u : added) {
+    const std::vector<Complex>& root = tracking.polished[static_cast<std::size_t>(u)];
+    std::copy(root.begin(), root.end(), tracking.endPoints.col(u));
+    UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(u)];
+    outcome.status = PathStatus::kPolished;
+    outcome.blowUps = 0;
+  }
+  return static_cast<std::int64_t>(added.size());
+}
+
 void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack, int threads,
                        PathCounts& counts) {
-  std::vector<std::int64_t> units;
+  std::vector<std::uint8_t> chosen(static_cast<std::size_t>(tracking.total), 0);
   for (std::int64_t u = 0; u < tracking.total; ++u) {
-    if (IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)])) units.push_back(u);
+    chosen[u] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)]) ? 1 : 0;
+    counts.rescueAttempts += chosen[u];
   }
-  counts.rescueAttempts = static_cast<std::int64_t>(units.size());
+  for (std::int64_t u : CoincidingCheckpoints(tracking.checkpoints, tracking.hasCheckpoint)) {
+    counts.retracked += 1;
+    chosen[u] = 1;
+  }
+  std::vector<std::int64_t> units;
+  for (std::int64_t u = 0; u < tracking.total; ++u)
+    if (chosen[u]) units.push_back(u);
   if (units.empty()) return;
+  std::vector<std::uint8_t> failedFirst(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i)
+    failedFirst[i] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(units[i])]) ? 1 : 0;
   // Each unit writes only its own slot, so the outcome is that of the serial loop.
   auto makeWorker = [&]() -> UnitFunction {
     RetrackFunction retrack = makeRetrack(RetrackPurpose::kRescue);
@@ -58,11 +90,11 @@ void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrac
       RescueOne(tracking, units[static_cast<std::size_t>(i)], retrack);
     };
   };
-  RunUnitsInParallel(counts.rescueAttempts, threads, makeWorker, [] {});
-  for (std::int64_t u : units) {
-    if (tracking.outcomes[static_cast<std::size_t>(u)].status == PathStatus::kRescued) {
-      ++counts.rescued;
-    }
+  RunUnitsInParallel(static_cast<std::int64_t>(units.size()), threads, makeWorker, [] {});
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (!failedFirst[i]) continue;
+    const UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(units[i])];
+    counts.rescued += outcome.status == PathStatus::kRescued ? 1 : 0;
   }
 }
 
@@ -92,6 +124,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   RescueFailedPaths(tracking, makeRetrack, options.threads, rescue);
   ThrowIfInterrupted(options);
 
+  const std::int64_t polishedPaths = RecordPolishedRoots(tracking);
   TrackingOutcome outcome = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
   const PathCounts jumps =
       CheckPathJumping(target, outcome.solutions, outcome.counts.endPoints, outcome.records,
@@ -102,10 +135,11 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
     if (!unit.recorded()) continue;
     outcome.records[r++].retrackCount += unit.status == PathStatus::kRescued ? 1 : 0;
   }
-  outcome.counts.retracked = jumps.retracked;
+  outcome.counts.retracked = jumps.retracked + rescue.retracked;
   outcome.counts.separatedPairs = jumps.separatedPairs;
   outcome.counts.rescueAttempts = rescue.rescueAttempts;
   outcome.counts.rescued = rescue.rescued;
+  outcome.polishedRoots = polishedPaths;
   return outcome;
 }
 

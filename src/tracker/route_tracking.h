@@ -29,8 +29,14 @@ inline constexpr double kRescueCorrectionLimit = 0.01;
 
 // Where the workers of the first tracking leave their paths: one slot per path in serial order.
 struct RouteTracking {
-  RouteTracking(int n, std::int64_t pathCount)
-      : total(pathCount), endPoints(n, pathCount), outcomes(static_cast<std::size_t>(pathCount)) {}
+  // withCheckpoints: the first trackings record points for the jump check (path_checkpoint.h).
+  RouteTracking(int n, std::int64_t pathCount, bool withCheckpoints = false)
+      : total(pathCount),
+        endPoints(n, pathCount),
+        outcomes(static_cast<std::size_t>(pathCount)),
+        checkpoints(n, withCheckpoints ? pathCount : 0),
+        hasCheckpoint(withCheckpoints ? static_cast<std::size_t>(pathCount) : 0, 0),
+        polished(static_cast<std::size_t>(pathCount)) {}
 
   // Books the path of `unit` that `state` has just tracked (its end point when recorded).
   void Record(std::int64_t unit, bool recorded, const PathState& state);
@@ -38,6 +44,9 @@ struct RouteTracking {
   std::int64_t total;
   ColMajorMatrix<Complex> endPoints;  // column u: end point of unit u when recorded
   std::vector<UnitOutcome> outcomes;
+  ColMajorMatrix<Complex> checkpoints;         // column u: point of unit u at the checkpoint
+  std::vector<std::uint8_t> hasCheckpoint;     // empty when no checkpoints are recorded
+  std::vector<std::vector<Complex>> polished;  // root reached by PolishNearTarget, or empty
   ProgressCounters counters;
 };
 
@@ -53,6 +62,7 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
   limits.stepLimit = 50000;
   limits.raiseNearTarget = false;
   limits.roundingFloor = purpose == RetrackPurpose::kRescue;
+  limits.raiseForTinySteps = purpose != RetrackPurpose::kRescue;
   return limits;
 }
 
@@ -61,11 +71,17 @@ using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 
 // Re-tracks once, with the re-track limits of RetrackPurpose::kRescue and first correction limit
 // kRescueCorrectionLimit, every unrecorded path that failed by step-size underflow or the step
-// limit. A finite accepted end point goes into the path's slot, with retrackCount 1, the re-track's
-// steps added and its blow-up withdrawn; counts.rescueAttempts and counts.rescued are set. Results
-// do not depend on `threads`.
+// limit, and every path whose point at the jump check coincides with another's (one of them left
+// its path). A finite accepted end point goes into the path's slot (replacing an end point of the
+// first tracking), with retrackCount 1, the re-track's steps added and its blow-up withdrawn; a
+// failed re-track leaves the slot as it was. Sets counts.rescueAttempts, counts.rescued and
+// counts.retracked (the jump re-tracks). Results do not depend on `threads`.
 void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack, int threads,
                        PathCounts& counts);
+
+// Records, in unit order, the roots that PolishNearTarget reached from paths given up close to
+// the target and that no recorded path (nor an earlier such root) reached. Returns their number.
+std::int64_t RecordPolishedRoots(RouteTracking& tracking);
 
 // Tracks units 0..total-1 with the workers of makeWorker (which record into `tracking`), rescues,
 // collects the paths in serial order and runs the path-jumping check with one re-tracker.

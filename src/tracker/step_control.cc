@@ -33,6 +33,17 @@ void LimitByDistanceZones(PathState& st, double hc, double d) {
   }
 }
 
+// Gives the path up, or with st.deferDivergence and a point still below the divergence bound, only
+// notes the verdict (tracker/end_polish.h).
+void DivergenceVerdict(PathState& st, const RouteConstants& route, PathFailure verdict) {
+  if (st.deferDivergence && MaxNorm(st.y) <= route.divergenceFactor * st.n) {
+    if (!st.divergenceDeferred) st.deferredVerdict = verdict;
+    st.divergenceDeferred = true;
+  } else {
+    Fail(st, verdict);
+  }
+}
+
 }  // namespace
 
 void ControlStep(PathState& st, const RouteConstants& route) {
@@ -88,9 +99,12 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
     if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
       st.watch[j] = 0;  // tends to a finite nonzero value
     } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
-      if (p1 < -0.2 && p2 < -0.2) Fail(st, PathFailure::kDiverged);  // tends to infinity
-      if (0.3 < p3 && p3 < 0.8)
-        Fail(st, PathFailure::kSingularEnd);  // tends to zero with a fractional power
+      if (p1 < -0.2 && p2 < -0.2) {
+        DivergenceVerdict(st, route, PathFailure::kDiverged);  // tends to infinity
+      }
+      if (0.3 < p3 && p3 < 0.8) {
+        DivergenceVerdict(st, route, PathFailure::kSingularEnd);  // tends to zero, fractional power
+      }
     }
   }
 }

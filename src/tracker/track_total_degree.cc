@@ -51,6 +51,10 @@ struct TotalDegreeWorker {
   const ColMajorMatrix<Complex>& startSolutions;
 };
 
+// Where first trackings record their points for the jump check (path_checkpoint.h): far enough
+// from t = 1 that the paths are still well apart, late enough to cover most of the way.
+constexpr double kTotalDegreeCheckpoint = 0.9;
+
 // A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
 RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
   PathLimits limits = RetrackLimits(purpose);
@@ -73,9 +77,12 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  RuntimeUniform& runtime, const TrackingOptions& options) {
   const TotalDegreeRoute route(system, totalDegree, startCoefficients, startSolutions);
   const std::int64_t total = startSolutions.cols();
-  RouteTracking tracking(system.n, total);
+  RouteTracking tracking(system.n, total, true);
   auto makeWorker = [&]() -> UnitFunction {
-    auto worker = std::make_shared<TotalDegreeWorker>(route, PathLimits{});
+    PathLimits limits;
+    limits.checkpoint = kTotalDegreeCheckpoint;
+    limits.polishNearTarget = true;
+    auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
     return [&, worker](std::int64_t unit) {
       UnitOutcome& outcome = tracking.outcomes[unit];
       outcome.startIndex = static_cast<std::int32_t>(unit + 1);

@@ -42,6 +42,7 @@ struct TrackingOutcome {
   std::vector<PathRecord> records;    // dense: records[r] describes column r
   std::vector<PathRecord> lostPaths;  // the paths without an end point, in serial order
   PathCounts counts;
+  std::int64_t polishedRoots = 0;  // roots added by Newton from paths given up near the target
 };
 
 // Polyhedral route. `system` is in normal form (scaled coefficients, constant terms completed);

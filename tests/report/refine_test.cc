@@ -81,6 +81,16 @@ TEST(RefineRootTest, ResidualMustReachLimitAtBestPointOrOneStepBeyond) {
   EXPECT_EQ(r.x[0], Complex(start));
 }
 
+// x^2 - 2e16 at its root sqrt(2) 1e8: the rounding of x^2 alone leaves a residual near 1, far above
+// the absolute limit, yet the point is a root of coefficients within a few roundoffs of these.
+TEST(RefineRootTest, LargeRootIsJudgedByItsBackwardError) {
+  const double root = std::sqrt(2.0) * 1e8;
+  const Refined r = Refine(SquarePlus(-2e16), {root});
+  EXPECT_GT(std::abs(r.F[0]), 1e-4);
+  ASSERT_TRUE(r.accepted);
+  EXPECT_NEAR(r.x[0].real(), root, 1e-15 * root);
+}
+
 TEST(RefineRootTest, NonFinitePointsAreNeverAccepted) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();

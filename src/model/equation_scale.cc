@@ -1,0 +1,47 @@
+#include "model/equation_scale.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace zormix {
+
+std::vector<Complex> NormalizedEquationCoefficients(const SystemView& system) {
+  std::vector<Complex> scaled(system.coefficients.begin(), system.coefficients.end());
+  std::size_t first = 0;
+  for (int i = 0; i < system.n; ++i) {
+    const std::size_t end = first + static_cast<std::size_t>(system.termCount[i]);
+    double largest = 0.0;
+    for (std::size_t p = first; p < end; ++p) largest = std::max(largest, std::abs(scaled[p]));
+    if (largest > 0.0 && std::isfinite(largest)) {
+      const int e = std::ilogb(largest);
+      for (std::size_t p = first; p < end; ++p) scaled[p] = std::ldexp(1.0, -e) * scaled[p];
+    }
+    first = end;
+  }
+  return scaled;
+}
+
+double BackwardError(const SystemView& system, std::span<const std::int32_t> maxDegree,
+                     const Complex* x, const std::vector<Complex>& F) {
+  // sum_p |c_p x^a_p| is the system with coefficients |c_p| evaluated at |x|.
+  std::vector<Complex> moduli(system.coefficients.size());
+  std::transform(system.coefficients.begin(), system.coefficients.end(), moduli.begin(),
+                 [](const Complex& c) { return Complex(std::abs(c), 0.0); });
+  std::vector<Complex> xModuli(static_cast<std::size_t>(system.n));
+  std::transform(x, x + system.n, xModuli.begin(),
+                 [](const Complex& c) { return Complex(std::abs(c), 0.0); });
+  const SystemView sizes{system.n, system.termCount, system.exponents, moduli};
+  ColMajorMatrix<Complex> J;
+  std::vector<Complex> termSum;
+  EvaluateSystem(sizes, maxDegree, xModuli.data(), J, termSum);
+  double error = 0.0;
+  for (int i = 0; i < system.n; ++i) {
+    const double value = std::abs(F[i]);
+    if (value == 0.0) continue;
+    error = std::max(error, value / termSum[i].real());
+  }
+  return error;
+}
+
+}  // namespace zormix
