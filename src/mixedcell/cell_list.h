@@ -38,7 +38,6 @@ class CellList {
     data_.resize(data_.size() + static_cast<std::size_t>(2 * n_), 0);
     return size() - 1;
   }
-  void Clear() { data_.clear(); }
   // Appends the cells of `other` (same n).
   void Append(const CellList& other) {
     data_.insert(data_.end(), other.data_.begin(), other.data_.end());

@@ -2,10 +2,13 @@
 // numbering.
 #include "mixedcell/mixed_cells.h"
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "mixedcell/mixed_cell_search.h"
 #include "mixedcell/supports.h"
+#include "model/limits.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -45,12 +48,24 @@ void SortRowsByFirstPoint(CellList& cells, std::int64_t c, int n) {
   }
 }
 
+// Refuses supports whose pair tables (of the vertex filter and the search) would not fit in
+// reasonable memory, before anything is allocated.
+void CheckSupportSize(std::int64_t m) {
+  if (m * m <= kMaxSupportPairs) return;
+  throw Error("the mixed-cell search needs a table of " + std::to_string(m) + " x " +
+              std::to_string(m) + " = " + std::to_string(m * m) +
+              " pairs of support points, more than the limit of " +
+              std::to_string(kMaxSupportPairs) +
+              "; the total-degree route (--route total-degree) needs no such table");
+}
+
 }  // namespace
 
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
                                   RuntimeUniform& runtime, int threads) {
   CheckInput(n, termCount, exponents);
+  CheckSupportSize(exponents.cols());
   ReducedSupports sup;
   sup.n = n;
   std::vector<int> perm;

@@ -21,6 +21,14 @@ inline constexpr std::int64_t kMaxExponentEntries = 100'000'000;
 // 256 levels: more than any system written by hand or generated needs, and a recursion that
 // stays within 4 MB of stack even under AddressSanitizer (about 13 KB per level there).
 inline constexpr int kMaxNesting = 256;
+// The mixed-cell search keeps a table with an entry for every pair of support points (m x m bytes)
+// and its first support's pair records beside it: past 10^8 pairs (100 MB for the table alone)
+// a small text such as (x+y+z)^200 - 1 would take gigabytes before the search starts.
+inline constexpr std::int64_t kMaxSupportPairs = 100'000'000;
+// The coefficient scaling fits one least-squares row per term and per pair of terms of an
+// equation (2n columns of doubles): past 10^8 entries (800 MB) the fit is refused before it is
+// built.
+inline constexpr std::int64_t kMaxScalingEntries = 100'000'000;
 #ifdef ZORMIX_MAX_EXPANSION_WORK
 inline constexpr std::int64_t kMaxExpansionWork = ZORMIX_MAX_EXPANSION_WORK;
 #else

@@ -8,10 +8,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "base/numeric.h"
+#include "model/limits.h"
+#include "zormix/error.h"
 
 namespace zormix {
 namespace {
@@ -36,6 +39,12 @@ LeastSquaresRows BuildRows(const PolySystem& system, const std::vector<std::int6
     std::int64_t used = 0;
     for (std::int64_t p = first[i]; p < first[i + 1]; ++p) used += InFit(system.coefficients[p]);
     rows += used + used * (used - 1) / 2;
+  }
+  if (rows > kMaxScalingEntries / (2 * n)) {
+    throw Error("the coefficient scaling of this system needs " + std::to_string(rows) +
+                " least-squares rows of " + std::to_string(2 * n) +
+                " entries (one per pair of terms of an equation), more than the limit of " +
+                std::to_string(kMaxScalingEntries) + " entries");
   }
   LeastSquaresRows ls{ColMajorMatrix<double>(rows, 2 * n, 0.0),
                       std::vector<double>(static_cast<std::size_t>(rows), 0.0)};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/systems.h"
+#include "zormix/io.h"
 
 namespace zormix {
 namespace {
@@ -183,6 +184,18 @@ TEST(PathAccountingTest, InterruptStopsTheSolveWithItsIdentifier) {
     FAIL() << "the solve was not interrupted";
   } catch (const Error& e) {
     EXPECT_EQ(e.id(), kInterruptedId);
+  }
+}
+
+// A 40-byte text expands to 20306 terms: the scaling's pairwise fit and the mixed-cell tables
+// would take gigabytes, so the solve refuses it at once with the figure instead.
+TEST(SizeLimitTest, HugeSupportsAreRefusedBeforeTheirTablesAreBuilt) {
+  const PolySystem bomb = ParsePolynomialText("(x+y+z)^200 - 1; x - y; y - z;", "bomb");
+  try {
+    SolveSystem(bomb, Options(Route::kPolyhedral));
+    FAIL() << "accepted";
+  } catch (const Error& e) {
+    EXPECT_THAT(e.what(), HasSubstr("least-squares rows"));
   }
 }
 
