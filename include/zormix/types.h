@@ -14,6 +14,9 @@ enum class Route {
 // Where a solve is, for progress displays.
 enum class Stage { kReading, kMixedCells, kTracking, kReport };
 
+// Lower-case name of a stage for progress displays ("reading", "mixed cells", ...).
+const char* StageName(Stage stage);
+
 struct Progress {
   Stage stage = Stage::kReading;
   std::int64_t pathsDone = 0;     // paths finished (tracked to the end or given up)

@@ -8,20 +8,6 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 constexpr auto kLineInterval = std::chrono::seconds(1);
 
-const char* StageName(Stage stage) {
-  switch (stage) {
-    case Stage::kReading:
-      return "reading";
-    case Stage::kMixedCells:
-      return "mixed cells";
-    case Stage::kTracking:
-      return "tracking";
-    case Stage::kReport:
-      return "report";
-  }
-  return "";
-}
-
 std::string Duration(double seconds) {
   const auto s = static_cast<std::int64_t>(seconds + 0.5);
   char buffer[48];

@@ -36,20 +36,6 @@ void KeepConsoleLine(std::string_view line) {
   if (std::this_thread::get_id() == hostThread) FlushConsole();
 }
 
-const char* StageName(Stage stage) {
-  switch (stage) {
-    case Stage::kReading:
-      return "reading";
-    case Stage::kMixedCells:
-      return "mixed cells";
-    case Stage::kTracking:
-      return "tracking";
-    case Stage::kReport:
-      return "report";
-  }
-  return "";
-}
-
 // One line per stage and at most one per second while paths are tracked.
 class ConsoleProgress {
  public:

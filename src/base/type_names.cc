@@ -2,6 +2,20 @@
 
 namespace zormix {
 
+const char* StageName(Stage stage) {
+  switch (stage) {
+    case Stage::kReading:
+      return "reading";
+    case Stage::kMixedCells:
+      return "mixed cells";
+    case Stage::kTracking:
+      return "tracking";
+    case Stage::kReport:
+      return "report";
+  }
+  return "";
+}
+
 const char* PathStatusName(PathStatus status) {
   switch (status) {
     case PathStatus::kReached:
