@@ -3,6 +3,7 @@
 #include "mixedcell/mixed_cell_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,10 @@
 namespace zormix {
 namespace {
 
+// Extensions between two stop polls: an extension costs a few LP steps (microseconds), so a stop
+// is seen well within a second while the poll itself stays out of the profile.
+constexpr int kStopPollInterval = 256;
+
 // What every branch reads and none writes: the relation table and the first support's edge
 // records.
 struct SharedTables {
@@ -27,11 +32,21 @@ struct SharedTables {
 // The branch of one lower edge of the first support depends only on the shared tables and the
 // edge's record (every state a branch reads it sets up or loads itself), so the branches can run
 // on any number of searchers and their cells be joined in edge order.
+//
+// A stop request is seen by every searcher: the first one to find control.stop() true raises the
+// shared flag, and every searcher leaves its branch at its next poll.
 class Search {
  public:
-  Search(const ReducedSupports& sup, const SharedTables& shared)
-      : sup_(sup), n_(sup.n), d_(sup.n + 1), rel_(shared.rel), edges_(shared.edges),
-        lowerEdgeCount_(shared.lowerEdgeCount) {}
+  Search(const ReducedSupports& sup, const SharedTables& shared, const std::function<bool()>& stop,
+         std::atomic<bool>& stopped)
+      : sup_(sup),
+        n_(sup.n),
+        d_(sup.n + 1),
+        rel_(shared.rel),
+        edges_(shared.edges),
+        lowerEdgeCount_(shared.lowerEdgeCount),
+        stop_(stop),
+        stopped_(stopped) {}
 
   void Init();
   // Appends the cells of the branch of the first support's lower edge (i, j) to cells.
@@ -47,12 +62,16 @@ class Search {
   bool NextPair(int level, int& k, int& l, int& slot);
   void WriteCells();
   void LevelLoop(int u);
+  bool StopRequested();
 
   const ReducedSupports& sup_;
   int n_, d_;
   const RelationTable& rel_;
   const EdgeRecords& edges_;
   const int lowerEdgeCount_;
+  const std::function<bool()>& stop_;
+  std::atomic<bool>& stopped_;
+  int untilPoll_ = kStopPollInterval;
   CellList* cells_ = nullptr;
   SearchLp lp_;
   std::vector<std::vector<std::int8_t>> flags_;  // per level: candidates below that level
@@ -326,8 +345,17 @@ void Search::WriteCells() {
   }
 }
 
+bool Search::StopRequested() {
+  if (stopped_.load(std::memory_order_relaxed)) return true;
+  if (--untilPoll_ > 0 || !stop_) return false;
+  untilPoll_ = kStopPollInterval;
+  if (stop_()) stopped_ = true;
+  return stopped_;
+}
+
 void Search::LevelLoop(int u) {
   for (;;) {
+    if (StopRequested()) return;
     int v;
     if (u == n_ - 1) {
       WriteCells();
@@ -367,10 +395,12 @@ void Search::LevelLoop(int u) {
 
 }  // namespace
 
-void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
-  if (sup.n <= 0) return;
+bool MixedCellSearch(const ReducedSupports& sup, CellList& cells,
+                     const CellSearchControl& control) {
+  const int threads = control.threads;
+  if (sup.n <= 0) return true;
   for (int s = 0; s < sup.n; ++s) {
-    if (sup.counts[s] < 1) return;
+    if (sup.counts[s] < 1) return true;
   }
   SharedTables shared;
   BuildRelationTable(sup, shared.rel, shared.lowerEdgeCount, shared.edges, threads);
@@ -385,8 +415,10 @@ void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
         cells.Second(c, 0) = j;
       }
     }
-    return;
+    return true;
   }
+  std::atomic<bool> stopped{control.stop && control.stop()};
+  if (stopped) return false;
   std::vector<std::pair<int, int>> branches;
   for (int i = 0; i < c1; ++i) {
     for (int j = i + 1; j < c1; ++j) {
@@ -396,10 +428,13 @@ void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
   const int workers =
       static_cast<int>(std::min<std::size_t>(std::max(threads, 1), branches.size()));
   if (workers <= 1) {
-    Search search(sup, shared);
+    Search search(sup, shared, control.stop, stopped);
     search.Init();
-    for (const auto& [i, j] : branches) search.ProcessEdge(i, j, cells);
-    return;
+    for (const auto& [i, j] : branches) {
+      if (stopped) break;
+      search.ProcessEdge(i, j, cells);
+    }
+    return !stopped;
   }
   // Branches are handed out in edge order; each keeps its own cell list, joined in edge order.
   std::vector<CellList> found(branches.size(), CellList(sup.n));
@@ -407,14 +442,17 @@ void MixedCellSearch(const ReducedSupports& sup, CellList& cells, int threads) {
   std::mutex searchersMutex;
   ParallelFor(branches.size(), workers, [&]() {
     std::lock_guard<std::mutex> lock(searchersMutex);
-    searchers.push_back(std::make_unique<Search>(sup, shared));
+    searchers.push_back(std::make_unique<Search>(sup, shared, control.stop, stopped));
     Search* search = searchers.back().get();
     search->Init();
     return [&, search](std::size_t b) {
+      if (stopped) return;
       search->ProcessEdge(branches[b].first, branches[b].second, found[b]);
     };
   });
+  if (stopped) return false;
   for (const CellList& part : found) cells.Append(part);
+  return true;
 }
 
 }  // namespace zormix

@@ -63,7 +63,8 @@ void CheckSupportSize(std::int64_t m) {
 
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime, int threads) {
+                                  RuntimeUniform& runtime, int threads,
+                                  const std::function<bool()>& stop) {
   CheckInput(n, termCount, exponents);
   CheckSupportSize(exponents.cols());
   ReducedSupports sup;
@@ -77,7 +78,11 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
 
   MixedCellResult result;
   result.cells = CellList(n);
-  MixedCellSearch(sup, result.cells, threads);
+  CellSearchControl control;
+  control.threads = threads;
+  control.stop = stop;
+  result.complete = MixedCellSearch(sup, result.cells, control);
+  if (!result.complete) return result;
 
   result.lifting.assign(exponents.cols(), 2.0);
   for (int j = 0; j < sup.m; ++j) result.lifting[perm[j]] = sup.w[j];

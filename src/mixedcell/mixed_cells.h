@@ -3,6 +3,7 @@
 #define ZORMIX_MIXEDCELL_MIXED_CELLS_H_
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/random.h"
@@ -16,16 +17,19 @@ struct MixedCellResult {
   CellList cells;                  // rows in equation order, caller's term numbers
   std::int32_t keptCount = 0;      // points kept by the vertex filter
   std::vector<std::int32_t> perm;  // perm[j] = caller's term number of kept column j (keptCount)
+  bool complete = true;            // false when `stop` ended the search: the cells are partial
 };
 
 // Vertex filter (draws n numbers from `runtime` without re-seeding), support order, re-seed and
 // lifting of the kept points in column order, mixed-cell search, and the translation back into the
 // caller's numbering with the rows sorted into equation order. termCount and exponents describe the
 // system after constant-term completion. The search runs on up to `threads` threads; the result is
-// the same for every thread count.
+// the same for every thread count. `stop`, when set, is polled during the search (from any of its
+// threads); once it returns true the search gives up and the result is marked incomplete.
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime, int threads = 1);
+                                  RuntimeUniform& runtime, int threads = 1,
+                                  const std::function<bool()>& stop = {});
 
 }  // namespace zormix
 

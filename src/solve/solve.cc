@@ -87,10 +87,11 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
   const auto start = std::chrono::steady_clock::now();
-  const MixedCellResult mixed =
-      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, tracking.threads);
+  const MixedCellResult mixed = ComputeMixedCells(system.n, system.termCount, system.exponents,
+                                                  runtime, tracking.threads, options.interrupted);
   out.mixedCellSeconds = SecondsSince(start);
   ThrowIfInterrupted(options);
+  if (!mixed.complete) throw Error(kInterruptedId, kInterruptedMessage);
   std::int64_t zeroPivotRowCells = 0;
   const std::vector<std::int64_t> cellVolume =
       CellVolumes(system.exponents, mixed.cells, out.pathCount, &zeroPivotRowCells);

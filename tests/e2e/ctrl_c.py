@@ -4,7 +4,9 @@
 For each of the two MEX functions: start a long solve, send SIGINT to the session's process group
 after about two seconds, and check that Octave comes back to its prompt with the error
 zormix:interrupted, that no report or temporary report file is left, and that the next solve in
-the same session works. Usage: ctrl_c.py OCTAVE_CLI PATH_ENTRY...
+the same session works. One solve is stopped inside its mixed-cell search (cyclic-12: about a
+minute of search on one thread), which must also give up within seconds. Usage: ctrl_c.py
+OCTAVE_CLI PATH_ENTRY...
 """
 import os
 import pty
@@ -65,17 +67,27 @@ class Session:
         os.waitpid(self.pid, 0)
 
 
-def check_interrupted(session, call):
+def check_interrupted(session, call, stop_within=60):
     session.send("disp('STARTING'); " + call)
     session.expect(r"(?<!')STARTING", 60)  # the output, not the echoed command
     time.sleep(2)
     session.interrupt()
-    text = session.expect(r"the solve was interrupted", 60)
+    text = session.expect(r"the solve was interrupted", stop_within)
     assert "error:" in text, text
     session.send("[message, identifier] = lasterr(); printf('ID=%s\\n', identifier);")
     session.expect(r"ID=zormix:interrupted", 30)
     session.send("printf('LEFT=%d\\n', numel(dir('data.roots*')));")
     session.expect(r"LEFT=0", 30)
+
+
+def write_cyclic(path, n):
+    """cyclic-n as polynomial text, one equation per line."""
+    x = [f"x{i}" for i in range(1, n + 1)]
+    with open(path, "w") as out:
+        for k in range(1, n):
+            out.write(" + ".join("*".join(x[(i + j) % n] for j in range(k)) for i in range(n)))
+            out.write("\n")
+        out.write("*".join(x) + " - 1\n")
 
 
 def main():
@@ -85,12 +97,17 @@ def main():
     try:
         session.send("addpath(" + ", ".join(f"'{p}'" for p in path) + "); disp('READY');")
         session.expect(r"(?<!')READY", 60)
-        session.send("equations = e2e_long_system(9); disp('WRITTEN');")
+        write_cyclic(os.path.join(folder, "cyclic12.txt"), 12)
+        session.send("equations = e2e_long_system(9); "
+                     "cyclic = strsplit(strtrim(fileread('cyclic12.txt')), \"\\n\"); "
+                     "disp('WRITTEN');")
         session.expect(r"(?<!')WRITTEN", 60)
         check_interrupted(session, "[a, b, c, d] = zormix(2, zeros(1, 9));")
         check_interrupted(
             session,
             "r = zormix_solve_mex(equations, struct('route', 'totaldegree', 'threads', 1));")
+        check_interrupted(session, "r = zormix_solve_mex(cyclic, struct('threads', 1));",
+                          stop_within=15)
         # The session goes on: a small solve through both functions.
         session.send("zormix_write_psnum('PS.num', [2 0; 0 2; 0 0; 1 0; 0 1], [1 1 -1 1 -1], "
                      "[3 2]); [a, b, c, d] = zormix(1, zeros(1, 2)); "

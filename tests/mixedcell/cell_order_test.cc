@@ -3,6 +3,7 @@
 // hash), so that a faster search cannot reorder or drop cells unnoticed.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -69,6 +70,30 @@ TEST(CellOrderTest, ThreadCountDoesNotChangeTheCellList) {
       ExpectSameResult(serial, Compute(sys.supports, threads),
                        sys.name + " with " + std::to_string(threads) + " threads");
     }
+  }
+}
+
+// A stop request ends the search early, on one thread and on several, and says so; a stop that
+// never fires leaves the list as it is without one.
+TEST(CellOrderTest, StopRequestEndsTheSearchAndMarksItIncomplete) {
+  const Supports cyclic = WithOrigin(testing::Cyclic(8));
+  const MixedCellResult full = Compute(cyclic, 1);
+  for (int threads : {1, 2}) {
+    std::atomic<int> polls{0};
+    RuntimeUniform runtime(1);
+    const MixedCellResult stopped =
+        ComputeMixedCells(cyclic.n, cyclic.termCount, cyclic.exponents, runtime, threads,
+                          [&] { return ++polls > 3; });
+    EXPECT_FALSE(stopped.complete) << threads;
+    EXPECT_LT(stopped.cells.size(), full.cells.size()) << threads;
+    // Once seen, the request is not asked again per branch: every searcher stops at once.
+    EXPECT_LE(polls.load(), 4 + threads) << threads;
+
+    RuntimeUniform again(1);
+    const MixedCellResult unstopped = ComputeMixedCells(
+        cyclic.n, cyclic.termCount, cyclic.exponents, again, threads, [] { return false; });
+    EXPECT_TRUE(unstopped.complete);
+    ExpectSameResult(full, unstopped, "never stopped, " + std::to_string(threads) + " threads");
   }
 }
 
