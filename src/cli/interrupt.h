@@ -1,11 +1,12 @@
 // Ctrl-C (SIGINT) during a solve: the first one asks the solve to stop at its next check, a second
-// one ends the program at once.
+// one ends the program at once. SIGTERM and SIGHUP end it at once. A program ended by a signal
+// removes the temporary of a report it was writing first.
 #ifndef ZORMIX_CLI_INTERRUPT_H_
 #define ZORMIX_CLI_INTERRUPT_H_
 
 namespace zormix::cli {
 
-// Installs the SIGINT handler.
+// Installs the handlers of SIGINT, SIGTERM and SIGHUP.
 void CatchInterrupts();
 // True once SIGINT arrived; for SolveOptions::interrupted.
 bool Interrupted();
