@@ -130,6 +130,17 @@ struct PathLimits {
   // RoundingFloorAt). Only the rescue of lost paths uses it: far out, the absolute tolerance can
   // lie below what any point can reach in double precision, and every step then underflows.
   bool roundingFloor = false;
+  // Whether the corrector tolerance is the rounding level alone (RoundingFloorAt), however loose
+  // the usual tolerance would be. The last rescue of a lost path uses it: where |y| is in the
+  // thousands the usual tolerance 1e-7 sqrt(|J| |y|) accepts points whose Newton correction is a
+  // percent of |y|, and a path near another one then alternates between the two.
+  bool roundingLevelTolerance = false;
+  // Below this step the predictor follows the tangent at the last accepted point instead of the
+  // cubic through the last two (0: never). Once two accepted points close together in s lie on
+  // either side of a sharp turn, the cubic through them extrapolates wildly however small the
+  // step, every step is rejected and the step underflows; the tangent predicts the last point as
+  // the step goes to 0, so a small enough step is always accepted.
+  double tangentPredictorBelow = 0.0;
   // Path parameter at which the path's point is recorded for the jump check (see
   // tracker/path_checkpoint.h); negative: none. Only first trackings of the total-degree route
   // record one: there every path is a distinct regular solution of H(y, t) = 0 for t < 1.

@@ -33,7 +33,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   if (!st.failed) st.eps = ToleranceAt(st.J, st.y);
   while (!st.failed && !st.atEnd) {
     if (st.finalStep == 1) st.atEnd = 1;
-    PredictHermite(st, *ctx.homotopy);
+    PredictHermite(st, *ctx.homotopy, ctx.limits.tangentPredictorBelow);
     st.correctionLimit = ctx.limits.correctionLimit;
     CorrectNewton(st, ctx, blowUpCount);
     const double d = Distance(st, route);

@@ -95,8 +95,9 @@ double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Compl
 void CorrectStartPoint(PathState& st, Homotopy& homotopy);
 // The first accepted step along the start tangent, halving on failure (failed when h < 1e-16).
 void FirstStep(PathState& st, const PathContext& ctx);
-// Cubic Hermite extrapolation to s + h, then evaluation there.
-void PredictHermite(PathState& st, Homotopy& homotopy);
+// Cubic Hermite extrapolation to s + h, or below a step of tangentBelow the tangent at the last
+// accepted point; then evaluation there.
+void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow = 0.0);
 // Newton correction of the predicted point, or rejection with a halved step. Adds 1 to
 // blowUpCount when the step underflows 1e-10 while still far from the target.
 void CorrectNewton(PathState& st, const PathContext& ctx, std::int64_t& blowUpCount);

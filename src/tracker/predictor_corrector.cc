@@ -9,11 +9,17 @@ namespace zormix {
 
 using namespace path_steps;
 
-void PredictHermite(PathState& st, Homotopy& homotopy) {
+void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow) {
   if (st.rejected == 0) {
     st.vPrev = st.vCur;
     SolveWithJacobian(st, st.Hs);
     for (int i = 0; i < st.n; ++i) st.vCur[i] = -st.d[i];
+  }
+  if (st.h < tangentBelow) {
+    for (int i = 0; i < st.n; ++i) st.y[i] = st.yCur[i] + st.h * st.vCur[i];
+    st.s += st.h;
+    Evaluate(st, homotopy);
+    return;
   }
   // Hermite cubic through (s - hl, yPrev, vPrev) and (s, yCur, vCur), evaluated at s + h.
   const double tau = st.h / st.hl;
@@ -57,10 +63,12 @@ void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPre
   if (tinyStepFarOut || moderateNearEnd) st.correctionLimit = route.raisedCorrectionLimit;
 }
 
-// st.eps, or in a rescue at least the rounding level of the residual at the predicted point. The
-// floor is taken where the corrector works, not at the last accepted point: on a path coming back
-// from far out, the floor of the larger old point would accept a new one far too loosely.
+// st.eps, or in the last rescue the rounding level itself, or in a rescue at least the rounding
+// level of the residual at the predicted point. The floor is taken where the corrector works, not
+// at the last accepted point: on a path coming back from far out, the floor of the larger old point
+// would accept a new one far too loosely.
 double CorrectorTolerance(const PathState& st, const PathLimits& limits) {
+  if (limits.roundingLevelTolerance) return RoundingFloorAt(st.J, st.y);
   return limits.roundingFloor ? std::max(st.eps, RoundingFloorAt(st.J, st.y)) : st.eps;
 }
 

@@ -48,6 +48,20 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
   outcome.blowUps = 0;  // blowUpCount counts paths that finally blew up
 }
 
+// Re-tracks `units` for `purpose`. Each unit writes only its own slot, so the outcome is that of
+// the serial loop.
+void RescueUnits(RouteTracking& tracking, const std::vector<std::int64_t>& units,
+                 const RetrackFactory& makeRetrack, RetrackPurpose purpose, int threads) {
+  if (units.empty()) return;
+  auto makeWorker = [&]() -> UnitFunction {
+    RetrackFunction retrack = makeRetrack(purpose);
+    return [&tracking, &units, retrack](std::int64_t i) {
+      RescueOne(tracking, units[static_cast<std::size_t>(i)], retrack);
+    };
+  };
+  RunUnitsInParallel(static_cast<std::int64_t>(units.size()), threads, makeWorker, [] {});
+}
+
 }  // namespace
 
 std::int64_t RecordPolishedRoots(RouteTracking& tracking) {
@@ -83,14 +97,13 @@ void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrac
   std::vector<std::uint8_t> failedFirst(units.size());
   for (std::size_t i = 0; i < units.size(); ++i)
     failedFirst[i] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(units[i])]) ? 1 : 0;
-  // Each unit writes only its own slot, so the outcome is that of the serial loop.
-  auto makeWorker = [&]() -> UnitFunction {
-    RetrackFunction retrack = makeRetrack(RetrackPurpose::kRescue);
-    return [&tracking, &units, retrack](std::int64_t i) {
-      RescueOne(tracking, units[static_cast<std::size_t>(i)], retrack);
-    };
-  };
-  RunUnitsInParallel(static_cast<std::int64_t>(units.size()), threads, makeWorker, [] {});
+  RescueUnits(tracking, units, makeRetrack, RetrackPurpose::kRescue, threads);
+  std::vector<std::int64_t> stillLost;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (failedFirst[i] && IsRescuable(tracking.outcomes[static_cast<std::size_t>(units[i])]))
+      stillLost.push_back(units[i]);
+  }
+  RescueUnits(tracking, stillLost, makeRetrack, RetrackPurpose::kLastRescue, threads);
   for (std::size_t i = 0; i < units.size(); ++i) {
     if (!failedFirst[i]) continue;
     const UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(units[i])];

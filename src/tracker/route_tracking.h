@@ -53,7 +53,12 @@ struct RouteTracking {
 // Why a path is tracked again. The path-jumping check re-tracks with the corrector of the first
 // tracking made stricter; the rescue also floors its tolerance at the rounding level of the
 // residual (PathLimits::roundingFloor), since paths lost far out are often lost to that level.
-enum class RetrackPurpose { kPathJumping, kRescue };
+// A path the rescue does not bring home gets a last rescue that corrects down to the rounding
+// level and predicts along the tangent at tiny steps (kLastRescue).
+enum class RetrackPurpose { kPathJumping, kRescue, kLastRescue };
+
+// Step below which the last rescue predicts along the tangent.
+inline constexpr double kLastRescueTangentBelow = 1e-5;
 
 // Limits shared by every re-track: 50000 counted steps, no raise of the correction limit near the
 // target, and the rounding-level tolerance floor only when rescuing a lost path.
@@ -61,8 +66,13 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
   PathLimits limits;
   limits.stepLimit = 50000;
   limits.raiseNearTarget = false;
-  limits.roundingFloor = purpose == RetrackPurpose::kRescue;
-  limits.raiseForTinySteps = purpose != RetrackPurpose::kRescue;
+  const bool rescue = purpose != RetrackPurpose::kPathJumping;
+  limits.roundingFloor = rescue;
+  limits.raiseForTinySteps = !rescue;
+  if (purpose == RetrackPurpose::kLastRescue) {
+    limits.roundingLevelTolerance = true;
+    limits.tangentPredictorBelow = kLastRescueTangentBelow;
+  }
   return limits;
 }
 
@@ -74,8 +84,9 @@ using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 // limit, and every path whose point at the jump check coincides with another's (one of them left
 // its path). A finite accepted end point goes into the path's slot (replacing an end point of the
 // first tracking), with retrackCount 1, the re-track's steps added and its blow-up withdrawn; a
-// failed re-track leaves the slot as it was. Sets counts.rescueAttempts, counts.rescued and
-// counts.retracked (the jump re-tracks). Results do not depend on `threads`.
+// failed re-track leaves the slot as it was. Paths that failed the first tracking and are still
+// lost then get one re-track with RetrackPurpose::kLastRescue. Sets counts.rescueAttempts,
+// counts.rescued and counts.retracked (the jump re-tracks). Results do not depend on `threads`.
 void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack, int threads,
                        PathCounts& counts);
 

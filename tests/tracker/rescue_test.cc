@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -28,22 +29,24 @@ void Fill(RouteTracking& tracking) {
   for (int i = 0; i < kN; ++i) tracking.endPoints(i, 0) = Complex(7.0, 0.0);
 }
 
+using CallsByPurpose = std::map<RetrackPurpose, std::set<std::int32_t>>;
+
 // Re-tracker whose end point encodes the start index; start index 6 ends at NaN although the
-// tracker says accepted, start index 3 fails.
-RetrackFactory FakeRetrack(std::set<std::int32_t>* called, std::mutex* m) {
+// tracker says accepted, start index 3 fails the rescue and succeeds in the last rescue.
+RetrackFactory FakeRetrack(CallsByPurpose* called, std::mutex* m) {
   return [called, m](RetrackPurpose purpose) -> RetrackFunction {
-    EXPECT_EQ(purpose, RetrackPurpose::kRescue);
-    return [called, m](const PathRecord& record, double correctionLimit) {
+    EXPECT_NE(purpose, RetrackPurpose::kPathJumping);
+    return [called, m, purpose](const PathRecord& record, double correctionLimit) {
       EXPECT_EQ(correctionLimit, kRescueCorrectionLimit);
       {
         std::lock_guard<std::mutex> lock(*m);
-        called->insert(record.startIndex);
+        (*called)[purpose].insert(record.startIndex);
       }
       RetrackResult r;
       r.steps = 40;
       r.y.assign(kN, Complex(record.startIndex, 1.0));
       if (record.startIndex == 6) r.y[1] = Complex(std::numeric_limits<double>::quiet_NaN(), 0.0);
-      r.failed = record.startIndex == 3;
+      r.failed = record.startIndex == 3 && purpose == RetrackPurpose::kRescue;
       return r;
     };
   };
@@ -53,22 +56,26 @@ TEST(Rescue, OnlyStepFailuresAreRetrackedAndOnlyFiniteAcceptedPointsRecorded) {
   for (int threads : {1, 3}) {
     RouteTracking tracking(kN, 6);
     Fill(tracking);
-    std::set<std::int32_t> called;
+    CallsByPurpose called;
     std::mutex m;
     PathCounts stats;
     RescueFailedPaths(tracking, FakeRetrack(&called, &m), threads, stats);
     // Paths 2, 3 and 6 (1-based) failed by underflow or the step limit; the end game's verdict,
-    // the refusal at the target and the recorded path stand.
-    EXPECT_EQ(called, (std::set<std::int32_t>{2, 3, 6}));
+    // the refusal at the target and the recorded path stand. The two the rescue did not bring
+    // home get the last rescue, which brings home path 3.
+    EXPECT_EQ(called[RetrackPurpose::kRescue], (std::set<std::int32_t>{2, 3, 6}));
+    EXPECT_EQ(called[RetrackPurpose::kLastRescue], (std::set<std::int32_t>{3, 6}));
     EXPECT_EQ(stats.rescueAttempts, 3);
-    EXPECT_EQ(stats.rescued, 1);
+    EXPECT_EQ(stats.rescued, 2);
+    EXPECT_EQ(tracking.outcomes[2].status, PathStatus::kRescued);
+    EXPECT_EQ(tracking.endPoints(0, 2), Complex(3.0, 1.0));
     const UnitOutcome& rescued = tracking.outcomes[1];
     EXPECT_EQ(rescued.status, PathStatus::kRescued);
     EXPECT_EQ(rescued.steps, 140);
     EXPECT_EQ(rescued.blowUps, 0);  // a rescued path did not finally blow up
     EXPECT_EQ(tracking.endPoints(0, 1), Complex(2.0, 1.0));
     EXPECT_EQ(tracking.endPoints(0, 0), Complex(7.0, 0.0));
-    for (std::int64_t u : {2, 3, 4, 5}) {
+    for (std::int64_t u : {3, 4, 5}) {
       EXPECT_FALSE(tracking.outcomes[u].recorded()) << u;
       EXPECT_EQ(tracking.outcomes[u].steps, 100) << u;
     }
@@ -78,22 +85,22 @@ TEST(Rescue, OnlyStepFailuresAreRetrackedAndOnlyFiniteAcceptedPointsRecorded) {
 TEST(Rescue, RescuedPathsAreCollectedInSerialOrderWithoutTheirBlowUp) {
   RouteTracking tracking(kN, 6);
   Fill(tracking);
-  std::set<std::int32_t> called;
+  CallsByPurpose called;
   std::mutex m;
   PathCounts stats;
   RescueFailedPaths(tracking, FakeRetrack(&called, &m), 2, stats);
   const TrackingOutcome out = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
-  ASSERT_EQ(out.counts.endPoints, 2);
+  ASSERT_EQ(out.counts.endPoints, 3);
   EXPECT_EQ(out.records[0].startIndex, 1);
   EXPECT_EQ(out.records[1].startIndex, 2);
+  EXPECT_EQ(out.records[2].startIndex, 3);
   EXPECT_EQ(out.counts.blowUps, 0);
   EXPECT_EQ(out.solutions(1, 1), Complex(2.0, 1.0));
   // The paths without an end point keep their final status, in serial order.
-  ASSERT_EQ(out.lostPaths.size(), 4u);
-  EXPECT_EQ(out.lostPaths[0].status, PathStatus::kStepLimit);
-  EXPECT_EQ(out.lostPaths[1].status, PathStatus::kDiverged);
-  EXPECT_EQ(out.lostPaths[2].status, PathStatus::kRefusedAtTarget);
-  EXPECT_EQ(out.lostPaths[3].status, PathStatus::kStepUnderflow);
+  ASSERT_EQ(out.lostPaths.size(), 3u);
+  EXPECT_EQ(out.lostPaths[0].status, PathStatus::kDiverged);
+  EXPECT_EQ(out.lostPaths[1].status, PathStatus::kRefusedAtTarget);
+  EXPECT_EQ(out.lostPaths[2].status, PathStatus::kStepUnderflow);
 }
 
 }  // namespace
