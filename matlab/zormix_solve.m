@@ -10,6 +10,7 @@ function [roots, info] = zormix_solve(varargin)
 %   [...] = zormix_solve(..., 'threads', THREADS)
 %   [...] = zormix_solve(..., 'progress', true)
 %   [...] = zormix_solve(..., 'report', true)
+%   [...] = zormix_solve(..., 'certify', true)
 %   [...] = zormix_solve(..., 'variables', NAMES)
 %
 %   EXPONENTS, COEFFICIENTS, TERMCOUNTS and NAMES are as in ZORMIX_WRITE_PSNUM (one row of
@@ -29,6 +30,8 @@ function [roots, info] = zormix_solve(varargin)
 %   'threads'  path-tracking threads, 0 (default) for one per core. Results do not depend on it.
 %   'progress' true: progress lines in the console while solving (default false).
 %   'report'   true: INFO.report holds the text of the report ("data.roots" of the module).
+%   'certify'  true: prove the regular roots by Krawczyk's interval test (default false). A value
+%              other than true, false, 1 or 0 is refused (zormix:badArgument).
 %   'variables'  for POLYNOMIALS only: cell array fixing the variable order (default: order of
 %              first appearance in the text).
 %
@@ -42,16 +45,42 @@ function [roots, info] = zormix_solve(varargin)
 %     variables         1 x n cell array of the variable names
 %     seed              the seed used, as decimal text
 %     route             'polyhedral' or 'totaldegree'
-%     failures          struct array of the paths without an end point: status (e.g.
-%                       'diverged', 'step_underflow'), cell, startIndex
+%     failures          struct array of the paths without an end point: status ('diverged' for a
+%                       path to infinity; 'step_underflow', 'step_limit', ... for a failed one),
+%                       cell, startIndex
 %     counts            path counts: endPoints, blowUps, rescued, ..., byStatus
+%     timings           seconds per stage: mixedCells, tracking, finishing, classification,
+%                       certification
 %     report            text of the report, with 'report', true only
+%   Classification, one entry per root (column of ROOTS):
+%     rootStatus        1 x count cell: 'regular' (simple, well conditioned) or 'singular'
+%                       (ill-conditioned, or reached by several paths)
+%     multiplicity      1 x count, end points at the root's point (1 for a regular root); the
+%                       columns of one singular point all appear in ROOTS
+%     groupLeader       1 x count, the first column of ROOTS at the same point
+%     scaledConditionNumbers  1 x count, condition number of the Jacobian scaled by the sizes of
+%                       the terms and of the variables: the measure that classifies the roots
+%     classes           counts: regular, singular (distinct singular points), singularEndPoints
+%                       (their multiplicities summed), realRegular, atInfinity (paths with status
+%                       'diverged'), failed (the other paths without an end point), rescued. Every
+%                       path is counted once:
+%                         regular + singularEndPoints + atInfinity + failed = npaths
+%   Certification, with 'certify', true (otherwise the per-root fields are 1 x 0 and n x 0):
+%     certified         1 x count logical: a box around the root holds exactly one root, which
+%                       is regular (only regular roots are tried)
+%     certifiedReal     1 x count logical: and that root is real
+%     boxLower, boxUpper  n x count complex: the box is every z with real(boxLower) <= real(z) <=
+%                       real(boxUpper) and the same for imag; NaN for a root without certificate
+%     certification     run (true when asked for), certified, distinct (groups of overlapping
+%                       boxes: a proven count of distinct roots), real (certified roots proven real)
 %
 %   Ctrl-C stops the solve with the error zormix:interrupted. Errors carry identifiers
 %   zormix:... (err.identifier), listed in docs/errors.md.
 %
 %   Example:
 %     [r, info] = zormix_solve({'x^2 + y^2 - 1', 'x - y'}, 'seed', 1);
+%     [r, info] = zormix_solve({'x^2 + y^2 - 1', 'x - y'}, 'certify', true);
+%     info.certification.distinct   % 2: two roots, proven distinct
 %
 %   See also ZORMIX_WRITE_PSNUM, ZORMIX, ZORMIX_SOLVE_MEX.
 
@@ -63,13 +92,15 @@ function [roots, info] = zormix_solve(varargin)
                               system.names, options);
   end
   roots = result.roots;
-  info = struct('nroots', result.nroots, 'npaths', result.npaths, ...
-                'residues', result.residues, 'conditionNumbers', result.conditionNumbers, ...
-                'isReal', result.isReal, 'variables', {result.variables}, ...
-                'seed', result.seed, 'route', result.route, 'failures', result.failures, ...
-                'counts', result.counts);
-  if isfield(result, 'report')
-    info.report = result.report;
+  fields = {'nroots', 'npaths', 'residues', 'conditionNumbers', 'isReal', 'variables', 'seed', ...
+            'route', 'failures', 'counts', 'rootStatus', 'multiplicity', 'groupLeader', ...
+            'scaledConditionNumbers', 'classes', 'certified', 'certifiedReal', 'boxLower', ...
+            'boxUpper', 'certification', 'timings', 'report'};
+  info = struct();
+  for k = 1:numel(fields)
+    if isfield(result, fields{k})
+      info.(fields{k}) = result.(fields{k});
+    end
   end
 end
 
@@ -116,7 +147,7 @@ function options = parse_options(rest, isText)
         options.route = route_of(value);
       case 'mode'
         options.route = value;
-      case {'seed', 'threads', 'progress', 'report'}
+      case {'seed', 'threads', 'progress', 'report', 'certify'}
         options.(name) = value;
       case 'variables'
         if ~isText

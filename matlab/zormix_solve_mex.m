@@ -14,13 +14,23 @@ function varargout = zormix_solve_mex(varargin)
 %     threads    path-tracking threads, 0 (default) = one per core
 %     progress   true: progress lines in the console
 %     report     true: RESULT.report holds the report text
+%     certify    true: certify the regular roots by Krawczyk's interval test (default false)
 %     variables  cell array of names fixing the variable order of EQUATIONS
 %
 %   RESULT has the fields roots (n x count), residues, conditionNumbers, isReal, nroots, npaths,
 %   ncells, pathStatuses (status names of the paths without an end point), failures (struct
-%   array: status, cell, startIndex of those paths), counts (path counts; counts.byStatus by final
-%   status), seed (decimal text), route, variables, and report when asked. Nothing is read from or
-%   written to files. Ctrl-C stops the solve with the error zormix:interrupted.
+%   array: status, cell, startIndex of those paths; status 'diverged' for a path to infinity),
+%   counts (path counts; counts.byStatus by final status), seed (decimal text), route, variables;
+%   the classification per root: rootStatus ('regular' or 'singular'), multiplicity,
+%   scaledConditionNumbers, groupLeader (first column at the same point), and classes (regular,
+%   singular, singularEndPoints, realRegular, atInfinity, failed, rescued, with regular +
+%   singularEndPoints + atInfinity + failed = npaths); the certification: certified and
+%   certifiedReal (1 x count logical; 1 x 0 unless certify is true), boxLower and boxUpper (n x
+%   count complex corners of the certified boxes, NaN without a certificate), certification
+%   (run, certified, distinct, real); timings (seconds: mixedCells, tracking, finishing,
+%   classification, certification); and report when asked. ZORMIX_SOLVE's help describes each
+%   field. Nothing is read from or written to files. Ctrl-C stops the solve with the error
+%   zormix:interrupted.
 %
 %   See also ZORMIX_SOLVE, ZORMIX.
 

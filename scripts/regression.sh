@@ -10,11 +10,15 @@
 #     --route R        polyhedral or total-degree (default polyhedral)
 #     --no-phc         skip phc even when it is installed
 #
-# Columns: system, zormix paths, roots accepted, distinct roots (points within 1e-6 relative max
-# norm merged), lost paths, wall time; then phc's regular root count, how many of those some zormix
-# root matches (1e-6 relative max norm, variables matched by name), and phc's wall time. A row is
-# marked "<<" when zormix misses some of phc's regular roots, "TIMEOUT" or "CRASH" when a zormix
-# run did not end normally. The exit status is 1 when some zormix run crashed or timed out.
+# zormix runs with --certify. Columns: system, zormix paths, roots accepted, distinct roots (points
+# within 1e-6 relative max norm merged), lost paths (step failures and failed re-tracks); zormix's
+# classification: regular roots (reg), distinct singular points (sing), paths at infinity (inf),
+# failed paths (fail: every other path without a root), certified distinct roots (cert); zormix's
+# wall time (certification included); then phc's regular root count, how many of those some zormix
+# root matches (1e-6 relative max norm, variables matched by name), and phc's wall time. Every path
+# is a regular root, an end point at a singular point, at infinity or failed. A row is marked "<<"
+# when zormix misses some of phc's regular roots, "TIMEOUT" or "CRASH" when a zormix run did not
+# end normally. The exit status is 1 when some zormix run crashed or timed out.
 set -u
 
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -31,7 +35,7 @@ while [ $# -gt 0 ]; do
     --seed) seed="$2"; shift 2 ;;
     --route) route="$2"; shift 2 ;;
     --no-phc) usePhc=0; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    -h|--help) awk 'NR > 1 { if (!/^#/) exit; print }' "$0"; exit 0 ;;
     *) inputs+=("$1"); shift ;;
   esac
 done
@@ -54,9 +58,10 @@ for input in "${inputs[@]}"; do
   fi
 done
 
-# Prints "paths accepted distinct lost phcRegular found" from a zormix JSON result and phc's
-# output file (either may be missing: "-"). found: phc's regular roots that some zormix root
-# matches within 1e-6 relative max norm (variables matched by name).
+# Prints "paths accepted distinct lost regular singular atInfinity failed certifiedDistinct
+# phcRegular found" from a zormix JSON result and phc's output file (either may be missing: "-").
+# found: phc's regular roots that some zormix root matches within 1e-6 relative max norm
+# (variables matched by name).
 summarize() {
   python3 - "$1" "$2" <<'PYEOF'
 import json, os, re, sys
@@ -74,7 +79,9 @@ if os.path.isfile(sys.argv[1]) and os.path.getsize(sys.argv[1]) > 0:
     for x in roots:
         if not any(close(x, y) for y in distinct):
             distinct.append(x)
-    z = (r["path_count"], r["root_count"], len(distinct), r.get("lost_paths", "-"))
+    z = [r["path_count"], r["root_count"], len(distinct), r["lost_path_count"],
+         r["regular_count"], r["singular_count"], r["at_infinity_count"], r["failed_count"],
+         r["certified_distinct_count"] if r["certification_run"] else "-"]
 phc = []
 if os.path.isfile(sys.argv[2]):
     block = None
@@ -89,7 +96,7 @@ if os.path.isfile(sys.argv[2]):
                 if line.rstrip().endswith(" regular =="):
                     phc.append(block)
                 block = None
-fields = list(z) if z else ["-"] * 4
+fields = z if z else ["-"] * 9
 if os.path.isfile(sys.argv[2]):
     fields.append(len(phc))
     if z:
@@ -122,15 +129,15 @@ phc_input() {
 now() { date +%s.%N; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
 
-printf '%-13s %9s %7s %8s %5s %8s  %7s %6s %8s  %s\n' system paths roots distinct lost time \
-  phc_reg found phc_time mark
+row='%-13s %9s %7s %8s %5s  %6s %5s %5s %5s %6s %8s  %7s %6s %8s  %s\n'
+printf "$row" system paths roots distinct lost reg sing inf fail cert time phc_reg found phc_time mark
 status=0
 for f in "${files[@]}"; do
   name="$(basename "$f" .txt)"
   json="$work/$name.json"
   t0="$(now)"
-  timeout "$limit" "$zormix" solve "$f" --format text --seed "$seed" --route "$route" -q --json "$json" \
-    -o "$work/$name.roots" > "$work/$name.log" 2>&1 < /dev/null
+  timeout "$limit" "$zormix" solve "$f" --format text --seed "$seed" --route "$route" -q --certify \
+    --json "$json" -o "$work/$name.roots" > "$work/$name.log" 2>&1 < /dev/null
   rc=$?
   ztime="$(elapsed "$t0" "$(now)")"
   mark=""
@@ -147,9 +154,10 @@ for f in "${files[@]}"; do
     [ $? -eq 124 ] && rm -f "$work/$name.phcout" && mark="$mark phc-timeout"
     ptime="$(elapsed "$t0" "$(now)")"
   fi
-  read -r paths roots distinct lost preg found < <(summarize "$json" "$work/$name.phcout")
+  read -r paths roots distinct lost reg sing inf fail cert preg found \
+    < <(summarize "$json" "$work/$name.phcout")
   if [ "$found" != "-" ] && [ "$found" -lt "$preg" ]; then mark="$mark <<"; fi
-  printf '%-13s %9s %7s %8s %5s %8s  %7s %6s %8s  %s\n' "$name" "$paths" "$roots" "$distinct" \
-    "$lost" "$ztime" "$preg" "$found" "$ptime" "$mark"
+  printf "$row" "$name" "$paths" "$roots" "$distinct" "$lost" "$reg" "$sing" "$inf" "$fail" \
+    "$cert" "$ztime" "$preg" "$found" "$ptime" "$mark"
 done
 exit $status

@@ -54,10 +54,14 @@ double ReadInteger(const mxArray* a, double low, double high, const std::string&
   return mxGetScalar(a);
 }
 
+// A logical scalar, or a real number 0 or 1: what logical() converts without loss. Text such as
+// 'false' or a number such as 2 is more likely a mistake than a choice.
 bool ReadFlag(const mxArray* a, const std::string& what) {
-  if ((!mxIsLogical(a) && !mxIsNumeric(a)) || mxGetNumberOfElements(a) != 1) {
-    Bad(what + " must be true or false");
-  }
+  const bool scalar = mxGetNumberOfElements(a) == 1 && !mxIsSparse(a);
+  const bool logical = scalar && mxIsLogical(a);
+  const bool zeroOrOne = scalar && mxIsNumeric(a) && !mxIsComplex(a) &&
+                         (mxGetScalar(a) == 0.0 || mxGetScalar(a) == 1.0);
+  if (!logical && !zeroOrOne) Bad(what + " must be true or false (a logical scalar, or 0 or 1)");
   return mxGetScalar(a) != 0;
 }
 
@@ -95,12 +99,14 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
     o.progress = ReadFlag(value, "option 'progress'");
   } else if (name == "report") {
     o.report = ReadFlag(value, "option 'report'");
+  } else if (name == "certify") {
+    o.solve.certify = ReadFlag(value, "option 'certify'");
   } else if (name == "variables") {
     o.variables = ReadTextCell(value, "option 'variables'");
   } else {
-    throw Error(
-        kUnknownOptionId,
-        "unknown option '" + name + "' (known: route, seed, threads, progress, report, variables)");
+    throw Error(kUnknownOptionId,
+                "unknown option '" + name +
+                    "' (known: route, seed, threads, progress, report, certify, variables)");
   }
 }
 

@@ -22,7 +22,8 @@ struct CallOptions {
 
 // Fields: route ('polyhedral' | 'totaldegree' or a number as the module's mode), seed (a number
 // or a decimal string; [] for fresh entropy), threads ([] or 0 for all cores), progress, report,
-// variables. Unknown fields are refused, so that a misspelt option is not silently ignored.
+// certify (flags: true or false, or 0 or 1), variables. Unknown fields are refused, so that a
+// misspelt option is not silently ignored.
 CallOptions ReadOptions(const mxArray* options);
 
 // exponents m x n (one row per term), coefficients (m real or complex), termCounts (n positive

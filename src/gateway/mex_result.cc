@@ -1,8 +1,10 @@
 #include "gateway/mex_result.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 
 namespace zormix::gateway {
 namespace {
@@ -29,12 +31,39 @@ mxArray* Roots(const SolveResult& r) {
   return roots;
 }
 
-mxArray* IsReal(const SolveResult& r) {
-  mxArray* flags = mxCreateLogicalMatrix(1, r.isReal.size());
+template <typename Integer>
+mxArray* Row(const std::vector<Integer>& values, double offset) {
+  mxArray* row = mxCreateDoubleMatrix(1, values.size(), mxREAL);
+  double* out = mxGetPr(row);
+  for (std::size_t k = 0; k < values.size(); ++k) out[k] = static_cast<double>(values[k]) + offset;
+  return row;
+}
+
+mxArray* Flags(const std::vector<std::uint8_t>& values) {
+  mxArray* flags = mxCreateLogicalMatrix(1, values.size());
   mxLogical* out = mxGetLogicals(flags);
-  for (std::size_t k = 0; k < r.isReal.size(); ++k) out[k] = r.isReal[k] != 0;
+  for (std::size_t k = 0; k < values.size(); ++k) out[k] = values[k] != 0;
   return flags;
 }
+
+struct NamedNumber {
+  const char* name;
+  double value;
+};
+
+// A 1 x 1 struct of numbers, one field per entry.
+template <std::size_t N>
+mxArray* NumberStruct(const NamedNumber (&fields)[N]) {
+  const char* names[N];
+  for (std::size_t f = 0; f < N; ++f) names[f] = fields[f].name;
+  mxArray* out = mxCreateStructMatrix(1, 1, static_cast<int>(N), names);
+  for (std::size_t f = 0; f < N; ++f) {
+    mxSetFieldByNumber(out, 0, static_cast<int>(f), Scalar(fields[f].value));
+  }
+  return out;
+}
+
+double Count(std::int64_t count) { return static_cast<double>(count); }
 
 mxArray* Texts(std::size_t count, const char* (*text)(const SolveResult&, std::size_t),
                const SolveResult& r) {
@@ -45,6 +74,10 @@ mxArray* Texts(std::size_t count, const char* (*text)(const SolveResult&, std::s
 
 const char* StatusOfLostPath(const SolveResult& r, std::size_t k) {
   return PathStatusName(r.lostPaths[k].status);
+}
+
+const char* StatusOfRoot(const SolveResult& r, std::size_t k) {
+  return r.rootStatus[k] == RootStatus::kRegular ? "regular" : "singular";
 }
 
 const char* VariableName(const SolveResult& r, std::size_t k) { return r.variableNames[k].c_str(); }
@@ -86,6 +119,67 @@ mxArray* Counts(const SolveResult& r) {
   return counts;
 }
 
+// regular + singularEndPoints + atInfinity + failed = npaths.
+mxArray* Classes(const SolveResult& r) {
+  const RootClassCounts& c = r.classes;
+  const NamedNumber fields[] = {{"regular", Count(c.regular)},
+                                {"singular", Count(c.singular)},
+                                {"singularEndPoints", Count(c.singularEndPoints)},
+                                {"realRegular", Count(c.realRegular)},
+                                {"atInfinity", Count(c.atInfinity)},
+                                {"failed", Count(c.failed)},
+                                {"rescued", Count(c.rescued)}};
+  return NumberStruct(fields);
+}
+
+mxArray* Certification(const SolveResult& r) {
+  const CertificationCounts& c = r.certification;
+  const char* names[] = {"run", "certified", "distinct", "real"};
+  mxArray* out = mxCreateStructMatrix(1, 1, 4, names);
+  mxSetFieldByNumber(out, 0, 0, mxCreateLogicalScalar(c.run));
+  mxSetFieldByNumber(out, 0, 1, Scalar(Count(c.certified)));
+  mxSetFieldByNumber(out, 0, 2, Scalar(Count(c.distinct)));
+  mxSetFieldByNumber(out, 0, 3, Scalar(Count(c.real)));
+  return out;
+}
+
+// One corner of each certified box center + [-radius, radius] (1 + i): side -1 the lower, +1 the
+// upper, both moved one unit in the last place outward so that the rounding of center +- radius
+// cannot put the corner inside the box. NaN for a root without a certificate; n x 0 when the
+// certification was not asked for.
+mxArray* BoxCorner(const SolveResult& r, double side) {
+  const auto rows = static_cast<std::size_t>(r.n);
+  const std::size_t cols = r.certified.size();
+  mxArray* corner = mxCreateDoubleMatrix(rows, cols, mxCOMPLEX);
+  double* re = mxGetPr(corner);
+  double* im = mxGetPi(corner);
+  const double away = side * std::numeric_limits<double>::infinity();
+  for (std::size_t k = 0; k < cols; ++k) {
+    for (std::size_t v = 0; v < rows; ++v) {
+      const std::size_t at = v + k * rows;
+      if (r.certified[k] == 0) {
+        re[at] = im[at] = std::numeric_limits<double>::quiet_NaN();
+        continue;
+      }
+      const Complex c = r.boxCenters(static_cast<std::int64_t>(v), static_cast<std::int64_t>(k));
+      const double radius = side * r.boxRadii[k];
+      re[at] = std::nextafter(c.real() + radius, away);
+      im[at] = std::nextafter(c.imag() + radius, away);
+    }
+  }
+  return corner;
+}
+
+mxArray* Timings(const SolveResult& r) {
+  const StageTimings& t = r.timings;
+  const NamedNumber fields[] = {{"mixedCells", t.mixedCells},
+                                {"tracking", t.tracking},
+                                {"finishing", t.finishing},
+                                {"classification", t.classification},
+                                {"certification", t.certification}};
+  return NumberStruct(fields);
+}
+
 mxArray* Seed(const SolveResult& r) {
   char text[32];
   std::snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(r.seed));
@@ -102,7 +196,7 @@ const Field kFields[] = {
     {"roots", Roots},
     {"residues", [](const SolveResult& r) { return Row(r.residues); }},
     {"conditionNumbers", [](const SolveResult& r) { return Row(r.conditionNumbers); }},
-    {"isReal", IsReal},
+    {"isReal", [](const SolveResult& r) { return Flags(r.isReal); }},
     {"nroots", [](const SolveResult& r) { return Scalar(static_cast<double>(r.roots.cols())); }},
     {"npaths", [](const SolveResult& r) { return Scalar(static_cast<double>(r.pathCount)); }},
     {"ncells", [](const SolveResult& r) { return Scalar(static_cast<double>(r.cellCount)); }},
@@ -117,6 +211,18 @@ const Field kFields[] = {
      }},
     {"variables",
      [](const SolveResult& r) { return Texts(r.variableNames.size(), VariableName, r); }},
+    {"rootStatus",
+     [](const SolveResult& r) { return Texts(r.rootStatus.size(), StatusOfRoot, r); }},
+    {"multiplicity", [](const SolveResult& r) { return Row(r.multiplicity, 0.0); }},
+    {"scaledConditionNumbers", [](const SolveResult& r) { return Row(r.scaledConditionNumbers); }},
+    {"groupLeader", [](const SolveResult& r) { return Row(r.groupLeader, 1.0); }},  // 1-based
+    {"classes", Classes},
+    {"certified", [](const SolveResult& r) { return Flags(r.certified); }},
+    {"certifiedReal", [](const SolveResult& r) { return Flags(r.certifiedReal); }},
+    {"boxLower", [](const SolveResult& r) { return BoxCorner(r, -1.0); }},
+    {"boxUpper", [](const SolveResult& r) { return BoxCorner(r, 1.0); }},
+    {"certification", Certification},
+    {"timings", Timings},
 };
 constexpr int kFieldCount = sizeof kFields / sizeof kFields[0];
 
