@@ -98,9 +98,12 @@ void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrac
   for (std::size_t i = 0; i < units.size(); ++i)
     failedFirst[i] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(units[i])]) ? 1 : 0;
   RescueUnits(tracking, units, makeRetrack, RetrackPurpose::kRescue, threads);
+  // Only paths lost far from the target (blow-ups): a path lost close to it is mostly on its way
+  // to infinity or to a singular end, where a re-track at the rounding level only costs time.
   std::vector<std::int64_t> stillLost;
   for (std::size_t i = 0; i < units.size(); ++i) {
-    if (failedFirst[i] && IsRescuable(tracking.outcomes[static_cast<std::size_t>(units[i])]))
+    const UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(units[i])];
+    if (failedFirst[i] && IsRescuable(outcome) && outcome.blowUps > 0)
       stillLost.push_back(units[i]);
   }
   RescueUnits(tracking, stillLost, makeRetrack, RetrackPurpose::kLastRescue, threads);
