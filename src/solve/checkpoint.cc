@@ -24,10 +24,13 @@ namespace {
 static_assert(std::endian::native == std::endian::little);
 
 constexpr char kMagic[8] = {'Z', 'M', 'X', 'C', 'K', 'P', 'T', '\0'};
-constexpr std::uint32_t kFormatVersion = 1;
+constexpr std::uint32_t kFormatVersion = 2;
 constexpr std::size_t kHeaderSize = 64;
 constexpr std::size_t kVersionSize = 16;
 constexpr std::size_t kRecordFixedSize = 32;  // unit .. blowUps, before the coordinates
+// Flags after the end point: which of the two optional points the record carries.
+constexpr std::uint32_t kHasJumpCheckPoint = 1;
+constexpr std::uint32_t kHasPolishedRoot = 2;
 constexpr std::int64_t kRecordsPerRead = 4096;
 
 // FNV-1a 64: h = (h xor byte) * 1099511628211, from 14695981039346656037.
@@ -109,7 +112,11 @@ StoredHeader ParseHeader(const std::string& path, const std::string& bytes) {
 
 void CheckHeader(const std::string& path, const StoredHeader& h, const CheckpointIdentity& id) {
   const std::string ours = ZORMIX_VERSION;
-  if (h.format != kFormatVersion || h.version != ours)
+  if (h.format != kFormatVersion)
+    Refuse(path, "has checkpoint format " + std::to_string(h.format) + ", this zormix " + ours +
+                     " reads format " + std::to_string(kFormatVersion) +
+                     "; resume it with the version that wrote it or remove it");
+  if (h.version != ours)
     Refuse(path, "was written by zormix " + h.version + ", this is zormix " + ours +
                      "; resume it with that version or remove it");
   if (h.systemHash != id.systemHash || h.n != static_cast<std::uint32_t>(id.n))
@@ -169,8 +176,26 @@ std::optional<std::uint64_t> CheckpointSeed(const std::string& path) {
   return ParseHeader(path, bytes).seed;
 }
 
+namespace {
+
+void PutPoint(std::string& out, const Complex* z, std::int64_t n) {
+  for (std::int64_t k = 0; k < n; ++k) {
+    Put<double>(out, z != nullptr ? z[k].real() : 0.0);
+    Put<double>(out, z != nullptr ? z[k].imag() : 0.0);
+  }
+}
+
+void GetPoint(const char* record, std::size_t at, Complex* z, std::int64_t n) {
+  for (std::int64_t k = 0; k < n; ++k, at += 16)
+    z[k] = Complex(Get<double>(record, at), Get<double>(record, at + 8));
+}
+
+}  // namespace
+
+// Fixed part, end point, flags (u32 + u32 padding), the point at the jump check, the polished
+// root, checksum.
 std::size_t UnitRecordSize(int n) {
-  return kRecordFixedSize + 16 * static_cast<std::size_t>(n) + 8;
+  return kRecordFixedSize + 3 * 16 * static_cast<std::size_t>(n) + 8 + 8;
 }
 
 void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& out) {
@@ -183,11 +208,18 @@ void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& o
   Put<std::uint32_t>(out, static_cast<std::uint32_t>(o.status));
   Put<std::int64_t>(out, o.blowUps);
   const std::int64_t n = tracking.endPoints.rows();
-  for (std::int64_t k = 0; k < n; ++k) {
-    const Complex z = o.recorded() ? tracking.endPoints.col(unit)[k] : Complex();
-    Put<double>(out, z.real());
-    Put<double>(out, z.imag());
-  }
+  PutPoint(out, o.recorded() ? tracking.endPoints.col(unit) : nullptr, n);
+  // The jump check and the polished roots are decided after every path is done: a path restored
+  // from a record must bring what its tracking left for them.
+  const auto u = static_cast<std::size_t>(unit);
+  const bool hasCheck = !tracking.hasCheckpoint.empty() && tracking.hasCheckpoint[u] != 0;
+  const std::vector<Complex>& polished = tracking.polished[u];
+  const bool hasPolished = polished.size() == static_cast<std::size_t>(n);
+  Put<std::uint32_t>(out,
+                     (hasCheck ? kHasJumpCheckPoint : 0) | (hasPolished ? kHasPolishedRoot : 0));
+  Put<std::uint32_t>(out, 0);
+  PutPoint(out, hasCheck ? tracking.checkpoints.col(unit) : nullptr, n);
+  PutPoint(out, hasPolished ? polished.data() : nullptr, n);
   Put<std::uint64_t>(out, Fnv1a(out.data() + start, out.size() - start));
 }
 
@@ -211,12 +243,19 @@ std::int64_t DecodeUnit(const char* record, RouteTracking& tracking) {
   o.steps = Get<std::int32_t>(record, 16);
   o.status = static_cast<PathStatus>(status);
   o.blowUps = Get<std::int64_t>(record, 24);
-  if (o.recorded()) {
-    Complex* y = tracking.endPoints.col(u);
-    for (std::int64_t k = 0; k < tracking.endPoints.rows(); ++k) {
-      const std::size_t at = kRecordFixedSize + 16 * static_cast<std::size_t>(k);
-      y[k] = Complex(Get<double>(record, at), Get<double>(record, at + 8));
-    }
+  const std::int64_t n = tracking.endPoints.rows();
+  const std::size_t point = 16 * static_cast<std::size_t>(n);
+  if (o.recorded()) GetPoint(record, kRecordFixedSize, tracking.endPoints.col(u), n);
+  const std::size_t flagsAt = kRecordFixedSize + point;
+  const std::uint32_t flags = Get<std::uint32_t>(record, flagsAt);
+  if ((flags & kHasJumpCheckPoint) != 0 && !tracking.hasCheckpoint.empty()) {
+    GetPoint(record, flagsAt + 8, tracking.checkpoints.col(u), n);
+    tracking.hasCheckpoint[unit] = 1;
+  }
+  if ((flags & kHasPolishedRoot) != 0) {
+    std::vector<Complex>& polished = tracking.polished[unit];
+    polished.resize(static_cast<std::size_t>(n));
+    GetPoint(record, flagsAt + 8 + point, polished.data(), n);
   }
   tracking.counters.Count(o.recorded());
   return u;

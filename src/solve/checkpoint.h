@@ -7,8 +7,10 @@
 //     u64 FNV-1a 64 of the 56 bytes before it;
 //   then one record per finished unit, UnitRecordSize(n) bytes: u64 unit, i32 cell,
 //     i32 startIndex, i32 steps, u32 status, i64 blowUps, n complex end-point coordinates as
-//     (re, im) doubles bit for bit (zeros when no end point was recorded), u64 FNV-1a 64 of the
-//     record's bytes before it.
+//     (re, im) doubles bit for bit (zeros when no end point was recorded), u32 flags (1: a point
+//     at the jump check follows, 2: a polished root follows), u32 zero, n complex coordinates of
+//     the point at the jump check, n of the polished root (zeros when absent), u64 FNV-1a 64 of
+//     the record's bytes before it.
 // Records come in completion order. Only the last one may be torn or damaged (a write cut short);
 // it is dropped and its unit tracked again. A bad record anywhere else refuses the file.
 #ifndef ZORMIX_SOLVE_CHECKPOINT_H_

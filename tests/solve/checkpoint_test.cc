@@ -83,6 +83,41 @@ TEST_F(CheckpointTest, ResumesIdenticallyFromAnyCutAndRepairsATornTail) {
   }
 }
 
+// What a path leaves for the decisions taken after all paths (the jump check's point, a root
+// found by polishing a path given up near the target) travels with its record: a restored path
+// (or one tracked by another process) must weigh in on them as if tracked here.
+TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
+  constexpr int kN = 2;
+  RouteTracking tracked(kN, 3, /*withCheckpoints=*/true);
+  tracked.outcomes[0].status = PathStatus::kReached;
+  tracked.endPoints(0, 0) = Complex(1.5, -2.0);
+  tracked.endPoints(1, 0) = Complex(1e300, 4.9e-324);
+  tracked.checkpoints(0, 0) = Complex(0.25, 0.5);
+  tracked.checkpoints(1, 0) = Complex(-3.0, 1e-17);
+  tracked.hasCheckpoint[0] = 1;
+  tracked.outcomes[2].status = PathStatus::kDiverged;
+  tracked.polished[2] = {Complex(7.0, 1.0), Complex(-8.0, 0.0)};
+  std::string bytes;
+  for (std::int64_t u = 0; u < 3; ++u) EncodeUnit(tracked, u, bytes);
+  ASSERT_EQ(bytes.size(), 3 * UnitRecordSize(kN));
+
+  RouteTracking restored(kN, 3, /*withCheckpoints=*/true);
+  for (std::int64_t u = 0; u < 3; ++u) {
+    const char* record = bytes.data() + u * UnitRecordSize(kN);
+    ASSERT_TRUE(RecordIntact(record, kN));
+    EXPECT_EQ(DecodeUnit(record, restored), u);
+  }
+  EXPECT_EQ(restored.endPoints.storage()[0], tracked.endPoints.storage()[0]);
+  EXPECT_EQ(restored.endPoints.storage()[1], tracked.endPoints.storage()[1]);
+  EXPECT_EQ(restored.hasCheckpoint, (std::vector<std::uint8_t>{1, 0, 0}));
+  EXPECT_EQ(restored.checkpoints(0, 0), Complex(0.25, 0.5));
+  EXPECT_EQ(restored.checkpoints(1, 0), Complex(-3.0, 1e-17));
+  EXPECT_TRUE(restored.polished[0].empty());
+  EXPECT_TRUE(restored.polished[1].empty());
+  EXPECT_EQ(restored.polished[2], tracked.polished[2]);
+  EXPECT_EQ(restored.outcomes[2].status, PathStatus::kDiverged);
+}
+
 TEST_F(CheckpointTest, ADamagedLastRecordIsTrackedAgainButDamageBeforeItIsRefused) {
   const PolySystem system = testing::Katsura(4);
   std::string bytes = CompleteCheckpoint(system);
