@@ -188,7 +188,9 @@ void WriteResults(const SolveResult& result, const SolveArgs& a, const std::stri
         kStandardStream, [&result](const auto& write) { FormatReport(result, write); }, "report");
   }
   if (!a.json.empty()) {
-    WriteOutput(a.json, ResultToJson(result, a.mixedVolume).dump(2) + "\n", "JSON file");
+    StreamOutput(
+        a.json, [&](const auto& write) { WriteResultJson(result, a.mixedVolume, write); },
+        "JSON file");
   }
 }
 
