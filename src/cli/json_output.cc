@@ -1,10 +1,98 @@
 #include "cli/json_output.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace zormix::cli {
 namespace {
+
+// Receives the members of the document's top-level object in order. The arrays that grow with
+// the path count (roots, lost paths) arrive one element at a time.
+class MemberSink {
+ public:
+  virtual void Member(const char* key, nlohmann::ordered_json value) = 0;
+  virtual void BeginArray(const char* key) = 0;
+  virtual void Element(nlohmann::ordered_json value) = 0;
+  virtual void EndArray() = 0;
+
+ protected:
+  ~MemberSink() = default;
+};
+
+// The members into one ordered_json object.
+class DocumentSink final : public MemberSink {
+ public:
+  void Member(const char* key, nlohmann::ordered_json value) override {
+    document_[key] = std::move(value);
+  }
+  void BeginArray(const char* key) override {
+    array_ = &(document_[key] = nlohmann::ordered_json::array());
+  }
+  void Element(nlohmann::ordered_json value) override { array_->push_back(std::move(value)); }
+  void EndArray() override { array_ = nullptr; }
+
+  nlohmann::ordered_json Take() { return std::move(document_); }
+
+ private:
+  nlohmann::ordered_json document_;
+  nlohmann::ordered_json* array_ = nullptr;  // the array being filled; no member is added meanwhile
+};
+
+// The members as text, laid out as nlohmann's dump(2) lays out the whole object: a member at
+// depth 1 ("  "), an array element at depth 2 ("    "), every nested line indented 2 more per
+// level, "[]" for an empty array. A member's value is dumped alone and each of its line breaks
+// followed by the indent of its depth (JSON strings escape their line breaks, so every '\n' of a
+// dump is layout).
+class TextSink final : public MemberSink {
+ public:
+  explicit TextSink(const std::function<void(std::string_view)>& write) : write_(write) {
+    write_("{");
+  }
+  void Member(const char* key, nlohmann::ordered_json value) override {
+    Key(key);
+    WriteIndented(value, kMemberIndent);
+  }
+  void BeginArray(const char* key) override {
+    Key(key);
+    write_("[");
+    elements_ = 0;
+  }
+  void Element(nlohmann::ordered_json value) override {
+    write_(elements_++ == 0 ? "\n" : ",\n");
+    write_(kElementIndent);
+    WriteIndented(value, kElementIndent);
+  }
+  void EndArray() override { write_(elements_ == 0 ? "]" : "\n  ]"); }
+  void Finish() { write_("\n}\n"); }
+
+ private:
+  static constexpr std::string_view kMemberIndent = "  ";
+  static constexpr std::string_view kElementIndent = "    ";
+
+  void Key(const char* key) {
+    write_(members_++ == 0 ? "\n" : ",\n");
+    piece_.assign(kMemberIndent).append(nlohmann::ordered_json(key).dump()).append(": ");
+    write_(piece_);
+  }
+  void WriteIndented(const nlohmann::ordered_json& value, std::string_view indent) {
+    const std::string text = value.dump(2);
+    piece_.clear();
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      piece_.append(text, start, end + 1 - start).append(indent);
+    }
+    piece_.append(text, start);
+    write_(piece_);
+  }
+
+  const std::function<void(std::string_view)>& write_;
+  std::string piece_;  // reused: one allocation for all elements of the size of the largest
+  std::int64_t members_ = 0;
+  std::int64_t elements_ = 0;
+};
 
 void AddClassification(const SolveResult& r, std::int64_t k, nlohmann::ordered_json& root) {
   const auto idx = static_cast<std::size_t>(k);
@@ -49,62 +137,73 @@ nlohmann::ordered_json PathToJson(const PathRecord& p) {
           {"status", PathStatusName(p.status)}};
 }
 
-void AddSummary(const SolveResult& r, nlohmann::ordered_json& j) {
-  j["regular_count"] = r.classes.regular;
-  j["singular_count"] = r.classes.singular;
-  j["singular_end_point_count"] = r.classes.singularEndPoints;
-  j["real_regular_count"] = r.classes.realRegular;
-  j["at_infinity_count"] = r.classes.atInfinity;
-  j["failed_count"] = r.classes.failed;
-  j["rescued_count"] = r.classes.rescued;
-  j["certification_run"] = r.certification.run;
-  j["certified_count"] = r.certification.certified;
-  j["certified_distinct_count"] = r.certification.distinct;
-  j["certified_real_count"] = r.certification.real;
+void EmitSummary(const SolveResult& r, MemberSink& out) {
+  out.Member("regular_count", r.classes.regular);
+  out.Member("singular_count", r.classes.singular);
+  out.Member("singular_end_point_count", r.classes.singularEndPoints);
+  out.Member("real_regular_count", r.classes.realRegular);
+  out.Member("at_infinity_count", r.classes.atInfinity);
+  out.Member("failed_count", r.classes.failed);
+  out.Member("rescued_count", r.classes.rescued);
+  out.Member("certification_run", r.certification.run);
+  out.Member("certified_count", r.certification.certified);
+  out.Member("certified_distinct_count", r.certification.distinct);
+  out.Member("certified_real_count", r.certification.real);
   // Clock readings differ from run to run: only a run that measures its costs (certification
   // asked for) writes them, so that by default the same seed writes the same file byte for byte.
   if (r.certification.run)
-    j["timings"] = {{"mixed_cells", r.timings.mixedCells},
-                    {"tracking", r.timings.tracking},
-                    {"finishing", r.timings.finishing},
-                    {"classification", r.timings.classification},
-                    {"certification", r.timings.certification}};
-  nlohmann::ordered_json lost = nlohmann::ordered_json::array();
-  for (const PathRecord& p : r.lostPaths) lost.push_back(PathToJson(p));
-  j["lost_paths"] = lost;
+    out.Member("timings", {{"mixed_cells", r.timings.mixedCells},
+                           {"tracking", r.timings.tracking},
+                           {"finishing", r.timings.finishing},
+                           {"classification", r.timings.classification},
+                           {"certification", r.timings.certification}});
+  out.BeginArray("lost_paths");
+  for (const PathRecord& p : r.lostPaths) out.Element(PathToJson(p));
+  out.EndArray();
+}
+
+void EmitResult(const SolveResult& r, bool mixedVolumeOnly, MemberSink& out) {
+  out.Member("zormix_version", ZORMIX_VERSION);
+  out.Member("route", r.route == Route::kTotalDegree ? "total-degree" : "polyhedral");
+  out.Member("seed", r.seed);
+  out.Member("seed_text", std::to_string(r.seed));
+  out.Member("schema_version", kSchemaVersion);
+  out.Member("variables", r.variableNames);
+  out.Member("path_count", r.pathCount);
+  out.Member("cell_count", r.cellCount);
+  if (mixedVolumeOnly) {
+    out.Member("mixed_volume", r.pathCount);
+    return;
+  }
+  out.Member("root_count", r.rootCount);
+  out.Member("real_count", r.realCount);
+  out.Member("blow_up_count", r.counts.blowUps);
+  out.Member("end_point_count", r.counts.endPoints);
+  out.Member("retracked_paths", r.counts.retracked);
+  out.Member("separated_pairs", r.counts.separatedPairs);
+  out.Member("rescue_attempts", r.counts.rescueAttempts);
+  out.Member("rescued_paths", r.counts.rescued);
+  EmitSummary(r, out);
+  out.Member("lost_path_count", r.counts.lost());
+  out.Member("warnings", r.warnings);
+  out.BeginArray("roots");
+  for (std::int64_t k = 0; k < r.roots.cols(); ++k) out.Element(RootToJson(r, k));
+  out.EndArray();
 }
 
 }  // namespace
 
-nlohmann::ordered_json ResultToJson(const SolveResult& r, bool mixedVolumeOnly) {
-  nlohmann::ordered_json j;
-  j["zormix_version"] = ZORMIX_VERSION;
-  j["route"] = r.route == Route::kTotalDegree ? "total-degree" : "polyhedral";
-  j["seed"] = r.seed;
-  j["seed_text"] = std::to_string(r.seed);
-  j["schema_version"] = kSchemaVersion;
-  j["variables"] = r.variableNames;
-  j["path_count"] = r.pathCount;
-  j["cell_count"] = r.cellCount;
-  if (mixedVolumeOnly) {
-    j["mixed_volume"] = r.pathCount;
-    return j;
-  }
-  j["root_count"] = r.rootCount;
-  j["real_count"] = r.realCount;
-  j["blow_up_count"] = r.counts.blowUps;
-  j["end_point_count"] = r.counts.endPoints;
-  j["retracked_paths"] = r.counts.retracked;
-  j["separated_pairs"] = r.counts.separatedPairs;
-  j["rescue_attempts"] = r.counts.rescueAttempts;
-  j["rescued_paths"] = r.counts.rescued;
-  AddSummary(r, j);
-  j["lost_path_count"] = r.counts.lost();
-  j["warnings"] = r.warnings;
-  nlohmann::ordered_json roots = nlohmann::ordered_json::array();
-  for (std::int64_t k = 0; k < r.roots.cols(); ++k) roots.push_back(RootToJson(r, k));
-  j["roots"] = roots;
-  return j;
+void WriteResultJson(const SolveResult& result, bool mixedVolumeOnly,
+                     const std::function<void(std::string_view)>& write) {
+  TextSink text(write);
+  EmitResult(result, mixedVolumeOnly, text);
+  text.Finish();
+}
+
+nlohmann::ordered_json ResultToJson(const SolveResult& result, bool mixedVolumeOnly) {
+  DocumentSink document;
+  EmitResult(result, mixedVolumeOnly, document);
+  return document.Take();
 }
 
 }  // namespace zormix::cli

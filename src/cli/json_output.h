@@ -2,7 +2,9 @@
 #ifndef ZORMIX_CLI_JSON_OUTPUT_H_
 #define ZORMIX_CLI_JSON_OUTPUT_H_
 
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "zormix/solve.h"
 
@@ -16,6 +18,14 @@ inline constexpr int kSchemaVersion = 1;
 // condition number, real flag and the path that produced it; the classification of every root and
 // path, and the certificates and stage timings when certification was asked for. Doubles keep
 // every digit.
+//
+// Written piece by piece to `write`, one root or lost path at a time, so that the memory it takes
+// does not grow with the number of roots. The text is ResultToJson(...).dump(2) followed by a
+// newline, byte for byte.
+void WriteResultJson(const SolveResult& result, bool mixedVolumeOnly,
+                     const std::function<void(std::string_view)>& write);
+
+// The same document whole, in memory (a few hundred bytes per root and variable).
 nlohmann::ordered_json ResultToJson(const SolveResult& result, bool mixedVolumeOnly);
 
 }  // namespace zormix::cli

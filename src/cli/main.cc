@@ -184,10 +184,13 @@ void CheckInputExists(const SolveArgs& a) {
 // JSON that cannot be written never costs the report.
 void WriteResults(const SolveResult& result, const SolveArgs& a, const std::string& reportPath) {
   if (reportPath == kStandardStream) {
-    FormatReport(result, [](std::string_view piece) { WriteOutput("-", piece, "report"); });
+    StreamOutput(
+        kStandardStream, [&result](const auto& write) { FormatReport(result, write); }, "report");
   }
   if (!a.json.empty()) {
-    WriteOutput(a.json, ResultToJson(result, a.mixedVolume).dump(2) + "\n", "JSON file");
+    StreamOutput(
+        a.json, [&](const auto& write) { WriteResultJson(result, a.mixedVolume, write); },
+        "JSON file");
   }
 }
 

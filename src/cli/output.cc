@@ -17,14 +17,25 @@ void CheckOutputPath(const std::string& path, const std::string& what) {
   zormix::CheckOutputPath(path, what);
 }
 
-void WriteOutput(const std::string& path, std::string_view text, const std::string& what) {
+void StreamOutput(const std::string& path, const TextProducer& produce, const std::string& what) {
   if (path != kStandardStream) {
-    WriteFileAtomically(path, text, what);
+    AtomicFile file(path, what);
+    produce([&file](std::string_view piece) { file.Write(piece); });
+    file.Commit();
     return;
   }
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+  const auto fail = [&what] {
     throw Error("cannot write the " + what + " to standard output: " + std::strerror(errno));
-  }
+  };
+  produce([&fail](std::string_view piece) {
+    if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) fail();
+  });
+  if (std::fflush(stdout) != 0) fail();
+}
+
+void WriteOutput(const std::string& path, std::string_view text, const std::string& what) {
+  StreamOutput(
+      path, [text](const auto& write) { write(text); }, what);
 }
 
 }  // namespace zormix::cli

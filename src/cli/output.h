@@ -3,15 +3,24 @@
 #ifndef ZORMIX_CLI_OUTPUT_H_
 #define ZORMIX_CLI_OUTPUT_H_
 
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace zormix::cli {
 
+// Hands a writer to a function that produces a text piece by piece.
+using TextProducer = std::function<void(const std::function<void(std::string_view)>& write)>;
+
 // The library's output check, with "-" (standard output) always fine.
 void CheckOutputPath(const std::string& path, const std::string& what);
 
-// Writes text to path ("-": standard output) through a temporary file renamed into place.
+// Writes the text that `produce` gives, as it comes, to path ("-": standard output) through a
+// temporary file renamed into place when `produce` returns; when it throws, the file at `path` is
+// left as it was (standard output keeps what was written).
+void StreamOutput(const std::string& path, const TextProducer& produce, const std::string& what);
+
+// StreamOutput of a text already whole.
 void WriteOutput(const std::string& path, std::string_view text, const std::string& what);
 
 }  // namespace zormix::cli

@@ -10,8 +10,8 @@
 #include "base/linear_algebra.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
-#include "model/system_eval.h"
 #include "model/equation_scale.h"
+#include "model/system_eval.h"
 #include "report/refine.h"
 #include "zormix/error.h"
 
@@ -120,11 +120,19 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
   const int n = system.n;
   const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
   const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
-  const Refined refined =
+  Refined refined =
       RefineAll(unscaled, maxDegree, endPoints, endPointCount, records, std::max(1, threads));
 
+  // The refined points become the roots in place, so that finishing holds two n x endPointCount
+  // matrices (end points and roots), not three.
   FinishedRoots out;
-  out.roots.Assign(n, endPointCount);
+  out.roots = std::move(refined.points);
+  const auto acceptedCount = static_cast<std::size_t>(
+      std::count(refined.accepted.begin(), refined.accepted.end(), std::uint8_t{1}));
+  out.residues.reserve(acceptedCount);
+  out.isReal.reserve(acceptedCount);
+  out.records.reserve(acceptedCount);
+  out.refused.reserve(static_cast<std::size_t>(endPointCount) - acceptedCount);
   std::int64_t accepted = 0;
   for (std::int64_t k = 0; k < endPointCount; ++k) {
     if (!refined.accepted[k]) {
@@ -134,8 +142,10 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
       }
       continue;
     }
-    std::copy(refined.points.col(k), refined.points.col(k) + n, out.roots.col(accepted++));
-    const bool real = IsRealPoint(refined.points.col(k), n);
+    const bool real = IsRealPoint(out.roots.col(k), n);
+    // Column k >= accepted: moving forward never overwrites a column still to be read.
+    if (k != accepted) std::copy(out.roots.col(k), out.roots.col(k) + n, out.roots.col(accepted));
+    ++accepted;
     out.residues.push_back(refined.residues[k]);
     out.isReal.push_back(real ? 1 : 0);
     out.realCount += real ? 1 : 0;

@@ -10,28 +10,58 @@
 namespace zormix {
 namespace {
 
+// x^2 = 4, y^2 + x y / 2 = 9: roots near (+-2, .), 40 end points perturbed from them; every fifth
+// point is far from any root and refused, and the re-track of point 3 failed. Record k has start
+// index k + 1.
+struct PerturbedEndPoints {
+  PerturbedEndPoints() : points(2, 40), records(40) {
+    system.rawCoefficients = system.coefficients;
+    const Complex x0[] = {2.0, 2.0, -2.0, -2.0};
+    const Complex y0[] = {-0.5 + std::sqrt(9.25), -0.5 - std::sqrt(9.25), 0.5 + std::sqrt(9.25),
+                          0.5 - std::sqrt(9.25)};
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> u(-1e-3, 1e-3);
+    for (std::int64_t k = 0; k < 40; ++k) {
+      const double far = k % 5 == 4 ? 50.0 : 0.0;
+      points(0, k) = x0[k % 4] + Complex(u(rng) + far, u(rng));
+      points(1, k) = y0[k % 4] + Complex(u(rng), u(rng) - far);
+      records[k].startIndex = static_cast<std::int32_t>(k + 1);
+    }
+    records[3].status = PathStatus::kRetrackFailed;
+  }
+
+  NormalForm system{testing::BuildSystem(
+      {{{{2, 0}, 1.0}, {{0, 0}, -4.0}}, {{{0, 2}, 1.0}, {{1, 1}, 0.5}, {{0, 0}, -9.0}}})};
+  ColMajorMatrix<Complex> points;
+  std::vector<PathRecord> records;
+};
+
+// Refused points between accepted ones: every root is its own end point refined, in the order of
+// the end points, with its record.
+TEST(FinishRootsTest, EachRootComesFromItsOwnEndPoint) {
+  const PerturbedEndPoints in;
+  RuntimeUniform runtime(42);
+  const FinishedRoots out = FinishRoots(in.system, in.points, 40, in.records, runtime, 2);
+  ASSERT_EQ(out.roots.cols(), 31);  // 40 less 8 far ones less the failed re-track
+  ASSERT_EQ(out.records.size(), 31u);
+  ASSERT_EQ(out.refused.size(), 9u);
+  std::int32_t previous = 0;
+  for (std::int64_t r = 0; r < out.roots.cols(); ++r) {
+    const std::int64_t k = out.records[r].startIndex - 1;
+    EXPECT_GT(k + 1, previous);
+    previous = static_cast<std::int32_t>(k + 1);
+    for (int v = 0; v < 2; ++v)
+      EXPECT_LT(std::abs(out.roots(v, r) - in.points(v, k)), 1e-2) << "root " << r;
+  }
+}
+
 // Roots are refined and measured on several threads exactly as on one: the condition estimate of
 // root r draws what the serial loop gives it, and the generator ends in the same state.
 TEST(FinishRootsTest, ThreadCountChangesNothing) {
-  // x^2 = 4, y^2 + 2 x y = 9 + ...: roots near (+-2, .), found from perturbed points; every fifth
-  // point is far from any root and refused, and one re-track failed.
-  NormalForm system{testing::BuildSystem(
-      {{{{2, 0}, 1.0}, {{0, 0}, -4.0}}, {{{0, 2}, 1.0}, {{1, 1}, 0.5}, {{0, 0}, -9.0}}})};
-  system.rawCoefficients = system.coefficients;
-  const Complex x0[] = {2.0, 2.0, -2.0, -2.0};
-  const Complex y0[] = {-0.5 + std::sqrt(9.25), -0.5 - std::sqrt(9.25), 0.5 + std::sqrt(9.25),
-                        0.5 - std::sqrt(9.25)};
-  std::mt19937_64 rng(11);
-  std::uniform_real_distribution<double> u(-1e-3, 1e-3);
-  ColMajorMatrix<Complex> points(2, 40);
-  std::vector<PathRecord> records(40);
-  for (std::int64_t k = 0; k < 40; ++k) {
-    const double far = k % 5 == 4 ? 50.0 : 0.0;
-    points(0, k) = x0[k % 4] + Complex(u(rng) + far, u(rng));
-    points(1, k) = y0[k % 4] + Complex(u(rng), u(rng) - far);
-    records[k].startIndex = static_cast<std::int32_t>(k + 1);
-  }
-  records[3].status = PathStatus::kRetrackFailed;
+  const PerturbedEndPoints in;
+  const NormalForm& system = in.system;
+  const ColMajorMatrix<Complex>& points = in.points;
+  const std::vector<PathRecord>& records = in.records;
 
   RuntimeUniform serialRuntime(42), parallelRuntime(42);
   const FinishedRoots serial = FinishRoots(system, points, 40, records, serialRuntime, 1);
