@@ -243,6 +243,9 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
   TakeRoots(std::move(finished), result);
   result.counts = tracked.counts;
+  // The end points and their records are in the result now; classification and the report must
+  // not find them still held (16 n bytes per path).
+  route.tracking = TrackingOutcome{};
   std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
   CountStatuses(result);
   result.timings.finishing = SecondsSince(start);
