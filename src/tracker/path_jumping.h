@@ -44,7 +44,7 @@ using RetrackFunction =
 
 // Projects every end point on a random direction (drawn after re-seeding `runtime`), compares the
 // pairs within a bucket, and for every pair closer than 1e-7 in the projection whose common point
-// is well conditioned on the scaled target (1e-12 < smax < 1e5 smin) re-tracks both paths, at most
+// is well conditioned on the scaled target (1e-12 < smax < 1e7 smin) re-tracks both paths, at most
 // twice. Updates solutions (only when the pair was separated) and the records' steps,
 // retrackCount (reset to 0 first) and status (kJumped after a re-track, kRetrackFailed once one
 // failed; a status left by an earlier check is reset first). Returns the counts of re-tracks

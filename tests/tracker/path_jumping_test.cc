@@ -238,6 +238,23 @@ TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
   }
 }
 
+// A pair at a regular but poorly conditioned point (condition 1e6, as roots of application
+// systems have) is re-tracked; at condition 1e9 the point counts as singular and the pair stays.
+TEST(CheckPathJumpingTest, PoorlyConditionedRegularPairsAreRetrackedButNotNearlySingularOnes) {
+  for (const double scale : {1e-6, 1e-9}) {
+    // x = 0, scale * y = 0: singular values 1 and scale.
+    const OwnedSystem target(2, {{{{1, 0}, 1.0}, {{0, 0}, 0.0}}, {{{0, 1}, scale}, {{0, 0}, 0.0}}});
+    ColMajorMatrix<Complex> s = Points({{0.0, 0.0}, {0.0, 0.0}});
+    std::vector<PathRecord> records = Records(2);
+    // Each re-track ends on the same point again: both paths are tried twice.
+    MockRetrack retrack;
+    ON_CALL(retrack, Call(_, _)).WillByDefault(Return(RetrackResult{{0.0, 0.0}, 30, false}));
+    EXPECT_CALL(retrack, Call(_, _)).Times(scale > 1e-7 ? 4 : 0);
+    RuntimeUniform runtime(3);
+    CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+  }
+}
+
 TEST(CheckPathJumpingTest, IdenticalPointsAtTheOriginAreNotTakenAsApart) {
   const OwnedSystem target = LinearSystem2();
   ColMajorMatrix<Complex> s = Points({{0.0, 0.0}, {0.0, 0.0}});
