@@ -87,8 +87,11 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
   const auto start = std::chrono::steady_clock::now();
-  const MixedCellResult mixed = ComputeMixedCells(system.n, system.termCount, system.exponents,
-                                                  runtime, tracking.threads, options.interrupted);
+  CellSearchControl search;
+  search.threads = tracking.threads;
+  search.stop = options.interrupted;
+  const MixedCellResult mixed =
+      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, search);
   out.mixedCellSeconds = SecondsSince(start);
   ThrowIfInterrupted(options);
   if (!mixed.complete) throw Error(kInterruptedId, kInterruptedMessage);
