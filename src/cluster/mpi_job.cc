@@ -411,9 +411,12 @@ bool SharesWanted() {
 
 // On standard error, so that no output of the solve changes.
 void PrintShares(const Shares& shares, const SolveResult& result) {
-  if (!shares.branches.empty()) {
+  // The solve times its stages only when it tracks (not with --mixed-volume).
+  if (!shares.branches.empty() && result.timings.mixedCells > 0.0) {
     std::fprintf(stderr, "zormix: mixed cells in %.3f s, %.3f s of it in the shared branches\n",
                  result.timings.mixedCells, shares.branchSeconds);
+  } else if (!shares.branches.empty()) {
+    std::fprintf(stderr, "zormix: shared mixed-cell branches in %.3f s\n", shares.branchSeconds);
   }
   for (int rank = 0; rank < Size(); ++rank) {
     const auto at = static_cast<std::size_t>(rank);
