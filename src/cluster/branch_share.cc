@@ -254,6 +254,8 @@ void Follow(Transport& t, int threads, const BranchJob& job, std::vector<CellLis
         asked = active = true;
       }
       if (const std::optional<Message> m = t.Receive(kBranches)) {
+        if (m->bytes.size() % sizeof(std::int64_t) != 0)
+          throw Error("damaged mixed-cell message from rank 0");
         const std::vector<std::int64_t> branches = GetIndices(m->bytes);
         for (std::int64_t b : branches) {
           if (b < 0 || b >= job.count) throw Error("damaged mixed-cell message from rank 0");

@@ -20,8 +20,8 @@ using BranchFunction = std::function<void(std::int64_t branch, CellList& cells)>
 struct BranchJob {
   std::int64_t count = 0;
   std::function<BranchFunction()> makeWorker;
-  // Polls the search's stop request (at most every call of the caller's choosing); true once the
-  // search is to end. Call from the thread that runs the job.
+  // Polls the search's stop request; true once the search is to end (a stop was requested or the
+  // job abandoned). Called from the thread that runs the job, as often as suits the runner.
   std::function<bool()> stopped;
   // Ends the branches under way at their next poll, as a stop request does; for a runner that
   // leaves the job early (a failure elsewhere).
