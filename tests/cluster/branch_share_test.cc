@@ -186,7 +186,8 @@ TEST(BranchShareTest, EveryRankRunsBranchesAndEndsWithAllCellsInBranchOrder) {
   }
 }
 
-TEST(BranchShareTest, NoBranchesAndMoreRanksThanBranchesEndCleanly) {
+// A search without branches (no lower edge of the first support) ends on every rank at once.
+TEST(BranchShareTest, NoBranchesEndsCleanlyOnEveryRank) {
   std::vector<RankRun> runs;
   RunJob(3, 1, 0, runs);
   for (const RankRun& run : runs) EXPECT_TRUE(run.found.empty());
