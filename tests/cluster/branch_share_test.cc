@@ -199,8 +199,8 @@ TEST(BranchShareTest, AFailingRankIsNamedByRankZero) {
   EXPECT_EQ(runs[0].failure, "rank 2 failed: boom");
 }
 
-// Rank 0's stop poll ends its part at once and abandons the branch its thread is in.
-TEST(BranchShareTest, AStopOnRankZeroEndsItsPartAndAbandonsItsBranches) {
+// Rank 0's stop poll ends its share at once and abandons the branch its thread is in.
+TEST(BranchShareTest, AStopOnRankZeroEndsItsShareAndAbandonsItsBranches) {
   std::vector<RankRun> runs;
   std::atomic<int> polls{0};
   RunJob(3, 1, 30, runs, -1, [&] { return ++polls > 20; });
