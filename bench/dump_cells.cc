@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "model/normal_form.h"
 #include "mixedcell/mixed_cells.h"
+#include "model/normal_form.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
 
@@ -35,9 +35,11 @@ int main(int argc, char** argv) {
   }
   const zormix::NormalForm system = zormix::BringToNormalForm(input);
   zormix::RuntimeUniform runtime(seed);
+  zormix::CellSearchControl control;
+  control.threads = threads;
   const auto start = std::chrono::steady_clock::now();
-  const zormix::MixedCellResult r = zormix::ComputeMixedCells(
-      system.n, system.termCount, system.exponents, runtime, threads);
+  const zormix::MixedCellResult r =
+      zormix::ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, control);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr, "%s: %" PRId64 " cells in %.3f s\n", path.c_str(), r.cells.size(), seconds);

@@ -23,9 +23,11 @@ void BenchMixedCells(benchmark::State& state, const std::function<PolySystem(int
                      int threads = 1) {
   const testing::Supports s = testing::WithOrigin(make(static_cast<int>(state.range(0))));
   std::int64_t cells = 0, volume = 0;
+  CellSearchControl control;
+  control.threads = threads;
   for (auto _ : state) {
     RuntimeUniform runtime(2024);
-    MixedCellResult r = ComputeMixedCells(s.n, s.termCount, s.exponents, runtime, threads);
+    MixedCellResult r = ComputeMixedCells(s.n, s.termCount, s.exponents, runtime, control);
     cells = r.cells.size();
     benchmark::DoNotOptimize(r);
     state.PauseTiming();

@@ -4,30 +4,29 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cluster/branch_share.h"
+#include "cluster/transport.h"
 #include "cluster/unit_pool.h"
 #include "solve/checkpoint.h"
 #include "solve/solve_with_runner.h"
 #include "tracker/route_tracking.h"
+#include "zormix/error.h"
 
 namespace zormix::cluster {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-enum Tag : int {
-  kRequest = 1,  // rank -> 0: hand me units (empty)
-  kWork,         // 0 -> rank: units to track (int64 indices); none left when empty
-  kResults,      // rank -> 0: checkpoint records of finished units
-  kFailure,      // rank -> 0: the message of an error that ends the job
-  kFinished,     // 0 -> rank: the solve is done, finalize
-};
 
 constexpr auto kIdleWait = std::chrono::milliseconds(1);
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
@@ -73,6 +72,65 @@ std::string ReceiveBytes(const MPI_Status& probed) {
            MPI_STATUS_IGNORE);
   return bytes;
 }
+
+// Sends without waiting for the receiver, so that the main thread keeps serving while a large
+// message is under way (and sees a failure report instead of hanging on a rank that failed).
+class MpiTransport : public Transport {
+ public:
+  MpiTransport() {
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
+    MPI_Comm_size(MPI_COMM_WORLD, &size_);
+  }
+  ~MpiTransport() override {
+    // A send still under way here belongs to a solve that failed, and the job is ending: its
+    // buffer must outlive it.
+    SendsDone();
+    for (Pending& p : pending_) static_cast<void>(p.bytes.release());
+  }
+
+  int Rank() const override { return rank_; }
+  int Size() const override { return size_; }
+
+  void Send(int to, Tag tag, std::string bytes) override {
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+      throw Error("a message of " + std::to_string(bytes.size()) +
+                  " bytes is more than one MPI message holds");
+    pending_.push_back(Pending{std::make_unique<std::string>(std::move(bytes)), MPI_REQUEST_NULL});
+    Pending& p = pending_.back();
+    MPI_Isend(p.bytes->data(), static_cast<int>(p.bytes->size()), MPI_CHAR, to, tag, MPI_COMM_WORLD,
+              &p.request);
+  }
+
+  std::optional<Message> Receive(Tag tag) override {
+    SendsDone();
+    MPI_Status status;
+    int flag = 0;
+    MPI_Iprobe(MPI_ANY_SOURCE, tag == kAnyTag ? MPI_ANY_TAG : tag, MPI_COMM_WORLD, &flag, &status);
+    if (!flag) return std::nullopt;
+    Message m;
+    m.from = status.MPI_SOURCE;
+    m.tag = status.MPI_TAG;
+    m.bytes = ReceiveBytes(status);
+    return m;
+  }
+
+  bool SendsDone() override {
+    std::erase_if(pending_, [](Pending& p) {
+      int done = 0;
+      MPI_Test(&p.request, &done, MPI_STATUS_IGNORE);
+      return done != 0;
+    });
+    return pending_.empty();
+  }
+
+ private:
+  struct Pending {
+    std::unique_ptr<std::string> bytes;  // MPI reads it until the send completes
+    MPI_Request request;
+  };
+  int rank_ = 0, size_ = 1;
+  std::vector<Pending> pending_;
+};
 
 // ---- the system and the options, from rank 0 to every rank
 
@@ -139,8 +197,15 @@ std::int64_t BatchSize(std::size_t units, int ranks, int threads) {
 
 class Coordinator {
  public:
-  Coordinator(RouteTracking& tracking, Checkpoint* checkpoint, int threads)
-      : tracking_(tracking), checkpoint_(checkpoint), threads_(threads), ranks_(Size()) {
+  // tracked[r] counts the units rank r tracks.
+  Coordinator(RouteTracking& tracking, Checkpoint* checkpoint, int threads,
+              std::vector<std::int64_t>& tracked)
+      : tracking_(tracking),
+        checkpoint_(checkpoint),
+        threads_(threads),
+        ranks_(Size()),
+        tracked_(tracked) {
+    tracked_.assign(static_cast<std::size_t>(ranks_), 0);
     if (checkpoint_) {
       todo_ = checkpoint_->Restore(tracking_);
     } else {
@@ -192,6 +257,7 @@ class Coordinator {
     for (std::int64_t unit : pool.TakeFinished()) {
       EncodeUnit(tracking_, unit, records);
       ++done_;
+      ++tracked_[0];
       active = true;
     }
     if (checkpoint_ && !records.empty()) checkpoint_->Append(records);
@@ -227,6 +293,7 @@ class Coordinator {
         AbortJob("damaged results from rank " + std::to_string(from));
       DecodeUnit(bytes.data() + at, tracking_);
       ++done_;
+      ++tracked_[static_cast<std::size_t>(from)];
     }
     if (checkpoint_) checkpoint_->Append(bytes);
   }
@@ -235,6 +302,7 @@ class Coordinator {
   Checkpoint* checkpoint_;
   int threads_;
   int ranks_;
+  std::vector<std::int64_t>& tracked_;
   std::vector<std::int64_t> todo_;
   std::int64_t batch_ = 1;
   std::size_t next_ = 0;
@@ -329,6 +397,35 @@ void AbortOnReportedFailure() {
     AbortJob("rank " + std::to_string(status.MPI_SOURCE) + " failed: " + ReceiveBytes(status));
 }
 
+// What each rank ran, for ZORMIX_JOB_SHARES.
+struct Shares {
+  std::vector<std::int64_t> branches;  // per rank: branches of the mixed-cell search
+  std::vector<std::int64_t> paths;     // per rank: units of the first tracking
+  double branchSeconds = 0.0;          // wall time of the shared branches on rank 0
+};
+
+bool SharesWanted() {
+  const char* value = std::getenv("ZORMIX_JOB_SHARES");
+  return value && *value && std::strcmp(value, "0") != 0;
+}
+
+// On standard error, so that no output of the solve changes.
+void PrintShares(const Shares& shares, const SolveResult& result) {
+  // The solve times its stages only when it tracks (not with --mixed-volume).
+  if (!shares.branches.empty() && result.timings.mixedCells > 0.0) {
+    std::fprintf(stderr, "zormix: mixed cells in %.3f s, %.3f s of it in the shared branches\n",
+                 result.timings.mixedCells, shares.branchSeconds);
+  } else if (!shares.branches.empty()) {
+    std::fprintf(stderr, "zormix: shared mixed-cell branches in %.3f s\n", shares.branchSeconds);
+  }
+  for (int rank = 0; rank < Size(); ++rank) {
+    const auto at = static_cast<std::size_t>(rank);
+    std::fprintf(stderr, "zormix: rank %d ran %lld branches and %lld paths\n", rank,
+                 static_cast<long long>(at < shares.branches.size() ? shares.branches[at] : 0),
+                 static_cast<long long>(at < shares.paths.size() ? shares.paths[at] : 0));
+  }
+}
+
 }  // namespace
 
 Job::Job(int* argc, char*** argv) {
@@ -359,16 +456,25 @@ SolveResult SolveOnRankZero(const PolySystem& system, SolveOptions options) {
   options.seed = ChooseSeed(options);
   std::string packed = PackSolve(system, options);
   Broadcast(packed);
-  SolveResult result =
-      SolveSystemWith(system, options, [](Checkpoint* checkpoint, int threads) -> UnitRunner {
-        return [checkpoint, threads](RouteTracking& tracking,
-                                     const std::function<UnitFunction()>& makeWorker,
-                                     const std::function<void()>& poll) {
-          Coordinator(tracking, checkpoint, threads).Run(makeWorker, poll);
-        };
-      });
+  MpiTransport transport;
+  Shares shares;
+  SolveResult result = SolveSystemWith(system, options, [&](Checkpoint* checkpoint, int threads) {
+    SolveRunners runners;
+    runners.cellBranches = [&, threads](const BranchJob& job, std::vector<CellList>& found) {
+      const auto start = Clock::now();
+      ShareBranches(transport, threads, job, found, &shares.branches);
+      shares.branchSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    runners.units = [&, checkpoint, threads](RouteTracking& tracking,
+                                             const std::function<UnitFunction()>& makeWorker,
+                                             const std::function<void()>& poll) {
+      Coordinator(tracking, checkpoint, threads, shares.paths).Run(makeWorker, poll);
+    };
+    return runners;
+  });
   AbortOnReportedFailure();
   for (int rank = 1; rank < Size(); ++rank) SendBytes(std::string(), rank, kFinished);
+  if (SharesWanted()) PrintShares(shares, result);
   return result;
 }
 
@@ -382,13 +488,21 @@ int ServeRankZero(int threads) {
     options.threads = threads;
     options.reportPath.clear();
     options.console = [](std::string_view) {};  // rank 0 prints the solve's lines
+    MpiTransport transport;
     try {
-      SolveSystemWith(system, options, [](Checkpoint*, int threads) -> UnitRunner {
-        return [threads](RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
-                         const std::function<void()>&) {
+      SolveSystemWith(system, options, [&transport](Checkpoint*, int threads) {
+        SolveRunners runners;
+        runners.cellBranches = [&transport, threads](const BranchJob& job,
+                                                     std::vector<CellList>& found) {
+          ShareBranches(transport, threads, job, found);
+        };
+        runners.units = [threads](RouteTracking& tracking,
+                                  const std::function<UnitFunction()>& makeWorker,
+                                  const std::function<void()>&) {
           Share(tracking, threads).Run(makeWorker);
           throw ShareHandedBack{};
         };
+        return runners;
       });
     } catch (const ShareHandedBack&) {
     }

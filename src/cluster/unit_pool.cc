@@ -1,12 +1,13 @@
 #include "cluster/unit_pool.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zormix::cluster {
 
-UnitPool::UnitPool(int threads, const std::function<UnitFunction()>& makeWorker) {
-  for (int t = 0; t < std::max(1, threads); ++t)
-    threads_.emplace_back([this, &makeWorker] { Run(makeWorker); });
+UnitPool::UnitPool(int threads, std::function<UnitFunction()> makeWorker)
+    : makeWorker_(std::move(makeWorker)) {
+  for (int t = 0; t < std::max(1, threads); ++t) threads_.emplace_back([this] { Run(); });
 }
 
 UnitPool::~UnitPool() {
@@ -18,9 +19,9 @@ UnitPool::~UnitPool() {
   for (std::thread& thread : threads_) thread.join();
 }
 
-void UnitPool::Run(const std::function<UnitFunction()>& makeWorker) {
+void UnitPool::Run() {
   try {
-    const UnitFunction work = makeWorker();
+    const UnitFunction work = makeWorker_();
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
       wake_.wait(lock, [this] { return closing_ || !waiting_.empty(); });
@@ -53,6 +54,11 @@ void UnitPool::Push(const std::vector<std::int64_t>& units) {
 std::size_t UnitPool::Waiting() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return waiting_.size();
+}
+
+std::size_t UnitPool::Unfinished() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiting_.size() + static_cast<std::size_t>(running_);
 }
 
 bool UnitPool::Idle() const {

@@ -20,7 +20,7 @@ class UnitPool {
  public:
   // Starts `threads` threads; each calls makeWorker once and runs its unit function on the
   // units pushed here, in the order pushed.
-  UnitPool(int threads, const std::function<UnitFunction()>& makeWorker);
+  UnitPool(int threads, std::function<UnitFunction()> makeWorker);
   ~UnitPool();  // lets the running units finish, then joins
   UnitPool(const UnitPool&) = delete;
   UnitPool& operator=(const UnitPool&) = delete;
@@ -28,6 +28,8 @@ class UnitPool {
   void Push(const std::vector<std::int64_t>& units);
   // Units pushed and not yet started.
   std::size_t Waiting() const;
+  // Units pushed and not yet finished (waiting or running).
+  std::size_t Unfinished() const;
   // Nothing waiting and nothing running.
   bool Idle() const;
   // The units finished since the last call, in the order they finished.
@@ -36,8 +38,9 @@ class UnitPool {
   void RethrowIfFailed() const;
 
  private:
-  void Run(const std::function<UnitFunction()>& makeWorker);
+  void Run();
 
+  const std::function<UnitFunction()> makeWorker_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::int64_t> waiting_;

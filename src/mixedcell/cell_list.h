@@ -3,6 +3,7 @@
 #define ZORMIX_MIXEDCELL_CELL_LIST_H_
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace zormix {
@@ -14,6 +15,8 @@ class CellList {
  public:
   CellList() = default;
   explicit CellList(int n) : n_(n) {}
+  // The cells of `storage`, laid out as storage() lays them out (its size a multiple of 2n).
+  CellList(int n, std::vector<std::int32_t> storage) : n_(n), data_(std::move(storage)) {}
 
   int n() const { return n_; }
   std::int64_t size() const {

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -425,31 +424,42 @@ bool MixedCellSearch(const ReducedSupports& sup, CellList& cells,
       if (shared.rel(i, j) != 0) branches.emplace_back(i, j);
     }
   }
-  const int workers =
-      static_cast<int>(std::min<std::size_t>(std::max(threads, 1), branches.size()));
-  if (workers <= 1) {
-    Search search(sup, shared, control.stop, stopped);
-    search.Init();
-    for (const auto& [i, j] : branches) {
-      if (stopped) break;
-      search.ProcessEdge(i, j, cells);
-    }
+  const auto count = static_cast<std::int64_t>(branches.size());
+  // One searcher per thread; the function owns it.
+  auto makeWorker = [&]() -> BranchFunction {
+    auto search = std::make_shared<Search>(sup, shared, control.stop, stopped);
+    search->Init();
+    return [&branches, &stopped, search](std::int64_t b, CellList& found) {
+      if (stopped) return;
+      const auto& [i, j] = branches[static_cast<std::size_t>(b)];
+      search->ProcessEdge(i, j, found);
+    };
+  };
+  const int workers = static_cast<int>(std::min<std::int64_t>(std::max(threads, 1), count));
+  if (!control.runBranches && workers <= 1) {
+    const BranchFunction run = makeWorker();
+    for (std::int64_t b = 0; b < count && !stopped; ++b) run(b, cells);
     return !stopped;
   }
-  // Branches are handed out in edge order; each keeps its own cell list, joined in edge order.
-  std::vector<CellList> found(branches.size(), CellList(sup.n));
-  std::vector<std::unique_ptr<Search>> searchers;
-  std::mutex searchersMutex;
-  ParallelFor(branches.size(), workers, [&]() {
-    std::lock_guard<std::mutex> lock(searchersMutex);
-    searchers.push_back(std::make_unique<Search>(sup, shared, control.stop, stopped));
-    Search* search = searchers.back().get();
-    search->Init();
-    return [&, search](std::size_t b) {
-      if (stopped) return;
-      search->ProcessEdge(branches[b].first, branches[b].second, found[b]);
+  // Each branch keeps its own cell list; the lists are joined in edge order.
+  std::vector<CellList> found(static_cast<std::size_t>(count), CellList(sup.n));
+  if (control.runBranches) {
+    BranchJob job;
+    job.count = count;
+    job.makeWorker = makeWorker;
+    job.stopped = [&] {
+      if (!stopped && control.stop && control.stop()) stopped = true;
+      return stopped.load();
     };
-  });
+    job.abandon = [&] { stopped = true; };
+    control.runBranches(job, found);
+  } else {
+    // Branches are handed out in edge order to whichever thread is free.
+    ParallelFor(found.size(), workers, [&]() {
+      const BranchFunction run = makeWorker();
+      return [&, run](std::size_t b) { run(static_cast<std::int64_t>(b), found[b]); };
+    });
+  }
   if (stopped) return false;
   for (const CellList& part : found) cells.Append(part);
   return true;

@@ -2,12 +2,35 @@
 #ifndef ZORMIX_MIXEDCELL_MIXED_CELL_SEARCH_H_
 #define ZORMIX_MIXEDCELL_MIXED_CELL_SEARCH_H_
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "mixedcell/cell_list.h"
 #include "mixedcell/supports.h"
 
 namespace zormix {
+
+// Appends the cells of branch `branch` (0-based, in edge order) to `cells`. Each thread that runs
+// branches makes its own (it holds the search's scratch).
+using BranchFunction = std::function<void(std::int64_t branch, CellList& cells)>;
+
+// The branches of one search, one per lower edge of the first support; each depends only on tables
+// every process running the same search builds alike, so they can run anywhere.
+struct BranchJob {
+  std::int64_t count = 0;
+  std::function<BranchFunction()> makeWorker;
+  // Polls the search's stop request; true once the search is to end (a stop was requested or the
+  // job abandoned). Called from the thread that runs the job, as often as suits the runner.
+  std::function<bool()> stopped;
+  // Ends the branches under way at their next poll, as a stop request does; for a runner that
+  // leaves the job early (a failure elsewhere).
+  std::function<void()> abandon;
+};
+
+// Runs every branch of `job` once and leaves the cells of branch b in found[b] (found has
+// job.count empty lists on entry). May return early once job.stopped() is true.
+using BranchRunner = std::function<void(const BranchJob& job, std::vector<CellList>& found)>;
 
 // How a search is run: on how many threads, and when it should give up.
 struct CellSearchControl {
@@ -15,13 +38,16 @@ struct CellSearchControl {
   // Asked between branches and every few hundred extensions inside one; once it returns true the
   // search ends early with an incomplete list. Must be safe to call from any thread.
   std::function<bool()> stop;
+  // Empty: the branches run on up to `threads` threads of this process. Set: this runs them (the
+  // processes of a cluster job share them out).
+  BranchRunner runBranches;
 };
 
 // Appends every mixed cell of the fine mixed subdivision induced by sup.w to cells: column numbers
 // of sup, rows in the level order of the branch that found the cell. The branches of the first
-// support's lower edges run on up to control.threads threads; the cells come out in the same order
-// for every thread count. Returns false when control.stop ended the search: `cells` is then
-// incomplete and must not be used.
+// support's lower edges run on up to control.threads threads, or through control.runBranches; the
+// cells come out in edge order, the same for every thread count and runner. Returns false when
+// control.stop ended the search: `cells` is then incomplete and must not be used.
 bool MixedCellSearch(const ReducedSupports& sup, CellList& cells, const CellSearchControl& control);
 
 }  // namespace zormix

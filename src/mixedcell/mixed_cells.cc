@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "mixedcell/mixed_cell_search.h"
 #include "mixedcell/supports.h"
 #include "model/limits.h"
 #include "zormix/error.h"
@@ -63,8 +62,7 @@ void CheckSupportSize(std::int64_t m) {
 
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime, int threads,
-                                  const std::function<bool()>& stop) {
+                                  RuntimeUniform& runtime, const CellSearchControl& control) {
   CheckInput(n, termCount, exponents);
   CheckSupportSize(exponents.cols());
   ReducedSupports sup;
@@ -78,9 +76,6 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
 
   MixedCellResult result;
   result.cells = CellList(n);
-  CellSearchControl control;
-  control.threads = threads;
-  control.stop = stop;
   result.complete = MixedCellSearch(sup, result.cells, control);
   if (!result.complete) return result;
 

@@ -3,11 +3,11 @@
 #define ZORMIX_MIXEDCELL_MIXED_CELLS_H_
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "base/random.h"
 #include "mixedcell/cell_list.h"
+#include "mixedcell/mixed_cell_search.h"
 #include "zormix/col_major_matrix.h"
 
 namespace zormix {
@@ -23,13 +23,13 @@ struct MixedCellResult {
 // Vertex filter (draws n numbers from `runtime` without re-seeding), support order, re-seed and
 // lifting of the kept points in column order, mixed-cell search, and the translation back into the
 // caller's numbering with the rows sorted into equation order. termCount and exponents describe the
-// system after constant-term completion. The search runs on up to `threads` threads; the result is
-// the same for every thread count. `stop`, when set, is polled during the search (from any of its
-// threads); once it returns true the search gives up and the result is marked incomplete.
+// system after constant-term completion. The search runs as `control` says (threads, runner); the
+// result is the same for every thread count and runner. control.stop, when set, is polled during
+// the search (from any of its threads); once it returns true the search gives up and the result is
+// marked incomplete.
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
-                                  RuntimeUniform& runtime, int threads = 1,
-                                  const std::function<bool()>& stop = {});
+                                  RuntimeUniform& runtime, const CellSearchControl& control = {});
 
 }  // namespace zormix
 

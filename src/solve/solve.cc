@@ -83,12 +83,16 @@ TrackingOutcome NoPaths(int n) {
 
 RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& options,
                              RuntimeUniform& runtime, RandomStream& stream,
-                             const TrackingOptions& tracking) {
+                             const TrackingOptions& tracking, const BranchRunner& cellBranches) {
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
   const auto start = std::chrono::steady_clock::now();
-  const MixedCellResult mixed = ComputeMixedCells(system.n, system.termCount, system.exponents,
-                                                  runtime, tracking.threads, options.interrupted);
+  CellSearchControl search;
+  search.threads = tracking.threads;
+  search.stop = options.interrupted;
+  search.runBranches = cellBranches;
+  const MixedCellResult mixed =
+      ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, search);
   out.mixedCellSeconds = SecondsSince(start);
   ThrowIfInterrupted(options);
   if (!mixed.complete) throw Error(kInterruptedId, kInterruptedMessage);
@@ -188,7 +192,7 @@ std::unique_ptr<Checkpoint> OpenCheckpoint(const SolveOptions& options, const No
 }
 
 SolveResult Solve(const PolySystem& input, const SolveOptions& options,
-                  const RunnerFactory& makeRunner) {
+                  const RunnerFactory& makeRunners) {
   Announce(options, Stage::kReading, 0);
   ValidateSystem(input, "system");
   PolySystem padded = input;
@@ -219,12 +223,15 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   tracking.progress = options.progress;
   tracking.interrupted = options.interrupted;
-  if (makeRunner) tracking.runUnits = makeRunner(checkpoint.get(), tracking.threads);
+  SolveRunners runners;
+  if (makeRunners) runners = makeRunners(checkpoint.get(), tracking.threads);
+  tracking.runUnits = runners.units;
 
   auto start = std::chrono::steady_clock::now();
-  RouteOutcome route = options.route == Route::kTotalDegree
-                           ? SolveTotalDegree(system, options, runtime, stream, tracking)
-                           : SolvePolyhedral(system, options, runtime, stream, tracking);
+  RouteOutcome route =
+      options.route == Route::kTotalDegree
+          ? SolveTotalDegree(system, options, runtime, stream, tracking)
+          : SolvePolyhedral(system, options, runtime, stream, tracking, runners.cellBranches);
   result.pathCount = route.pathCount;
   result.cellCount = route.cellCount;
   result.roots.Assign(system.n, 0);
@@ -266,15 +273,17 @@ std::uint64_t ChooseSeed(const SolveOptions& options) {
 }
 
 SolveResult SolveSystem(const PolySystem& system, const SolveOptions& options) {
-  return SolveSystemWith(system, options, [](Checkpoint* checkpoint, int threads) -> UnitRunner {
-    return checkpoint ? CheckpointRunner(*checkpoint, threads) : UnitRunner();
+  return SolveSystemWith(system, options, [](Checkpoint* checkpoint, int threads) {
+    SolveRunners runners;
+    if (checkpoint) runners.units = CheckpointRunner(*checkpoint, threads);
+    return runners;
   });
 }
 
 SolveResult SolveSystemWith(const PolySystem& system, const SolveOptions& options,
-                            const RunnerFactory& makeRunner) {
+                            const RunnerFactory& makeRunners) {
   try {
-    return Solve(system, options, makeRunner);
+    return Solve(system, options, makeRunners);
   } catch (const std::bad_alloc&) {
     throw Error("not enough memory for this solve (" + std::to_string(system.n) +
                 " variables); the path count or the system is too large for this machine");

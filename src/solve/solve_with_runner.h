@@ -1,24 +1,31 @@
-// The solve with the first tracking's units run by the caller's code: the processes of a cluster
-// job share them out instead of tracking all of them here.
+// The solve with its spreadable stages run by the caller's code: the processes of a cluster job
+// share out the mixed-cell search's branches and the first tracking's units instead of running all
+// of them here.
 #ifndef ZORMIX_SOLVE_SOLVE_WITH_RUNNER_H_
 #define ZORMIX_SOLVE_SOLVE_WITH_RUNNER_H_
 
 #include <cstdint>
 #include <functional>
 
+#include "mixedcell/mixed_cell_search.h"
 #include "solve/checkpoint.h"
 #include "tracker/tracking.h"
 #include "zormix/solve.h"
 
 namespace zormix {
 
-// Makes the runner of the first tracking from the solve's open checkpoint (null without one) and
-// its thread count. An empty runner tracks every unit here.
-using RunnerFactory = std::function<UnitRunner(Checkpoint* checkpoint, int threads)>;
+// Who runs what. An empty runner leaves its stage to this process's threads.
+struct SolveRunners {
+  BranchRunner cellBranches;  // the branches of the mixed-cell search (polyhedral route)
+  UnitRunner units;           // the units of the first tracking
+};
 
-// SolveSystem with the first tracking run by makeRunner's runner.
+// Makes the runners from the solve's open checkpoint (null without one) and its thread count.
+using RunnerFactory = std::function<SolveRunners(Checkpoint* checkpoint, int threads)>;
+
+// SolveSystem with its stages run by makeRunners' runners.
 SolveResult SolveSystemWith(const PolySystem& system, const SolveOptions& options,
-                            const RunnerFactory& makeRunner);
+                            const RunnerFactory& makeRunners);
 
 // The seed a solve uses: options.seed when set; else, with a checkpoint, the one stored in it;
 // else fresh entropy.

@@ -4,11 +4,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/systems.h"
 #include "zormix/io.h"
@@ -46,9 +49,11 @@ class ClusterTest : public ::testing::Test {
   static std::string Zormix(const std::string& args) {
     return std::string("'" ZORMIX_CLI_PATH "' ") + args;
   }
-  // mpirun on loopback only, as many ranks as asked whatever the core count.
+  // mpirun on loopback only, as many ranks as asked whatever the core count; rank 0 tells what
+  // each rank ran (standard error only).
   static std::string Job(int ranks) {
-    return std::string(ZORMIX_MPIRUN) + (geteuid() == 0 ? " --allow-run-as-root" : "") +
+    return std::string("env ZORMIX_JOB_SHARES=1 ") + ZORMIX_MPIRUN +
+           (geteuid() == 0 ? " --allow-run-as-root" : "") +
            " --oversubscribe --mca btl self,vader -np " + std::to_string(ranks) + " ";
   }
   std::string Slurp(const std::string& name) const {
@@ -58,18 +63,20 @@ class ClusterTest : public ::testing::Test {
     return s.str();
   }
 
-  // One process with 2 threads against 3 ranks of `threads` threads each.
-  void ExpectJobMatchesOneProcess(const PolySystem& system, const std::string& options,
-                                  int threads) {
+  // One process with 2 threads against 3 ranks of `threads` threads each; returns the job's
+  // standard error.
+  std::string ExpectJobMatchesOneProcess(const PolySystem& system, const std::string& options,
+                                         int threads) {
     WriteSystemFile(system, (dir_ / "PS.num").string());
     const Outcome one = Shell(Zormix(options + " --threads 2 -q -o one.roots --json one.json"));
-    ASSERT_EQ(one.code, 0) << one.err;
+    EXPECT_EQ(one.code, 0) << one.err;
     const Outcome job = Shell(Job(3) + Zormix(options + " --threads " + std::to_string(threads) +
                                               " -q -o job.roots --json job.json"));
-    ASSERT_EQ(job.code, 0) << job.err;
+    EXPECT_EQ(job.code, 0) << job.err;
     EXPECT_EQ(Slurp("job.roots"), Slurp("one.roots")) << options;
     EXPECT_EQ(Slurp("job.json"), Slurp("one.json")) << options;
     EXPECT_FALSE(Slurp("one.roots").empty());
+    return job.err;
   }
 
   fs::path dir_;
@@ -81,6 +88,43 @@ TEST_F(ClusterTest, CyclicSixPolyhedral) {
 
 TEST_F(ClusterTest, KatsuraSevenPolyhedralWithTwoThreadsPerRank) {
   ExpectJobMatchesOneProcess(testing::Katsura(7), "--seed 22", 2);
+}
+
+// The lines ZORMIX_JOB_SHARES adds to standard error: "zormix: rank R ran B branches and P paths".
+struct RankShare {
+  std::int64_t branches = 0, paths = 0;
+};
+
+std::vector<RankShare> SharesOf(const std::string& err) {
+  static const std::regex line(R"(zormix: rank (\d+) ran (\d+) branches and (\d+) paths)");
+  std::vector<RankShare> shares;
+  for (std::sregex_iterator it(err.begin(), err.end(), line), end; it != end; ++it) {
+    if (std::stoul((*it)[1]) != shares.size()) return {};
+    shares.push_back({std::stoll((*it)[2]), std::stoll((*it)[3])});
+  }
+  return shares;
+}
+
+// Cyclic-7's mixed-cell search has a few dozen branches, spread over the ranks: each rank finds
+// other cells, and a branch's list lost, repeated or joined out of order changes the report, the
+// JSON or the mixed-volume lines.
+TEST_F(ClusterTest, CyclicSevenWithTheCellSearchSpreadOverTheRanks) {
+  const std::string err = ExpectJobMatchesOneProcess(testing::Cyclic(7), "--seed 26", 1);
+  const std::vector<RankShare> shares = SharesOf(err);
+  ASSERT_EQ(shares.size(), 3u) << err;
+  std::int64_t paths = 0;
+  int ranksWithBranches = 0;
+  for (const RankShare& share : shares) {
+    paths += share.paths;
+    ranksWithBranches += share.branches > 0;
+  }
+  EXPECT_EQ(paths, 924);  // the mixed volume: every path tracked once
+  EXPECT_GE(ranksWithBranches, 2) << err;
+
+  ASSERT_EQ(Shell(Zormix("--seed 26 --threads 2 --mixed-volume")).code, 0);
+  const std::string oneProcess = Slurp("stdout.txt");
+  ASSERT_EQ(Shell(Job(3) + Zormix("--seed 26 --threads 1 --mixed-volume")).code, 0);
+  EXPECT_EQ(Slurp("stdout.txt"), oneProcess);
 }
 
 TEST_F(ClusterTest, CyclicSixTotalDegree) {
@@ -103,16 +147,19 @@ TEST_F(ClusterTest, AJobResumesFromACheckpoint) {
   EXPECT_EQ(Slurp("ck").size(), full.size());
 }
 
-// Rank 2 cannot start a tracking thread in 60 MB of address space: rank 0 names it and ends
-// the job instead of waiting for its paths.
+// Rank 2 cannot start a thread in 60 MB of address space: rank 0 names it and ends the job
+// instead of waiting for its branches of the mixed-cell search (polyhedral route) or its paths
+// (total-degree route, no cells).
 TEST_F(ClusterTest, AFailingRankEndsTheJobWithAMessageFromRankZero) {
   WriteSystemFile(testing::Cyclic(6), (dir_ / "PS.num").string());
-  const std::string args = "--seed 25 -q -o job.roots";
-  const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c 'ulimit -v 60000; exec " +
-                            Zormix(args) + "'");
-  EXPECT_NE(job.code, 0);
-  EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 failed: "));
-  EXPECT_FALSE(fs::exists(dir_ / "job.roots"));
+  for (const std::string route : {"polyhedral", "total-degree"}) {
+    const std::string args = "--seed 25 -q -o job.roots -r " + route;
+    const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c 'ulimit -v 60000; exec " +
+                              Zormix(args) + "'");
+    EXPECT_NE(job.code, 0) << route;
+    EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 failed: ")) << route;
+    EXPECT_FALSE(fs::exists(dir_ / "job.roots")) << route;
+  }
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mixedcell/mixed_cells.h"
@@ -36,9 +38,16 @@ std::uint64_t ResultHash(const MixedCellResult& r) {
   return h;
 }
 
+CellSearchControl Control(int threads, std::function<bool()> stop = {}) {
+  CellSearchControl control;
+  control.threads = threads;
+  control.stop = std::move(stop);
+  return control;
+}
+
 MixedCellResult Compute(const Supports& s, int threads, std::uint64_t seed = 1) {
   RuntimeUniform runtime(seed);
-  return ComputeMixedCells(s.n, s.termCount, s.exponents, runtime, threads);
+  return ComputeMixedCells(s.n, s.termCount, s.exponents, runtime, Control(threads));
 }
 
 void ExpectSameResult(const MixedCellResult& a, const MixedCellResult& b, const std::string& what) {
@@ -82,18 +91,61 @@ TEST(CellOrderTest, StopRequestEndsTheSearchAndMarksItIncomplete) {
     std::atomic<int> polls{0};
     RuntimeUniform runtime(1);
     const MixedCellResult stopped =
-        ComputeMixedCells(cyclic.n, cyclic.termCount, cyclic.exponents, runtime, threads,
-                          [&] { return ++polls > 3; });
+        ComputeMixedCells(cyclic.n, cyclic.termCount, cyclic.exponents, runtime,
+                          Control(threads, [&] { return ++polls > 3; }));
     EXPECT_FALSE(stopped.complete) << threads;
     EXPECT_LT(stopped.cells.size(), full.cells.size()) << threads;
     // Once seen, the request is not asked again per branch: every searcher stops at once.
     EXPECT_LE(polls.load(), 4 + threads) << threads;
 
     RuntimeUniform again(1);
-    const MixedCellResult unstopped = ComputeMixedCells(
-        cyclic.n, cyclic.termCount, cyclic.exponents, again, threads, [] { return false; });
+    const MixedCellResult unstopped =
+        ComputeMixedCells(cyclic.n, cyclic.termCount, cyclic.exponents, again,
+                          Control(threads, [] { return false; }));
     EXPECT_TRUE(unstopped.complete);
     ExpectSameResult(full, unstopped, "never stopped, " + std::to_string(threads) + " threads");
+  }
+}
+
+// A runner (the processes of a cluster job) may run the branches in any order, each with a searcher
+// made for it: the lists are joined in branch order into the list of the threaded search.
+TEST(CellOrderTest, ABranchRunnerGivesTheCellListOfTheThreadedSearch) {
+  for (const Named& sys : ClassicSystems()) {
+    std::int64_t branches = 0;
+    CellSearchControl control;
+    control.runBranches = [&](const BranchJob& job, std::vector<CellList>& found) {
+      branches = job.count;
+      for (std::int64_t b = job.count - 1; b >= 0; --b) {
+        job.makeWorker()(b, found[static_cast<std::size_t>(b)]);
+      }
+    };
+    RuntimeUniform runtime(1);
+    const MixedCellResult viaRunner = ComputeMixedCells(sys.supports.n, sys.supports.termCount,
+                                                        sys.supports.exponents, runtime, control);
+    EXPECT_TRUE(viaRunner.complete);
+    EXPECT_GT(branches, 1) << sys.name;
+    ExpectSameResult(Compute(sys.supports, 2), viaRunner, sys.name + " through a runner");
+  }
+}
+
+// A runner that sees the stop request, or gives up (abandon), leaves the result incomplete.
+TEST(CellOrderTest, ARunnerThatStopsOrAbandonsLeavesTheResultIncomplete) {
+  const Supports cyclic = WithOrigin(testing::Cyclic(7));
+  for (bool abandon : {false, true}) {
+    bool stop = false;
+    CellSearchControl control;
+    control.stop = [&] { return stop; };
+    control.runBranches = [&](const BranchJob& job, std::vector<CellList>& found) {
+      job.makeWorker()(0, found[0]);
+      EXPECT_FALSE(job.stopped());
+      stop = !abandon;
+      if (abandon) job.abandon();
+      EXPECT_TRUE(job.stopped());
+    };
+    RuntimeUniform runtime(1);
+    EXPECT_FALSE(
+        ComputeMixedCells(cyclic.n, cyclic.termCount, cyclic.exponents, runtime, control).complete)
+        << (abandon ? "abandoned" : "stopped");
   }
 }
 
