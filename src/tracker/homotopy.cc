@@ -28,6 +28,21 @@ void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Com
                                   Complex* H, Complex* Hs) {
   if (!coefficientsValid_ || coefficientsAt_ != s) UpdateCoefficients(s);
   EvaluateHomotopy(layout_, A_.data(), B_.data(), y, J, H, Hs, scratch_);
+  if (extendedResidual_) EvaluateExtendedResidual(y, s, H);
+}
+
+void PolyhedralHomotopy::EvaluateExtendedResidual(const Complex* y, double s, Complex* H) {
+  const long double es = std::exp(static_cast<long double>(s));
+  extendedScratch_.resize(A_.size());
+  for (std::size_t j = 0; j < A_.size(); ++j) {
+    const long double beta = beta_[j];
+    const long double eb = beta == 0.0L ? 1.0L : std::exp(beta * s);
+    extendedScratch_[j] = (LongComplex(start_[j]) + LongComplex(delta_[j]) * es) * eb;
+  }
+  extendedValues_.resize(static_cast<std::size_t>(layout_.n));
+  EvaluateValuesExtended(layout_, extendedScratch_.data(), y, extendedValues_.data(),
+                         extendedPowers_);
+  for (int i = 0; i < layout_.n; ++i) H[i] = RoundToDouble(extendedValues_[i]);
 }
 
 TotalDegreeHomotopy::TotalDegreeHomotopy(const MonomialLayout& layout,
@@ -58,6 +73,25 @@ void TotalDegreeHomotopy::Evaluate(const Complex* y, double t, ColMajorMatrix<Co
     H[i] = u * q + t * p;
     Ht[i] = p - q;
     J(i, i) = u * dq + J(i, i);
+  }
+  if (extendedResidual_) EvaluateExtendedResidual(y, t, H);
+}
+
+void TotalDegreeHomotopy::EvaluateExtendedResidual(const Complex* y, double t, Complex* H) {
+  const int n = layout_.n;
+  const long double u = 1.0L - static_cast<long double>(t);
+  extendedScratch_.resize(target_.size());
+  for (std::size_t j = 0; j < target_.size(); ++j)
+    extendedScratch_[j] = LongComplex(target_[j]) * static_cast<long double>(t);
+  extendedValues_.resize(static_cast<std::size_t>(n));
+  EvaluateValuesExtended(layout_, extendedScratch_.data(), y, extendedValues_.data(),
+                         extendedPowers_);
+  for (int i = 0; i < n; ++i) {
+    const LongComplex a = q_[2 * static_cast<std::size_t>(i)];
+    const LongComplex b = q_[2 * static_cast<std::size_t>(i) + 1];
+    LongComplex power = 1.0L;
+    for (std::int32_t d = 0; d < degree_[i]; ++d) power *= LongComplex(y[i]);
+    H[i] = RoundToDouble(extendedValues_[i] + u * (a * power + b));  // t P_i + (1 - t) Q_i
   }
 }
 

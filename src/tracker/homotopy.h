@@ -19,6 +19,16 @@ class Homotopy {
   virtual int n() const = 0;
   virtual void Evaluate(const Complex* y, double p, ColMajorMatrix<Complex>& J, Complex* H,
                         Complex* Hp) = 0;
+  // From now on H is evaluated in long double (J and dH/dp stay double): near two paths that come
+  // close, a Newton correction from a residual at double's rounding level is already a percent
+  // of |y|, while one from the finer residual is 2048 times smaller. About twice the cost.
+  void UseExtendedResidual(bool on) { extendedResidual_ = on; }
+
+ protected:
+  bool extendedResidual_ = false;
+  std::vector<LongComplex> extendedScratch_;  // coefficients and powers of the extended residual
+  std::vector<LongComplex> extendedPowers_;
+  std::vector<LongComplex> extendedValues_;
 };
 
 // Polyhedral homotopy in s = ln t: A_j = (start_j + delta_j e^s) e^{beta_j s},
@@ -42,6 +52,8 @@ class PolyhedralHomotopy : public Homotopy {
   std::span<const Complex> start_;
   std::span<const Complex> delta_;
   void UpdateCoefficients(double s);
+
+  void EvaluateExtendedResidual(const Complex* y, double s, Complex* H);
 
   std::span<const double> beta_;
   // A_ and B_ at coefficientsAt_: the corrector evaluates several times at one s, and the
@@ -68,6 +80,8 @@ class TotalDegreeHomotopy : public Homotopy {
   std::span<const Complex> q_;
   std::span<const std::int32_t> degree_;
   EvaluationScratch scratch_;
+
+  void EvaluateExtendedResidual(const Complex* y, double t, Complex* H);
 };
 
 // Where the two routes' trackers differ. The path loop measures the remaining distance as
@@ -135,6 +149,14 @@ struct PathLimits {
   // thousands the usual tolerance 1e-7 sqrt(|J| |y|) accepts points whose Newton correction is a
   // percent of |y|, and a path near another one then alternates between the two.
   bool roundingLevelTolerance = false;
+  // Whether the homotopy's residual is evaluated in long double (Homotopy::UseExtendedResidual);
+  // the rounding level above is then that of long double. The last rescue uses it.
+  bool extendedResidual = false;
+  // Whether an end point beyond the divergence bound (|y| > divergenceFactor n, on the scaled
+  // system, where roots are of moderate size) is refused. The last rescue refuses them: it runs
+  // on paths lost far out, and its tight corrector can follow such a path into the huge,
+  // ill-conditioned points near infinity that satisfy the equations to rounding.
+  bool refuseBeyondDivergenceBound = false;
   // Below this step the predictor follows the tangent at the last accepted point instead of the
   // cubic through the last two (0: never). Once two accepted points close together in s lie on
   // either side of a sharp turn, the cubic through them extrapolates wildly however small the

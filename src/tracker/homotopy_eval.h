@@ -2,7 +2,9 @@
 #ifndef ZORMIX_TRACKER_HOMOTOPY_EVAL_H_
 #define ZORMIX_TRACKER_HOMOTOPY_EVAL_H_
 
+#include <complex>
 #include <cstdint>
+#include <vector>
 
 #include "model/system_eval.h"
 #include "zormix/col_major_matrix.h"
@@ -20,6 +22,17 @@ inline void EvaluateHomotopy(const MonomialLayout& layout, const Complex* A, con
                              const Complex* y, ColMajorMatrix<Complex>& J, Complex* F, Complex* G,
                              EvaluationScratch& scratch) {
   EvaluateMonomials(layout, A, B, y, J, F, G, scratch);
+}
+
+using LongComplex = std::complex<long double>;
+
+// F_i = sum_j A_j y^a_j over the monomials j of equation i, with every product and sum in long
+// double (64-bit significand on x86: 2048 times finer than double). powers is scratch.
+void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, const Complex* y,
+                            LongComplex* F, std::vector<LongComplex>& powers);
+
+inline Complex RoundToDouble(const LongComplex& z) {
+  return Complex(static_cast<double>(z.real()), static_cast<double>(z.imag()));
 }
 
 // z^k for an integer k by binary powering (k < 0 gives 1 / z^-k).

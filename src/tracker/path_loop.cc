@@ -55,6 +55,8 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     return false;
   }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
+  if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)
+    return false;
   return AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y);
 }
 

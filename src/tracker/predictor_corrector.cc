@@ -1,6 +1,7 @@
 // Cubic Hermite predictor and Newton corrector of the path loop.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
@@ -36,6 +37,11 @@ void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow) {
 
 namespace {
 
+// Unit roundoff of long double over that of double (2^-11 on x86, 1 where they are the same).
+constexpr double kExtendedToDoubleRounding =
+    static_cast<double>(std::numeric_limits<long double>::epsilon()) /
+    std::numeric_limits<double>::epsilon();
+
 // Points smaller than this (max norm) are judged by an absolute correction bound.
 constexpr double kCorrectionScaleFloor = 1e-4;
 
@@ -68,7 +74,10 @@ void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPre
 // at the last accepted point: on a path coming back from far out, the floor of the larger old point
 // would accept a new one far too loosely.
 double CorrectorTolerance(const PathState& st, const PathLimits& limits) {
-  if (limits.roundingLevelTolerance) return RoundingFloorAt(st.J, st.y);
+  if (limits.roundingLevelTolerance) {
+    const double finer = limits.extendedResidual ? kExtendedToDoubleRounding : 1.0;
+    return finer * RoundingFloorAt(st.J, st.y);
+  }
   return limits.roundingFloor ? std::max(st.eps, RoundingFloorAt(st.J, st.y)) : st.eps;
 }
 

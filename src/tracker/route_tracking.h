@@ -71,6 +71,8 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
   limits.raiseForTinySteps = !rescue;
   if (purpose == RetrackPurpose::kLastRescue) {
     limits.roundingLevelTolerance = true;
+    limits.extendedResidual = true;
+    limits.refuseBeyondDivergenceBound = true;
     limits.tangentPredictorBelow = kLastRescueTangentBelow;
   }
   return limits;

@@ -34,6 +34,7 @@ struct TotalDegreeWorker {
       : homotopy(route.layout, route.system.coefficients, route.q, route.degree),
         state(route.system.n),
         startSolutions(route.startSolutions) {
+    homotopy.UseExtendedResidual(limits.extendedResidual);
     context.homotopy = &homotopy;
     context.route = &kTotalDegreeRoute;
     context.limits = limits;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 #include <random>
 
 #include "model/system_eval.h"
@@ -168,6 +169,53 @@ TEST(Homotopy, ParameterDerivativesOfBothRoutes) {
   linear.Evaluate(y.data(), 0.0, J, H.data(), Hs.data());
   for (int i = 0; i < 3; ++i)
     EXPECT_NEAR(std::abs(H[i] - (q[2 * i] * std::pow(y[i], degree[i]) + q[2 * i + 1])), 0.0, 1e-14);
+}
+
+// The extended residual is the same homotopy: at generic points it agrees with the double one to
+// rounding. Where its terms cancel, (x - 1e6)^3 expanded, at x = 1e6 + 1, with terms near 1e18 and
+// the value 1, the double evaluation is off by hundreds and the extended one by less than 1/2.
+TEST(Homotopy, ExtendedResidualIsTheSameHomotopyWithoutTheCancellation) {
+  SmallSystem s;
+  std::vector<Complex> delta(8);
+  for (int j = 0; j < 8; ++j) delta[j] = s.B[j] - s.A[j];
+  std::vector<double> beta{0.0, 0.7, 1.3, 0.0, 2.1, 0.0, 0.4, 0.9};
+  const std::vector<Complex> y{{0.3, -0.7}, {1.1, 0.2}, {-0.4, 0.5}};
+  std::vector<std::int32_t> degree{3, 3, 5};
+  std::vector<Complex> q{{0.6, 0.8}, {-1, 0.1}, {0, 1}, {0.3, 0.2}, {1, 0}, {0.5, -0.5}};
+  PolyhedralHomotopy polyhedral(s.layout, s.A, delta);
+  polyhedral.SetPowers(beta);
+  TotalDegreeHomotopy linear(s.layout, s.B, q, degree);
+  for (Homotopy* h : std::initializer_list<Homotopy*>{&polyhedral, &linear}) {
+    ColMajorMatrix<Complex> J(3, 3);
+    std::vector<Complex> plain(3), extended(3), Hp(3);
+    h->Evaluate(y.data(), -0.3, J, plain.data(), Hp.data());
+    h->UseExtendedResidual(true);
+    h->Evaluate(y.data(), -0.3, J, extended.data(), Hp.data());
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(std::abs(plain[i] - extended[i]), 0.0, 1e-13);
+  }
+
+  std::vector<std::int32_t> termCount{4};
+  ColMajorMatrix<std::int32_t> E(1, 4);
+  for (int j = 0; j < 4; ++j) E(0, j) = 3 - j;
+  std::vector<std::int32_t> maxDegree{3};
+  MonomialLayout cubic{1, termCount, &E, maxDegree};
+  const std::vector<Complex> target{1.0, -3e6, 3e12, -1e18}, zero(4);
+  const std::vector<double> noPowers(4, 0.0);
+  PolyhedralHomotopy atTarget(cubic, zero, target);  // s = 0: the target itself
+  atTarget.SetPowers(noPowers);
+  const std::vector<std::int32_t> cubicDegree{3};
+  const std::vector<Complex> cubicStart{1.0, -1.0};
+  TotalDegreeHomotopy atEnd(cubic, target, cubicStart, cubicDegree);  // t = 1: the target
+  const Complex x(1e6 + 1.0, 0.0);
+  ColMajorMatrix<Complex> J(1, 1);
+  Complex H, Hp;
+  atTarget.Evaluate(&x, 0.0, J, &H, &Hp);
+  EXPECT_GT(std::abs(H - 1.0), 1.0);  // what double gives
+  for (Homotopy* h : std::initializer_list<Homotopy*>{&atTarget, &atEnd}) {
+    h->UseExtendedResidual(true);
+    h->Evaluate(&x, h == &atTarget ? 0.0 : 1.0, J, &H, &Hp);
+    EXPECT_LT(std::abs(H - 1.0), 0.5);
+  }
 }
 
 // A homotopy keeps its coefficients between evaluations at one s; new powers (the next cell) must
