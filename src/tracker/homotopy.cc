@@ -41,7 +41,7 @@ void PolyhedralHomotopy::EvaluateExtendedResidual(const Complex* y, double s, Co
   }
   extendedValues_.resize(static_cast<std::size_t>(layout_.n));
   EvaluateValuesExtended(layout_, extendedScratch_.data(), y, extendedValues_.data(),
-                         extendedPowers_);
+                         extendedPowers_, &termSizeMax_);
   for (int i = 0; i < layout_.n; ++i) H[i] = RoundToDouble(extendedValues_[i]);
 }
 
@@ -85,7 +85,7 @@ void TotalDegreeHomotopy::EvaluateExtendedResidual(const Complex* y, double t, C
     extendedScratch_[j] = LongComplex(target_[j]) * static_cast<long double>(t);
   extendedValues_.resize(static_cast<std::size_t>(n));
   EvaluateValuesExtended(layout_, extendedScratch_.data(), y, extendedValues_.data(),
-                         extendedPowers_);
+                         extendedPowers_, &termSizeMax_);
   for (int i = 0; i < n; ++i) {
     const LongComplex a = q_[2 * static_cast<std::size_t>(i)];
     const LongComplex b = q_[2 * static_cast<std::size_t>(i) + 1];

@@ -23,9 +23,13 @@ class Homotopy {
   // close, a Newton correction from a residual at double's rounding level is already a percent
   // of |y|, while one from the finer residual is 2048 times smaller. About twice the cost.
   void UseExtendedResidual(bool on) { extendedResidual_ = on; }
+  // max_i sum_j |A_j y^a_j| at the last extended evaluation (0 before one): the size the
+  // rounding of the extended residual is relative to.
+  double ExtendedTermSize() const { return static_cast<double>(termSizeMax_); }
 
  protected:
   bool extendedResidual_ = false;
+  long double termSizeMax_ = 0.0L;
   std::vector<LongComplex> extendedScratch_;  // coefficients and powers of the extended residual
   std::vector<LongComplex> extendedPowers_;
   std::vector<LongComplex> extendedValues_;

@@ -5,7 +5,9 @@
 namespace zormix {
 
 void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, const Complex* y,
-                            LongComplex* F, std::vector<LongComplex>& powers) {
+                            LongComplex* F, std::vector<LongComplex>& powers,
+                            long double* termSizeMax) {
+  long double largest = 0.0L;
   const int n = layout.n;
   int rows = 1;
   for (std::int32_t d : layout.maxDegree) rows = std::max(rows, static_cast<int>(d) + 1);
@@ -18,6 +20,7 @@ void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, 
   std::int64_t j = 0;
   for (int i = 0; i < n; ++i) {
     LongComplex f = 0.0L;
+    long double size = 0.0L;
     for (std::int32_t t = 0; t < layout.termCount[i]; ++t, ++j) {
       const std::int32_t* a = layout.exponents->col(j);
       LongComplex c = A[j];
@@ -25,9 +28,12 @@ void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, 
         if (a[k] != 0) c *= powers[a[k] + static_cast<std::size_t>(k) * rows];
       }
       f += c;
+      size += std::abs(c);
     }
     F[i] = f;
+    largest = std::max(largest, size);
   }
+  if (termSizeMax != nullptr) *termSizeMax = largest;
 }
 
 Complex IntegerPower(Complex z, std::int32_t k) {

@@ -37,10 +37,14 @@ void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow) {
 
 namespace {
 
-// Unit roundoff of long double over that of double (2^-11 on x86, 1 where they are the same).
-constexpr double kExtendedToDoubleRounding =
-    static_cast<double>(std::numeric_limits<long double>::epsilon()) /
-    std::numeric_limits<double>::epsilon();
+// Rounding level of a residual evaluated in long double: kExtendedRoundingFactor units of long
+// double times the largest sum of term sizes of an equation. This is the actual size of the
+// terms, where RoundingFloorAt bounds it by |J|_1 |y|, which a single large coordinate inflates:
+// at |y| = 1.5e4 on a cyclic-10 path that bound was looser than residuals from which Newton no
+// longer converged.
+constexpr double kExtendedRoundingFactor = 100.0;
+constexpr double kLongDoubleEpsilon =
+    static_cast<double>(std::numeric_limits<long double>::epsilon());
 
 // Points smaller than this (max norm) are judged by an absolute correction bound.
 constexpr double kCorrectionScaleFloor = 1e-4;
@@ -73,10 +77,11 @@ void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPre
 // level of the residual at the predicted point. The floor is taken where the corrector works, not
 // at the last accepted point: on a path coming back from far out, the floor of the larger old point
 // would accept a new one far too loosely.
-double CorrectorTolerance(const PathState& st, const PathLimits& limits) {
+double CorrectorTolerance(const PathState& st, const PathLimits& limits, const Homotopy& homotopy) {
   if (limits.roundingLevelTolerance) {
-    const double finer = limits.extendedResidual ? kExtendedToDoubleRounding : 1.0;
-    return finer * RoundingFloorAt(st.J, st.y);
+    if (limits.extendedResidual && homotopy.ExtendedTermSize() > 0.0)
+      return kExtendedRoundingFactor * kLongDoubleEpsilon * homotopy.ExtendedTermSize();
+    return RoundingFloorAt(st.J, st.y);
   }
   return limits.roundingFloor ? std::max(st.eps, RoundingFloorAt(st.J, st.y)) : st.eps;
 }
@@ -84,7 +89,7 @@ double CorrectorTolerance(const PathState& st, const PathLimits& limits) {
 // Returns false when the step is rejected.
 bool NewtonIterations(PathState& st, const PathContext& ctx) {
   Homotopy& homotopy = *ctx.homotopy;
-  const double eps = CorrectorTolerance(st, ctx.limits);
+  const double eps = CorrectorTolerance(st, ctx.limits, *ctx.homotopy);
   st.w = st.H;
   const double r0 = MaxNorm(st.H);
   double racc = r0;

@@ -215,6 +215,8 @@ TEST(Homotopy, ExtendedResidualIsTheSameHomotopyWithoutTheCancellation) {
     h->UseExtendedResidual(true);
     h->Evaluate(&x, h == &atTarget ? 0.0 : 1.0, J, &H, &Hp);
     EXPECT_LT(std::abs(H - 1.0), 0.5);
+    // The rounding is relative to the terms' sizes, |x|^3 + 3e6 |x|^2 + 3e12 |x| + 1e18 = 8e18.
+    EXPECT_NEAR(h->ExtendedTermSize() / 8e18, 1.0, 1e-5);
   }
 }
 
