@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -21,15 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 
-class AtomicFileTest : public ::testing::Test {
+class AtomicFileTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_atomic_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   static std::string Slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream s;
@@ -43,8 +37,6 @@ class AtomicFileTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  fs::path dir_;
 };
 
 // Larger than one flush, so that a splice of two writers would show.

@@ -11,20 +11,15 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace zormix {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ClassificationOutputTest : public ::testing::Test {
+class ClassificationOutputTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_schema_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Solves `system` (polynomial text) with `args`; returns the path of the JSON written. The
   // standard output goes to stdout.txt.
   fs::path Solve(const std::string& system, const std::string& args) const {
@@ -55,8 +50,6 @@ class ClassificationOutputTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
   }
-
-  fs::path dir_;
 };
 
 // Bezout number 4: two regular roots (x = +-i, y = 2) and two paths to infinity on the

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/temp_dir.h"
+
 namespace zormix::testing {
 
 namespace fs = std::filesystem;
@@ -22,15 +24,8 @@ struct CliRun {
   std::string err;
 };
 
-class CliTest : public ::testing::Test {
+class CliTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_cli_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs zormix with args in the test's folder: standard input from the file `input` of the
   // folder (empty when not given), ZORMIX_SEED and ZORMIX_THREADS unset unless `environment`
   // (assignments such as "ZORMIX_SEED=5") sets them.
@@ -60,8 +55,6 @@ class CliTest : public ::testing::Test {
   void Write(const std::string& name, const std::string& contents) const {
     std::ofstream(dir_ / name) << contents;
   }
-
-  fs::path dir_;
 };
 
 }  // namespace zormix::testing

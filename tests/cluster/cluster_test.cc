@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/systems.h"
+#include "support/temp_dir.h"
 #include "zormix/io.h"
 
 namespace zormix {
@@ -27,15 +28,8 @@ struct Outcome {
   std::string err;
 };
 
-class ClusterTest : public ::testing::Test {
+class ClusterTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_cluster_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Runs `command` in the test's folder; a job that hangs is ended after 5 minutes.
   Outcome Shell(const std::string& command) const {
     const std::string line = "cd '" + dir_.string() + "' && timeout 300 " + command +
@@ -78,8 +72,6 @@ class ClusterTest : public ::testing::Test {
     EXPECT_FALSE(Slurp("one.roots").empty());
     return job.err;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(ClusterTest, CyclicSixPolyhedral) {

@@ -10,6 +10,7 @@
 
 #include "base/atomic_file.h"
 #include "support/systems.h"
+#include "support/temp_dir.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 
@@ -18,23 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SystemWriterTest : public ::testing::Test {
+class SystemWriterTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_writer_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   static std::string Slurp(const fs::path& p) {
     std::ifstream in(p);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   }
-
-  fs::path dir_;
 };
 
 TEST_F(SystemWriterTest, WritesTheCircleAndLineLayout) {

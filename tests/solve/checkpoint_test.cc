@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/systems.h"
+#include "support/temp_dir.h"
 #include "zormix/solve.h"
 
 namespace zormix {
@@ -22,15 +23,8 @@ using ::testing::HasSubstr;
 
 constexpr std::size_t kHeaderSize = 64;
 
-class CheckpointTest : public ::testing::Test {
+class CheckpointTest : public testing::TempDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zormix_checkpoint_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   SolveOptions Options(const std::string& report, std::uint64_t seed = 11) const {
     SolveOptions options;
     options.route = Route::kPolyhedral;
@@ -59,8 +53,6 @@ class CheckpointTest : public ::testing::Test {
     SolveSystem(system, Options("again.roots"));
     EXPECT_EQ(Slurp("again.roots"), Slurp("full.roots")) << why;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(CheckpointTest, ResumesIdenticallyFromAnyCutAndRepairsATornTail) {
