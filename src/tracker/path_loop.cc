@@ -13,6 +13,7 @@ using namespace path_steps;
 bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, double s0,
                std::int64_t& blowUpCount) {
   const RouteConstants& route = *ctx.route;
+  ctx.homotopy->UseExtendedResidual(ctx.limits.extendedResidual);
   std::copy(start, start + st.n, st.y.begin());
   st.s = s0;
   std::fill(st.watch.begin(), st.watch.end(), std::uint8_t{1});

@@ -51,7 +51,6 @@ struct CellSlot {
 struct PolyhedralWorker {
   PolyhedralWorker(const PolyhedralRoute& route, const PathLimits& limits)
       : homotopy(route.layout, route.startCoefficients, route.delta), state(route.system.n) {
-    homotopy.UseExtendedResidual(limits.extendedResidual);
     context.homotopy = &homotopy;
     context.route = &kPolyhedralRoute;
     context.limits = limits;

@@ -34,7 +34,6 @@ struct TotalDegreeWorker {
       : homotopy(route.layout, route.system.coefficients, route.q, route.degree),
         state(route.system.n),
         startSolutions(route.startSolutions) {
-    homotopy.UseExtendedResidual(limits.extendedResidual);
     context.homotopy = &homotopy;
     context.route = &kTotalDegreeRoute;
     context.limits = limits;
