@@ -35,19 +35,62 @@ std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponen
 }
 
 void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
+  const std::int64_t m = layout.exponents->cols();
+  const std::int32_t* all = layout.exponents->data();
+  const std::size_t entries = static_cast<std::size_t>(m) * static_cast<std::size_t>(layout.n);
+  if (preparedN_ == layout.n && preparedExponents_.size() == entries &&
+      std::equal(all, all + entries, preparedExponents_.begin()) &&
+      std::equal(layout.maxDegree.begin(), layout.maxDegree.end(), preparedDegrees_.begin(),
+                 preparedDegrees_.end()) &&
+      std::equal(layout.termCount.begin(), layout.termCount.end(), preparedTermCount_.begin(),
+                 preparedTermCount_.end())) {
+    return;
+  }
+  preparedN_ = layout.n;
+  preparedExponents_.assign(all, all + entries);
+  preparedDegrees_.assign(layout.maxDegree.begin(), layout.maxDegree.end());
+  preparedTermCount_.assign(layout.termCount.begin(), layout.termCount.end());
   int maxD = 0;
   for (std::int32_t d : layout.maxDegree) maxD = std::max(maxD, static_cast<int>(d));
   powerRows = maxD + 1;
   const std::size_t n = static_cast<std::size_t>(layout.n);
   powers.resize(static_cast<std::size_t>(powerRows) * n);
-  derivative.resize(n);
-  gradient.resize(n);
-  const std::int64_t m = layout.exponents->cols();
-  termStart.resize(static_cast<std::size_t>(m) + 1);
+  values.resize(n);
+  secondValues.resize(n);
+  equationStart.resize(n);
+  longestEquation = 0;
+  std::int64_t start = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    equationStart[i] = start;
+    start += layout.termCount[i];
+    longestEquation = std::max(longestEquation, layout.termCount[i]);
+  }
+  // Distinct exponent columns, numbered in order of first use.
+  auto less = [&](std::int64_t p, std::int64_t q) {
+    const std::int32_t* a = layout.exponents->col(p);
+    const std::int32_t* b = layout.exponents->col(q);
+    return std::lexicographical_compare(a, a + n, b, b + n);
+  };
+  std::vector<std::int64_t> sorted(static_cast<std::size_t>(m));
+  for (std::int64_t j = 0; j < m; ++j) sorted[j] = j;
+  std::stable_sort(sorted.begin(), sorted.end(), less);
+  std::vector<std::int64_t> firstUse(static_cast<std::size_t>(m));
+  for (std::int64_t r = 0; r < m; ++r) {
+    const std::int64_t j = sorted[r];
+    firstUse[j] = (r > 0 && !less(sorted[r - 1], j)) ? firstUse[sorted[r - 1]] : j;
+  }
+  monomialOf.assign(static_cast<std::size_t>(m), -1);
+  monomialStart.clear();
   variable.clear();
   exponent.clear();
+  std::int32_t distinct = 0;
   for (std::int64_t j = 0; j < m; ++j) {
-    termStart[j] = static_cast<std::int64_t>(variable.size());
+    if (firstUse[j] != j) {
+      monomialOf[j] = monomialOf[firstUse[j]];
+      continue;
+    }
+    monomialOf[j] = distinct++;
+    monomialStart.push_back(static_cast<std::int64_t>(variable.size()));
     const std::int32_t* a = layout.exponents->col(j);
     for (int k = 0; k < layout.n; ++k) {
       if (a[k] == 0) continue;
@@ -55,62 +98,111 @@ void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
       exponent.push_back(a[k]);
     }
   }
-  termStart[m] = static_cast<std::int64_t>(variable.size());
+  monomialStart.push_back(static_cast<std::int64_t>(variable.size()));
+  monomialValue.resize(static_cast<std::size_t>(distinct));
+  derivative.resize(variable.size());
 }
+
+namespace {
+
+// x^a and the factors d(x^a)/dx_k of every distinct monomial. Prefix pass over the support:
+// factor_q = e_q x_k^(e_q - 1) * prod_{r<q} x^(e_r) for k = var_q, and c ends as x^a; the suffix
+// pass multiplies factor_q by prod_{r>q} x^(e_r), so no coordinate is divided out.
+void EvaluateDistinctMonomials(const Complex* x, EvaluationWorkspace& w) {
+  const int rows = w.powerRows;
+  const Complex* P = w.powers.data();
+  auto power = [P, rows](int k, std::int32_t d) {
+    return P[d + static_cast<std::size_t>(k) * rows];
+  };
+  const std::size_t count = w.monomialValue.size();
+  for (std::size_t u = 0; u < count; ++u) {
+    const std::int64_t first = w.monomialStart[u];
+    const int support = static_cast<int>(w.monomialStart[u + 1] - first);
+    const std::int32_t* var = w.variable.data() + first;
+    const std::int32_t* e = w.exponent.data() + first;
+    Complex* factor = w.derivative.data() + first;
+    Complex c(1.0, 0.0);
+    for (int q = 0; q < support; ++q) {
+      const int k = var[q];
+      if (e[q] == 1) {
+        factor[q] = c;
+        c *= x[k];
+      } else {
+        factor[q] = static_cast<double>(e[q]) * c * power(k, e[q] - 1);
+        c *= power(k, e[q]);
+      }
+    }
+    Complex v(1.0, 0.0);
+    for (int q = support - 1; q >= 0; --q) {
+      factor[q] *= v;
+      if (q > 0) v *= power(var[q], e[q]);
+    }
+    w.monomialValue[u] = c;
+  }
+}
+
+}  // namespace
 
 void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Complex* B,
                        const Complex* x, ColMajorMatrix<Complex>& J, Complex* F, Complex* G,
                        EvaluationWorkspace& workspace) {
   const int n = layout.n;
-  const int rows = workspace.powerRows;
   assert(J.rows() == n && J.cols() == n);
-  assert(workspace.powers.size() >= static_cast<std::size_t>(rows) * n);
-  assert(workspace.termStart.size() == static_cast<std::size_t>(layout.exponents->cols()) + 1);
+  assert(workspace.powers.size() >= static_cast<std::size_t>(workspace.powerRows) * n);
+  assert(workspace.monomialOf.size() == static_cast<std::size_t>(layout.exponents->cols()));
   BuildPowerTable(layout, x, workspace);
-  const Complex* P = workspace.powers.data();
-  auto power = [P, rows](int k, std::int32_t d) {
-    return P[d + static_cast<std::size_t>(k) * rows];
-  };
+  EvaluateDistinctMonomials(x, workspace);
   const std::int32_t* variable = workspace.variable.data();
-  const std::int32_t* exponent = workspace.exponent.data();
-  Complex* factor = workspace.derivative.data();
-  Complex* g = workspace.gradient.data();
-  std::int64_t j = 0;
-  for (int i = 0; i < n; ++i) {
-    Complex f(0.0, 0.0), gs(0.0, 0.0);
-    std::fill(g, g + n, Complex(0.0, 0.0));
-    for (std::int32_t t = 0; t < layout.termCount[i]; ++t, ++j) {
-      const std::int64_t first = workspace.termStart[j];
-      const int support = static_cast<int>(workspace.termStart[j + 1] - first);
+  const Complex* factors = workspace.derivative.data();
+  const std::int64_t* equationStart = workspace.equationStart.data();
+  Complex* f = workspace.values.data();
+  Complex* gs = workspace.secondValues.data();
+  std::fill(f, f + n, Complex(0.0, 0.0));
+  std::fill(gs, gs + n, Complex(0.0, 0.0));
+  Complex* g = J.data();
+  std::fill(g, g + static_cast<std::size_t>(n) * n, Complex(0.0, 0.0));
+  // Term t of every equation in turn: each sum still adds its terms in order (the same bits as
+  // one equation after the other), while the sums of different equations are independent chains
+  // the processor overlaps.
+  // The products are written out on real and imaginary parts: the same operations as the
+  // complex product without the NaN recovery, but with no complex temporaries, whose halves the
+  // compiler otherwise stores and reloads through memory.
+  const std::int32_t longest = workspace.longestEquation;
+  double* fd = reinterpret_cast<double*>(f);
+  double* gsd = reinterpret_cast<double*>(gs);
+  double* gd = reinterpret_cast<double*>(g);
+  const double* Ad = reinterpret_cast<const double*>(A);
+  const double* Bd = reinterpret_cast<const double*>(B);
+  const double* valued = reinterpret_cast<const double*>(workspace.monomialValue.data());
+  const double* factord = reinterpret_cast<const double*>(factors);
+  for (std::int32_t t = 0; t < longest; ++t) {
+    for (int i = 0; i < n; ++i) {
+      if (t >= layout.termCount[i]) continue;
+      const std::int64_t j = equationStart[i] + t;
+      const std::int32_t u = workspace.monomialOf[j];
+      const std::int64_t first = workspace.monomialStart[u];
+      const int support = static_cast<int>(workspace.monomialStart[u + 1] - first);
       const std::int32_t* var = variable + first;
-      const std::int32_t* e = exponent + first;
-      // Prefix pass over the support: factor_q = e_q x_k^(e_q - 1) * prod_{r<q} x^(e_r) for
-      // k = var_q; c ends as x^a.
-      Complex c(1.0, 0.0);
+      const double* factor = factord + 2 * first;
+      const double cr = valued[2 * u], ci = valued[2 * u + 1];
+      const double ar = Ad[2 * j], ai = Ad[2 * j + 1];
+      fd[2 * i] += ar * cr - ai * ci;
+      fd[2 * i + 1] += ar * ci + ai * cr;
+      if (Bd != nullptr) {
+        const double br = Bd[2 * j], bi = Bd[2 * j + 1];
+        gsd[2 * i] += br * cr - bi * ci;
+        gsd[2 * i + 1] += br * ci + bi * cr;
+      }
       for (int q = 0; q < support; ++q) {
-        const int k = var[q];
-        if (e[q] == 1) {
-          factor[q] = c;
-          c *= x[k];
-        } else {
-          factor[q] = static_cast<double>(e[q]) * c * power(k, e[q] - 1);
-          c *= power(k, e[q]);
-        }
+        double* out = gd + 2 * (i + static_cast<std::size_t>(var[q]) * n);
+        const double xr = factor[2 * q], xi = factor[2 * q + 1];
+        out[0] += ar * xr - ai * xi;
+        out[1] += ar * xi + ai * xr;
       }
-      // Suffix pass: factor_q *= prod_{r>q} x^(e_r), so no coordinate is divided out.
-      Complex u(1.0, 0.0);
-      for (int q = support - 1; q >= 0; --q) {
-        factor[q] *= u;
-        if (q > 0) u *= power(var[q], e[q]);
-      }
-      f += A[j] * c;
-      if (B != nullptr) gs += B[j] * c;
-      for (int q = 0; q < support; ++q) g[var[q]] += A[j] * factor[q];
     }
-    if (F != nullptr) F[i] = f;
-    if (G != nullptr) G[i] = gs;
-    for (int k = 0; k < n; ++k) J(i, k) = g[k];
   }
+  if (F != nullptr) std::copy(f, f + n, F);
+  if (G != nullptr) std::copy(gs, gs + n, G);
 }
 
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,

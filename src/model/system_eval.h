@@ -36,19 +36,38 @@ std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponen
 
 // Scratch of one evaluation. Callers that evaluate repeatedly (every corrector iteration) keep
 // one per thread and size it once, so no evaluation allocates.
+//
+// Terms of different equations with the same exponents share one monomial: its value x^a and its
+// partial-derivative factors are computed once per evaluation and read by every term using it.
+// Dense systems, whose equations all have the same monomials, evaluate them n times less often;
+// the values are the same bits as when each term computed its own.
 struct EvaluationWorkspace {
-  int powerRows = 0;                // max_k maxDegree[k] + 1: row 0 holds x^0 = 1
-  std::vector<Complex> powers;      // powers[d + k * powerRows] = x_k^d
-  std::vector<Complex> derivative;  // d(x^a)/dx_k of the current monomial, per nonzero exponent
-  std::vector<Complex> gradient;    // row i of the Jacobian being accumulated
-  // The nonzero exponents of every term, so that a term costs its support, not n: term j owns
-  // entries termStart[j] .. termStart[j + 1] - 1 of variable/exponent, in increasing variable order.
-  std::vector<std::int64_t> termStart;
+  int powerRows = 0;                          // max_k maxDegree[k] + 1: row 0 holds x^0 = 1
+  std::vector<Complex> powers;                // powers[d + k * powerRows] = x_k^d
+  std::vector<Complex> values, secondValues;  // F and G being accumulated
+  std::vector<std::int64_t> equationStart;    // first term of each equation
+  std::int32_t longestEquation = 0;           // most terms of one equation
+  // monomialOf[j]: the distinct monomial of term j.
+  std::vector<std::int32_t> monomialOf;
+  // The nonzero exponents of every distinct monomial, so that it costs its support, not n:
+  // monomial u owns entries monomialStart[u] .. monomialStart[u + 1] - 1 of variable/exponent, in
+  // increasing variable order.
+  std::vector<std::int64_t> monomialStart;
   std::vector<std::int32_t> variable;
   std::vector<std::int32_t> exponent;
+  std::vector<Complex> monomialValue;  // x^a per distinct monomial
+  // d(x^a)/dx_k per entry of variable/exponent.
+  std::vector<Complex> derivative;
 
-  // Sizes the arrays for `layout`; reallocates only when they grow.
+  // Sizes the arrays for `layout`; reallocates only when they grow. Preparing again for the same
+  // exponents, term counts and degrees (by value) costs one comparison.
   void Prepare(const MonomialLayout& layout);
+
+ private:
+  std::vector<std::int32_t> preparedExponents_;
+  std::vector<std::int32_t> preparedDegrees_;
+  std::vector<std::int32_t> preparedTermCount_;
+  int preparedN_ = -1;
 };
 
 // F_i = sum_j A_j x^a_j, G_i = sum_j B_j x^a_j and J(i,k) = dF_i/dx_k over the monomials j of

@@ -126,6 +126,60 @@ TEST(EvaluateSystemTest, ReusedWorkspaceMatchesFreshAcrossShapes) {
   }
 }
 
+// Equations of different lengths that share monomials at different positions, at a point near
+// 1e3 with integer coordinates: every value is an integer below 2^53, so the shared monomial
+// values must give the exact sums of the terms, equation by equation.
+TEST(EvaluateSystemTest, SharedMonomialsAcrossUnevenEquationsAreExact) {
+  const std::vector<std::vector<std::int32_t>> mono = {{2, 1, 0}, {0, 0, 0}, {1, 1, 1}, {0, 3, 0}};
+  Equation first = {{mono[0], 3.0}, {mono[1], -7.0}, {mono[2], 2.0}, {mono[3], 5.0}};
+  Equation second = {{mono[2], -1.0}, {mono[0], 4.0}};
+  Equation third = {{mono[3], 1.0}, {{1, 0, 0}, 6.0}, {mono[0], -2.0}};
+  const PolySystem s = BuildSystem({first, second, third});
+  const std::vector<double> x = {1021.0, -997.0, 1003.0};
+  const std::vector<Complex> xc(x.begin(), x.end());
+  const Evaluated e = Evaluate(s, xc);
+  std::vector<double> F(3, 0.0);
+  std::vector<std::vector<double>> J(3, std::vector<double>(3, 0.0));
+  std::int64_t j = 0;
+  for (int i = 0; i < 3; ++i) {
+    for (std::int32_t t = 0; t < s.termCount[i]; ++t, ++j) {
+      const std::int32_t* a = s.exponents.col(j);
+      const double c = s.coefficients[j].real();
+      F[i] += c * std::pow(x[0], a[0]) * std::pow(x[1], a[1]) * std::pow(x[2], a[2]);
+      for (int k = 0; k < 3; ++k) {
+        if (a[k] == 0) continue;
+        double d = c * a[k];
+        for (int r = 0; r < 3; ++r) d *= std::pow(x[r], r == k ? a[r] - 1 : a[r]);
+        J[i][k] += d;
+      }
+    }
+  }
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(e.F[i], Complex(F[i])) << "equation " << i;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(e.J(i, k), Complex(J[i][k])) << i << "," << k;
+  }
+}
+
+// A reused workspace is re-prepared when only the split of the same terms into equations changes.
+TEST(EvaluateSystemTest, ReusedWorkspaceFollowsTheSplitIntoEquations) {
+  PolySystem a = BuildSystem({{{{1, 0}, 1.0}, {{0, 1}, 2.0}}, {{{1, 1}, 3.0}, {{0, 0}, 4.0}}});
+  PolySystem b = a;
+  b.termCount = {1, 3};
+  const std::vector<Complex> x = {{2.0, 0.0}, {5.0, 0.0}};
+  const std::vector<std::vector<Complex>> expected = {{12.0, 34.0}, {2.0, 44.0}};
+  EvaluationWorkspace shared;
+  for (int round = 0; round < 2; ++round) {
+    for (int which = 0; which < 2; ++which) {
+      const PolySystem& s = which == 0 ? a : b;
+      const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+      ColMajorMatrix<Complex> J;
+      std::vector<Complex> F;
+      EvaluateSystem(view, MaxDegrees(s.exponents), x.data(), J, F, shared);
+      EXPECT_EQ(F, expected[which]) << "system " << which;
+    }
+  }
+}
+
 // With a second coefficient set B, G is exactly the value of the system with coefficients B, and
 // F and J are unaffected by B; null outputs are skipped.
 TEST(EvaluateMonomialsTest, SecondCoefficientSetGivesThatSystemsValues) {
