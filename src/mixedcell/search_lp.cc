@@ -289,20 +289,38 @@ namespace {
 
 // Values of candidate k: h_k, then <a_k, first n entries of column g> for the columns listed in
 // lp.scratchColumns (the tied group, then the free group). lp.scratchColumns[0] is y, whose sum
-// starts from w_k. All sums advance together over the nonzero entries of a_k, so the independent
-// sums overlap in the processor while each is still added up in row order.
+// starts from w_k. Four sums advance together over the nonzero entries of a_k, in local variables
+// (the output may alias nothing the compiler can see, so sums kept in `out` would go through
+// memory at every step); each is still added up in row order.
 void CandidateValues(const SearchLp& lp, int k, double* out) {
   const int width = static_cast<int>(lp.scratchColumns.size());
   const double* const* columns = lp.scratchColumns.data();
-  out[0] = lp.sup->w[k];
-  for (int g = 1; g < width; ++g) out[g] = 0.0;
   const std::size_t at = static_cast<std::size_t>(k) * lp.n;
   const int* row = lp.pointRow.data() + at;
   const double* value = lp.pointValue.data() + at;
-  for (int e = 0, nz = lp.pointNz[k]; e < nz; ++e) {
-    const double v = value[e];
-    const int r = row[e];
-    for (int g = 0; g < width; ++g) out[g] += v * columns[g][r];
+  const int nz = lp.pointNz[k];
+  int g = 0;
+  for (; g + 4 <= width; g += 4) {
+    const double *c0 = columns[g], *c1 = columns[g + 1], *c2 = columns[g + 2], *c3 = columns[g + 3];
+    double s0 = g == 0 ? lp.sup->w[k] : 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+    for (int e = 0; e < nz; ++e) {
+      const double v = value[e];
+      const int r = row[e];
+      s0 += v * c0[r];
+      s1 += v * c1[r];
+      s2 += v * c2[r];
+      s3 += v * c3[r];
+    }
+    out[g] = s0;
+    out[g + 1] = s1;
+    out[g + 2] = s2;
+    out[g + 3] = s3;
+  }
+  for (; g < width; ++g) {
+    const double* c = columns[g];
+    double sum = g == 0 ? lp.sup->w[k] : 0.0;
+    for (int e = 0; e < nz; ++e) sum += value[e] * c[row[e]];
+    out[g] = sum;
   }
 }
 
