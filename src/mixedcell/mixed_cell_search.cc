@@ -48,8 +48,13 @@ class Search {
         stopped_(stopped) {}
 
   void Init();
-  // Appends the cells of the branch of the first support's lower edge (i, j) to cells.
-  void ProcessEdge(int i, int j, CellList& cells);
+  // Appends the cells of the branch of the first support's lower edge (i, j) to cells: of the
+  // whole branch, or, with a path (c_1, ..., c_L), only of the subtree reached by taking the
+  // c_v-th pair (0-based, in pair order) at each level v = 1..L (L <= n - 2).
+  void ProcessEdge(int i, int j, CellList& cells, const std::vector<int>& path = {});
+  // The number of pairs one level below the node of that path (0 when the node is not reached):
+  // the work of the levels on the way alone.
+  int CountChildren(int i, int j, const std::vector<int>& path);
 
  private:
   bool UnplacedHaveTwoCandidates(int level);
@@ -62,6 +67,8 @@ class Search {
   void WriteCells();
   void LevelLoop(int u);
   bool StopRequested();
+  bool StartBranch(int i, int j);
+  bool Descend(int v, int k, int l, int slot);
 
   const ReducedSupports& sup_;
   int n_, d_;
@@ -71,6 +78,8 @@ class Search {
   const std::function<bool()>& stop_;
   std::atomic<bool>& stopped_;
   int untilPoll_ = kStopPollInterval;
+  std::vector<int> path_;        // the pair to take at levels 1..path_.size(), or every pair
+  std::vector<int> childIndex_;  // per level: pairs taken so far below the current node
   CellList* cells_ = nullptr;
   SearchLp lp_;
   std::vector<std::vector<std::int8_t>> flags_;  // per level: candidates below that level
@@ -93,6 +102,7 @@ void Search::Init() {
   first_.assign(n_, -1);
   second_.assign(n_, -1);
   cursor_.assign(n_, 0);
+  childIndex_.assign(n_, 0);
   objective_.assign(d_, 0.0);
   isSecond_.assign(sup_.m, 0);
 }
@@ -108,19 +118,19 @@ bool Search::UnplacedHaveTwoCandidates(int level) {
   return true;
 }
 
-void Search::ProcessEdge(int i, int j, CellList& cells) {
-  cells_ = &cells;
+// Sets up the branch of edge (i, j) and runs its first extension; false when it has nothing below.
+bool Search::StartBranch(int i, int j) {
   const int record = edges_.Index(i, j);
   // A pair declared related only by its final tightness test carries no solved program; with a
   // generic lifting both points of such a pair are in a basis and it always has one.
-  if (record < 0) return;
+  if (record < 0) return false;
   first_[0] = i;
   second_[0] = j;
   std::vector<std::int8_t>& flags = flags_[0];
   const std::int8_t* relI = rel_.Row(i);
   const std::int8_t* relJ = rel_.Row(j);
   for (int p = 0; p < sup_.m; ++p) flags[p] = (relI[p] == 1) & (relJ[p] == 1);
-  if (!UnplacedHaveTwoCandidates(0)) return;
+  if (!UnplacedHaveTwoCandidates(0)) return false;
   LpState& st = lp_.st;
   const std::size_t rec = static_cast<std::size_t>(record);
   std::copy_n(edges_.y.begin() + rec * d_, d_, st.y.begin());
@@ -132,7 +142,32 @@ void Search::ProcessEdge(int i, int j, CellList& cells) {
   }
   st.filled = filledAt_[0];
   Extend(0);
-  LevelLoop(1);
+  return true;
+}
+
+void Search::ProcessEdge(int i, int j, CellList& cells, const std::vector<int>& path) {
+  cells_ = &cells;
+  path_ = path;
+  if (StartBranch(i, j)) LevelLoop(1);
+}
+
+int Search::CountChildren(int i, int j, const std::vector<int>& path) {
+  if (!StartBranch(i, j)) return 0;
+  const int depth = static_cast<int>(path.size());
+  for (int v = 1; v <= depth; ++v) {
+    int k = 0, l = 0, slot = 0;
+    for (int index = 0; index <= path[v - 1]; ++index) {
+      if (!NextPair(v, k, l, slot)) return 0;
+    }
+    if (!Descend(v, k, l, slot)) return 0;
+  }
+  int count = 0;
+  const int s = orders_[depth + 1][depth + 1];
+  for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+    const std::int32_t* row = lp_.pairs.Row(p);
+    for (int q = p + 1; q <= sup_.endCol[s]; ++q) count += row[q] != 0;
+  }
+  return count;
 }
 
 // Extension step from level t: the pair (k, l) of level t is fixed, the next support is chosen and
@@ -161,6 +196,7 @@ void Search::Extend(int t) {
   const int next = t + 1;
   lp_.store.Clear(next);
   cursor_[next] = 0;
+  childIndex_[next] = 0;
   lp_.order = orders_[t];
   lp_.level = next;
   if (r < 0) {
@@ -352,6 +388,28 @@ bool Search::StopRequested() {
   return stopped_;
 }
 
+// Takes pair (k, l) at level v: the candidates it leaves below, then, when every unplaced support
+// keeps two, its program state and the extension to level v + 1. False when it ends there.
+bool Search::Descend(int v, int k, int l, int slot) {
+  first_[v] = k;
+  second_[v] = l;
+  std::vector<std::int8_t>& flags = flags_[v];
+  const std::vector<std::int8_t>& parent = flags_[v - 1];
+  const std::int8_t* relK = rel_.Row(k);
+  const std::int8_t* relL = rel_.Row(l);
+  for (int pos = v + 1; pos < n_; ++pos) {
+    const int s = orders_[v][pos];
+    for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
+      flags[p] = parent[p] & (relK[p] == 1) & (relL[p] == 1);
+    }
+  }
+  if (!UnplacedHaveTwoCandidates(v)) return false;
+  lp_.store.Load(v, slot, lp_.st);
+  lp_.st.filled = filledAt_[v];
+  Extend(v);
+  return true;
+}
+
 void Search::LevelLoop(int u) {
   for (;;) {
     if (StopRequested()) return;
@@ -369,26 +427,63 @@ void Search::LevelLoop(int u) {
         --v;
         continue;
       }
-      first_[v] = k;
-      second_[v] = l;
-      std::vector<std::int8_t>& flags = flags_[v];
-      const std::vector<std::int8_t>& parent = flags_[v - 1];
-      const std::int8_t* relK = rel_.Row(k);
-      const std::int8_t* relL = rel_.Row(l);
-      for (int pos = v + 1; pos < n_; ++pos) {
-        const int s = orders_[v][pos];
-        for (int p = sup_.startCol[s]; p <= sup_.endCol[s]; ++p) {
-          flags[p] = parent[p] & (relK[p] == 1) & (relL[p] == 1);
-        }
+      if (v <= static_cast<int>(path_.size())) {
+        // Levels 1..L of a unit: only the path's pair; once it is done, so is the unit.
+        const int index = childIndex_[v]++;
+        if (index > path_[v - 1]) return;
+        if (index < path_[v - 1]) continue;
       }
-      if (!UnplacedHaveTwoCandidates(v)) continue;
-      lp_.store.Load(v, slot, lp_.st);
-      lp_.st.filled = filledAt_[v];
-      Extend(v);
+      if (!Descend(v, k, l, slot)) continue;
       u = v + 1;
       extended = true;
     }
     if (!extended) return;
+  }
+}
+
+// A subtree of the search: the branch of one first-support edge, and the pair taken at each of the
+// levels 1..L below it (none: the whole branch).
+struct Unit {
+  std::size_t branch = 0;
+  std::vector<int> path;
+};
+
+// Units at least this many, when the levels allow: enough for dynamic scheduling to even out
+// subtrees of very different sizes.
+constexpr std::size_t kSplitUnits = 1024;
+
+// Replaces every unit by its children one level down, level after level, until there are
+// kSplitUnits or the next level would be the last (whose pairs are cells, not subtrees). Children
+// keep the serial order, and a unit with no pair below has no cells and is dropped, so the units'
+// cells joined in order are the serial list.
+// A stop request is polled between units; it leaves `stopped` set and the units unusable.
+void SplitUnits(const ReducedSupports& sup, const SharedTables& shared,
+                const std::vector<std::pair<int, int>>& branches, int threads,
+                const std::function<bool()>& stop, std::atomic<bool>& stopped,
+                std::vector<Unit>& units) {
+  for (int depth = 0; units.size() < kSplitUnits && depth + 1 <= sup.n - 2; ++depth) {
+    std::vector<int> children(units.size(), 0);
+    ParallelFor(units.size(), std::max(threads, 1), [&]() {
+      auto planner = std::make_shared<Search>(sup, shared, stop, stopped);
+      planner->Init();
+      return [&, planner](std::size_t u) {
+        if (stopped || (stop && stop())) {
+          stopped = true;
+          return;
+        }
+        const auto& [i, j] = branches[units[u].branch];
+        children[u] = planner->CountChildren(i, j, units[u].path);
+      };
+    });
+    if (stopped) return;
+    std::vector<Unit> next;
+    for (std::size_t u = 0; u < units.size(); ++u) {
+      for (int c = 0; c < children[u]; ++c) {
+        next.push_back(units[u]);
+        next.back().path.push_back(c);
+      }
+    }
+    units = std::move(next);
   }
 }
 
@@ -424,15 +519,26 @@ bool MixedCellSearch(const ReducedSupports& sup, CellList& cells,
       if (shared.rel(i, j) != 0) branches.emplace_back(i, j);
     }
   }
-  const auto count = static_cast<std::int64_t>(branches.size());
+  // Work units: whole branches on one thread and for a runner (a cluster job hands out units
+  // with a message and a wait each, so they must stay few); on more threads of this process,
+  // subtrees below the first level, so that the few branches that hold most of the nodes do not
+  // leave threads idle at the end.
+  std::vector<Unit> units;
+  for (std::size_t b = 0; b < branches.size(); ++b) units.push_back({b, {}});
+  if (!control.runBranches && threads > 1) {
+    SplitUnits(sup, shared, branches, threads, control.stop, stopped, units);
+    if (stopped) return false;
+  }
+  const auto count = static_cast<std::int64_t>(units.size());
   // One searcher per thread; the function owns it.
   auto makeWorker = [&]() -> BranchFunction {
     auto search = std::make_shared<Search>(sup, shared, control.stop, stopped);
     search->Init();
-    return [&branches, &stopped, search](std::int64_t b, CellList& found) {
+    return [&branches, &units, &stopped, search](std::int64_t u, CellList& found) {
       if (stopped) return;
-      const auto& [i, j] = branches[static_cast<std::size_t>(b)];
-      search->ProcessEdge(i, j, found);
+      const Unit& unit = units[static_cast<std::size_t>(u)];
+      const auto& [i, j] = branches[unit.branch];
+      search->ProcessEdge(i, j, found, unit.path);
     };
   };
   const int workers = static_cast<int>(std::min<std::int64_t>(std::max(threads, 1), count));
@@ -441,7 +547,7 @@ bool MixedCellSearch(const ReducedSupports& sup, CellList& cells,
     for (std::int64_t b = 0; b < count && !stopped; ++b) run(b, cells);
     return !stopped;
   }
-  // Each branch keeps its own cell list; the lists are joined in edge order.
+  // Each unit keeps its own cell list; the lists are joined in unit order, the serial order.
   std::vector<CellList> found(static_cast<std::size_t>(count), CellList(sup.n));
   if (control.runBranches) {
     BranchJob job;
@@ -454,7 +560,7 @@ bool MixedCellSearch(const ReducedSupports& sup, CellList& cells,
     job.abandon = [&] { stopped = true; };
     control.runBranches(job, found);
   } else {
-    // Branches are handed out in edge order to whichever thread is free.
+    // Units are handed out in order to whichever thread is free.
     ParallelFor(found.size(), workers, [&]() {
       const BranchFunction run = makeWorker();
       return [&, run](std::size_t b) { run(static_cast<std::int64_t>(b), found[b]); };

@@ -11,12 +11,15 @@
 
 namespace zormix {
 
-// Appends the cells of branch `branch` (0-based, in edge order) to `cells`. Each thread that runs
-// branches makes its own (it holds the search's scratch).
+// Appends the cells of work unit `branch` (0-based, units in the search's serial order) to
+// `cells`. Each thread that runs units makes its own (it holds the search's scratch).
 using BranchFunction = std::function<void(std::int64_t branch, CellList& cells)>;
 
-// The branches of one search, one per lower edge of the first support; each depends only on tables
-// every process running the same search builds alike, so they can run anywhere.
+// The work units of one search handed to a runner: one per lower edge of the first support (a
+// branch). Each depends only on tables every process running the same search builds alike, so
+// they can run anywhere; their cells joined in unit order are the serial search's list. (On the
+// threads of one process, the search splits branches further, into subtrees below the first
+// level.)
 struct BranchJob {
   std::int64_t count = 0;
   std::function<BranchFunction()> makeWorker;
@@ -44,9 +47,9 @@ struct CellSearchControl {
 };
 
 // Appends every mixed cell of the fine mixed subdivision induced by sup.w to cells: column numbers
-// of sup, rows in the level order of the branch that found the cell. The branches of the first
-// support's lower edges run on up to control.threads threads, or through control.runBranches; the
-// cells come out in edge order, the same for every thread count and runner. Returns false when
+// of sup, rows in the level order of the branch that found the cell. The work units run on up to
+// control.threads threads, or through control.runBranches; the cells come out in the serial
+// order, the same for every thread count and runner. Returns false when
 // control.stop ended the search: `cells` is then incomplete and must not be used.
 bool MixedCellSearch(const ReducedSupports& sup, CellList& cells, const CellSearchControl& control);
 
