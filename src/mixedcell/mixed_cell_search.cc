@@ -461,11 +461,17 @@ void SplitUnits(const ReducedSupports& sup, const SharedTables& shared,
                 const std::vector<std::pair<int, int>>& branches, int threads,
                 const std::function<bool()>& stop, std::atomic<bool>& stopped,
                 std::vector<Unit>& units) {
+  // One planner per thread, set up once for all levels (its tables are the costly part).
+  std::vector<std::unique_ptr<Search>> planners;
+  for (int t = 0; t < std::max(threads, 1); ++t) {
+    planners.push_back(std::make_unique<Search>(sup, shared, stop, stopped));
+    planners.back()->Init();
+  }
   for (int depth = 0; units.size() < kSplitUnits && depth + 1 <= sup.n - 2; ++depth) {
     std::vector<int> children(units.size(), 0);
+    std::atomic<std::size_t> taken{0};
     ParallelFor(units.size(), std::max(threads, 1), [&]() {
-      auto planner = std::make_shared<Search>(sup, shared, stop, stopped);
-      planner->Init();
+      Search* planner = planners[taken++].get();
       return [&, planner](std::size_t u) {
         if (stopped || (stop && stop())) {
           stopped = true;
