@@ -1,4 +1,4 @@
-// The one solve call that every front end, test and benchmark uses.
+// The one solve call that every front end, test and benchmark uses, and its options.
 #ifndef ZORMIX_SOLVE_H_
 #define ZORMIX_SOLVE_H_
 
@@ -17,10 +17,13 @@
 
 namespace zormix {
 
-// The host's route selector: the value truncated toward zero equal to 2 selects the total-degree
-// route, every other value the polyhedral route (2.7 -> total degree; 1.99 and -2 -> polyhedral).
-Route RouteFromMode(double mode);
+class RandomStream;
 
+// Most threads a solve runs.
+inline constexpr int kMaxThreads = 4096;
+
+// What a solve does. The defaults are silent and side-effect free: no file is written, nothing is
+// printed, and nothing outside the solve decides its random draws.
 struct SolveOptions {
   // Which homotopy to use.
   Route route = Route::kPolyhedral;
@@ -28,18 +31,20 @@ struct SolveOptions {
   // SolveResult::seed, so the run can be repeated. Set: the solve is reproducible bit for bit,
   // whatever the thread count.
   std::optional<std::uint64_t> seed;
-  // Threads that track paths; 0 means one per hardware core. Results never depend on it.
+  // Threads that track paths, 0 to kMaxThreads; 0 means one per hardware core. Results never
+  // depend on it.
   int threads = 1;
-  // Report file written after the solve; empty writes none. It appears complete or not at all.
-  std::string reportPath = "data.roots";
-  // Stop after the mixed-cell computation: pathCount is the mixed volume, no path is tracked and no
-  // report is written. Only meaningful on the polyhedral route.
+  // Report file written after the solve; empty (the default) writes none. It appears complete or
+  // not at all.
+  std::string reportPath;
+  // Stop after counting the paths: pathCount is the mixed volume, no path is tracked and no
+  // report is written. Needs the polyhedral route.
   bool mixedVolumeOnly = false;
   // Checkpoint file; empty keeps none. Every path of the first tracking is saved there as it
   // finishes, and a solve given the same file continues where an earlier one stopped, with
   // results identical to an uninterrupted solve. Unset seed: the one stored in the file is used,
   // or a fresh one is drawn and stored. A file of another system, seed, route or program version
-  // is refused with Error "zormix:checkpoint".
+  // is refused with ErrorCode::kCheckpoint.
   std::string checkpointPath;
   // Certify the regular roots by Krawczyk's interval test (SolveResult::certified and
   // certification); the classification is done either way.
@@ -47,15 +52,25 @@ struct SolveOptions {
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
   // Polled from the solving thread between units of work (at least every 100 ms while paths are
-  // tracked); returning true stops the solve with Error kInterruptedId. No report is written then.
+  // tracked); returning true stops the solve with ErrorCode::kInterrupted. No report is written.
   std::function<bool()> interrupted;
   // Receives the lines a solve prints: " det = 0 !  " for every start system whose integer
-  // reduction meets a singular matrix. Empty: they go to standard output.
+  // reduction meets a singular matrix. Empty: they are dropped.
   std::function<void(std::string_view line)> console;
+  // Without a seed (and without a checkpoint), the start coefficients draw from this ran2 stream
+  // and leave it advanced for the next solve: the MEX module passes the stream that lives as long
+  // as it is loaded. Null (the default): a stream in its load state, so that the solve depends on
+  // its seed alone. Never shared by two solves at the same time.
+  RandomStream* carriedStream = nullptr;
+
+  // Checks every rule on the options, one at a time: false with the reason in *why (when given)
+  // for the first one broken. SolveSystem and the stages throw ErrorCode::kBadArgument with it.
+  bool Validate(std::string* why = nullptr) const;
 };
 
-// Solves the system as read (the solve brings it into normal form itself). Throws Error for input
-// it cannot solve; path failures are counted, never thrown.
+// Solves the system as read (the solve brings it into normal form itself): the composition of the
+// stages of stages.h. Throws Error for input or options it cannot solve with; path failures are
+// counted, never thrown.
 SolveResult SolveSystem(const PolySystem& system, const SolveOptions& options);
 
 }  // namespace zormix

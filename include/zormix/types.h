@@ -3,6 +3,8 @@
 #define ZORMIX_TYPES_H_
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace zormix {
 
@@ -10,6 +12,13 @@ enum class Route {
   kPolyhedral,   // mixed cells of a random lifting, one path per start solution of each cell
   kTotalDegree,  // linear homotopy from a_i x_i^d_i + b_i = 0, one path per Bezout solution
 };
+
+// The name of a route on the command line and in the JSON ("polyhedral", "total-degree").
+const char* RouteName(Route route);
+// Its name in MATLAB values, which has no hyphen ("polyhedral", "totaldegree").
+const char* HostRouteName(Route route);
+// The route of either name; nullopt for any other text.
+std::optional<Route> RouteNamed(std::string_view name);
 
 // Where a solve is, for progress displays.
 enum class Stage { kReading, kMixedCells, kTracking, kReport };

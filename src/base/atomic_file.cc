@@ -187,7 +187,8 @@ void AtomicFile::Commit() {
 
 void AtomicFile::Fail(const std::string& action, int errorNumber) {
   Discard();
-  throw Error(action + " the " + what_ + " " + Quoted(path_) + ": " + std::strerror(errorNumber));
+  throw Error(ErrorCode::kCannotWrite,
+              action + " the " + what_ + " " + Quoted(path_) + ": " + std::strerror(errorNumber));
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view contents,
@@ -202,22 +203,26 @@ void CheckOutputPath(const std::string& path, const std::string& what) {
   const std::string prefix = "cannot write the " + what + " " + Quoted(path) + ": ";
   int loop = 0;
   const std::string target = FollowSymlinks(path, &loop);
-  if (loop != 0) throw Error(prefix + std::strerror(loop));
+  if (loop != 0) throw Error(ErrorCode::kCannotWrite, prefix + std::strerror(loop));
   struct stat st;
   if (stat(target.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) throw Error(prefix + "it is a folder");
+    if (S_ISDIR(st.st_mode)) throw Error(ErrorCode::kCannotWrite, prefix + "it is a folder");
     if (IsWrittenDirectly(st)) {
-      if (access(target.c_str(), W_OK) != 0) throw Error(prefix + std::strerror(errno));
+      if (access(target.c_str(), W_OK) != 0)
+        throw Error(ErrorCode::kCannotWrite, prefix + std::strerror(errno));
       return;
     }
   }
   const std::string folder = FolderOf(target);
   if (stat(folder.c_str(), &st) != 0) {
-    throw Error(prefix + "the folder " + Quoted(folder) + " does not exist");
+    throw Error(ErrorCode::kCannotWrite,
+                prefix + "the folder " + Quoted(folder) + " does not exist");
   }
-  if (!S_ISDIR(st.st_mode)) throw Error(prefix + Quoted(folder) + " is not a folder");
+  if (!S_ISDIR(st.st_mode))
+    throw Error(ErrorCode::kCannotWrite, prefix + Quoted(folder) + " is not a folder");
   if (access(folder.c_str(), W_OK | X_OK) != 0) {
-    throw Error(prefix + "the folder " + Quoted(folder) + " is not writable");
+    throw Error(ErrorCode::kCannotWrite,
+                prefix + "the folder " + Quoted(folder) + " is not writable");
   }
 }
 

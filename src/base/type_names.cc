@@ -1,6 +1,34 @@
 #include "zormix/types.h"
 
 namespace zormix {
+namespace {
+
+struct RouteNames {
+  Route route;
+  const char* name;
+  const char* hostName;
+};
+constexpr RouteNames kRouteNames[] = {
+    {Route::kPolyhedral, "polyhedral", "polyhedral"},
+    {Route::kTotalDegree, "total-degree", "totaldegree"},
+};
+
+const RouteNames& NamesOf(Route route) {
+  for (const RouteNames& names : kRouteNames)
+    if (names.route == route) return names;
+  return kRouteNames[0];
+}
+
+}  // namespace
+
+const char* RouteName(Route route) { return NamesOf(route).name; }
+const char* HostRouteName(Route route) { return NamesOf(route).hostName; }
+
+std::optional<Route> RouteNamed(std::string_view name) {
+  for (const RouteNames& names : kRouteNames)
+    if (name == names.name || name == names.hostName) return names.route;
+  return std::nullopt;
+}
 
 const char* StageName(Stage stage) {
   switch (stage) {

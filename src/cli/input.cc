@@ -71,12 +71,13 @@ std::string ReadWholeFile(const std::string& path) {
   }
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
-    throw Error(path + ": cannot open the file: it is a directory");
+    throw Error(ErrorCode::kInvalidInput, path + ": cannot open the file: it is a directory");
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(path + ": cannot open the file: " + std::strerror(errno));
+  if (!in)
+    throw Error(ErrorCode::kInvalidInput, path + ": cannot open the file: " + std::strerror(errno));
   contents << in.rdbuf();
-  if (in.bad()) throw Error(path + ": cannot read the file");
+  if (in.bad()) throw Error(ErrorCode::kInvalidInput, path + ": cannot read the file");
   return contents.str();
 }
 

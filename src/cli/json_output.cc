@@ -164,7 +164,7 @@ void EmitSummary(const SolveResult& r, MemberSink& out) {
 
 void EmitResult(const SolveResult& r, bool mixedVolumeOnly, MemberSink& out) {
   out.Member("zormix_version", ZORMIX_VERSION);
-  out.Member("route", r.route == Route::kTotalDegree ? "total-degree" : "polyhedral");
+  out.Member("route", RouteName(r.route));
   out.Member("seed", r.seed);
   out.Member("seed_text", std::to_string(r.seed));
   out.Member("schema_version", kSchemaVersion);

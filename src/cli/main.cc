@@ -15,6 +15,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/input.h"
@@ -35,14 +36,14 @@
 namespace zormix::cli {
 namespace {
 
-constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 constexpr const char* kFooter = R"(Exit codes:
   0    success
   1    the input could not be read or solved, or an output could not be written
   2    wrong usage: unknown command, option or value, or missing file
+  3    out of memory
+  4    a fault of the solver itself (please report it with the input)
   130  interrupted by Ctrl-C (no report written)
 
 Environment (options take precedence):
@@ -147,8 +148,7 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
         static_cast<long long>(r.counts.rescued));
     std::fprintf(out, "lost paths: %lld\n", static_cast<long long>(r.counts.lost()));
   }
-  std::fprintf(out, "route: %s\nseed: %llu\n",
-               r.route == Route::kTotalDegree ? "total-degree" : "polyhedral",
+  std::fprintf(out, "route: %s\nseed: %llu\n", RouteName(r.route),
                static_cast<unsigned long long>(r.seed));
   if (!reportPath.empty()) std::fprintf(out, "report: %s\n", reportPath.c_str());
   if (!a.json.empty()) std::fprintf(out, "json: %s\n", a.json.c_str());
@@ -194,6 +194,30 @@ void WriteResults(const SolveResult& result, const SolveArgs& a, const std::stri
   }
 }
 
+// The solve's own lines (" det = 0 !  ") go to standard output.
+void PrintConsoleLine(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+// Everything the arguments and the environment say, checked by the options' own rules before the
+// input is read: a broken rule is a usage error.
+SolveOptions OptionsOf(const SolveArgs& a, const std::string& reportPath) {
+  SolveOptions options;
+  ResolveSeedAndThreads(a, options);
+  options.route = RouteNamed(a.route).value_or(Route::kPolyhedral);
+  options.reportPath = reportPath == kStandardStream ? std::string() : reportPath;
+  options.mixedVolumeOnly = a.mixedVolume;
+  options.checkpointPath = a.checkpoint;
+  options.certify = a.certify;
+  options.interrupted = Interrupted;
+  options.console = PrintConsoleLine;
+  std::string why;
+  if (!options.Validate(&why)) throw UsageError{why};
+  return options;
+}
+
 int RunSolve(const SolveArgs& a) {
 #ifdef ZORMIX_MPI
   if (!cluster::IsRankZero()) {
@@ -206,9 +230,8 @@ int RunSolve(const SolveArgs& a) {
   if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
     throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
   }
-  SolveOptions options;
-  ResolveSeedAndThreads(a, options);
   const std::string reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;
+  SolveOptions options = OptionsOf(a, reportPath);
   if (!reportPath.empty()) CheckOutputPath(reportPath, "report file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
 
@@ -217,12 +240,6 @@ int RunSolve(const SolveArgs& a) {
   const LoadedSystem loaded = LoadSystem(a.input, FormatNamed(a.format));
   if (!loaded.note.empty()) display.Note("zormix: " + loaded.note);
 
-  options.route = a.route == "total-degree" ? Route::kTotalDegree : Route::kPolyhedral;
-  options.reportPath = reportPath == kStandardStream ? std::string() : reportPath;
-  options.mixedVolumeOnly = a.mixedVolume;
-  options.checkpointPath = a.checkpoint;
-  options.certify = a.certify;
-  options.interrupted = Interrupted;
   options.progress = [&display, quiet = a.quiet](const Progress& p) {
     const std::string notice = LargeRouteNotice(p);
     if (!notice.empty() && !quiet) display.Note(notice);
@@ -311,9 +328,6 @@ int Main(int argc, char** argv) {
   std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
   try {
     app.parse(args);
-    if (solveArgs.mixedVolume && solveArgs.route == "total-degree") {
-      throw CLI::ValidationError("--mixed-volume", "needs the polyhedral route");
-    }
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
@@ -335,18 +349,12 @@ int Main(int argc, char** argv) {
 int MainReportingErrors(int argc, char** argv) {
   try {
     return Main(argc, argv);
-  } catch (const Error& e) {
-    std::fprintf(stderr, "zormix: %s\n", e.what());
-    if (e.id() == kInterruptedId) {
-      std::fprintf(stderr, "zormix: no report written\n");
-      return kExitInterrupted;
-    }
-  } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "zormix: out of memory\n");
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "zormix: %s\n", e.what());
+  } catch (...) {
+    const HostError error = CurrentHostError();
+    std::fprintf(stderr, "zormix: %s\n", error.message.c_str());
+    if (error.code == ErrorCode::kInterrupted) std::fprintf(stderr, "zormix: no report written\n");
+    return ExitCodeOf(error.code);
   }
-  return zormix::cli::kExitError;
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ void StreamOutput(const std::string& path, const TextProducer& produce, const st
     return;
   }
   const auto fail = [&what] {
-    throw Error("cannot write the " + what + " to standard output: " + std::strerror(errno));
+    throw Error(ErrorCode::kCannotWrite,
+                "cannot write the " + what + " to standard output: " + std::strerror(errno));
   };
   produce([&fail](std::string_view piece) {
     if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) fail();

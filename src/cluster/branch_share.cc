@@ -94,7 +94,7 @@ class AbandonUnlessDone {
 };
 
 [[noreturn]] void RankFailed(const Message& m) {
-  throw Error("rank " + std::to_string(m.from) + " failed: " + m.bytes);
+  throw Error(ErrorCode::kInternal, "rank " + std::to_string(m.from) + " failed: " + m.bytes);
 }
 
 std::int64_t IdleThreads(const UnitPool& pool, int threads) {
@@ -193,13 +193,15 @@ class Leader {
       case kFailure:
         RankFailed(m);
       default:
-        throw Error("unexpected message " + std::to_string(m.tag) + " from rank " +
-                    std::to_string(m.from) + " during the mixed-cell search");
+        throw Error(ErrorCode::kInternal, "unexpected message " + std::to_string(m.tag) +
+                                              " from rank " + std::to_string(m.from) +
+                                              " during the mixed-cell search");
     }
   }
 
   [[noreturn]] static void Damaged(const Message& m) {
-    throw Error("damaged mixed-cell message from rank " + std::to_string(m.from));
+    throw Error(ErrorCode::kInternal,
+                "damaged mixed-cell message from rank " + std::to_string(m.from));
   }
 
   void SendMissingCells(int rank) {
@@ -255,10 +257,11 @@ void Follow(Transport& t, int threads, const BranchJob& job, std::vector<CellLis
       }
       if (const std::optional<Message> m = t.Receive(kBranches)) {
         if (m->bytes.size() % sizeof(std::int64_t) != 0)
-          throw Error("damaged mixed-cell message from rank 0");
+          throw Error(ErrorCode::kInternal, "damaged mixed-cell message from rank 0");
         const std::vector<std::int64_t> branches = GetIndices(m->bytes);
         for (std::int64_t b : branches) {
-          if (b < 0 || b >= job.count) throw Error("damaged mixed-cell message from rank 0");
+          if (b < 0 || b >= job.count)
+            throw Error(ErrorCode::kInternal, "damaged mixed-cell message from rank 0");
         }
         noneLeft = branches.empty();
         pool.Push(branches);
@@ -281,7 +284,7 @@ void Follow(Transport& t, int threads, const BranchJob& job, std::vector<CellLis
       --missing;
       return true;
     });
-    if (!intact) throw Error("damaged mixed-cell message from rank 0");
+    if (!intact) throw Error(ErrorCode::kInternal, "damaged mixed-cell message from rank 0");
   }
 }
 

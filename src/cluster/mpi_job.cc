@@ -20,6 +20,8 @@
 #include "cluster/unit_pool.h"
 #include "solve/checkpoint.h"
 #include "solve/solve_with_runner.h"
+#include "solve/stage_data.h"
+#include "solve/wire.h"
 #include "tracker/route_tracking.h"
 #include "zormix/error.h"
 
@@ -36,10 +38,6 @@ constexpr auto kFailureGrace = std::chrono::seconds(30);
 // messages (3 per batch), and the last batches are small enough to even out the ranks.
 constexpr std::int64_t kMaxBatch = 64;
 constexpr std::int64_t kBatchesPerThread = 8;
-
-// Thrown on a rank other than 0 once its share of the first tracking is handed back: the rest
-// of the solve is rank 0's.
-struct ShareHandedBack {};
 
 int Rank() {
   int rank = 0;
@@ -93,8 +91,8 @@ class MpiTransport : public Transport {
 
   void Send(int to, Tag tag, std::string bytes) override {
     if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-      throw Error("a message of " + std::to_string(bytes.size()) +
-                  " bytes is more than one MPI message holds");
+      throw Error(ErrorCode::kInternal, "a message of " + std::to_string(bytes.size()) +
+                                            " bytes is more than one MPI message holds");
     pending_.push_back(Pending{std::make_unique<std::string>(std::move(bytes)), MPI_REQUEST_NULL});
     Pending& p = pending_.back();
     MPI_Isend(p.bytes->data(), static_cast<int>(p.bytes->size()), MPI_CHAR, to, tag, MPI_COMM_WORLD,
@@ -133,52 +131,6 @@ class MpiTransport : public Transport {
 };
 
 // ---- the system and the options, from rank 0 to every rank
-
-template <typename T>
-void Put(std::string& out, const T* values, std::size_t count) {
-  out.append(reinterpret_cast<const char*>(values), count * sizeof(T));
-}
-
-template <typename T>
-void Take(const std::string& in, std::size_t& at, T* values, std::size_t count) {
-  std::memcpy(values, in.data() + at, count * sizeof(T));
-  at += count * sizeof(T);
-}
-
-std::string PackSolve(const PolySystem& s, const SolveOptions& options) {
-  std::string out;
-  const std::int64_t head[5] = {s.n, s.termTotal(), options.route == Route::kTotalDegree,
-                                options.mixedVolumeOnly, static_cast<std::int64_t>(*options.seed)};
-  Put(out, head, 5);
-  Put(out, s.termCount.data(), s.termCount.size());
-  Put(out, s.exponents.data(), s.exponents.storage().size());
-  Put(out, s.coefficients.data(), s.coefficients.size());
-  for (const std::string& name : s.variableNames) out += PadVariableName(name);
-  return out;
-}
-
-void UnpackSolve(const std::string& in, PolySystem& s, SolveOptions& options) {
-  std::size_t at = 0;
-  std::int64_t head[5];
-  Take(in, at, head, 5);
-  s.n = static_cast<int>(head[0]);
-  options.route = head[2] ? Route::kTotalDegree : Route::kPolyhedral;
-  options.mixedVolumeOnly = head[3] != 0;
-  options.seed = static_cast<std::uint64_t>(head[4]);
-  s.termCount.resize(static_cast<std::size_t>(s.n));
-  Take(in, at, s.termCount.data(), s.termCount.size());
-  s.exponents.Assign(s.n, head[1]);
-  std::vector<std::int32_t> exponents(static_cast<std::size_t>(s.n * head[1]));
-  Take(in, at, exponents.data(), exponents.size());
-  for (std::int64_t j = 0; j < head[1]; ++j)
-    for (int i = 0; i < s.n; ++i) s.exponents(i, j) = exponents[j * s.n + i];
-  s.coefficients.resize(static_cast<std::size_t>(head[1]));
-  Take(in, at, s.coefficients.data(), s.coefficients.size());
-  for (int i = 0; i < s.n; ++i) {
-    s.variableNames.push_back(in.substr(at, kVariableNameLength));
-    at += kVariableNameLength;
-  }
-}
 
 void Broadcast(std::string& bytes) {
   std::uint64_t size = bytes.size();
@@ -454,7 +406,7 @@ bool IsRankZero() { return Rank() == 0; }
 SolveResult SolveOnRankZero(const PolySystem& system, SolveOptions options) {
   if (Size() == 1) return SolveSystem(system, options);
   options.seed = ChooseSeed(options);
-  std::string packed = PackSolve(system, options);
+  std::string packed = EncodeSolve(system, options);
   Broadcast(packed);
   MpiTransport transport;
   Shares shares;
@@ -478,34 +430,36 @@ SolveResult SolveOnRankZero(const PolySystem& system, SolveOptions options) {
   return result;
 }
 
+namespace {
+
+// Only the stages a rank shares: the mixed-cell branches and its batches of the first tracking.
+// The rescue, the path-jumping check, the finishing and every output are rank 0's.
+void ServeShares(const WireSolve& solve, int threads) {
+  SolveOptions options = solve.options;
+  options.threads = threads;
+  options.reportPath.clear();
+  options.checkpointPath.clear();  // rank 0 keeps the checkpoint
+  const Problem problem(solve.system);
+  MpiTransport transport;
+  BranchRunner branches = [&transport, threads](const BranchJob& job,
+                                                std::vector<CellList>& found) {
+    ShareBranches(transport, threads, job, found);
+  };
+  const StartSystem start = MakeStartSystemWith(problem, options, *options.seed, branches);
+  if (!start.trackable()) return;
+  UnitRunner units =
+      [threads](RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
+                const std::function<void()>&) { Share(tracking, threads).Run(makeWorker); };
+  TrackWith(start, problem, options, units, /*firstTrackingOnly=*/true);
+}
+
+}  // namespace
+
 int ServeRankZero(int threads) {
   try {
     std::string packed;
     Broadcast(packed);
-    PolySystem system;
-    SolveOptions options;
-    UnpackSolve(packed, system, options);
-    options.threads = threads;
-    options.reportPath.clear();
-    options.console = [](std::string_view) {};  // rank 0 prints the solve's lines
-    MpiTransport transport;
-    try {
-      SolveSystemWith(system, options, [&transport](Checkpoint*, int threads) {
-        SolveRunners runners;
-        runners.cellBranches = [&transport, threads](const BranchJob& job,
-                                                     std::vector<CellList>& found) {
-          ShareBranches(transport, threads, job, found);
-        };
-        runners.units = [threads](RouteTracking& tracking,
-                                  const std::function<UnitFunction()>& makeWorker,
-                                  const std::function<void()>&) {
-          Share(tracking, threads).Run(makeWorker);
-          throw ShareHandedBack{};
-        };
-        return runners;
-      });
-    } catch (const ShareHandedBack&) {
-    }
+    ServeShares(DecodeSolve(packed), threads);
     WaitForMessage(kFinished);
     return 0;
   } catch (const std::bad_alloc&) {

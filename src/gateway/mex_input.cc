@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 #include "gateway/mex_support.h"
 #include "model/check_system.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr double kLargestExactSeed = 9007199254740992.0;
 constexpr const char* kEquationSource = "<equations>";
 
-[[noreturn]] void Bad(const std::string& message) { throw Error(kBadArgumentId, message); }
+[[noreturn]] void Bad(const std::string& message) { throw Error(ErrorCode::kBadArgument, message); }
 
 bool IsRealDouble(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a) && !mxIsSparse(a); }
 
@@ -70,8 +71,7 @@ Route ReadRoute(const mxArray* a) {
     return RouteFromMode(mxGetScalar(a));
   }
   const std::string name = mxIsChar(a) ? ReadText(a, "option 'route'") : std::string();
-  if (name == "polyhedral") return Route::kPolyhedral;
-  if (name == "totaldegree" || name == "total-degree") return Route::kTotalDegree;
+  if (const std::optional<Route> route = RouteNamed(name)) return *route;
   Bad("option 'route' must be 'polyhedral' or 'totaldegree' (or the module's mode number)");
 }
 
@@ -104,7 +104,7 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
   } else if (name == "variables") {
     o.variables = ReadTextCell(value, "option 'variables'");
   } else {
-    throw Error(kUnknownOptionId,
+    throw Error(ErrorCode::kUnknownOption,
                 "unknown option '" + name +
                     "' (known: route, seed, threads, progress, report, certify, variables)");
   }
@@ -209,7 +209,6 @@ std::string NameEquation(const std::string& message, const std::vector<int>& fir
 CallOptions ReadOptions(const mxArray* options) {
   CallOptions o;
   o.solve.threads = 0;
-  o.solve.reportPath.clear();
   if (mxIsEmpty(options) && !mxIsStruct(options)) return o;
   if (!mxIsStruct(options) || mxGetNumberOfElements(options) != 1) {
     Bad("the options must be a scalar struct");
@@ -219,6 +218,8 @@ CallOptions ReadOptions(const mxArray* options) {
     if (value == nullptr || mxIsEmpty(value)) continue;  // [] keeps the default
     ReadOption(mxGetFieldNameByNumber(options, k), value, o);
   }
+  std::string why;
+  if (!o.solve.Validate(&why)) Bad(why);
   return o;
 }
 
@@ -264,7 +265,7 @@ PolySystem ReadEquations(const mxArray* equations, const std::vector<std::string
   try {
     return ParsePolynomialText(text, kEquationSource);
   } catch (const Error& error) {
-    throw Error(error.id(), NameEquation(error.what(), firstLines));
+    throw Error(error.code(), NameEquation(error.what(), firstLines));
   }
 }
 

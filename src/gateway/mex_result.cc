@@ -205,10 +205,7 @@ const Field kFields[] = {
     {"failures", Failures},
     {"counts", Counts},
     {"seed", Seed},
-    {"route",
-     [](const SolveResult& r) {
-       return mxCreateString(r.route == Route::kTotalDegree ? "totaldegree" : "polyhedral");
-     }},
+    {"route", [](const SolveResult& r) { return mxCreateString(HostRouteName(r.route)); }},
     {"variables",
      [](const SolveResult& r) { return Texts(r.variableNames.size(), VariableName, r); }},
     {"rootStatus",

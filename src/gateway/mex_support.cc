@@ -79,18 +79,11 @@ void KeepError(const char* id, const std::string& message) {
 }
 
 void KeepCurrentException(const char* memoryContext) {
-  try {
-    throw;
-  } catch (const Error& error) {
-    if (error.id() == kInterruptedId) ClearHostInterrupt();
-    KeepError(error.id().c_str(), error.what());
-  } catch (const std::bad_alloc&) {
-    KeepError(kOutOfMemoryId, std::string("out of memory while ") + memoryContext);
-  } catch (const std::exception& error) {
-    KeepError(kInternalId, std::string("internal error: ") + error.what());
-  } catch (...) {
-    KeepError(kInternalId, "internal error of unknown kind");
-  }
+  HostError error = CurrentHostError();
+  if (error.code == ErrorCode::kInterrupted) ClearHostInterrupt();
+  if (error.code == ErrorCode::kOutOfMemory && error.message == "out of memory")
+    error.message += std::string(" while ") + memoryContext;
+  KeepError(ErrorIdentifier(error.code), error.message);
 }
 
 void RaiseKeptError() {

@@ -25,11 +25,6 @@ namespace zormix::gateway {
 // Identifiers of the errors that only the MEX functions raise (docs/errors.md lists them all).
 inline constexpr const char* kWrongInputCountId = "zormix:wrongInputCount";
 inline constexpr const char* kWrongOutputCountId = "zormix:wrongOutputCount";
-inline constexpr const char* kBadArgumentId = "zormix:badArgument";
-inline constexpr const char* kUnknownOptionId = "zormix:unknownOption";
-inline constexpr const char* kResultTooLargeId = "zormix:resultTooLarge";
-inline constexpr const char* kOutOfMemoryId = "zormix:outOfMemory";
-inline constexpr const char* kInternalId = "zormix:internal";
 
 // Keeps an error for RaiseKeptError.
 void KeepError(const char* id, const std::string& message);

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/random.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
 #include "solve/front_end.h"
@@ -34,6 +35,7 @@ constexpr const char* kMemoryContext = "solving the system of \"PS.num\"";
 double ReadMode(const mxArray* input) {
   if (!mxIsNumeric(input) || mxIsComplex(input) || mxIsSparse(input) || mxIsEmpty(input)) {
     throw zormix::Error(
+        zormix::ErrorCode::kInvalidInput,
         "input 1 (the route selector) must be a non-empty real numeric array, such as 1 "
         "(polyhedral homotopy) or 2 (total-degree homotopy)");
   }
@@ -49,10 +51,11 @@ struct CallSetup {
 
 void CheckColumns(const zormix::PolySystem& system, mwSize hostColumns) {
   if (static_cast<mwSize>(system.n) != hostColumns) {
-    throw zormix::Error("\"" + std::string(kSystemFile) + "\" has n = " + std::to_string(system.n) +
-                        " variables, but input 2 has " + std::to_string(hostColumns) +
-                        " columns; pass an array with one column per variable, e.g. zeros(1, " +
-                        std::to_string(system.n) + ")");
+    throw zormix::Error(zormix::ErrorCode::kInvalidInput,
+                        "\"" + std::string(kSystemFile) + "\" has n = " + std::to_string(system.n) +
+                            " variables, but input 2 has " + std::to_string(hostColumns) +
+                            " columns; pass an array with one column per variable, e.g. zeros(1, " +
+                            std::to_string(system.n) + ")");
   }
 }
 
@@ -62,7 +65,7 @@ void CheckResultSize(int n) {
   if (bytes <= kResultByteLimit) return;
   char figure[64];
   std::snprintf(figure, sizeof figure, "%.1f GB", bytes / 1e9);
-  throw zormix::Error(zormix::gateway::kResultTooLargeId,
+  throw zormix::Error(zormix::ErrorCode::kResultTooLarge,
                       "with n = " + std::to_string(n) + " variables the results of zormix take " +
                           figure +
                           " (n x 500000 complex roots), more than the limit of 2 GiB; "
@@ -137,7 +140,11 @@ bool Solve(const CallSetup& setup, mxArray* plhs[]) {
     options.seed = zormix::SeedFromEnvironment();
     options.threads = zormix::ThreadsFromEnvironment().value_or(0);
     options.reportPath = kReportFile;
+    // Unseeded calls continue the module's ran2 stream from call to call.
+    options.carriedStream = &zormix::ModuleRandomStream();
     zormix::gateway::ConnectToHost(options, zormix::ProgressFromEnvironment());
+    std::string why;
+    if (!options.Validate(&why)) throw zormix::Error(zormix::ErrorCode::kInternal, why);
     const zormix::SolveResult result = zormix::SolveSystem(system, options);
     CopyResults(result, setup.hostColumns, plhs);
   });

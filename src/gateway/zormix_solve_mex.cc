@@ -32,7 +32,8 @@ bool reportAsked = false;
 zormix::PolySystem ReadCallSystem(int nrhs, const mxArray* prhs[], const CallOptions& options) {
   if (nrhs == 2) return ReadEquations(prhs[0], options.variables);
   if (!options.variables.empty()) {
-    throw zormix::Error(kBadArgumentId, "option 'variables' goes with equations given as text");
+    throw zormix::Error(zormix::ErrorCode::kBadArgument,
+                        "option 'variables' goes with equations given as text");
   }
   return ReadSystem(prhs[0], prhs[1], prhs[2], prhs[3]);
 }

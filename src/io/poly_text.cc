@@ -105,8 +105,8 @@ class Tokenizer {
 
  private:
   [[noreturn]] void Fail(int line, int column, const std::string& message) const {
-    throw Error(std::string(source_) + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                ": " + message);
+    throw Error(ErrorCode::kInvalidInput, std::string(source_) + ":" + std::to_string(line) + ":" +
+                                              std::to_string(column) + ": " + message);
   }
 
   char Peek(std::size_t ahead = 0) const {
@@ -387,7 +387,7 @@ class Parser {
   }
 
   [[noreturn]] void Fail(const Token& at, const std::string& message) const {
-    throw Error(Where(at) + ": " + message);
+    throw Error(ErrorCode::kInvalidInput, Where(at) + ": " + message);
   }
 
   // Line ends between statements (the newline style) are skipped; in the ';' style one ';' ends

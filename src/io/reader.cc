@@ -87,7 +87,7 @@ class Scanner {
       if (lines_.empty()) line = std::string(SkipByteOrderMark(line));
       lines_.push_back(line);
     }
-    if (in.bad()) throw Error(fileName_ + ": cannot read the file");
+    if (in.bad()) throw Error(ErrorCode::kInvalidInput, fileName_ + ": cannot read the file");
   }
 
   // A statement starts at the beginning of the line after the last line the previous one used.
@@ -184,7 +184,7 @@ class Scanner {
   }
 
   [[noreturn]] void Fail(std::size_t line, const std::string& message) const {
-    throw Error(Where(line) + ": " + message);
+    throw Error(ErrorCode::kInvalidInput, Where(line) + ": " + message);
   }
 
   std::string Where(std::size_t line) const { return fileName_ + ":" + std::to_string(line); }
@@ -348,10 +348,11 @@ PolySystem ReadSystem(std::istream& in, const std::string& fileName) {
 PolySystem ReadSystemFile(const std::string& path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    throw Error(path + ": cannot open the file: it is a directory");
+    throw Error(ErrorCode::kInvalidInput, path + ": cannot open the file: it is a directory");
   }
   std::ifstream in(path);
-  if (!in) throw Error(path + ": cannot open the file: " + std::strerror(errno));
+  if (!in)
+    throw Error(ErrorCode::kInvalidInput, path + ": cannot open the file: " + std::strerror(errno));
   return ReadSystem(in, path);
 }
 

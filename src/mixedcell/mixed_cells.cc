@@ -15,22 +15,25 @@ namespace {
 
 void CheckInput(int n, const std::vector<std::int32_t>& termCount,
                 const ColMajorMatrix<std::int32_t>& exponents) {
-  if (n < 1) throw Error("mixed cells: the system needs at least one equation");
+  if (n < 1)
+    throw Error(ErrorCode::kInternal, "mixed cells: the system needs at least one equation");
   if (static_cast<int>(termCount.size()) != n || exponents.rows() != n) {
-    throw Error("mixed cells: " + std::to_string(n) + " equations but " +
-                std::to_string(termCount.size()) + " term counts and " +
-                std::to_string(exponents.rows()) + " exponent rows");
+    throw Error(ErrorCode::kInternal, "mixed cells: " + std::to_string(n) + " equations but " +
+                                          std::to_string(termCount.size()) + " term counts and " +
+                                          std::to_string(exponents.rows()) + " exponent rows");
   }
   std::int64_t total = 0;
   for (int i = 0; i < n; ++i) {
     if (termCount[i] < 1) {
-      throw Error("mixed cells: equation " + std::to_string(i + 1) + " has no terms");
+      throw Error(ErrorCode::kInternal,
+                  "mixed cells: equation " + std::to_string(i + 1) + " has no terms");
     }
     total += termCount[i];
   }
   if (total != exponents.cols()) {
-    throw Error("mixed cells: the term counts add up to " + std::to_string(total) +
-                " but there are " + std::to_string(exponents.cols()) + " exponent columns");
+    throw Error(ErrorCode::kInternal, "mixed cells: the term counts add up to " +
+                                          std::to_string(total) + " but there are " +
+                                          std::to_string(exponents.cols()) + " exponent columns");
   }
 }
 
@@ -51,11 +54,12 @@ void SortRowsByFirstPoint(CellList& cells, std::int64_t c, int n) {
 // reasonable memory, before anything is allocated.
 void CheckSupportSize(std::int64_t m) {
   if (m * m <= kMaxSupportPairs) return;
-  throw Error("the mixed-cell search needs a table of " + std::to_string(m) + " x " +
-              std::to_string(m) + " = " + std::to_string(m * m) +
-              " pairs of support points, more than the limit of " +
-              std::to_string(kMaxSupportPairs) +
-              "; the total-degree route (--route total-degree) needs no such table");
+  throw Error(ErrorCode::kInvalidInput,
+              "the mixed-cell search needs a table of " + std::to_string(m) + " x " +
+                  std::to_string(m) + " = " + std::to_string(m * m) +
+                  " pairs of support points, more than the limit of " +
+                  std::to_string(kMaxSupportPairs) +
+                  "; the total-degree route (--route total-degree) needs no such table");
 }
 
 }  // namespace

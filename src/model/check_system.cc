@@ -15,7 +15,7 @@ namespace zormix {
 namespace {
 
 [[noreturn]] void Fail(const std::string& where, const std::string& message) {
-  throw Error(where + ": " + message);
+  throw Error(ErrorCode::kInvalidInput, where + ": " + message);
 }
 
 std::string Term(std::int64_t p) { return "term " + std::to_string(p + 1); }

@@ -41,10 +41,11 @@ LeastSquaresRows BuildRows(const PolySystem& system, const std::vector<std::int6
     rows += used + used * (used - 1) / 2;
   }
   if (rows > kMaxScalingEntries / (2 * n)) {
-    throw Error("the coefficient scaling of this system needs " + std::to_string(rows) +
-                " least-squares rows of " + std::to_string(2 * n) +
-                " entries (one per pair of terms of an equation), more than the limit of " +
-                std::to_string(kMaxScalingEntries) + " entries");
+    throw Error(ErrorCode::kInvalidInput,
+                "the coefficient scaling of this system needs " + std::to_string(rows) +
+                    " least-squares rows of " + std::to_string(2 * n) +
+                    " entries (one per pair of terms of an equation), more than the limit of " +
+                    std::to_string(kMaxScalingEntries) + " entries");
   }
   LeastSquaresRows ls{ColMajorMatrix<double>(rows, 2 * n, 0.0),
                       std::vector<double>(static_cast<std::size_t>(rows), 0.0)};

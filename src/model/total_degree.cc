@@ -28,9 +28,10 @@ std::vector<std::int32_t> TotalDegrees(const PolySystem& system) {
       degree = std::max(degree, sum);
     }
     if (degree > kMaxPaths) {
-      throw Error("equation " + std::to_string(i + 1) + " has total degree " +
-                  std::to_string(degree) + ", which exceeds the 2147483647 paths the solver " +
-                  "can track");
+      throw Error(ErrorCode::kInvalidInput, "equation " + std::to_string(i + 1) +
+                                                " has total degree " + std::to_string(degree) +
+                                                ", which exceeds the 2147483647 paths the solver " +
+                                                "can track");
     }
     degrees[i] = static_cast<std::int32_t>(degree);
     first += system.termCount[i];
@@ -50,8 +51,9 @@ std::int64_t BezoutNumber(const std::vector<std::int32_t>& degrees) {
       std::string list;
       for (std::int32_t e : degrees) list += (list.empty() ? "" : " x ") + std::to_string(e);
       if (list.size() > 200) list = list.substr(0, 200) + "...";
-      throw Error("the Bezout number " + list + " exceeds the 2147483647 paths the solver " +
-                  "can track");
+      throw Error(
+          ErrorCode::kInvalidInput,
+          "the Bezout number " + list + " exceeds the 2147483647 paths the solver " + "can track");
     }
   }
   return product;

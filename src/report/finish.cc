@@ -26,12 +26,13 @@ constexpr double kRealTolerance = 1e-7;
 void CheckSizes(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                 std::int64_t endPointCount, const std::vector<PathRecord>& records) {
   if (static_cast<std::int64_t>(system.rawCoefficients.size()) != system.termTotal()) {
-    throw Error("finishing roots: the system is not in normal form (no unscaled coefficients)");
+    throw Error(ErrorCode::kInternal,
+                "finishing roots: the system is not in normal form (no unscaled coefficients)");
   }
   if (endPointCount < 0 || endPoints.rows() != system.n || endPoints.cols() < endPointCount ||
       static_cast<std::int64_t>(records.size()) < endPointCount) {
-    throw Error("finishing roots: " + std::to_string(endPointCount) +
-                " end points do not match the points and records passed");
+    throw Error(ErrorCode::kInternal, "finishing roots: " + std::to_string(endPointCount) +
+                                          " end points do not match the points and records passed");
   }
 }
 

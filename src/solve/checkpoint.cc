@@ -85,7 +85,7 @@ std::string Hex(std::uint64_t value) {
 }
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& why) {
-  throw Error(kCheckpointId, "checkpoint " + path + " " + why);
+  throw Error(ErrorCode::kCheckpoint, "checkpoint " + path + " " + why);
 }
 
 // The header's fields as stored; the checks below name the first one that differs.
@@ -233,9 +233,9 @@ std::int64_t DecodeUnit(const char* record, RouteTracking& tracking) {
   const std::uint32_t status = Get<std::uint32_t>(record, 20);
   if (unit >= static_cast<std::uint64_t>(tracking.total) ||
       status >= static_cast<std::uint32_t>(kPathStatusCount))
-    throw Error(kCheckpointId, "checkpoint record of unit " + std::to_string(unit) +
-                                   " does not belong to this solve of " +
-                                   std::to_string(tracking.total) + " paths");
+    throw Error(ErrorCode::kCheckpoint, "checkpoint record of unit " + std::to_string(unit) +
+                                            " does not belong to this solve of " +
+                                            std::to_string(tracking.total) + " paths");
   const auto u = static_cast<std::int64_t>(unit);
   UnitOutcome& o = tracking.outcomes[unit];
   o.cell = Get<std::int32_t>(record, 8);

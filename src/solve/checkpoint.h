@@ -31,9 +31,6 @@
 
 namespace zormix {
 
-// Identifier of the errors about a checkpoint file (belongs to another solve, damaged).
-inline constexpr const char* kCheckpointId = "zormix:checkpoint";
-
 // What a checkpoint belongs to; a file written for anything else is refused.
 struct CheckpointIdentity {
   std::uint64_t systemHash = 0;

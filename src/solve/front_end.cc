@@ -1,9 +1,12 @@
 #include "solve/front_end.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <new>
 
 #include "zormix/error.h"
+#include "zormix/solve.h"
 
 namespace zormix {
 namespace {
@@ -38,8 +41,9 @@ std::uint64_t ParseSeed(const std::string& text, const std::string& origin) {
   const std::optional<std::uint64_t> seed =
       ParseDecimal(text, std::numeric_limits<std::uint64_t>::max());
   if (!seed) {
-    throw Error(origin + " '" + text +
-                "': expected a decimal integer from 0 to 18446744073709551615");
+    throw Error(
+        ErrorCode::kInvalidInput,
+        origin + " '" + text + "': expected a decimal integer from 0 to 18446744073709551615");
   }
   return *seed;
 }
@@ -47,9 +51,10 @@ std::uint64_t ParseSeed(const std::string& text, const std::string& origin) {
 int ParseThreads(const std::string& text, const std::string& origin) {
   const std::optional<std::uint64_t> threads = ParseDecimal(text, kMaxThreads);
   if (!threads) {
-    throw Error(origin + " '" + text +
-                "': expected a decimal integer from 0 (one thread per core) to " +
-                std::to_string(kMaxThreads));
+    throw Error(ErrorCode::kInvalidInput,
+                origin + " '" + text +
+                    "': expected a decimal integer from 0 (one thread per core) to " +
+                    std::to_string(kMaxThreads));
   }
   return static_cast<int>(*threads);
 }
@@ -70,7 +75,49 @@ bool ProgressFromEnvironment() {
   const std::optional<std::string> text = ReadVariable("ZORMIX_PROGRESS");
   if (!text || *text == "0") return false;
   if (*text == "1") return true;
-  throw Error(EnvironmentOrigin("ZORMIX_PROGRESS") + " '" + *text + "': expected 0 or 1");
+  throw Error(ErrorCode::kInvalidInput,
+              EnvironmentOrigin("ZORMIX_PROGRESS") + " '" + *text + "': expected 0 or 1");
+}
+
+// Truncation toward zero: 2.9 selects the total-degree route, -2.9 (-> -2) and 1.99 do not. NaN
+// and infinities truncate to no integer and take the default route.
+Route RouteFromMode(double mode) {
+  if (!std::isfinite(mode)) return Route::kPolyhedral;
+  return std::trunc(mode) == 2.0 ? Route::kTotalDegree : Route::kPolyhedral;
+}
+
+HostError CurrentHostError() {
+  try {
+    throw;
+  } catch (const Error& error) {
+    return HostError{error.code(), error.what()};
+  } catch (const std::bad_alloc&) {
+    return HostError{ErrorCode::kOutOfMemory, "out of memory"};
+  } catch (const std::exception& error) {
+    return HostError{ErrorCode::kInternal, std::string("internal error: ") + error.what()};
+  } catch (...) {
+    return HostError{ErrorCode::kInternal, "internal error of unknown kind"};
+  }
+}
+
+int ExitCodeOf(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::kInvalidInput:
+    case ErrorCode::kCannotWrite:
+    case ErrorCode::kCheckpoint:
+    case ErrorCode::kResultTooLarge:
+      return 1;
+    case ErrorCode::kBadArgument:
+    case ErrorCode::kUnknownOption:
+      return 2;
+    case ErrorCode::kOutOfMemory:
+      return 3;
+    case ErrorCode::kInternal:
+      return 4;
+    case ErrorCode::kInterrupted:
+      return 130;
+  }
+  return 4;
 }
 
 std::string LargeRouteNotice(const Progress& progress) {

@@ -1,6 +1,7 @@
 // What every front end (the command line, the MEX functions) shares: the seed and thread-count
 // values read from arguments or from the environment (one parser, one range and one message for
-// each), and the notice of a route with very many paths.
+// each), the host's route selector, what an error becomes for the host, and the notice of a route
+// with very many paths.
 #ifndef ZORMIX_SOLVE_FRONT_END_H_
 #define ZORMIX_SOLVE_FRONT_END_H_
 
@@ -8,11 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "zormix/error.h"
 #include "zormix/types.h"
 
 namespace zormix {
-
-inline constexpr std::uint64_t kMaxThreads = 4096;
 
 // Parses text as a decimal unsigned integer no larger than limit; nullopt when it is not one
 // (signs, blanks, other characters and overflow are all refused).
@@ -35,6 +35,25 @@ std::optional<int> ThreadsFromEnvironment();
 // ZORMIX_PROGRESS for the MEX module, whose arguments are fixed: "1" shows progress, "0" (and
 // unset or empty) keeps it silent. Throws Error for anything else.
 bool ProgressFromEnvironment();
+
+// The MEX module's route selector: the value truncated toward zero equal to 2 selects the
+// total-degree route, every other value the polyhedral route (2.7 -> total degree; 1.99 and -2 ->
+// polyhedral).
+Route RouteFromMode(double mode);
+
+// The exception in flight (call from a catch block) as the error a host reports: an Error as it
+// is, std::bad_alloc as kOutOfMemory, every other exception as kInternal ("internal error: ...").
+struct HostError {
+  ErrorCode code = ErrorCode::kInternal;
+  std::string message;
+};
+HostError CurrentHostError();
+
+// The exit code of the zormix command for each kind of error: 1 input that cannot be read or
+// solved, an output that cannot be written or a checkpoint of another solve; 2 wrong usage (a bad
+// argument or option); 3 out of memory; 4 a fault of the solver; 130 interrupted (128 + SIGINT, as
+// shells report it).
+int ExitCodeOf(ErrorCode code);
 
 // Routes with more paths than this are announced before tracking starts.
 inline constexpr std::int64_t kLargeRoutePaths = 100000;

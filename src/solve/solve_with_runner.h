@@ -27,10 +27,6 @@ using RunnerFactory = std::function<SolveRunners(Checkpoint* checkpoint, int thr
 SolveResult SolveSystemWith(const PolySystem& system, const SolveOptions& options,
                             const RunnerFactory& makeRunners);
 
-// The seed a solve uses: options.seed when set; else, with a checkpoint, the one stored in it;
-// else fresh entropy.
-std::uint64_t ChooseSeed(const SolveOptions& options);
-
 }  // namespace zormix
 
 #endif  // ZORMIX_SOLVE_SOLVE_WITH_RUNNER_H_

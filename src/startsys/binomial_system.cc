@@ -68,8 +68,9 @@ ColMajorMatrix<double> BranchAngles(const IntMatrix& L, const std::vector<Comple
 
 void CheckSolutionCount(std::int64_t n, std::int64_t M) {
   if (n > 0 && M > kMaxSolutionEntries / n) {
-    throw Error("the binomial system has " + std::to_string(M) + " solutions in " +
-                std::to_string(n) + " variables, too many to store");
+    throw Error(ErrorCode::kInvalidInput, "the binomial system has " + std::to_string(M) +
+                                              " solutions in " + std::to_string(n) +
+                                              " variables, too many to store");
   }
 }
 
@@ -79,8 +80,9 @@ std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b,
                                  ColMajorMatrix<Complex>& X) {
   const std::int64_t n = A.rows();
   if (static_cast<std::int64_t>(b.size()) != n) {
-    throw Error("binomial system with " + std::to_string(n) + " equations but " +
-                std::to_string(b.size()) + " right-hand sides");
+    throw Error(ErrorCode::kInternal, "binomial system with " + std::to_string(n) +
+                                          " equations but " + std::to_string(b.size()) +
+                                          " right-hand sides");
   }
   IntMatrix U;
   const std::int64_t M = TriangularizeUnimodular(A, U);

@@ -37,10 +37,11 @@ std::vector<std::int64_t> CellVolumes(const ColMajorMatrix<std::int32_t>& expone
     mixedVolume += cellVolume[c];
     // The path arrays are sized and counted in 32 bits.
     if (mixedVolume > std::numeric_limits<std::int32_t>::max()) {
-      throw Error("the mixed volume exceeds " +
-                  std::to_string(std::numeric_limits<std::int32_t>::max()) + " paths after cell " +
-                  std::to_string(c + 1) + " of " + std::to_string(cellCount) +
-                  "; the system is too large to solve");
+      throw Error(ErrorCode::kInvalidInput,
+                  "the mixed volume exceeds " +
+                      std::to_string(std::numeric_limits<std::int32_t>::max()) +
+                      " paths after cell " + std::to_string(c + 1) + " of " +
+                      std::to_string(cellCount) + "; the system is too large to solve");
     }
   }
   return cellVolume;

@@ -16,8 +16,8 @@ ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& ce
                                            const std::vector<Complex>& coefficients) {
   const int n = cells.n();
   if (cell < 0 || cell >= cells.size()) {
-    throw Error("cell " + std::to_string(cell) + " is not in a list of " +
-                std::to_string(cells.size()) + " cells");
+    throw Error(ErrorCode::kInternal, "cell " + std::to_string(cell) + " is not in a list of " +
+                                          std::to_string(cells.size()) + " cells");
   }
   IntMatrix A(n, n);
   std::vector<Complex> b(static_cast<std::size_t>(n));
@@ -40,8 +40,9 @@ ColMajorMatrix<Complex> TotalDegreeStartSolutions(const std::vector<Complex>& q,
                                                   std::int64_t count) {
   const std::int64_t n = static_cast<std::int64_t>(degrees.size());
   if (static_cast<std::int64_t>(q.size()) != 2 * n) {
-    throw Error("total-degree start system of " + std::to_string(n) + " equations needs " +
-                std::to_string(2 * n) + " coefficients, got " + std::to_string(q.size()));
+    throw Error(ErrorCode::kInternal, "total-degree start system of " + std::to_string(n) +
+                                          " equations needs " + std::to_string(2 * n) +
+                                          " coefficients, got " + std::to_string(q.size()));
   }
   IntMatrix A(n, n);
   std::vector<Complex> b(static_cast<std::size_t>(n));
@@ -54,8 +55,9 @@ ColMajorMatrix<Complex> TotalDegreeStartSolutions(const std::vector<Complex>& q,
   // The caller sized its path arrays from `count`; a different number of solutions would make
   // it read or write past them.
   if (solutionCount != count) {
-    throw Error("the total-degree start system has " + std::to_string(solutionCount) +
-                " solutions, but " + std::to_string(count) + " were expected");
+    throw Error(ErrorCode::kInternal, "the total-degree start system has " +
+                                          std::to_string(solutionCount) + " solutions, but " +
+                                          std::to_string(count) + " were expected");
   }
   return X;
 }

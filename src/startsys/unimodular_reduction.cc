@@ -136,8 +136,9 @@ class Reduction {
 
 std::int64_t RunReduction(IntMatrix& A, IntMatrix* U, ReductionStatus* status) {
   if (A.rows() != A.cols()) {
-    throw Error("the unimodular reduction needs a square matrix, got " + std::to_string(A.rows()) +
-                " x " + std::to_string(A.cols()));
+    throw Error(ErrorCode::kInternal, "the unimodular reduction needs a square matrix, got " +
+                                          std::to_string(A.rows()) + " x " +
+                                          std::to_string(A.cols()));
   }
   const std::int64_t n = A.rows();
   try {
@@ -159,8 +160,8 @@ std::int64_t RunReduction(IntMatrix& A, IntMatrix* U, ReductionStatus* status) {
     return narrowDet;
   } catch (const IntegerOverflow&) {
     const std::string n = std::to_string(A.rows());
-    throw Error("integer overflow in the unimodular reduction of a " + n + " x " + n +
-                " matrix; the exponents are too large");
+    throw Error(ErrorCode::kInvalidInput, "integer overflow in the unimodular reduction of a " + n +
+                                              " x " + n + " matrix; the exponents are too large");
   }
 }
 

@@ -118,7 +118,7 @@ namespace {
 
 void ThrowIfInterrupted(const TrackingOptions& options) {
   if (options.interrupted && options.interrupted())
-    throw Error(kInterruptedId, kInterruptedMessage);
+    throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
 }
 
 }  // namespace
@@ -136,6 +136,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   } else {
     RunUnitsInParallel(total, options.threads, makeWorker, poll);
   }
+  if (options.firstTrackingOnly) return TrackingOutcome{};
   PathCounts rescue;
   RescueFailedPaths(tracking, makeRetrack, options.threads, rescue);
   ThrowIfInterrupted(options);

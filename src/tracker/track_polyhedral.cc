@@ -100,8 +100,9 @@ TrackingOutcome TrackPolyhedral(const PolySystem& system,
   const PolyhedralRoute route(system, startCoefficients, lifting, cells);
   const std::int64_t cellCount = cells.size();
   if (static_cast<std::int64_t>(cellVolume.size()) != cellCount)
-    throw Error("path tracking: " + std::to_string(cellVolume.size()) + " cell volumes for " +
-                std::to_string(cellCount) + " mixed cells");
+    throw Error(ErrorCode::kInternal, "path tracking: " + std::to_string(cellVolume.size()) +
+                                          " cell volumes for " + std::to_string(cellCount) +
+                                          " mixed cells");
   // Unit u is start solution u - offset[c] of the cell c with offset[c] <= u < offset[c + 1].
   std::vector<std::int64_t> offset(static_cast<std::size_t>(cellCount) + 1, 0);
   for (std::int64_t c = 0; c < cellCount; ++c) offset[c + 1] = offset[c] + cellVolume[c];

@@ -32,6 +32,9 @@ struct TrackingOptions {
   std::function<bool()> interrupted;
   // Empty: all units are tracked here with RunUnitsInParallel.
   UnitRunner runUnits;
+  // Only the units of the first tracking (runUnits ran this process's share of them): no rescue,
+  // no path-jumping check, an empty outcome.
+  bool firstTrackingOnly = false;
 };
 
 struct TrackingOutcome {

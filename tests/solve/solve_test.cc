@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "solve/front_end.h"
 #include "support/systems.h"
 #include "zormix/io.h"
 

@@ -1,0 +1,106 @@
+// The last stage: end points become roots (scaling undone, refined, accepted), classified,
+// certified when asked, and the report written when asked.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "report/certify.h"
+#include "report/classify.h"
+#include "report/finish.h"
+#include "report/report.h"
+#include "solve/stage_data.h"
+
+namespace zormix {
+namespace {
+
+constexpr double kE = 2.718281828459045;
+
+// x_k = e^{s_k} y_k on every recorded end point.
+void UndoVariableScaling(const NormalForm& system, TrackingOutcome& tracking) {
+  for (int k = 0; k < system.n; ++k) {
+    const double factor = std::pow(kE, system.scaleExponents[k]);
+    for (std::int64_t r = 0; r < tracking.counts.endPoints; ++r) tracking.solutions(k, r) *= factor;
+  }
+}
+
+void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
+  result.rootCount = finished.roots.cols();
+  result.realCount = finished.realCount;
+  result.roots = std::move(finished.roots);
+  result.residues = std::move(finished.residues);
+  result.conditionNumbers = std::move(finished.conditionNumbers);
+  result.isReal = std::move(finished.isReal);
+  result.zeroJacobian = std::move(finished.zeroJacobian);
+  result.records = std::move(finished.records);
+}
+
+void ClassifyAndCertify(const NormalForm& system, bool certify, SolveResult& result) {
+  auto start = std::chrono::steady_clock::now();
+  ClassifyRoots(system, result);
+  result.timings.classification = SecondsSince(start);
+  if (!certify) return;
+  start = std::chrono::steady_clock::now();
+  CertifyRoots(system, result);
+  result.timings.certification = SecondsSince(start);
+}
+
+// Paths in the order of the serial loop: cell by cell, start solution by start solution.
+bool SerialOrder(const PathRecord& a, const PathRecord& b) {
+  return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
+}
+
+void CountStatuses(SolveResult& result) {
+  for (const PathRecord& record : result.records)
+    ++result.counts.byStatus[static_cast<int>(record.status)];
+  for (const PathRecord& record : result.lostPaths)
+    ++result.counts.byStatus[static_cast<int>(record.status)];
+}
+
+}  // namespace
+
+SolveResult PathCountResult(const StartSystem& start) {
+  const Problem& problem = start.data().problem;
+  SolveResult result;
+  result.n = problem.n();
+  result.route = start.route();
+  result.seed = start.seed();
+  result.pathCount = start.pathCount();
+  result.cellCount = start.cellCount();
+  result.warnings = problem.warnings();
+  result.variableNames = problem.variableNames();
+  result.roots.Assign(result.n, 0);
+  return result;
+}
+
+SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
+  ThrowIfInvalid(options);
+  // Taken over: the end points and their records move into the result, and classification and
+  // the report must not find them still held (16 n bytes per path).
+  const std::unique_ptr<TrackedData> owned = std::make_unique<TrackedData>(std::move(paths.data()));
+  TrackedData& tracked = *owned;
+  const NormalForm& system = tracked.target.data().system;
+  SolveResult result = PathCountResult(tracked.start);
+  result.warnings = tracked.target.warnings();
+  result.variableNames = tracked.target.variableNames();
+  TrackingOutcome& tracking = tracked.tracking;
+  UndoVariableScaling(system, tracking);
+  result.timings.mixedCells = tracked.start.data().mixedCellSeconds;
+  result.timings.tracking = tracked.trackingSeconds;
+  Announce(options, Stage::kReport, result.pathCount);
+  const auto began = std::chrono::steady_clock::now();
+  FinishedRoots finished = FinishRoots(system, tracking.solutions, tracking.counts.endPoints,
+                                       tracking.records, tracked.runtime, ThreadCount(options));
+  result.lostPaths = std::move(tracking.lostPaths);
+  result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
+  TakeRoots(std::move(finished), result);
+  result.counts = tracking.counts;
+  tracking = TrackingOutcome{};
+  std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
+  CountStatuses(result);
+  result.timings.finishing = SecondsSince(began);
+  ClassifyAndCertify(system, options.certify, result);
+  if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
+  return result;
+}
+
+}  // namespace zormix

@@ -1,0 +1,44 @@
+// The first stage: the system checked and brought into normal form once for every later stage.
+#include <algorithm>
+#include <memory>
+
+#include "base/text.h"
+#include "model/check_system.h"
+#include "model/coefficient_range.h"
+#include "solve/stage_data.h"
+
+namespace zormix {
+namespace {
+
+std::shared_ptr<const ProblemData> MakeProblemData(const PolySystem& input) {
+  ValidateSystem(input, "system");
+  PolySystem padded = input;
+  for (std::string& name : padded.variableNames) name = PadVariableName(name);
+  auto data = std::make_shared<ProblemData>();
+  data->system = BringToNormalForm(padded);
+  const std::vector<double>& scale = data->system.scaleExponents;
+  const bool scaled = std::any_of(scale.begin(), scale.end(), [](double s) { return s != 0.0; });
+  data->warnings = SystemWarnings(data->system, scaled);
+  for (const std::string& name : data->system.variableNames)
+    data->variableNames.push_back(TrimTrailingBlanks(name));
+  return data;
+}
+
+}  // namespace
+
+Problem::Problem(const PolySystem& system) : data_(MakeProblemData(system)) {}
+
+int Problem::n() const { return data_->system.n; }
+const std::vector<std::string>& Problem::variableNames() const { return data_->variableNames; }
+const std::vector<std::string>& Problem::warnings() const { return data_->warnings; }
+
+// The normal form orders equations by term count and terms by exponent alone, so two systems with
+// the same supports have the same term numbering and the same constant terms completed.
+bool Problem::SameSupports(const Problem& other) const {
+  const NormalForm& a = data_->system;
+  const NormalForm& b = other.data_->system;
+  return a.n == b.n && a.termCount == b.termCount && a.exponents == b.exponents &&
+         a.constantAdded == b.constantAdded;
+}
+
+}  // namespace zormix

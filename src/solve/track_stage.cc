@@ -1,0 +1,91 @@
+// The third stage: every path of a start system to a target with the same supports.
+#include <chrono>
+#include <memory>
+
+#include "solve/checkpoint.h"
+#include "solve/stage_data.h"
+
+namespace zormix {
+namespace {
+
+// Empty outcome for a route without paths: nothing to track, nothing recorded.
+TrackingOutcome NoPaths(int n) {
+  TrackingOutcome none;
+  none.solutions.Assign(n, 0);
+  return none;
+}
+
+TrackingOutcome TrackRouteOf(const StartData& start, const NormalForm& target,
+                             RuntimeUniform& runtime, const TrackingOptions& tracking) {
+  if (start.pathCount == 0) return NoPaths(target.n);
+  if (start.route == Route::kTotalDegree) {
+    return TrackTotalDegree(target, start.totalDegree, start.startCoefficients,
+                            start.startSolutions, runtime, tracking);
+  }
+  return TrackPolyhedral(target, start.startCoefficients, start.lifting, start.cells,
+                         start.cellVolume, runtime, tracking);
+}
+
+void CheckTrackable(const StartSystem& start, const Problem& target) {
+  if (!start.trackable()) {
+    throw Error(ErrorCode::kBadArgument,
+                "the start system was made with mixedVolumeOnly: it has no start points to track");
+  }
+  if (!start.data().problem.SameSupports(target)) {
+    throw Error(ErrorCode::kBadArgument,
+                "the target system has other supports than the system of the start system "
+                "(other equations, terms or exponents): its paths cannot reach it");
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Checkpoint> OpenCheckpoint(const SolveOptions& options, const Problem& target,
+                                           Route route, std::uint64_t seed) {
+  if (options.checkpointPath.empty() || options.mixedVolumeOnly) return nullptr;
+  const NormalForm& system = target.data().system;
+  CheckpointIdentity identity;
+  identity.systemHash = SystemHash(system);
+  identity.seed = seed;
+  identity.route = route;
+  identity.n = system.n;
+  return std::make_unique<Checkpoint>(options.checkpointPath, identity);
+}
+
+TrackedPaths TrackWith(const StartSystem& start, const Problem& target, const SolveOptions& options,
+                       const UnitRunner& units, bool firstTrackingOnly) {
+  CheckTrackable(start, target);
+  auto tracked = std::make_unique<TrackedData>(target, start);
+  TrackingOptions tracking;
+  tracking.threads = ThreadCount(options);
+  tracking.progress = options.progress;
+  tracking.interrupted = options.interrupted;
+  tracking.runUnits = units;
+  tracking.firstTrackingOnly = firstTrackingOnly;
+  Announce(options, Stage::kTracking, start.pathCount());
+  const auto began = std::chrono::steady_clock::now();
+  tracked->tracking = TrackRouteOf(start.data(), target.data().system, tracked->runtime, tracking);
+  tracked->trackingSeconds = SecondsSince(began);
+  if (!firstTrackingOnly) ThrowIfInterrupted(options);
+  return TrackedPaths(std::move(tracked));
+}
+
+TrackedPaths Track(const StartSystem& start, const Problem& target, const SolveOptions& options) {
+  ThrowIfInvalid(options);
+  CheckTrackable(start, target);
+  std::unique_ptr<Checkpoint> checkpoint =
+      OpenCheckpoint(options, target, start.route(), start.seed());
+  UnitRunner units;
+  if (checkpoint) units = CheckpointRunner(*checkpoint, ThreadCount(options));
+  return TrackWith(start, target, options, units);
+}
+
+TrackedPaths::TrackedPaths(std::unique_ptr<TrackedData> data) : data_(std::move(data)) {}
+TrackedPaths::TrackedPaths(TrackedPaths&&) noexcept = default;
+TrackedPaths& TrackedPaths::operator=(TrackedPaths&&) noexcept = default;
+TrackedPaths::~TrackedPaths() = default;
+
+std::int64_t TrackedPaths::pathCount() const { return data_->start.pathCount(); }
+std::int64_t TrackedPaths::endPointCount() const { return data_->tracking.counts.endPoints; }
+
+}  // namespace zormix
