@@ -10,8 +10,9 @@ namespace py = pybind11;
 namespace zormix::python {
 namespace {
 
-// Identifier of running out of memory, the same as the MEX module's.
+// The identifiers the MEX module gives these failures too.
 constexpr const char* kOutOfMemoryId = "zormix:outOfMemory";
+constexpr const char* kInternalId = "zormix:internal";
 
 }  // namespace
 
@@ -37,6 +38,10 @@ void RegisterErrorTranslator() {
       SetError(error.id(), error.what());
     } catch (const std::bad_alloc&) {
       SetError(kOutOfMemoryId, "out of memory");
+    } catch (const py::builtin_exception&) {
+      throw;  // pybind11's own (TypeError of a conversion, ...): its translator knows them
+    } catch (const std::exception& error) {
+      SetError(kInternalId, error.what());
     }
   });
 }

@@ -13,7 +13,8 @@ namespace zormix::python {
 void SetError(const std::string& id, const std::string& message);
 // SetError, then throws it as pybind11::error_already_set.
 [[noreturn]] void RaiseError(const std::string& id, const std::string& message);
-// Translates every zormix::Error and std::bad_alloc that leaves a bound function.
+// Translates every zormix::Error, std::bad_alloc and other C++ exception (zormix.Internal) that
+// leaves a bound function.
 void RegisterErrorTranslator();
 
 }  // namespace zormix::python

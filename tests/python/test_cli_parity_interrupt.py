@@ -13,14 +13,15 @@ import zormix
 from conftest import cyclic
 
 
-def test_json_is_the_cli_json_byte_for_byte(cli, tmp_path):
+def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
     source = tmp_path / "cyclic5.txt"
     source.write_text(cyclic(5))
     out = tmp_path / "out.json"
-    subprocess.run([cli, str(source), "--seed", "123456789", "--threads", "2", "--json", str(out),
-                    "--no-report", "-q"], check=True, capture_output=True)
+    run = subprocess.run([cli, str(source), "--seed", "123456789", "--threads", "2", "--json",
+                          str(out), "--no-report", "-q"], check=True, capture_output=True, text=True)
     result = zormix.solve(zormix.read_system(source), seed=123456789, threads=1)
     assert result.to_json() == out.read_text()
+    assert result.summary() == run.stdout.replace(f"json: {out}\n", "")
     assert json.loads(result.to_json())["root_count"] == len(result) == 70
 
 
