@@ -40,8 +40,8 @@ class Root(NamedTuple):
     condition: float
     scaled_condition: float
     real: bool
-    certified: "bool | None"
-    certified_real: "bool | None"
+    certified: bool | None
+    certified_real: bool | None
     path: PathInfo
 
 
@@ -51,7 +51,7 @@ def _frozen(value: object) -> object:
     return value
 
 
-def _path_infos(fields: dict, index: "int | None" = None) -> "list[PathInfo]":
+def _path_infos(fields: dict, index: int | None = None) -> list[PathInfo]:
     names = _zormix.PATH_STATUS_NAMES
     rows = range(len(fields["status"])) if index is None else (index,)
     return [PathInfo(int(fields["cell"][k]), int(fields["start_index"][k]),
@@ -73,10 +73,10 @@ class Result:
     - ``to_json()``: the command line's ``--json`` document for the same solve.
     """
 
-    def __init__(self, solved: "_zormix.SolvedResult") -> None:
+    def __init__(self, solved: _zormix.SolvedResult) -> None:
         self._solved = solved
         self._data = {key: _frozen(value) for key, value in solved.arrays().items()}
-        self._records: "list[Root] | None" = None
+        self._records: list[Root] | None = None
 
     # Scalars ---------------------------------------------------------------------------------
     @property
@@ -88,20 +88,20 @@ class Result:
         return self._data["route"]
 
     @property
-    def variables(self) -> "list[str]":
+    def variables(self) -> list[str]:
         return list(self._data["variables"])
 
     @property
-    def warnings(self) -> "list[str]":
+    def warnings(self) -> list[str]:
         """Conditions of the system that put the completeness of the roots in doubt."""
         return list(self._data["warnings"])
 
     @property
-    def counts(self) -> "dict[str, int]":
+    def counts(self) -> dict[str, int]:
         return dict(self._data["counts"])
 
     @property
-    def path_status_counts(self) -> "dict[str, int]":
+    def path_status_counts(self) -> dict[str, int]:
         return dict(self._data["path_status_counts"])
 
     @property
@@ -151,13 +151,13 @@ class Result:
         return self.roots[self.is_real].real
 
     @property
-    def records(self) -> "list[Root]":
+    def records(self) -> list[Root]:
         if self._records is None:
             self._records = [self._record(k) for k in range(len(self))]
         return self._records
 
     @property
-    def lost_paths(self) -> "list[PathInfo]":
+    def lost_paths(self) -> list[PathInfo]:
         return _path_infos(self._data["lost_paths"])
 
     def _record(self, k: int) -> Root:

@@ -59,7 +59,7 @@ class _ProgressLine:
             return
         self._last, self._stage = now, stage
         text = f"zormix: {stage}"
-        if total:
+        if stage == "tracking":
             text += f" {done}/{total} paths ({reached} reached, {failed} given up)"
         sys.stderr.write(("\r\x1b[K" + text) if self._tty else text + "\n")
         if self._tty and total and done == total:
@@ -67,7 +67,7 @@ class _ProgressLine:
         sys.stderr.flush()
 
 
-def _progress(progress: object) -> "ProgressCallback | None":
+def _progress(progress: object) -> ProgressCallback | None:
     if progress is None or progress is False:
         return None
     if progress is True:
@@ -81,10 +81,10 @@ def _progress(progress: object) -> "ProgressCallback | None":
 SystemLike = Union[str, "list[str]", tuple, System]
 
 
-def solve(system: SystemLike, *, route: str = "polyhedral", seed: "int | None" = None,
+def solve(system: SystemLike, *, route: str = "polyhedral", seed: int | None = None,
           threads: int = 0, certify: bool = False,
-          progress: "bool | ProgressCallback" = False, report: "str | os.PathLike | None" = None,
-          checkpoint: "str | os.PathLike | None" = None) -> Result:
+          progress: bool | ProgressCallback = False, report: str | os.PathLike | None = None,
+          checkpoint: str | os.PathLike | None = None) -> Result:
     """Finds all isolated complex solutions of a square polynomial system.
 
     system
@@ -120,7 +120,7 @@ def solve(system: SystemLike, *, route: str = "polyhedral", seed: "int | None" =
                 progress=progress, report=report, checkpoint=checkpoint, mixed_volume_only=False)
 
 
-def mixed_volume(system: SystemLike, *, seed: "int | None" = None, threads: int = 0) -> int:
+def mixed_volume(system: SystemLike, *, seed: int | None = None, threads: int = 0) -> int:
     """The mixed volume of the system's supports: the number of paths of the polyhedral route
     and a bound on its isolated roots with no zero coordinate."""
     result = _run(system, route="polyhedral", seed=seed, threads=threads, certify=False,
@@ -128,7 +128,7 @@ def mixed_volume(system: SystemLike, *, seed: "int | None" = None, threads: int 
     return result.counts["path_count"]
 
 
-def _run(system: SystemLike, *, route: str, seed: "int | None", threads: int, certify: bool,
+def _run(system: SystemLike, *, route: str, seed: int | None, threads: int, certify: bool,
          progress: object, report: object, checkpoint: object, mixed_volume_only: bool) -> Result:
     parts = as_system(system)._parts
     solved = _zormix.solve(
@@ -140,8 +140,8 @@ def _run(system: SystemLike, *, route: str, seed: "int | None", threads: int, ce
     return Result(solved)
 
 
-def sweep(system: SystemLike, parameters: "list[str]", values: object, *,
-          start: "Result | None" = None, **options: object) -> "list[Result]":
+def sweep(system: SystemLike, parameters: list[str], values: object, *,
+          start: Result | None = None, **options: object) -> list[Result]:
     """Solves a family of systems for many parameter values by the parameter homotopy, one Result
     per instance. Not available yet: the solver has no parameter homotopy so far; until it has,
     call zormix.solve once per instance."""
@@ -153,7 +153,7 @@ def sweep(system: SystemLike, parameters: "list[str]", values: object, *,
 _FORMATS = ("auto", "psnum", "text")
 
 
-def read_system(path: "str | os.PathLike", format: str = "auto") -> System:
+def read_system(path: str | os.PathLike, format: str = "auto") -> System:
     """Reads a system file: "PS.num" or polynomial text. ``format="auto"`` takes PS.num for a
     name ending in .num or a first line that is one integer, text otherwise (and tries the other
     format when the first one fails)."""
@@ -163,8 +163,8 @@ def read_system(path: "str | os.PathLike", format: str = "auto") -> System:
     return System._from_parts(parts)
 
 
-def write_system(system: SystemLike, path: "str | os.PathLike",
-                 format: "str | None" = None) -> None:
+def write_system(system: SystemLike, path: str | os.PathLike,
+                 format: str | None = None) -> None:
     """Writes a system as "PS.num" (``format="psnum"``, the default for names ending in .num) or
     as polynomial text (``"text"``, the default otherwise). The file appears complete or not at
     all."""

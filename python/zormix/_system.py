@@ -33,11 +33,11 @@ class System:
     __slots__ = ("_parts",)
 
     def __init__(self, exponents: Sequence, coefficients: Sequence,
-                 variables: "Sequence[str] | None" = None) -> None:
+                 variables: Sequence[str] | None = None) -> None:
         self._parts = _parts_from_equations(exponents, coefficients, variables)
 
     @classmethod
-    def from_text(cls, text: str, source: str = "<string>") -> "System":
+    def from_text(cls, text: str, source: str = "<string>") -> System:
         """Reads polynomial text: equations separated by ';' or by lines, an optional
         ``variables x, y;`` first. Raises InvalidInput with line and column."""
         if not isinstance(text, str):
@@ -45,7 +45,7 @@ class System:
         return cls._from_parts(_zormix.parse_text(text, source))
 
     @classmethod
-    def _from_parts(cls, parts: tuple) -> "System":
+    def _from_parts(cls, parts: tuple) -> System:
         system = cls.__new__(cls)
         system._parts = parts
         return system
@@ -56,12 +56,12 @@ class System:
         return len(self._parts[3])
 
     @property
-    def variables(self) -> "list[str]":
+    def variables(self) -> list[str]:
         """Variable names in their order."""
         return list(self._parts[3])
 
     @property
-    def equations(self) -> "list[tuple[np.ndarray, np.ndarray]]":
+    def equations(self) -> list[tuple[np.ndarray, np.ndarray]]:
         """(exponents (terms x n), coefficients (terms)) of every equation."""
         import numpy as np
 
@@ -125,7 +125,7 @@ def _complex_vector(value: object, terms: int, i: int) -> np.ndarray:
     return vector
 
 
-def _names(variables: "Iterable[str] | None", n: int) -> "list[str]":
+def _names(variables: Iterable[str] | None, n: int) -> list[str]:
     if variables is None:
         return [f"x{j + 1}" for j in range(n)]
     names = list(variables)
@@ -135,7 +135,7 @@ def _names(variables: "Iterable[str] | None", n: int) -> "list[str]":
 
 
 def _parts_from_equations(exponents: Sequence, coefficients: Sequence,
-                          variables: "Sequence[str] | None") -> tuple:
+                          variables: Sequence[str] | None) -> tuple:
     import numpy as np
 
     n = len(exponents)
