@@ -168,6 +168,7 @@ void DefineModule(py::module_& m) {
   RegisterErrorTranslator();
   BindResult(m);
   m.attr("MAX_THREADS") = kMaxThreads;
+  m.attr("VARIABLE_NAME_LENGTH") = kVariableNameLength;
   m.attr("VERSION") = ZORMIX_VERSION;
   m.def("parse_text", &ParseText, py::arg("text"), py::arg("source"));
   m.def("read_file", &ReadFile, py::arg("path"), py::arg("format"));

@@ -129,8 +129,10 @@ def _names(variables: Iterable[str] | None, n: int) -> list[str]:
     if variables is None:
         return [f"x{j + 1}" for j in range(n)]
     names = list(variables)
-    if len(names) != n or not all(isinstance(name, str) and name for name in names):
-        raise BadArgument(f"variables: expected {n} non-empty names")
+    longest = _zormix.VARIABLE_NAME_LENGTH
+    if len(names) != n or not all(isinstance(name, str) and 0 < len(name) <= longest
+                                  for name in names):
+        raise BadArgument(f"variables: expected {n} names of 1 to {longest} characters")
     return names
 
 

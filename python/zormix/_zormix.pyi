@@ -4,6 +4,7 @@ from typing import Any, Callable, Optional
 import numpy as np
 
 MAX_THREADS: int
+VARIABLE_NAME_LENGTH: int
 VERSION: str
 PATH_STATUS_NAMES: tuple[str, ...]
 ROOT_STATUS_NAMES: tuple[str, ...]

@@ -57,6 +57,13 @@ def test_bad_arrays(exponents, coefficients):
         zormix.System(exponents, coefficients)
 
 
+def test_names_longer_than_the_solver_keeps_are_refused():
+    # Cut to 20 characters, these two would become one variable.
+    names = ["a_rather_long_name_of_x", "a_rather_long_name_of_y"]
+    with pytest.raises(zormix.BadArgument, match="1 to 20 characters"):
+        zormix.System([[[1, 0]], [[0, 1]]], [[1], [1]], names)
+
+
 def test_missing_file_and_checkpoint_mismatch(tmp_path):
     with pytest.raises(zormix.InvalidInput, match="cannot open"):
         zormix.read_system(tmp_path / "missing.txt")
