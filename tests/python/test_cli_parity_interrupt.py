@@ -22,7 +22,15 @@ def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
     result = zormix.solve(zormix.read_system(source), seed=123456789, threads=1)
     assert result.to_json() == out.read_text()
     assert result.summary() == run.stdout.replace(f"json: {out}\n", "")
-    assert json.loads(result.to_json())["root_count"] == len(result) == 70
+    roots = json.loads(out.read_text())["roots"]
+    assert len(roots) == len(result) == 70
+    for record, root in zip(result.records, roots):
+        assert record.values.tolist() == [complex(re, im) for re, im in root["values"]]
+        assert (record.residual, record.condition, record.real) == (
+            root["residue"], root["condition_number"], root["real"])
+        assert (record.status, record.multiplicity) == (root["status"], root["multiplicity"])
+        assert (record.path.cell, record.path.start_index, record.path.steps) == (
+            root["path"]["cell"], root["path"]["start_index"], root["path"]["steps"])
 
 
 def test_gil_is_released_while_solving():

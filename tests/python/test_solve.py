@@ -36,6 +36,15 @@ def test_non_real_roots_far_from_one():
     np.testing.assert_allclose(result.roots[:, 1], 3 * result.roots[:, 0], rtol=1e-12)
 
 
+def test_real_and_regular_pick_their_rows():
+    # x = +-1 with y in {2, i, -i}: six regular roots, the two with y = 2 real.
+    result = zormix.solve("x^2 - 1; (y - 2)*(y^2 + 1)", seed=4)
+    assert len(result) == 6 and result.regular.shape == (6, 2)
+    np.testing.assert_allclose(sorted(result.real[:, 0]), [-1, 1], atol=1e-12)
+    np.testing.assert_allclose(result.real[:, 1], [2, 2], atol=1e-12)
+    assert [r.real for r in result.records] == list(result.is_real)
+
+
 def test_routes_count_their_own_paths():
     # x^3 = 1 after eliminating y: 3 roots, mixed volume 3, Bezout number 4.
     system = "x*y - 1; x^2 - y"
@@ -110,6 +119,12 @@ def test_progress_callback_sees_the_stages_and_its_exception_stops_the_solve():
 
     with pytest.raises(RuntimeError, match="stop here"):
         zormix.solve(cyclic(5), seed=1, progress=fail)
+
+
+def test_progress_line_on_standard_error(capsys):
+    zormix.solve(cyclic(5), seed=1, progress=True)
+    err = capsys.readouterr().err
+    assert "zormix: mixed cells" in err and "tracking 70/70 paths (70 reached" in err
 
 
 def test_sweep_says_it_is_not_there_yet():
