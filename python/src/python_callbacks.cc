@@ -34,12 +34,16 @@ bool PythonCallbacks::Interrupted() {
   if (failed_) return true;
   if (!Due(lastSignalCheck_, kSignalCheckInterval, false)) return false;
   py::gil_scoped_acquire gil;
+  CheckSignals();
+  return failed_;
+}
+
+void PythonCallbacks::CheckSignals() {
   // Runs the handlers only on the main thread; a KeyboardInterrupt is left set and kept here.
   if (PyErr_CheckSignals() != 0) {
     py::error_already_set error;
     Keep(error);
   }
-  return failed_;
 }
 
 void PythonCallbacks::Progress(const zormix::Progress& progress) {
@@ -58,6 +62,7 @@ void PythonCallbacks::Progress(const zormix::Progress& progress) {
 }
 
 void PythonCallbacks::RaisePending() {
+  if (!failed_) CheckSignals();
   std::lock_guard<std::mutex> lock(pendingMutex_);
   if (!pending_) return;
   if (pending_->matches(PyExc_KeyboardInterrupt)) {

@@ -27,13 +27,16 @@ class PythonCallbacks {
   void Progress(const zormix::Progress& progress);
   bool WantsProgress() const { return !progress_.is_none(); }
 
-  // With the GIL held, after the solve: raises the exception a callback caught, if any. A
+  // With the GIL held, after the solve: raises the exception a callback caught, if any, or the
+  // one of a signal that arrived while no check ran (stages that do not poll). A
   // KeyboardInterrupt becomes zormix.Interrupted.
   void RaisePending();
 
  private:
   using Clock = std::chrono::steady_clock;
   void Keep(pybind11::error_already_set& error);
+  // Runs the signal handlers (GIL held) and keeps what they raise.
+  void CheckSignals();
   bool Due(std::atomic<Clock::rep>& last, Clock::duration interval, bool force);
 
   pybind11::object progress_;
