@@ -143,6 +143,21 @@ class Result:
         return self._data["certified"]
 
     @property
+    def group_leader(self) -> np.ndarray:
+        """Per root: the row of the first root of its group (itself for a simple root)."""
+        return self._data["group_leader"]
+
+    @property
+    def box_centers(self) -> np.ndarray:
+        """Per root: the center of its certified box (rows of zeros without a certificate)."""
+        return self._data["box_centers"]
+
+    @property
+    def box_radii(self) -> np.ndarray:
+        """Per root: the max-norm radius of its certified box; 0 without a certificate."""
+        return self._data["box_radii"]
+
+    @property
     def regular(self) -> np.ndarray:
         return self.roots[self.is_regular]
 

@@ -87,6 +87,9 @@ def test_certified_roots_of_cyclic_5():
     assert len(result) == 70 and result.certification_run
     assert result.certified.all() and result.counts["certified_distinct_count"] == 70
     assert all(r.certified for r in result.records)
+    assert (result.box_radii > 0).all() and (result.box_radii < 1e-6).all()
+    # Each box is around its own root (rows not mixed up): the centers are the roots to rounding.
+    np.testing.assert_allclose(result.box_centers, result.roots, rtol=0, atol=1e-14)
 
 
 def test_same_seed_same_roots_whatever_the_threads():
