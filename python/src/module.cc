@@ -128,9 +128,7 @@ struct SolveArguments {
   bool mixedVolumeOnly = false;
 };
 
-SolvedResult Solve(const py::tuple& parts, const SolveArguments& a, const py::object& progress) {
-  const PolySystem system = SystemFromTuple(parts);
-  PythonCallbacks callbacks(progress);
+SolveOptions OptionsOf(const SolveArguments& a) {
   SolveOptions options;
   options.route = a.route == "total-degree" ? Route::kTotalDegree : Route::kPolyhedral;
   options.seed = a.seed;
@@ -139,6 +137,21 @@ SolvedResult Solve(const py::tuple& parts, const SolveArguments& a, const py::ob
   options.reportPath = a.reportPath;
   options.checkpointPath = a.checkpointPath;
   options.mixedVolumeOnly = a.mixedVolumeOnly;
+  return options;
+}
+
+// The lines the solve prints (" det = 0 !  ") go to Python's sys.stdout, after the solve, so
+// that notebooks and redirections see them.
+void PrintConsoleLines(const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  const py::object out = py::module_::import("sys").attr("stdout");
+  for (const std::string& line : lines) out.attr("write")(line + "\n");
+}
+
+SolvedResult Solve(const py::tuple& parts, const SolveArguments& a, const py::object& progress) {
+  const PolySystem system = SystemFromTuple(parts);
+  PythonCallbacks callbacks(progress);
+  SolveOptions options = OptionsOf(a);
   options.interrupted = [&callbacks] { return callbacks.Interrupted(); };
   if (callbacks.WantsProgress()) {
     options.progress = [&callbacks](const Progress& p) { callbacks.Progress(p); };
@@ -154,10 +167,7 @@ SolvedResult Solve(const py::tuple& parts, const SolveArguments& a, const py::ob
     throw;
   }
   callbacks.RaisePending();
-  if (!consoleLines.empty()) {
-    const py::object out = py::module_::import("sys").attr("stdout");
-    for (const std::string& line : consoleLines) out.attr("write")(line + "\n");
-  }
+  PrintConsoleLines(consoleLines);
   return SolvedResult(std::move(*result), a.mixedVolumeOnly);
 }
 
