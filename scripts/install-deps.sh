@@ -15,6 +15,8 @@ packages=(
   clang libclang-rt-14-dev
   locales
   python3
+  pybind11-dev python3-dev python3-numpy python3-pytest
+  python3-venv python3-pip python3-setuptools python3-wheel
 )
 
 missing=()

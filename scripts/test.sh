@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the dependencies, then builds and runs every test twice:
-#   1. Release build in build/: the whole suite, Octave end-to-end tests of the MEX module included;
+#   1. Release build in build/: the whole suite, Octave end-to-end tests of the MEX module included,
+#      then the Python package's tests (scripts/test_python.sh);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/ (no MEX module, no
 #      Octave), without the slow tests labelled `heavy`;
 #   3. MPI build in build-mpi/: the `zormix` command and its MPI jobs against one process.
@@ -40,6 +41,13 @@ bash scripts/install-deps.sh || exit 1
 echo "=== Release build (build/) ==="
 if build build -DCMAKE_BUILD_TYPE=Release; then
   run_suite "Release" build
+  echo "=== Python package (tests/python on build/) ==="
+  if bash scripts/test_python.sh build; then
+    summaries+=("Python: pytest passed")
+  else
+    status=1
+    summaries+=("Python: pytest FAILED (see above)")
+  fi
 else
   status=1
   summaries+=("Release: build failed")

@@ -1,0 +1,165 @@
+#include "python/src/result_convert.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "cli/json_output.h"
+#include "cli/summary.h"
+
+namespace py = pybind11;
+
+namespace zormix::python {
+namespace {
+
+const char* RouteName(Route route) {
+  return route == Route::kTotalDegree ? "total-degree" : "polyhedral";
+}
+
+// A 1-D array holding `values` converted element by element to Out.
+template <typename Out, typename In>
+py::array_t<Out> Vector(const std::vector<In>& values) {
+  py::array_t<Out> out(static_cast<py::ssize_t>(values.size()));
+  std::transform(values.begin(), values.end(), out.mutable_data(),
+                 [](const In& v) { return static_cast<Out>(v); });
+  return out;
+}
+
+// An n x k column-major matrix is a k x n row-major array with the same memory: row j of the
+// array is column j of the matrix (root j, its n values).
+py::array_t<Complex> RowsOfColumns(const ColMajorMatrix<Complex>& matrix, std::int64_t n) {
+  py::array_t<Complex> out({static_cast<py::ssize_t>(matrix.cols()), static_cast<py::ssize_t>(n)});
+  std::copy(matrix.data(), matrix.data() + matrix.rows() * matrix.cols(), out.mutable_data());
+  return out;
+}
+
+// The fields of path records, one array per field.
+py::dict PathArrays(const std::vector<PathRecord>& records) {
+  std::vector<std::int32_t> cell, start, steps, retracks;
+  std::vector<std::uint8_t> status;
+  for (const PathRecord& p : records) {
+    cell.push_back(p.cell);
+    start.push_back(p.startIndex);
+    steps.push_back(p.steps);
+    retracks.push_back(p.retrackCount);
+    status.push_back(static_cast<std::uint8_t>(p.status));
+  }
+  py::dict d;
+  d["cell"] = Vector<std::int32_t>(cell);
+  d["start_index"] = Vector<std::int32_t>(start);
+  d["steps"] = Vector<std::int32_t>(steps);
+  d["retracks"] = Vector<std::int32_t>(retracks);
+  d["status"] = Vector<std::uint8_t>(status);
+  return d;
+}
+
+// Counts under the names of the JSON document, so that one vocabulary serves both.
+py::dict Counts(const SolveResult& r) {
+  py::dict c;
+  c["path_count"] = r.pathCount;
+  c["cell_count"] = r.cellCount;
+  c["root_count"] = r.rootCount;
+  c["real_count"] = r.realCount;
+  c["blow_up_count"] = r.counts.blowUps;
+  c["end_point_count"] = r.counts.endPoints;
+  c["retracked_paths"] = r.counts.retracked;
+  c["separated_pairs"] = r.counts.separatedPairs;
+  c["rescue_attempts"] = r.counts.rescueAttempts;
+  c["rescued_paths"] = r.counts.rescued;
+  c["lost_path_count"] = r.counts.lost();
+  c["regular_count"] = r.classes.regular;
+  c["singular_count"] = r.classes.singular;
+  c["singular_end_point_count"] = r.classes.singularEndPoints;
+  c["real_regular_count"] = r.classes.realRegular;
+  c["at_infinity_count"] = r.classes.atInfinity;
+  c["failed_count"] = r.classes.failed;
+  c["rescued_count"] = r.classes.rescued;
+  c["certified_count"] = r.certification.certified;
+  c["certified_distinct_count"] = r.certification.distinct;
+  c["certified_real_count"] = r.certification.real;
+  return c;
+}
+
+py::dict PathStatusCounts(const PathCounts& counts) {
+  py::dict d;
+  for (int s = 0; s < kPathStatusCount; ++s) {
+    d[PathStatusName(static_cast<PathStatus>(s))] = counts.byStatus[s];
+  }
+  return d;
+}
+
+std::string Line(std::string_view label, std::int64_t value) {
+  return std::string(label) + ": " + std::to_string(value) + "\n";
+}
+
+}  // namespace
+
+py::dict SolvedResult::Arrays() const {
+  const SolveResult& r = result_;
+  py::dict d;
+  d["n"] = r.n;
+  d["route"] = RouteName(r.route);
+  d["seed"] = r.seed;
+  d["mixed_volume_only"] = mixedVolumeOnly_;
+  d["variables"] = r.variableNames;
+  d["warnings"] = r.warnings;
+  d["counts"] = Counts(r);
+  d["path_status_counts"] = PathStatusCounts(r.counts);
+  d["certification_run"] = r.certification.run;
+  d["roots"] = RowsOfColumns(r.roots, r.n);
+  d["residuals"] = Vector<double>(r.residues);
+  d["conditions"] = Vector<double>(r.conditionNumbers);
+  d["scaled_conditions"] = Vector<double>(r.scaledConditionNumbers);
+  d["real"] = Vector<bool>(r.isReal);
+  d["zero_jacobian"] = Vector<bool>(r.zeroJacobian);
+  d["status"] = Vector<std::uint8_t>(r.rootStatus);
+  d["multiplicity"] = Vector<std::int32_t>(r.multiplicity);
+  d["group_leader"] = Vector<std::int64_t>(r.groupLeader);
+  d["certified"] = Vector<bool>(r.certified);
+  d["certified_real"] = Vector<bool>(r.certifiedReal);
+  d["box_centers"] = RowsOfColumns(r.boxCenters, r.boxCenters.empty() ? 0 : r.n);
+  d["box_radii"] = Vector<double>(r.boxRadii);
+  d["paths"] = PathArrays(r.records);
+  d["lost_paths"] = PathArrays(r.lostPaths);
+  return d;
+}
+
+std::string SolvedResult::Json() const {
+  std::string text;
+  cli::WriteResultJson(result_, mixedVolumeOnly_,
+                       [&text](std::string_view piece) { text.append(piece); });
+  return text;
+}
+
+std::string SolvedResult::Summary() const {
+  const SolveResult& r = result_;
+  std::string out;
+  if (mixedVolumeOnly_) {
+    out = Line("mixed volume", r.pathCount) + Line("mixed cells", r.cellCount);
+  } else {
+    out = Line("roots", r.rootCount) + Line("real roots", r.realCount) +
+          Line("paths", r.pathCount) + Line("blow-ups", r.counts.blowUps) +
+          Line("rescued paths", r.counts.rescued) + Line("lost paths", r.counts.lost());
+  }
+  out += std::string("route: ") + RouteName(r.route) + "\nseed: " + std::to_string(r.seed) + "\n";
+  return out + cli::ClassificationSummary(r, mixedVolumeOnly_);
+}
+
+void BindResult(py::module_& m) {
+  py::class_<SolvedResult>(m, "SolvedResult", "A finished solve, kept whole on the C++ side.")
+      .def("arrays", &SolvedResult::Arrays)
+      .def("json", &SolvedResult::Json)
+      .def("summary", &SolvedResult::Summary);
+  py::list statusNames;
+  for (int s = 0; s < kPathStatusCount; ++s) {
+    statusNames.append(PathStatusName(static_cast<PathStatus>(s)));
+  }
+  m.attr("PATH_STATUS_NAMES") = py::tuple(statusNames);
+  m.attr("ROOT_STATUS_NAMES") = py::make_tuple("regular", "singular");
+}
+
+}  // namespace zormix::python

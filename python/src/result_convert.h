@@ -1,0 +1,37 @@
+// A finished solve as Python objects: the one place that knows the layout of SolveResult on the
+// Python side. The result is kept whole, so that the JSON and the summary are written from it by
+// the same code as the command line's.
+#ifndef ZORMIX_PYTHON_RESULT_CONVERT_H_
+#define ZORMIX_PYTHON_RESULT_CONVERT_H_
+
+#include <pybind11/pybind11.h>
+
+#include <string>
+
+#include "zormix/result.h"
+
+namespace zormix::python {
+
+class SolvedResult {
+ public:
+  SolvedResult(SolveResult result, bool mixedVolumeOnly)
+      : result_(std::move(result)), mixedVolumeOnly_(mixedVolumeOnly) {}
+
+  // Every per-root and per-path value as NumPy arrays, the counts as a dict, and the scalars
+  // (seed, route, variables, warnings), under the names the Python Result reads.
+  pybind11::dict Arrays() const;
+  // The CLI's --json document, byte for byte.
+  std::string Json() const;
+  // The CLI's summary lines (counts, route, seed, classification).
+  std::string Summary() const;
+
+ private:
+  SolveResult result_;
+  bool mixedVolumeOnly_;
+};
+
+void BindResult(pybind11::module_& m);
+
+}  // namespace zormix::python
+
+#endif  // ZORMIX_PYTHON_RESULT_CONVERT_H_

@@ -1,0 +1,26 @@
+"""zormix: all isolated complex solutions of a square polynomial system by homotopy continuation.
+
+>>> import zormix
+>>> result = zormix.solve("x^2 + y^2 - 1; x - y", seed=1)
+>>> result.roots          # complex array, one row per root
+>>> print(result)         # the summary
+
+Entry points: solve, mixed_volume, sweep, read_system, write_system, System. Errors are
+subclasses of zormix.Error named after their identifiers (InvalidInput, BadArgument,
+Interrupted, OutOfMemory, Checkpoint, Internal), each with ``.id``.
+"""
+
+from . import _zormix
+from ._errors import (BadArgument, Checkpoint, Error, Internal, Interrupted, InvalidInput,
+                      OutOfMemory)
+from ._result import PathInfo, Result, Root
+from ._solve import mixed_volume, read_system, solve, sweep, write_system
+from ._system import System
+
+__version__ = _zormix.VERSION
+
+__all__ = [
+    "BadArgument", "Checkpoint", "Error", "Internal", "Interrupted", "InvalidInput",
+    "OutOfMemory", "PathInfo", "Result", "Root", "System", "mixed_volume", "read_system",
+    "solve", "sweep", "write_system",
+]

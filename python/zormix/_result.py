@@ -1,0 +1,216 @@
+"""zormix.Result: the roots of a solve as NumPy arrays, per-root records, counts and the JSON."""
+
+from __future__ import annotations
+
+from typing import TYPE_CHECKING, NamedTuple
+
+from . import _zormix
+
+if TYPE_CHECKING:
+    import numpy as np
+
+# Roots printed by str(result) before "... N more".
+_PRINTED_ROOTS = 10
+
+
+class PathInfo(NamedTuple):
+    """How one path was tracked: its mixed cell (1-based, 0 on the total-degree route), its start
+    solution (1-based), accepted steps, re-tracks and final status ("reached", "diverged", ...)."""
+
+    cell: int
+    start_index: int
+    steps: int
+    retracks: int
+    status: str
+
+
+class Root(NamedTuple):
+    """One accepted root.
+
+    ``status`` is "regular" or "singular"; ``multiplicity`` the end points at this point;
+    ``residual`` the Euclidean norm of the system at the root; ``condition`` the Jacobian's
+    sigma_max / sigma_min, ``scaled_condition`` that of the row- and column-scaled Jacobian;
+    ``certified`` True/False when certification ran (None otherwise)."""
+
+    index: int
+    values: np.ndarray
+    status: str
+    multiplicity: int
+    residual: float
+    condition: float
+    scaled_condition: float
+    real: bool
+    certified: bool | None
+    certified_real: bool | None
+    path: PathInfo
+
+
+def _frozen(value: object) -> object:
+    if hasattr(value, "flags"):  # a NumPy array
+        value.flags.writeable = False
+    return value
+
+
+def _path_infos(fields: dict, index: int | None = None) -> list[PathInfo]:
+    names = _zormix.PATH_STATUS_NAMES
+    rows = range(len(fields["status"])) if index is None else (index,)
+    return [PathInfo(int(fields["cell"][k]), int(fields["start_index"][k]),
+                     int(fields["steps"][k]), int(fields["retracks"][k]),
+                     names[fields["status"][k]]) for k in rows]
+
+
+class Result:
+    """What zormix.solve found.
+
+    - ``roots``: complex array, one row per accepted root, one column per variable;
+    - ``regular``: the rows of the regular roots; ``real``: the real parts of the roots classed
+      as real (float array);
+    - ``is_regular``, ``is_real``, ``residuals``, ``conditions``, ``multiplicity``, ``certified``:
+      per-root arrays in the order of ``roots``; ``records``: the same as Root records;
+    - ``counts``: dict of counts under the names of the JSON document; ``path_status_counts``:
+      paths by final status; ``lost_paths``: the paths without an end point;
+    - ``seed``: the seed used (pass it again for the same result bit for bit);
+    - ``to_json()``: the command line's ``--json`` document for the same solve.
+    """
+
+    def __init__(self, solved: _zormix.SolvedResult) -> None:
+        self._solved = solved
+        self._data = {key: _frozen(value) for key, value in solved.arrays().items()}
+        self._records: list[Root] | None = None
+
+    # Scalars ---------------------------------------------------------------------------------
+    @property
+    def seed(self) -> int:
+        return self._data["seed"]
+
+    @property
+    def route(self) -> str:
+        return self._data["route"]
+
+    @property
+    def variables(self) -> list[str]:
+        return list(self._data["variables"])
+
+    @property
+    def warnings(self) -> list[str]:
+        """Conditions of the system that put the completeness of the roots in doubt."""
+        return list(self._data["warnings"])
+
+    @property
+    def counts(self) -> dict[str, int]:
+        return dict(self._data["counts"])
+
+    @property
+    def path_status_counts(self) -> dict[str, int]:
+        return dict(self._data["path_status_counts"])
+
+    @property
+    def certification_run(self) -> bool:
+        return self._data["certification_run"]
+
+    # Per-root arrays -------------------------------------------------------------------------
+    @property
+    def roots(self) -> np.ndarray:
+        return self._data["roots"]
+
+    @property
+    def residuals(self) -> np.ndarray:
+        return self._data["residuals"]
+
+    @property
+    def conditions(self) -> np.ndarray:
+        return self._data["conditions"]
+
+    @property
+    def scaled_conditions(self) -> np.ndarray:
+        return self._data["scaled_conditions"]
+
+    @property
+    def multiplicity(self) -> np.ndarray:
+        return self._data["multiplicity"]
+
+    @property
+    def is_real(self) -> np.ndarray:
+        return self._data["real"]
+
+    @property
+    def is_regular(self) -> np.ndarray:
+        return self._data["status"] == 0
+
+    @property
+    def certified(self) -> np.ndarray:
+        """Per root: a Krawczyk box holds exactly this root (empty unless certify=True)."""
+        return self._data["certified"]
+
+    @property
+    def group_leader(self) -> np.ndarray:
+        """Per root: the row of the first root of its group (itself for a simple root)."""
+        return self._data["group_leader"]
+
+    @property
+    def box_centers(self) -> np.ndarray:
+        """Per root: the center of its certified box (rows of zeros without a certificate)."""
+        return self._data["box_centers"]
+
+    @property
+    def box_radii(self) -> np.ndarray:
+        """Per root: the max-norm radius of its certified box; 0 without a certificate."""
+        return self._data["box_radii"]
+
+    @property
+    def regular(self) -> np.ndarray:
+        return self.roots[self.is_regular]
+
+    @property
+    def real(self) -> np.ndarray:
+        return self.roots[self.is_real].real
+
+    @property
+    def records(self) -> list[Root]:
+        if self._records is None:
+            self._records = [self._record(k) for k in range(len(self))]
+        return self._records
+
+    @property
+    def lost_paths(self) -> list[PathInfo]:
+        return _path_infos(self._data["lost_paths"])
+
+    def _record(self, k: int) -> Root:
+        d = self._data
+        run = d["certification_run"]
+        return Root(k, d["roots"][k], _zormix.ROOT_STATUS_NAMES[d["status"][k]],
+                    int(d["multiplicity"][k]), float(d["residuals"][k]),
+                    float(d["conditions"][k]), float(d["scaled_conditions"][k]),
+                    bool(d["real"][k]), bool(d["certified"][k]) if run else None,
+                    bool(d["certified_real"][k]) if run else None,
+                    _path_infos(d["paths"], k)[0])
+
+    # Output ----------------------------------------------------------------------------------
+    def to_json(self) -> str:
+        """The command line's ``--json`` document of this solve, byte for byte."""
+        return self._solved.json()
+
+    def summary(self) -> str:
+        """The command line's summary lines: counts, route, seed, classification."""
+        return self._solved.summary()
+
+    def __len__(self) -> int:
+        return len(self.roots)
+
+    def __iter__(self):
+        return iter(self.records)
+
+    def __str__(self) -> str:
+        lines = [self.summary().rstrip("\n")]
+        if len(self) and not self._data["mixed_volume_only"]:
+            lines.append("roots (" + ", ".join(self.variables) + "):")
+            for root in self.records[:_PRINTED_ROOTS]:
+                values = "  ".join(f"{v.real:+.6g}{v.imag:+.6g}j" for v in root.values)
+                lines.append(f"  {values}  {root.status}{'  real' if root.real else ''}")
+            if len(self) > _PRINTED_ROOTS:
+                lines.append(f"  ... {len(self) - _PRINTED_ROOTS} more")
+        return "\n".join(lines)
+
+    def __repr__(self) -> str:
+        return (f"<zormix.Result: {len(self)} roots ({int(self.is_real.sum())} real), "
+                f"{self.counts['path_count']} paths, seed {self.seed}>")

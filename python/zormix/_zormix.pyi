@@ -1,0 +1,26 @@
+# Types of the extension module; the package zormix is the interface to use.
+from typing import Any, Callable, Optional
+
+import numpy as np
+
+MAX_THREADS: int
+VARIABLE_NAME_LENGTH: int
+VERSION: str
+PATH_STATUS_NAMES: tuple[str, ...]
+ROOT_STATUS_NAMES: tuple[str, ...]
+
+# (term counts (n,), exponents (terms, n) int32, coefficients (terms,) complex128, names)
+SystemParts = tuple[np.ndarray, np.ndarray, np.ndarray, list[str]]
+
+class SolvedResult:
+    def arrays(self) -> dict[str, Any]: ...
+    def json(self) -> str: ...
+    def summary(self) -> str: ...
+
+def parse_text(text: str, source: str) -> SystemParts: ...
+def read_file(path: str, format: str) -> tuple[SystemParts, str, str]: ...
+def format_system(system: SystemParts, format: str) -> str: ...
+def write_file(system: SystemParts, path: str, format: str) -> None: ...
+def solve(system: SystemParts, route: str, seed: Optional[int], threads: int, certify: bool,
+          progress: Optional[Callable[[str, int, int, int, int], None]], report_path: str,
+          checkpoint_path: str, mixed_volume_only: bool) -> SolvedResult: ...

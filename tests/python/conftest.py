@@ -1,0 +1,32 @@
+"""Shared pieces of the Python package's tests."""
+
+import os
+from pathlib import Path
+
+import pytest
+
+REPOSITORY = Path(__file__).resolve().parents[2]
+
+
+def cyclic(n: int) -> str:
+    """The cyclic-n system as text: sum over i of prod_{j<k} x_{i+j mod n}, k = 1..n-1, and
+    x_1...x_n - 1."""
+    xs = [f"x{i + 1}" for i in range(n)]
+    equations = []
+    for k in range(1, n):
+        terms = ["*".join(xs[(i + j) % n] for j in range(k)) for i in range(n)]
+        equations.append(" + ".join(terms))
+    equations.append("*".join(xs) + " - 1")
+    return ";\n".join(equations)
+
+
+@pytest.fixture(scope="session")
+def cli() -> str:
+    """The zormix command built with the module (ZORMIX_CLI, else build/src/cli/zormix)."""
+    given = os.environ.get("ZORMIX_CLI")
+    path = Path(given) if given else REPOSITORY / "build" / "src" / "cli" / "zormix"
+    if given and not path.is_file():
+        pytest.fail(f"ZORMIX_CLI={given} does not exist")
+    if not path.is_file():
+        pytest.skip("no zormix command built beside the module (set ZORMIX_CLI)")
+    return str(path)
