@@ -58,7 +58,7 @@ PolySystem SystemFromParts(const IntArray& counts, const IntArray& exponents,
   const std::int64_t m = coefficients.ndim() == 1 ? coefficients.shape(0) : -1;
   if (counts.ndim() != 1 || counts.shape(0) != n || exponents.ndim() != 2 ||
       exponents.shape(0) != m || exponents.shape(1) != n) {
-    throw Error(kBadArgumentId,
+    throw Error(ErrorCode::kBadArgument,
                 "the system's arrays do not fit together: term counts (n), "
                 "exponents (terms x n), coefficients (terms), n names");
   }
@@ -73,7 +73,7 @@ PolySystem SystemFromParts(const IntArray& counts, const IntArray& exponents,
 }
 
 PolySystem SystemFromTuple(const py::tuple& parts) {
-  if (parts.size() != 4) throw Error(kBadArgumentId, "a system is a tuple of four parts");
+  if (parts.size() != 4) throw Error(ErrorCode::kBadArgument, "a system is a tuple of four parts");
   return SystemFromParts(parts[0].cast<IntArray>(), parts[1].cast<IntArray>(),
                          parts[2].cast<ComplexArray>(), parts[3].cast<std::vector<std::string>>());
 }
@@ -82,7 +82,7 @@ cli::InputFormat FormatNamed(const std::string& name) {
   if (name == "psnum") return cli::InputFormat::kPsNum;
   if (name == "text") return cli::InputFormat::kText;
   if (name == "auto") return cli::InputFormat::kAuto;
-  throw Error(kBadArgumentId, "format '" + name + "': expected auto, psnum or text");
+  throw Error(ErrorCode::kBadArgument, "format '" + name + "': expected auto, psnum or text");
 }
 
 py::tuple ParseText(const std::string& text, const std::string& source) {

@@ -16,10 +16,6 @@ namespace py = pybind11;
 namespace zormix::python {
 namespace {
 
-const char* RouteName(Route route) {
-  return route == Route::kTotalDegree ? "total-degree" : "polyhedral";
-}
-
 // A 1-D array holding `values` converted element by element to Out.
 template <typename Out, typename In>
 py::array_t<Out> Vector(const std::vector<In>& values) {
