@@ -6,7 +6,6 @@
 #include <optional>
 #include <vector>
 
-#include "base/numeric.h"
 #include "report/certify.h"
 #include "report/disjoint_sets.h"
 #include "report/extended_newton.h"
@@ -17,15 +16,16 @@
 namespace zormix {
 namespace {
 
-constexpr double kUninvertible = 1e300;       // kappa_s of a matrix without an inverse
-constexpr double kWellConditioned = 1e6;      // kappa_s up to it: converged Newton suffices
-constexpr double kResolvable = 1e12;          // kappa_s above it: no digit left to converge in
-constexpr double kConvergedUlps = 1e3;        // relativeStep <= 1e3 eps kappa_s: converged
-constexpr double kStepsPerError = 100.0;      // tau >= 100 relativeStep
-constexpr double kMinCoincidence = 1e-10;     // tau of a perfectly conditioned point
-constexpr double kMaxCoincidence = 1e-5;      // tau of a singular point
-constexpr double kErrorPerCondition = 1e-14;  // tau = kErrorPerCondition * kappa_s, clamped
-constexpr double kCoordinateFloor = 1e-6;     // a coordinate compares at least at this share of max
+constexpr double kUninvertible = 1e300;           // kappa_s of a matrix without an inverse
+constexpr double kWellConditioned = 1e6;          // kappa_s above it: the interval test runs too
+constexpr double kResolvable = 1e12;              // kappa_s above it: no digit left to converge in
+constexpr double kStepsPerError = 100.0;          // tau >= 100 relativeStep
+constexpr double kMinCoincidence = 1e-10;         // tau of a perfectly conditioned point
+constexpr double kMaxCoincidence = 1e-5;          // tau of a regular candidate at most
+constexpr double kMaxSingularCoincidence = 1e-2;  // tau of a singular point of unknown order
+constexpr double kEndGameCoincidence = 1e-8;      // tau of a point the end game extrapolated
+constexpr double kErrorPerCondition = 1e-15;      // tau = kErrorPerCondition * kappa_s, clamped
+constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
 
 // What is known of one end point before grouping.
 struct PointEvidence {
@@ -35,24 +35,32 @@ struct PointEvidence {
   std::int32_t localDimension = 0;
 };
 
-double Tau(const PointMeasures& m) {
-  return std::clamp(
-      std::max(kErrorPerCondition * m.scaledCondition, kStepsPerError * m.relativeStep),
-      kMinCoincidence, kMaxCoincidence);
+// The relative distance at which another end point is at the same root: the error this point
+// carries. A regular candidate: its Newton step or kappa_s eps (with a margin of 4.5). A singular
+// point: its Newton step is 1/m of its distance to the root (multiplicity m), and plain tracking
+// leaves it up to eps^(1/m) away, so up to 1e-2 (m = 8); a point the end game extrapolated
+// (winding number >= 2) carries about 1e-10.
+double Tau(const PointEvidence& e, std::int32_t windingNumber) {
+  const double error = std::max(kErrorPerCondition * e.measures.scaledCondition,
+                                kStepsPerError * e.measures.relativeStep);
+  if (e.candidate) return std::clamp(error, kMinCoincidence, kMaxCoincidence);
+  if (windingNumber >= 2) return kEndGameCoincidence;
+  return std::clamp(error, kMinCoincidence, kMaxSingularCoincidence);
 }
 
+// Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
+// test also runs on every candidate above kWellConditioned, whose box then separates it from
+// a near-coincident root better than any distance rule.
 PointEvidence Examine(const NormalForm& system, const Complex* x) {
   PointEvidence e;
   e.measures = MeasurePoint(system, x);
   const double kappa = e.measures.scaledCondition;
   if (kappa <= kResolvable) {
-    if (kappa <= kWellConditioned &&
-        e.measures.relativeStep <= kConvergedUlps * kMachineEpsilon * std::max(kappa, 1.0)) {
-      e.candidate = true;
-    } else {
+    e.candidate = ConvergesQuadratically(system, x, kappa);
+    if (!e.candidate || kappa > kWellConditioned) {
       Certificate c = CertifyPoint(system, x, false);
       if (c.certified) e.certificate = std::move(c);
-      e.candidate = e.certificate.has_value() || ConvergesQuadratically(system, x, kappa);
+      e.candidate = e.candidate || e.certificate.has_value();
     }
   }
   if (!e.candidate) e.localDimension = LocalDimension(system, x);
@@ -79,6 +87,10 @@ bool InsideBox(const Complex* center, const std::vector<double>& reach, const Ce
   return true;
 }
 
+std::int32_t WindingNumber(const SolveResult& r, std::int64_t k) {
+  return k < static_cast<std::int64_t>(r.records.size()) ? r.records[k].windingNumber : 0;
+}
+
 bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e, std::int64_t a,
               std::int64_t b) {
   const std::optional<Certificate>& ca = e[a].certificate;
@@ -89,7 +101,10 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e, std::in
   }
   if (ca && InsideBox(r.roots.col(b), {}, *ca, r.n)) return true;
   if (cb && InsideBox(r.roots.col(a), {}, *cb, r.n)) return true;
-  const double tau = std::max(Tau(e[a].measures), Tau(e[b].measures));
+  const double ta = Tau(e[a], WindingNumber(r, a));
+  const double tb = Tau(e[b], WindingNumber(r, b));
+  // Two singular points meet at the larger error; a regular candidate keeps its own, smaller one.
+  const double tau = !e[a].candidate && !e[b].candidate ? std::max(ta, tb) : std::min(ta, tb);
   return Coincide(r.roots.col(a), r.roots.col(b), r.n, tau);
 }
 
@@ -103,7 +118,7 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e) {
       for (double w : e[k].certificate->box) widest = std::max(widest, w);
     }
   }
-  return std::max(kMaxCoincidence * largest, 2.0 * widest);
+  return std::max(kMaxSingularCoincidence * largest, 2.0 * widest);
 }
 
 // Union of the end points at one root, positive-dimensional ones left alone. A sweep over

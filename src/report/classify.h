@@ -42,28 +42,26 @@ struct Classification {
 //
 // Regular: an isolated simple root, decided by Newton's convergence, not by a condition
 // threshold. A point is a regular candidate when kappa_s <= 1e12 (beyond it double precision
-// leaves no correct digit to converge in) and either
-//   - kappa_s <= 1e6 and its Newton step is at the rounding level, relativeStep <= 1e3 eps kappa_s
-//     (well conditioned and converged: the quadratic region of Newton's method), or
-//   - Krawczyk's interval test (certify.h) proves a unique root in a box around it, which makes it
-//     simple (every Jacobian in the box is invertible), or
-//   - Newton's method in long double converges quadratically from it (extended_newton.h), for
-//     roots whose conditioning the double interval test cannot follow.
-// A candidate is regular when no other end point lies at its root.
+// leaves no correct digit to converge in) and either Newton's method in long double converges
+// quadratically from it (extended_newton.h), or Krawczyk's interval test (certify.h) proves a
+// unique root in a box around it, which makes it simple (every Jacobian in the box is
+// invertible). The interval test also runs on every candidate with kappa_s > 1e6: its box tells a
+// near-coincident root apart. A candidate is regular when no other end point lies at its root.
 //
 // Positive-dimensional: a point that is no candidate and whose local dimension test
 // (local_dimension.h) finds it on a set of dimension k >= 1; each such end point is counted on its
-// own (a set has no multiplicity).
+// own (a set has no multiplicity) and joins no group.
 //
 // Grouping, of all other points: two end points are at one root when
 //   - both have interval certificates and the enclosure K of one lies in the box X of the other
 //     (X holds exactly one root, so both roots are that one);
 //   - one has a certificate and the other lies in its box X;
 //   - otherwise |x_j - y_j| <= tau * max(|x_j|, |y_j|, 1e-6 max_k max(|x_k|, |y_k|)) for every j,
-//     with tau = min(1e-5, max(1e-10, 1e-14 kappa_s, 100 relativeStep)) of either point: the
-//     distance allowed follows the error the point carries (its Newton step, which at a root of
-//     multiplicity m is 1/m of its distance to the root, or kappa_s eps), up to the accuracy
-//     eps^(1/3) of a triple root.
+//     tau following the error each point carries, e = max(1e-15 kappa_s, 100 relativeStep):
+//     clamp(e, 1e-10, 1e-5) for a regular candidate; for a singular point 1e-8 when the end game
+//     extrapolated it (winding number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root
+//     of multiplicity m is 1/m of the distance to it, and plain tracking leaves such a point up to
+//     eps^(1/m) away); two singular points meet at the larger tau, otherwise the smaller counts.
 // Each group is one root whose leader is its first column and whose multiplicity is the group's
 // size; a group of more than one end point is a singular root, as is every point that is neither
 // a candidate nor on a set. Every column stays in `roots`.
