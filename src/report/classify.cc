@@ -33,6 +33,7 @@ struct PointEvidence {
   bool candidate = false;                  // a regular root if alone at its point
   std::optional<Certificate> certificate;  // when the interval test was run and succeeded
   std::int32_t localDimension = 0;
+  std::vector<Complex> value;  // where Newton converged (a candidate), else the end point
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -43,7 +44,10 @@ struct PointEvidence {
 double Tau(const PointEvidence& e, std::int32_t windingNumber) {
   const double error = std::max(kErrorPerCondition * e.measures.scaledCondition,
                                 kStepsPerError * e.measures.relativeStep);
-  if (e.candidate) return std::clamp(error, kMinCoincidence, kMaxCoincidence);
+  // A candidate's value is Newton's limit: its error is kappa_s eps, whatever its step was.
+  if (e.candidate)
+    return std::clamp(kErrorPerCondition * e.measures.scaledCondition, kMinCoincidence,
+                      kMaxCoincidence);
   if (windingNumber >= 2) return kEndGameCoincidence;
   return std::clamp(error, kMinCoincidence, kMaxSingularCoincidence);
 }
@@ -54,11 +58,12 @@ double Tau(const PointEvidence& e, std::int32_t windingNumber) {
 PointEvidence Examine(const NormalForm& system, const Complex* x) {
   PointEvidence e;
   e.measures = MeasurePoint(system, x);
+  e.value.assign(x, x + system.n);
   const double kappa = e.measures.scaledCondition;
   if (kappa <= kResolvable) {
-    e.candidate = ConvergesQuadratically(system, x, kappa);
+    e.candidate = ConvergesQuadratically(system, x, kappa, &e.value);
     if (!e.candidate || kappa > kWellConditioned) {
-      Certificate c = CertifyPoint(system, x, false);
+      Certificate c = CertifyPoint(system, e.value.data(), false);
       if (c.certified) e.certificate = std::move(c);
       e.candidate = e.candidate || e.certificate.has_value();
     }
@@ -99,13 +104,13 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e, std::in
     return InsideBox(cb->center.data(), cb->reach, *ca, r.n) ||
            InsideBox(ca->center.data(), ca->reach, *cb, r.n);
   }
-  if (ca && InsideBox(r.roots.col(b), {}, *ca, r.n)) return true;
-  if (cb && InsideBox(r.roots.col(a), {}, *cb, r.n)) return true;
+  if (ca && InsideBox(e[b].value.data(), {}, *ca, r.n)) return true;
+  if (cb && InsideBox(e[a].value.data(), {}, *cb, r.n)) return true;
   const double ta = Tau(e[a], WindingNumber(r, a));
   const double tb = Tau(e[b], WindingNumber(r, b));
   // Two singular points meet at the larger error; a regular candidate keeps its own, smaller one.
   const double tau = !e[a].candidate && !e[b].candidate ? std::max(ta, tb) : std::min(ta, tb);
-  return Coincide(r.roots.col(a), r.roots.col(b), r.n, tau);
+  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau);
 }
 
 // How far apart in Re x_0 two points of one root can be: the largest tau times the largest
@@ -132,7 +137,7 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
   for (std::int64_t k = 0; k < count; ++k)
     if (e[k].localDimension == 0) order.push_back(k);
   const double window = SweepWindow(r, e);
-  auto key = [&](std::int64_t k) { return r.roots(0, k).real(); };
+  auto key = [&](std::int64_t k) { return e[k].value[0].real(); };
   std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
     return key(a) != key(b) ? key(a) < key(b) : a < b;
   });

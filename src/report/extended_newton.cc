@@ -18,32 +18,34 @@ constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the on
 constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
 constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
 
-// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms.
+// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms, from a table of the
+// powers x_k^d, d <= the largest degree.
 void EvaluateWide(const NormalForm& s, const std::vector<Wide>& x, std::vector<Wide>& F,
                   std::vector<Wide>& J) {
   const int n = s.n;
   F.assign(static_cast<std::size_t>(n), 0.0L);
   J.assign(static_cast<std::size_t>(n) * n, 0.0L);
+  int rows = 1;
+  for (int v : s.exponents.storage()) rows = std::max(rows, v + 1);
+  std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
+  for (int k = 0; k < n; ++k) {
+    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
+  }
+  auto power = [&](int k, int e) -> const Wide& { return table[e + k * rows]; };
   std::vector<Wide> prefix(n + 1), suffix(n + 1);
-  auto power = [](const Wide& base, int e) {
-    Wide out = 1.0L;
-    for (int k = 0; k < e; ++k) out *= base;
-    return out;
-  };
   std::int64_t t = 0;
   for (int i = 0; i < n; ++i) {
     for (int term = 0; term < s.termCount[i]; ++term, ++t) {
       const Complex& a = s.rawCoefficients[t];
       prefix[0] = Wide(a.real(), a.imag());
-      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(x[k], s.exponents(k, t));
+      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.exponents(k, t));
       F[i] += prefix[n];
       suffix[n] = 1.0L;
-      for (int k = n - 1; k >= 0; --k) suffix[k] = power(x[k], s.exponents(k, t)) * suffix[k + 1];
+      for (int k = n - 1; k >= 0; --k) suffix[k] = power(k, s.exponents(k, t)) * suffix[k + 1];
       for (int k = 0; k < n; ++k) {
         const int e = s.exponents(k, t);
         if (e == 0) continue;
-        J[i + k * n] +=
-            static_cast<long double>(e) * prefix[k] * power(x[k], e - 1) * suffix[k + 1];
+        J[i + k * n] += static_cast<long double>(e) * prefix[k] * power(k, e - 1) * suffix[k + 1];
       }
     }
   }
@@ -76,7 +78,8 @@ bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
 
 }  // namespace
 
-bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa) {
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
+                            std::vector<Complex>* converged) {
   const int n = system.n;
   const PointUnits units = UnitsAt(system, x);
   const long double floor = kFloorUlps * kUnitRoundoff * std::max(kappa, 1.0);
@@ -92,7 +95,15 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
       size = std::max(size, std::abs(F[j]) / static_cast<long double>(units.column[j]));
     }
     if (!std::isfinite(static_cast<double>(size))) return false;
-    if (size <= floor) return true;
+    if (size <= floor) {
+      if (converged != nullptr) {
+        converged->resize(static_cast<std::size_t>(n));
+        for (int j = 0; j < n; ++j)
+          (*converged)[j] =
+              Complex(static_cast<double>(w[j].real()), static_cast<double>(w[j].imag()));
+      }
+      return true;
+    }
     if (size > kQuadraticRatio * previous) return false;
     previous = size;
   }

@@ -2,6 +2,8 @@
 #ifndef ZORMIX_REPORT_EXTENDED_NEWTON_H_
 #define ZORMIX_REPORT_EXTENDED_NEWTON_H_
 
+#include <vector>
+
 #include "model/normal_form.h"
 
 namespace zormix {
@@ -14,7 +16,10 @@ namespace zormix {
 // and the next ones square it; at a singular root Newton converges linearly, each step at least
 // (m - 1) / m >= 1/2 of the one before for a root of multiplicity m, and on a positive-dimensional
 // set the steps do not settle: both fail the test.
-bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa);
+// On success `converged` (when not null) receives the last iterate rounded to double: the root to
+// the accuracy double holds.
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
+                            std::vector<Complex>* converged = nullptr);
 
 }  // namespace zormix
 
