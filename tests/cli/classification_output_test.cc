@@ -120,8 +120,9 @@ TEST_F(ClassificationOutputTest, TripleRootCountsOneRootFromThreeEndPoints) {
     EXPECT_EQ(root["multiplicity"], 3);
     EXPECT_EQ(root["group_leader"], 0);
   }
-  EXPECT_THAT(j["summary"].get<std::string>(),
-              testing::StartsWith("0 regular roots (0 real) \u00b7 1 singular root from 3 paths"));
+  EXPECT_THAT(
+      j["summary"].get<std::string>(),
+      ::testing::StartsWith("0 regular roots (0 real) \u00b7 1 singular root from 3 paths"));
 }
 
 TEST_F(ClassificationOutputTest, SummaryIsOneLineGenuineRootsFirst) {
@@ -131,7 +132,7 @@ TEST_F(ClassificationOutputTest, SummaryIsOneLineGenuineRootsFirst) {
             "\u00b7 seed 1\nroute: total-degree\njson: out.json\n");
   Solve(kTwoAtInfinity, "--route total-degree --certify");
   EXPECT_THAT(Output(),
-              testing::HasSubstr(
+              ::testing::HasSubstr(
                   " \u00b7 4 paths \u00b7 2 certified (2 distinct, 0 real) \u00b7 seed 1\n"));
 }
 
