@@ -16,6 +16,7 @@ using Wide = std::complex<long double>;
 constexpr int kMaxSteps = 8;
 constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
 constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
+constexpr double kShownByOneStep = 1e6;   // kappa up to which a first step at the floor suffices
 constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
 
 // F(x) and J(x) (n x n, column-major) in long double over the unscaled terms, from a table of the
@@ -96,6 +97,10 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
     }
     if (!std::isfinite(static_cast<double>(size))) return false;
     if (size <= floor) {
+      // A first step already at the floor shows no convergence, only that the point is a
+      // solution to long-double accuracy: at a point near a singular root or on a set of
+      // solutions with kappa beyond 1e6 that accuracy is as loose as the floor itself.
+      if (step == 0 && kappa > kShownByOneStep) return false;
       if (converged != nullptr) {
         converged->resize(static_cast<std::size_t>(n));
         for (int j = 0; j < n; ++j)

@@ -135,7 +135,8 @@ TEST(Verdicts, IllConditionedRegularRootsStayRegularInAnyUnits) {
       const PolySystem s = testing::BuildSystem(
           {{{{2, 0}, scale}, {{1, 0}, -(2.0 + d) * scale}, {{0, 0}, (1.0 + d) * scale}},
            PowerOfLinear(2, 1, 2.0, 1, scale)});
-      const SolveResult r = EndPoints(2, {{1.0, 2.0}, {1.0 + d, 2.0}});
+      // As tracking leaves them: 1e-9 from the roots, a hundredth of their distance.
+      const SolveResult r = EndPoints(2, {{1.0 + 1e-9, 2.0}, {1.0 + d - 1e-9, 2.0}});
       const Classification c = Classify(s, r);
       ASSERT_EQ(c.counts.regular, 2);
       ASSERT_EQ(c.counts.realRegular, 2);
