@@ -145,6 +145,39 @@ TEST(Verdicts, IllConditionedRegularRootsStayRegularInAnyUnits) {
   }
 }
 
+// (x-1)(x-1-h); y-2 with h = 2^-24 (6e-8): every coefficient exact, scaled condition numbers near
+// 7e7, where the double interval test gives up; Newton in long double still converges
+// quadratically at each root, and their values, accurate to kappa eps, stay apart.
+TEST(Verdicts, RootsTooCloseForTheIntervalTestAreRegularByConvergence) {
+  const double h = 0x1p-24;
+  for (const double scale : {1.0, 0x1p-1000, 0x1p+1000}) {
+    SCOPED_TRACE(scale);
+    const PolySystem s = testing::BuildSystem(
+        {{{{2, 0}, scale}, {{1, 0}, -(2.0 + h) * scale}, {{0, 0}, (1.0 + h) * scale}},
+         PowerOfLinear(2, 1, 2.0, 1, scale)});
+    const SolveResult r = EndPoints(2, {{1.0 + 3e-10, 2.0}, {1.0 + h - 3e-10, 2.0}});
+    const Classification c = Classify(s, r);
+    EXPECT_EQ(c.counts.regular, 2);
+    EXPECT_GT(c.scaledConditionNumbers[1], 3e7);
+  }
+}
+
+// Two paths at one regular root of the circle and the line (a path jumped): that root is not
+// regular, it has multiplicity 2; the other root stays regular.
+TEST(Verdicts, TwoPathsAtOneRegularRootAreOneRootOfMultiplicityTwo) {
+  const double h = std::sqrt(0.5);
+  const PolySystem s = testing::BuildSystem(
+      {{{{2, 0}, 1.0}, {{0, 2}, 1.0}, {{0, 0}, -1.0}}, {{{1, 0}, 1.0}, {{0, 1}, -1.0}}});
+  const SolveResult r = EndPoints(2, {{h, h}, {-h, -h}, {h * (1 + 1e-13), h}});
+  const Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.counts.regular, 1);
+  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  EXPECT_EQ(c.counts.singular, 1);
+  EXPECT_EQ(c.multiplicity[2], 2);
+  EXPECT_EQ(c.groupLeader[2], 0);
+}
+
 // The circle and the line with every coefficient the smallest subnormal (or 1e-310): the two
 // roots are regular, as with coefficients 1.
 TEST(Verdicts, SubnormalCoefficientsChangeNoVerdict) {
