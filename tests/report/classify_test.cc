@@ -104,7 +104,21 @@ TEST(Verdicts, RootOfMultiplicityFifteenIsOneRoot) {
   }
 }
 
-// (x-1)^2 (x-1.05)^2; y-2: two double roots 5% apart stay two roots of multiplicity 2.
+// One end point 4e-9 from the double root of (x-1)^2; y-2 (its partner lost): Newton converges
+// to it, but linearly, halving each step, so it is a singular root, not a regular one, and no set.
+TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
+  const PolySystem s =
+      testing::BuildSystem({PowerOfLinear(2, 0, 1.0, 2), PowerOfLinear(2, 1, 2.0, 1)});
+  for (const double distance : {4e-9, 1e-6}) {
+    SCOPED_TRACE(distance);
+    const Classification c = Classify(s, EndPoints(2, {{1.0 + distance, 2.0}}));
+    EXPECT_EQ(c.status[0], RootStatus::kSingular);
+    EXPECT_EQ(c.counts.singular, 1);
+  }
+}
+
+// (x-1)^2 (x-1.05)^2; y-2: two double roots 5% apart, end points 1e-3 from them as plain tracking
+// leaves them (eps^(1/2) and a margin): two roots of multiplicity 2, not one.
 TEST(Verdicts, NearbySingularRootsStayApart) {
   Equation x1 = PowerOfLinear(2, 0, 1.0, 2), x2 = PowerOfLinear(2, 0, 1.05, 2), product;
   for (const auto& a : x1)
@@ -113,7 +127,7 @@ TEST(Verdicts, NearbySingularRootsStayApart) {
                        a.coefficient * b.coefficient);
   const PolySystem s = testing::BuildSystem({product, PowerOfLinear(2, 1, 2.0, 1)});
   const SolveResult r =
-      EndPoints(2, {{1.0 + 1e-8, 2.0}, {1.0 - 1e-8, 2.0}, {1.05 + 1e-8, 2.0}, {1.05 - 1e-8, 2.0}});
+      EndPoints(2, {{1.0 + 1e-3, 2.0}, {1.0 - 1e-3, 2.0}, {1.05 + 1e-3, 2.0}, {1.05 - 1e-3, 2.0}});
   const Classification c = Classify(s, r);
   EXPECT_EQ(c.counts.singular, 2);
   EXPECT_EQ(c.multiplicity[0], 2);
