@@ -65,8 +65,10 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   e.value.assign(x, x + system.n);
   const double kappa = e.measures.scaledCondition;
   if (kappa <= kResolvable) {
-    e.candidate = ConvergesQuadratically(system, x, kappa, &e.value) && kappa <= kShownByNewton;
-    if (!e.candidate || kappa > kWellConditioned) {
+    const bool converges = ConvergesQuadratically(system, x, kappa, &e.value);
+    e.candidate = converges && kappa <= kShownByNewton;
+    // The box: for a candidate's near-coincident neighbours, or as the only proof left.
+    if ((e.candidate && kappa > kWellConditioned) || kappa > kShownByNewton) {
       Certificate c = CertifyPoint(system, e.value.data(), false);
       if (c.certified) e.certificate = std::move(c);
       e.candidate = e.candidate || e.certificate.has_value();

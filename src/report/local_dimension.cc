@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -18,6 +19,7 @@ constexpr double kStaysAway = 0.25;       // x2 at least this share of the move 
 constexpr double kConvergedStep = 1e-13;  // a Gauss-Newton step this small (in units): converged
 constexpr double kOnSetResidual = 1e-12;  // max_i |F_i| / s_i of a solution
 constexpr int kProjectionSteps = 12;
+constexpr double kHalved = 0.5;
 constexpr std::uint64_t kDirectionSeed = 0x9e3779b97f4a7c15ULL;
 
 struct Projection {
@@ -39,6 +41,7 @@ Projection Project(const NormalForm& system, const PointUnits& units, int k,
   Projection out;
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
+  double previous = std::numeric_limits<double>::infinity();
   for (int iteration = 0; iteration <= kProjectionSteps; ++iteration) {
     ScaledJacobian(system, units, x.data(), A, G);
     out.svd = ComputeSingularValues(A);
@@ -53,7 +56,11 @@ Projection Project(const NormalForm& system, const PointUnits& units, int k,
       for (int l = 0; l < n; ++l) step[l] += out.svd.right(l, j) * dot;
     }
     for (int l = 0; l < n; ++l) x[l] -= units.column[l] * step[l];
-    if (MaxAbs(step) <= kConvergedStep) out.converged = true;
+    const double size = MaxAbs(step);
+    if (size <= kConvergedStep) out.converged = true;
+    // Quadratic convergence halves a step many times over; a step not halved ends the attempt.
+    if (!out.converged && size > kHalved * previous) break;
+    previous = size;
   }
   return out;
 }
