@@ -67,8 +67,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   if (kappa <= kResolvable) {
     const bool converges = ConvergesQuadratically(system, x, kappa, &e.value);
     e.candidate = converges && kappa <= kShownByNewton;
-    // The box: for a candidate's near-coincident neighbours, or as the only proof left.
-    if ((e.candidate && kappa > kWellConditioned) || kappa > kShownByNewton) {
+    // The box: the proof where convergence did not show, and for a candidate with kappa_s above
+    // 1e6 what tells it from a near-coincident neighbour.
+    if (!e.candidate || kappa > kWellConditioned) {
       Certificate c = CertifyPoint(system, e.value.data(), false);
       if (c.certified) e.certificate = std::move(c);
       e.candidate = e.candidate || e.certificate.has_value();
