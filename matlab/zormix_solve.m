@@ -53,18 +53,24 @@ function [roots, info] = zormix_solve(varargin)
 %                       certification
 %     report            text of the report, with 'report', true only
 %   Classification, one entry per root (column of ROOTS):
-%     rootStatus        1 x count cell: 'regular' (simple, well conditioned) or 'singular'
-%                       (ill-conditioned, or reached by several paths)
+%     rootStatus        1 x count cell: 'regular' (simple: Newton converges quadratically or an
+%                       interval test proves it), 'singular' (singular Jacobian, or reached by
+%                       several paths) or 'positive-dimensional' (on a curve, surface, ...)
 %     multiplicity      1 x count, end points at the root's point (1 for a regular root); the
 %                       columns of one singular point all appear in ROOTS
 %     groupLeader       1 x count, the first column of ROOTS at the same point
 %     scaledConditionNumbers  1 x count, condition number of the Jacobian scaled by the sizes of
 %                       the terms and of the variables: the measure that classifies the roots
+%     localDimension    1 x count, dimension of the solution set through the end point (0:
+%                       isolated)
+%     windingNumber     1 x count, the end game's cycle number (0 unknown, 1 ordinary end)
 %     classes           counts: regular, singular (distinct singular points), singularEndPoints
-%                       (their multiplicities summed), realRegular, atInfinity (paths with status
-%                       'diverged'), failed (the other paths without an end point), rescued. Every
-%                       path is counted once:
-%                         regular + singularEndPoints + atInfinity + failed = npaths
+%                       (their multiplicities summed), realRegular, atInfinity (paths found to
+%                       diverge), failed (the other paths without an end point: verdict unknown),
+%                       rescued, positiveDimensional (end points on sets of dimension >= 1). Every
+%                       path is counted once: regular + singularEndPoints + positiveDimensional
+%                         + atInfinity + failed = npaths
+%     summary           the one-line summary the zormix command prints
 %   Certification, with 'certify', true (otherwise the per-root fields are 1 x 0 and n x 0):
 %     certified         1 x count logical: a box around the root holds exactly one root, which
 %                       is regular (only regular roots are tried)
@@ -95,7 +101,8 @@ function [roots, info] = zormix_solve(varargin)
   fields = {'nroots', 'npaths', 'residues', 'conditionNumbers', 'isReal', 'variables', 'seed', ...
             'route', 'failures', 'counts', 'rootStatus', 'multiplicity', 'groupLeader', ...
             'scaledConditionNumbers', 'classes', 'certified', 'certifiedReal', 'boxLower', ...
-            'boxUpper', 'certification', 'timings', 'report'};
+            'boxUpper', 'certification', 'timings', 'localDimension', 'windingNumber', ...
+            'summary', 'report'};
   info = struct();
   for k = 1:numel(fields)
     if isfield(result, fields{k})

@@ -21,10 +21,12 @@ function varargout = zormix_solve_mex(varargin)
 %   ncells, pathStatuses (status names of the paths without an end point), failures (struct
 %   array: status, cell, startIndex of those paths; status 'diverged' for a path to infinity),
 %   counts (path counts; counts.byStatus by final status), seed (decimal text), route, variables;
-%   the classification per root: rootStatus ('regular' or 'singular'), multiplicity,
-%   scaledConditionNumbers, groupLeader (first column at the same point), and classes (regular,
-%   singular, singularEndPoints, realRegular, atInfinity, failed, rescued, with regular +
-%   singularEndPoints + atInfinity + failed = npaths); the certification: certified and
+%   the classification per root: rootStatus ('regular', 'singular' or 'positive-dimensional'),
+%   multiplicity, scaledConditionNumbers, groupLeader (first column at the same point),
+%   localDimension, windingNumber, and classes (regular, singular, singularEndPoints,
+%   realRegular, atInfinity, failed, rescued, positiveDimensional, with regular +
+%   singularEndPoints + positiveDimensional + atInfinity + failed = npaths), summary (the
+%   command's summary line); the certification: certified and
 %   certifiedReal (1 x count logical; 1 x 0 unless certify is true), boxLower and boxUpper (n x
 %   count complex corners of the certified boxes, NaN without a certificate), certification
 %   (run, certified, distinct, real); timings (seconds: mixedCells, tracking, finishing,

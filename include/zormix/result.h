@@ -14,20 +14,30 @@ namespace zormix {
 
 // What an accepted root is (values cross language boundaries: only ever appended).
 enum class RootStatus : std::uint8_t {
-  kRegular = 0,   // isolated, simple: the Jacobian is well conditioned after scaling
-  kSingular = 1,  // ill-conditioned after scaling, or shared by several end points
+  kRegular = 0,   // isolated and simple, proven by Newton's convergence (rule in report/classify.h)
+  kSingular = 1,  // isolated with a singular Jacobian, or shared by several end points
+  kPositiveDimensional = 2,  // on a solution set of dimension localDimension >= 1
 };
 
+// Lower-case name of a root status as the JSON and the MATLAB results write it: "regular",
+// "singular", "positive-dimensional".
+const char* RootStatusName(RootStatus status);
+
+// True for the statuses of paths found to diverge: at infinity. Every other path without an end
+// point is failed: its verdict is unknown.
+bool IsAtInfinity(PathStatus status);
+
 // Every path of a route accounted for once:
-//   regular + (multiplicities of the singular roots) + atInfinity + failed = pathCount.
+//   regular + singularEndPoints + positiveDimensional + atInfinity + failed = pathCount.
 struct RootClassCounts {
-  std::int64_t regular = 0;            // regular roots (each one path)
-  std::int64_t singular = 0;           // distinct singular points (group leaders)
-  std::int64_t singularEndPoints = 0;  // end points at singular points: their multiplicities summed
-  std::int64_t realRegular = 0;        // regular roots classed as real
-  std::int64_t atInfinity = 0;         // paths with status diverged
-  std::int64_t failed = 0;             // every other path without an end point
-  std::int64_t rescued = 0;            // paths recorded after a re-track of a step failure
+  std::int64_t regular = 0;              // regular roots (each one path)
+  std::int64_t singular = 0;             // distinct isolated singular roots (group leaders)
+  std::int64_t singularEndPoints = 0;    // end points at them: their multiplicities summed
+  std::int64_t positiveDimensional = 0;  // end points on solution sets of dimension >= 1
+  std::int64_t realRegular = 0;          // regular roots classed as real
+  std::int64_t atInfinity = 0;           // paths whose status says they diverge
+  std::int64_t failed = 0;   // every other path without an end point: its verdict is unknown
+  std::int64_t rescued = 0;  // paths recorded after a re-track of a step failure
 };
 
 // Interval certification of the regular roots (SolveOptions::certify).
@@ -58,12 +68,13 @@ struct SolveResult {
   PathCounts counts;           // what happened to the paths
   // Accepted roots, one per column, variables in the order of the input file (n x rootCount).
   ColMajorMatrix<Complex> roots;
-  std::vector<double> residues;            // per root: Euclidean norm of the system at the root
+  std::vector<double> residuals;           // per root: Euclidean norm of the system at the root
   std::vector<double> conditionNumbers;    // per root: sigma_max / sigma_min of the Jacobian
   std::vector<std::uint8_t> isReal;        // per root: 1 when classed as real
   std::vector<std::uint8_t> zeroJacobian;  // per root: 1 when the Jacobian is numerically zero
   std::vector<PathRecord> records;         // per root: the path that produced it
-  std::vector<PathRecord> lostPaths;       // the paths without an end point, in serial order
+  // The paths without an end point, in serial order: at infinity or failed (IsAtInfinity).
+  std::vector<PathRecord> lostPaths;
   std::vector<std::string> variableNames;  // trailing blanks removed
   // Conditions of the system that put the completeness of the roots in doubt, one sentence each
   // (e.g. coefficients that still span more orders of magnitude after scaling than double
@@ -75,6 +86,7 @@ struct SolveResult {
   std::vector<double> scaledConditionNumbers;  // condition number of diag(1/row size) J diag(|x|)
   std::vector<std::int32_t> multiplicity;      // end points in the root's group
   std::vector<std::int64_t> groupLeader;       // first column of the root's group (itself if 1st)
+  std::vector<std::int32_t> localDimension;    // dimension of the solution set (0: isolated)
   RootClassCounts classes;
   // Certification (empty unless certify was asked for); per root.
   std::vector<std::uint8_t> certified;      // 1: a Krawczyk box holds exactly one root
@@ -84,6 +96,53 @@ struct SolveResult {
   CertificationCounts certification;
   StageTimings timings;
 };
+
+// Everything known of one root (column k of a SolveResult), as the front ends read it.
+struct RootRecord {
+  std::vector<Complex> value;          // n values, in the order of the input's variables
+  double residual = 0.0;               // Euclidean norm of the system at the root
+  double conditionNumber = 0.0;        // sigma_max / sigma_min of the Jacobian
+  double scaledConditionNumber = 0.0;  // of diag(1/row size) J diag(|x|)
+  bool real = false;
+  bool zeroJacobian = false;
+  RootStatus status = RootStatus::kRegular;
+  std::int32_t multiplicity = 1;    // end points in the root's group
+  std::int64_t group = 0;           // first column of the root's group (0-based)
+  std::int32_t localDimension = 0;  // of the solution set through the root (0: isolated)
+  bool certified = false;
+  bool certifiedReal = false;
+  std::vector<Complex> boxCenter;  // n values when certified, else empty
+  double boxRadius = 0.0;          // max-norm radius of the certified box
+  PathRecord path;                 // the path that produced it
+};
+RootRecord RootAt(const SolveResult& result, std::int64_t k);
+
+// The counts of a solve as a person reads them. Every path is counted once:
+//   regular + singularEndPoints + positiveDimensional + atInfinity + failed = paths.
+struct Summary {
+  std::int64_t paths = 0;
+  std::int64_t regular = 0;
+  std::int64_t realRegular = 0;
+  std::int64_t singular = 0;             // distinct isolated singular roots
+  std::int64_t singularEndPoints = 0;    // their multiplicities summed
+  std::int64_t positiveDimensional = 0;  // end points on solution sets of dimension >= 1
+  std::int64_t atInfinity = 0;
+  std::int64_t failed = 0;  // paths whose verdict is unknown
+  std::uint64_t seed = 0;
+  CertificationCounts certification;
+
+  // The left side of the accounting equation.
+  std::int64_t accounted() const {
+    return regular + singularEndPoints + positiveDimensional + atInfinity + failed;
+  }
+  // One line, genuine roots first, e.g. "1152 regular roots (64 real) · 608 singular roots from
+  // 896 paths · 256 paths to infinity · 0 failed · 2560 paths · seed 1"; the singular and
+  // positive-dimensional parts only when there are such end points, the certificates when asked.
+  std::string BriefReport() const;
+  // One counter a line ("regular roots: 1152", ...), every counter always present.
+  std::string FullReport() const;
+};
+Summary Summarize(const SolveResult& result);
 
 }  // namespace zormix
 

@@ -66,6 +66,7 @@ struct PathRecord {
   std::int32_t steps = 0;         // accepted steps, re-tracks included
   std::int32_t retrackCount = 0;  // re-tracks of the path: rescue of a failed path, path jumping
   PathStatus status = PathStatus::kReached;
+  std::int32_t windingNumber = 0;  // 0 unknown, 1 ordinary end, m >= 2 the end game's cycle number
 };
 
 // What happened to the paths of a route, counted once per solve.

@@ -107,7 +107,7 @@ py::dict SolvedResult::Arrays() const {
   d["path_status_counts"] = PathStatusCounts(r.counts);
   d["certification_run"] = r.certification.run;
   d["roots"] = RowsOfColumns(r.roots, r.n);
-  d["residuals"] = Vector<double>(r.residues);
+  d["residuals"] = Vector<double>(r.residuals);
   d["conditions"] = Vector<double>(r.conditionNumbers);
   d["scaled_conditions"] = Vector<double>(r.scaledConditionNumbers);
   d["real"] = Vector<bool>(r.isReal);

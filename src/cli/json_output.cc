@@ -94,39 +94,36 @@ class TextSink final : public MemberSink {
   std::int64_t elements_ = 0;
 };
 
-void AddClassification(const SolveResult& r, std::int64_t k, nlohmann::ordered_json& root) {
-  const auto idx = static_cast<std::size_t>(k);
-  if (idx >= r.rootStatus.size()) return;
-  root["status"] = r.rootStatus[idx] == RootStatus::kRegular ? "regular" : "singular";
-  root["scaled_condition_number"] = r.scaledConditionNumbers[idx];
-  root["multiplicity"] = r.multiplicity[idx];
-  root["group_leader"] = r.groupLeader[idx];
-  root["certified"] = idx < r.certified.size() && r.certified[idx] != 0;
-  if (!root["certified"].get<bool>()) return;
-  nlohmann::ordered_json center = nlohmann::ordered_json::array();
-  for (int v = 0; v < r.n; ++v)
-    center.push_back({r.boxCenters(v, k).real(), r.boxCenters(v, k).imag()});
-  root["box"] = {{"center", center}, {"radius", r.boxRadii[idx]}};
-  root["certified_real"] = r.certifiedReal[idx] != 0;
+nlohmann::ordered_json Pairs(const std::vector<Complex>& values) {
+  nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
+  for (const Complex& v : values) pairs.push_back({v.real(), v.imag()});
+  return pairs;
 }
 
 nlohmann::ordered_json RootToJson(const SolveResult& r, std::int64_t k) {
-  const auto idx = static_cast<std::size_t>(k);
-  nlohmann::ordered_json values = nlohmann::ordered_json::array();
-  for (int v = 0; v < r.n; ++v) values.push_back({r.roots(v, k).real(), r.roots(v, k).imag()});
-  nlohmann::ordered_json root = {{"values", values}};
-  if (idx < r.residues.size()) root["residue"] = r.residues[idx];
-  if (idx < r.conditionNumbers.size()) root["condition_number"] = r.conditionNumbers[idx];
-  if (idx < r.isReal.size()) root["real"] = r.isReal[idx] != 0;
-  if (idx < r.records.size()) {
-    const PathRecord& p = r.records[idx];
-    root["path"] = {{"cell", p.cell},
-                    {"start_index", p.startIndex},
-                    {"steps", p.steps},
-                    {"retracks", p.retrackCount}};
+  const RootRecord root = RootAt(r, k);
+  const PathRecord& p = root.path;
+  nlohmann::ordered_json out = {{"values", Pairs(root.value)},
+                                {"residue", root.residual},
+                                {"condition_number", root.conditionNumber},
+                                {"real", root.real},
+                                {"path",
+                                 {{"cell", p.cell},
+                                  {"start_index", p.startIndex},
+                                  {"steps", p.steps},
+                                  {"retracks", p.retrackCount}}},
+                                {"status", RootStatusName(root.status)},
+                                {"scaled_condition_number", root.scaledConditionNumber},
+                                {"multiplicity", root.multiplicity},
+                                {"group_leader", root.group},
+                                {"certified", root.certified}};
+  if (root.certified) {
+    out["box"] = {{"center", Pairs(root.boxCenter)}, {"radius", root.boxRadius}};
+    out["certified_real"] = root.certifiedReal;
   }
-  AddClassification(r, k, root);
-  return root;
+  out["local_dimension"] = root.localDimension;
+  out["winding_number"] = p.windingNumber;
+  return out;
 }
 
 nlohmann::ordered_json PathToJson(const PathRecord& p) {
@@ -137,29 +134,41 @@ nlohmann::ordered_json PathToJson(const PathRecord& p) {
           {"status", PathStatusName(p.status)}};
 }
 
+void EmitPaths(const char* key, const std::vector<PathRecord>& paths, bool atInfinity,
+               MemberSink& out) {
+  out.BeginArray(key);
+  for (const PathRecord& p : paths) {
+    if (IsAtInfinity(p.status) == atInfinity) out.Element(PathToJson(p));
+  }
+  out.EndArray();
+}
+
 void EmitSummary(const SolveResult& r, MemberSink& out) {
-  out.Member("regular_count", r.classes.regular);
-  out.Member("singular_count", r.classes.singular);
-  out.Member("singular_end_point_count", r.classes.singularEndPoints);
-  out.Member("real_regular_count", r.classes.realRegular);
-  out.Member("at_infinity_count", r.classes.atInfinity);
-  out.Member("failed_count", r.classes.failed);
+  const Summary s = Summarize(r);
+  out.Member("regular_count", s.regular);
+  out.Member("singular_count", s.singular);
+  out.Member("singular_end_point_count", s.singularEndPoints);
+  out.Member("real_regular_count", s.realRegular);
+  out.Member("at_infinity_count", s.atInfinity);
+  out.Member("failed_count", s.failed);
   out.Member("rescued_count", r.classes.rescued);
-  out.Member("certification_run", r.certification.run);
-  out.Member("certified_count", r.certification.certified);
-  out.Member("certified_distinct_count", r.certification.distinct);
-  out.Member("certified_real_count", r.certification.real);
+  out.Member("certification_run", s.certification.run);
+  out.Member("certified_count", s.certification.certified);
+  out.Member("certified_distinct_count", s.certification.distinct);
+  out.Member("certified_real_count", s.certification.real);
   // Clock readings differ from run to run: only a run that measures its costs (certification
   // asked for) writes them, so that by default the same seed writes the same file byte for byte.
-  if (r.certification.run)
+  if (s.certification.run)
     out.Member("timings", {{"mixed_cells", r.timings.mixedCells},
                            {"tracking", r.timings.tracking},
                            {"finishing", r.timings.finishing},
                            {"classification", r.timings.classification},
                            {"certification", r.timings.certification}});
-  out.BeginArray("lost_paths");
-  for (const PathRecord& p : r.lostPaths) out.Element(PathToJson(p));
-  out.EndArray();
+  // Failed and lost are one notion: a path whose verdict is unknown.
+  EmitPaths("lost_paths", r.lostPaths, false, out);
+  out.Member("positive_dimensional_count", s.positiveDimensional);
+  out.Member("summary", s.BriefReport());
+  EmitPaths("at_infinity_paths", r.lostPaths, true, out);
 }
 
 void EmitResult(const SolveResult& r, bool mixedVolumeOnly, MemberSink& out) {
@@ -184,7 +193,7 @@ void EmitResult(const SolveResult& r, bool mixedVolumeOnly, MemberSink& out) {
   out.Member("rescue_attempts", r.counts.rescueAttempts);
   out.Member("rescued_paths", r.counts.rescued);
   EmitSummary(r, out);
-  out.Member("lost_path_count", r.counts.lost());
+  out.Member("lost_path_count", r.classes.failed);
   out.Member("warnings", r.warnings);
   out.BeginArray("roots");
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) out.Element(RootToJson(r, k));

@@ -137,22 +137,9 @@ std::FILE* SummaryStream(const SolveArgs& a, const std::string& reportPath) {
 
 void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& reportPath) {
   std::FILE* out = SummaryStream(a, reportPath);
-  if (a.mixedVolume) {
-    std::fprintf(out, "mixed volume: %lld\nmixed cells: %lld\n",
-                 static_cast<long long>(r.pathCount), static_cast<long long>(r.cellCount));
-  } else {
-    std::fprintf(
-        out, "roots: %lld\nreal roots: %lld\npaths: %lld\nblow-ups: %lld\nrescued paths: %lld\n",
-        static_cast<long long>(r.rootCount), static_cast<long long>(r.realCount),
-        static_cast<long long>(r.pathCount), static_cast<long long>(r.counts.blowUps),
-        static_cast<long long>(r.counts.rescued));
-    std::fprintf(out, "lost paths: %lld\n", static_cast<long long>(r.counts.lost()));
-  }
-  std::fprintf(out, "route: %s\nseed: %llu\n", RouteName(r.route),
-               static_cast<unsigned long long>(r.seed));
+  std::fputs(SummaryBlock(r, a.mixedVolume).c_str(), out);
   if (!reportPath.empty()) std::fprintf(out, "report: %s\n", reportPath.c_str());
   if (!a.json.empty()) std::fprintf(out, "json: %s\n", a.json.c_str());
-  std::fputs(ClassificationSummary(r, a.mixedVolume).c_str(), out);
 }
 
 // Options over environment; a bad value of either is a usage error.

@@ -1,29 +1,14 @@
 #include "cli/summary.h"
 
 namespace zormix::cli {
-namespace {
 
-std::string Line(const char* label, std::int64_t value) {
-  return std::string(label) + ": " + std::to_string(value) + "\n";
-}
-
-}  // namespace
-
-std::string ClassificationSummary(const SolveResult& r, bool mixedVolumeOnly) {
-  if (mixedVolumeOnly) return {};
-  const RootClassCounts& c = r.classes;
-  std::string out = Line("regular roots", c.regular);
-  out += "singular roots: " + std::to_string(c.singular) +
-         " (end points: " + std::to_string(c.singularEndPoints) + ")\n";
-  out += Line("real regular roots", c.realRegular);
-  out += Line("at infinity", c.atInfinity);
-  out += Line("failed paths", c.failed);
-  if (r.certification.run) {
-    out += "certified roots: " + std::to_string(r.certification.certified) +
-           " (distinct: " + std::to_string(r.certification.distinct) +
-           ", real: " + std::to_string(r.certification.real) + ")\n";
-  }
-  return out;
+std::string SummaryBlock(const SolveResult& r, bool mixedVolumeOnly) {
+  const std::string route = std::string("route: ") +
+                            (r.route == Route::kTotalDegree ? "total-degree" : "polyhedral") + "\n";
+  if (!mixedVolumeOnly) return Summarize(r).BriefReport() + "\n" + route;
+  return "mixed volume: " + std::to_string(r.pathCount) +
+         "\nmixed cells: " + std::to_string(r.cellCount) + "\n" + route +
+         "seed: " + std::to_string(r.seed) + "\n";
 }
 
 }  // namespace zormix::cli

@@ -1,4 +1,4 @@
-// The classification lines of the CLI's summary, printed after the counts it always had.
+// The summary the CLI prints after a solve.
 #ifndef ZORMIX_CLI_SUMMARY_H_
 #define ZORMIX_CLI_SUMMARY_H_
 
@@ -8,11 +8,10 @@
 
 namespace zormix::cli {
 
-// "regular roots: N", "singular roots: N (end points: M)", "real regular roots: N",
-// "at infinity: N", "failed paths: N", and
-// "certified roots: N (distinct: D, real: R)" when the certification ran. Empty for a
-// mixed-volume-only run.
-std::string ClassificationSummary(const SolveResult& result, bool mixedVolumeOnly);
+// After a solve, one line of Summary::BriefReport() (every counter defined in docs/cli.md) and
+// "route: NAME"; after a mixed-volume-only run "mixed volume: N", "mixed cells: N",
+// "route: NAME" and "seed: S".
+std::string SummaryBlock(const SolveResult& result, bool mixedVolumeOnly);
 
 }  // namespace zormix::cli
 

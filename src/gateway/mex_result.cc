@@ -77,7 +77,7 @@ const char* StatusOfLostPath(const SolveResult& r, std::size_t k) {
 }
 
 const char* StatusOfRoot(const SolveResult& r, std::size_t k) {
-  return r.rootStatus[k] == RootStatus::kRegular ? "regular" : "singular";
+  return RootStatusName(r.rootStatus[k]);
 }
 
 const char* VariableName(const SolveResult& r, std::size_t k) { return r.variableNames[k].c_str(); }
@@ -119,17 +119,24 @@ mxArray* Counts(const SolveResult& r) {
   return counts;
 }
 
-// regular + singularEndPoints + atInfinity + failed = npaths.
+// regular + singularEndPoints + positiveDimensional + atInfinity + failed = npaths.
 mxArray* Classes(const SolveResult& r) {
-  const RootClassCounts& c = r.classes;
-  const NamedNumber fields[] = {{"regular", Count(c.regular)},
-                                {"singular", Count(c.singular)},
-                                {"singularEndPoints", Count(c.singularEndPoints)},
-                                {"realRegular", Count(c.realRegular)},
-                                {"atInfinity", Count(c.atInfinity)},
-                                {"failed", Count(c.failed)},
-                                {"rescued", Count(c.rescued)}};
+  const Summary s = Summarize(r);
+  const NamedNumber fields[] = {{"regular", Count(s.regular)},
+                                {"singular", Count(s.singular)},
+                                {"singularEndPoints", Count(s.singularEndPoints)},
+                                {"realRegular", Count(s.realRegular)},
+                                {"atInfinity", Count(s.atInfinity)},
+                                {"failed", Count(s.failed)},
+                                {"rescued", Count(r.classes.rescued)},
+                                {"positiveDimensional", Count(s.positiveDimensional)}};
   return NumberStruct(fields);
+}
+
+std::vector<std::int32_t> WindingNumbers(const SolveResult& r) {
+  std::vector<std::int32_t> out;
+  for (const PathRecord& p : r.records) out.push_back(p.windingNumber);
+  return out;
 }
 
 mxArray* Certification(const SolveResult& r) {
@@ -194,7 +201,7 @@ struct Field {
 // The fields in the order the struct shows them.
 const Field kFields[] = {
     {"roots", Roots},
-    {"residues", [](const SolveResult& r) { return Row(r.residues); }},
+    {"residues", [](const SolveResult& r) { return Row(r.residuals); }},
     {"conditionNumbers", [](const SolveResult& r) { return Row(r.conditionNumbers); }},
     {"isReal", [](const SolveResult& r) { return Flags(r.isReal); }},
     {"nroots", [](const SolveResult& r) { return Scalar(static_cast<double>(r.roots.cols())); }},
@@ -220,6 +227,10 @@ const Field kFields[] = {
     {"boxUpper", [](const SolveResult& r) { return BoxCorner(r, 1.0); }},
     {"certification", Certification},
     {"timings", Timings},
+    {"localDimension", [](const SolveResult& r) { return Row(r.localDimension, 0.0); }},
+    {"windingNumber", [](const SolveResult& r) { return Row(WindingNumbers(r), 0.0); }},
+    {"summary",
+     [](const SolveResult& r) { return mxCreateString(Summarize(r).BriefReport().c_str()); }},
 };
 constexpr int kFieldCount = sizeof kFields / sizeof kFields[0];
 

@@ -9,16 +9,18 @@
 
 namespace zormix::gateway {
 
-// A 1 x 1 struct: roots (n x count, exactly the roots found), residues, conditionNumbers, isReal,
+// A 1 x 1 struct: roots (n x count, exactly the roots found), residues (the residuals),
+// conditionNumbers, isReal,
 // nroots, npaths, ncells, pathStatuses (names of the lost paths' statuses), failures (struct array:
 // status, cell, startIndex of each lost path), counts (struct), seed (decimal text), route,
-// variables; the classification: rootStatus ('regular' | 'singular' per root), multiplicity,
-// scaledConditionNumbers, groupLeader (1-based column of the root's group), classes (struct of the
-// counts of RootClassCounts); the certification: certified and certifiedReal (per root, 1 x 0 when
-// not asked for), boxLower and boxUpper (n x count complex corners of the certified boxes, NaN
-// without a certificate), certification (struct: run, certified, distinct, real); timings (struct,
-// seconds per stage); and report (the report text) when report is not null. Every field comes from
-// one row of a table, so a new field of SolveResult is one more row.
+// variables; the classification: rootStatus ('regular' | 'singular' | 'positive-dimensional' per
+// root), multiplicity, scaledConditionNumbers, groupLeader (1-based column of the root's group),
+// classes (struct of the counts of Summary); localDimension and windingNumber per root; summary
+// (BriefReport's line); the certification: certified and certifiedReal (per root, 1 x 0 when not
+// asked for), boxLower and boxUpper (n x count complex corners of the certified boxes, NaN without
+// a certificate), certification (struct: run, certified, distinct, real); timings (struct, seconds
+// per stage); and report (the report text) when report is not null. Every field comes from one row
+// of a table, so a new field of SolveResult is one more row.
 //
 // Calls only host functions that allocate; reads nothing but its arguments, so the caller keeps
 // them in static storage (a failed host allocation ends the call without unwinding).

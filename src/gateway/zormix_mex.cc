@@ -109,7 +109,7 @@ void CopyResults(const zormix::SolveResult& result, mwSize hostColumns, mxArray*
   // not turn into a write past them or a read past the solver's arrays.
   const auto count = static_cast<std::size_t>(std::max<std::int64_t>(returned, 0));
   if (result.roots.rows() < static_cast<std::int64_t>(hostColumns) ||
-      result.roots.cols() < returned || result.residues.size() < count ||
+      result.roots.cols() < returned || result.residuals.size() < count ||
       result.conditionNumbers.size() < count) {
     throw std::logic_error("the solver returned fewer roots or statistics than it counted");
   }
@@ -120,7 +120,7 @@ void CopyResults(const zormix::SolveResult& result, mwSize hostColumns, mxArray*
   double* rootsIm = mxGetPi(plhs[3]);
   const std::size_t rows = hostColumns;
   for (std::int64_t j = 0; j < returned; ++j) {
-    stats[2 * j] = result.residues[static_cast<std::size_t>(j)];
+    stats[2 * j] = result.residuals[static_cast<std::size_t>(j)];
     stats[2 * j + 1] = result.conditionNumbers[static_cast<std::size_t>(j)];
     for (std::size_t i = 0; i < rows; ++i) {
       const zormix::Complex value = result.roots(static_cast<std::int64_t>(i), j);

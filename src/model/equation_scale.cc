@@ -14,8 +14,10 @@ std::vector<Complex> NormalizedEquationCoefficients(const SystemView& system) {
     double largest = 0.0;
     for (std::size_t p = first; p < end; ++p) largest = std::max(largest, std::abs(scaled[p]));
     if (largest > 0.0 && std::isfinite(largest)) {
+      // Each part scaled by ldexp: 2^-e itself overflows for a subnormal largest coefficient.
       const int e = std::ilogb(largest);
-      for (std::size_t p = first; p < end; ++p) scaled[p] = std::ldexp(1.0, -e) * scaled[p];
+      for (std::size_t p = first; p < end; ++p)
+        scaled[p] = Complex(std::ldexp(scaled[p].real(), -e), std::ldexp(scaled[p].imag(), -e));
     }
     first = end;
   }

@@ -143,7 +143,15 @@ bool ComputeScaling(NormalForm& system) {
     for (std::int64_t p = first[i]; p < first[i + 1]; ++p) {
       double exponent = ls.b[n + i];
       for (int k = 0; k < n; ++k) exponent += system.exponents(k, p) * ls.b[k];
-      scaled[p] *= std::pow(kE, exponent);
+      // e^exponent alone over- or underflows for coefficients near the ends of the double range
+      // (a subnormal coefficient needs e^744): then it is applied in two halves.
+      const double factor = std::pow(kE, exponent);
+      if (std::isfinite(factor) && factor > 0.0) {
+        scaled[p] *= factor;
+      } else {
+        const double half = std::pow(kE, exponent / 2);
+        scaled[p] = scaled[p] * half * half;
+      }
       // Huge exponents can push a factor past the double range; then scaling would do harm.
       const bool lost = InFit(system.coefficients[p]) && !InFit(scaled[p]);
       if (!std::isfinite(scaled[p].real()) || !std::isfinite(scaled[p].imag()) || lost) {

@@ -9,6 +9,7 @@
 #include "model/system_eval.h"
 #include "report/disjoint_sets.h"
 #include "report/inverse.h"
+#include "report/scaled_jacobian.h"
 
 namespace zormix {
 namespace {
@@ -91,68 +92,69 @@ void EvaluateIntervals(const NormalForm& s, const std::vector<CInterval>& X, boo
 bool StrictlyInside(const Interval& v, double r) { return v.lower() > -r && v.upper() < r; }
 double Reach(const Interval& v) { return std::max(-v.lower(), v.upper()); }
 
-// K(X) - c for the box c + Z; returns the max-norm radius of K(X) around c, or -1 when K(X) is
-// not inside the interior of X.
-double KrawczykReach(const NormalForm& s, const std::vector<Complex>& c,
-                     const ColMajorMatrix<Complex>& Y, double r) {
+// K(X) - c for the box c + Z, Z_j = [-r_j, r_j] (1 + i); returns the max-norm radius of K(X)
+// around c per coordinate, or an empty vector when K(X) is not inside the interior of X.
+std::vector<double> KrawczykReach(const NormalForm& s, const std::vector<Complex>& c,
+                                  const ColMajorMatrix<Complex>& Y, const std::vector<double>& r) {
   ProtectedInterval::traits_type::rounding upward;  // rounding mode for the whole scope
   const int n = s.n;
-  std::vector<CInterval> Xc(n), X(n), Fc, JX;
-  const CInterval Z{Interval(-r, r), Interval(-r, r)};
+  std::vector<CInterval> Xc(n), X(n), Z(n), Fc, JX;
   for (int j = 0; j < n; ++j) {
+    Z[j] = {Interval(-r[j], r[j]), Interval(-r[j], r[j])};
     Xc[j] = Point(c[j]);
-    X[j] = Xc[j] + Z;
+    X[j] = Xc[j] + Z[j];
   }
   EvaluateIntervals(s, Xc, true, Fc);
   EvaluateIntervals(s, X, false, JX);
-  double reach = 0.0;
+  std::vector<double> reach(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     CInterval k{Interval(0.0), Interval(0.0)};
     for (int l = 0; l < n; ++l) k = k + Point(-Y(i, l)) * Fc[l];
     for (int j = 0; j < n; ++j) {
       CInterval m{Interval(i == j ? 1.0 : 0.0), Interval(0.0)};
       for (int l = 0; l < n; ++l) m = m + Point(-Y(i, l)) * JX[l + j * n];
-      k = k + m * Z;
+      k = k + m * Z[j];
     }
-    if (!StrictlyInside(k.re, r) || !StrictlyInside(k.im, r)) return -1.0;
-    reach = std::max({reach, Reach(k.re), Reach(k.im)});
+    if (!StrictlyInside(k.re, r[i]) || !StrictlyInside(k.im, r[i])) return {};
+    reach[i] = std::max(Reach(k.re), Reach(k.im));
   }
   return reach;
 }
 
-// One Newton step in floating point: c := c - Y F(c) with Y = J(c)^-1; returns |step|_inf and Y,
-// or -1 when J(c) has no inverse.
-double NewtonCenter(const NormalForm& s, std::vector<Complex>& c, ColMajorMatrix<Complex>& Y,
-                    bool real) {
+// One Newton step in floating point: c := c - Y F(c) with Y = J(c)^-1; returns per coordinate
+// the size of the next step (at least eps times the one taken) and Y, or an empty vector when J(c)
+// has no inverse.
+std::vector<double> NewtonCenter(const NormalForm& s, std::vector<Complex>& c,
+                                 ColMajorMatrix<Complex>& Y, bool real) {
   const SystemView view{s.n, s.termCount, &s.exponents, s.rawCoefficients};
   const std::vector<std::int32_t> maxDegree = MaxDegrees(s.exponents);
   ColMajorMatrix<Complex> J;
   std::vector<Complex> F;
   EvaluateSystem(view, maxDegree, c.data(), J, F);
-  if (!InvertMatrix(J, Y)) return -1.0;
-  double step = 0.0;
+  if (!InvertMatrix(J, Y)) return {};
+  std::vector<double> step(static_cast<std::size_t>(s.n));
   for (int i = 0; i < s.n; ++i) {
     Complex d = 0.0;
     for (int l = 0; l < s.n; ++l) d += Y(i, l) * F[l];
     c[i] -= d;
     if (real) c[i] = c[i].real();
-    step = std::max(step, std::abs(d));
+    step[i] = std::abs(d);
   }
   EvaluateSystem(view, maxDegree, c.data(), J, F);
-  if (!InvertMatrix(J, Y)) return -1.0;
-  double next = 0.0;
+  if (!InvertMatrix(J, Y)) return {};
   for (int i = 0; i < s.n; ++i) {
     Complex d = 0.0;
     for (int l = 0; l < s.n; ++l) d += Y(i, l) * F[l];
-    next = std::max(next, std::abs(d));
+    if (!std::isfinite(std::abs(d))) return {};
+    step[i] = std::max(std::abs(d), kMachineEpsilon * step[i]);
   }
-  return std::isfinite(next) ? std::max(next, kMachineEpsilon * step) : -1.0;
+  return step;
 }
 
-// max_i sum_l |Y(i,l)| s_l, s_l = sum_t |a_t| |c^e_t| over the terms of equation l: how far the
-// rounding errors of F(c), at most a few eps s_l, can move the Newton point.
-double NoiseReach(const NormalForm& s, const std::vector<Complex>& c,
-                  const ColMajorMatrix<Complex>& Y) {
+// Per coordinate i: sum_l |Y(i,l)| s_l, s_l = sum_t |a_t| |c^e_t| over the terms of equation l:
+// how far the rounding errors of F(c), at most a few eps s_l, can move the Newton point.
+std::vector<double> NoiseReach(const NormalForm& s, const std::vector<Complex>& c,
+                               const ColMajorMatrix<Complex>& Y) {
   std::vector<Complex> absCoefficients(s.rawCoefficients.size()), absC(c.size()), S;
   for (std::size_t t = 0; t < absCoefficients.size(); ++t)
     absCoefficients[t] = std::abs(s.rawCoefficients[t]);
@@ -160,13 +162,30 @@ double NoiseReach(const NormalForm& s, const std::vector<Complex>& c,
   const SystemView view{s.n, s.termCount, &s.exponents, absCoefficients};
   ColMajorMatrix<Complex> J;
   EvaluateSystem(view, MaxDegrees(s.exponents), absC.data(), J, S);
-  double reach = 0.0;
+  std::vector<double> reach(static_cast<std::size_t>(s.n), 0.0);
   for (int i = 0; i < s.n; ++i) {
-    double sum = 0.0;
-    for (int l = 0; l < s.n; ++l) sum += std::abs(Y(i, l)) * S[l].real();
-    reach = std::max(reach, sum);
+    for (int l = 0; l < s.n; ++l) reach[i] += std::abs(Y(i, l)) * S[l].real();
   }
   return reach;
+}
+
+// The box radii: r_j = rho u_j with u_j the unit of coordinate j (scaled_jacobian.h) and rho the
+// largest of (8 |step_j| + eps (64 |c_j| + 4 noise_j)) / u_j: a box of the same relative size in
+// every coordinate, so that a root with coordinates of very different sizes gets a box its small
+// coordinates fit.
+std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& center,
+                               const std::vector<double>& step, const std::vector<double>& noise) {
+  const std::vector<double> units = UnitsAt(s, center.data()).column;
+  double rho = 0.0;
+  for (int j = 0; j < s.n; ++j) {
+    const double r =
+        kRadiusPerStep * step[j] +
+        kMachineEpsilon * (kRadiusPerUlp * std::abs(center[j]) + kNoiseUlps * noise[j]);
+    rho = std::max(rho, r / units[j]);
+  }
+  std::vector<double> radii(static_cast<std::size_t>(s.n));
+  for (int j = 0; j < s.n; ++j) radii[j] = rho * units[j] + kTinyRadius;
+  return radii;
 }
 
 Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
@@ -176,20 +195,20 @@ Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
     for (Complex& v : out.center) v = v.real();
   }
   ColMajorMatrix<Complex> Y;
-  const double step = NewtonCenter(s, out.center, Y, real);
-  if (!(step >= 0.0)) return out;
-  double largest = 0.0;
-  for (const Complex& v : out.center) largest = std::max(largest, std::abs(v));
-  const double noise = NoiseReach(s, out.center, Y);
-  double r = kRadiusPerStep * step +
-             kMachineEpsilon * (kRadiusPerUlp * largest + kNoiseUlps * noise) + kTinyRadius;
-  for (int attempt = 0; attempt < kAttempts; ++attempt, r *= kWiderBox) {
-    const double reach = KrawczykReach(s, out.center, Y, r);
-    if (reach < 0.0) continue;
-    out.certified = true;
-    out.real = real;
-    out.radius = reach;
-    return out;
+  const std::vector<double> step = NewtonCenter(s, out.center, Y, real);
+  if (step.empty()) return out;
+  std::vector<double> radii = FirstRadii(s, out.center, step, NoiseReach(s, out.center, Y));
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::vector<double> reach = KrawczykReach(s, out.center, Y, radii);
+    if (!reach.empty()) {
+      out.certified = true;
+      out.real = real;
+      out.radius = *std::max_element(reach.begin(), reach.end());
+      out.reach = std::move(reach);
+      out.box = std::move(radii);
+      return out;
+    }
+    for (double& r : radii) r *= kWiderBox;
   }
   return out;
 }
@@ -199,10 +218,10 @@ bool RealCoefficients(const NormalForm& s) {
                      [](const Complex& a) { return a.imag() == 0.0; });
 }
 
-bool BoxesOverlap(const SolveResult& r, std::int64_t a, std::int64_t b) {
-  const double w = r.boxRadii[a] + r.boxRadii[b];
-  for (int j = 0; j < r.n; ++j) {
-    const Complex d = r.boxCenters(j, a) - r.boxCenters(j, b);
+bool BoxesOverlap(const Certification& c, int n, std::int64_t a, std::int64_t b) {
+  const double w = c.boxRadii[a] + c.boxRadii[b];
+  for (int j = 0; j < n; ++j) {
+    const Complex d = c.boxCenters(j, a) - c.boxCenters(j, b);
     if (std::fabs(d.real()) > w || std::fabs(d.imag()) > w) return false;
   }
   return true;
@@ -210,20 +229,21 @@ bool BoxesOverlap(const SolveResult& r, std::int64_t a, std::int64_t b) {
 
 // Sweep over the lower bounds of Re x_0: box b, later in that order, meets box a in that
 // coordinate only while its lower bound is at most a's upper bound.
-std::int64_t CountDistinct(const SolveResult& r) {
+std::int64_t CountDistinct(const Certification& c, int n) {
   std::vector<std::int64_t> boxes;
-  for (std::int64_t k = 0; k < r.roots.cols(); ++k)
-    if (r.certified[k]) boxes.push_back(k);
-  if (r.n == 0) return boxes.empty() ? 0 : 1;
-  auto lo = [&](std::int64_t k) { return r.boxCenters(0, k).real() - r.boxRadii[k]; };
-  auto hi = [&](std::int64_t k) { return r.boxCenters(0, k).real() + r.boxRadii[k]; };
+  const auto count = static_cast<std::int64_t>(c.certified.size());
+  for (std::int64_t k = 0; k < count; ++k)
+    if (c.certified[k]) boxes.push_back(k);
+  if (n == 0) return boxes.empty() ? 0 : 1;
+  auto lo = [&](std::int64_t k) { return c.boxCenters(0, k).real() - c.boxRadii[k]; };
+  auto hi = [&](std::int64_t k) { return c.boxCenters(0, k).real() + c.boxRadii[k]; };
   std::sort(boxes.begin(), boxes.end(),
             [&](std::int64_t a, std::int64_t b) { return lo(a) != lo(b) ? lo(a) < lo(b) : a < b; });
-  DisjointSets sets(r.roots.cols());
+  DisjointSets sets(count);
   std::int64_t groups = static_cast<std::int64_t>(boxes.size());
   for (std::size_t s = 0; s < boxes.size(); ++s) {
     for (std::size_t t = s + 1; t < boxes.size() && lo(boxes[t]) <= hi(boxes[s]); ++t) {
-      if (!BoxesOverlap(r, boxes[s], boxes[t])) continue;
+      if (!BoxesOverlap(c, n, boxes[s], boxes[t])) continue;
       if (sets.Join(boxes[s], boxes[t])) --groups;
     }
   }
@@ -238,7 +258,9 @@ double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center
   std::vector<Complex> F;
   EvaluateSystem(view, MaxDegrees(system.exponents), center.data(), J, F);
   if (!InvertMatrix(J, Y)) return -1.0;
-  return KrawczykReach(system, center, Y, radius);
+  const std::vector<double> reach =
+      KrawczykReach(system, center, Y, std::vector<double>(center.size(), radius));
+  return reach.empty() ? -1.0 : *std::max_element(reach.begin(), reach.end());
 }
 
 Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryReal) {
@@ -249,27 +271,37 @@ Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryRea
   return TryCenter(system, x, false);
 }
 
-void CertifyRoots(const NormalForm& system, SolveResult& r) {
+Certification CertifyRoots(const NormalForm& system, const SolveResult& r) {
+  const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
-  const bool realSystem = RealCoefficients(system);
-  r.certified.assign(count, 0);
-  r.certifiedReal.assign(count, 0);
-  r.boxRadii.assign(count, 0.0);
-  r.boxCenters = r.roots;
-  r.certification = CertificationCounts{};
-  r.certification.run = true;
+  const bool realSystem = RealCoefficients(normalized);
+  Certification out;
+  out.certified.assign(count, 0);
+  out.certifiedReal.assign(count, 0);
+  out.boxRadii.assign(count, 0.0);
+  out.boxCenters = r.roots;
+  out.counts.run = true;
   for (std::int64_t k = 0; k < count; ++k) {
     if (r.rootStatus[k] != RootStatus::kRegular) continue;
-    const Certificate c = CertifyPoint(system, r.roots.col(k), realSystem && r.isReal[k] != 0);
+    const Certificate c = CertifyPoint(normalized, r.roots.col(k), realSystem && r.isReal[k] != 0);
     if (!c.certified) continue;
-    r.certified[k] = 1;
-    r.certifiedReal[k] = c.real ? 1 : 0;
-    r.boxRadii[k] = c.radius;
-    std::copy(c.center.begin(), c.center.end(), r.boxCenters.col(k));
-    ++r.certification.certified;
-    r.certification.real += c.real ? 1 : 0;
+    out.certified[k] = 1;
+    out.certifiedReal[k] = c.real ? 1 : 0;
+    out.boxRadii[k] = c.radius;
+    std::copy(c.center.begin(), c.center.end(), out.boxCenters.col(k));
+    ++out.counts.certified;
+    out.counts.real += c.real ? 1 : 0;
   }
-  r.certification.distinct = CountDistinct(r);
+  out.counts.distinct = CountDistinct(out, r.n);
+  return out;
+}
+
+void TakeCertification(Certification&& c, SolveResult& result) {
+  result.certified = std::move(c.certified);
+  result.certifiedReal = std::move(c.certifiedReal);
+  result.boxCenters = std::move(c.boxCenters);
+  result.boxRadii = std::move(c.boxRadii);
+  result.certification = c.counts;
 }
 
 }  // namespace zormix

@@ -2,6 +2,7 @@
 #ifndef ZORMIX_REPORT_CERTIFY_H_
 #define ZORMIX_REPORT_CERTIFY_H_
 
+#include <cstdint>
 #include <vector>
 
 #include "model/normal_form.h"
@@ -31,23 +32,39 @@ struct Certificate {
   bool certified = false;
   bool real = false;  // the box is its own conjugate (real system, real center)
   std::vector<Complex> center;
-  double radius = 0.0;  // max-norm radius of K(X) around center (real and imaginary parts)
+  double radius = 0.0;        // max-norm radius of K(X) around center (real and imaginary parts)
+  std::vector<double> reach;  // per coordinate: radius of K(X), which holds the root
+  std::vector<double> box;    // per coordinate: radius of X, in which the root is the only one
 };
 
-// Krawczyk's test on the box center + Z with Y = J(center)^-1: the max-norm radius of K(X)
-// around the center when K(X) lies in the interior of the box, -1 otherwise (also when J(center)
-// has no inverse).
+// Krawczyk's test on the box center + Z, Z_j = [-radius, radius] (1 + i), with Y = J(center)^-1:
+// the max-norm radius of K(X) around the center when K(X) lies in the interior of the box, -1
+// otherwise (also when J(center) has no inverse).
 double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center, double radius);
 
-// Tries to certify a root near x (n values) of the unscaled system.
+// Tries to certify a root near x (n values) of the unscaled system. The box has the same size
+// relative to every coordinate's unit (scaled_jacobian.h), first 8 Newton steps plus rounding
+// noise, then twice 100 times wider.
 Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryReal);
 
-// Certifies every regular root of `result` and fills certified, certifiedReal, boxCenters,
-// boxRadii and certification. Distinct: the certified boxes are swept in order of their lower
-// bound of Re x_0 and overlapping ones joined; each connected group holds at least one root, and
-// disjoint groups hold different roots, so the number of groups is a proven count of distinct
-// roots.
-void CertifyRoots(const NormalForm& system, SolveResult& result);
+// The certificates of the roots of a solve; per root.
+struct Certification {
+  std::vector<std::uint8_t> certified;      // 1: a Krawczyk box holds exactly one root
+  std::vector<std::uint8_t> certifiedReal;  // 1: and that root is real
+  ColMajorMatrix<Complex> boxCenters;       // n x count: center of the certified box
+  std::vector<double> boxRadii;             // max-norm radius (real and imaginary parts); 0: none
+  CertificationCounts counts;
+};
+
+// Certifies every regular root of `result` on the system with its equations normalized (a power
+// of two per equation: exact, so a box proven for it is proven for the system as given).
+// Distinct: the certified boxes are swept in order of their lower bound of Re x_0 and overlapping
+// ones joined; each connected group holds at least one root, and disjoint groups hold different
+// roots, so the number of groups is a proven count of distinct roots.
+Certification CertifyRoots(const NormalForm& system, const SolveResult& result);
+
+// Moves the certificates into the result's per-root fields.
+void TakeCertification(Certification&& certification, SolveResult& result);
 
 }  // namespace zormix
 

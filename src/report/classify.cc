@@ -3,65 +3,80 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <vector>
 
-#include "model/system_eval.h"
 #include "report/certify.h"
 #include "report/disjoint_sets.h"
+#include "report/extended_newton.h"
 #include "report/inverse.h"
+#include "report/local_dimension.h"
+#include "report/scaled_jacobian.h"
 
 namespace zormix {
 namespace {
 
-constexpr double kZeroCoordinate = 1e-10;     // |x_j| <= 1e-10 max |x_k|: numerically zero
-constexpr double kUninvertible = 1e300;       // kappa_s of a matrix without an inverse
-constexpr double kRegularCondition = 1e6;     // kappa_s up to it: regular
-constexpr double kSingularCondition = 1e12;   // kappa_s above it: singular; between: Krawczyk
-constexpr double kStepsPerError = 100.0;      // tau >= 100 relativeStep
-constexpr double kMinCoincidence = 1e-10;     // tau of a perfectly conditioned point
-constexpr double kMaxCoincidence = 1e-5;      // tau of a singular point
-constexpr double kErrorPerCondition = 1e-14;  // tau = kErrorPerCondition * kappa_s, clamped
-constexpr double kCoordinateFloor = 1e-6;     // a coordinate compares at least at this share of max
+constexpr double kUninvertible = 1e300;   // kappa_s of a matrix without an inverse
+constexpr double kWellConditioned = 1e6;  // kappa_s above it: the interval test runs too
+constexpr double kResolvable = 1e12;
+// kappa_s above it: only the interval proof makes a candidate. Measured: on fourbar an end point
+// on a positive-dimensional set with kappa_s 5e11 passes the long-double test, while i1's three
+// regular roots with kappa_s 3e11..7e11 are proven by their boxes.
+constexpr double kShownByNewton = 1e10;           // kappa_s above it: no digit left to converge in
+constexpr double kStepsPerError = 100.0;          // tau >= 100 relativeStep
+constexpr double kMinCoincidence = 1e-10;         // tau of a perfectly conditioned point
+constexpr double kMaxCoincidence = 1e-5;          // tau of a regular candidate at most
+constexpr double kMaxSingularCoincidence = 1e-2;  // tau of a singular point of unknown order
+constexpr double kEndGameCoincidence = 1e-8;      // tau of a point the end game extrapolated
+constexpr double kErrorPerCondition = 1e-15;      // tau = kErrorPerCondition * kappa_s, clamped
+constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
 
-double MaxModulus(const Complex* x, int n) {
-  double m = 0.0;
-  for (int j = 0; j < n; ++j) m = std::max(m, std::abs(x[j]));
-  return m;
+// What is known of one end point before grouping.
+struct PointEvidence {
+  PointMeasures measures;
+  bool candidate = false;                  // a regular root if alone at its point
+  std::optional<Certificate> certificate;  // when the interval test was run and succeeded
+  std::int32_t localDimension = 0;
+  std::vector<Complex> value;  // where Newton converged (a candidate), else the end point
+};
+
+// The relative distance at which another end point is at the same root: the error this point
+// carries. A regular candidate: its Newton step or kappa_s eps (with a margin of 4.5). A singular
+// point: its Newton step is 1/m of its distance to the root (multiplicity m), and plain tracking
+// leaves it up to eps^(1/m) away, so up to 1e-2 (m = 8); a point the end game extrapolated
+// (winding number >= 2) carries about 1e-10.
+double Tau(const PointEvidence& e, std::int32_t windingNumber) {
+  const double error = std::max(kErrorPerCondition * e.measures.scaledCondition,
+                                kStepsPerError * e.measures.relativeStep);
+  // A candidate's value is Newton's limit: its error is kappa_s eps, whatever its step was.
+  if (e.candidate)
+    return std::clamp(kErrorPerCondition * e.measures.scaledCondition, kMinCoincidence,
+                      kMaxCoincidence);
+  if (windingNumber >= 2) return kEndGameCoincidence;
+  return std::clamp(error, kMinCoincidence, kMaxSingularCoincidence);
 }
 
-// s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i, j) c_j), |J| the Jacobian of the system with |a_t|
-// at |x|: the size of the terms of equation i and of their first-order change.
-std::vector<double> RowScales(const NormalForm& system, const Complex* x,
-                              const std::vector<double>& c) {
-  std::vector<Complex> absCoefficients(system.rawCoefficients.size());
-  for (std::size_t t = 0; t < absCoefficients.size(); ++t)
-    absCoefficients[t] = std::abs(system.rawCoefficients[t]);
-  std::vector<Complex> absX(static_cast<std::size_t>(system.n));
-  for (int j = 0; j < system.n; ++j) absX[j] = std::abs(x[j]);
-  const SystemView view{system.n, system.termCount, &system.exponents, absCoefficients};
-  ColMajorMatrix<Complex> J;
-  std::vector<Complex> S;
-  EvaluateSystem(view, MaxDegrees(system.exponents), absX.data(), J, S);
-  std::vector<double> s(static_cast<std::size_t>(system.n));
-  for (int i = 0; i < system.n; ++i) {
-    double change = 0.0;
-    for (int j = 0; j < system.n; ++j) change += J(i, j).real() * c[j];
-    s[i] = std::max(S[i].real(), change);
-    if (!(s[i] > 0.0)) s[i] = 1.0;
+// Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
+// test also runs on every candidate above kWellConditioned, whose box then separates it from
+// a near-coincident root better than any distance rule.
+PointEvidence Examine(const NormalForm& system, const Complex* x) {
+  PointEvidence e;
+  e.measures = MeasurePoint(system, x);
+  e.value.assign(x, x + system.n);
+  const double kappa = e.measures.scaledCondition;
+  if (kappa <= kResolvable) {
+    const bool converges = ConvergesQuadratically(system, x, kappa, &e.value);
+    e.candidate = converges && kappa <= kShownByNewton;
+    // The box: the proof where convergence did not show, and for a candidate with kappa_s above
+    // 1e6 what tells it from a near-coincident neighbour.
+    if (!e.candidate || kappa > kWellConditioned) {
+      Certificate c = CertifyPoint(system, e.value.data(), false);
+      if (c.certified) e.certificate = std::move(c);
+      e.candidate = e.candidate || e.certificate.has_value();
+    }
   }
-  return s;
-}
-
-// A numerically zero coordinate carries no scale of its own: it takes the point's.
-double ColumnScale(double modulus, double M) {
-  if (M == 0.0) return 1.0;
-  return modulus > kZeroCoordinate * M ? modulus : M;
-}
-
-double Tau(const PointMeasures& m) {
-  return std::clamp(
-      std::max(kErrorPerCondition * m.scaledCondition, kStepsPerError * m.relativeStep),
-      kMinCoincidence, kMaxCoincidence);
+  if (!e.candidate) e.localDimension = LocalDimension(system, x);
+  return e;
 }
 
 bool Coincide(const Complex* x, const Complex* y, int n, double tau) {
@@ -73,105 +88,155 @@ bool Coincide(const Complex* x, const Complex* y, int n, double tau) {
   return true;
 }
 
-// Union of coinciding end points. A sweep over Re x_0: coinciding points differ there by at most
-// kMaxCoincidence * (largest max-norm of all points), so only that window is compared.
-std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<double>& tau) {
+// Every point of the box center +- reach (per coordinate, real and imaginary parts) lies in box.
+bool InsideBox(const Complex* center, const std::vector<double>& reach, const Certificate& box,
+               int n) {
+  for (int j = 0; j < n; ++j) {
+    const Complex d = center[j] - box.center[j];
+    const double r = reach.empty() ? 0.0 : reach[j];
+    if (std::fabs(d.real()) + r > box.box[j] || std::fabs(d.imag()) + r > box.box[j]) return false;
+  }
+  return true;
+}
+
+std::int32_t WindingNumber(const SolveResult& r, std::int64_t k) {
+  return k < static_cast<std::int64_t>(r.records.size()) ? r.records[k].windingNumber : 0;
+}
+
+bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e, std::int64_t a,
+              std::int64_t b) {
+  const std::optional<Certificate>& ca = e[a].certificate;
+  const std::optional<Certificate>& cb = e[b].certificate;
+  if (ca && cb) {
+    return InsideBox(cb->center.data(), cb->reach, *ca, r.n) ||
+           InsideBox(ca->center.data(), ca->reach, *cb, r.n);
+  }
+  if (ca && InsideBox(e[b].value.data(), {}, *ca, r.n)) return true;
+  if (cb && InsideBox(e[a].value.data(), {}, *cb, r.n)) return true;
+  const double ta = Tau(e[a], WindingNumber(r, a));
+  const double tb = Tau(e[b], WindingNumber(r, b));
+  // Two singular points meet at the larger error; a regular candidate keeps its own, smaller one.
+  const double tau = !e[a].candidate && !e[b].candidate ? std::max(ta, tb) : std::min(ta, tb);
+  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau);
+}
+
+// How far apart in Re x_0 two points of one root can be: the largest tau times the largest
+// point, or the widest certified box twice.
+double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e) {
+  double largest = 0.0, widest = 0.0;
+  for (std::int64_t k = 0; k < r.roots.cols(); ++k) {
+    largest = std::max(largest, MaxModulus(r.roots.col(k), r.n));
+    if (e[k].certificate) {
+      for (double w : e[k].certificate->box) widest = std::max(widest, w);
+    }
+  }
+  return std::max(kMaxSingularCoincidence * largest, 2.0 * widest);
+}
+
+// Union of the end points at one root, positive-dimensional ones left alone. A sweep over
+// Re x_0: only points within the window there are compared.
+std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<PointEvidence>& e) {
   const std::int64_t count = r.roots.cols();
-  const int n = r.n;
   DisjointSets sets(count);
-  std::vector<std::int64_t> order(count), leader(count);
-  std::iota(order.begin(), order.end(), 0);
+  std::vector<std::int64_t> order, leader(count);
   std::iota(leader.begin(), leader.end(), 0);
-  if (n == 0) return leader;
-  double largest = 0.0;
+  if (r.n == 0) return leader;
   for (std::int64_t k = 0; k < count; ++k)
-    largest = std::max(largest, MaxModulus(r.roots.col(k), n));
-  const double window = kMaxCoincidence * largest;
-  auto key = [&](std::int64_t k) { return r.roots(0, k).real(); };
+    if (e[k].localDimension == 0) order.push_back(k);
+  const double window = SweepWindow(r, e);
+  auto key = [&](std::int64_t k) { return e[k].value[0].real(); };
   std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
     return key(a) != key(b) ? key(a) < key(b) : a < b;
   });
-  for (std::int64_t s = 0; s < count; ++s) {
-    const std::int64_t a = order[s];
-    for (std::int64_t t = s + 1; t < count && key(order[t]) - key(a) <= window; ++t) {
-      const std::int64_t b = order[t];
-      if (!Coincide(r.roots.col(a), r.roots.col(b), n, std::max(tau[a], tau[b]))) continue;
-      sets.Join(a, b);
+  for (std::size_t s = 0; s < order.size(); ++s) {
+    for (std::size_t t = s + 1; t < order.size() && key(order[t]) - key(order[s]) <= window; ++t) {
+      if (SameRoot(r, e, order[s], order[t])) sets.Join(order[s], order[t]);
     }
   }
   for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
   return leader;
 }
 
-bool IsRegular(const NormalForm& system, const SolveResult& r, std::int64_t k) {
-  const double kappa = r.scaledConditionNumbers[k];
-  if (r.multiplicity[k] > 1 || r.zeroJacobian[k] != 0 || !(kappa <= kSingularCondition))
-    return false;
-  return kappa <= kRegularCondition || CertifyPoint(system, r.roots.col(k), false).certified;
+RootStatus StatusOf(const PointEvidence& e, std::int32_t multiplicity) {
+  if (e.localDimension > 0) return RootStatus::kPositiveDimensional;
+  return e.candidate && multiplicity == 1 ? RootStatus::kRegular : RootStatus::kSingular;
 }
 
-void CountPaths(SolveResult& r) {
-  RootClassCounts& c = r.classes;
-  for (std::size_t k = 0; k < r.rootStatus.size(); ++k) {
-    if (r.rootStatus[k] == RootStatus::kRegular) {
-      ++c.regular;
-      c.realRegular += r.isReal[k] ? 1 : 0;
-    } else {
-      ++c.singularEndPoints;
-      c.singular += r.groupLeader[k] == static_cast<std::int64_t>(k) ? 1 : 0;
+RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
+  RootClassCounts counts;
+  for (std::size_t k = 0; k < c.status.size(); ++k) {
+    switch (c.status[k]) {
+      case RootStatus::kRegular:
+        ++counts.regular;
+        counts.realRegular += r.isReal[k] ? 1 : 0;
+        break;
+      case RootStatus::kPositiveDimensional:
+        ++counts.positiveDimensional;
+        break;
+      case RootStatus::kSingular:
+        ++counts.singularEndPoints;
+        counts.singular += c.groupLeader[k] == static_cast<std::int64_t>(k) ? 1 : 0;
+        break;
     }
   }
   for (const PathRecord& lost : r.lostPaths)
-    ++(lost.status == PathStatus::kDiverged ? c.atInfinity : c.failed);
-  c.rescued = r.counts.of(PathStatus::kRescued);
+    ++(IsAtInfinity(lost.status) ? counts.atInfinity : counts.failed);
+  counts.rescued = r.counts.of(PathStatus::kRescued);
+  return counts;
 }
 
 }  // namespace
 
+bool IsAtInfinity(PathStatus status) { return status == PathStatus::kDiverged; }
+
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   const int n = system.n;
-  const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
+  const PointUnits units = UnitsAt(system, x);
   ColMajorMatrix<Complex> A, inverse;
-  std::vector<Complex> F;
-  EvaluateSystem(unscaled, MaxDegrees(system.exponents), x, A, F);
-  const double M = MaxModulus(x, n);
-  std::vector<double> c(n);
-  for (int j = 0; j < n; ++j) c[j] = ColumnScale(std::abs(x[j]), M);
-  const std::vector<double> s = RowScales(system, x, c);
-  for (int j = 0; j < n; ++j) {
-    for (int i = 0; i < n; ++i) A(i, j) *= c[j] / s[i];
-  }
+  std::vector<Complex> G;
+  ScaledJacobian(system, units, x, A, G);
   if (!InvertMatrix(A, inverse)) return {kUninvertible, 1.0};
   PointMeasures out;
   out.scaledCondition = std::min(kUninvertible, MatrixNormInf(A) * MatrixNormInf(inverse));
+  const double M = MaxModulus(x, n);
   for (int j = 0; j < n; ++j) {
-    Complex delta = 0.0;  // delta_j / c_j = (A^-1 diag(1/s) F)_j
-    for (int i = 0; i < n; ++i) delta += inverse(j, i) * F[i] / s[i];
+    Complex delta = 0.0;  // delta_j / c_j = (A^-1 G)_j
+    for (int i = 0; i < n; ++i) delta += inverse(j, i) * G[i];
     const double scale = M > 0.0 ? std::max(std::abs(x[j]), kCoordinateFloor * M) : 1.0;
-    out.relativeStep = std::max(out.relativeStep, std::abs(delta) * c[j] / scale);
+    out.relativeStep = std::max(out.relativeStep, std::abs(delta) * units.column[j] / scale);
   }
   return out;
 }
 
-void ClassifyRoots(const NormalForm& system, SolveResult& r) {
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& r) {
+  const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
-  r.scaledConditionNumbers.resize(count);
-  std::vector<double> tau(count);
+  std::vector<PointEvidence> evidence(static_cast<std::size_t>(count));
+  for (std::int64_t k = 0; k < count; ++k) evidence[k] = Examine(normalized, r.roots.col(k));
+  Classification c;
+  c.groupLeader = GroupLeaders(r, evidence);
+  c.multiplicity.assign(count, 0);
+  for (std::int64_t k = 0; k < count; ++k) ++c.multiplicity[c.groupLeader[k]];
+  for (std::int64_t k = 0; k < count; ++k) c.multiplicity[k] = c.multiplicity[c.groupLeader[k]];
+  c.status.resize(count);
+  c.scaledConditionNumbers.resize(count);
+  c.localDimension.resize(count);
   for (std::int64_t k = 0; k < count; ++k) {
-    const PointMeasures m = MeasurePoint(system, r.roots.col(k));
-    r.scaledConditionNumbers[k] = m.scaledCondition;
-    tau[k] = Tau(m);
+    c.status[k] = StatusOf(evidence[k], c.multiplicity[k]);
+    c.scaledConditionNumbers[k] = evidence[k].measures.scaledCondition;
+    c.localDimension[k] = evidence[k].localDimension;
   }
-  r.groupLeader = GroupLeaders(r, tau);
-  r.multiplicity.assign(count, 0);
-  for (std::int64_t k = 0; k < count; ++k) ++r.multiplicity[r.groupLeader[k]];
-  for (std::int64_t k = 0; k < count; ++k) r.multiplicity[k] = r.multiplicity[r.groupLeader[k]];
-  r.rootStatus.resize(count);
-  for (std::int64_t k = 0; k < count; ++k) {
-    r.rootStatus[k] = IsRegular(system, r, k) ? RootStatus::kRegular : RootStatus::kSingular;
-  }
-  r.classes = RootClassCounts{};
-  CountPaths(r);
+  c.counts = CountPaths(c, r);
+  return c;
+}
+
+void TakeClassification(Classification&& c, SolveResult& result) {
+  result.rootStatus = std::move(c.status);
+  result.scaledConditionNumbers = std::move(c.scaledConditionNumbers);
+  result.multiplicity = std::move(c.multiplicity);
+  result.groupLeader = std::move(c.groupLeader);
+  result.localDimension = std::move(c.localDimension);
+  result.classes = c.counts;
 }
 
 }  // namespace zormix

@@ -1,6 +1,10 @@
-// Regular and singular roots, their multiplicities, and the accounting of every path.
+// Regular and singular roots, their multiplicities, solution sets of positive dimension, and the
+// accounting of every path.
 #ifndef ZORMIX_REPORT_CLASSIFY_H_
 #define ZORMIX_REPORT_CLASSIFY_H_
+
+#include <cstdint>
+#include <vector>
 
 #include "model/normal_form.h"
 #include "zormix/result.h"
@@ -8,49 +12,72 @@
 namespace zormix {
 
 // Scale-invariant condition number of the unscaled system at x:
-//   kappa_s = ||A||_inf ||A^-1||_inf,  A = diag(1/s_i) J(x) diag(c_j),
-// s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i,j) c_j) with |J| the Jacobian of the system with
-// coefficients |a_t| at |x| (the size of equation i's terms and of their first-order change: an
-// equation whose terms all vanish at x keeps the scale of its derivatives), and
-// c_j = |x_j|, or M = max_k |x_k| for a numerically zero coordinate (|x_j| <= 1e-10 M; 1 at the
-// origin): such a coordinate is rounding noise around an exact zero and has no scale of its own
-// (katsura-8 has regular roots with coordinates of 1e-18 and plain condition numbers of 100). It
-// does not change when an equation is multiplied by a constant or a variable is rescaled, so a
-// badly scaled system (coefficients over many orders of magnitude, roots near 1e4) keeps its
-// regular roots well conditioned, while a point on a positive-dimensional component or a multiple
-// root keeps a singular A. Also measured: the Newton step delta = J^-1 F = diag(c) A^-1 diag(1/s) F
-// relative to the point, max_j |delta_j| / max(|x_j|, 1e-6 max_k |x_k|) (absolute at the
-// origin): the error of a regular point.
+//   kappa_s = ||A||_inf ||A^-1||_inf,  A = diag(1/s_i) J(x) diag(c_j)
+// in the point's units (scaled_jacobian.h). It does not change when an equation is multiplied by
+// a constant or a variable is rescaled, so a badly scaled system (coefficients over many orders of
+// magnitude, roots near 1e4) keeps its regular roots well conditioned, while a point on a
+// positive-dimensional component or a multiple root keeps a singular A (katsura-8 has regular
+// roots with coordinates of 1e-18 and plain condition numbers of 100). Also measured: the Newton
+// step delta = J^-1 F = diag(c) A^-1 diag(1/s) F relative to the point,
+// max_j |delta_j| / max(|x_j|, 1e-6 max_k |x_k|) (absolute at the origin): the error of a regular
+// point.
 struct PointMeasures {
   double scaledCondition = 0.0;  // 1e300 when A cannot be inverted
   double relativeStep = 0.0;     // 1 when A cannot be inverted
 };
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x);
 
-// The rule. End points are grouped when they coincide: |x_j - y_j| <= tau * max(|x_j|, |y_j|,
-// 1e-6 max_k max(|x_k|, |y_k|)) for every j, with
-//   tau = min(1e-5, max(1e-10, 1e-14 kappa_s, 100 relativeStep))
-// of either point: the distance allowed grows with the error a point carries (its Newton step,
-// or kappa_s eps), up to the accuracy eps^(1/3) of a triple root. A root is singular when its group
-// has more than one end point, its Jacobian is numerically zero, or kappa_s > 1e12. Otherwise it
-// is regular when kappa_s <= 1e6, and between the two when Krawczyk's interval test (certify.h)
-// proves a unique root near it, which makes it regular by proof: every Jacobian in the box is
-// invertible. Evidence for the thresholds (seeds 1 and 2): the regular roots of cyclic-5..8,
-// katsura-6..10, noon-5..7, eco-8..11 and of the badly scaled cohn3 (raw condition numbers up to
-// 4e8) have kappa_s <= 3.5e4; the end points on the positive-dimensional components of cyclic-4
-// and cyclic-8 have kappa_s >= 1.8e8, where Krawczyk's test fails. Between 1e6 and 1e12 the test
-// decides, so the classification does not hinge on one number; it runs on those points only.
-// Every column stays in `roots`; each group is one root whose leader is its first column and
-// whose multiplicity is the group's size.
+// The verdict on every end point of a solve; per root unless said otherwise.
+struct Classification {
+  std::vector<RootStatus> status;
+  std::vector<double> scaledConditionNumbers;
+  std::vector<std::int32_t> multiplicity;    // end points in the root's group
+  std::vector<std::int64_t> groupLeader;     // first column of the root's group
+  std::vector<std::int32_t> localDimension;  // 0 unless positive-dimensional
+  RootClassCounts counts;
+};
+
+// The rule, on the system with its equations normalized (exact powers of two, so that no unit
+// of any equation, subnormal ones included, changes a verdict):
 //
-// Accounting: paths with status diverged are at infinity; every other path without an accepted
-// end point (step underflow, step limit, refused at target, re-track failed, singular end: none
-// of them left a point to classify) is failed. Then
-//   regular + sum of the multiplicities of the singular roots + atInfinity + failed = pathCount.
+// Regular: an isolated simple root, decided by Newton's convergence, not by a condition
+// threshold. A point is a regular candidate when kappa_s <= 1e12 (beyond it double precision
+// leaves no correct digit to converge in) and either Newton's method in long double converges
+// quadratically from it (extended_newton.h) and kappa_s <= 1e10 (beyond it points on solution
+// sets pass that test too), or Krawczyk's interval test (certify.h) proves a
+// unique root in a box around it, which makes it simple (every Jacobian in the box is
+// invertible). The interval test also runs on every candidate with kappa_s > 1e6: its box tells a
+// near-coincident root apart. A candidate is regular when no other end point lies at its root.
 //
-// Fills rootStatus, scaledConditionNumbers, multiplicity, groupLeader and classes of `result`
-// from its roots, zeroJacobian, isReal, counts and lostPaths. Deterministic; draws nothing.
-void ClassifyRoots(const NormalForm& system, SolveResult& result);
+// Positive-dimensional: a point that is no candidate and whose local dimension test
+// (local_dimension.h) finds it on a set of dimension k >= 1; each such end point is counted on its
+// own (a set has no multiplicity) and joins no group.
+//
+// Grouping, of all other points: two end points are at one root when
+//   - both have interval certificates and the enclosure K of one lies in the box X of the other
+//     (X holds exactly one root, so both roots are that one);
+//   - one has a certificate and the other lies in its box X;
+//   - otherwise |x_j - y_j| <= tau * max(|x_j|, |y_j|, 1e-6 max_k max(|x_k|, |y_k|)) for every j,
+//     tau following the error each point carries, e = max(1e-15 kappa_s, 100 relativeStep):
+//     clamp(e, 1e-10, 1e-5) for a regular candidate; for a singular point 1e-8 when the end game
+//     extrapolated it (winding number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root
+//     of multiplicity m is 1/m of the distance to it, and plain tracking leaves such a point up to
+//     eps^(1/m) away); two singular points meet at the larger tau, otherwise the smaller counts.
+// Each group is one root whose leader is its first column and whose multiplicity is the group's
+// size; a group of more than one end point is a singular root, as is every point that is neither
+// a candidate nor on a set. Every column stays in `roots`.
+//
+// Accounting: paths that diverged (IsAtInfinity) are at infinity; every other path without an
+// accepted end point is failed: its verdict is unknown. Then
+//   regular + sum of the multiplicities of the singular roots + positive-dimensional end points
+//     + atInfinity + failed = pathCount.
+//
+// Reads roots, isReal, records and lostPaths of `result`. Deterministic; draws from no shared
+// stream.
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& result);
+
+// Moves the verdicts into the result's per-root fields and its class counts.
+void TakeClassification(Classification&& classification, SolveResult& result);
 
 }  // namespace zormix
 

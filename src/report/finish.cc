@@ -53,7 +53,7 @@ namespace {
 struct Refined {
   std::vector<std::uint8_t> accepted;  // per end point
   ColMajorMatrix<Complex> points;      // refined points, column k for end point k
-  std::vector<double> residues;        // per end point, when accepted
+  std::vector<double> residuals;       // per end point, when accepted
 };
 
 Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
@@ -67,7 +67,7 @@ Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxD
   Refined out;
   out.accepted.assign(static_cast<std::size_t>(count), 0);
   out.points.Assign(n, count);
-  out.residues.assign(static_cast<std::size_t>(count), 0.0);
+  out.residuals.assign(static_cast<std::size_t>(count), 0.0);
   auto makeWorker = [&]() -> UnitFunction {
     auto x = std::make_shared<std::vector<Complex>>(static_cast<std::size_t>(n));
     auto F = std::make_shared<std::vector<Complex>>();
@@ -81,7 +81,7 @@ Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxD
       EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
       out.accepted[k] = 1;
       std::copy(x->begin(), x->end(), out.points.col(k));
-      out.residues[k] = VectorNorm2(n, F->data());
+      out.residuals[k] = VectorNorm2(n, F->data());
     };
   };
   RunUnitsInParallel(count, threads, makeWorker, [] {});
@@ -130,7 +130,7 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
   out.roots = std::move(refined.points);
   const auto acceptedCount = static_cast<std::size_t>(
       std::count(refined.accepted.begin(), refined.accepted.end(), std::uint8_t{1}));
-  out.residues.reserve(acceptedCount);
+  out.residuals.reserve(acceptedCount);
   out.isReal.reserve(acceptedCount);
   out.records.reserve(acceptedCount);
   out.refused.reserve(static_cast<std::size_t>(endPointCount) - acceptedCount);
@@ -147,7 +147,7 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
     // Column k >= accepted: moving forward never overwrites a column still to be read.
     if (k != accepted) std::copy(out.roots.col(k), out.roots.col(k) + n, out.roots.col(accepted));
     ++accepted;
-    out.residues.push_back(refined.residues[k]);
+    out.residuals.push_back(refined.residuals[k]);
     out.isReal.push_back(real ? 1 : 0);
     out.realCount += real ? 1 : 0;
     out.records.push_back(records[k]);

@@ -15,7 +15,7 @@ namespace zormix {
 // The accepted roots of a solve, one per column, with what was measured at each.
 struct FinishedRoots {
   ColMajorMatrix<Complex> roots;           // n x count, refined, in the unscaled variables
-  std::vector<double> residues;            // Euclidean norm of the unscaled system at the root
+  std::vector<double> residuals;           // Euclidean norm of the unscaled system at the root
   std::vector<double> conditionNumbers;    // sigma_max / sigma_min of the Jacobian (1e17 if zero)
   std::vector<std::uint8_t> isReal;        // 1 when IsRealPoint
   std::vector<std::uint8_t> zeroJacobian;  // 1 when sigma_max < 1e-8

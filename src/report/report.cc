@@ -32,7 +32,7 @@ void FormatRoot(const SolveResult& result, std::int64_t r,
                 const std::function<void(std::string_view)>& write) {
   for (int i = 0; i < result.n; ++i) write(CoordinateLine(result.roots(i, r)));
   const std::size_t k = static_cast<std::size_t>(r);
-  write("\n residue          = " + FormatExponent(result.residues[k], 12, 3) + "\n");
+  write("\n residue          = " + FormatExponent(result.residuals[k], 12, 3) + "\n");
   write(" condition number = " + FormatExponent(result.conditionNumbers[k], 12, 3) +
         (result.zeroJacobian[k] != 0 ? "   (zero matrix)\n" : "\n"));
   write(std::string(kSeparator) + "\n");

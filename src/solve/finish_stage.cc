@@ -27,7 +27,7 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
   result.rootCount = finished.roots.cols();
   result.realCount = finished.realCount;
   result.roots = std::move(finished.roots);
-  result.residues = std::move(finished.residues);
+  result.residuals = std::move(finished.residuals);
   result.conditionNumbers = std::move(finished.conditionNumbers);
   result.isReal = std::move(finished.isReal);
   result.zeroJacobian = std::move(finished.zeroJacobian);
@@ -36,11 +36,11 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
 
 void ClassifyAndCertify(const NormalForm& system, bool certify, SolveResult& result) {
   auto start = std::chrono::steady_clock::now();
-  ClassifyRoots(system, result);
+  TakeClassification(ClassifyRoots(system, result), result);
   result.timings.classification = SecondsSince(start);
   if (!certify) return;
   start = std::chrono::steady_clock::now();
-  CertifyRoots(system, result);
+  TakeCertification(CertifyRoots(system, result), result);
   result.timings.certification = SecondsSince(start);
 }
 

@@ -115,9 +115,8 @@ TEST_F(CliTest, SolvesCircleAndLineAndItsJsonMatchesTheReport) {
   Write("circle.txt", "x^2 + y^2 = 1; x = y;");
   const CliRun run = Zormix("circle.txt --seed 7 --json out.json");
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_THAT(run.out, HasSubstr("roots: 2\n"));
-  EXPECT_THAT(run.out, HasSubstr("real roots: 2\n"));
-  EXPECT_THAT(run.out, HasSubstr("seed: 7\n"));
+  EXPECT_THAT(run.out, HasSubstr("2 regular roots (2 real) \u00b7 "));
+  EXPECT_THAT(run.out, HasSubstr(" \u00b7 seed 7\n"));
   EXPECT_EQ(run.err, "");
 
   const nlohmann::json j = nlohmann::json::parse(Slurp("out.json"));
@@ -173,8 +172,8 @@ TEST_F(CliTest, TotalDegreeRouteAndNoReport) {
   Write("circle.txt", "x^2 + y^2 - 1\nx - y\n");
   const CliRun run = Zormix("circle.txt -r total-degree --no-report --seed 3");
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_THAT(run.out, HasSubstr("roots: 2\n"));
-  EXPECT_THAT(run.out, HasSubstr("paths: 2\n"));
+  EXPECT_THAT(run.out, HasSubstr("2 regular roots (2 real) \u00b7 "));
+  EXPECT_THAT(run.out, HasSubstr(" \u00b7 2 paths \u00b7 "));
   EXPECT_THAT(run.out, HasSubstr("route: total-degree\n"));
   EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
 }

@@ -70,7 +70,7 @@ TEST(JsonOutputTest, StreamedTextKeepsEscapesEmptyArraysAndNonFiniteNumbers) {
   result.roots.Assign(1, 2);
   result.roots(0, 0) = Complex(std::numeric_limits<double>::quiet_NaN(), -0.0);
   result.roots(0, 1) = Complex(1e-300, std::numeric_limits<double>::infinity());
-  result.residues = {std::numeric_limits<double>::infinity(), 0.1};  // the second root has none
+  result.residuals = {std::numeric_limits<double>::infinity(), 0.1};  // the second root has none
   ExpectStreamedEqualsWhole(result, false, "non-finite values");
   EXPECT_NE(Streamed(result, false).find("null"), std::string::npos);
 }

@@ -9,6 +9,7 @@
 
 #include "model/normal_form.h"
 #include "report/classify.h"
+#include "report/singular_values.h"
 #include "support/systems.h"
 
 namespace zormix {
@@ -78,6 +79,52 @@ TEST(ScaledCondition, IgnoresScalingOfEquationsAndVariables) {
   EXPECT_NEAR(b.scaledCondition / a.scaledCondition, 1.0, 1e-9);
   EXPECT_LT(a.scaledCondition, 10.0);
   EXPECT_LT(b.relativeStep, 1e-14);
+}
+
+// Two columns at one root, both (wrongly) called regular: each box is certified, the boxes
+// overlap, and the count of proven distinct roots is one. The boxes hold the root and are small:
+// at most 1e-12 of it. A third root far away is a second distinct one.
+TEST(Certification, OverlappingBoxesAreOneDistinctRoot) {
+  const NormalForm s = QuarticAt1e4();
+  SolveResult r;
+  r.n = 2;
+  r.roots.Assign(2, 3);
+  const Complex points[3][2] = {{1e4 * (1 + 1e-15), 2e4}, {1e4, 2e4 * (1 - 1e-15)}, {-1e4, -2e4}};
+  for (int k = 0; k < 3; ++k) {
+    r.roots(0, k) = points[k][0];
+    r.roots(1, k) = points[k][1];
+  }
+  r.rootStatus.assign(3, RootStatus::kRegular);
+  r.isReal.assign(3, 1);
+  const Certification c = CertifyRoots(s, r);
+  EXPECT_EQ(c.counts.certified, 3);
+  EXPECT_EQ(c.counts.real, 3);
+  EXPECT_EQ(c.counts.distinct, 2);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_GT(c.boxRadii[k], 0.0);
+    EXPECT_LE(c.boxRadii[k], 1e-12 * 2e4);
+    const Complex root[2] = {k < 2 ? 1e4 : -1e4, k < 2 ? 2e4 : -2e4};
+    for (int j = 0; j < 2; ++j) EXPECT_LE(std::abs(c.boxCenters(j, k) - root[j]), c.boxRadii[k]);
+  }
+}
+
+// sigma of diag(3, 1e-9, 0) rotated by a unitary matrix: the values and the numerical corank.
+TEST(SingularValuesTest, SmallValuesAndCorank) {
+  ColMajorMatrix<Complex> A;
+  A.Assign(3, 3);
+  const double c = std::cos(0.4), sn = std::sin(0.4);
+  // A = U diag(3, 1e-9, 0) with U a complex rotation in the first two coordinates.
+  A(0, 0) = 3.0 * c;
+  A(1, 0) = Complex(0, 3.0 * sn);
+  A(0, 1) = Complex(0, 1e-9 * sn);
+  A(1, 1) = 1e-9 * c;
+  const SingularValues svd = ComputeSingularValues(A);
+  ASSERT_EQ(svd.sigma.size(), 3u);
+  EXPECT_NEAR(svd.sigma[0], 3.0, 1e-14);
+  EXPECT_NEAR(svd.sigma[1], 1e-9, 1e-22);
+  EXPECT_EQ(svd.sigma[2], 0.0);
+  EXPECT_EQ(NumericalCorank(svd, 1e-6), 2);
+  EXPECT_EQ(NumericalCorank(svd, 1e-12), 1);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST(FinishRootsTest, ThreadCountChangesNothing) {
   ASSERT_GT(serial.roots.cols(), 0);
   ASSERT_GT(serial.refused.size(), 1u);
   EXPECT_EQ(serial.roots, parallel.roots);
-  EXPECT_EQ(serial.residues, parallel.residues);
+  EXPECT_EQ(serial.residuals, parallel.residuals);
   EXPECT_EQ(serial.conditionNumbers, parallel.conditionNumbers);
   EXPECT_EQ(serial.isReal, parallel.isReal);
   ASSERT_EQ(serial.refused.size(), parallel.refused.size());

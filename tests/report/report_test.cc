@@ -89,7 +89,7 @@ class WriteReportTest : public ::testing::Test {
     r.rootCount = finished.roots.cols();
     r.realCount = finished.realCount;
     r.roots = finished.roots;
-    r.residues = finished.residues;
+    r.residuals = finished.residuals;
     r.conditionNumbers = finished.conditionNumbers;
     r.isReal = finished.isReal;
     r.zeroJacobian = finished.zeroJacobian;
@@ -172,7 +172,7 @@ TEST_F(WriteReportTest, ReturnsRefinedRootsWithTheirStatistics) {
     std::vector<Complex> F;
     const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
     EvaluateSystem(view, MaxDegrees(s.exponents), last_.roots.col(r), J, F);
-    EXPECT_EQ(out.residues[r], VectorNorm2(2, F.data()));
+    EXPECT_EQ(out.residuals[r], VectorNorm2(2, F.data()));
     EXPECT_NEAR(out.conditionNumbers[r], std::sqrt(2.0), 1e-3);  // 8 iterations at ratio 1/2
   }
   EXPECT_EQ(out.realCount, 2);
@@ -212,7 +212,7 @@ TEST_F(WriteReportTest, SkippedAndRejectedEndPointsCompactColumnsAndStats) {
   EXPECT_EQ(last_.roots(0, 1), Complex(3.0));
   EXPECT_EQ(out.records[0].cell, 1);
   EXPECT_EQ(out.records[1].cell, 4);
-  EXPECT_EQ(out.residues.size(), 2u);
+  EXPECT_EQ(out.residuals.size(), 2u);
   // The refused end points are kept with their status: the failed re-track and the far one.
   ASSERT_EQ(out.lostPaths.size(), 2u);
   EXPECT_EQ(out.lostPaths[0].status, PathStatus::kRetrackFailed);

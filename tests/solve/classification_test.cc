@@ -2,8 +2,10 @@
 // counts, multiplicities, every path accounted once, and the certificates.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/systems.h"
 #include "zormix/io.h"
@@ -28,7 +30,8 @@ PolySystem Text(const char* text) { return ParsePolynomialText(text, "test"); }
 // per-root fields agree with the counts.
 void ExpectAccounted(const SolveResult& r) {
   const RootClassCounts& c = r.classes;
-  EXPECT_EQ(c.regular + c.singularEndPoints + c.atInfinity + c.failed, r.pathCount);
+  EXPECT_EQ(c.regular + c.singularEndPoints + c.positiveDimensional + c.atInfinity + c.failed,
+            r.pathCount);
   std::int64_t leaders = 0, inGroups = 0, regular = 0;
   for (std::int64_t k = 0; k < r.rootCount; ++k) {
     const std::int64_t leader = r.groupLeader[k];
@@ -47,6 +50,7 @@ void ExpectAccounted(const SolveResult& r) {
   EXPECT_EQ(leaders, c.singular);
   EXPECT_EQ(inGroups, c.singularEndPoints);
   EXPECT_EQ(c.atInfinity, r.counts.of(PathStatus::kDiverged));
+  EXPECT_EQ(c.failed, static_cast<std::int64_t>(r.lostPaths.size()) - c.atInfinity);
 }
 
 TEST(Classification, EveryPathAccountedOnceOnSeveralSystemsAndRoutes) {
@@ -153,6 +157,31 @@ TEST(Classification, ClassesDoNotDependOnCertificationOrThreads) {
     if (certified.certified[k]) {
       EXPECT_EQ(certified.rootStatus[k], RootStatus::kRegular);
     }
+  }
+}
+
+// The units of the equations change no count and no verdict: the circle and the line with every
+// coefficient multiplied by 10^k (k = -300..300 in steps of 60) or set to a subnormal (the
+// smallest, 4.9e-324, or 1e-310), and katsura-4 with every equation times 1e-10, 1e-300, 1e300.
+TEST(Classification, UnitsOfTheEquationsChangeNoVerdict) {
+  std::vector<double> scales{4.9e-324, 1e-310};
+  for (int k = -300; k <= 300; k += 60) scales.push_back(std::pow(10.0, k));
+  for (const double c : scales) {
+    SCOPED_TRACE(c);
+    const PolySystem s = testing::BuildSystem(
+        {{{{2, 0}, c}, {{0, 2}, c}, {{0, 0}, -c}}, {{{1, 0}, c}, {{0, 1}, -c}}});
+    const SolveResult r = Solve(s, Route::kPolyhedral);
+    ExpectAccounted(r);
+    EXPECT_EQ(r.classes.regular, 2);
+    EXPECT_EQ(r.classes.realRegular, 2);
+  }
+  for (const double c : {1.0, 1e-10, 1e-300, 1e300}) {
+    SCOPED_TRACE(c);
+    PolySystem s = testing::Katsura(4);
+    for (Complex& a : s.coefficients) a *= c;
+    const SolveResult r = Solve(s, Route::kPolyhedral);
+    ExpectAccounted(r);
+    EXPECT_EQ(r.classes.regular, 16);
   }
 }
 

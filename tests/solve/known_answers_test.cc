@@ -72,7 +72,7 @@ void ExpectValidRoots(const PolySystem& system, const SolveResult& result,
   ASSERT_EQ(result.n, system.n);
   ASSERT_EQ(result.roots.rows(), system.n);
   ASSERT_EQ(result.roots.cols(), result.rootCount);
-  ASSERT_EQ(result.residues.size(), count);
+  ASSERT_EQ(result.residuals.size(), count);
   ASSERT_EQ(result.conditionNumbers.size(), count);
   ASSERT_EQ(result.isReal.size(), count);
   ASSERT_EQ(result.records.size(), count);
@@ -88,7 +88,7 @@ void ExpectValidRoots(const PolySystem& system, const SolveResult& result,
       imaginary = std::max(imaginary, std::abs(v.imag()));
     }
     EXPECT_LT(RelativeResidual(system, x), 1e-8) << "root " << r << ": " << x[0] << ", ...";
-    EXPECT_TRUE(std::isfinite(result.residues[r]) && result.residues[r] >= 0.0) << r;
+    EXPECT_TRUE(std::isfinite(result.residuals[r]) && result.residuals[r] >= 0.0) << r;
     EXPECT_GE(result.conditionNumbers[r], 1.0 - 1e-12) << r;  // sigma_max / sigma_min
     const bool real = modulus < 1e-7 || imaginary < 1e-7 * modulus;
     EXPECT_EQ(result.isReal[r] != 0, real) << "root " << r;

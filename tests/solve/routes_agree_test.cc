@@ -124,7 +124,7 @@ void ExpectIdentical(const SolveResult& a, const SolveResult& b) {
   EXPECT_EQ(a.counts.endPoints, b.counts.endPoints);
   EXPECT_EQ(a.counts.retracked, b.counts.retracked);
   EXPECT_EQ(a.roots, b.roots);
-  EXPECT_EQ(a.residues, b.residues);
+  EXPECT_EQ(a.residuals, b.residuals);
   EXPECT_EQ(a.conditionNumbers, b.conditionNumbers);
   EXPECT_EQ(a.isReal, b.isReal);
   ASSERT_EQ(a.records.size(), b.records.size());

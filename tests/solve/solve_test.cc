@@ -52,7 +52,7 @@ TEST_P(BothRoutes, CircleAndLine) {
   const double h = 1.0 / std::sqrt(2.0);
   ExpectRoots(result, {{h, h}, {-h, -h}});
   EXPECT_EQ(result.realCount, 2);
-  EXPECT_EQ(result.residues.size(), 2u);
+  EXPECT_EQ(result.residuals.size(), 2u);
   EXPECT_THAT(result.variableNames, ElementsAre("x", "y"));
 }
 
@@ -97,7 +97,7 @@ TEST(SolveTest, SameSeedGivesIdenticalRootsWhateverTheThreadCount) {
   EXPECT_EQ(first.seed, 12345u);
   for (const SolveResult* other : {&again, &threaded}) {
     EXPECT_EQ(first.roots, other->roots);  // bit for bit, same order
-    EXPECT_EQ(first.residues, other->residues);
+    EXPECT_EQ(first.residuals, other->residuals);
   }
 }
 

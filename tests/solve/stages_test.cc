@@ -53,7 +53,7 @@ void ExpectSameRoots(const SolveResult& a, const SolveResult& b) {
   EXPECT_EQ(a.pathCount, b.pathCount);
   EXPECT_EQ(a.rootCount, b.rootCount);
   EXPECT_EQ(a.roots, b.roots);  // bit for bit
-  EXPECT_EQ(a.residues, b.residues);
+  EXPECT_EQ(a.residuals, b.residuals);
   EXPECT_EQ(a.conditionNumbers, b.conditionNumbers);
 }
 

@@ -1,0 +1,118 @@
+#include "report/extended_newton.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <limits>
+#include <vector>
+
+#include "report/scaled_jacobian.h"
+
+namespace zormix {
+namespace {
+
+using Wide = std::complex<long double>;
+
+constexpr int kMaxSteps = 8;
+constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
+constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
+constexpr double kShownByOneStep = 1e6;   // kappa up to which a first step at the floor suffices
+constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
+
+// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms, from a table of the
+// powers x_k^d, d <= the largest degree.
+void EvaluateWide(const NormalForm& s, const std::vector<Wide>& x, std::vector<Wide>& F,
+                  std::vector<Wide>& J) {
+  const int n = s.n;
+  F.assign(static_cast<std::size_t>(n), 0.0L);
+  J.assign(static_cast<std::size_t>(n) * n, 0.0L);
+  int rows = 1;
+  for (int v : s.exponents.storage()) rows = std::max(rows, v + 1);
+  std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
+  for (int k = 0; k < n; ++k) {
+    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
+  }
+  auto power = [&](int k, int e) -> const Wide& { return table[e + k * rows]; };
+  std::vector<Wide> prefix(n + 1), suffix(n + 1);
+  std::int64_t t = 0;
+  for (int i = 0; i < n; ++i) {
+    for (int term = 0; term < s.termCount[i]; ++term, ++t) {
+      const Complex& a = s.rawCoefficients[t];
+      prefix[0] = Wide(a.real(), a.imag());
+      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.exponents(k, t));
+      F[i] += prefix[n];
+      suffix[n] = 1.0L;
+      for (int k = n - 1; k >= 0; --k) suffix[k] = power(k, s.exponents(k, t)) * suffix[k + 1];
+      for (int k = 0; k < n; ++k) {
+        const int e = s.exponents(k, t);
+        if (e == 0) continue;
+        J[i + k * n] += static_cast<long double>(e) * prefix[k] * power(k, e - 1) * suffix[k + 1];
+      }
+    }
+  }
+}
+
+// Solves J d = F by Gaussian elimination with partial pivoting; false on a zero pivot.
+bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
+  for (int col = 0; col < n; ++col) {
+    int pivot = col;
+    for (int row = col + 1; row < n; ++row) {
+      if (std::abs(J[row + col * n]) > std::abs(J[pivot + col * n])) pivot = row;
+    }
+    if (J[pivot + col * n] == Wide(0.0L)) return false;
+    if (pivot != col) {
+      for (int k = 0; k < n; ++k) std::swap(J[col + k * n], J[pivot + k * n]);
+      std::swap(F[col], F[pivot]);
+    }
+    for (int row = col + 1; row < n; ++row) {
+      const Wide factor = J[row + col * n] / J[col + col * n];
+      for (int k = col; k < n; ++k) J[row + k * n] -= factor * J[col + k * n];
+      F[row] -= factor * F[col];
+    }
+  }
+  for (int row = n - 1; row >= 0; --row) {
+    for (int k = row + 1; k < n; ++k) F[row] -= J[row + k * n] * F[k];
+    F[row] /= J[row + row * n];
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
+                            std::vector<Complex>* converged) {
+  const int n = system.n;
+  const PointUnits units = UnitsAt(system, x);
+  const long double floor = kFloorUlps * kUnitRoundoff * std::max(kappa, 1.0);
+  std::vector<Wide> w(static_cast<std::size_t>(n)), F, J;
+  for (int j = 0; j < n; ++j) w[j] = Wide(x[j].real(), x[j].imag());
+  long double previous = std::numeric_limits<long double>::infinity();
+  for (int step = 0; step < kMaxSteps; ++step) {
+    EvaluateWide(system, w, F, J);
+    if (!SolveWide(n, J, F)) return false;
+    long double size = 0.0L;
+    for (int j = 0; j < n; ++j) {
+      w[j] -= F[j];
+      size = std::max(size, std::abs(F[j]) / static_cast<long double>(units.column[j]));
+    }
+    if (!std::isfinite(static_cast<double>(size))) return false;
+    if (size <= floor) {
+      // A first step already at the floor shows no convergence, only that the point is a
+      // solution to long-double accuracy: at a point near a singular root or on a set of
+      // solutions with kappa beyond 1e6 that accuracy is as loose as the floor itself.
+      if (step == 0 && kappa > kShownByOneStep) return false;
+      if (converged != nullptr) {
+        converged->resize(static_cast<std::size_t>(n));
+        for (int j = 0; j < n; ++j)
+          (*converged)[j] =
+              Complex(static_cast<double>(w[j].real()), static_cast<double>(w[j].imag()));
+      }
+      return true;
+    }
+    if (size > kQuadraticRatio * previous) return false;
+    previous = size;
+  }
+  return false;
+}
+
+}  // namespace zormix

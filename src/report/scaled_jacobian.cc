@@ -1,0 +1,69 @@
+#include "report/scaled_jacobian.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/equation_scale.h"
+#include "model/system_eval.h"
+
+namespace zormix {
+namespace {
+
+// A numerically zero coordinate carries no scale of its own: it takes the point's.
+double ColumnScale(double modulus, double M) {
+  if (M == 0.0) return 1.0;
+  return modulus > kZeroCoordinate * M ? modulus : M;
+}
+
+}  // namespace
+
+double MaxModulus(const Complex* x, int n) {
+  double m = 0.0;
+  for (int j = 0; j < n; ++j) m = std::max(m, std::abs(x[j]));
+  return m;
+}
+
+NormalForm WithEquationsNormalized(const NormalForm& system) {
+  NormalForm out = system;
+  const SystemView view{system.n, system.termCount, &system.exponents, system.rawCoefficients};
+  out.rawCoefficients = NormalizedEquationCoefficients(view);
+  return out;
+}
+
+PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
+  const int n = system.n;
+  PointUnits units;
+  const double M = MaxModulus(x, n);
+  units.column.resize(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) units.column[j] = ColumnScale(std::abs(x[j]), M);
+  std::vector<Complex> absCoefficients(system.rawCoefficients.size());
+  for (std::size_t t = 0; t < absCoefficients.size(); ++t)
+    absCoefficients[t] = std::abs(system.rawCoefficients[t]);
+  std::vector<Complex> absX(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) absX[j] = std::abs(x[j]);
+  const SystemView view{n, system.termCount, &system.exponents, absCoefficients};
+  ColMajorMatrix<Complex> J;
+  std::vector<Complex> S;
+  EvaluateSystem(view, MaxDegrees(system.exponents), absX.data(), J, S);
+  units.row.resize(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    double change = 0.0;
+    for (int j = 0; j < n; ++j) change += J(i, j).real() * units.column[j];
+    units.row[i] = std::max(S[i].real(), change);
+    if (!(units.row[i] > 0.0)) units.row[i] = 1.0;
+  }
+  return units;
+}
+
+void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Complex* x,
+                    ColMajorMatrix<Complex>& A, std::vector<Complex>& G) {
+  const int n = system.n;
+  const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
+  EvaluateSystem(unscaled, MaxDegrees(system.exponents), x, A, G);
+  for (int i = 0; i < n; ++i) G[i] /= units.row[i];
+  for (int j = 0; j < n; ++j) {
+    for (int i = 0; i < n; ++i) A(i, j) *= units.column[j] / units.row[i];
+  }
+}
+
+}  // namespace zormix

@@ -1,0 +1,41 @@
+// The Jacobian of a system in units of its own: rows divided by the size of their terms, columns
+// multiplied by the size of the coordinates. Shared by the condition number of the classification
+// and the local dimension test.
+#ifndef ZORMIX_REPORT_SCALED_JACOBIAN_H_
+#define ZORMIX_REPORT_SCALED_JACOBIAN_H_
+
+#include <vector>
+
+#include "model/normal_form.h"
+#include "zormix/col_major_matrix.h"
+
+namespace zormix {
+
+// Below this share of the largest modulus a coordinate is rounding noise around an exact zero.
+inline constexpr double kZeroCoordinate = 1e-10;
+
+// The units of a point x: c_j = |x_j|, or M = max_k |x_k| for a numerically zero coordinate
+// (|x_j| <= 1e-10 M; 1 at the origin), and s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i,j) c_j)
+// with |J| the Jacobian of the system with coefficients |a_t| at |x|: the size of equation i's
+// terms and of their first-order change (an equation whose terms all vanish at x keeps the scale
+// of its derivatives).
+struct PointUnits {
+  std::vector<double> column;  // c_j
+  std::vector<double> row;     // s_i
+};
+PointUnits UnitsAt(const NormalForm& system, const Complex* x);
+
+double MaxModulus(const Complex* x, int n);
+
+// `system` with each equation multiplied by the power of two that brings its largest coefficient
+// modulus into [1, 2): exact, even for subnormal coefficients, so roots, Newton steps and interval
+// proofs are those of the system as given, while no equation's size under- or overflows.
+NormalForm WithEquationsNormalized(const NormalForm& system);
+
+// A = diag(1/s) J(x) diag(c) and G = diag(1/s) F(x), on the unscaled coefficients of `system`.
+void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Complex* x,
+                    ColMajorMatrix<Complex>& A, std::vector<Complex>& G);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_REPORT_SCALED_JACOBIAN_H_

@@ -1,0 +1,31 @@
+// Singular values and right singular vectors of a small dense complex matrix.
+#ifndef ZORMIX_REPORT_SINGULAR_VALUES_H_
+#define ZORMIX_REPORT_SINGULAR_VALUES_H_
+
+#include <vector>
+
+#include "zormix/col_major_matrix.h"
+#include "zormix/poly_system.h"
+
+namespace zormix {
+
+// A V = [sigma_1 u_1, ..., sigma_n u_n] with V unitary, sigma_1 >= ... >= sigma_n >= 0: the
+// columns of `scaledLeft` are sigma_j u_j, so a least-squares step is
+//   A^+ b = sum_j v_j (scaledLeft_j^H b) / sigma_j^2.
+struct SingularValues {
+  std::vector<double> sigma;
+  ColMajorMatrix<Complex> right;       // V (n x n)
+  ColMajorMatrix<Complex> scaledLeft;  // A V (rows x n)
+};
+
+// One-sided Jacobi (Hestenes): plane rotations of column pairs until every pair is orthogonal to
+// working precision. Accurate in the small singular values relative to the column sizes, which
+// is what a numerical rank needs; n <= a few dozen here, so O(n^3) per sweep is cheap.
+SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A);
+
+// Number of singular values <= tolerance * sigma_1 (all of them for a zero matrix).
+int NumericalCorank(const SingularValues& svd, double tolerance);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_REPORT_SINGULAR_VALUES_H_

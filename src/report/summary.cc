@@ -1,0 +1,110 @@
+// The per-root records and the summary of a SolveResult: the one view the front ends read.
+#include <string>
+
+#include "zormix/result.h"
+
+namespace zormix {
+namespace {
+
+template <typename T>
+T At(const std::vector<T>& values, std::int64_t k, T otherwise) {
+  return k < static_cast<std::int64_t>(values.size()) ? values[static_cast<std::size_t>(k)]
+                                                      : otherwise;
+}
+
+std::string Counted(std::int64_t k, const char* singular, const char* plural) {
+  return std::to_string(k) + " " + (k == 1 ? singular : plural);
+}
+
+}  // namespace
+
+const char* RootStatusName(RootStatus status) {
+  switch (status) {
+    case RootStatus::kRegular:
+      return "regular";
+    case RootStatus::kSingular:
+      return "singular";
+    case RootStatus::kPositiveDimensional:
+      return "positive-dimensional";
+  }
+  return "unknown";
+}
+
+RootRecord RootAt(const SolveResult& r, std::int64_t k) {
+  RootRecord out;
+  out.value.assign(r.roots.col(k), r.roots.col(k) + r.n);
+  out.residual = At(r.residuals, k, 0.0);
+  out.conditionNumber = At(r.conditionNumbers, k, 0.0);
+  out.scaledConditionNumber = At(r.scaledConditionNumbers, k, 0.0);
+  out.real = At(r.isReal, k, std::uint8_t{0}) != 0;
+  out.zeroJacobian = At(r.zeroJacobian, k, std::uint8_t{0}) != 0;
+  out.status = At(r.rootStatus, k, RootStatus::kRegular);
+  out.multiplicity = At(r.multiplicity, k, std::int32_t{1});
+  out.group = At(r.groupLeader, k, k);
+  out.localDimension = At(r.localDimension, k, std::int32_t{0});
+  out.certified = At(r.certified, k, std::uint8_t{0}) != 0;
+  if (out.certified) {
+    out.certifiedReal = At(r.certifiedReal, k, std::uint8_t{0}) != 0;
+    out.boxCenter.assign(r.boxCenters.col(k), r.boxCenters.col(k) + r.n);
+    out.boxRadius = At(r.boxRadii, k, 0.0);
+  }
+  out.path = At(r.records, k, PathRecord{});
+  return out;
+}
+
+Summary Summarize(const SolveResult& r) {
+  Summary s;
+  const RootClassCounts& c = r.classes;
+  s.paths = r.pathCount;
+  s.regular = c.regular;
+  s.realRegular = c.realRegular;
+  s.singular = c.singular;
+  s.singularEndPoints = c.singularEndPoints;
+  s.positiveDimensional = c.positiveDimensional;
+  s.atInfinity = c.atInfinity;
+  s.failed = c.failed;
+  s.seed = r.seed;
+  s.certification = r.certification;
+  return s;
+}
+
+std::string Summary::BriefReport() const {
+  const std::string dot = " \u00b7 ";
+  std::string out = Counted(regular, "regular root", "regular roots") + " (" +
+                    std::to_string(realRegular) + " real)";
+  if (singularEndPoints > 0) {
+    out += dot + Counted(singular, "singular root", "singular roots") + " from " +
+           Counted(singularEndPoints, "path", "paths");
+  }
+  if (positiveDimensional > 0) {
+    out += dot + Counted(positiveDimensional, "path", "paths") + " on positive-dimensional sets";
+  }
+  out += dot + Counted(atInfinity, "path", "paths") + " to infinity";
+  out += dot + std::to_string(failed) + " failed";
+  out += dot + Counted(paths, "path", "paths");
+  if (certification.run) {
+    out += dot + std::to_string(certification.certified) + " certified (" +
+           std::to_string(certification.distinct) + " distinct, " +
+           std::to_string(certification.real) + " real)";
+  }
+  return out + dot + "seed " + std::to_string(seed);
+}
+
+std::string Summary::FullReport() const {
+  auto line = [](const char* label, std::int64_t value) {
+    return std::string(label) + ": " + std::to_string(value) + "\n";
+  };
+  std::string out =
+      line("regular roots", regular) + line("real regular roots", realRegular) +
+      line("singular roots", singular) + line("singular end points", singularEndPoints) +
+      line("positive-dimensional end points", positiveDimensional) +
+      line("at infinity", atInfinity) + line("failed paths", failed) + line("paths", paths);
+  if (certification.run) {
+    out += line("certified roots", certification.certified) +
+           line("certified distinct", certification.distinct) +
+           line("certified real", certification.real);
+  }
+  return out + "seed: " + std::to_string(seed) + "\n";
+}
+
+}  // namespace zormix

@@ -1,0 +1,281 @@
+// The verdicts on constructed end points, whatever the end game: regular by convergence, groups
+// of a multiple root, positive-dimensional sets, the units of the equations, and the accounting.
+#include "report/classify.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "model/normal_form.h"
+#include "report/local_dimension.h"
+#include "support/systems.h"
+
+namespace zormix {
+namespace {
+
+using testing::Equation;
+
+// (v - a)^m in variable `var` of n, every term multiplied by `scale`.
+Equation PowerOfLinear(int n, int var, double a, int m, double scale = 1.0) {
+  Equation eq;
+  double binomial = 1.0;
+  for (int k = 0; k <= m; ++k) {
+    std::vector<std::int32_t> e(n, 0);
+    e[var] = k;
+    testing::AddTerm(eq, e, scale * binomial * std::pow(-a, m - k));
+    binomial = binomial * (m - k) / (k + 1);
+  }
+  return eq;
+}
+
+// The end points as columns of a result with `lost` paths without end points.
+SolveResult EndPoints(int n, const std::vector<std::vector<Complex>>& points,
+                      std::vector<PathRecord> lost = {}) {
+  SolveResult r;
+  r.n = n;
+  r.roots.Assign(n, static_cast<std::int64_t>(points.size()));
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    std::copy(points[k].begin(), points[k].end(), r.roots.col(static_cast<std::int64_t>(k)));
+    bool real = true;
+    for (const Complex& v : points[k]) real = real && v.imag() == 0.0;
+    r.isReal.push_back(real ? 1 : 0);
+    r.records.push_back(PathRecord{});
+  }
+  r.rootCount = static_cast<std::int64_t>(points.size());
+  r.lostPaths = std::move(lost);
+  r.pathCount = r.rootCount + static_cast<std::int64_t>(r.lostPaths.size());
+  return r;
+}
+
+Classification Classify(const PolySystem& system, const SolveResult& r) {
+  return ClassifyRoots(BringToNormalForm(system), r);
+}
+
+void ExpectAccounted(const Classification& c, const SolveResult& r) {
+  const RootClassCounts& k = c.counts;
+  EXPECT_EQ(k.regular + k.singularEndPoints + k.positiveDimensional + k.atInfinity + k.failed,
+            r.pathCount);
+}
+
+Complex Unit(int k, int m) { return std::polar(1.0, 2.0 * std::numbers::pi * k / m); }
+
+// (x-1)^3; y-2 as plain tracking leaves it: three end points 1e-5 around the triple point.
+TEST(Verdicts, TripleRootIsOneSingularRootOfMultiplicityThree) {
+  const PolySystem s =
+      testing::BuildSystem({PowerOfLinear(2, 0, 1.0, 3), PowerOfLinear(2, 1, 2.0, 1)});
+  std::vector<std::vector<Complex>> points;
+  for (int k = 0; k < 3; ++k) points.push_back({1.0 + 1e-5 * Unit(k, 3), 2.0});
+  const SolveResult r = EndPoints(2, points);
+  const Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.counts.singular, 1);
+  EXPECT_EQ(c.counts.singularEndPoints, 3);
+  EXPECT_EQ(c.counts.regular, 0);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(c.multiplicity[k], 3);
+    EXPECT_EQ(c.groupLeader[k], 0);
+    EXPECT_EQ(c.status[k], RootStatus::kSingular);
+    EXPECT_EQ(c.localDimension[k], 0);
+  }
+}
+
+// (x-1)^5; (y-2)^3: fifteen end points, x up to 1e-3 and y up to 1e-5 from the root as plain
+// tracking in double leaves them (eps^(1/m)), or 1e-10 from it with the end game's winding numbers.
+TEST(Verdicts, RootOfMultiplicityFifteenIsOneRoot) {
+  const PolySystem s =
+      testing::BuildSystem({PowerOfLinear(2, 0, 1.0, 5), PowerOfLinear(2, 1, 2.0, 3)});
+  for (const double spread : {1e-3, 1e-10}) {
+    SCOPED_TRACE(spread);
+    std::vector<std::vector<Complex>> points;
+    for (int a = 0; a < 5; ++a)
+      for (int b = 0; b < 3; ++b)
+        points.push_back({1.0 + spread * Unit(a, 5), 2.0 + 1e-2 * spread * Unit(b, 3)});
+    SolveResult r = EndPoints(2, points);
+    if (spread < 1e-6) {
+      for (PathRecord& p : r.records) p.windingNumber = 5;
+    }
+    const Classification c = Classify(s, r);
+    ExpectAccounted(c, r);
+    EXPECT_EQ(c.counts.singular, 1);
+    EXPECT_EQ(c.counts.singularEndPoints, 15);
+    EXPECT_EQ(c.multiplicity[14], 15);
+  }
+}
+
+// One end point 4e-9 from the double root of (x-1)^2; y-2 (its partner lost): Newton converges
+// to it, but linearly, halving each step, so it is a singular root, not a regular one, and no set.
+TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
+  const PolySystem s =
+      testing::BuildSystem({PowerOfLinear(2, 0, 1.0, 2), PowerOfLinear(2, 1, 2.0, 1)});
+  for (const double distance : {4e-9, 1e-6}) {
+    SCOPED_TRACE(distance);
+    const Classification c = Classify(s, EndPoints(2, {{1.0 + distance, 2.0}}));
+    EXPECT_EQ(c.status[0], RootStatus::kSingular);
+    EXPECT_EQ(c.counts.singular, 1);
+  }
+}
+
+// (x-1)^2 (x-1.05)^2; y-2: two double roots 5% apart, end points 1e-3 from them as plain tracking
+// leaves them (eps^(1/2) and a margin): two roots of multiplicity 2, not one.
+TEST(Verdicts, NearbySingularRootsStayApart) {
+  Equation x1 = PowerOfLinear(2, 0, 1.0, 2), x2 = PowerOfLinear(2, 0, 1.05, 2), product;
+  for (const auto& a : x1)
+    for (const auto& b : x2)
+      testing::AddTerm(product, {a.exponents[0] + b.exponents[0], 0},
+                       a.coefficient * b.coefficient);
+  const PolySystem s = testing::BuildSystem({product, PowerOfLinear(2, 1, 2.0, 1)});
+  const SolveResult r =
+      EndPoints(2, {{1.0 + 1e-3, 2.0}, {1.0 - 1e-3, 2.0}, {1.05 + 1e-3, 2.0}, {1.05 - 1e-3, 2.0}});
+  const Classification c = Classify(s, r);
+  EXPECT_EQ(c.counts.singular, 2);
+  EXPECT_EQ(c.multiplicity[0], 2);
+  EXPECT_EQ(c.groupLeader[3], 2);
+}
+
+// (x-1)(x-1-d); y-2 with d = 1e-7: scaled condition numbers near 2e7, far above the old cut 1e6
+// (closer roots are moved by more than their distance's share by the rounding of 1 + d itself);
+// Newton converges quadratically at each root, so they are two regular roots. The same with every
+// equation multiplied by 10^k, k = -300..300 and by (a subnormal scale would round d away: see the
+// circle below): no verdict may change.
+TEST(Verdicts, IllConditionedRegularRootsStayRegularInAnyUnits) {
+  std::vector<double> scales;
+  for (int k = -300; k <= 300; k += 6) scales.push_back(std::pow(10.0, k));
+  {
+    const double d = 1e-7;
+    for (const double scale : scales) {
+      SCOPED_TRACE(::testing::Message() << "d " << d << " scale " << scale);
+      const PolySystem s = testing::BuildSystem(
+          {{{{2, 0}, scale}, {{1, 0}, -(2.0 + d) * scale}, {{0, 0}, (1.0 + d) * scale}},
+           PowerOfLinear(2, 1, 2.0, 1, scale)});
+      // As tracking leaves them: 1e-9 from the roots, a hundredth of their distance.
+      const SolveResult r = EndPoints(2, {{1.0 + 1e-9, 2.0}, {1.0 + d - 1e-9, 2.0}});
+      const Classification c = Classify(s, r);
+      ASSERT_EQ(c.counts.regular, 2);
+      ASSERT_EQ(c.counts.realRegular, 2);
+      ASSERT_GT(c.scaledConditionNumbers[0], 1e7);
+    }
+  }
+}
+
+// (x-1)(x-1-h); y-2 with h = 2^-24 (6e-8): every coefficient exact, scaled condition numbers near
+// 7e7, where the double interval test gives up; Newton in long double still converges
+// quadratically at each root, and their values, accurate to kappa eps, stay apart.
+TEST(Verdicts, RootsTooCloseForTheIntervalTestAreRegularByConvergence) {
+  const double h = 0x1p-24;
+  for (const double scale : {1.0, 0x1p-1000, 0x1p+1000}) {
+    SCOPED_TRACE(scale);
+    const PolySystem s = testing::BuildSystem(
+        {{{{2, 0}, scale}, {{1, 0}, -(2.0 + h) * scale}, {{0, 0}, (1.0 + h) * scale}},
+         PowerOfLinear(2, 1, 2.0, 1, scale)});
+    const SolveResult r = EndPoints(2, {{1.0 + 3e-10, 2.0}, {1.0 + h - 3e-10, 2.0}});
+    const Classification c = Classify(s, r);
+    EXPECT_EQ(c.counts.regular, 2);
+    EXPECT_GT(c.scaledConditionNumbers[1], 3e7);
+  }
+}
+
+// Two paths at one regular root of the circle and the line (a path jumped): that root is not
+// regular, it has multiplicity 2; the other root stays regular.
+TEST(Verdicts, TwoPathsAtOneRegularRootAreOneRootOfMultiplicityTwo) {
+  const double h = std::sqrt(0.5);
+  const PolySystem s = testing::BuildSystem(
+      {{{{2, 0}, 1.0}, {{0, 2}, 1.0}, {{0, 0}, -1.0}}, {{{1, 0}, 1.0}, {{0, 1}, -1.0}}});
+  const SolveResult r = EndPoints(2, {{h, h}, {-h, -h}, {h * (1 + 1e-13), h}});
+  const Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.counts.regular, 1);
+  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  EXPECT_EQ(c.counts.singular, 1);
+  EXPECT_EQ(c.multiplicity[2], 2);
+  EXPECT_EQ(c.groupLeader[2], 0);
+}
+
+// The circle and the line with every coefficient the smallest subnormal (or 1e-310): the two
+// roots are regular, as with coefficients 1.
+TEST(Verdicts, SubnormalCoefficientsChangeNoVerdict) {
+  const double h = std::sqrt(0.5);
+  for (const double scale : {4.9e-324, 1e-310, 1.0}) {
+    SCOPED_TRACE(scale);
+    const PolySystem s = testing::BuildSystem({{{{2, 0}, scale}, {{0, 2}, scale}, {{0, 0}, -scale}},
+                                               {{{1, 0}, scale}, {{0, 1}, -scale}}});
+    const SolveResult r = EndPoints(2, {{h, h}, {-h, -h}});
+    const Classification c = Classify(s, r);
+    EXPECT_EQ(c.counts.regular, 2);
+    EXPECT_LT(c.scaledConditionNumbers[0], 10.0);
+  }
+}
+
+// x (x + y - 1) = 0, y (x + y - 1) = 0: the line x + y = 1 and the regular root at the origin.
+// End points on the line lie on a set of dimension 1, wherever on it; the origin stays regular.
+TEST(Verdicts, EndPointsOnALineAreOnAOneDimensionalSet) {
+  const PolySystem s = testing::BuildSystem({{{{2, 0}, 1.0}, {{1, 1}, 1.0}, {{1, 0}, -1.0}},
+                                             {{{1, 1}, 1.0}, {{0, 2}, 1.0}, {{0, 1}, -1.0}}});
+  const Complex a(0.3, 0.1), b(-4.0, 2.5);
+  const SolveResult r = EndPoints(2, {{a, 1.0 - a}, {0.0, 0.0}, {b, 1.0 - b + 1e-11}},
+                                  {PathRecord{0, 4, 0, 0, PathStatus::kDiverged},
+                                   PathRecord{0, 5, 0, 0, PathStatus::kStepUnderflow}});
+  const Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.status[2], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.localDimension[0], 1);
+  EXPECT_EQ(c.localDimension[2], 1);
+  EXPECT_EQ(c.multiplicity[2], 1);
+  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  EXPECT_EQ(c.counts.positiveDimensional, 2);
+  EXPECT_EQ(c.counts.regular, 1);
+  EXPECT_EQ(c.counts.atInfinity, 1);
+  EXPECT_EQ(c.counts.failed, 1);
+}
+
+// Isolated singular roots, however high their multiplicity, are no sets: (x-1)^2; y-2 at its
+// root, (x-1)^5; (y-2)^3 and x^2; y^2 at theirs. A plane in three variables, x z = y z = z^2 = 0
+// (z = 0 with an embedded point), has dimension 2.
+TEST(LocalDimensionTest, TellsIsolatedSingularRootsFromSets) {
+  const std::vector<Complex> root{1.0, 2.0}, origin{0.0, 0.0};
+  EXPECT_EQ(LocalDimension(BringToNormalForm(testing::BuildSystem(
+                               {PowerOfLinear(2, 0, 1.0, 2), PowerOfLinear(2, 1, 2.0, 1)})),
+                           root.data()),
+            0);
+  EXPECT_EQ(LocalDimension(BringToNormalForm(testing::BuildSystem(
+                               {PowerOfLinear(2, 0, 1.0, 5), PowerOfLinear(2, 1, 2.0, 3)})),
+                           root.data()),
+            0);
+  EXPECT_EQ(
+      LocalDimension(BringToNormalForm(testing::BuildSystem({{{{2, 0}, 1.0}}, {{{0, 2}, 1.0}}})),
+                     origin.data()),
+      0);
+  const PolySystem plane =
+      testing::BuildSystem({{{{1, 0, 1}, 1.0}}, {{{0, 1, 1}, 1.0}}, {{{0, 0, 2}, 1.0}}});
+  const std::vector<Complex> onPlane{Complex(0.5, 0.2), -1.5, 1e-13};
+  EXPECT_EQ(LocalDimension(BringToNormalForm(plane), onPlane.data()), 2);
+}
+
+TEST(Verdicts, SummaryLineCountsEveryPathOnce) {
+  SolveResult r;
+  r.pathCount = 2560;
+  r.seed = 1;
+  r.classes.regular = 1152;
+  r.classes.realRegular = 64;
+  r.classes.singular = 608;
+  r.classes.singularEndPoints = 896;
+  r.classes.atInfinity = 512;
+  const Summary s = Summarize(r);
+  EXPECT_EQ(s.accounted(), 2560);
+  EXPECT_EQ(
+      s.BriefReport(),
+      "1152 regular roots (64 real) \u00b7 608 singular roots from 896 paths \u00b7 512 paths "
+      "to infinity \u00b7 0 failed \u00b7 2560 paths \u00b7 seed 1");
+  r.classes.singularEndPoints = 0;
+  r.classes.singular = 0;
+  r.classes.positiveDimensional = 1;
+  r.classes.failed = 1;
+  EXPECT_EQ(Summarize(r).BriefReport(),
+            "1152 regular roots (64 real) \u00b7 1 path on positive-dimensional sets \u00b7 512 "
+            "paths to infinity \u00b7 1 failed \u00b7 2560 paths \u00b7 seed 1");
+}
+
+}  // namespace
+}  // namespace zormix
