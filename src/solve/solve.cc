@@ -83,7 +83,8 @@ TrackingOutcome NoPaths(int n) {
 
 RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& options,
                              RuntimeUniform& runtime, RandomStream& stream,
-                             const TrackingOptions& tracking, const BranchRunner& cellBranches) {
+                             const TrackingOptions& tracking, const BranchRunner& cellBranches,
+                             Checkpoint* checkpoint) {
   RouteOutcome out;
   Announce(options, Stage::kMixedCells, 0);
   const auto start = std::chrono::steady_clock::now();
@@ -105,6 +106,7 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   }
   out.cellCount = mixed.cells.size();
   if (options.mixedVolumeOnly) return out;
+  if (checkpoint) checkpoint->ExpectCells(cellVolume);
   const std::vector<Complex> startCoefficients =
       RandomUnitCoefficients(static_cast<int>(system.termTotal()), runtime, stream);
   Announce(options, Stage::kTracking, out.pathCount);
@@ -228,10 +230,10 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   tracking.runUnits = runners.units;
 
   auto start = std::chrono::steady_clock::now();
-  RouteOutcome route =
-      options.route == Route::kTotalDegree
-          ? SolveTotalDegree(system, options, runtime, stream, tracking)
-          : SolvePolyhedral(system, options, runtime, stream, tracking, runners.cellBranches);
+  RouteOutcome route = options.route == Route::kTotalDegree
+                           ? SolveTotalDegree(system, options, runtime, stream, tracking)
+                           : SolvePolyhedral(system, options, runtime, stream, tracking,
+                                             runners.cellBranches, checkpoint.get());
   result.pathCount = route.pathCount;
   result.cellCount = route.cellCount;
   result.roots.Assign(system.n, 0);
@@ -250,6 +252,7 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
   TakeRoots(std::move(finished), result);
   result.counts = tracked.counts;
+  if (checkpoint) result.restoredPaths = checkpoint->restoredPaths();
   // The end points and their records are in the result now; classification and the report must
   // not find them still held (16 n bytes per path).
   route.tracking = TrackingOutcome{};
