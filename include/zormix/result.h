@@ -50,13 +50,12 @@ struct StageTimings {
 struct SolveResult {
   int n = 0;
   Route route = Route::kPolyhedral;
-  std::uint64_t seed = 0;          // the seed that was used
-  std::int64_t pathCount = 0;      // mixed volume or Bezout number
-  std::int64_t cellCount = 0;      // mixed cells (polyhedral route)
-  std::int64_t rootCount = 0;      // accepted roots
-  std::int64_t realCount = 0;      // accepted roots classed as real
-  PathCounts counts;               // what happened to the paths
-  std::int64_t restoredPaths = 0;  // paths of the first tracking taken from the checkpoint
+  std::uint64_t seed = 0;      // the seed that was used
+  std::int64_t pathCount = 0;  // mixed volume or Bezout number
+  std::int64_t cellCount = 0;  // mixed cells (polyhedral route)
+  std::int64_t rootCount = 0;  // accepted roots
+  std::int64_t realCount = 0;  // accepted roots classed as real
+  PathCounts counts;           // what happened to the paths
   // Accepted roots, one per column, variables in the order of the input file (n x rootCount).
   ColMajorMatrix<Complex> roots;
   std::vector<double> residues;            // per root: Euclidean norm of the system at the root
@@ -84,6 +83,8 @@ struct SolveResult {
   std::vector<double> boxRadii;             // max-norm radius (real and imaginary parts); 0: none
   CertificationCounts certification;
   StageTimings timings;
+  // Paths of the first tracking taken from the checkpoint instead of tracked.
+  std::int64_t restoredPaths = 0;
 };
 
 }  // namespace zormix
