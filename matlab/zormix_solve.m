@@ -85,11 +85,15 @@ function [roots, info] = zormix_solve(varargin)
 %   See also ZORMIX_WRITE_PSNUM, ZORMIX, ZORMIX_SOLVE_MEX.
 
   [system, options] = parse_arguments(varargin);
-  if isfield(system, 'equations')
-    result = zormix_solve_mex(system.equations, options);
-  else
-    result = zormix_solve_mex(system.exponents, system.coefficients, system.termCounts, ...
-                              system.names, options);
+  try
+    if isfield(system, 'equations')
+      result = zormix_solve_mex(system.equations, options);
+    else
+      result = zormix_solve_mex(system.exponents, system.coefficients, system.termCounts, ...
+                                system.names, options);
+    end
+  catch err
+    rethrow_as_own(err);
   end
   roots = result.roots;
   fields = {'nroots', 'npaths', 'residues', 'conditionNumbers', 'isReal', 'variables', 'seed', ...
@@ -161,8 +165,23 @@ function options = parse_options(rest, isText)
   end
 end
 
+% The MEX function's errors, raised again as this function's: the host puts the name of the
+% function that raised an error before its message, and the caller called zormix_solve.
+function rethrow_as_own(err)
+  message = regexprep(err.message, '^(error: )?zormix_solve_mex: ', '');
+  if ~strncmp(message, 'zormix_solve: ', 14)
+    message = ['zormix_solve: ' message];
+  end
+  rethrow(struct('message', message, 'identifier', err.identifier, 'stack', err.stack));
+end
+
 function route = route_of(value)
-  switch lower(value)
+  if ~is_text(value)
+    error('zormix:badArgument', ['zormix_solve: option ''route'' must be text, ''polyhedral'' ' ...
+          'or ''totaldegree'', not a %s (the option ''mode'' takes the module''s number)'], ...
+          class(value));
+  end
+  switch lower(char(value))
     case {'polyhedral', 'poly'}
       route = 'polyhedral';
     case {'totaldegree', 'total-degree', 'total_degree'}

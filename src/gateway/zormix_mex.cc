@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "gateway/host_interrupt.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
 #include "solve/front_end.h"
@@ -129,6 +130,7 @@ void CopyResults(const zormix::SolveResult& result, mwSize hostColumns, mxArray*
 
 // Reads and solves the system again (now for real) and fills the host matrices.
 bool Solve(const CallSetup& setup, mxArray* plhs[]) {
+  zormix::gateway::WatchTermination();
   const bool solved = Guarded(kMemoryContext, [&] {
     const zormix::PolySystem system = zormix::ReadSystemFile(kSystemFile);
     CheckColumns(system, setup.hostColumns);
@@ -142,6 +144,7 @@ bool Solve(const CallSetup& setup, mxArray* plhs[]) {
     CopyResults(result, setup.hostColumns, plhs);
   });
   zormix::gateway::FlushConsole();
+  zormix::gateway::EndTermination();
   return solved;
 }
 
