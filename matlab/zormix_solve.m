@@ -34,6 +34,8 @@ function [roots, info] = zormix_solve(varargin)
 %              other than true, false, 1 or 0 is refused (zormix:badArgument).
 %   'variables'  for POLYNOMIALS only: cell array fixing the variable order (default: order of
 %              first appearance in the text).
+%   'maxPaths' the most homotopy paths to track (default: as many as the available memory
+%              holds); a system with more is refused before tracking (zormix:outOfMemory).
 %
 %   ROOTS is n x count: the accepted roots, one per column, variables in the system's order.
 %   INFO has the fields
@@ -153,6 +155,8 @@ function options = parse_options(rest, isText)
         options.route = value;
       case {'seed', 'threads', 'progress', 'report', 'certify'}
         options.(name) = value;
+      case 'maxpaths'
+        options.maxPaths = value;
       case 'variables'
         if ~isText
           error('zormix:badArgument', ...

@@ -13,6 +13,8 @@ inline constexpr const char* kInvalidInputId = "zormix:invalidInput";
 // Identifier of a solve stopped by SolveOptions::interrupted.
 inline constexpr const char* kInterruptedId = "zormix:interrupted";
 inline constexpr const char* kInterruptedMessage = "the solve was interrupted";
+// Identifier of a solve that does not fit in the machine's memory.
+inline constexpr const char* kOutOfMemoryId = "zormix:outOfMemory";
 
 // The one error the solver throws: invalid input, a problem too large for the solver's integer
 // types, or an interrupted solve. The message is written for people: it says where (file, line,

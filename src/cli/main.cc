@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -72,6 +73,7 @@ struct SolveArgs {
   bool implicitCommand = false;  // "zormix FILE": the first word might have been a command
   std::string checkpoint;
   bool certify = false;
+  std::string maxPaths;
 };
 
 struct ConvertArgs {
@@ -114,6 +116,8 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
   app.add_option("--checkpoint", a.checkpoint,
                  "Save finished paths to this file; run again with it to continue a stopped solve");
   app.add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
+  app.add_option("--max-paths", a.maxPaths,
+                 "Most paths to track (default: as many as the available memory holds)");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -156,8 +160,13 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
   std::fputs(ClassificationSummary(r, a.mixedVolume).c_str(), out);
 }
 
-// Options over environment; a bad value of either is a usage error.
+// Seed and threads (options over environment) and the path limit; a bad value is a usage error.
 void ResolveSeedAndThreads(const SolveArgs& a, SolveOptions& options) {
+  if (!a.maxPaths.empty()) {
+    options.maxPaths = ParseDecimal(a.maxPaths, std::numeric_limits<std::int64_t>::max());
+    if (!options.maxPaths || *options.maxPaths == 0)
+      throw UsageError{"--max-paths '" + a.maxPaths + "': expected a positive decimal integer"};
+  }
   try {
     options.seed = a.seed.empty() ? SeedFromEnvironment() : ParseSeed(a.seed, "--seed");
     options.threads = a.threads.empty() ? ThreadsFromEnvironment().value_or(0)

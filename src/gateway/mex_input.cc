@@ -15,7 +15,7 @@
 namespace zormix::gateway {
 namespace {
 
-// Seeds given as numbers must be exact doubles: 2^53.
+// Seeds and path limits given as numbers must be exact doubles: 2^53.
 constexpr double kLargestExactSeed = 9007199254740992.0;
 constexpr const char* kEquationSource = "<equations>";
 
@@ -109,10 +109,13 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
     o.solve.certify = ReadFlag(value, "option 'certify'");
   } else if (name == "variables") {
     o.variables = ReadTextCell(value, "option 'variables'");
+  } else if (name == "maxPaths") {
+    o.solve.maxPaths =
+        static_cast<std::int64_t>(ReadInteger(value, 1, kLargestExactSeed, "option 'maxPaths'"));
   } else {
-    throw Error(kUnknownOptionId,
-                "unknown option '" + name +
-                    "' (known: route, seed, threads, progress, report, certify, variables)");
+    throw Error(kUnknownOptionId, "unknown option '" + name +
+                                      "' (known: route, seed, threads, progress, report, "
+                                      "certify, variables, maxPaths)");
   }
 }
 

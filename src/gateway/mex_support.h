@@ -28,7 +28,6 @@ inline constexpr const char* kWrongOutputCountId = "zormix:wrongOutputCount";
 inline constexpr const char* kBadArgumentId = "zormix:badArgument";
 inline constexpr const char* kUnknownOptionId = "zormix:unknownOption";
 inline constexpr const char* kResultTooLargeId = "zormix:resultTooLarge";
-inline constexpr const char* kOutOfMemoryId = "zormix:outOfMemory";
 inline constexpr const char* kInternalId = "zormix:internal";
 
 // Keeps an error for RaiseKeptError.

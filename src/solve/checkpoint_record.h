@@ -5,7 +5,8 @@
 // i32 steps, u32 status, i64 blowUps, n complex end-point coordinates as (re, im) doubles bit for
 // bit (zeros when no end point was recorded), u32 flags (1: a point at the jump check follows,
 // 2: a polished root follows), u32 zero, n complex coordinates of the point at the jump check, n of
-// the polished root (zeros when absent), u64 FNV-1a 64 of the record's bytes before it.
+// the polished root (zeros when absent), u64 FNV-1a 64 of the record's bytes before it. A change
+// of this layout raises the format number of the file (checkpoint.cc).
 #ifndef ZORMIX_SOLVE_CHECKPOINT_RECORD_H_
 #define ZORMIX_SOLVE_CHECKPOINT_RECORD_H_
 

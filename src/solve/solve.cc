@@ -28,6 +28,7 @@
 #include "report/finish.h"
 #include "report/report.h"
 #include "solve/checkpoint.h"
+#include "solve/path_budget.h"
 #include "solve/solve_with_runner.h"
 #include "startsys/cell_volumes.h"
 #include "startsys/start_systems.h"
@@ -60,6 +61,12 @@ void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal)
   progress.stage = stage;
   progress.pathsTotal = pathsTotal;
   options.progress(progress);
+}
+
+// Tracking is about to take memory for every path: refused first when they will not fit.
+void StartTracking(const SolveOptions& options, int n, std::int64_t pathCount) {
+  CheckPathBudget(pathCount, n, options.maxPaths);
+  Announce(options, Stage::kTracking, pathCount);
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -109,7 +116,7 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   if (checkpoint) checkpoint->ExpectCells(cellVolume);
   const std::vector<Complex> startCoefficients =
       RandomUnitCoefficients(static_cast<int>(system.termTotal()), runtime, stream);
-  Announce(options, Stage::kTracking, out.pathCount);
+  StartTracking(options, system.n, out.pathCount);
   out.tracking = out.pathCount == 0 ? NoPaths(system.n)
                                     : TrackPolyhedral(system, startCoefficients, mixed.lifting,
                                                       mixed.cells, cellVolume, runtime, tracking);
@@ -127,7 +134,7 @@ RouteOutcome SolveTotalDegree(const PolySystem& system, const SolveOptions& opti
   if (options.mixedVolumeOnly) return out;
   const std::vector<Complex> startCoefficients =
       RandomUnitCoefficients(2 * system.n, runtime, stream);
-  Announce(options, Stage::kTracking, out.pathCount);
+  StartTracking(options, system.n, out.pathCount);
   if (out.pathCount == 0) {
     out.tracking = NoPaths(system.n);
   } else {

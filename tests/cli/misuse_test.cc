@@ -154,6 +154,17 @@ TEST_F(CliTest, MistypedCommandsAndOptionsGetTheNearestOne) {
   EXPECT_EQ(Zormix("solv --no-report").code, 0);
 }
 
+// A route with more paths than allowed is refused before tracking, with the figures.
+TEST_F(CliTest, ARouteBeyondThePathLimitIsRefused) {
+  Write("power.txt", "x^30 - 1\n");
+  CliRun run = Zormix("power.txt -r total-degree --max-paths 29");
+  EXPECT_EQ(run.code, 1);
+  EXPECT_THAT(run.err, HasSubstr("this solve has 30 paths, more than the 29 allowed"));
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+  EXPECT_EQ(Zormix("power.txt -r total-degree --max-paths 30").code, 0);
+  EXPECT_EQ(Zormix("power.txt --max-paths 0").code, 2);
+}
+
 // Every long option that --help shows is documented in docs/cli.md.
 TEST_F(CliTest, EveryOptionOfTheHelpIsInTheManual) {
   const CliRun help = Zormix("--help");
