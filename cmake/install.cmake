@@ -43,6 +43,9 @@ install(FILES ${PROJECT_BINARY_DIR}/zormix.pc DESTINATION ${pc_dir} COMPONENT de
 
 file(GLOB m_files ${PROJECT_SOURCE_DIR}/matlab/*.m)
 install(FILES ${m_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/zormix/matlab COMPONENT matlab)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/cli.md
-              ${PROJECT_SOURCE_DIR}/docs/errors.md
+# The README and docs/ keep their places relative to each other, so that the README's links work
+# in the installed tree as in the sources.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
+file(GLOB doc_files ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.json)
+install(FILES ${doc_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT documentation)

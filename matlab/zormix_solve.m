@@ -34,6 +34,8 @@ function [roots, info] = zormix_solve(varargin)
 %              other than true, false, 1 or 0 is refused (zormix:badArgument).
 %   'variables'  for POLYNOMIALS only: cell array fixing the variable order (default: order of
 %              first appearance in the text).
+%   'maxPaths' the most homotopy paths to track (default: as many as the available memory
+%              holds); a system with more is refused before tracking (zormix:outOfMemory).
 %
 %   ROOTS is n x count: the accepted roots, one per column, variables in the system's order.
 %   INFO has the fields
@@ -91,11 +93,15 @@ function [roots, info] = zormix_solve(varargin)
 %   See also ZORMIX_WRITE_PSNUM, ZORMIX, ZORMIX_SOLVE_MEX.
 
   [system, options] = parse_arguments(varargin);
-  if isfield(system, 'equations')
-    result = zormix_solve_mex(system.equations, options);
-  else
-    result = zormix_solve_mex(system.exponents, system.coefficients, system.termCounts, ...
-                              system.names, options);
+  try
+    if isfield(system, 'equations')
+      result = zormix_solve_mex(system.equations, options);
+    else
+      result = zormix_solve_mex(system.exponents, system.coefficients, system.termCounts, ...
+                                system.names, options);
+    end
+  catch err
+    rethrow_as_own(err);
   end
   roots = result.roots;
   fields = {'nroots', 'npaths', 'residues', 'conditionNumbers', 'isReal', 'variables', 'seed', ...
@@ -156,6 +162,8 @@ function options = parse_options(rest, isText)
         options.route = value;
       case {'seed', 'threads', 'progress', 'report', 'certify'}
         options.(name) = value;
+      case 'maxpaths'
+        options.maxPaths = value;
       case 'variables'
         if ~isText
           error('zormix:badArgument', ...
@@ -168,8 +176,23 @@ function options = parse_options(rest, isText)
   end
 end
 
+% The MEX function's errors, raised again as this function's: the host puts the name of the
+% function that raised an error before its message, and the caller called zormix_solve.
+function rethrow_as_own(err)
+  message = regexprep(err.message, '^(error: )?zormix_solve_mex: ', '');
+  if ~strncmp(message, 'zormix_solve: ', 14)
+    message = ['zormix_solve: ' message];
+  end
+  rethrow(struct('message', message, 'identifier', err.identifier, 'stack', err.stack));
+end
+
 function route = route_of(value)
-  switch lower(value)
+  if ~is_text(value)
+    error('zormix:badArgument', ['zormix_solve: option ''route'' must be text, ''polyhedral'' ' ...
+          'or ''totaldegree'', not a %s (the option ''mode'' takes the module''s number)'], ...
+          class(value));
+  end
+  switch lower(char(value))
     case {'polyhedral', 'poly'}
       route = 'polyhedral';
     case {'totaldegree', 'total-degree', 'total_degree'}

@@ -34,6 +34,14 @@ function zormix_write_psnum(filename, exponents, coefficients, termCounts, names
     error('zormix:badArgument', 'zormix_write_psnum: TERMCOUNTS must hold positive integers (terms per equation)');
   end
   m = sum(termCounts);
+  % EXPONENTS and COEFFICIENTS that agree with each other (m terms in n variables) but not with
+  % TERMCOUNTS: the counts are the ones to fix.
+  if isnumeric(exponents) && ismatrix(exponents) && isnumeric(coefficients) && ...
+     numel(coefficients) == size(exponents, 1) && ~isequal(size(exponents), [m n])
+    error('zormix:badArgument', ['zormix_write_psnum: TERMCOUNTS must hold %d counts (one per ' ...
+          'equation) adding up to %d (the terms of EXPONENTS and COEFFICIENTS), got %s'], ...
+          size(exponents, 2), size(exponents, 1), mat2str(termCounts));
+  end
   if ~isnumeric(exponents) || ~isequal(size(exponents), [m n])
     error('zormix:badArgument', 'zormix_write_psnum: EXPONENTS must be %d x %d (one row per term, one column per variable), got %s', ...
           m, n, mat2str(size(exponents)));

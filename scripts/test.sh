@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs the dependencies, then builds and runs every test twice:
+# Installs the dependencies, then builds and runs the tests in four builds:
 #   1. Release build in build/: the whole suite, Octave end-to-end tests of the MEX module included,
 #      then the Python package's tests (scripts/test_python.sh);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/ (no MEX module, no
 #      Octave), without the slow tests labelled `heavy`;
-#   3. MPI build in build-mpi/: the `zormix` command and its MPI jobs against one process.
-#   3. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
+#   3. MPI build in build-mpi/: the `zormix` command and its MPI jobs against one process;
+#   4. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
 #      ZORMIX_FUZZ_SECONDS (default 60) from the seeds in examples/, tests/data/ and tests/fuzz/.
 #      A crash, leak, hang or failed property fails the run; the input is left in
 #      build-fuzz/findings/<target>/, to be kept in tests/fuzz/regressions/<target>/ with the fix.
@@ -77,6 +77,7 @@ fi
 fuzz_seeds() {
   case "$1" in
     ps_num) echo examples tests/data ;;
+    checkpoint) echo tests/fuzz/seeds/checkpoint ;;
     *) echo tests/fuzz/seeds/text ;;
   esac
 }
@@ -107,7 +108,7 @@ run_fuzz() {  # target, seconds
 echo "=== libFuzzer build (build-fuzz/) ==="
 if CC=clang CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_FUZZ=ON \
     -DZORMIX_BUILD_TESTS=OFF -DZORMIX_BUILD_BENCH=OFF; then
-  for target in ps_num text solve; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-60}"; done
+  for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-60}"; done
 else
   status=1
   summaries+=("Fuzzing: build failed")

@@ -95,6 +95,8 @@ struct SolveResult {
   std::vector<double> boxRadii;             // max-norm radius (real and imaginary parts); 0: none
   CertificationCounts certification;
   StageTimings timings;
+  // Paths of the first tracking taken from the checkpoint instead of tracked.
+  std::int64_t restoredPaths = 0;
 };
 
 // Everything known of one root (column k of a SolveResult), as the front ends read it.

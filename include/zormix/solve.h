@@ -46,6 +46,10 @@ struct SolveOptions {
   // or a fresh one is drawn and stored. A file of another system, seed, route or program version
   // is refused with ErrorCode::kCheckpoint.
   std::string checkpointPath;
+  // Most paths a route may have. Unset: as many as three quarters of this machine's available
+  // memory hold (about 128 n + 130 bytes each); a route with more is refused before tracking with
+  // Error "zormix:outOfMemory" giving the figures.
+  std::optional<std::int64_t> maxPaths;
   // Certify the regular roots by Krawczyk's interval test (SolveResult::certified and
   // certification); the classification is done either way.
   bool certify = false;

@@ -44,6 +44,8 @@ void CatchInterrupts() {
   Catch(SIGHUP, OnTerminate);
 }
 
+void IgnoreFileSizeLimitSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 bool Interrupted() { return interrupted.load(); }
 
 }  // namespace zormix::cli

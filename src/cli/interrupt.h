@@ -8,6 +8,10 @@ namespace zormix::cli {
 
 // Installs the handlers of SIGINT, SIGTERM and SIGHUP.
 void CatchInterrupts();
+
+// A write beyond the file size limit (ulimit -f) then fails with EFBIG, which the writers report,
+// removing their temporaries, instead of SIGXFSZ ending the process with a core and no message.
+void IgnoreFileSizeLimitSignal();
 // True once SIGINT arrived; for SolveOptions::interrupted.
 bool Interrupted();
 

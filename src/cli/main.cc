@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <new>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "cli/json_output.h"
 #include "cli/output.h"
 #include "cli/progress.h"
+#include "cli/suggest.h"
 #include "cli/summary.h"
 #include "report/report.h"
 #include "solve/front_end.h"
@@ -72,6 +74,7 @@ struct SolveArgs {
   bool implicitCommand = false;  // "zormix FILE": the first word might have been a command
   std::string checkpoint;
   bool certify = false;
+  std::string maxPaths;
 };
 
 struct ConvertArgs {
@@ -114,6 +117,8 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
   app.add_option("--checkpoint", a.checkpoint,
                  "Save finished paths to this file; run again with it to continue a stopped solve");
   app.add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
+  app.add_option("--max-paths", a.maxPaths,
+                 "Most paths to track (default: as many as the available memory holds)");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -142,8 +147,13 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
   if (!a.json.empty()) std::fprintf(out, "json: %s\n", a.json.c_str());
 }
 
-// Options over environment; a bad value of either is a usage error.
+// Seed and threads (options over environment) and the path limit; a bad value is a usage error.
 void ResolveSeedAndThreads(const SolveArgs& a, SolveOptions& options) {
+  if (!a.maxPaths.empty()) {
+    options.maxPaths = ParseDecimal(a.maxPaths, std::numeric_limits<std::int64_t>::max());
+    if (!options.maxPaths || *options.maxPaths == 0)
+      throw UsageError{"--max-paths '" + a.maxPaths + "': expected a positive decimal integer"};
+  }
   try {
     options.seed = a.seed.empty() ? SeedFromEnvironment() : ParseSeed(a.seed, "--seed");
     options.threads = a.threads.empty() ? ThreadsFromEnvironment().value_or(0)
@@ -217,10 +227,23 @@ int RunSolve(const SolveArgs& a) {
   if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
     throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
   }
+  if (a.checkpoint == kStandardStream) {
+    throw UsageError(
+        "--checkpoint '-': a checkpoint is a file that is read and written again, "
+        "not standard input or output");
+  }
   const std::string reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;
   SolveOptions options = OptionsOf(a, reportPath);
   if (!reportPath.empty()) CheckOutputPath(reportPath, "report file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
+  try {
+    CheckDistinctFiles({{"input", a.input},
+                        {"report file", reportPath},
+                        {"JSON file", a.json},
+                        {"checkpoint", a.mixedVolume ? std::string() : a.checkpoint}});
+  } catch (const Error& error) {
+    throw UsageError{error.what()};
+  }
 
   ProgressDisplay display(ProgressModeOf(a), stderr);
   display.Update(Progress{});  // stage "reading"
@@ -239,6 +262,11 @@ int RunSolve(const SolveArgs& a) {
   const SolveResult result = SolveSystem(loaded.system, options);
 #endif
   display.Finish();
+  if (result.restoredPaths > 0) {
+    std::fprintf(stderr, "zormix: %lld of %lld paths restored from checkpoint %s\n",
+                 static_cast<long long>(result.restoredPaths),
+                 static_cast<long long>(result.pathCount), a.checkpoint.c_str());
+  }
   WriteResults(result, a, reportPath);
   for (const std::string& warning : result.warnings) {
     std::fprintf(stderr, "zormix: warning: %s\n", warning.c_str());
@@ -282,6 +310,60 @@ std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFil
   return args;
 }
 
+const std::vector<std::string> kCommands = {"solve", "convert"};
+
+// "; did you mean 'X'?" for a word near one of `candidates`, else "".
+std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates,
+                       const std::string& prefix = "") {
+  const std::string nearest = NearestWord(word, candidates);
+  return nearest.empty() ? std::string() : "; did you mean '" + prefix + nearest + "'?";
+}
+
+// A first word that is no file but close to a command: "zormix sovle circle.txt".
+std::optional<std::string> MistypedCommand(int argc, char** argv) {
+  if (argc < 2) return std::nullopt;
+  const std::string word = argv[1];
+  std::error_code error;
+  if (word.rfind('-', 0) == 0 || std::filesystem::exists(word, error)) return std::nullopt;
+  const std::string hint = DidYouMean(word, kCommands);
+  if (hint.empty()) return std::nullopt;
+  return "'" + word + "': unknown command or missing file" + hint;
+}
+
+// The long options of `app`, without their dashes.
+std::vector<std::string> LongOptionNames(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::Option* option : app.get_options())
+    for (const std::string& name : option->get_lnames()) names.push_back(name);
+  return names;
+}
+
+// The parse error with the nearest option to each unknown "--word" of args.
+std::string WithOptionHints(const std::string& message, const std::vector<std::string>& args,
+                            const CLI::App& app) {
+  std::string hints;
+  const std::vector<std::string> names = LongOptionNames(app);
+  for (const std::string& arg : args) {
+    if (arg.rfind("--", 0) != 0 || arg.size() == 2) continue;
+    const std::string name = arg.substr(2, arg.find('=') - 2);
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+    const std::string hint = DidYouMean(name, names, "--");
+    if (!hint.empty()) hints += "\n'--" + name + "': unknown option" + hint;
+  }
+  return message + hints;
+}
+
+// Options that a run ignores, said rather than dropped silently.
+std::vector<std::string> IneffectiveOptions(const CLI::App& solve, const SolveArgs& a) {
+  std::vector<std::string> notes;
+  if (!a.mixedVolume) return notes;
+  for (const char* name : {"--checkpoint", "--certify", "--output", "--no-report"}) {
+    if (solve.count(name) > 0)
+      notes.push_back(std::string(name) + " has no effect with --mixed-volume");
+  }
+  return notes;
+}
+
 int UsageFailure(const std::string& message) {
   std::fprintf(stderr, "zormix: %s\nRun 'zormix --help' for the options.\n", message.c_str());
   return kExitUsage;
@@ -312,6 +394,11 @@ int Main(int argc, char** argv) {
 
   bool implicitFile = false;
   std::vector<std::string> args = WithSubcommand(argc, argv, implicitFile);
+  if (implicitFile) {
+    if (const std::optional<std::string> mistyped = MistypedCommand(argc, argv))
+      return UsageFailure(*mistyped);
+  }
+  const std::vector<std::string> given = args;
   std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
   try {
     app.parse(args);
@@ -322,10 +409,12 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    return UsageFailure(e.what());
+    return UsageFailure(WithOptionHints(e.what(), given, convert->parsed() ? *convert : *solve));
   }
   if (convert->parsed()) return RunConvert(convertArgs);
   solveArgs.implicitCommand = implicitFile;
+  for (const std::string& note : IneffectiveOptions(*solve, solveArgs))
+    std::fprintf(stderr, "zormix: %s\n", note.c_str());
   try {
     return RunSolve(solveArgs);
   } catch (const UsageError& e) {
@@ -334,6 +423,7 @@ int Main(int argc, char** argv) {
 }
 
 int MainReportingErrors(int argc, char** argv) {
+  IgnoreFileSizeLimitSignal();
   try {
     return Main(argc, argv);
   } catch (...) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zormix::cli {
 
@@ -14,6 +15,16 @@ using TextProducer = std::function<void(const std::function<void(std::string_vie
 
 // The library's output check, with "-" (standard output) always fine.
 void CheckOutputPath(const std::string& path, const std::string& what);
+
+// A file the command reads or writes, as named on the command line ("-" and "" stand for none).
+struct NamedFile {
+  std::string what;  // "report file", "JSON file", "checkpoint", "input"
+  std::string path;
+};
+
+// Throws Error when two of `files` are one file, however named: through symlinks (followed also
+// to a file not yet there), "." and "..", or hard links. One would overwrite the other.
+void CheckDistinctFiles(const std::vector<NamedFile>& files);
 
 // Writes the text that `produce` gives, as it comes, to path ("-": standard output) through a
 // temporary file renamed into place when `produce` returns; when it throws, the file at `path` is

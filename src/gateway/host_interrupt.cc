@@ -11,23 +11,73 @@
 // interpreter acts on them at its next check, which does not come while a MEX function runs.
 #include "gateway/host_interrupt.h"
 
+#include <signal.h>
+
+#include <atomic>
 #include <csignal>
 
 extern "C" {
 extern std::sig_atomic_t octave_interrupt_state __attribute__((weak));
 extern volatile std::sig_atomic_t octave_signal_caught __attribute__((weak));
 bool utIsInterruptPending() __attribute__((weak));
+void octave_handle_signal() __attribute__((weak));
 }
 
 namespace zormix::gateway {
+namespace {
+
+constexpr int kTerminationSignals[] = {SIGTERM, SIGHUP};
+constexpr int kTerminationSignalCount = 2;
+
+// The termination signal that came while watched (0: none), and the host's handlers meanwhile.
+std::atomic<int> caughtTermination{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+struct sigaction hostHandlers[kTerminationSignalCount];
+bool watching = false;
+
+extern "C" void OnTermination(int signal) { caughtTermination.store(signal); }
+
+}  // namespace
+
+void WatchTermination() {
+  caughtTermination.store(0);
+  struct sigaction ours = {};
+  ours.sa_handler = OnTermination;
+  sigemptyset(&ours.sa_mask);
+  for (int k = 0; k < kTerminationSignalCount; ++k)
+    sigaction(kTerminationSignals[k], &ours, &hostHandlers[k]);
+  watching = true;
+}
+
+void EndTermination() {
+  if (!watching) return;
+  for (int k = 0; k < kTerminationSignalCount; ++k)
+    sigaction(kTerminationSignals[k], &hostHandlers[k], nullptr);
+  watching = false;
+  if (const int signal = caughtTermination.exchange(0)) raise(signal);
+  // A signal other than Ctrl-C still pending in Octave is acted on now, as octave_quit() would:
+  // the error that ends the call would make Octave drop it.
+  const bool ctrlC = &octave_interrupt_state != nullptr && octave_interrupt_state > 0;
+  if (octave_handle_signal != nullptr && &octave_signal_caught != nullptr &&
+      octave_signal_caught != 0 && !ctrlC) {
+    octave_signal_caught = 0;
+    octave_handle_signal();
+  }
+}
 
 bool HostInterruptPending() {
+  if (caughtTermination.load() != 0) return true;
   if (&octave_interrupt_state != nullptr && octave_interrupt_state > 0) return true;
+  // Octave takes SIGTERM and SIGHUP in a thread of its own (sigwait), past any handler of ours,
+  // and only raises octave_signal_caught for them.
+  if (&octave_signal_caught != nullptr && octave_signal_caught != 0) return true;
   return utIsInterruptPending != nullptr && utIsInterruptPending();
 }
 
 void ClearHostInterrupt() {
-  if (&octave_interrupt_state != nullptr) octave_interrupt_state = 0;
+  // Only a Ctrl-C is taken off the books: a pending SIGTERM or SIGHUP must still end the host.
+  if (&octave_interrupt_state == nullptr || octave_interrupt_state <= 0) return;
+  octave_interrupt_state = 0;
   if (&octave_signal_caught != nullptr) octave_signal_caught = 0;
 }
 

@@ -16,7 +16,7 @@
 namespace zormix::gateway {
 namespace {
 
-// Seeds given as numbers must be exact doubles: 2^53.
+// Seeds and path limits given as numbers must be exact doubles: 2^53.
 constexpr double kLargestExactSeed = 9007199254740992.0;
 constexpr const char* kEquationSource = "<equations>";
 
@@ -26,6 +26,12 @@ bool IsRealDouble(const mxArray* a) { return mxIsDouble(a) && !mxIsComplex(a) &&
 
 std::string ReadText(const mxArray* a, const std::string& what) {
   if (!mxIsChar(a) || mxGetM(a) > 1) Bad(what + " must be a character row vector (text)");
+  // The text ends at a NUL for mxGetString: what follows it would be dropped unseen.
+  const mxChar* chars = mxGetChars(a);
+  for (std::size_t k = 0; chars != nullptr && k < mxGetNumberOfElements(a); ++k) {
+    if (chars[k] == 0)
+      Bad(what + " holds a NUL character (char(0)) at position " + std::to_string(k + 1));
+  }
   std::vector<char> buffer(mxGetNumberOfElements(a) + 1);
   mxGetString(a, buffer.data(), buffer.size());
   return buffer.data();
@@ -103,10 +109,14 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
     o.solve.certify = ReadFlag(value, "option 'certify'");
   } else if (name == "variables") {
     o.variables = ReadTextCell(value, "option 'variables'");
+  } else if (name == "maxPaths") {
+    o.solve.maxPaths =
+        static_cast<std::int64_t>(ReadInteger(value, 1, kLargestExactSeed, "option 'maxPaths'"));
   } else {
     throw Error(ErrorCode::kUnknownOption,
                 "unknown option '" + name +
-                    "' (known: route, seed, threads, progress, report, certify, variables)");
+                    "' (known: route, seed, threads, progress, report, certify, variables, "
+                    "maxPaths)");
   }
 }
 
@@ -177,10 +187,16 @@ std::vector<std::string> ReadNames(const mxArray* a, std::size_t n) {
   }
   names = ReadTextCell(a, "NAMES");
   if (names.size() != n) Bad("NAMES must be a cell array of " + std::to_string(n) + " names");
-  for (std::string& name : names) {
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    std::string& name = names[k];
     name.erase(0, name.find_first_not_of(' '));
     name.erase(name.find_last_not_of(' ') + 1);
     if (name.empty()) Bad("a variable name in NAMES is empty");
+    for (std::size_t j = 0; j < k; ++j) {
+      if (names[j] == name)
+        Bad("NAMES holds '" + name + "' twice (names " + std::to_string(j + 1) + " and " +
+            std::to_string(k + 1) + "); every variable needs a name of its own");
+    }
   }
   return names;
 }

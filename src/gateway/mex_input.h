@@ -22,7 +22,8 @@ struct CallOptions {
 
 // Fields: route ('polyhedral' | 'totaldegree' or a number as the module's mode), seed (a number
 // or a decimal string; [] for fresh entropy), threads ([] or 0 for all cores), progress, report,
-// certify (flags: true or false, or 0 or 1), variables. Unknown fields are refused, so that a
+// certify (flags: true or false, or 0 or 1), variables, maxPaths (the most paths a route may
+// have; default: what the available memory holds). Unknown fields are refused, so that a
 // misspelt option is not silently ignored.
 CallOptions ReadOptions(const mxArray* options);
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/random.h"
+#include "gateway/host_interrupt.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
 #include "solve/front_end.h"
@@ -132,6 +133,7 @@ void CopyResults(const zormix::SolveResult& result, mwSize hostColumns, mxArray*
 
 // Reads and solves the system again (now for real) and fills the host matrices.
 bool Solve(const CallSetup& setup, mxArray* plhs[]) {
+  zormix::gateway::WatchTermination();
   const bool solved = Guarded(kMemoryContext, [&] {
     const zormix::PolySystem system = zormix::ReadSystemFile(kSystemFile);
     CheckColumns(system, setup.hostColumns);
@@ -149,6 +151,7 @@ bool Solve(const CallSetup& setup, mxArray* plhs[]) {
     CopyResults(result, setup.hostColumns, plhs);
   });
   zormix::gateway::FlushConsole();
+  zormix::gateway::EndTermination();
   return solved;
 }
 

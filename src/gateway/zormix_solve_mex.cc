@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "gateway/host_interrupt.h"
 #include "gateway/mex_input.h"
 #include "gateway/mex_result.h"
 #include "gateway/mex_support.h"
@@ -62,8 +63,10 @@ ZORMIX_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mx
                       "(EQUATIONS, OPTIONS) required.");
   }
   if (nlhs > 1) mexErrMsgIdAndTxt(kWrongOutputCountId, "One output at most.");
+  WatchTermination();
   const bool solved = Solve(nrhs, prhs);
   FlushConsole();
+  EndTermination();
   if (!solved) RaiseKeptError();
   plhs[0] = MakeResultStruct(*lastResult, reportAsked ? &lastReport : nullptr);
   lastResult.reset();

@@ -345,6 +345,7 @@ class Parser {
       : tokens_(std::move(tokens)), source_(source) {}
 
   PolySystem Run() {
+    RefuseFunctionCalls();
     SkipSeparators();
     if (IsDeclaration()) {
       ParseDeclaration();
@@ -425,6 +426,22 @@ class Parser {
 
   static bool IsImaginaryUnitName(const Token& t) {
     return !t.quoted && (t.text == "i" || t.text == "I");
+  }
+
+  // "sin(x)" would otherwise be read as the variable sin times x. A name written right against
+  // '(' is taken for a call of a function, which polynomials have none of; "x (y + 1)" and
+  // "x*(y + 1)" stay products.
+  void RefuseFunctionCalls() const {
+    for (std::size_t k = 0; k + 1 < tokens_.size(); ++k) {
+      const Token& name = tokens_[k];
+      const Token& next = tokens_[k + 1];
+      if (name.kind != Kind::kName || name.quoted || IsImaginaryUnitName(name) ||
+          next.kind != Kind::kOpen || next.line != name.line ||
+          next.column != name.column + static_cast<int>(name.text.size()))
+        continue;
+      Fail(name, "unknown function '" + name.text + "': polynomials have no functions (for a " +
+                     "product write '" + name.text + "*(')");
+    }
   }
 
   void CollectVariablesInOrder() {

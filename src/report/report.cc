@@ -15,9 +15,9 @@ const char* const kSeparator = " ---------------------------------------";
 const char* const kContactBlock[] = {
     " zormix - polynomial systems by homotopy continuation",
     " Contact Info: ",
-    " Issues and questions: the zormix issue tracker",
-    " Documentation: README.md of the zormix sources",
-    " License and citation: see the zormix distribution",
+    " Issues and questions: see \"Help, problems and license\" in README.md",
+    " Documentation: README.md and docs/ (installed in share/doc/zormix)",
+    " License and citation: LICENSE (BSD-3-Clause) and README.md",
 };
 
 std::string CoordinateLine(const Complex& value) {

@@ -1,16 +1,18 @@
 #include "solve/checkpoint.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <utility>
 
-#include "base/atomic_file.h"
 #include "zormix/error.h"
 
 #ifndef ZORMIX_VERSION
@@ -20,40 +22,14 @@
 namespace zormix {
 namespace {
 
-// The format stores the machine's bytes; every platform zormix is built for is little-endian.
-static_assert(std::endian::native == std::endian::little);
+using checkpoint_bytes::Get;
+using checkpoint_bytes::Put;
 
 constexpr char kMagic[8] = {'Z', 'M', 'X', 'C', 'K', 'P', 'T', '\0'};
 constexpr std::uint32_t kFormatVersion = 2;
 constexpr std::size_t kHeaderSize = 64;
 constexpr std::size_t kVersionSize = 16;
-constexpr std::size_t kRecordFixedSize = 32;  // unit .. blowUps, before the coordinates
-// Flags after the end point: which of the two optional points the record carries.
-constexpr std::uint32_t kHasJumpCheckPoint = 1;
-constexpr std::uint32_t kHasPolishedRoot = 2;
 constexpr std::int64_t kRecordsPerRead = 4096;
-
-// FNV-1a 64: h = (h xor byte) * 1099511628211, from 14695981039346656037.
-std::uint64_t Fnv1a(const void* data, std::size_t size, std::uint64_t h = 14695981039346656037ull) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) {
-    h ^= bytes[i];
-    h *= 1099511628211ull;
-  }
-  return h;
-}
-
-template <typename T>
-void Put(std::string& out, T value) {
-  out.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-template <typename T>
-T Get(const char* p, std::size_t offset) {
-  T value;
-  std::memcpy(&value, p + offset, sizeof value);
-  return value;
-}
 
 std::string VersionField() {
   std::string version = ZORMIX_VERSION;
@@ -119,7 +95,10 @@ void CheckHeader(const std::string& path, const StoredHeader& h, const Checkpoin
   if (h.version != ours)
     Refuse(path, "was written by zormix " + h.version + ", this is zormix " + ours +
                      "; resume it with that version or remove it");
-  if (h.systemHash != id.systemHash || h.n != static_cast<std::uint32_t>(id.n))
+  if (h.n != static_cast<std::uint32_t>(id.n))
+    Refuse(path, "belongs to another system (" + std::to_string(h.n) + " variables, this one has " +
+                     std::to_string(id.n) + ")");
+  if (h.systemHash != id.systemHash)
     Refuse(path, "belongs to another system (system hash " + Hex(h.systemHash) +
                      ", this system's " + Hex(id.systemHash) + ")");
   if (h.seed != id.seed)
@@ -144,6 +123,66 @@ std::size_t ReadAt(int fd, char* buffer, std::size_t size, off_t offset) {
   return got;
 }
 
+// Writes `size` bytes at `offset`; fewer only when a write fails (errno tells why).
+std::size_t WriteAt(int fd, const char* data, std::size_t size, off_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t w = pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) break;
+    done += static_cast<std::size_t>(w);
+  }
+  return done;
+}
+
+// The process holding a flock on the file of `st`, from /proc/locks ("1: FLOCK  ADVISORY  WRITE
+// 4242 fe:00:408224 0 EOF": pid, then device major:minor in hex and inode); 0 when not found.
+long FlockHolder(const struct stat& st) {
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    char kind[16] = {};
+    long pid = 0;
+    unsigned major = 0, minor = 0;
+    unsigned long long inode = 0;
+    if (line.find("->") != std::string::npos) continue;  // a waiter, not a holder
+    if (std::sscanf(line.c_str(), "%*d: %15s %*s %*s %ld %x:%x:%llu", kind, &pid, &major, &minor,
+                    &inode) == 5 &&
+        std::strcmp(kind, "FLOCK") == 0 && major == major(st.st_dev) && minor == minor(st.st_dev) &&
+        inode == st.st_ino)
+      return pid;
+  }
+  return 0;
+}
+
+// Opens `path` for `flags` without waiting on a FIFO, and refuses anything but a regular file.
+// -1 (errno set) when it cannot be opened.
+int OpenRegularFile(const std::string& path, int flags) {
+  const int fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return fd;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    Refuse(path, "is not a regular file; a checkpoint must be one");
+  }
+  return fd;
+}
+
+// Takes the lock `operation` (LOCK_SH, LOCK_EX) on `fd` at once, or refuses the file naming the
+// process that holds it. Closes fd when refusing.
+void LockOrRefuse(int fd, int operation, const std::string& path) {
+  if (flock(fd, operation | LOCK_NB) == 0) return;
+  const int error = errno;
+  struct stat st {};
+  const long holder = error == EWOULDBLOCK && fstat(fd, &st) == 0 ? FlockHolder(st) : 0;
+  close(fd);
+  if (error != EWOULDBLOCK) Refuse(path, std::string("cannot be locked: ") + std::strerror(error));
+  Refuse(path,
+         "is in use by " +
+             (holder > 0 ? "process " + std::to_string(holder) : std::string("another process")) +
+             ", which is solving with it; wait for it to end or give another file");
+}
+
 std::string ReadHeaderBytes(int fd) {
   std::string bytes(kHeaderSize, '\0');
   bytes.resize(ReadAt(fd, bytes.data(), kHeaderSize, 0));
@@ -165,112 +204,39 @@ std::uint64_t SystemHash(const NormalForm& system) {
 }
 
 std::optional<std::uint64_t> CheckpointSeed(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFile(path, O_RDONLY);
   if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;
     Refuse(path, std::string("cannot be read: ") + std::strerror(errno));
   }
+  LockOrRefuse(fd, LOCK_SH, path);  // a header being written is read only once it is whole
   const std::string bytes = ReadHeaderBytes(fd);
   close(fd);
   if (bytes.empty()) return std::nullopt;
   return ParseHeader(path, bytes).seed;
 }
 
-namespace {
-
-void PutPoint(std::string& out, const Complex* z, std::int64_t n) {
-  for (std::int64_t k = 0; k < n; ++k) {
-    Put<double>(out, z != nullptr ? z[k].real() : 0.0);
-    Put<double>(out, z != nullptr ? z[k].imag() : 0.0);
-  }
-}
-
-void GetPoint(const char* record, std::size_t at, Complex* z, std::int64_t n) {
-  for (std::int64_t k = 0; k < n; ++k, at += 16)
-    z[k] = Complex(Get<double>(record, at), Get<double>(record, at + 8));
-}
-
-}  // namespace
-
-// Fixed part, end point, flags (u32 + u32 padding), the point at the jump check, the polished
-// root, checksum.
-std::size_t UnitRecordSize(int n) {
-  return kRecordFixedSize + 3 * 16 * static_cast<std::size_t>(n) + 8 + 8;
-}
-
-void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& out) {
-  const std::size_t start = out.size();
-  const UnitOutcome& o = tracking.outcomes[static_cast<std::size_t>(unit)];
-  Put<std::uint64_t>(out, static_cast<std::uint64_t>(unit));
-  Put<std::int32_t>(out, o.cell);
-  Put<std::int32_t>(out, o.startIndex);
-  Put<std::int32_t>(out, o.steps);
-  Put<std::uint32_t>(out, static_cast<std::uint32_t>(o.status));
-  Put<std::int64_t>(out, o.blowUps);
-  const std::int64_t n = tracking.endPoints.rows();
-  PutPoint(out, o.recorded() ? tracking.endPoints.col(unit) : nullptr, n);
-  // The jump check and the polished roots are decided after every path is done: a path restored
-  // from a record must bring what its tracking left for them.
-  const auto u = static_cast<std::size_t>(unit);
-  const bool hasCheck = !tracking.hasCheckpoint.empty() && tracking.hasCheckpoint[u] != 0;
-  const std::vector<Complex>& polished = tracking.polished[u];
-  const bool hasPolished = polished.size() == static_cast<std::size_t>(n);
-  Put<std::uint32_t>(out,
-                     (hasCheck ? kHasJumpCheckPoint : 0) | (hasPolished ? kHasPolishedRoot : 0));
-  Put<std::uint32_t>(out, 0);
-  PutPoint(out, hasCheck ? tracking.checkpoints.col(unit) : nullptr, n);
-  PutPoint(out, hasPolished ? polished.data() : nullptr, n);
-  Put<std::uint64_t>(out, Fnv1a(out.data() + start, out.size() - start));
-}
-
-bool RecordIntact(const char* record, int n) {
-  const std::size_t body = UnitRecordSize(n) - 8;
-  return Fnv1a(record, body) == Get<std::uint64_t>(record, body);
-}
-
-std::int64_t DecodeUnit(const char* record, RouteTracking& tracking) {
-  const std::uint64_t unit = Get<std::uint64_t>(record, 0);
-  const std::uint32_t status = Get<std::uint32_t>(record, 20);
-  if (unit >= static_cast<std::uint64_t>(tracking.total) ||
-      status >= static_cast<std::uint32_t>(kPathStatusCount))
-    throw Error(ErrorCode::kCheckpoint, "checkpoint record of unit " + std::to_string(unit) +
-                                            " does not belong to this solve of " +
-                                            std::to_string(tracking.total) + " paths");
-  const auto u = static_cast<std::int64_t>(unit);
-  UnitOutcome& o = tracking.outcomes[unit];
-  o.cell = Get<std::int32_t>(record, 8);
-  o.startIndex = Get<std::int32_t>(record, 12);
-  o.steps = Get<std::int32_t>(record, 16);
-  o.status = static_cast<PathStatus>(status);
-  o.blowUps = Get<std::int64_t>(record, 24);
-  const std::int64_t n = tracking.endPoints.rows();
-  const std::size_t point = 16 * static_cast<std::size_t>(n);
-  if (o.recorded()) GetPoint(record, kRecordFixedSize, tracking.endPoints.col(u), n);
-  const std::size_t flagsAt = kRecordFixedSize + point;
-  const std::uint32_t flags = Get<std::uint32_t>(record, flagsAt);
-  if ((flags & kHasJumpCheckPoint) != 0 && !tracking.hasCheckpoint.empty()) {
-    GetPoint(record, flagsAt + 8, tracking.checkpoints.col(u), n);
-    tracking.hasCheckpoint[unit] = 1;
-  }
-  if ((flags & kHasPolishedRoot) != 0) {
-    std::vector<Complex>& polished = tracking.polished[unit];
-    polished.resize(static_cast<std::size_t>(n));
-    GetPoint(record, flagsAt + 8 + point, polished.data(), n);
-  }
-  tracking.counters.Count(o.recorded());
-  return u;
-}
-
 Checkpoint::Checkpoint(std::string path, const CheckpointIdentity& identity)
-    : path_(std::move(path)), n_(identity.n), lastFlush_(std::chrono::steady_clock::now()) {
-  const std::optional<std::uint64_t> stored = CheckpointSeed(path_);
-  if (!stored) {
-    // The header appears whole or not at all.
-    WriteFileAtomically(path_, EncodeHeader(identity), "checkpoint");
+    : path_(std::move(path)),
+      n_(identity.n),
+      layout_(identity.route == Route::kTotalDegree ? UnitLayout::TotalDegree()
+                                                    : UnitLayout::Unknown()),
+      lastFlush_(std::chrono::steady_clock::now()) {
+  OpenAndLock();
+  try {
+    const std::string header = ReadHeaderBytes(fd_);
+    if (header.empty()) {
+      // A new file: no one sees it half written, since every reader takes the lock first.
+      pending_ = EncodeHeader(identity);
+      FlushLocked();
+    } else {
+      CheckHeader(path_, ParseHeader(path_, header), identity);
+    }
+    end_ = FileSize(fd_);
+  } catch (...) {
+    close(fd_);
+    throw;
   }
-  fd_ = open(path_.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
-  if (fd_ < 0) Fail(std::string("cannot be opened: ") + std::strerror(errno));
-  if (stored) CheckHeader(path_, ParseHeader(path_, ReadHeaderBytes(fd_)), identity);
 }
 
 Checkpoint::~Checkpoint() {
@@ -279,7 +245,18 @@ Checkpoint::~Checkpoint() {
     Flush();
   } catch (...) {  // a destructor reports nothing; the records are tracked again on restart
   }
-  close(fd_);
+  close(fd_);  // releases the lock
+}
+
+void Checkpoint::OpenAndLock() {
+  const int fd = OpenRegularFile(path_, O_RDWR | O_CREAT);
+  if (fd < 0) Fail(std::string("cannot be opened: ") + std::strerror(errno));
+  LockOrRefuse(fd, LOCK_EX, path_);
+  fd_ = fd;
+}
+
+void Checkpoint::ExpectCells(const std::vector<std::int64_t>& cellVolumes) {
+  layout_ = UnitLayout::Cells(cellVolumes);
 }
 
 std::vector<std::int64_t> Checkpoint::Restore(RouteTracking& tracking) {
@@ -291,31 +268,52 @@ std::vector<std::int64_t> Checkpoint::Restore(RouteTracking& tracking) {
           : static_cast<std::int64_t>((static_cast<std::size_t>(fileSize) - kHeaderSize) / size);
   std::vector<char> done(static_cast<std::size_t>(tracking.total), 0);
   std::vector<char> buffer(size * kRecordsPerRead);
-  std::int64_t kept = complete;
-  for (std::int64_t first = 0; first < kept; first += kRecordsPerRead) {
-    const std::int64_t count = std::min(kRecordsPerRead, kept - first);
-    const off_t at = static_cast<off_t>(kHeaderSize + static_cast<std::size_t>(first) * size);
-    if (ReadAt(fd_, buffer.data(), static_cast<std::size_t>(count) * size, at) !=
+  std::string again;
+  std::int64_t read = complete, kept = 0;
+  const auto offsetOf = [&](std::int64_t record) {
+    return static_cast<off_t>(kHeaderSize + static_cast<std::size_t>(record) * size);
+  };
+  const auto where = [&](std::int64_t record) {
+    return "record " + std::to_string(record + 1) + " of " + std::to_string(complete);
+  };
+  for (std::int64_t first = 0; first < read; first += kRecordsPerRead) {
+    const std::int64_t count = std::min(kRecordsPerRead, read - first);
+    if (ReadAt(fd_, buffer.data(), static_cast<std::size_t>(count) * size, offsetOf(first)) !=
         static_cast<std::size_t>(count) * size)
       Fail("cannot be read");
     for (std::int64_t i = 0; i < count; ++i) {
+      const std::int64_t index = first + i;
       const char* record = buffer.data() + static_cast<std::size_t>(i) * size;
       if (!RecordIntact(record, n_)) {
-        if (first + i != complete - 1)
-          Fail("is damaged at record " + std::to_string(first + i + 1) + " of " +
-               std::to_string(complete));
-        kept = first + i;  // a write cut short: dropped, its unit tracked again
+        if (index != complete - 1) Fail("is damaged at " + where(index));
+        read = index;  // a write cut short: dropped, its unit tracked again
         break;
       }
-      const std::int64_t unit = DecodeUnit(record, tracking);
-      if (done[static_cast<std::size_t>(unit)])
-        Fail("holds unit " + std::to_string(unit) + " twice");
-      done[static_cast<std::size_t>(unit)] = 1;
+      const std::string fault = RecordFault(record, tracking, layout_);
+      if (!fault.empty()) Fail("holds an impossible " + where(index) + ": " + fault);
+      const std::uint64_t unit = RecordUnit(record);
+      if (done[unit]) {
+        // The same bytes twice: the file is repaired by leaving the copy out.
+        again.clear();
+        EncodeUnit(tracking, static_cast<std::int64_t>(unit), again);
+        if (std::memcmp(again.data(), record, size) != 0)
+          Fail("holds unit " + std::to_string(unit) + " twice, differently, the second time at " +
+               where(index));
+        continue;
+      }
+      DecodeUnit(record, tracking, layout_);
+      done[unit] = 1;
+      // Records after a dropped copy move down over it; a crash while they do leaves copies of
+      // whole records only, which the next restore drops again.
+      if (kept != index && WriteAt(fd_, record, size, offsetOf(kept)) != size)
+        Fail(std::string("cannot be repaired: ") + std::strerror(errno));
+      ++kept;
     }
   }
-  const off_t end = static_cast<off_t>(kHeaderSize + static_cast<std::size_t>(kept) * size);
-  if (fileSize > end && ftruncate(fd_, end) != 0)
+  end_ = offsetOf(kept);
+  if (fileSize > end_ && (ftruncate(fd_, end_) != 0 || fdatasync(fd_) != 0))
     Fail(std::string("cannot be repaired: ") + std::strerror(errno));
+  restoredPaths_ = kept;
   std::vector<std::int64_t> todo;
   for (std::int64_t u = 0; u < tracking.total; ++u)
     if (!done[static_cast<std::size_t>(u)]) todo.push_back(u);
@@ -341,14 +339,11 @@ void Checkpoint::Flush() {
 
 void Checkpoint::FlushLocked() {
   lastFlush_ = std::chrono::steady_clock::now();
-  std::size_t written = 0;
-  while (written < pending_.size()) {
-    const ssize_t w = write(fd_, pending_.data() + written, pending_.size() - written);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) Fail(std::string("cannot be written: ") + std::strerror(errno));
-    written += static_cast<std::size_t>(w);
-  }
-  if (written > 0) fdatasync(fd_);
+  if (pending_.empty()) return;
+  const std::size_t written = WriteAt(fd_, pending_.data(), pending_.size(), end_);
+  end_ += static_cast<off_t>(written);
+  if (written != pending_.size()) Fail(std::string("cannot be written: ") + std::strerror(errno));
+  fdatasync(fd_);
   pending_.clear();
 }
 

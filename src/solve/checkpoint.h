@@ -5,16 +5,17 @@
 //   header, 64 bytes: "ZMXCKPT\0", u32 format version, u32 route (0 polyhedral, 1 total degree),
 //     u32 n, u32 record size, u64 seed, u64 system hash, char[16] program version (NUL padded),
 //     u64 FNV-1a 64 of the 56 bytes before it;
-//   then one record per finished unit, UnitRecordSize(n) bytes: u64 unit, i32 cell,
-//     i32 startIndex, i32 steps, u32 status, i64 blowUps, n complex end-point coordinates as
-//     (re, im) doubles bit for bit (zeros when no end point was recorded), u32 flags (1: a point
-//     at the jump check follows, 2: a polished root follows), u32 zero, n complex coordinates of
-//     the point at the jump check, n of the polished root (zeros when absent), u64 FNV-1a 64 of
-//     the record's bytes before it.
-// Records come in completion order. Only the last one may be torn or damaged (a write cut short);
-// it is dropped and its unit tracked again. A bad record anywhere else refuses the file.
+//   then one record per finished unit (checkpoint_record.h), in completion order.
+// Only the last record may be torn or damaged (a write cut short); it is dropped and its unit
+// tracked again. A record stored twice with the same bytes (two writers before files were locked)
+// is dropped from the file. Any other bad record refuses the file, naming its number.
+//
+// A solve holds an exclusive lock (flock) on the file from opening it to its end: a second solve
+// given the same file is refused at once, naming the process that holds it.
 #ifndef ZORMIX_SOLVE_CHECKPOINT_H_
 #define ZORMIX_SOLVE_CHECKPOINT_H_
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "model/normal_form.h"
+#include "solve/checkpoint_record.h"
 #include "tracker/route_tracking.h"
 #include "tracker/tracking.h"
 #include "zormix/types.h"
@@ -47,28 +49,26 @@ std::uint64_t SystemHash(const NormalForm& system);
 // Throws Error kCheckpointId when the file is not a readable checkpoint.
 std::optional<std::uint64_t> CheckpointSeed(const std::string& path);
 
-std::size_t UnitRecordSize(int n);
-// Appends the record of unit `unit`, whose slot in `tracking` is filled, to `out`.
-void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& out);
-// Checks the checksum of the record at `record` (UnitRecordSize bytes); false when it fails.
-bool RecordIntact(const char* record, int n);
-// Fills the slot of an intact record and counts it as done; returns its unit. Throws Error
-// kCheckpointId when the unit or its status cannot belong to this solve.
-std::int64_t DecodeUnit(const char* record, RouteTracking& tracking);
-
 class Checkpoint {
  public:
-  // Creates the file with its header when there is none (or it is empty); otherwise checks its
-  // header and throws Error kCheckpointId naming what differs from `identity`.
+  // Opens and locks the file, refusing anything but a regular file and a file another solve
+  // holds; writes the header when the file is new (or empty), otherwise checks it and throws
+  // Error kCheckpointId naming the field that differs from `identity`.
   Checkpoint(std::string path, const CheckpointIdentity& identity);
   ~Checkpoint();  // writes the records still pending
   Checkpoint(const Checkpoint&) = delete;
   Checkpoint& operator=(const Checkpoint&) = delete;
 
+  // The polyhedral route's units, once its cells are known: records are then checked against the
+  // start solution of their unit.
+  void ExpectCells(const std::vector<std::int64_t>& cellVolumes);
   // Fills the slots of the units stored in the file and returns the units still to track, in
-  // ascending order. A torn or damaged last record is cut off the file; any other bad record, a
-  // unit stored twice or out of range throws Error kCheckpointId.
+  // ascending order. A torn or damaged last record and repeated identical records are cut out of
+  // the file; any other bad record (RecordFault), or a unit stored twice with different contents,
+  // throws Error kCheckpointId naming the record.
   std::vector<std::int64_t> Restore(RouteTracking& tracking);
+  // Paths the last Restore took from the file.
+  std::int64_t restoredPaths() const { return restoredPaths_; }
   // Queues whole records; they reach the file within kFlushInterval (at a later Append or
   // FlushIfDue) or at Flush.
   void Append(std::string_view records);
@@ -78,12 +78,16 @@ class Checkpoint {
   static constexpr std::chrono::milliseconds kFlushInterval{1000};
 
  private:
+  void OpenAndLock();
   void FlushLocked();
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;
   int n_ = 0;
   int fd_ = -1;
+  UnitLayout layout_;
+  off_t end_ = 0;  // where the next record goes
+  std::int64_t restoredPaths_ = 0;
   std::mutex mutex_;
   std::string pending_;
   std::chrono::steady_clock::time_point lastFlush_;

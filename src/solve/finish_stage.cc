@@ -86,6 +86,7 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   UndoVariableScaling(system, tracking);
   result.timings.mixedCells = tracked.start.data().mixedCellSeconds;
   result.timings.tracking = tracked.trackingSeconds;
+  result.restoredPaths = tracked.restoredPaths;
   Announce(options, Stage::kReport, result.pathCount);
   const auto began = std::chrono::steady_clock::now();
   FinishedRoots finished = FinishRoots(system, tracking.solutions, tracking.counts.endPoints,

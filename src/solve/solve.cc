@@ -29,7 +29,10 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   if (makeRunners) runners = makeRunners(checkpoint.get(), ThreadCount(options));
   const StartSystem start = MakeStartSystemWith(problem, options, seed, runners.cellBranches);
   if (!start.trackable()) return PathCountResult(start);
-  return Finish(TrackWith(start, problem, options, runners.units), options);
+  ExpectStartPaths(checkpoint.get(), start);
+  TrackedPaths paths = TrackWith(start, problem, options, runners.units);
+  if (checkpoint) paths.data().restoredPaths = checkpoint->restoredPaths();
+  return Finish(std::move(paths), options);
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ struct TrackedData {
   TrackingOutcome tracking;  // end points in the scaled variables
   RuntimeUniform runtime;    // after the tracking's draws: the finishing draws follow
   double trackingSeconds = 0.0;
+  std::int64_t restoredPaths = 0;  // paths of the first tracking read back from a checkpoint
 };
 
 double SecondsSince(std::chrono::steady_clock::time_point start);
@@ -83,6 +84,9 @@ std::unique_ptr<Checkpoint> OpenCheckpoint(const SolveOptions& options, const Pr
 // on this process's threads).
 StartSystem MakeStartSystemWith(const Problem& problem, const SolveOptions& options,
                                 std::uint64_t seed, const BranchRunner& cellBranches);
+
+// Hands the checkpoint the cells' path counts, so that it can check every record against them.
+void ExpectStartPaths(Checkpoint* checkpoint, const StartSystem& start);
 
 // Track with the units of the first tracking run by `units` (empty: on this process's threads).
 // firstTrackingOnly: stop after them and return no end points (a cluster rank's share).

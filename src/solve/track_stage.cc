@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "solve/checkpoint.h"
+#include "solve/path_budget.h"
 #include "solve/stage_data.h"
 
 namespace zormix {
@@ -62,6 +63,8 @@ TrackedPaths TrackWith(const StartSystem& start, const Problem& target, const So
   tracking.interrupted = options.interrupted;
   tracking.runUnits = units;
   tracking.firstTrackingOnly = firstTrackingOnly;
+  // Tracking is about to take memory for every path: refused first when they will not fit.
+  CheckPathBudget(start.pathCount(), target.data().system.n, options.maxPaths);
   Announce(options, Stage::kTracking, start.pathCount());
   const auto began = std::chrono::steady_clock::now();
   tracked->tracking = TrackRouteOf(start.data(), target.data().system, tracked->runtime, tracking);
@@ -75,9 +78,17 @@ TrackedPaths Track(const StartSystem& start, const Problem& target, const SolveO
   CheckTrackable(start, target);
   std::unique_ptr<Checkpoint> checkpoint =
       OpenCheckpoint(options, target, start.route(), start.seed());
+  ExpectStartPaths(checkpoint.get(), start);
   UnitRunner units;
   if (checkpoint) units = CheckpointRunner(*checkpoint, ThreadCount(options));
-  return TrackWith(start, target, options, units);
+  TrackedPaths paths = TrackWith(start, target, options, units);
+  if (checkpoint) paths.data().restoredPaths = checkpoint->restoredPaths();
+  return paths;
+}
+
+void ExpectStartPaths(Checkpoint* checkpoint, const StartSystem& start) {
+  if (checkpoint && start.route() == Route::kPolyhedral)
+    checkpoint->ExpectCells(start.data().cellVolume);
 }
 
 TrackedPaths::TrackedPaths(std::unique_ptr<TrackedData> data) : data_(std::move(data)) {}

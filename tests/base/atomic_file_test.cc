@@ -106,6 +106,23 @@ TEST_F(AtomicFileTest, SymlinksAreWrittenThroughToTheirFinalTarget) {
   EXPECT_THROW(WriteFileAtomically((dir_ / "loop").string(), "x"), Error);
 }
 
+// The temporary lives beside the file finally written, not beside the link: the link's folder may
+// be read-only or on another file system, where the rename would fail.
+TEST_F(AtomicFileTest, TheTemporaryOfALinkIsBesideItsTarget) {
+  fs::create_directory(dir_ / "links");
+  fs::create_directory(dir_ / "real");
+  fs::create_symlink("../real/report", dir_ / "links" / "report");
+  AtomicFile file((dir_ / "links" / "report").string(), "report file");
+  file.Write("text\n");
+  EXPECT_THAT(Entries(dir_ / "links"), ::testing::ElementsAre("report"));
+  const std::vector<std::string> beside = Entries(dir_ / "real");
+  ASSERT_EQ(beside.size(), 1u);
+  EXPECT_EQ(beside[0].rfind("report.tmp.", 0), 0u);
+  file.Commit();
+  EXPECT_TRUE(fs::is_symlink(dir_ / "links" / "report"));
+  EXPECT_THAT(Entries(dir_ / "real"), ::testing::ElementsAre("report"));
+}
+
 TEST_F(AtomicFileTest, DevicesAndFifosAreWrittenInPlace) {
   WriteFileAtomically("/dev/null", "discarded\n");
   EXPECT_TRUE(fs::is_character_file("/dev/null"));

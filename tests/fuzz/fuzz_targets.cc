@@ -1,12 +1,19 @@
 #include "fuzz_targets.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "io/reader.h"
+#include "solve/checkpoint.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
@@ -48,7 +55,84 @@ bool SmallEnoughToSolve(const PolySystem& s) {
   return true;
 }
 
+constexpr int kCheckpointVariables = 2;
+constexpr std::int64_t kCheckpointPaths = 4;
+
+// A file of this process for the checkpoint target, removed at exit.
+const std::string& CheckpointFile() {
+  static const std::string path = [] {
+    char name[] = "/tmp/zormix_fuzz_checkpoint_XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) Violated("a temporary file can be made", name);
+    close(fd);
+    std::atexit([] { std::remove(CheckpointFile().c_str()); });
+    return std::string(name);
+  }();
+  return path;
+}
+
+CheckpointIdentity FuzzIdentity(Route route) {
+  CheckpointIdentity identity;
+  identity.systemHash = 0x5a5a;
+  identity.seed = 7;
+  identity.route = route;
+  identity.n = kCheckpointVariables;
+  return identity;
+}
+
+// The header a new checkpoint of `identity` gets, made once per route.
+const std::string& FreshHeader(const CheckpointIdentity& identity) {
+  static std::string headers[2];
+  std::string& header = headers[identity.route == Route::kTotalDegree ? 1 : 0];
+  if (header.empty()) {
+    std::remove(CheckpointFile().c_str());
+    { Checkpoint created(CheckpointFile(), identity); }
+    std::ifstream in(CheckpointFile(), std::ios::binary);
+    header.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return header;
+}
+
+// Recomputes the checksum of every whole record after the header.
+void FixChecksums(std::string& file, std::size_t headerSize) {
+  const std::size_t size = UnitRecordSize(kCheckpointVariables);
+  for (std::size_t at = headerSize; at + size <= file.size(); at += size) {
+    const std::uint64_t sum = Fnv1a(file.data() + at, size - 8);
+    std::memcpy(file.data() + at + size - 8, &sum, sizeof sum);
+  }
+}
+
+// The units restored from the checkpoint file as it is; throws Error when it is refused.
+std::vector<std::int64_t> RestoredUnits(const CheckpointIdentity& identity) {
+  Checkpoint checkpoint(CheckpointFile(), identity);
+  const bool totalDegree = identity.route == Route::kTotalDegree;
+  RouteTracking tracking(kCheckpointVariables, kCheckpointPaths, totalDegree);
+  if (!totalDegree) checkpoint.ExpectCells({1, 3});
+  const std::vector<std::int64_t> todo = checkpoint.Restore(tracking);
+  if (static_cast<std::int64_t>(todo.size()) + checkpoint.restoredPaths() != kCheckpointPaths ||
+      tracking.counters.done.load() != checkpoint.restoredPaths())
+    Violated("a restored checkpoint accounts for every path once", std::to_string(todo.size()));
+  return todo;
+}
+
 }  // namespace
+
+void CheckpointTarget(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  const CheckpointIdentity identity =
+      FuzzIdentity((data[0] & 1) != 0 ? Route::kTotalDegree : Route::kPolyhedral);
+  const std::string header = (data[0] & 2) != 0 ? FreshHeader(identity) : std::string();
+  std::string file = header + std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
+  if ((data[0] & 4) != 0) FixChecksums(file, header.size());
+  std::ofstream(CheckpointFile(), std::ios::binary | std::ios::trunc) << file;
+  std::vector<std::int64_t> todo;
+  try {
+    todo = RestoredUnits(identity);
+  } catch (const Error&) {
+    return;
+  }
+  if (RestoredUnits(identity) != todo) Violated("a repaired checkpoint reads back the same", file);
+}
 
 void PsNumTarget(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
@@ -101,6 +185,7 @@ Target TargetNamed(const std::string& name) {
   if (name == "ps_num") return PsNumTarget;
   if (name == "text") return TextTarget;
   if (name == "solve") return SolveTarget;
+  if (name == "checkpoint") return CheckpointTarget;
   return nullptr;
 }
 

@@ -17,6 +17,13 @@ void TextTarget(const std::uint8_t* data, std::size_t size);
 // byte picks the route.
 void SolveTarget(const std::uint8_t* data, std::size_t size);
 
+// The checkpoint reader: a file of records for a solve of 2 variables and 4 paths. The first byte
+// picks the route (bit 0), whether the rest follows a valid header (bit 1) or is the whole file,
+// and whether the checksums of whole records are made right (bit 2) so that their fields are
+// reached. An accepted file must account for every path, and reading it again (after its repair)
+// must restore the same paths.
+void CheckpointTarget(const std::uint8_t* data, std::size_t size);
+
 // The target of a name as used in tests/fuzz/regressions/<name>/; null for an unknown name.
 using Target = void (*)(const std::uint8_t*, std::size_t);
 Target TargetNamed(const std::string& name);

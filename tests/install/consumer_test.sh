@@ -9,9 +9,20 @@ rm -rf "$work"
 mkdir -p "$work"
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log"
 
+doc="share/doc/zormix"
 for file in include/zormix/solve.h bin/zormix share/zormix/matlab/zormix.m \
-            share/zormix/matlab/zormix_solve.m share/doc/zormix/errors.md; do
+            share/zormix/matlab/zormix_solve.m "$doc/LICENSE" "$doc/docs/errors.md" \
+            "$doc/docs/cli.md" "$doc/docs/cluster.md" "$doc/docs/architecture.md" \
+            "$doc/docs/result.schema.json"; do
   [ -e "$work/prefix/$file" ] || { echo "not installed: $file" >&2; exit 1; }
+done
+
+# Every relative link of the installed documentation leads to an installed file.
+for page in "$work/prefix/$doc/README.md" "$work/prefix/$doc"/docs/*.md; do
+  for target in $(grep -oE '\]\([^)#]+' "$page" | sed 's/^](//' | grep -v '://' | sort -u); do
+    [ -e "$(dirname "$page")/$target" ] ||
+      { echo "broken link in installed ${page#"$work/prefix/"}: $target" >&2; exit 1; }
+  done
 done
 
 echo "--- find_package(zormix)"

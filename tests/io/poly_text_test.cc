@@ -177,6 +177,8 @@ TEST(PolyTextTest, ErrorsNameLineAndColumn) {
        "t:1:12: the product of 1001 and 1001 terms in separate variables has 1002001 terms"},
       {"variables x, y; x^2 - 1; x - 2;",
        "t: variable 2 ('y') appears in no equation, so the solutions are not isolated"},
+      {"2 sin(x) + y;\nx - y;", "t:1:3: unknown function 'sin'"},
+      {"variables x, y; x(y + 1) - 1; x - y;", "t:1:17: unknown function 'x'"},
   };
   for (const auto& c : cases) {
     try {
@@ -186,6 +188,8 @@ TEST(PolyTextTest, ErrorsNameLineAndColumn) {
       EXPECT_THAT(e.what(), HasSubstr(c.message)) << "input: " << c.text;
     }
   }
+  // With a blank or a '*' before the parenthesis a name is a factor again.
+  EXPECT_EQ(Parse("x (y + 1) - 1; x*(y - 1);").n, 2);
 }
 
 std::string Repeated(const std::string& text, int count) {

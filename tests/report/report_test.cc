@@ -115,9 +115,9 @@ const char* const kCounts =
     "\n"
     " zormix - polynomial systems by homotopy continuation\n"
     " Contact Info: \n"
-    " Issues and questions: the zormix issue tracker\n"
-    " Documentation: README.md of the zormix sources\n"
-    " License and citation: see the zormix distribution\n";
+    " Issues and questions: see \"Help, problems and license\" in README.md\n"
+    " Documentation: README.md and docs/ (installed in share/doc/zormix)\n"
+    " License and citation: LICENSE (BSD-3-Clause) and README.md\n";
 
 // x^2 + y^2 = 25, x + y = 7: exact roots (3, 4) and (4, 3), Jacobian condition 50.98.
 PolySystem CircleAndSecant() {

@@ -3,11 +3,15 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -81,6 +85,7 @@ TEST_F(CheckpointTest, ResumesIdenticallyFromAnyCutAndRepairsATornTail) {
 TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
   constexpr int kN = 2;
   RouteTracking tracked(kN, 3, /*withCheckpoints=*/true);
+  for (int u = 0; u < 3; ++u) tracked.outcomes[u].startIndex = u + 1;
   tracked.outcomes[0].status = PathStatus::kReached;
   tracked.endPoints(0, 0) = Complex(1.5, -2.0);
   tracked.endPoints(1, 0) = Complex(1e300, 4.9e-324);
@@ -97,7 +102,7 @@ TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
   for (std::int64_t u = 0; u < 3; ++u) {
     const char* record = bytes.data() + u * UnitRecordSize(kN);
     ASSERT_TRUE(RecordIntact(record, kN));
-    EXPECT_EQ(DecodeUnit(record, restored), u);
+    EXPECT_EQ(DecodeUnit(record, restored, UnitLayout::TotalDegree()), u);
   }
   EXPECT_EQ(restored.endPoints.storage()[0], tracked.endPoints.storage()[0]);
   EXPECT_EQ(restored.endPoints.storage()[1], tracked.endPoints.storage()[1]);
@@ -148,7 +153,10 @@ TEST_F(CheckpointTest, ACheckpointOfAnotherSolveIsRefusedNamingWhatDiffers) {
     return "accepted";
   };
   EXPECT_THAT(refusal(system, Options("r", 12)), HasSubstr("was written with seed 11, not 12"));
-  EXPECT_THAT(refusal(testing::Cyclic(4), Options("r")), HasSubstr("belongs to another system"));
+  EXPECT_THAT(refusal(testing::Cyclic(4), Options("r")),
+              HasSubstr("belongs to another system (system hash"));
+  EXPECT_THAT(refusal(testing::Cyclic(5), Options("r")),
+              HasSubstr("belongs to another system (4 variables, this one has 5)"));
   PolySystem otherCoefficient = system;
   otherCoefficient.coefficients[0] *= 1.0 + 1e-15;
   EXPECT_THAT(refusal(otherCoefficient, Options("r")), HasSubstr("belongs to another system"));
@@ -177,6 +185,122 @@ TEST_F(CheckpointTest, WithoutASeedTheStoredSeedIsUsed) {
   EXPECT_EQ(SolveSystem(system, options).seed, first.seed);
   EXPECT_EQ(Slurp("second.roots"), Slurp("first.roots"));
   EXPECT_EQ(CheckpointSeed((dir_ / "none").string()), std::nullopt);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Two writers, files that are not files, and records whose checksum is right but whose fields
+// cannot be.
+
+// The record `index` of a checkpoint with one field changed and its checksum made right again.
+template <typename T>
+std::string Altered(std::string bytes, int n, std::size_t index, std::size_t offset, T value) {
+  const std::size_t size = UnitRecordSize(n);
+  char* record = bytes.data() + kHeaderSize + index * size;
+  std::memcpy(record + offset, &value, sizeof value);
+  const std::uint64_t sum = Fnv1a(record, size - 8);
+  std::memcpy(record + size - 8, &sum, sizeof sum);
+  return bytes;
+}
+
+TEST_F(CheckpointTest, ASecondSolveIsRefusedAtOnceNamingTheHolder) {
+  const PolySystem system = testing::Katsura(3);
+  const std::string path = (dir_ / "ck").string();
+  CheckpointIdentity identity;
+  identity.n = system.n;
+  identity.seed = 11;
+  std::optional<Checkpoint> holder(std::in_place, path, identity);
+  const std::string inUse = "is in use by process " + std::to_string(getpid());
+  try {
+    Checkpoint second(path, identity);
+    FAIL() << "two writers of one checkpoint";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kCheckpointId);
+    EXPECT_THAT(e.what(), HasSubstr(inUse));
+  }
+  // The whole solve is refused before it computes anything, and the file is untouched.
+  EXPECT_THROW(SolveSystem(system, Options("r.roots")), Error);
+  EXPECT_EQ(fs::file_size(dir_ / "ck"), kHeaderSize);
+  holder.reset();  // the lock goes with the holder
+  EXPECT_NO_THROW(Checkpoint(path, identity));
+}
+
+TEST_F(CheckpointTest, IdenticalRepeatedRecordsAreRepairedDifferentOnesRefused) {
+  const PolySystem system = testing::Katsura(4);
+  const std::string full = CompleteCheckpoint(system);
+  const std::size_t record = UnitRecordSize(system.n);
+  const std::string records = full.substr(kHeaderSize);
+  // Two writers appended the first ten units each, then the rest came once.
+  Put("ck", full.substr(0, kHeaderSize) + records.substr(0, 10 * record) +
+                records.substr(0, 10 * record) + records.substr(10 * record));
+  ExpectResumedIdentically(system, "repeated records");
+  EXPECT_EQ(Slurp("ck"), full);
+
+  const std::uint64_t unit = RecordUnit(records.data() + 2 * record);
+  std::string twice = full + records.substr(2 * record, record);
+  twice = Altered(twice, system.n, (full.size() - kHeaderSize) / record, 16, std::int32_t{3});
+  Put("ck", twice);
+  try {
+    SolveSystem(system, Options("r.roots"));
+    FAIL() << "a unit stored twice with different steps was accepted";
+  } catch (const Error& e) {
+    EXPECT_THAT(e.what(), HasSubstr("holds unit " + std::to_string(unit) + " twice, differently"));
+  }
+}
+
+TEST_F(CheckpointTest, OnlyARegularFileCanBeACheckpoint) {
+  const PolySystem system = testing::Katsura(3);
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+  SolveOptions options = Options("r.roots");
+  options.checkpointPath = (dir_ / "fifo").string();
+  options.seed.reset();  // the seed is read from the file first: that must not block either
+  try {
+    SolveSystem(system, options);
+    FAIL() << "a FIFO was taken for a checkpoint";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kCheckpointId);
+    EXPECT_THAT(e.what(), HasSubstr("is not a regular file"));
+  }
+  options.checkpointPath = dir_.string();
+  EXPECT_THROW(SolveSystem(system, options), Error);
+}
+
+TEST_F(CheckpointTest, EveryFieldOfARecordIsCheckedAgainstTheSystem) {
+  const PolySystem system = testing::Katsura(3);
+  const int n = system.n;
+  const std::string full = CompleteCheckpoint(system);
+  const std::size_t count = (full.size() - kHeaderSize) / UnitRecordSize(n);
+  const std::string of = " of " + std::to_string(count) + ": ";
+  auto refusal = [&](const std::string& bytes) -> std::string {
+    Put("ck", bytes);
+    try {
+      SolveSystem(system, Options("r.roots"));
+    } catch (const Error& e) {
+      EXPECT_EQ(e.id(), kCheckpointId);
+      return e.what();
+    }
+    return "accepted";
+  };
+  // Fields: unit 0, cell 8, start index 12, steps 16, status 20, blow-ups 24, end point 32.
+  EXPECT_THAT(refusal(Altered(full, n, 4, 0, std::uint64_t{count})),
+              HasSubstr("record 5" + of + "unit " + std::to_string(count) + " is not one of"));
+  EXPECT_THAT(refusal(Altered(full, n, 0, 8, std::int32_t{1000000})),
+              HasSubstr("record 1" + of + "unit"));
+  EXPECT_THAT(refusal(Altered(full, n, 1, 12, std::int32_t{99999999})),
+              HasSubstr("record 2" + of + "unit"));
+  EXPECT_THAT(refusal(Altered(full, n, 2, 16, std::int32_t{-7})),
+              HasSubstr("record 3" + of + "steps -7 is outside 0..10001"));
+  EXPECT_THAT(refusal(Altered(full, n, 3, 24, std::numeric_limits<std::int64_t>::max())),
+              HasSubstr("record 4" + of + "blow-ups"));
+  EXPECT_THAT(refusal(Altered(full, n, 0, 20, std::uint32_t{99})),
+              HasSubstr("status 99 is unknown"));
+  EXPECT_THAT(refusal(Altered(full, n, 5, 32, std::numeric_limits<double>::quiet_NaN())),
+              HasSubstr("record 6" + of + "the end point is not finite"));
+  EXPECT_THAT(refusal(Altered(full, n, 5, 40, std::numeric_limits<double>::infinity())),
+              HasSubstr("the end point is not finite"));
+  // The last record is checked like any other (a bad checksum there is a torn write; this is not).
+  EXPECT_THAT(refusal(Altered(full, n, count - 1, 16, std::int32_t{-1})),
+              HasSubstr("record " + std::to_string(count) + of + "steps -1"));
+  EXPECT_FALSE(fs::exists(dir_ / "r.roots"));
 }
 
 }  // namespace
