@@ -71,7 +71,8 @@ struct RouteOutcome {
   double mixedCellSeconds = 0.0;
   std::int64_t pathCount = 0;
   std::int64_t cellCount = 0;
-  bool tracked = false;  // false when only the path count was asked for
+  bool tracked = false;               // false when only the path count was asked for
+  std::vector<std::string> warnings;  // of the mixed cells' audit
 };
 
 // Empty outcome for a route without paths: nothing to track, nothing recorded.
@@ -96,6 +97,7 @@ RouteOutcome SolvePolyhedral(const PolySystem& system, const SolveOptions& optio
   out.mixedCellSeconds = SecondsSince(start);
   ThrowIfInterrupted(options);
   if (!mixed.complete) throw Error(kInterruptedId, kInterruptedMessage);
+  out.warnings = mixed.warnings;
   std::int64_t zeroPivotRowCells = 0;
   const std::vector<std::int64_t> cellVolume =
       CellVolumes(system.exponents, mixed.cells, out.pathCount, &zeroPivotRowCells);
@@ -234,6 +236,7 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
           : SolvePolyhedral(system, options, runtime, stream, tracking, runners.cellBranches);
   result.pathCount = route.pathCount;
   result.cellCount = route.cellCount;
+  result.warnings.insert(result.warnings.end(), route.warnings.begin(), route.warnings.end());
   result.roots.Assign(system.n, 0);
   if (!route.tracked) return result;
   ThrowIfInterrupted(options);
