@@ -13,6 +13,8 @@ struct CheckedInt128 {
   using Int = __int128;
   bool overflow = false;
   Int Mul(Int a, Int b) {
+    // Two factors within 64 bits cannot overflow 128.
+    if (Fits64(a) && Fits64(b)) return Int(static_cast<long long>(a)) * static_cast<long long>(b);
     Int r;
     overflow |= __builtin_mul_overflow(a, b, &r);
     return r;
@@ -27,8 +29,14 @@ struct CheckedInt128 {
     overflow |= __builtin_sub_overflow(a, b, &r);
     return r;
   }
-  // Exact division (b != 0); -MIN / -1 is the one quotient that does not fit.
-  Int Div(Int a, Int b) { return b == -1 ? Sub(0, a) : a / b; }
+  // Exact division (b != 0); -MIN / -1 is the one quotient that does not fit. Operands within 64
+  // bits take the hardware division.
+  Int Div(Int a, Int b) {
+    if (b == -1) return Sub(0, a);
+    if (Fits64(a) && Fits64(b)) return static_cast<long long>(a) / static_cast<long long>(b);
+    return a / b;
+  }
+  static bool Fits64(Int v) { return v == static_cast<long long>(v); }
 };
 
 struct BigInt {

@@ -84,9 +84,17 @@ class Tracker {
  private:
   int Global(int s, int offset) const { return cfg_.start[s] + offset; }
   bool Solve(const Cell& cell);
+  Int SlackRate(const Cell& cell, int s, int b);
+  Int SlackAtZero(const Cell& cell, int s, int b);
   void Slack(const Cell& cell, int s, int b, Int& s0, Int& s1);
-  Status Flip(const Cell& cell, int i, int a, const Time<Int>& t, std::vector<Cell>& stack,
-              std::vector<Time<Int>>& times);
+  // A cell on the way, its time, and its solution when known (det 0: not solved yet).
+  struct Item {
+    Cell cell;
+    Time<Int> t;
+    Int det;
+    std::vector<Int> x0, x1;
+  };
+  Status Flip(const Cell& cell, int i, int a, const Time<Int>& t, std::vector<Item>& stack);
   // Sign of t1 - t2.
   int Compare(const Time<Int>& t1, const Time<Int>& t2) {
     const Int l = ops_.Mul(t1.num, t2.den), r = ops_.Mul(t2.num, t1.den);
@@ -100,6 +108,7 @@ class Tracker {
   int untilPoll_ = kStopPollEvents;
   Int det_;
   std::vector<Int> a_, x0_, x1_;
+  bool steady_ = false;  // x1 = 0: the normal does not move with t
 };
 
 // Fraction-free elimination of [q_s - p_s | base_p - base_q | dir_p - dir_q]; x0 + t x1 = det y(t).
@@ -126,7 +135,8 @@ bool Tracker<Ops>::Solve(const Cell& cell) {
     }
     for (int i = k + 1; i < n; ++i) {
       if (at(i, k) == 0) {
-        // Row i needs only the scaling by the pivot: (a_ij a_kk - 0) / prev.
+        // Row i needs only the scaling by the pivot: a_ij a_kk / prev.
+        if (at(k, k) == prev) continue;
         for (int j = k + 1; j < width; ++j) at(i, j) = ops_.Div(ops_.Mul(at(i, j), at(k, k)), prev);
         continue;
       }
@@ -153,41 +163,66 @@ bool Tracker<Ops>::Solve(const Cell& cell) {
   return true;
 }
 
-// |det| times the slack of point b (offset in support s) over the cell's face: s0 + t s1.
+// |det| times the rate of the slack of point b (offset in support s) over the cell's face in t.
 template <class Ops>
-void Tracker<Ops>::Slack(const Cell& cell, int s, int b, Int& s0, Int& s1) {
+typename Ops::Int Tracker<Ops>::SlackRate(const Cell& cell, int s, int b) {
   const int p = Global(s, cell[2 * s]), g = Global(s, b);
   const std::int32_t* ep = cfg_.Point(p);
   const std::int32_t* eb = cfg_.Point(g);
-  s0 = ops_.Mul(det_, Int(cfg_.base[g]) - Int(cfg_.base[p]));
-  s1 = ops_.Mul(det_, Int(cfg_.dir[g] - cfg_.dir[p]));
+  Int s1 = ops_.Mul(det_, Int(cfg_.dir[g] - cfg_.dir[p]));
+  if (steady_) return det_ < 0 ? Int(-s1) : s1;
   for (int k = 0; k < n_; ++k) {
     const std::int32_t d = eb[k] - ep[k];
-    if (d == 0) continue;
-    s0 = ops_.Add(s0, ops_.Mul(Int(d), x0_[k]));
-    s1 = ops_.Add(s1, ops_.Mul(Int(d), x1_[k]));
+    if (d != 0 && x1_[k] != 0) s1 = ops_.Add(s1, ops_.Mul(Int(d), x1_[k]));
   }
-  if (det_ < 0) {
-    s0 = -s0;
-    s1 = -s1;
+  return det_ < 0 ? Int(-s1) : s1;
+}
+
+// |det| times the slack at t = 0.
+template <class Ops>
+typename Ops::Int Tracker<Ops>::SlackAtZero(const Cell& cell, int s, int b) {
+  const int p = Global(s, cell[2 * s]), g = Global(s, b);
+  const std::int32_t* ep = cfg_.Point(p);
+  const std::int32_t* eb = cfg_.Point(g);
+  Int s0 = ops_.Mul(det_, Int(cfg_.base[g]) - Int(cfg_.base[p]));
+  for (int k = 0; k < n_; ++k) {
+    const std::int32_t d = eb[k] - ep[k];
+    if (d != 0) s0 = ops_.Add(s0, ops_.Mul(Int(d), x0_[k]));
   }
+  return det_ < 0 ? Int(-s0) : s0;
+}
+
+// Both: the slack is (s0 + t s1) / |det|.
+template <class Ops>
+void Tracker<Ops>::Slack(const Cell& cell, int s, int b, Int& s0, Int& s1) {
+  s0 = SlackAtZero(cell, s, b);
+  s1 = SlackRate(cell, s, b);
 }
 
 template <class Ops>
 Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
-  std::vector<Cell> stack = {first};
-  // Time of each stacked cell; direction -1 starts at +inf (den 0).
-  std::vector<Time<Int>> times = {dir_ < 0 ? Time<Int>{Int(1), Int(0)} : Time<Int>{Int(0), Int(1)}};
+  // Direction -1 starts at +inf (den 0).
+  std::vector<Item> stack(1);
+  stack[0].cell = first;
+  stack[0].t = dir_ < 0 ? Time<Int>{Int(1), Int(0)} : Time<Int>{Int(0), Int(1)};
+  stack[0].det = 0;
   while (!stack.empty()) {
     if (--untilPoll_ <= 0) {
       untilPoll_ = kStopPollEvents;
       if (stop_ && stop_()) return Status::kStopped;
     }
-    const Cell cell = std::move(stack.back());
-    const Time<Int> now = times.back();
+    Item item = std::move(stack.back());
     stack.pop_back();
-    times.pop_back();
-    if (!Solve(cell)) return Status::kDegenerate;
+    const Cell& cell = item.cell;
+    const Time<Int>& now = item.t;
+    if (item.det != 0) {
+      det_ = item.det;
+      x0_ = std::move(item.x0);
+      x1_ = std::move(item.x1);
+    } else if (!Solve(cell) || det_ == 0) {
+      return Status::kDegenerate;
+    }
+    steady_ = std::all_of(x1_.begin(), x1_.end(), [](const Int& v) { return v == 0; });
     // The first slack to reach 0 in the direction of travel.
     bool found = false, tie = false;
     int eventSupport = -1, eventPoint = -1;
@@ -196,13 +231,10 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
       const int count = cfg_.start[s + 1] - cfg_.start[s];
       for (int b = 0; b < count; ++b) {
         if (b == cell[2 * s] || b == cell[2 * s + 1]) continue;
-        Int s0, s1;
-        Slack(cell, s, b, s0, s1);
-        if (s1 == 0) {
-          if (s0 <= 0) return Status::kDegenerate;
-          continue;
-        }
-        if ((dir_ > 0) == (s1 > 0)) continue;  // rising in the direction of travel
+        // Constant or rising in the direction of travel: never reaches 0 on the way.
+        const Int s1 = SlackRate(cell, s, b);
+        if (s1 == 0 || (dir_ > 0) == (s1 > 0)) continue;
+        const Int s0 = SlackAtZero(cell, s, b);
         Time<Int> t = s1 > 0 ? Time<Int>{-s0, s1} : Time<Int>{s0, -s1};
         if (dir_ < 0 && t.num <= 0) {
           if (t.num == 0) return Status::kDegenerate;
@@ -228,7 +260,7 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
       if (dir_ < 0 || !auxiliary) out.push_back(cell);
       continue;
     }
-    const Status flipped = Flip(cell, eventSupport, eventPoint, best, stack, times);
+    const Status flipped = Flip(cell, eventSupport, eventPoint, best, stack);
     if (flipped != Status::kOk) return flipped;
   }
   return Status::kOk;
@@ -237,12 +269,14 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
 // The event: point a of support i reaches the face of `cell` at time t.
 template <class Ops>
 Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
-                          std::vector<Cell>& stack, std::vector<Time<Int>>& times) {
+                          std::vector<Item>& stack) {
   const int p = cell[2 * i], q = cell[2 * i + 1];
-  // The three cells on the triangle {p, q, a}: the pair, and the point left out.
-  const int pairs[3][3] = {{p, q, a}, {p, a, q}, {q, a, p}};
-  std::vector<Cell> before, after;
-  Int volumeBefore = 0, volumeAfter = 0;
+  // The other two cells on the triangle {p, q, a}: the pair, and the point left out. The cell
+  // itself dies here (a falls below it).
+  const int pairs[2][3] = {{p, a, q}, {q, a, p}};
+  std::vector<Cell> before = {cell};
+  std::vector<Item> after;
+  Int volumeBefore = det_ < 0 ? -det_ : det_, volumeAfter = 0;
   for (const auto& pr : pairs) {
     Cell c = cell;
     c[2 * i] = std::min(pr[0], pr[1]);
@@ -250,6 +284,7 @@ Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
     if (!Solve(c)) continue;
     if (det_ == 0) continue;
     Int s0, s1;
+    steady_ = false;
     Slack(c, i, pr[2], s0, s1);
     // Tight at t: s0 + t s1 = 0.
     if (ops_.Add(ops_.Mul(s0, t.den), ops_.Mul(t.num, s1)) != 0 || s1 == 0) {
@@ -257,7 +292,7 @@ Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
     }
     const Int volume = det_ < 0 ? -det_ : det_;
     if ((s1 > 0) == (dir_ > 0)) {
-      after.push_back(std::move(c));
+      after.push_back(Item{std::move(c), t, det_, x0_, x1_});
       volumeAfter = ops_.Add(volumeAfter, volume);
     } else {
       before.push_back(std::move(c));
@@ -265,17 +300,12 @@ Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
     }
   }
   if (ops_.overflow) return Status::kOverflow;
-  if (before.empty() || before.front() != cell || volumeBefore != volumeAfter) {
-    return Status::kDegenerate;
-  }
+  if (volumeBefore != volumeAfter) return Status::kDegenerate;
   // The cell with the smallest pair of support i among those that die here emits the successors.
   for (const Cell& other : before) {
     if (std::make_pair(other[2 * i], other[2 * i + 1]) < std::make_pair(p, q)) return Status::kOk;
   }
-  for (Cell& c : after) {
-    stack.push_back(std::move(c));
-    times.push_back(t);
-  }
+  for (Item& next : after) stack.push_back(std::move(next));
   return Status::kOk;
 }
 
