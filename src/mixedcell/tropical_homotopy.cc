@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -44,11 +45,20 @@ struct Config {
   std::vector<std::int64_t> base;  // lifting at t = 0
   std::vector<std::int8_t> dir;    // lifting = base + t * dir
   std::vector<int> start;
+  // The nonzero exponents of point p: entries nzStart[p]..nzStart[p+1]-1 of nzIndex/nzValue.
+  std::vector<int> nzStart = {0}, nzIndex;
+  std::vector<std::int32_t> nzValue;
   const std::int32_t* Point(int p) const { return exps.data() + static_cast<std::size_t>(p) * n; }
   void Add(const std::int32_t* e, std::int64_t lift) {
     exps.insert(exps.end(), e, e + n);
     base.push_back(lift);
     dir.push_back(0);
+    for (int k = 0; k < n; ++k) {
+      if (e[k] == 0) continue;
+      nzIndex.push_back(k);
+      nzValue.push_back(e[k]);
+    }
+    nzStart.push_back(static_cast<int>(nzIndex.size()));
   }
 };
 
@@ -87,6 +97,15 @@ class Tracker {
   Int SlackRate(const Cell& cell, int s, int b);
   Int SlackAtZero(const Cell& cell, int s, int b);
   void Slack(const Cell& cell, int s, int b, Int& s0, Int& s1);
+  // A point whose slack falls in the direction of travel: its exact rate and a bracket of the
+  // time its slack reaches 0.
+  struct Candidate {
+    int support, point;
+    Int rate;
+    double low, high;
+    bool contender;
+  };
+  void BracketEventTimes(const Cell& cell);
   // A cell on the way, its time, and its solution when known (det 0: not solved yet).
   struct Item {
     Cell cell;
@@ -109,6 +128,8 @@ class Tracker {
   Int det_;
   std::vector<Int> a_, x0_, x1_;
   bool steady_ = false;  // x1 = 0: the normal does not move with t
+  std::vector<Candidate> candidates_;
+  std::vector<double> x0Approx_;
 };
 
 // Fraction-free elimination of [q_s - p_s | base_p - base_q | dir_p - dir_q]; x0 + t x1 = det y(t).
@@ -192,6 +213,74 @@ typename Ops::Int Tracker<Ops>::SlackAtZero(const Cell& cell, int s, int b) {
   return det_ < 0 ? Int(-s0) : s0;
 }
 
+// Lists the points whose slack falls in the direction of travel with a bracket [low, high] of the
+// time it reaches 0, and marks as contenders those whose bracket reaches the earliest bracket (in
+// phase 1 among the times that may be positive). The bracket: s0 in floating point is within
+// (n + 3) 2^-52 of the sum of its terms' magnitudes, and s1 is exact.
+template <class Ops>
+void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
+  candidates_.clear();
+  x0Approx_.resize(n_);
+  for (int k = 0; k < n_; ++k) x0Approx_[k] = static_cast<double>(x0_[k]);
+  const double det = static_cast<double>(det_);
+  const double sign = det_ < 0 ? -1.0 : 1.0;
+  const double relative = (n_ + 3) * 0x1.0p-52;
+  // <point, x1> exactly and <point, x0> in floating point with the sum of its terms' magnitudes,
+  // over the point's nonzero exponents.
+  auto dots = [&](int g, Int& rate, double& offset, double& magnitude) {
+    rate = 0;
+    offset = magnitude = 0.0;
+    for (int e = cfg_.nzStart[g]; e < cfg_.nzStart[g + 1]; ++e) {
+      const int k = cfg_.nzIndex[e];
+      const std::int32_t v = cfg_.nzValue[e];
+      if (!steady_) rate = ops_.Add(rate, ops_.Mul(Int(v), x1_[k]));
+      const double term = v * x0Approx_[k];
+      offset += term;
+      magnitude += std::fabs(term);
+    }
+  };
+  for (int s = 0; s < n_; ++s) {
+    const int count = cfg_.start[s + 1] - cfg_.start[s];
+    const int p = Global(s, cell[2 * s]);
+    Int pRate;
+    double pOffset, pMagnitude;
+    dots(p, pRate, pOffset, pMagnitude);
+    pRate = ops_.Add(pRate, ops_.Mul(det_, Int(cfg_.dir[p])));
+    const double pLift = static_cast<double>(cfg_.base[p]);
+    for (int b = 0; b < count; ++b) {
+      if (b == cell[2 * s] || b == cell[2 * s + 1]) continue;
+      const int g = Global(s, b);
+      Int rate;
+      double offset, magnitude;
+      dots(g, rate, offset, magnitude);
+      rate = ops_.Sub(ops_.Add(rate, ops_.Mul(det_, Int(cfg_.dir[g]))), pRate);
+      if (det_ < 0) rate = -rate;
+      // Constant or rising in the direction of travel: never reaches 0 on the way.
+      if (rate == 0 || (dir_ > 0) == (rate > 0)) continue;
+      const double lift = static_cast<double>(cfg_.base[g]);
+      const double s0 = det * (lift - pLift) + offset - pOffset;
+      magnitude += pMagnitude + std::fabs(det) * (std::fabs(lift) + std::fabs(pLift));
+      const double rateApprox = static_cast<double>(rate);
+      const double t = -sign * s0 / rateApprox;
+      const double error =
+          (relative * magnitude + 0x1.0p-1000) / std::fabs(rateApprox) + std::fabs(t) * 0x1.0p-50;
+      candidates_.push_back({s, b, rate, t - error, t + error, false});
+    }
+  }
+  if (dir_ < 0) {
+    // The latest time below the current one that may be positive.
+    double latestLow = 0.0;
+    for (const Candidate& c : candidates_) {
+      if (c.high >= 0.0) latestLow = std::max(latestLow, c.low);
+    }
+    for (Candidate& c : candidates_) c.contender = c.high >= latestLow;
+  } else {
+    double earliestHigh = HUGE_VAL;
+    for (const Candidate& c : candidates_) earliestHigh = std::min(earliestHigh, c.high);
+    for (Candidate& c : candidates_) c.contender = c.low <= earliestHigh;
+  }
+}
+
 // Both: the slack is (s0 + t s1) / |det|.
 template <class Ops>
 void Tracker<Ops>::Slack(const Cell& cell, int s, int b, Int& s0, Int& s1) {
@@ -223,33 +312,31 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
       return Status::kDegenerate;
     }
     steady_ = std::all_of(x1_.begin(), x1_.end(), [](const Int& v) { return v == 0; });
-    // The first slack to reach 0 in the direction of travel.
+    // The first slack to reach 0 in the direction of travel: times bracketed in floating point,
+    // then decided exactly among the points whose brackets reach the earliest one.
+    BracketEventTimes(cell);
     bool found = false, tie = false;
     int eventSupport = -1, eventPoint = -1;
     Time<Int> best{Int(0), Int(1)};
-    for (int s = 0; s < n_; ++s) {
-      const int count = cfg_.start[s + 1] - cfg_.start[s];
-      for (int b = 0; b < count; ++b) {
-        if (b == cell[2 * s] || b == cell[2 * s + 1]) continue;
-        // Constant or rising in the direction of travel: never reaches 0 on the way.
-        const Int s1 = SlackRate(cell, s, b);
-        if (s1 == 0 || (dir_ > 0) == (s1 > 0)) continue;
-        const Int s0 = SlackAtZero(cell, s, b);
-        Time<Int> t = s1 > 0 ? Time<Int>{-s0, s1} : Time<Int>{s0, -s1};
-        if (dir_ < 0 && t.num <= 0) {
-          if (t.num == 0) return Status::kDegenerate;
-          continue;  // after the end of the phase
-        }
-        const int order = found ? Compare(t, best) : 0;
-        if (!found || order * dir_ < 0) {
-          best = t;
-          found = true;
-          tie = false;
-          eventSupport = s;
-          eventPoint = b;
-        } else if (order == 0) {
-          tie = true;
-        }
+    for (const Candidate& cand : candidates_) {
+      if (!cand.contender) continue;
+      const int s = cand.support, b = cand.point;
+      const Int s1 = cand.rate;
+      const Int s0 = SlackAtZero(cell, s, b);
+      Time<Int> t = s1 > 0 ? Time<Int>{-s0, s1} : Time<Int>{s0, -s1};
+      if (dir_ < 0 && t.num <= 0) {
+        if (t.num == 0) return Status::kDegenerate;
+        continue;  // after the end of the phase
+      }
+      const int order = found ? Compare(t, best) : 0;
+      if (!found || order * dir_ < 0) {
+        best = t;
+        found = true;
+        tie = false;
+        eventSupport = s;
+        eventPoint = b;
+      } else if (order == 0) {
+        tie = true;
       }
     }
     if (ops_.overflow) return Status::kOverflow;
