@@ -96,7 +96,6 @@ class Tracker {
   bool Solve(const Cell& cell);
   Int SlackRate(const Cell& cell, int s, int b);
   Int SlackAtZero(const Cell& cell, int s, int b);
-  void Slack(const Cell& cell, int s, int b, Int& s0, Int& s1);
   // A point whose slack falls in the direction of travel: its exact rate and a bracket of the
   // time its slack reaches 0.
   struct Candidate {
@@ -114,6 +113,7 @@ class Tracker {
     std::vector<Int> x0, x1;
   };
   Status Flip(const Cell& cell, int i, int a, const Time<Int>& t, std::vector<Item>& stack);
+  void AdjugateColumn(int i);
   // Sign of t1 - t2.
   int Compare(const Time<Int>& t1, const Time<Int>& t2) {
     const Int l = ops_.Mul(t1.num, t2.den), r = ops_.Mul(t2.num, t1.den);
@@ -126,7 +126,10 @@ class Tracker {
   const std::function<bool()>& stop_;
   int untilPoll_ = kStopPollEvents;
   Int det_;
-  std::vector<Int> a_, x0_, x1_;
+  // The eliminated system of the last Solve: rows swapped as pivot_ says, the entries below the
+  // diagonal kept as they were when their column was eliminated.
+  std::vector<Int> a_, x0_, x1_, z_;
+  std::vector<int> pivot_;
   bool steady_ = false;  // x1 = 0: the normal does not move with t
   std::vector<Candidate> candidates_;
   std::vector<double> x0Approx_;
@@ -137,6 +140,7 @@ template <class Ops>
 bool Tracker<Ops>::Solve(const Cell& cell) {
   const int n = n_, width = n + 2;
   a_.assign(static_cast<std::size_t>(n) * width, Int(0));
+  pivot_.resize(n);
   auto at = [&](int i, int j) -> Int& { return a_[static_cast<std::size_t>(i) * width + j]; };
   for (int s = 0; s < n; ++s) {
     const int p = Global(s, cell[2 * s]), q = Global(s, cell[2 * s + 1]);
@@ -151,6 +155,7 @@ bool Tracker<Ops>::Solve(const Cell& cell) {
     int pivot = k;
     while (pivot < n && at(pivot, k) == 0) ++pivot;
     if (pivot == n) return false;
+    pivot_[k] = pivot;
     if (pivot != k) {
       for (int j = 0; j < width; ++j) std::swap(at(k, j), at(pivot, j));
     }
@@ -281,13 +286,6 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
   }
 }
 
-// Both: the slack is (s0 + t s1) / |det|.
-template <class Ops>
-void Tracker<Ops>::Slack(const Cell& cell, int s, int b, Int& s0, Int& s1) {
-  s0 = SlackAtZero(cell, s, b);
-  s1 = SlackRate(cell, s, b);
-}
-
 template <class Ops>
 Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
   // Direction -1 starts at +inf (den 0).
@@ -304,7 +302,9 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
     stack.pop_back();
     const Cell& cell = item.cell;
     const Time<Int>& now = item.t;
-    if (item.det != 0) {
+    // A successor carries its solution; its elimination is needed only for a flip.
+    const bool carried = item.det != 0;
+    if (carried) {
       det_ = item.det;
       x0_ = std::move(item.x0);
       x1_ = std::move(item.x1);
@@ -347,53 +347,100 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
       if (dir_ < 0 || !auxiliary) out.push_back(cell);
       continue;
     }
+    if (carried) {
+      const Int volume = det_ < 0 ? Int(-det_) : det_;
+      if (!Solve(cell) || (det_ < 0 ? Int(-det_) : det_) != volume) return Status::kDegenerate;
+    }
     const Status flipped = Flip(cell, eventSupport, eventPoint, best, stack);
     if (flipped != Status::kOk) return flipped;
   }
   return Status::kOk;
 }
 
-// The event: point a of support i reaches the face of `cell` at time t.
+// z = adj(M) e_i by the last Solve's elimination replayed on e_i: det(M with row i replaced by w)
+// is <w, z>, and z spans the directions that keep every other row's equation.
+template <class Ops>
+void Tracker<Ops>::AdjugateColumn(int i) {
+  const int n = n_, width = n + 2;
+  auto at = [&](int r, int j) -> const Int& { return a_[static_cast<std::size_t>(r) * width + j]; };
+  std::vector<Int>& c = z_;
+  c.assign(n, Int(0));
+  c[i] = 1;
+  for (int k = 0; k < n; ++k) std::swap(c[k], c[pivot_[k]]);
+  Int prev = 1;
+  for (int k = 0; k < n; ++k) {
+    for (int r = k + 1; r < n; ++r) {
+      if (at(r, k) == 0 && at(k, k) == prev) continue;
+      c[r] = ops_.Div(ops_.Sub(ops_.Mul(c[r], at(k, k)), ops_.Mul(at(r, k), c[k])), prev);
+    }
+    prev = at(k, k);
+  }
+  for (int r = n - 1; r >= 0; --r) {
+    Int v = ops_.Mul(det_, c[r]);
+    for (int j = r + 1; j < n; ++j) {
+      if (at(r, j) != 0) v = ops_.Sub(v, ops_.Mul(at(r, j), c[j]));
+    }
+    c[r] = ops_.Div(v, at(r, r));
+  }
+}
+
+// The event: point a of support i reaches the face of `cell` (solved by the last Solve) at time t.
+// With u = q - p, v = a - p and d_w = det(M with row i replaced by w) = <w, z>: the three cells of
+// the triangle have d_pq = det, d_pa = <v, z>, d_qa = d_pa - det, and the third point's slack in
+// each is L(t) / d_pq, -L(t) / d_pa, L(t) / d_qa up to one common factor (L the determinant of the
+// lifted rows). Since the cell itself dies, (p, a) lives after the event when d_pa has the sign of
+// det, and (q, a) when d_qa has the other sign. A successor's solution: y_e = y + lambda z with
+// lambda fixed by its new row, x_e = (d_e x - det * slack_a(t) z) / det.
 template <class Ops>
 Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
                           std::vector<Item>& stack) {
   const int p = cell[2 * i], q = cell[2 * i + 1];
-  // The other two cells on the triangle {p, q, a}: the pair, and the point left out. The cell
-  // itself dies here (a falls below it).
-  const int pairs[2][3] = {{p, a, q}, {q, a, p}};
-  std::vector<Cell> before = {cell};
-  std::vector<Item> after;
-  Int volumeBefore = det_ < 0 ? -det_ : det_, volumeAfter = 0;
-  for (const auto& pr : pairs) {
-    Cell c = cell;
-    c[2 * i] = std::min(pr[0], pr[1]);
-    c[2 * i + 1] = std::max(pr[0], pr[1]);
-    if (!Solve(c)) continue;
-    if (det_ == 0) continue;
-    Int s0, s1;
-    steady_ = false;
-    Slack(c, i, pr[2], s0, s1);
-    // Tight at t: s0 + t s1 = 0.
-    if (ops_.Add(ops_.Mul(s0, t.den), ops_.Mul(t.num, s1)) != 0 || s1 == 0) {
-      return ops_.overflow ? Status::kOverflow : Status::kDegenerate;
-    }
-    const Int volume = det_ < 0 ? -det_ : det_;
-    if ((s1 > 0) == (dir_ > 0)) {
-      after.push_back(Item{std::move(c), t, det_, x0_, x1_});
-      volumeAfter = ops_.Add(volumeAfter, volume);
-    } else {
-      before.push_back(std::move(c));
-      volumeBefore = ops_.Add(volumeBefore, volume);
-    }
+  AdjugateColumn(i);
+  const std::int32_t* ep = cfg_.Point(Global(i, p));
+  const std::int32_t* ea = cfg_.Point(Global(i, a));
+  Int dpa = 0;
+  for (int k = 0; k < n_; ++k) {
+    if (ea[k] != ep[k]) dpa = ops_.Add(dpa, ops_.Mul(Int(ea[k] - ep[k]), z_[k]));
+  }
+  const Int dqa = ops_.Sub(dpa, det_);
+  // det * slack of a: offset and rate.
+  Int raw0 = SlackAtZero(cell, i, a), raw1 = SlackRate(cell, i, a);
+  if (det_ < 0) {
+    raw0 = -raw0;
+    raw1 = -raw1;
   }
   if (ops_.overflow) return Status::kOverflow;
+  const bool positive = det_ > 0;
+  const bool paAfter = dpa != 0 && (dpa > 0) == positive;
+  const bool qaAfter = dqa != 0 && (dqa > 0) != positive;
+  auto magnitude = [](const Int& v) { return v < 0 ? Int(-v) : v; };
+  Int volumeBefore = magnitude(det_), volumeAfter = 0;
+  (paAfter ? volumeAfter : volumeBefore) += magnitude(dpa);
+  (qaAfter ? volumeAfter : volumeBefore) += magnitude(dqa);
   if (volumeBefore != volumeAfter) return Status::kDegenerate;
-  // The cell with the smallest pair of support i among those that die here emits the successors.
-  for (const Cell& other : before) {
-    if (std::make_pair(other[2 * i], other[2 * i + 1]) < std::make_pair(p, q)) return Status::kOk;
+  // The cell with the smallest pair of support i among those that die here emits the successors:
+  // (p, a) and (q, a) are smaller than (p, q) when a < q and a < p respectively.
+  if ((dpa != 0 && !paAfter && a < q) || (dqa != 0 && !qaAfter && std::min(q, a) < p)) {
+    return Status::kOk;
   }
-  for (Item& next : after) stack.push_back(std::move(next));
-  return Status::kOk;
+  for (int e = 0; e < 2; ++e) {
+    if (!(e == 0 ? paAfter : qaAfter)) continue;
+    const Int& d = e == 0 ? dpa : dqa;
+    const int kept = e == 0 ? p : q;
+    Item next{cell, t, d, std::vector<Int>(n_), std::vector<Int>(n_)};
+    next.cell[2 * i] = std::min(kept, a);
+    next.cell[2 * i + 1] = std::max(kept, a);
+    for (int k = 0; k < n_; ++k) {
+      const Int v0 = ops_.Sub(ops_.Mul(d, x0_[k]), ops_.Mul(raw0, z_[k]));
+      const Int v1 = ops_.Sub(ops_.Mul(d, x1_[k]), ops_.Mul(raw1, z_[k]));
+      if (ops_.overflow) return Status::kOverflow;
+      if (v0 % det_ != 0 || v1 % det_ != 0) return Status::kDegenerate;
+      next.x0[k] = ops_.Div(v0, det_);
+      next.x1[k] = ops_.Div(v1, det_);
+    }
+    stack.push_back(std::move(next));
+  }
+  return ops_.overflow ? Status::kOverflow : Status::kOk;
 }
 
 // Lifting of the unit simplex of support s: 0 at the origin, small at e_s, large elsewhere, so that
