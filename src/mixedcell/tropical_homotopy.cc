@@ -245,6 +245,9 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
     }
   };
   for (int s = 0; s < n_; ++s) {
+    // With a normal that does not move, a slack changes only through the lifting's own rate, and
+    // only the staged support's points have one.
+    if (steady_ && s != staged_) continue;
     const int count = cfg_.start[s + 1] - cfg_.start[s];
     const int p = Global(s, cell[2 * s]);
     Int pRate;
