@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the supports of a PS.num system, with the origin added to every equation that lacks it
-(as the solver's normal form does), as input for `gfan _mixedvolume` (all coefficients 1):
+(as the solver's normal form does), as input for `gfan _mixedvolume` (all coefficients 1), or with
+--phc as a system file for `phc -m` (MixedVol, DEMiCs):
     bench/gfan_supports.py SYSTEM.num | gfan _mixedvolume
+    bench/gfan_supports.py SYSTEM.num --phc > system.phc
 """
 import sys
 
@@ -14,6 +16,9 @@ def main():
     # gfan's parser takes a letter and digits as one name only up to one digit: name by letters.
     letters = "abcdefghijklmnopqrstuvwxyz"
     name = [letters[k] if n <= 26 else letters[k // 26] + letters[k % 26] for k in range(n)]
+    phc = "--phc" in sys.argv[2:]
+    if phc:
+        name = [f"x{k + 1}" for k in range(n)]
     polys = []
     for c in counts:
         terms = []
@@ -27,6 +32,11 @@ def main():
             factors = [f"{name[k]}^{a}" if a > 1 else name[k] for k, a in enumerate(e) if a]
             monomials.append("*".join(factors) if factors else "1")
         polys.append("+".join(monomials))
+    if phc:
+        print(n)
+        for poly in polys:
+            print(poly.replace("^", "**") + ";")
+        return
     ring = ",".join(name)
     print(f"Q[{ring}]{{{','.join(polys)}}}")
 

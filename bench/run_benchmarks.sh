@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark suite: whole solves with zormix on 1 thread and on all cores, and, where installed,
-# Debian's phc (phc -b) and gfan (gfan _mixedvolume) on the same systems in the same run, run as
-# black boxes. Writes a Markdown table and a PNG plot of time against path count per solver.
+# Debian's phc (phc -b) on the same systems in the same run; mixed cells of zormix against gfan
+# (gfan _mixedvolume) and phc's MixedVol and DEMiCs (phc -m) on the same supports, origin added.
+# Peers run as black boxes. Writes a Markdown table and a PNG plot of time against path count.
 #
 #   bench/run_benchmarks.sh [--build DIR] [--out DIR] [--limit SECONDS] [--suite quick|full]
 #                           [SYSTEM ...]
@@ -83,6 +84,23 @@ timed() {
   fi
 }
 
+# phc -m on a fresh copy of FILE (it appends to its input) with algorithm 4 (MixedVol) or 5 (DEMiCs);
+# the answers to its questions: no cells file, no stable mixed volume, no monitor, no solving.
+phc_cells() {
+  local alg=$1 file=$2 dir
+  dir=$(mktemp -d)
+  cp "$file" "$dir/in.phc"
+  if [ "$alg" = 4 ]; then
+    (cd "$dir" && printf 'y\nin.phc\nout\n4\n0\nn\nn\n' | phc -m >/dev/null 2>&1)
+  else
+    (cd "$dir" && printf 'y\nin.phc\nout\n5\nn\nn\nn\nn\n' | phc -m >/dev/null 2>&1)
+  fi
+  local rc=$?
+  rm -rf "$dir"
+  return $rc
+}
+export -f phc_cells
+
 json_field() { grep -o "\"$1\": *[0-9]*" "$2" | head -n 1 | grep -o '[0-9]*$' || echo '?'; }
 
 table=$out/benchmarks.md
@@ -93,8 +111,10 @@ data=$out/benchmarks.dat
   echo "$(date -u +%Y-%m-%d), $(nproc) cores, seed 1; peers run as black boxes, stopped after ${limit} s."
   echo "Ratio = zormix (1 thread) time / peer time: below 1, zormix is faster."
   echo
-  echo "| system | paths | roots (known) | zormix 1 thr s | paths/s | MiB | zormix ${cores} thr s | speed-up | phc s | phc regular | ratio | mixed cells s | gfan s | ratio |"
-  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+  echo "Mixed cells: ratio = zormix --mixed-volume (1 thread) / the fastest of gfan, MixedVol, DEMiCs."
+  echo
+  echo "| system | paths | roots (known) | zormix 1 thr s | paths/s | MiB | zormix ${cores} thr s | speed-up | phc s | phc regular | ratio | mixed cells s | gfan s | MixedVol s | DEMiCs s | ratio |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
 } >"$table"
 : >"$data"
 
@@ -106,6 +126,7 @@ for entry in "${systems[@]}"; do
   "$make_system" "$family" "$n" psnum >"$dir/PS.num"
   "$make_system" "$family" "$n" phc >"$dir/phc.in"
   "$make_system" "$family" "$n" gfan >"$dir/gfan.in"
+  python3 bench/gfan_supports.py "$dir/PS.num" --phc >"$dir/cells.phc"
   zlimit=$((limit * 10))
 
   read -r z1 z1kb < <(timed "$zlimit" "$dir/z1.time" "$zormix" solve "$dir/PS.num" --seed 1 \
@@ -127,12 +148,18 @@ for entry in "${systems[@]}"; do
   gsec=- gratio=-
   if command -v gfan >/dev/null 2>&1; then
     read -r gsec _ < <(timed "$limit" "$dir/gfan.time" sh -c "gfan _mixedvolume <'$dir/gfan.in'")
-    gratio=$(awk -v a="$mc" -v b="$gsec" 'BEGIN { if (b + 0 > 0 && a !~ />/) printf "%.2f", a / b; else print "-" }')
   fi
+  mvsec=- dmsec=- fastest=$gsec
+  if command -v phc >/dev/null 2>&1; then
+    read -r mvsec _ < <(timed "$limit" "$dir/mv.time" bash -c "phc_cells 4 '$dir/cells.phc'")
+    read -r dmsec _ < <(timed "$limit" "$dir/dm.time" bash -c "phc_cells 5 '$dir/cells.phc'")
+    fastest=$(printf '%s\n' "$gsec" "$mvsec" "$dmsec" | grep -v '[>-]' | sort -g | head -n 1)
+  fi
+  gratio=$(awk -v a="$mc" -v b="$fastest" 'BEGIN { if (b + 0 > 0 && a !~ />/) printf "%.2f", a / b; else print "-" }')
   rate=$(awk -v p="$paths" -v s="$z1" 'BEGIN { if (s + 0 > 0) printf "%.0f", p / s; else print "-" }')
   speedup=$(awk -v a="$z1" -v b="$zn" 'BEGIN { if (b + 0 > 0 && a !~ />/) printf "%.2f", a / b; else print "-" }')
   mib=$(awk -v k="$z1kb" 'BEGIN { printf "%.0f", k / 1024 }')
-  echo "| $family-$n | $paths | $roots ($(known_roots "$family" "$n")) | $z1 | $rate | $mib | $zn | $speedup | $psec | $proots | $pratio | $mc | $gsec | $gratio |" >>"$table"
+  echo "| $family-$n | $paths | $roots ($(known_roots "$family" "$n")) | $z1 | $rate | $mib | $zn | $speedup | $psec | $proots | $pratio | $mc | $gsec | $mvsec | $dmsec | $gratio |" >>"$table"
   echo "$paths $z1 $zn $psec" | sed 's/>[0-9]*/NaN/g' >>"$data"
   echo "benchmarks: $family-$n done" >&2
 done

@@ -2,6 +2,7 @@
 #ifndef ZORMIX_MIXEDCELL_CELL_LIST_H_
 #define ZORMIX_MIXEDCELL_CELL_LIST_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -44,6 +45,17 @@ class CellList {
   // Appends the cells of `other` (same n).
   void Append(const CellList& other) {
     data_.insert(data_.end(), other.data_.begin(), other.data_.end());
+  }
+  // Keeps the cells c with keep[c] != 0, in their order.
+  void Keep(const std::vector<std::int8_t>& keep) {
+    const std::size_t width = static_cast<std::size_t>(2 * n_);
+    std::size_t to = 0;
+    for (std::size_t c = 0; c < keep.size(); ++c) {
+      if (!keep[c]) continue;
+      if (to != c) std::copy_n(data_.begin() + c * width, width, data_.begin() + to * width);
+      ++to;
+    }
+    data_.resize(to * width);
   }
   const std::vector<std::int32_t>& storage() const { return data_; }
 

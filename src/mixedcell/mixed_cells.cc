@@ -2,11 +2,15 @@
 // numbering.
 #include "mixedcell/mixed_cells.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <utility>
 
+#include "mixedcell/cell_audit.h"
 #include "mixedcell/supports.h"
+#include "mixedcell/tropical_homotopy.h"
 #include "model/limits.h"
 #include "zormix/error.h"
 
@@ -50,6 +54,79 @@ void SortRowsByFirstPoint(CellList& cells, std::int64_t c, int n) {
   }
 }
 
+// Lexicographic order of two cells' rows (first point, second point) from equation 1 on.
+bool CellBefore(const CellList& cells, std::int64_t a, std::int64_t b) {
+  for (int i = 0; i < cells.n(); ++i) {
+    if (cells.First(a, i) != cells.First(b, i)) return cells.First(a, i) < cells.First(b, i);
+    if (cells.Second(a, i) != cells.Second(b, i)) return cells.Second(a, i) < cells.Second(b, i);
+  }
+  return false;
+}
+
+// Puts the cells into canonical order in place: the order of the cells then depends only on the
+// cells, not on the enumeration, and so do the path numbers.
+void SortCells(CellList& cells) {
+  const std::int64_t count = cells.size();
+  std::vector<std::int64_t> order(static_cast<std::size_t>(count));
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(),
+            [&](std::int64_t a, std::int64_t b) { return CellBefore(cells, a, b); });
+  // Follows the permutation's cycles: one spare cell instead of a second list.
+  const int n = cells.n();
+  std::vector<std::int32_t> spare(static_cast<std::size_t>(2 * n));
+  std::vector<std::int8_t> placed(static_cast<std::size_t>(count), 0);
+  auto copy = [&](std::int64_t to, std::int64_t from) {
+    for (int i = 0; i < n; ++i) {
+      cells.First(to, i) = cells.First(from, i);
+      cells.Second(to, i) = cells.Second(from, i);
+    }
+  };
+  for (std::int64_t start = 0; start < count; ++start) {
+    if (placed[static_cast<std::size_t>(start)]) continue;
+    for (int i = 0; i < n; ++i) {
+      spare[2 * i] = cells.First(start, i);
+      spare[2 * i + 1] = cells.Second(start, i);
+    }
+    std::int64_t to = start;
+    for (;;) {
+      placed[static_cast<std::size_t>(to)] = 1;
+      const std::int64_t from = order[static_cast<std::size_t>(to)];
+      if (from == start) break;
+      copy(to, from);
+      to = from;
+    }
+    for (int i = 0; i < n; ++i) {
+      cells.First(to, i) = spare[2 * i];
+      cells.Second(to, i) = spare[2 * i + 1];
+    }
+  }
+}
+
+// The cells of sup, audited: by the tropical homotopy; by the depth-first search when a runner
+// shares the search out, when the homotopy cannot pass an event, or when its cells fail the audit
+// (said in a warning). False when control.stop ended the computation.
+bool FindCells(const ReducedSupports& sup, CellList& cells, const CellSearchControl& control,
+               std::vector<std::string>& warnings) {
+  if (!control.runBranches) {
+    const HomotopyOutcome outcome =
+        TropicalHomotopyCells(sup, cells, control.threads, control.stop);
+    if (outcome == HomotopyOutcome::kStopped) return false;
+    if (outcome == HomotopyOutcome::kDone) {
+      CellAudit audit = AuditCells(sup, cells, control);
+      if (audit.warnings.empty()) return true;
+      warnings = std::move(audit.warnings);
+      warnings.push_back(
+          "mixed cells: the tropical homotopy's cells failed the audit; the cells of the "
+          "depth-first search are used instead");
+    }
+    cells = CellList(sup.n);
+  }
+  if (!MixedCellSearch(sup, cells, control)) return false;
+  const CellAudit audit = AuditCells(sup, cells, control);
+  warnings.insert(warnings.end(), audit.warnings.begin(), audit.warnings.end());
+  return true;
+}
+
 // Refuses supports whose pair tables (of the vertex filter and the search) would not fit in
 // reasonable memory, before anything is allocated.
 void CheckSupportSize(std::int64_t m) {
@@ -80,7 +157,7 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
 
   MixedCellResult result;
   result.cells = CellList(n);
-  result.complete = MixedCellSearch(sup, result.cells, control);
+  result.complete = FindCells(sup, result.cells, control, result.warnings);
   if (!result.complete) return result;
 
   result.lifting.assign(exponents.cols(), 2.0);
@@ -92,6 +169,7 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
     }
     SortRowsByFirstPoint(result.cells, c, n);
   }
+  SortCells(result.cells);
   result.keptCount = sup.m;
   result.perm.assign(perm.begin(), perm.end());
   return result;

@@ -67,6 +67,8 @@ SolveResult PathCountResult(const StartSystem& start) {
   result.pathCount = start.pathCount();
   result.cellCount = start.cellCount();
   result.warnings = problem.warnings();
+  const std::vector<std::string>& cellWarnings = start.data().cellWarnings;
+  result.warnings.insert(result.warnings.end(), cellWarnings.begin(), cellWarnings.end());
   result.variableNames = problem.variableNames();
   result.roots.Assign(result.n, 0);
   return result;
@@ -80,7 +82,10 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   TrackedData& tracked = *owned;
   const NormalForm& system = tracked.target.data().system;
   SolveResult result = PathCountResult(tracked.start);
+  // The target's own warnings, then those of the start's mixed cells.
   result.warnings = tracked.target.warnings();
+  const std::vector<std::string>& cellWarnings = tracked.start.data().cellWarnings;
+  result.warnings.insert(result.warnings.end(), cellWarnings.begin(), cellWarnings.end());
   result.variableNames = tracked.target.variableNames();
   TrackingOutcome& tracking = tracked.tracking;
   UndoVariableScaling(system, tracking);

@@ -40,6 +40,7 @@ struct StartData {
   std::vector<double> lifting;
   CellList cells;
   std::vector<std::int64_t> cellVolume;
+  std::vector<std::string> cellWarnings;  // of the mixed cells' audit, for the result
   // Total-degree route: the degrees and the start solutions of q[2i] y_i^d_i + q[2i+1] = 0.
   std::vector<std::int32_t> totalDegree;
   ColMajorMatrix<Complex> startSolutions;

@@ -57,6 +57,7 @@ void MakePolyhedralStart(const NormalForm& system, const SolveOptions& options,
   start.cellCount = mixed.cells.size();
   start.lifting = std::move(mixed.lifting);
   start.cells = std::move(mixed.cells);
+  start.cellWarnings = std::move(mixed.warnings);
   if (options.mixedVolumeOnly) return;
   start.startCoefficients =
       DrawStartCoefficients(static_cast<int>(system.termTotal()), start, options);

@@ -1,0 +1,31 @@
+// Mixed cells by a tropical homotopy (regeneration one support at a time): the cells of a system
+// whose supports are unit simplices are known, and each support in turn is replaced by the real one
+// through changes of the lifting alone, every cell followed on its own from flip to flip. The work
+// grows with the cells met on the way, not with the partial cells of a depth-first search.
+#ifndef ZORMIX_MIXEDCELL_TROPICAL_HOMOTOPY_H_
+#define ZORMIX_MIXEDCELL_TROPICAL_HOMOTOPY_H_
+
+#include <functional>
+
+#include "mixedcell/cell_list.h"
+#include "mixedcell/supports.h"
+
+namespace zormix {
+
+enum class HomotopyOutcome {
+  kDone,        // `cells` holds every mixed cell of sup.w
+  kDegenerate,  // an event the homotopy cannot pass (ties, a non-generic lifting, negative
+                // exponents): `cells` is unusable, another method must be used
+  kStopped,     // `stop` returned true
+};
+
+// Appends the mixed cells of the fine mixed subdivision of sup lifted by sup.w: one row per
+// support in support order, column numbers of sup, first < second in each row. Every decision is
+// exact (the lifting scaled to integers). The cells of each phase are followed on up to `threads`
+// threads. `stop`, when set, is polled every few hundred flips (from any of them).
+HomotopyOutcome TropicalHomotopyCells(const ReducedSupports& sup, CellList& cells, int threads,
+                                      const std::function<bool()>& stop);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_MIXEDCELL_TROPICAL_HOMOTOPY_H_

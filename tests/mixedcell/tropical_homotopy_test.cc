@@ -1,0 +1,135 @@
+// The tropical homotopy against the depth-first search: the same mixed cells for the same lifting,
+// on the benchmark families and on random supports (repeated, unmixed, with coincident points).
+#include "mixedcell/tropical_homotopy.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "mixedcell/mixed_cell_search.h"
+#include "mixedcell/mixed_volume_util.h"
+#include "support/systems.h"
+
+namespace zormix {
+namespace {
+
+using testing::Supports;
+using testing::WithOrigin;
+
+ReducedSupports Reduced(const Supports& s, std::uint64_t seed) {
+  ReducedSupports sup;
+  sup.n = s.n;
+  sup.m = static_cast<int>(s.exponents.cols());
+  sup.counts.assign(s.termCount.begin(), s.termCount.end());
+  sup.exponents = s.exponents;
+  sup.ComputeColumnRanges();
+  RuntimeUniform runtime(seed);
+  runtime.Reseed();
+  for (int p = 0; p < sup.m; ++p) sup.w.push_back(runtime.Next());
+  return sup;
+}
+
+// Each cell as its set of pairs (first < second), independent of row and cell order.
+std::set<std::vector<std::pair<int, int>>> CellSet(const CellList& cells) {
+  std::set<std::vector<std::pair<int, int>>> out;
+  for (std::int64_t c = 0; c < cells.size(); ++c) {
+    std::vector<std::pair<int, int>> rows;
+    for (int i = 0; i < cells.n(); ++i) {
+      rows.emplace_back(std::min(cells.First(c, i), cells.Second(c, i)),
+                        std::max(cells.First(c, i), cells.Second(c, i)));
+    }
+    std::sort(rows.begin(), rows.end());
+    out.insert(rows);
+  }
+  return out;
+}
+
+void ExpectSameCells(const ReducedSupports& sup, const std::string& what) {
+  CellList searched(sup.n), followed(sup.n);
+  ASSERT_TRUE(MixedCellSearch(sup, searched, {}));
+  ASSERT_EQ(TropicalHomotopyCells(sup, followed, 2, {}), HomotopyOutcome::kDone) << what;
+  EXPECT_EQ(followed.size(), searched.size()) << what;
+  EXPECT_EQ(CellSet(followed), CellSet(searched)) << what;
+}
+
+TEST(TropicalHomotopyTest, SameCellsAsTheSearchOnTheFamilies) {
+  for (int seed : {1, 2}) {
+    ExpectSameCells(Reduced(WithOrigin(testing::Cyclic(6)), seed), "cyclic-6");
+    ExpectSameCells(Reduced(WithOrigin(testing::Katsura(6)), seed), "katsura-6");
+    ExpectSameCells(Reduced(WithOrigin(testing::Noon(5)), seed), "noon-5");
+    ExpectSameCells(Reduced(WithOrigin(testing::Eco(7)), seed), "eco-7");
+  }
+}
+
+// n = 2..5, 1..7 points per support with exponents 0..3 (the origin not always among them), some
+// supports repeated or all equal: many lattice coincidences, flips between cells of equal volume.
+Supports RandomSupports(std::mt19937& rng) {
+  const int n = 2 + static_cast<int>(rng() % 4);
+  const int kind = static_cast<int>(rng() % 3);  // 0: mixed, 1: one repeat, 2: unmixed
+  Supports s;
+  s.n = n;
+  std::vector<std::vector<std::vector<std::int32_t>>> sups(n);
+  for (int i = 0; i < n; ++i) {
+    if ((kind == 2 && i > 0) || (kind == 1 && i == n - 1)) {
+      sups[i] = sups[kind == 2 ? 0 : rng() % (n - 1)];
+      continue;
+    }
+    const int count = 1 + static_cast<int>(rng() % 7);
+    std::set<std::vector<std::int32_t>> seen;
+    while (static_cast<int>(sups[i].size()) < count) {
+      std::vector<std::int32_t> e(n);
+      for (auto& x : e) x = static_cast<std::int32_t>(rng() % 4);
+      if (seen.insert(e).second) sups[i].push_back(e);
+    }
+  }
+  std::int64_t m = 0;
+  for (const auto& sp : sups) m += static_cast<std::int64_t>(sp.size());
+  s.exponents.Assign(n, m);
+  std::int64_t p = 0;
+  for (const auto& sp : sups) {
+    s.termCount.push_back(static_cast<std::int32_t>(sp.size()));
+    for (const auto& e : sp) {
+      for (int k = 0; k < n; ++k) s.exponents(k, p) = e[k];
+      ++p;
+    }
+  }
+  return s;
+}
+
+TEST(TropicalHomotopyTest, SameCellsAsTheSearchOnRandomSupports) {
+  std::mt19937 rng(2026);
+  int followed = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    const ReducedSupports sup = Reduced(RandomSupports(rng), 500 + trial);
+    CellList searched(sup.n), cells(sup.n);
+    ASSERT_TRUE(MixedCellSearch(sup, searched, {}));
+    const HomotopyOutcome outcome = TropicalHomotopyCells(sup, cells, 1, {});
+    // A support of one point has no pair and no degree: the caller then takes the search.
+    if (outcome == HomotopyOutcome::kDegenerate) continue;
+    ASSERT_EQ(outcome, HomotopyOutcome::kDone);
+    ++followed;
+    EXPECT_EQ(CellSet(cells), CellSet(searched)) << "trial " << trial;
+  }
+  EXPECT_GT(followed, 250);
+}
+
+// A stop request ends the homotopy at its next poll, on one thread and on two.
+TEST(TropicalHomotopyTest, StopRequestEndsIt) {
+  const ReducedSupports sup = Reduced(WithOrigin(testing::Cyclic(8)), 1);
+  for (int threads : {1, 2}) {
+    std::atomic<int> polls{0};
+    CellList cells(sup.n);
+    EXPECT_EQ(TropicalHomotopyCells(sup, cells, threads, [&] { return ++polls > 2; }),
+              HomotopyOutcome::kStopped);
+    EXPECT_EQ(cells.size(), 0);
+    EXPECT_LE(polls.load(), 3 + threads);
+  }
+}
+
+}  // namespace
+}  // namespace zormix
