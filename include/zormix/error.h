@@ -32,8 +32,6 @@ inline constexpr const char* kUnknownOptionId = "zormix:unknownOption";
 inline constexpr const char* kResultTooLargeId = "zormix:resultTooLarge";
 
 inline constexpr const char* kInterruptedMessage = "the solve was interrupted";
-// Identifier of a solve that does not fit in the machine's memory.
-inline constexpr const char* kOutOfMemoryId = "zormix:outOfMemory";
 
 // The documented identifier of each code (docs/errors.md), one to one.
 constexpr const char* ErrorIdentifier(ErrorCode code) {

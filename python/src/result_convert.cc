@@ -88,10 +88,6 @@ py::dict PathStatusCounts(const PathCounts& counts) {
   return d;
 }
 
-std::string Line(std::string_view label, std::int64_t value) {
-  return std::string(label) + ": " + std::to_string(value) + "\n";
-}
-
 }  // namespace
 
 py::dict SolvedResult::Arrays() const {
@@ -131,19 +127,7 @@ std::string SolvedResult::Json() const {
   return text;
 }
 
-std::string SolvedResult::Summary() const {
-  const SolveResult& r = result_;
-  std::string out;
-  if (mixedVolumeOnly_) {
-    out = Line("mixed volume", r.pathCount) + Line("mixed cells", r.cellCount);
-  } else {
-    out = Line("roots", r.rootCount) + Line("real roots", r.realCount) +
-          Line("paths", r.pathCount) + Line("blow-ups", r.counts.blowUps) +
-          Line("rescued paths", r.counts.rescued) + Line("lost paths", r.counts.lost());
-  }
-  out += std::string("route: ") + RouteName(r.route) + "\nseed: " + std::to_string(r.seed) + "\n";
-  return out + cli::ClassificationSummary(r, mixedVolumeOnly_);
-}
+std::string SolvedResult::Summary() const { return cli::SummaryBlock(result_, mixedVolumeOnly_); }
 
 void BindResult(py::module_& m) {
   py::class_<SolvedResult>(m, "SolvedResult", "A finished solve, kept whole on the C++ side.")
@@ -155,7 +139,9 @@ void BindResult(py::module_& m) {
     statusNames.append(PathStatusName(static_cast<PathStatus>(s)));
   }
   m.attr("PATH_STATUS_NAMES") = py::tuple(statusNames);
-  m.attr("ROOT_STATUS_NAMES") = py::make_tuple("regular", "singular");
+  m.attr("ROOT_STATUS_NAMES") =
+      py::make_tuple(RootStatusName(RootStatus::kRegular), RootStatusName(RootStatus::kSingular),
+                     RootStatusName(RootStatus::kPositiveDimensional));
 }
 
 }  // namespace zormix::python

@@ -51,7 +51,7 @@ void CheckDistinctFiles(const std::vector<NamedFile>& files) {
       const std::string& b = files[j].path;
       if (a.empty() || b.empty() || a == kStandardStream || b == kStandardStream) continue;
       if (SameFile(a, b))
-        throw Error("the " + files[i].what + " '" + a + "' and the " + files[j].what + " '" + b +
+        throw Error(ErrorCode::kBadArgument, "the " + files[i].what + " '" + a + "' and the " + files[j].what + " '" + b +
                     "' are the same file; one would overwrite the other");
     }
   }

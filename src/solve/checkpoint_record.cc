@@ -205,8 +205,9 @@ std::string RecordFault(const char* record, const RouteTracking& tracking,
 std::int64_t DecodeUnit(const char* record, RouteTracking& tracking, const UnitLayout& layout) {
   const std::string fault = RecordFault(record, tracking, layout);
   if (!fault.empty())
-    throw Error(ErrorCode::kCheckpoint, "checkpoint record of unit " + std::to_string(RecordUnit(record)) +
-                                   " does not belong to this solve: " + fault);
+    throw Error(ErrorCode::kCheckpoint, "checkpoint record of unit " +
+                                            std::to_string(RecordUnit(record)) +
+                                            " does not belong to this solve: " + fault);
   const std::int64_t n = tracking.endPoints.rows();
   const RecordFields f = ReadFields(record, n);
   const auto u = static_cast<std::int64_t>(f.unit);

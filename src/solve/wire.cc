@@ -38,18 +38,23 @@ void VisitOptionFields(Options& o, Visit&& visit) {
   visit(o.reportPath);
   visit(o.mixedVolumeOnly);
   visit(o.checkpointPath);
+  visit(o.maxPaths);
   visit(o.certify);
   visit(o.progress);
   visit(o.interrupted);
   visit(o.console);
   visit(o.carriedStream);
 }
-constexpr std::size_t kVisitedOptionFields = 11;
+constexpr std::size_t kVisitedOptionFields = 12;
 static_assert(FieldCount<SolveOptions>() == kVisitedOptionFields,
               "a field of SolveOptions is missing from VisitOptionFields");
 
 template <class T>
 constexpr bool kStaysOnItsProcess = std::is_pointer_v<T>;
+template <class T>
+constexpr bool kIsOptional = false;
+template <class T>
+constexpr bool kIsOptional<std::optional<T>> = true;
 template <class R, class... A>
 constexpr bool kStaysOnItsProcess<std::function<R(A...)>> = true;
 
@@ -73,9 +78,9 @@ class Writer {
     if constexpr (kStaysOnItsProcess<T>) {
     } else if constexpr (std::is_same_v<T, std::string>) {
       Text(field);
-    } else if constexpr (std::is_same_v<T, std::optional<std::uint64_t>>) {
+    } else if constexpr (kIsOptional<T>) {
       Value(static_cast<std::uint8_t>(field.has_value()));
-      Value(field.value_or(0));
+      Value(field.value_or(typename T::value_type{}));
     } else {
       Value(field);
     }
@@ -114,10 +119,10 @@ class Reader {
     if constexpr (kStaysOnItsProcess<T>) {
     } else if constexpr (std::is_same_v<T, std::string>) {
       field = Text();
-    } else if constexpr (std::is_same_v<T, std::optional<std::uint64_t>>) {
+    } else if constexpr (kIsOptional<T>) {
       const bool has = Value<std::uint8_t>() != 0;
-      const auto value = Value<std::uint64_t>();
-      field = has ? std::optional<std::uint64_t>(value) : std::nullopt;
+      const auto value = Value<typename T::value_type>();
+      field = has ? T(value) : std::nullopt;
     } else {
       field = Value<T>();
     }
