@@ -212,13 +212,13 @@ void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& o
   // The jump check and the polished roots are decided after every path is done: a path restored
   // from a record must bring what its tracking left for them.
   const auto u = static_cast<std::size_t>(unit);
-  const bool hasCheck = !tracking.hasCheckpoint.empty() && tracking.hasCheckpoint[u] != 0;
+  const bool hasCheck = !tracking.hasWaypoint.empty() && tracking.hasWaypoint[u] != 0;
   const std::vector<Complex>& polished = tracking.polished[u];
   const bool hasPolished = polished.size() == static_cast<std::size_t>(n);
   Put<std::uint32_t>(out,
                      (hasCheck ? kHasJumpCheckPoint : 0) | (hasPolished ? kHasPolishedRoot : 0));
   Put<std::uint32_t>(out, 0);
-  PutPoint(out, hasCheck ? tracking.checkpoints.col(unit) : nullptr, n);
+  PutPoint(out, hasCheck ? tracking.waypoints.col(unit) : nullptr, n);
   PutPoint(out, hasPolished ? polished.data() : nullptr, n);
   Put<std::uint64_t>(out, Fnv1a(out.data() + start, out.size() - start));
 }
@@ -248,9 +248,9 @@ std::int64_t DecodeUnit(const char* record, RouteTracking& tracking) {
   if (o.recorded()) GetPoint(record, kRecordFixedSize, tracking.endPoints.col(u), n);
   const std::size_t flagsAt = kRecordFixedSize + point;
   const std::uint32_t flags = Get<std::uint32_t>(record, flagsAt);
-  if ((flags & kHasJumpCheckPoint) != 0 && !tracking.hasCheckpoint.empty()) {
-    GetPoint(record, flagsAt + 8, tracking.checkpoints.col(u), n);
-    tracking.hasCheckpoint[unit] = 1;
+  if ((flags & kHasJumpCheckPoint) != 0 && !tracking.hasWaypoint.empty()) {
+    GetPoint(record, flagsAt + 8, tracking.waypoints.col(u), n);
+    tracking.hasWaypoint[unit] = 1;
   }
   if ((flags & kHasPolishedRoot) != 0) {
     std::vector<Complex>& polished = tracking.polished[unit];

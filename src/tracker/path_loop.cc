@@ -2,9 +2,9 @@
 #include <algorithm>
 
 #include "tracker/end_polish.h"
-#include "tracker/path_checkpoint.h"
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
+#include "tracker/path_waypoint.h"
 
 namespace zormix {
 
@@ -16,39 +16,39 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   ctx.homotopy->UseExtendedResidual(ctx.limits.extendedResidual);
   std::copy(start, start + st.n, st.y.begin());
   st.s = s0;
-  std::fill(st.watch.begin(), st.watch.end(), std::uint8_t{1});
-  st.failed = 0;
+  std::fill(st.watched.begin(), st.watched.end(), std::uint8_t{1});
+  st.failed = false;
   st.failure = PathFailure::kNone;
   st.steps = 0;
-  st.hasCheck = false;
+  st.hasWaypoint = false;
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
-    st.h = std::min(st.h, Distance(st, route) / ctx.limits.firstStepDivisor);
-  st.finalStep = 0;
+    st.stepSize = std::min(st.stepSize, Distance(st, route) / ctx.limits.firstStepDivisor);
+  st.finalStep = false;
   st.successCount = 0;
-  st.rejected = 0;
-  st.atEnd = 0;
-  if (!st.failed) st.eps = ToleranceAt(st.J, st.y);
+  st.rejected = false;
+  st.atEnd = false;
+  if (!st.failed) st.tolerance = ToleranceAt(st.jacobian, st.y);
   while (!st.failed && !st.atEnd) {
-    if (st.finalStep == 1) st.atEnd = 1;
+    if (st.finalStep) st.atEnd = true;
     PredictHermite(st, *ctx.homotopy, ctx.limits.tangentPredictorBelow);
     st.correctionLimit = ctx.limits.correctionLimit;
     CorrectNewton(st, ctx, blowUpCount);
     const double d = Distance(st, route);
-    if (st.rejected == 0 && d != 0.0 && d < 1e-4) CheckEndGame(st, route);
-    if (st.rejected == 0 && st.atEnd == 0) {
+    if (!st.rejected && d != 0.0 && d < kTrackerParameters.endGameZone) CheckEndGame(st, route);
+    if (!st.rejected && !st.atEnd) {
       ControlStep(st, route);
-      RecordCheckpoint(st, ctx);
+      RecordWaypoint(st, ctx);
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
   st.hasPolished = false;
   if (st.divergenceDeferred) {
     // The verdict stands whatever came after it: the path yields at most a new polished root.
-    st.failed = 1;
+    st.failed = true;
     st.failure = st.deferredVerdict;
   }
   if (st.failed || !st.atEnd) {

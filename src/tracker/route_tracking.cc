@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "tracker/end_polish.h"
-#include "tracker/path_checkpoint.h"
 #include "tracker/path_steps.h"
+#include "tracker/path_waypoint.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -16,9 +16,9 @@ void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& st
   outcome.status = recorded ? PathStatus::kReached : StatusOfUnrecorded(state.failure);
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
   if (!recorded && state.hasPolished) polished[static_cast<std::size_t>(unit)] = state.yPolished;
-  if (!hasCheckpoint.empty() && state.hasCheck) {
-    std::copy(state.yCheck.begin(), state.yCheck.end(), checkpoints.col(unit));
-    hasCheckpoint[static_cast<std::size_t>(unit)] = 1;
+  if (!hasWaypoint.empty() && state.hasWaypoint) {
+    std::copy(state.waypoint.begin(), state.waypoint.end(), waypoints.col(unit));
+    hasWaypoint[static_cast<std::size_t>(unit)] = 1;
   }
   counters.Count(recorded);
 }
@@ -86,7 +86,7 @@ void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrac
     chosen[u] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)]) ? 1 : 0;
     counts.rescueAttempts += chosen[u];
   }
-  for (std::int64_t u : CoincidingCheckpoints(tracking.checkpoints, tracking.hasCheckpoint)) {
+  for (std::int64_t u : CoincidingWaypoints(tracking.waypoints, tracking.hasWaypoint)) {
     counts.retracked += 1;
     chosen[u] = 1;
   }
