@@ -24,7 +24,7 @@ namespace {
 static_assert(std::endian::native == std::endian::little);
 
 constexpr char kMagic[8] = {'Z', 'M', 'X', 'C', 'K', 'P', 'T', '\0'};
-constexpr std::uint32_t kFormatVersion = 2;
+constexpr std::uint32_t kFormatVersion = 3;
 constexpr std::size_t kHeaderSize = 64;
 constexpr std::size_t kVersionSize = 16;
 constexpr std::size_t kRecordFixedSize = 32;  // unit .. blowUps, before the coordinates
@@ -192,10 +192,10 @@ void GetPoint(const char* record, std::size_t at, Complex* z, std::int64_t n) {
 
 }  // namespace
 
-// Fixed part, end point, flags (u32 + u32 padding), the point at the jump check, the polished
-// root, checksum.
+// Fixed part, end point, flags (u32), winding number (i32), valuation (f64), the point at the jump
+// check, the polished root, checksum.
 std::size_t UnitRecordSize(int n) {
-  return kRecordFixedSize + 3 * 16 * static_cast<std::size_t>(n) + 8 + 8;
+  return kRecordFixedSize + 3 * 16 * static_cast<std::size_t>(n) + 8 + 8 + 8;
 }
 
 void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& out) {
@@ -217,7 +217,8 @@ void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& o
   const bool hasPolished = polished.size() == static_cast<std::size_t>(n);
   Put<std::uint32_t>(out,
                      (hasCheck ? kHasJumpCheckPoint : 0) | (hasPolished ? kHasPolishedRoot : 0));
-  Put<std::uint32_t>(out, 0);
+  Put<std::int32_t>(out, o.windingNumber);
+  Put<double>(out, o.valuation);
   PutPoint(out, hasCheck ? tracking.waypoints.col(unit) : nullptr, n);
   PutPoint(out, hasPolished ? polished.data() : nullptr, n);
   Put<std::uint64_t>(out, Fnv1a(out.data() + start, out.size() - start));
@@ -248,14 +249,17 @@ std::int64_t DecodeUnit(const char* record, RouteTracking& tracking) {
   if (o.recorded()) GetPoint(record, kRecordFixedSize, tracking.endPoints.col(u), n);
   const std::size_t flagsAt = kRecordFixedSize + point;
   const std::uint32_t flags = Get<std::uint32_t>(record, flagsAt);
+  o.windingNumber = Get<std::int32_t>(record, flagsAt + 4);
+  o.valuation = Get<double>(record, flagsAt + 8);
+  const std::size_t pointsAt = flagsAt + 16;
   if ((flags & kHasJumpCheckPoint) != 0 && !tracking.hasWaypoint.empty()) {
-    GetPoint(record, flagsAt + 8, tracking.waypoints.col(u), n);
+    GetPoint(record, pointsAt, tracking.waypoints.col(u), n);
     tracking.hasWaypoint[unit] = 1;
   }
   if ((flags & kHasPolishedRoot) != 0) {
     std::vector<Complex>& polished = tracking.polished[unit];
     polished.resize(static_cast<std::size_t>(n));
-    GetPoint(record, flagsAt + 8 + point, polished.data(), n);
+    GetPoint(record, pointsAt + point, polished.data(), n);
   }
   tracking.counters.Count(o.recorded());
   return u;

@@ -19,6 +19,10 @@ class Homotopy {
   virtual int n() const = 0;
   virtual void Evaluate(const Complex* y, double p, ColMajorMatrix<Complex>& J, Complex* H,
                         Complex* Hp) = 0;
+  // The same at a complex parameter value, for the end game's loops around the target. Always in
+  // double; leaves the state of the real evaluations (cached coefficients) untouched.
+  virtual void EvaluateComplex(const Complex* y, Complex p, ColMajorMatrix<Complex>& J, Complex* H,
+                               Complex* Hp) = 0;
   // From now on H is evaluated in long double (J and dH/dp stay double): near two paths that come
   // close, a Newton correction from a residual at double's rounding level is already a percent
   // of |y|, while one from the finer residual is 2048 times smaller. About twice the cost.
@@ -50,6 +54,8 @@ class PolyhedralHomotopy : public Homotopy {
   int n() const override { return layout_.n; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Hs) override;
+  void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hs) override;
 
  private:
   MonomialLayout layout_;
@@ -67,6 +73,8 @@ class PolyhedralHomotopy : public Homotopy {
   double coefficientsAt_ = 0.0;
   bool coefficientsValid_ = false;
   EvaluationScratch scratch_;
+  std::vector<Complex> complexA_;  // A and B at the complex parameter of EvaluateComplex
+  std::vector<Complex> complexB_;
 };
 
 // Linear homotopy H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1] and dH/dt = P - Q.
@@ -77,6 +85,8 @@ class TotalDegreeHomotopy : public Homotopy {
   int n() const override { return layout_.n; }
   void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Ht) override;
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override;
 
  private:
   MonomialLayout layout_;
@@ -85,6 +95,9 @@ class TotalDegreeHomotopy : public Homotopy {
   std::span<const std::int32_t> degree_;
   EvaluationScratch scratch_;
 
+  template <typename Parameter>
+  void EvaluateLinear(const Complex* y, Parameter t, ColMajorMatrix<Complex>& J, Complex* H,
+                      Complex* Ht);
   void EvaluateExtendedResidual(const Complex* y, double t, Complex* H);
 };
 

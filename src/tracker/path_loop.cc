@@ -1,6 +1,7 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
 
+#include "tracker/end_game.h"
 #include "tracker/end_polish.h"
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
@@ -9,6 +10,21 @@
 namespace zormix {
 
 using namespace path_steps;
+
+namespace {
+
+// An accepted end point whose Jacobian looks singular is replaced by the Cauchy end game's when
+// the path winds around the target (a root of multiplicity m >= 2, where Newton's method converges
+// only linearly and stops far from the root); a regular end keeps Newton's point.
+void RefineSingularEnd(PathState& st, const PathContext& ctx) {
+  st.windingNumber = 1;
+  if (!ctx.limits.cauchyEndGame || !LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
+  const std::vector<Complex> accepted = st.y;
+  st.windingNumber = 0;
+  if (RunCauchyEndGame(st, ctx) && st.windingNumber == 1) st.y = accepted;
+}
+
+}  // namespace
 
 bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, double s0,
                std::int64_t& blowUpCount) {
@@ -23,6 +39,13 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.hasWaypoint = false;
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
+  st.valuationReferenceDistance = 0.0;
+  st.tightValuationSpans = 0;
+  st.valuation = 0.0;
+  st.hasEndGameStart = false;
+  st.endGameStartFixed = false;
+  st.windingNumber = 0;
+  st.reachedByEndGame = false;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
@@ -42,6 +65,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     if (!st.rejected && !st.atEnd) {
       ControlStep(st, route);
       RecordWaypoint(st, ctx);
+      WatchEndGame(st, ctx);
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
@@ -52,13 +76,23 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     st.failure = st.deferredVerdict;
   }
   if (st.failed || !st.atEnd) {
+    if (ctx.limits.cauchyEndGame && st.failure != PathFailure::kDiverged &&
+        RunCauchyEndGame(st, ctx)) {
+      st.reachedByEndGame = true;
+      return true;
+    }
     PolishNearTarget(st, ctx);
     return false;
   }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)
     return false;
-  return AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y);
+  if (!(AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y))) {
+    st.reachedByEndGame = ctx.limits.cauchyEndGame && RunCauchyEndGame(st, ctx);
+    return st.reachedByEndGame;
+  }
+  RefineSingularEnd(st, ctx);
+  return true;
 }
 
 }  // namespace zormix

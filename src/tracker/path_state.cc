@@ -35,7 +35,11 @@ PathScratch::PathScratch(int n)
       startResidual(n),
       startDerivative(n),
       arrival(n),
-      bestIterate(n) {}
+      bestIterate(n),
+      loopStart(n),
+      loopSum(n),
+      walkStart(n),
+      previousEstimate(n) {}
 
 PathState::PathState(int n)
     : n(n),
@@ -51,6 +55,7 @@ PathState::PathState(int n)
       watched(n, 1),
       waypoint(n),
       yPolished(n),
+      endGameStart(n),
       scratch(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {

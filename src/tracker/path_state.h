@@ -41,9 +41,13 @@ struct PathScratch {
   std::vector<Complex> startPoint;        // FirstStep: the point and its evaluation it starts from
   std::vector<Complex> startResidual;
   std::vector<Complex> startDerivative;
-  std::vector<Complex> arrival;         // AcceptAtTarget: the point the path arrived with
-  std::vector<Complex> bestIterate;     // AcceptAtTarget: the iterate of the smallest residual
-  EvaluationWorkspace targetWorkspace;  // AcceptAtTarget's evaluations of the target
+  std::vector<Complex> arrival;           // AcceptAtTarget: the point the path arrived with
+  std::vector<Complex> bestIterate;       // AcceptAtTarget: the iterate of the smallest residual
+  EvaluationWorkspace targetWorkspace;    // AcceptAtTarget's evaluations of the target
+  std::vector<Complex> loopStart;         // the end game: the point a loop starts from
+  std::vector<Complex> loopSum;           // the sum of a loop's samples
+  std::vector<Complex> walkStart;         // the point a step along a loop or radius starts from
+  std::vector<Complex> previousEstimate;  // the end game's estimate at the last radius
 };
 
 // Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
@@ -82,6 +86,18 @@ struct PathState {
   bool deferDivergence = false;
   bool divergenceDeferred = false;
   PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
+  // The end game (tracker/end_game.h).
+  double valuationReference = 0.0;          // smallest valuation estimate at the distance below
+  double valuationReferenceDistance = 0.0;  // 0: no estimate yet
+  double valuation = 0.0;                   // the estimate that proved divergence, else 0
+  int tightValuationSpans = 0;              // spans in a row over which the estimate kept to 1e-3
+  std::vector<Complex> endGameStart;        // a point of the path at parameter endGameStartAt
+  double endGameStartAt = 0.0;
+  bool hasEndGameStart = false;
+  bool endGameStartFixed = false;  // the start is within the first loop radius: kept
+  std::int32_t windingNumber = 0;  // 0 unknown, 1 an ordinary end, m >= 2 the loops of the end game
+  bool reachedByEndGame = false;   // the end point is the Cauchy end game's, the path failed before
+  std::int32_t endGameSteps = 0;   // steps the running end game has taken
   PathScratch scratch;
 };
 

@@ -21,6 +21,7 @@ inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
   result.y = state.y;
   result.steps = state.steps;
   result.failed = !accepted;
+  result.windingNumber = accepted ? state.windingNumber : 0;
   return result;
 }
 

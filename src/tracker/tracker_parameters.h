@@ -112,6 +112,10 @@ struct PathLimits {
   // and the verdict "tends to infinity" waits for a point beyond the divergence bound (see
   // tracker/end_polish.h). First trackings only.
   bool polishNearTarget = false;
+  // Whether a path that ends close to the target without an accepted regular end point gets the
+  // Cauchy end game (tracker/end_game.h). First trackings only: a re-track that fails there again
+  // would only repeat the same loops.
+  bool cauchyEndGame = false;
 };
 
 // The limits of the first tracking of a path: polish near the target, and record the point at
@@ -120,6 +124,7 @@ inline PathLimits FirstTrackingLimits(double waypoint = -1.0) {
   PathLimits limits;
   limits.waypoint = waypoint;
   limits.polishNearTarget = true;
+  limits.cauchyEndGame = true;
   return limits;
 }
 

@@ -21,6 +21,10 @@ class FakeHomotopy : public Homotopy {
     J(0, 0) = hy_(y[0], p);
     Hp[0] = hp_(y[0], p);
   }
+  void EvaluateComplex(const Complex* y, Complex p, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hp) override {
+    Evaluate(y, p.real(), J, H, Hp);
+  }
   int evaluations = 0;
 
  private:
