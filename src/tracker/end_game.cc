@@ -230,6 +230,20 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   return !best.empty();
 }
 
+bool NewtonConvergesQuickly(PathState& st, const PathContext& ctx) {
+  for (int k = 0; k < kEndGame.quickNewtonSteps; ++k) {
+    EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                   st.scratch.targetWorkspace);
+    SolveWithJacobian(st, st.acceptedResidual);
+    SubtractCorrection(st);
+    if (!AllFinite(st.y)) return false;
+    if (MaxNorm(st.scratch.correction) <=
+        kEndGame.quickNewtonAccuracy * std::max(1.0, MaxNorm(st.y)))
+      return true;
+  }
+  return false;
+}
+
 bool LooksSingular(const ColMajorMatrix<Complex>& J, ColMajorMatrix<Complex>& work) {
   const int n = static_cast<int>(J.rows());
   std::copy(J.storage().begin(), J.storage().end(), work.storage().begin());

@@ -46,7 +46,10 @@ struct EndGameParameters {
   double minWalkStep = 1e-9;         // relative to the length of the arc walked
   std::int32_t stepBudget = 3000;    // corrected steps of one end game, all radii together
   double rootResidual = 1e-8;  // residual of an end point relative to its terms floored at |y| = 1
-  double singularPivotRatio = 1e8;  // max |R_ii| / min |R_ii| beyond which an end point is refined
+  double singularPivotRatio = 1e8;
+  int quickNewtonSteps = 3;
+  double quickNewtonAccuracy =
+      1e-13;  // max |R_ii| / min |R_ii| beyond which an end point is refined
 };
 inline constexpr EndGameParameters kEndGame{};
 
@@ -59,6 +62,11 @@ void WatchEndGame(PathState& st, const PathContext& ctx);
 // (scaled variables), st.windingNumber its winding number, and true is returned; st.y is left as
 // it was otherwise. Needs the target's evaluation in ctx for the final residual test.
 bool RunCauchyEndGame(PathState& st, const PathContext& ctx);
+
+// Whether Newton's method on the target from st.y reaches a correction below
+// kEndGame.quickNewtonAccuracy relative to the point within kEndGame.quickNewtonSteps steps
+// (st.y is moved).
+bool NewtonConvergesQuickly(PathState& st, const PathContext& ctx);
 
 // Whether the target's Jacobian J at an accepted end point is so ill-conditioned (by the pivots
 // of its QR factorisation, max(1, max |R_ii|) > singularPivotRatio min |R_ii|) that the point is

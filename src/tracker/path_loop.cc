@@ -20,6 +20,14 @@ void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   st.windingNumber = 1;
   if (!ctx.limits.cauchyEndGame || !LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
   const std::vector<Complex> accepted = st.y;
+  // Pivots alone misjudge a regular root whose coordinates are of very different sizes; Newton
+  // converging to full accuracy in a few steps shows it regular (a singular root converges only
+  // linearly from the point the path arrived at).
+  if (NewtonConvergesQuickly(st, ctx)) {
+    st.y = accepted;
+    return;
+  }
+  st.y = accepted;
   st.windingNumber = 0;
   if (RunCauchyEndGame(st, ctx) && st.windingNumber == 1) st.y = accepted;
 }
