@@ -37,14 +37,14 @@ struct EndGameParameters {
   double cauchyRadius = 1e-3;             // radius of the first loops
   double radiusRatio = 0.1;               // each further radius is this times the last
   int radiusCount = 6;                    // radii tried
-  int samplesPerLoop = 32;
-  int maxWindingNumber = 16;         // (x-1)^5; (y-2)^3 needs 15 loops
-  double loopClosure = 1e-7;         // relative distance at which a loop is back at its start
-  double estimateAgreement = 1e-11;  // relative agreement of the estimates of two radii
-  double fallbackAgreement = 1e-8;   // the loosest agreement accepted after all radii
-  double walkAccuracy = 1e-13;       // Newton on a loop point stops below this relative correction
-  double minWalkStep = 1e-9;         // relative to the length of the arc walked
-  std::int32_t stepBudget = 3000;    // corrected steps of one end game, all radii together
+  int samplesPerLoop = 16;
+  int maxWindingNumber = 16;        // (x-1)^5; (y-2)^3 needs 15 loops
+  double loopClosure = 1e-7;        // relative distance at which a loop is back at its start
+  double estimateAgreement = 1e-9;  // relative agreement of the estimates of two radii
+  double fallbackAgreement = 1e-8;  // the loosest agreement accepted after all radii
+  double walkAccuracy = 1e-13;      // Newton on a loop point stops below this relative correction
+  double minWalkStep = 1e-9;        // relative to the length of the arc walked
+  std::int32_t stepBudget = 1500;   // corrected steps of one end game, all radii together
   double rootResidual = 1e-8;  // residual of an end point relative to its terms floored at |y| = 1
   double singularPivotRatio = 1e8;
   int quickNewtonSteps = 3;

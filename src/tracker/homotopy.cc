@@ -34,8 +34,16 @@ void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Com
 void PolyhedralHomotopy::EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J,
                                          Complex* H, Complex* Hs) {
   const std::size_t m = start_.size();
+  // The corrector evaluates several times at one parameter value; the exponentials of every term
+  // are the bulk of the cost.
+  if (complexValid_ && complexAt_ == s && complexA_.size() == m) {
+    EvaluateHomotopy(layout_, complexA_.data(), complexB_.data(), y, J, H, Hs, scratch_);
+    return;
+  }
   complexA_.resize(m);
   complexB_.resize(m);
+  complexAt_ = s;
+  complexValid_ = true;
   const Complex es = std::exp(s);
   for (std::size_t j = 0; j < m; ++j) {
     const double beta = beta_[j];

@@ -50,6 +50,7 @@ class PolyhedralHomotopy : public Homotopy {
   void SetPowers(std::span<const double> beta) {
     beta_ = beta;
     coefficientsValid_ = false;
+    complexValid_ = false;
   }
   int n() const override { return layout_.n; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
@@ -75,6 +76,8 @@ class PolyhedralHomotopy : public Homotopy {
   EvaluationScratch scratch_;
   std::vector<Complex> complexA_;  // A and B at the complex parameter of EvaluateComplex
   std::vector<Complex> complexB_;
+  Complex complexAt_;
+  bool complexValid_ = false;
 };
 
 // Linear homotopy H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1] and dH/dt = P - Q.
