@@ -47,16 +47,18 @@ enum class PathStatus : std::uint8_t {
   kStepLimit = 7,        // the step limit was reached (a rescue, if any, failed too)
   kRefusedAtTarget = 8,  // reached the target, but Newton's method there refused the point
   kPolished = 9,         // given up close to the target; Newton's method there found a new root
+  kEndGame = 10,  // given up or refused close to the target; end point from the Cauchy end game
 };
-inline constexpr int kPathStatusCount = 10;
+inline constexpr int kPathStatusCount = 11;
 
 // Lower-case name of a status, as the JSON and the MATLAB results write it ("reached", ...).
 const char* PathStatusName(PathStatus status);
-// True when the path's end point was recorded (reached, rescued, re-tracked after a jump, or
-// polished near the target).
+// True when the path's end point was recorded (reached, rescued, re-tracked after a jump,
+// polished near the target, or computed by the end game).
 constexpr bool IsSuccess(PathStatus status) {
   return status == PathStatus::kReached || status == PathStatus::kRescued ||
-         status == PathStatus::kJumped || status == PathStatus::kPolished;
+         status == PathStatus::kJumped || status == PathStatus::kPolished ||
+         status == PathStatus::kEndGame;
 }
 
 // How one path of a route was tracked.
@@ -66,7 +68,11 @@ struct PathRecord {
   std::int32_t steps = 0;         // accepted steps, re-tracks included
   std::int32_t retrackCount = 0;  // re-tracks of the path: rescue of a failed path, path jumping
   PathStatus status = PathStatus::kReached;
-  std::int32_t windingNumber = 0;  // 0 unknown, 1 ordinary end, m >= 2 the end game's cycle number
+  // Loops around the target after which the path returned to itself: 0 unknown, 1 an ordinary end
+  // point, m >= 2 the cycle of the end game (a singular end point of multiplicity >= m).
+  std::int32_t windingNumber = 0;
+  // For a path at infinity, the valuation estimate (Puiseux exponent, < 0) that proved it; 0 else.
+  double valuation = 0.0;
 };
 
 // What happened to the paths of a route, counted once per solve.

@@ -66,6 +66,8 @@ const char* PathStatusName(PathStatus status) {
       return "refused_at_target";
     case PathStatus::kPolished:
       return "polished";
+    case PathStatus::kEndGame:
+      return "end_game";
   }
   return "unknown";
 }

@@ -26,7 +26,7 @@ using checkpoint_bytes::Get;
 using checkpoint_bytes::Put;
 
 constexpr char kMagic[8] = {'Z', 'M', 'X', 'C', 'K', 'P', 'T', '\0'};
-constexpr std::uint32_t kFormatVersion = 2;
+constexpr std::uint32_t kFormatVersion = 3;
 constexpr std::size_t kHeaderSize = 64;
 constexpr std::size_t kVersionSize = 16;
 constexpr std::int64_t kRecordsPerRead = 4096;

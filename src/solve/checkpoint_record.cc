@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "tracker/end_game.h"
 #include "tracker/homotopy.h"
 #include "zormix/error.h"
 
@@ -23,6 +24,8 @@ constexpr std::uint32_t kHasJumpCheckPoint = 1;
 constexpr std::uint32_t kHasPolishedRoot = 2;
 // The first tracking gives a path up once its steps exceed the step limit.
 constexpr std::int32_t kMaxFirstTrackingSteps = PathLimits{}.stepLimit + 1;
+// Loops the end game may count around the target before it gives up on a winding number.
+constexpr std::int32_t kMaxWindingNumber = kEndGame.maxWindingNumber;
 
 void PutPoint(std::string& out, const Complex* z, std::int64_t n) {
   for (std::int64_t k = 0; k < n; ++k) {
@@ -42,7 +45,9 @@ struct RecordFields {
   std::int32_t cell, startIndex, steps;
   std::uint32_t status;
   std::int64_t blowUps;
-  std::uint32_t flags, padding;
+  std::uint32_t flags;
+  std::int32_t windingNumber;
+  double valuation;
   std::size_t endPointAt, checkPointAt, polishedAt;
 };
 
@@ -56,10 +61,11 @@ RecordFields ReadFields(const char* record, std::int64_t n) {
                       Get<std::uint32_t>(record, 20),
                       Get<std::int64_t>(record, 24),
                       Get<std::uint32_t>(record, flagsAt),
-                      Get<std::uint32_t>(record, flagsAt + 4),
+                      Get<std::int32_t>(record, flagsAt + 4),
+                      Get<double>(record, flagsAt + 8),
                       kFixedSize,
-                      flagsAt + 8,
-                      flagsAt + 8 + point};
+                      flagsAt + 16,
+                      flagsAt + 16 + point};
 }
 
 // "" when the n coordinates at `at` are all finite (present) or all zero (absent).
@@ -143,10 +149,10 @@ std::string UnitLayout::Mismatch(std::int64_t unit, std::int64_t total, std::int
          " of cell " + std::to_string(cell);
 }
 
-// Fixed part, end point, flags (u32 + u32 padding), the point at the jump check, the polished
-// root, checksum.
+// Fixed part, end point, flags (u32), winding number (i32), valuation (f64), the point at the jump
+// check, the polished root, checksum.
 std::size_t UnitRecordSize(int n) {
-  return kFixedSize + 3 * kPointSize * static_cast<std::size_t>(n) + 8 + 8;
+  return kFixedSize + 3 * kPointSize * static_cast<std::size_t>(n) + 8 + 8 + 8;
 }
 
 void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& out) {
@@ -163,13 +169,14 @@ void EncodeUnit(const RouteTracking& tracking, std::int64_t unit, std::string& o
   // The jump check and the polished roots are decided after every path is done: a path restored
   // from a record must bring what its tracking left for them.
   const auto u = static_cast<std::size_t>(unit);
-  const bool hasCheck = !tracking.hasCheckpoint.empty() && tracking.hasCheckpoint[u] != 0;
+  const bool hasCheck = !tracking.hasWaypoint.empty() && tracking.hasWaypoint[u] != 0;
   const std::vector<Complex>& polished = tracking.polished[u];
   const bool hasPolished = polished.size() == static_cast<std::size_t>(n);
   Put<std::uint32_t>(out,
                      (hasCheck ? kHasJumpCheckPoint : 0) | (hasPolished ? kHasPolishedRoot : 0));
-  Put<std::uint32_t>(out, 0);
-  PutPoint(out, hasCheck ? tracking.checkpoints.col(unit) : nullptr, n);
+  Put<std::int32_t>(out, o.windingNumber);
+  Put<double>(out, o.valuation);
+  PutPoint(out, hasCheck ? tracking.waypoints.col(unit) : nullptr, n);
   PutPoint(out, hasPolished ? polished.data() : nullptr, n);
   Put<std::uint64_t>(out, Fnv1a(out.data() + start, out.size() - start));
 }
@@ -187,13 +194,16 @@ std::string RecordFault(const char* record, const RouteTracking& tracking,
   const RecordFields f = ReadFields(record, n);
   std::string fault = FixedFieldFault(f, tracking, layout);
   if (!fault.empty()) return fault;
-  if ((f.flags & ~(kHasJumpCheckPoint | kHasPolishedRoot)) != 0 || f.padding != 0)
-    return "flags " + std::to_string(f.flags) + " " + std::to_string(f.padding) + " are unknown";
+  if ((f.flags & ~(kHasJumpCheckPoint | kHasPolishedRoot)) != 0)
+    return "flags " + std::to_string(f.flags) + " are unknown";
+  if (f.windingNumber < 0 || f.windingNumber > kMaxWindingNumber)
+    return Outside("winding number", f.windingNumber, 0, kMaxWindingNumber);
+  if (!std::isfinite(f.valuation)) return "the valuation is not finite";
   const bool recorded = IsSuccess(static_cast<PathStatus>(f.status));
   const bool hasCheck = (f.flags & kHasJumpCheckPoint) != 0;
   const bool hasPolished = (f.flags & kHasPolishedRoot) != 0;
   // Only the total-degree route keeps points at the jump check; a recorded path is never polished.
-  if (hasCheck && tracking.hasCheckpoint.empty()) return "a jump-check point is stored";
+  if (hasCheck && tracking.hasWaypoint.empty()) return "a jump-check point is stored";
   if (hasPolished && recorded) return "a recorded path also has a polished root";
   fault = PointFault(record, f.endPointAt, n, recorded, "the end point");
   if (fault.empty())
@@ -217,10 +227,12 @@ std::int64_t DecodeUnit(const char* record, RouteTracking& tracking, const UnitL
   o.steps = f.steps;
   o.status = static_cast<PathStatus>(f.status);
   o.blowUps = f.blowUps;
+  o.windingNumber = f.windingNumber;
+  o.valuation = f.valuation;
   if (o.recorded()) GetPoint(record, f.endPointAt, tracking.endPoints.col(u), n);
   if ((f.flags & kHasJumpCheckPoint) != 0) {
-    GetPoint(record, f.checkPointAt, tracking.checkpoints.col(u), n);
-    tracking.hasCheckpoint[f.unit] = 1;
+    GetPoint(record, f.checkPointAt, tracking.waypoints.col(u), n);
+    tracking.hasWaypoint[f.unit] = 1;
   }
   if ((f.flags & kHasPolishedRoot) != 0) {
     std::vector<Complex>& polished = tracking.polished[f.unit];

@@ -16,36 +16,41 @@ namespace {
 // whose rounding alone leaves a residual far above the absolute limit of AcceptAtTarget.
 bool SmallBackwardError(PathState& st, const SystemView& target,
                         std::span<const std::int32_t> maxDegree) {
-  EvaluateSystem(target, maxDegree, st.yBest.data(), st.J, st.w, st.targetWorkspace);
-  return BackwardError(target, maxDegree, st.yBest.data(), st.w) <= kRootBackwardErrorLimit;
+  EvaluateSystem(target, maxDegree, st.scratch.bestIterate.data(), st.jacobian, st.acceptedResidual,
+                 st.scratch.targetWorkspace);
+  return BackwardError(target, maxDegree, st.scratch.bestIterate.data(), st.acceptedResidual) <=
+         kRootBackwardErrorLimit;
 }
 
 }  // namespace
 
 bool AcceptAtTarget(PathState& st, const SystemView& target,
                     std::span<const std::int32_t> maxDegree) {
-  st.y0 = st.y;
-  double r = MaxNorm(st.w);
-  st.yBest = st.y;
-  SolveWithJacobian(st, st.w);
+  st.scratch.arrival = st.y;
+  double r = MaxNorm(st.acceptedResidual);
+  st.scratch.bestIterate = st.y;
+  SolveWithJacobian(st, st.acceptedResidual);
   SubtractCorrection(st);
-  EvaluateSystem(target, maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
-  double rNext = MaxNorm(st.w);
+  EvaluateSystem(target, maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                 st.scratch.targetWorkspace);
+  double rNext = MaxNorm(st.acceptedResidual);
   // Continue while every Newton step more than halves the residual.
   while (rNext < r / 2.0) {
     r = rNext;
-    st.yBest = st.y;
-    SolveWithJacobian(st, st.w);
+    st.scratch.bestIterate = st.y;
+    SolveWithJacobian(st, st.acceptedResidual);
     SubtractCorrection(st);
-    EvaluateSystem(target, maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
-    rNext = MaxNorm(st.w);
+    EvaluateSystem(target, maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                   st.scratch.targetWorkspace);
+    rNext = MaxNorm(st.acceptedResidual);
   }
   double drift = 0.0;
-  for (int i = 0; i < st.n; ++i) drift = std::max(drift, std::abs(st.y0[i] - st.yBest[i]));
-  const double normY0 = MaxNorm(st.y0);
+  for (int i = 0; i < st.n; ++i)
+    drift = std::max(drift, std::abs(st.scratch.arrival[i] - st.scratch.bestIterate[i]));
+  const double normY0 = MaxNorm(st.scratch.arrival);
   bool accept = normY0 <= 5.0 ? !(drift > 0.5) : !(drift > 0.3 * normY0);
   if (r <= 1e-4 || rNext <= 1e-4 || SmallBackwardError(st, target, maxDegree)) {
-    st.y = st.yBest;
+    st.y = st.scratch.bestIterate;
   } else {
     accept = false;
   }

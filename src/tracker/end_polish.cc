@@ -39,17 +39,20 @@ void PolishNearTarget(PathState& st, const PathContext& ctx) {
   };
   bool converged = false;
   for (int k = 0; k < kPolishIterations && !converged; ++k) {
-    EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
-    SolveWithJacobian(st, st.w);
+    EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                   st.scratch.targetWorkspace);
+    SolveWithJacobian(st, st.acceptedResidual);
     SubtractCorrection(st);
     // Most paths to infinity leave at once; a root may lie a little beyond the final limit at
     // first (Newton overshoots from a point still far out on a steep path).
     if (!AllFinite(st.y) || !(drift() <= kPolishWander * size)) return;
-    converged = MaxNorm(st.d) <= kPolishAccuracy * std::max(1.0, MaxNorm(st.y));
+    converged = MaxNorm(st.scratch.correction) <= kPolishAccuracy * std::max(1.0, MaxNorm(st.y));
   }
   if (!converged || drift() > kPolishDrift * size) return;
-  EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.J, st.w, st.targetWorkspace);
-  if (!(BackwardError(ctx.target, ctx.maxDegree, st.y.data(), st.w) <= kRootBackwardErrorLimit))
+  EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                 st.scratch.targetWorkspace);
+  if (!(BackwardError(ctx.target, ctx.maxDegree, st.y.data(), st.acceptedResidual) <=
+        kRootBackwardErrorLimit))
     return;
   st.yPolished = st.y;
   st.hasPolished = true;

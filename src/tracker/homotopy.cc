@@ -31,6 +31,30 @@ void PolyhedralHomotopy::Evaluate(const Complex* y, double s, ColMajorMatrix<Com
   if (extendedResidual_) EvaluateExtendedResidual(y, s, H);
 }
 
+void PolyhedralHomotopy::EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J,
+                                         Complex* H, Complex* Hs) {
+  const std::size_t m = start_.size();
+  // The corrector evaluates several times at one parameter value; the exponentials of every term
+  // are the bulk of the cost.
+  if (complexValid_ && complexAt_ == s && complexA_.size() == m) {
+    EvaluateHomotopy(layout_, complexA_.data(), complexB_.data(), y, J, H, Hs, scratch_);
+    return;
+  }
+  complexA_.resize(m);
+  complexB_.resize(m);
+  complexAt_ = s;
+  complexValid_ = true;
+  const Complex es = std::exp(s);
+  for (std::size_t j = 0; j < m; ++j) {
+    const double beta = beta_[j];
+    const Complex eb = beta == 0.0 ? Complex(1.0, 0.0) : std::exp(beta * s);
+    const Complex moving = delta_[j] * es;
+    complexA_[j] = (start_[j] + moving) * eb;
+    complexB_[j] = beta * complexA_[j] + moving * eb;
+  }
+  EvaluateHomotopy(layout_, complexA_.data(), complexB_.data(), y, J, H, Hs, scratch_);
+}
+
 void PolyhedralHomotopy::EvaluateExtendedResidual(const Complex* y, double s, Complex* H) {
   const long double es = std::exp(static_cast<long double>(s));
   extendedScratch_.resize(A_.size());
@@ -53,12 +77,15 @@ TotalDegreeHomotopy::TotalDegreeHomotopy(const MonomialLayout& layout,
   scratch_.Prepare(layout_);
 }
 
-void TotalDegreeHomotopy::Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J,
-                                   Complex* H, Complex* Ht) {
+// H = (1 - t) Q + t P at a real or complex t (the same operations for both, so a real t gives the
+// bits it always gave).
+template <typename Parameter>
+void TotalDegreeHomotopy::EvaluateLinear(const Complex* y, Parameter t, ColMajorMatrix<Complex>& J,
+                                         Complex* H, Complex* Ht) {
   const int n = layout_.n;
   // P and J_P first (H holds P for now), then the start system on the diagonal.
   EvaluateHomotopy(layout_, target_.data(), nullptr, y, J, H, nullptr, scratch_);
-  const double u = 1.0 - t;
+  const Parameter u = 1.0 - t;
   for (int k = 0; k < n; ++k)
     for (int i = 0; i < n; ++i) J(i, k) = t * J(i, k);
   for (int i = 0; i < n; ++i) {
@@ -74,7 +101,17 @@ void TotalDegreeHomotopy::Evaluate(const Complex* y, double t, ColMajorMatrix<Co
     Ht[i] = p - q;
     J(i, i) = u * dq + J(i, i);
   }
+}
+
+void TotalDegreeHomotopy::Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J,
+                                   Complex* H, Complex* Ht) {
+  EvaluateLinear(y, t, J, H, Ht);
   if (extendedResidual_) EvaluateExtendedResidual(y, t, H);
+}
+
+void TotalDegreeHomotopy::EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J,
+                                          Complex* H, Complex* Ht) {
+  EvaluateLinear(y, t, J, H, Ht);
 }
 
 void TotalDegreeHomotopy::EvaluateExtendedResidual(const Complex* y, double t, Complex* H) {

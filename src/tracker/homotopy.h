@@ -1,4 +1,4 @@
-// The two homotopies the path tracker follows, and the constants in which the routes differ.
+// The two homotopies the path tracker follows.
 #ifndef ZORMIX_TRACKER_HOMOTOPY_H_
 #define ZORMIX_TRACKER_HOMOTOPY_H_
 
@@ -19,6 +19,10 @@ class Homotopy {
   virtual int n() const = 0;
   virtual void Evaluate(const Complex* y, double p, ColMajorMatrix<Complex>& J, Complex* H,
                         Complex* Hp) = 0;
+  // The same at a complex parameter value, for the end game's loops around the target. Always in
+  // double; leaves the state of the real evaluations (cached coefficients) untouched.
+  virtual void EvaluateComplex(const Complex* y, Complex p, ColMajorMatrix<Complex>& J, Complex* H,
+                               Complex* Hp) = 0;
   // From now on H is evaluated in long double (J and dH/dp stay double): near two paths that come
   // close, a Newton correction from a residual at double's rounding level is already a percent
   // of |y|, while one from the finer residual is 2048 times smaller. About twice the cost.
@@ -46,10 +50,13 @@ class PolyhedralHomotopy : public Homotopy {
   void SetPowers(std::span<const double> beta) {
     beta_ = beta;
     coefficientsValid_ = false;
+    complexValid_ = false;
   }
   int n() const override { return layout_.n; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Hs) override;
+  void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hs) override;
 
  private:
   MonomialLayout layout_;
@@ -67,6 +74,10 @@ class PolyhedralHomotopy : public Homotopy {
   double coefficientsAt_ = 0.0;
   bool coefficientsValid_ = false;
   EvaluationScratch scratch_;
+  std::vector<Complex> complexA_;  // A and B at the complex parameter of EvaluateComplex
+  std::vector<Complex> complexB_;
+  Complex complexAt_;
+  bool complexValid_ = false;
 };
 
 // Linear homotopy H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1] and dH/dt = P - Q.
@@ -77,6 +88,8 @@ class TotalDegreeHomotopy : public Homotopy {
   int n() const override { return layout_.n; }
   void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Ht) override;
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override;
 
  private:
   MonomialLayout layout_;
@@ -85,96 +98,10 @@ class TotalDegreeHomotopy : public Homotopy {
   std::span<const std::int32_t> degree_;
   EvaluationScratch scratch_;
 
+  template <typename Parameter>
+  void EvaluateLinear(const Complex* y, Parameter t, ColMajorMatrix<Complex>& J, Complex* H,
+                      Complex* Ht);
   void EvaluateExtendedResidual(const Complex* y, double t, Complex* H);
-};
-
-// Where the two routes' trackers differ. The path loop measures the remaining distance as
-// d = target - p (exactly -s on the polyhedral route, 1 - t on the total-degree route); thresholds
-// that the routes state on the parameter itself are kept on p.
-struct RouteConstants {
-  double target = 0.0;                 // p at the end of the path
-  bool firstStepFromDistance = true;   // FirstStep starts with h = d/3 (else the given step)
-  double firstStepLaterFactor = 10.0;  // decrease demanded of later FirstStep Newton iterations
-  bool limitAfterFirstStep = true;     // h := min(h, d / divisor) after FirstStep
-  double raisedCorrectionLimit = 1.0;
-  double raiseSwitch = -1e-4;         // on p: below it small steps raise, from it small points do
-  double raiseNormFactor = 500.0;     // small point: |yPred| < factor * n
-  double blowUpBelow = -0.05;         // on p: a path given up below this is counted
-  bool distanceZones = true;          // step limits -s/3, 0.05, -s near the target
-  double looseToleranceBelow = -0.1;  // on p: eps clamp 0.1 below, 1e-4 from it
-  double divergenceFactor = 50000.0;  // |yPrev| > factor * n in the end game
-  double zeroModulus = 2.2204460492503133e-21;  // replaces 0 moduli in the exponent estimates
-  bool olderDistanceFromStepsFirst = true;      // (hl + h) + d, else (d + h) + hl
-};
-
-inline constexpr RouteConstants kPolyhedralRoute{};
-inline constexpr RouteConstants kTotalDegreeRoute{
-    .target = 1.0,
-    .firstStepFromDistance = false,
-    .firstStepLaterFactor = 15.0,
-    .limitAfterFirstStep = false,
-    .raisedCorrectionLimit = 0.800000011920929,
-    .raiseSwitch = 0.9998999834060669,
-    .raiseNormFactor = 100.0,
-    .blowUpBelow = 0.949999988079071,
-    .distanceZones = false,
-    .looseToleranceBelow = 0.9,
-    .divergenceFactor = 10000.0,
-    .zeroModulus = kMachineEpsilon,
-    .olderDistanceFromStepsFirst = false,
-};
-
-// What differs between the first tracking of a path and a re-track of the path-jumping check.
-struct PathLimits {
-  std::int32_t stepLimit = 10000;
-  double firstStepDivisor = 3.0;  // h := min(h, d / divisor) after FirstStep (polyhedral route)
-  double initialStep = 0.009999999776482582;  // first h when not taken from the distance
-  // Set before every corrector call: 0.1, or the caller's 0.01 / 0.001 in a re-track. A raise by
-  // the corrector applies to that call only. Were it kept for the rest of the path, a re-track
-  // would after its first raise run at 0.8 or 1.0, looser than the first tracking it checks.
-  double correctionLimit = 0.1;
-  // Whether the corrector raises the limit close to the target for points of moderate size. A
-  // re-track goes without it: only pairs ending at a well-conditioned root are re-tracked, and the
-  // path to such a root needs no large correction there. A path that diverges (on the
-  // total-degree route most of them do) would otherwise take its last step onto that root, as in
-  // the first tracking, and stay paired with the path that belongs to it.
-  bool raiseNearTarget = true;
-  // Whether the corrector raises the limit for steps below 1e-4 far from the target. The rescue
-  // of a lost path goes without it: where a path turns sharply its steps become tiny, and a
-  // correction of up to 0.8 or 1.0 times the point then lets the corrector land on a neighbouring
-  // path; the next predictions alternate between the two, and the step underflows again.
-  bool raiseForTinySteps = true;
-  // Whether the corrector tolerance is raised to the rounding level of the residual (see
-  // RoundingFloorAt). Only the rescue of lost paths uses it: far out, the absolute tolerance can
-  // lie below what any point can reach in double precision, and every step then underflows.
-  bool roundingFloor = false;
-  // Whether the corrector tolerance is the rounding level alone (RoundingFloorAt), however loose
-  // the usual tolerance would be. The last rescue of a lost path uses it: where |y| is in the
-  // thousands the usual tolerance 1e-7 sqrt(|J| |y|) accepts points whose Newton correction is a
-  // percent of |y|, and a path near another one then alternates between the two.
-  bool roundingLevelTolerance = false;
-  // Whether the homotopy's residual is evaluated in long double (Homotopy::UseExtendedResidual);
-  // the rounding level above is then that of long double. The last rescue uses it.
-  bool extendedResidual = false;
-  // Whether an end point beyond the divergence bound (|y| > divergenceFactor n, on the scaled
-  // system, where roots are of moderate size) is refused. The last rescue refuses them: it runs
-  // on paths lost far out, and its tight corrector can follow such a path into the huge,
-  // ill-conditioned points near infinity that satisfy the equations to rounding.
-  bool refuseBeyondDivergenceBound = false;
-  // Below this step the predictor follows the tangent at the last accepted point instead of the
-  // cubic through the last two (0: never). Once two accepted points close together in s lie on
-  // either side of a sharp turn, the cubic through them extrapolates wildly however small the
-  // step, every step is rejected and the step underflows; the tangent predicts the last point as
-  // the step goes to 0, so a small enough step is always accepted.
-  double tangentPredictorBelow = 0.0;
-  // Path parameter at which the path's point is recorded for the jump check (see
-  // tracker/path_checkpoint.h); negative: none. Only first trackings of the total-degree route
-  // record one: there every path is a distinct regular solution of H(y, t) = 0 for t < 1.
-  double checkpoint = -1.0;
-  // Whether a path given up close to the target tries Newton on the target from its last point,
-  // and the verdict "tends to infinity" waits for a point beyond the divergence bound (see
-  // tracker/end_polish.h). First trackings only.
-  bool polishNearTarget = false;
 };
 
 }  // namespace zormix

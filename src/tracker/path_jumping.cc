@@ -112,6 +112,7 @@ struct PairChecker {
       record.status = PathStatus::kRetrackFailed;
     } else if (record.status != PathStatus::kRetrackFailed) {
       record.status = PathStatus::kJumped;
+      record.windingNumber = result.windingNumber;
     }
   }
 

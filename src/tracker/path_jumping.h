@@ -33,9 +33,10 @@ SolutionBuckets BucketBySecondCoordinate(const ColMajorMatrix<Complex>& solution
                                          const std::vector<std::int64_t>& members);
 
 struct RetrackResult {
-  std::vector<Complex> y;  // the final point of the re-track (always returned)
-  std::int32_t steps = 0;  // counted steps of the re-track
-  bool failed = false;     // the path failed or its end point was not accepted
+  std::vector<Complex> y;          // the final point of the re-track (always returned)
+  std::int32_t steps = 0;          // counted steps of the re-track
+  bool failed = false;             // the path failed or its end point was not accepted
+  std::int32_t windingNumber = 0;  // as in PathRecord, when not failed
 };
 // Re-tracks the path of `record` from its start solution with the given first correction limit
 // (0.01 on the first attempt, 0.001 on the second). Each route supplies its own.

@@ -1,14 +1,38 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
 
+#include "tracker/end_game.h"
 #include "tracker/end_polish.h"
-#include "tracker/path_checkpoint.h"
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
+#include "tracker/path_waypoint.h"
 
 namespace zormix {
 
 using namespace path_steps;
+
+namespace {
+
+// An accepted end point whose Jacobian looks singular is replaced by the Cauchy end game's when
+// the path winds around the target (a root of multiplicity m >= 2, where Newton's method converges
+// only linearly and stops far from the root); a regular end keeps Newton's point.
+void RefineSingularEnd(PathState& st, const PathContext& ctx) {
+  st.windingNumber = 1;
+  if (!ctx.limits.cauchyEndGame || !LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
+  const std::vector<Complex> accepted = st.y;
+  // Pivots alone misjudge a regular root whose coordinates are of very different sizes; Newton
+  // converging to full accuracy in a few steps shows it regular (a singular root converges only
+  // linearly from the point the path arrived at).
+  if (NewtonConvergesQuickly(st, ctx)) {
+    st.y = accepted;
+    return;
+  }
+  st.y = accepted;
+  st.windingNumber = 0;
+  if (RunCauchyEndGame(st, ctx) && st.windingNumber == 1) st.y = accepted;
+}
+
+}  // namespace
 
 bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, double s0,
                std::int64_t& blowUpCount) {
@@ -16,49 +40,67 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   ctx.homotopy->UseExtendedResidual(ctx.limits.extendedResidual);
   std::copy(start, start + st.n, st.y.begin());
   st.s = s0;
-  std::fill(st.watch.begin(), st.watch.end(), std::uint8_t{1});
-  st.failed = 0;
+  std::fill(st.watched.begin(), st.watched.end(), std::uint8_t{1});
+  st.failed = false;
   st.failure = PathFailure::kNone;
   st.steps = 0;
-  st.hasCheck = false;
+  st.hasWaypoint = false;
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
+  st.valuationReferenceDistance = 0.0;
+  st.tightValuationSpans = 0;
+  st.valuation = 0.0;
+  st.hasEndGameStart = false;
+  st.endGameStartFixed = false;
+  st.windingNumber = 0;
+  st.reachedByEndGame = false;
   CorrectStartPoint(st, *ctx.homotopy);
   FirstStep(st, ctx);
   if (route.limitAfterFirstStep)
-    st.h = std::min(st.h, Distance(st, route) / ctx.limits.firstStepDivisor);
-  st.finalStep = 0;
+    st.stepSize = std::min(st.stepSize, Distance(st, route) / ctx.limits.firstStepDivisor);
+  st.finalStep = false;
   st.successCount = 0;
-  st.rejected = 0;
-  st.atEnd = 0;
-  if (!st.failed) st.eps = ToleranceAt(st.J, st.y);
+  st.rejected = false;
+  st.atEnd = false;
+  if (!st.failed) st.tolerance = ToleranceAt(st.jacobian, st.y);
   while (!st.failed && !st.atEnd) {
-    if (st.finalStep == 1) st.atEnd = 1;
+    if (st.finalStep) st.atEnd = true;
     PredictHermite(st, *ctx.homotopy, ctx.limits.tangentPredictorBelow);
     st.correctionLimit = ctx.limits.correctionLimit;
     CorrectNewton(st, ctx, blowUpCount);
     const double d = Distance(st, route);
-    if (st.rejected == 0 && d != 0.0 && d < 1e-4) CheckEndGame(st, route);
-    if (st.rejected == 0 && st.atEnd == 0) {
+    if (!st.rejected && d != 0.0 && d < kTrackerParameters.endGameZone) CheckEndGame(st, route);
+    if (!st.rejected && !st.atEnd) {
       ControlStep(st, route);
-      RecordCheckpoint(st, ctx);
+      RecordWaypoint(st, ctx);
+      WatchEndGame(st, ctx);
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
   st.hasPolished = false;
   if (st.divergenceDeferred) {
     // The verdict stands whatever came after it: the path yields at most a new polished root.
-    st.failed = 1;
+    st.failed = true;
     st.failure = st.deferredVerdict;
   }
   if (st.failed || !st.atEnd) {
+    if (ctx.limits.cauchyEndGame && st.failure != PathFailure::kDiverged &&
+        RunCauchyEndGame(st, ctx)) {
+      st.reachedByEndGame = true;
+      return true;
+    }
     PolishNearTarget(st, ctx);
     return false;
   }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)
     return false;
-  return AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y);
+  if (!(AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y))) {
+    st.reachedByEndGame = ctx.limits.cauchyEndGame && RunCauchyEndGame(st, ctx);
+    return st.reachedByEndGame;
+  }
+  RefineSingularEnd(st, ctx);
+  return true;
 }
 
 }  // namespace zormix

@@ -24,6 +24,23 @@ PathStatus StatusOfUnrecorded(PathFailure failure) {
   return PathStatus::kRefusedAtTarget;
 }
 
+PathScratch::PathScratch(int n)
+    : jacobianCopy(n, n),
+      startJacobian(n, n),
+      correction(n),
+      lastIterate(n),
+      predicted(n),
+      beforeCorrection(n),
+      startPoint(n),
+      startResidual(n),
+      startDerivative(n),
+      arrival(n),
+      bestIterate(n),
+      loopStart(n),
+      loopSum(n),
+      walkStart(n),
+      previousEstimate(n) {}
+
 PathState::PathState(int n)
     : n(n),
       y(n),
@@ -31,29 +48,21 @@ PathState::PathState(int n)
       yCur(n),
       vPrev(n),
       vCur(n),
-      J(n, n),
-      H(n),
-      Hs(n),
-      w(n),
-      watch(n, 1),
-      Jwork(n, n),
-      Jc(n, n),
-      d(n),
-      yOld(n),
-      yPred(n),
-      yB(n),
-      yc(n),
-      Hc(n),
-      Hsc(n),
-      y0(n),
-      yBest(n),
-      yCheck(n),
-      yPolished(n) {}
+      jacobian(n, n),
+      residual(n),
+      parameterDerivative(n),
+      acceptedResidual(n),
+      watched(n, 1),
+      waypoint(n),
+      yPolished(n),
+      endGameStart(n),
+      scratch(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
   const double normJ = MatrixNorm1(J);
   const double normY = MaxNorm(static_cast<int>(y.size()), y.data());
-  return 1e-7 * std::sqrt(std::max(1.0, normJ) * std::max(1.0, normY));
+  return kTrackerParameters.correctorToleranceFactor *
+         std::sqrt(std::max(1.0, normJ) * std::max(1.0, normY));
 }
 
 namespace {

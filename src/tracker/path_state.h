@@ -8,6 +8,7 @@
 
 #include "model/system_eval.h"
 #include "tracker/homotopy.h"
+#include "tracker/tracker_parameters.h"
 #include "zormix/types.h"
 
 namespace zormix {
@@ -27,6 +28,28 @@ enum class PathFailure : std::uint8_t {
 // failure and still was not recorded was refused there.
 PathStatus StatusOfUnrecorded(PathFailure failure);
 
+// Work arrays of the procedures below; no value in them outlives the procedure that wrote it.
+struct PathScratch {
+  explicit PathScratch(int n);
+
+  ColMajorMatrix<Complex> jacobianCopy;   // the linear solver destroys its matrix
+  ColMajorMatrix<Complex> startJacobian;  // FirstStep: the Jacobian at the start point
+  std::vector<Complex> correction;        // the latest Newton correction or tangent, J^{-1} rhs
+  std::vector<Complex> lastIterate;  // CorrectStartPoint: the point before the last Newton step
+  std::vector<Complex> predicted;    // CorrectNewton: the predicted point
+  std::vector<Complex> beforeCorrection;  // CorrectNewton: the point before the latest correction
+  std::vector<Complex> startPoint;        // FirstStep: the point and its evaluation it starts from
+  std::vector<Complex> startResidual;
+  std::vector<Complex> startDerivative;
+  std::vector<Complex> arrival;           // AcceptAtTarget: the point the path arrived with
+  std::vector<Complex> bestIterate;       // AcceptAtTarget: the iterate of the smallest residual
+  EvaluationWorkspace targetWorkspace;    // AcceptAtTarget's evaluations of the target
+  std::vector<Complex> loopStart;         // the end game: the point a loop starts from
+  std::vector<Complex> loopSum;           // the sum of a loop's samples
+  std::vector<Complex> walkStart;         // the point a step along a loop or radius starts from
+  std::vector<Complex> previousEstimate;  // the end game's estimate at the last radius
+};
+
 // Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
 // on the total-degree route. Preallocated once per worker and reused for every path, so a step
 // allocates nothing.
@@ -36,26 +59,26 @@ struct PathState {
   int n;
   std::vector<Complex> y;            // current point
   double s = 0.0;                    // current parameter
-  double h = 0.0;                    // stepSize: the step to take next
-  double hl = 0.0;                   // lastStep: the last accepted step
-  double eps = 0.0;                  // tolerance of the corrector
+  double stepSize = 0.0;             // the step to take next
+  double lastStep = 0.0;             // the last accepted step
+  double tolerance = 0.0;            // residual the corrector must reach
   double correctionLimit = 0.1;      // relative size allowed for the first correction
-  std::vector<Complex> yPrev, yCur;  // last two accepted points, at s - hl and s
+  std::vector<Complex> yPrev, yCur;  // last two accepted points, at s - lastStep and s
   std::vector<Complex> vPrev, vCur;  // tangents dy/ds there
-  ColMajorMatrix<Complex> J;         // from the latest evaluation
-  std::vector<Complex> H, Hs;        // residual and dH/ds of the latest evaluation
-  std::vector<Complex> w;            // residual last accepted by the corrector
-  int finalStep = 0, successCount = 0, rejected = 0, atEnd = 0, failed = 0;
+  // The homotopy at (y, s) from the latest evaluation: dH/dy, H and dH/ds.
+  ColMajorMatrix<Complex> jacobian;
+  std::vector<Complex> residual, parameterDerivative;
+  std::vector<Complex> acceptedResidual;     // residual last accepted by the corrector
+  bool finalStep = false;                    // the next step ends at the target
+  bool rejected = false;                     // the latest step was rejected
+  bool atEnd = false;                        // the step to the target is under way or done
+  bool failed = false;                       // the path was given up
+  int successCount = 0;                      // accepted steps since the step size last grew
   PathFailure failure = PathFailure::kNone;  // the first cause that set `failed`
   std::int32_t steps = 0;
-  std::vector<std::uint8_t> watch;  // coordinates still examined by the end game
-
-  // Scratch of the procedures below.
-  ColMajorMatrix<Complex> Jwork, Jc;
-  std::vector<Complex> d, yOld, yPred, yB, yc, Hc, Hsc, y0, yBest;
-  EvaluationWorkspace targetWorkspace;  // AcceptAtTarget's evaluations of the target
-  std::vector<Complex> yCheck;          // the point at PathLimits::checkpoint, when hasCheck
-  bool hasCheck = false;
+  std::vector<std::uint8_t> watched;  // coordinates still examined by the end game
+  std::vector<Complex> waypoint;      // the point at PathLimits::waypoint, when hasWaypoint
+  bool hasWaypoint = false;
   std::vector<Complex> yPolished;  // root reached by PolishNearTarget, when hasPolished
   bool hasPolished = false;
   // Set from PathLimits::polishNearTarget: CheckEndGame defers "tends to infinity" while
@@ -63,6 +86,19 @@ struct PathState {
   bool deferDivergence = false;
   bool divergenceDeferred = false;
   PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
+  // The end game (tracker/end_game.h).
+  double valuationReference = 0.0;          // smallest valuation estimate at the distance below
+  double valuationReferenceDistance = 0.0;  // 0: no estimate yet
+  double valuation = 0.0;                   // the estimate that proved divergence, else 0
+  int tightValuationSpans = 0;              // spans in a row over which the estimate kept to 1e-3
+  std::vector<Complex> endGameStart;        // a point of the path at parameter endGameStartAt
+  double endGameStartAt = 0.0;
+  bool hasEndGameStart = false;
+  bool endGameStartFixed = false;  // the start is within the first loop radius: kept
+  std::int32_t windingNumber = 0;  // 0 unknown, 1 an ordinary end, m >= 2 the loops of the end game
+  bool reachedByEndGame = false;   // the end point is the Cauchy end game's, the path failed before
+  std::int32_t endGameSteps = 0;   // steps the running end game has taken
+  PathScratch scratch;
 };
 
 // The homotopy of the path, how its route differs, and the target system for AcceptAtTarget.
@@ -81,11 +117,11 @@ inline double Distance(const PathState& st, const RouteConstants& route) {
 
 // Marks the path failed; the first cause is kept.
 inline void Fail(PathState& st, PathFailure cause) {
-  st.failed = 1;
+  st.failed = true;
   if (st.failure == PathFailure::kNone) st.failure = cause;
 }
 
-// 1e-7 sqrt(max(1, |J|_1) max(1, |y|)).
+// kCorrectorToleranceFactor sqrt(max(1, |J|_1) max(1, |y|)).
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y);
 // kRoundingFloorFactor u max(1, |J|_1) max(1, |y|): a residual the rounding of its own evaluation
 // can reach, u being the unit roundoff.

@@ -12,14 +12,16 @@ namespace zormix::path_steps {
 
 // H, Hs and J at (y, s).
 inline void Evaluate(PathState& st, Homotopy& homotopy) {
-  homotopy.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+  homotopy.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
+                    st.parameterDerivative.data());
 }
 
-// st.d := J^{-1} rhs, on copies (the solver destroys its arguments).
+// st.scratch.correction := J^{-1} rhs, on copies (the solver destroys its arguments).
 inline void SolveWithJacobian(PathState& st, const std::vector<Complex>& rhs) {
-  std::copy(st.J.storage().begin(), st.J.storage().end(), st.Jwork.storage().begin());
-  std::copy(rhs.begin(), rhs.end(), st.d.begin());
-  SolveLinearComplex(st.Jwork, st.d.data());
+  std::copy(st.jacobian.storage().begin(), st.jacobian.storage().end(),
+            st.scratch.jacobianCopy.storage().begin());
+  std::copy(rhs.begin(), rhs.end(), st.scratch.correction.begin());
+  SolveLinearComplex(st.scratch.jacobianCopy, st.scratch.correction.data());
 }
 
 inline double MaxNorm(const std::vector<Complex>& v) {
@@ -28,7 +30,7 @@ inline double MaxNorm(const std::vector<Complex>& v) {
 
 // y := y - d.
 inline void SubtractCorrection(PathState& st) {
-  for (int i = 0; i < st.n; ++i) st.y[i] -= st.d[i];
+  for (int i = 0; i < st.n; ++i) st.y[i] -= st.scratch.correction[i];
 }
 
 inline bool AllFinite(const std::vector<Complex>& v) {

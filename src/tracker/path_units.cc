@@ -28,6 +28,8 @@ TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
     record.startIndex = outcome.startIndex;
     record.steps = outcome.steps;
     record.status = outcome.status;
+    record.windingNumber = outcome.windingNumber;
+    record.valuation = outcome.valuation;
     if (!outcome.recorded()) {
       result.lostPaths.push_back(record);
       continue;

@@ -20,6 +20,8 @@ struct UnitOutcome {
   std::int32_t steps = 0;
   std::int64_t blowUps = 0;
   PathStatus status = PathStatus::kRefusedAtTarget;
+  std::int32_t windingNumber = 0;  // as in PathRecord
+  double valuation = 0.0;          // as in PathRecord
 
   bool recorded() const { return IsSuccess(status); }
 };

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "tracker/end_polish.h"
-#include "tracker/path_checkpoint.h"
 #include "tracker/path_steps.h"
+#include "tracker/path_waypoint.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -13,12 +13,16 @@ namespace zormix {
 void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& state) {
   UnitOutcome& outcome = outcomes[static_cast<std::size_t>(unit)];
   outcome.steps = state.steps;
-  outcome.status = recorded ? PathStatus::kReached : StatusOfUnrecorded(state.failure);
+  outcome.status = !recorded                ? StatusOfUnrecorded(state.failure)
+                   : state.reachedByEndGame ? PathStatus::kEndGame
+                                            : PathStatus::kReached;
+  outcome.windingNumber = recorded ? state.windingNumber : 0;
+  outcome.valuation = recorded ? 0.0 : state.valuation;
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
   if (!recorded && state.hasPolished) polished[static_cast<std::size_t>(unit)] = state.yPolished;
-  if (!hasCheckpoint.empty() && state.hasCheck) {
-    std::copy(state.yCheck.begin(), state.yCheck.end(), checkpoints.col(unit));
-    hasCheckpoint[static_cast<std::size_t>(unit)] = 1;
+  if (!hasWaypoint.empty() && state.hasWaypoint) {
+    std::copy(state.waypoint.begin(), state.waypoint.end(), waypoints.col(unit));
+    hasWaypoint[static_cast<std::size_t>(unit)] = 1;
   }
   counters.Count(recorded);
 }
@@ -44,6 +48,8 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
   if (!usable) return;
   std::copy(result.y.begin(), result.y.end(), tracking.endPoints.col(unit));
   outcome.status = PathStatus::kRescued;
+  outcome.windingNumber = result.windingNumber;
+  outcome.valuation = 0.0;
   outcome.steps += result.steps;
   outcome.blowUps = 0;  // blowUpCount counts paths that finally blew up
 }
@@ -74,6 +80,8 @@ std::int64_t RecordPolishedRoots(RouteTracking& tracking) {
     std::copy(root.begin(), root.end(), tracking.endPoints.col(u));
     UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(u)];
     outcome.status = PathStatus::kPolished;
+    outcome.windingNumber = 1;  // Newton converged quadratically there
+    outcome.valuation = 0.0;
     outcome.blowUps = 0;
   }
   return static_cast<std::int64_t>(added.size());
@@ -86,7 +94,7 @@ void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrac
     chosen[u] = IsRescuable(tracking.outcomes[static_cast<std::size_t>(u)]) ? 1 : 0;
     counts.rescueAttempts += chosen[u];
   }
-  for (std::int64_t u : CoincidingCheckpoints(tracking.checkpoints, tracking.hasCheckpoint)) {
+  for (std::int64_t u : CoincidingWaypoints(tracking.waypoints, tracking.hasWaypoint)) {
     counts.retracked += 1;
     chosen[u] = 1;
   }

@@ -21,6 +21,7 @@ inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
   result.y = state.y;
   result.steps = state.steps;
   result.failed = !accepted;
+  result.windingNumber = accepted ? state.windingNumber : 0;
   return result;
 }
 
@@ -29,13 +30,13 @@ inline constexpr double kRescueCorrectionLimit = 0.01;
 
 // Where the workers of the first tracking leave their paths: one slot per path in serial order.
 struct RouteTracking {
-  // withCheckpoints: the first trackings record points for the jump check (path_checkpoint.h).
-  RouteTracking(int n, std::int64_t pathCount, bool withCheckpoints = false)
+  // withWaypoints: the first trackings record points for the jump check (path_waypoint.h).
+  RouteTracking(int n, std::int64_t pathCount, bool withWaypoints = false)
       : total(pathCount),
         endPoints(n, pathCount),
         outcomes(static_cast<std::size_t>(pathCount)),
-        checkpoints(n, withCheckpoints ? pathCount : 0),
-        hasCheckpoint(withCheckpoints ? static_cast<std::size_t>(pathCount) : 0, 0),
+        waypoints(n, withWaypoints ? pathCount : 0),
+        hasWaypoint(withWaypoints ? static_cast<std::size_t>(pathCount) : 0, 0),
         polished(static_cast<std::size_t>(pathCount)) {}
 
   // Books the path of `unit` that `state` has just tracked (its end point when recorded).
@@ -44,8 +45,8 @@ struct RouteTracking {
   std::int64_t total;
   ColMajorMatrix<Complex> endPoints;  // column u: end point of unit u when recorded
   std::vector<UnitOutcome> outcomes;
-  ColMajorMatrix<Complex> checkpoints;         // column u: point of unit u at the checkpoint
-  std::vector<std::uint8_t> hasCheckpoint;     // empty when no checkpoints are recorded
+  ColMajorMatrix<Complex> waypoints;           // column u: point of unit u at the waypoint
+  std::vector<std::uint8_t> hasWaypoint;       // empty when no waypoints are recorded
   std::vector<std::vector<Complex>> polished;  // root reached by PolishNearTarget, or empty
   ProgressCounters counters;
 };

@@ -20,15 +20,15 @@ void LimitByDistanceZones(PathState& st, double hc, double d) {
     hmax = 0.05;
   } else {
     hmax = d;
-    st.finalStep = 1;
+    st.finalStep = true;
   }
-  st.h = hmax;
+  st.stepSize = hmax;
   if (hc < hmax) {
-    st.h = hc;
-    st.finalStep = 0;
+    st.stepSize = hc;
+    st.finalStep = false;
     if (std::abs(hc - d) < 1e-16) {
-      st.finalStep = 1;
-      st.h = d;
+      st.finalStep = true;
+      st.stepSize = d;
     }
   }
 }
@@ -50,26 +50,27 @@ void ControlStep(PathState& st, const RouteConstants& route) {
   ++st.steps;
   double hc;
   if (st.successCount < 2) {
-    hc = st.h;
+    hc = st.stepSize;
     ++st.successCount;
   } else {
-    hc = 2.0 * st.h;
+    hc = 2.0 * st.stepSize;
     st.successCount = 0;
   }
-  st.hl = st.h;
+  st.lastStep = st.stepSize;
   const double d = Distance(st, route);
   if (route.distanceZones) {
     LimitByDistanceZones(st, hc, d);
   } else {
-    st.h = hc;
+    st.stepSize = hc;
     if (d < hc) {
-      st.finalStep = 1;
+      st.finalStep = true;
       st.successCount = 0;
-      st.h = d;
+      st.stepSize = d;
     }
   }
-  st.eps = ToleranceAt(st.J, st.y);
-  st.eps = st.s < route.looseToleranceBelow ? std::min(st.eps, 0.1) : std::min(st.eps, 1e-4);
+  st.tolerance = ToleranceAt(st.jacobian, st.y);
+  st.tolerance =
+      st.s < route.looseToleranceBelow ? std::min(st.tolerance, 0.1) : std::min(st.tolerance, 1e-4);
   st.yPrev = st.yCur;
   st.yCur = st.y;
 }
@@ -80,24 +81,25 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
   if (normPrev > route.divergenceFactor * st.n && normPrev < normCur && normCur < MaxNorm(st.y))
     Fail(st, PathFailure::kDiverged);
   const double d = Distance(st, route);
-  if (!(d < 1e-8)) return;
+  if (!(d < kTrackerParameters.exponentZone)) return;
   // Exponent p of |y_j| ~ K d^p from the last three points, at distances dPrev > dCur > d.
-  const double dCur = st.h + d;
-  const double dPrev = route.olderDistanceFromStepsFirst ? st.hl + st.h + d : d + st.h + st.hl;
+  const double dCur = st.stepSize + d;
+  const double dPrev = route.olderDistanceFromStepsFirst ? st.lastStep + st.stepSize + d
+                                                         : d + st.stepSize + st.lastStep;
   auto modulus = [&route](const Complex& z) {
     const double r = std::abs(z);
     return r == 0.0 ? route.zeroModulus : r;
   };
   for (int j = 0; j < st.n; ++j) {
-    if (!st.watch[j]) continue;
+    if (!st.watched[j]) continue;
     const double a = modulus(st.yPrev[j]);
     const double b = modulus(st.yCur[j]);
     const double c = modulus(st.y[j]);
     const double p2 = std::log(a / b) / std::log(dPrev / dCur);
     const double p1 = std::log(b / c) / std::log(dCur / d);
-    const double p3 = p1 - (p2 - p1) * dCur / st.hl;
+    const double p3 = p1 - (p2 - p1) * dCur / st.lastStep;
     if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
-      st.watch[j] = 0;  // tends to a finite nonzero value
+      st.watched[j] = 0;  // tends to a finite nonzero value
     } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
       if (p1 < -0.2 && p2 < -0.2) {
         DivergenceVerdict(st, route, PathFailure::kDiverged);  // tends to infinity

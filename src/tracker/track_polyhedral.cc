@@ -112,9 +112,7 @@ TrackingOutcome TrackPolyhedral(const PolySystem& system,
 
   RouteTracking tracking(system.n, total);
   auto makeWorker = [&]() -> UnitFunction {
-    PathLimits limits;
-    limits.polishNearTarget = true;
-    auto worker = std::make_shared<PolyhedralWorker>(route, limits);
+    auto worker = std::make_shared<PolyhedralWorker>(route, FirstTrackingLimits());
     return [&, worker](std::int64_t unit) {
       const std::int64_t c =
           std::upper_bound(offset.begin(), offset.end(), unit) - offset.begin() - 1;

@@ -51,9 +51,9 @@ struct TotalDegreeWorker {
   const ColMajorMatrix<Complex>& startSolutions;
 };
 
-// Where first trackings record their points for the jump check (path_checkpoint.h): far enough
+// Where first trackings record their points for the jump check (path_waypoint.h): far enough
 // from t = 1 that the paths are still well apart, late enough to cover most of the way.
-constexpr double kTotalDegreeCheckpoint = 0.9;
+constexpr double kTotalDegreeWaypoint = 0.9;
 
 // A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
 RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
@@ -79,10 +79,8 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
   const std::int64_t total = startSolutions.cols();
   RouteTracking tracking(system.n, total, true);
   auto makeWorker = [&]() -> UnitFunction {
-    PathLimits limits;
-    limits.checkpoint = kTotalDegreeCheckpoint;
-    limits.polishNearTarget = true;
-    auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
+    auto worker =
+        std::make_shared<TotalDegreeWorker>(route, FirstTrackingLimits(kTotalDegreeWaypoint));
     return [&, worker](std::int64_t unit) {
       UnitOutcome& outcome = tracking.outcomes[unit];
       outcome.startIndex = static_cast<std::int32_t>(unit + 1);

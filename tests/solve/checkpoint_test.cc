@@ -89,9 +89,9 @@ TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
   tracked.outcomes[0].status = PathStatus::kReached;
   tracked.endPoints(0, 0) = Complex(1.5, -2.0);
   tracked.endPoints(1, 0) = Complex(1e300, 4.9e-324);
-  tracked.checkpoints(0, 0) = Complex(0.25, 0.5);
-  tracked.checkpoints(1, 0) = Complex(-3.0, 1e-17);
-  tracked.hasCheckpoint[0] = 1;
+  tracked.waypoints(0, 0) = Complex(0.25, 0.5);
+  tracked.waypoints(1, 0) = Complex(-3.0, 1e-17);
+  tracked.hasWaypoint[0] = 1;
   tracked.outcomes[2].status = PathStatus::kDiverged;
   tracked.polished[2] = {Complex(7.0, 1.0), Complex(-8.0, 0.0)};
   std::string bytes;
@@ -106,9 +106,9 @@ TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
   }
   EXPECT_EQ(restored.endPoints.storage()[0], tracked.endPoints.storage()[0]);
   EXPECT_EQ(restored.endPoints.storage()[1], tracked.endPoints.storage()[1]);
-  EXPECT_EQ(restored.hasCheckpoint, (std::vector<std::uint8_t>{1, 0, 0}));
-  EXPECT_EQ(restored.checkpoints(0, 0), Complex(0.25, 0.5));
-  EXPECT_EQ(restored.checkpoints(1, 0), Complex(-3.0, 1e-17));
+  EXPECT_EQ(restored.hasWaypoint, (std::vector<std::uint8_t>{1, 0, 0}));
+  EXPECT_EQ(restored.waypoints(0, 0), Complex(0.25, 0.5));
+  EXPECT_EQ(restored.waypoints(1, 0), Complex(-3.0, 1e-17));
   EXPECT_TRUE(restored.polished[0].empty());
   EXPECT_TRUE(restored.polished[1].empty());
   EXPECT_EQ(restored.polished[2], tracked.polished[2]);

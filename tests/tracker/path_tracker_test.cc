@@ -21,6 +21,10 @@ class FakeHomotopy : public Homotopy {
     J(0, 0) = hy_(y[0], p);
     Hp[0] = hp_(y[0], p);
   }
+  void EvaluateComplex(const Complex* y, Complex p, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hp) override {
+    Evaluate(y, p.real(), J, H, Hp);
+  }
   int evaluations = 0;
 
  private:
@@ -69,9 +73,10 @@ TEST(CorrectNewton, AcceptsAnExactPredictionUnchanged) {
   PathState st(1);
   st.y[0] = Complex(3.0 + 1e-10, 0.0);
   st.s = -1.0;
-  st.h = 0.1;
-  st.eps = 1e-7;
-  linear.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+  st.stepSize = 0.1;
+  st.tolerance = 1e-7;
+  linear.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
+                  st.parameterDerivative.data());
   std::int64_t blowUps = 0;
   CorrectNewton(st, ContextFor(linear, kPolyhedralRoute), blowUps);
   EXPECT_EQ(st.rejected, 0);
@@ -86,11 +91,11 @@ std::int64_t BlowUpsWhenFailingAt(double s, const RouteConstants& route) {
                    [](Complex, double) { return Complex(1.0, 0.0); },
                    [](Complex, double) { return Complex(0.0, 0.0); });
   PathState st(1);
-  st.h = 1.5e-10;
-  st.s = s + st.h;  // as left by the predictor
+  st.stepSize = 1.5e-10;
+  st.s = s + st.stepSize;  // as left by the predictor
   st.y[0] = Complex(1.0, 0.0);
-  st.eps = 1e-7;
-  far.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+  st.tolerance = 1e-7;
+  far.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(), st.parameterDerivative.data());
   std::int64_t blowUps = 0;
   CorrectNewton(st, ContextFor(far, route), blowUps);
   EXPECT_EQ(st.rejected, 1);
@@ -117,15 +122,16 @@ TEST(CorrectNewton, RetrackRaisesTheLimitOnlyForTinyStepsFarFromTheTarget) {
     PathState st(1);
     st.y[0] = Complex(3.0, 0.0);
     st.s = t;
-    st.h = h;
-    st.eps = 1e-7;
+    st.stepSize = h;
+    st.tolerance = 1e-7;
     st.correctionLimit = limits.correctionLimit;
-    toFive.Evaluate(st.y.data(), st.s, st.J, st.H.data(), st.Hs.data());
+    toFive.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
+                    st.parameterDerivative.data());
     PathContext ctx = ContextFor(toFive, kTotalDegreeRoute);
     ctx.limits = limits;
     std::int64_t blowUps = 0;
     CorrectNewton(st, ctx, blowUps);
-    return st.rejected == 1;
+    return st.rejected;
   };
   PathLimits first;
   PathLimits retrack;

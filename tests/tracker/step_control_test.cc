@@ -11,9 +11,9 @@ namespace {
 PathState OneVariableState(double s, double h, int successCount) {
   PathState st(1);
   st.s = s;
-  st.h = h;
+  st.stepSize = h;
   st.successCount = successCount;
-  st.J(0, 0) = Complex(1.0, 0.0);
+  st.jacobian(0, 0) = Complex(1.0, 0.0);
   st.y[0] = Complex(0.5, 0.0);
   return st;
 }
@@ -22,72 +22,72 @@ TEST(ControlStep, PolyhedralDistanceZones) {
   // Third consecutive success doubles: min(2, 10/3) = 2.
   PathState st = OneVariableState(-10.0, 1.0, 2);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_EQ(st.h, 2.0);
-  EXPECT_EQ(st.hl, 1.0);
+  EXPECT_EQ(st.stepSize, 2.0);
+  EXPECT_EQ(st.lastStep, 1.0);
   EXPECT_EQ(st.successCount, 0);
   EXPECT_EQ(st.steps, 1);
   EXPECT_EQ(st.finalStep, 0);
   // Doubling that would overshoot is cut to a third of the distance.
   st = OneVariableState(-1.0, 0.3, 2);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_DOUBLE_EQ(st.h, 1.0 / 3.0);
+  EXPECT_DOUBLE_EQ(st.stepSize, 1.0 / 3.0);
   // Between 0.15 and 0.05 from the target at most 0.05.
   st = OneVariableState(-0.1, 1.0, 0);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_EQ(st.h, 0.05);
+  EXPECT_EQ(st.stepSize, 0.05);
   EXPECT_EQ(st.finalStep, 0);
   // Within 0.05 a candidate reaching the target ends the path exactly at s = 0.
   for (double h : {0.04, 0.05, 1.0}) {
     st = OneVariableState(-0.04, h, 0);
     ControlStep(st, kPolyhedralRoute);
-    EXPECT_EQ(st.h, 0.04);
+    EXPECT_EQ(st.stepSize, 0.04);
     EXPECT_EQ(st.finalStep, 1);
-    EXPECT_EQ(st.s + st.h, 0.0);
+    EXPECT_EQ(st.s + st.stepSize, 0.0);
   }
   st = OneVariableState(-0.04, 0.01, 0);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_EQ(st.h, 0.01);
+  EXPECT_EQ(st.stepSize, 0.01);
   EXPECT_EQ(st.finalStep, 0);
 }
 
 TEST(ControlStep, ToleranceClampAndHistoryShift) {
   PathState st = OneVariableState(-0.2, 0.01, 0);
-  st.J(0, 0) = Complex(1e20, 0.0);
+  st.jacobian(0, 0) = Complex(1e20, 0.0);
   st.yCur[0] = Complex(7.0, 0.0);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_EQ(st.eps, 0.1);
+  EXPECT_EQ(st.tolerance, 0.1);
   EXPECT_EQ(st.yPrev[0], Complex(7.0, 0.0));
   EXPECT_EQ(st.yCur[0], Complex(0.5, 0.0));
   st = OneVariableState(-0.1, 0.01, 0);
-  st.J(0, 0) = Complex(1e20, 0.0);
+  st.jacobian(0, 0) = Complex(1e20, 0.0);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_EQ(st.eps, 1e-4);
+  EXPECT_EQ(st.tolerance, 1e-4);
   // Small Jacobian and point: the unclamped 1e-7.
   st = OneVariableState(-5.0, 0.01, 0);
   ControlStep(st, kPolyhedralRoute);
-  EXPECT_DOUBLE_EQ(st.eps, 1e-7);
+  EXPECT_DOUBLE_EQ(st.tolerance, 1e-7);
   // Total-degree route: the clamp switches at t = 0.9.
   st = OneVariableState(0.89, 0.01, 0);
-  st.J(0, 0) = Complex(1e20, 0.0);
+  st.jacobian(0, 0) = Complex(1e20, 0.0);
   ControlStep(st, kTotalDegreeRoute);
-  EXPECT_EQ(st.eps, 0.1);
+  EXPECT_EQ(st.tolerance, 0.1);
   st = OneVariableState(0.9, 0.01, 0);
-  st.J(0, 0) = Complex(1e20, 0.0);
+  st.jacobian(0, 0) = Complex(1e20, 0.0);
   ControlStep(st, kTotalDegreeRoute);
-  EXPECT_EQ(st.eps, 1e-4);
+  EXPECT_EQ(st.tolerance, 1e-4);
 }
 
 TEST(ControlStep, TotalDegreeHasNoZonesAndEndsAtOne) {
   PathState st = OneVariableState(0.5, 0.1, 2);
   ControlStep(st, kTotalDegreeRoute);
-  EXPECT_EQ(st.h, 0.2);  // far beyond what a distance zone would allow
+  EXPECT_EQ(st.stepSize, 0.2);  // far beyond what a distance zone would allow
   EXPECT_EQ(st.finalStep, 0);
   st = OneVariableState(0.95, 0.1, 1);
   ControlStep(st, kTotalDegreeRoute);
   EXPECT_EQ(st.finalStep, 1);
   EXPECT_EQ(st.successCount, 0);
-  EXPECT_EQ(st.h, 1.0 - 0.95);
-  EXPECT_EQ(st.s + st.h, 1.0);
+  EXPECT_EQ(st.stepSize, 1.0 - 0.95);
+  EXPECT_EQ(st.s + st.stepSize, 1.0);
 }
 
 // Walks a synthetic path |y(d)| towards the target with halving distances, calling CheckEndGame
@@ -100,8 +100,8 @@ double FailureDistance(const RouteConstants& route, const std::function<Complex(
   st.yCur[0] = y(dCur);
   for (double d = 1e-5; d > 1e-13; d /= 2) {
     st.s = route.target - d;
-    st.h = dCur - d;
-    st.hl = dPrev - dCur;
+    st.stepSize = dCur - d;
+    st.lastStep = dPrev - dCur;
     st.y[0] = y(d);
     CheckEndGame(st, route);
     if (st.failed) return d;
@@ -131,11 +131,11 @@ TEST(CheckEndGame, SyntheticEndBehaviourOnBothRoutes) {
     EXPECT_EQ(FailureDistance(
                   *route, [](double d) { return Complex(2.0 + d, -1.0); }, &st),
               0.0);
-    EXPECT_EQ(st.watch[0], 0);
+    EXPECT_EQ(st.watched[0], 0);
     EXPECT_EQ(FailureDistance(
                   *route, [](double d) { return Complex(3.0 * d, 0.0); }, &st),
               0.0);
-    EXPECT_EQ(st.watch[0], 1);
+    EXPECT_EQ(st.watched[0], 1);
   }
 }
 

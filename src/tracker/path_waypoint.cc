@@ -1,4 +1,4 @@
-#include "tracker/path_checkpoint.h"
+#include "tracker/path_waypoint.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,10 +12,10 @@ using namespace path_steps;
 
 namespace {
 
-constexpr int kCheckpointIterations = 8;
-// Newton at the checkpoint stops when the correction is below this, relative to the point.
-constexpr double kCheckpointAccuracy = 1e-13;
-// Checkpoints closer than this (relative max norm) belong to one path.
+constexpr int kWaypointIterations = 8;
+// Newton at the waypoint stops when the correction is below this, relative to the point.
+constexpr double kWaypointAccuracy = 1e-13;
+// Waypoints closer than this (relative max norm) belong to one path.
 constexpr double kCoincidence = 1e-8;
 
 double MaxModulus(const Complex* y, int n) {
@@ -26,33 +26,33 @@ double MaxModulus(const Complex* y, int n) {
 
 }  // namespace
 
-void RecordCheckpoint(PathState& st, const PathContext& ctx) {
-  const double target = ctx.limits.checkpoint;
-  const double before = st.s - st.hl;
-  if (target < 0.0 || st.hasCheck || !(before < target && target <= st.s)) return;
+void RecordWaypoint(PathState& st, const PathContext& ctx) {
+  const double target = ctx.limits.waypoint;
+  const double before = st.s - st.lastStep;
+  if (target < 0.0 || st.hasWaypoint || !(before < target && target <= st.s)) return;
   // yPrev and yCur are the step's two ends at s - hl and s.
-  const double fraction = (target - before) / st.hl;
+  const double fraction = (target - before) / st.lastStep;
   for (int i = 0; i < st.n; ++i) st.y[i] = st.yPrev[i] + fraction * (st.yCur[i] - st.yPrev[i]);
   const double s = st.s;
   st.s = target;
   bool converged = false;
-  for (int k = 0; k < kCheckpointIterations && !converged; ++k) {
+  for (int k = 0; k < kWaypointIterations && !converged; ++k) {
     Evaluate(st, *ctx.homotopy);
-    SolveWithJacobian(st, st.H);
+    SolveWithJacobian(st, st.residual);
     SubtractCorrection(st);
-    converged = MaxNorm(st.d) <= kCheckpointAccuracy * std::max(1.0, MaxNorm(st.y));
+    converged = MaxNorm(st.scratch.correction) <= kWaypointAccuracy * std::max(1.0, MaxNorm(st.y));
   }
   if (converged && AllFinite(st.y)) {
-    st.yCheck = st.y;
-    st.hasCheck = true;
+    st.waypoint = st.y;
+    st.hasWaypoint = true;
   }
   st.s = s;
   st.y = st.yCur;
   Evaluate(st, *ctx.homotopy);
 }
 
-std::vector<std::int64_t> CoincidingCheckpoints(const ColMajorMatrix<Complex>& points,
-                                                const std::vector<std::uint8_t>& has) {
+std::vector<std::int64_t> CoincidingWaypoints(const ColMajorMatrix<Complex>& points,
+                                              const std::vector<std::uint8_t>& has) {
   const int n = static_cast<int>(points.rows());
   std::vector<std::int64_t> units;
   for (std::int64_t u = 0; u < static_cast<std::int64_t>(has.size()); ++u)

@@ -5,8 +5,8 @@
 // diverging and the path-jumping check at the target, which compares recorded end points, never
 // sees them: total-degree cyclic-7, seed 2, lost one of its 924 roots that way (path 206 left its
 // path near t = 0.45 in a step of 0.08).
-#ifndef ZORMIX_TRACKER_PATH_CHECKPOINT_H_
-#define ZORMIX_TRACKER_PATH_CHECKPOINT_H_
+#ifndef ZORMIX_TRACKER_PATH_WAYPOINT_H_
+#define ZORMIX_TRACKER_PATH_WAYPOINT_H_
 
 #include <cstdint>
 #include <vector>
@@ -16,17 +16,17 @@
 
 namespace zormix {
 
-// Called after every accepted step. When the step has just crossed ctx.limits.checkpoint, sets
-// st.yCheck to the point of the path at exactly that parameter (Newton from the linear
-// interpolation of the step's two ends) and st.hasCheck; then re-evaluates the homotopy at the
+// Called after every accepted step. When the step has just crossed ctx.limits.waypoint, sets
+// st.waypoint to the point of the path at exactly that parameter (Newton from the linear
+// interpolation of the step's two ends) and st.hasWaypoint; then re-evaluates the homotopy at the
 // current point, so the state the next step starts from is bit for bit the one it had.
-void RecordCheckpoint(PathState& st, const PathContext& ctx);
+void RecordWaypoint(PathState& st, const PathContext& ctx);
 
-// Units (columns of `points` with has[u] set) whose checkpoints coincide with that of another
+// Units (columns of `points` with has[u] set) whose waypoints coincide with that of another
 // unit within 1e-8 relative max norm, in increasing order.
-std::vector<std::int64_t> CoincidingCheckpoints(const ColMajorMatrix<Complex>& points,
-                                                const std::vector<std::uint8_t>& has);
+std::vector<std::int64_t> CoincidingWaypoints(const ColMajorMatrix<Complex>& points,
+                                              const std::vector<std::uint8_t>& has);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_TRACKER_PATH_CHECKPOINT_H_
+#endif  // ZORMIX_TRACKER_PATH_WAYPOINT_H_

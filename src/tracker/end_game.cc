@@ -1,0 +1,262 @@
+#include "tracker/end_game.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "base/condition_estimate.h"
+#include "model/equation_scale.h"
+#include "tracker/path_steps.h"
+
+namespace zormix {
+
+using namespace path_steps;
+
+namespace {
+
+// Smallest estimate Re(d (J^{-1} dH/dp)_j / y_j) over the nonzero coordinates, from the Jacobian
+// and dH/dp of the latest evaluation at (y, s).
+double SmallestValuation(PathState& st, double d) {
+  SolveWithJacobian(st, st.parameterDerivative);
+  double smallest = std::numeric_limits<double>::infinity();
+  for (int j = 0; j < st.n; ++j) {
+    if (st.y[j] == Complex(0.0, 0.0)) continue;
+    smallest = std::min(smallest, std::real(d * st.scratch.correction[j] / st.y[j]));
+  }
+  return smallest;
+}
+
+void KeepEndGameStart(PathState& st, double d) {
+  if (st.endGameStartFixed) return;
+  st.endGameStart = st.y;
+  st.endGameStartAt = st.s;
+  st.hasEndGameStart = true;
+  st.endGameStartFixed = d <= kEndGame.cauchyRadius;
+}
+
+}  // namespace
+
+void WatchEndGame(PathState& st, const PathContext& ctx) {
+  const double d = Distance(st, *ctx.route);
+  if (st.failed || !(d > 0.0)) return;
+  KeepEndGameStart(st, d);
+  if (d >= kEndGame.valuationZone) return;
+  const double v = SmallestValuation(st, d);
+  if (!(v < -kEndGame.divergingValuation)) {
+    st.valuationReferenceDistance = 0.0;
+    st.tightValuationSpans = 0;
+    return;
+  }
+  const bool hasReference = st.valuationReferenceDistance > 0.0;
+  if (hasReference && d > st.valuationReferenceDistance / kEndGame.valuationSpan) return;
+  const double change = hasReference ? std::abs(v - st.valuationReference) : 1.0;
+  const bool tight = change <= kEndGame.tightValuationAgreement * std::abs(v);
+  st.tightValuationSpans = tight ? st.tightValuationSpans + 1 : 0;
+  // Beyond any root's size one agreement suffices; a slow divergence (reimer5's v = -1/5 reaches
+  // only |y| ~ 70 at d = 1e-10, and its v = -1/3 paths approach -1/3 like d^{1/3}) must keep its
+  // estimate to 2 % over tightValuationSpans spans in a row.
+  const bool large =
+      change <= kEndGame.valuationAgreement * std::abs(v) && MaxNorm(st.y) > kEndGame.infinityNorm;
+  if (large || st.tightValuationSpans >= kEndGame.tightValuationSpans) {
+    st.valuation = v;
+    Fail(st, PathFailure::kDiverged);
+    return;
+  }
+  st.valuationReference = v;
+  st.valuationReferenceDistance = d;
+}
+
+namespace {
+
+// p(tau) = target - tau on a radius (tau the distance), or target - r e^{i tau} on the loop of
+// radius r (tau the angle).
+struct Arc {
+  double target = 0.0;
+  double radius = 0.0;
+  bool radial = true;
+
+  Complex At(double tau) const {
+    return radial ? Complex(target - tau, 0.0) : target - radius * std::polar(1.0, tau);
+  }
+  Complex Rate(double tau) const {
+    return radial ? Complex(-1.0, 0.0) : Complex(0.0, -radius) * std::polar(1.0, tau);
+  }
+};
+
+void EvaluateAt(PathState& st, Homotopy& homotopy, Complex p) {
+  homotopy.EvaluateComplex(st.y.data(), p, st.jacobian, st.residual.data(),
+                           st.parameterDerivative.data());
+}
+
+// Newton at parameter p from the predicted st.y. The first correction may be at most a quarter of
+// the predicted move (else the prediction was too far off, or on another path); later ones must
+// at least halve. True when a correction falls below kEndGame.walkAccuracy, or the iteration
+// stalls below a thousand times that.
+bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove) {
+  double previous = std::numeric_limits<double>::infinity();
+  for (int k = 0; k < 8; ++k) {
+    EvaluateAt(st, homotopy, p);
+    SolveWithJacobian(st, st.residual);
+    const double c = MaxNorm(st.scratch.correction);
+    const double scale = std::max(1.0, MaxNorm(st.y));
+    if (!std::isfinite(c)) return false;
+    if (k == 0 && c > 0.25 * predictedMove + 1e3 * kEndGame.walkAccuracy * scale) return false;
+    if (k > 0 && c > 0.5 * previous) return c <= 1e3 * kEndGame.walkAccuracy * scale;
+    SubtractCorrection(st);
+    if (c <= kEndGame.walkAccuracy * scale) return true;
+    previous = c;
+  }
+  return false;
+}
+
+// Moves st.y, a point of the path at arc.At(from), to arc.At(to) by Euler predictions and Newton
+// corrections, halving rejected steps. On a radius a step is at most half the distance left to the
+// target. False when the step falls below kEndGame.minWalkStep times the length.
+bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double to) {
+  if (st.endGameSteps >= kEndGame.stepBudget) return false;
+  const double length = std::abs(to - from);
+  const double direction = to > from ? 1.0 : -1.0;
+  double step = length;
+  double tau = from;
+  while (direction * (to - tau) > 0.0) {
+    double h = std::min(step, std::abs(to - tau));
+    if (arc.radial) h = std::min(h, 0.5 * tau);
+    EvaluateAt(st, homotopy, arc.At(tau));
+    SolveWithJacobian(st, st.parameterDerivative);
+    const Complex rate = -direction * arc.Rate(tau);  // dy/dtau = -J^{-1} dH/dp dp/dtau
+    st.scratch.walkStart = st.y;
+    for (int i = 0; i < st.n; ++i) st.y[i] += h * rate * st.scratch.correction[i];
+    const double move = h * std::abs(rate) * MaxNorm(st.scratch.correction);
+    const double next = to - direction * (std::abs(to - tau) - h);
+    if (++st.endGameSteps > kEndGame.stepBudget) return false;
+    if (CorrectAt(st, homotopy, arc.At(next), move)) {
+      tau = next;
+      step = 2.0 * h;
+    } else {
+      st.y = st.scratch.walkStart;
+      step = h / 2.0;
+      if (step < kEndGame.minWalkStep * length) return false;
+    }
+  }
+  return AllFinite(st.y);
+}
+
+double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+  double distance = 0.0;
+  for (std::size_t i = 0; i < a.size(); ++i) distance = std::max(distance, std::abs(a[i] - b[i]));
+  return distance / std::max(1.0, MaxNorm(a));
+}
+
+// Loops around the target at `radius` from st.y (a point of the path at distance radius) until
+// back at the start, at most kEndGame.maxWindingNumber times. Returns the number of loops (0 when
+// a loop failed or never closed), with the mean of the samples in scratch.loopSum; st.y is back
+// at the start point either way.
+int LoopAround(PathState& st, const PathContext& ctx, double radius) {
+  const Arc arc{ctx.route->target, radius, false};
+  const int samples = kEndGame.samplesPerLoop;
+  const double angle = 2.0 * std::numbers::pi / samples;
+  st.scratch.loopStart = st.y;
+  std::fill(st.scratch.loopSum.begin(), st.scratch.loopSum.end(), Complex(0.0, 0.0));
+  int found = 0;
+  for (int loop = 1; loop <= kEndGame.maxWindingNumber && found == 0; ++loop) {
+    bool walked = true;
+    for (int k = 0; k < samples && walked; ++k) {
+      for (int i = 0; i < st.n; ++i) st.scratch.loopSum[i] += st.y[i];
+      const double from = angle * ((loop - 1) * samples + k);
+      walked = Walk(st, *ctx.homotopy, arc, from, from + angle);
+    }
+    if (!walked) break;
+    if (RelativeDistance(st.scratch.loopStart, st.y) <= kEndGame.loopClosure) found = loop;
+  }
+  st.y = st.scratch.loopStart;
+  if (found == 0) return 0;
+  const double count = static_cast<double>(found) * samples;
+  for (Complex& value : st.scratch.loopSum) value /= count;
+  return found;
+}
+
+// Whether y is a root of the target: finite, with max_i |F_i(y)| / sum_p |c_p| max(1, |y|)^a_p
+// at most kEndGame.rootResidual. The terms are floored at |y_k| = 1 because a singular root at
+// the origin has terms as small as its residual (the plain backward error is then near 1), while
+// the mean of loops around a pole (a path to infinity with winding number 1) is the constant term
+// of its Laurent series, no root, with a residual of the size of the coefficients.
+bool IsTargetRoot(PathState& st, const PathContext& ctx, const std::vector<Complex>& y) {
+  if (!AllFinite(y)) return false;
+  EvaluateSystem(ctx.target, ctx.maxDegree, y.data(), st.jacobian, st.acceptedResidual,
+                 st.scratch.targetWorkspace);
+  for (int k = 0; k < st.n; ++k) st.scratch.walkStart[k] = std::max(1.0, std::abs(y[k]));
+  return BackwardError(ctx.target, ctx.maxDegree, st.scratch.walkStart.data(),
+                       st.acceptedResidual) <= kEndGame.rootResidual;
+}
+
+}  // namespace
+
+// Estimates at radii r, r/10, ... until two in a row with the same winding number agree within
+// kEndGame.estimateAgreement; failing that, the closest such pair within kEndGame.fallbackAgreement
+// (where rounding at the smaller radii keeps the estimates from agreeing better). The estimate of
+// the smaller radius of the pair is the end point: its series terms are the smaller.
+bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
+  if (!st.hasEndGameStart) return false;
+  const double startDistance = ctx.route->target - st.endGameStartAt;
+  if (!(startDistance > 0.0)) return false;
+  const std::vector<Complex> arrived = st.y;
+  st.y = st.endGameStart;
+  st.endGameSteps = 0;
+  double radius = std::min(startDistance, kEndGame.cauchyRadius);
+  const Arc inward{ctx.route->target, 0.0, true};
+  bool walking = radius == startDistance || Walk(st, *ctx.homotopy, inward, startDistance, radius);
+  std::vector<Complex>& previous = st.scratch.previousEstimate;
+  std::vector<Complex> best;
+  double bestAgreement = kEndGame.fallbackAgreement;
+  int previousWinding = 0;
+  for (int attempt = 0; walking && attempt < kEndGame.radiusCount; ++attempt) {
+    const int winding = LoopAround(st, ctx, radius);
+    const double agreement = winding > 0 && winding == previousWinding
+                                 ? RelativeDistance(st.scratch.loopSum, previous)
+                                 : std::numeric_limits<double>::infinity();
+    if (agreement <= bestAgreement && IsTargetRoot(st, ctx, st.scratch.loopSum)) {
+      best = st.scratch.loopSum;
+      bestAgreement = agreement;
+      st.windingNumber = winding;
+      if (agreement <= kEndGame.estimateAgreement) break;
+    }
+    previousWinding = winding;
+    if (winding > 0) previous = st.scratch.loopSum;
+    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio);
+    radius *= kEndGame.radiusRatio;
+  }
+  st.y = best.empty() ? arrived : best;
+  return !best.empty();
+}
+
+bool NewtonConvergesQuickly(PathState& st, const PathContext& ctx) {
+  for (int k = 0; k < kEndGame.quickNewtonSteps; ++k) {
+    EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                   st.scratch.targetWorkspace);
+    SolveWithJacobian(st, st.acceptedResidual);
+    SubtractCorrection(st);
+    if (!AllFinite(st.y)) return false;
+    if (MaxNorm(st.scratch.correction) <=
+        kEndGame.quickNewtonAccuracy * std::max(1.0, MaxNorm(st.y)))
+      return true;
+  }
+  return false;
+}
+
+bool LooksSingular(const ColMajorMatrix<Complex>& J, ColMajorMatrix<Complex>& work) {
+  const int n = static_cast<int>(J.rows());
+  std::copy(J.storage().begin(), J.storage().end(), work.storage().begin());
+  HouseholderQRComplex(n, work.storage().data());
+  double largest = 0.0;
+  double smallest = std::numeric_limits<double>::infinity();
+  for (int i = 0; i < n; ++i) {
+    largest = std::max(largest, std::abs(work(i, i)));
+    smallest = std::min(smallest, std::abs(work(i, i)));
+  }
+  // The target is scaled so that its coefficients are near 1: a Jacobian whose pivots are all tiny
+  // (the first derivatives of (x-1)^5 and (y-2)^3 near (1, 2)) is singular too.
+  return !(std::max(1.0, largest) <= kEndGame.singularPivotRatio * smallest);
+}
+
+}  // namespace zormix

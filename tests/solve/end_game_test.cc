@@ -1,0 +1,108 @@
+// Known answers of the end game: singular end points to full accuracy with their winding numbers,
+// paths to infinity recognised, no path left without a verdict.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "zormix/io.h"
+#include "zormix/solve.h"
+
+namespace zormix {
+namespace {
+
+SolveResult Solve(const std::string& text, Route route, std::uint64_t seed = 1) {
+  SolveOptions options;
+  options.route = route;
+  options.seed = seed;
+  options.reportPath = "";
+  options.console = [](std::string_view) {};
+  return SolveSystem(ParsePolynomialText(text, "test"), options);
+}
+
+double DistanceTo(const SolveResult& result, std::int64_t r, const std::vector<Complex>& point) {
+  double distance = 0.0;
+  for (int i = 0; i < result.n; ++i)
+    distance =
+        std::max(distance, std::abs(result.roots(i, r) - point[static_cast<std::size_t>(i)]));
+  return distance;
+}
+
+// Every path ends with an end point or at infinity, none failed.
+void ExpectEveryPathDecided(const SolveResult& result) {
+  for (const PathRecord& path : result.lostPaths)
+    EXPECT_EQ(path.status, PathStatus::kDiverged)
+        << "path " << path.cell << "/" << path.startIndex << ": " << PathStatusName(path.status);
+  for (const PathRecord& path : result.records) EXPECT_TRUE(IsSuccess(path.status));
+}
+
+// Every end point lies within 1e-10 of one of `points` and has the winding number `winding`;
+// point k is reached by expected[k] end points.
+void ExpectEndPoints(const SolveResult& result, const std::vector<std::vector<Complex>>& points,
+                     const std::vector<int>& expected, int winding) {
+  std::vector<int> reached(points.size(), 0);
+  for (std::int64_t r = 0; r < result.rootCount; ++r) {
+    std::size_t nearest = 0;
+    for (std::size_t k = 1; k < points.size(); ++k)
+      if (DistanceTo(result, r, points[k]) < DistanceTo(result, r, points[nearest])) nearest = k;
+    EXPECT_LT(DistanceTo(result, r, points[nearest]), 1e-10) << "end point " << r;
+    EXPECT_EQ(result.records[static_cast<std::size_t>(r)].windingNumber, winding)
+        << "end point " << r;
+    ++reached[nearest];
+  }
+  EXPECT_EQ(reached, expected);
+}
+
+// The origin is a root of multiplicity 3 at which the Jacobian vanishes in one direction only and
+// the paths arrive tangentially (an irregular singularity): Newton's method converges slowly there,
+// and the old end game gave all paths up.
+TEST(EndGame, GriewankOsborneTripleRootOnBothRoutes) {
+  for (Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+    const SolveResult result = Solve("29/16*x^3 - 2*x*y; y - x^2;", route);
+    ExpectEveryPathDecided(result);
+    ExpectEndPoints(result, {{0.0, 0.0}}, {3}, 3);
+  }
+}
+
+// a^2 = 1, b^3 = 0 in the coordinates a = x + 2y - 1/2, b = 3x - y + 1/4: two triple points, each
+// the end of a cycle of three paths.
+TEST(EndGame, TwoTriplePointsAfterAnAffineChangeOfCoordinates) {
+  // x + 2y = 1/2 + a and 3x - y = -1/4 give 7x = 1/2 + a - 1/2.
+  auto point = [](double a) {
+    const double x = (0.5 + a + 2.0 * -0.25) / 7.0;
+    const double y = 3.0 * x + 0.25;
+    return std::vector<Complex>{x, y};
+  };
+  for (Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+    const SolveResult result = Solve("(x + 2*y - 0.5)^2 - 1; (3*x - y + 0.25)^3;", route);
+    ExpectEveryPathDecided(result);
+    ExpectEndPoints(result, {point(1.0), point(-1.0)}, {3, 3}, 3);
+  }
+}
+
+// Cycles of 5 and 3 paths in the two coordinates make one cycle of 15 around (1, 2).
+TEST(EndGame, RootOfMultiplicityFifteenIsOneCycleOfFifteenPaths) {
+  for (Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+    const SolveResult result = Solve("(x - 1)^5; (y - 2)^3;", route);
+    ExpectEveryPathDecided(result);
+    ExpectEndPoints(result, {{1.0, 2.0}}, {15}, 15);
+  }
+}
+
+// x y = 2 leaves 32 + x - 1 = 0 of the first equation: one root, (-31, -2/31), and 19 of the 20
+// total-degree paths go to infinity, each with the valuation that proved it.
+TEST(EndGame, MostPathsDivergeAndAreRecognisedAsSuch) {
+  const SolveResult result = Solve("x^5*y^5 + x - 1; x*y - 2;", Route::kTotalDegree);
+  ExpectEveryPathDecided(result);
+  ASSERT_EQ(result.rootCount, 1);
+  EXPECT_LT(DistanceTo(result, 0, {-31.0, -2.0 / 31.0}), 1e-9);
+  EXPECT_EQ(result.records[0].windingNumber, 1);
+  ASSERT_EQ(result.lostPaths.size(), 19u);
+  for (const PathRecord& path : result.lostPaths) EXPECT_LT(path.valuation, -0.05);
+}
+
+}  // namespace
+}  // namespace zormix
