@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/atomic_file.h"
+#include "base/hash.h"
 #include "zormix/error.h"
 
 #ifndef ZORMIX_VERSION
@@ -32,16 +33,6 @@ constexpr std::size_t kRecordFixedSize = 32;  // unit .. blowUps, before the coo
 constexpr std::uint32_t kHasJumpCheckPoint = 1;
 constexpr std::uint32_t kHasPolishedRoot = 2;
 constexpr std::int64_t kRecordsPerRead = 4096;
-
-// FNV-1a 64: h = (h xor byte) * 1099511628211, from 14695981039346656037.
-std::uint64_t Fnv1a(const void* data, std::size_t size, std::uint64_t h = 14695981039346656037ull) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) {
-    h ^= bytes[i];
-    h *= 1099511628211ull;
-  }
-  return h;
-}
 
 template <typename T>
 void Put(std::string& out, T value) {
