@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the dependencies, then builds and runs the tests in four builds:
+# Installs the dependencies, then builds and runs the tests in five builds:
 #   1. Release build in build/: the whole suite, Octave end-to-end tests of the MEX module included,
 #      then the Python package's tests (scripts/test_python.sh);
 #   2. AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/ (no MEX module, no
 #      Octave), without the slow tests labelled `heavy`;
 #   3. MPI build in build-mpi/: the `zormix` command and its MPI jobs against one process;
-#   4. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
+#   4. ThreadSanitizer build in build-tsan/ of the solve tests only, running the solves that share
+#      a process on several threads (ConcurrentSolvesTest);
+#   5. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
 #      ZORMIX_FUZZ_SECONDS (default 60) from the seeds in examples/, tests/data/ and tests/fuzz/.
 #      A crash, leak, hang or failed property fails the run; the input is left in
 #      build-fuzz/findings/<target>/, to be kept in tests/fuzz/regressions/<target>/ with the fix.
@@ -71,6 +73,16 @@ if build build-mpi -DCMAKE_BUILD_TYPE=Release -DZORMIX_MPI=ON -DZORMIX_BUILD_TES
 else
   status=1
   summaries+=("MPI: build failed")
+fi
+
+echo "=== ThreadSanitizer build of the concurrent solves (build-tsan/) ==="
+if cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_TSAN=ON \
+    -DZORMIX_BUILD_BENCH=OFF && cmake --build build-tsan -j "$jobs" --target zormix_solve_tests; then
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
+    run_suite "ThreadSanitizer" build-tsan -R '^ConcurrentSolvesTest\.'
+else
+  status=1
+  summaries+=("ThreadSanitizer: build failed")
 fi
 
 # Seed folders of a fuzz target, besides its regressions.

@@ -2,16 +2,14 @@
 #ifndef ZORMIX_POLY_SYSTEM_H_
 #define ZORMIX_POLY_SYSTEM_H_
 
-#include <complex>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "zormix/col_major_matrix.h"
+#include "zormix/complex.h"
 
 namespace zormix {
-
-using Complex = std::complex<double>;
 
 // Length every variable name is padded or cut to.
 inline constexpr int kVariableNameLength = 20;

@@ -5,7 +5,7 @@
 
 #include "base/random.h"
 #include "zormix/col_major_matrix.h"
-#include "zormix/poly_system.h"
+#include "zormix/complex.h"
 
 namespace zormix {
 

@@ -3,7 +3,7 @@
 #define ZORMIX_BASE_LINEAR_ALGEBRA_H_
 
 #include "zormix/col_major_matrix.h"
-#include "zormix/poly_system.h"
+#include "zormix/complex.h"
 
 namespace zormix {
 

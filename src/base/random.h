@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "zormix/poly_system.h"
+#include "zormix/complex.h"
 
 namespace zormix {
 

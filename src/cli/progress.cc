@@ -1,6 +1,6 @@
 #include "cli/progress.h"
 
-#include <cinttypes>
+#include "solve/front_end.h"
 
 namespace zormix::cli {
 namespace {
@@ -8,37 +8,7 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 constexpr auto kLineInterval = std::chrono::seconds(1);
 
-std::string Duration(double seconds) {
-  const auto s = static_cast<std::int64_t>(seconds + 0.5);
-  char buffer[48];
-  if (s >= 3600) {
-    std::snprintf(buffer, sizeof buffer, "%" PRId64 ":%02d:%02d", s / 3600,
-                  static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%d:%02d", static_cast<int>(s / 60),
-                  static_cast<int>(s % 60));
-  }
-  return buffer;
-}
-
 }  // namespace
-
-std::string ProgressDisplay::Format(const Progress& p, double trackingSeconds) {
-  std::string line = std::string("zormix: ") + StageName(p.stage);
-  if (p.stage != Stage::kTracking || p.pathsTotal <= 0) return line;
-  char buffer[160];
-  std::snprintf(buffer, sizeof buffer,
-                "  %" PRId64 "/%" PRId64 " paths  %" PRId64 " reached  %" PRId64 " failed",
-                p.pathsDone, p.pathsTotal, p.pathsReached, p.pathsFailed);
-  line += buffer;
-  if (trackingSeconds > 0.5 && p.pathsDone > 0) {
-    const double rate = static_cast<double>(p.pathsDone) / trackingSeconds;
-    const double left = static_cast<double>(p.pathsTotal - p.pathsDone) / rate;
-    std::snprintf(buffer, sizeof buffer, "  %.1f paths/s  %s left", rate, Duration(left).c_str());
-    line += buffer;
-  }
-  return line;
-}
 
 void ProgressDisplay::Update(const Progress& p) {
   if (!enabled_) return;
@@ -53,7 +23,7 @@ void ProgressDisplay::Update(const Progress& p) {
                                : std::chrono::duration_cast<Clock::duration>(kRedrawInterval);
   if (!stageChanged && !finished && now - lastDraw_ < interval) return;
   const double seconds = std::chrono::duration<double>(now - trackingStart_).count();
-  const std::string text = Format(p, tracking_ ? seconds : 0.0);
+  const std::string text = ProgressLine(p, tracking_ ? seconds : 0.0);
   if (lines_) {
     std::fprintf(out_, "%s\n", text.c_str());
   } else {

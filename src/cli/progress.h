@@ -27,9 +27,6 @@ class ProgressDisplay {
   // Writes a line of its own (the line being redrawn is erased first and drawn again later).
   void Note(const std::string& text);
 
-  // The text of the line for progress at elapsed seconds since tracking began.
-  static std::string Format(const Progress& progress, double trackingSeconds);
-
  private:
   using Clock = std::chrono::steady_clock;
   bool enabled_;

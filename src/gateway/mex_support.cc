@@ -1,7 +1,6 @@
 #include "gateway/mex_support.h"
 
 #include <chrono>
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -51,20 +50,10 @@ class ConsoleProgress {
     drawn_ = true;
     stage_ = p.stage;
     last_ = now;
-    KeepConsoleLine(Format(p));
+    KeepConsoleLine(ProgressLine(p, 0.0));
   }
 
  private:
-  static std::string Format(const Progress& p) {
-    std::string line = std::string("zormix: ") + StageName(p.stage);
-    if (p.stage != Stage::kTracking || p.pathsTotal <= 0) return line;
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer,
-                  " %" PRId64 "/%" PRId64 " paths, %" PRId64 " reached, %" PRId64 " failed",
-                  p.pathsDone, p.pathsTotal, p.pathsReached, p.pathsFailed);
-    return line + buffer;
-  }
-
   bool drawn_ = false;
   bool announced_ = false;
   Stage stage_ = Stage::kReading;

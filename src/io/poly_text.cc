@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/hash.h"
 #include "io/lexical.h"
 #include "model/check_system.h"
 #include "model/limits.h"
@@ -256,15 +257,11 @@ struct Term {
   Complex coefficient;
 };
 
-// FNV-1a over the (variable, exponent) pairs.
+// FNV-1a over the bytes of the (variable, exponent) pairs.
 struct MonomialHash {
   std::size_t operator()(const Monomial& m) const {
-    std::uint64_t h = 1469598103934665603ull;
-    for (const auto& [v, e] : m) {
-      h = (h ^ static_cast<std::uint32_t>(v)) * 1099511628211ull;
-      h = (h ^ static_cast<std::uint32_t>(e)) * 1099511628211ull;
-    }
-    return static_cast<std::size_t>(h);
+    static_assert(sizeof(Monomial::value_type) == 2 * sizeof(std::int32_t));
+    return static_cast<std::size_t>(Fnv1a(m.data(), m.size() * sizeof(Monomial::value_type)));
   }
 };
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <utility>
 
+#include "base/hash.h"
 #include "zormix/error.h"
 
 #ifndef ZORMIX_VERSION

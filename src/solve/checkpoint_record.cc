@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/hash.h"
 #include "tracker/end_game.h"
 #include "tracker/homotopy.h"
 #include "zormix/error.h"
@@ -104,15 +105,6 @@ std::string FixedFieldFault(const RecordFields& f, const RouteTracking& tracking
 }
 
 }  // namespace
-
-std::uint64_t Fnv1a(const void* data, std::size_t size, std::uint64_t h) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) {
-    h ^= bytes[i];
-    h *= 1099511628211ull;
-  }
-  return h;
-}
 
 UnitLayout UnitLayout::TotalDegree() {
   UnitLayout layout;

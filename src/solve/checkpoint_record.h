@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/hash.h"
 #include "tracker/route_tracking.h"
 
 namespace zormix {
@@ -36,9 +37,6 @@ T Get(const char* p, std::size_t offset) {
   return value;
 }
 }  // namespace checkpoint_bytes
-
-// FNV-1a 64: h = (h xor byte) * 1099511628211, from 14695981039346656037.
-std::uint64_t Fnv1a(const void* data, std::size_t size, std::uint64_t h = 14695981039346656037ull);
 
 // Which start solution each unit of a route tracks. On the total-degree route unit u is start
 // solution u + 1 of no cell (0); on the polyhedral route it is start solution u - offset[c] + 1 of

@@ -1,6 +1,8 @@
 #include "solve/front_end.h"
 
+#include <cinttypes>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -20,6 +22,20 @@ std::optional<std::string> ReadVariable(const char* name) {
 
 std::string EnvironmentOrigin(const char* name) {
   return std::string("environment variable ") + name + " =";
+}
+
+// h:mm:ss from an hour on, m:ss below.
+std::string Duration(double seconds) {
+  const auto s = static_cast<std::int64_t>(seconds + 0.5);
+  char buffer[48];
+  if (s >= 3600) {
+    std::snprintf(buffer, sizeof buffer, "%" PRId64 ":%02d:%02d", s / 3600,
+                  static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%d:%02d", static_cast<int>(s / 60),
+                  static_cast<int>(s % 60));
+  }
+  return buffer;
 }
 
 }  // namespace
@@ -118,6 +134,23 @@ int ExitCodeOf(ErrorCode code) {
       return 130;
   }
   return 4;
+}
+
+std::string ProgressLine(const Progress& p, double trackingSeconds) {
+  std::string line = std::string("zormix: ") + StageName(p.stage);
+  if (p.stage != Stage::kTracking || p.pathsTotal <= 0) return line;
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer,
+                " %" PRId64 "/%" PRId64 " paths, %" PRId64 " reached, %" PRId64 " failed",
+                p.pathsDone, p.pathsTotal, p.pathsReached, p.pathsFailed);
+  line += buffer;
+  if (trackingSeconds > 0.5 && p.pathsDone > 0) {
+    const double rate = static_cast<double>(p.pathsDone) / trackingSeconds;
+    const double left = static_cast<double>(p.pathsTotal - p.pathsDone) / rate;
+    std::snprintf(buffer, sizeof buffer, ", %.1f paths/s, %s left", rate, Duration(left).c_str());
+    line += buffer;
+  }
+  return line;
 }
 
 std::string LargeRouteNotice(const Progress& progress) {

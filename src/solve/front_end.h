@@ -55,6 +55,11 @@ HostError CurrentHostError();
 // shells report it).
 int ExitCodeOf(ErrorCode code);
 
+// The progress line of every front end: "zormix: <stage>", while tracking followed by
+// " 40/70 paths, 38 reached, 2 failed", and when trackingSeconds (since tracking began) is above
+// half a second also by ", 12.5 paths/s, 0:03 left".
+std::string ProgressLine(const Progress& progress, double trackingSeconds);
+
 // Routes with more paths than this are announced before tracking starts.
 inline constexpr std::int64_t kLargeRoutePaths = 100000;
 

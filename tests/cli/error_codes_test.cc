@@ -1,0 +1,47 @@
+// Each kind of error reaches the shell as its own exit code and message.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "cli/cli_fixture.h"
+
+namespace zormix {
+namespace {
+
+using testing::CliRun;
+using testing::CliTest;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+// x_i^10 = 1 for i = 1..8: 10^8 total-degree paths, whose start points alone take 12.8 GB. Under
+// an address-space limit of 1 GB the solve runs out of memory at once.
+TEST_F(CliTest, OutOfMemoryExitsWithThreeAndSaysSo) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+  std::string text = "variables x1, x2, x3, x4, x5, x6, x7, x8;\n";
+  for (int i = 1; i <= 8; ++i) {
+    text += 'x';
+    text += std::to_string(i);
+    text += "^10 - 1;\n";
+  }
+  Write("big.txt", text);
+  const CliRun run = Zormix("big.txt --route total-degree --seed 1 --threads 1 -q",
+                            "sh -c 'ulimit -v 1000000 && exec \"$0\" \"$@\"'");
+  EXPECT_EQ(run.code, 3) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("zormix: not enough memory for this solve (8 variables)"));
+  EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
+}
+
+TEST_F(CliTest, OptionsBreakingARuleOfTheLibraryAreUsageErrors) {
+  Write("circle.txt", "x^2 + y^2 - 1;\nx - y;\n");
+  const CliRun run = Zormix("circle.txt -o same.bin --checkpoint same.bin");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_THAT(run.err, HasSubstr("the report and the checkpoint would be the same file"));
+  EXPECT_FALSE(fs::exists(dir_ / "same.bin"));
+}
+
+}  // namespace
+}  // namespace zormix
