@@ -121,7 +121,7 @@ TEST(ConcurrentSolvesTest, SolvesOnSeveralThreadsMatchSerialSolves) {
     serial.seed = concurrent[k].seed;
     const SolveResult expected = SolveSystem(cyclic, serial);
     EXPECT_EQ(concurrent[k].roots, expected.roots) << k;
-    EXPECT_EQ(concurrent[k].residues, expected.residues) << k;
+    EXPECT_EQ(concurrent[k].residuals, expected.residuals) << k;
     EXPECT_EQ(concurrent[k].rootCount, 70) << k;
   }
 }
