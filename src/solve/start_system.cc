@@ -7,6 +7,7 @@
 
 #include "mixedcell/mixed_cells.h"
 #include "model/total_degree.h"
+#include "solve/path_budget.h"
 #include "solve/stage_data.h"
 #include "startsys/cell_volumes.h"
 #include "startsys/start_systems.h"
@@ -59,6 +60,7 @@ void MakePolyhedralStart(const NormalForm& system, const SolveOptions& options,
   start.cells = std::move(mixed.cells);
   start.cellWarnings = std::move(mixed.warnings);
   if (options.mixedVolumeOnly) return;
+  CheckPathBudget(start.pathCount, system.n, options.maxPaths);
   start.startCoefficients =
       DrawStartCoefficients(static_cast<int>(system.termTotal()), start, options);
   start.trackable = true;
@@ -68,6 +70,8 @@ void MakeTotalDegreeStart(const NormalForm& system, const SolveOptions& options,
   start.totalDegree = TotalDegrees(system);
   start.pathCount = BezoutNumber(start.totalDegree);
   if (options.mixedVolumeOnly) return;
+  // The start solutions take 16 n bytes a path: refused first when the paths will not fit.
+  CheckPathBudget(start.pathCount, system.n, options.maxPaths);
   start.startCoefficients = DrawStartCoefficients(2 * system.n, start, options);
   if (start.pathCount > 0) {
     start.startSolutions =
