@@ -9,6 +9,9 @@
 #include "base/parallel.h"
 #include "base/random.h"
 #include "mixedcell/cell_list.h"
+#include "zormix/col_major_matrix.h"
+#include "zormix/complex.h"
+#include "zormix/poly_system.h"
 #include "zormix/types.h"
 
 namespace zormix {
