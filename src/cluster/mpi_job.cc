@@ -268,7 +268,9 @@ class Coordinator {
 // have units waiting, and the finished ones sent back with the next request (or within a second).
 class Share {
  public:
-  Share(RouteTracking& tracking, int threads) : tracking_(tracking), threads_(threads) {}
+  // At least one thread, as in the pool: with none this rank would never ask for a batch.
+  Share(RouteTracking& tracking, int threads)
+      : tracking_(tracking), threads_(std::max(1, threads)) {}
 
   void Run(const std::function<UnitFunction()>& makeWorker) {
     UnitPool pool(threads_, makeWorker);
@@ -433,10 +435,13 @@ SolveResult SolveOnRankZero(const PolySystem& system, SolveOptions options) {
 namespace {
 
 // Only the stages a rank shares: the mixed-cell branches and its batches of the first tracking.
-// The rescue, the path-jumping check, the finishing and every output are rank 0's.
-void ServeShares(const WireSolve& solve, int threads) {
+// The rescue, the path-jumping check, the finishing and every output are rank 0's. `rankThreads`
+// is this rank's own setting, 0 for one thread per core: the runners get the resolved count, as
+// rank 0's get it from the solve.
+void ServeShares(const WireSolve& solve, int rankThreads) {
   SolveOptions options = solve.options;
-  options.threads = threads;
+  options.threads = rankThreads;
+  const int threads = ThreadCount(options);
   options.reportPath.clear();
   options.checkpointPath.clear();  // rank 0 keeps the checkpoint
   const Problem problem(solve.system);

@@ -34,8 +34,8 @@ bool IsRankZero();
 SolveResult SolveOnRankZero(const PolySystem& system, SolveOptions options);
 
 // Every other rank: solves what rank 0 sends, running the branches and tracking the paths it hands
-// out on `threads` threads, and returns the exit code. A failure is sent to rank 0, which prints it and ends the
-// job.
+// out on `threads` threads (0: one per core), and returns the exit code. A failure is sent to rank
+// 0, which prints it and ends the job.
 int ServeRankZero(int threads);
 
 }  // namespace zormix::cluster

@@ -123,7 +123,8 @@ TEST_F(ClusterTest, CyclicSixTotalDegree) {
   ExpectJobMatchesOneProcess(testing::Cyclic(6), "--seed 23 -r total-degree", 1);
 }
 
-// A job resumes from a checkpoint: half of it from a job, its seed taken from the file.
+// A job resumes from a checkpoint: half of it from a job, its seed taken from the file. Its ranks
+// run on the default thread count (one per core), which every rank must resolve for itself.
 TEST_F(ClusterTest, AJobResumesFromACheckpoint) {
   WriteSystemFile(testing::Katsura(6), (dir_ / "PS.num").string());
   ASSERT_EQ(Shell(Zormix("--seed 24 -q -o one.roots --json one.json")).code, 0);
