@@ -41,6 +41,11 @@ void WatchEndGame(PathState& st, const PathContext& ctx) {
   const double d = Distance(st, *ctx.route);
   if (st.failed || !(d > 0.0)) return;
   KeepEndGameStart(st, d);
+  // The verdict of divergence is given on the polyhedral route only. On the total-degree route,
+  // whose paths all start at the same scale, paths to large roots reached late (cohn3) and paths
+  // that a rescue brings home (cyclic-7) show the same stable negative valuations far into the
+  // end game as paths to infinity; they keep the step-failure verdicts and the rescue.
+  if (ctx.route != &kPolyhedralRoute) return;
   if (d >= kEndGame.valuationZone) return;
   const double v = SmallestValuation(st, d);
   if (!(v < -kEndGame.divergingValuation)) {

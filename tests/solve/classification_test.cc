@@ -32,7 +32,7 @@ void ExpectAccounted(const SolveResult& r) {
   const RootClassCounts& c = r.classes;
   EXPECT_EQ(c.regular + c.singularEndPoints + c.positiveDimensional + c.atInfinity + c.failed,
             r.pathCount);
-  std::int64_t leaders = 0, inGroups = 0, regular = 0;
+  std::int64_t leaders = 0, inGroups = 0, regular = 0, onSets = 0;
   for (std::int64_t k = 0; k < r.rootCount; ++k) {
     const std::int64_t leader = r.groupLeader[k];
     ASSERT_LE(leader, k);
@@ -41,11 +41,14 @@ void ExpectAccounted(const SolveResult& r) {
     if (r.rootStatus[k] == RootStatus::kRegular) {
       EXPECT_EQ(r.multiplicity[k], 1);
       ++regular;
+    } else if (r.rootStatus[k] == RootStatus::kPositiveDimensional) {
+      ++onSets;  // every end point on a positive-dimensional set counts once
     } else if (leader == k) {
       ++leaders;
       inGroups += r.multiplicity[k];
     }
   }
+  EXPECT_EQ(onSets, c.positiveDimensional);
   EXPECT_EQ(regular, c.regular);
   EXPECT_EQ(leaders, c.singular);
   EXPECT_EQ(inGroups, c.singularEndPoints);
