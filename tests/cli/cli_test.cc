@@ -197,8 +197,9 @@ TEST_F(CliTest, RestartAfterSigkillMatchesAnUninterruptedSolveHeavy) {
           static_cast<char*>(nullptr));
     _exit(127);
   }
-  // A record: 32 fixed bytes, three points of 7 complex coordinates, flags, checksum; 7! paths.
-  const std::uintmax_t header = 64, record = 32 + 3 * 16 * 7 + 8 + 8, paths = 5040;
+  // A record: 32 fixed bytes, three points of 7 complex coordinates, flags and winding number,
+  // valuation, checksum; 7! paths.
+  const std::uintmax_t header = 64, record = 32 + 3 * 16 * 7 + 8 + 8 + 8, paths = 5040;
   std::uintmax_t saved = 0;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
