@@ -103,8 +103,8 @@ def test_same_seed_same_roots_whatever_the_threads():
 def test_printed_summary_and_repr():
     result = zormix.solve(CIRCLE_LINE, seed=9)
     text = str(result)
-    assert text.startswith("roots: 2\nreal roots: 2\npaths: 2\n")
-    assert "seed: 9\n" in text and "regular roots: 2\n" in text
+    assert text.startswith("2 regular roots (2 real) · 0 paths to infinity · 0 failed · 2 paths"
+                           " · seed 9\n")
     assert "roots (x, y):" in text and text.count("regular  real") == 2
     assert repr(result) == "<zormix.Result: 2 roots (2 real), 2 paths, seed 9>"
 
