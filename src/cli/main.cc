@@ -23,6 +23,7 @@
 #include "cli/output.h"
 #include "cli/progress.h"
 #include "cli/summary.h"
+#include "cli/sweep_command.h"
 #include "report/report.h"
 #include "solve/front_end.h"
 #include "zormix/error.h"
@@ -51,6 +52,8 @@ Environment (options take precedence):
 
 "-" as INPUT, -o or --json file means standard input or standard output.)";
 
+int UsageFailure(const std::string& message);
+
 // A usage error found after CLI11's parse: exit code 2.
 struct UsageError {
   std::string message;
@@ -71,6 +74,7 @@ struct SolveArgs {
   bool implicitCommand = false;  // "zormix FILE": the first word might have been a command
   std::string checkpoint;
   bool certify = false;
+  std::string saveStart;  // a family: the start solve alone, kept in this file
 };
 
 struct ConvertArgs {
@@ -113,6 +117,9 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
   app.add_option("--checkpoint", a.checkpoint,
                  "Save finished paths to this file; run again with it to continue a stopped solve");
   app.add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
+  app.add_option("--save-start", a.saveStart,
+                 "For a system with parameters: solve at random parameters and save the start "
+                 "of 'zormix sweep' to this file");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -203,6 +210,10 @@ int RunSolve(const SolveArgs& a) {
   }
 #endif
   CheckInputExists(a);
+  if (!a.saveStart.empty()) {
+    return RunStartSolve(a.input, a.saveStart, a.seed, a.threads, a.route == "total-degree",
+                         [](const std::string& m) { return UsageFailure(m); });
+  }
   if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
     throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
   }
@@ -263,8 +274,8 @@ int RunConvert(const ConvertArgs& a) {
 }
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
-  return word == "solve" || word == "convert" || word == "-h" || word == "--help" ||
-         word == "--version";
+  return word == "solve" || word == "convert" || word == "sweep" || word == "-h" ||
+         word == "--help" || word == "--version";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -303,6 +314,9 @@ int Main(int argc, char** argv) {
   convert->set_help_flag("-h,--help", "Print this help and exit");
   AddConvertOptions(*convert, convertArgs);
 
+  SweepArgs sweepArgs;
+  CLI::App* sweep = AddSweepCommand(app, sweepArgs);
+
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
 
@@ -324,6 +338,7 @@ int Main(int argc, char** argv) {
     return UsageFailure(e.what());
   }
   if (convert->parsed()) return RunConvert(convertArgs);
+  if (sweep->parsed()) return RunSweep(sweepArgs, UsageFailure);
   solveArgs.implicitCommand = implicitFile;
   try {
     return RunSolve(solveArgs);
