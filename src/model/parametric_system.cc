@@ -89,6 +89,7 @@ PolySystem EvaluateAllTerms(const ParametricSystem& family, std::span<const Comp
 
 PolySystem EvaluateParametric(const ParametricSystem& family, std::span<const Complex> parameters) {
   const PolySystem all = EvaluateAllTerms(family, parameters);
+  ValidateSystem(all, "the system at these parameter values");
   PolySystem system;
   system.n = all.n;
   system.variableNames = all.variableNames;
@@ -108,7 +109,6 @@ PolySystem EvaluateParametric(const ParametricSystem& family, std::span<const Co
     std::copy_n(all.exponents.col(kept[c]), all.n, system.exponents.col(c));
     system.coefficients.push_back(all.coefficients[kept[c]]);
   }
-  ValidateSystem(system, "the system at these parameter values");
   return system;
 }
 
