@@ -456,6 +456,11 @@ class Parser {
 
   static bool IsKeyword(const Token& t) { return IsDeclarationKeyword(t); }
 
+  static std::string MisplacedDeclaration(const Token& t) {
+    if (t.text == "parameters") return "'parameters' declares parameters only before the equations";
+    return "'" + t.text + "' declares variables only as the first statement";
+  }
+
   bool IsDeclaration() const { return IsKeyword(Current()) && Next().kind == Kind::kName; }
 
   void ParseDeclaration() {
@@ -484,7 +489,7 @@ class Parser {
       const Token& t = tokens_[k];
       if (t.kind != Kind::kName || IsImaginaryUnitName(t) || parameterIndex_.count(t.text) != 0)
         continue;
-      if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares names only before the equations");
+      if (IsKeyword(t)) Fail(t, MisplacedDeclaration(t));
       AddVariable(t);
     }
   }
@@ -686,7 +691,7 @@ class Parser {
       return p;
     }
     if (IsImaginaryUnitName(t)) return Poly::Constant(Complex(0.0, 1.0));
-    if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares names only before the equations");
+    if (IsKeyword(t)) Fail(t, MisplacedDeclaration(t));
     Fail(t, "unknown variable " + Shown(t.text) + " (not in the declared variable list)");
   }
 

@@ -79,7 +79,7 @@ TEST(ParametricText, ErrorsNameLineAndColumn) {
   EXPECT_THAT(ErrorOf([] { ParseParametricText("x^2 - 1;", "f"); }),
               HasSubstr("f:1:1: no parameters"));
   EXPECT_THAT(ErrorOf([] { ParseParametricText("parameters a;\nx - a;\nparameters b;", "f"); }),
-              HasSubstr("f:3:1: 'parameters' declares names only before the equations"));
+              HasSubstr("f:3:1: 'parameters' declares parameters only before the equations"));
   // A plain solve needs numbers for the parameters.
   EXPECT_THAT(ErrorOf([] { ParsePolynomialText("parameters a;\nx - a;", "f"); }),
               HasSubstr("f:1:1: the system has parameters"));
