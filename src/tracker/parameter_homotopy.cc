@@ -2,13 +2,8 @@
 // and the path-jumping check, as on the total-degree route.
 #include "tracker/parameter_homotopy.h"
 
-#include <memory>
-
 #include "model/parametric_eval.h"
-#include "tracker/path_jumping.h"
-#include "tracker/path_state.h"
-#include "tracker/path_units.h"
-#include "tracker/route_tracking.h"
+#include "tracker/start_point_route.h"
 
 namespace zormix {
 
@@ -63,85 +58,18 @@ void ParameterHomotopy::Evaluate(const Complex* y, double t, ColMajorMatrix<Comp
   for (int i = 0; i < layout_.n; ++i) H[i] = RoundToDouble(extendedValues_[i]);
 }
 
-namespace {
-
-struct ParameterRoute {
-  const PolySystem& system;
-  const ParameterPath& path;
-  const ColMajorMatrix<Complex>& startPoints;
-  std::vector<std::int32_t> maxDegree;
-  MonomialLayout layout;
-  std::vector<Complex> targetCoefficients;
-  SystemView target;
-
-  ParameterRoute(const PolySystem& s, const ParameterPath& p, const ColMajorMatrix<Complex>& X)
-      : system(s), path(p), startPoints(X) {
-    maxDegree = MaxDegrees(system.exponents);
-    layout = {system.n, system.termCount, &system.exponents, maxDegree};
-    targetCoefficients = ParameterHomotopy(layout, path).TargetCoefficients();
-    target = {system.n, system.termCount, &system.exponents, targetCoefficients};
-  }
-};
-
-struct ParameterWorker {
-  ParameterWorker(const ParameterRoute& route, const PathLimits& limits)
-      : homotopy(route.layout, route.path), state(route.system.n), startPoints(route.startPoints) {
-    context.homotopy = &homotopy;
-    context.route = &kParameterRoute;
-    context.limits = limits;
-    context.target = route.target;
-    context.maxDegree = route.maxDegree;
-  }
-  bool Track(std::int64_t k, std::int64_t& blowUps) {
-    if (k < 0 || k >= startPoints.cols()) return false;
-    return TrackPath(state, context, startPoints.col(k), 0.0, blowUps);
-  }
-
-  ParameterHomotopy homotopy;
-  PathState state;
-  PathContext context;
-  const ColMajorMatrix<Complex>& startPoints;
-};
-
-// Where first trackings record their points for the jump check: as on the total-degree route,
-// every path is a distinct regular solution of H(y, t) = 0 for t < 1.
-constexpr double kParameterCheckpoint = 0.9;
-
-RetrackFunction MakeParameterRetrack(const ParameterRoute& route, RetrackPurpose purpose) {
-  PathLimits limits = RetrackLimits(purpose);
-  limits.initialStep = 0.001;
-  auto worker = std::make_shared<ParameterWorker>(route, limits);
-  return [worker](const PathRecord& record, double correctionLimit) {
-    worker->context.limits.correctionLimit = correctionLimit;
-    std::int64_t ignoredBlowUps = 0;
-    const bool accepted = worker->Track(record.startIndex - 1, ignoredBlowUps);
-    return RetrackOutcome(worker->state, accepted);
-  };
-}
-
-}  // namespace
-
 TrackingOutcome TrackParameterHomotopy(const PolySystem& target, const ParameterPath& path,
                                        const ColMajorMatrix<Complex>& startPoints,
                                        RuntimeUniform& runtime, const TrackingOptions& options) {
-  const ParameterRoute route(target, path, startPoints);
-  RouteTracking tracking(target.n, startPoints.cols(), true);
-  auto makeWorker = [&]() -> UnitFunction {
-    PathLimits limits;
-    limits.checkpoint = kParameterCheckpoint;
-    limits.polishNearTarget = true;
-    auto worker = std::make_shared<ParameterWorker>(route, limits);
-    return [&, worker](std::int64_t unit) {
-      UnitOutcome& outcome = tracking.outcomes[unit];
-      outcome.startIndex = static_cast<std::int32_t>(unit + 1);
-      const bool recorded = worker->Track(unit, outcome.blowUps);
-      tracking.Record(unit, recorded, worker->state);
-    };
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  const MonomialLayout layout{target.n, target.termCount, &target.exponents, maxDegree};
+  const std::function<ParameterHomotopy()> makeHomotopy = [&] {
+    return ParameterHomotopy(layout, path);
   };
-  return TrackRoute(
-      tracking, makeWorker,
-      [&route](RetrackPurpose purpose) { return MakeParameterRetrack(route, purpose); },
-      route.target, runtime, options);
+  const std::vector<Complex> targetCoefficients = makeHomotopy().TargetCoefficients();
+  const SystemView view{target.n, target.termCount, &target.exponents, targetCoefficients};
+  return TrackFromStartPoints(makeHomotopy, startPoints, kParameterRoute, view, maxDegree, runtime,
+                              options);
 }
 
 }  // namespace zormix

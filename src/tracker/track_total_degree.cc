@@ -1,99 +1,22 @@
 // Total-degree route: one path of (1 - t) Q + t P per start solution, then the path-jumping check.
-#include <algorithm>
-#include <memory>
-
-#include "tracker/path_jumping.h"
-#include "tracker/path_state.h"
-#include "tracker/path_units.h"
-#include "tracker/route_tracking.h"
+#include "tracker/start_point_route.h"
 #include "tracker/tracking.h"
 
 namespace zormix {
-namespace {
-
-struct TotalDegreeRoute {
-  const PolySystem& system;
-  const std::vector<std::int32_t>& degree;
-  const std::vector<Complex>& q;
-  const ColMajorMatrix<Complex>& startSolutions;
-  std::vector<std::int32_t> maxDegree;
-  MonomialLayout layout;
-  SystemView target;
-
-  TotalDegreeRoute(const PolySystem& s, const std::vector<std::int32_t>& d,
-                   const std::vector<Complex>& startCoefficients, const ColMajorMatrix<Complex>& X)
-      : system(s), degree(d), q(startCoefficients), startSolutions(X) {
-    maxDegree = MaxDegrees(system.exponents);
-    layout = {system.n, system.termCount, &system.exponents, maxDegree};
-    target = {system.n, system.termCount, &system.exponents, system.coefficients};
-  }
-};
-
-struct TotalDegreeWorker {
-  TotalDegreeWorker(const TotalDegreeRoute& route, const PathLimits& limits)
-      : homotopy(route.layout, route.system.coefficients, route.q, route.degree),
-        state(route.system.n),
-        startSolutions(route.startSolutions) {
-    context.homotopy = &homotopy;
-    context.route = &kTotalDegreeRoute;
-    context.limits = limits;
-    context.target = route.target;
-    context.maxDegree = route.maxDegree;
-  }
-  bool Track(std::int64_t k, std::int64_t& blowUps) {
-    if (k < 0 || k >= startSolutions.cols()) return false;
-    return TrackPath(state, context, startSolutions.col(k), 0.0, blowUps);
-  }
-
-  TotalDegreeHomotopy homotopy;
-  PathState state;
-  PathContext context;
-  const ColMajorMatrix<Complex>& startSolutions;
-};
-
-// Where first trackings record their points for the jump check (path_checkpoint.h): far enough
-// from t = 1 that the paths are still well apart, late enough to cover most of the way.
-constexpr double kTotalDegreeCheckpoint = 0.9;
-
-// A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
-RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
-  PathLimits limits = RetrackLimits(purpose);
-  limits.initialStep = 0.001;
-  auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
-  return [worker](const PathRecord& record, double correctionLimit) {
-    worker->context.limits.correctionLimit = correctionLimit;
-    std::int64_t ignoredBlowUps = 0;
-    const bool accepted = worker->Track(record.startIndex - 1, ignoredBlowUps);
-    return RetrackOutcome(worker->state, accepted);
-  };
-}
-
-}  // namespace
 
 TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  const std::vector<std::int32_t>& totalDegree,
                                  const std::vector<Complex>& startCoefficients,
                                  const ColMajorMatrix<Complex>& startSolutions,
                                  RuntimeUniform& runtime, const TrackingOptions& options) {
-  const TotalDegreeRoute route(system, totalDegree, startCoefficients, startSolutions);
-  const std::int64_t total = startSolutions.cols();
-  RouteTracking tracking(system.n, total, true);
-  auto makeWorker = [&]() -> UnitFunction {
-    PathLimits limits;
-    limits.checkpoint = kTotalDegreeCheckpoint;
-    limits.polishNearTarget = true;
-    auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
-    return [&, worker](std::int64_t unit) {
-      UnitOutcome& outcome = tracking.outcomes[unit];
-      outcome.startIndex = static_cast<std::int32_t>(unit + 1);
-      const bool recorded = worker->Track(unit, outcome.blowUps);
-      tracking.Record(unit, recorded, worker->state);
-    };
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
+  const MonomialLayout layout{system.n, system.termCount, &system.exponents, maxDegree};
+  const SystemView target{system.n, system.termCount, &system.exponents, system.coefficients};
+  const std::function<TotalDegreeHomotopy()> makeHomotopy = [&] {
+    return TotalDegreeHomotopy(layout, system.coefficients, startCoefficients, totalDegree);
   };
-  return TrackRoute(
-      tracking, makeWorker,
-      [&route](RetrackPurpose purpose) { return MakeTotalDegreeRetrack(route, purpose); },
-      route.target, runtime, options);
+  return TrackFromStartPoints(makeHomotopy, startSolutions, kTotalDegreeRoute, target, maxDegree,
+                              runtime, options);
 }
 
 }  // namespace zormix
