@@ -1,10 +1,10 @@
-// Coefficients of a family of systems at a parameter point, and their derivative along a
-// direction in parameter space.
+// Coefficients of a family of systems at a parameter point, and along a line in parameter space.
 #ifndef ZORMIX_MODEL_PARAMETRIC_EVAL_H_
 #define ZORMIX_MODEL_PARAMETRIC_EVAL_H_
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "zormix/parametric.h"
 
@@ -14,10 +14,17 @@ namespace zormix {
 void EvaluateCoefficients(const ParametricSystem& family, std::span<const Complex> parameters,
                           Complex* coefficients);
 
-// As above, and derivatives[p] = sum_l dc_p/dparam_l (parameters) * direction_l.
-void EvaluateCoefficients(const ParametricSystem& family, std::span<const Complex> parameters,
-                          std::span<const Complex> direction, Complex* coefficients,
-                          Complex* derivatives);
+// The coefficients of a family restricted to the line p(tau) = start + tau direction: term p's
+// coefficient is the polynomial sum_k values[first[p] + k] tau^k, k < first[p + 1] - first[p].
+struct CoefficientsOnLine {
+  std::vector<std::int64_t> first;  // terms + 1
+  std::vector<Complex> values;
+
+  // c_p(tau) and dc_p/dtau for every term, by Horner's rule.
+  void Evaluate(Complex tau, Complex* coefficients, Complex* derivatives) const;
+};
+CoefficientsOnLine RestrictToLine(const ParametricSystem& family, std::span<const Complex> start,
+                                  std::span<const Complex> direction);
 
 // The member at `parameters` with every term of the family, zero coefficients included: the
 // layout all members share.

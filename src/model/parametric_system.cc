@@ -11,37 +11,15 @@
 namespace zormix {
 namespace {
 
-// A value and its derivative along one direction (forward-mode differentiation).
-struct Dual {
-  Complex value;
-  Complex slope;
-};
-
-Dual Times(const Dual& a, const Dual& b) {
-  return {a.value * b.value, a.value * b.slope + a.slope * b.value};
-}
-
-// (p + e d)^k = p^k + e k p^(k-1) d + O(e^2).
-Dual Power(Complex p, Complex d, std::int32_t k) {
-  if (k == 0) return {Complex(1.0, 0.0), Complex(0.0, 0.0)};
-  Complex below(1.0, 0.0);  // p^(k-1)
-  for (std::int32_t j = 1; j < k; ++j) below *= p;
-  return {below * p, static_cast<double>(k) * below * d};
-}
-
-Dual CoefficientAt(const ParametricSystem& family, std::int64_t term,
-                   std::span<const Complex> parameters, std::span<const Complex> direction) {
-  const int P = family.parameterCount();
-  Dual sum{Complex(0.0, 0.0), Complex(0.0, 0.0)};
+Complex CoefficientAt(const ParametricSystem& family, std::int64_t term,
+                      std::span<const Complex> parameters) {
+  Complex sum(0.0, 0.0);
   for (std::int64_t k = family.coefficientStart[term]; k < family.coefficientStart[term + 1]; ++k) {
-    Dual product{family.coefficientValues[k], Complex(0.0, 0.0)};
-    for (int l = 0; l < P; ++l) {
-      const std::int32_t e = family.parameterExponents(l, k);
-      if (e == 0) continue;
-      product = Times(product, Power(parameters[l], direction.empty() ? 0.0 : direction[l], e));
+    Complex product = family.coefficientValues[k];
+    for (int l = 0; l < family.parameterCount(); ++l) {
+      for (std::int32_t e = 0; e < family.parameterExponents(l, k); ++e) product *= parameters[l];
     }
-    sum.value += product.value;
-    sum.slope += product.slope;
+    sum += product;
   }
   return sum;
 }
@@ -62,16 +40,45 @@ void CheckValues(const ParametricSystem& family, std::span<const Complex> parame
 void EvaluateCoefficients(const ParametricSystem& family, std::span<const Complex> parameters,
                           Complex* coefficients) {
   for (std::int64_t p = 0; p < family.termTotal(); ++p)
-    coefficients[p] = CoefficientAt(family, p, parameters, {}).value;
+    coefficients[p] = CoefficientAt(family, p, parameters);
 }
 
-void EvaluateCoefficients(const ParametricSystem& family, std::span<const Complex> parameters,
-                          std::span<const Complex> direction, Complex* coefficients,
-                          Complex* derivatives) {
+CoefficientsOnLine RestrictToLine(const ParametricSystem& family, std::span<const Complex> start,
+                                  std::span<const Complex> direction) {
+  CoefficientsOnLine line;
+  line.first.push_back(0);
+  std::vector<Complex> term, product;
   for (std::int64_t p = 0; p < family.termTotal(); ++p) {
-    const Dual c = CoefficientAt(family, p, parameters, direction);
-    coefficients[p] = c.value;
-    derivatives[p] = c.slope;
+    term.assign(1, Complex(0.0, 0.0));
+    for (std::int64_t k = family.coefficientStart[p]; k < family.coefficientStart[p + 1]; ++k) {
+      // prod_l (start_l + tau direction_l)^e_l, one linear factor at a time.
+      product.assign(1, family.coefficientValues[k]);
+      for (int l = 0; l < family.parameterCount(); ++l) {
+        for (std::int32_t e = 0; e < family.parameterExponents(l, k); ++e) {
+          product.push_back(Complex(0.0, 0.0));
+          for (std::size_t i = product.size() - 1; i > 0; --i)
+            product[i] = product[i] * start[l] + product[i - 1] * direction[l];
+          product[0] *= start[l];
+        }
+      }
+      if (product.size() > term.size()) term.resize(product.size(), Complex(0.0, 0.0));
+      for (std::size_t i = 0; i < product.size(); ++i) term[i] += product[i];
+    }
+    line.values.insert(line.values.end(), term.begin(), term.end());
+    line.first.push_back(static_cast<std::int64_t>(line.values.size()));
+  }
+  return line;
+}
+
+void CoefficientsOnLine::Evaluate(Complex tau, Complex* coefficients, Complex* derivatives) const {
+  for (std::size_t p = 0; p + 1 < first.size(); ++p) {
+    Complex value = values[first[p + 1] - 1], slope(0.0, 0.0);
+    for (std::int64_t i = first[p + 1] - 2; i >= first[p]; --i) {
+      slope = slope * tau + value;
+      value = value * tau + values[i];
+    }
+    coefficients[p] = value;
+    derivatives[p] = slope;
   }
 }
 

@@ -10,32 +10,31 @@ namespace zormix {
 ParameterHomotopy::ParameterHomotopy(const MonomialLayout& layout, const ParameterPath& path)
     : layout_(layout),
       path_(path),
-      parameters_(path.start.size()),
-      direction_(path.start.size()),
       familyValues_(static_cast<std::size_t>(path.family->termTotal())),
       familySlopes_(static_cast<std::size_t>(path.family->termTotal())),
       A_(path.termOfFamily.size()),
       B_(path.termOfFamily.size()) {
+  std::vector<Complex> delta;
+  for (std::size_t l = 0; l < path.start.size(); ++l)
+    delta.push_back(path.target[l] - path.start[l]);
+  line_ = RestrictToLine(*path.family, path.start, delta);
   scratch_.Prepare(layout_);
 }
 
+// Each coefficient is a polynomial in tau along the line (RestrictToLine), cheaper to evaluate
+// than the family's coefficients at p(t); dc/dt = dc/dtau dtau/dt.
 void ParameterHomotopy::UpdateCoefficients(double t) {
   const Complex denominator = (1.0 - t) + path_.gamma * t;
-  // At t = 1 exactly the target's values, not gamma / gamma rounded.
-  const Complex tau = t == 1.0 ? Complex(1.0, 0.0) : path_.gamma * t / denominator;
+  const Complex tau = path_.gamma * t / denominator;
   const Complex tauSlope = path_.gamma / (denominator * denominator);
-  for (std::size_t l = 0; l < parameters_.size(); ++l) {
-    const Complex delta = path_.target[l] - path_.start[l];
-    parameters_[l] = t == 1.0 ? path_.target[l] : path_.start[l] + tau * delta;
-    direction_[l] = delta * tauSlope;
-  }
-  EvaluateCoefficients(*path_.family, parameters_, direction_, familyValues_.data(),
-                       familySlopes_.data());
+  line_.Evaluate(tau, familyValues_.data(), familySlopes_.data());
+  // At t = 1 exactly the target member's coefficients, not their sum along the line.
+  if (t == 1.0) EvaluateCoefficients(*path_.family, path_.target, familyValues_.data());
   for (std::size_t p = 0; p < A_.size(); ++p) {
     const std::int64_t source = path_.termOfFamily[p];
     const double scale = path_.termScale[p];
     A_[p] = source < 0 ? Complex(0.0, 0.0) : scale * familyValues_[source];
-    B_[p] = source < 0 ? Complex(0.0, 0.0) : scale * familySlopes_[source];
+    B_[p] = source < 0 ? Complex(0.0, 0.0) : scale * familySlopes_[source] * tauSlope;
   }
   coefficientsAt_ = t;
   coefficientsValid_ = true;

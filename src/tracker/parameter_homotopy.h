@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "model/parametric_eval.h"
 #include "tracker/homotopy.h"
 #include "tracker/tracking.h"
 #include "zormix/parametric.h"
@@ -48,7 +49,8 @@ class ParameterHomotopy : public Homotopy {
 
   MonomialLayout layout_;
   ParameterPath path_;
-  std::vector<Complex> parameters_, direction_, familyValues_, familySlopes_;
+  CoefficientsOnLine line_;  // the family's coefficients along p0 + tau (p1 - p0)
+  std::vector<Complex> familyValues_, familySlopes_;
   std::vector<Complex> A_, B_;
   double coefficientsAt_ = 0.0;
   bool coefficientsValid_ = false;

@@ -1,9 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "model/parametric_eval.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/parametric.h"
@@ -91,6 +94,31 @@ TEST(ParametricText, DeclarationSemicolonsKeepTheLineStyle) {
       ParseParametricText("variables x, y;\nparameters c;\nx^2 + y^2 - c\nx - y\n", "f");
   EXPECT_EQ(family.n, 2);
   EXPECT_EQ(family.termCount, (std::vector<std::int32_t>{3, 2}));
+}
+
+TEST(ParametricText, CoefficientsAlongALineAndTheirDerivative) {
+  // Powers, products of parameters and a constant term; complex points far from 1.
+  const ParametricSystem family = ParseParametricText(
+      "parameters a, b;\n(a^3*b - 2*b^2 + 7)*x^2 + (a - 3i)*y - 1;\n(b^4 - a*b)*x*y + y^2 - a;\n",
+      "fam");
+  const std::vector<Complex> start = {Complex(0.3, -0.7), Complex(-0.4, 0.9)};
+  const std::vector<Complex> direction = {Complex(250.0, 3.0), Complex(-40.0, 12.0)};
+  const CoefficientsOnLine line = RestrictToLine(family, start, direction);
+  const std::size_t m = static_cast<std::size_t>(family.termTotal());
+  const Complex tau(0.6, 0.35), h(1e-6, 0.0);
+  std::vector<Complex> c(m), dc(m), at(m), ahead(m), behind(m);
+  line.Evaluate(tau, c.data(), dc.data());
+  const auto pointAt = [&](Complex s) {
+    return std::vector<Complex>{start[0] + s * direction[0], start[1] + s * direction[1]};
+  };
+  EvaluateCoefficients(family, pointAt(tau), at.data());
+  EvaluateCoefficients(family, pointAt(tau + h), ahead.data());
+  EvaluateCoefficients(family, pointAt(tau - h), behind.data());
+  for (std::size_t p = 0; p < m; ++p) {
+    EXPECT_LT(std::abs(c[p] - at[p]), 1e-12 * std::max(1.0, std::abs(at[p]))) << "term " << p;
+    const Complex central = (ahead[p] - behind[p]) / (2.0 * h);
+    EXPECT_LT(std::abs(dc[p] - central), 1e-6 * std::max(1.0, std::abs(dc[p]))) << "term " << p;
+  }
 }
 
 }  // namespace
