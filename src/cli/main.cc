@@ -201,7 +201,18 @@ void WriteResults(const SolveResult& result, const SolveArgs& a, const std::stri
   }
 }
 
+// The start solve of a family runs on the threads of rank 0 alone.
+int RunStartSolveOnly(const SolveArgs& a) {
+#ifdef ZORMIX_MPI
+  if (!cluster::IsRankZero()) return 0;
+#endif
+  CheckInputExists(a);
+  return RunStartSolve(a.input, a.saveStart, a.seed, a.threads, a.route == "total-degree",
+                       UsageFailure);
+}
+
 int RunSolve(const SolveArgs& a) {
+  if (!a.saveStart.empty()) return RunStartSolveOnly(a);
 #ifdef ZORMIX_MPI
   if (!cluster::IsRankZero()) {
     SolveOptions rankOptions;
@@ -210,10 +221,6 @@ int RunSolve(const SolveArgs& a) {
   }
 #endif
   CheckInputExists(a);
-  if (!a.saveStart.empty()) {
-    return RunStartSolve(a.input, a.saveStart, a.seed, a.threads, a.route == "total-degree",
-                         [](const std::string& m) { return UsageFailure(m); });
-  }
   if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
     throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");
   }
@@ -338,7 +345,12 @@ int Main(int argc, char** argv) {
     return UsageFailure(e.what());
   }
   if (convert->parsed()) return RunConvert(convertArgs);
-  if (sweep->parsed()) return RunSweep(sweepArgs, UsageFailure);
+  if (sweep->parsed()) {
+#ifdef ZORMIX_MPI
+    if (!cluster::IsRankZero()) return 0;  // a sweep runs on the threads of rank 0 alone
+#endif
+    return RunSweep(sweepArgs, UsageFailure);
+  }
   solveArgs.implicitCommand = implicitFile;
   try {
     return RunSolve(solveArgs);

@@ -53,9 +53,10 @@ TEST_F(SweepTest, ValueFormsAndRecordsInInstanceOrder) {
   // x^2 + y^2 = 5, xy = 2: (1, 2), (2, 1) and their negatives, all real.
   EXPECT_EQ(records[0]["real_regular_count"], 4);
 
-  // The saved start serves a second sweep with the same records.
-  const CliRun again =
-      Zormix("sweep family.txt values.txt --seed 4 -q --json again.jsonl --start start.json");
+  // The saved start serves a second sweep on one thread with the same records.
+  const CliRun again = Zormix(
+      "sweep family.txt values.txt --seed 4 --threads 1 -q --json again.jsonl "
+      "--start start.json");
   ASSERT_EQ(again.code, 0) << again.err;
   EXPECT_EQ(Slurp("again.jsonl"), Slurp("out.jsonl"));
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 #include "zormix/error.h"
@@ -128,6 +129,43 @@ TEST(FamilySweep, NonGenericMembersGetTheVerdictsOfASolveAndFailuresDoNotStopThe
   EXPECT_EQ(members[2].result.classes.regular, 4);
 }
 
+TEST(FamilySweep, BadlyScaledMembersMatchFreshSolves) {
+  // Roots near x = 1e4, y = 1e-4 and coefficients over 16 orders of magnitude: the members are
+  // tracked in their own scaled variables and must come back unscaled.
+  const ParametricSystem family = ParseParametricText(
+      "parameters a, b;\n1e-8*x^2 + a*x*y - b;\nx*y^2 - 1e-4*a*y - 2e-8*b;\n", "scaled");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(2, 1));
+  const std::vector<std::vector<Complex>> members = {{1.0, 2.0}, {Complex(0.5, 1.0), 3.0}};
+  for (const MemberResult& m : Sweep(family, start, members, Seeded(2, 1))) {
+    ASSERT_TRUE(m.solved) << m.error;
+    SolveOptions fresh;
+    fresh.seed = 2;
+    fresh.reportPath.clear();
+    const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
+    const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(got.size(), expected.size()) << "instance " << m.instance;
+    EXPECT_LT(Mismatch(expected, got), 1e-8) << "instance " << m.instance;
+  }
+}
+
+TEST(FamilySweep, CollidingRootsGetTheVerdictOfASolve) {
+  // At a = 0 the two roots x = +-sqrt(a) meet in a double root.
+  const ParametricSystem family = ParseParametricText("parameters a;\nx^2 - a;\ny - 2;\n", "f");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(4, 1));
+  const auto members = Sweep(family, start, {{0.0}}, Seeded(4, 1));
+  ASSERT_TRUE(members[0].solved) << members[0].error;
+  SolveOptions fresh;
+  fresh.seed = 4;
+  fresh.reportPath.clear();
+  const SolveResult solved = SolveSystem(EvaluateParametric(family, members[0].parameters), fresh);
+  const RootClassCounts& c = members[0].result.classes;
+  EXPECT_EQ(c.regular, solved.classes.regular);
+  EXPECT_EQ(c.singular, 1);
+  EXPECT_EQ(c.singular, solved.classes.singular);
+  EXPECT_EQ(c.singularEndPoints, 2);
+}
+
 TEST(FamilyStartFile, ReadsBackExactlyAndIsRefusedByAnotherSystem) {
   const ParametricSystem family = ParseParametricText(kPlanarRobot, "robot");
   const FamilyStart start = SolveFamilyStart(family, Seeded(7, 1));
@@ -147,8 +185,25 @@ TEST(FamilyStartFile, ReadsBackExactlyAndIsRefusedByAnotherSystem) {
   } catch (const Error& e) {
     EXPECT_THAT(e.what(), HasSubstr("belongs to another system"));
   }
-  EXPECT_THROW(ParseFamilyStart("{\"format\": \"zormix family start\", \"version\": 1}", "s"),
-               Error);
+  // Damaged files name themselves and say what is wrong.
+  const std::string text = FormatFamilyStart(start);
+  const auto errorOf = [](const std::string& damaged) {
+    try {
+      ParseFamilyStart(damaged, "start.json");
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_THAT(errorOf(text.substr(0, text.size() / 2)), HasSubstr("start.json: not a readable"));
+  nlohmann::json doc = nlohmann::json::parse(text);
+  doc["version"] = 9;
+  EXPECT_THAT(errorOf(doc.dump()), HasSubstr("start.json: start file version 9"));
+  doc = nlohmann::json::parse(text);
+  doc["roots"][2]["x"].erase(0);
+  EXPECT_THAT(errorOf(doc.dump()), HasSubstr("start.json: root 3 does not hold 4 values"));
+  EXPECT_THAT(errorOf("{\"format\": \"zormix family start\", \"version\": 1}"),
+              HasSubstr("start.json: not a readable start file"));
 }
 
 }  // namespace
