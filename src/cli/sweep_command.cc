@@ -186,6 +186,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
       ParseParameterValues(ReadWholeFile(a.values), InputName(a.values), family.parameterCount());
   SweepOptions options;
   options.seed = resolved->seed;
+  options.seed = SweepSeed(options);  // drawn once, so that the run can be repeated with it
   options.threads = resolved->threads;
   options.certify = a.certify;
   options.interrupted = Interrupted;
@@ -195,6 +196,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   const FamilyStart start = ObtainStart(family, a, options, showProgress);
   if (!a.saveStart.empty()) WriteFamilyStartFile(start, a.saveStart);
   ReportStart(out, start);
+  std::fprintf(out, "seed: %" PRIu64 "\n", *options.seed);
   RecordWriter records(a.json);
   std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
                "infinity", "failed", "time");
