@@ -12,6 +12,9 @@ function [roots, info] = zormix_solve(varargin)
 %   [...] = zormix_solve(..., 'report', true)
 %   [...] = zormix_solve(..., 'certify', true)
 %   [...] = zormix_solve(..., 'variables', NAMES)
+%   S = zormix_solve(POLYNOMIALS, 'parameters', PNAMES)
+%   [R, INFO] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'values', P)
+%   [R, INFO] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'values', P, 'start', S)
 %
 %   EXPONENTS, COEFFICIENTS, TERMCOUNTS and NAMES are as in ZORMIX_WRITE_PSNUM (one row of
 %   EXPONENTS per term). POLYNOMIALS is the system written as text: a cell array of equations
@@ -36,6 +39,16 @@ function [roots, info] = zormix_solve(varargin)
 %              first appearance in the text).
 %   'maxPaths' the most homotopy paths to track (default: as many as the available memory
 %              holds); a system with more is refused before tracking (zormix:outOfMemory).
+%
+%   'parameters'  for POLYNOMIALS only: a family. The names in PNAMES (cell array) are parameters,
+%              and coefficients may be polynomials in them, e.g. '(a^2 - 2*b)*x*y'. The family is
+%              solved at random complex parameters (the start S, a struct: parameters, p0, roots,
+%              multiplicity, seed, npaths, file); with 'values' every row of P (members x
+%              parameters, real or complex) is then solved from S by a parameter homotopy, and
+%              R is a 1 x members cell array of root matrices, INFO a 1 x members struct array of
+%              the fields below plus instance, parameters, solved (false: error says why),
+%              flagged (paths were lost and the member re-tracked) and gammaAttempts. 'start', S
+%              reuses a start of the same family instead of solving one (docs/parameters.md).
 %
 %   ROOTS is n x count: the accepted roots, one per column, variables in the system's order.
 %   INFO has the fields
@@ -93,6 +106,14 @@ function [roots, info] = zormix_solve(varargin)
 %   See also ZORMIX_WRITE_PSNUM, ZORMIX, ZORMIX_SOLVE_MEX.
 
   [system, options] = parse_arguments(varargin);
+  if isfield(options, 'parameters')
+    try
+      [roots, info] = solve_family(system, options);
+    catch err
+      rethrow_as_own(err);
+    end
+    return;
+  end
   try
     if isfield(system, 'equations')
       result = zormix_solve_mex(system.equations, options);
@@ -115,6 +136,22 @@ function [roots, info] = zormix_solve(varargin)
       info.(fields{k}) = result.(fields{k});
     end
   end
+end
+
+function [roots, info] = solve_family(system, options)
+  if ~isfield(system, 'equations')
+    error('zormix:badArgument', ...
+          'zormix_solve: ''parameters'' goes with polynomials given as text');
+  end
+  result = zormix_solve_mex(system.equations, options);
+  if ~isfield(options, 'values')
+    roots = result.start;
+    info = result.start;
+    return;
+  end
+  members = result.members;
+  roots = cellfun(@(m) m.roots, members, 'UniformOutput', false);
+  info = [members{:}];
 end
 
 function [system, options] = parse_arguments(args)
@@ -160,10 +197,12 @@ function options = parse_options(rest, isText)
         options.route = route_of(value);
       case 'mode'
         options.route = value;
-      case {'seed', 'threads', 'progress', 'report', 'certify'}
+      case {'seed', 'threads', 'progress', 'report', 'certify', 'values', 'start'}
         options.(name) = value;
       case 'maxpaths'
         options.maxPaths = value;
+      case 'parameters'
+        options.parameters = text_cell(value, '''parameters''');
       case 'variables'
         if ~isText
           error('zormix:badArgument', ...

@@ -26,6 +26,7 @@
 #include "cli/progress.h"
 #include "cli/suggest.h"
 #include "cli/summary.h"
+#include "cli/sweep_command.h"
 #include "report/report.h"
 #include "solve/front_end.h"
 #include "zormix/error.h"
@@ -54,6 +55,8 @@ Environment (options take precedence):
 
 "-" as INPUT, -o or --json file means standard input or standard output.)";
 
+int UsageFailure(const std::string& message);
+
 // A usage error found after CLI11's parse: exit code 2.
 struct UsageError {
   std::string message;
@@ -75,6 +78,7 @@ struct SolveArgs {
   std::string checkpoint;
   bool certify = false;
   std::string maxPaths;
+  std::string saveStart;  // a family: the start solve alone, kept in this file
 };
 
 struct ConvertArgs {
@@ -119,6 +123,9 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
   app.add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
   app.add_option("--max-paths", a.maxPaths,
                  "Most paths to track (default: as many as the available memory holds)");
+  app.add_option("--save-start", a.saveStart,
+                 "For a system with parameters: solve at random parameters and save the start "
+                 "of 'zormix sweep' to this file");
 }
 
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
@@ -215,7 +222,18 @@ SolveOptions OptionsOf(const SolveArgs& a, const std::string& reportPath) {
   return options;
 }
 
+// The start solve of a family runs on the threads of rank 0 alone.
+int RunStartSolveOnly(const SolveArgs& a) {
+#ifdef ZORMIX_MPI
+  if (!cluster::IsRankZero()) return 0;
+#endif
+  CheckInputExists(a);
+  return RunStartSolve(a.input, a.saveStart, a.seed, a.threads, a.route == "total-degree",
+                       UsageFailure);
+}
+
 int RunSolve(const SolveArgs& a) {
+  if (!a.saveStart.empty()) return RunStartSolveOnly(a);
 #ifdef ZORMIX_MPI
   if (!cluster::IsRankZero()) {
     SolveOptions rankOptions;
@@ -295,8 +313,8 @@ int RunConvert(const ConvertArgs& a) {
 }
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
-  return word == "solve" || word == "convert" || word == "-h" || word == "--help" ||
-         word == "--version";
+  return word == "solve" || word == "convert" || word == "sweep" || word == "-h" ||
+         word == "--help" || word == "--version";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -310,7 +328,7 @@ std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFil
   return args;
 }
 
-const std::vector<std::string> kCommands = {"solve", "convert"};
+const std::vector<std::string> kCommands = {"solve", "convert", "sweep"};
 
 // "; did you mean 'X'?" for a word near one of `candidates`, else "".
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates,
@@ -389,6 +407,9 @@ int Main(int argc, char** argv) {
   convert->set_help_flag("-h,--help", "Print this help and exit");
   AddConvertOptions(*convert, convertArgs);
 
+  SweepArgs sweepArgs;
+  CLI::App* sweep = AddSweepCommand(app, sweepArgs);
+
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
 
@@ -409,9 +430,16 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    return UsageFailure(WithOptionHints(e.what(), given, convert->parsed() ? *convert : *solve));
+    const CLI::App& parsed = convert->parsed() ? *convert : sweep->parsed() ? *sweep : *solve;
+    return UsageFailure(WithOptionHints(e.what(), given, parsed));
   }
   if (convert->parsed()) return RunConvert(convertArgs);
+  if (sweep->parsed()) {
+#ifdef ZORMIX_MPI
+    if (!cluster::IsRankZero()) return 0;  // a sweep runs on the threads of rank 0 alone
+#endif
+    return RunSweep(sweepArgs, UsageFailure);
+  }
   solveArgs.implicitCommand = implicitFile;
   for (const std::string& note : IneffectiveOptions(*solve, solveArgs))
     std::fprintf(stderr, "zormix: %s\n", note.c_str());

@@ -112,11 +112,17 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
   } else if (name == "maxPaths") {
     o.solve.maxPaths =
         static_cast<std::int64_t>(ReadInteger(value, 1, kLargestExactSeed, "option 'maxPaths'"));
+  } else if (name == "parameters") {
+    o.parameters = ReadTextCell(value, "option 'parameters'");
+  } else if (name == "values") {
+    o.values = value;
+  } else if (name == "start") {
+    o.start = value;
   } else {
     throw Error(ErrorCode::kUnknownOption,
                 "unknown option '" + name +
                     "' (known: route, seed, threads, progress, report, certify, variables, "
-                    "maxPaths)");
+                    "maxPaths, parameters, values, start)");
   }
 }
 
@@ -254,21 +260,30 @@ PolySystem ReadSystem(const mxArray* exponents, const mxArray* coefficients,
   return system;
 }
 
-PolySystem ReadEquations(const mxArray* equations, const std::vector<std::string>& variables) {
+namespace {
+
+// "keyword a, b, c;" on one line.
+std::string Declaration(const char* keyword, const std::vector<std::string>& names) {
+  std::string text = keyword;
+  for (std::size_t k = 0; k < names.size(); ++k) text.append(k > 0 ? ", " : " ").append(names[k]);
+  return text + ";";
+}
+
+// The equations joined into one text after the declarations (all on line 1); firstLines[k] is
+// the line where equation k starts.
+std::string JoinEquations(const mxArray* equations, const std::vector<std::string>& variables,
+                          const std::vector<std::string>& parameters,
+                          std::vector<int>& firstLines) {
   const std::vector<std::string> texts = ReadTextCell(equations, "the equations");
   if (texts.empty()) Bad("no equations given");
   std::string text;
   int line = 1;
-  if (!variables.empty()) {
-    text = "variables ";
-    for (std::size_t k = 0; k < variables.size(); ++k) {
-      if (k > 0) text.append(", ");
-      text.append(variables[k]);
-    }
-    text.append(";\n");
+  if (!variables.empty() || !parameters.empty()) {
+    if (!variables.empty()) text = Declaration("variables", variables);
+    if (!parameters.empty()) text += Declaration("parameters", parameters);
+    text.append("\n");
     line = 2;
   }
-  std::vector<int> firstLines;
   for (std::size_t k = 0; k < texts.size(); ++k) {
     if (texts[k].find(';') != std::string::npos) {
       Bad("equation " + std::to_string(k + 1) + " holds a ';'; give one equation per cell");
@@ -278,8 +293,28 @@ PolySystem ReadEquations(const mxArray* equations, const std::vector<std::string
     for (char c : texts[k]) line += c == '\n' ? 1 : 0;
     line += 2;
   }
+  return text;
+}
+
+}  // namespace
+
+PolySystem ReadEquations(const mxArray* equations, const std::vector<std::string>& variables) {
+  std::vector<int> firstLines;
+  const std::string text = JoinEquations(equations, variables, {}, firstLines);
   try {
     return ParsePolynomialText(text, kEquationSource);
+  } catch (const Error& error) {
+    throw Error(error.code(), NameEquation(error.what(), firstLines));
+  }
+}
+
+ParametricSystem ReadFamilyEquations(const mxArray* equations,
+                                     const std::vector<std::string>& variables,
+                                     const std::vector<std::string>& parameters) {
+  std::vector<int> firstLines;
+  const std::string text = JoinEquations(equations, variables, parameters, firstLines);
+  try {
+    return ParseParametricText(text, kEquationSource);
   } catch (const Error& error) {
     throw Error(error.code(), NameEquation(error.what(), firstLines));
   }

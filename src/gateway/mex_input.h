@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mex.h"
+#include "zormix/parametric.h"
 #include "zormix/poly_system.h"
 #include "zormix/solve.h"
 
@@ -18,6 +19,11 @@ struct CallOptions {
   bool progress = false;
   bool report = false;                 // return the report text
   std::vector<std::string> variables;  // variable order for equations as text
+  // A family (equations as text with parameters): the parameter names, and the members (a
+  // members x parameters matrix) and a start struct returned by an earlier call, when given.
+  std::vector<std::string> parameters;
+  const mxArray* values = nullptr;
+  const mxArray* start = nullptr;
 };
 
 // Fields: route ('polyhedral' | 'totaldegree' or a number as the module's mode), seed (a number
@@ -35,6 +41,11 @@ PolySystem ReadSystem(const mxArray* exponents, const mxArray* coefficients,
 // A cell array of equations written as text, one per cell. Errors of the text name the equation
 // and the column as the caller wrote them ("equation 2, column 5: ...").
 PolySystem ReadEquations(const mxArray* equations, const std::vector<std::string>& variables);
+
+// The same equations as a family whose coefficients may hold the named parameters.
+ParametricSystem ReadFamilyEquations(const mxArray* equations,
+                                     const std::vector<std::string>& variables,
+                                     const std::vector<std::string>& parameters);
 
 }  // namespace zormix::gateway
 

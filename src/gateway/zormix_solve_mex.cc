@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "gateway/host_interrupt.h"
+#include "gateway/mex_family.h"
 #include "gateway/mex_input.h"
 #include "gateway/mex_result.h"
 #include "gateway/mex_support.h"
@@ -29,6 +30,7 @@ using namespace zormix::gateway;
 std::unique_ptr<zormix::SolveResult> lastResult;
 std::string lastReport;
 bool reportAsked = false;
+std::unique_ptr<FamilyCall> lastFamilyCall;  // a call with option 'parameters'
 
 zormix::PolySystem ReadCallSystem(int nrhs, const mxArray* prhs[], const CallOptions& options) {
   if (nrhs == 2) return ReadEquations(prhs[0], options.variables);
@@ -43,7 +45,17 @@ bool Solve(int nrhs, const mxArray* prhs[]) {
   return Guarded("solving the system", [&] {
     lastResult.reset();
     lastReport.clear();
+    lastFamilyCall.reset();
     CallOptions options = ReadOptions(prhs[nrhs - 1]);
+    if (!options.parameters.empty()) {
+      if (nrhs != 2)
+        throw zormix::Error(zormix::ErrorCode::kBadArgument,
+                            "option 'parameters' goes with equations given as text");
+      ConnectToHost(options.solve, options.progress);
+      lastFamilyCall = std::make_unique<FamilyCall>();
+      RunFamilyCall(prhs[0], options, *lastFamilyCall);
+      return;
+    }
     const zormix::PolySystem system = ReadCallSystem(nrhs, prhs, options);
     ConnectToHost(options.solve, options.progress);
     lastResult = std::make_unique<zormix::SolveResult>(SolveSystem(system, options.solve));
@@ -68,6 +80,11 @@ ZORMIX_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mx
   FlushConsole();
   EndTermination();
   if (!solved) RaiseKeptError();
+  if (lastFamilyCall) {
+    plhs[0] = MakeFamilyOutput(*lastFamilyCall);
+    lastFamilyCall.reset();
+    return;
+  }
   plhs[0] = MakeResultStruct(*lastResult, reportAsked ? &lastReport : nullptr);
   lastResult.reset();
   lastReport.clear();

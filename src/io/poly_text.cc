@@ -18,8 +18,10 @@
 #include "io/lexical.h"
 #include "model/check_system.h"
 #include "model/limits.h"
+#include "model/parametric_eval.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
+#include "zormix/parametric.h"
 
 namespace zormix {
 namespace {
@@ -217,14 +219,36 @@ class Tokenizer {
 // Without any ';' (but the one ending a declaration), lines end the statements: a newline is
 // dropped while a parenthesis is open or after an operator that needs a right operand, and blank
 // lines vanish. With ';', newlines are blanks.
+bool IsDeclarationKeyword(const Token& t) {
+  return t.kind == Kind::kName && !t.quoted &&
+         (t.text == "variables" || t.text == "vars" || t.text == "parameters");
+}
+
+// The ';' that end the leading declarations (of variables and of parameters).
+int DeclarationSemicolons(const std::vector<Token>& tokens) {
+  int count = 0;
+  std::size_t k = 0;
+  while (true) {
+    while (k < tokens.size() && tokens[k].kind == Kind::kNewline) ++k;
+    if (k + 1 >= tokens.size() || !IsDeclarationKeyword(tokens[k]) ||
+        tokens[k + 1].kind != Kind::kName) {
+      return count;
+    }
+    while (k < tokens.size() && tokens[k].kind != Kind::kSemicolon &&
+           tokens[k].kind != Kind::kNewline && tokens[k].kind != Kind::kEnd) {
+      ++k;
+    }
+    if (k == tokens.size() || tokens[k].kind != Kind::kSemicolon) return count;
+    ++count;
+    ++k;
+  }
+}
+
 std::vector<Token> ApplyStatementRule(std::vector<Token> tokens) {
-  // The ';' that ends a variable declaration does not choose the style.
-  const bool declaration = tokens.size() > 1 && tokens[0].kind == Kind::kName &&
-                           !tokens[0].quoted &&
-                           (tokens[0].text == "variables" || tokens[0].text == "vars");
+  // The ';' that end the declarations do not choose the style.
   int semicolonCount = 0;
   for (const Token& t : tokens) semicolonCount += t.kind == Kind::kSemicolon;
-  bool semicolons = semicolonCount > (declaration ? 1 : 0);
+  bool semicolons = semicolonCount > DeclarationSemicolons(tokens);
   std::vector<Token> kept;
   int depth = 0;
   for (Token& t : tokens) {
@@ -342,14 +366,44 @@ class Parser {
       : tokens_(std::move(tokens)), source_(source) {}
 
   PolySystem Run() {
+    const std::vector<Poly> equations = ParseStatements();
+    if (!parameters_.empty()) {
+      Fail(parameterStatement_,
+           "the system has parameters; values for them are given to 'zormix sweep'");
+    }
+    PolySystem system = BuildSystem(equations);
+    ValidateSystem(system, std::string(source_));
+    return system;
+  }
+
+  ParametricSystem RunParametric() {
+    const std::vector<Poly> equations = ParseStatements();
+    if (parameters_.empty()) {
+      Fail(tokens_[0], "no parameters: declare them with 'parameters a, b;' before the equations");
+    }
+    return BuildFamily(equations);
+  }
+
+ private:
+  // The declarations, then the equations, as polynomials in the variables followed by the
+  // parameters (parameter k is variable n() + k of a monomial).
+  std::vector<Poly> ParseStatements() {
     RefuseFunctionCalls();
     SkipSeparators();
-    if (IsDeclaration()) {
-      ParseDeclaration();
+    bool variablesDeclared = false;
+    while (IsDeclaration()) {
+      if (Current().text == "parameters") {
+        ParseParameterDeclaration();
+      } else {
+        if (variablesDeclared) Fail(Current(), "the variables are declared twice");
+        ParseDeclaration();
+        variablesDeclared = true;
+      }
       EndStatement();
-    } else {
-      CollectVariablesInOrder();
+      SkipSeparators();
     }
+    if (!variablesDeclared) CollectVariablesInOrder();
+    CheckParameterNames();
     std::vector<Poly> equations;
     std::vector<Token> starts;
     SkipSeparators();
@@ -363,12 +417,9 @@ class Parser {
       SkipSeparators();
     }
     CheckSquare(equations.size(), starts);
-    PolySystem system = BuildSystem(equations);
-    ValidateSystem(system, std::string(source_));
-    return system;
+    return equations;
   }
 
- private:
   // --- token access and errors
 
   const Token& Current() const { return tokens_[pos_]; }
@@ -401,8 +452,11 @@ class Parser {
 
   // --- variables
 
-  static bool IsKeyword(const Token& t) {
-    return t.kind == Kind::kName && !t.quoted && (t.text == "variables" || t.text == "vars");
+  static bool IsKeyword(const Token& t) { return IsDeclarationKeyword(t); }
+
+  static std::string MisplacedDeclaration(const Token& t) {
+    if (t.text == "parameters") return "'parameters' declares parameters only before the equations";
+    return "'" + t.text + "' declares variables only as the first statement";
   }
 
   bool IsDeclaration() const { return IsKeyword(Current()) && Next().kind == Kind::kName; }
@@ -412,6 +466,9 @@ class Parser {
     while (At(Kind::kName)) {
       const Token t = Take();
       if (IsKeyword(t)) Fail(t, "'" + t.text + "' cannot be a variable name");
+      if (parameterIndex_.count(t.text) != 0) {
+        Fail(t, "'" + t.text + "' is declared both as a parameter and as a variable");
+      }
       if (!AddVariable(t)) Fail(t, "variable '" + t.text + "' is declared twice");
       if (At(Kind::kComma)) Take();
     }
@@ -442,10 +499,44 @@ class Parser {
   }
 
   void CollectVariablesInOrder() {
-    for (const Token& t : tokens_) {
-      if (t.kind != Kind::kName || IsImaginaryUnitName(t)) continue;
-      if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares variables only as the first statement");
+    for (std::size_t k = pos_; k < tokens_.size(); ++k) {
+      const Token& t = tokens_[k];
+      if (t.kind != Kind::kName || IsImaginaryUnitName(t) || parameterIndex_.count(t.text) != 0)
+        continue;
+      if (IsKeyword(t)) Fail(t, MisplacedDeclaration(t));
       AddVariable(t);
+    }
+  }
+
+  void ParseParameterDeclaration() {
+    parameterStatement_ = Take();
+    while (At(Kind::kName)) {
+      const Token t = Take();
+      if (IsKeyword(t) || IsImaginaryUnitName(t)) {
+        Fail(t, "'" + t.text + "' cannot be a parameter name");
+      }
+      if (t.text.size() > static_cast<std::size_t>(kVariableNameLength)) {
+        Fail(t, "parameter name " + Shown(t.text) + " is longer than " +
+                    std::to_string(kVariableNameLength) + " characters");
+      }
+      if (!parameterIndex_.try_emplace(t.text, parameters_.size()).second) {
+        Fail(t, "parameter '" + t.text + "' is declared twice");
+      }
+      parameters_.push_back(t);
+      if (At(Kind::kComma)) Take();
+    }
+    if (!At(Kind::kSemicolon) && !At(Kind::kEnd)) {
+      Fail(Current(),
+           "expected a parameter name or the end of the declaration, found " + Describe(Current()));
+    }
+  }
+
+  // A parameter declared before the variables may not be declared a variable later.
+  void CheckParameterNames() const {
+    for (const Token& t : parameters_) {
+      if (variableIndex_.count(t.text) != 0) {
+        Fail(t, "'" + t.text + "' is declared both as a parameter and as a variable");
+      }
     }
   }
 
@@ -605,13 +696,16 @@ class Parser {
 
   Poly NameValue(const Token& t) {
     const auto it = variableIndex_.find(t.text);
-    if (it != variableIndex_.end()) {
+    const auto parameter = parameterIndex_.find(t.text);
+    if (it != variableIndex_.end() || parameter != parameterIndex_.end()) {
+      const std::size_t index =
+          it != variableIndex_.end() ? it->second : variables_.size() + parameter->second;
       Poly p;
-      p.Add(Monomial{{static_cast<std::int32_t>(it->second), 1}}, Complex(1.0, 0.0));
+      p.Add(Monomial{{static_cast<std::int32_t>(index), 1}}, Complex(1.0, 0.0));
       return p;
     }
     if (IsImaginaryUnitName(t)) return Poly::Constant(Complex(0.0, 1.0));
-    if (IsKeyword(t)) Fail(t, "'" + t.text + "' declares variables only as the first statement");
+    if (IsKeyword(t)) Fail(t, MisplacedDeclaration(t));
     Fail(t, "unknown variable " + Shown(t.text) + " (not in the declared variable list)");
   }
 
@@ -813,9 +907,59 @@ class Parser {
     return system;
   }
 
+  // Each equation's terms grouped by their monomial in the variables, in order of first
+  // appearance; the parameter part of a term becomes a monomial of that term's coefficient.
+  ParametricSystem BuildFamily(const std::vector<Poly>& equations) const {
+    ParametricSystem family;
+    family.n = n();
+    for (const Token& t : parameters_) family.parameterNames.push_back(t.text);
+    for (const std::string& v : variables_) family.variableNames.push_back(PadVariableName(v));
+    const std::int32_t P = family.parameterCount();
+    std::vector<std::vector<std::int32_t>> termExponents;
+    std::vector<std::int32_t> coefficientExponents;
+    family.coefficientStart.push_back(0);
+    for (const Poly& p : equations) {
+      std::vector<Monomial> order;
+      std::unordered_map<Monomial, std::vector<const Term*>, MonomialHash> groups;
+      for (const Term& t : p.terms()) {
+        const auto split = std::find_if(t.monomial.begin(), t.monomial.end(),
+                                        [&](const auto& ve) { return ve.first >= n(); });
+        const Monomial inVariables(t.monomial.begin(), split);
+        auto [it, fresh] = groups.try_emplace(inVariables);
+        if (fresh) order.push_back(inVariables);
+        it->second.push_back(&t);
+      }
+      family.termCount.push_back(static_cast<std::int32_t>(order.size()));
+      for (const Monomial& x : order) {
+        std::vector<std::int32_t> e(static_cast<std::size_t>(n()), 0);
+        for (const auto& [v, k] : x) e[v] = k;
+        termExponents.push_back(std::move(e));
+        for (const Term* t : groups[x]) {
+          std::vector<std::int32_t> pe(static_cast<std::size_t>(P), 0);
+          for (const auto& [v, k] : t->monomial)
+            if (v >= n()) pe[v - n()] = k;
+          coefficientExponents.insert(coefficientExponents.end(), pe.begin(), pe.end());
+          family.coefficientValues.push_back(t->coefficient + Complex(0.0, 0.0));
+        }
+        family.coefficientStart.push_back(
+            static_cast<std::int64_t>(family.coefficientValues.size()));
+      }
+    }
+    family.exponents.Assign(n(), static_cast<std::int64_t>(termExponents.size()));
+    for (std::size_t c = 0; c < termExponents.size(); ++c)
+      std::copy(termExponents[c].begin(), termExponents[c].end(), family.exponents.col(c));
+    family.parameterExponents.Assign(P, static_cast<std::int64_t>(family.coefficientValues.size()));
+    std::copy(coefficientExponents.begin(), coefficientExponents.end(),
+              family.parameterExponents.data());
+    return family;
+  }
+
   std::vector<Token> tokens_;
   std::string_view source_;
   std::size_t pos_ = 0;
+  std::vector<Token> parameters_;
+  std::unordered_map<std::string, std::size_t> parameterIndex_;
+  Token parameterStatement_;
   std::vector<std::string> variables_;
   std::unordered_map<std::string, std::size_t> variableIndex_;
   std::unordered_map<std::string, std::string> paddedNames_;  // padded name -> name as written
@@ -829,6 +973,14 @@ PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceNam
   text = SkipByteOrderMark(text);
   std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
   return Parser(std::move(tokens), sourceName).Run();
+}
+
+ParametricSystem ParseParametricText(std::string_view text, std::string_view sourceName) {
+  text = SkipByteOrderMark(text);
+  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
+  ParametricSystem family = Parser(std::move(tokens), sourceName).RunParametric();
+  CheckFamilyShape(family, std::string(sourceName));
+  return family;
 }
 
 }  // namespace zormix

@@ -87,15 +87,22 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   const std::vector<std::string>& cellWarnings = tracked.start.data().cellWarnings;
   result.warnings.insert(result.warnings.end(), cellWarnings.begin(), cellWarnings.end());
   result.variableNames = tracked.target.variableNames();
-  TrackingOutcome& tracking = tracked.tracking;
-  UndoVariableScaling(system, tracking);
   result.timings.mixedCells = tracked.start.data().mixedCellSeconds;
   result.timings.tracking = tracked.trackingSeconds;
   result.restoredPaths = tracked.restoredPaths;
   Announce(options, Stage::kReport, result.pathCount);
+  FinishEndPoints(system, tracked.tracking, tracked.runtime, ThreadCount(options), options.certify,
+                  result);
+  if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
+  return result;
+}
+
+void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, RuntimeUniform& runtime,
+                     int threads, bool certify, SolveResult& result) {
+  UndoVariableScaling(system, tracking);
   const auto began = std::chrono::steady_clock::now();
   FinishedRoots finished = FinishRoots(system, tracking.solutions, tracking.counts.endPoints,
-                                       tracking.records, tracked.runtime, ThreadCount(options));
+                                       tracking.records, runtime, threads);
   result.lostPaths = std::move(tracking.lostPaths);
   result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
   TakeRoots(std::move(finished), result);
@@ -104,9 +111,7 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
   CountStatuses(result);
   result.timings.finishing = SecondsSince(began);
-  ClassifyAndCertify(system, options.certify, result);
-  if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
-  return result;
+  ClassifyAndCertify(system, certify, result);
 }
 
 }  // namespace zormix

@@ -97,6 +97,12 @@ TrackedPaths TrackWith(const StartSystem& start, const Problem& target, const So
 // The result of a start made with mixedVolumeOnly: counts only, nothing tracked.
 SolveResult PathCountResult(const StartSystem& start);
 
+// The end points of `tracking` (in the scaled variables of `system`) become the roots, path
+// records and counts of `result`, classified, and certified when `certify`; Finish and the
+// members of a family share it. Empties `tracking`.
+void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, RuntimeUniform& runtime,
+                     int threads, bool certify, SolveResult& result);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_SOLVE_STAGE_DATA_H_

@@ -1,0 +1,248 @@
+#include "cli/sweep_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "cli/input.h"
+#include "cli/interrupt.h"
+#include "cli/json_output.h"
+#include "cli/output.h"
+#include "cli/parameter_values.h"
+#include "solve/front_end.h"
+#include "zormix/error.h"
+#include "zormix/parametric.h"
+#include "zormix/sweep.h"
+
+namespace zormix::cli {
+namespace {
+
+constexpr int kExitInterrupted = 130;
+
+struct Resolved {
+  std::optional<std::uint64_t> seed;
+  int threads = 0;
+};
+
+// Options over environment; nullopt after a usage error was reported.
+std::optional<Resolved> ResolveSeedAndThreads(const std::string& seed, const std::string& threads,
+                                              const UsageReporter& usage, int& exitCode) {
+  try {
+    Resolved r;
+    r.seed = seed.empty() ? SeedFromEnvironment() : ParseSeed(seed, "--seed");
+    r.threads =
+        threads.empty() ? ThreadsFromEnvironment().value_or(0) : ParseThreads(threads, "--threads");
+    return r;
+  } catch (const Error& error) {
+    exitCode = usage(error.what());
+    return std::nullopt;
+  }
+}
+
+ParametricSystem LoadFamily(const std::string& path) {
+  return ParseParametricText(ReadWholeFile(path), InputName(path));
+}
+
+nlohmann::ordered_json Pairs(const std::vector<Complex>& values) {
+  nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
+  for (const Complex& z : values) pairs.push_back({z.real(), z.imag()});
+  return pairs;
+}
+
+// One JSON line per member: instance, parameters, then the keys of the solve's JSON (or the
+// error), the guard's flag and the detours tried.
+std::string MemberRecord(const MemberResult& m) {
+  nlohmann::ordered_json record;
+  record["instance"] = m.instance;
+  record["parameters"] = Pairs(m.parameters);
+  record["solved"] = m.solved;
+  if (!m.solved) {
+    record["error"] = m.error;
+    return record.dump() + "\n";
+  }
+  const nlohmann::ordered_json solve = ResultToJson(m.result, false);
+  for (auto it = solve.begin(); it != solve.end(); ++it) record[it.key()] = it.value();
+  record["route"] = "parameter";
+  record["flagged"] = m.flagged;
+  record["gamma_attempts"] = m.gammaAttempts;
+  return record.dump() + "\n";
+}
+
+struct Totals {
+  std::int64_t members = 0, failedMembers = 0, flagged = 0;
+  std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
+  double seconds = 0.0;
+};
+
+void PrintRow(std::FILE* out, const MemberResult& m, Totals& totals) {
+  ++totals.members;
+  totals.seconds += m.seconds;
+  if (!m.solved) {
+    ++totals.failedMembers;
+    std::fprintf(out, "%8" PRId64 "  not solved: %s\n", m.instance, m.error.c_str());
+    return;
+  }
+  const RootClassCounts& c = m.result.classes;
+  totals.flagged += m.flagged;
+  totals.regular += c.regular;
+  totals.realRegular += c.realRegular;
+  totals.singular += c.singular;
+  totals.atInfinity += c.atInfinity;
+  totals.failed += c.failed;
+  std::fprintf(out,
+               "%8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64
+               " %9.4f%s\n",
+               m.instance, c.regular, c.realRegular, c.singular, c.atInfinity, c.failed, m.seconds,
+               m.flagged ? "  re-tracked" : "");
+}
+
+void PrintTotals(std::FILE* out, const Totals& t) {
+  std::fprintf(out, "%8s %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %9.4f\n",
+               "total", t.regular, t.realRegular, t.singular, t.atInfinity, t.failed, t.seconds);
+  std::fprintf(out, "instances: %" PRId64 " (%" PRId64 " not solved, %" PRId64 " re-tracked)\n",
+               t.members, t.failedMembers, t.flagged);
+}
+
+bool ShowsProgress(bool quiet, bool progress) {
+  return !quiet && (progress || isatty(STDERR_FILENO));
+}
+
+FamilyStart ObtainStart(const ParametricSystem& family, const SweepArgs& a,
+                        const SweepOptions& options, bool showProgress) {
+  if (!a.start.empty()) {
+    FamilyStart start = ReadFamilyStartFile(a.start);
+    CheckStartBelongs(family, start, a.start);
+    return start;
+  }
+  if (showProgress) std::fprintf(stderr, "zormix: start solve at random parameters\n");
+  return SolveFamilyStart(family, options);
+}
+
+void ReportStart(std::FILE* out, const FamilyStart& start) {
+  std::fprintf(out, "start: %" PRId64 " roots from %" PRId64 " paths, seed %" PRIu64 "\n",
+               start.roots.cols(), start.pathCount, start.seed);
+}
+
+// The records of the members so far go out line by line, each flushed whole, so that a stopped
+// sweep leaves only complete records.
+class RecordWriter {
+ public:
+  explicit RecordWriter(const std::string& path) : path_(path) {
+    if (path.empty()) return;
+    file_ = path == kStandardStream ? stdout : std::fopen(path.c_str(), "w");
+    if (!file_)
+      throw Error(ErrorCode::kCannotWrite, path + ": cannot open the JSON file for writing");
+  }
+  ~RecordWriter() {
+    if (file_ && file_ != stdout) std::fclose(file_);
+  }
+  void Write(const std::string& line) {
+    if (!file_) return;
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
+      throw Error(ErrorCode::kCannotWrite, path_ + ": cannot write the JSON file");
+  }
+
+ private:
+  std::string path_;
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace
+
+CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
+  CLI::App* sweep = app.add_subcommand(
+      "sweep", "Solve every member of a family (a system with 'parameters') by parameter homotopy");
+  sweep->set_help_flag("-h,--help", "Print this help and exit");
+  sweep->add_option("SYSTEM", a.system, "The family as polynomial text with a parameters statement")
+      ->required();
+  sweep
+      ->add_option("VALUES", a.values,
+                   "One member a line: its parameter values, separated by commas or blanks")
+      ->required();
+  sweep->add_option("--start", a.start, "Start file of an earlier start solve of this family");
+  sweep->add_option("--save-start", a.saveStart, "Write the start of this sweep to this file");
+  sweep->add_option("--json", a.json, "Write one JSON line per member to this file; - for stdout");
+  sweep->add_option("--seed", a.seed, "Seed of all random draws, 0 to 2^64-1");
+  sweep->add_option("--threads", a.threads, "Threads, 0 = one per core (default)");
+  sweep->add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
+  auto* quiet = sweep->add_flag("-q,--quiet", a.quiet, "No progress display");
+  sweep->add_flag("--progress", a.progress, "Progress on stderr even when it is not a terminal")
+      ->excludes(quiet);
+  return sweep;
+}
+
+int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
+  int exitCode = 0;
+  const std::optional<Resolved> resolved =
+      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
+  if (!resolved) return exitCode;
+  if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
+  if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
+  const ParametricSystem family = LoadFamily(a.system);
+  const std::vector<std::vector<Complex>> members =
+      ParseParameterValues(ReadWholeFile(a.values), InputName(a.values), family.parameterCount());
+  SweepOptions options;
+  options.seed = resolved->seed;
+  options.seed = SweepSeed(options);  // drawn once, so that the run can be repeated with it
+  options.threads = resolved->threads;
+  options.certify = a.certify;
+  options.interrupted = Interrupted;
+  CatchInterrupts();
+  const bool showProgress = ShowsProgress(a.quiet, a.progress);
+  std::FILE* out = a.json == kStandardStream ? stderr : stdout;
+  const FamilyStart start = ObtainStart(family, a, options, showProgress);
+  if (!a.saveStart.empty()) WriteFamilyStartFile(start, a.saveStart);
+  ReportStart(out, start);
+  std::fprintf(out, "seed: %" PRIu64 "\n", *options.seed);
+  RecordWriter records(a.json);
+  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
+               "infinity", "failed", "time");
+  Totals totals;
+  const auto wallStart = std::chrono::steady_clock::now();
+  try {
+    SweepFamily(family, start, members, options, [&](MemberResult&& m) {
+      records.Write(MemberRecord(m));
+      PrintRow(out, m, totals);
+      if (showProgress)
+        std::fprintf(stderr, "zormix: %" PRId64 "/%zu instances\n", totals.members, members.size());
+    });
+  } catch (const Error& e) {
+    if (e.code() != ErrorCode::kInterrupted) throw;
+    std::fflush(out);
+    std::fprintf(stderr,
+                 "zormix: the sweep was interrupted; the records of %" PRId64
+                 " instances are complete\n",
+                 totals.members);
+    return kExitInterrupted;
+  }
+  PrintTotals(out, totals);
+  std::fprintf(out, "wall time: %.3f s\n",
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
+  return 0;
+}
+
+int RunStartSolve(const std::string& system, const std::string& saveStart, const std::string& seed,
+                  const std::string& threads, bool totalDegree, const UsageReporter& usage) {
+  int exitCode = 0;
+  const std::optional<Resolved> resolved = ResolveSeedAndThreads(seed, threads, usage, exitCode);
+  if (!resolved) return exitCode;
+  CheckOutputPath(saveStart, "start file");
+  const ParametricSystem family = LoadFamily(system);
+  SweepOptions options;
+  options.seed = resolved->seed;
+  options.threads = resolved->threads;
+  options.startRoute = totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
+  options.interrupted = Interrupted;
+  CatchInterrupts();
+  const FamilyStart start = SolveFamilyStart(family, options);
+  WriteFamilyStartFile(start, saveStart);
+  ReportStart(stdout, start);
+  std::fprintf(stdout, "start file: %s\n", saveStart.c_str());
+  return 0;
+}
+
+}  // namespace zormix::cli

@@ -1,0 +1,236 @@
+// The start solve of a family and the parameter homotopy from it to each member: tracking,
+// then the finish of a solve (refinement, classification, certification).
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <new>
+#include <numbers>
+#include <thread>
+#include <utility>
+
+#include "base/parallel.h"
+#include "base/random.h"
+#include "base/text.h"
+#include "model/normal_form.h"
+#include "model/parametric_eval.h"
+#include "solve/stage_data.h"
+#include "tracker/parameter_homotopy.h"
+#include "zormix/error.h"
+#include "zormix/solve.h"
+#include "zormix/sweep.h"
+
+namespace zormix {
+namespace {
+
+// Detours tried for one member: the first, and two more when the first lost paths.
+constexpr int kGammaAttempts = 3;
+
+// An independent stream per purpose: stream 0 draws p0, stream k >= 1 the draws of member k. The
+// seed and the stream number are mixed by SplitMix64's finalizer, so neighbouring streams share
+// nothing.
+RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream) {
+  std::uint64_t z = seed + 0x9e3779b97f4a7c15ull * static_cast<std::uint64_t>(stream + 1);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  RuntimeUniform generator(z ^ (z >> 31));
+  generator.Reseed();
+  return generator;
+}
+
+// Uniform on the unit circle: a detour that avoids the real half-line with probability one.
+Complex UnitDraw(RuntimeUniform& draws) {
+  return std::polar(1.0, 2.0 * std::numbers::pi * draws.Next());
+}
+
+int ThreadCount(int threads) {
+  return threads > 0 ? threads : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// The layout every member is tracked on: the normal form of the family's support. Its term order
+// depends on the exponents only, so it is found once by tagging each term with its number.
+struct MemberLayout {
+  NormalForm system;                       // normal form at the member, zero coefficients kept
+  std::vector<std::int64_t> termOfFamily;  // normal-form term -> family term, -1: added constant
+  std::vector<double> termScale;           // e^(equation scale + exponents . variable scales)
+};
+
+std::vector<std::int64_t> TermOrigins(const ParametricSystem& family) {
+  PolySystem tagged;
+  tagged.n = family.n;
+  tagged.termCount = family.termCount;
+  tagged.exponents = family.exponents;
+  tagged.variableNames = family.variableNames;
+  for (std::int64_t p = 0; p < family.termTotal(); ++p)
+    tagged.coefficients.emplace_back(static_cast<double>(p + 1), 0.0);
+  const NormalForm sorted = BringToNormalForm(tagged);
+  std::vector<std::int64_t> origin;
+  for (const Complex& tag : sorted.rawCoefficients)
+    origin.push_back(static_cast<std::int64_t>(tag.real()) - 1);
+  return origin;
+}
+
+MemberLayout LayoutAt(const ParametricSystem& family, std::span<const Complex> parameters) {
+  PolySystem member = EvaluateAllTerms(family, parameters);
+  for (std::string& name : member.variableNames) name = PadVariableName(name);
+  MemberLayout layout{BringToNormalForm(member), TermOrigins(family), {}};
+  const NormalForm& s = layout.system;
+  for (int i = 0; i < s.n; ++i) {
+    for (std::int32_t p = s.firstTerm[i]; p <= s.lastTerm[i]; ++p) {
+      double exponent = s.scaleExponents[s.n + i];
+      for (int k = 0; k < s.n; ++k) exponent += s.exponents(k, p) * s.scaleExponents[k];
+      layout.termScale.push_back(std::exp(exponent));
+    }
+  }
+  return layout;
+}
+
+// x_k = e^{s_k} y_k, so y_k = x_k e^{-s_k}.
+ColMajorMatrix<Complex> ScaledStartPoints(const FamilyStart& start, const NormalForm& system) {
+  ColMajorMatrix<Complex> points = start.roots;
+  for (std::int64_t r = 0; r < points.cols(); ++r)
+    for (int k = 0; k < system.n; ++k) points(k, r) *= std::exp(-system.scaleExponents[k]);
+  return points;
+}
+
+// The finish of a solve on the tracked end points, on one thread (members run side by side).
+SolveResult FinishMember(const NormalForm& system, TrackingOutcome&& tracked, RuntimeUniform& draws,
+                         bool certify) {
+  SolveResult result;
+  result.n = system.n;
+  for (const std::string& name : system.variableNames)
+    result.variableNames.push_back(TrimTrailingBlanks(name));
+  FinishEndPoints(system, tracked, draws, 1, certify, result);
+  return result;
+}
+
+// Tracks the start roots to `parameters` with up to kGammaAttempts detours; the first attempt
+// without lost paths, or the one that lost the fewest.
+void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
+                    std::span<const Complex> parameters, RuntimeUniform& draws,
+                    const SweepOptions& options, MemberResult& member) {
+  const MemberLayout layout = LayoutAt(family, parameters);
+  const ColMajorMatrix<Complex> startPoints = ScaledStartPoints(start, layout.system);
+  TrackingOptions tracking;  // one thread: members run side by side
+  TrackingOutcome best;
+  for (int attempt = 1; attempt <= kGammaAttempts; ++attempt) {
+    const ParameterPath path{&family,         start.parameters,    parameters,
+                             UnitDraw(draws), layout.termOfFamily, layout.termScale};
+    const auto begin = std::chrono::steady_clock::now();
+    TrackingOutcome tracked =
+        TrackParameterHomotopy(layout.system, path, startPoints, draws, tracking);
+    const double seconds = SecondsSince(begin);
+    if (attempt == 1 || tracked.counts.lost() < best.counts.lost()) {
+      best = std::move(tracked);
+      member.gammaAttempts = attempt;
+      member.result.timings.tracking = seconds;
+    }
+    if (best.counts.lost() == 0) break;
+    member.flagged = true;
+  }
+  const double trackingSeconds = member.result.timings.tracking;
+  member.result = FinishMember(layout.system, std::move(best), draws, options.certify);
+  member.result.timings.tracking = trackingSeconds;
+  member.result.pathCount = start.roots.cols();
+}
+
+}  // namespace
+
+std::uint64_t SweepSeed(const SweepOptions& options) {
+  return options.seed ? *options.seed : FreshEntropySeed();
+}
+
+FamilyStart SolveFamilyStart(const ParametricSystem& family, const SweepOptions& options) {
+  CheckFamilyShape(family, "family");
+  FamilyStart start;
+  start.seed = SweepSeed(options);
+  start.systemHash = FamilyHash(family);
+  start.parameterNames = family.parameterNames;
+  start.route = options.startRoute;
+  RuntimeUniform draws = StreamOf(start.seed, 0);
+  for (int l = 0; l < family.parameterCount(); ++l) {
+    const double re = 2.0 * draws.Next() - 1.0;
+    start.parameters.emplace_back(re, 2.0 * draws.Next() - 1.0);
+  }
+  SolveOptions solve;
+  solve.route = options.startRoute;
+  solve.seed = start.seed;
+  solve.threads = options.threads;
+  solve.reportPath.clear();
+  solve.interrupted = options.interrupted;
+  solve.console = [](std::string_view) {};
+  const SolveResult found = SolveSystem(EvaluateParametric(family, start.parameters), solve);
+  start.pathCount = found.pathCount;
+  std::vector<std::int64_t> kept;
+  for (std::int64_t r = 0; r < found.rootCount; ++r) {
+    const bool regular = found.rootStatus[r] == RootStatus::kRegular;
+    if (regular || found.groupLeader[r] == r) kept.push_back(r);
+  }
+  start.roots.Assign(found.n, static_cast<std::int64_t>(kept.size()));
+  for (std::size_t c = 0; c < kept.size(); ++c) {
+    std::copy_n(found.roots.col(kept[c]), found.n, start.roots.col(c));
+    start.multiplicity.push_back(
+        found.rootStatus[kept[c]] == RootStatus::kRegular ? 1 : found.multiplicity[kept[c]]);
+  }
+  return start;
+}
+
+MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& start,
+                         std::span<const Complex> parameters, std::int64_t instance,
+                         const SweepOptions& options) {
+  const auto begin = std::chrono::steady_clock::now();
+  MemberResult member;
+  member.instance = instance;
+  member.parameters.assign(parameters.begin(), parameters.end());
+  try {
+    EvaluateParametric(family, parameters);  // refuses values that give no valid system
+    const std::uint64_t seed = SweepSeed(options);
+    RuntimeUniform draws = StreamOf(seed, instance);
+    TrackAndFinish(family, start, parameters, draws, options, member);
+    member.result.seed = seed;
+    member.solved = true;
+  } catch (const Error& error) {
+    member.error = error.what();
+  } catch (const std::bad_alloc&) {
+    member.error = "not enough memory for this member";
+  }
+  member.seconds = SecondsSince(begin);
+  return member;
+}
+
+void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
+                 const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
+                 const std::function<void(MemberResult&&)>& onMember) {
+  CheckStartBelongs(family, start, "the start");
+  SweepOptions fixed = options;
+  fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
+  const std::int64_t count = static_cast<std::int64_t>(members.size());
+  std::vector<MemberResult> slots(members.size());
+  std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[members.size()]);
+  for (std::int64_t k = 0; k < count; ++k) done[k] = false;
+  std::int64_t handedOn = 0;
+  const auto handOn = [&] {
+    while (handedOn < count && done[handedOn].load(std::memory_order_acquire)) {
+      onMember(std::move(slots[handedOn]));
+      slots[handedOn] = MemberResult{};
+      ++handedOn;
+    }
+  };
+  const auto makeWorker = [&]() -> UnitFunction {
+    return [&](std::int64_t k) {
+      slots[k] = SolveMember(family, start, members[k], k + 1, fixed);
+      done[k].store(true, std::memory_order_release);
+    };
+  };
+  const auto poll = [&] {
+    handOn();
+    if (options.interrupted && options.interrupted())
+      throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
+  };
+  RunUnitsInParallel(count, ThreadCount(options.threads), makeWorker, poll);
+  handOn();
+}
+
+}  // namespace zormix

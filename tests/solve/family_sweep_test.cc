@@ -1,0 +1,210 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "zormix/error.h"
+#include "zormix/parametric.h"
+#include "zormix/solve.h"
+#include "zormix/sweep.h"
+
+namespace zormix {
+namespace {
+
+using ::testing::HasSubstr;
+
+// Forward kinematics of a planar 3-RPR robot: squared leg lengths L1..L3, 6 poses, 16 paths.
+constexpr const char* kPlanarRobot = R"(variables x, y, c, s;
+parameters L1, L2, L3;
+x^2 + y^2 - L1;
+(x + 4*c - 10)^2 + (y + 4*s)^2 - L2;
+(x + 1.5*c - 3*s - 5)^2 + (y + 1.5*s + 3*c - 8)^2 - L3;
+c^2 + s^2 - 1;
+)";
+
+// Members with 2, 4 or 6 real poses, one with complex lengths, and one scaled far from 1.
+std::vector<std::vector<Complex>> RobotMembers() {
+  return {{25.0, 45.0, 20.0},       {30.0, 40.0, 25.0},
+          {18.0, 52.0, 30.0},       {Complex(25.0, 0.5), 45.0, Complex(20.0, -1.0)},
+          {2500.0, 4500.0, 2000.0}, {9.0, 60.0, 40.0}};
+}
+
+SweepOptions Seeded(std::uint64_t seed, int threads) {
+  SweepOptions options;
+  options.seed = seed;
+  options.threads = threads;
+  return options;
+}
+
+std::vector<MemberResult> Sweep(const ParametricSystem& family, const FamilyStart& start,
+                                const std::vector<std::vector<Complex>>& members,
+                                const SweepOptions& options) {
+  std::vector<MemberResult> results;
+  SweepFamily(family, start, members, options,
+              [&](MemberResult&& m) { results.push_back(std::move(m)); });
+  return results;
+}
+
+std::vector<std::vector<Complex>> RegularRoots(const SolveResult& r) {
+  std::vector<std::vector<Complex>> roots;
+  for (std::int64_t k = 0; k < r.rootCount; ++k) {
+    if (r.rootStatus[k] == RootStatus::kRegular)
+      roots.emplace_back(r.roots.col(k), r.roots.col(k) + r.n);
+  }
+  return roots;
+}
+
+// Largest distance from a root of `a` to its nearest root of `b`, relative to max(1, |x|).
+double Mismatch(const std::vector<std::vector<Complex>>& a,
+                const std::vector<std::vector<Complex>>& b) {
+  double worst = 0.0;
+  for (const auto& x : a) {
+    double nearest = INFINITY;
+    for (const auto& y : b) {
+      double d = 0.0;
+      for (std::size_t k = 0; k < x.size(); ++k)
+        d = std::max(d, std::abs(x[k] - y[k]) / std::max(1.0, std::abs(x[k])));
+      nearest = std::min(nearest, d);
+    }
+    worst = std::max(worst, nearest);
+  }
+  return worst;
+}
+
+TEST(FamilySweep, EveryMemberHasTheRootsOfAFreshSolve) {
+  const ParametricSystem family = ParseParametricText(kPlanarRobot, "robot");
+  for (std::uint64_t seed : {1u, 2u}) {
+    const FamilyStart start = SolveFamilyStart(family, Seeded(seed, 1));
+    ASSERT_EQ(start.roots.cols(), 6);
+    const std::vector<MemberResult> members = Sweep(family, start, RobotMembers(), Seeded(seed, 1));
+    ASSERT_EQ(members.size(), RobotMembers().size());
+    for (const MemberResult& m : members) {
+      ASSERT_TRUE(m.solved) << m.error;
+      EXPECT_EQ(m.result.pathCount, 6);
+      SolveOptions fresh;
+      fresh.seed = seed;
+      fresh.reportPath.clear();
+      const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
+      const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
+      EXPECT_EQ(got.size(), expected.size()) << "instance " << m.instance;
+      EXPECT_LT(Mismatch(expected, got), 1e-8) << "instance " << m.instance;
+      EXPECT_LT(Mismatch(got, expected), 1e-8) << "instance " << m.instance;
+      EXPECT_EQ(m.result.classes.realRegular, solved.classes.realRegular);
+    }
+  }
+}
+
+TEST(FamilySweep, ResultsDoNotDependOnTheThreadCount) {
+  const ParametricSystem family = ParseParametricText(kPlanarRobot, "robot");
+  const FamilyStart one = SolveFamilyStart(family, Seeded(5, 1));
+  const FamilyStart three = SolveFamilyStart(family, Seeded(5, 3));
+  ASSERT_EQ(one.roots.storage(), three.roots.storage());
+  const auto a = Sweep(family, one, RobotMembers(), Seeded(5, 1));
+  const auto b = Sweep(family, one, RobotMembers(), Seeded(5, 3));
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    EXPECT_EQ(a[k].instance, static_cast<std::int64_t>(k + 1));
+    EXPECT_EQ(b[k].instance, static_cast<std::int64_t>(k + 1));
+    EXPECT_EQ(a[k].result.roots.storage(), b[k].result.roots.storage()) << "instance " << k + 1;
+  }
+}
+
+TEST(FamilySweep, NonGenericMembersGetTheVerdictsOfASolveAndFailuresDoNotStopTheSweep) {
+  // At a = 0 two of the four roots go to infinity; at b = 0 the second equation vanishes.
+  const ParametricSystem family =
+      ParseParametricText("parameters a, b;\na*x^2 + x - 1;\nb*y^2 - 2*b;\n", "f");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(3, 1));
+  ASSERT_EQ(start.roots.cols(), 4);
+  const auto members = Sweep(family, start, {{0.0, 1.0}, {1.0, 0.0}, {2.0, 3.0}}, Seeded(3, 2));
+  ASSERT_EQ(members.size(), 3u);
+  ASSERT_TRUE(members[0].solved);
+  EXPECT_EQ(members[0].result.classes.regular, 2);
+  EXPECT_EQ(members[0].result.classes.atInfinity, 2);
+  EXPECT_FALSE(members[1].solved);
+  EXPECT_THAT(members[1].error, HasSubstr("identically zero"));
+  ASSERT_TRUE(members[2].solved);
+  EXPECT_EQ(members[2].result.classes.regular, 4);
+}
+
+TEST(FamilySweep, BadlyScaledMembersMatchFreshSolves) {
+  // Roots near x = 1e4, y = 1e-4 and coefficients over 16 orders of magnitude: the members are
+  // tracked in their own scaled variables and must come back unscaled.
+  const ParametricSystem family = ParseParametricText(
+      "parameters a, b;\n1e-8*x^2 + a*x*y - b;\nx*y^2 - 1e-4*a*y - 2e-8*b;\n", "scaled");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(2, 1));
+  const std::vector<std::vector<Complex>> members = {{1.0, 2.0}, {Complex(0.5, 1.0), 3.0}};
+  for (const MemberResult& m : Sweep(family, start, members, Seeded(2, 1))) {
+    ASSERT_TRUE(m.solved) << m.error;
+    SolveOptions fresh;
+    fresh.seed = 2;
+    fresh.reportPath.clear();
+    const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
+    const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(got.size(), expected.size()) << "instance " << m.instance;
+    EXPECT_LT(Mismatch(expected, got), 1e-8) << "instance " << m.instance;
+  }
+}
+
+TEST(FamilySweep, CollidingRootsGetTheVerdictOfASolve) {
+  // At a = 0 the two roots x = +-sqrt(a) meet in a double root.
+  const ParametricSystem family = ParseParametricText("parameters a;\nx^2 - a;\ny - 2;\n", "f");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(4, 1));
+  const auto members = Sweep(family, start, {{0.0}}, Seeded(4, 1));
+  ASSERT_TRUE(members[0].solved) << members[0].error;
+  SolveOptions fresh;
+  fresh.seed = 4;
+  fresh.reportPath.clear();
+  const SolveResult solved = SolveSystem(EvaluateParametric(family, members[0].parameters), fresh);
+  const RootClassCounts& c = members[0].result.classes;
+  EXPECT_EQ(c.regular, solved.classes.regular);
+  EXPECT_EQ(c.singular, 1);
+  EXPECT_EQ(c.singular, solved.classes.singular);
+  EXPECT_EQ(c.singularEndPoints, 2);
+}
+
+TEST(FamilyStartFile, ReadsBackExactlyAndIsRefusedByAnotherSystem) {
+  const ParametricSystem family = ParseParametricText(kPlanarRobot, "robot");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(7, 1));
+  const FamilyStart read = ParseFamilyStart(FormatFamilyStart(start), "start.json");
+  EXPECT_EQ(read.roots.storage(), start.roots.storage());
+  EXPECT_EQ(read.parameters, start.parameters);
+  EXPECT_EQ(read.multiplicity, start.multiplicity);
+  EXPECT_NO_THROW(CheckStartBelongs(family, read, "start.json"));
+
+  // One coefficient changed: another family.
+  std::string other = kPlanarRobot;
+  other.replace(other.find("- 10"), 4, "- 11");
+  const ParametricSystem changed = ParseParametricText(other, "other");
+  try {
+    SweepFamily(changed, read, {{25.0, 45.0, 20.0}}, Seeded(7, 1), [](MemberResult&&) {});
+    FAIL() << "a start of another system was accepted";
+  } catch (const Error& e) {
+    EXPECT_THAT(e.what(), HasSubstr("belongs to another system"));
+  }
+  // Damaged files name themselves and say what is wrong.
+  const std::string text = FormatFamilyStart(start);
+  const auto errorOf = [](const std::string& damaged) {
+    try {
+      ParseFamilyStart(damaged, "start.json");
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_THAT(errorOf(text.substr(0, text.size() / 2)), HasSubstr("start.json: not a readable"));
+  nlohmann::json doc = nlohmann::json::parse(text);
+  doc["version"] = 9;
+  EXPECT_THAT(errorOf(doc.dump()), HasSubstr("start.json: start file version 9"));
+  doc = nlohmann::json::parse(text);
+  doc["roots"][2]["x"].erase(0);
+  EXPECT_THAT(errorOf(doc.dump()), HasSubstr("start.json: root 3 does not hold 4 values"));
+  EXPECT_THAT(errorOf("{\"format\": \"zormix family start\", \"version\": 1}"),
+              HasSubstr("start.json: not a readable start file"));
+}
+
+}  // namespace
+}  // namespace zormix
