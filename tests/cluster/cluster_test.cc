@@ -130,7 +130,8 @@ TEST_F(ClusterTest, AJobResumesFromACheckpoint) {
   ASSERT_EQ(Shell(Zormix("--seed 24 -q -o one.roots --json one.json")).code, 0);
   ASSERT_EQ(Shell(Job(3) + Zormix("--seed 24 -q --checkpoint ck --no-report")).code, 0);
   const std::string full = Slurp("ck");
-  const std::size_t record = 32 + 3 * 16 * 7 + 8 + 8, paths = (full.size() - 64) / record;
+  // A record: 32 fixed bytes, three points, flags and winding number, valuation, checksum.
+  const std::size_t record = 32 + 3 * 16 * 7 + 8 + 8 + 8, paths = (full.size() - 64) / record;
   ASSERT_EQ(paths, 64u);  // the mixed volume of katsura-6
   std::ofstream(dir_ / "ck", std::ios::binary) << full.substr(0, 64 + paths / 2 * record + 5);
   const Outcome resumed = Shell(Job(3) + Zormix("-q --checkpoint ck -o job.roots --json job.json"));
