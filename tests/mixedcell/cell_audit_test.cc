@@ -16,22 +16,9 @@
 namespace zormix {
 namespace {
 
+using testing::Reduced;
 using testing::Supports;
 using testing::WithOrigin;
-
-// The supports as the search takes them, lifted by a generator of the test's own.
-ReducedSupports Reduced(const Supports& s, std::uint64_t seed) {
-  ReducedSupports sup;
-  sup.n = s.n;
-  sup.m = static_cast<int>(s.exponents.cols());
-  sup.counts.assign(s.termCount.begin(), s.termCount.end());
-  sup.exponents = s.exponents;
-  sup.ComputeColumnRanges();
-  RuntimeUniform runtime(seed);
-  runtime.Reseed();
-  for (int p = 0; p < sup.m; ++p) sup.w.push_back(runtime.Next());
-  return sup;
-}
 
 // Two supports in the plane, three points each, lifted by W(a) = -<a, y0> + h(a): the pairs of the
 // points with h = 0 are lowest under y0, and the third point of each support lies h(a) above.

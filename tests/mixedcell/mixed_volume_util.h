@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/random.h"
 #include "mixedcell/cell_list.h"
+#include "mixedcell/supports.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/poly_system.h"
 
@@ -97,6 +99,20 @@ inline std::int64_t MixedVolume(const ColMajorMatrix<std::int32_t>& e, const Cel
   std::int64_t sum = 0;
   for (std::int64_t c = 0; c < cells.size(); ++c) sum += CellVolume(e, cells, c);
   return sum;
+}
+
+// The supports as the search takes them, lifted by a generator of the test's own.
+inline ReducedSupports Reduced(const Supports& s, std::uint64_t seed) {
+  ReducedSupports sup;
+  sup.n = s.n;
+  sup.m = static_cast<int>(s.exponents.cols());
+  sup.counts.assign(s.termCount.begin(), s.termCount.end());
+  sup.exponents = s.exponents;
+  sup.ComputeColumnRanges();
+  RuntimeUniform runtime(seed);
+  runtime.Reseed();
+  for (int p = 0; p < sup.m; ++p) sup.w.push_back(runtime.Next());
+  return sup;
 }
 
 }  // namespace zormix::testing

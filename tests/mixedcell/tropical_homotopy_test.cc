@@ -18,21 +18,9 @@
 namespace zormix {
 namespace {
 
+using testing::Reduced;
 using testing::Supports;
 using testing::WithOrigin;
-
-ReducedSupports Reduced(const Supports& s, std::uint64_t seed) {
-  ReducedSupports sup;
-  sup.n = s.n;
-  sup.m = static_cast<int>(s.exponents.cols());
-  sup.counts.assign(s.termCount.begin(), s.termCount.end());
-  sup.exponents = s.exponents;
-  sup.ComputeColumnRanges();
-  RuntimeUniform runtime(seed);
-  runtime.Reseed();
-  for (int p = 0; p < sup.m; ++p) sup.w.push_back(runtime.Next());
-  return sup;
-}
 
 // Each cell as its set of pairs (first < second), independent of row and cell order.
 std::set<std::vector<std::pair<int, int>>> CellSet(const CellList& cells) {
