@@ -109,16 +109,16 @@ void SortTermsDescending(PolySystem& system) {
 }
 
 void CompleteConstantTerms(NormalForm& system) {
-  const int n = system.n;
-  if (system.rawCoefficients.size() != system.coefficients.size()) {
-    system.rawCoefficients = system.coefficients;
+  const int n = system.scaled.n;
+  if (system.rawCoefficients.size() != system.scaled.coefficients.size()) {
+    system.rawCoefficients = system.scaled.coefficients;
   }
-  const std::vector<std::int64_t> oldFirst = FirstColumns(system.termCount);
+  const std::vector<std::int64_t> oldFirst = FirstColumns(system.scaled.termCount);
   system.constantAdded.assign(static_cast<std::size_t>(n), 0);
   for (int i = 0; i < n; ++i) {
-    if (!IsConstantTerm(system.exponents, oldFirst[i + 1] - 1)) {
+    if (!IsConstantTerm(system.scaled.exponents, oldFirst[i + 1] - 1)) {
       system.constantAdded[i] = 1;
-      ++system.termCount[i];
+      ++system.scaled.termCount[i];
     }
   }
   system.firstTerm.assign(static_cast<std::size_t>(n), 0);
@@ -126,7 +126,7 @@ void CompleteConstantTerms(NormalForm& system) {
   std::int64_t next = 0;
   for (int i = 0; i < n; ++i) {
     system.firstTerm[i] = static_cast<std::int32_t>(next);
-    next += system.termCount[i];
+    next += system.scaled.termCount[i];
     system.lastTerm[i] = static_cast<std::int32_t>(next - 1);
   }
   const std::int64_t m = next;
@@ -138,25 +138,26 @@ void CompleteConstantTerms(NormalForm& system) {
   for (int i = 0; i < n; ++i) {
     const std::int64_t copyEnd = system.lastTerm[i] + 1 - system.constantAdded[i];
     for (std::int64_t p = system.firstTerm[i]; p < copyEnd; ++p) {
-      std::copy_n(system.exponents.col(p - shift), n, exponents.col(p));
-      coefficients[p] = system.coefficients[p - shift];
+      std::copy_n(system.scaled.exponents.col(p - shift), n, exponents.col(p));
+      coefficients[p] = system.scaled.coefficients[p - shift];
       rawCoefficients[p] = system.rawCoefficients[p - shift];
     }
     shift += system.constantAdded[i];
   }
-  system.exponents = std::move(exponents);
-  system.coefficients = std::move(coefficients);
+  system.scaled.exponents = std::move(exponents);
+  system.scaled.coefficients = std::move(coefficients);
   system.rawCoefficients = std::move(rawCoefficients);
 }
 
 NormalForm BringToNormalForm(const PolySystem& input) {
   NormalForm system(input);
-  SortEquationsByTermCount(system);
-  SortTermsDescending(system);
-  system.rawCoefficients = system.coefficients;
-  system.scaleExponents.assign(static_cast<std::size_t>(2 * system.n), 0.0);
-  const bool everyEquationHasTwoTerms = std::all_of(
-      system.termCount.begin(), system.termCount.end(), [](std::int32_t c) { return c >= 2; });
+  SortEquationsByTermCount(system.scaled);
+  SortTermsDescending(system.scaled);
+  system.rawCoefficients = system.scaled.coefficients;
+  system.scaleExponents.assign(static_cast<std::size_t>(2 * system.scaled.n), 0.0);
+  const std::vector<std::int32_t>& termCount = system.scaled.termCount;
+  const bool everyEquationHasTwoTerms =
+      std::all_of(termCount.begin(), termCount.end(), [](std::int32_t c) { return c >= 2; });
   // An equation with a single term leaves the fit without its within-equation rows: no scaling.
   if (everyEquationHasTwoTerms) ComputeScaling(system);
   CompleteConstantTerms(system);

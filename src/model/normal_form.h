@@ -11,12 +11,13 @@
 
 namespace zormix {
 
-// A system in normal form. The inherited fields hold the scaled system that the homotopies track
-// (every equation's last term is its constant term); the rest is what the normal form adds.
-struct NormalForm : PolySystem {
+// A system in normal form: the scaled system that the homotopies track (every equation's last term
+// is its constant term) and what the normal form adds to undo the scaling and the completion.
+struct NormalForm {
   NormalForm() = default;
-  explicit NormalForm(const PolySystem& system) : PolySystem(system) {}
+  explicit NormalForm(const PolySystem& system) : scaled(system) {}
 
+  PolySystem scaled;                        // sorted, scaled, a constant term in every equation
   std::vector<Complex> rawCoefficients;     // m, the coefficients without scaling
   std::vector<std::int32_t> firstTerm;      // per equation, index of its first term
   std::vector<std::int32_t> lastTerm;       // per equation, index of its last term (inclusive)

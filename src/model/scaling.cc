@@ -131,18 +131,18 @@ bool SolveLeastSquares(ColMajorMatrix<double>& A, std::vector<double>& b) {
 }
 
 bool ComputeScaling(NormalForm& system) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   system.scaleExponents.assign(static_cast<std::size_t>(2 * n), 0.0);
   std::vector<std::int64_t> first(static_cast<std::size_t>(n) + 1, 0);
-  for (int i = 0; i < n; ++i) first[i + 1] = first[i] + system.termCount[i];
-  LeastSquaresRows ls = BuildRows(system, first);
+  for (int i = 0; i < n; ++i) first[i + 1] = first[i] + system.scaled.termCount[i];
+  LeastSquaresRows ls = BuildRows(system.scaled, first);
   // Fewer rows than unknowns (possible only when zero coefficients left the fit) cannot fix s.
   if (ls.A.rows() < 2 * n || !SolveLeastSquares(ls.A, ls.b)) return false;
-  std::vector<Complex> scaled = system.coefficients;
+  std::vector<Complex> scaled = system.scaled.coefficients;
   for (int i = 0; i < n; ++i) {
     for (std::int64_t p = first[i]; p < first[i + 1]; ++p) {
       double exponent = ls.b[n + i];
-      for (int k = 0; k < n; ++k) exponent += system.exponents(k, p) * ls.b[k];
+      for (int k = 0; k < n; ++k) exponent += system.scaled.exponents(k, p) * ls.b[k];
       // e^exponent alone over- or underflows for coefficients near the ends of the double range
       // (a subnormal coefficient needs e^744): then it is applied in two halves.
       const double factor = std::pow(kE, exponent);
@@ -153,13 +153,13 @@ bool ComputeScaling(NormalForm& system) {
         scaled[p] = scaled[p] * half * half;
       }
       // Huge exponents can push a factor past the double range; then scaling would do harm.
-      const bool lost = InFit(system.coefficients[p]) && !InFit(scaled[p]);
+      const bool lost = InFit(system.scaled.coefficients[p]) && !InFit(scaled[p]);
       if (!std::isfinite(scaled[p].real()) || !std::isfinite(scaled[p].imag()) || lost) {
         return false;
       }
     }
   }
-  system.coefficients = std::move(scaled);
+  system.scaled.coefficients = std::move(scaled);
   system.scaleExponents.assign(ls.b.begin(), ls.b.begin() + 2 * n);
   return true;
 }

@@ -58,28 +58,29 @@ std::vector<CInterval> PowerTable(const std::vector<CInterval>& X, int rows) {
 // powers, taken from prefix and suffix products so no division is needed.
 void EvaluateIntervals(const NormalForm& s, const std::vector<CInterval>& X, bool values,
                        std::vector<CInterval>& out) {
-  const int n = s.n;
+  const int n = s.scaled.n;
   const CInterval zero{Interval(0.0), Interval(0.0)}, one{Interval(1.0), Interval(0.0)};
   out.assign(values ? n : static_cast<std::size_t>(n) * n, zero);
   int rows = 1;
-  for (int v : s.exponents.storage()) rows = std::max(rows, v + 1);
+  for (int v : s.scaled.exponents.storage()) rows = std::max(rows, v + 1);
   const std::vector<CInterval> table = PowerTable(X, rows);
   auto power = [&](int k, int e) -> const CInterval& { return table[e + k * rows]; };
   std::vector<CInterval> prefix(n + 1), suffix(n + 1);
   std::int64_t t = 0;
   for (int i = 0; i < n; ++i) {
-    for (int term = 0; term < s.termCount[i]; ++term, ++t) {
+    for (int term = 0; term < s.scaled.termCount[i]; ++term, ++t) {
       const CInterval c = Point(s.rawCoefficients[t]);
       prefix[0] = c;
-      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.exponents(k, t));
+      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.scaled.exponents(k, t));
       if (values) {
         out[i] = out[i] + prefix[n];
         continue;
       }
       suffix[n] = one;
-      for (int k = n - 1; k >= 0; --k) suffix[k] = power(k, s.exponents(k, t)) * suffix[k + 1];
+      for (int k = n - 1; k >= 0; --k)
+        suffix[k] = power(k, s.scaled.exponents(k, t)) * suffix[k + 1];
       for (int k = 0; k < n; ++k) {
-        const int e = s.exponents(k, t);
+        const int e = s.scaled.exponents(k, t);
         if (e == 0) continue;
         CInterval d = prefix[k] * suffix[k + 1];
         if (e > 1) d = Scaled(d * power(k, e - 1), e);
@@ -97,7 +98,7 @@ double Reach(const Interval& v) { return std::max(-v.lower(), v.upper()); }
 std::vector<double> KrawczykReach(const NormalForm& s, const std::vector<Complex>& c,
                                   const ColMajorMatrix<Complex>& Y, const std::vector<double>& r) {
   ProtectedInterval::traits_type::rounding upward;  // rounding mode for the whole scope
-  const int n = s.n;
+  const int n = s.scaled.n;
   std::vector<CInterval> Xc(n), X(n), Z(n), Fc, JX;
   for (int j = 0; j < n; ++j) {
     Z[j] = {Interval(-r[j], r[j]), Interval(-r[j], r[j])};
@@ -126,25 +127,25 @@ std::vector<double> KrawczykReach(const NormalForm& s, const std::vector<Complex
 // has no inverse.
 std::vector<double> NewtonCenter(const NormalForm& s, std::vector<Complex>& c,
                                  ColMajorMatrix<Complex>& Y, bool real) {
-  const SystemView view{s.n, s.termCount, &s.exponents, s.rawCoefficients};
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(s.exponents);
+  const SystemView view{s.scaled.n, s.scaled.termCount, &s.scaled.exponents, s.rawCoefficients};
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(s.scaled.exponents);
   ColMajorMatrix<Complex> J;
   std::vector<Complex> F;
   EvaluateSystem(view, maxDegree, c.data(), J, F);
   if (!InvertMatrix(J, Y)) return {};
-  std::vector<double> step(static_cast<std::size_t>(s.n));
-  for (int i = 0; i < s.n; ++i) {
+  std::vector<double> step(static_cast<std::size_t>(s.scaled.n));
+  for (int i = 0; i < s.scaled.n; ++i) {
     Complex d = 0.0;
-    for (int l = 0; l < s.n; ++l) d += Y(i, l) * F[l];
+    for (int l = 0; l < s.scaled.n; ++l) d += Y(i, l) * F[l];
     c[i] -= d;
     if (real) c[i] = c[i].real();
     step[i] = std::abs(d);
   }
   EvaluateSystem(view, maxDegree, c.data(), J, F);
   if (!InvertMatrix(J, Y)) return {};
-  for (int i = 0; i < s.n; ++i) {
+  for (int i = 0; i < s.scaled.n; ++i) {
     Complex d = 0.0;
-    for (int l = 0; l < s.n; ++l) d += Y(i, l) * F[l];
+    for (int l = 0; l < s.scaled.n; ++l) d += Y(i, l) * F[l];
     if (!std::isfinite(std::abs(d))) return {};
     step[i] = std::max(std::abs(d), kMachineEpsilon * step[i]);
   }
@@ -159,12 +160,12 @@ std::vector<double> NoiseReach(const NormalForm& s, const std::vector<Complex>& 
   for (std::size_t t = 0; t < absCoefficients.size(); ++t)
     absCoefficients[t] = std::abs(s.rawCoefficients[t]);
   for (std::size_t j = 0; j < c.size(); ++j) absC[j] = std::abs(c[j]);
-  const SystemView view{s.n, s.termCount, &s.exponents, absCoefficients};
+  const SystemView view{s.scaled.n, s.scaled.termCount, &s.scaled.exponents, absCoefficients};
   ColMajorMatrix<Complex> J;
-  EvaluateSystem(view, MaxDegrees(s.exponents), absC.data(), J, S);
-  std::vector<double> reach(static_cast<std::size_t>(s.n), 0.0);
-  for (int i = 0; i < s.n; ++i) {
-    for (int l = 0; l < s.n; ++l) reach[i] += std::abs(Y(i, l)) * S[l].real();
+  EvaluateSystem(view, MaxDegrees(s.scaled.exponents), absC.data(), J, S);
+  std::vector<double> reach(static_cast<std::size_t>(s.scaled.n), 0.0);
+  for (int i = 0; i < s.scaled.n; ++i) {
+    for (int l = 0; l < s.scaled.n; ++l) reach[i] += std::abs(Y(i, l)) * S[l].real();
   }
   return reach;
 }
@@ -177,20 +178,20 @@ std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& 
                                const std::vector<double>& step, const std::vector<double>& noise) {
   const std::vector<double> units = UnitsAt(s, center.data()).column;
   double rho = 0.0;
-  for (int j = 0; j < s.n; ++j) {
+  for (int j = 0; j < s.scaled.n; ++j) {
     const double r =
         kRadiusPerStep * step[j] +
         kMachineEpsilon * (kRadiusPerUlp * std::abs(center[j]) + kNoiseUlps * noise[j]);
     rho = std::max(rho, r / units[j]);
   }
-  std::vector<double> radii(static_cast<std::size_t>(s.n));
-  for (int j = 0; j < s.n; ++j) radii[j] = rho * units[j] + kTinyRadius;
+  std::vector<double> radii(static_cast<std::size_t>(s.scaled.n));
+  for (int j = 0; j < s.scaled.n; ++j) radii[j] = rho * units[j] + kTinyRadius;
   return radii;
 }
 
 Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
   Certificate out;
-  out.center.assign(x, x + s.n);
+  out.center.assign(x, x + s.scaled.n);
   if (real) {
     for (Complex& v : out.center) v = v.real();
   }
@@ -253,10 +254,11 @@ std::int64_t CountDistinct(const Certification& c, int n) {
 }  // namespace
 
 double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center, double radius) {
-  const SystemView view{system.n, system.termCount, &system.exponents, system.rawCoefficients};
+  const SystemView view{system.scaled.n, system.scaled.termCount, &system.scaled.exponents,
+                        system.rawCoefficients};
   ColMajorMatrix<Complex> J, Y;
   std::vector<Complex> F;
-  EvaluateSystem(view, MaxDegrees(system.exponents), center.data(), J, F);
+  EvaluateSystem(view, MaxDegrees(system.scaled.exponents), center.data(), J, F);
   if (!InvertMatrix(J, Y)) return -1.0;
   const std::vector<double> reach =
       KrawczykReach(system, center, Y, std::vector<double>(center.size(), radius));

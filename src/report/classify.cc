@@ -62,7 +62,7 @@ double Tau(const PointEvidence& e, std::int32_t windingNumber) {
 PointEvidence Examine(const NormalForm& system, const Complex* x) {
   PointEvidence e;
   e.measures = MeasurePoint(system, x);
-  e.value.assign(x, x + system.n);
+  e.value.assign(x, x + system.scaled.n);
   const double kappa = e.measures.scaledCondition;
   if (kappa <= kResolvable) {
     const bool converges = ConvergesQuadratically(system, x, kappa, &e.value);
@@ -190,7 +190,7 @@ RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
 bool IsAtInfinity(PathStatus status) { return status == PathStatus::kDiverged; }
 
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   const PointUnits units = UnitsAt(system, x);
   ColMajorMatrix<Complex> A, inverse;
   std::vector<Complex> G;

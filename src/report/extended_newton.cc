@@ -23,11 +23,11 @@ constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon(
 // powers x_k^d, d <= the largest degree.
 void EvaluateWide(const NormalForm& s, const std::vector<Wide>& x, std::vector<Wide>& F,
                   std::vector<Wide>& J) {
-  const int n = s.n;
+  const int n = s.scaled.n;
   F.assign(static_cast<std::size_t>(n), 0.0L);
   J.assign(static_cast<std::size_t>(n) * n, 0.0L);
   int rows = 1;
-  for (int v : s.exponents.storage()) rows = std::max(rows, v + 1);
+  for (int v : s.scaled.exponents.storage()) rows = std::max(rows, v + 1);
   std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
   for (int k = 0; k < n; ++k) {
     for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
@@ -36,15 +36,16 @@ void EvaluateWide(const NormalForm& s, const std::vector<Wide>& x, std::vector<W
   std::vector<Wide> prefix(n + 1), suffix(n + 1);
   std::int64_t t = 0;
   for (int i = 0; i < n; ++i) {
-    for (int term = 0; term < s.termCount[i]; ++term, ++t) {
+    for (int term = 0; term < s.scaled.termCount[i]; ++term, ++t) {
       const Complex& a = s.rawCoefficients[t];
       prefix[0] = Wide(a.real(), a.imag());
-      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.exponents(k, t));
+      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.scaled.exponents(k, t));
       F[i] += prefix[n];
       suffix[n] = 1.0L;
-      for (int k = n - 1; k >= 0; --k) suffix[k] = power(k, s.exponents(k, t)) * suffix[k + 1];
+      for (int k = n - 1; k >= 0; --k)
+        suffix[k] = power(k, s.scaled.exponents(k, t)) * suffix[k + 1];
       for (int k = 0; k < n; ++k) {
-        const int e = s.exponents(k, t);
+        const int e = s.scaled.exponents(k, t);
         if (e == 0) continue;
         J[i + k * n] += static_cast<long double>(e) * prefix[k] * power(k, e - 1) * suffix[k + 1];
       }
@@ -81,7 +82,7 @@ bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
 
 bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
                             std::vector<Complex>* converged) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   const PointUnits units = UnitsAt(system, x);
   const long double floor = kFloorUlps * kUnitRoundoff * std::max(kappa, 1.0);
   std::vector<Wide> w(static_cast<std::size_t>(n)), F, J;

@@ -25,11 +25,12 @@ constexpr double kRealTolerance = 1e-7;
 
 void CheckSizes(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                 std::int64_t endPointCount, const std::vector<PathRecord>& records) {
-  if (static_cast<std::int64_t>(system.rawCoefficients.size()) != system.termTotal()) {
+  if (static_cast<std::int64_t>(system.rawCoefficients.size()) != system.scaled.termTotal()) {
     throw Error(ErrorCode::kInternal,
                 "finishing roots: the system is not in normal form (no unscaled coefficients)");
   }
-  if (endPointCount < 0 || endPoints.rows() != system.n || endPoints.cols() < endPointCount ||
+  if (endPointCount < 0 || endPoints.rows() != system.scaled.n ||
+      endPoints.cols() < endPointCount ||
       static_cast<std::int64_t>(records.size()) < endPointCount) {
     throw Error(ErrorCode::kInternal, "finishing roots: " + std::to_string(endPointCount) +
                                           " end points do not match the points and records passed");
@@ -118,9 +119,10 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
                           RuntimeUniform& runtime, int threads) {
   CheckSizes(system, endPoints, endPointCount, records);
-  const int n = system.n;
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
-  const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
+  const int n = system.scaled.n;
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
+  const SystemView unscaled{n, system.scaled.termCount, &system.scaled.exponents,
+                            system.rawCoefficients};
   Refined refined =
       RefineAll(unscaled, maxDegree, endPoints, endPointCount, records, std::max(1, threads));
 

@@ -40,7 +40,7 @@ double MaxAbs(const std::vector<Complex>& v) {
 // or with k = kAdaptiveRank the numerical rank of A at each iterate (sigma_j > 1e-8 sigma_1).
 Projection Project(const NormalForm& system, const PointUnits& units, int k,
                    std::vector<Complex>& x) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   Projection out;
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
@@ -92,7 +92,7 @@ std::vector<Complex> TangentMove(const SingularValues& svd, const PointUnits& un
 // projection converges onto a solution away from x0; else 0.
 int DimensionAfterMove(const NormalForm& system, const PointUnits& units,
                        const std::vector<Complex>& x0, const std::vector<Complex>& move) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   std::vector<Complex> x2 = x0;
   for (int l = 0; l < n; ++l) x2[l] += move[l];
   const Projection p = Project(system, units, kAdaptiveRank, x2);
@@ -106,7 +106,7 @@ int DimensionAfterMove(const NormalForm& system, const PointUnits& units,
 }  // namespace
 
 int LocalDimension(const NormalForm& system, const Complex* x) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   if (n == 0) return 0;
   const PointUnits units = UnitsAt(system, x);
   ColMajorMatrix<Complex> A;

@@ -25,13 +25,14 @@ double MaxModulus(const Complex* x, int n) {
 
 NormalForm WithEquationsNormalized(const NormalForm& system) {
   NormalForm out = system;
-  const SystemView view{system.n, system.termCount, &system.exponents, system.rawCoefficients};
+  const SystemView view{system.scaled.n, system.scaled.termCount, &system.scaled.exponents,
+                        system.rawCoefficients};
   out.rawCoefficients = NormalizedEquationCoefficients(view);
   return out;
 }
 
 PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
-  const int n = system.n;
+  const int n = system.scaled.n;
   PointUnits units;
   const double M = MaxModulus(x, n);
   units.column.resize(static_cast<std::size_t>(n));
@@ -41,10 +42,10 @@ PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
     absCoefficients[t] = std::abs(system.rawCoefficients[t]);
   std::vector<Complex> absX(static_cast<std::size_t>(n));
   for (int j = 0; j < n; ++j) absX[j] = std::abs(x[j]);
-  const SystemView view{n, system.termCount, &system.exponents, absCoefficients};
+  const SystemView view{n, system.scaled.termCount, &system.scaled.exponents, absCoefficients};
   ColMajorMatrix<Complex> J;
   std::vector<Complex> S;
-  EvaluateSystem(view, MaxDegrees(system.exponents), absX.data(), J, S);
+  EvaluateSystem(view, MaxDegrees(system.scaled.exponents), absX.data(), J, S);
   units.row.resize(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     double change = 0.0;
@@ -57,9 +58,10 @@ PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
 
 void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Complex* x,
                     ColMajorMatrix<Complex>& A, std::vector<Complex>& G) {
-  const int n = system.n;
-  const SystemView unscaled{n, system.termCount, &system.exponents, system.rawCoefficients};
-  EvaluateSystem(unscaled, MaxDegrees(system.exponents), x, A, G);
+  const int n = system.scaled.n;
+  const SystemView unscaled{n, system.scaled.termCount, &system.scaled.exponents,
+                            system.rawCoefficients};
+  EvaluateSystem(unscaled, MaxDegrees(system.scaled.exponents), x, A, G);
   for (int i = 0; i < n; ++i) G[i] /= units.row[i];
   for (int j = 0; j < n; ++j) {
     for (int i = 0; i < n; ++i) A(i, j) *= units.column[j] / units.row[i];

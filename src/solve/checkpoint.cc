@@ -198,9 +198,11 @@ off_t FileSize(int fd) {
 }  // namespace
 
 std::uint64_t SystemHash(const NormalForm& system) {
-  std::uint64_t h = Fnv1a(&system.n, sizeof system.n);
-  h = Fnv1a(system.termCount.data(), system.termCount.size() * sizeof(std::int32_t), h);
-  h = Fnv1a(system.exponents.data(), system.exponents.storage().size() * sizeof(std::int32_t), h);
+  std::uint64_t h = Fnv1a(&system.scaled.n, sizeof system.scaled.n);
+  h = Fnv1a(system.scaled.termCount.data(), system.scaled.termCount.size() * sizeof(std::int32_t),
+            h);
+  h = Fnv1a(system.scaled.exponents.data(),
+            system.scaled.exponents.storage().size() * sizeof(std::int32_t), h);
   return Fnv1a(system.rawCoefficients.data(), system.rawCoefficients.size() * sizeof(Complex), h);
 }
 

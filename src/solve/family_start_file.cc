@@ -76,9 +76,9 @@ FamilyStart StartFromJson(const Json& doc) {
 // the one FNV-1a of the checkpoints, over everything that decides the paths.
 std::uint64_t FamilyHash(const ParametricSystem& family) {
   NormalForm key;
-  key.n = family.n;
-  key.termCount = family.termCount;
-  key.exponents = family.exponents;
+  key.scaled.n = family.n;
+  key.scaled.termCount = family.termCount;
+  key.scaled.exponents = family.exponents;
   key.rawCoefficients = family.coefficientValues;
   key.rawCoefficients.emplace_back(family.parameterCount(), 0.0);
   for (std::int64_t s : family.coefficientStart)

@@ -77,10 +77,11 @@ MemberLayout LayoutAt(const ParametricSystem& family, std::span<const Complex> p
   for (std::string& name : member.variableNames) name = PadVariableName(name);
   MemberLayout layout{BringToNormalForm(member), TermOrigins(family), {}};
   const NormalForm& s = layout.system;
-  for (int i = 0; i < s.n; ++i) {
+  for (int i = 0; i < s.scaled.n; ++i) {
     for (std::int32_t p = s.firstTerm[i]; p <= s.lastTerm[i]; ++p) {
-      double exponent = s.scaleExponents[s.n + i];
-      for (int k = 0; k < s.n; ++k) exponent += s.exponents(k, p) * s.scaleExponents[k];
+      double exponent = s.scaleExponents[s.scaled.n + i];
+      for (int k = 0; k < s.scaled.n; ++k)
+        exponent += s.scaled.exponents(k, p) * s.scaleExponents[k];
       layout.termScale.push_back(std::exp(exponent));
     }
   }
@@ -91,7 +92,7 @@ MemberLayout LayoutAt(const ParametricSystem& family, std::span<const Complex> p
 ColMajorMatrix<Complex> ScaledStartPoints(const FamilyStart& start, const NormalForm& system) {
   ColMajorMatrix<Complex> points = start.roots;
   for (std::int64_t r = 0; r < points.cols(); ++r)
-    for (int k = 0; k < system.n; ++k) points(k, r) *= std::exp(-system.scaleExponents[k]);
+    for (int k = 0; k < system.scaled.n; ++k) points(k, r) *= std::exp(-system.scaleExponents[k]);
   return points;
 }
 
@@ -99,8 +100,8 @@ ColMajorMatrix<Complex> ScaledStartPoints(const FamilyStart& start, const Normal
 SolveResult FinishMember(const NormalForm& system, TrackingOutcome&& tracked, RuntimeUniform& draws,
                          bool certify) {
   SolveResult result;
-  result.n = system.n;
-  for (const std::string& name : system.variableNames)
+  result.n = system.scaled.n;
+  for (const std::string& name : system.scaled.variableNames)
     result.variableNames.push_back(TrimTrailingBlanks(name));
   FinishEndPoints(system, tracked, draws, 1, certify, result);
   return result;
@@ -120,7 +121,7 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
                              UnitDraw(draws), layout.termOfFamily, layout.termScale};
     const auto begin = std::chrono::steady_clock::now();
     TrackingOutcome tracked =
-        TrackParameterHomotopy(layout.system, path, startPoints, draws, tracking);
+        TrackParameterHomotopy(layout.system.scaled, path, startPoints, draws, tracking);
     const double seconds = SecondsSince(begin);
     if (attempt == 1 || tracked.counts.lost() < best.counts.lost()) {
       best = std::move(tracked);

@@ -17,7 +17,7 @@ constexpr double kE = 2.718281828459045;
 
 // x_k = e^{s_k} y_k on every recorded end point.
 void UndoVariableScaling(const NormalForm& system, TrackingOutcome& tracking) {
-  for (int k = 0; k < system.n; ++k) {
+  for (int k = 0; k < system.scaled.n; ++k) {
     const double factor = std::pow(kE, system.scaleExponents[k]);
     for (std::int64_t r = 0; r < tracking.counts.endPoints; ++r) tracking.solutions(k, r) *= factor;
   }

@@ -18,8 +18,8 @@ std::shared_ptr<const ProblemData> MakeProblemData(const PolySystem& input) {
   data->system = BringToNormalForm(padded);
   const std::vector<double>& scale = data->system.scaleExponents;
   const bool scaled = std::any_of(scale.begin(), scale.end(), [](double s) { return s != 0.0; });
-  data->warnings = SystemWarnings(data->system, scaled);
-  for (const std::string& name : data->system.variableNames)
+  data->warnings = SystemWarnings(data->system.scaled, scaled);
+  for (const std::string& name : data->system.scaled.variableNames)
     data->variableNames.push_back(TrimTrailingBlanks(name));
   return data;
 }
@@ -28,7 +28,7 @@ std::shared_ptr<const ProblemData> MakeProblemData(const PolySystem& input) {
 
 Problem::Problem(const PolySystem& system) : data_(MakeProblemData(system)) {}
 
-int Problem::n() const { return data_->system.n; }
+int Problem::n() const { return data_->system.scaled.n; }
 const std::vector<std::string>& Problem::variableNames() const { return data_->variableNames; }
 const std::vector<std::string>& Problem::warnings() const { return data_->warnings; }
 
@@ -37,8 +37,8 @@ const std::vector<std::string>& Problem::warnings() const { return data_->warnin
 bool Problem::SameSupports(const Problem& other) const {
   const NormalForm& a = data_->system;
   const NormalForm& b = other.data_->system;
-  return a.n == b.n && a.termCount == b.termCount && a.exponents == b.exponents &&
-         a.constantAdded == b.constantAdded;
+  return a.scaled.n == b.scaled.n && a.scaled.termCount == b.scaled.termCount &&
+         a.scaled.exponents == b.scaled.exponents && a.constantAdded == b.constantAdded;
 }
 
 }  // namespace zormix

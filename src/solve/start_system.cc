@@ -44,14 +44,14 @@ void MakePolyhedralStart(const NormalForm& system, const SolveOptions& options,
   search.threads = ThreadCount(options);
   search.stop = options.interrupted;
   search.runBranches = cellBranches;
-  MixedCellResult mixed =
-      ComputeMixedCells(system.n, system.termCount, system.exponents, start.runtime, search);
+  MixedCellResult mixed = ComputeMixedCells(system.scaled.n, system.scaled.termCount,
+                                            system.scaled.exponents, start.runtime, search);
   start.mixedCellSeconds = SecondsSince(began);
   ThrowIfInterrupted(options);
   if (!mixed.complete) throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
   std::int64_t zeroPivotRowCells = 0;
   start.cellVolume =
-      CellVolumes(system.exponents, mixed.cells, start.pathCount, &zeroPivotRowCells);
+      CellVolumes(system.scaled.exponents, mixed.cells, start.pathCount, &zeroPivotRowCells);
   // A cell whose edge matrix is singular has no start solutions; users are told of each one.
   for (std::int64_t c = 0; c < zeroPivotRowCells; ++c)
     PrintConsoleLine(options, kSingularStartSystemLine);
@@ -60,19 +60,19 @@ void MakePolyhedralStart(const NormalForm& system, const SolveOptions& options,
   start.cells = std::move(mixed.cells);
   start.cellWarnings = std::move(mixed.warnings);
   if (options.mixedVolumeOnly) return;
-  CheckPathBudget(start.pathCount, system.n, options.maxPaths);
+  CheckPathBudget(start.pathCount, system.scaled.n, options.maxPaths);
   start.startCoefficients =
-      DrawStartCoefficients(static_cast<int>(system.termTotal()), start, options);
+      DrawStartCoefficients(static_cast<int>(system.scaled.termTotal()), start, options);
   start.trackable = true;
 }
 
 void MakeTotalDegreeStart(const NormalForm& system, const SolveOptions& options, StartData& start) {
-  start.totalDegree = TotalDegrees(system);
+  start.totalDegree = TotalDegrees(system.scaled);
   start.pathCount = BezoutNumber(start.totalDegree);
   if (options.mixedVolumeOnly) return;
   // The start solutions take 16 n bytes a path: refused first when the paths will not fit.
-  CheckPathBudget(start.pathCount, system.n, options.maxPaths);
-  start.startCoefficients = DrawStartCoefficients(2 * system.n, start, options);
+  CheckPathBudget(start.pathCount, system.scaled.n, options.maxPaths);
+  start.startCoefficients = DrawStartCoefficients(2 * system.scaled.n, start, options);
   if (start.pathCount > 0) {
     start.startSolutions =
         TotalDegreeStartSolutions(start.startCoefficients, start.totalDegree, start.pathCount);

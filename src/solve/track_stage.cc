@@ -18,12 +18,12 @@ TrackingOutcome NoPaths(int n) {
 
 TrackingOutcome TrackRouteOf(const StartData& start, const NormalForm& target,
                              RuntimeUniform& runtime, const TrackingOptions& tracking) {
-  if (start.pathCount == 0) return NoPaths(target.n);
+  if (start.pathCount == 0) return NoPaths(target.scaled.n);
   if (start.route == Route::kTotalDegree) {
-    return TrackTotalDegree(target, start.totalDegree, start.startCoefficients,
+    return TrackTotalDegree(target.scaled, start.totalDegree, start.startCoefficients,
                             start.startSolutions, runtime, tracking);
   }
-  return TrackPolyhedral(target, start.startCoefficients, start.lifting, start.cells,
+  return TrackPolyhedral(target.scaled, start.startCoefficients, start.lifting, start.cells,
                          start.cellVolume, runtime, tracking);
 }
 
@@ -49,7 +49,7 @@ std::unique_ptr<Checkpoint> OpenCheckpoint(const SolveOptions& options, const Pr
   identity.systemHash = SystemHash(system);
   identity.seed = seed;
   identity.route = route;
-  identity.n = system.n;
+  identity.n = system.scaled.n;
   return std::make_unique<Checkpoint>(options.checkpointPath, identity);
 }
 
@@ -64,7 +64,7 @@ TrackedPaths TrackWith(const StartSystem& start, const Problem& target, const So
   tracking.runUnits = units;
   tracking.firstTrackingOnly = firstTrackingOnly;
   // Tracking is about to take memory for every path: refused first when they will not fit.
-  CheckPathBudget(start.pathCount(), target.data().system.n, options.maxPaths);
+  CheckPathBudget(start.pathCount(), target.data().system.scaled.n, options.maxPaths);
   Announce(options, Stage::kTracking, start.pathCount());
   const auto began = std::chrono::steady_clock::now();
   tracked->tracking = TrackRouteOf(start.data(), target.data().system, tracked->runtime, tracking);

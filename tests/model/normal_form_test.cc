@@ -84,16 +84,16 @@ TEST(NormalFormTest, ConstantTermsAreAppendedOnlyWhereMissing) {
   NormalForm s{testing::CircleAndLine()};  // x^2 + y^2 - 1 has its constant, x - y has none
   s.rawCoefficients = {7.0, 8.0, 9.0, 10.0, 11.0};
   CompleteConstantTerms(s);
-  EXPECT_EQ(s.termCount, (std::vector<std::int32_t>{3, 3}));
+  EXPECT_EQ(s.scaled.termCount, (std::vector<std::int32_t>{3, 3}));
   EXPECT_EQ(s.constantAdded, (std::vector<std::int32_t>{0, 1}));
   EXPECT_EQ(s.firstTerm, (std::vector<std::int32_t>{0, 3}));
   EXPECT_EQ(s.lastTerm, (std::vector<std::int32_t>{2, 5}));
-  EXPECT_EQ(Labels(s), (std::vector<double>{1, 1, -1, 1, -1, 0}));
+  EXPECT_EQ(Labels(s.scaled), (std::vector<double>{1, 1, -1, 1, -1, 0}));
   EXPECT_EQ(s.rawCoefficients, (std::vector<Complex>{7.0, 8.0, 9.0, 10.0, 11.0, 0.0}));
-  EXPECT_EQ(s.exponents.cols(), 6);
-  EXPECT_EQ(s.exponents(0, 5), 0);
-  EXPECT_EQ(s.exponents(1, 5), 0);
-  EXPECT_EQ(s.exponents(1, 4), 1);
+  EXPECT_EQ(s.scaled.exponents.cols(), 6);
+  EXPECT_EQ(s.scaled.exponents(0, 5), 0);
+  EXPECT_EQ(s.scaled.exponents(1, 5), 0);
+  EXPECT_EQ(s.scaled.exponents(1, 4), 1);
 }
 
 TEST(NormalFormTest, SingleTermEquationLeavesTheSystemUnscaled) {
@@ -101,16 +101,16 @@ TEST(NormalFormTest, SingleTermEquationLeavesTheSystemUnscaled) {
   const NormalForm s =
       BringToNormalForm(BuildSystem({{{{2, 0}, 1000.0}}, {{{0, 1}, 5.0}, {{1, 0}, -3.0}}}));
   EXPECT_EQ(s.scaleExponents, std::vector<double>(4, 0.0));
-  EXPECT_EQ(s.coefficients, (std::vector<Complex>{1000.0, 0.0, -3.0, 5.0, 0.0}));
-  EXPECT_EQ(s.coefficients, s.rawCoefficients);
+  EXPECT_EQ(s.scaled.coefficients, (std::vector<Complex>{1000.0, 0.0, -3.0, 5.0, 0.0}));
+  EXPECT_EQ(s.scaled.coefficients, s.rawCoefficients);
 }
 
 TEST(NormalFormTest, NormalFormKeepsUnscaledCoefficientsAndAddsNothingToCompleteSystems) {
   const NormalForm s = BringToNormalForm(BuildSystem({{{{1}, 1000.0}, {{0}, -1.0}}}));
-  EXPECT_EQ(s.exponents.cols(), 2);
+  EXPECT_EQ(s.scaled.exponents.cols(), 2);
   EXPECT_EQ(s.rawCoefficients, (std::vector<Complex>{1000.0, -1.0}));
-  EXPECT_NEAR(s.coefficients[0].real(), 1.0, 1e-12);
-  EXPECT_NEAR(s.coefficients[1].real(), -1.0, 1e-12);
+  EXPECT_NEAR(s.scaled.coefficients[0].real(), 1.0, 1e-12);
+  EXPECT_NEAR(s.scaled.coefficients[1].real(), -1.0, 1e-12);
 }
 
 TEST(NormalFormTest, MalformedSystemsAreRejected) {

@@ -15,7 +15,7 @@ namespace {
 // index k + 1.
 struct PerturbedEndPoints {
   PerturbedEndPoints() : points(2, 40), records(40) {
-    system.rawCoefficients = system.coefficients;
+    system.rawCoefficients = system.scaled.coefficients;
     const Complex x0[] = {2.0, 2.0, -2.0, -2.0};
     const Complex y0[] = {-0.5 + std::sqrt(9.25), -0.5 - std::sqrt(9.25), 0.5 + std::sqrt(9.25),
                           0.5 - std::sqrt(9.25)};

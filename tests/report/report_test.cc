@@ -70,17 +70,17 @@ class WriteReportTest : public ::testing::Test {
   SolveResult Run(const PolySystem& input, const std::vector<std::vector<Complex>>& points,
                   std::vector<PathRecord> records = {}, const std::string& path = "-") {
     NormalForm system(input);
-    system.rawCoefficients = system.coefficients;
-    ColMajorMatrix<Complex> endPoints(system.n, static_cast<std::int64_t>(points.size()));
+    system.rawCoefficients = system.scaled.coefficients;
+    ColMajorMatrix<Complex> endPoints(system.scaled.n, static_cast<std::int64_t>(points.size()));
     for (std::size_t k = 0; k < points.size(); ++k) {
-      for (int i = 0; i < system.n; ++i) endPoints(i, k) = points[k][i];
+      for (int i = 0; i < system.scaled.n; ++i) endPoints(i, k) = points[k][i];
       if (records.size() < points.size()) records.push_back({1, static_cast<int>(k) + 1});
     }
     RuntimeUniform runtime(5);
     FinishedRoots finished = FinishRoots(system, endPoints, endPoints.cols(), records, runtime);
     SolveResult& r = last_;
     r = SolveResult{};
-    r.n = system.n;
+    r.n = system.scaled.n;
     r.pathCount = 4;
     r.counts.blowUps = 1;
     for (const std::string& name : input.variableNames) {
