@@ -27,7 +27,7 @@
 #include "cli/suggest.h"
 #include "cli/summary.h"
 #include "cli/sweep_command.h"
-#include "report/report.h"
+#include "finish/report.h"
 #include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"

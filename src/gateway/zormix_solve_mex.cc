@@ -17,7 +17,7 @@
 #include "gateway/mex_result.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
-#include "report/report.h"
+#include "finish/report.h"
 #include "zormix/error.h"
 #include "zormix/solve.h"
 

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cmath>
 
-#include "report/certify.h"
-#include "report/classify.h"
-#include "report/finish.h"
-#include "report/report.h"
+#include "finish/certify.h"
+#include "finish/classify.h"
+#include "finish/finish.h"
+#include "finish/report.h"
 #include "solve/stage_data.h"
 
 namespace zormix {

@@ -1,6 +1,6 @@
 // The report file "data.roots": a pure function of the solve's result.
-#ifndef ZORMIX_REPORT_REPORT_H_
-#define ZORMIX_REPORT_REPORT_H_
+#ifndef ZORMIX_FINISH_REPORT_H_
+#define ZORMIX_FINISH_REPORT_H_
 
 #include <functional>
 #include <string>
@@ -19,4 +19,4 @@ void WriteReportFile(const SolveResult& result, const std::string& path);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_REPORT_H_
+#endif  // ZORMIX_FINISH_REPORT_H_

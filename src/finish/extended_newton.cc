@@ -1,4 +1,4 @@
-#include "report/extended_newton.h"
+#include "finish/extended_newton.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "report/scaled_jacobian.h"
+#include "finish/scaled_jacobian.h"
 
 namespace zormix {
 namespace {

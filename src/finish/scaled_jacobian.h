@@ -1,8 +1,8 @@
 // The Jacobian of a system in units of its own: rows divided by the size of their terms, columns
 // multiplied by the size of the coordinates. Shared by the condition number of the classification
 // and the local dimension test.
-#ifndef ZORMIX_REPORT_SCALED_JACOBIAN_H_
-#define ZORMIX_REPORT_SCALED_JACOBIAN_H_
+#ifndef ZORMIX_FINISH_SCALED_JACOBIAN_H_
+#define ZORMIX_FINISH_SCALED_JACOBIAN_H_
 
 #include <vector>
 
@@ -38,4 +38,4 @@ void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Com
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_SCALED_JACOBIAN_H_
+#endif  // ZORMIX_FINISH_SCALED_JACOBIAN_H_

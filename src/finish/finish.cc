@@ -1,4 +1,4 @@
-#include "report/finish.h"
+#include "finish/finish.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +12,7 @@
 #include "base/parallel.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
-#include "report/refine.h"
+#include "finish/refine.h"
 #include "zormix/error.h"
 
 namespace zormix {

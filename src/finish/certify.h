@@ -1,6 +1,6 @@
 // Interval certificates for the regular roots: Krawczyk's test on the unscaled system.
-#ifndef ZORMIX_REPORT_CERTIFY_H_
-#define ZORMIX_REPORT_CERTIFY_H_
+#ifndef ZORMIX_FINISH_CERTIFY_H_
+#define ZORMIX_FINISH_CERTIFY_H_
 
 #include <cstdint>
 #include <vector>
@@ -68,4 +68,4 @@ void TakeCertification(Certification&& certification, SolveResult& result);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_CERTIFY_H_
+#endif  // ZORMIX_FINISH_CERTIFY_H_

@@ -1,6 +1,6 @@
 // Krawczyk certificates and the scale-invariant condition number on systems whose roots are known,
 // at scales far from 1.
-#include "report/certify.h"
+#include "finish/certify.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "model/normal_form.h"
-#include "report/classify.h"
-#include "report/singular_values.h"
+#include "finish/classify.h"
+#include "finish/singular_values.h"
 #include "support/systems.h"
 
 namespace zormix {

@@ -1,6 +1,6 @@
 // End points become roots: refined, accepted or refused, and measured.
-#ifndef ZORMIX_REPORT_FINISH_H_
-#define ZORMIX_REPORT_FINISH_H_
+#ifndef ZORMIX_FINISH_FINISH_H_
+#define ZORMIX_FINISH_FINISH_H_
 
 #include <cstdint>
 #include <vector>
@@ -39,4 +39,4 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_FINISH_H_
+#endif  // ZORMIX_FINISH_FINISH_H_

@@ -1,7 +1,7 @@
 // Regular and singular roots, their multiplicities, solution sets of positive dimension, and the
 // accounting of every path.
-#ifndef ZORMIX_REPORT_CLASSIFY_H_
-#define ZORMIX_REPORT_CLASSIFY_H_
+#ifndef ZORMIX_FINISH_CLASSIFY_H_
+#define ZORMIX_FINISH_CLASSIFY_H_
 
 #include <cstdint>
 #include <vector>
@@ -81,4 +81,4 @@ void TakeClassification(Classification&& classification, SolveResult& result);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_CLASSIFY_H_
+#endif  // ZORMIX_FINISH_CLASSIFY_H_

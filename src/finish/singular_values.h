@@ -1,6 +1,6 @@
 // Singular values and right singular vectors of a small dense complex matrix.
-#ifndef ZORMIX_REPORT_SINGULAR_VALUES_H_
-#define ZORMIX_REPORT_SINGULAR_VALUES_H_
+#ifndef ZORMIX_FINISH_SINGULAR_VALUES_H_
+#define ZORMIX_FINISH_SINGULAR_VALUES_H_
 
 #include <vector>
 
@@ -28,4 +28,4 @@ int NumericalCorank(const SingularValues& svd, double tolerance);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_SINGULAR_VALUES_H_
+#endif  // ZORMIX_FINISH_SINGULAR_VALUES_H_

@@ -1,4 +1,4 @@
-#include "report/report_format.h"
+#include "finish/report_format.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "report/report.h"
+#include "finish/report.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,8 +11,8 @@
 
 #include "base/text.h"
 #include "model/system_eval.h"
-#include "report/finish.h"
-#include "report/report_format.h"
+#include "finish/finish.h"
+#include "finish/report_format.h"
 #include "support/systems.h"
 #include "zormix/error.h"
 

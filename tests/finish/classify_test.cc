@@ -1,6 +1,6 @@
 // The verdicts on constructed end points, whatever the end game: regular by convergence, groups
 // of a multiple root, positive-dimensional sets, the units of the equations, and the accounting.
-#include "report/classify.h"
+#include "finish/classify.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/normal_form.h"
-#include "report/local_dimension.h"
+#include "finish/local_dimension.h"
 #include "support/systems.h"
 
 namespace zormix {

@@ -1,4 +1,4 @@
-#include "report/classify.h"
+#include "finish/classify.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,12 +6,12 @@
 #include <optional>
 #include <vector>
 
-#include "report/certify.h"
-#include "report/disjoint_sets.h"
-#include "report/extended_newton.h"
-#include "report/inverse.h"
-#include "report/local_dimension.h"
-#include "report/scaled_jacobian.h"
+#include "finish/certify.h"
+#include "finish/disjoint_sets.h"
+#include "finish/extended_newton.h"
+#include "finish/inverse.h"
+#include "finish/local_dimension.h"
+#include "finish/scaled_jacobian.h"
 
 namespace zormix {
 namespace {

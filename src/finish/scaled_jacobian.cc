@@ -1,4 +1,4 @@
-#include "report/scaled_jacobian.h"
+#include "finish/scaled_jacobian.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Union-find over the columns of a result, for grouping coinciding points and overlapping boxes.
-#ifndef ZORMIX_REPORT_DISJOINT_SETS_H_
-#define ZORMIX_REPORT_DISJOINT_SETS_H_
+#ifndef ZORMIX_FINISH_DISJOINT_SETS_H_
+#define ZORMIX_FINISH_DISJOINT_SETS_H_
 
 #include <algorithm>
 #include <cstdint>
@@ -34,4 +34,4 @@ class DisjointSets {
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_DISJOINT_SETS_H_
+#endif  // ZORMIX_FINISH_DISJOINT_SETS_H_

@@ -1,4 +1,4 @@
-#include "report/singular_values.h"
+#include "finish/singular_values.h"
 
 #include <algorithm>
 #include <cmath>

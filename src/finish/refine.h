@@ -1,6 +1,6 @@
 // Newton refinement and acceptance of an end point.
-#ifndef ZORMIX_REPORT_REFINE_H_
-#define ZORMIX_REPORT_REFINE_H_
+#ifndef ZORMIX_FINISH_REFINE_H_
+#define ZORMIX_FINISH_REFINE_H_
 
 #include <span>
 #include <vector>
@@ -21,4 +21,4 @@ bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegre
                 ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x);
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_REFINE_H_
+#endif  // ZORMIX_FINISH_REFINE_H_

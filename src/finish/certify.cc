@@ -1,4 +1,4 @@
-#include "report/certify.h"
+#include "finish/certify.h"
 
 #include <algorithm>
 #include <boost/numeric/interval.hpp>
@@ -7,9 +7,9 @@
 
 #include "base/numeric.h"
 #include "model/system_eval.h"
-#include "report/disjoint_sets.h"
-#include "report/inverse.h"
-#include "report/scaled_jacobian.h"
+#include "finish/disjoint_sets.h"
+#include "finish/inverse.h"
+#include "finish/scaled_jacobian.h"
 
 namespace zormix {
 namespace {

@@ -1,6 +1,6 @@
 // Newton's method in extended precision, for roots whose conditioning double cannot resolve.
-#ifndef ZORMIX_REPORT_EXTENDED_NEWTON_H_
-#define ZORMIX_REPORT_EXTENDED_NEWTON_H_
+#ifndef ZORMIX_FINISH_EXTENDED_NEWTON_H_
+#define ZORMIX_FINISH_EXTENDED_NEWTON_H_
 
 #include <vector>
 
@@ -24,4 +24,4 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_EXTENDED_NEWTON_H_
+#endif  // ZORMIX_FINISH_EXTENDED_NEWTON_H_

@@ -1,6 +1,6 @@
 // Fixed-width fields of the report file, in the style of Fortran edit descriptors.
-#ifndef ZORMIX_REPORT_REPORT_FORMAT_H_
-#define ZORMIX_REPORT_REPORT_FORMAT_H_
+#ifndef ZORMIX_FINISH_REPORT_FORMAT_H_
+#define ZORMIX_FINISH_REPORT_FORMAT_H_
 
 #include <cstdint>
 #include <string>
@@ -18,4 +18,4 @@ std::string FormatInteger(std::int64_t value, int width);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_REPORT_FORMAT_H_
+#endif  // ZORMIX_FINISH_REPORT_FORMAT_H_

@@ -1,4 +1,4 @@
-#include "report/inverse.h"
+#include "finish/inverse.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Explicit inverse of a small dense complex matrix, for the condition numbers and the Krawczyk
 // preconditioner of the finished roots.
-#ifndef ZORMIX_REPORT_INVERSE_H_
-#define ZORMIX_REPORT_INVERSE_H_
+#ifndef ZORMIX_FINISH_INVERSE_H_
+#define ZORMIX_FINISH_INVERSE_H_
 
 #include "zormix/col_major_matrix.h"
 #include "zormix/poly_system.h"
@@ -17,4 +17,4 @@ double MatrixNormInf(const ColMajorMatrix<Complex>& A);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_INVERSE_H_
+#endif  // ZORMIX_FINISH_INVERSE_H_

@@ -1,4 +1,4 @@
-#include "report/refine.h"
+#include "finish/refine.h"
 
 #include <cmath>
 #include <limits>

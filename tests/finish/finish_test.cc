@@ -1,4 +1,4 @@
-#include "report/finish.h"
+#include "finish/finish.h"
 
 #include <gtest/gtest.h>
 

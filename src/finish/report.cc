@@ -1,10 +1,10 @@
-#include "report/report.h"
+#include "finish/report.h"
 
 #include <cmath>
 #include <string>
 
 #include "base/atomic_file.h"
-#include "report/report_format.h"
+#include "finish/report_format.h"
 
 namespace zormix {
 namespace {

@@ -1,4 +1,4 @@
-#include "report/local_dimension.h"
+#include "finish/local_dimension.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "report/scaled_jacobian.h"
-#include "report/singular_values.h"
+#include "finish/scaled_jacobian.h"
+#include "finish/singular_values.h"
 
 namespace zormix {
 namespace {

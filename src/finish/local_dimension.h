@@ -1,6 +1,6 @@
 // Whether an end point lies on a positive-dimensional solution set, and its dimension there.
-#ifndef ZORMIX_REPORT_LOCAL_DIMENSION_H_
-#define ZORMIX_REPORT_LOCAL_DIMENSION_H_
+#ifndef ZORMIX_FINISH_LOCAL_DIMENSION_H_
+#define ZORMIX_FINISH_LOCAL_DIMENSION_H_
 
 #include "model/normal_form.h"
 
@@ -30,4 +30,4 @@ int LocalDimension(const NormalForm& system, const Complex* x);
 
 }  // namespace zormix
 
-#endif  // ZORMIX_REPORT_LOCAL_DIMENSION_H_
+#endif  // ZORMIX_FINISH_LOCAL_DIMENSION_H_
