@@ -2,15 +2,13 @@
 
 import json
 import os
-import signal
 import subprocess
-import sys
 import textwrap
 import threading
 import time
 
 import zormix
-from conftest import cyclic
+from conftest import cyclic, interrupt_child
 
 
 def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
@@ -56,7 +54,7 @@ def test_gil_is_released_while_solving():
 CHILD = textwrap.dedent("""
     import sys, time, zormix
     sys.path.insert(0, {tests!r})
-    from conftest import cyclic
+    from conftest import cyclic, interrupt_child
     wait_for, n = sys.argv[1], int(sys.argv[2])
     seen = set()
     def progress(stage, *counts):
@@ -75,20 +73,8 @@ CHILD = textwrap.dedent("""
 
 
 def _interrupt_during(stage, n):
-    child = subprocess.Popen(
-        [sys.executable, "-c", CHILD.format(tests=os.path.dirname(__file__)), stage, str(n)],
-        stdout=subprocess.PIPE, text=True)
-    try:
-        assert child.stdout.readline().strip() == "ready"
-        assert child.stdout.readline().strip() == "stage " + stage
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        caught = child.stdout.readline().split()
-        latency = time.monotonic() - sent
-        after = child.stdout.readline().split()
-        assert child.wait(timeout=30) == 0
-    finally:
-        child.kill()
+    caught, after, latency = interrupt_child(CHILD.format(tests=os.path.dirname(__file__)), stage,
+                                             str(n))
     assert caught == ["caught", "Interrupted", "True", "zormix:interrupted"]
     assert after == ["after", "2"]  # the interpreter goes on solving
     assert latency < 1.0
