@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import os
-import re
 from typing import TYPE_CHECKING, Sequence, Union
 
 from . import _zormix
@@ -16,8 +15,9 @@ if TYPE_CHECKING:
     import numpy as np
 
 # A 'parameters' statement: declarations come before the equations, at the start of a statement.
-_PARAMETER_STATEMENT = re.compile(r"(?:^|[;\n])\s*parameters\b")
-_COMMENT = re.compile(r"#[^\n]*")
+# (Compiled when first needed: the regular expression module is slow to import.)
+_PARAMETER_STATEMENT = r"(?:^|[;\n])\s*parameters\b"
+_COMMENT = r"#[^\n]*"
 
 
 class Family:
@@ -213,7 +213,9 @@ def _family_text(text: object, given: list[str] | None) -> str:
     if not isinstance(text, str):
         raise BadArgument("system: expected polynomial text, a list of equations or a "
                           "zormix.Family; got " + type(text).__name__)
-    if given is None or _PARAMETER_STATEMENT.search(_COMMENT.sub("", text)):
+    import re
+
+    if given is None or re.search(_PARAMETER_STATEMENT, re.sub(_COMMENT, "", text)):
         return text
     # The declaration goes on the first line, so that the lines of errors stay the text's.
     return f"parameters {', '.join(given)}; {text}"

@@ -7,8 +7,10 @@ import textwrap
 import threading
 import time
 
+import pytest
+
 import zormix
-from conftest import cyclic, interrupt_child
+from conftest import REPOSITORY, cyclic, interrupt_child
 
 
 def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
@@ -31,7 +33,14 @@ def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
             root["path"]["cell"], root["path"]["start_index"], root["path"]["steps"])
 
 
-def test_gil_is_released_while_solving():
+DENSE = REPOSITORY / "examples" / "families" / "dense_quadrics.txt"
+
+
+@pytest.mark.parametrize("work", [
+    lambda: zormix.solve(cyclic(6), seed=1, threads=1),
+    lambda: zormix.sweep(DENSE.read_text(), None, [[0.5, -0.3]] * 300, seed=1, threads=1),
+], ids=["solve", "sweep"])
+def test_gil_is_released_while_solving(work):
     ticks = []
     stop = threading.Event()
 
@@ -43,7 +52,7 @@ def test_gil_is_released_while_solving():
     counter = threading.Thread(target=count)
     counter.start()
     started = time.monotonic()
-    zormix.solve(cyclic(6), seed=1, threads=1)
+    work()
     elapsed = time.monotonic() - started
     stop.set()
     counter.join()
