@@ -256,8 +256,10 @@ def _values_matrix(values: object, names: list[str]) -> np.ndarray:
     bad = np.argwhere(~np.isfinite(matrix))
     if len(bad):
         row, column = bad[0]
+        value = matrix[row, column]
+        shown = value.real if value.imag == 0 else complex(value)
         raise BadArgument(f"values[{row}, {column}] ({names[column]}, instance {row + 1}): "
-                          f"{matrix[row, column]} is not a finite number")
+                          f"{shown} is not a finite number")
     return np.ascontiguousarray(matrix)
 
 

@@ -49,8 +49,9 @@ def test_every_member_has_the_roots_of_a_fresh_solve():
         results[1].to_json()  # any thread count, the same bits
 
 
-def test_parameters_in_another_order_or_given_beside_the_equations():
-    reference = zormix.sweep(SMALL, None, SMALL_VALUES, seed=3)
+def test_parameters_in_another_order_or_given_beside_the_equations(capsys):
+    reference = zormix.sweep(SMALL, None, SMALL_VALUES, seed=3, progress=True)
+    assert "zormix: 3/3 instances (1 not solved)" in capsys.readouterr().err
     swapped = zormix.sweep(SMALL, ["b", "a"], [row[::-1] for row in SMALL_VALUES], seed=3)
     equations = ["a*x^2 + a*y - a*b", "x*y - b - 1"]
     given = zormix.sweep(equations, ["a", "b"], np.array(SMALL_VALUES), seed=3)
