@@ -111,17 +111,28 @@ py::tuple Sweep(const ParametricSystem& family, std::optional<FamilyStart> start
   done.reserve(members.size());
   const auto total = static_cast<std::int64_t>(members.size());
   std::int64_t unsolved = 0;
-  RunReleased(callbacks, [&] {
-    if (!start) start.emplace(SolveFamilyStart(family, options));
-    SweepFamily(family, *start, members, options, [&](MemberResult&& m) {
-      unsolved += m.solved ? 0 : 1;
-      done.push_back(std::move(m));
-      const auto count = static_cast<std::int64_t>(done.size());
-      callbacks.Report("sweep", count, total, count - unsolved, unsolved, count == 1);
+  const auto convert = [&] {
+    py::list results;
+    for (MemberResult& m : done) results.append(SolvedResult(std::move(m), family));
+    done.clear();
+    return results;
+  };
+  try {
+    RunReleased(callbacks, [&] {
+      if (!start) start.emplace(SolveFamilyStart(family, options));
+      SweepFamily(family, *start, members, options, [&](MemberResult&& m) {
+        unsolved += m.solved ? 0 : 1;
+        done.push_back(std::move(m));
+        const auto count = static_cast<std::int64_t>(done.size());
+        callbacks.Report("sweep", count, total, count - unsolved, unsolved, count == 1);
+      });
     });
-  });
-  py::list results;
-  for (MemberResult& m : done) results.append(SolvedResult(std::move(m), family));
+  } catch (py::error_already_set& error) {
+    // Ctrl-C: the members finished before it go with the exception, as `results`.
+    if (error.matches(PyExc_KeyboardInterrupt)) error.value().attr("results") = convert();
+    throw;
+  }
+  const py::list results = convert();
   return py::make_tuple(std::move(*start), results);
 }
 

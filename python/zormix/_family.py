@@ -6,7 +6,7 @@ import os
 from typing import TYPE_CHECKING, Sequence, Union
 
 from . import _zormix
-from ._errors import BadArgument
+from ._errors import BadArgument, Interrupted
 from ._result import SweepResult, data_property
 from ._solve import ProgressCallback, _integer, _MAX_SEED, _path, _progress, _route
 from ._system import System, _without_final_semicolon
@@ -160,7 +160,8 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
     Returns one zormix.SweepResult per instance, in order: a Result with the member's
     ``instance`` (1-based), ``parameters``, ``solved`` (False with ``error`` when the values give
     no valid system), ``flagged`` and ``gamma_attempts``. Raises BadArgument for values of the
-    wrong shape (naming the row and column) and Interrupted (a KeyboardInterrupt) on Ctrl-C.
+    wrong shape (naming the row and column) and Interrupted (a KeyboardInterrupt) on Ctrl-C,
+    whose ``results`` holds the members finished before it.
     The GIL is released while the solver works.
     """
     family = as_family(system, parameters)
@@ -169,10 +170,14 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
     if start is not None and not isinstance(start, Start):
         raise BadArgument("start: expected a zormix.Start, got " + type(start).__name__)
     matrix = _values_matrix(values, family.parameters)[:, family._inverse_order()]
-    used, members = _zormix.sweep(
-        family._family, None if start is None else start._start, matrix, _seed(seed),
-        _integer(threads, "threads", 0, _zormix.MAX_THREADS), bool(certify),
-        _progress(progress, _SweepLine))
+    try:
+        used, members = _zormix.sweep(
+            family._family, None if start is None else start._start, matrix, _seed(seed),
+            _integer(threads, "threads", 0, _zormix.MAX_THREADS), bool(certify),
+            _progress(progress, _SweepLine))
+    except Interrupted as error:
+        error.results = [SweepResult(member) for member in getattr(error, "results", [])]
+        raise
     if save_start is not None:
         used.save(_path(save_start, "save_start"))
     return [SweepResult(member) for member in members]
