@@ -20,4 +20,21 @@ if [ "$rc" -eq 5 ]; then
   echo "test_python: pytest collected no tests from tests/python" >&2
   exit 1
 fi
-exit "$rc"
+[ "$rc" -eq 0 ] || exit "$rc"
+
+# The installed package: `cmake --install` puts it in a site directory under the prefix, from
+# which the interpreter imports it (and not from the build tree).
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$dir" --prefix "$prefix" --component python >/dev/null || exit 1
+site="$(dirname "$(find "$prefix" -path '*-packages/zormix/__init__.py' | head -n 1)")"
+if [ "$site" = "." ]; then
+  echo "test_python: cmake --install put no package zormix under $prefix" >&2
+  exit 1
+fi
+PYTHONPATH="$(dirname "$site")" "$python" -c "
+import zormix, sys
+assert zormix.__file__.startswith('$prefix'), zormix.__file__
+assert len(zormix.solve('x^2+y^2-1; x-y', seed=1).regular) == 2
+print('test_python: the package installed under', '${site#"$prefix"/}', 'imports and solves')
+" || exit 1

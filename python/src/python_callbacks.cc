@@ -47,15 +47,20 @@ void PythonCallbacks::CheckSignals() {
 }
 
 void PythonCallbacks::Progress(const zormix::Progress& progress) {
-  if (progress_.is_none() || failed_) return;
   const int stage = static_cast<int>(progress.stage);
   const bool newStage = lastStage_.exchange(stage) != stage;
-  const bool last = progress.pathsTotal > 0 && progress.pathsDone == progress.pathsTotal;
+  Report(StageName(progress.stage), progress.pathsDone, progress.pathsTotal, progress.pathsReached,
+         progress.pathsFailed, newStage);
+}
+
+void PythonCallbacks::Report(const char* stage, std::int64_t done, std::int64_t total,
+                             std::int64_t reached, std::int64_t failed, bool newStage) {
+  if (progress_.is_none() || failed_) return;
+  const bool last = total > 0 && done == total;
   if (!Due(lastProgress_, kProgressInterval, newStage || last)) return;
   py::gil_scoped_acquire gil;
   try {
-    progress_(StageName(progress.stage), progress.pathsDone, progress.pathsTotal,
-              progress.pathsReached, progress.pathsFailed);
+    progress_(stage, done, total, reached, failed);
   } catch (py::error_already_set& error) {
     Keep(error);
   }

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 
@@ -25,6 +26,9 @@ class PythonCallbacks {
   bool Interrupted();
   // For SolveOptions::progress; takes the GIL.
   void Progress(const zormix::Progress& progress);
+  // The same call for any stage (a sweep counts its instances as paths); takes the GIL.
+  void Report(const char* stage, std::int64_t done, std::int64_t total, std::int64_t reached,
+              std::int64_t failed, bool newStage);
   bool WantsProgress() const { return !progress_.is_none(); }
 
   // With the GIL held, after the solve: raises the exception a callback caught, if any, or the

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string_view>
 #include <vector>
 
@@ -88,7 +89,59 @@ py::dict PathStatusCounts(const PathCounts& counts) {
   return d;
 }
 
+// The route a member's records name: its paths come from the start's roots, not from a route.
+constexpr const char* kMemberRoute = "parameter";
+
+nlohmann::ordered_json Pairs(const std::vector<Complex>& values) {
+  nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
+  for (const Complex& z : values) pairs.push_back({z.real(), z.imag()});
+  return pairs;
+}
+
+// The line `zormix sweep --json` writes for a member: instance, parameters, solved (and the error),
+// then the keys of the solve's JSON with its route, the guard's flag and the detours tried.
+std::string MemberRecord(const MemberFields& m, const SolveResult& result) {
+  nlohmann::ordered_json record;
+  record["instance"] = m.instance;
+  record["parameters"] = Pairs(m.parameters);
+  record["solved"] = m.solved;
+  if (!m.solved) {
+    record["error"] = m.error;
+    return record.dump() + "\n";
+  }
+  const nlohmann::ordered_json solve = cli::ResultToJson(result, false);
+  for (auto it = solve.begin(); it != solve.end(); ++it) record[it.key()] = it.value();
+  record["route"] = kMemberRoute;
+  record["flagged"] = m.flagged;
+  record["gamma_attempts"] = m.gammaAttempts;
+  return record.dump() + "\n";
+}
+
+void AddMemberFields(const MemberFields& m, py::dict& d) {
+  d["route"] = kMemberRoute;
+  d["instance"] = m.instance;
+  py::array_t<Complex> parameters(static_cast<py::ssize_t>(m.parameters.size()));
+  std::copy(m.parameters.begin(), m.parameters.end(), parameters.mutable_data());
+  d["parameters"] = parameters;
+  d["solved"] = m.solved;
+  d["error"] = m.error;
+  d["flagged"] = m.flagged;
+  d["gamma_attempts"] = m.gammaAttempts;
+}
+
 }  // namespace
+
+SolvedResult::SolvedResult(MemberResult member, const ParametricSystem& family)
+    : result_(std::move(member.result)),
+      member_(MemberFields{member.instance, std::move(member.parameters), member.solved,
+                           std::move(member.error), member.flagged, member.gammaAttempts}) {
+  if (member_->solved) return;
+  result_.n = family.n;
+  result_.roots.Assign(family.n, 0);
+  result_.variableNames.clear();
+  for (const std::string& name : family.variableNames)
+    result_.variableNames.push_back(name.substr(0, name.find_last_not_of(' ') + 1));
+}
 
 py::dict SolvedResult::Arrays() const {
   const SolveResult& r = result_;
@@ -117,17 +170,27 @@ py::dict SolvedResult::Arrays() const {
   d["box_radii"] = Vector<double>(r.boxRadii);
   d["paths"] = PathArrays(r.records);
   d["lost_paths"] = PathArrays(r.lostPaths);
+  if (member_) AddMemberFields(*member_, d);
   return d;
 }
 
 std::string SolvedResult::Json() const {
+  if (member_) return MemberRecord(*member_, result_);
   std::string text;
   cli::WriteResultJson(result_, mixedVolumeOnly_,
                        [&text](std::string_view piece) { text.append(piece); });
   return text;
 }
 
-std::string SolvedResult::Summary() const { return cli::SummaryBlock(result_, mixedVolumeOnly_); }
+std::string SolvedResult::Summary() const {
+  if (!member_) return cli::SummaryBlock(result_, mixedVolumeOnly_);
+  const std::string head = "instance " + std::to_string(member_->instance) + ": ";
+  if (!member_->solved) return head + "not solved: " + member_->error + "\n";
+  // The solve's lines with the member's route in place of the route line.
+  std::string block = cli::SummaryBlock(result_, false);
+  block.erase(block.rfind("route: "));
+  return head + block + "route: " + kMemberRoute + "\n";
+}
 
 void BindResult(py::module_& m) {
   py::class_<SolvedResult>(m, "SolvedResult", "A finished solve, kept whole on the C++ side.")

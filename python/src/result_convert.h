@@ -6,28 +6,44 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "zormix/result.h"
+#include "zormix/sweep.h"
 
 namespace zormix::python {
+
+// What a member of a sweep adds to its solve.
+struct MemberFields {
+  std::int64_t instance = 0;
+  std::vector<Complex> parameters;
+  bool solved = false;
+  std::string error;
+  bool flagged = false;
+  int gammaAttempts = 1;
+};
 
 class SolvedResult {
  public:
   SolvedResult(SolveResult result, bool mixedVolumeOnly)
       : result_(std::move(result)), mixedVolumeOnly_(mixedVolumeOnly) {}
+  // A member of a sweep; `family` gives an unsolved member its variables.
+  SolvedResult(MemberResult member, const ParametricSystem& family);
 
   // Every per-root and per-path value as NumPy arrays, the counts as a dict, and the scalars
   // (seed, route, variables, warnings), under the names the Python Result reads.
   pybind11::dict Arrays() const;
-  // The CLI's --json document, byte for byte.
+  // The CLI's --json document, byte for byte; for a member, its line of `zormix sweep --json`.
   std::string Json() const;
   // The CLI's summary lines (counts, route, seed, classification).
   std::string Summary() const;
 
  private:
   SolveResult result_;
-  bool mixedVolumeOnly_;
+  bool mixedVolumeOnly_ = false;
+  std::optional<MemberFields> member_;
 };
 
 void BindResult(pybind11::module_& m);

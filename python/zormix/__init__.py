@@ -5,7 +5,8 @@
 >>> result.roots          # complex array, one row per root
 >>> print(result)         # the summary
 
-Entry points: solve, mixed_volume, sweep, read_system, write_system, System. Errors are
+Entry points: solve, mixed_volume, read_system, write_system, System; for families of systems
+(coefficients that depend on parameters): Family, start, load_start, sweep. Errors are
 subclasses of zormix.Error named after their identifiers (InvalidInput, BadArgument,
 Interrupted, OutOfMemory, Checkpoint, Internal), each with ``.id``.
 """
@@ -13,14 +14,15 @@ Interrupted, OutOfMemory, Checkpoint, Internal), each with ``.id``.
 from . import _zormix
 from ._errors import (BadArgument, Checkpoint, Error, Internal, Interrupted, InvalidInput,
                       OutOfMemory)
-from ._result import PathInfo, Result, Root
-from ._solve import mixed_volume, read_system, solve, sweep, write_system
+from ._family import Family, Start, load_start, start, sweep
+from ._result import PathInfo, Result, Root, SweepResult
+from ._solve import mixed_volume, read_system, solve, write_system
 from ._system import System
 
 __version__ = _zormix.VERSION
 
 __all__ = [
-    "BadArgument", "Checkpoint", "Error", "Internal", "Interrupted", "InvalidInput",
-    "OutOfMemory", "PathInfo", "Result", "Root", "System", "mixed_volume", "read_system",
-    "solve", "sweep", "write_system",
+    "BadArgument", "Checkpoint", "Error", "Family", "Internal", "Interrupted", "InvalidInput",
+    "OutOfMemory", "PathInfo", "Result", "Root", "Start", "SweepResult", "System", "load_start",
+    "mixed_volume", "read_system", "solve", "start", "sweep", "write_system",
 ]

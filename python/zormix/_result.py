@@ -45,6 +45,11 @@ class Root(NamedTuple):
     path: PathInfo
 
 
+def data_property(key: str, doc: str | None = None) -> property:
+    """A read-only attribute holding the converted field ``key`` of ``self._data``."""
+    return property(lambda self: self._data[key], doc=doc)
+
+
 def _frozen(value: object) -> object:
     if hasattr(value, "flags"):  # a NumPy array
         value.flags.writeable = False
@@ -214,3 +219,24 @@ class Result:
     def __repr__(self) -> str:
         return (f"<zormix.Result: {len(self)} roots ({int(self.is_real.sum())} real), "
                 f"{self.counts['path_count']} paths, seed {self.seed}>")
+
+
+class SweepResult(Result):
+    """One member of zormix.sweep: a Result (its ``route`` is "parameter", its path count the
+    start's roots) with the member's ``instance`` (1-based), ``parameters`` (complex array),
+    ``solved`` and ``error`` (the values gave no valid system: no roots), ``flagged`` (paths
+    were lost on the first detour and the member was tracked again) and ``gamma_attempts``.
+    ``to_json()`` is the member's line of ``zormix sweep --json``."""
+
+    instance = data_property("instance")
+    parameters = data_property("parameters", "The member's parameter values (complex array).")
+    solved = data_property("solved")
+    error = data_property("error", 'Why the member was not solved ("" when it was).')
+    flagged = data_property("flagged")
+    gamma_attempts = data_property("gamma_attempts")
+
+    def __repr__(self) -> str:
+        if not self.solved:
+            return f"<zormix.SweepResult: instance {self.instance} not solved: {self.error}>"
+        return (f"<zormix.SweepResult: instance {self.instance}, {len(self)} roots "
+                f"({int(self.is_real.sum())} real), seed {self.seed}>")

@@ -67,11 +67,11 @@ class _ProgressLine:
         sys.stderr.flush()
 
 
-def _progress(progress: object) -> ProgressCallback | None:
+def _progress(progress: object, line: type = _ProgressLine) -> ProgressCallback | None:
     if progress is None or progress is False:
         return None
     if progress is True:
-        return _ProgressLine()
+        return line()
     if callable(progress):
         return progress
     raise BadArgument("progress: expected True, False or a callable "
@@ -138,16 +138,6 @@ def _run(system: SystemLike, *, route: str, seed: int | None, threads: int, cert
         _progress(progress), _path(report, "report"), _path(checkpoint, "checkpoint"),
         mixed_volume_only)
     return Result(solved)
-
-
-def sweep(system: SystemLike, parameters: list[str], values: object, *,
-          start: Result | None = None, **options: object) -> list[Result]:
-    """Solves a family of systems for many parameter values by the parameter homotopy, one Result
-    per instance. Not available yet: the solver has no parameter homotopy so far; until it has,
-    call zormix.solve once per instance."""
-    raise NotImplementedError(
-        "zormix.sweep needs the parameter homotopy, which this version of the solver does not "
-        "have yet; solve each instance with zormix.solve instead")
 
 
 _FORMATS = ("auto", "psnum", "text")

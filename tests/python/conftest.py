@@ -1,6 +1,10 @@
 """Shared pieces of the Python package's tests."""
 
 import os
+import signal
+import subprocess
+import sys
+import time
 from pathlib import Path
 
 import pytest
@@ -30,3 +34,25 @@ def cli() -> str:
     if not path.is_file():
         pytest.skip("no zormix command built beside the module (set ZORMIX_CLI)")
     return str(path)
+
+
+def interrupt_child(script: str, *args: str) -> tuple[list[str], list[str], float]:
+    """Runs `script` in a fresh interpreter, which prints "ready", then one line when its work is
+    under way, then one line on catching the interrupt and one after more work. Sends SIGINT
+    after the second line; returns the words of the last two lines and the seconds from the
+    signal to the third."""
+    child = subprocess.Popen([sys.executable, "-c", script, *args], stdout=subprocess.PIPE,
+                             text=True)
+    try:
+        assert child.stdout.readline().strip() == "ready"
+        under_way = child.stdout.readline()
+        assert under_way, "the child ended before its work was under way"
+        sent = time.monotonic()
+        child.send_signal(signal.SIGINT)
+        caught = child.stdout.readline().split()
+        latency = time.monotonic() - sent
+        after = child.stdout.readline().split()
+        assert child.wait(timeout=60) == 0
+    finally:
+        child.kill()
+    return caught, after, latency

@@ -2,15 +2,15 @@
 
 import json
 import os
-import signal
 import subprocess
-import sys
 import textwrap
 import threading
 import time
 
+import pytest
+
 import zormix
-from conftest import cyclic
+from conftest import REPOSITORY, cyclic, interrupt_child
 
 
 def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
@@ -33,7 +33,14 @@ def test_json_and_summary_are_the_cli_ones_byte_for_byte(cli, tmp_path):
             root["path"]["cell"], root["path"]["start_index"], root["path"]["steps"])
 
 
-def test_gil_is_released_while_solving():
+DENSE = REPOSITORY / "examples" / "families" / "dense_quadrics.txt"
+
+
+@pytest.mark.parametrize("work", [
+    lambda: zormix.solve(cyclic(6), seed=1, threads=1),
+    lambda: zormix.sweep(DENSE.read_text(), None, [[0.5, -0.3]] * 300, seed=1, threads=1),
+], ids=["solve", "sweep"])
+def test_gil_is_released_while_solving(work):
     ticks = []
     stop = threading.Event()
 
@@ -45,7 +52,7 @@ def test_gil_is_released_while_solving():
     counter = threading.Thread(target=count)
     counter.start()
     started = time.monotonic()
-    zormix.solve(cyclic(6), seed=1, threads=1)
+    work()
     elapsed = time.monotonic() - started
     stop.set()
     counter.join()
@@ -56,7 +63,7 @@ def test_gil_is_released_while_solving():
 CHILD = textwrap.dedent("""
     import sys, time, zormix
     sys.path.insert(0, {tests!r})
-    from conftest import cyclic
+    from conftest import cyclic, interrupt_child
     wait_for, n = sys.argv[1], int(sys.argv[2])
     seen = set()
     def progress(stage, *counts):
@@ -75,20 +82,8 @@ CHILD = textwrap.dedent("""
 
 
 def _interrupt_during(stage, n):
-    child = subprocess.Popen(
-        [sys.executable, "-c", CHILD.format(tests=os.path.dirname(__file__)), stage, str(n)],
-        stdout=subprocess.PIPE, text=True)
-    try:
-        assert child.stdout.readline().strip() == "ready"
-        assert child.stdout.readline().strip() == "stage " + stage
-        sent = time.monotonic()
-        child.send_signal(signal.SIGINT)
-        caught = child.stdout.readline().split()
-        latency = time.monotonic() - sent
-        after = child.stdout.readline().split()
-        assert child.wait(timeout=30) == 0
-    finally:
-        child.kill()
+    caught, after, latency = interrupt_child(CHILD.format(tests=os.path.dirname(__file__)), stage,
+                                             str(n))
     assert caught == ["caught", "Interrupted", "True", "zormix:interrupted"]
     assert after == ["after", "2"]  # the interpreter goes on solving
     assert latency < 1.0

@@ -128,8 +128,3 @@ def test_progress_line_on_standard_error(capsys):
     zormix.solve(cyclic(5), seed=1, progress=True)
     err = capsys.readouterr().err
     assert "zormix: mixed cells" in err and "tracking 70/70 paths (70 reached" in err
-
-
-def test_sweep_says_it_is_not_there_yet():
-    with pytest.raises(NotImplementedError, match="parameter homotopy"):
-        zormix.sweep("x^2 - a", ["a"], [[1.0]])
