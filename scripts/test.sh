@@ -38,9 +38,21 @@ build() {  # build dir, cmake arguments...
   cmake -S . -B "$dir" "$@" && cmake --build "$dir" -j "$jobs"
 }
 
+# Wall time of each stage, printed with the summary: the whole run must stay well within CI's limit.
+timings=()
+stage_name=""
+stage_start=$SECONDS
+stage() {  # name of the next stage ("" ends the last one)
+  [ -n "$stage_name" ] && timings+=("$stage_name: $((SECONDS - stage_start)) s")
+  stage_name="$1"
+  stage_start=$SECONDS
+  if [ -n "$1" ]; then echo "=== $1 ==="; fi
+}
+
+stage "Dependencies"
 bash scripts/install-deps.sh || exit 1
 
-echo "=== Release build (build/) ==="
+stage "Release build (build/)"
 if build build -DCMAKE_BUILD_TYPE=Release; then
   run_suite "Release" build
   echo "=== Python package (tests/python on build/) ==="
@@ -55,7 +67,7 @@ else
   summaries+=("Release: build failed")
 fi
 
-echo "=== AddressSanitizer + UndefinedBehaviorSanitizer build (build-sanitize/) ==="
+stage "AddressSanitizer + UndefinedBehaviorSanitizer build (build-sanitize/)"
 if build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_SANITIZE=ON \
     -DZORMIX_BUILD_BENCH=OFF; then
   ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1" \
@@ -66,7 +78,7 @@ else
   summaries+=("Sanitizers: build failed")
 fi
 
-echo "=== MPI build (build-mpi/) ==="
+stage "MPI build (build-mpi/)"
 if build build-mpi -DCMAKE_BUILD_TYPE=Release -DZORMIX_MPI=ON -DZORMIX_BUILD_TESTS=OFF; then
   # The jobs oversubscribe the cores themselves: one at a time.
   run_suite "MPI" build-mpi -L mpi -j 1
@@ -75,7 +87,7 @@ else
   summaries+=("MPI: build failed")
 fi
 
-echo "=== ThreadSanitizer build of the concurrent solves (build-tsan/) ==="
+stage "ThreadSanitizer build of the concurrent solves (build-tsan/)"
 if cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_TSAN=ON \
     -DZORMIX_BUILD_BENCH=OFF && cmake --build build-tsan -j "$jobs" --target zormix_solve_tests; then
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
@@ -117,7 +129,7 @@ run_fuzz() {  # target, seconds
   fi
 }
 
-echo "=== libFuzzer build (build-fuzz/) ==="
+stage "libFuzzer build (build-fuzz/)"
 if CC=clang CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_FUZZ=ON \
     -DZORMIX_BUILD_TESTS=OFF -DZORMIX_BUILD_BENCH=OFF; then
   for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-60}"; done
@@ -126,6 +138,9 @@ else
   summaries+=("Fuzzing: build failed")
 fi
 
+stage ""
 echo "=== Summary ==="
 for s in "${summaries[@]}"; do echo "$s"; done
+echo "Wall time: ${SECONDS} s in all"
+for t in "${timings[@]}"; do echo "  $t"; done
 exit "$status"
