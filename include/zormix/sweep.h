@@ -44,6 +44,10 @@ struct SweepOptions {
   // Polled from the calling thread between members; true stops the sweep with Error
   // kInterruptedId after the members finished so far have been handed on.
   std::function<bool()> interrupted;
+  // Hard bound on the steps of every path of one detour (attempt 1, 2, ... of the gamma guard) of
+  // one member: a path is given up there, without the end game. 0 or unset: the tracker's own
+  // limits. Tests use it to make a detour lose paths.
+  std::function<std::int32_t(std::int64_t instance, int attempt)> detourStepLimit;
 };
 
 // One member of a sweep.
