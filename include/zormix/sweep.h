@@ -39,6 +39,10 @@ struct SweepOptions {
   int threads = 1;
   // Route of the start solve.
   Route startRoute = Route::kPolyhedral;
+  // Paths a solve may track (as SolveOptions::maxPaths): the start solve is refused beyond it
+  // (Error "zormix:outOfMemory"), and so is a sweep from a start with more paths. The memory of
+  // the machine bounds both either way.
+  std::optional<std::int64_t> maxPaths;
   // Certify the regular roots of every member (as SolveOptions::certify).
   bool certify = false;
   // Polled from the calling thread between members; true stops the sweep with Error

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -168,6 +169,8 @@ CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
   sweep->add_option("--json", a.json, "Write one JSON line per member to this file; - for stdout");
   sweep->add_option("--seed", a.seed, "Seed of all random draws, 0 to 2^64-1");
   sweep->add_option("--threads", a.threads, "Threads, 0 = one per core (default)");
+  sweep->add_option("--max-paths", a.maxPaths,
+                    "Refuse a start solve (or a start) with more paths than this");
   sweep->add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
   auto* quiet = sweep->add_flag("-q,--quiet", a.quiet, "No progress display");
   sweep->add_flag("--progress", a.progress, "Progress on stderr even when it is not a terminal")
@@ -180,6 +183,9 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   const std::optional<Resolved> resolved =
       ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
   if (!resolved) return exitCode;
+  std::string why;
+  const std::optional<std::int64_t> maxPaths = ParseMaxPaths(a.maxPaths, why);
+  if (!why.empty()) return usage(why);
   if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
   const ParametricSystem family = LoadFamily(a.system);
@@ -190,6 +196,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   options.seed = SweepSeed(options);  // drawn once, so that the run can be repeated with it
   options.threads = resolved->threads;
   options.certify = a.certify;
+  options.maxPaths = maxPaths;
   options.interrupted = Interrupted;
   CatchInterrupts();
   const bool showProgress = ShowsProgress(a.quiet, a.progress);
@@ -225,17 +232,33 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   return 0;
 }
 
-int RunStartSolve(const std::string& system, const std::string& saveStart, const std::string& seed,
-                  const std::string& threads, bool totalDegree, const UsageReporter& usage) {
+std::optional<std::int64_t> ParseMaxPaths(const std::string& text, std::string& why) {
+  if (text.empty()) return std::nullopt;
+  const std::optional<std::uint64_t> paths =
+      ParseDecimal(text, std::numeric_limits<std::int64_t>::max());
+  if (!paths || *paths == 0) {
+    why = "--max-paths '" + text + "': expected a positive decimal integer";
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(*paths);
+}
+
+int RunStartSolve(const StartSolveArgs& a, const UsageReporter& usage) {
   int exitCode = 0;
-  const std::optional<Resolved> resolved = ResolveSeedAndThreads(seed, threads, usage, exitCode);
+  const std::optional<Resolved> resolved =
+      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
   if (!resolved) return exitCode;
+  std::string why;
+  const std::optional<std::int64_t> maxPaths = ParseMaxPaths(a.maxPaths, why);
+  if (!why.empty()) return usage(why);
+  const std::string& saveStart = a.saveStart;
   CheckOutputPath(saveStart, "start file");
-  const ParametricSystem family = LoadFamily(system);
+  const ParametricSystem family = LoadFamily(a.system);
   SweepOptions options;
   options.seed = resolved->seed;
   options.threads = resolved->threads;
-  options.startRoute = totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
+  options.maxPaths = maxPaths;
+  options.startRoute = a.totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
   options.interrupted = Interrupted;
   CatchInterrupts();
   const FamilyStart start = SolveFamilyStart(family, options);

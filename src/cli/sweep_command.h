@@ -4,7 +4,9 @@
 #define ZORMIX_CLI_SWEEP_COMMAND_H_
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace zormix::cli {
@@ -17,6 +19,7 @@ struct SweepArgs {
   std::string json;
   std::string seed;
   std::string threads;
+  std::string maxPaths;
   bool certify = false;
   bool quiet = false;
   bool progress = false;
@@ -31,10 +34,21 @@ using UsageReporter = std::function<int(const std::string& message)>;
 // Runs a parsed sweep; returns the exit code.
 int RunSweep(const SweepArgs& args, const UsageReporter& usage);
 
-// `zormix solve FAMILY --save-start FILE`: the start solve alone. seed and threads as given to
-// solve (empty: environment, then fresh entropy and all cores).
-int RunStartSolve(const std::string& system, const std::string& saveStart, const std::string& seed,
-                  const std::string& threads, bool totalDegree, const UsageReporter& usage);
+// The value of --max-paths: a positive decimal integer, or no limit for empty text. Sets `why`
+// to the usage error when the text is neither.
+std::optional<std::int64_t> ParseMaxPaths(const std::string& text, std::string& why);
+
+// `zormix solve FAMILY --save-start FILE`: the start solve alone. seed, threads and maxPaths as
+// given to solve (empty: environment, then fresh entropy and all cores; no path limit).
+struct StartSolveArgs {
+  std::string system;
+  std::string saveStart;
+  std::string seed;
+  std::string threads;
+  std::string maxPaths;
+  bool totalDegree = false;
+};
+int RunStartSolve(const StartSolveArgs& args, const UsageReporter& usage);
 
 }  // namespace zormix::cli
 

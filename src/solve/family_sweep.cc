@@ -16,6 +16,7 @@
 #include "base/text.h"
 #include "model/normal_form.h"
 #include "model/parametric_eval.h"
+#include "solve/path_budget.h"
 #include "solve/stage_data.h"
 #include "tracker/parameter_homotopy.h"
 #include "tracker/singular_start.h"
@@ -189,6 +190,7 @@ FamilyStart SolveFamilyStart(const ParametricSystem& family, const SweepOptions&
   solve.route = options.startRoute;
   solve.seed = start.seed;
   solve.threads = options.threads;
+  solve.maxPaths = options.maxPaths;
   solve.reportPath.clear();
   solve.interrupted = options.interrupted;
   solve.console = [](std::string_view) {};
@@ -235,6 +237,7 @@ void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember) {
   CheckStartBelongs(family, start, "the start");
+  CheckPathBudget(StartPathCount(start), family.n, options.maxPaths);
   SweepOptions fixed = options;
   fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
   const std::int64_t count = static_cast<std::int64_t>(members.size());

@@ -87,5 +87,24 @@ TEST_F(SweepTest, StartOfAnotherSystemIsRefused) {
   EXPECT_THAT(run.err, HasSubstr("other.json: the start belongs to another system"));
 }
 
+TEST_F(SweepTest, StartSolveAndSweepKeepToThePathLimit) {
+  // The family's start solve tracks 4 paths (its mixed volume).
+  Write("values.txt", "5 2\n");
+  CliRun run = Zormix("solve family.txt --seed 2 --save-start s.json --max-paths 3");
+  EXPECT_EQ(run.code, 3);  // the exit code of zormix:outOfMemory
+  EXPECT_THAT(run.err, HasSubstr("has 4 paths, more than the 3 allowed"));
+  EXPECT_FALSE(fs::exists(dir_ / "s.json"));
+  run = Zormix("sweep family.txt values.txt --seed 2 -q --max-paths 3");
+  EXPECT_EQ(run.code, 3);
+  EXPECT_THAT(run.err, HasSubstr("has 4 paths, more than the 3 allowed"));
+  ASSERT_EQ(Zormix("solve family.txt --seed 2 --save-start s.json --max-paths 4").code, 0);
+  // A start file with more paths than allowed is refused before any member.
+  run = Zormix("sweep family.txt values.txt --start s.json -q --max-paths 3 --json out.jsonl");
+  EXPECT_EQ(run.code, 3);
+  EXPECT_FALSE(fs::exists(dir_ / "out.jsonl") && !Slurp("out.jsonl").empty());
+  EXPECT_EQ(Zormix("sweep family.txt values.txt --start s.json -q --max-paths 4").code, 0);
+  EXPECT_EQ(Zormix("sweep family.txt values.txt --start s.json -q --max-paths 0").code, 2);
+}
+
 }  // namespace
 }  // namespace zormix::testing
