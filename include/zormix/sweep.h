@@ -92,6 +92,12 @@ void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember);
 
+// What SweepFamily checks before any member, for callers that solve the members themselves
+// (SolveMember): the start belongs to the family, and its paths fit options.maxPaths and the
+// memory. Throws Error.
+void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
+                const SweepOptions& options);
+
 // Throws Error naming `source` when `start` was not made for `family`.
 void CheckStartBelongs(const ParametricSystem& family, const FamilyStart& start,
                        std::string_view source);

@@ -435,7 +435,7 @@ int Main(int argc, char** argv) {
   if (convert->parsed()) return RunConvert(convertArgs);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI
-    if (!cluster::IsRankZero()) return 0;  // a sweep runs on the threads of rank 0 alone
+    if (!cluster::IsRankZero()) return ServeSweep(sweepArgs, UsageFailure);
 #endif
     return RunSweep(sweepArgs, UsageFailure);
   }

@@ -31,8 +31,14 @@ CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& args);
 // Reports a usage error (exit code 2) and returns the exit code.
 using UsageReporter = std::function<int(const std::string& message)>;
 
-// Runs a parsed sweep; returns the exit code.
+// Runs a parsed sweep; returns the exit code. In an MPI job this is rank 0's part: it hands the
+// members out to every rank and writes their records in member order.
 int RunSweep(const SweepArgs& args, const UsageReporter& usage);
+
+#ifdef ZORMIX_MPI
+// Every other rank of an MPI job: solves the members rank 0 hands out; returns the exit code.
+int ServeSweep(const SweepArgs& args, const UsageReporter& usage);
+#endif
 
 // The value of --max-paths: a positive decimal integer, or no limit for empty text. Sets `why`
 // to the usage error when the text is neither.

@@ -233,11 +233,16 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
   return member;
 }
 
+void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
+                const SweepOptions& options) {
+  CheckStartBelongs(family, start, "the start");
+  CheckPathBudget(StartPathCount(start), family.n, options.maxPaths);
+}
+
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember) {
-  CheckStartBelongs(family, start, "the start");
-  CheckPathBudget(StartPathCount(start), family.n, options.maxPaths);
+  CheckSweep(family, start, options);
   SweepOptions fixed = options;
   fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
   const std::int64_t count = static_cast<std::int64_t>(members.size());
