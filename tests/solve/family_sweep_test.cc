@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 #include "zormix/error.h"
@@ -241,6 +243,42 @@ TEST(FamilySweep, DetourThatLosesPathsIsFlaggedAndTrackedAgain) {
   EXPECT_EQ(guarded[0].gammaAttempts, 1);
   EXPECT_EQ(guarded[0].result.classes.failed, 6);
   ExpectExactAccounting(guarded[0]);
+}
+
+std::string ReadExample(const std::string& name) {
+  std::ifstream in(std::string(ZORMIX_EXAMPLES_DIR) + "/families/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The example families against fresh solves of a few members each: the dense family (16 roots
+// of 16 paths) and the Stewart-Gough platform (40 roots of 1,536 paths, most of them diverging).
+TEST(FamilySweep, ExampleFamiliesMatchFreshSolvesHeavy) {
+  struct Case {
+    const char* file;
+    std::vector<std::vector<Complex>> members;
+  };
+  const std::vector<Case> cases = {
+      {"dense_quadrics.txt", {{0.5, -0.3}, {Complex(0.1, 0.2), 1.0}, {-0.45, 0.27}}},
+      {"stewart_gough.txt", {{-0.0176, -0.0349, 0.0151, -0.0428, 0.0036, -0.0134}}}};
+  for (const Case& c : cases) {
+    const ParametricSystem family = ParseParametricText(ReadExample(c.file), c.file);
+    const FamilyStart start = SolveFamilyStart(family, Seeded(2, 2));
+    for (const MemberResult& m : Sweep(family, start, c.members, Seeded(2, 2))) {
+      ASSERT_TRUE(m.solved) << c.file << ": " << m.error;
+      SolveOptions fresh;
+      fresh.seed = 2;
+      fresh.threads = 2;
+      fresh.reportPath.clear();
+      const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
+      const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
+      EXPECT_GE(expected.size(), 16u) << c.file;
+      EXPECT_EQ(got.size(), expected.size()) << c.file << " instance " << m.instance;
+      EXPECT_LT(Mismatch(expected, got), 1e-8) << c.file << " instance " << m.instance;
+      EXPECT_LT(Mismatch(got, expected), 1e-8) << c.file << " instance " << m.instance;
+    }
+  }
 }
 
 TEST(FamilyStartFile, ReadsBackExactlyAndIsRefusedByAnotherSystem) {
