@@ -13,10 +13,6 @@
 #include <thread>
 
 #include "cli/input.h"
-#ifdef ZORMIX_MPI
-#include "cluster/mpi_messages.h"
-#include "cluster/ordered_share.h"
-#endif
 #include "cli/interrupt.h"
 #include "cli/json_output.h"
 #include "cli/output.h"
@@ -25,6 +21,11 @@
 #include "zormix/error.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
+
+#ifdef ZORMIX_MPI
+#include "cluster/mpi_messages.h"
+#include "cluster/ordered_share.h"
+#endif
 
 namespace zormix::cli {
 namespace {
@@ -186,7 +187,6 @@ struct SweepJob {
 };
 
 using MemberSink = std::function<void(const std::string& record, const MemberRow& row)>;
-
 
 #ifdef ZORMIX_MPI
 int ThreadsOf(int threads) {
