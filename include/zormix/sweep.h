@@ -39,11 +39,19 @@ struct SweepOptions {
   int threads = 1;
   // Route of the start solve.
   Route startRoute = Route::kPolyhedral;
+  // Paths a solve may track (as SolveOptions::maxPaths): the start solve is refused beyond it
+  // (Error "zormix:outOfMemory"), and so is a sweep from a start with more paths. The memory of
+  // the machine bounds both either way.
+  std::optional<std::int64_t> maxPaths;
   // Certify the regular roots of every member (as SolveOptions::certify).
   bool certify = false;
   // Polled from the calling thread between members; true stops the sweep with Error
   // kInterruptedId after the members finished so far have been handed on.
   std::function<bool()> interrupted;
+  // Hard bound on the steps of every path of one detour (attempt 1, 2, ... of the gamma guard) of
+  // one member: a path is given up there, without the end game. 0 or unset: the tracker's own
+  // limits. Tests use it to make a detour lose paths.
+  std::function<std::int32_t(std::int64_t instance, int attempt)> detourStepLimit;
 };
 
 // One member of a sweep.
@@ -83,6 +91,12 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember);
+
+// What SweepFamily checks before any member, for callers that solve the members themselves
+// (SolveMember): the start belongs to the family, and its paths fit options.maxPaths and the
+// memory. Throws Error.
+void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
+                const SweepOptions& options);
 
 // Throws Error naming `source` when `start` was not made for `family`.
 void CheckStartBelongs(const ParametricSystem& family, const FamilyStart& start,

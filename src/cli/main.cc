@@ -156,11 +156,9 @@ void PrintSummary(const SolveResult& r, const SolveArgs& a, const std::string& r
 
 // Seed and threads (options over environment) and the path limit; a bad value is a usage error.
 void ResolveSeedAndThreads(const SolveArgs& a, SolveOptions& options) {
-  if (!a.maxPaths.empty()) {
-    options.maxPaths = ParseDecimal(a.maxPaths, std::numeric_limits<std::int64_t>::max());
-    if (!options.maxPaths || *options.maxPaths == 0)
-      throw UsageError{"--max-paths '" + a.maxPaths + "': expected a positive decimal integer"};
-  }
+  std::string badMaxPaths;
+  options.maxPaths = ParseMaxPaths(a.maxPaths, badMaxPaths);
+  if (!badMaxPaths.empty()) throw UsageError{badMaxPaths};
   try {
     options.seed = a.seed.empty() ? SeedFromEnvironment() : ParseSeed(a.seed, "--seed");
     options.threads = a.threads.empty() ? ThreadsFromEnvironment().value_or(0)
@@ -228,8 +226,9 @@ int RunStartSolveOnly(const SolveArgs& a) {
   if (!cluster::IsRankZero()) return 0;
 #endif
   CheckInputExists(a);
-  return RunStartSolve(a.input, a.saveStart, a.seed, a.threads, a.route == "total-degree",
-                       UsageFailure);
+  return RunStartSolve(
+      {a.input, a.saveStart, a.seed, a.threads, a.maxPaths, a.route == "total-degree"},
+      UsageFailure);
 }
 
 int RunSolve(const SolveArgs& a) {
@@ -436,7 +435,7 @@ int Main(int argc, char** argv) {
   if (convert->parsed()) return RunConvert(convertArgs);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI
-    if (!cluster::IsRankZero()) return 0;  // a sweep runs on the threads of rank 0 alone
+    if (!cluster::IsRankZero()) return ServeSweep(sweepArgs, UsageFailure);
 #endif
     return RunSweep(sweepArgs, UsageFailure);
   }

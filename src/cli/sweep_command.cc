@@ -2,11 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <functional>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <thread>
 
 #include "cli/input.h"
 #include "cli/interrupt.h"
@@ -17,6 +21,11 @@
 #include "zormix/error.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
+
+#ifdef ZORMIX_MPI
+#include "cluster/mpi_messages.h"
+#include "cluster/ordered_share.h"
+#endif
 
 namespace zormix::cli {
 namespace {
@@ -72,13 +81,30 @@ std::string MemberRecord(const MemberResult& m) {
   return record.dump() + "\n";
 }
 
+// What the table shows of a member: the same whether the member was solved here or on another
+// rank of an MPI job.
+struct MemberRow {
+  std::int64_t instance = 0;
+  bool solved = false;
+  std::string error;
+  bool flagged = false;
+  std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
+  double seconds = 0.0;
+};
+
+MemberRow RowOf(const MemberResult& m) {
+  const RootClassCounts& c = m.result.classes;
+  return {m.instance,    m.solved,   m.error,      m.flagged, c.regular,
+          c.realRegular, c.singular, c.atInfinity, c.failed,  m.seconds};
+}
+
 struct Totals {
   std::int64_t members = 0, failedMembers = 0, flagged = 0;
   std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
   double seconds = 0.0;
 };
 
-void PrintRow(std::FILE* out, const MemberResult& m, Totals& totals) {
+void PrintRow(std::FILE* out, const MemberRow& m, Totals& totals) {
   ++totals.members;
   totals.seconds += m.seconds;
   if (!m.solved) {
@@ -86,17 +112,16 @@ void PrintRow(std::FILE* out, const MemberResult& m, Totals& totals) {
     std::fprintf(out, "%8" PRId64 "  not solved: %s\n", m.instance, m.error.c_str());
     return;
   }
-  const RootClassCounts& c = m.result.classes;
   totals.flagged += m.flagged;
-  totals.regular += c.regular;
-  totals.realRegular += c.realRegular;
-  totals.singular += c.singular;
-  totals.atInfinity += c.atInfinity;
-  totals.failed += c.failed;
+  totals.regular += m.regular;
+  totals.realRegular += m.realRegular;
+  totals.singular += m.singular;
+  totals.atInfinity += m.atInfinity;
+  totals.failed += m.failed;
   std::fprintf(out,
                "%8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64
                " %9.4f%s\n",
-               m.instance, c.regular, c.realRegular, c.singular, c.atInfinity, c.failed, m.seconds,
+               m.instance, m.regular, m.realRegular, m.singular, m.atInfinity, m.failed, m.seconds,
                m.flagged ? "  re-tracked" : "");
 }
 
@@ -151,6 +176,111 @@ class RecordWriter {
   std::FILE* file_ = nullptr;
 };
 
+// Everything a sweep's members need; in an MPI job rank 0 sends it to every other rank.
+struct SweepJob {
+  std::string text, name;  // the family as written, and the name its messages give it
+  ParametricSystem family;
+  FamilyStart start;
+  std::vector<std::vector<Complex>> members;
+  SweepOptions options;
+  bool wantRecords = false;  // the JSON record of each member is written
+};
+
+using MemberSink = std::function<void(const std::string& record, const MemberRow& row)>;
+
+#ifdef ZORMIX_MPI
+int ThreadsOf(int threads) {
+  return threads > 0 ? threads : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// A member's record and row as the bytes a rank sends back to rank 0.
+std::string EncodeMemberOutput(const MemberResult& m, bool wantRecord) {
+  const MemberRow r = RowOf(m);
+  const nlohmann::json row = {r.instance,    r.solved,   r.error,      r.flagged, r.regular,
+                              r.realRegular, r.singular, r.atInfinity, r.failed,  r.seconds};
+  return nlohmann::json{{"row", row}, {"record", wantRecord ? MemberRecord(m) : ""}}.dump();
+}
+
+void EmitMemberOutput(const std::string& bytes, const MemberSink& emit) {
+  const nlohmann::json doc = nlohmann::json::parse(bytes);
+  const nlohmann::json& row = doc.at("row");
+  const MemberRow r{row[0].get<std::int64_t>(), row[1].get<bool>(),
+                    row[2].get<std::string>(),  row[3].get<bool>(),
+                    row[4].get<std::int64_t>(), row[5].get<std::int64_t>(),
+                    row[6].get<std::int64_t>(), row[7].get<std::int64_t>(),
+                    row[8].get<std::int64_t>(), row[9].get<double>()};
+  emit(doc.at("record").get<std::string>(), r);
+}
+
+std::string EncodeSweepJob(const SweepJob& job) {
+  nlohmann::json members = nlohmann::json::array();
+  for (const std::vector<Complex>& values : job.members) {
+    nlohmann::json parts = nlohmann::json::array();
+    for (const Complex& z : values) parts.push_back({z.real(), z.imag()});
+    members.push_back(std::move(parts));
+  }
+  return nlohmann::json{{"text", job.text},
+                        {"name", job.name},
+                        {"start", FormatFamilyStart(job.start)},
+                        {"members", members},
+                        {"seed", *job.options.seed},
+                        {"certify", job.options.certify},
+                        {"records", job.wantRecords}}
+      .dump();
+}
+
+SweepJob DecodeSweepJob(const std::string& bytes) {
+  const nlohmann::json doc = nlohmann::json::parse(bytes);
+  SweepJob job;
+  job.text = doc.at("text").get<std::string>();
+  job.name = doc.at("name").get<std::string>();
+  job.family = ParseParametricText(job.text, job.name);
+  job.start = ParseFamilyStart(doc.at("start").get<std::string>(), "the start of rank 0");
+  for (const nlohmann::json& parts : doc.at("members")) {
+    std::vector<Complex>& values = job.members.emplace_back();
+    for (const nlohmann::json& z : parts)
+      values.emplace_back(z[0].get<double>(), z[1].get<double>());
+  }
+  job.options.seed = doc.at("seed").get<std::uint64_t>();
+  job.options.certify = doc.at("certify").get<bool>();
+  job.wantRecords = doc.at("records").get<bool>();
+  return job;
+}
+
+// Member k + 1 solved on whichever rank runs it: the same bits on every rank, from the seed.
+cluster::PieceWork MemberWork(const SweepJob& job) {
+  return [&job](std::int64_t k) {
+    const MemberResult m = SolveMember(
+        job.family, job.start, job.members[static_cast<std::size_t>(k)], k + 1, job.options);
+    return EncodeMemberOutput(m, job.wantRecords);
+  };
+}
+#endif
+
+// The members on this process's threads, or over the ranks of an MPI job; emit gets them in
+// member order either way.
+void SweepMembers(const SweepJob& job, const MemberSink& emit) {
+#ifdef ZORMIX_MPI
+  if (cluster::Size() > 1) {
+    CheckSweep(job.family, job.start, job.options);
+    cluster::SendSetup(EncodeSweepJob(job));
+    const auto interrupted = [&job] {
+      if (job.options.interrupted && job.options.interrupted())
+        throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
+    };
+    cluster::DistributeInOrder(
+        static_cast<std::int64_t>(job.members.size()), ThreadsOf(job.options.threads),
+        MemberWork(job), [&](std::int64_t, std::string&& bytes) { EmitMemberOutput(bytes, emit); },
+        interrupted);
+    cluster::EndSharing();
+    return;
+  }
+#endif
+  SweepFamily(job.family, job.start, job.members, job.options, [&](MemberResult&& m) {
+    emit(job.wantRecords ? MemberRecord(m) : std::string(), RowOf(m));
+  });
+}
+
 }  // namespace
 
 CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
@@ -168,6 +298,8 @@ CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
   sweep->add_option("--json", a.json, "Write one JSON line per member to this file; - for stdout");
   sweep->add_option("--seed", a.seed, "Seed of all random draws, 0 to 2^64-1");
   sweep->add_option("--threads", a.threads, "Threads, 0 = one per core (default)");
+  sweep->add_option("--max-paths", a.maxPaths,
+                    "Refuse a start solve (or a start) with more paths than this");
   sweep->add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
   auto* quiet = sweep->add_flag("-q,--quiet", a.quiet, "No progress display");
   sweep->add_flag("--progress", a.progress, "Progress on stderr even when it is not a terminal")
@@ -180,35 +312,43 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   const std::optional<Resolved> resolved =
       ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
   if (!resolved) return exitCode;
+  std::string why;
+  const std::optional<std::int64_t> maxPaths = ParseMaxPaths(a.maxPaths, why);
+  if (!why.empty()) return usage(why);
   if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
-  const ParametricSystem family = LoadFamily(a.system);
-  const std::vector<std::vector<Complex>> members =
-      ParseParameterValues(ReadWholeFile(a.values), InputName(a.values), family.parameterCount());
-  SweepOptions options;
-  options.seed = resolved->seed;
-  options.seed = SweepSeed(options);  // drawn once, so that the run can be repeated with it
-  options.threads = resolved->threads;
-  options.certify = a.certify;
-  options.interrupted = Interrupted;
+  SweepJob job;
+  job.text = ReadWholeFile(a.system);
+  job.name = InputName(a.system);
+  job.family = ParseParametricText(job.text, job.name);
+  job.members = ParseParameterValues(ReadWholeFile(a.values), InputName(a.values),
+                                     job.family.parameterCount());
+  job.options.seed = resolved->seed;
+  job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
+  job.options.threads = resolved->threads;
+  job.options.certify = a.certify;
+  job.options.maxPaths = maxPaths;
+  job.options.interrupted = Interrupted;
+  job.wantRecords = !a.json.empty();
   CatchInterrupts();
   const bool showProgress = ShowsProgress(a.quiet, a.progress);
   std::FILE* out = a.json == kStandardStream ? stderr : stdout;
-  const FamilyStart start = ObtainStart(family, a, options, showProgress);
-  if (!a.saveStart.empty()) WriteFamilyStartFile(start, a.saveStart);
-  ReportStart(out, start);
-  std::fprintf(out, "seed: %" PRIu64 "\n", *options.seed);
+  job.start = ObtainStart(job.family, a, job.options, showProgress);
+  if (!a.saveStart.empty()) WriteFamilyStartFile(job.start, a.saveStart);
+  ReportStart(out, job.start);
+  std::fprintf(out, "seed: %" PRIu64 "\n", *job.options.seed);
   RecordWriter records(a.json);
   std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
                "infinity", "failed", "time");
   Totals totals;
   const auto wallStart = std::chrono::steady_clock::now();
   try {
-    SweepFamily(family, start, members, options, [&](MemberResult&& m) {
-      records.Write(MemberRecord(m));
-      PrintRow(out, m, totals);
+    SweepMembers(job, [&](const std::string& record, const MemberRow& row) {
+      records.Write(record);
+      PrintRow(out, row, totals);
       if (showProgress)
-        std::fprintf(stderr, "zormix: %" PRId64 "/%zu instances\n", totals.members, members.size());
+        std::fprintf(stderr, "zormix: %" PRId64 "/%zu instances\n", totals.members,
+                     job.members.size());
     });
   } catch (const Error& e) {
     if (e.code() != ErrorCode::kInterrupted) throw;
@@ -225,17 +365,46 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   return 0;
 }
 
-int RunStartSolve(const std::string& system, const std::string& saveStart, const std::string& seed,
-                  const std::string& threads, bool totalDegree, const UsageReporter& usage) {
+#ifdef ZORMIX_MPI
+int ServeSweep(const SweepArgs& a, const UsageReporter& usage) {
   int exitCode = 0;
-  const std::optional<Resolved> resolved = ResolveSeedAndThreads(seed, threads, usage, exitCode);
+  const std::optional<Resolved> resolved =
+      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
   if (!resolved) return exitCode;
+  const SweepJob job = DecodeSweepJob(cluster::WaitForSetup());
+  cluster::ServePieces(ThreadsOf(resolved->threads), MemberWork(job));
+  cluster::WaitForEndOfSharing();
+  return 0;
+}
+#endif
+
+std::optional<std::int64_t> ParseMaxPaths(const std::string& text, std::string& why) {
+  if (text.empty()) return std::nullopt;
+  const std::optional<std::uint64_t> paths =
+      ParseDecimal(text, std::numeric_limits<std::int64_t>::max());
+  if (!paths || *paths == 0) {
+    why = "--max-paths '" + text + "': expected a positive decimal integer";
+    return std::nullopt;
+  }
+  return static_cast<std::int64_t>(*paths);
+}
+
+int RunStartSolve(const StartSolveArgs& a, const UsageReporter& usage) {
+  int exitCode = 0;
+  const std::optional<Resolved> resolved =
+      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
+  if (!resolved) return exitCode;
+  std::string why;
+  const std::optional<std::int64_t> maxPaths = ParseMaxPaths(a.maxPaths, why);
+  if (!why.empty()) return usage(why);
+  const std::string& saveStart = a.saveStart;
   CheckOutputPath(saveStart, "start file");
-  const ParametricSystem family = LoadFamily(system);
+  const ParametricSystem family = LoadFamily(a.system);
   SweepOptions options;
   options.seed = resolved->seed;
   options.threads = resolved->threads;
-  options.startRoute = totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
+  options.maxPaths = maxPaths;
+  options.startRoute = a.totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
   options.interrupted = Interrupted;
   CatchInterrupts();
   const FamilyStart start = SolveFamilyStart(family, options);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cluster/branch_share.h"
+#include "cluster/mpi_messages.h"
 #include "cluster/transport.h"
 #include "cluster/unit_pool.h"
 #include "solve/checkpoint.h"
@@ -28,48 +29,10 @@
 namespace zormix::cluster {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr auto kIdleWait = std::chrono::milliseconds(1);
-constexpr auto kPollInterval = std::chrono::milliseconds(100);
-// How long a failed rank waits for rank 0 to end the job before ending it itself.
-constexpr auto kFailureGrace = std::chrono::seconds(30);
 // At most this many paths per batch, and about this many batches per thread of the job: few
 // messages (3 per batch), and the last batches are small enough to even out the ranks.
 constexpr std::int64_t kMaxBatch = 64;
 constexpr std::int64_t kBatchesPerThread = 8;
-
-int Rank() {
-  int rank = 0;
-  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
-  return rank;
-}
-
-int Size() {
-  int size = 1;
-  MPI_Comm_size(MPI_COMM_WORLD, &size);
-  return size;
-}
-
-[[noreturn]] void AbortJob(const std::string& message) {
-  std::fprintf(stderr, "zormix: %s\n", message.c_str());
-  std::fflush(stderr);
-  MPI_Abort(MPI_COMM_WORLD, 1);
-  std::abort();
-}
-
-void SendBytes(const std::string& bytes, int to, Tag tag) {
-  MPI_Send(bytes.data(), static_cast<int>(bytes.size()), MPI_CHAR, to, tag, MPI_COMM_WORLD);
-}
-
-std::string ReceiveBytes(const MPI_Status& probed) {
-  int count = 0;
-  MPI_Get_count(&probed, MPI_CHAR, &count);
-  std::string bytes(static_cast<std::size_t>(count), '\0');
-  MPI_Recv(bytes.data(), count, MPI_CHAR, probed.MPI_SOURCE, probed.MPI_TAG, MPI_COMM_WORLD,
-           MPI_STATUS_IGNORE);
-  return bytes;
-}
 
 // Sends without waiting for the receiver, so that the main thread keeps serving while a large
 // message is under way (and sees a failure report instead of hanging on a rank that failed).
@@ -322,34 +285,6 @@ class Share {
   std::string results_;
   Clock::time_point lastSend_ = Clock::now();
 };
-
-// Waits for rank 0's end of the solve without spinning (a blocking receive would busy-poll).
-void WaitForMessage(int tag) {
-  int flag = 0;
-  MPI_Status status;
-  while (true) {
-    MPI_Iprobe(0, tag, MPI_COMM_WORLD, &flag, &status);
-    if (flag) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ReceiveBytes(status);
-}
-
-[[noreturn]] void ReportFailure(const std::string& message) {
-  SendBytes(message, 0, kFailure);
-  const auto deadline = Clock::now() + kFailureGrace;
-  while (Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  AbortJob("rank " + std::to_string(Rank()) + " failed: " + message);
-}
-
-// A failure message that reached rank 0 after it stopped listening still ends the job.
-void AbortOnReportedFailure() {
-  int flag = 0;
-  MPI_Status status;
-  MPI_Iprobe(MPI_ANY_SOURCE, kFailure, MPI_COMM_WORLD, &flag, &status);
-  if (flag)
-    AbortJob("rank " + std::to_string(status.MPI_SOURCE) + " failed: " + ReceiveBytes(status));
-}
 
 // What each rank ran, for ZORMIX_JOB_SHARES.
 struct Shares {

@@ -22,6 +22,8 @@ enum Tag : int {
   kBranches,       // 0 -> rank: branches to run (int64 indices); none left when empty
   kBranchCells,    // rank -> 0: the cells of branches it ran
   kCells,          // 0 -> rank: the cells of branches other ranks ran
+  // sweep of a family (also kRequest, kWork, kResults, kFailure, kFinished)
+  kSetup,  // 0 -> rank: what every member needs (the family, its start, the members, the options)
 };
 
 struct Message {

@@ -116,6 +116,7 @@ void RunFamilyCall(const mxArray* equations, const CallOptions& options, FamilyC
   sweep.threads = options.solve.threads;
   sweep.startRoute = options.solve.route;
   sweep.certify = options.solve.certify;
+  sweep.maxPaths = options.solve.maxPaths;
   sweep.interrupted = options.solve.interrupted;
   if (options.start) {
     call.start = ReadStart(options.start);

@@ -16,8 +16,10 @@
 #include "base/text.h"
 #include "model/normal_form.h"
 #include "model/parametric_eval.h"
+#include "solve/path_budget.h"
 #include "solve/stage_data.h"
 #include "tracker/parameter_homotopy.h"
+#include "tracker/singular_start.h"
 #include "zormix/error.h"
 #include "zormix/solve.h"
 #include "zormix/sweep.h"
@@ -88,6 +90,14 @@ MemberLayout LayoutAt(const ParametricSystem& family, std::span<const Complex> p
   return layout;
 }
 
+// One path per unit of multiplicity of every start root, as the start solve had.
+std::int64_t StartPathCount(const FamilyStart& start) {
+  if (start.multiplicity.empty()) return start.roots.cols();
+  std::int64_t paths = 0;
+  for (const std::int32_t m : start.multiplicity) paths += std::max<std::int32_t>(1, m);
+  return paths;
+}
+
 // x_k = e^{s_k} y_k, so y_k = x_k e^{-s_k}.
 ColMajorMatrix<Complex> ScaledStartPoints(const FamilyStart& start, const NormalForm& system) {
   ColMajorMatrix<Complex> points = start.roots;
@@ -107,6 +117,17 @@ SolveResult FinishMember(const NormalForm& system, TrackingOutcome&& tracked, Ru
   return result;
 }
 
+// Paths the tracking could not follow to their end (PathCounts::lost). The tracker leaves the
+// counts by status to the finish, so they are counted here from the records.
+std::int64_t LostPaths(const TrackingOutcome& tracked) {
+  PathCounts counts;
+  for (const PathRecord& record : tracked.records)
+    ++counts.byStatus[static_cast<int>(record.status)];
+  for (const PathRecord& record : tracked.lostPaths)
+    ++counts.byStatus[static_cast<int>(record.status)];
+  return counts.lost();
+}
+
 // Tracks the start roots to `parameters` with up to kGammaAttempts detours; the first attempt
 // without lost paths, or the one that lost the fewest.
 void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
@@ -116,25 +137,36 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
   const ColMajorMatrix<Complex> startPoints = ScaledStartPoints(start, layout.system);
   TrackingOptions tracking;  // one thread: members run side by side
   TrackingOutcome best;
+  std::int64_t fewestLost = 0;
+  const bool singularStart = std::any_of(start.multiplicity.begin(), start.multiplicity.end(),
+                                         [](std::int32_t m) { return m > 1; });
   for (int attempt = 1; attempt <= kGammaAttempts; ++attempt) {
-    const ParameterPath path{&family,         start.parameters,    parameters,
-                             UnitDraw(draws), layout.termOfFamily, layout.termScale};
+    const Complex gamma = UnitDraw(draws);
+    const std::vector<Complex> offset =
+        singularStart ? SingularStartOffset(layout.system.scaled, draws) : std::vector<Complex>{};
+    const ParameterPath path{&family, start.parameters,    parameters,
+                             gamma,   layout.termOfFamily, layout.termScale,
+                             offset};
     const auto begin = std::chrono::steady_clock::now();
-    TrackingOutcome tracked =
-        TrackParameterHomotopy(layout.system.scaled, path, startPoints, draws, tracking);
+    const std::int32_t stepLimit =
+        options.detourStepLimit ? options.detourStepLimit(member.instance, attempt) : 0;
+    TrackingOutcome tracked = TrackParameterHomotopy(
+        layout.system.scaled, path, startPoints, start.multiplicity, draws, tracking, stepLimit);
     const double seconds = SecondsSince(begin);
-    if (attempt == 1 || tracked.counts.lost() < best.counts.lost()) {
+    const std::int64_t lost = LostPaths(tracked);
+    if (attempt == 1 || lost < fewestLost) {
+      fewestLost = lost;
       best = std::move(tracked);
       member.gammaAttempts = attempt;
       member.result.timings.tracking = seconds;
     }
-    if (best.counts.lost() == 0) break;
+    if (fewestLost == 0) break;
     member.flagged = true;
   }
   const double trackingSeconds = member.result.timings.tracking;
   member.result = FinishMember(layout.system, std::move(best), draws, options.certify);
   member.result.timings.tracking = trackingSeconds;
-  member.result.pathCount = start.roots.cols();
+  member.result.pathCount = StartPathCount(start);
 }
 
 }  // namespace
@@ -159,6 +191,7 @@ FamilyStart SolveFamilyStart(const ParametricSystem& family, const SweepOptions&
   solve.route = options.startRoute;
   solve.seed = start.seed;
   solve.threads = options.threads;
+  solve.maxPaths = options.maxPaths;
   solve.reportPath.clear();
   solve.interrupted = options.interrupted;
   solve.console = [](std::string_view) {};
@@ -201,10 +234,16 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
   return member;
 }
 
+void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
+                const SweepOptions& options) {
+  CheckStartBelongs(family, start, "the start");
+  CheckPathBudget(StartPathCount(start), family.n, options.maxPaths);
+}
+
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember) {
-  CheckStartBelongs(family, start, "the start");
+  CheckSweep(family, start, options);
   SweepOptions fixed = options;
   fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
   const std::int64_t count = static_cast<std::int64_t>(members.size());

@@ -3,6 +3,7 @@
 #include "tracker/parameter_homotopy.h"
 
 #include "model/parametric_eval.h"
+#include "tracker/singular_start.h"
 #include "tracker/start_point_route.h"
 
 namespace zormix {
@@ -44,6 +45,10 @@ void ParameterHomotopy::CoefficientsAt(Parameter t, std::vector<Complex>& values
     A[p] = source < 0 ? Complex(0.0, 0.0) : scale * values[source];
     B[p] = source < 0 ? Complex(0.0, 0.0) : scale * slopes[source] * tauSlope;
   }
+  for (std::size_t p = 0; p < path_.offset.size(); ++p) {
+    A[p] -= (1.0 - t) * path_.offset[p];
+    B[p] += path_.offset[p];
+  }
 }
 
 void ParameterHomotopy::UpdateCoefficients(double t) {
@@ -82,16 +87,23 @@ void ParameterHomotopy::EvaluateComplex(const Complex* y, Complex t, ColMajorMat
 
 TrackingOutcome TrackParameterHomotopy(const PolySystem& target, const ParameterPath& path,
                                        const ColMajorMatrix<Complex>& startPoints,
-                                       RuntimeUniform& runtime, const TrackingOptions& options) {
+                                       std::span<const std::int32_t> multiplicity,
+                                       RuntimeUniform& runtime, const TrackingOptions& options,
+                                       std::int32_t stepLimit) {
   const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
   const MonomialLayout layout{target.n, target.termCount, &target.exponents, maxDegree};
   const std::function<ParameterHomotopy()> makeHomotopy = [&] {
     return ParameterHomotopy(layout, path);
   };
-  const std::vector<Complex> targetCoefficients = makeHomotopy().TargetCoefficients();
+  ParameterHomotopy first = makeHomotopy();
+  const std::vector<Complex> targetCoefficients = first.TargetCoefficients();
   const SystemView view{target.n, target.termCount, &target.exponents, targetCoefficients};
-  return TrackFromStartPoints(makeHomotopy, startPoints, kParameterRoute, view, maxDegree, runtime,
-                              options);
+  const StartPaths paths =
+      PlanStartPaths(first, startPoints, multiplicity, !path.offset.empty(), runtime);
+  TrackingOutcome tracked = TrackFromStartPoints(makeHomotopy, paths.points, kParameterRoute, view,
+                                                 maxDegree, runtime, options, stepLimit);
+  CountPathCopies(paths, tracked);
+  return tracked;
 }
 
 }  // namespace zormix

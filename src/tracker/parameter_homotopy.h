@@ -30,6 +30,9 @@ struct ParameterPath {
   // family term termOfFamily[p] (-1: none, a constant term the layout adds) times termScale[p].
   std::span<const std::int64_t> termOfFamily;
   std::span<const double> termScale;
+  // Empty, or per tracked term the offset delta v of a start with singular roots
+  // (SingularStartOffset): (1 - t) offset[p] is taken from the coefficient of term p.
+  std::span<const Complex> offset;
 };
 
 // H(y, t) = F(y; p(t)) with the layout's scale factors, and dH/dt through the chain rule
@@ -74,12 +77,17 @@ class ParameterHomotopy : public Homotopy {
 inline constexpr RouteConstants kParameterRoute = kTotalDegreeRoute;
 
 // Tracks every start point (columns of startPoints, in the target's scaled variables) from p0 to
-// p1, rescues paths lost to step failures, and runs the path-jumping check. `target` is the
-// layout of the tracked terms (its coefficients are not read). Results do not depend on
+// p1, rescues paths lost to step failures, and runs the path-jumping check. Start point k is a root
+// of multiplicity multiplicity[k] (empty: all regular) and stands for that many paths
+// (PlanStartPaths); the outcome has one path per unit of multiplicity, numbered from 1 in start
+// order. stepLimit > 0 gives up every path after that many steps (TrackFromStartPoints). `target`
+// is the layout of the tracked terms (its coefficients are not read). Results do not depend on
 // options.threads.
 TrackingOutcome TrackParameterHomotopy(const PolySystem& target, const ParameterPath& path,
                                        const ColMajorMatrix<Complex>& startPoints,
-                                       RuntimeUniform& runtime, const TrackingOptions& options);
+                                       std::span<const std::int32_t> multiplicity,
+                                       RuntimeUniform& runtime, const TrackingOptions& options,
+                                       std::int32_t stepLimit = 0);
 
 }  // namespace zormix
 

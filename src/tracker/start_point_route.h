@@ -48,19 +48,28 @@ inline constexpr double kStartPointWaypoint = 0.9;
 
 // Tracks every column of startPoints with homotopies from makeHomotopy() (one per worker) and
 // returns the outcome of TrackRoute. A re-track starts again from t = 0 with h = 0.001 and the
-// caller's correction limit.
+// caller's correction limit. stepLimit > 0 replaces the step limit of every path (first tracking
+// and re-tracks alike): a caller's bound on the work of one path.
 template <typename H>
 TrackingOutcome TrackFromStartPoints(const std::function<H()>& makeHomotopy,
                                      const ColMajorMatrix<Complex>& startPoints,
                                      const RouteConstants& route, const SystemView& target,
                                      std::span<const std::int32_t> maxDegree,
-                                     RuntimeUniform& runtime, const TrackingOptions& options) {
+                                     RuntimeUniform& runtime, const TrackingOptions& options,
+                                     std::int32_t stepLimit = 0) {
   using Worker = StartPointWorker<H>;
+  const auto bounded = [stepLimit](PathLimits limits) {
+    if (stepLimit <= 0) return limits;
+    limits.stepLimit = stepLimit;
+    limits.cauchyEndGame = false;
+    limits.polishNearTarget = false;
+    return limits;
+  };
   RouteTracking tracking(target.n, startPoints.cols(), true);
   auto makeWorker = [&]() -> UnitFunction {
-    auto worker =
-        std::make_shared<Worker>(makeHomotopy(), startPoints, route,
-                                 FirstTrackingLimits(kStartPointWaypoint), target, maxDegree);
+    auto worker = std::make_shared<Worker>(makeHomotopy(), startPoints, route,
+                                           bounded(FirstTrackingLimits(kStartPointWaypoint)),
+                                           target, maxDegree);
     return [&, worker](std::int64_t unit) {
       UnitOutcome& outcome = tracking.outcomes[unit];
       outcome.startIndex = static_cast<std::int32_t>(unit + 1);
@@ -69,7 +78,7 @@ TrackingOutcome TrackFromStartPoints(const std::function<H()>& makeHomotopy,
     };
   };
   auto makeRetrack = [&](RetrackPurpose purpose) -> RetrackFunction {
-    PathLimits limits = RetrackLimits(purpose);
+    PathLimits limits = bounded(RetrackLimits(purpose));
     limits.initialStep = 0.001;
     auto worker =
         std::make_shared<Worker>(makeHomotopy(), startPoints, route, limits, target, maxDegree);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -190,6 +191,31 @@ TEST_F(CliTest, InterruptStopsTheSolveWithoutAReport) {
       InterruptWhenSeen(dir_, {"cyclic.txt", "--progress", "--threads", "1", "-o", "out.roots"},
                         "tracking"),
       dir_);
+}
+
+// Ctrl-C during a sweep: exit 130, and the JSON Lines written so far are whole records, one per
+// member finished, in member order.
+TEST_F(CliTest, InterruptStopsTheSweepWithWholeRecords) {
+  Write("family.txt", "variables x, y;\nparameters a, b;\nx^2 + y^2 - a;\nx*y - b;\n");
+  std::string values;
+  for (int k = 0; k < 20000; ++k) values += std::to_string(5 + k % 7) + " 2\n";
+  Write("values.txt", values);
+  const Interrupted run = InterruptWhenSeen(dir_,
+                                            {"sweep", "family.txt", "values.txt", "--seed", "1",
+                                             "--threads", "2", "--progress", "--json", "out.jsonl"},
+                                            "/20000 instances");
+  ASSERT_TRUE(run.sent) << run.err;
+  EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 130) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("zormix: the sweep was interrupted; the records of "));
+  std::ifstream in(dir_ / "out.jsonl");
+  std::int64_t records = 0;
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json record = nlohmann::json::parse(line);  // throws on a torn line
+    EXPECT_EQ(record["instance"], ++records);
+  }
+  EXPECT_GT(records, 0);
+  EXPECT_LT(records, 20000);
+  EXPECT_THAT(run.err, HasSubstr("the records of " + std::to_string(records) + " instances"));
 }
 
 // x_k^2 = 1 for 17 variables: 2^17 = 131072 total-degree paths, announced before tracking even

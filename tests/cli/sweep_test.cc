@@ -78,6 +78,20 @@ TEST_F(SweepTest, BadValueLinesNameLineAndColumn) {
   EXPECT_THAT(run.err, HasSubstr("sum.txt:1:1: a complex value is written re+imi"));
 }
 
+TEST_F(SweepTest, AMemberThatCannotBeSolvedKeepsItsPlaceAndSaysWhy) {
+  // At b = 0 the second equation vanishes; the members after it are solved.
+  Write("vanish.txt", "parameters a, b;\na*x^2 + x - 1;\nb*y^2 - 2*b;\n");
+  Write("values.txt", "2 3\n1 0\n2 5\n");
+  const CliRun run = Zormix("sweep vanish.txt values.txt --seed 3 -q --json out.jsonl");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("instances: 3 (1 not solved, 0 re-tracked)"));
+  const std::vector<nlohmann::json> records = Records("out.jsonl");
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[1]["solved"], false);
+  EXPECT_THAT(records[1]["error"].get<std::string>(), HasSubstr("identically zero"));
+  EXPECT_EQ(records[2]["regular_count"], 4);
+}
+
 TEST_F(SweepTest, StartOfAnotherSystemIsRefused) {
   Write("values.txt", "5 2\n");
   Write("other.txt", "variables x, y;\nparameters a, b;\nx^2 + 2*y^2 - a;\nx*y - b;\n");
@@ -85,6 +99,25 @@ TEST_F(SweepTest, StartOfAnotherSystemIsRefused) {
   const CliRun run = Zormix("sweep family.txt values.txt --start other.json -q");
   EXPECT_EQ(run.code, 1);
   EXPECT_THAT(run.err, HasSubstr("other.json: the start belongs to another system"));
+}
+
+TEST_F(SweepTest, StartSolveAndSweepKeepToThePathLimit) {
+  // The family's start solve tracks 4 paths (its mixed volume).
+  Write("values.txt", "5 2\n");
+  CliRun run = Zormix("solve family.txt --seed 2 --save-start s.json --max-paths 3");
+  EXPECT_EQ(run.code, 3);  // the exit code of zormix:outOfMemory
+  EXPECT_THAT(run.err, HasSubstr("has 4 paths, more than the 3 allowed"));
+  EXPECT_FALSE(fs::exists(dir_ / "s.json"));
+  run = Zormix("sweep family.txt values.txt --seed 2 -q --max-paths 3");
+  EXPECT_EQ(run.code, 3);
+  EXPECT_THAT(run.err, HasSubstr("has 4 paths, more than the 3 allowed"));
+  ASSERT_EQ(Zormix("solve family.txt --seed 2 --save-start s.json --max-paths 4").code, 0);
+  // A start file with more paths than allowed is refused before any member.
+  run = Zormix("sweep family.txt values.txt --start s.json -q --max-paths 3 --json out.jsonl");
+  EXPECT_EQ(run.code, 3);
+  EXPECT_FALSE(fs::exists(dir_ / "out.jsonl") && !Slurp("out.jsonl").empty());
+  EXPECT_EQ(Zormix("sweep family.txt values.txt --start s.json -q --max-paths 4").code, 0);
+  EXPECT_EQ(Zormix("sweep family.txt values.txt --start s.json -q --max-paths 0").code, 2);
 }
 
 }  // namespace

@@ -156,5 +156,59 @@ TEST_F(ClusterTest, AFailingRankEndsTheJobWithAMessageFromRankZero) {
   }
 }
 
+// A family's members handed out over three ranks: the JSON Lines of one process, byte for byte,
+// whatever the threads.
+class ClusterSweepTest : public ClusterTest {
+ protected:
+  void SetUp() override {
+    ClusterTest::SetUp();
+    std::ofstream(dir_ / "robot.txt") << "variables x, y, c, s;\nparameters L1, L2, L3;\n"
+                                         "x^2 + y^2 - L1;\n(x + 4*c - 10)^2 + (y + 4*s)^2 - L2;\n"
+                                         "(x + 1.5*c - 3*s - 5)^2 + (y + 1.5*s + 3*c - 8)^2 - L3;\n"
+                                         "c^2 + s^2 - 1;\n";
+    std::ofstream values(dir_ / "values.txt");
+    for (int k = 0; k < 30; ++k)
+      values << 10 + (k * 7) % 40 << " " << 20 + (k * 11) % 35 << " " << 15 + (k * 5) % 30
+             << (k == 17 ? "i" : "") << "\n";
+    values << "0 0 0\n";  // a member far from generic: x^2 + y^2 = 0
+  }
+  // The table without its time column and wall time.
+  std::string TableOf(const std::string& name) const {
+    std::istringstream in(Slurp(name));
+    std::string table;
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("wall time", 0) == 0) continue;
+      table += std::regex_replace(line, std::regex(" +[0-9.]+( +re-tracked)?$"), "") + "\n";
+    }
+    return table;
+  }
+};
+
+TEST_F(ClusterSweepTest, RanksWriteTheRecordsOfOneProcess) {
+  const std::string sweep = "sweep robot.txt values.txt --seed 31 -q --json ";
+  const Outcome one = Shell(Zormix(sweep + "one.jsonl --threads 2"));
+  ASSERT_EQ(one.code, 0) << one.err;
+  std::rename((dir_ / "stdout.txt").c_str(), (dir_ / "one.txt").c_str());
+  for (int threads : {1, 2}) {
+    const Outcome job =
+        Shell(Job(3) + Zormix(sweep + "job.jsonl --threads " + std::to_string(threads)));
+    ASSERT_EQ(job.code, 0) << job.err;
+    EXPECT_EQ(Slurp("job.jsonl"), Slurp("one.jsonl")) << threads << " threads per rank";
+    EXPECT_EQ(TableOf("stdout.txt"), TableOf("one.txt"));
+  }
+  EXPECT_THAT(Slurp("one.jsonl"), HasSubstr("\"instance\":31,"));
+}
+
+TEST_F(ClusterSweepTest, AFailingRankEndsTheSweepWithAMessageFromRankZero) {
+  const std::string args = "sweep robot.txt values.txt --seed 32 -q --json job.jsonl";
+  const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c 'ulimit -v 60000; exec " +
+                            Zormix(args) + "'");
+  EXPECT_NE(job.code, 0);
+  EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 failed: "));
+  // Whatever was written are whole records.
+  const std::string written = Slurp("job.jsonl");
+  EXPECT_TRUE(written.empty() || written.back() == '\n');
+}
+
 }  // namespace
 }  // namespace zormix

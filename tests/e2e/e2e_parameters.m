@@ -34,4 +34,9 @@ function e2e_parameters()
                 'values', [1 2], 'start', S), 'zormix:invalidInput', 'belongs to another system');
   e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [1 2 3]), ...
                 'zormix:badArgument', 'one column per parameter');
+  % 'maxPaths' bounds the start solve (4 paths) and a sweep from a start, as it bounds a solve.
+  e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'maxPaths', 3), ...
+                'zormix:outOfMemory', 'more than the 3 allowed');
+  e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [5 2], 'start', S, ...
+                'maxPaths', 3), 'zormix:outOfMemory', 'more than the 3 allowed');
 end

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 #include "zormix/error.h"
@@ -164,6 +166,119 @@ TEST(FamilySweep, CollidingRootsGetTheVerdictOfASolve) {
   EXPECT_EQ(c.singular, 1);
   EXPECT_EQ(c.singular, solved.classes.singular);
   EXPECT_EQ(c.singularEndPoints, 2);
+}
+
+// Every path of a member ends in exactly one status.
+void ExpectExactAccounting(const MemberResult& m) {
+  std::int64_t byStatus = 0;
+  for (const std::int64_t count : m.result.counts.byStatus) byStatus += count;
+  EXPECT_EQ(byStatus, m.result.pathCount) << "instance " << m.instance;
+}
+
+TEST(FamilySweep, SingularStartRootIsFollowedByOnePathPerUnitOfMultiplicity) {
+  // x = a is a triple root of every member (x = a - 1/b a simple one, y = +-sqrt(b)): the start
+  // has two roots of multiplicity 3, every member keeps them, as a fresh solve of it reports them.
+  const ParametricSystem family =
+      ParseParametricText("parameters a, b;\n(x - a)^3 + b*(x - a)^4;\ny^2 - b;\n", "f");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(6, 1));
+  std::vector<std::int32_t> multiplicities = start.multiplicity;
+  std::sort(multiplicities.begin(), multiplicities.end());
+  EXPECT_EQ(multiplicities, (std::vector<std::int32_t>{1, 1, 3, 3}));
+  const auto members =
+      Sweep(family, start, {{3.0, 4.0}, {Complex(1e3, -2e3), Complex(0.0, 1e-2)}}, Seeded(6, 1));
+  for (const MemberResult& m : members) {
+    ASSERT_TRUE(m.solved) << m.error;
+    EXPECT_EQ(m.result.pathCount, 8);
+    EXPECT_EQ(m.result.classes.regular, 2) << "instance " << m.instance;
+    EXPECT_EQ(m.result.classes.singular, 2) << "instance " << m.instance;
+    EXPECT_EQ(m.result.classes.singularEndPoints, 6) << "instance " << m.instance;
+    ExpectExactAccounting(m);
+  }
+}
+
+TEST(FamilySweep, SingularStartRootThatPartsGivesEveryBranchItsRoot) {
+  // p0 = 0 is where the roots +-sqrt(a) of x^2 = a meet (and the three cube roots of a in z):
+  // a start made there has x = 0 double, z = 0 triple, and members with a != 0 have 2 x 3 regular
+  // roots, real ones at a = 4 (x = +-2, z = 4^(1/3)).
+  const ParametricSystem family = ParseParametricText("parameters a;\nx^2 - a;\nz^3 - a;\n", "f");
+  FamilyStart start;
+  start.systemHash = FamilyHash(family);
+  start.parameterNames = family.parameterNames;
+  start.parameters = {0.0};
+  start.roots.Assign(2, 1);
+  start.multiplicity = {6};
+  start.pathCount = 6;
+  const auto members = Sweep(family, start, {{4.0}, {Complex(-2.0, 5.0)}}, Seeded(8, 1));
+  for (const MemberResult& m : members) {
+    ASSERT_TRUE(m.solved) << m.error;
+    EXPECT_EQ(m.result.pathCount, 6);
+    EXPECT_EQ(m.result.classes.regular, 6) << "instance " << m.instance;
+    ExpectExactAccounting(m);
+  }
+  EXPECT_EQ(members[0].result.classes.realRegular, 2);
+}
+
+TEST(FamilySweep, DetourThatLosesPathsIsFlaggedAndTrackedAgain) {
+  const ParametricSystem family = ParseParametricText(kPlanarRobot, "robot");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(3, 1));
+  const std::vector<std::vector<Complex>> members = {RobotMembers()[0], RobotMembers()[1]};
+  const auto plain = Sweep(family, start, members, Seeded(3, 1));
+  // Three steps are too few for any path: the first detour of member 2 loses all six, and every
+  // detour of member 1 does.
+  SweepOptions forced = Seeded(3, 1);
+  forced.detourStepLimit = [](std::int64_t instance, int attempt) {
+    return instance == 1 || attempt == 1 ? 3 : 0;
+  };
+  const auto guarded = Sweep(family, start, members, forced);
+  EXPECT_TRUE(guarded[1].flagged);
+  EXPECT_EQ(guarded[1].gammaAttempts, 2);
+  EXPECT_EQ(guarded[1].result.classes.regular, 6);
+  EXPECT_EQ(guarded[1].result.classes.failed, 0);
+  EXPECT_LT(Mismatch(RegularRoots(plain[1].result), RegularRoots(guarded[1].result)), 1e-8);
+  EXPECT_FALSE(plain[1].flagged);
+  EXPECT_EQ(plain[1].gammaAttempts, 1);
+  // Never repaired: the first of the equally bad detours is kept, and its paths are counted.
+  ASSERT_TRUE(guarded[0].solved) << guarded[0].error;
+  EXPECT_TRUE(guarded[0].flagged);
+  EXPECT_EQ(guarded[0].gammaAttempts, 1);
+  EXPECT_EQ(guarded[0].result.classes.failed, 6);
+  ExpectExactAccounting(guarded[0]);
+}
+
+std::string ReadExample(const std::string& name) {
+  std::ifstream in(std::string(ZORMIX_EXAMPLES_DIR) + "/families/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The example families against fresh solves of a few members each: the dense family (16 roots
+// of 16 paths) and the Stewart-Gough platform (40 roots of 1,536 paths, most of them diverging).
+TEST(FamilySweep, ExampleFamiliesMatchFreshSolvesHeavy) {
+  struct Case {
+    const char* file;
+    std::vector<std::vector<Complex>> members;
+  };
+  const std::vector<Case> cases = {
+      {"dense_quadrics.txt", {{0.5, -0.3}, {Complex(0.1, 0.2), 1.0}, {-0.45, 0.27}}},
+      {"stewart_gough.txt", {{-0.0176, -0.0349, 0.0151, -0.0428, 0.0036, -0.0134}}}};
+  for (const Case& c : cases) {
+    const ParametricSystem family = ParseParametricText(ReadExample(c.file), c.file);
+    const FamilyStart start = SolveFamilyStart(family, Seeded(2, 2));
+    for (const MemberResult& m : Sweep(family, start, c.members, Seeded(2, 2))) {
+      ASSERT_TRUE(m.solved) << c.file << ": " << m.error;
+      SolveOptions fresh;
+      fresh.seed = 2;
+      fresh.threads = 2;
+      fresh.reportPath.clear();
+      const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
+      const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
+      EXPECT_GE(expected.size(), 16u) << c.file;
+      EXPECT_EQ(got.size(), expected.size()) << c.file << " instance " << m.instance;
+      EXPECT_LT(Mismatch(expected, got), 1e-8) << c.file << " instance " << m.instance;
+      EXPECT_LT(Mismatch(got, expected), 1e-8) << c.file << " instance " << m.instance;
+    }
+  }
 }
 
 TEST(FamilyStartFile, ReadsBackExactlyAndIsRefusedByAnotherSystem) {
