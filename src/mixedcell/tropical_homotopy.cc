@@ -70,6 +70,9 @@ struct Config {
 
 // A cell: per support s, the pair (first < second) as offsets within the support.
 using Cell = std::vector<int>;
+// A list of cells laid out flat, 2n numbers per cell as in Cell: one block of memory instead of one
+// per cell (the cells of cyclic-13's stages are counted in hundreds of thousands).
+using FlatCells = std::vector<std::int32_t>;
 
 // A rational time num / den with den > 0.
 template <class Int>
@@ -95,7 +98,7 @@ class Tracker {
   // Follows `start` (valid at t = 0 for direction +1, at t = +inf for -1) to the end of the phase
   // and appends the cells there: for direction -1 those at t = 0, for +1 those without a point of
   // the staged support's first auxCount points.
-  Status Follow(const Cell& start, std::vector<Cell>& out);
+  Status Follow(const std::int32_t* start, FlatCells& out);
 
  private:
   int Global(int s, int offset) const { return cfg_.start[s] + offset; }
@@ -323,10 +326,10 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
 }
 
 template <class Ops>
-Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
+Status Tracker<Ops>::Follow(const std::int32_t* first, FlatCells& out) {
   // Direction -1 starts at +inf (den 0).
   std::vector<Item> stack(1);
-  stack[0].cell = first;
+  stack[0].cell.assign(first, first + 2 * n_);
   stack[0].t = dir_ < 0 ? Time<Int>{Int(1), Int(0)} : Time<Int>{Int(0), Int(1)};
   stack[0].det = 0;
   while (!stack.empty()) {
@@ -381,7 +384,7 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
     if (tie) return Status::kDegenerate;
     if (!found) {
       const bool auxiliary = cell[2 * staged_] < auxCount_ || cell[2 * staged_ + 1] < auxCount_;
-      if (dir_ < 0 || !auxiliary) out.push_back(cell);
+      if (dir_ < 0 || !auxiliary) out.insert(out.end(), cell.begin(), cell.end());
       continue;
     }
     if (!carried) Adjugate();
@@ -599,19 +602,19 @@ constexpr std::size_t kCellsPerTask = 64;
 // are joined in the order of their start cells.
 template <class Ops>
 Status FollowAll(const Config& cfg, int direction, int staged, int aux, int threads,
-                 const std::function<bool()>& stop, const std::vector<Cell>& from,
-                 std::vector<Cell>& to) {
-  const std::size_t tasks = (from.size() + kCellsPerTask - 1) / kCellsPerTask;
-  std::vector<std::vector<Cell>> found(tasks);
+                 const std::function<bool()>& stop, const FlatCells& from, FlatCells& to) {
+  const std::size_t width = static_cast<std::size_t>(2 * cfg.n), count = from.size() / width;
+  const std::size_t tasks = (count + kCellsPerTask - 1) / kCellsPerTask;
+  std::vector<FlatCells> found(tasks);
   std::vector<Status> status(tasks, Status::kOk);
   std::atomic<bool> failed{false};
   ParallelFor(tasks, threads, [&]() {
     auto tracker = std::make_shared<Tracker<Ops>>(cfg, direction, staged, aux, stop);
     return [&, tracker](std::size_t task) {
       if (failed) return;
-      const std::size_t end = std::min(from.size(), (task + 1) * kCellsPerTask);
+      const std::size_t end = std::min(count, (task + 1) * kCellsPerTask);
       for (std::size_t c = task * kCellsPerTask; c < end; ++c) {
-        status[task] = tracker->Follow(from[c], found[task]);
+        status[task] = tracker->Follow(from.data() + c * width, found[task]);
         if (status[task] == Status::kOk) continue;
         failed = true;
         return;
@@ -621,22 +624,19 @@ Status FollowAll(const Config& cfg, int direction, int staged, int aux, int thre
   for (std::size_t task = 0; task < tasks; ++task) {
     if (status[task] != Status::kOk) return status[task];
   }
-  for (std::vector<Cell>& part : found) {
-    to.insert(to.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+  for (FlatCells& part : found) {
+    to.insert(to.end(), part.begin(), part.end());
+    FlatCells().swap(part);
   }
   return Status::kOk;
 }
 
 template <class Ops>
-Status Run(const StageInput& in, int threads, const std::function<bool()>& stop,
-           std::vector<Cell>& cells) {
+Status Run(const StageInput& in, int threads, const std::function<bool()>& stop, FlatCells& cells) {
   const int n = in.sup.n;
   // The one cell of the unit simplices.
-  cells.assign(1, Cell(2 * n));
-  for (int s = 0; s < n; ++s) {
-    cells[0][2 * s] = 0;
-    cells[0][2 * s + 1] = s + 1;
-  }
+  cells.assign(2 * n, 0);
+  for (int s = 0; s < n; ++s) cells[2 * s + 1] = s + 1;
   for (int k = 0; k < n; ++k) {
     const int degree = TotalDegree(in.sup, k);
     if (degree < 1 || degree > (1 << 20)) return Status::kDegenerate;
@@ -645,19 +645,19 @@ Status Run(const StageInput& in, int threads, const std::function<bool()>& stop,
     const int first = cfg.start[k] + aux, last = cfg.start[k + 1];
     // Phase 1: A_k from far above down to its lifting.
     for (int p = first; p < last; ++p) cfg.dir[p] = 1;
-    std::vector<Cell> lowered;
+    FlatCells lowered;
     Status st = FollowAll<Ops>(cfg, -1, k, aux, threads, stop, cells, lowered);
     if (st != Status::kOk) return st;
-    cells.clear();
+    FlatCells().swap(cells);
     // Phase 2: V up to infinity.
     for (int p = cfg.start[k]; p < last; ++p) cfg.dir[p] = p < first ? 1 : 0;
-    std::vector<Cell> kept;
+    FlatCells kept;
     st = FollowAll<Ops>(cfg, 1, k, aux, threads, stop, lowered, kept);
     if (st != Status::kOk) return st;
     // Support k without V: offsets shift by the n + 1 points of V.
-    for (Cell& c : kept) {
-      c[2 * k] -= aux;
-      c[2 * k + 1] -= aux;
+    for (std::size_t c = 0; c < kept.size(); c += static_cast<std::size_t>(2 * n)) {
+      kept[c + 2 * k] -= aux;
+      kept[c + 2 * k + 1] -= aux;
     }
     cells = std::move(kept);
   }
@@ -672,17 +672,26 @@ HomotopyOutcome TropicalHomotopyCells(const ReducedSupports& sup, CellList& out,
   if (scaled.empty() || sup.n < 1) return HomotopyOutcome::kDegenerate;
   const std::vector<std::vector<std::int64_t>> simplexLift = SimplexLiftings(sup.n);
   const StageInput in{sup, scaled, simplexLift};
-  std::vector<Cell> cells;
+  FlatCells cells;
   Status st = Run<CheckedInt128>(in, threads, stop, cells);
   if (st == Status::kOverflow) st = Run<BigInt>(in, threads, stop, cells);
   if (st == Status::kStopped) return HomotopyOutcome::kStopped;
   if (st != Status::kOk) return HomotopyOutcome::kDegenerate;
-  for (const Cell& c : cells) {
-    const std::int64_t row = out.AddCell();
-    for (int s = 0; s < sup.n; ++s) {
-      out.First(row, s) = sup.startCol[s] + c[2 * s];
-      out.Second(row, s) = sup.startCol[s] + c[2 * s + 1];
+  // In place into the layout of a CellList (first points, then second points, per cell), so that
+  // the list is not held twice.
+  const int n = sup.n;
+  std::vector<std::int32_t> pairs(static_cast<std::size_t>(2 * n));
+  for (std::size_t c = 0; c < cells.size(); c += pairs.size()) {
+    std::copy_n(cells.begin() + static_cast<std::ptrdiff_t>(c), pairs.size(), pairs.begin());
+    for (int s = 0; s < n; ++s) {
+      cells[c + s] = sup.startCol[s] + pairs[2 * s];
+      cells[c + n + s] = sup.startCol[s] + pairs[2 * s + 1];
     }
+  }
+  if (out.size() == 0) {
+    out = CellList(n, std::move(cells));
+  } else {
+    out.Append(CellList(n, std::move(cells)));
   }
   return HomotopyOutcome::kDone;
 }
