@@ -123,6 +123,7 @@ class Tracker {
   Status Flip(const Cell& cell, int i, int a, const Time<Int>& t, std::vector<Item>& stack);
   void AdjugateColumn(int i);
   void Adjugate();
+  bool UpdateAdjugateIn64Bits(const Int& detNew, const std::vector<Int>& u, std::vector<Int>& to);
   Status Successor(const Cell& cell, int i, int kept, int a, const Int& d, const Int& raw0,
                    const Int& raw1, const Time<Int>& t, std::vector<Item>& stack);
   // Sign of t1 - t2.
@@ -522,16 +523,60 @@ Status Tracker<Ops>::Successor(const Cell& cell, int i, int kept, int a, const I
     for (int k = 0; k < n; ++k) u[k] = ops_.Add(u[k], ops_.Mul(Int(delta), row[k]));
   }
   next.adj.resize(static_cast<std::size_t>(n) * n);
-  for (int j = 0; j < n; ++j) {
-    const Int* row = adj_.data() + static_cast<std::size_t>(j) * n;
-    Int* to = next.adj.data() + static_cast<std::size_t>(j) * n;
-    for (int k = 0; k < n; ++k) {
-      to[k] = ops_.Div(ops_.Sub(ops_.Mul(detNew, row[k]), ops_.Mul(z_[j], u[k])), det_);
+  if (!UpdateAdjugateIn64Bits(detNew, u, next.adj)) {
+    for (int j = 0; j < n; ++j) {
+      const Int* row = adj_.data() + static_cast<std::size_t>(j) * n;
+      Int* to = next.adj.data() + static_cast<std::size_t>(j) * n;
+      for (int k = 0; k < n; ++k) {
+        to[k] = ops_.Div(ops_.Sub(ops_.Mul(detNew, row[k]), ops_.Mul(z_[j], u[k])), det_);
+      }
     }
   }
   if (ops_.overflow) return Status::kOverflow;
   stack.push_back(std::move(next));
   return Status::kOk;
+}
+
+// The update of Successor in 64-bit integers when every intermediate value fits: every factor below
+// 2^31, so |det_e adj_jk| + |z_j u_k| < 2^63. The
+// exact division by det is a multiplication by the inverse of det's odd part modulo 2^64 after
+// a shift by its power of two. False (nothing written) when the bound does not hold.
+template <class Ops>
+bool Tracker<Ops>::UpdateAdjugateIn64Bits(const Int& detNew, const std::vector<Int>& u,
+                                          std::vector<Int>& to) {
+  const int n = n_;
+  const std::size_t size = static_cast<std::size_t>(n) * n;
+  // Magnitudes compared as integers; each factor below 2^31 keeps each product below 2^62.
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  auto small = [&](const Int* v, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+      if (v[k] >= kLimit || v[k] <= -kLimit) return false;
+    }
+    return true;
+  };
+  if (!small(&detNew, 1) || !small(&det_, 1) || !small(z_.data(), n) || !small(u.data(), n) ||
+      !small(adj_.data(), size)) {
+    return false;
+  }
+  const auto d = static_cast<std::int64_t>(det_);
+  const std::uint64_t magnitude = d < 0 ? 0 - static_cast<std::uint64_t>(d) : d;
+  const int shift = __builtin_ctzll(magnitude);
+  const std::uint64_t odd = magnitude >> shift;
+  std::uint64_t inverse = odd;  // Newton's iteration doubles the correct low bits: 3, 6, ..., 96
+  for (int r = 0; r < 5; ++r) inverse *= 2 - odd * inverse;
+  const auto e = static_cast<std::int64_t>(detNew);
+  for (int j = 0; j < n; ++j) {
+    const Int* row = adj_.data() + static_cast<std::size_t>(j) * n;
+    const auto zj = static_cast<std::int64_t>(z_[j]);
+    Int* out = to.data() + static_cast<std::size_t>(j) * n;
+    for (int k = 0; k < n; ++k) {
+      const std::int64_t v =
+          e * static_cast<std::int64_t>(row[k]) - zj * static_cast<std::int64_t>(u[k]);
+      const auto q = static_cast<std::int64_t>(static_cast<std::uint64_t>(v >> shift) * inverse);
+      out[k] = d < 0 ? -q : q;
+    }
+  }
+  return true;
 }
 
 // Lifting of the unit simplex of support s: 0 at the origin, small at e_s, large elsewhere, so that
