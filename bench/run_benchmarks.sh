@@ -7,7 +7,8 @@
 #   bench/run_benchmarks.sh [--build DIR] [--out DIR] [--limit SECONDS] [--suite quick|full]
 #                           [SYSTEM ...]
 #
-# SYSTEM is family:n (cyclic, katsura, noon, eco, dense2, dense3); without one the suite's list is
+# SYSTEM is family:n (cyclic, katsura, noon, eco, dense2, dense3) or pieri:MxP (bench/pieri_system.py:
+# m-planes meeting mp general p-planes, n = mp; no phc -b column); without one the suite's list is
 # run. --limit (default 120) skips a peer past that many seconds (it is stopped and marked ">");
 # zormix itself gets 10 times as long. Time is GNU time's wall clock, memory its peak resident set.
 # The build must have the benchmarks: cmake -DZORMIX_BUILD_BENCH=ON (the script configures and
@@ -34,7 +35,7 @@ if [ ${#systems[@]} -eq 0 ]; then
   if [ "$suite" = full ]; then
     systems=(cyclic:7 cyclic:8 cyclic:9 cyclic:10 cyclic:11 katsura:8 katsura:9 katsura:10
              katsura:11 katsura:12 noon:6 noon:7 noon:8 noon:9 eco:9 eco:10 eco:11 eco:12 eco:13
-             dense3:5 dense3:6 dense2:8 dense2:10)
+             dense3:5 dense3:6 dense2:8 dense2:10 pieri:2x7 pieri:2x8 pieri:2x9)
   else
     systems=(cyclic:7 cyclic:8 katsura:8 katsura:9 noon:6 noon:7 eco:9 eco:10 dense3:5 dense3:6
              dense2:8)
@@ -68,6 +69,10 @@ known_roots() {
     katsura) echo $((1 << n)) ;;
     noon) echo $((3 ** n - 2 * n)) ;;
     eco) echo $((1 << (n - 2))) ;;
+    # The degree of the Grassmannian G(m, m + p): (mp)! prod_{i<m} i! / (p + i)!.
+    pieri) python3 -c "import math; m, p = map(int, '$n'.split('x')); \
+print(math.factorial(m * p) * math.prod(math.factorial(i) for i in range(m)) \
+// math.prod(math.factorial(p + i) for i in range(m)))" ;;
     dense2) echo $((2 ** n)) ;;
     dense3) echo $((3 ** n)) ;;
   esac
@@ -123,9 +128,14 @@ for entry in "${systems[@]}"; do
   n=${entry##*:}
   dir=$work/$family$n
   mkdir -p "$dir"
-  "$make_system" "$family" "$n" psnum >"$dir/PS.num"
-  "$make_system" "$family" "$n" phc >"$dir/phc.in"
-  "$make_system" "$family" "$n" gfan >"$dir/gfan.in"
+  if [ "$family" = pieri ]; then
+    python3 bench/pieri_system.py "${n%x*}" "${n#*x}" >"$dir/PS.num"
+    python3 bench/gfan_supports.py "$dir/PS.num" >"$dir/gfan.in"
+  else
+    "$make_system" "$family" "$n" psnum >"$dir/PS.num"
+    "$make_system" "$family" "$n" phc >"$dir/phc.in"
+    "$make_system" "$family" "$n" gfan >"$dir/gfan.in"
+  fi
   python3 bench/gfan_supports.py "$dir/PS.num" --phc >"$dir/cells.phc"
   zlimit=$((limit * 10))
 
@@ -139,7 +149,7 @@ for entry in "${systems[@]}"; do
   roots=$(json_field root_count "$dir/z1.json" 2>/dev/null || echo '?')
 
   psec=- proots=- pratio=-
-  if command -v phc >/dev/null 2>&1; then
+  if command -v phc >/dev/null 2>&1 && [ -f "$dir/phc.in" ]; then
     read -r psec _ < <(cd "$dir" && timed "$limit" phc.time phc -b phc.in phc.out)
     proots=$(grep -o 'Number of regular solutions *: *[0-9]*' "$dir/phc.out" 2>/dev/null |
       tail -n 1 | grep -o '[0-9]*$' || echo '-')

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "mixedcell/cell_audit.h"
+#include "mixedcell/stop_poll.h"
 #include "mixedcell/supports.h"
 #include "mixedcell/tropical_homotopy.h"
 #include "model/limits.h"
@@ -157,7 +158,9 @@ MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCo
 
   MixedCellResult result;
   result.cells = CellList(n);
-  result.complete = FindCells(sup, result.cells, control, result.warnings);
+  CellSearchControl polled = control;
+  polled.stop = PollOnThisThread(control.stop);
+  result.complete = FindCells(sup, result.cells, polled, result.warnings);
   if (!result.complete) return result;
 
   result.lifting.assign(exponents.cols(), 2.0);

@@ -33,8 +33,8 @@ struct MixedCellResult {
 // equation 1, then of equation 2, and so on, whatever method found them. termCount and exponents
 // describe the system after constant-term completion. The computation runs as `control` says
 // (threads, runner); the result is the same for every thread count and runner. control.stop, when
-// set, is polled throughout (from any thread); once it returns true the computation gives up and
-// the result is marked incomplete.
+// set, is called on the calling thread only (the worker threads see its last answer), throughout;
+// once it returns true the computation gives up and the result is marked incomplete.
 MixedCellResult ComputeMixedCells(int n, const std::vector<std::int32_t>& termCount,
                                   const ColMajorMatrix<std::int32_t>& exponents,
                                   RuntimeUniform& runtime, const CellSearchControl& control = {});

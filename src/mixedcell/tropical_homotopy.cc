@@ -48,15 +48,21 @@ struct Config {
   // The nonzero exponents of point p: entries nzStart[p]..nzStart[p+1]-1 of nzIndex/nzValue.
   std::vector<int> nzStart = {0}, nzIndex;
   std::vector<std::int32_t> nzValue;
+  // nzValue again as doubles (exact: small integers), and the 1-norm of every point, for the
+  // floating-point filter.
+  std::vector<double> nzApprox, norm1;
   const std::int32_t* Point(int p) const { return exps.data() + static_cast<std::size_t>(p) * n; }
   void Add(const std::int32_t* e, std::int64_t lift) {
     exps.insert(exps.end(), e, e + n);
+    norm1.push_back(0.0);
     base.push_back(lift);
     dir.push_back(0);
     for (int k = 0; k < n; ++k) {
       if (e[k] == 0) continue;
       nzIndex.push_back(k);
       nzValue.push_back(e[k]);
+      nzApprox.push_back(e[k]);
+      norm1.back() += std::abs(e[k]);
     }
     nzStart.push_back(static_cast<int>(nzIndex.size()));
   }
@@ -64,6 +70,9 @@ struct Config {
 
 // A cell: per support s, the pair (first < second) as offsets within the support.
 using Cell = std::vector<int>;
+// A list of cells laid out flat, 2n numbers per cell as in Cell: one block of memory instead of one
+// per cell (the cells of cyclic-13's stages are counted in hundreds of thousands).
+using FlatCells = std::vector<std::int32_t>;
 
 // A rational time num / den with den > 0.
 template <class Int>
@@ -89,31 +98,34 @@ class Tracker {
   // Follows `start` (valid at t = 0 for direction +1, at t = +inf for -1) to the end of the phase
   // and appends the cells there: for direction -1 those at t = 0, for +1 those without a point of
   // the staged support's first auxCount points.
-  Status Follow(const Cell& start, std::vector<Cell>& out);
+  Status Follow(const std::int32_t* start, FlatCells& out);
 
  private:
   int Global(int s, int offset) const { return cfg_.start[s] + offset; }
   bool Solve(const Cell& cell);
   Int SlackRate(const Cell& cell, int s, int b);
   Int SlackAtZero(const Cell& cell, int s, int b);
-  // A point whose slack falls in the direction of travel: its exact rate and a bracket of the
-  // time its slack reaches 0.
+  // A point whose slack falls in the direction of travel and a bracket of the time its slack
+  // reaches 0.
   struct Candidate {
     int support, point;
-    Int rate;
     double low, high;
     bool contender;
   };
   void BracketEventTimes(const Cell& cell);
-  // A cell on the way, its time, and its solution when known (det 0: not solved yet).
+  // A cell on the way, its time, and its solution and adjugate when known (det 0: not solved yet).
   struct Item {
     Cell cell;
     Time<Int> t;
     Int det;
-    std::vector<Int> x0, x1;
+    std::vector<Int> x0, x1, adj;
   };
   Status Flip(const Cell& cell, int i, int a, const Time<Int>& t, std::vector<Item>& stack);
   void AdjugateColumn(int i);
+  void Adjugate();
+  bool UpdateAdjugateIn64Bits(const Int& detNew, const std::vector<Int>& u, std::vector<Int>& to);
+  Status Successor(const Cell& cell, int i, int kept, int a, const Int& d, const Int& raw0,
+                   const Int& raw1, const Time<Int>& t, std::vector<Item>& stack);
   // Sign of t1 - t2.
   int Compare(const Time<Int>& t1, const Time<Int>& t2) {
     const Int l = ops_.Mul(t1.num, t2.den), r = ops_.Mul(t2.num, t1.den);
@@ -130,9 +142,11 @@ class Tracker {
   // diagonal kept as they were when their column was eliminated.
   std::vector<Int> a_, x0_, x1_, z_;
   std::vector<int> pivot_;
+  // adj(M) of the cell at hand, row-major (rows: unknowns, columns: supports); det * M^-1.
+  std::vector<Int> adj_, update_;
   bool steady_ = false;  // x1 = 0: the normal does not move with t
   std::vector<Candidate> candidates_;
-  std::vector<double> x0Approx_;
+  std::vector<double> x0Approx_, x1Approx_;
 };
 
 // Fraction-free elimination of [q_s - p_s | base_p - base_q | dir_p - dir_q]; x0 + t x1 = det y(t).
@@ -220,59 +234,82 @@ typename Ops::Int Tracker<Ops>::SlackAtZero(const Cell& cell, int s, int b) {
 
 // Lists the points whose slack falls in the direction of travel with a bracket [low, high] of the
 // time it reaches 0, and marks as contenders those whose bracket reaches the earliest bracket (in
-// phase 1 among the times that may be positive). The bracket: s0 in floating point is within
-// (n + 3) 2^-52 of the sum of its terms' magnitudes, and s1 is exact.
+// phase 1 among the times that may be positive). Everything here is a floating-point filter with
+// a proven error bound; only a rate whose sign the filter cannot tell is computed exactly, and the
+// contenders are decided exactly afterwards.
+//
+// The bound: a dot product of n terms e_k x_k, with x_k rounded to double, is within
+// (n + 1) 2^-53 of the sum of the terms' magnitudes, at most |e|_1 max |x_k|; the lifting
+// differences and the final sums add a few roundings more. (n + 8) 2^-52 covers it twice over. When
+// the magnitudes stay below 2^53 the rate is computed without any rounding (integers throughout),
+// so a zero rate is seen as such.
 template <class Ops>
 void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
   candidates_.clear();
-  x0Approx_.resize(n_);
-  for (int k = 0; k < n_; ++k) x0Approx_[k] = static_cast<double>(x0_[k]);
-  const double det = static_cast<double>(det_);
+  const int n = n_;
+  x0Approx_.resize(n);
+  x1Approx_.resize(n);
+  for (int k = 0; k < n; ++k) {
+    x0Approx_[k] = static_cast<double>(x0_[k]);
+    x1Approx_[k] = static_cast<double>(x1_[k]);
+  }
+  const double det = static_cast<double>(det_), absDet = std::fabs(det);
   const double sign = det_ < 0 ? -1.0 : 1.0;
-  const double relative = (n_ + 3) * 0x1.0p-52;
-  // <point, x1> exactly and <point, x0> in floating point with the sum of its terms' magnitudes,
-  // over the point's nonzero exponents.
-  auto dots = [&](int g, Int& rate, double& offset, double& magnitude) {
-    rate = 0;
-    offset = magnitude = 0.0;
+  const double relative = (n + 8) * 0x1.0p-52;
+  double largestX0 = 0.0, largestX1 = 0.0;
+  for (int k = 0; k < n; ++k) {
+    largestX0 = std::max(largestX0, std::fabs(x0Approx_[k]));
+    largestX1 = std::max(largestX1, std::fabs(x1Approx_[k]));
+  }
+  // <point g, x> over its nonzero exponents; the sum of the terms' magnitudes is at most
+  // |g|_1 max |x_k|.
+  auto dot = [&](int g, const std::vector<double>& x) {
+    double sum = 0.0;
     for (int e = cfg_.nzStart[g]; e < cfg_.nzStart[g + 1]; ++e) {
-      const int k = cfg_.nzIndex[e];
-      const std::int32_t v = cfg_.nzValue[e];
-      if (!steady_) rate = ops_.Add(rate, ops_.Mul(Int(v), x1_[k]));
-      const double term = v * x0Approx_[k];
-      offset += term;
-      magnitude += std::fabs(term);
+      sum += cfg_.nzApprox[e] * x[cfg_.nzIndex[e]];
     }
+    return sum;
   };
-  for (int s = 0; s < n_; ++s) {
+  for (int s = 0; s < n; ++s) {
     // With a normal that does not move, a slack changes only through the lifting's own rate, and
     // only the staged support's points have one.
     if (steady_ && s != staged_) continue;
     const int count = cfg_.start[s + 1] - cfg_.start[s];
     const int p = Global(s, cell[2 * s]);
-    Int pRate;
-    double pOffset, pMagnitude;
-    dots(p, pRate, pOffset, pMagnitude);
-    pRate = ops_.Add(pRate, ops_.Mul(det_, Int(cfg_.dir[p])));
+    const double pRate = steady_ ? 0.0 : dot(p, x1Approx_), pOffset = dot(p, x0Approx_);
     const double pLift = static_cast<double>(cfg_.base[p]);
+    const double pNorm = cfg_.norm1[p];
     for (int b = 0; b < count; ++b) {
       if (b == cell[2 * s] || b == cell[2 * s + 1]) continue;
       const int g = Global(s, b);
-      Int rate;
-      double offset, magnitude;
-      dots(g, rate, offset, magnitude);
-      rate = ops_.Sub(ops_.Add(rate, ops_.Mul(det_, Int(cfg_.dir[g]))), pRate);
-      if (det_ < 0) rate = -rate;
+      const int dirDiff = cfg_.dir[g] - cfg_.dir[p];
+      const double norms = cfg_.norm1[g] + pNorm;
+      double rate = sign * ((steady_ ? 0.0 : dot(g, x1Approx_) - pRate) + det * dirDiff);
+      const double rateMagnitude = norms * largestX1 + absDet * std::abs(dirDiff);
+      // Below 2^53 every product and partial sum is an integer that a double holds exactly.
+      double rateError = rateMagnitude < 0x1.0p53 ? 0.0 : relative * rateMagnitude;
+      if (rate == 0.0 && rateError == 0.0) continue;  // exactly constant
+      if (!(std::fabs(rate) > rateError)) {
+        const Int exact = SlackRate(cell, s, b);
+        if (exact == 0) continue;
+        rate = static_cast<double>(exact);
+        rateError = std::fabs(rate) * 0x1.0p-52;
+      }
       // Constant or rising in the direction of travel: never reaches 0 on the way.
-      if (rate == 0 || (dir_ > 0) == (rate > 0)) continue;
+      if ((dir_ > 0) == (rate > 0)) continue;
       const double lift = static_cast<double>(cfg_.base[g]);
-      const double s0 = det * (lift - pLift) + offset - pOffset;
-      magnitude += pMagnitude + std::fabs(det) * (std::fabs(lift) + std::fabs(pLift));
-      const double rateApprox = static_cast<double>(rate);
-      const double t = -sign * s0 / rateApprox;
-      const double error =
-          (relative * magnitude + 0x1.0p-1000) / std::fabs(rateApprox) + std::fabs(t) * 0x1.0p-50;
-      candidates_.push_back({s, b, rate, t - error, t + error, false});
+      const double s0 = det * (lift - pLift) + dot(g, x0Approx_) - pOffset;
+      const double s0Error =
+          relative * (norms * largestX0 + absDet * (std::fabs(lift) + std::fabs(pLift))) +
+          0x1.0p-1000;
+      // t = num / den with num within s0Error and den within rateError (den - rateError > 0).
+      const double num = rate > 0 ? -sign * s0 : sign * s0, den = std::fabs(rate);
+      const double upper = num + s0Error, lower = num - s0Error;
+      double high = upper / (upper >= 0.0 ? den - rateError : den + rateError);
+      double low = lower / (lower >= 0.0 ? den + rateError : den - rateError);
+      high += std::fabs(high) * 0x1.0p-50 + 0x1.0p-1000;
+      low -= std::fabs(low) * 0x1.0p-50 + 0x1.0p-1000;
+      candidates_.push_back({s, b, low, high, false});
     }
   }
   if (dir_ < 0) {
@@ -290,10 +327,10 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
 }
 
 template <class Ops>
-Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
+Status Tracker<Ops>::Follow(const std::int32_t* first, FlatCells& out) {
   // Direction -1 starts at +inf (den 0).
   std::vector<Item> stack(1);
-  stack[0].cell = first;
+  stack[0].cell.assign(first, first + 2 * n_);
   stack[0].t = dir_ < 0 ? Time<Int>{Int(1), Int(0)} : Time<Int>{Int(0), Int(1)};
   stack[0].det = 0;
   while (!stack.empty()) {
@@ -305,12 +342,13 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
     stack.pop_back();
     const Cell& cell = item.cell;
     const Time<Int>& now = item.t;
-    // A successor carries its solution; its elimination is needed only for a flip.
+    // A successor carries its solution and adjugate; a start cell is solved afresh.
     const bool carried = item.det != 0;
     if (carried) {
       det_ = item.det;
       x0_ = std::move(item.x0);
       x1_ = std::move(item.x1);
+      adj_ = std::move(item.adj);
     } else if (!Solve(cell) || det_ == 0) {
       return Status::kDegenerate;
     }
@@ -324,7 +362,7 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
     for (const Candidate& cand : candidates_) {
       if (!cand.contender) continue;
       const int s = cand.support, b = cand.point;
-      const Int s1 = cand.rate;
+      const Int s1 = SlackRate(cell, s, b);
       const Int s0 = SlackAtZero(cell, s, b);
       Time<Int> t = s1 > 0 ? Time<Int>{-s0, s1} : Time<Int>{s0, -s1};
       if (dir_ < 0 && t.num <= 0) {
@@ -347,13 +385,10 @@ Status Tracker<Ops>::Follow(const Cell& first, std::vector<Cell>& out) {
     if (tie) return Status::kDegenerate;
     if (!found) {
       const bool auxiliary = cell[2 * staged_] < auxCount_ || cell[2 * staged_ + 1] < auxCount_;
-      if (dir_ < 0 || !auxiliary) out.push_back(cell);
+      if (dir_ < 0 || !auxiliary) out.insert(out.end(), cell.begin(), cell.end());
       continue;
     }
-    if (carried) {
-      const Int volume = det_ < 0 ? Int(-det_) : det_;
-      if (!Solve(cell) || (det_ < 0 ? Int(-det_) : det_) != volume) return Status::kDegenerate;
-    }
+    if (!carried) Adjugate();
     const Status flipped = Flip(cell, eventSupport, eventPoint, best, stack);
     if (flipped != Status::kOk) return flipped;
   }
@@ -387,22 +422,35 @@ void Tracker<Ops>::AdjugateColumn(int i) {
   }
 }
 
-// The event: point a of support i reaches the face of `cell` (solved by the last Solve) at time t.
-// With u = q - p, v = a - p and d_w = det(M with row i replaced by w) = <w, z>: the three cells of
-// the triangle have d_pq = det, d_pa = <v, z>, d_qa = d_pa - det, and the third point's slack in
-// each is L(t) / d_pq, -L(t) / d_pa, L(t) / d_qa up to one common factor (L the determinant of the
-// lifted rows). Since the cell itself dies, (p, a) lives after the event when d_pa has the sign of
-// det, and (q, a) when d_qa has the other sign. A successor's solution: y_e = y + lambda z with
-// lambda fixed by its new row, x_e = (d_e x - det * slack_a(t) z) / det.
+// adj(M) column by column from the last Solve's elimination.
+template <class Ops>
+void Tracker<Ops>::Adjugate() {
+  const int n = n_;
+  adj_.assign(static_cast<std::size_t>(n) * n, Int(0));
+  for (int i = 0; i < n; ++i) {
+    AdjugateColumn(i);
+    for (int j = 0; j < n; ++j) adj_[static_cast<std::size_t>(j) * n + i] = z_[j];
+  }
+}
+
+// The event: point a of support i reaches the face of `cell` at time t (det_, x0_, x1_, adj_ of
+// the cell). With u = q - p, v = a - p and d_w = det(M with row i replaced by w) = <w, z>,
+// z = adj(M) e_i: the three cells of the triangle have d_pq = det, d_pa = <v, z>,
+// d_qa = d_pa - det, and the third point's slack in each is L(t) / d_pq, -L(t) / d_pa, L(t) / d_qa
+// up to one common factor (L the determinant of the lifted rows). Since the cell itself dies,
+// (p, a) lives after the event when d_pa has the sign of det, and (q, a) when d_qa has the other
+// sign.
 template <class Ops>
 Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
                           std::vector<Item>& stack) {
+  const int n = n_;
   const int p = cell[2 * i], q = cell[2 * i + 1];
-  AdjugateColumn(i);
+  z_.resize(n);
+  for (int j = 0; j < n; ++j) z_[j] = adj_[static_cast<std::size_t>(j) * n + i];
   const std::int32_t* ep = cfg_.Point(Global(i, p));
   const std::int32_t* ea = cfg_.Point(Global(i, a));
   Int dpa = 0;
-  for (int k = 0; k < n_; ++k) {
+  for (int k = 0; k < n; ++k) {
     if (ea[k] != ep[k]) dpa = ops_.Add(dpa, ops_.Mul(Int(ea[k] - ep[k]), z_[k]));
   }
   const Int dqa = ops_.Sub(dpa, det_);
@@ -426,24 +474,109 @@ Status Tracker<Ops>::Flip(const Cell& cell, int i, int a, const Time<Int>& t,
   if ((dpa != 0 && !paAfter && a < q) || (dqa != 0 && !qaAfter && std::min(q, a) < p)) {
     return Status::kOk;
   }
-  for (int e = 0; e < 2; ++e) {
-    if (!(e == 0 ? paAfter : qaAfter)) continue;
-    const Int& d = e == 0 ? dpa : dqa;
-    const int kept = e == 0 ? p : q;
-    Item next{cell, t, d, std::vector<Int>(n_), std::vector<Int>(n_)};
-    next.cell[2 * i] = std::min(kept, a);
-    next.cell[2 * i + 1] = std::max(kept, a);
-    for (int k = 0; k < n_; ++k) {
-      const Int v0 = ops_.Sub(ops_.Mul(d, x0_[k]), ops_.Mul(raw0, z_[k]));
-      const Int v1 = ops_.Sub(ops_.Mul(d, x1_[k]), ops_.Mul(raw1, z_[k]));
-      if (ops_.overflow) return Status::kOverflow;
-      if (v0 % det_ != 0 || v1 % det_ != 0) return Status::kDegenerate;
-      next.x0[k] = ops_.Div(v0, det_);
-      next.x1[k] = ops_.Div(v1, det_);
-    }
-    stack.push_back(std::move(next));
+  if (paAfter) {
+    const Status st = Successor(cell, i, p, a, dpa, raw0, raw1, t, stack);
+    if (st != Status::kOk) return st;
   }
-  return ops_.overflow ? Status::kOverflow : Status::kOk;
+  if (qaAfter) return Successor(cell, i, q, a, dqa, raw0, raw1, t, stack);
+  return Status::kOk;
+}
+
+// The successor that keeps `kept` and takes a in support i; d = det(M with row i = a - kept).
+// Its row is stored as (larger - smaller) point, so its determinant is d or -d. Solution:
+// y_e = y + lambda z with lambda fixed by the new row, x_e = (d x - det * slack_a(t) z) / det.
+// Adjugate by the rank-one update of row i by D = new row - old row (O(n^2) instead of a new
+// elimination): adj(M_e) = (det_e adj(M) - z (D^T adj(M))) / det, every division exact.
+template <class Ops>
+Status Tracker<Ops>::Successor(const Cell& cell, int i, int kept, int a, const Int& d,
+                               const Int& raw0, const Int& raw1, const Time<Int>& t,
+                               std::vector<Item>& stack) {
+  const int n = n_;
+  const int low = std::min(kept, a), high = std::max(kept, a);
+  const Int detNew = a < kept ? Int(-d) : d;
+  Item next{cell, t, detNew, std::vector<Int>(n), std::vector<Int>(n), {}};
+  next.cell[2 * i] = low;
+  next.cell[2 * i + 1] = high;
+  for (int k = 0; k < n; ++k) {
+    const Int v0 = ops_.Sub(ops_.Mul(d, x0_[k]), ops_.Mul(raw0, z_[k]));
+    const Int v1 = ops_.Sub(ops_.Mul(d, x1_[k]), ops_.Mul(raw1, z_[k]));
+    if (ops_.overflow) return Status::kOverflow;
+    if (v0 % det_ != 0 || v1 % det_ != 0) return Status::kDegenerate;
+    next.x0[k] = ops_.Div(v0, det_);
+    next.x1[k] = ops_.Div(v1, det_);
+    if (a < kept) {
+      next.x0[k] = -next.x0[k];
+      next.x1[k] = -next.x1[k];
+    }
+  }
+  // D = (high - low) - (q - p) over the unknowns where it is not 0; u = D^T adj(M).
+  const std::int32_t* eLow = cfg_.Point(Global(i, low));
+  const std::int32_t* eHigh = cfg_.Point(Global(i, high));
+  const std::int32_t* eP = cfg_.Point(Global(i, cell[2 * i]));
+  const std::int32_t* eQ = cfg_.Point(Global(i, cell[2 * i + 1]));
+  std::vector<Int>& u = update_;
+  u.assign(n, Int(0));
+  for (int j = 0; j < n; ++j) {
+    const std::int32_t delta = (eHigh[j] - eLow[j]) - (eQ[j] - eP[j]);
+    if (delta == 0) continue;
+    const Int* row = adj_.data() + static_cast<std::size_t>(j) * n;
+    for (int k = 0; k < n; ++k) u[k] = ops_.Add(u[k], ops_.Mul(Int(delta), row[k]));
+  }
+  next.adj.resize(static_cast<std::size_t>(n) * n);
+  if (!UpdateAdjugateIn64Bits(detNew, u, next.adj)) {
+    for (int j = 0; j < n; ++j) {
+      const Int* row = adj_.data() + static_cast<std::size_t>(j) * n;
+      Int* to = next.adj.data() + static_cast<std::size_t>(j) * n;
+      for (int k = 0; k < n; ++k) {
+        to[k] = ops_.Div(ops_.Sub(ops_.Mul(detNew, row[k]), ops_.Mul(z_[j], u[k])), det_);
+      }
+    }
+  }
+  if (ops_.overflow) return Status::kOverflow;
+  stack.push_back(std::move(next));
+  return Status::kOk;
+}
+
+// The update of Successor in 64-bit integers when every intermediate value fits: every factor below
+// 2^31, so |det_e adj_jk| + |z_j u_k| < 2^63. The
+// exact division by det is a multiplication by the inverse of det's odd part modulo 2^64 after
+// a shift by its power of two. False (nothing written) when the bound does not hold.
+template <class Ops>
+bool Tracker<Ops>::UpdateAdjugateIn64Bits(const Int& detNew, const std::vector<Int>& u,
+                                          std::vector<Int>& to) {
+  const int n = n_;
+  const std::size_t size = static_cast<std::size_t>(n) * n;
+  // Magnitudes compared as integers; each factor below 2^31 keeps each product below 2^62.
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  auto small = [&](const Int* v, std::size_t count) {
+    for (std::size_t k = 0; k < count; ++k) {
+      if (v[k] >= kLimit || v[k] <= -kLimit) return false;
+    }
+    return true;
+  };
+  if (!small(&detNew, 1) || !small(&det_, 1) || !small(z_.data(), n) || !small(u.data(), n) ||
+      !small(adj_.data(), size)) {
+    return false;
+  }
+  const auto d = static_cast<std::int64_t>(det_);
+  const std::uint64_t magnitude = d < 0 ? 0 - static_cast<std::uint64_t>(d) : d;
+  const int shift = __builtin_ctzll(magnitude);
+  const std::uint64_t odd = magnitude >> shift;
+  std::uint64_t inverse = odd;  // Newton's iteration doubles the correct low bits: 3, 6, ..., 96
+  for (int r = 0; r < 5; ++r) inverse *= 2 - odd * inverse;
+  const auto e = static_cast<std::int64_t>(detNew);
+  for (int j = 0; j < n; ++j) {
+    const Int* row = adj_.data() + static_cast<std::size_t>(j) * n;
+    const auto zj = static_cast<std::int64_t>(z_[j]);
+    Int* out = to.data() + static_cast<std::size_t>(j) * n;
+    for (int k = 0; k < n; ++k) {
+      const std::int64_t v =
+          e * static_cast<std::int64_t>(row[k]) - zj * static_cast<std::int64_t>(u[k]);
+      const auto q = static_cast<std::int64_t>(static_cast<std::uint64_t>(v >> shift) * inverse);
+      out[k] = d < 0 ? -q : q;
+    }
+  }
+  return true;
 }
 
 // Lifting of the unit simplex of support s: 0 at the origin, small at e_s, large elsewhere, so that
@@ -514,19 +647,19 @@ constexpr std::size_t kCellsPerTask = 64;
 // are joined in the order of their start cells.
 template <class Ops>
 Status FollowAll(const Config& cfg, int direction, int staged, int aux, int threads,
-                 const std::function<bool()>& stop, const std::vector<Cell>& from,
-                 std::vector<Cell>& to) {
-  const std::size_t tasks = (from.size() + kCellsPerTask - 1) / kCellsPerTask;
-  std::vector<std::vector<Cell>> found(tasks);
+                 const std::function<bool()>& stop, const FlatCells& from, FlatCells& to) {
+  const std::size_t width = static_cast<std::size_t>(2 * cfg.n), count = from.size() / width;
+  const std::size_t tasks = (count + kCellsPerTask - 1) / kCellsPerTask;
+  std::vector<FlatCells> found(tasks);
   std::vector<Status> status(tasks, Status::kOk);
   std::atomic<bool> failed{false};
   ParallelFor(tasks, threads, [&]() {
     auto tracker = std::make_shared<Tracker<Ops>>(cfg, direction, staged, aux, stop);
     return [&, tracker](std::size_t task) {
       if (failed) return;
-      const std::size_t end = std::min(from.size(), (task + 1) * kCellsPerTask);
+      const std::size_t end = std::min(count, (task + 1) * kCellsPerTask);
       for (std::size_t c = task * kCellsPerTask; c < end; ++c) {
-        status[task] = tracker->Follow(from[c], found[task]);
+        status[task] = tracker->Follow(from.data() + c * width, found[task]);
         if (status[task] == Status::kOk) continue;
         failed = true;
         return;
@@ -536,22 +669,19 @@ Status FollowAll(const Config& cfg, int direction, int staged, int aux, int thre
   for (std::size_t task = 0; task < tasks; ++task) {
     if (status[task] != Status::kOk) return status[task];
   }
-  for (std::vector<Cell>& part : found) {
-    to.insert(to.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+  for (FlatCells& part : found) {
+    to.insert(to.end(), part.begin(), part.end());
+    FlatCells().swap(part);
   }
   return Status::kOk;
 }
 
 template <class Ops>
-Status Run(const StageInput& in, int threads, const std::function<bool()>& stop,
-           std::vector<Cell>& cells) {
+Status Run(const StageInput& in, int threads, const std::function<bool()>& stop, FlatCells& cells) {
   const int n = in.sup.n;
   // The one cell of the unit simplices.
-  cells.assign(1, Cell(2 * n));
-  for (int s = 0; s < n; ++s) {
-    cells[0][2 * s] = 0;
-    cells[0][2 * s + 1] = s + 1;
-  }
+  cells.assign(2 * n, 0);
+  for (int s = 0; s < n; ++s) cells[2 * s + 1] = s + 1;
   for (int k = 0; k < n; ++k) {
     const int degree = TotalDegree(in.sup, k);
     if (degree < 1 || degree > (1 << 20)) return Status::kDegenerate;
@@ -560,19 +690,19 @@ Status Run(const StageInput& in, int threads, const std::function<bool()>& stop,
     const int first = cfg.start[k] + aux, last = cfg.start[k + 1];
     // Phase 1: A_k from far above down to its lifting.
     for (int p = first; p < last; ++p) cfg.dir[p] = 1;
-    std::vector<Cell> lowered;
+    FlatCells lowered;
     Status st = FollowAll<Ops>(cfg, -1, k, aux, threads, stop, cells, lowered);
     if (st != Status::kOk) return st;
-    cells.clear();
+    FlatCells().swap(cells);
     // Phase 2: V up to infinity.
     for (int p = cfg.start[k]; p < last; ++p) cfg.dir[p] = p < first ? 1 : 0;
-    std::vector<Cell> kept;
+    FlatCells kept;
     st = FollowAll<Ops>(cfg, 1, k, aux, threads, stop, lowered, kept);
     if (st != Status::kOk) return st;
     // Support k without V: offsets shift by the n + 1 points of V.
-    for (Cell& c : kept) {
-      c[2 * k] -= aux;
-      c[2 * k + 1] -= aux;
+    for (std::size_t c = 0; c < kept.size(); c += static_cast<std::size_t>(2 * n)) {
+      kept[c + 2 * k] -= aux;
+      kept[c + 2 * k + 1] -= aux;
     }
     cells = std::move(kept);
   }
@@ -587,17 +717,26 @@ HomotopyOutcome TropicalHomotopyCells(const ReducedSupports& sup, CellList& out,
   if (scaled.empty() || sup.n < 1) return HomotopyOutcome::kDegenerate;
   const std::vector<std::vector<std::int64_t>> simplexLift = SimplexLiftings(sup.n);
   const StageInput in{sup, scaled, simplexLift};
-  std::vector<Cell> cells;
+  FlatCells cells;
   Status st = Run<CheckedInt128>(in, threads, stop, cells);
   if (st == Status::kOverflow) st = Run<BigInt>(in, threads, stop, cells);
   if (st == Status::kStopped) return HomotopyOutcome::kStopped;
   if (st != Status::kOk) return HomotopyOutcome::kDegenerate;
-  for (const Cell& c : cells) {
-    const std::int64_t row = out.AddCell();
-    for (int s = 0; s < sup.n; ++s) {
-      out.First(row, s) = sup.startCol[s] + c[2 * s];
-      out.Second(row, s) = sup.startCol[s] + c[2 * s + 1];
+  // In place into the layout of a CellList (first points, then second points, per cell), so that
+  // the list is not held twice.
+  const int n = sup.n;
+  std::vector<std::int32_t> pairs(static_cast<std::size_t>(2 * n));
+  for (std::size_t c = 0; c < cells.size(); c += pairs.size()) {
+    std::copy_n(cells.begin() + static_cast<std::ptrdiff_t>(c), pairs.size(), pairs.begin());
+    for (int s = 0; s < n; ++s) {
+      cells[c + s] = sup.startCol[s] + pairs[2 * s];
+      cells[c + n + s] = sup.startCol[s] + pairs[2 * s + 1];
     }
+  }
+  if (out.size() == 0) {
+    out = CellList(n, std::move(cells));
+  } else {
+    out.Append(CellList(n, std::move(cells)));
   }
   return HomotopyOutcome::kDone;
 }

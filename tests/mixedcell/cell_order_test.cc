@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -104,6 +107,26 @@ TEST(CellOrderTest, StopRequestEndsTheSearchAndMarksItIncomplete) {
                           Control(threads, [] { return false; }));
     EXPECT_TRUE(unstopped.complete);
     ExpectSameResult(full, unstopped, "never stopped, " + std::to_string(threads) + " threads");
+  }
+}
+
+// The stop request is asked on the calling thread only (a MEX host answers there alone), also while
+// the homotopy, the audit and the search run on two threads; a request seen there stops them all.
+TEST(CellOrderTest, StopRequestIsAskedOnTheCallingThreadOnly) {
+  const Supports cyclic = WithOrigin(testing::Cyclic(9));
+  for (int stopAfter : {3, 1 << 30}) {
+    std::mutex mutex;
+    std::set<std::thread::id> askedOn;
+    int polls = 0;
+    RuntimeUniform runtime(1);
+    const MixedCellResult r =
+        ComputeMixedCells(cyclic.n, cyclic.termCount, cyclic.exponents, runtime, Control(2, [&] {
+                            std::lock_guard<std::mutex> lock(mutex);
+                            askedOn.insert(std::this_thread::get_id());
+                            return ++polls > stopAfter;
+                          }));
+    EXPECT_EQ(r.complete, stopAfter > 3);
+    EXPECT_EQ(askedOn, std::set<std::thread::id>{std::this_thread::get_id()});
   }
 }
 
