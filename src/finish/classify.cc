@@ -12,6 +12,7 @@
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/scaled_jacobian.h"
+#include "finish/verdict_warnings.h"
 
 namespace zormix {
 namespace {
@@ -227,6 +228,9 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r) {
     c.localDimension[k] = evidence[k].localDimension;
   }
   c.counts = CountPaths(c, r);
+  c.warnings = InconsistentGroupWarnings(c.groupLeader, c.status, r.records);
+  const std::string noPath = NoPathWarning(r.route, r.pathCount);
+  if (!noPath.empty()) c.warnings.push_back(noPath);
   return c;
 }
 
@@ -237,6 +241,7 @@ void TakeClassification(Classification&& c, SolveResult& result) {
   result.groupLeader = std::move(c.groupLeader);
   result.localDimension = std::move(c.localDimension);
   result.classes = c.counts;
+  result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }
 
 }  // namespace zormix
