@@ -3,6 +3,11 @@
 #include <map>
 
 namespace zormix {
+namespace {
+
+constexpr std::int64_t kListedGroups = 5;  // groups named in the warning, at most
+
+}  // namespace
 
 bool WindingNumbersFormCycles(const std::vector<std::int32_t>& windingNumbers) {
   std::map<std::int32_t, std::int64_t> endPointsPerWinding;
@@ -24,16 +29,21 @@ std::vector<std::string> InconsistentGroupWarnings(const std::vector<std::int64_
     const std::int32_t w = k < records.size() ? records[k].windingNumber : 0;
     windingsOfGroup[groupLeader[k]].push_back(w);
   }
-  std::vector<std::string> out;
+  std::int64_t inconsistent = 0;
+  std::string examples;
   for (const auto& [leader, windings] : windingsOfGroup) {
     if (WindingNumbersFormCycles(windings)) continue;
+    if (++inconsistent > kListedGroups) continue;
     std::string list;
     for (const std::int32_t w : windings) list += (list.empty() ? "" : ", ") + std::to_string(w);
-    out.push_back("root " + std::to_string(leader + 1) + ": the winding numbers of its " +
-                  std::to_string(windings.size()) + " end points (" + list +
-                  ") do not form whole cycles: its multiplicity may be wrong");
+    examples += (examples.empty() ? "" : "; ") + std::string("root ") + std::to_string(leader + 1) +
+                ": " + list;
   }
-  return out;
+  if (inconsistent == 0) return {};
+  if (inconsistent > kListedGroups) examples += "; ...";
+  return {std::to_string(inconsistent) + (inconsistent == 1 ? " root was" : " roots were") +
+          " reached by paths whose winding numbers do not form whole cycles (" + examples +
+          "): their multiplicities may be wrong"};
 }
 
 std::string NoPathWarning(Route route, std::int64_t pathCount) {

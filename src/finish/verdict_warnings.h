@@ -18,9 +18,10 @@ namespace zormix {
 // holds all of them). A group with any unknown winding number (0) is not judged.
 bool WindingNumbersFormCycles(const std::vector<std::int32_t>& windingNumbers);
 
-// One sentence per isolated root (end points grouped by groupLeader, columns on
-// positive-dimensional sets left out) whose paths' winding numbers do not form whole cycles: its
-// multiplicity may be wrong (a path missing, or end points of two roots grouped as one).
+// One sentence (or none) on the isolated roots (end points grouped by groupLeader, columns on
+// positive-dimensional sets left out) whose paths' winding numbers do not form whole cycles: how
+// many, the first five with their winding numbers; their multiplicities may be wrong (a path
+// missing, or end points of two roots grouped as one).
 std::vector<std::string> InconsistentGroupWarnings(const std::vector<std::int64_t>& groupLeader,
                                                    const std::vector<RootStatus>& status,
                                                    const std::vector<PathRecord>& records);

@@ -338,8 +338,8 @@ TEST(Verdicts, WindingNumbersThatDoNotFormCyclesAreWarnedOf) {
   c = Classify(s, r);
   ASSERT_EQ(c.warnings.size(), 1u);
   EXPECT_EQ(c.warnings[0],
-            "root 4: the winding numbers of its 3 end points (3, 1, 3) do not form whole cycles: "
-            "its multiplicity may be wrong");
+            "1 root was reached by paths whose winding numbers do not form whole cycles (root 4: "
+            "3, 1, 3): their multiplicities may be wrong");
   EXPECT_TRUE(
       WindingNumbersFormCycles({15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15}));
   EXPECT_TRUE(WindingNumbersFormCycles({1, 2, 2, 0}));
