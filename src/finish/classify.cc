@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/parallel.h"
 #include "finish/certify.h"
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
@@ -209,11 +210,17 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   return out;
 }
 
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& r) {
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads) {
   const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
   std::vector<PointEvidence> evidence(static_cast<std::size_t>(count));
-  for (std::int64_t k = 0; k < count; ++k) evidence[k] = Examine(normalized, r.roots.col(k));
+  // Each point's evidence depends on that point alone: any thread count gives the same verdicts.
+  RunUnitsInParallel(
+      count, std::max(1, threads),
+      [&]() -> UnitFunction {
+        return [&](std::int64_t k) { evidence[k] = Examine(normalized, r.roots.col(k)); };
+      },
+      [] {});
   Classification c;
   c.groupLeader = GroupLeaders(r, evidence);
   c.multiplicity.assign(count, 0);

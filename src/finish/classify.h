@@ -74,9 +74,9 @@ struct Classification {
 //   regular + sum of the multiplicities of the singular roots + positive-dimensional end points
 //     + atInfinity + failed = pathCount.
 //
-// Reads roots, isReal, records and lostPaths of `result`. Deterministic; draws from no shared
-// stream.
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& result);
+// Reads roots, isReal, records and lostPaths of `result`. Deterministic whatever `threads` (the
+// end points are examined in parallel); draws from no shared stream.
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& result, int threads = 1);
 
 // Moves the verdicts into the result's per-root fields and its class counts, and appends the
 // warnings to the result's.

@@ -29,6 +29,7 @@ constexpr std::uint64_t kDirectionSeed = 0x9e3779b97f4a7c15ULL;
 
 struct Projection {
   bool converged = false;
+  bool cameBack = false;  // stopped early: the limit lies within the home radius
   double residual = 0.0;  // max_i |F_i| / s_i at the projected point
   SingularValues svd;     // of A there
 };
@@ -54,11 +55,29 @@ std::vector<Complex> TruncatedStep(const SingularValues& svd, const std::vector<
   return step;
 }
 
+// The point a projection started from and the radius (2-norm, in units) within which a landing
+// counts as having come back to it.
+struct Home {
+  const std::vector<Complex>& point;
+  double radius;
+};
+
+// 2-norm of (x - y) / c.
+double DistanceInUnits(const std::vector<Complex>& x, const std::vector<Complex>& y,
+                       const PointUnits& units) {
+  double sum = 0.0;
+  for (std::size_t l = 0; l < x.size(); ++l) sum += std::norm((x[l] - y[l]) / units.column[l]);
+  return std::sqrt(sum);
+}
+
 // Gauss-Newton steps x := x - c.(A^+_r G) until a step falls below kConvergedStep; r = n - k,
 // or with k = kAdaptiveRank the numerical rank of A at each iterate (sigma_j > 1e-8 sigma_1).
-// Gives up when a step is not smaller than kContraction times the one before.
+// Gives up when a step is not smaller than kContraction times the one before. With a home, stops
+// as soon as the limit, bounded by the distance plus the geometric tail of the steps
+// (sqrt(n) size r / (1 - r), r the last ratio of steps), lies within its radius: a landing back
+// at the start needs no more steps (linear convergence back to an isolated root takes dozens).
 Projection Project(const NormalForm& system, const PointUnits& units, int k,
-                   std::vector<Complex>& x) {
+                   std::vector<Complex>& x, const Home* home = nullptr) {
   const int n = system.scaled.n;
   Projection out;
   ColMajorMatrix<Complex> A;
@@ -75,6 +94,14 @@ Projection Project(const NormalForm& system, const PointUnits& units, int k,
     const double size = MaxAbs(step);
     if (size <= kConvergedStep) out.converged = true;
     if (!out.converged && size > kContraction * previous) break;
+    if (home != nullptr && std::isfinite(previous)) {
+      const double ratio = size / previous;
+      const double tail = std::sqrt(static_cast<double>(n)) * size * ratio / (1.0 - ratio);
+      if (DistanceInUnits(x, home->point, units) + tail < home->radius) {
+        out.cameBack = true;
+        break;
+      }
+    }
     previous = size;
   }
   return out;
@@ -109,12 +136,15 @@ struct Landing {
   int corank = 0;                     // of A at the landing
 };
 
+// A landing that comes back within `backRadius` of x0 is not followed to its end (not on the set).
 Landing LandAfterMove(const NormalForm& system, const PointUnits& units,
-                      const std::vector<Complex>& x0, const std::vector<Complex>& move) {
+                      const std::vector<Complex>& x0, const std::vector<Complex>& move,
+                      double backRadius) {
   const int n = system.scaled.n;
   std::vector<Complex> x2 = x0;
   for (int l = 0; l < n; ++l) x2[l] += move[l];
-  const Projection p = Project(system, units, kAdaptiveRank, x2);
+  const Home home{x0, backRadius};
+  const Projection p = Project(system, units, kAdaptiveRank, x2, &home);
   Landing out;
   out.onSet = OnSet(p);
   if (!out.onSet) return out;
@@ -160,10 +190,14 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
     directions.emplace_back();
     for (int j = n - k; j < n; ++j) directions.back().push_back(j);
   }
+  // m landings within r of x0 give displacements whose singular values are at most sqrt(m) r.
+  const double backRadius =
+      kStaysAway * kTangentMove / std::sqrt(static_cast<double>(directions.size()));
   std::vector<Landing> landings;
   int landingCorank = 0;
   for (const std::vector<int>& use : directions) {
-    landings.push_back(LandAfterMove(system, units, x0, TangentMove(first.svd, units, use)));
+    landings.push_back(
+        LandAfterMove(system, units, x0, TangentMove(first.svd, units, use), backRadius));
     landingCorank = std::max(landingCorank, landings.back().corank);
   }
   return std::min(DirectionsAway(landings, n), landingCorank);

@@ -314,6 +314,10 @@ TEST(Verdicts, UnitsOfTheEquationsChangeNoVerdict) {
       EXPECT_TRUE(c.warnings.empty());
     }
   }
+  // Examined on threads: the same verdicts.
+  const Classification threaded = ClassifyRoots(BringToNormalForm(system(1.0, 1.0)), r, 3);
+  EXPECT_EQ(threaded.status, expected);
+  EXPECT_EQ(threaded.groupLeader, (std::vector<std::int64_t>{0, 1, 2, 1, 4}));
 }
 
 // (x^2 + x - 2)^3; y - 2: two triple points (1, 2) and (-2, 2), end points 1e-10 from them with
