@@ -262,7 +262,7 @@ int DimensionAt(const PolySystem& s, const std::vector<Complex>& x) {
 // it (Gauss-Newton converges linearly onto them): the double line x^2 = x^2 (y - 3) = 0 and the
 // double parabola x^2 = y - z^2 = x^2 z = 0 have dimension 1, not their corank 2 (points 1e-11
 // from them, where x counts as zero against the other coordinates). Two lines crossing,
-// x y = x y = 0: dimension 1 on a line.
+// x y = x y = 0: dimension 1 on a line and where two lines cross.
 TEST(LocalDimensionTest, SetsOfMultiplicityTwoAndCrossingLinesHaveDimensionOne) {
   const PolySystem doubleLine =
       testing::BuildSystem({{{{2, 0}, 1.0}}, {{{2, 1}, 1.0}, {{2, 0}, -3.0}}});
@@ -273,6 +273,11 @@ TEST(LocalDimensionTest, SetsOfMultiplicityTwoAndCrossingLinesHaveDimensionOne) 
   EXPECT_EQ(DimensionAt(doubleParabola, {Complex(0.0, 1e-11), z * z, z}), 1);
   const PolySystem lines = testing::BuildSystem({{{{1, 1}, 1.0}}, {{{1, 1}, 1.0}}});
   EXPECT_EQ(DimensionAt(lines, {Complex(0.27, -0.46), 1e-17}), 1);
+  // (x - 1)(y - 1) twice: at the crossing (1, 1) the moves land on both lines, two directions,
+  // but each landing is a point of one line.
+  const Equation crossing{{{1, 1}, 1.0}, {{1, 0}, -1.0}, {{0, 1}, -1.0}, {{0, 0}, 1.0}};
+  const PolySystem crossingLines = testing::BuildSystem({crossing, crossing});
+  EXPECT_EQ(DimensionAt(crossingLines, {1.0 + 1e-13, 1.0}), 1);
 }
 
 // x (y - 1) = 0, x (x - 2)^2 (x - 3) = 0: the line x = 0, a double root (2, 1) and a regular root
@@ -292,7 +297,8 @@ TEST(Verdicts, UnitsOfTheEquationsChangeNoVerdict) {
                                 {Complex(0.0, 1e-13), Complex(0.3, 0.1)},
                                 {2.0 - 1e-10, 1.0 + 1e-12},
                                 {1e-12, Complex(-2.5, 1.0)}});
-  r.records[1].windingNumber = r.records[3].windingNumber = 2;
+  // Paths on a set may come in pairs too: no cycle is asked of them.
+  for (const int k : {1, 2, 3, 4}) r.records[k].windingNumber = 2;
   const std::vector<RootStatus> expected{RootStatus::kRegular, RootStatus::kSingular,
                                          RootStatus::kPositiveDimensional, RootStatus::kSingular,
                                          RootStatus::kPositiveDimensional};
