@@ -107,6 +107,16 @@ Projection Project(const NormalForm& system, const PointUnits& units, int k,
   return out;
 }
 
+// Singular values of A <= 1e-6 max(sigma_1, 1). In units every row of A has 1-norm at most 1,
+// so sigma_1 <= sqrt(n); a sigma_1 far below 1 says that the whole Jacobian vanishes against the
+// size of the equations' terms (two lines crossing), which a count relative to sigma_1 alone
+// would miss.
+int CorankInUnits(const SingularValues& svd) {
+  const double cut = kEndPointCorank * std::max(svd.sigma.front(), 1.0);
+  return static_cast<int>(
+      std::count_if(svd.sigma.begin(), svd.sigma.end(), [cut](double s) { return !(s > cut); }));
+}
+
 bool OnSet(const Projection& p) { return p.converged && p.residual <= kOnSetResidual; }
 
 // c.t for a fixed combination t of the right singular vectors listed in `use` (weights from a
@@ -149,7 +159,7 @@ Landing LandAfterMove(const NormalForm& system, const PointUnits& units,
   out.onSet = OnSet(p);
   if (!out.onSet) return out;
   for (int l = 0; l < n; ++l) out.displacement.push_back((x2[l] - x0[l]) / units.column[l]);
-  out.corank = NumericalCorank(p.svd, kEndPointCorank);
+  out.corank = CorankInUnits(p.svd);
   return out;
 }
 
@@ -178,7 +188,7 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   ScaledJacobian(system, units, x, A, G);
-  const int k = NumericalCorank(ComputeSingularValues(A), kEndPointCorank);
+  const int k = CorankInUnits(ComputeSingularValues(A));
   if (k == 0) return 0;
   std::vector<Complex> x0(x, x + n);
   const Projection first = Project(system, units, k, x0);

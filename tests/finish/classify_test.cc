@@ -278,6 +278,10 @@ TEST(LocalDimensionTest, SetsOfMultiplicityTwoAndCrossingLinesHaveDimensionOne) 
   const Equation crossing{{{1, 1}, 1.0}, {{1, 0}, -1.0}, {{0, 1}, -1.0}, {{0, 0}, 1.0}};
   const PolySystem crossingLines = testing::BuildSystem({crossing, crossing});
   EXPECT_EQ(DimensionAt(crossingLines, {1.0 + 1e-13, 1.0}), 1);
+  // A triple line, x^3 = x^3 (y - 3) = 0: Gauss-Newton converges onto it at rate 2/3.
+  const PolySystem tripleLine =
+      testing::BuildSystem({{{{3, 0}, 1.0}}, {{{3, 1}, 1.0}, {{3, 0}, -3.0}}});
+  EXPECT_EQ(DimensionAt(tripleLine, {1e-11, Complex(0.7, 0.2)}), 1);
 }
 
 // x (y - 1) = 0, x (x - 2)^2 (x - 3) = 0: the line x = 0, a double root (2, 1) and a regular root
