@@ -6,12 +6,14 @@
 #include <optional>
 #include <vector>
 
+#include "base/parallel.h"
 #include "finish/certify.h"
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/scaled_jacobian.h"
+#include "finish/verdict_warnings.h"
 
 namespace zormix {
 namespace {
@@ -208,11 +210,17 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   return out;
 }
 
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& r) {
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads) {
   const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
   std::vector<PointEvidence> evidence(static_cast<std::size_t>(count));
-  for (std::int64_t k = 0; k < count; ++k) evidence[k] = Examine(normalized, r.roots.col(k));
+  // Each point's evidence depends on that point alone: any thread count gives the same verdicts.
+  RunUnitsInParallel(
+      count, std::max(1, threads),
+      [&]() -> UnitFunction {
+        return [&](std::int64_t k) { evidence[k] = Examine(normalized, r.roots.col(k)); };
+      },
+      [] {});
   Classification c;
   c.groupLeader = GroupLeaders(r, evidence);
   c.multiplicity.assign(count, 0);
@@ -227,6 +235,9 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r) {
     c.localDimension[k] = evidence[k].localDimension;
   }
   c.counts = CountPaths(c, r);
+  c.warnings = InconsistentGroupWarnings(c.groupLeader, c.status, r.records);
+  const std::string noPath = NoPathWarning(r.route, r.pathCount);
+  if (!noPath.empty()) c.warnings.push_back(noPath);
   return c;
 }
 
@@ -237,6 +248,7 @@ void TakeClassification(Classification&& c, SolveResult& result) {
   result.groupLeader = std::move(c.groupLeader);
   result.localDimension = std::move(c.localDimension);
   result.classes = c.counts;
+  result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }
 
 }  // namespace zormix

@@ -4,6 +4,7 @@
 #define ZORMIX_FINISH_CLASSIFY_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "model/normal_form.h"
@@ -35,6 +36,7 @@ struct Classification {
   std::vector<std::int64_t> groupLeader;     // first column of the root's group
   std::vector<std::int32_t> localDimension;  // 0 unless positive-dimensional
   RootClassCounts counts;
+  std::vector<std::string> warnings;  // verdict_warnings.h: groups and routes to doubt
 };
 
 // The rule, on the system with its equations normalized (exact powers of two, so that no unit
@@ -72,11 +74,12 @@ struct Classification {
 //   regular + sum of the multiplicities of the singular roots + positive-dimensional end points
 //     + atInfinity + failed = pathCount.
 //
-// Reads roots, isReal, records and lostPaths of `result`. Deterministic; draws from no shared
-// stream.
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& result);
+// Reads roots, isReal, records and lostPaths of `result`. Deterministic whatever `threads` (the
+// end points are examined in parallel); draws from no shared stream.
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& result, int threads = 1);
 
-// Moves the verdicts into the result's per-root fields and its class counts.
+// Moves the verdicts into the result's per-root fields and its class counts, and appends the
+// warnings to the result's.
 void TakeClassification(Classification&& classification, SolveResult& result);
 
 }  // namespace zormix

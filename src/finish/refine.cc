@@ -13,6 +13,7 @@ constexpr double kResidualLimit = 1e-4;
 constexpr double kNearDrift = 0.5;      // allowed drift while max|x0| <= kLargePoint
 constexpr double kRelativeDrift = 0.3;  // allowed drift / max|x0| beyond it
 constexpr double kLargePoint = 5.0;
+constexpr double kZeroShare = 1e-10;  // a coordinate below this share of the largest is zero
 
 // Max-norm residual; NaN when any entry is NaN (a plain running maximum would skip it).
 double Residual(const std::vector<Complex>& F) {
@@ -54,6 +55,26 @@ bool StaysNear(const std::vector<Complex>& x0, const std::vector<Complex>& xBest
   return dist <= limit;
 }
 
+// max_i |F_i| / sum_j |J_ij| c_j with c_j = |x_j|, or M = max_k |x_k| for a coordinate below
+// 1e-10 M (rounding noise around an exact zero): the residual against
+// the first-order change of each equation over the point's own size, invariant under scaling of
+// equations and variables. Unlike the backward error it stays small at a point where every term
+// of an equation vanishes to first order, such as (a, 1e-17) on the line y = 0 of x y = 0.
+double FirstOrderResidual(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& F,
+                          const std::vector<Complex>& x) {
+  double M = 0.0;
+  for (const Complex& v : x) M = std::max(M, std::abs(v));
+  double worst = 0.0;
+  for (std::size_t i = 0; i < F.size(); ++i) {
+    double size = 0.0;
+    for (std::size_t j = 0; j < x.size(); ++j)
+      size += std::abs(J(i, j)) * (std::abs(x[j]) > kZeroShare * M ? std::abs(x[j]) : M);
+    const double r = std::abs(F[i]) / size;
+    if (!(r <= worst)) worst = r;  // NaN and infinity (size 0 with F != 0) propagate
+  }
+  return worst;
+}
+
 }  // namespace
 
 bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegree,
@@ -66,6 +87,8 @@ bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegre
   std::vector<Complex> xBest = x;
   std::vector<Complex> FBest = F;
   ColMajorMatrix<Complex> JBest = J;
+  std::vector<Complex> F0 = F;
+  ColMajorMatrix<Complex> J0 = J;
   std::vector<Complex> step;
 
   NewtonStep(system, maxDegree, J, F, x, step);
@@ -80,7 +103,16 @@ bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegre
     r1 = Residual(F);
   }
 
-  if (!StaysNear(x0, xBest)) return false;
+  if (!StaysNear(x0, xBest)) {
+    // Newton ran away along a (near) null direction of a singular Jacobian, e.g. from a point on
+    // one of two crossing lines towards the other; the end point itself stays a root when it
+    // solves the system to rounding.
+    if (!(FirstOrderResidual(J0, F0, x0) <= kRootBackwardErrorLimit)) return false;
+    x = x0;
+    J = std::move(J0);
+    F = std::move(F0);
+    return true;
+  }
   if (!AllFinite(xBest.data(), n) || !AllFinite(FBest.data(), n) ||
       !AllFinite(JBest.data(), JBest.storage().size())) {
     return false;

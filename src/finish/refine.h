@@ -15,8 +15,10 @@ namespace zormix {
 // are the values at x. Returns true (accepted) when the refined point stays near the input (0.5,
 // or 0.3 * max|x0| when that exceeds 5) and a residual is <= 1e-4 or the backward error of the
 // refined point (see BackwardError) is <= kRootBackwardErrorLimit; then x, F and J hold the
-// refined point. On rejection their content is unspecified. The absolute residual limit assumes
-// equations of size about 1: the report passes them normalized (NormalizedEquationCoefficients).
+// refined point. When the refined point drifted further but x itself has a backward error
+// <= kRootBackwardErrorLimit (Newton ran away on a singular Jacobian), x is accepted unchanged. On
+// rejection their content is unspecified. The absolute residual limit assumes equations of size
+// about 1: the report passes them normalized (NormalizedEquationCoefficients).
 bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegree,
                 ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x);
 }  // namespace zormix

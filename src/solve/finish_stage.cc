@@ -34,9 +34,9 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
   result.records = std::move(finished.records);
 }
 
-void ClassifyAndCertify(const NormalForm& system, bool certify, SolveResult& result) {
+void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, SolveResult& result) {
   auto start = std::chrono::steady_clock::now();
-  TakeClassification(ClassifyRoots(system, result), result);
+  TakeClassification(ClassifyRoots(system, result, threads), result);
   result.timings.classification = SecondsSince(start);
   if (!certify) return;
   start = std::chrono::steady_clock::now();
@@ -111,7 +111,7 @@ void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, Runtim
   std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
   CountStatuses(result);
   result.timings.finishing = SecondsSince(began);
-  ClassifyAndCertify(system, certify, result);
+  ClassifyAndCertify(system, certify, threads, result);
 }
 
 }  // namespace zormix

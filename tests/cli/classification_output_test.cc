@@ -136,5 +136,25 @@ TEST_F(ClassificationOutputTest, SummaryIsOneLineGenuineRootsFirst) {
                   " \u00b7 4 paths \u00b7 2 certified (2 distinct, 0 real) \u00b7 seed 1\n"));
 }
 
+// (x-1)^5; (y-2)^3: one root of multiplicity 15 and no doubt about it. x y = 0, x y = 0: on the
+// total-degree route every path ends on one of the two lines (dimension 1); on the polyhedral
+// route there is no path, and a warning says the solution set may be positive-dimensional.
+TEST_F(ClassificationOutputTest, MultipleRootAndLinesAreNamed) {
+  nlohmann::json j = nlohmann::json::parse(std::ifstream(Solve("(x-1)^5; (y-2)^3;", "")));
+  ExpectAccounted(j);
+  EXPECT_EQ(j["singular_count"], 1);
+  EXPECT_EQ(j["singular_end_point_count"], 15);
+  EXPECT_EQ(j["roots"][14]["multiplicity"], 15);
+  EXPECT_TRUE(j["warnings"].empty());
+  j = nlohmann::json::parse(std::ifstream(Solve("x*y; x*y;", "--route total-degree")));
+  ExpectAccounted(j);
+  EXPECT_EQ(j["positive_dimensional_count"], 4);
+  for (const auto& root : j["roots"]) EXPECT_EQ(root["local_dimension"], 1);
+  j = nlohmann::json::parse(std::ifstream(Solve("x*y; x*y;", "")));
+  ExpectAccounted(j);
+  ASSERT_EQ(j["warnings"].size(), 1u);
+  EXPECT_THAT(j["warnings"][0].get<std::string>(), ::testing::HasSubstr("mixed volume is 0"));
+}
+
 }  // namespace
 }  // namespace zormix

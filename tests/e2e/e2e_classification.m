@@ -56,6 +56,12 @@ function e2e_classification()
          info.summary);
   assert_paths_add_up(info, 'triple root');
 
+  % Two lines, x y = 0 twice: every total-degree path ends on one of them (dimension 1).
+  [~, info] = zormix_solve({'x*y', 'x*y'}, 'route', 'totaldegree', 'seed', 1);
+  assert(info.classes.positiveDimensional == 4 && isequal(info.localDimension, [1 1 1 1]), ...
+         'two lines: %d on sets', info.classes.positiveDimensional);
+  assert_paths_add_up(info, 'two lines');
+
   % A value that is not true or false is refused before solving.
   for bad = {'yes', 2, [true true], {true}, 1i}
     e2e_expect_id(@() zormix_solve({'x - 1', 'y'}, 'certify', bad{1}), 'zormix:badArgument', ...

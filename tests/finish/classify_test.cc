@@ -8,8 +8,9 @@
 #include <numbers>
 #include <vector>
 
-#include "model/normal_form.h"
 #include "finish/local_dimension.h"
+#include "finish/verdict_warnings.h"
+#include "model/normal_form.h"
 #include "support/systems.h"
 
 namespace zormix {
@@ -251,6 +252,125 @@ TEST(LocalDimensionTest, TellsIsolatedSingularRootsFromSets) {
       testing::BuildSystem({{{{1, 0, 1}, 1.0}}, {{{0, 1, 1}, 1.0}}, {{{0, 0, 2}, 1.0}}});
   const std::vector<Complex> onPlane{Complex(0.5, 0.2), -1.5, 1e-13};
   EXPECT_EQ(LocalDimension(BringToNormalForm(plane), onPlane.data()), 2);
+}
+
+int DimensionAt(const PolySystem& s, const std::vector<Complex>& x) {
+  return LocalDimension(BringToNormalForm(s), x.data());
+}
+
+// Sets of multiplicity 2, whose Jacobian has a null direction across the set as well as along
+// it (Gauss-Newton converges linearly onto them): the double line x^2 = x^2 (y - 3) = 0 and the
+// double parabola x^2 = y - z^2 = x^2 z = 0 have dimension 1, not their corank 2 (points 1e-11
+// from them, where x counts as zero against the other coordinates). Two lines crossing,
+// x y = x y = 0: dimension 1 on a line and where two lines cross.
+TEST(LocalDimensionTest, SetsOfMultiplicityTwoAndCrossingLinesHaveDimensionOne) {
+  const PolySystem doubleLine =
+      testing::BuildSystem({{{{2, 0}, 1.0}}, {{{2, 1}, 1.0}, {{2, 0}, -3.0}}});
+  EXPECT_EQ(DimensionAt(doubleLine, {1e-11, Complex(0.7, 0.2)}), 1);
+  const Complex z(0.6, -0.3);
+  const PolySystem doubleParabola = testing::BuildSystem(
+      {{{{2, 0, 0}, 1.0}}, {{{0, 1, 0}, 1.0}, {{0, 0, 2}, -1.0}}, {{{2, 0, 1}, 1.0}}});
+  EXPECT_EQ(DimensionAt(doubleParabola, {Complex(0.0, 1e-11), z * z, z}), 1);
+  const PolySystem lines = testing::BuildSystem({{{{1, 1}, 1.0}}, {{{1, 1}, 1.0}}});
+  EXPECT_EQ(DimensionAt(lines, {Complex(0.27, -0.46), 1e-17}), 1);
+  // (x - 1)(y - 1) twice: at the crossing (1, 1) the moves land on both lines, two directions,
+  // but each landing is a point of one line.
+  const Equation crossing{{{1, 1}, 1.0}, {{1, 0}, -1.0}, {{0, 1}, -1.0}, {{0, 0}, 1.0}};
+  const PolySystem crossingLines = testing::BuildSystem({crossing, crossing});
+  EXPECT_EQ(DimensionAt(crossingLines, {1.0 + 1e-13, 1.0}), 1);
+  // A triple line, x^3 = x^3 (y - 3) = 0: Gauss-Newton converges onto it at rate 2/3.
+  const PolySystem tripleLine =
+      testing::BuildSystem({{{{3, 0}, 1.0}}, {{{3, 1}, 1.0}, {{3, 0}, -3.0}}});
+  EXPECT_EQ(DimensionAt(tripleLine, {1e-11, Complex(0.7, 0.2)}), 1);
+}
+
+// x (y - 1) = 0, x (x - 2)^2 (x - 3) = 0: the line x = 0, a double root (2, 1) and a regular root
+// (3, 1), with end points as the end game leaves them. Every equation multiplied by 10^k,
+// k = -300..300 in steps of 37, or by a subnormal power of two (exact on these integer
+// coefficients), one equation at a time and both: no count and no verdict changes.
+TEST(Verdicts, UnitsOfTheEquationsChangeNoVerdict) {
+  const auto system = [](double first, double second) {
+    return testing::BuildSystem({{{{1, 1}, first}, {{1, 0}, -first}},
+                                 {{{4, 0}, second},
+                                  {{3, 0}, -7.0 * second},
+                                  {{2, 0}, 16.0 * second},
+                                  {{1, 0}, -12.0 * second}}});
+  };
+  SolveResult r = EndPoints(2, {{3.0, 1.0},
+                                {2.0 + 1e-10, 1.0},
+                                {Complex(0.0, 1e-13), Complex(0.3, 0.1)},
+                                {2.0 - 1e-10, 1.0 + 1e-12},
+                                {1e-12, Complex(-2.5, 1.0)}});
+  // Paths on a set may come in pairs too: no cycle is asked of them.
+  for (const int k : {1, 2, 3, 4}) r.records[k].windingNumber = 2;
+  const std::vector<RootStatus> expected{RootStatus::kRegular, RootStatus::kSingular,
+                                         RootStatus::kPositiveDimensional, RootStatus::kSingular,
+                                         RootStatus::kPositiveDimensional};
+  std::vector<double> scales{0x1p-1060, 0x1p-1070};
+  for (int k = -300; k <= 300; k += 37) scales.push_back(std::pow(10.0, k));
+  for (const double scale : scales) {
+    for (const auto& [first, second] :
+         {std::pair{scale, 1.0}, std::pair{1.0, scale}, std::pair{scale, scale}}) {
+      SCOPED_TRACE(::testing::Message() << first << " " << second);
+      const Classification c = Classify(system(first, second), r);
+      ASSERT_EQ(c.status, expected);
+      ExpectAccounted(c, r);
+      EXPECT_EQ(c.counts.regular, 1);
+      EXPECT_EQ(c.counts.singular, 1);
+      EXPECT_EQ(c.counts.singularEndPoints, 2);
+      EXPECT_EQ(c.counts.positiveDimensional, 2);
+      EXPECT_EQ(c.multiplicity[3], 2);
+      EXPECT_EQ(c.localDimension[4], 1);
+      EXPECT_TRUE(c.warnings.empty());
+    }
+  }
+  // Examined on threads: the same verdicts.
+  const Classification threaded = ClassifyRoots(BringToNormalForm(system(1.0, 1.0)), r, 3);
+  EXPECT_EQ(threaded.status, expected);
+  EXPECT_EQ(threaded.groupLeader, (std::vector<std::int64_t>{0, 1, 2, 1, 4}));
+}
+
+// (x^2 + x - 2)^3; y - 2: two triple points (1, 2) and (-2, 2), end points 1e-10 from them with
+// winding number 3: two roots of multiplicity 3 and no doubt. A path of one of them with winding
+// number 1 (its cycle broken) or a lone end point with winding number 2 is warned of.
+TEST(Verdicts, WindingNumbersThatDoNotFormCyclesAreWarnedOf) {
+  Equation cube;
+  const double cubed[] = {-8.0, 12.0, 6.0, -11.0, -3.0, 3.0, 1.0};  // (x^2 + x - 2)^3
+  for (int k = 0; k <= 6; ++k) testing::AddTerm(cube, {k, 0}, cubed[k]);
+  const PolySystem s = testing::BuildSystem({cube, PowerOfLinear(2, 1, 2.0, 1)});
+  std::vector<std::vector<Complex>> points;
+  for (int k = 0; k < 3; ++k) points.push_back({1.0 + 1e-10 * Unit(k, 3), 2.0});
+  for (int k = 0; k < 3; ++k) points.push_back({-2.0 + 1e-10 * Unit(k, 3), 2.0});
+  SolveResult r = EndPoints(2, points);
+  for (PathRecord& p : r.records) p.windingNumber = 3;
+  Classification c = Classify(s, r);
+  EXPECT_EQ(c.counts.singular, 2);
+  EXPECT_EQ(c.multiplicity[5], 3);
+  EXPECT_EQ(c.groupLeader[5], 3);
+  EXPECT_TRUE(c.warnings.empty());
+  r.records[4].windingNumber = 1;
+  c = Classify(s, r);
+  ASSERT_EQ(c.warnings.size(), 1u);
+  EXPECT_EQ(c.warnings[0],
+            "1 root was reached by paths whose winding numbers do not form whole cycles (root 4: "
+            "3, 1, 3): their multiplicities may be wrong");
+  EXPECT_TRUE(
+      WindingNumbersFormCycles({15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15}));
+  EXPECT_TRUE(WindingNumbersFormCycles({1, 2, 2, 0}));
+  EXPECT_TRUE(WindingNumbersFormCycles({1, 1}));
+  EXPECT_FALSE(WindingNumbersFormCycles({2}));
+  EXPECT_FALSE(WindingNumbersFormCycles({5, 5, 5, 5, 5, 5}));
+}
+
+// No path on the polyhedral route (x y = 0, x y = 0 has mixed volume 0): a warning says that
+// this is no proof that no root exists. The total-degree route needs none.
+TEST(Verdicts, NoPolyhedralPathIsWarnedOf) {
+  const PolySystem lines = testing::BuildSystem({{{{1, 1}, 1.0}}, {{{1, 1}, 1.0}}});
+  SolveResult r = EndPoints(2, {});
+  ASSERT_EQ(Classify(lines, r).warnings.size(), 1u);
+  EXPECT_NE(Classify(lines, r).warnings[0].find("the mixed volume is 0"), std::string::npos);
+  r.route = Route::kTotalDegree;
+  EXPECT_TRUE(Classify(lines, r).warnings.empty());
 }
 
 TEST(Verdicts, SummaryLineCountsEveryPathOnce) {

@@ -35,6 +35,20 @@ PolySystem Linear(double a, double b) {
   return BuildSystem({{{{1, 0}, 1.0}, {{0, 0}, -a}}, {{{0, 1}, 1.0}, {{0, 0}, -b}}});
 }
 
+// x y = 0, x y = 0 at (a, 1e-17) on the line y = 0: the Jacobian [y x; y x] is singular, and
+// Newton's step runs along its null direction to (0, 1e-17), a drift of |a| > 0.5. The end point
+// itself solves the system to rounding against the first-order size of x y, so it is kept as it
+// is; a point as far from both lines is refused.
+TEST(RefineRootTest, EndPointKeptWhenNewtonRunsAwayOnASingularJacobian) {
+  const PolySystem lines = BuildSystem({{{{1, 1}, 1.0}}, {{{1, 1}, 1.0}}});
+  const Complex a(0.274569, -0.455038), y(6.6e-18, -5.2e-17);
+  const Refined kept = Refine(lines, {a, y});
+  ASSERT_TRUE(kept.accepted);
+  EXPECT_EQ(kept.x[0], a);
+  EXPECT_EQ(kept.x[1], y);
+  EXPECT_FALSE(Refine(lines, {a, Complex(3e-5, 0.0)}).accepted);
+}
+
 // x^2 + c: from a real start the iterates stay real, where |F| >= c never reaches 0.
 PolySystem SquarePlus(double c) { return BuildSystem({{{{2}, 1.0}, {{0}, c}}}); }
 
