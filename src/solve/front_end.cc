@@ -7,6 +7,7 @@
 #include <limits>
 #include <new>
 
+#include "solve/path_budget.h"
 #include "zormix/error.h"
 #include "zormix/solve.h"
 
@@ -154,12 +155,14 @@ std::string ProgressLine(const Progress& p, double trackingSeconds) {
 }
 
 std::string LargeRouteNotice(const Progress& progress) {
+  const double estimate = progress.trackingEstimateSeconds;
   if (progress.stage != Stage::kTracking || progress.pathsDone != 0 ||
-      progress.pathsTotal <= kLargeRoutePaths) {
+      (progress.pathsTotal <= kLargeRoutePaths && estimate <= kLongRouteSeconds)) {
     return std::string();
   }
-  return "zormix: " + std::to_string(progress.pathsTotal) +
-         " paths to track; this solve may take a long time";
+  const std::string duration = estimate > 0 ? ", an estimated " + RoughDuration(estimate) : "";
+  return "zormix: " + std::to_string(progress.pathsTotal) + " paths to track" + duration +
+         "; this solve may take a long time";
 }
 
 }  // namespace zormix

@@ -60,11 +60,14 @@ int ExitCodeOf(ErrorCode code);
 // half a second also by ", 12.5 paths/s, 0:03 left".
 std::string ProgressLine(const Progress& progress, double trackingSeconds);
 
-// Routes with more paths than this are announced before tracking starts.
+// Routes with more paths than this, or whose tracking is estimated to take longer than
+// kLongRouteSeconds, are announced before tracking starts.
 inline constexpr std::int64_t kLargeRoutePaths = 100000;
+inline constexpr double kLongRouteSeconds = 600.0;
 
-// The announcement for the progress report that opens tracking ("zormix: 250000 paths to track
-// ..."), or an empty string when the route is not that large or tracking is under way.
+// The announcement for the progress report that opens tracking ("zormix: 250000 paths to track,
+// an estimated 2.5 h; ..."), or an empty string when the route is neither that large nor that
+// long, or tracking is under way.
 std::string LargeRouteNotice(const Progress& progress);
 
 }  // namespace zormix

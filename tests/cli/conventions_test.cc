@@ -208,5 +208,15 @@ TEST_F(CliTest, LargeRouteIsAnnouncedBeforeTracking) {
       dir_);
 }
 
+// x^30000 - 1 on one thread: only 30000 paths, but of a degree whose evaluations are long; the
+// estimate (some 15 minutes) announces it before tracking, with the figure.
+TEST_F(CliTest, LongRouteIsAnnouncedWithItsEstimate) {
+  Write("power.txt", "x^30000 - 1;\n");
+  ExpectStoppedWithoutReport(
+      InterruptWhenSeen(dir_, {"power.txt", "-r", "total-degree", "--threads", "1"},
+                        "30000 paths to track, an estimated "),
+      dir_);
+}
+
 }  // namespace
 }  // namespace zormix
