@@ -277,7 +277,10 @@ int RunSolve(const SolveArgs& a) {
 #ifdef ZORMIX_MPI
   const SolveResult result = cluster::SolveOnRankZero(loaded.system, options);
 #else
-  const SolveResult result = SolveSystem(loaded.system, options);
+  const SolveResult result = [&] {
+    const InterruptDeadline deadline;
+    return SolveSystem(loaded.system, options);
+  }();
 #endif
   display.Finish();
   if (result.restoredPaths > 0) {
