@@ -169,9 +169,8 @@ TEST_F(CliTest, ARouteBeyondThePathLimitIsRefused) {
 TEST_F(CliTest, EveryOptionOfTheHelpIsInTheManual) {
   const CliRun help = Zormix("--help");
   ASSERT_EQ(help.code, 0);
-  const char* source = std::getenv("ZORMIX_SOURCE_DIR");
-  ASSERT_NE(source, nullptr);
-  std::ifstream in(fs::path(source) / "docs" / "cli.md");
+  std::ifstream in(testing::SourceDir() / "docs" / "cli.md");
+  ASSERT_TRUE(in.is_open()) << testing::SourceDir();
   std::stringstream manual;
   manual << in.rdbuf();
   const std::regex option("--[a-z][a-z-]*");
