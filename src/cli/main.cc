@@ -273,6 +273,7 @@ int RunSolve(const SolveArgs& a) {
     if (!notice.empty() && !quiet) display.Note(notice);
     display.Update(p);
   };
+  options.progress = WithTestFault(std::move(options.progress));
   CatchInterrupts();
 #ifdef ZORMIX_MPI
   const SolveResult result = cluster::SolveOnRankZero(loaded.system, options);

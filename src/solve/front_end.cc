@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <stdexcept>
 
 #include "solve/path_budget.h"
 #include "zormix/error.h"
@@ -115,6 +116,17 @@ HostError CurrentHostError() {
   } catch (...) {
     return HostError{ErrorCode::kInternal, "internal error of unknown kind"};
   }
+}
+
+ProgressFunction WithTestFault(ProgressFunction progress) {
+  const std::optional<std::string> stage = ReadVariable("ZORMIX_TEST_FAULT_AT");
+  if (!stage) return progress;
+  return [stage = *stage, progress = std::move(progress)](const Progress& p) {
+    if (stage == StageName(p.stage))
+      throw std::logic_error("broken invariant injected at stage " + stage +
+                             " (ZORMIX_TEST_FAULT_AT)");
+    if (progress) progress(p);
+  };
 }
 
 int ExitCodeOf(ErrorCode code) {

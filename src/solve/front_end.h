@@ -6,6 +6,7 @@
 #define ZORMIX_SOLVE_FRONT_END_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -48,6 +49,14 @@ struct HostError {
   std::string message;
 };
 HostError CurrentHostError();
+
+// A test hook of the front ends, for the end-to-end tests of a fault of the solver: when the
+// environment variable ZORMIX_TEST_FAULT_AT names a stage ("tracking", "report", ...), the
+// returned progress function throws std::logic_error, as a broken invariant would, when the solve
+// announces that stage; the solve unwinds through its stages and the host reports an internal
+// error. Unset or empty: `progress` as it is. Read once per solve, by the front ends only.
+using ProgressFunction = std::function<void(const Progress&)>;
+ProgressFunction WithTestFault(ProgressFunction progress);
 
 // The exit code of the zormix command for each kind of error: 1 input that cannot be read or
 // solved, an output that cannot be written or a checkpoint of another solve; 2 wrong usage (a bad
