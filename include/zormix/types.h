@@ -32,6 +32,8 @@ struct Progress {
   std::int64_t pathsTotal = 0;    // paths of the route (mixed volume or Bezout number)
   std::int64_t pathsReached = 0;  // paths that reached the target and were recorded
   std::int64_t pathsFailed = 0;   // paths given up
+  // Estimated wall time of tracking all paths, in seconds (0: none made), when tracking begins.
+  double trackingEstimateSeconds = 0.0;
 };
 
 // How one path of a route ended. Values cross language boundaries (JSON, MATLAB): new statuses

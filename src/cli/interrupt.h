@@ -15,6 +15,21 @@ void IgnoreFileSizeLimitSignal();
 // True once SIGINT arrived; for SolveOptions::interrupted.
 bool Interrupted();
 
+// While an object of this class lives, a first Ctrl-C that the solve has not answered within
+// kInterruptAnswerSeconds (a stage that polls rarely: the per-path storage of millions of paths,
+// one path of a degree in the millions) ends the program as a second Ctrl-C would, with the
+// interrupted solve's message and exit code 130, and without the temporary of a report. Arm it
+// around the solve only: a report being written after the solve finishes is not cut short.
+class InterruptDeadline {
+ public:
+  InterruptDeadline();
+  ~InterruptDeadline();
+  InterruptDeadline(const InterruptDeadline&) = delete;
+  InterruptDeadline& operator=(const InterruptDeadline&) = delete;
+};
+
+inline constexpr double kInterruptAnswerSeconds = 0.5;
+
 }  // namespace zormix::cli
 
 #endif  // ZORMIX_CLI_INTERRUPT_H_

@@ -272,11 +272,15 @@ int RunSolve(const SolveArgs& a) {
     if (!notice.empty() && !quiet) display.Note(notice);
     display.Update(p);
   };
+  options.progress = WithTestFault(std::move(options.progress));
   CatchInterrupts();
 #ifdef ZORMIX_MPI
   const SolveResult result = cluster::SolveOnRankZero(loaded.system, options);
 #else
-  const SolveResult result = SolveSystem(loaded.system, options);
+  const SolveResult result = [&] {
+    const InterruptDeadline deadline;
+    return SolveSystem(loaded.system, options);
+  }();
 #endif
   display.Finish();
   if (result.restoredPaths > 0) {

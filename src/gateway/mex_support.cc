@@ -85,6 +85,7 @@ void ConnectToHost(SolveOptions& options, bool showProgress) {
   options.interrupted = HostInterruptPending;
   options.console = KeepConsoleLine;
   if (showProgress) options.progress = ConsoleProgress();
+  options.progress = WithTestFault(std::move(options.progress));
 }
 
 void FlushConsole() {

@@ -19,7 +19,6 @@
 namespace zormix {
 namespace {
 
-constexpr double kE = 2.718281828459045;
 constexpr double kNegligibleTail = kMachineEpsilon;
 constexpr double kSingularPivot = 1e-12;
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "base/numeric.h"
 #include "finish/certify.h"
 #include "finish/classify.h"
 #include "finish/finish.h"
@@ -12,8 +13,6 @@
 
 namespace zormix {
 namespace {
-
-constexpr double kE = 2.718281828459045;
 
 // x_k = e^{s_k} y_k on every recorded end point.
 void UndoVariableScaling(const NormalForm& system, TrackingOutcome& tracking) {

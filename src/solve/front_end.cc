@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <stdexcept>
 
+#include "solve/path_budget.h"
 #include "zormix/error.h"
 #include "zormix/solve.h"
 
@@ -116,6 +118,17 @@ HostError CurrentHostError() {
   }
 }
 
+ProgressFunction WithTestFault(ProgressFunction progress) {
+  const std::optional<std::string> stage = ReadVariable("ZORMIX_TEST_FAULT_AT");
+  if (!stage) return progress;
+  return [stage = *stage, progress = std::move(progress)](const Progress& p) {
+    if (stage == StageName(p.stage))
+      throw std::logic_error("broken invariant injected at stage " + stage +
+                             " (ZORMIX_TEST_FAULT_AT)");
+    if (progress) progress(p);
+  };
+}
+
 int ExitCodeOf(ErrorCode code) {
   switch (code) {
     case ErrorCode::kInvalidInput:
@@ -154,12 +167,14 @@ std::string ProgressLine(const Progress& p, double trackingSeconds) {
 }
 
 std::string LargeRouteNotice(const Progress& progress) {
+  const double estimate = progress.trackingEstimateSeconds;
   if (progress.stage != Stage::kTracking || progress.pathsDone != 0 ||
-      progress.pathsTotal <= kLargeRoutePaths) {
+      (progress.pathsTotal <= kLargeRoutePaths && estimate <= kLongRouteSeconds)) {
     return std::string();
   }
-  return "zormix: " + std::to_string(progress.pathsTotal) +
-         " paths to track; this solve may take a long time";
+  const std::string duration = estimate > 0 ? ", an estimated " + RoughDuration(estimate) : "";
+  return "zormix: " + std::to_string(progress.pathsTotal) + " paths to track" + duration +
+         "; this solve may take a long time";
 }
 
 }  // namespace zormix

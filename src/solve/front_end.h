@@ -6,6 +6,7 @@
 #define ZORMIX_SOLVE_FRONT_END_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -49,6 +50,14 @@ struct HostError {
 };
 HostError CurrentHostError();
 
+// A test hook of the front ends, for the end-to-end tests of a fault of the solver: when the
+// environment variable ZORMIX_TEST_FAULT_AT names a stage ("tracking", "report", ...), the
+// returned progress function throws std::logic_error, as a broken invariant would, when the solve
+// announces that stage; the solve unwinds through its stages and the host reports an internal
+// error. Unset or empty: `progress` as it is. Read once per solve, by the front ends only.
+using ProgressFunction = std::function<void(const Progress&)>;
+ProgressFunction WithTestFault(ProgressFunction progress);
+
 // The exit code of the zormix command for each kind of error: 1 input that cannot be read or
 // solved, an output that cannot be written or a checkpoint of another solve; 2 wrong usage (a bad
 // argument or option); 3 out of memory; 4 a fault of the solver; 130 interrupted (128 + SIGINT, as
@@ -60,11 +69,14 @@ int ExitCodeOf(ErrorCode code);
 // half a second also by ", 12.5 paths/s, 0:03 left".
 std::string ProgressLine(const Progress& progress, double trackingSeconds);
 
-// Routes with more paths than this are announced before tracking starts.
+// Routes with more paths than this, or whose tracking is estimated to take longer than
+// kLongRouteSeconds, are announced before tracking starts.
 inline constexpr std::int64_t kLargeRoutePaths = 100000;
+inline constexpr double kLongRouteSeconds = 600.0;
 
-// The announcement for the progress report that opens tracking ("zormix: 250000 paths to track
-// ..."), or an empty string when the route is not that large or tracking is under way.
+// The announcement for the progress report that opens tracking ("zormix: 250000 paths to track,
+// an estimated 2.5 h; ..."), or an empty string when the route is neither that large nor that
+// long, or tracking is under way.
 std::string LargeRouteNotice(const Progress& progress);
 
 }  // namespace zormix

@@ -41,11 +41,13 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal) {
+void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal,
+              double estimateSeconds) {
   if (!options.progress) return;
   Progress progress;
   progress.stage = stage;
   progress.pathsTotal = pathsTotal;
+  progress.trackingEstimateSeconds = estimateSeconds;
   options.progress(progress);
 }
 

@@ -64,8 +64,10 @@ struct TrackedData {
 
 double SecondsSince(std::chrono::steady_clock::time_point start);
 
-// The lines and checks every stage shares.
-void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal);
+// The lines and checks every stage shares. estimateSeconds: for Stage::kTracking, the estimated
+// wall time of tracking every path.
+void Announce(const SolveOptions& options, Stage stage, std::int64_t pathsTotal,
+              double estimateSeconds = 0.0);
 void ThrowIfInterrupted(const SolveOptions& options);
 // Throws Error kBadArgument when options.Validate() fails.
 void ThrowIfInvalid(const SolveOptions& options);

@@ -60,7 +60,7 @@ void MakePolyhedralStart(const NormalForm& system, const SolveOptions& options,
   start.cells = std::move(mixed.cells);
   start.cellWarnings = std::move(mixed.warnings);
   if (options.mixedVolumeOnly) return;
-  CheckPathBudget(start.pathCount, system.scaled.n, options.maxPaths);
+  CheckPathBudget(BudgetOf(system.scaled, start.pathCount, ThreadCount(options)), options.maxPaths);
   start.startCoefficients =
       DrawStartCoefficients(static_cast<int>(system.scaled.termTotal()), start, options);
   start.trackable = true;
@@ -71,7 +71,7 @@ void MakeTotalDegreeStart(const NormalForm& system, const SolveOptions& options,
   start.pathCount = BezoutNumber(start.totalDegree);
   if (options.mixedVolumeOnly) return;
   // The start solutions take 16 n bytes a path: refused first when the paths will not fit.
-  CheckPathBudget(start.pathCount, system.scaled.n, options.maxPaths);
+  CheckPathBudget(BudgetOf(system.scaled, start.pathCount, ThreadCount(options)), options.maxPaths);
   start.startCoefficients = DrawStartCoefficients(2 * system.scaled.n, start, options);
   if (start.pathCount > 0) {
     start.startSolutions =

@@ -64,8 +64,10 @@ TrackedPaths TrackWith(const StartSystem& start, const Problem& target, const So
   tracking.runUnits = units;
   tracking.firstTrackingOnly = firstTrackingOnly;
   // Tracking is about to take memory for every path: refused first when they will not fit.
-  CheckPathBudget(start.pathCount(), target.data().system.scaled.n, options.maxPaths);
-  Announce(options, Stage::kTracking, start.pathCount());
+  const PathBudget budget =
+      BudgetOf(target.data().system.scaled, start.pathCount(), ThreadCount(options));
+  CheckPathBudget(budget, options.maxPaths);
+  Announce(options, Stage::kTracking, start.pathCount(), budget.trackingSeconds);
   const auto began = std::chrono::steady_clock::now();
   tracked->tracking = TrackRouteOf(start.data(), target.data().system, tracked->runtime, tracking);
   tracked->trackingSeconds = SecondsSince(began);

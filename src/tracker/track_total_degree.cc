@@ -7,6 +7,7 @@
 #include "tracker/path_units.h"
 #include "tracker/route_tracking.h"
 #include "tracker/tracking.h"
+#include "zormix/error.h"
 
 namespace zormix {
 namespace {
@@ -77,6 +78,9 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  RuntimeUniform& runtime, const TrackingOptions& options) {
   const TotalDegreeRoute route(system, totalDegree, startCoefficients, startSolutions);
   const std::int64_t total = startSolutions.cols();
+  // The storage of every path below takes seconds for millions of them: not begun once interrupted.
+  if (options.interrupted && options.interrupted())
+    throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
   RouteTracking tracking(system.n, total, true);
   auto makeWorker = [&]() -> UnitFunction {
     auto worker =

@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli/cli_fixture.h"
 #include "support/temp_dir.h"
 
 namespace zormix {
@@ -40,7 +41,7 @@ class ClassificationOutputTest : public testing::TempDirTest {
 
   // 0: valid; 1: invalid; 2: no validator available.
   static int Validate(const fs::path& json) {
-    const fs::path schema = fs::path(std::getenv("ZORMIX_SOURCE_DIR")) / "docs/result.schema.json";
+    const fs::path schema = testing::SourceDir() / "docs/result.schema.json";
     const std::string command =
         "python3 -c 'import json, sys, jsonschema as j\n"
         "s = json.load(open(sys.argv[1]))\n"

@@ -18,6 +18,13 @@ namespace zormix::testing {
 
 namespace fs = std::filesystem;
 
+// The source tree: ZORMIX_SOURCE_DIR as ctest sets it, else the tree this test was built from (a
+// run of the test program by hand).
+inline fs::path SourceDir() {
+  const char* source = std::getenv("ZORMIX_SOURCE_DIR");
+  return fs::path(source != nullptr && *source != '\0' ? source : ZORMIX_TEST_SOURCE_DIR);
+}
+
 struct CliRun {
   int code = -1;
   std::string out;

@@ -37,6 +37,25 @@ TEST_F(CliTest, OutOfMemoryExitsWithThreeAndSaysSo) {
   EXPECT_FALSE(fs::exists(dir_ / "data.roots"));
 }
 
+// A fault of the solver (a broken invariant, here injected through the front ends' test hook once
+// the paths are tracked and their storage is held) reaches the shell as its message and exit code
+// 4, with no report and no temporary; under the sanitizers the run also frees all it took.
+TEST_F(CliTest, AnInternalFaultExitsWithFourAndSaysSo) {
+  Write("circle.txt", "x^2 + y^2 - 4;\nx - 3*y + 1;\n");
+  for (const char* stage : {"tracking", "report"}) {
+    const CliRun run = Zormix("circle.txt --seed 1 -o out.roots --json out.json",
+                              std::string("ZORMIX_TEST_FAULT_AT='") + stage + "'");
+    EXPECT_EQ(run.code, 4) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(std::string("zormix: internal error: broken invariant injected "
+                                               "at stage ") +
+                                   stage));
+    for (const auto& entry : fs::directory_iterator(dir_))
+      EXPECT_EQ(entry.path().filename().string().rfind("out.", 0), std::string::npos)
+          << entry.path();
+  }
+  EXPECT_EQ(Zormix("circle.txt --seed 1 -o out.roots", "ZORMIX_TEST_FAULT_AT=").code, 0);
+}
+
 TEST_F(CliTest, OptionsBreakingARuleOfTheLibraryAreUsageErrors) {
   Write("circle.txt", "x^2 + y^2 - 1;\nx - y;\n");
   const CliRun run = Zormix("circle.txt -o same.bin --checkpoint same.bin");
