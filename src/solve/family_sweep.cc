@@ -237,7 +237,9 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
 void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
                 const SweepOptions& options) {
   CheckStartBelongs(family, start, "the start");
-  CheckPathBudget(StartPathCount(start), family.n, options.maxPaths);
+  // A member's paths are weighed like a solve's; their time depends on the member count, so the
+  // budget states none.
+  CheckPathBudget(PathBudget{StartPathCount(start), family.n, 0.0}, options.maxPaths);
 }
 
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start,

@@ -133,8 +133,10 @@ std::string PathBudgetRefusal(const PathBudget& budget, std::optional<std::int64
   const std::string figures =
       std::to_string(budget.paths) + " paths of about " + std::to_string(perPath) +
       " bytes each (" +
-      Gigabytes(static_cast<double>(budget.paths) * static_cast<double>(perPath)) +
-      ") and an estimated " + RoughDuration(budget.trackingSeconds) + " of tracking";
+      Gigabytes(static_cast<double>(budget.paths) * static_cast<double>(perPath)) + ")" +
+      (budget.trackingSeconds > 0.0
+           ? " and an estimated " + RoughDuration(budget.trackingSeconds) + " of tracking"
+           : std::string());
   if (maxPaths) {
     if (budget.paths <= *maxPaths) return std::string();
     return "this solve has " + figures + ", more than the " + std::to_string(*maxPaths) +

@@ -47,7 +47,8 @@ std::optional<std::int64_t> AvailableMemory();
 
 // Why the paths of `budget` cannot be tracked, or "" when they can: more paths than maxPaths when
 // it is given; otherwise more memory than three quarters of `available` (unknown: no limit). The
-// reason states the memory and the estimated time, and the option that lifts the limit.
+// reason states the memory, the estimated time when there is one (trackingSeconds > 0), and the
+// option that lifts the limit.
 std::string PathBudgetRefusal(const PathBudget& budget, std::optional<std::int64_t> maxPaths,
                               std::optional<std::int64_t> available);
 
