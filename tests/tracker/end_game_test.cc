@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
+
+#include "support/systems.h"
 
 namespace zormix {
 namespace {
@@ -30,17 +33,33 @@ class PoleHomotopy : public Homotopy {
   int k_;
 };
 
+// The same path on the total-degree route, whose parameter is t = 1 - d.
+class TotalDegreePoleHomotopy : public PoleHomotopy {
+ public:
+  using PoleHomotopy::PoleHomotopy;
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override {
+    PoleHomotopy::EvaluateComplex(y, t - 1.0, J, H, Ht);
+  }
+};
+
 // Tracks y = d^{-1/k} from d = 1 and returns the state it stopped in.
-PathState TrackPole(int k) {
-  PoleHomotopy homotopy(k);
+PathState TrackPole(int k, const RouteConstants& route = kPolyhedralRoute) {
+  PoleHomotopy polyhedral(k);
+  TotalDegreePoleHomotopy totalDegree(k);
+  // The target 0 y^k - 1 = 0 has no root: a path stopped close to it polishes in vain.
+  const PolySystem target = testing::BuildSystem({{{{k}, Complex(0.0)}, {{0}, Complex(-1.0)}}});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
   PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.route = &kPolyhedralRoute;
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  ctx.homotopy = &route == &kPolyhedralRoute ? static_cast<Homotopy*>(&polyhedral) : &totalDegree;
+  ctx.route = &route;
   ctx.limits = FirstTrackingLimits();
   PathState st(1);
   const Complex start(1.0, 0.0);
   std::int64_t blowUps = 0;
-  EXPECT_FALSE(TrackPath(st, ctx, &start, -1.0, blowUps));
+  EXPECT_FALSE(TrackPath(st, ctx, &start, route.target - 1.0, blowUps));
   return st;
 }
 
@@ -54,6 +73,20 @@ TEST(EndGameValuation, PolesAndSlowDivergencesAreRecognisedWithTheirValuation) {
     EXPECT_NEAR(st.valuation, -1.0 / k, 0.01) << "k = " << k;
     EXPECT_GT(-st.s, 1e-9) << "k = " << k;
     EXPECT_EQ(StatusOfUnrecorded(st.failure), PathStatus::kDiverged);
+  }
+}
+
+// On the total-degree route a pole is given up once beyond the route's divergence bound, long
+// before the step could underflow; a slow divergence, which stays below the bound, keeps the
+// verdict its valuations proved (it is tracked on, in case it turns to a root near the target).
+TEST(EndGameValuation, TotalDegreePathsToInfinityEndWithTheirValuation) {
+  for (int k : {1, 5}) {
+    const PathState st = TrackPole(k, kTotalDegreeRoute);
+    EXPECT_EQ(StatusOfUnrecorded(st.failure), PathStatus::kDiverged) << "k = " << k;
+    EXPECT_NEAR(st.valuation, -1.0 / k, 0.02) << "k = " << k;
+    if (k == 1) {
+      EXPECT_GT(1.0 - st.s, 1e-6);
+    }
   }
 }
 
