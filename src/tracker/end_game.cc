@@ -277,13 +277,6 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   return !best.empty();
 }
 
-bool KeepArrivalOnTarget(PathState& st, const PathContext& ctx) {
-  if (!IsTargetRoot(st, ctx, st.scratch.arrival)) return false;
-  st.y = st.scratch.arrival;
-  st.windingNumber = 0;
-  return true;
-}
-
 bool NewtonConvergesQuickly(PathState& st, const PathContext& ctx) {
   for (int k = 0; k < kEndGame.quickNewtonSteps; ++k) {
     EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,

@@ -34,10 +34,9 @@ struct EndGameParameters {
   double infinityNorm = 1e4;         // |y| (scaled variables) beyond which no root is expected
   double tightValuationAgreement = 0.02;  // relative agreement of a slow divergence's estimates
   int tightValuationSpans = 4;            // ... over this many spans in a row
-  // Total degree: |y| must grow like d^v to this relative accuracy.
-  double growthAgreement = 0.1;
-  // Ratio of the distances over which the estimates of a path whose step underflowed agree.
-  double underflowSpan = 2.0;
+  double growthAgreement = 0.1;  // total degree: |y| must grow like d^v to this relative accuracy
+  double underflowSpan =
+      2.0;  // ratio of distances over which an underflowed path's estimates agree
   double cauchyRadius = 1e-3;  // radius of the first loops
   double radiusRatio = 0.1;    // each further radius is this times the last
   int radiusCount = 6;         // radii tried
@@ -74,14 +73,6 @@ bool ValuationsProveDivergence(const PathState& st);
 // (scaled variables), st.windingNumber its winding number, and true is returned; st.y is left as
 // it was otherwise. Needs the target's evaluation in ctx for the final residual test.
 bool RunCauchyEndGame(PathState& st, const PathContext& ctx);
-
-// For a path refused at the target whose Cauchy end game found no end point: when the point it
-// arrived with (st.scratch.arrival, kept by AcceptAtTarget) is a point of the target by the
-// residual test of the end game, it becomes the end point, with winding number 0 (unknown), and
-// true is returned. Such paths end on positive-dimensional sets (fourbar), where Newton's method
-// drifts along the set and the loops of the end game do not settle: the classification of end
-// points names them; refusing them would call them failed.
-bool KeepArrivalOnTarget(PathState& st, const PathContext& ctx);
 
 // Whether Newton's method on the target from st.y reaches a correction below
 // kEndGame.quickNewtonAccuracy relative to the point within kEndGame.quickNewtonSteps steps

@@ -104,8 +104,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)
     return false;
   if (!(AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y))) {
-    st.reachedByEndGame =
-        ctx.limits.cauchyEndGame && (RunCauchyEndGame(st, ctx) || KeepArrivalOnTarget(st, ctx));
+    st.reachedByEndGame = ctx.limits.cauchyEndGame && RunCauchyEndGame(st, ctx);
     return st.reachedByEndGame;
   }
   RefineSingularEnd(st, ctx);

@@ -260,23 +260,6 @@ TEST(Tracking, TotalDegreeKeepsALargeRootReachedLate) {
   }
 }
 
-// x y = 0 twice: both axes are solution sets. Newton's method on the target drifts along them, so
-// the end points are refused at the target, and the end game's loops find no isolated point. The
-// points the paths arrived with lie on the axes: they are end points (winding number unknown) for
-// the classification, no path is given up.
-TEST(Tracking, TotalDegreePathsEndingOnLinesKeepTheirEndPoints) {
-  std::vector<testing::Equation> eqs(2);
-  eqs[0] = {{{1, 1}, Complex(1.0)}};
-  eqs[1] = {{{1, 1}, Complex(1.0)}};
-  const PolySystem s = WithConstantTerms(testing::BuildSystem(eqs));
-  for (unsigned seed : {1u, 2u, 3u}) {
-    const TrackingOutcome out = SolveTotalDegree(s, seed, 1);
-    EXPECT_TRUE(out.lostPaths.empty()) << "seed " << seed;
-    for (std::int64_t r = 0; r < out.counts.endPoints; ++r)
-      EXPECT_LT(std::abs(out.solutions(0, r) * out.solutions(1, r)), 1e-8) << "seed " << seed;
-  }
-}
-
 TEST(Tracking, RoutesAgreeAndThreadCountsGiveIdenticalResults) {
   // noon-3: 27 total-degree paths, mixed volume 21, 21 isolated roots.
   const PolySystem s = WithConstantTerms(testing::Noon(3));
