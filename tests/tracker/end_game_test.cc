@@ -86,8 +86,38 @@ TEST(EndGameValuation, TotalDegreePathsToInfinityEndWithTheirValuation) {
     EXPECT_NEAR(st.valuation, -1.0 / k, 0.02) << "k = " << k;
     if (k == 1) {
       EXPECT_GT(1.0 - st.s, 1e-6);
+    } else {
+      EXPECT_TRUE(st.divergenceDeferred);  // |y| = d^{-1/5} stays below the bound 1e4
     }
   }
+}
+
+// A path whose step underflowed is diverging when its estimates agree to 2 % over a factor 2 in
+// the distance and max |y| grew like d^v in between (v = -1/4 here, so the growth test is
+// relative).
+TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
+  auto verdict = [](ValuationSample runStart, ValuationSample latest,
+                    ValuationSample reference = {}) {
+    PathState st(1);
+    st.valuationRunStart = runStart;
+    st.latestValuation = latest;
+    st.valuationReference = reference;
+    return ValuationsProveDivergence(st);
+  };
+  const double v = -0.25;
+  const ValuationSample start{1e-2, v, 10.0};
+  auto at = [v](double d, double exponent, double value) {
+    return ValuationSample{d, value, 10.0 * std::pow(d / 1e-2, exponent)};
+  };
+  EXPECT_TRUE(verdict(start, at(1e-3, v, v)));
+  EXPECT_FALSE(verdict(start, at(1e-3, -0.3, v)));      // sizes grow 20 % faster than d^v
+  EXPECT_FALSE(verdict(start, at(1e-3, v, 1.05 * v)));  // estimates 5 % apart
+  EXPECT_FALSE(verdict(start, at(0.7e-2, v, v)));       // too close to the first estimate
+  EXPECT_FALSE(verdict({}, at(1e-3, v, v)));            // no run of negative estimates
+  // The last span's estimate, converged further than the run's first one, is compared with.
+  const ValuationSample early{1e-2, -0.3, 10.0};
+  EXPECT_TRUE(verdict(early, at(1e-3, v, v), at(4e-3, v, v)));
+  EXPECT_FALSE(verdict(early, at(1e-3, v, v), at(1.5e-3, v, v)));
 }
 
 // The singularity test scales with the system (coefficients near 1), not with the Jacobian alone.
