@@ -37,39 +37,81 @@ void KeepEndGameStart(PathState& st, double d) {
 
 }  // namespace
 
+namespace {
+
+// Whether max |y_j| grew from `from` to `to` as d^v does (v the estimate at `to`), within
+// kEndGame.growthAgreement: the exponent log(|y| / |y_from|) / log(d / d_from) of the sizes
+// themselves against the estimate. An estimate is a derivative at one point; the sizes over a
+// span check it on the path as a whole, so that a point where the path turns does not pass for a
+// divergence.
+bool SizesFollowValuation(const ValuationSample& from, const ValuationSample& to) {
+  const double exponent = std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
+  return std::abs(exponent - to.value) <= kEndGame.growthAgreement * std::abs(to.value);
+}
+
+bool SameValuation(const ValuationSample& from, const ValuationSample& to, double agreement) {
+  return std::abs(to.value - from.value) <= agreement * std::abs(to.value);
+}
+
+}  // namespace
+
 void WatchEndGame(PathState& st, const PathContext& ctx) {
   const double d = Distance(st, *ctx.route);
   if (st.failed || !(d > 0.0)) return;
   KeepEndGameStart(st, d);
-  // The verdict of divergence is given on the polyhedral route only. On the total-degree route,
-  // whose paths all start at the same scale, paths to large roots reached late (cohn3) and paths
-  // that a rescue brings home (cyclic-7) show the same stable negative valuations far into the
-  // end game as paths to infinity; they keep the step-failure verdicts and the rescue.
-  if (ctx.route != &kPolyhedralRoute) return;
   if (d >= kEndGame.valuationZone) return;
-  const double v = SmallestValuation(st, d);
+  const ValuationSample sample{d, SmallestValuation(st, d), MaxNorm(st.y)};
+  const double v = sample.value;
   if (!(v < -kEndGame.divergingValuation)) {
-    st.valuationReferenceDistance = 0.0;
+    st.valuationReference.distance = 0.0;
+    st.valuationRunStart.distance = 0.0;
     st.tightValuationSpans = 0;
     return;
   }
-  const bool hasReference = st.valuationReferenceDistance > 0.0;
-  if (hasReference && d > st.valuationReferenceDistance / kEndGame.valuationSpan) return;
-  const double change = hasReference ? std::abs(v - st.valuationReference) : 1.0;
-  const bool tight = change <= kEndGame.tightValuationAgreement * std::abs(v);
+  st.latestValuation = sample;
+  if (st.valuationRunStart.distance == 0.0) st.valuationRunStart = sample;
+  const bool hasReference = st.valuationReference.distance > 0.0;
+  if (hasReference && d > st.valuationReference.distance / kEndGame.valuationSpan) return;
+  const bool polyhedral = ctx.route == &kPolyhedralRoute;
+  // On the total-degree route paths that a rescue brings home (cyclic-7) and paths that turn
+  // towards a large root show stable estimates for a while too; there the sizes must also follow.
+  const bool consistent =
+      polyhedral || (hasReference && SizesFollowValuation(st.valuationReference, sample));
+  const bool tight = consistent && hasReference &&
+                     SameValuation(st.valuationReference, sample, kEndGame.tightValuationAgreement);
   st.tightValuationSpans = tight ? st.tightValuationSpans + 1 : 0;
   // Beyond any root's size one agreement suffices; a slow divergence (reimer5's v = -1/5 reaches
   // only |y| ~ 70 at d = 1e-10, and its v = -1/3 paths approach -1/3 like d^{1/3}) must keep its
   // estimate to 2 % over tightValuationSpans spans in a row.
-  const bool large =
-      change <= kEndGame.valuationAgreement * std::abs(v) && MaxNorm(st.y) > kEndGame.infinityNorm;
+  const bool large = consistent && hasReference &&
+                     SameValuation(st.valuationReference, sample, kEndGame.valuationAgreement) &&
+                     sample.norm > kEndGame.infinityNorm;
   if (large || st.tightValuationSpans >= kEndGame.tightValuationSpans) {
     st.valuation = v;
-    Fail(st, PathFailure::kDiverged);
-    return;
+    if (polyhedral) {
+      Fail(st, PathFailure::kDiverged);
+      return;
+    }
+    // A large root reached late looks like a pole until the distance is below 1 / |root|: below
+    // the route's divergence bound the verdict waits (the path goes on; a root it reaches near the
+    // target is kept by the polish, tracker/end_polish.h).
+    DivergenceVerdict(st, *ctx.route, PathFailure::kDiverged);
+    if (st.failed) return;
   }
-  st.valuationReference = v;
-  st.valuationReferenceDistance = d;
+  st.valuationReference = sample;
+}
+
+bool ValuationsProveDivergence(const PathState& st) {
+  const ValuationSample& to = st.latestValuation;
+  // The last span's estimate where it lies far enough out (it has converged further than the
+  // first estimates of the run), else the first of the run.
+  const ValuationSample& from =
+      st.valuationReference.distance >= kEndGame.underflowSpan * to.distance ? st.valuationReference
+                                                                             : st.valuationRunStart;
+  if (!(from.distance > 0.0 && to.distance > 0.0)) return false;
+  return to.distance <= from.distance / kEndGame.underflowSpan &&
+         SameValuation(from, to, kEndGame.tightValuationAgreement) &&
+         SizesFollowValuation(from, to);
 }
 
 namespace {

@@ -47,9 +47,11 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.hasWaypoint = false;
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
-  st.valuationReferenceDistance = 0.0;
+  st.valuationReference.distance = 0.0;
+  st.valuationRunStart.distance = 0.0;
   st.tightValuationSpans = 0;
   st.valuation = 0.0;
+  st.latestValuation.distance = 0.0;
   st.hasEndGameStart = false;
   st.endGameStartFixed = false;
   st.windingNumber = 0;
@@ -78,6 +80,12 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
   }
   st.hasPolished = false;
+  if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st))
+    st.failure = PathFailure::kDiverged;
+  // A verdict of the size tests (CheckEndGame) carries the latest estimate too.
+  if (st.failure == PathFailure::kDiverged && st.valuation == 0.0 &&
+      st.latestValuation.distance > 0.0)
+    st.valuation = st.latestValuation.value;
   if (st.divergenceDeferred) {
     // The verdict stands whatever came after it: the path yields at most a new polished root.
     st.failed = true;

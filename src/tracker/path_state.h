@@ -50,6 +50,13 @@ struct PathScratch {
   std::vector<Complex> previousEstimate;  // the end game's estimate at the last radius
 };
 
+// A valuation estimate of the end game (tracker/end_game.h) with where it was taken.
+struct ValuationSample {
+  double distance = 0.0;  // distance to the target; 0: no sample
+  double value = 0.0;     // the smallest estimate over the coordinates
+  double norm = 0.0;      // max |y_j|
+};
+
 // Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
 // on the total-degree route. Preallocated once per worker and reused for every path, so a step
 // allocates nothing.
@@ -87,11 +94,12 @@ struct PathState {
   bool divergenceDeferred = false;
   PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
   // The end game (tracker/end_game.h).
-  double valuationReference = 0.0;          // smallest valuation estimate at the distance below
-  double valuationReferenceDistance = 0.0;  // 0: no estimate yet
-  double valuation = 0.0;                   // the estimate that proved divergence, else 0
-  int tightValuationSpans = 0;              // spans in a row over which the estimate kept to 1e-3
-  std::vector<Complex> endGameStart;        // a point of the path at parameter endGameStartAt
+  ValuationSample valuationReference;  // the estimate of the last span (distance 0: none)
+  ValuationSample valuationRunStart;   // the first estimate since the estimates turned negative
+  ValuationSample latestValuation;     // the latest estimate
+  double valuation = 0.0;              // the estimate that proved divergence, else 0
+  int tightValuationSpans = 0;         // spans in a row over which the estimate kept to 2 %
+  std::vector<Complex> endGameStart;   // a point of the path at parameter endGameStartAt
   double endGameStartAt = 0.0;
   bool hasEndGameStart = false;
   bool endGameStartFixed = false;  // the start is within the first loop radius: kept
@@ -139,6 +147,9 @@ void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow = 0.0
 void CorrectNewton(PathState& st, const PathContext& ctx, std::int64_t& blowUpCount);
 // Counts the accepted step, chooses the next step and tolerance, shifts the history.
 void ControlStep(PathState& st, const RouteConstants& route);
+// Gives the path up for `verdict`, or with st.deferDivergence and a point still below the
+// divergence bound of the route, only notes the verdict (tracker/end_polish.h).
+void DivergenceVerdict(PathState& st, const RouteConstants& route, PathFailure verdict);
 // Gives up paths that diverge or end at a singular point, close to the target.
 void CheckEndGame(PathState& st, const RouteConstants& route);
 // Newton refinement on the target at the end of the path; true when the point is accepted.

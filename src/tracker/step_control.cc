@@ -33,17 +33,6 @@ void LimitByDistanceZones(PathState& st, double hc, double d) {
   }
 }
 
-// Gives the path up, or with st.deferDivergence and a point still below the divergence bound, only
-// notes the verdict (tracker/end_polish.h).
-void DivergenceVerdict(PathState& st, const RouteConstants& route, PathFailure verdict) {
-  if (st.deferDivergence && MaxNorm(st.y) <= route.divergenceFactor * st.n) {
-    if (!st.divergenceDeferred) st.deferredVerdict = verdict;
-    st.divergenceDeferred = true;
-  } else {
-    Fail(st, verdict);
-  }
-}
-
 }  // namespace
 
 void ControlStep(PathState& st, const RouteConstants& route) {
@@ -73,6 +62,15 @@ void ControlStep(PathState& st, const RouteConstants& route) {
       st.s < route.looseToleranceBelow ? std::min(st.tolerance, 0.1) : std::min(st.tolerance, 1e-4);
   st.yPrev = st.yCur;
   st.yCur = st.y;
+}
+
+void DivergenceVerdict(PathState& st, const RouteConstants& route, PathFailure verdict) {
+  if (st.deferDivergence && MaxNorm(st.y) <= route.divergenceFactor * st.n) {
+    if (!st.divergenceDeferred) st.deferredVerdict = verdict;
+    st.divergenceDeferred = true;
+  } else {
+    Fail(st, verdict);
+  }
 }
 
 void CheckEndGame(PathState& st, const RouteConstants& route) {

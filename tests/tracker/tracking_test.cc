@@ -223,6 +223,43 @@ TEST(Tracking, TargetEqualToItsStartSystemFollowsConstantPaths) {
   EXPECT_EQ(out.counts.blowUps, 0);
 }
 
+// x^4 y = 1, x - 3 y^5 + 2 = 0 has 21 roots; 4 of its 25 total-degree paths go to infinity. Each
+// is given up as such, with the valuation that proved it, none is left to a step failure.
+TEST(Tracking, TotalDegreePathsToInfinityAreRecognised) {
+  std::vector<testing::Equation> eqs(2);
+  eqs[0] = {{{4, 1}, Complex(1.0)}, {{0, 0}, Complex(-1.0)}};
+  eqs[1] = {{{1, 0}, Complex(1.0)}, {{0, 5}, Complex(-3.0)}, {{0, 0}, Complex(2.0)}};
+  const PolySystem s = testing::BuildSystem(eqs);
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const TrackingOutcome out = SolveTotalDegree(s, seed, 1);
+    EXPECT_EQ(out.counts.endPoints, 21) << "seed " << seed;
+    ASSERT_EQ(out.lostPaths.size(), 4u) << "seed " << seed;
+    for (const PathRecord& path : out.lostPaths) {
+      EXPECT_EQ(path.status, PathStatus::kDiverged) << "seed " << seed;
+      EXPECT_LT(path.valuation, -0.05) << "seed " << seed;
+    }
+  }
+}
+
+// 1e-4 x^2 + x - 1 = 0 has the root x = -1e4 - 1, which the path from the start system reaches
+// only once 1 - t is below about 1e-4: before that it grows like a pole. It is a root, kept.
+TEST(Tracking, TotalDegreeKeepsALargeRootReachedLate) {
+  std::vector<testing::Equation> eqs(3);
+  eqs[0] = {{{2, 0, 0}, Complex(1e-4)}, {{1, 0, 0}, Complex(1.0)}, {{0, 0, 0}, Complex(-1.0)}};
+  eqs[1] = {{{0, 1, 0}, Complex(1.0)}, {{0, 0, 0}, Complex(-2.0)}};
+  eqs[2] = {{{0, 0, 1}, Complex(1.0)}, {{0, 0, 0}, Complex(-3.0)}};
+  const PolySystem s = testing::BuildSystem(eqs);
+  const double large = (-1.0 - std::sqrt(1.0 + 4.0 * 1e-4)) / (2.0 * 1e-4);
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const TrackingOutcome out = SolveTotalDegree(s, seed, 1);
+    ASSERT_EQ(out.counts.endPoints, 2) << "seed " << seed;
+    double nearest = INFINITY;
+    for (std::int64_t r = 0; r < 2; ++r)
+      nearest = std::min(nearest, std::abs(out.solutions(0, r) - large));
+    EXPECT_LT(nearest, 1e-8 * std::abs(large)) << "seed " << seed;
+  }
+}
+
 TEST(Tracking, RoutesAgreeAndThreadCountsGiveIdenticalResults) {
   // noon-3: 27 total-degree paths, mixed volume 21, 21 isolated roots.
   const PolySystem s = WithConstantTerms(testing::Noon(3));
