@@ -45,6 +45,18 @@ TEST(DoubleDouble, ArithmeticIsAccurateToThirtyDigits) {
   EXPECT_EQ(abs(DoubleDouble(-3.0, -1e-20)).lo, 1e-20);
 }
 
+TEST(DoubleDouble, ExponentialIsAccurateOverTheRangeOfThePowers) {
+  // e = 2.718281828459045 + 1.4456468917292502e-16.
+  const DoubleDouble e = exp(DoubleDouble(1.0));
+  EXPECT_EQ(e.hi, 2.718281828459045);
+  EXPECT_NEAR(e.lo, 1.4456468917292502e-16, 1e-31);
+  for (double a : {-600.0, -37.25, -1e-3, 0.0, 0.3, 5.5, 300.0}) {
+    const DoubleDouble product = exp(DoubleDouble(a)) * exp(DoubleDouble(-a));
+    EXPECT_LT(std::fabs((product - DoubleDouble(1.0)).hi), 1e-30) << a;
+  }
+  EXPECT_EQ(exp(DoubleDouble(-800.0)).hi, 0.0);
+}
+
 TEST(DoubleDouble, ConvertsToAndFromLongDouble) {
   const long double third = 1.0L / 3.0L;
   const DoubleDouble wide(third);

@@ -1,0 +1,47 @@
+// The last resort for paths double precision cannot follow: re-tracking them in double-double.
+#ifndef ZORMIX_TRACKER_DD_RESCUE_H_
+#define ZORMIX_TRACKER_DD_RESCUE_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "model/system_eval.h"
+#include "tracker/route_tracking.h"
+
+namespace zormix {
+
+// Backward error (max_i |F_i| / sum_j |A_j y^a_j|, evaluated in double-double) above which an end
+// point the tracker accepted solves nothing: a regular end point is at 1e-16, and a singular one
+// that plain tracking left eps^(1/m) away at about eps. Double leaves such points where the
+// conditioning of the roots exceeds what it resolves (the expanded Wilkinson polynomial of
+// degree 16 ends paths at 3.2 with a backward error of 1e-6).
+inline constexpr double kUnsolvedBackwardError = 1e-13;
+// Above this backward error an end point is taken for a root only when Newton's method in
+// double-double settles from it: the roots of Wilkinson's polynomial of degree 20 have condition
+// numbers near 1e13, so points 0.3 away from them solve the equation to 1e-14.
+inline constexpr double kDoubtfulBackwardError = 1e-15;
+
+// max_i |F_i(y)| / sum_j |A_j y^a_j| on `target`, in double-double (0 where all terms vanish).
+double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::int32_t> maxDegree,
+                                 const Complex* y);
+
+// The units re-tracked in double-double, in unit order: paths still lost to underflow or the step
+// limit after the rescues; paths whose end point tracking in double recorded (not the end game's)
+// but whose backward error exceeds kUnsolvedBackwardError (or kDoubtfulBackwardError while Newton's
+// method in double-double does not settle from it); and paths whose end points coincide
+// (within 1e-8) at a point where the target's Jacobian does not look singular (end_game.h): two
+// paths at one regular root, one of which jumped there.
+std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
+                                               const SystemView& target);
+
+// Re-tracks UnitsForDoubleDouble with the re-tracker of RetrackPurpose::kDoubleDouble, then the
+// paths not re-tracked yet whose end points coincide at a regular point with another's. A re-track
+// that reaches the target puts its end point into the slot with status kRescued and winding
+// number 1; counts.rescued counts those of lost paths. A failed one leaves the slot as it was.
+// Results do not depend on `threads`.
+void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
+                           const RetrackFactory& makeRetrack, int threads, PathCounts& counts);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_TRACKER_DD_RESCUE_H_
