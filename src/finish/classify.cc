@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "finish/certify.h"
+#include "finish/dd_newton.h"
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
 #include "finish/inverse.h"
@@ -75,6 +76,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
       e.candidate = e.candidate || e.certificate.has_value();
     }
   }
+  // What long double could not decide, double-double may: 1e16 times finer.
+  if (!e.candidate && kappa <= kResolvableInDoubleDouble)
+    e.candidate = ConvergesInDoubleDouble(system, x, &e.value);
   if (!e.candidate) e.localDimension = LocalDimension(system, x);
   return e;
 }
