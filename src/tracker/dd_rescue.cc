@@ -15,35 +15,33 @@ bool StillLost(const UnitOutcome& outcome) {
   return outcome.status == PathStatus::kStepUnderflow || outcome.status == PathStatus::kStepLimit;
 }
 
-// An end point the end game computed is a singular one by construction; the others are end points
-// of tracking in double.
-bool TrackedInDouble(const UnitOutcome& outcome) {
-  return outcome.recorded() && outcome.status != PathStatus::kEndGame;
+// Whether the target's Jacobian at y, its rows brought to unit size first (a regular root of a
+// badly scaled equation has tiny derivatives), looks singular (end_game.h).
+bool JacobianLooksSingular(const SystemView& target, std::span<const std::int32_t> maxDegree,
+                           const Complex* y) {
+  ColMajorMatrix<Complex> J(target.n, target.n), work(target.n, target.n);
+  std::vector<Complex> F;
+  EvaluateSystem(target, maxDegree, y, J, F);
+  for (std::int64_t i = 0; i < J.rows(); ++i) {
+    double largest = 0.0;
+    for (std::int64_t k = 0; k < J.cols(); ++k) largest = std::max(largest, std::abs(J(i, k)));
+    for (std::int64_t k = 0; k < J.cols() && largest > 0.0; ++k) J(i, k) /= largest;
+  }
+  return LooksSingular(J, work);
 }
 
 // Units whose end points coincide with another's (within 1e-8) at a point where the target's
-// Jacobian, its rows brought to unit size, is regular: two paths at one regular root, so one of
-// them jumped there.
+// Jacobian is regular: two paths at one regular root, so one of them jumped there.
 std::vector<std::int64_t> SharedRegularEndPoints(const RouteTracking& tracking,
                                                  const ColMajorMatrix<Complex>& points,
                                                  const SystemView& target,
                                                  std::span<const std::int32_t> maxDegree) {
   std::vector<std::uint8_t> recorded(static_cast<std::size_t>(tracking.total));
   for (std::int64_t u = 0; u < tracking.total; ++u)
-    recorded[u] = TrackedInDouble(tracking.outcomes[static_cast<std::size_t>(u)]) ? 1 : 0;
+    recorded[u] = tracking.outcomes[static_cast<std::size_t>(u)].recorded() ? 1 : 0;
   std::vector<std::int64_t> shared;
-  ColMajorMatrix<Complex> J(target.n, target.n), work(target.n, target.n);
-  std::vector<Complex> F;
-  for (std::int64_t u : CoincidingWaypoints(points, recorded)) {
-    EvaluateSystem(target, maxDegree, points.col(u), J, F);
-    // Rows to unit size first: a regular root of a badly scaled equation has tiny derivatives.
-    for (std::int64_t i = 0; i < J.rows(); ++i) {
-      double largest = 0.0;
-      for (std::int64_t k = 0; k < J.cols(); ++k) largest = std::max(largest, std::abs(J(i, k)));
-      for (std::int64_t k = 0; k < J.cols() && largest > 0.0; ++k) J(i, k) /= largest;
-    }
-    if (!LooksSingular(J, work)) shared.push_back(u);
-  }
+  for (std::int64_t u : CoincidingWaypoints(points, recorded))
+    if (!JacobianLooksSingular(target, maxDegree, points.col(u))) shared.push_back(u);
   return shared;
 }
 
@@ -102,8 +100,12 @@ namespace {
 // in double-double does not settle from it.
 bool Unsolved(const RouteTracking& tracking, std::int64_t u, const SystemView& target,
               std::span<const std::int32_t> maxDegree) {
-  if (!TrackedInDouble(tracking.outcomes[static_cast<std::size_t>(u)])) return false;
+  const UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(u)];
+  if (!outcome.recorded()) return false;
   const Complex* y = tracking.endPoints.col(u);
+  // The end game's points are singular ones unless the Jacobian says otherwise.
+  if (outcome.status == PathStatus::kEndGame && JacobianLooksSingular(target, maxDegree, y))
+    return false;
   const double error = DoubleDoubleBackwardError(target, maxDegree, y);
   if (error > kUnsolvedBackwardError) return true;
   if (error <= kDoubtfulBackwardError) return false;
@@ -180,7 +182,7 @@ void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
   const std::vector<std::int32_t> maxDegree = MaxDegrees(*target.exponents);
   ColMajorMatrix<Complex> limits = tracking.endPoints;
   for (std::int64_t u = 0; u < tracking.total; ++u) {
-    if (TrackedInDouble(tracking.outcomes[static_cast<std::size_t>(u)]))
+    if (tracking.outcomes[static_cast<std::size_t>(u)].recorded())
       NewtonLimit(target, maxDegree, limits.col(u));
   }
   std::vector<std::int64_t> second;
