@@ -79,6 +79,7 @@ DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
   out.startCondition = at.condition;
   const double floor = kFloorUlps * kDoubleDoubleRoundoff * std::max(at.condition, 1.0);
   double previous = std::numeric_limits<double>::infinity();
+  double lastRatio = 0.0;  // the step before this one over the one before it
   for (int step = 0; step < kMaxSteps; ++step) {
     std::vector<DdComplex> delta = at.F;
     at.lu.Solve(delta.data());
@@ -89,8 +90,11 @@ DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
     }
     if (!std::isfinite(size)) return out;
     const bool converged = size <= floor;
-    if (!converged && size > kQuadraticRatio * previous) return out;
+    const double ratio = size / previous;
+    // Far from the root the steps may shrink slowly; the last two before the floor must not.
+    if (converged && step >= 2 && lastRatio > kQuadraticRatio) return out;
     previous = size;
+    lastRatio = ratio;
     at = Linearize(layout, A, w, c, scratch);
     if (!at.ok) return out;
     if (!converged) continue;

@@ -28,8 +28,9 @@ struct DoubleDoubleNewton {
 
 // Newton's method in double-double from x on `system` (its coefficients as given). Quadratic
 // convergence: within 10 steps a step (relative, in the point's units) falls below the accuracy
-// the root allows, 10 u kappa (kappa = startCondition), and every step above it is at most a
-// quarter of the one before. At a singular root each step is at least half the one before. A
+// the root allows, 10 u kappa (kappa = startCondition), and the step before it was at most a
+// quarter of its predecessor (from far away the first steps may shrink slowly). At a singular
+// root each step is at least half the one before, so 10 steps never reach that accuracy. A
 // point near a positive-dimensional set converges quadratically too, onto the set, where the
 // Jacobian is singular: so the root's condition must also stay below kResolvableInDoubleDouble
 // and within a factor 1000 of the start's, as it does at a regular root, whose Jacobian is
