@@ -97,7 +97,7 @@ namespace {
 
 // Whether the end point of unit u, recorded by tracking in double, solves nothing: its backward
 // error is beyond kUnsolvedBackwardError, or beyond kDoubtfulBackwardError while Newton's method
-// in double-double does not settle from it.
+// in double-double does not settle from it (not for the end game's points).
 bool Unsolved(const RouteTracking& tracking, std::int64_t u, const SystemView& target,
               std::span<const std::int32_t> maxDegree) {
   const UnitOutcome& outcome = tracking.outcomes[static_cast<std::size_t>(u)];
@@ -108,7 +108,8 @@ bool Unsolved(const RouteTracking& tracking, std::int64_t u, const SystemView& t
     return false;
   const double error = DoubleDoubleBackwardError(target, maxDegree, y);
   if (error > kUnsolvedBackwardError) return true;
-  if (error <= kDoubtfulBackwardError) return false;
+  // The end game extrapolates to about 1e-10, which leaves backward errors above the doubtful.
+  if (error <= kDoubtfulBackwardError || outcome.status == PathStatus::kEndGame) return false;
   std::vector<Complex> limit(y, y + target.n);
   return !NewtonLimit(target, maxDegree, limit.data());
 }

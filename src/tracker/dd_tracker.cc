@@ -8,7 +8,7 @@
 namespace zormix {
 namespace {
 
-constexpr std::int32_t kStepLimit = 20000;
+constexpr std::int32_t kStepLimit = 1000;  // a path of many more steps costs seconds
 constexpr int kFirstSteps = 50;            // first step: 1/50 of the way
 constexpr double kMinStepShare = 1e-13;    // a step below this share of the way underflows
 constexpr double kPathTolerance = 1e-14;   // corrector stops below this correction (relative)
