@@ -127,7 +127,7 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
   for (std::int64_t u : SharedRegularEndPoints(tracking, tracking.endPoints, target, maxDegree))
     chosen[u] = 1;
   std::vector<std::int64_t> units;
-  for (std::int64_t u = 0; u < tracking.total; ++u)
+  for (std::int64_t u = 0; u < tracking.total && units.size() < kMostDoubleDoubleUnits; ++u)
     if (chosen[u]) units.push_back(u);
   return units;
 }
@@ -174,6 +174,7 @@ void RetrackUnits(RouteTracking& tracking, const std::vector<std::int64_t>& unit
 
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
                            const RetrackFactory& makeRetrack, int threads, PathCounts& counts) {
+  if (target.n > kMostDoubleDoubleVariables) return;
   const std::vector<std::int64_t> first = UnitsForDoubleDouble(tracking, target);
   if (first.empty()) return;
   RetrackUnits(tracking, first, makeRetrack, threads, counts);
@@ -188,7 +189,9 @@ void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
   }
   std::vector<std::int64_t> second;
   for (std::int64_t u : SharedRegularEndPoints(tracking, limits, target, maxDegree))
-    if (!std::binary_search(first.begin(), first.end(), u)) second.push_back(u);
+    if (!std::binary_search(first.begin(), first.end(), u) &&
+        second.size() < kMostDoubleDoubleUnits)
+      second.push_back(u);
   RetrackUnits(tracking, second, makeRetrack, threads, counts);
 }
 

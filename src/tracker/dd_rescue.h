@@ -21,6 +21,14 @@ inline constexpr double kUnsolvedBackwardError = 1e-13;
 // numbers near 1e13, so points 0.3 away from them solve the equation to 1e-14.
 inline constexpr double kDoubtfulBackwardError = 1e-15;
 
+// Most variables of a system whose paths are re-tracked in double-double, and most paths re-tracked
+// in one pass (the first in unit order). Measured: a double-double path of an eight-variable
+// system costs seconds (katsura-7's two re-tracks took 6 s, ten times its whole solve), and the
+// paths such systems lose are mostly on their way to infinity or to a solution set, which
+// double-double does not bring home either (fourbar: 80 s, reimer-5: 160 s, nothing gained).
+inline constexpr int kMostDoubleDoubleVariables = 3;
+inline constexpr std::size_t kMostDoubleDoubleUnits = 32;
+
 // max_i |F_i(y)| / sum_j |A_j y^a_j| on `target`, in double-double (0 where all terms vanish).
 double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::int32_t> maxDegree,
                                  const Complex* y);
@@ -34,11 +42,12 @@ double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::
 std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
                                                const SystemView& target);
 
-// Re-tracks UnitsForDoubleDouble with the re-tracker of RetrackPurpose::kDoubleDouble, then the
-// paths not re-tracked yet whose end points coincide at a regular point with another's. A re-track
-// that reaches the target puts its end point into the slot with status kRescued and winding
-// number 1; counts.rescued counts those of lost paths. A failed one leaves the slot as it was.
-// Results do not depend on `threads`.
+// For systems of at most kMostDoubleDoubleVariables variables, re-tracks UnitsForDoubleDouble (at
+// most kMostDoubleDoubleUnits of them) with the re-tracker of RetrackPurpose::kDoubleDouble, then
+// the paths not re-tracked yet whose end points coincide at a regular point with another's. A
+// re-track that reaches the target puts its end point into the slot with status kRescued and
+// winding number 1; counts.rescued counts those of lost paths. A failed one leaves the slot as it
+// was. Results do not depend on `threads`.
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
                            const RetrackFactory& makeRetrack, int threads, PathCounts& counts);
 
