@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "base/linear_algebra.h"
 #include "tracker/dd_system.h"
 
 namespace zormix {
@@ -13,6 +12,7 @@ namespace {
 constexpr int kMaxSteps = 10;
 constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
 constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
+constexpr double kShownByOneStep = 1e6;   // condition up to which a first step at the floor does
 constexpr double kConditionDrift = 1e3;   // the root's condition at most this times the start's
 constexpr double kZeroShare = 1e-10;      // a coordinate below this share of the largest is 0
 
@@ -79,7 +79,6 @@ DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
   out.startCondition = at.condition;
   const double floor = kFloorUlps * kDoubleDoubleRoundoff * std::max(at.condition, 1.0);
   double previous = std::numeric_limits<double>::infinity();
-  double lastRatio = 0.0;  // the step before this one over the one before it
   for (int step = 0; step < kMaxSteps; ++step) {
     std::vector<DdComplex> delta = at.F;
     at.lu.Solve(delta.data());
@@ -90,11 +89,11 @@ DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
     }
     if (!std::isfinite(size)) return out;
     const bool converged = size <= floor;
-    const double ratio = size / previous;
-    // Far from the root the steps may shrink slowly; the last two before the floor must not.
-    if (converged && step >= 2 && lastRatio > kQuadraticRatio) return out;
+    // Every step above the floor a quarter of the one before at most; a first step already at the
+    // floor shows only that the point solves the system to the floor's (loose) accuracy.
+    if (!converged && size > kQuadraticRatio * previous) return out;
+    if (converged && step == 0 && at.condition > kShownByOneStep) return out;
     previous = size;
-    lastRatio = ratio;
     at = Linearize(layout, A, w, c, scratch);
     if (!at.ok) return out;
     if (!converged) continue;
@@ -120,24 +119,6 @@ bool ConvergesInDoubleDouble(const NormalForm& system, const Complex* x,
   DoubleDoubleNewton newton = NewtonInDoubleDouble(system, x);
   if (newton.quadratic && value != nullptr) *value = std::move(newton.root);
   return newton.quadratic;
-}
-
-void PolishInDoubleDouble(const SystemView& system, std::span<const std::int32_t> maxDegree,
-                          const ColMajorMatrix<Complex>& J, const std::vector<Complex>& F,
-                          std::vector<Complex>& x) {
-  const int n = system.n;
-  ColMajorMatrix<Complex> factored = J;
-  std::vector<Complex> step = F;
-  SolveLinearComplex(n, factored.data(), step.data());
-  double largestStep = 0.0, largest = 0.0;
-  for (int j = 0; j < n; ++j) {
-    largestStep = std::max(largestStep, std::abs(step[j]));
-    largest = std::max(largest, std::abs(x[j]));
-  }
-  // A NaN step (a singular J) compares false and is polished too.
-  if (largestStep <= kPolishedInDoubleDoubleAbove * std::max(largest, 1e-300)) return;
-  DoubleDoubleNewton newton = NewtonInDoubleDouble(system, maxDegree, x.data());
-  if (newton.quadratic) x = std::move(newton.root);
 }
 
 }  // namespace zormix

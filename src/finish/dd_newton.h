@@ -28,9 +28,9 @@ struct DoubleDoubleNewton {
 
 // Newton's method in double-double from x on `system` (its coefficients as given). Quadratic
 // convergence: within 10 steps a step (relative, in the point's units) falls below the accuracy
-// the root allows, 10 u kappa (kappa = startCondition), and the step before it was at most a
-// quarter of its predecessor (from far away the first steps may shrink slowly). At a singular
-// root each step is at least half the one before, so 10 steps never reach that accuracy. A
+// the root allows, 10 u kappa (kappa = startCondition), every step above it is at most a quarter
+// of the one before, and when kappa > 1e6 not already the first. At a singular root each step is
+// at least half the one before. A
 // point near a positive-dimensional set converges quadratically too, onto the set, where the
 // Jacobian is singular: so the root's condition must also stay below kResolvableInDoubleDouble
 // and within a factor 1000 of the start's, as it does at a regular root, whose Jacobian is
@@ -43,18 +43,6 @@ DoubleDoubleNewton NewtonInDoubleDouble(const NormalForm& system, const Complex*
 // a point long double cannot decide); on success `value` receives the root rounded to double.
 bool ConvergesInDoubleDouble(const NormalForm& system, const Complex* x,
                              std::vector<Complex>* value);
-
-// Relative Newton step (max_j |(J^-1 F)_j| / max_j |x_j|) above which a point double refinement
-// accepted is refined again in double-double: a well-conditioned root ends double's refinement
-// with steps of 1e-16, an ill-conditioned one with steps of 1e-16 kappa.
-inline constexpr double kPolishedInDoubleDoubleAbove = 1e-12;
-
-// Replaces x, a point refinement accepted with Jacobian J and values F there, by the root Newton's
-// method converges to quadratically in double-double, when its double Newton step exceeds
-// kPolishedInDoubleDoubleAbove. Leaves x as it is otherwise (and at a singular root).
-void PolishInDoubleDouble(const SystemView& system, std::span<const std::int32_t> maxDegree,
-                          const ColMajorMatrix<Complex>& J, const std::vector<Complex>& F,
-                          std::vector<Complex>& x);
 
 }  // namespace zormix
 

@@ -10,10 +10,9 @@
 #include "base/linear_algebra.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
-#include "finish/dd_newton.h"
-#include "finish/refine.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
+#include "finish/refine.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -79,7 +78,6 @@ Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxD
       std::copy(endPoints.col(k), endPoints.col(k) + n, x->begin());
       EvaluateSystem(normalized, maxDegree, x->data(), *J, *F);
       if (!RefineRoot(normalized, maxDegree, *J, *F, *x)) return;
-      PolishInDoubleDouble(normalized, maxDegree, *J, *F, *x);
       // The residue describes the system as given.
       EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
       out.accepted[k] = 1;

@@ -26,7 +26,7 @@ inline constexpr double kDoubtfulBackwardError = 1e-15;
 // system costs seconds (katsura-7's two re-tracks took 6 s, ten times its whole solve), and the
 // paths such systems lose are mostly on their way to infinity or to a solution set, which
 // double-double does not bring home either (fourbar: 80 s, reimer-5: 160 s, nothing gained).
-inline constexpr int kMostDoubleDoubleVariables = 3;
+inline constexpr int kMostDoubleDoubleVariables = 1;
 inline constexpr std::size_t kMostDoubleDoubleUnits = 32;
 
 // max_i |F_i(y)| / sum_j |A_j y^a_j| on `target`, in double-double (0 where all terms vanish).

@@ -53,7 +53,10 @@ class DdPath {
 
   // Newton's corrector at p from y: true when the corrections contract to the tolerance within
   // `iterations`, the first one at most firstLimit relative to the point.
-  bool Correct(std::vector<DdComplex>& y, double p, int iterations, double firstLimit) {
+  // noiseFloor: the tolerance is raised to the rounding noise of the corrections (on the way);
+  // without it the correction must reach kPathTolerance (at the target: a regular root).
+  bool Correct(std::vector<DdComplex>& y, double p, int iterations, double firstLimit,
+               bool noiseFloor = true) {
     double previous = 0.0;
     for (int it = 0; it < iterations; ++it) {
       double noise = 0.0;
@@ -61,7 +64,8 @@ class DdPath {
       for (int j = 0; j < n_; ++j) y[j] -= delta_[j];
       const double step = MaxAbs(delta_);
       const double scale = std::max(1.0, MaxAbs(y));
-      const double tolerance = std::max(kPathTolerance * scale, kNoiseMargin * noise);
+      const double tolerance =
+          std::max(kPathTolerance * scale, noiseFloor ? kNoiseMargin * noise : 0.0);
       if (it == 0 && step > firstLimit * scale) return false;
       if (step <= tolerance) return true;
       if (it > 0 && step > kContraction * previous) return false;
@@ -150,11 +154,12 @@ DdTrackResult TrackDoubleDouble(DdHomotopy& homotopy, const Complex* start, doub
     }
     if (!(MaxAbs(y) < kDivergenceBound)) return Finished(y, steps, false);
   }
-  // The last step's corrector converged at the target; Newton there takes the point to the
-  // accuracy double-double resolves.
-  std::vector<DdComplex> polished = y;
-  if (path.Correct(polished, pTarget, kPolishIterations, kFirstCorrection)) y = polished;
-  return Finished(y, steps, true);
+  // Near a singular root the rounding noise of the corrections is large, and the corrector at
+  // the noise level accepts points 1e-6 away from a triple root: the end point must be a root
+  // Newton's method resolves to kPathTolerance.
+  const bool regular =
+      path.Correct(y, pTarget, kPolishIterations, kFirstCorrection, /*noiseFloor=*/false);
+  return Finished(y, steps, regular);
 }
 
 DdTotalDegreeHomotopy::DdTotalDegreeHomotopy(const MonomialLayout& layout,

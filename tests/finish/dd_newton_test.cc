@@ -55,26 +55,5 @@ TEST(DoubleDoubleNewton, SingularRootsAndSolutionSetsAreNotRegular) {
   EXPECT_FALSE(Newton(line, {Complex(1e-6, 0.0), Complex(0.5, 0.25)}).quadratic);
 }
 
-TEST(DoubleDoubleNewton, PolishesOnlyPointsDoubleLeftInaccurate) {
-  const PolySystem s = NearlyDependent();
-  const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(s.exponents);
-  ColMajorMatrix<Complex> J;
-  std::vector<Complex> F;
-  std::vector<Complex> x{Complex(1.0 + 1e-5, 0.0), Complex(1.0 - 1e-5, 0.0)};
-  EvaluateSystem(view, maxDegree, x.data(), J, F);
-  PolishInDoubleDouble(view, maxDegree, J, F, x);
-  EXPECT_EQ(x[0], Complex(1.0, 0.0));
-  EXPECT_EQ(x[1], Complex(1.0, 0.0));
-  // A well-conditioned root's point is left bit for bit: x^2 - 2 at sqrt(2).
-  const PolySystem square = BuildSystem({{{{2}, 1.0}, {{0}, -2.0}}});
-  const SystemView squareView{1, square.termCount, &square.exponents, square.coefficients};
-  const std::vector<std::int32_t> squareDegree{2};
-  std::vector<Complex> root{Complex(std::sqrt(2.0), 0.0)};
-  EvaluateSystem(squareView, squareDegree, root.data(), J, F);
-  PolishInDoubleDouble(squareView, squareDegree, J, F, root);
-  EXPECT_EQ(root[0], Complex(std::sqrt(2.0), 0.0));
-}
-
 }  // namespace
 }  // namespace zormix
