@@ -21,11 +21,15 @@ inline constexpr double kUnsolvedBackwardError = 1e-13;
 // numbers near 1e13, so points 0.3 away from them solve the equation to 1e-14.
 inline constexpr double kDoubtfulBackwardError = 1e-15;
 
-// Most variables of a system whose paths are re-tracked in double-double, and most paths re-tracked
-// in one pass (the first in unit order). Measured: a double-double path of an eight-variable
-// system costs seconds (katsura-7's two re-tracks took 6 s, ten times its whole solve), and the
-// paths such systems lose are mostly on their way to infinity or to a solution set, which
-// double-double does not bring home either (fourbar: 80 s, reimer-5: 160 s, nothing gained).
+// Most variables of a system whose paths are re-tracked, and whose points are classified, in
+// double-double; and most paths re-tracked in one pass (the first in unit order). Measured with
+// three variables allowed: a double-double path of an eight-variable system costs seconds
+// (katsura-7's two re-tracks took 6 s, ten times its whole solve); the paths such systems lose are
+// mostly on their way to infinity or to a solution set, which double-double does not bring home
+// either (fourbar: 80 s, reimer-5: 160 s, nothing gained); and with two or more variables the
+// row-scaled Jacobian test let points of multiple roots and of solution sets pass as regular
+// (fourbar: 40 regular roots of 36, (x - 1)^5; (y - 2)^3 split into three roots). One variable has
+// neither solution sets nor such points.
 inline constexpr int kMostDoubleDoubleVariables = 1;
 inline constexpr std::size_t kMostDoubleDoubleUnits = 32;
 
@@ -34,9 +38,10 @@ double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::
                                  const Complex* y);
 
 // The units re-tracked in double-double, in unit order: paths still lost to underflow or the step
-// limit after the rescues; paths whose end point tracking in double recorded (not the end game's)
-// but whose backward error exceeds kUnsolvedBackwardError (or kDoubtfulBackwardError while Newton's
-// method in double-double does not settle from it); and paths whose end points coincide
+// limit after the rescues; paths whose recorded end point has a backward error beyond
+// kUnsolvedBackwardError (or beyond kDoubtfulBackwardError while Newton's method in double-double
+// does not settle from it; the end game's points only beyond kUnsolvedBackwardError and at a
+// Jacobian that does not look singular); and paths whose end points coincide
 // (within 1e-8) at a point where the target's Jacobian does not look singular (end_game.h): two
 // paths at one regular root, one of which jumped there.
 std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
