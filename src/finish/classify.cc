@@ -8,12 +8,14 @@
 
 #include "base/parallel.h"
 #include "finish/certify.h"
+#include "finish/dd_newton.h"
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/scaled_jacobian.h"
 #include "finish/verdict_warnings.h"
+#include "tracker/dd_rescue.h"
 
 namespace zormix {
 namespace {
@@ -66,8 +68,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   e.measures = MeasurePoint(system, x);
   e.value.assign(x, x + system.scaled.n);
   const double kappa = e.measures.scaledCondition;
+  bool converges = false;
   if (kappa <= kResolvable) {
-    const bool converges = ConvergesQuadratically(system, x, kappa, &e.value);
+    converges = ConvergesQuadratically(system, x, kappa, &e.value);
     e.candidate = converges && kappa <= kShownByNewton;
     // The box: the proof where convergence did not show, and for a candidate with kappa_s above
     // 1e6 what tells it from a near-coincident neighbour.
@@ -77,6 +80,11 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
       e.candidate = e.candidate || e.certificate.has_value();
     }
   }
+  // What long double could not decide, double-double may: 1e16 times finer. A point where long
+  // double converged but kappa_s is beyond kShownByNewton stays undecided (a solution set's).
+  if (!e.candidate && !converges && kappa <= kResolvableInDoubleDouble &&
+      system.scaled.n <= kMostDoubleDoubleVariables)
+    e.candidate = ConvergesInDoubleDouble(system, x, &e.value);
   if (!e.candidate) e.localDimension = LocalDimension(system, x);
   return e;
 }

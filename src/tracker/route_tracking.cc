@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "tracker/dd_rescue.h"
 #include "tracker/end_polish.h"
 #include "tracker/path_steps.h"
 #include "tracker/path_waypoint.h"
@@ -147,6 +148,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   if (options.firstTrackingOnly) return TrackingOutcome{};
   PathCounts rescue;
   RescueFailedPaths(tracking, makeRetrack, options.threads, rescue);
+  RetrackInDoubleDouble(tracking, target, makeRetrack, options.threads, rescue);
   ThrowIfInterrupted(options);
 
   const std::int64_t polishedPaths = RecordPolishedRoots(tracking);

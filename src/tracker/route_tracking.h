@@ -55,8 +55,9 @@ struct RouteTracking {
 // tracking made stricter; the rescue also floors its tolerance at the rounding level of the
 // residual (PathLimits::roundingFloor), since paths lost far out are often lost to that level.
 // A path the rescue does not bring home gets a last rescue that corrects down to the rounding
-// level and predicts along the tangent at tiny steps (kLastRescue).
-enum class RetrackPurpose { kPathJumping, kRescue, kLastRescue };
+// level and predicts along the tangent at tiny steps (kLastRescue). Paths lost even then are
+// tracked again in double-double arithmetic (kDoubleDouble, tracker/dd_tracker.h).
+enum class RetrackPurpose { kPathJumping, kRescue, kLastRescue, kDoubleDouble };
 
 // Step below which the last rescue predicts along the tangent.
 inline constexpr double kLastRescueTangentBelow = 1e-5;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "tracker/cell_setup.h"
+#include "tracker/dd_tracker.h"
 #include "tracker/path_jumping.h"
 #include "tracker/path_state.h"
 #include "tracker/path_units.h"
@@ -73,6 +74,9 @@ struct PolyhedralWorker {
 };
 
 RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpose purpose) {
+  if (purpose == RetrackPurpose::kDoubleDouble)
+    return MakePolyhedralDdRetrack(route.layout, route.startCoefficients, route.system.coefficients,
+                                   [&route](std::int64_t cell) { return route.Prepare(cell); });
   PathLimits limits = RetrackLimits(purpose);
   limits.firstStepDivisor = 4.0;
   auto worker = std::make_shared<PolyhedralWorker>(route, limits);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "tracker/dd_tracker.h"
 #include "tracker/path_jumping.h"
 #include "tracker/path_state.h"
 #include "tracker/path_units.h"
@@ -58,6 +59,9 @@ constexpr double kTotalDegreeWaypoint = 0.9;
 
 // A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
 RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
+  if (purpose == RetrackPurpose::kDoubleDouble)
+    return MakeTotalDegreeDdRetrack(route.layout, route.system.coefficients, route.q, route.degree,
+                                    route.startSolutions);
   PathLimits limits = RetrackLimits(purpose);
   limits.initialStep = 0.001;
   auto worker = std::make_shared<TotalDegreeWorker>(route, limits);

@@ -1,0 +1,124 @@
+#include "finish/dd_newton.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "tracker/dd_system.h"
+
+namespace zormix {
+namespace {
+
+constexpr int kMaxSteps = 10;
+constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
+constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
+constexpr double kShownByOneStep = 1e6;   // condition up to which a first step at the floor does
+constexpr double kConditionDrift = 1e3;   // the root's condition at most this times the start's
+constexpr double kZeroShare = 1e-10;      // a coordinate below this share of the largest is 0
+
+// The point's column units c_j.
+std::vector<double> ColumnUnits(const std::vector<DdComplex>& x) {
+  const double M = MaxAbs(x);
+  std::vector<double> c(x.size());
+  for (std::size_t j = 0; j < x.size(); ++j)
+    c[j] = M > 0.0 ? std::max(AbsDouble(x[j]), kZeroShare * M) : 1.0;
+  return c;
+}
+
+// One evaluation and factorization at x: F, the LU of J, and ||A^-1||_inf.
+struct Linearization {
+  std::vector<DdComplex> F;
+  DdLu lu;
+  double condition = 0.0;
+  bool ok = false;
+};
+
+Linearization Linearize(const MonomialLayout& layout, const std::vector<DdComplex>& A,
+                        const std::vector<DdComplex>& x, const std::vector<double>& c,
+                        DdScratch& scratch) {
+  const int n = layout.n;
+  Linearization out;
+  out.F.resize(static_cast<std::size_t>(n));
+  std::vector<DdComplex> J;
+  std::vector<double> size(static_cast<std::size_t>(n));
+  EvaluateDoubleDouble(layout, A.data(), nullptr, x.data(), J, out.F.data(), nullptr, scratch,
+                       size.data());
+  for (int i = 0; i < n; ++i) {
+    double change = 0.0;
+    for (int j = 0; j < n; ++j) change += AbsDouble(J[i + static_cast<std::size_t>(j) * n]) * c[j];
+    size[i] = std::max(size[i], change);
+  }
+  if (!out.lu.Factor(n, J)) return out;
+  // Row j of A^-1 = diag(1/c) J^-1 diag(s): column i is J^-1 (s_i e_i) / c.
+  std::vector<double> rowSums(static_cast<std::size_t>(n), 0.0);
+  std::vector<DdComplex> column(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    std::fill(column.begin(), column.end(), DdComplex());
+    column[i] = DdComplex(size[i]);
+    out.lu.Solve(column.data());
+    for (int j = 0; j < n; ++j) rowSums[j] += AbsDouble(column[j]) / c[j];
+  }
+  out.condition = *std::max_element(rowSums.begin(), rowSums.end());
+  out.ok = std::isfinite(out.condition);
+  return out;
+}
+
+}  // namespace
+
+DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
+                                        std::span<const std::int32_t> maxDegree, const Complex* x) {
+  const int n = system.n;
+  const MonomialLayout layout{n, system.termCount, system.exponents, maxDegree};
+  const std::vector<DdComplex> A(system.coefficients.begin(), system.coefficients.end());
+  std::vector<DdComplex> w(x, x + n);
+  const std::vector<double> c = ColumnUnits(w);
+  DdScratch scratch;
+  DoubleDoubleNewton out;
+  Linearization at = Linearize(layout, A, w, c, scratch);
+  if (!at.ok) return out;
+  out.startCondition = at.condition;
+  const double floor = kFloorUlps * kDoubleDoubleRoundoff * std::max(at.condition, 1.0);
+  double previous = std::numeric_limits<double>::infinity();
+  for (int step = 0; step < kMaxSteps; ++step) {
+    std::vector<DdComplex> delta = at.F;
+    at.lu.Solve(delta.data());
+    double size = 0.0;
+    for (int j = 0; j < n; ++j) {
+      w[j] -= delta[j];
+      size = std::max(size, AbsDouble(delta[j]) / c[j]);
+    }
+    if (!std::isfinite(size)) return out;
+    const bool converged = size <= floor;
+    // Every step above the floor a quarter of the one before at most; a first step already at the
+    // floor shows only that the point solves the system to the floor's (loose) accuracy.
+    if (!converged && size > kQuadraticRatio * previous) return out;
+    if (converged && step == 0 && at.condition > kShownByOneStep) return out;
+    previous = size;
+    at = Linearize(layout, A, w, c, scratch);
+    if (!at.ok) return out;
+    if (!converged) continue;
+    out.rootCondition = at.condition;
+    out.quadratic = at.condition <= kResolvableInDoubleDouble &&
+                    at.condition <= kConditionDrift * out.startCondition;
+    if (out.quadratic)
+      for (const DdComplex& z : w) out.root.push_back(static_cast<Complex>(z));
+    return out;
+  }
+  return out;
+}
+
+DoubleDoubleNewton NewtonInDoubleDouble(const NormalForm& system, const Complex* x) {
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
+  const SystemView view{system.scaled.n, system.scaled.termCount, &system.scaled.exponents,
+                        system.rawCoefficients};
+  return NewtonInDoubleDouble(view, maxDegree, x);
+}
+
+bool ConvergesInDoubleDouble(const NormalForm& system, const Complex* x,
+                             std::vector<Complex>* value) {
+  DoubleDoubleNewton newton = NewtonInDoubleDouble(system, x);
+  if (newton.quadratic && value != nullptr) *value = std::move(newton.root);
+  return newton.quadratic;
+}
+
+}  // namespace zormix

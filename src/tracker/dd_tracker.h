@@ -1,0 +1,97 @@
+// A path tracker in double-double arithmetic, for the paths double precision loses.
+//
+// Near a root of condition kappa a residual evaluated in double is rounded at about
+// 1e-16 kappa relative to the point, so once kappa passes 1e10 or so the corrector cannot tell
+// neighbouring paths apart and the step size underflows (Wilkinson's polynomial of degree 20,
+// expanded, has roots of condition 1e13). The same homotopy evaluated in double-double from the
+// same double coefficients (which are exact there) is rounded 1e16 times finer. The tracker is
+// deliberately plain: a fourth-order Runge-Kutta predictor along dy/dp = -H_y^-1 H_p, Newton's
+// corrector with a contraction test, step halving on failure and doubling after two successes,
+// and Newton's method at the target. It is some twenty times slower than the double tracker, so
+// only paths the double tracker lost or left at a point that solves nothing get it.
+#ifndef ZORMIX_TRACKER_DD_TRACKER_H_
+#define ZORMIX_TRACKER_DD_TRACKER_H_
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "tracker/cell_setup.h"
+#include "tracker/dd_system.h"
+#include "tracker/path_jumping.h"
+
+namespace zormix {
+
+// H(y, p), dH/dp and dH/dy at a real parameter value, in double-double.
+class DdHomotopy {
+ public:
+  virtual ~DdHomotopy() = default;
+  virtual int n() const = 0;
+  virtual void Evaluate(const DdComplex* y, double p, std::vector<DdComplex>& J, DdComplex* H,
+                        DdComplex* Hp, double* termSize) = 0;
+};
+
+// (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1], as on the total-degree route.
+class DdTotalDegreeHomotopy : public DdHomotopy {
+ public:
+  DdTotalDegreeHomotopy(const MonomialLayout& layout, std::span<const Complex> target,
+                        std::span<const Complex> q, std::span<const std::int32_t> degree);
+  int n() const override { return layout_.n; }
+  void Evaluate(const DdComplex* y, double t, std::vector<DdComplex>& J, DdComplex* H,
+                DdComplex* Ht, double* termSize) override;
+
+ private:
+  MonomialLayout layout_;
+  std::vector<DdComplex> target_;
+  std::span<const Complex> q_;
+  std::span<const std::int32_t> degree_;
+  DdScratch scratch_;
+  std::vector<DdComplex> values_;
+};
+
+// The polyhedral homotopy in s = ln t: A_j = ((1 - e^s) start_j + e^s target_j) e^{beta_j s},
+// which is exactly the target at s = 0 (the double route's start + (target - start) rounds).
+class DdPolyhedralHomotopy : public DdHomotopy {
+ public:
+  DdPolyhedralHomotopy(const MonomialLayout& layout, std::span<const Complex> start,
+                       std::span<const Complex> target);
+  void SetPowers(std::span<const double> beta) { beta_ = beta; }
+  int n() const override { return layout_.n; }
+  void Evaluate(const DdComplex* y, double s, std::vector<DdComplex>& J, DdComplex* H,
+                DdComplex* Hs, double* termSize) override;
+
+ private:
+  MonomialLayout layout_;
+  std::vector<DdComplex> start_;
+  std::vector<DdComplex> delta_;  // target - start, exact in double-double
+  std::span<const double> beta_;
+  std::vector<DdComplex> A_, B_;
+  DdScratch scratch_;
+};
+
+struct DdTrackResult {
+  std::vector<Complex> y;  // the end point rounded to double (the last point when not reached)
+  std::int32_t steps = 0;
+  bool reached = false;  // tracked to the target and Newton's method converged there
+};
+
+// Tracks the path of `homotopy` from `start` (a solution at p0, corrected first) to pTarget.
+DdTrackResult TrackDoubleDouble(DdHomotopy& homotopy, const Complex* start, double p0,
+                                double pTarget);
+
+// Re-trackers in double-double for the two routes, with the signature of the double ones (the
+// correction limit is not used). Each call owns its homotopy and scratch.
+RetrackFunction MakeTotalDegreeDdRetrack(const MonomialLayout& layout,
+                                         std::span<const Complex> target,
+                                         std::span<const Complex> q,
+                                         std::span<const std::int32_t> degree,
+                                         const ColMajorMatrix<Complex>& startSolutions);
+RetrackFunction MakePolyhedralDdRetrack(const MonomialLayout& layout,
+                                        std::span<const Complex> start,
+                                        std::span<const Complex> target,
+                                        std::function<CellSetup(std::int64_t)> prepareCell);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_TRACKER_DD_TRACKER_H_

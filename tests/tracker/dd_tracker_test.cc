@@ -1,0 +1,76 @@
+#include "tracker/dd_tracker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+#include "tracker/dd_rescue.h"
+
+namespace zormix {
+namespace {
+
+// Wilkinson's polynomial prod_{k=1..d} (x - k), expanded, in y = x / 8 (roots k / 8), divided by
+// a power of two that brings its coefficients below 1: all exact for d <= 16.
+struct Wilkinson {
+  explicit Wilkinson(int d) : exponents(1, d + 1) {
+    std::vector<double> c{1.0};  // ascending powers, exact while they fit 53 bits
+    for (int k = 1; k <= d; ++k) {
+      std::vector<double> next(c.size() + 1, 0.0);
+      for (std::size_t i = 0; i < c.size(); ++i) {
+        next[i + 1] += c[i];
+        next[i] -= k * c[i];
+      }
+      c = next;
+    }
+    for (std::size_t e = 0; e < c.size(); ++e) c[e] = std::ldexp(c[e], 3 * static_cast<int>(e));
+    // Divided by the power of two that brings the largest coefficient below 1 (exact).
+    double largest = 0.0;
+    for (double a : c) largest = std::max(largest, std::fabs(a));
+    const double unit = std::ldexp(1.0, std::ilogb(largest) + 1);
+    for (int e = d; e >= 0; --e) {
+      exponents(0, d - e) = e;
+      coefficients.push_back(c[static_cast<std::size_t>(e)] / unit);
+    }
+    termCount = {d + 1};
+    maxDegree = {d};
+    degree = {d};
+  }
+  MonomialLayout Layout() const { return {1, termCount, &exponents, maxDegree}; }
+  SystemView View() const { return {1, termCount, &exponents, coefficients}; }
+
+  ColMajorMatrix<std::int32_t> exponents;
+  std::vector<Complex> coefficients;
+  std::vector<std::int32_t> termCount, maxDegree, degree;
+};
+
+// The d-th roots of -q1 / q0: the start solutions of q0 y^d + q1.
+ColMajorMatrix<Complex> StartSolutions(Complex q0, Complex q1, int d) {
+  ColMajorMatrix<Complex> X(1, d);
+  const Complex base = std::pow(-q1 / q0, 1.0 / d);
+  for (int k = 0; k < d; ++k) X(0, k) = base * std::polar(1.0, 2.0 * std::numbers::pi * k / d);
+  return X;
+}
+
+TEST(DoubleDoubleTracker, FollowsEveryPathToWilkinsonsRootsOfDegreeSixteen) {
+  const int d = 16;
+  const Wilkinson w(d);
+  const std::vector<Complex> q{Complex(0.83, 0.41), Complex(-0.37, 0.91)};
+  const ColMajorMatrix<Complex> X = StartSolutions(q[0], q[1], d);
+  DdTotalDegreeHomotopy homotopy(w.Layout(), w.coefficients, q, w.degree);
+  std::vector<int> hits(d + 1, 0);
+  for (int k = 0; k < d; ++k) {
+    const DdTrackResult r = TrackDoubleDouble(homotopy, X.col(k), 0.0, 1.0);
+    ASSERT_TRUE(r.reached) << k << " " << r.y[0] << " " << r.steps;
+    const double nearest = std::round(8.0 * r.y[0].real());
+    EXPECT_LT(std::abs(8.0 * r.y[0] - nearest), 1e-12) << r.y[0];
+    if (nearest >= 1 && nearest <= d) ++hits[static_cast<int>(nearest)];
+  }
+  EXPECT_EQ(std::count(hits.begin() + 1, hits.end(), 1), d);
+}
+
+}  // namespace
+}  // namespace zormix
