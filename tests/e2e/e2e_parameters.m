@@ -36,7 +36,7 @@ function e2e_parameters()
                 'zormix:badArgument', 'one column per parameter');
   % 'maxPaths' bounds the start solve (4 paths) and a sweep from a start, as it bounds a solve.
   e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'maxPaths', 3), ...
-                'zormix:outOfMemory', 'more than the 3 allowed');
+                'zormix:outOfMemory', 'more than the 3 paths allowed');
   e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [5 2], 'start', S, ...
-                'maxPaths', 3), 'zormix:outOfMemory', 'more than the 3 allowed');
+                'maxPaths', 3), 'zormix:outOfMemory', 'more than the 3 paths allowed');
 end
