@@ -6,10 +6,10 @@
 #include <numeric>
 
 #include "base/numeric.h"
-#include "model/system_eval.h"
 #include "finish/disjoint_sets.h"
 #include "finish/inverse.h"
 #include "finish/scaled_jacobian.h"
+#include "model/system_eval.h"
 
 namespace zormix {
 namespace {

@@ -10,9 +10,9 @@
 #include "base/linear_algebra.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
+#include "finish/refine.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
-#include "finish/refine.h"
 #include "zormix/error.h"
 
 namespace zormix {

@@ -11,13 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "finish/report.h"
 #include "gateway/host_interrupt.h"
 #include "gateway/mex_family.h"
 #include "gateway/mex_input.h"
 #include "gateway/mex_result.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
-#include "finish/report.h"
 #include "zormix/error.h"
 #include "zormix/solve.h"
 

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <vector>
 
-#include "model/normal_form.h"
 #include "finish/classify.h"
 #include "finish/singular_values.h"
+#include "model/normal_form.h"
 #include "support/systems.h"
 
 namespace zormix {

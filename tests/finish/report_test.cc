@@ -10,9 +10,9 @@
 #include <sstream>
 
 #include "base/text.h"
-#include "model/system_eval.h"
 #include "finish/finish.h"
 #include "finish/report_format.h"
+#include "model/system_eval.h"
 #include "support/systems.h"
 #include "zormix/error.h"
 
