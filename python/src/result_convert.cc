@@ -92,32 +92,7 @@ py::dict PathStatusCounts(const PathCounts& counts) {
 // The route a member's records name: its paths come from the start's roots, not from a route.
 constexpr const char* kMemberRoute = "parameter";
 
-nlohmann::ordered_json Pairs(const std::vector<Complex>& values) {
-  nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
-  for (const Complex& z : values) pairs.push_back({z.real(), z.imag()});
-  return pairs;
-}
-
-// The line `zormix sweep --json` writes for a member: instance, parameters, solved (and the error),
-// then the keys of the solve's JSON with its route, the guard's flag and the detours tried.
-std::string MemberRecord(const MemberFields& m, const SolveResult& result) {
-  nlohmann::ordered_json record;
-  record["instance"] = m.instance;
-  record["parameters"] = Pairs(m.parameters);
-  record["solved"] = m.solved;
-  if (!m.solved) {
-    record["error"] = m.error;
-    return record.dump() + "\n";
-  }
-  const nlohmann::ordered_json solve = cli::ResultToJson(result, false);
-  for (auto it = solve.begin(); it != solve.end(); ++it) record[it.key()] = it.value();
-  record["route"] = kMemberRoute;
-  record["flagged"] = m.flagged;
-  record["gamma_attempts"] = m.gammaAttempts;
-  return record.dump() + "\n";
-}
-
-void AddMemberFields(const MemberFields& m, py::dict& d) {
+void AddMemberFields(const cli::MemberFields& m, py::dict& d) {
   d["route"] = kMemberRoute;
   d["instance"] = m.instance;
   py::array_t<Complex> parameters(static_cast<py::ssize_t>(m.parameters.size()));
@@ -133,8 +108,8 @@ void AddMemberFields(const MemberFields& m, py::dict& d) {
 
 SolvedResult::SolvedResult(MemberResult member, const ParametricSystem& family)
     : result_(std::move(member.result)),
-      member_(MemberFields{member.instance, std::move(member.parameters), member.solved,
-                           std::move(member.error), member.flagged, member.gammaAttempts}) {
+      member_(cli::MemberFields{member.instance, std::move(member.parameters), member.solved,
+                                std::move(member.error), member.flagged, member.gammaAttempts}) {
   if (member_->solved) return;
   result_.n = family.n;
   result_.roots.Assign(family.n, 0);
@@ -175,7 +150,7 @@ py::dict SolvedResult::Arrays() const {
 }
 
 std::string SolvedResult::Json() const {
-  if (member_) return MemberRecord(*member_, result_);
+  if (member_) return cli::MemberJsonLine(*member_, result_);
   std::string text;
   cli::WriteResultJson(result_, mixedVolumeOnly_,
                        [&text](std::string_view piece) { text.append(piece); });

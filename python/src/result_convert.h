@@ -10,21 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/json_output.h"
 #include "zormix/result.h"
 #include "zormix/sweep.h"
 
 namespace zormix::python {
 
 // What a member of a sweep adds to its solve.
-struct MemberFields {
-  std::int64_t instance = 0;
-  std::vector<Complex> parameters;
-  bool solved = false;
-  std::string error;
-  bool flagged = false;
-  int gammaAttempts = 1;
-};
-
 class SolvedResult {
  public:
   SolvedResult(SolveResult result, bool mixedVolumeOnly)
@@ -43,7 +35,7 @@ class SolvedResult {
  private:
   SolveResult result_;
   bool mixedVolumeOnly_ = false;
-  std::optional<MemberFields> member_;
+  std::optional<cli::MemberFields> member_;
 };
 
 void BindResult(pybind11::module_& m);

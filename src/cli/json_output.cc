@@ -215,4 +215,21 @@ nlohmann::ordered_json ResultToJson(const SolveResult& result, bool mixedVolumeO
   return document.Take();
 }
 
+std::string MemberJsonLine(const MemberFields& member, const SolveResult& result) {
+  nlohmann::ordered_json record;
+  record["instance"] = member.instance;
+  record["parameters"] = Pairs(member.parameters);
+  record["solved"] = member.solved;
+  if (!member.solved) {
+    record["error"] = member.error;
+    return record.dump() + "\n";
+  }
+  const nlohmann::ordered_json solve = ResultToJson(result, false);
+  for (auto it = solve.begin(); it != solve.end(); ++it) record[it.key()] = it.value();
+  record["route"] = "parameter";
+  record["flagged"] = member.flagged;
+  record["gamma_attempts"] = member.gammaAttempts;
+  return record.dump() + "\n";
+}
+
 }  // namespace zormix::cli

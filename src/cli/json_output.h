@@ -2,9 +2,12 @@
 #ifndef ZORMIX_CLI_JSON_OUTPUT_H_
 #define ZORMIX_CLI_JSON_OUTPUT_H_
 
+#include <cstdint>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "zormix/solve.h"
 
@@ -28,6 +31,22 @@ void WriteResultJson(const SolveResult& result, bool mixedVolumeOnly,
 
 // The same document whole, in memory (a few hundred bytes per root and variable).
 nlohmann::ordered_json ResultToJson(const SolveResult& result, bool mixedVolumeOnly);
+
+// What the JSON line of a sweep's member says besides its solve (a MemberResult without its
+// result).
+struct MemberFields {
+  std::int64_t instance = 0;
+  std::vector<Complex> parameters;
+  bool solved = false;
+  std::string error;
+  bool flagged = false;
+  int gammaAttempts = 1;
+};
+
+// The line `zormix sweep --json` writes for a member: instance, parameters, solved (and the error
+// when it was not), then the keys of the solve's JSON with the route "parameter", the guard's flag
+// and the detours tried; newline-terminated.
+std::string MemberJsonLine(const MemberFields& member, const SolveResult& result);
 
 }  // namespace zormix::cli
 

@@ -56,29 +56,11 @@ ParametricSystem LoadFamily(const std::string& path) {
   return ParseParametricText(ReadWholeFile(path), InputName(path));
 }
 
-nlohmann::ordered_json Pairs(const std::vector<Complex>& values) {
-  nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
-  for (const Complex& z : values) pairs.push_back({z.real(), z.imag()});
-  return pairs;
-}
-
-// One JSON line per member: instance, parameters, then the keys of the solve's JSON (or the
-// error), the guard's flag and the detours tried.
+// The member's JSON line.
 std::string MemberRecord(const MemberResult& m) {
-  nlohmann::ordered_json record;
-  record["instance"] = m.instance;
-  record["parameters"] = Pairs(m.parameters);
-  record["solved"] = m.solved;
-  if (!m.solved) {
-    record["error"] = m.error;
-    return record.dump() + "\n";
-  }
-  const nlohmann::ordered_json solve = ResultToJson(m.result, false);
-  for (auto it = solve.begin(); it != solve.end(); ++it) record[it.key()] = it.value();
-  record["route"] = "parameter";
-  record["flagged"] = m.flagged;
-  record["gamma_attempts"] = m.gammaAttempts;
-  return record.dump() + "\n";
+  return MemberJsonLine(
+      MemberFields{m.instance, m.parameters, m.solved, m.error, m.flagged, m.gammaAttempts},
+      m.result);
 }
 
 // What the table shows of a member: the same whether the member was solved here or on another
