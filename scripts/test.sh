@@ -8,7 +8,7 @@
 #   4. ThreadSanitizer build in build-tsan/ of the solve tests only, running the solves that share
 #      a process on several threads (ConcurrentSolvesTest);
 #   5. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
-#      ZORMIX_FUZZ_SECONDS (default 60) from the seeds in examples/, tests/data/ and tests/fuzz/.
+#      ZORMIX_FUZZ_SECONDS (default 30) from the seeds in examples/, tests/data/ and tests/fuzz/.
 #      A crash, leak, hang or failed property fails the run; the input is left in
 #      build-fuzz/findings/<target>/, to be kept in tests/fuzz/regressions/<target>/ with the fix.
 # Exits non-zero when anything fails; ends with the summary line of each run.
@@ -31,6 +31,10 @@ run_suite() {  # name, build dir, ctest arguments...
   line="$(grep -E 'tests passed, [0-9]+ tests failed out of' "$log" | tail -n 1)"
   summaries+=("$name: ${line:-no summary (ctest exit code $rc)}")
 }
+
+# The instrumented builds (sanitizers, ThreadSanitizer, libFuzzer) compile at -O1 with line tables
+# only: half the compile time of -O2 -g, and the reports still name file and line.
+instrumented_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
 
 build() {  # build dir, cmake arguments...
   local dir="$1"
@@ -68,7 +72,7 @@ else
 fi
 
 stage "AddressSanitizer + UndefinedBehaviorSanitizer build (build-sanitize/)"
-if build build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_SANITIZE=ON \
+if build build-sanitize "${instrumented_flags[@]}" -DZORMIX_SANITIZE=ON \
     -DZORMIX_BUILD_BENCH=OFF; then
   ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1" \
   UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
@@ -88,7 +92,7 @@ else
 fi
 
 stage "ThreadSanitizer build of the concurrent solves (build-tsan/)"
-if cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_TSAN=ON \
+if cmake -S . -B build-tsan "${instrumented_flags[@]}" -DZORMIX_TSAN=ON \
     -DZORMIX_BUILD_BENCH=OFF && cmake --build build-tsan -j "$jobs" --target zormix_solve_tests; then
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
     run_suite "ThreadSanitizer" build-tsan -R '^ConcurrentSolvesTest\.'
@@ -130,9 +134,9 @@ run_fuzz() {  # target, seconds
 }
 
 stage "libFuzzer build (build-fuzz/)"
-if CC=clang CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORMIX_FUZZ=ON \
+if CC=clang CXX=clang++ build build-fuzz "${instrumented_flags[@]}" -DZORMIX_FUZZ=ON \
     -DZORMIX_BUILD_TESTS=OFF -DZORMIX_BUILD_BENCH=OFF; then
-  for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-60}"; done
+  for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-30}"; done
 else
   status=1
   summaries+=("Fuzzing: build failed")
