@@ -27,7 +27,11 @@ std::string WilkinsonText(int d) {
   std::string text;
   for (std::size_t e = 0; e < c.size(); ++e) {
     const long long a = static_cast<long long>(c[e]);
-    text += (a < 0 ? "-" : "+") + std::to_string(a < 0 ? -a : a) + "*x^" + std::to_string(e);
+    // Appended piece by piece: GCC 12 warns (-Wrestrict) on "literal" + std::string&&.
+    text += a < 0 ? '-' : '+';
+    text += std::to_string(a < 0 ? -a : a);
+    text += "*x^";
+    text += std::to_string(e);
   }
   return text + ";";
 }

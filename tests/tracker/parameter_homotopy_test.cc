@@ -51,7 +51,7 @@ struct Fixture {
       termOfFamily.push_back(p);
       termScale.push_back(1.0);
     }
-    path = {&family, p0, p1, Complex(0.6, 0.8), termOfFamily, termScale};
+    path = {&family, p0, p1, Complex(0.6, 0.8), termOfFamily, termScale, {}};
   }
 };
 
