@@ -8,7 +8,7 @@
 #   4. ThreadSanitizer build in build-tsan/ of the solve tests only, running the solves that share
 #      a process on several threads (ConcurrentSolvesTest);
 #   5. libFuzzer build in build-fuzz/ (clang, sanitizers on): every target of tests/fuzz runs for
-#      ZORMIX_FUZZ_SECONDS (default 30) from the seeds in examples/, tests/data/ and tests/fuzz/.
+#      ZORMIX_FUZZ_SECONDS (default 20) from the seeds in examples/, tests/data/ and tests/fuzz/.
 #      A crash, leak, hang or failed property fails the run; the input is left in
 #      build-fuzz/findings/<target>/, to be kept in tests/fuzz/regressions/<target>/ with the fix.
 # Exits non-zero when anything fails; ends with the summary line of each run.
@@ -138,7 +138,7 @@ run_fuzz() {  # target, seconds
 stage "libFuzzer build (build-fuzz/)"
 if CC=clang CXX=clang++ build build-fuzz "${instrumented_flags[@]}" -DZORMIX_FUZZ=ON \
     -DZORMIX_BUILD_TESTS=OFF -DZORMIX_BUILD_BENCH=OFF; then
-  for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-30}"; done
+  for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-20}"; done
 else
   status=1
   summaries+=("Fuzzing: build failed")
