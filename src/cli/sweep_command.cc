@@ -35,16 +35,25 @@ constexpr int kExitInterrupted = 130;
 struct Resolved {
   std::optional<std::uint64_t> seed;
   int threads = 0;
+  std::optional<std::int64_t> maxPaths;
 };
 
-// Options over environment; nullopt after a usage error was reported.
-std::optional<Resolved> ResolveSeedAndThreads(const std::string& seed, const std::string& threads,
-                                              const UsageReporter& usage, int& exitCode) {
+// Seed, threads (options over environment) and path limit; nullopt after a usage error was
+// reported.
+std::optional<Resolved> ResolveRunSettings(const std::string& seed, const std::string& threads,
+                                           const std::string& maxPaths, const UsageReporter& usage,
+                                           int& exitCode) {
   try {
     Resolved r;
     r.seed = seed.empty() ? SeedFromEnvironment() : ParseSeed(seed, "--seed");
     r.threads =
         threads.empty() ? ThreadsFromEnvironment().value_or(0) : ParseThreads(threads, "--threads");
+    std::string why;
+    r.maxPaths = ParseMaxPaths(maxPaths, why);
+    if (!why.empty()) {
+      exitCode = usage(why);
+      return std::nullopt;
+    }
     return r;
   } catch (const Error& error) {
     exitCode = usage(error.what());
@@ -292,11 +301,8 @@ CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
 int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   int exitCode = 0;
   const std::optional<Resolved> resolved =
-      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
+      ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
-  std::string why;
-  const std::optional<std::int64_t> maxPaths = ParseMaxPaths(a.maxPaths, why);
-  if (!why.empty()) return usage(why);
   if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
   SweepJob job;
@@ -309,7 +315,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
   job.options.threads = resolved->threads;
   job.options.certify = a.certify;
-  job.options.maxPaths = maxPaths;
+  job.options.maxPaths = resolved->maxPaths;
   job.options.interrupted = Interrupted;
   job.wantRecords = !a.json.empty();
   CatchInterrupts();
@@ -351,7 +357,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
 int ServeSweep(const SweepArgs& a, const UsageReporter& usage) {
   int exitCode = 0;
   const std::optional<Resolved> resolved =
-      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
+      ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
   const SweepJob job = DecodeSweepJob(cluster::WaitForSetup());
   cluster::ServePieces(ThreadsOf(resolved->threads), MemberWork(job));
@@ -374,18 +380,15 @@ std::optional<std::int64_t> ParseMaxPaths(const std::string& text, std::string& 
 int RunStartSolve(const StartSolveArgs& a, const UsageReporter& usage) {
   int exitCode = 0;
   const std::optional<Resolved> resolved =
-      ResolveSeedAndThreads(a.seed, a.threads, usage, exitCode);
+      ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
-  std::string why;
-  const std::optional<std::int64_t> maxPaths = ParseMaxPaths(a.maxPaths, why);
-  if (!why.empty()) return usage(why);
   const std::string& saveStart = a.saveStart;
   CheckOutputPath(saveStart, "start file");
   const ParametricSystem family = LoadFamily(a.system);
   SweepOptions options;
   options.seed = resolved->seed;
   options.threads = resolved->threads;
-  options.maxPaths = maxPaths;
+  options.maxPaths = resolved->maxPaths;
   options.startRoute = a.totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
   options.interrupted = Interrupted;
   CatchInterrupts();
