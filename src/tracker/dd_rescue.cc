@@ -178,21 +178,31 @@ void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
   const std::vector<std::int64_t> first = UnitsForDoubleDouble(tracking, target);
   if (first.empty()) return;
   RetrackUnits(tracking, first, makeRetrack, threads, counts);
-  // A path brought home may land where a path of the first tracking jumped: that one goes too.
-  // The end points of tracking in double near such roots are off by far more than the 1e-8 at
-  // which points coincide, so they are compared where Newton's method takes them.
+  // A path brought home may land where a path of the first tracking jumped: that one goes too,
+  // and its re-track may land where another jumped (Wilkinson's polynomial of degree 20 needs
+  // three such passes), so the check repeats until no new path shares a root, each path
+  // re-tracked once and at most kMostDoubleDoubleUnits in these passes. The end points of tracking
+  // in double near such roots are off by far more than the 1e-8 at which points coincide, so they
+  // are compared where Newton's method takes them.
   const std::vector<std::int32_t> maxDegree = MaxDegrees(*target.exponents);
-  ColMajorMatrix<Complex> limits = tracking.endPoints;
-  for (std::int64_t u = 0; u < tracking.total; ++u) {
-    if (tracking.outcomes[static_cast<std::size_t>(u)].recorded())
-      NewtonLimit(target, maxDegree, limits.col(u));
+  std::vector<std::int64_t> retracked = first;
+  std::size_t budget = kMostDoubleDoubleUnits;  // re-tracks of these passes together
+  while (budget > 0) {
+    ColMajorMatrix<Complex> limits = tracking.endPoints;
+    for (std::int64_t u = 0; u < tracking.total; ++u) {
+      if (tracking.outcomes[static_cast<std::size_t>(u)].recorded())
+        NewtonLimit(target, maxDegree, limits.col(u));
+    }
+    std::vector<std::int64_t> next;
+    for (std::int64_t u : SharedRegularEndPoints(tracking, limits, target, maxDegree))
+      if (!std::binary_search(retracked.begin(), retracked.end(), u) && next.size() < budget)
+        next.push_back(u);
+    if (next.empty()) break;
+    RetrackUnits(tracking, next, makeRetrack, threads, counts);
+    budget -= next.size();
+    retracked.insert(retracked.end(), next.begin(), next.end());
+    std::sort(retracked.begin(), retracked.end());
   }
-  std::vector<std::int64_t> second;
-  for (std::int64_t u : SharedRegularEndPoints(tracking, limits, target, maxDegree))
-    if (!std::binary_search(first.begin(), first.end(), u) &&
-        second.size() < kMostDoubleDoubleUnits)
-      second.push_back(u);
-  RetrackUnits(tracking, second, makeRetrack, threads, counts);
 }
 
 }  // namespace zormix

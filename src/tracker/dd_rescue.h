@@ -49,10 +49,11 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
 
 // For systems of at most kMostDoubleDoubleVariables variables, re-tracks UnitsForDoubleDouble (at
 // most kMostDoubleDoubleUnits of them) with the re-tracker of RetrackPurpose::kDoubleDouble, then
-// the paths not re-tracked yet whose end points coincide at a regular point with another's. A
-// re-track that reaches the target puts its end point into the slot with status kRescued and
-// winding number 1; counts.rescued counts those of lost paths. A failed one leaves the slot as it
-// was. Results do not depend on `threads`.
+// the paths not re-tracked yet whose end points coincide at a regular point with another's, again
+// until none does (at most kMostDoubleDoubleUnits such re-tracks in all). A re-track that reaches
+// the target puts its end point into the slot with status kRescued and winding number 1;
+// counts.rescued counts those of lost paths. A failed one leaves the slot as it was. Results do not
+// depend on `threads`.
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
                            const RetrackFactory& makeRetrack, int threads, PathCounts& counts);
 
