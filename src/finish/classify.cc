@@ -41,7 +41,8 @@ struct PointEvidence {
   bool candidate = false;                  // a regular root if alone at its point
   std::optional<Certificate> certificate;  // when the interval test was run and succeeded
   std::int32_t localDimension = 0;
-  std::vector<Complex> value;  // where Newton converged (a candidate), else the end point
+  std::vector<Complex> value;   // where Newton converged (a candidate), else the end point
+  bool byDoubleDouble = false;  // value is the root Newton's method found in double-double
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -84,7 +85,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   // double converged but kappa_s is beyond kShownByNewton stays undecided (a solution set's).
   if (!e.candidate && !converges && kappa <= kResolvableInDoubleDouble &&
       system.scaled.n <= kMostDoubleDoubleVariables)
-    e.candidate = ConvergesInDoubleDouble(system, x, &e.value);
+    e.byDoubleDouble = e.candidate = ConvergesInDoubleDouble(system, x, &e.value);
   if (!e.candidate) e.localDimension = LocalDimension(system, x);
   return e;
 }
@@ -241,6 +242,8 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
     c.status[k] = StatusOf(evidence[k], c.multiplicity[k]);
     c.scaledConditionNumbers[k] = evidence[k].measures.scaledCondition;
     c.localDimension[k] = evidence[k].localDimension;
+    if (c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble)
+      c.accurateValues.emplace_back(k, std::move(evidence[k].value));
   }
   c.counts = CountPaths(c, r);
   c.warnings = InconsistentGroupWarnings(c.groupLeader, c.status, r.records);
@@ -255,6 +258,8 @@ void TakeClassification(Classification&& c, SolveResult& result) {
   result.multiplicity = std::move(c.multiplicity);
   result.groupLeader = std::move(c.groupLeader);
   result.localDimension = std::move(c.localDimension);
+  for (const auto& [k, value] : c.accurateValues)
+    std::copy(value.begin(), value.end(), result.roots.col(k));
   result.classes = c.counts;
   result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }

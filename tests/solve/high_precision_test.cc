@@ -26,10 +26,10 @@ std::string WilkinsonText(int d) {
   }
   std::string text;
   for (std::size_t e = 0; e < c.size(); ++e) {
-    const long long a = static_cast<long long>(c[e]);
-    // Appended piece by piece: GCC 12 warns (-Wrestrict) on "literal" + std::string&&.
-    text += a < 0 ? '-' : '+';
-    text += std::to_string(a < 0 ? -a : a);
+    // Appended piece by piece: GCC 12 warns (-Wrestrict) on "literal" + std::string&&. The
+    // moduli reach 1.4e19 at d = 20, beyond long long.
+    text += c[e] < 0 ? '-' : '+';
+    text += std::to_string(static_cast<unsigned long long>(std::fabs(c[e])));
     text += "*x^";
     text += std::to_string(e);
   }
@@ -43,11 +43,11 @@ SolveOptions Seeded(std::uint64_t seed) {
   return options;
 }
 
-TEST(HighPrecisionSolve, EveryRootOfWilkinsonsPolynomialOfDegreeSixteenIsRegular) {
-  // The roots 10..13 have condition numbers near 5e10: double tracking loses or merges them.
-  const int d = 16;
-  const PolySystem system = ParsePolynomialText(WilkinsonText(d), "wilkinson16");
-  for (std::uint64_t seed : {1u, 2u, 3u}) {
+// Every root of Wilkinson's polynomial of degree d is regular, reached once and within `offset`
+// of its integer, on each seed.
+void ExpectEveryRootRegular(int d, double offset, const std::vector<std::uint64_t>& seeds) {
+  const PolySystem system = ParsePolynomialText(WilkinsonText(d), "wilkinson");
+  for (std::uint64_t seed : seeds) {
     const SolveResult result = SolveSystem(system, Seeded(seed));
     ASSERT_EQ(result.rootCount, d) << seed;
     EXPECT_EQ(result.classes.regular, d) << seed;
@@ -56,12 +56,30 @@ TEST(HighPrecisionSolve, EveryRootOfWilkinsonsPolynomialOfDegreeSixteenIsRegular
     for (std::int64_t r = 0; r < result.rootCount; ++r) {
       const Complex x = result.roots(0, r);
       const double k = std::round(x.real());
-      // Double's refinement leaves the roots 1e-6 or so off the integers.
-      EXPECT_LT(std::abs(x - k), 1e-4) << seed << " " << x;
+      EXPECT_LT(std::abs(x - k), offset) << seed << " " << x;
       if (k >= 1 && k <= d) ++hits[static_cast<int>(k)];
     }
     for (int k = 1; k <= d; ++k) EXPECT_EQ(hits[k], 1) << seed << " root " << k;
   }
+}
+
+TEST(HighPrecisionSolve, EveryRootOfWilkinsonsPolynomialOfDegreeSixteenIsRegular) {
+  // The roots 10..13 have condition numbers near 5e10: double tracking loses or merges them.
+  // Double's refinement leaves the roots 1e-6 or so off the integers.
+  ExpectEveryRootRegular(16, 1e-4, {1, 2, 3});
+}
+
+// The roots 12..17 have condition numbers near 1e13: on seeds 1 and 3 a path that double-double
+// re-tracked from a jump lands where another path jumped, which must be re-tracked in turn. The
+// coefficients rounded to double move the roots up to 6e-4 off the integers (10.9996, 12.9994);
+// double's refinement leaves them 0.03 off, the root Newton's method in double-double found does
+// not. Seed 1 in the fast suite, seeds 2 and 3 in the heavy one.
+TEST(HighPrecisionSolve, EveryRootOfWilkinsonsPolynomialOfDegreeTwentyIsRegular) {
+  ExpectEveryRootRegular(20, 1e-3, {1});
+}
+
+TEST(HighPrecisionSolve, HeavyEveryRootOfWilkinsonsPolynomialOfDegreeTwentyIsRegularOnMoreSeeds) {
+  ExpectEveryRootRegular(20, 1e-3, {2, 3});
 }
 
 }  // namespace
