@@ -6,29 +6,26 @@
 
 namespace zormix {
 
-// The local dimension test. In the point's units (scaled_jacobian.h) the Jacobian A at the end
-// point x has numerical corank k (singular values <= 1e-6 sigma_1). When k >= 1:
-//   1. x is projected onto F = 0 by Gauss-Newton with the rank-(n-k) pseudo-inverse (the
-//      minimum-norm step that ignores the k near-null directions): x0;
-//   2. x0 is moved by 0.03 (2-norm, in units) along each of the k null vectors of A(x0) alone
-//      and (k > 1) along a fixed combination of them, and each moved point is projected back by
-//      Gauss-Newton with the numerical rank at each iterate (sigma_j > 1e-8 sigma_1): a landing.
-// A projection converges when a step falls below 1e-13 of the point while every step is at most
-// 0.9 of the one before, and a landing is on the set when it converges to a solution
-// (|F_i| <= 1e-12 s_i). The local dimension is the number of independent directions in which the
-// landings lie away from x0 (singular values of their displacements of at least a quarter of the
-// move), at most the largest corank of A at a landing. Why it separates the cases: near a set of
-// dimension d the null space of A holds its d tangent directions, so a move along one of them
-// lands about the move away, on the set; a move across the set (the extra null directions of a
-// set of multiplicity m >= 2, where Gauss-Newton converges linearly at rate (m - 1) / m) lands
-// back at x0. Near an isolated root, however singular, no solution but the root lies within the
-// move, so every landing is back at the root, or the projection does not converge. Where sets
-// cross (k larger than the dimension of each), the landings span more directions than one set
-// has, and the corank at a landing, a point of one set, bounds the count. An isolated root whose
-// order of contact along a direction exceeds about 7 looks like a set in double precision at this
-// move; such roots are beyond what double precision separates anyway.
+// The local dimension test, by slicing. A set of dimension d through x meets every affine
+// subspace of codimension d near x; an isolated point, however singular, meets none that misses
+// it. So, with the Jacobian A at x in the point's units (scaled_jacobian.h) of numerical corank k
+// (singular values <= 1e-6 max(sigma_1, 1)): for d = 1, 2, ..., k, d random hyperplanes at
+// distance eps from x (in units) are added to F = 0 and the n + d equations solved by
+// Gauss-Newton (the numerical rank at each iterate) from the point of the slice nearest x; x lies
+// on a set of dimension >= d when a solution (|F_i| <= 1e-12 s_i, the steps converging to 1e-13
+// while each is at most 0.9 of the one before) exists within 30 eps of x for every eps of
+// 3e-2, 3e-3, 3e-4. The local dimension is the largest such d (the tangent space lies in the
+// null space of A, so d <= k). Why it separates the cases: on a set the slice cuts it about eps
+// away, in a smooth point or a singular one (where sets cross or a set is singular: the end
+// points of paths that reach a set in pairs), and Gauss-Newton converges there, quadratically on
+// a reduced set, linearly at rate (m - 1) / m on a set of multiplicity m. Near an isolated root
+// of multiplicity m the least-squares point of the slice keeps a residual of about eps^m, so the
+// largest eps rejects every root of order of contact up to about 7, the smallest eps keeps a set
+// that merely passes nearby from counting. Where sets cross (k larger than the dimension of each)
+// d + 1 slices meet no set. An isolated root of higher order of contact looks like a set in double
+// precision; such roots are beyond what double precision separates anyway.
 // Returns the dimension, or 0 when the test does not show a positive-dimensional set.
-// Deterministic: the combination comes from a generator of its own with a fixed seed.
+// Deterministic: the slices come from a generator of its own with a fixed seed.
 int LocalDimension(const NormalForm& system, const Complex* x);
 
 }  // namespace zormix

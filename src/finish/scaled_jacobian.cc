@@ -31,12 +31,9 @@ NormalForm WithEquationsNormalized(const NormalForm& system) {
   return out;
 }
 
-PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
+std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
+                             const std::vector<double>& column) {
   const int n = system.scaled.n;
-  PointUnits units;
-  const double M = MaxModulus(x, n);
-  units.column.resize(static_cast<std::size_t>(n));
-  for (int j = 0; j < n; ++j) units.column[j] = ColumnScale(std::abs(x[j]), M);
   std::vector<Complex> absCoefficients(system.rawCoefficients.size());
   for (std::size_t t = 0; t < absCoefficients.size(); ++t)
     absCoefficients[t] = std::abs(system.rawCoefficients[t]);
@@ -46,13 +43,23 @@ PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> J;
   std::vector<Complex> S;
   EvaluateSystem(view, MaxDegrees(system.scaled.exponents), absX.data(), J, S);
-  units.row.resize(static_cast<std::size_t>(n));
+  std::vector<double> row(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     double change = 0.0;
-    for (int j = 0; j < n; ++j) change += J(i, j).real() * units.column[j];
-    units.row[i] = std::max(S[i].real(), change);
-    if (!(units.row[i] > 0.0)) units.row[i] = 1.0;
+    for (int j = 0; j < n; ++j) change += J(i, j).real() * column[j];
+    row[i] = std::max(S[i].real(), change);
+    if (!(row[i] > 0.0)) row[i] = 1.0;
   }
+  return row;
+}
+
+PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
+  const int n = system.scaled.n;
+  PointUnits units;
+  const double M = MaxModulus(x, n);
+  units.column.resize(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) units.column[j] = ColumnScale(std::abs(x[j]), M);
+  units.row = RowUnits(system, x, units.column);
   return units;
 }
 

@@ -24,6 +24,9 @@ struct PointUnits {
   std::vector<double> row;     // s_i
 };
 PointUnits UnitsAt(const NormalForm& system, const Complex* x);
+// The s_i at x for given column units c_j (those of another point).
+std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
+                             const std::vector<double>& column);
 
 double MaxModulus(const Complex* x, int n);
 

@@ -258,6 +258,48 @@ int DimensionAt(const PolySystem& s, const std::vector<Complex>& x) {
   return LocalDimension(BringToNormalForm(s), x.data());
 }
 
+// Griewank-Osborne: 29/16 x^3 - 2 x y = 0, y - x^2 = 0, the origin of multiplicity 3 at which
+// Newton's method diverges from every nearby point: isolated, at the origin and near it.
+TEST(LocalDimensionTest, GriewankOsborneRootIsIsolated) {
+  const PolySystem s = testing::BuildSystem(
+      {{{{3, 0}, 29.0 / 16.0}, {{1, 1}, -2.0}}, {{{0, 1}, 1.0}, {{2, 0}, -1.0}}});
+  EXPECT_EQ(DimensionAt(s, {0.0, 0.0}), 0);
+  EXPECT_EQ(DimensionAt(s, {Complex(2e-6, 1e-6), Complex(3e-12, 4e-12)}), 0);
+}
+
+// cyclic-n: the sums of the n cyclic products of k consecutive variables, k = 1..n-1, and
+// x_0 ... x_{n-1} = 1.
+PolySystem Cyclic(int n) {
+  std::vector<Equation> equations;
+  for (int k = 1; k <= n; ++k) {
+    Equation eq;
+    for (int i = 0; i < (k < n ? n : 1); ++i) {
+      std::vector<std::int32_t> e(n, 0);
+      for (int j = 0; j < k; ++j) e[(i + j) % n] = 1;
+      testing::AddTerm(eq, e, 1.0);
+    }
+    if (k == n) testing::AddTerm(eq, std::vector<std::int32_t>(n, 0), -1.0);
+    equations.push_back(eq);
+  }
+  return testing::BuildSystem(equations);
+}
+
+// Paths reach the curves of cyclic-8 (degree 144) in pairs, at points where two branches cross
+// and the Jacobian has corank 2: the point (-a, b, a, a, -a, -a, -b, a) and a non-real one, as the
+// end game leaves them. Each lies on a set of dimension 1, although moves along its null vectors
+// land back at it; at the second one Gauss-Newton settles between the branches on the first
+// slice drawn.
+TEST(LocalDimensionTest, CyclicEightEndPointsWhereBranchesCrossAreOnCurves) {
+  const PolySystem cyclic8 = Cyclic(8);
+  const double a = 1.5537739740300116, b = 0.26658546821887186;
+  EXPECT_EQ(DimensionAt(cyclic8, {-a, b, a, a, -a, -a, -b, a}), 1);
+  const Complex p(-1.1621966417487737, -1.8057908946543548),
+      q(0.25201692062432013, -0.3915773322812629);
+  EXPECT_EQ(DimensionAt(cyclic8,
+                        {p, q, -std::conj(p), -std::conj(q), -q, -p, std::conj(q), std::conj(p)}),
+            1);
+}
+
 // Sets of multiplicity 2, whose Jacobian has a null direction across the set as well as along
 // it (Gauss-Newton converges linearly onto them): the double line x^2 = x^2 (y - 3) = 0 and the
 // double parabola x^2 = y - z^2 = x^2 z = 0 have dimension 1, not their corank 2 (points 1e-11
