@@ -83,6 +83,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   }
   // What long double could not decide, double-double may: 1e16 times finer. A point where long
   // double converged but kappa_s is beyond kShownByNewton stays undecided (a solution set's).
+  // One variable only: with several, Newton's method in double-double converges quadratically
+  // onto a solution set or next to a multiple root too, and the condition drift that tells them
+  // apart in one variable does not (fourbar: points of its curves passed as regular roots).
   if (!e.candidate && !converges && kappa <= kResolvableInDoubleDouble &&
       system.scaled.n <= kMostDoubleDoubleVariables)
     e.byDoubleDouble = e.candidate = ConvergesInDoubleDouble(system, x, &e.value);

@@ -174,7 +174,10 @@ bool EverySliceMeetsASet(const NormalForm& system, const PointUnits& units, cons
 
 int LocalDimension(const NormalForm& system, const Complex* x) {
   const int n = system.scaled.n;
-  if (n == 0) return 0;
+  // One nonzero polynomial in one unknown has isolated roots only; in double precision, however,
+  // a root of condition 1e20 (Wilkinson's polynomial of degree 25 expanded) solves it to rounding
+  // over a whole interval, which the slices would take for a set.
+  if (n <= 1) return 0;
   const PointUnits units = UnitsAt(system, x);
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;

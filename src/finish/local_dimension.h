@@ -24,6 +24,8 @@ namespace zormix {
 // that merely passes nearby from counting. Where sets cross (k larger than the dimension of each)
 // d + 1 slices meet no set. An isolated root of higher order of contact looks like a set in double
 // precision; such roots are beyond what double precision separates anyway.
+// Likewise a regular root of condition beyond about 1e10 solves the system to 1e-12 over the
+// slices' distances; one unknown, where that happens, has no sets and is not tested.
 // Returns the dimension, or 0 when the test does not show a positive-dimensional set.
 // Deterministic: the slices come from a generator of its own with a fixed seed.
 int LocalDimension(const NormalForm& system, const Complex* x);

@@ -248,6 +248,11 @@ TEST(LocalDimensionTest, TellsIsolatedSingularRootsFromSets) {
       LocalDimension(BringToNormalForm(testing::BuildSystem({{{{2, 0}, 1.0}}, {{{0, 2}, 1.0}}})),
                      origin.data()),
       0);
+  // (x - 1)^8: the slices' residuals, (3e-2)^8, are below a solution's; one unknown has no set.
+  const std::vector<Complex> one{1.0};
+  EXPECT_EQ(LocalDimension(BringToNormalForm(testing::BuildSystem({PowerOfLinear(1, 0, 1.0, 8)})),
+                           one.data()),
+            0);
   const PolySystem plane =
       testing::BuildSystem({{{{1, 0, 1}, 1.0}}, {{{0, 1, 1}, 1.0}}, {{{0, 0, 2}, 1.0}}});
   const std::vector<Complex> onPlane{Complex(0.5, 0.2), -1.5, 1e-13};
