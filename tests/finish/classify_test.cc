@@ -118,6 +118,32 @@ TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
   }
 }
 
+// (x-1)^2 (x-1-h)^2; y-2 with h = 2^-20 (1e-6, every coefficient exact): two double roots, end
+// points 1e-11 from them as the end game extrapolates them (winding number 2). Their distance is
+// far above what such points carry, far below what plain tracking leaves: two roots of
+// multiplicity 2, not one of multiplicity 4.
+TEST(Verdicts, ExtrapolatedEndPointsOfCloseDoubleRootsStayApart) {
+  const double h = 0x1p-20;
+  const PolySystem s = testing::BuildSystem({{{{4, 0}, 1.0},
+                                              {{3, 0}, -4.0 - 2.0 * h},
+                                              {{2, 0}, 6.0 + 6.0 * h + h * h},
+                                              {{1, 0}, -4.0 - 6.0 * h - 2.0 * h * h},
+                                              {{0, 0}, (1.0 + h) * (1.0 + h)}},
+                                             PowerOfLinear(2, 1, 2.0, 1)});
+  SolveResult r = EndPoints(2, {{1.0 + 1e-11, 2.0},
+                                {1.0 - 1e-11, 2.0},
+                                {1.0 + h + Complex(0.0, 1e-11), 2.0},
+                                {1.0 + h - Complex(0.0, 1e-11), 2.0}});
+  for (PathRecord& p : r.records) p.windingNumber = 2;
+  const Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.counts.singular, 2);
+  EXPECT_EQ(c.multiplicity[0], 2);
+  EXPECT_EQ(c.groupLeader[1], 0);
+  EXPECT_EQ(c.groupLeader[3], 2);
+  EXPECT_TRUE(c.warnings.empty());
+}
+
 // (x-1)^2 (x-1.05)^2; y-2: two double roots 5% apart, end points 1e-3 from them as plain tracking
 // leaves them (eps^(1/2) and a margin): two roots of multiplicity 2, not one.
 TEST(Verdicts, NearbySingularRootsStayApart) {
@@ -442,6 +468,24 @@ TEST(Verdicts, SummaryLineCountsEveryPathOnce) {
   EXPECT_EQ(Summarize(r).BriefReport(),
             "1152 regular roots (64 real) \u00b7 1 path on positive-dimensional sets \u00b7 512 "
             "paths to infinity \u00b7 1 failed \u00b7 2560 paths \u00b7 seed 1");
+}
+
+// An end point of cyclic-8 1e-9 off its curve through (1, 1, i, i, -1, -1, -i, -i)
+// as tracking left it (seed 3): kappa_s 9e9, and Newton's method in long double converges
+// quadratically from it, but no interval proof holds there. It lies on a curve, no regular root.
+TEST(Verdicts, EndPointNextToACurveIsNoRegularRoot) {
+  const SolveResult r = EndPoints(8, {{{1.0000000036906513, 1.4473623218294181e-09},
+                                       {0.9999999963093487, -1.4473622109498697e-09},
+                                       {1.5368500820599236e-08, 1.000000004664527},
+                                       {-1.5368500813246378e-08, 0.9999999953354729},
+                                       {-0.9999999963612453, 3.6342057321813135e-09},
+                                       {-1.0000000036387549, -3.63420569588214e-09},
+                                       {1.3181657290283887e-08, -0.9999999953873695},
+                                       {-1.3181657391314906e-08, -1.0000000046126303}}});
+  const Classification c = Classify(Cyclic(8), r);
+  EXPECT_GT(c.scaledConditionNumbers[0], 1e9);
+  EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.localDimension[0], 1);
 }
 
 }  // namespace
