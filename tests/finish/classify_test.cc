@@ -318,8 +318,8 @@ PolySystem Cyclic(int n) {
 // Paths reach the curves of cyclic-8 (degree 144) in pairs, at points where two branches cross
 // and the Jacobian has corank 2: the point (-a, b, a, a, -a, -a, -b, a) and a non-real one, as the
 // end game leaves them. Each lies on a set of dimension 1, although moves along its null vectors
-// land back at it; at the second one Gauss-Newton settles between the branches on the first
-// slice drawn.
+// land back at it; at the last one Gauss-Newton settles between the branches on the first
+// slice drawn, not on a later one.
 TEST(LocalDimensionTest, CyclicEightEndPointsWhereBranchesCrossAreOnCurves) {
   const PolySystem cyclic8 = Cyclic(8);
   const double a = 1.5537739740300116, b = 0.26658546821887186;
@@ -328,6 +328,15 @@ TEST(LocalDimensionTest, CyclicEightEndPointsWhereBranchesCrossAreOnCurves) {
       q(0.25201692062432013, -0.3915773322812629);
   EXPECT_EQ(DimensionAt(cyclic8,
                         {p, q, -std::conj(p), -std::conj(q), -q, -p, std::conj(q), std::conj(p)}),
+            1);
+  EXPECT_EQ(DimensionAt(cyclic8, {{-1.1621966417487697, -1.8057908946543602},
+                                  {-1.1621966417487706, 1.8057908946543617},
+                                  {0.25201692062432185, 0.3915773322812611},
+                                  {1.1621966417487672, 1.8057908946543637},
+                                  {-0.25201692062432124, 0.39157733228126085},
+                                  {-0.2520169206243221, -0.39157733228126207},
+                                  {1.162196641748774, -1.8057908946543637},
+                                  {0.25201692062432046, -0.391577332281261}}),
             1);
 }
 
