@@ -32,7 +32,8 @@ constexpr double kMinCoincidence = 1e-10;         // tau of a perfectly conditio
 constexpr double kMaxCoincidence = 1e-5;          // tau of a regular candidate at most
 constexpr double kMaxSingularCoincidence = 1e-2;  // tau of a singular point of unknown order
 constexpr double kEndGameCoincidence = 1e-8;      // tau of a point the end game extrapolated
-constexpr double kErrorPerCondition = 1e-15;      // tau = kErrorPerCondition * kappa_s, clamped
+constexpr double kUnextrapolatedCoincidence = 1e-6;  // 100 u^(1/2): least tau of a singular point
+constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition * kappa_s, clamped
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
 
 // What is known of one end point before grouping.
@@ -58,7 +59,11 @@ double Tau(const PointEvidence& e, std::int32_t windingNumber) {
     return std::clamp(kErrorPerCondition * e.measures.scaledCondition, kMinCoincidence,
                       kMaxCoincidence);
   if (windingNumber >= 2) return kEndGameCoincidence;
-  return std::clamp(error, kMinCoincidence, kMaxSingularCoincidence);
+  // Not extrapolated: at a root of multiplicity m >= 2 the residual reaches rounding up to
+  // u^(1/m) >= 1e-8 away, where the Newton step is rounding noise too (points 1e-8 apart at
+  // (1, 1) of (x - 1)^2, (y - 1)^2, each with residual 0).
+  return std::clamp(std::max(error, kUnextrapolatedCoincidence), kMinCoincidence,
+                    kMaxSingularCoincidence);
 }
 
 // Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
@@ -71,7 +76,15 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   const double kappa = e.measures.scaledCondition;
   bool converges = false;
   if (kappa <= kResolvable) {
-    converges = ConvergesQuadratically(system, x, kappa, &e.value);
+    // With several unknowns, where the Jacobian vanishes as a whole kappa_s stays small while
+    // the condition against the terms does not: Newton's steps there are rounding noise of
+    // size u ||A^-1|| (an end point 1e-16 from (1, 1) of (x - 1)^2, (y - 1)^2 passed as
+    // regular), and only the interval proof decides. One unknown: kappa_s is always 1, and
+    // double-double decides.
+    const double termKappa =
+        system.scaled.n >= 2 ? std::max(kappa, e.measures.termCondition) : kappa;
+    converges =
+        termKappa <= kResolvable && ConvergesQuadratically(system, x, kappa, termKappa, &e.value);
     e.candidate = converges && kappa <= kShownByNewton;
     // The box: the proof where convergence did not show, and for a candidate with kappa_s above
     // 1e6 what tells it from a near-coincident neighbour.
@@ -99,10 +112,11 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   return e;
 }
 
-bool Coincide(const Complex* x, const Complex* y, int n, double tau) {
+bool Coincide(const Complex* x, const Complex* y, int n, double tau,
+              const std::vector<double>& origin) {
   const double floor = kCoordinateFloor * std::max(MaxModulus(x, n), MaxModulus(y, n));
   for (int j = 0; j < n; ++j) {
-    const double scale = std::max({std::abs(x[j]), std::abs(y[j]), floor});
+    const double scale = std::max({std::abs(x[j]), std::abs(y[j]), floor, origin[j]});
     if (std::abs(x[j] - y[j]) > tau * scale) return false;
   }
   return true;
@@ -123,8 +137,8 @@ std::int32_t WindingNumber(const SolveResult& r, std::int64_t k) {
   return k < static_cast<std::int64_t>(r.records.size()) ? r.records[k].windingNumber : 0;
 }
 
-bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e, std::int64_t a,
-              std::int64_t b) {
+bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e,
+              const std::vector<double>& origin, std::int64_t a, std::int64_t b) {
   const std::optional<Certificate>& ca = e[a].certificate;
   const std::optional<Certificate>& cb = e[b].certificate;
   if (ca && cb) {
@@ -137,13 +151,14 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e, std::in
   const double tb = Tau(e[b], WindingNumber(r, b));
   // Two singular points meet at the larger error; a regular candidate keeps its own, smaller one.
   const double tau = !e[a].candidate && !e[b].candidate ? std::max(ta, tb) : std::min(ta, tb);
-  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau);
+  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau, origin);
 }
 
 // How far apart in Re x_0 two points of one root can be: the largest tau times the largest
 // point, or the widest certified box twice.
-double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e) {
-  double largest = 0.0, widest = 0.0;
+double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e,
+                   const std::vector<double>& origin) {
+  double largest = *std::max_element(origin.begin(), origin.end()), widest = 0.0;
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) {
     largest = std::max(largest, MaxModulus(r.roots.col(k), r.n));
     if (e[k].certificate) {
@@ -155,7 +170,8 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e) {
 
 // Union of the end points at one root, positive-dimensional ones left alone. A sweep over
 // Re x_0: only points within the window there are compared.
-std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<PointEvidence>& e) {
+std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<PointEvidence>& e,
+                                       const std::vector<double>& origin) {
   const std::int64_t count = r.roots.cols();
   DisjointSets sets(count);
   std::vector<std::int64_t> order, leader(count);
@@ -163,14 +179,14 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
   if (r.n == 0) return leader;
   for (std::int64_t k = 0; k < count; ++k)
     if (e[k].localDimension == 0) order.push_back(k);
-  const double window = SweepWindow(r, e);
+  const double window = SweepWindow(r, e, origin);
   auto key = [&](std::int64_t k) { return e[k].value[0].real(); };
   std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
     return key(a) != key(b) ? key(a) < key(b) : a < b;
   });
   for (std::size_t s = 0; s < order.size(); ++s) {
     for (std::size_t t = s + 1; t < order.size() && key(order[t]) - key(order[s]) <= window; ++t) {
-      if (SameRoot(r, e, order[s], order[t])) sets.Join(order[s], order[t]);
+      if (SameRoot(r, e, origin, order[s], order[t])) sets.Join(order[s], order[t]);
     }
   }
   for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
@@ -215,9 +231,10 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> A, inverse;
   std::vector<Complex> G;
   ScaledJacobian(system, units, x, A, G);
-  if (!InvertMatrix(A, inverse)) return {kUninvertible, 1.0};
+  if (!InvertMatrix(A, inverse)) return {kUninvertible, 1.0, kUninvertible};
   PointMeasures out;
-  out.scaledCondition = std::min(kUninvertible, MatrixNormInf(A) * MatrixNormInf(inverse));
+  out.termCondition = std::min(kUninvertible, MatrixNormInf(inverse));
+  out.scaledCondition = std::min(out.termCondition, MatrixNormInf(A) * out.termCondition);
   const double M = MaxModulus(x, n);
   for (int j = 0; j < n; ++j) {
     Complex delta = 0.0;  // delta_j / c_j = (A^-1 G)_j
@@ -240,7 +257,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
       },
       [] {});
   Classification c;
-  c.groupLeader = GroupLeaders(r, evidence);
+  c.groupLeader = GroupLeaders(r, evidence, OriginScales(system));
   c.multiplicity.assign(count, 0);
   for (std::int64_t k = 0; k < count; ++k) ++c.multiplicity[c.groupLeader[k]];
   for (std::int64_t k = 0; k < count; ++k) c.multiplicity[k] = c.multiplicity[c.groupLeader[k]];

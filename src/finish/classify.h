@@ -26,6 +26,11 @@ namespace zormix {
 struct PointMeasures {
   double scaledCondition = 0.0;  // 1e300 when A cannot be inverted
   double relativeStep = 0.0;     // 1 when A cannot be inverted
+  // ||A^-1||: the condition against the size of the terms. Rows in units have 1-norm at most 1,
+  // so it is at least kappa_s, and far above it where the whole Jacobian vanishes: at (1, 1) of
+  // (x - 1)^2, (y - 1)^2, A = diag(2 (x - 1), 2 (y - 1)) / s has kappa_s near 1 while ||A^-1|| is
+  // 1e15 at a point 1e-16 from the root.
+  double termCondition = 0.0;  // 1e300 when A cannot be inverted
 };
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x);
 

@@ -81,7 +81,7 @@ bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
 }  // namespace
 
 bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
-                            std::vector<Complex>* converged) {
+                            double oneStepCondition, std::vector<Complex>* converged) {
   const int n = system.scaled.n;
   const PointUnits units = UnitsAt(system, x);
   const long double floor = kFloorUlps * kUnitRoundoff * std::max(kappa, 1.0);
@@ -101,7 +101,7 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
       // A first step already at the floor shows no convergence, only that the point is a
       // solution to long-double accuracy: at a point near a singular root or on a set of
       // solutions with kappa beyond 1e6 that accuracy is as loose as the floor itself.
-      if (step == 0 && kappa > kShownByOneStep) return false;
+      if (step == 0 && oneStepCondition > kShownByOneStep) return false;
       if (converged != nullptr) {
         converged->resize(static_cast<std::size_t>(n));
         for (int j = 0; j < n; ++j)

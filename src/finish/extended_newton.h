@@ -19,8 +19,10 @@ namespace zormix {
 // and on a positive-dimensional set the steps do not settle: both fail the test. On success
 // `converged` (when not null) receives the last iterate rounded to double: the root to the accuracy
 // double holds.
+// `oneStepCondition` (>= kappa) is the condition up to which a first step already at the floor
+// counts as convergence.
 bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
-                            std::vector<Complex>* converged = nullptr);
+                            double oneStepCondition, std::vector<Complex>* converged = nullptr);
 
 }  // namespace zormix
 

@@ -178,7 +178,13 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
   // a root of condition 1e20 (Wilkinson's polynomial of degree 25 expanded) solves it to rounding
   // over a whole interval, which the slices would take for a set.
   if (n <= 1) return 0;
-  const PointUnits units = UnitsAt(system, x);
+  // Probed in units of 1e-18 at the origin, 29/16 x^3 - 2 x y, y - x^2 (an isolated triple root)
+  // solves to 1e-18 relative along all of y = 0 and looks like a line.
+  PointUnits units = UnitsAt(system, x);
+  const std::vector<double> origin = OriginScales(system);
+  for (std::size_t k = 0; k < origin.size(); ++k)
+    units.column[k] = std::max(units.column[k], origin[k]);
+  units.row = RowUnits(system, x, units.column);
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   ScaledJacobian(system, units, x, A, G);

@@ -23,6 +23,14 @@ double MaxModulus(const Complex* x, int n) {
   return m;
 }
 
+std::vector<double> OriginScales(const NormalForm& system) {
+  constexpr double kOriginShare = 1e-3;
+  std::vector<double> scales(static_cast<std::size_t>(system.scaled.n), kOriginShare);
+  for (std::size_t k = 0; k < scales.size() && k < system.scaleExponents.size(); ++k)
+    scales[k] = kOriginShare * std::exp(system.scaleExponents[k]);
+  return scales;
+}
+
 NormalForm WithEquationsNormalized(const NormalForm& system) {
   NormalForm out = system;
   const SystemView view{system.scaled.n, system.scaled.termCount, &system.scaled.exponents,

@@ -30,6 +30,12 @@ std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
 
 double MaxModulus(const Complex* x, int n);
 
+// o_k = 1e-3 e^{s_k}, with e^{s_k} the natural size of coordinate k from the system's scaling (1
+// when unscaled): below it a coordinate is at the origin rather than small. An end point 1e-18
+// from a root at the origin has no size of its own: distances and probes measured against
+// 1e-18 would keep its paths apart and let the higher-order terms vanish against the lower ones.
+std::vector<double> OriginScales(const NormalForm& system);
+
 // `system` with each equation multiplied by the power of two that brings its largest coefficient
 // modulus into [1, 2): exact, even for subnormal coefficients, so roots, Newton steps and interval
 // proofs are those of the system as given, while no equation's size under- or overflows.

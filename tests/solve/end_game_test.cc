@@ -64,7 +64,30 @@ TEST(EndGame, GriewankOsborneTripleRootOnBothRoutes) {
     const SolveResult result = Solve("29/16*x^3 - 2*x*y; y - x^2;", route);
     ExpectEveryPathDecided(result);
     ExpectEndPoints(result, {{0.0, 0.0}}, {3}, 3);
+    // One isolated root: probed in units of its end points' size (1e-18), the higher-order term
+    // vanished and the origin looked like a point of the line y = 0.
+    EXPECT_EQ(result.classes.singular, 1);
+    EXPECT_EQ(result.classes.singularEndPoints, 3);
+    EXPECT_EQ(result.classes.positiveDimensional, 0);
   }
+}
+
+// At (1, 1) the whole Jacobian vanishes: kappa_s of its scaled form stays near 1, and end points
+// 1e-8 apart all have residual 0 in double. Each seed's 4 end points must make one root of
+// multiplicity 4, none of them regular.
+TEST(EndGame, DoubleRootInEveryCoordinateIsOneRootOfMultiplicityFour) {
+  for (Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+    for (std::uint64_t seed = 1; seed <= 12; ++seed) {
+      const SolveResult result = Solve("(x - 1)^2; (y - 1)^2;", route, seed);
+      EXPECT_EQ(result.classes.regular, 0) << "seed " << seed;
+      EXPECT_EQ(result.classes.singular, 1) << "seed " << seed;
+      EXPECT_EQ(result.classes.singularEndPoints, 4) << "seed " << seed;
+    }
+  }
+  // At the origin the end points have no size of their own to be compared in.
+  const SolveResult origin = Solve("x^2; y^2;", Route::kPolyhedral);
+  EXPECT_EQ(origin.classes.singular, 1);
+  EXPECT_EQ(origin.classes.singularEndPoints, 4);
 }
 
 // a^2 = 1, b^3 = 0 in the coordinates a = x + 2y - 1/2, b = 3x - y + 1/4: two triple points, each
