@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mixedcell/exact_cells.h"
+#include "mixedcell/exact_int.h"
 #include "mixedcell/sparse_exponents.h"
 
 namespace zormix {
@@ -117,6 +118,26 @@ struct DecisionScratch {
   RiseFilter<Int> filter;
 };
 
+// Divides the rows x rows block at `block` (rows of `stride` entries, `columns` of them used) by
+// d exactly: without a division instruction when d is a 128-bit integer within 64 bits.
+template <class Ops, class Int>
+void DivideExactly(Ops& ops, const Int& d, Int* block, int rows, int columns, int stride) {
+  if (d == 1) return;
+  if constexpr (std::is_same_v<Int, __int128>) {
+    if (CheckedInt128::Fits64(d)) {
+      const ExactDivisor divisor(d);
+      for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < columns; ++j)
+          block[i * stride + j] = divisor.Divide(block[i * stride + j]);
+      }
+      return;
+    }
+  }
+  for (int i = 0; i < rows; ++i) {
+    for (int j = 0; j < columns; ++j) block[i * stride + j] = ops.Div(block[i * stride + j], d);
+  }
+}
+
 // Points: n(), Point(p) (n exponents), Base(p), Dir(p), the points of support s as
 // Begin(s)..End(s)-1, and Sparse(), their nonzero exponents. Rows: First(r), Second(r) (point
 // numbers) and Support(r), one row per support, both points of the row's support and distinct.
@@ -154,10 +175,11 @@ ExactCell DecideExactly(Ops& ops, const Points& pts, const Rows& rows,
     }
     for (int i = k + 1; i < n; ++i) {
       for (int j = k + 1; j < width; ++j) {
-        at(i, j) = ops.Div(ops.Sub(ops.Mul(at(i, j), at(k, k)), ops.Mul(at(i, k), at(k, j))), prev);
+        at(i, j) = ops.Sub(ops.Mul(at(i, j), at(k, k)), ops.Mul(at(i, k), at(k, j)));
       }
       if (ops.overflow) return {};
     }
+    DivideExactly(ops, prev, &at(k + 1, k + 1), n - k - 1, width - k - 1, width);
     prev = at(k, k);
   }
   // Row i of the eliminated system is a combination of the original equations:
@@ -208,7 +230,6 @@ ExactCell DecideExactly(Ops& ops, const Points& pts, const Rows& rows,
   auto sign = [](const Int& v) { return v > 0 ? 1 : (v < 0 ? -1 : 2); };
   for (int r = 0; r < n; ++r) {
     const int p = rows.First(r), q = rows.Second(r), s = rows.Support(r);
-    if (rate(q, p) != 0 || offset(q, p) != 0) return {CellVerdict::kNotACell, 0};
     filter.SetReference(pts, p);
     for (int t = pts.Begin(s); t < pts.End(s); ++t) {
       if (t == p || t == q) continue;
