@@ -138,6 +138,74 @@ void DivideExactly(Ops& ops, const Int& d, Int* block, int rows, int columns, in
   }
 }
 
+// Bareiss on the rows of `a` (n rows of `width` entries, the n x n block first): after step k,
+// entry (i, j) of the trailing block is a (k+2)-minor, so each division by the previous pivot is
+// exact, and the last pivot is det. False when the block is singular; `ops` records an overflow.
+template <class Ops, class Int>
+bool Eliminate(Ops& ops, Int* a, int n, int width) {
+  auto at = [&](int i, int j) -> Int& { return a[static_cast<std::size_t>(i) * width + j]; };
+  Int prev = 1;
+  for (int k = 0; k < n; ++k) {
+    int pivot = k;
+    while (pivot < n && at(pivot, k) == 0) ++pivot;
+    if (pivot == n) return false;
+    if (pivot != k) {
+      for (int j = 0; j < width; ++j) std::swap(at(k, j), at(pivot, j));
+    }
+    for (int i = k + 1; i < n; ++i) {
+      for (int j = k + 1; j < width; ++j) {
+        at(i, j) = ops.Sub(ops.Mul(at(i, j), at(k, k)), ops.Mul(at(i, k), at(k, j)));
+      }
+      if (ops.overflow) return false;
+    }
+    DivideExactly(ops, prev, &at(k + 1, k + 1), n - k - 1, width - k - 1, width);
+    prev = at(k, k);
+  }
+  return true;
+}
+
+// Eliminate for 128-bit entries whose n x n block (minors of exponent differences) stays within 64
+// bits: its products are checked 64-bit ones and its divisions multiplications by the pivot's
+// inverse modulo 2^64; the right-hand columns stay 128-bit. 1 done, 0 singular, -1 when a value
+// of the block or of the right-hand columns does not fit (`a` is then spoilt: start again wider).
+inline int EliminateNarrow(__int128* a, int n, int width) {
+  auto at = [&](int i, int j) -> __int128& { return a[static_cast<std::size_t>(i) * width + j]; };
+  std::int64_t prev = 1;
+  for (int k = 0; k < n; ++k) {
+    int pivot = k;
+    while (pivot < n && at(pivot, k) == 0) ++pivot;
+    if (pivot == n) return 0;
+    if (pivot != k) {
+      for (int j = 0; j < width; ++j) std::swap(at(k, j), at(pivot, j));
+    }
+    const auto kk = static_cast<std::int64_t>(at(k, k));
+    const ExactDivisor divisor(prev);
+    for (int i = k + 1; i < n; ++i) {
+      const auto ik = static_cast<std::int64_t>(at(i, k));
+      for (int j = k + 1; j < n; ++j) {
+        std::int64_t l, r, d;
+        if (__builtin_mul_overflow(static_cast<std::int64_t>(at(i, j)), kk, &l) ||
+            __builtin_mul_overflow(ik, static_cast<std::int64_t>(at(k, j)), &r) ||
+            __builtin_sub_overflow(l, r, &d)) {
+          return -1;
+        }
+        at(i, j) = prev == 1 ? d : divisor.Divide(d);
+      }
+      for (int j = n; j < width; ++j) {
+        __int128 l, r, d;
+        if (__builtin_mul_overflow(at(i, j), static_cast<__int128>(kk), &l) ||
+            __builtin_mul_overflow(static_cast<__int128>(ik), at(k, j), &r) ||
+            __builtin_sub_overflow(l, r, &d)) {
+          return -1;
+        }
+        at(i, j) = prev == 1 ? d : divisor.Divide(d);
+      }
+    }
+    prev = kk;
+  }
+  return 1;
+}
+
 // Points: n(), Point(p) (n exponents), Base(p), Dir(p), the points of support s as
 // Begin(s)..End(s)-1, and Sparse(), their nonzero exponents. Rows: First(r), Second(r) (point
 // numbers) and Support(r), one row per support, both points of the row's support and distinct.
@@ -153,35 +221,28 @@ ExactCell DecideExactly(Ops& ops, const Points& pts, const Rows& rows,
   using Int = typename Ops::Int;
   const int n = pts.n(), width = n + 2;
   std::vector<Int>& a = scratch.a;
-  a.assign(static_cast<std::size_t>(n) * width, Int(0));
   auto at = [&](int i, int j) -> Int& { return a[static_cast<std::size_t>(i) * width + j]; };
-  for (int r = 0; r < n; ++r) {
-    const int p = rows.First(r), q = rows.Second(r);
-    const std::int32_t* ep = pts.Point(p);
-    const std::int32_t* eq = pts.Point(q);
-    for (int k = 0; k < n; ++k) at(r, k) = Int(eq[k]) - Int(ep[k]);
-    at(r, n) = Int(pts.Base(p)) - Int(pts.Base(q));
-    at(r, n + 1) = Int(pts.Dir(p)) - Int(pts.Dir(q));
-  }
-  // Bareiss: after step k, entry (i, j) of the trailing block is a (k+2)-minor, so each division by
-  // the previous pivot is exact.
-  Int prev = 1;
-  for (int k = 0; k < n; ++k) {
-    int pivot = k;
-    while (pivot < n && at(pivot, k) == 0) ++pivot;
-    if (pivot == n) return {CellVerdict::kSingular, 0};
-    if (pivot != k) {
-      for (int j = 0; j < width; ++j) std::swap(at(k, j), at(pivot, j));
+  // Augmented system [q_r - p_r | L_p_r - L_q_r (offset) | L_p_r - L_q_r (rate)].
+  auto fill = [&]() {
+    a.assign(static_cast<std::size_t>(n) * width, Int(0));
+    for (int r = 0; r < n; ++r) {
+      const int p = rows.First(r), q = rows.Second(r);
+      const std::int32_t* ep = pts.Point(p);
+      const std::int32_t* eq = pts.Point(q);
+      for (int k = 0; k < n; ++k) at(r, k) = Int(eq[k]) - Int(ep[k]);
+      at(r, n) = Int(pts.Base(p)) - Int(pts.Base(q));
+      at(r, n + 1) = Int(pts.Dir(p)) - Int(pts.Dir(q));
     }
-    for (int i = k + 1; i < n; ++i) {
-      for (int j = k + 1; j < width; ++j) {
-        at(i, j) = ops.Sub(ops.Mul(at(i, j), at(k, k)), ops.Mul(at(i, k), at(k, j)));
-      }
-      if (ops.overflow) return {};
-    }
-    DivideExactly(ops, prev, &at(k + 1, k + 1), n - k - 1, width - k - 1, width);
-    prev = at(k, k);
+  };
+  fill();
+  int regular = -1;
+  if constexpr (std::is_same_v<Int, __int128>) {
+    regular = EliminateNarrow(a.data(), n, width);
+    if (regular < 0) fill();
   }
+  if (regular < 0) regular = Eliminate(ops, a.data(), n, width) ? 1 : 0;
+  if (ops.overflow) return {};
+  if (regular == 0) return {CellVerdict::kSingular, 0};
   // Row i of the eliminated system is a combination of the original equations:
   // sum_{j >= i} a_ij y_j = a_in (offset) and a_i,n+1 (rate); x = D*y by Cramer's rule.
   const Int det = at(n - 1, n - 1);
@@ -195,8 +256,10 @@ ExactCell DecideExactly(Ops& ops, const Points& pts, const Rows& rows,
       s0 = ops.Sub(s0, ops.Mul(at(i, j), x0[j]));
       s1 = ops.Sub(s1, ops.Mul(at(i, j), x1[j]));
     }
-    x0[i] = ops.Div(s0, at(i, i));
-    x1[i] = ops.Div(s1, at(i, i));
+    x0[i] = s0;
+    x1[i] = s1;
+    DivideExactly(ops, at(i, i), &x0[i], 1, 1, 1);
+    DivideExactly(ops, at(i, i), &x1[i], 1, 1, 1);
   }
   if (ops.overflow) return {};
   bool steady = true;  // x1 = 0: the rate of a point is its own D * Dir
