@@ -80,7 +80,8 @@ std::string CheckStage(StageTally& tally, __int128 expected, int stage) {
   const std::string where =
       "mixed cells: stage " + std::to_string(stage + 1) + " of the tropical homotopy: ";
   if (tally.failed > 0) {
-    return where + std::to_string(tally.failed) + " of its cells failed the exact lower-facet test";
+    return where + std::to_string(tally.failed) +
+           " of its cells failed the exact lower-facet test (a point below one or on one)";
   }
   std::sort(tally.hashes.begin(), tally.hashes.end());
   if (std::adjacent_find(tally.hashes.begin(), tally.hashes.end()) != tally.hashes.end()) {
