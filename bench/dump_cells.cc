@@ -38,17 +38,17 @@ int main(int argc, char** argv) {
   zormix::CellSearchControl control;
   control.threads = threads;
   const auto start = std::chrono::steady_clock::now();
-  const zormix::MixedCellResult r =
-      zormix::ComputeMixedCells(system.n, system.termCount, system.exponents, runtime, control);
+  const zormix::MixedCellResult r = zormix::ComputeMixedCells(
+      system.scaled.n, system.scaled.termCount, system.scaled.exponents, runtime, control);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::fprintf(stderr, "%s: %" PRId64 " cells in %.3f s\n", path.c_str(), r.cells.size(), seconds);
-  std::printf("n %d kept %d cells %" PRId64 "\nperm", system.n, r.keptCount, r.cells.size());
+  std::printf("n %d kept %d cells %" PRId64 "\nperm", system.scaled.n, r.keptCount, r.cells.size());
   for (int p : r.perm) std::printf(" %d", p);
   std::printf("\nlifting\n");
   for (double w : r.lifting) std::printf("%a\n", w);
   for (std::int64_t c = 0; c < r.cells.size(); ++c) {
-    for (int i = 0; i < system.n; ++i) {
+    for (int i = 0; i < system.scaled.n; ++i) {
       std::printf("%s%d %d", i ? " " : "", r.cells.First(c, i), r.cells.Second(c, i));
     }
     std::printf("\n");

@@ -83,7 +83,7 @@ std::int64_t IndependentMixedVolume(const ReducedSupports& sup, const CellSearch
   const HomotopyOutcome outcome =
       TropicalHomotopyCells(other, cells, control.threads, control.stop);
   if (outcome == HomotopyOutcome::kStopped) return -1;
-  if (outcome == HomotopyOutcome::kDegenerate) {
+  if (outcome != HomotopyOutcome::kDone) {
     if (polls <= 0) return -1;
     std::atomic<std::int64_t> left{polls};
     CellSearchControl budgeted;

@@ -1,5 +1,6 @@
-// The audit of a finished cell list: every cell decided exactly, and the volume sum compared with
-// an independent computation of the mixed volume when that is cheap.
+// The audit of a finished cell list (the depth-first search's; the homotopy checks its own stages):
+// every cell decided exactly, and the volume sum compared with the mixed volume of a second
+// lifting.
 #ifndef ZORMIX_MIXEDCELL_CELL_AUDIT_H_
 #define ZORMIX_MIXEDCELL_CELL_AUDIT_H_
 

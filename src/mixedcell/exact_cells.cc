@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "mixedcell/exact_decision.h"
 #include "mixedcell/exact_int.h"
 
 namespace zormix {
@@ -17,99 +18,28 @@ namespace {
 // Largest |W| accepted: the elimination multiplies it with minors of the exponent differences.
 constexpr double kMaxScaledLifting = 0x1.0p62;
 
-std::int64_t SaturatedAbs(const __int128& v) {
-  const __int128 a = v < 0 ? -v : v;
-  return a > std::numeric_limits<std::int64_t>::max() ? std::numeric_limits<std::int64_t>::max()
-                                                      : static_cast<std::int64_t>(a);
-}
+// The supports of sup lifted by the scaled lifting (no rate), rows of a CellList.
+struct SupportPoints {
+  const ReducedSupports& sup;
+  const std::vector<std::int64_t>& scaled;
+  const SparseExponents& sparse;
+  int n() const { return sup.n; }
+  const std::int32_t* Point(int p) const { return sup.Point(p); }
+  std::int64_t Base(int p) const { return scaled[p]; }
+  std::int64_t Dir(int) const { return 0; }
+  int Begin(int s) const { return sup.startCol[s]; }
+  int End(int s) const { return sup.endCol[s] + 1; }
+  const SparseExponents& Sparse() const { return sparse; }
+};
 
-std::int64_t SaturatedAbs(const boost::multiprecision::cpp_int& v) {
-  const boost::multiprecision::cpp_int a = v < 0 ? boost::multiprecision::cpp_int(-v) : v;
-  return a > std::numeric_limits<std::int64_t>::max() ? std::numeric_limits<std::int64_t>::max()
-                                                      : static_cast<std::int64_t>(a);
-}
-
-// The cell's rows, point numbers of sup; the support of each row is known to be distinct.
 struct CellRows {
   const CellList& cells;
   std::int64_t c;
+  const std::vector<int>& supportOf;
   int First(int r) const { return cells.First(c, r); }
   int Second(int r) const { return cells.Second(c, r); }
+  int Support(int r) const { return supportOf[First(r)]; }
 };
-
-template <class Ops>
-ExactCell DecideWith(Ops& ops, const ReducedSupports& sup, const std::vector<std::int64_t>& scaled,
-                     const std::vector<int>& supportOf, const CellRows& rows) {
-  using Int = typename Ops::Int;
-  const int n = sup.n, width = n + 1;
-  // Augmented system [q_r - p_r | W_p_r - W_q_r], one row per pair.
-  std::vector<Int> a(static_cast<std::size_t>(n) * width);
-  auto at = [&](int i, int j) -> Int& { return a[static_cast<std::size_t>(i) * width + j]; };
-  for (int r = 0; r < n; ++r) {
-    const std::int32_t* p = sup.Point(rows.First(r));
-    const std::int32_t* q = sup.Point(rows.Second(r));
-    for (int k = 0; k < n; ++k) at(r, k) = Int(q[k]) - Int(p[k]);
-    at(r, n) = Int(scaled[rows.First(r)]) - Int(scaled[rows.Second(r)]);
-  }
-  // Bareiss: after step k, entry (i, j) of the trailing block is a (k+2)-minor, so each division by
-  // the previous pivot is exact.
-  Int prev = 1;
-  for (int k = 0; k < n; ++k) {
-    int pivot = k;
-    while (pivot < n && at(pivot, k) == 0) ++pivot;
-    if (pivot == n) return {CellVerdict::kSingular, 0};
-    if (pivot != k) {
-      for (int j = 0; j < width; ++j) std::swap(at(k, j), at(pivot, j));
-    }
-    for (int i = k + 1; i < n; ++i) {
-      for (int j = k + 1; j < width; ++j) {
-        at(i, j) = ops.Div(ops.Sub(ops.Mul(at(i, j), at(k, k)), ops.Mul(at(i, k), at(k, j))), prev);
-      }
-      if (ops.overflow) return {};
-    }
-    prev = at(k, k);
-  }
-  // Row i of the eliminated system is a combination of the original equations:
-  // sum_{j >= i} a_ij y_j = a_in. With x = D*y (integers by Cramer's rule) every division is exact.
-  const Int det = at(n - 1, n - 1);
-  std::vector<Int> x(n);
-  for (int i = n - 1; i >= 0; --i) {
-    Int s = ops.Mul(det, at(i, n));
-    for (int j = i + 1; j < n; ++j) s = ops.Sub(s, ops.Mul(at(i, j), x[j]));
-    x[i] = ops.Div(s, at(i, i));
-  }
-  if (ops.overflow) return {};
-  // Height of point p over the cell's hyperplane of its support, times D.
-  auto height = [&](int p) {
-    const std::int32_t* e = sup.Point(p);
-    Int v = ops.Mul(det, Int(scaled[p]));
-    for (int k = 0; k < n; ++k) {
-      if (e[k] != 0) v = ops.Add(v, ops.Mul(Int(e[k]), x[k]));
-    }
-    return v;
-  };
-  const bool positive = det > 0;
-  ExactCell out{CellVerdict::kCell, SaturatedAbs(det)};
-  for (int r = 0; r < n; ++r) {
-    const int p = rows.First(r), q = rows.Second(r), s = supportOf[p];
-    const Int base = height(p);
-    const Int onSecond = height(q);
-    if (ops.overflow) return {};
-    if (onSecond != base) return {CellVerdict::kNotACell, 0};
-    for (int t = sup.startCol[s]; t <= sup.endCol[s]; ++t) {
-      if (t == p || t == q) continue;
-      const Int above = ops.Sub(height(t), base);
-      if (ops.overflow) return {};
-      if (above == 0) {
-        out.verdict = CellVerdict::kTied;
-      } else if ((above > 0) != positive) {
-        return {CellVerdict::kNotACell, 0};
-      }
-    }
-  }
-  if (ops.overflow) return {};
-  return out;
-}
 
 // Bit position of the lowest set bit of a double's 53-bit integer mantissa.
 int MantissaTrailingZeros(double m) {
@@ -143,6 +73,7 @@ CellDecider::CellDecider(const ReducedSupports& sup, std::vector<std::int64_t> s
   for (int s = 0; s < sup.n; ++s) {
     for (int p = sup.startCol[s]; p <= sup.endCol[s]; ++p) supportOf_[p] = s;
   }
+  for (int p = 0; p < sup.m; ++p) sparse_.Add(sup.Point(p), sup.n);
 }
 
 ExactCell CellDecider::Decide(const CellList& cells, std::int64_t c) {
@@ -156,12 +87,15 @@ ExactCell CellDecider::Decide(const CellList& cells, std::int64_t c) {
     if (supportOf_[q] != s || supportRow_[s] >= 0) return {CellVerdict::kNotACell, 0};
     supportRow_[s] = r;
   }
-  const CellRows rows{cells, c};
+  const SupportPoints points{sup_, scaled_, sparse_};
+  const CellRows rows{cells, c, supportOf_};
   CheckedInt128 fast;
-  const ExactCell quick = DecideWith(fast, sup_, scaled_, supportOf_, rows);
+  DecisionScratch<__int128> scratch;
+  const ExactCell quick = DecideExactly(fast, points, rows, scratch);
   if (!fast.overflow) return quick;
   BigInt big;
-  return DecideWith(big, sup_, scaled_, supportOf_, rows);
+  DecisionScratch<BigInt::Int> wide;
+  return DecideExactly(big, points, rows, wide);
 }
 
 }  // namespace zormix

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mixedcell/cell_list.h"
+#include "mixedcell/sparse_exponents.h"
 #include "mixedcell/supports.h"
 
 namespace zormix {
@@ -43,6 +44,7 @@ class CellDecider {
  private:
   const ReducedSupports& sup_;
   std::vector<std::int64_t> scaled_;
+  SparseExponents sparse_;       // per column
   std::vector<int> supportOf_;   // per column
   std::vector<int> supportRow_;  // per support: the row that takes it in the cell at hand
 };

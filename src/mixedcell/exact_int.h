@@ -39,6 +39,30 @@ struct CheckedInt128 {
   static bool Fits64(Int v) { return v == static_cast<long long>(v); }
 };
 
+// Exact division of 128-bit integers by one fixed divisor within 64 bits, without a division
+// instruction: when d divides a, a / d = (a / 2^s) * u mod 2^128 with d = +-2^s * o, o odd and
+// u = o^-1 mod 2^128 (Newton's iteration u <- u (2 - o u) doubles the correct low bits from 3:
+// six steps give 192). The quotient fits, so the residue is it. Only for exact divisions.
+class ExactDivisor {
+ public:
+  explicit ExactDivisor(__int128 d) : negative_(d < 0) {
+    const auto magnitude = static_cast<unsigned __int128>(negative_ ? -d : d);
+    shift_ = __builtin_ctzll(static_cast<unsigned long long>(magnitude));
+    const unsigned __int128 odd = magnitude >> shift_;
+    inverse_ = odd;
+    for (int step = 0; step < 6; ++step) inverse_ *= 2 - odd * inverse_;
+  }
+  __int128 Divide(__int128 a) const {
+    const auto q = static_cast<__int128>(static_cast<unsigned __int128>(a >> shift_) * inverse_);
+    return negative_ ? -q : q;
+  }
+
+ private:
+  bool negative_;
+  int shift_ = 0;
+  unsigned __int128 inverse_ = 1;
+};
+
 struct BigInt {
   using Int = boost::multiprecision::cpp_int;
   bool overflow = false;  // never set

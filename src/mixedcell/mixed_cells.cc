@@ -103,21 +103,21 @@ void SortCells(CellList& cells) {
   }
 }
 
-// The cells of sup, audited: by the tropical homotopy; by the depth-first search when a runner
-// shares the search out, when the homotopy cannot pass an event, or when its cells fail the audit
-// (said in a warning). False when control.stop ended the computation.
+// The cells of sup, checked: by the tropical homotopy, whose stage checks decide every cell exactly
+// and prove the list complete by its volume; by the depth-first search when a runner shares the
+// search out, when the homotopy cannot pass an event, or when a stage fails its check (said in a
+// warning). The search's list is audited: every cell decided exactly and the volume sum compared
+// with a second lifting's mixed volume. False when control.stop ended the computation.
 bool FindCells(const ReducedSupports& sup, CellList& cells, const CellSearchControl& control,
                std::vector<std::string>& warnings) {
   if (!control.runBranches) {
     const HomotopyOutcome outcome =
-        TropicalHomotopyCells(sup, cells, control.threads, control.stop);
+        TropicalHomotopyCells(sup, cells, control.threads, control.stop, &warnings);
     if (outcome == HomotopyOutcome::kStopped) return false;
-    if (outcome == HomotopyOutcome::kDone) {
-      CellAudit audit = AuditCells(sup, cells, control);
-      if (audit.warnings.empty()) return true;
-      warnings = std::move(audit.warnings);
+    if (outcome == HomotopyOutcome::kDone) return true;
+    if (outcome == HomotopyOutcome::kFailedCheck) {
       warnings.push_back(
-          "mixed cells: the tropical homotopy's cells failed the audit; the cells of the "
+          "mixed cells: the tropical homotopy's cells failed their check; the cells of the "
           "depth-first search are used instead");
     }
     cells = CellList(sup.n);

@@ -19,16 +19,18 @@ struct MixedCellResult {
   std::int32_t keptCount = 0;      // points kept by the vertex filter
   std::vector<std::int32_t> perm;  // perm[j] = caller's term number of kept column j (keptCount)
   bool complete = true;            // false when `stop` ended the search: the cells are partial
-  // Findings of the cell audit that put the completeness of the cells in doubt, one sentence each
-  // (cells removed by the exact test, a volume sum that disagrees with a second lifting's).
+  // Findings that put the completeness of the cells in doubt, one sentence each (a stage of the
+  // homotopy that failed its check, cells removed by the exact test, a volume sum that disagrees
+  // with a second lifting's).
   std::vector<std::string> warnings;
 };
 
 // Vertex filter (draws n numbers from `runtime` without re-seeding), support order, re-seed and
-// lifting of the kept points in column order, the mixed cells (tropical homotopy; the depth-first
-// search when a runner is set, when the homotopy meets a tie, or when its cells fail the audit),
-// the audit (every cell decided exactly, cells that are not lower facets removed, the volume sum
-// compared with a second lifting's), and the translation back into the caller's numbering with the
+// lifting of the kept points in column order, the mixed cells (tropical homotopy, every stage of it
+// checked complete; the depth-first search when a runner is set, when the homotopy meets a tie, or
+// when a stage fails its check), the audit of the search's cells (every cell decided exactly,
+// cells that are not lower facets removed, the volume sum compared with a second lifting's), and
+// the translation back into the caller's numbering with the
 // rows sorted into equation order and the cells into their canonical order: by the point pairs of
 // equation 1, then of equation 2, and so on, whatever method found them. termCount and exponents
 // describe the system after constant-term completion. The computation runs as `control` says

@@ -117,33 +117,65 @@ void VertexTest(int d, int c, const double* liftedPoints, const double* distance
   if (pivots >= limit) keep.assign(c, 1);
 }
 
+namespace {
+
+// The vertex test of the c points of one support from column `start`, against the random point r.
+void TestVertices(int n, const ColMajorMatrix<std::int32_t>& exponents, int start, int c,
+                  const std::vector<double>& r, std::vector<double>& lifted,
+                  std::vector<double>& distances, std::vector<std::int8_t>& keep) {
+  const int d = n + 1;
+  lifted.assign(static_cast<std::size_t>(c) * d, -1.0);
+  distances.assign(c, 0.0);
+  for (int p = 0; p < c; ++p) {
+    double sum = 0.0;
+    for (int k = 0; k < n; ++k) {
+      const double a = exponents(k, start + p);
+      lifted[static_cast<std::size_t>(p) * d + k] = a;
+      sum += (a - r[k]) * (a - r[k]);
+    }
+    distances[p] = std::sqrt(sum);
+  }
+  VertexTest(d, c, lifted.data(), distances.data(), keep);
+}
+
+}  // namespace
+
 int FilterSupportVertices(int n, const ColMajorMatrix<std::int32_t>& exponentsIn,
                           const std::vector<std::int32_t>& countsIn, RuntimeUniform& runtime,
                           ColMajorMatrix<std::int32_t>& exponentsOut, std::vector<int>& countsOut,
                           std::vector<int>& perm) {
-  const int d = n + 1;
   std::vector<double> r(n);
   for (int k = 0; k < n; ++k) r[k] = runtime.Next();
   exponentsOut.Assign(n, exponentsIn.cols(), 0);
   countsOut.assign(n, 0);
   perm.assign(exponentsIn.cols(), -1);
   std::vector<double> lifted, distances;
-  std::vector<std::int8_t> keep;
+  // Per support: its first column and its vertex flags. A support equal to an earlier one, point
+  // for point (the equal supports of determinantal systems), takes that one's flags: the test
+  // depends on the points and the random point only.
+  std::vector<int> firstColumn(n, 0);
+  std::vector<std::vector<std::int8_t>> keeps(n);
+  auto sameSupport = [&](int s, int t) {
+    if (countsIn[s] != countsIn[t]) return false;
+    for (int p = 0; p < countsIn[s]; ++p) {
+      for (int k = 0; k < n; ++k) {
+        if (exponentsIn(k, firstColumn[s] + p) != exponentsIn(k, firstColumn[t] + p)) return false;
+      }
+    }
+    return true;
+  };
   int mOut = 0, start = 0;
   for (int s = 0; s < n; ++s) {
     const int c = countsIn[s];
-    lifted.assign(static_cast<std::size_t>(c) * d, -1.0);
-    distances.assign(c, 0.0);
-    for (int p = 0; p < c; ++p) {
-      double sum = 0.0;
-      for (int k = 0; k < n; ++k) {
-        const double a = exponentsIn(k, start + p);
-        lifted[static_cast<std::size_t>(p) * d + k] = a;
-        sum += (a - r[k]) * (a - r[k]);
-      }
-      distances[p] = std::sqrt(sum);
+    firstColumn[s] = start;
+    std::vector<std::int8_t>& keep = keeps[s];
+    int equal = 0;
+    while (equal < s && !sameSupport(s, equal)) ++equal;
+    if (equal < s) {
+      keep = keeps[equal];
+    } else {
+      TestVertices(n, exponentsIn, start, c, r, lifted, distances, keep);
     }
-    VertexTest(d, c, lifted.data(), distances.data(), keep);
     for (int p = 0; p < c; ++p) {
       if (!keep[p]) continue;
       for (int k = 0; k < n; ++k) exponentsOut(k, mOut) = exponentsIn(k, start + p);

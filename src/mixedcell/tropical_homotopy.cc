@@ -23,13 +23,16 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "base/random.h"
 #include "mixedcell/exact_cells.h"
 #include "mixedcell/exact_int.h"
+#include "mixedcell/homotopy_config.h"
 #include "mixedcell/parallel_for.h"
+#include "mixedcell/stage_check.h"
 
 namespace zormix {
 namespace {
@@ -38,41 +41,8 @@ namespace {
 constexpr std::uint64_t kSimplexLiftingSeed = 0x7472686f6d6f7470ull;
 constexpr int kStopPollEvents = 256;
 
-// The points of one phase: support s holds points start[s]..start[s+1]-1.
-struct Config {
-  int n = 0;
-  std::vector<std::int32_t> exps;
-  std::vector<std::int64_t> base;  // lifting at t = 0
-  std::vector<std::int8_t> dir;    // lifting = base + t * dir
-  std::vector<int> start;
-  // The nonzero exponents of point p: entries nzStart[p]..nzStart[p+1]-1 of nzIndex/nzValue.
-  std::vector<int> nzStart = {0}, nzIndex;
-  std::vector<std::int32_t> nzValue;
-  // nzValue again as doubles (exact: small integers), and the 1-norm of every point, for the
-  // floating-point filter.
-  std::vector<double> nzApprox, norm1;
-  const std::int32_t* Point(int p) const { return exps.data() + static_cast<std::size_t>(p) * n; }
-  void Add(const std::int32_t* e, std::int64_t lift) {
-    exps.insert(exps.end(), e, e + n);
-    norm1.push_back(0.0);
-    base.push_back(lift);
-    dir.push_back(0);
-    for (int k = 0; k < n; ++k) {
-      if (e[k] == 0) continue;
-      nzIndex.push_back(k);
-      nzValue.push_back(e[k]);
-      nzApprox.push_back(e[k]);
-      norm1.back() += std::abs(e[k]);
-    }
-    nzStart.push_back(static_cast<int>(nzIndex.size()));
-  }
-};
-
 // A cell: per support s, the pair (first < second) as offsets within the support.
 using Cell = std::vector<int>;
-// A list of cells laid out flat, 2n numbers per cell as in Cell: one block of memory instead of one
-// per cell (the cells of cyclic-13's stages are counted in hundreds of thousands).
-using FlatCells = std::vector<std::int32_t>;
 
 // A rational time num / den with den > 0.
 template <class Int>
@@ -80,7 +50,7 @@ struct Time {
   Int num, den;
 };
 
-enum class Status { kOk, kDegenerate, kOverflow, kStopped };
+enum class Status { kOk, kDegenerate, kOverflow, kStopped, kFailedCheck };
 
 template <class Ops>
 class Tracker {
@@ -97,8 +67,8 @@ class Tracker {
 
   // Follows `start` (valid at t = 0 for direction +1, at t = +inf for -1) to the end of the phase
   // and appends the cells there: for direction -1 those at t = 0, for +1 those without a point of
-  // the staged support's first auxCount points.
-  Status Follow(const std::int32_t* start, FlatCells& out);
+  // the staged support's first auxCount points (those with one to `runOff` when it is given).
+  Status Follow(const std::int32_t* start, FlatCells& out, FlatCells* runOff = nullptr);
 
  private:
   int Global(int s, int offset) const { return cfg_.start[s] + offset; }
@@ -265,8 +235,8 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
   // |g|_1 max |x_k|.
   auto dot = [&](int g, const std::vector<double>& x) {
     double sum = 0.0;
-    for (int e = cfg_.nzStart[g]; e < cfg_.nzStart[g + 1]; ++e) {
-      sum += cfg_.nzApprox[e] * x[cfg_.nzIndex[e]];
+    for (int e = cfg_.nz.start[g]; e < cfg_.nz.start[g + 1]; ++e) {
+      sum += cfg_.nz.value[e] * x[cfg_.nz.index[e]];
     }
     return sum;
   };
@@ -278,12 +248,12 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
     const int p = Global(s, cell[2 * s]);
     const double pRate = steady_ ? 0.0 : dot(p, x1Approx_), pOffset = dot(p, x0Approx_);
     const double pLift = static_cast<double>(cfg_.base[p]);
-    const double pNorm = cfg_.norm1[p];
+    const double pNorm = cfg_.nz.norm1[p];
     for (int b = 0; b < count; ++b) {
       if (b == cell[2 * s] || b == cell[2 * s + 1]) continue;
       const int g = Global(s, b);
       const int dirDiff = cfg_.dir[g] - cfg_.dir[p];
-      const double norms = cfg_.norm1[g] + pNorm;
+      const double norms = cfg_.nz.norm1[g] + pNorm;
       double rate = sign * ((steady_ ? 0.0 : dot(g, x1Approx_) - pRate) + det * dirDiff);
       const double rateMagnitude = norms * largestX1 + absDet * std::abs(dirDiff);
       // Below 2^53 every product and partial sum is an integer that a double holds exactly.
@@ -327,7 +297,7 @@ void Tracker<Ops>::BracketEventTimes(const Cell& cell) {
 }
 
 template <class Ops>
-Status Tracker<Ops>::Follow(const std::int32_t* first, FlatCells& out) {
+Status Tracker<Ops>::Follow(const std::int32_t* first, FlatCells& out, FlatCells* runOff) {
   // Direction -1 starts at +inf (den 0).
   std::vector<Item> stack(1);
   stack[0].cell.assign(first, first + 2 * n_);
@@ -385,7 +355,11 @@ Status Tracker<Ops>::Follow(const std::int32_t* first, FlatCells& out) {
     if (tie) return Status::kDegenerate;
     if (!found) {
       const bool auxiliary = cell[2 * staged_] < auxCount_ || cell[2 * staged_ + 1] < auxCount_;
-      if (dir_ < 0 || !auxiliary) out.insert(out.end(), cell.begin(), cell.end());
+      if (dir_ < 0 || !auxiliary) {
+        out.insert(out.end(), cell.begin(), cell.end());
+      } else if (runOff) {
+        runOff->insert(runOff->end(), cell.begin(), cell.end());
+      }
       continue;
     }
     if (!carried) Adjugate();
@@ -609,6 +583,7 @@ struct StageInput {
   const ReducedSupports& sup;
   const std::vector<std::int64_t>& scaled;
   const std::vector<std::vector<std::int64_t>>& simplexLift;
+  const PlantedFault& fault;
 };
 
 // The points of stage k: A_s for s < k, V then A_k for s = k, unit simplices after.
@@ -643,32 +618,77 @@ int TotalDegree(const ReducedSupports& sup, int s) {
 // Start cells handed to one task of the thread pool.
 constexpr std::size_t kCellsPerTask = 64;
 
+// What a phase does besides following its cells: the second phase of a stage decides every cell
+// at its end into a tally (the stage check). A planted fault (tests) drops or repeats the first
+// cell that a start cell from number plantedCell on (within its task) ends in.
+struct PhaseChecks {
+  StageTally* tally = nullptr;
+  std::int64_t plantedCell = -1;
+  bool plantedTwice = false;
+};
+
+// Drops or repeats the cell at `at` of `cells`, as a planted fault says.
+void Plant(FlatCells& cells, std::size_t at, std::size_t width, bool twice) {
+  const auto begin = cells.begin() + static_cast<std::ptrdiff_t>(at);
+  const auto end = begin + static_cast<std::ptrdiff_t>(width);
+  if (twice) {
+    const FlatCells cell(begin, end);
+    cells.insert(cells.end(), cell.begin(), cell.end());
+  } else {
+    cells.erase(begin, end);
+  }
+}
+
 // Follows every cell of `from` through one phase on up to `threads` threads; the cells at the end
 // are joined in the order of their start cells.
 template <class Ops>
 Status FollowAll(const Config& cfg, int direction, int staged, int aux, int threads,
-                 const std::function<bool()>& stop, const FlatCells& from, FlatCells& to) {
+                 const std::function<bool()>& stop, const FlatCells& from, FlatCells& to,
+                 const PhaseChecks& checks = {}) {
   const std::size_t width = static_cast<std::size_t>(2 * cfg.n), count = from.size() / width;
   const std::size_t tasks = (count + kCellsPerTask - 1) / kCellsPerTask;
   std::vector<FlatCells> found(tasks);
+  std::vector<StageTally> tallies(checks.tally ? tasks : 0);
   std::vector<Status> status(tasks, Status::kOk);
   std::atomic<bool> failed{false};
   ParallelFor(tasks, threads, [&]() {
     auto tracker = std::make_shared<Tracker<Ops>>(cfg, direction, staged, aux, stop);
-    return [&, tracker](std::size_t task) {
+    auto runOff = std::make_shared<FlatCells>();
+    return [&, tracker, runOff](std::size_t task) {
       if (failed) return;
       const std::size_t end = std::min(count, (task + 1) * kCellsPerTask);
+      StageChecker checker(cfg);
+      FlatCells& mine = found[task];
+      bool planting = checks.plantedCell >= 0 &&
+                      static_cast<std::size_t>(checks.plantedCell) / kCellsPerTask == task;
       for (std::size_t c = task * kCellsPerTask; c < end; ++c) {
-        status[task] = tracker->Follow(from.data() + c * width, found[task]);
-        if (status[task] == Status::kOk) continue;
-        failed = true;
-        return;
+        const std::size_t before = mine.size();
+        status[task] =
+            tracker->Follow(from.data() + c * width, mine, checks.tally ? runOff.get() : nullptr);
+        if (status[task] != Status::kOk) {
+          failed = true;
+          return;
+        }
+        if (planting && static_cast<std::int64_t>(c) >= checks.plantedCell &&
+            mine.size() > before) {
+          Plant(mine, before, width, checks.plantedTwice);
+          planting = false;
+        }
+        if (!checks.tally) continue;
+        for (std::size_t at = before; at < mine.size(); at += width) {
+          checker.Record(mine.data() + at, true, tallies[task]);
+        }
+        for (std::size_t at = 0; at < runOff->size(); at += width) {
+          checker.Record(runOff->data() + at, false, tallies[task]);
+        }
+        runOff->clear();
       }
     };
   });
   for (std::size_t task = 0; task < tasks; ++task) {
     if (status[task] != Status::kOk) return status[task];
   }
+  for (StageTally& part : tallies) checks.tally->Merge(std::move(part));
   for (FlatCells& part : found) {
     to.insert(to.end(), part.begin(), part.end());
     FlatCells().swap(part);
@@ -677,14 +697,18 @@ Status FollowAll(const Config& cfg, int direction, int staged, int aux, int thre
 }
 
 template <class Ops>
-Status Run(const StageInput& in, int threads, const std::function<bool()>& stop, FlatCells& cells) {
+Status Run(const StageInput& in, int threads, const std::function<bool()>& stop, FlatCells& cells,
+           std::vector<std::string>& findings) {
   const int n = in.sup.n;
-  // The one cell of the unit simplices.
+  // The one cell of the unit simplices, of volume 1.
   cells.assign(2 * n, 0);
   for (int s = 0; s < n; ++s) cells[2 * s + 1] = s + 1;
+  __int128 volume = 1;
   for (int k = 0; k < n; ++k) {
     const int degree = TotalDegree(in.sup, k);
     if (degree < 1 || degree > (1 << 20)) return Status::kDegenerate;
+    // d * volume stays below 2^127: volume is a sum of 64-bit volumes over at most 2^40 cells.
+    const __int128 expected = volume * degree;
     Config cfg = StageConfig(in, k, degree);
     const int aux = n + 1;
     const int first = cfg.start[k] + aux, last = cfg.start[k + 1];
@@ -697,8 +721,20 @@ Status Run(const StageInput& in, int threads, const std::function<bool()>& stop,
     // Phase 2: V up to infinity.
     for (int p = cfg.start[k]; p < last; ++p) cfg.dir[p] = p < first ? 1 : 0;
     FlatCells kept;
-    st = FollowAll<Ops>(cfg, 1, k, aux, threads, stop, lowered, kept);
+    StageTally tally;
+    PhaseChecks checks{&tally};
+    if (in.fault.stage == k) {
+      checks.plantedCell = in.fault.startCell;
+      checks.plantedTwice = in.fault.twice;
+    }
+    st = FollowAll<Ops>(cfg, 1, k, aux, threads, stop, lowered, kept, checks);
     if (st != Status::kOk) return st;
+    std::string finding = CheckStage(tally, expected, k);
+    if (!finding.empty()) {
+      findings.push_back(std::move(finding));
+      return Status::kFailedCheck;
+    }
+    volume = tally.keptVolume;
     // Support k without V: offsets shift by the n + 1 points of V.
     for (std::size_t c = 0; c < kept.size(); c += static_cast<std::size_t>(2 * n)) {
       kept[c + 2 * k] -= aux;
@@ -712,15 +748,20 @@ Status Run(const StageInput& in, int threads, const std::function<bool()>& stop,
 }  // namespace
 
 HomotopyOutcome TropicalHomotopyCells(const ReducedSupports& sup, CellList& out, int threads,
-                                      const std::function<bool()>& stop) {
+                                      const std::function<bool()>& stop,
+                                      std::vector<std::string>* findings,
+                                      const PlantedFault& fault) {
   const std::vector<std::int64_t> scaled = ScaledLifting(sup.w);
   if (scaled.empty() || sup.n < 1) return HomotopyOutcome::kDegenerate;
   const std::vector<std::vector<std::int64_t>> simplexLift = SimplexLiftings(sup.n);
-  const StageInput in{sup, scaled, simplexLift};
+  const StageInput in{sup, scaled, simplexLift, fault};
   FlatCells cells;
-  Status st = Run<CheckedInt128>(in, threads, stop, cells);
-  if (st == Status::kOverflow) st = Run<BigInt>(in, threads, stop, cells);
+  std::vector<std::string> found;
+  Status st = Run<CheckedInt128>(in, threads, stop, cells, found);
+  if (st == Status::kOverflow) st = Run<BigInt>(in, threads, stop, cells, found);
+  if (findings) findings->insert(findings->end(), found.begin(), found.end());
   if (st == Status::kStopped) return HomotopyOutcome::kStopped;
+  if (st == Status::kFailedCheck) return HomotopyOutcome::kFailedCheck;
   if (st != Status::kOk) return HomotopyOutcome::kDegenerate;
   // In place into the layout of a CellList (first points, then second points, per cell), so that
   // the list is not held twice.

@@ -1,16 +1,20 @@
 // The exact cell test and the audit of a cell list: decisions at the last bit of the lifting, on
-// coordinates that overflow 128 bits, a spurious cell removed and a dropped cell caught.
+// coordinates that overflow 128 bits, by rate then offset for a moving lifting, exact divisions, a
+// spurious cell removed and a dropped cell caught.
 #include "mixedcell/cell_audit.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "mixedcell/exact_cells.h"
+#include "mixedcell/exact_int.h"
 #include "mixedcell/mixed_volume_util.h"
+#include "mixedcell/stage_check.h"
 #include "support/systems.h"
 
 namespace zormix {
@@ -98,6 +102,51 @@ TEST(ExactCellsTest, RowsMustTakeOnePairPerSupport) {
   cells.First(0, 1) = 1;  // support 1 twice, support 2 never
   cells.Second(0, 1) = 2;
   EXPECT_EQ(decider.Decide(cells, 0).verdict, CellVerdict::kNotACell);
+}
+
+// Exact quotients of 128-bit numerators by odd, even and negative divisors within 64 bits.
+TEST(ExactCellsTest, DividesExactlyByTheInverse) {
+  const __int128 big = (static_cast<__int128>(1) << 100) + 12345;
+  for (const std::int64_t d : {std::int64_t{1}, std::int64_t{-1}, std::int64_t{3}, std::int64_t{-6},
+                               std::int64_t{3} << 40, std::numeric_limits<std::int64_t>::max()}) {
+    const ExactDivisor divisor(d);
+    for (const __int128 q : {big, -big, static_cast<__int128>(7), static_cast<__int128>(-7),
+                             static_cast<__int128>(0)}) {
+      if (d > (std::int64_t{1} << 26) && (q == big || q == -big)) continue;  // q d must fit
+      EXPECT_TRUE(divisor.Divide(q * d) == q) << "d = " << d;
+    }
+  }
+}
+
+// Two supports in the plane, pairs (0,0)-(1,0) and (0,0)-(0,1) at height 0 with the normal 0, and a
+// third point (1,1) in each whose lifting is h + t r in the first support: decided for t -> +inf,
+// the rate r first, the offset h when the rate is 0.
+TEST(ExactCellsTest, StageCellsAreDecidedByRateThenOffset) {
+  struct Case {
+    std::int8_t rate;
+    std::int64_t offset;
+    bool cell;  // a tie (offset 0 at rate 0) is none: the lifting is not generic
+  };
+  for (const Case& c : {Case{1, -5, true}, Case{-1, 5, false}, Case{0, -5, false}, Case{0, 3, true},
+                        Case{0, 0, false}}) {
+    Config cfg;
+    cfg.n = 2;
+    const std::int32_t points[6][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {0, 1}, {1, 1}};
+    for (int p = 0; p < 6; ++p) {
+      if (p % 3 == 0) cfg.start.push_back(p);
+      cfg.Add(points[p], p == 2 ? c.offset : (p == 5 ? 4 : 0));
+    }
+    cfg.start.push_back(6);
+    cfg.dir[2] = c.rate;
+    StageChecker checker(cfg);
+    StageTally tally;
+    const std::int32_t cell[4] = {0, 1, 0, 1};
+    checker.Record(cell, true, tally);
+    const std::string what =
+        "rate " + std::to_string(c.rate) + " offset " + std::to_string(c.offset);
+    EXPECT_EQ(tally.failed, c.cell ? 0 : 1) << what;
+    EXPECT_TRUE(tally.keptVolume == (c.cell ? 1 : 0)) << what;
+  }
 }
 
 CellList Search(const ReducedSupports& sup) {

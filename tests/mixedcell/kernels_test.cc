@@ -1,6 +1,7 @@
 // Tie rules and tolerance borders of the search program's kernels, and the support order.
 #include <gtest/gtest.h>
 
+#include "base/random.h"
 #include "mixedcell/search_lp.h"
 #include "mixedcell/supports.h"
 
@@ -203,6 +204,30 @@ TEST(ReorderSupportsTest, LinearSupportFirstUnlessOneOtherSupportHasTwoPoints) {
   auto [perm3, s3] = run({{{1, 1, 1}, {0, 0, 0}, {3, 0, 0}, {0, 3, 0}}, linear, doubled});
   EXPECT_EQ(perm3[0], 7);
   EXPECT_EQ(s3.counts, (std::vector<int>{3, 3, 4}));
+}
+
+// Supports A, B, A: the repeated A takes A's vertex flags, for its own columns. The point (1, 0, 0)
+// of A lies on an edge and goes in both copies; the point (1, 1, 0) of B is a vertex and stays.
+TEST(FilterSupportVerticesTest, AnEqualSupportTakesTheFlagsForItsOwnColumns) {
+  const std::vector<std::vector<std::int32_t>> a = {
+      {0, 0, 0}, {2, 0, 0}, {1, 0, 0}, {0, 2, 0}, {0, 0, 2}};
+  const std::vector<std::vector<std::int32_t>> b = {{0, 0, 0}, {1, 1, 0}, {0, 0, 1}};
+  ColMajorMatrix<std::int32_t> exponents(3, 13);
+  std::vector<std::int32_t> counts;
+  int column = 0;
+  for (const auto& support : {a, b, a}) {
+    counts.push_back(static_cast<std::int32_t>(support.size()));
+    for (const auto& point : support) {
+      for (int k = 0; k < 3; ++k) exponents(k, column) = point[k];
+      ++column;
+    }
+  }
+  RuntimeUniform runtime(7);
+  ColMajorMatrix<std::int32_t> kept;
+  std::vector<int> keptCounts, perm;
+  ASSERT_EQ(FilterSupportVertices(3, exponents, counts, runtime, kept, keptCounts, perm), 11);
+  EXPECT_EQ(keptCounts, (std::vector<int>{4, 3, 4}));
+  EXPECT_EQ(perm, (std::vector<int>{0, 1, 3, 4, 5, 6, 7, 8, 9, 11, 12}));
 }
 
 }  // namespace

@@ -131,6 +131,38 @@ TEST(TropicalHomotopyTest, CloseEventsAndLargeExponentsAreDecidedExactly) {
   EXPECT_GT(followed, 50);
 }
 
+// A start cell lost or followed twice in the first, a middle or the last stage is caught by that
+// stage's check (the volumes fall short, a cell repeats), on one thread and on two; the same run
+// without the fault passes.
+TEST(TropicalHomotopyTest, StageCheckCatchesALostOrRepeatedCell) {
+  for (const Supports& s : {WithOrigin(testing::Cyclic(6)), WithOrigin(testing::Katsura(6))}) {
+    const ReducedSupports sup = Reduced(s, 5);
+    std::vector<std::string> findings;
+    CellList cells(sup.n);
+    ASSERT_EQ(TropicalHomotopyCells(sup, cells, 1, {}, &findings), HomotopyOutcome::kDone);
+    EXPECT_TRUE(findings.empty());
+    for (const int stage : {0, sup.n / 2, sup.n - 1}) {
+      for (const bool twice : {false, true}) {
+        PlantedFault fault;
+        fault.stage = stage;
+        fault.startCell = 0;
+        fault.twice = twice;
+        const int threads = twice ? 2 : 1;
+        const std::string what = "stage " + std::to_string(stage) + (twice ? " twice" : " lost");
+        findings.clear();
+        CellList faulty(sup.n);
+        EXPECT_EQ(TropicalHomotopyCells(sup, faulty, threads, {}, &findings, fault),
+                  HomotopyOutcome::kFailedCheck)
+            << what;
+        ASSERT_EQ(findings.size(), 1u) << what;
+        EXPECT_NE(findings[0].find("stage " + std::to_string(stage + 1)), std::string::npos);
+        EXPECT_NE(findings[0].find(twice ? "found twice" : "cells are missing"), std::string::npos)
+            << findings[0];
+      }
+    }
+  }
+}
+
 // A stop request ends the homotopy at its next poll, on one thread and on two.
 TEST(TropicalHomotopyTest, StopRequestEndsIt) {
   const ReducedSupports sup = Reduced(WithOrigin(testing::Cyclic(8)), 1);
