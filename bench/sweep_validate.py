@@ -4,10 +4,12 @@ roots differ (count, or a root farther than 1e-8 relative to max(1, |x|) from ev
 other) and one summary line per family and seed.
 
   bench/sweep_validate.py FAMILY... [--instances N] [--seeds 1,2,3] [--jobs J] [--zormix PATH]
-                          [--work DIR]
+                          [--work DIR] [--values FILE]
 
 Members are drawn as bench/sweep_bench.py draws them (the base values of the family's
-`_values.txt` file, each moved by up to 10 %, from a generator seeded by the seed). Per seed the
+`_values.txt` file, each moved by up to 10 %, from a generator seeded by the seed), or with
+--values taken from FILE: the k-th seed of the list gets lines k N + 1 .. (k + 1) N (poses of a robot,
+e.g. from bench/sweep_six_r.py, which moved values would not keep valid). Per seed the
 sweep runs with its own start solve (`zormix sweep --seed S`, two threads), then the N fresh solves
 (`zormix solve --seed S --threads 1`), J at a time. Exit status 1 when any member mismatched.
 """
@@ -22,6 +24,15 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from sweep_bench import base_values, member_text, mismatch, parameter_names, regular_roots  # noqa
+
+
+def listed_members(path, names, position, count):
+    lines = [l.split("#")[0].replace(",", " ").split() for l in open(path)]
+    lines = [[float(v) for v in l] for l in lines if len(l) == len(names)]
+    if len(lines) < (position + 1) * count:
+        raise SystemExit("%s holds %d members, fewer than %d" % (path, len(lines),
+                                                                 (position + 1) * count))
+    return lines[position * count:(position + 1) * count]
 
 
 def draw_members(family, names, seed, count):
@@ -44,12 +55,13 @@ def fresh_solve(zormix, text, names, values, seed, work, k):
         return json.load(f), seconds
 
 
-def validate(a, zormix, family, seed):
+def validate(a, zormix, family, seed, position):
     text = open(family).read()
     names = parameter_names(text)
     work = os.path.join(a.work, "%s-%d" % (os.path.basename(family).replace(".txt", ""), seed))
     os.makedirs(work, exist_ok=True)
-    members = draw_members(family, names, seed, a.instances)
+    members = (listed_members(a.values, names, position, a.instances) if a.values else
+               draw_members(family, names, seed, a.instances))
     values = os.path.join(work, "values.txt")
     with open(values, "w") as f:
         f.write("\n".join(" ".join(repr(v) for v in m) for m in members) + "\n")
@@ -90,12 +102,13 @@ def main():
     p.add_argument("--seeds", default="1,2,3")
     p.add_argument("--jobs", type=int, default=2)
     p.add_argument("--work", default="sweep-validate")
+    p.add_argument("--values")
     a = p.parse_args()
     zormix = os.path.abspath(a.zormix)
     bad = 0
     for family in a.families:
-        for seed in [int(s) for s in a.seeds.split(",")]:
-            bad += validate(a, zormix, family, seed)
+        for position, seed in enumerate(int(s) for s in a.seeds.split(",")):
+            bad += validate(a, zormix, family, seed, position)
     sys.exit(1 if bad else 0)
 
 

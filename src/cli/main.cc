@@ -220,11 +220,8 @@ SolveOptions OptionsOf(const SolveArgs& a, const std::string& reportPath) {
   return options;
 }
 
-// The start solve of a family runs on the threads of rank 0 alone.
+// The start solve of a family; in an MPI job rank 0's part (the others serve it as a solve).
 int RunStartSolveOnly(const SolveArgs& a) {
-#ifdef ZORMIX_MPI
-  if (!cluster::IsRankZero()) return 0;
-#endif
   CheckInputExists(a);
   return RunStartSolve(
       {a.input, a.saveStart, a.seed, a.threads, a.maxPaths, a.route == "total-degree"},
@@ -232,7 +229,6 @@ int RunStartSolveOnly(const SolveArgs& a) {
 }
 
 int RunSolve(const SolveArgs& a) {
-  if (!a.saveStart.empty()) return RunStartSolveOnly(a);
 #ifdef ZORMIX_MPI
   if (!cluster::IsRankZero()) {
     SolveOptions rankOptions;
@@ -240,6 +236,7 @@ int RunSolve(const SolveArgs& a) {
     return cluster::ServeRankZero(rankOptions.threads);
   }
 #endif
+  if (!a.saveStart.empty()) return RunStartSolveOnly(a);
   CheckInputExists(a);
   if (a.json == kStandardStream && a.output == kStandardStream && !a.noReport && !a.mixedVolume) {
     throw UsageError("the report (-o -) and the JSON (--json -) cannot both go to standard output");

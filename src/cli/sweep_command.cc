@@ -17,12 +17,14 @@
 #include "cli/json_output.h"
 #include "cli/output.h"
 #include "cli/parameter_values.h"
+#include "solve/family_start.h"
 #include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
 
 #ifdef ZORMIX_MPI
+#include "cluster/mpi_job.h"
 #include "cluster/mpi_messages.h"
 #include "cluster/ordered_share.h"
 #endif
@@ -127,6 +129,19 @@ bool ShowsProgress(bool quiet, bool progress) {
   return !quiet && (progress || isatty(STDERR_FILENO));
 }
 
+// The start solve; in an MPI job over every rank, as a solve is (the other ranks serve it with
+// cluster::ServeRankZero), with the same result whatever the ranks.
+FamilyStart SolveStart(const ParametricSystem& family, const SweepOptions& options) {
+#ifdef ZORMIX_MPI
+  return SolveFamilyStartWith(family, options,
+                              [](const PolySystem& member, const SolveOptions& solve) {
+                                return cluster::SolveOnRankZero(member, solve);
+                              });
+#else
+  return SolveFamilyStart(family, options);
+#endif
+}
+
 FamilyStart ObtainStart(const ParametricSystem& family, const SweepArgs& a,
                         const SweepOptions& options, bool showProgress) {
   if (!a.start.empty()) {
@@ -135,7 +150,7 @@ FamilyStart ObtainStart(const ParametricSystem& family, const SweepArgs& a,
     return start;
   }
   if (showProgress) std::fprintf(stderr, "zormix: start solve at random parameters\n");
-  return SolveFamilyStart(family, options);
+  return SolveStart(family, options);
 }
 
 void ReportStart(std::FILE* out, const FamilyStart& start) {
@@ -359,6 +374,7 @@ int ServeSweep(const SweepArgs& a, const UsageReporter& usage) {
   const std::optional<Resolved> resolved =
       ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
+  if (a.start.empty()) cluster::ServeRankZero(resolved->threads);  // the start solve's share
   const SweepJob job = DecodeSweepJob(cluster::WaitForSetup());
   cluster::ServePieces(ThreadsOf(resolved->threads), MemberWork(job));
   cluster::WaitForEndOfSharing();
@@ -392,7 +408,7 @@ int RunStartSolve(const StartSolveArgs& a, const UsageReporter& usage) {
   options.startRoute = a.totalDegree ? Route::kTotalDegree : Route::kPolyhedral;
   options.interrupted = Interrupted;
   CatchInterrupts();
-  const FamilyStart start = SolveFamilyStart(family, options);
+  const FamilyStart start = SolveStart(family, options);
   WriteFamilyStartFile(start, saveStart);
   ReportStart(stdout, start);
   std::fprintf(stdout, "start file: %s\n", saveStart.c_str());

@@ -27,7 +27,7 @@ void DistributeInOrder(std::int64_t count, int threads, const PieceWork& work,
 void ServePieces(int threads, const PieceWork& work);
 
 // Rank 0: `setup` to every other rank, before DistributeInOrder; the others wait for it without
-// spinning, while rank 0 may run a long start solve alone.
+// spinning, while rank 0 writes the start and reads the members.
 void SendSetup(const std::string& setup);
 std::string WaitForSetup();
 

@@ -16,6 +16,7 @@
 #include "base/text.h"
 #include "model/normal_form.h"
 #include "model/parametric_eval.h"
+#include "solve/family_start.h"
 #include "solve/path_budget.h"
 #include "solve/stage_data.h"
 #include "tracker/parameter_homotopy.h"
@@ -176,6 +177,14 @@ std::uint64_t SweepSeed(const SweepOptions& options) {
 }
 
 FamilyStart SolveFamilyStart(const ParametricSystem& family, const SweepOptions& options) {
+  return SolveFamilyStartWith(family, options,
+                              [](const PolySystem& member, const SolveOptions& solve) {
+                                return SolveSystem(member, solve);
+                              });
+}
+
+FamilyStart SolveFamilyStartWith(const ParametricSystem& family, const SweepOptions& options,
+                                 const StartMemberSolver& solve) {
   CheckFamilyShape(family, "family");
   FamilyStart start;
   start.seed = SweepSeed(options);
@@ -187,15 +196,15 @@ FamilyStart SolveFamilyStart(const ParametricSystem& family, const SweepOptions&
     const double re = 2.0 * draws.Next() - 1.0;
     start.parameters.emplace_back(re, 2.0 * draws.Next() - 1.0);
   }
-  SolveOptions solve;
-  solve.route = options.startRoute;
-  solve.seed = start.seed;
-  solve.threads = options.threads;
-  solve.maxPaths = options.maxPaths;
-  solve.reportPath.clear();
-  solve.interrupted = options.interrupted;
-  solve.console = [](std::string_view) {};
-  const SolveResult found = SolveSystem(EvaluateParametric(family, start.parameters), solve);
+  SolveOptions atP0;
+  atP0.route = options.startRoute;
+  atP0.seed = start.seed;
+  atP0.threads = options.threads;
+  atP0.maxPaths = options.maxPaths;
+  atP0.reportPath.clear();
+  atP0.interrupted = options.interrupted;
+  atP0.console = [](std::string_view) {};
+  const SolveResult found = solve(EvaluateParametric(family, start.parameters), atP0);
   start.pathCount = found.pathCount;
   std::vector<std::int64_t> kept;
   for (std::int64_t r = 0; r < found.rootCount; ++r) {

@@ -199,6 +199,23 @@ TEST_F(ClusterSweepTest, RanksWriteTheRecordsOfOneProcess) {
   EXPECT_THAT(Slurp("one.jsonl"), HasSubstr("\"instance\":31,"));
 }
 
+// The start solve runs over the ranks as a solve does, alone or before a sweep: the start file of
+// one process, byte for byte.
+TEST_F(ClusterSweepTest, StartSolveOverRanksWritesTheStartOfOneProcess) {
+  const Outcome one = Shell(Zormix("solve robot.txt --save-start one.json --seed 33 -q"));
+  ASSERT_EQ(one.code, 0) << one.err;
+  const Outcome job =
+      Shell(Job(3) + Zormix("solve robot.txt --save-start job.json --seed 33 --threads 1 -q"));
+  ASSERT_EQ(job.code, 0) << job.err;
+  EXPECT_EQ(Slurp("job.json"), Slurp("one.json"));
+  EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 ran "));  // the ranks' shares of a solve
+  const Outcome sweep = Shell(Job(3) + Zormix("sweep robot.txt values.txt --seed 33 --threads 1 "
+                                              "-q --save-start sweep.json"));
+  ASSERT_EQ(sweep.code, 0) << sweep.err;
+  EXPECT_EQ(Slurp("sweep.json"), Slurp("one.json"));
+  EXPECT_THAT(sweep.err, HasSubstr("zormix: rank 2 ran "));
+}
+
 TEST_F(ClusterSweepTest, AFailingRankEndsTheSweepWithAMessageFromRankZero) {
   const std::string args = "sweep robot.txt values.txt --seed 32 -q --json job.jsonl";
   const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c 'ulimit -v 60000; exec " +

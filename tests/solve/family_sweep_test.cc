@@ -6,6 +6,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "zormix/error.h"
@@ -252,6 +253,24 @@ std::string ReadExample(const std::string& name) {
   return text.str();
 }
 
+// A fresh solve of the member (2 threads, `seed`) has the member's regular roots, to 1e-8, and as
+// many real ones; returns the fresh solve's regular root count.
+std::size_t ExpectMatchesFreshSolve(const ParametricSystem& family, const MemberResult& m,
+                                    std::uint64_t seed, const std::string& label) {
+  SolveOptions fresh;
+  fresh.seed = seed;
+  fresh.threads = 2;
+  fresh.reportPath.clear();
+  const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
+  const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
+  EXPECT_EQ(got.size(), expected.size()) << label << " instance " << m.instance;
+  EXPECT_LT(Mismatch(expected, got), 1e-8) << label << " instance " << m.instance;
+  EXPECT_LT(Mismatch(got, expected), 1e-8) << label << " instance " << m.instance;
+  EXPECT_EQ(m.result.classes.realRegular, solved.classes.realRegular)
+      << label << " instance " << m.instance;
+  return expected.size();
+}
+
 // The example families against fresh solves of a few members each: the dense family (16 roots
 // of 16 paths) and the Stewart-Gough platform (40 roots of 1,536 paths, most of them diverging).
 TEST(FamilySweep, ExampleFamiliesMatchFreshSolvesHeavy) {
@@ -267,17 +286,39 @@ TEST(FamilySweep, ExampleFamiliesMatchFreshSolvesHeavy) {
     const FamilyStart start = SolveFamilyStart(family, Seeded(2, 2));
     for (const MemberResult& m : Sweep(family, start, c.members, Seeded(2, 2))) {
       ASSERT_TRUE(m.solved) << c.file << ": " << m.error;
-      SolveOptions fresh;
-      fresh.seed = 2;
-      fresh.threads = 2;
-      fresh.reportPath.clear();
-      const SolveResult solved = SolveSystem(EvaluateParametric(family, m.parameters), fresh);
-      const auto expected = RegularRoots(solved), got = RegularRoots(m.result);
-      EXPECT_GE(expected.size(), 16u) << c.file;
-      EXPECT_EQ(got.size(), expected.size()) << c.file << " instance " << m.instance;
-      EXPECT_LT(Mismatch(expected, got), 1e-8) << c.file << " instance " << m.instance;
-      EXPECT_LT(Mismatch(got, expected), 1e-8) << c.file << " instance " << m.instance;
+      EXPECT_GE(ExpectMatchesFreshSolve(family, m, 2, c.file), 16u) << c.file;
     }
+  }
+}
+
+// The members of a values file: its lines of numbers (real values only), comments skipped.
+std::vector<std::vector<Complex>> ExampleMembers(const std::string& name) {
+  std::istringstream text(ReadExample(name));
+  std::vector<std::vector<Complex>> members;
+  for (std::string line; std::getline(text, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream numbers(line);
+    std::vector<Complex>& values = members.emplace_back();
+    for (double v; numbers >> v;) values.emplace_back(v);
+  }
+  return members;
+}
+
+// The 6R arm: 288 polyhedral paths for 16 poses of the arm, every one reached from the start's 16
+// at each pose of the example's values (reachable poses, with 4 or 6 real solutions).
+TEST(FamilySweep, SixRArmMembersMatchFreshSolvesHeavy) {
+  const ParametricSystem family = ParseParametricText(ReadExample("six_r.txt"), "six_r.txt");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(4, 2));
+  EXPECT_EQ(start.pathCount, 288);
+  ASSERT_EQ(start.roots.cols(), 16);
+  const std::vector<std::vector<Complex>> members = ExampleMembers("six_r_values.txt");
+  ASSERT_EQ(members.size(), 5u);
+  for (const MemberResult& m : Sweep(family, start, members, Seeded(4, 2))) {
+    ASSERT_TRUE(m.solved) << m.error;
+    EXPECT_FALSE(m.flagged) << "instance " << m.instance;
+    EXPECT_EQ(m.result.classes.regular, 16) << "instance " << m.instance;
+    EXPECT_GE(m.result.classes.realRegular, 2) << "instance " << m.instance;
+    ExpectMatchesFreshSolve(family, m, 4, "six_r.txt");
   }
 }
 
