@@ -37,7 +37,7 @@ PathBudget BudgetOf(const PolySystem& system, std::int64_t paths, int threads);
 std::string RoughDuration(double seconds);
 
 // Bytes a path of a system of n variables holds at most from its start to the finished result:
-// eight points of n complex coordinates and its records, statuses and per-root numbers.
+// six points of n complex coordinates and its records, statuses and per-root numbers.
 std::int64_t BytesPerPath(int n);
 
 // Memory this process may still take: the kernel's estimate of available memory, lowered by the

@@ -41,9 +41,9 @@ struct StartData {
   CellList cells;
   std::vector<std::int64_t> cellVolume;
   std::vector<std::string> cellWarnings;  // of the mixed cells' audit, for the result
-  // Total-degree route: the degrees and the start solutions of q[2i] y_i^d_i + q[2i+1] = 0.
+  // Total-degree route: the degrees of q[2i] y_i^d_i + q[2i+1] = 0 (its solutions are computed
+  // path by path).
   std::vector<std::int32_t> totalDegree;
-  ColMajorMatrix<Complex> startSolutions;
   std::vector<Complex> startCoefficients;
   // The run-time generator after the start's draws: every Track continues from a copy.
   RuntimeUniform runtime;

@@ -70,13 +70,9 @@ void MakeTotalDegreeStart(const NormalForm& system, const SolveOptions& options,
   start.totalDegree = TotalDegrees(system.scaled);
   start.pathCount = BezoutNumber(start.totalDegree);
   if (options.mixedVolumeOnly) return;
-  // The start solutions take 16 n bytes a path: refused first when the paths will not fit.
   CheckPathBudget(BudgetOf(system.scaled, start.pathCount, ThreadCount(options)), options.maxPaths);
+  // The start points are computed path by path as the paths begin (TrackTotalDegree).
   start.startCoefficients = DrawStartCoefficients(2 * system.scaled.n, start, options);
-  if (start.pathCount > 0) {
-    start.startSolutions =
-        TotalDegreeStartSolutions(start.startCoefficients, start.totalDegree, start.pathCount);
-  }
   start.trackable = true;
 }
 

@@ -20,8 +20,8 @@ TrackingOutcome TrackRouteOf(const StartData& start, const NormalForm& target,
                              RuntimeUniform& runtime, const TrackingOptions& tracking) {
   if (start.pathCount == 0) return NoPaths(target.scaled.n);
   if (start.route == Route::kTotalDegree) {
-    return TrackTotalDegree(target.scaled, start.totalDegree, start.startCoefficients,
-                            start.startSolutions, runtime, tracking);
+    return TrackTotalDegree(target.scaled, start.totalDegree, start.startCoefficients, runtime,
+                            tracking);
   }
   return TrackPolyhedral(target.scaled, start.startCoefficients, start.lifting, start.cells,
                          start.cellVolume, runtime, tracking);

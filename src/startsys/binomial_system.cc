@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "startsys/start_systems.h"
@@ -108,6 +109,49 @@ std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b,
     }
   }
   return M;
+}
+
+BinomialSolutions::BinomialSolutions(IntMatrix A, std::vector<Complex> b) : theta_(b.size()) {
+  const std::int64_t n = A.rows();
+  if (static_cast<std::int64_t>(b.size()) != n) {
+    throw Error(ErrorCode::kInternal, "binomial system with " + std::to_string(n) +
+                                          " equations but " + std::to_string(b.size()) +
+                                          " right-hand sides");
+  }
+  count_ = TriangularizeUnimodular(A, U_);
+  std::vector<double> lambda(static_cast<std::size_t>(n));
+  for (std::int64_t i = 0; i < n; ++i) {
+    const double r = std::sqrt(b[i].real() * b[i].real() + b[i].imag() * b[i].imag());
+    b[i] = Complex(b[i].real() / r, b[i].imag() / r);
+    lambda[i] = std::log(r);
+    theta_[i] = std::atan2(b[i].imag(), b[i].real());
+  }
+  if (count_ == 0) return;
+  rho_ = LogModuli(A, U_, lambda);
+  L_ = std::move(A);
+}
+
+// Branch k_i of row i is the digit of s in the mixed radix of the |L(i,i)|, row 0 the most
+// significant: the run of s in BranchAngles, whose angles of the rows above are those of s.
+void BinomialSolutions::Solution(std::int64_t s, Complex* x) const {
+  const std::int64_t n = L_.rows();
+  std::vector<double> phi(static_cast<std::size_t>(n));
+  std::int64_t blockSize = count_;
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::int64_t diagAbs = L_(i, i) < 0 ? -L_(i, i) : L_(i, i);
+    const std::int64_t runSize = blockSize / diagAbs;
+    double sum = 0.0;
+    for (std::int64_t j = 0; j < i; ++j) sum += static_cast<double>(L_(i, j)) * phi[j];
+    const double c = theta_[i] - sum;
+    const std::int64_t k = (s % blockSize) / runSize + 1;
+    phi[i] = (c + kTwoPi * static_cast<double>(k)) / static_cast<double>(L_(i, i));
+    blockSize = runSize;
+  }
+  for (std::int64_t i = 0; i < n; ++i) {
+    double angle = 0.0;
+    for (std::int64_t j = 0; j < n; ++j) angle += static_cast<double>(U_(i, j)) * phi[j];
+    x[i] = std::exp(Complex(rho_[i], angle));
+  }
 }
 
 }  // namespace zormix

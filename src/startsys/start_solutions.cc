@@ -2,6 +2,7 @@
 // of each equation's pair, the total-degree start system is x_i^d_i = -Q(1,i) / Q(0,i).
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "startsys/start_systems.h"
@@ -35,21 +36,41 @@ ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& ce
 
 // The diagonal matrix of the degrees is already triangular, so the solutions are
 // x_i = |b_i|^(1/d_i) exp(i (arg b_i + 2 pi k_i) / d_i), k_i = 1..d_i, k_0 changing slowest.
-ColMajorMatrix<Complex> TotalDegreeStartSolutions(const std::vector<Complex>& q,
-                                                  const std::vector<std::int32_t>& degrees,
-                                                  std::int64_t count) {
+namespace {
+
+// x_i^d_i = -Q(1,i) / Q(0,i): the diagonal matrix of the degrees and the right-hand sides.
+void TotalDegreeBinomials(const std::vector<Complex>& q, const std::vector<std::int32_t>& degrees,
+                          IntMatrix& A, std::vector<Complex>& b) {
   const std::int64_t n = static_cast<std::int64_t>(degrees.size());
   if (static_cast<std::int64_t>(q.size()) != 2 * n) {
     throw Error(ErrorCode::kInternal, "total-degree start system of " + std::to_string(n) +
                                           " equations needs " + std::to_string(2 * n) +
                                           " coefficients, got " + std::to_string(q.size()));
   }
-  IntMatrix A(n, n);
-  std::vector<Complex> b(static_cast<std::size_t>(n));
+  A.Assign(n, n);
+  b.assign(static_cast<std::size_t>(n), Complex());
   for (std::int64_t i = 0; i < n; ++i) {
     A(i, i) = degrees[i];
     b[i] = -q[2 * i + 1] / q[2 * i];
   }
+}
+
+}  // namespace
+
+BinomialSolutions TotalDegreeStartPoints(const std::vector<Complex>& q,
+                                         const std::vector<std::int32_t>& degrees) {
+  IntMatrix A;
+  std::vector<Complex> b;
+  TotalDegreeBinomials(q, degrees, A, b);
+  return BinomialSolutions(std::move(A), std::move(b));
+}
+
+ColMajorMatrix<Complex> TotalDegreeStartSolutions(const std::vector<Complex>& q,
+                                                  const std::vector<std::int32_t>& degrees,
+                                                  std::int64_t count) {
+  IntMatrix A;
+  std::vector<Complex> b;
+  TotalDegreeBinomials(q, degrees, A, b);
   ColMajorMatrix<Complex> X;
   const std::int64_t solutionCount = SolveBinomialSystem(A, b, X);
   // The caller sized its path arrays from `count`; a different number of solutions would make

@@ -33,6 +33,30 @@ std::int64_t AbsDeterminantByReduction(IntMatrix A, ReductionStatus* status = nu
 // X is resized to n x M. Returns M = |det A|; 0 (and no solutions) for a singular A.
 std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b, ColMajorMatrix<Complex>& X);
 
+// The solutions of a binomial system one at a time, for systems with too many to hold: solution s
+// is bit for bit column s of SolveBinomialSystem's X.
+class BinomialSolutions {
+ public:
+  // A and b as for SolveBinomialSystem (taken by value: the caller's are left alone).
+  BinomialSolutions(IntMatrix A, std::vector<Complex> b);
+
+  std::int64_t count() const { return count_; }  // |det A|; 0 for a singular A
+  // x receives the n coordinates of solution s, 0 <= s < count().
+  void Solution(std::int64_t s, Complex* x) const;
+
+ private:
+  IntMatrix L_;
+  IntMatrix U_;
+  std::vector<double> rho_;    // log |x_i|, the same for every solution
+  std::vector<double> theta_;  // arg b_i
+  std::int64_t count_ = 0;
+};
+
+// The start points of the total-degree route one at a time: solution s is column s of
+// TotalDegreeStartSolutions(q, degrees, count).
+BinomialSolutions TotalDegreeStartPoints(const std::vector<Complex>& q,
+                                         const std::vector<std::int32_t>& degrees);
+
 // Start solutions of 0-based cell `cell`: equation i keeps its pair (p1, p2) and reads
 // coef(p1) x^E(.,p1) + coef(p2) x^E(.,p2) = 0. `coefficients` are the start coefficients.
 ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& cells,

@@ -33,8 +33,7 @@ bool JacobianLooksSingular(const SystemView& target, std::span<const std::int32_
 // Units whose end points coincide with another's (within 1e-8) at a point where the target's
 // Jacobian is regular: two paths at one regular root, so one of them jumped there.
 std::vector<std::int64_t> SharedRegularEndPoints(const RouteTracking& tracking,
-                                                 const ColMajorMatrix<Complex>& points,
-                                                 const SystemView& target,
+                                                 const PointSlots& points, const SystemView& target,
                                                  std::span<const std::int32_t> maxDegree) {
   std::vector<std::uint8_t> recorded(static_cast<std::size_t>(tracking.total));
   for (std::int64_t u = 0; u < tracking.total; ++u)
@@ -188,7 +187,7 @@ void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
   std::vector<std::int64_t> retracked = first;
   std::size_t budget = kMostDoubleDoubleUnits;  // re-tracks of these passes together
   while (budget > 0) {
-    ColMajorMatrix<Complex> limits = tracking.endPoints;
+    PointSlots limits = tracking.endPoints;
     for (std::int64_t u = 0; u < tracking.total; ++u) {
       if (tracking.outcomes[static_cast<std::size_t>(u)].recorded())
         NewtonLimit(target, maxDegree, limits.col(u));

@@ -219,12 +219,14 @@ RetrackFunction MakeTotalDegreeDdRetrack(const MonomialLayout& layout,
                                          std::span<const Complex> target,
                                          std::span<const Complex> q,
                                          std::span<const std::int32_t> degree,
-                                         const ColMajorMatrix<Complex>& startSolutions) {
+                                         const BinomialSolutions& startPoints) {
   auto homotopy = std::make_shared<DdTotalDegreeHomotopy>(layout, target, q, degree);
-  return [homotopy, &startSolutions](const PathRecord& record, double) {
+  return [homotopy, &startPoints, n = layout.n](const PathRecord& record, double) {
     const std::int64_t k = record.startIndex - 1;
-    if (k < 0 || k >= startSolutions.cols()) return RetrackResult{{}, 0, true, 0};
-    return AsRetrack(TrackDoubleDouble(*homotopy, startSolutions.col(k), 0.0, 1.0));
+    if (k < 0 || k >= startPoints.count()) return RetrackResult{{}, 0, true, 0};
+    std::vector<Complex> start(static_cast<std::size_t>(n));
+    startPoints.Solution(k, start.data());
+    return AsRetrack(TrackDoubleDouble(*homotopy, start.data(), 0.0, 1.0));
   };
 }
 

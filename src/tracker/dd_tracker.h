@@ -17,6 +17,7 @@
 #include <span>
 #include <vector>
 
+#include "startsys/start_systems.h"
 #include "tracker/cell_setup.h"
 #include "tracker/dd_system.h"
 #include "tracker/path_jumping.h"
@@ -86,7 +87,7 @@ RetrackFunction MakeTotalDegreeDdRetrack(const MonomialLayout& layout,
                                          std::span<const Complex> target,
                                          std::span<const Complex> q,
                                          std::span<const std::int32_t> degree,
-                                         const ColMajorMatrix<Complex>& startSolutions);
+                                         const BinomialSolutions& startPoints);
 RetrackFunction MakePolyhedralDdRetrack(const MonomialLayout& layout,
                                         std::span<const Complex> start,
                                         std::span<const Complex> target,

@@ -58,9 +58,9 @@ void PolishNearTarget(PathState& st, const PathContext& ctx) {
   st.hasPolished = true;
 }
 
-std::vector<std::int64_t> NewPolishedRoots(const ColMajorMatrix<Complex>& endPoints,
+std::vector<std::int64_t> NewPolishedRoots(const PointSlots& endPoints,
                                            const std::vector<std::uint8_t>& recorded,
-                                           const std::vector<std::vector<Complex>>& polished) {
+                                           const SparsePoints& polished) {
   const std::size_t n = static_cast<std::size_t>(endPoints.rows());
   std::vector<const Complex*> known;
   for (std::size_t u = 0; u < recorded.size(); ++u)
@@ -71,13 +71,13 @@ std::vector<std::int64_t> NewPolishedRoots(const ColMajorMatrix<Complex>& endPoi
     return distance <= kSameRoot * std::max(1.0, MaxModulus(a, n));
   };
   std::vector<std::int64_t> added;
-  for (std::size_t u = 0; u < polished.size(); ++u) {
-    if (polished[u].size() != n || recorded[u]) continue;
-    const Complex* y = polished[u].data();
+  for (const auto& [u, point] : polished.byUnit()) {
+    if (point.size() != n || recorded[static_cast<std::size_t>(u)]) continue;
+    const Complex* y = point.data();
     if (std::any_of(known.begin(), known.end(), [&](const Complex* k) { return same(y, k); }))
       continue;
     known.push_back(y);
-    added.push_back(static_cast<std::int64_t>(u));
+    added.push_back(u);
   }
   return added;
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tracker/path_slots.h"
 #include "tracker/path_state.h"
 #include "zormix/col_major_matrix.h"
 
@@ -29,12 +30,12 @@ namespace zormix {
 // goes to st.yPolished and st.hasPolished is set.
 void PolishNearTarget(PathState& st, const PathContext& ctx);
 
-// Of the polished points (polished[u] empty: none) of unrecorded units, those that match no
-// recorded end point (columns u of endPoints with recorded[u] set) nor an earlier such point,
-// within 1e-6 relative max norm: their units, in increasing order.
-std::vector<std::int64_t> NewPolishedRoots(const ColMajorMatrix<Complex>& endPoints,
+// Of the polished points (by unit) of unrecorded units, those that match no recorded end point
+// (columns u of endPoints with recorded[u] set) nor an earlier such point, within 1e-6 relative
+// max norm: their units, in increasing order.
+std::vector<std::int64_t> NewPolishedRoots(const PointSlots& endPoints,
                                            const std::vector<std::uint8_t>& recorded,
-                                           const std::vector<std::vector<Complex>>& polished);
+                                           const SparsePoints& polished);
 
 }  // namespace zormix
 

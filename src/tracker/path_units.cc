@@ -1,6 +1,7 @@
 #include "tracker/path_units.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zormix {
 
@@ -15,12 +16,17 @@ void ProgressCounters::Report(const TrackingOptions& options, std::int64_t total
   options.progress(progress);
 }
 
-TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
-                                const std::vector<UnitOutcome>& outcomes) {
+TrackingOutcome CollectOutcomes(PathSlots<Complex>&& endPoints,
+                                const PathSlots<UnitOutcome>& outcomes) {
   TrackingOutcome result;
   const std::int64_t n = endPoints.rows();
+  std::int64_t recorded = 0;
+  for (std::int64_t u = 0; u < outcomes.size(); ++u) recorded += outcomes[u].recorded() ? 1 : 0;
+  result.solutions.Assign(n, recorded);
+  result.records.reserve(static_cast<std::size_t>(recorded));
   std::int64_t r = 0;
-  for (std::size_t u = 0; u < outcomes.size(); ++u) {
+  for (std::int64_t u = 0; u < outcomes.size(); ++u) {
+    if (u % kUnitsPerChunk == 0) endPoints.ReleaseChunksBefore(u);
     const UnitOutcome& outcome = outcomes[u];
     result.counts.blowUps += outcome.blowUps;
     PathRecord record;
@@ -34,15 +40,12 @@ TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
       result.lostPaths.push_back(record);
       continue;
     }
-    // Column u >= r, so moving forward in place never overwrites a column still to be read.
-    if (static_cast<std::int64_t>(u) != r)
-      std::copy(endPoints.col(static_cast<std::int64_t>(u)),
-                endPoints.col(static_cast<std::int64_t>(u)) + n, endPoints.col(r));
+    const Complex* y = std::as_const(endPoints).col(u);
+    std::copy(y, y + n, result.solutions.col(r));
     result.records.push_back(record);
     ++r;
   }
-  endPoints.ResizeCols(r);
-  result.solutions = std::move(endPoints);
+  endPoints.ReleaseChunksBefore(outcomes.size());
   result.counts.endPoints = r;
   return result;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/parallel.h"
+#include "tracker/path_slots.h"
 #include "tracker/path_state.h"
 #include "tracker/tracking.h"
 
@@ -42,9 +43,9 @@ struct ProgressCounters {
 
 // Compacts the recorded end points (column u of `endPoints` for unit u) in serial order into a
 // dense outcome: solutions and records of the recorded paths, lostPaths, and the counts of end
-// points and blow-ups.
-TrackingOutcome CollectOutcomes(ColMajorMatrix<Complex>&& endPoints,
-                                const std::vector<UnitOutcome>& outcomes);
+// points and blow-ups. The chunks of `endPoints` are freed as they are collected.
+TrackingOutcome CollectOutcomes(PathSlots<Complex>&& endPoints,
+                                const PathSlots<UnitOutcome>& outcomes);
 
 }  // namespace zormix
 

@@ -51,7 +51,7 @@ void RecordWaypoint(PathState& st, const PathContext& ctx) {
   Evaluate(st, *ctx.homotopy);
 }
 
-std::vector<std::int64_t> CoincidingWaypoints(const ColMajorMatrix<Complex>& points,
+std::vector<std::int64_t> CoincidingWaypoints(const PointSlots& points,
                                               const std::vector<std::uint8_t>& has) {
   const int n = static_cast<int>(points.rows());
   std::vector<std::int64_t> units;
@@ -79,6 +79,13 @@ std::vector<std::int64_t> CoincidingWaypoints(const ColMajorMatrix<Complex>& poi
   for (std::int64_t u = 0; u < static_cast<std::int64_t>(coincides.size()); ++u)
     if (coincides[u]) result.push_back(u);
   return result;
+}
+
+std::vector<std::int64_t> CoincidingWaypoints(const PointSlots& points,
+                                              const PathSlots<std::uint8_t>& has) {
+  std::vector<std::uint8_t> flags(static_cast<std::size_t>(has.size()));
+  for (std::int64_t u = 0; u < has.size(); ++u) flags[static_cast<std::size_t>(u)] = has[u];
+  return CoincidingWaypoints(points, flags);
 }
 
 }  // namespace zormix

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tracker/path_slots.h"
 #include "tracker/path_state.h"
 #include "zormix/col_major_matrix.h"
 
@@ -24,8 +25,10 @@ void RecordWaypoint(PathState& st, const PathContext& ctx);
 
 // Units (columns of `points` with has[u] set) whose waypoints coincide with that of another
 // unit within 1e-8 relative max norm, in increasing order.
-std::vector<std::int64_t> CoincidingWaypoints(const ColMajorMatrix<Complex>& points,
+std::vector<std::int64_t> CoincidingWaypoints(const PointSlots& points,
                                               const std::vector<std::uint8_t>& has);
+std::vector<std::int64_t> CoincidingWaypoints(const PointSlots& points,
+                                              const PathSlots<std::uint8_t>& has);
 
 }  // namespace zormix
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "tracker/dd_rescue.h"
 #include "tracker/end_polish.h"
@@ -152,13 +153,15 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   ThrowIfInterrupted(options);
 
   const std::int64_t polishedPaths = RecordPolishedRoots(tracking);
+  tracking.waypoints.ReleaseChunksBefore(total);  // the jump check's points are done with
   TrackingOutcome outcome = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
   const PathCounts jumps =
       CheckPathJumping(target, outcome.solutions, outcome.counts.endPoints, outcome.records,
                        makeRetrack(RetrackPurpose::kPathJumping), runtime);
   // The check counts its own re-tracks from 0; the rescue re-track comes on top.
   std::size_t r = 0;
-  for (const UnitOutcome& unit : tracking.outcomes) {
+  for (std::int64_t u = 0; u < total; ++u) {
+    const UnitOutcome& unit = std::as_const(tracking.outcomes)[u];
     if (!unit.recorded()) continue;
     outcome.records[r++].retrackCount += unit.status == PathStatus::kRescued ? 1 : 0;
   }

@@ -9,6 +9,7 @@
 
 #include "model/system_eval.h"
 #include "tracker/path_jumping.h"
+#include "tracker/path_slots.h"
 #include "tracker/path_state.h"
 #include "tracker/path_units.h"
 #include "tracker/tracking.h"
@@ -28,26 +29,26 @@ inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
 // First correction limit of a rescue re-track: that of the first attempt of the path-jumping check.
 inline constexpr double kRescueCorrectionLimit = 0.01;
 
-// Where the workers of the first tracking leave their paths: one slot per path in serial order.
+// Where the workers of the first tracking leave their paths: one slot per path in serial order,
+// allocated chunk by chunk as the paths are tracked (path_slots.h).
 struct RouteTracking {
   // withWaypoints: the first trackings record points for the jump check (path_waypoint.h).
   RouteTracking(int n, std::int64_t pathCount, bool withWaypoints = false)
       : total(pathCount),
         endPoints(n, pathCount),
-        outcomes(static_cast<std::size_t>(pathCount)),
+        outcomes(1, pathCount),
         waypoints(n, withWaypoints ? pathCount : 0),
-        hasWaypoint(withWaypoints ? static_cast<std::size_t>(pathCount) : 0, 0),
-        polished(static_cast<std::size_t>(pathCount)) {}
+        hasWaypoint(1, withWaypoints ? pathCount : 0) {}
 
   // Books the path of `unit` that `state` has just tracked (its end point when recorded).
   void Record(std::int64_t unit, bool recorded, const PathState& state);
 
   std::int64_t total;
-  ColMajorMatrix<Complex> endPoints;  // column u: end point of unit u when recorded
-  std::vector<UnitOutcome> outcomes;
-  ColMajorMatrix<Complex> waypoints;           // column u: point of unit u at the waypoint
-  std::vector<std::uint8_t> hasWaypoint;       // empty when no waypoints are recorded
-  std::vector<std::vector<Complex>> polished;  // root reached by PolishNearTarget, or empty
+  PointSlots endPoints;  // column u: end point of unit u when recorded
+  PathSlots<UnitOutcome> outcomes;
+  PointSlots waypoints;                 // column u: point of unit u at the waypoint
+  PathSlots<std::uint8_t> hasWaypoint;  // empty when no waypoints are recorded
+  SparsePoints polished;                // root reached by PolishNearTarget, by unit
   ProgressCounters counters;
 };
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "startsys/start_systems.h"
 #include "tracker/dd_tracker.h"
 #include "tracker/path_jumping.h"
 #include "tracker/path_state.h"
@@ -17,14 +18,17 @@ struct TotalDegreeRoute {
   const PolySystem& system;
   const std::vector<std::int32_t>& degree;
   const std::vector<Complex>& q;
-  const ColMajorMatrix<Complex>& startSolutions;
+  BinomialSolutions startPoints;
   std::vector<std::int32_t> maxDegree;
   MonomialLayout layout;
   SystemView target;
 
   TotalDegreeRoute(const PolySystem& s, const std::vector<std::int32_t>& d,
-                   const std::vector<Complex>& startCoefficients, const ColMajorMatrix<Complex>& X)
-      : system(s), degree(d), q(startCoefficients), startSolutions(X) {
+                   const std::vector<Complex>& startCoefficients)
+      : system(s),
+        degree(d),
+        q(startCoefficients),
+        startPoints(TotalDegreeStartPoints(startCoefficients, d)) {
     maxDegree = MaxDegrees(system.exponents);
     layout = {system.n, system.termCount, &system.exponents, maxDegree};
     target = {system.n, system.termCount, &system.exponents, system.coefficients};
@@ -35,7 +39,8 @@ struct TotalDegreeWorker {
   TotalDegreeWorker(const TotalDegreeRoute& route, const PathLimits& limits)
       : homotopy(route.layout, route.system.coefficients, route.q, route.degree),
         state(route.system.n),
-        startSolutions(route.startSolutions) {
+        startPoints(route.startPoints),
+        start(static_cast<std::size_t>(route.system.n)) {
     context.homotopy = &homotopy;
     context.route = &kTotalDegreeRoute;
     context.limits = limits;
@@ -43,14 +48,16 @@ struct TotalDegreeWorker {
     context.maxDegree = route.maxDegree;
   }
   bool Track(std::int64_t k, std::int64_t& blowUps) {
-    if (k < 0 || k >= startSolutions.cols()) return false;
-    return TrackPath(state, context, startSolutions.col(k), 0.0, blowUps);
+    if (k < 0 || k >= startPoints.count()) return false;
+    startPoints.Solution(k, start.data());
+    return TrackPath(state, context, start.data(), 0.0, blowUps);
   }
 
   TotalDegreeHomotopy homotopy;
   PathState state;
   PathContext context;
-  const ColMajorMatrix<Complex>& startSolutions;
+  const BinomialSolutions& startPoints;
+  std::vector<Complex> start;  // the start point of the path being tracked
 };
 
 // Where first trackings record their points for the jump check (path_waypoint.h): far enough
@@ -61,7 +68,7 @@ constexpr double kTotalDegreeWaypoint = 0.9;
 RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
   if (purpose == RetrackPurpose::kDoubleDouble)
     return MakeTotalDegreeDdRetrack(route.layout, route.system.coefficients, route.q, route.degree,
-                                    route.startSolutions);
+                                    route.startPoints);
   PathLimits limits = RetrackLimits(purpose);
   limits.initialStep = 0.001;
   auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
@@ -78,11 +85,10 @@ RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPur
 TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  const std::vector<std::int32_t>& totalDegree,
                                  const std::vector<Complex>& startCoefficients,
-                                 const ColMajorMatrix<Complex>& startSolutions,
                                  RuntimeUniform& runtime, const TrackingOptions& options) {
-  const TotalDegreeRoute route(system, totalDegree, startCoefficients, startSolutions);
-  const std::int64_t total = startSolutions.cols();
-  // The storage of every path below takes seconds for millions of them: not begun once interrupted.
+  const TotalDegreeRoute route(system, totalDegree, startCoefficients);
+  const std::int64_t total = route.startPoints.count();
+  // A path of a high degree takes a second or more (x^2000000 - 1): none is begun once interrupted.
   if (options.interrupted && options.interrupted())
     throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
   RouteTracking tracking(system.n, total, true);

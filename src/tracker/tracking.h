@@ -59,11 +59,11 @@ TrackingOutcome TrackPolyhedral(const PolySystem& system,
                                 const std::vector<std::int64_t>& cellVolume,
                                 RuntimeUniform& runtime, const TrackingOptions& options);
 
-// Total-degree route: H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1].
+// Total-degree route: H = (1 - t) Q + t P with Q_i = q[2i] y_i^d_i + q[2i+1]. Each path computes
+// its start point (TotalDegreeStartPoints) when it begins: none are stored.
 TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  const std::vector<std::int32_t>& totalDegree,
                                  const std::vector<Complex>& startCoefficients,
-                                 const ColMajorMatrix<Complex>& startSolutions,
                                  RuntimeUniform& runtime, const TrackingOptions& options);
 
 }  // namespace zormix

@@ -243,9 +243,9 @@ TEST_F(CliTest, LargeRouteIsAnnouncedBeforeTracking) {
       dir_);
 }
 
-// x^2000000 - 1 on the total-degree route, allowed with --max-paths: its setup (start points and
-// storage of 2 million paths, some seconds) and its first path (half a second) poll rarely; Ctrl-C
-// is still answered within a second, at both stages, with no report and no temporary.
+// x^2000000 - 1 on the total-degree route, allowed with --max-paths: its first path (half a second
+// or more) polls rarely; Ctrl-C is still answered within a second, at the setup and in that path,
+// with no report and no temporary.
 TEST_F(CliTest, InterruptIsAnsweredWithinASecondInAHugeSetup) {
   Write("huge.txt", "x^2000000 - 1;\n");
   const std::vector<std::string> args{"huge.txt", "-r",         "total-degree", "--max-paths",

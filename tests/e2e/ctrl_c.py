@@ -8,6 +8,7 @@ the same session works. One solve is stopped inside its mixed-cell search (cycli
 minute of search on one thread), which must also give up within seconds. Usage: ctrl_c.py
 OCTAVE_CLI PATH_ENTRY...
 """
+import contextlib
 import os
 import pty
 import re
@@ -90,13 +91,25 @@ def write_cyclic(path, n):
         out.write("*".join(x) + " - 1\n")
 
 
-def main():
-    octave, path = sys.argv[1], sys.argv[2:]
-    folder = tempfile.mkdtemp(prefix="zormix_ctrl_c_")
+@contextlib.contextmanager
+def octave_session(octave, path, prefix):
+    """An interactive session in a fresh folder, with `path` added; the folder goes with it."""
+    folder = tempfile.mkdtemp(prefix=prefix)
     session = Session(octave, folder)
     try:
         session.send("addpath(" + ", ".join(f"'{p}'" for p in path) + "); disp('READY');")
         session.expect(r"(?<!')READY", 60)
+        yield session, folder
+    finally:
+        session.close()
+        for name in os.listdir(folder):
+            os.remove(os.path.join(folder, name))
+        os.rmdir(folder)
+
+
+def main():
+    octave, path = sys.argv[1], sys.argv[2:]
+    with octave_session(octave, path, "zormix_ctrl_c_") as (session, folder):
         write_cyclic(os.path.join(folder, "cyclic12.txt"), 12)
         session.send("equations = e2e_long_system(9); "
                      "cyclic = strsplit(strtrim(fileread('cyclic12.txt')), \"\\n\"); "
@@ -114,11 +127,6 @@ def main():
                      "r = zormix_solve_mex({'x^2 - 4'}, struct()); "
                      "printf('NEXT=%d,%d\\n', a, r.nroots);")
         session.expect(r"NEXT=2,2", 120)
-    finally:
-        session.close()
-        for name in os.listdir(folder):
-            os.remove(os.path.join(folder, name))
-        os.rmdir(folder)
     print("ctrl_c: both MEX functions stop on Ctrl-C and the session goes on")
 
 

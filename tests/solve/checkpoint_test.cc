@@ -104,9 +104,9 @@ TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
     ASSERT_TRUE(RecordIntact(record, kN));
     EXPECT_EQ(DecodeUnit(record, restored, UnitLayout::TotalDegree()), u);
   }
-  EXPECT_EQ(restored.endPoints.storage()[0], tracked.endPoints.storage()[0]);
-  EXPECT_EQ(restored.endPoints.storage()[1], tracked.endPoints.storage()[1]);
-  EXPECT_EQ(restored.hasWaypoint, (std::vector<std::uint8_t>{1, 0, 0}));
+  EXPECT_EQ(restored.endPoints(0, 0), tracked.endPoints(0, 0));
+  EXPECT_EQ(restored.endPoints(1, 0), tracked.endPoints(1, 0));
+  for (std::int64_t u = 0; u < 3; ++u) EXPECT_EQ(restored.hasWaypoint[u], u == 0 ? 1 : 0) << u;
   EXPECT_EQ(restored.waypoints(0, 0), Complex(0.25, 0.5));
   EXPECT_EQ(restored.waypoints(1, 0), Complex(-3.0, 1e-17));
   EXPECT_TRUE(restored.polished[0].empty());

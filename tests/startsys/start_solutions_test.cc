@@ -63,6 +63,31 @@ TEST(TotalDegreeStartSolutionsTest, RejectsAMismatchedCountOrCoefficientList) {
   EXPECT_THROW(TotalDegreeStartSolutions(q, {2, 3, 1}, 6), Error);
 }
 
+// The start points computed one at a time are those of the whole matrix, bit for bit: coefficients
+// of moduli far from 1 and of every quadrant, degrees 1 (a run of one) to 7, and a coefficient
+// list that does not fit.
+TEST(TotalDegreeStartSolutionsTest, PointsOneAtATimeAreTheColumnsBitForBit) {
+  const std::vector<Complex> q = {{1e-3, 2.0}, {-7e4, 0.3}, {-1.0, -1e-5}, {0.25, -9.0},
+                                  {3.0, 0.0},  {0.0, -1e6}, {-2.0, 5.0},   {-1e-7, -0.1}};
+  for (const std::vector<std::int32_t>& degrees :
+       {std::vector<std::int32_t>{7, 1, 3, 2}, {1, 1, 1, 5}, {2, 3, 2, 1}}) {
+    std::int64_t count = 1;
+    for (std::int32_t d : degrees) count *= d;
+    const ColMajorMatrix<Complex> all = TotalDegreeStartSolutions(q, degrees, count);
+    const BinomialSolutions points = TotalDegreeStartPoints(q, degrees);
+    ASSERT_EQ(points.count(), count);
+    std::vector<Complex> x(4);
+    for (std::int64_t s = 0; s < count; ++s) {
+      points.Solution(s, x.data());
+      for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(x[i].real(), all(i, s).real()) << s << " " << i;
+        ASSERT_EQ(x[i].imag(), all(i, s).imag()) << s << " " << i;
+      }
+    }
+  }
+  EXPECT_THROW(TotalDegreeStartPoints({1.0, 2.0}, {2, 3}), Error);
+}
+
 // Every start solution of a cell makes both monomials of each pair cancel:
 // coef(p1) x^E(p1) + coef(p2) x^E(p2) = 0, and the cell has |det| of them, all distinct.
 TEST(CellStartSolutionsTest, SolutionsCancelEachPairOfTheCell) {

@@ -146,11 +146,10 @@ TrackingOutcome SolveTotalDegree(const PolySystem& s, unsigned seed, int threads
   }
   if (paths != nullptr) *paths = count;
   const std::vector<Complex> q = UnitCoefficients(2 * static_cast<std::size_t>(s.n), seed);
-  const ColMajorMatrix<Complex> X = TotalDegreeStartSolutions(q, degree, count);
   RuntimeUniform runtime(seed);
   TrackingOptions options;
   options.threads = threads;
-  return TrackTotalDegree(s, degree, q, X, runtime, options);
+  return TrackTotalDegree(s, degree, q, runtime, options);
 }
 
 // Every column of a has a column of b within tol, and the counts agree.
@@ -214,7 +213,7 @@ TEST(Tracking, TargetEqualToItsStartSystemFollowsConstantPaths) {
   const PolySystem s = testing::BuildSystem(eqs);
   const ColMajorMatrix<Complex> X = TotalDegreeStartSolutions(q, degree, 6);
   RuntimeUniform runtime(5);
-  const TrackingOutcome out = TrackTotalDegree(s, degree, q, X, runtime, TrackingOptions{});
+  const TrackingOutcome out = TrackTotalDegree(s, degree, q, runtime, TrackingOptions{});
   ASSERT_EQ(out.counts.endPoints, 6);
   for (std::int64_t r = 0; r < 6; ++r) {
     const std::int64_t k = out.records[r].startIndex - 1;
