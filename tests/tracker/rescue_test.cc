@@ -106,6 +106,40 @@ TEST(Rescue, RescuedPathsAreCollectedInSerialOrderWithoutTheirBlowUp) {
   EXPECT_EQ(out.lostPaths[2].status, PathStatus::kStepUnderflow);
 }
 
+// A re-track the end game proves diverging gives the lost path that verdict, with its valuation,
+// and the last rescue leaves it alone; a re-track that fails otherwise leaves the path lost.
+TEST(Rescue, ARetrackProvedDivergingGivesThePathItsVerdict) {
+  RouteTracking tracking(kN, 6);
+  Fill(tracking);
+  std::set<std::int32_t> lastRescued;
+  std::mutex m;
+  RetrackFactory factory = [&](RetrackPurpose purpose) -> RetrackFunction {
+    return [&, purpose](const PathRecord& record, double) {
+      if (purpose == RetrackPurpose::kLastRescue) {
+        std::lock_guard<std::mutex> lock(m);
+        lastRescued.insert(record.startIndex);
+      }
+      RetrackResult r;
+      r.steps = 40;
+      r.y.assign(kN, Complex(1e5, 0.0));
+      r.failed = true;
+      r.diverged = record.startIndex == 2 || record.startIndex == 6;
+      r.valuation = r.diverged ? -0.5 : 0.0;
+      return r;
+    };
+  };
+  PathCounts stats;
+  RescueFailedPaths(tracking, factory, 2, stats);
+  for (std::int64_t u : {1, 5}) {
+    EXPECT_EQ(tracking.outcomes[u].status, PathStatus::kDiverged) << u;
+    EXPECT_EQ(tracking.outcomes[u].valuation, -0.5) << u;
+    EXPECT_EQ(tracking.outcomes[u].steps, 140) << u;
+  }
+  EXPECT_EQ(lastRescued, (std::set<std::int32_t>{3}));
+  EXPECT_EQ(tracking.outcomes[2].status, PathStatus::kStepLimit);
+  EXPECT_EQ(stats.rescued, 0);
+}
+
 // 1e-4 (x^2 + y^2 - 4) = 0, 1e-4 (x y - 1) = 0 (four regular roots) on the total-degree route:
 // a target whose terms are far smaller than the start system's.
 struct CircleAndHyperbola {
