@@ -140,6 +140,25 @@ TEST(Rescue, ARetrackProvedDivergingGivesThePathItsVerdict) {
   EXPECT_EQ(stats.rescued, 0);
 }
 
+// The re-track's outcome carries the divergence verdict only for a path that failed for it.
+TEST(Rescue, RetrackOutcomeCarriesOnlyADivergenceVerdict) {
+  PathState st(kN);
+  st.valuation = -0.5;
+  st.failure = PathFailure::kDiverged;
+  RetrackResult r = RetrackOutcome(st, false);
+  EXPECT_TRUE(r.failed);
+  EXPECT_TRUE(r.diverged);
+  EXPECT_EQ(r.valuation, -0.5);
+  for (PathFailure other : {PathFailure::kStepUnderflow, PathFailure::kSingularEnd}) {
+    st.failure = other;
+    r = RetrackOutcome(st, false);
+    EXPECT_FALSE(r.diverged);
+    EXPECT_EQ(r.valuation, 0.0);
+  }
+  st.failure = PathFailure::kDiverged;  // accepted after all: a root, not a divergence
+  EXPECT_FALSE(RetrackOutcome(st, true).diverged);
+}
+
 // 1e-4 (x^2 + y^2 - 4) = 0, 1e-4 (x y - 1) = 0 (four regular roots) on the total-degree route:
 // a target whose terms are far smaller than the start system's.
 struct CircleAndHyperbola {
