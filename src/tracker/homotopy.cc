@@ -1,5 +1,6 @@
 #include "tracker/homotopy.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zormix {
@@ -121,14 +122,21 @@ void TotalDegreeHomotopy::EvaluateExtendedResidual(const Complex* y, double t, C
   for (std::size_t j = 0; j < target_.size(); ++j)
     extendedScratch_[j] = LongComplex(target_[j]) * static_cast<long double>(t);
   extendedValues_.resize(static_cast<std::size_t>(n));
+  equationTermSize_.resize(static_cast<std::size_t>(n));
   EvaluateValuesExtended(layout_, extendedScratch_.data(), y, extendedValues_.data(),
-                         extendedPowers_, &termSizeMax_);
+                         extendedPowers_, nullptr, equationTermSize_.data());
+  // The rounding of H_i is relative to all its terms: near t = 0 the start system's
+  // (1 - t)(|a y^d| + |b|) are the whole of them, and t P alone would ask the corrector for a
+  // residual below its own rounding.
+  termSizeMax_ = 0.0L;
   for (int i = 0; i < n; ++i) {
     const LongComplex a = q_[2 * static_cast<std::size_t>(i)];
     const LongComplex b = q_[2 * static_cast<std::size_t>(i) + 1];
     LongComplex power = 1.0L;
     for (std::int32_t d = 0; d < degree_[i]; ++d) power *= LongComplex(y[i]);
     H[i] = RoundToDouble(extendedValues_[i] + u * (a * power + b));  // t P_i + (1 - t) Q_i
+    const long double size = equationTermSize_[i] + u * (std::abs(a * power) + std::abs(b));
+    termSizeMax_ = std::max(termSizeMax_, size);
   }
 }
 

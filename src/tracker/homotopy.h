@@ -102,6 +102,7 @@ class TotalDegreeHomotopy : public Homotopy {
   void EvaluateLinear(const Complex* y, Parameter t, ColMajorMatrix<Complex>& J, Complex* H,
                       Complex* Ht);
   void EvaluateExtendedResidual(const Complex* y, double t, Complex* H);
+  std::vector<long double> equationTermSize_;  // sum_j |t A_j y^a_j| of each equation
 };
 
 }  // namespace zormix

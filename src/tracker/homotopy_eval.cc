@@ -6,7 +6,7 @@ namespace zormix {
 
 void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, const Complex* y,
                             LongComplex* F, std::vector<LongComplex>& powers,
-                            long double* termSizeMax) {
+                            long double* termSizeMax, long double* termSize) {
   long double largest = 0.0L;
   const int n = layout.n;
   int rows = 1;
@@ -31,6 +31,7 @@ void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, 
       size += std::abs(c);
     }
     F[i] = f;
+    if (termSize != nullptr) termSize[i] = size;
     largest = std::max(largest, size);
   }
   if (termSizeMax != nullptr) *termSizeMax = largest;

@@ -28,10 +28,11 @@ using LongComplex = std::complex<long double>;
 
 // F_i = sum_j A_j y^a_j over the monomials j of equation i, with every product and sum in long
 // double (64-bit significand on x86: 2048 times finer than double). powers is scratch. With
-// termSizeMax, also max_i sum_j |A_j y^a_j|: the size the rounding of the sums is relative to.
+// termSizeMax, also max_i sum_j |A_j y^a_j|: the size the rounding of the sums is relative to;
+// with termSize, each equation's sum_j |A_j y^a_j| (n values).
 void EvaluateValuesExtended(const MonomialLayout& layout, const LongComplex* A, const Complex* y,
                             LongComplex* F, std::vector<LongComplex>& powers,
-                            long double* termSizeMax = nullptr);
+                            long double* termSizeMax = nullptr, long double* termSize = nullptr);
 
 inline Complex RoundToDouble(const LongComplex& z) {
   return Complex(static_cast<double>(z.real()), static_cast<double>(z.imag()));

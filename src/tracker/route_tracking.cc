@@ -44,6 +44,13 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
   record.cell = outcome.cell;
   record.startIndex = outcome.startIndex;
   const RetrackResult result = retrack(record, kRescueCorrectionLimit);
+  // The tracker lost the path; tracked more carefully, its valuations prove where it goes.
+  if (result.failed && result.diverged) {
+    outcome.status = PathStatus::kDiverged;
+    outcome.valuation = result.valuation;
+    outcome.steps += result.steps;
+    return;
+  }
   const bool usable = !result.failed &&
                       result.y.size() == static_cast<std::size_t>(tracking.endPoints.rows()) &&
                       path_steps::AllFinite(result.y);

@@ -23,6 +23,8 @@ inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
   result.steps = state.steps;
   result.failed = !accepted;
   result.windingNumber = accepted ? state.windingNumber : 0;
+  result.diverged = !accepted && state.failure == PathFailure::kDiverged;
+  result.valuation = result.diverged ? state.valuation : 0.0;
   return result;
 }
 
@@ -89,10 +91,11 @@ using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 // limit, and every path whose point at the jump check coincides with another's (one of them left
 // its path). A finite accepted end point goes into the path's slot (replacing an end point of the
 // first tracking), with retrackCount 1, the re-track's steps added and its blow-up withdrawn; a
-// failed re-track leaves the slot as it was. Paths that failed the first tracking far from the
-// target (a blow-up) and are still lost then get one re-track with RetrackPurpose::kLastRescue.
-// Sets counts.rescueAttempts, counts.rescued and counts.retracked (the jump re-tracks). Results do
-// not depend on `threads`.
+// re-track that the end game proved diverging gives the path that verdict (status kDiverged, its
+// valuation, the re-track's steps added); any other failed re-track leaves the slot as it was.
+// Paths that failed the first tracking far from the target (a blow-up) and are still lost then get
+// one re-track with RetrackPurpose::kLastRescue. Sets counts.rescueAttempts, counts.rescued and
+// counts.retracked (the jump re-tracks). Results do not depend on `threads`.
 void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrack, int threads,
                        PathCounts& counts);
 

@@ -218,6 +218,10 @@ TEST(Homotopy, ExtendedResidualIsTheSameHomotopyWithoutTheCancellation) {
     // The rounding is relative to the terms' sizes, |x|^3 + 3e6 |x|^2 + 3e12 |x| + 1e18 = 8e18.
     EXPECT_NEAR(h->ExtendedTermSize() / 8e18, 1.0, 1e-5);
   }
+  // Early on the total-degree route the start system's terms (1 - t)(|x|^3 + 1) dominate:
+  // 0.001 * 8e18 + 0.999 * 1e18.
+  atEnd.Evaluate(&x, 0.001, J, &H, &Hp);
+  EXPECT_NEAR(atEnd.ExtendedTermSize() / 1.007e18, 1.0, 1e-5);
 }
 
 // A homotopy keeps its coefficients between evaluations at one s; new powers (the next cell) must

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "tracker/homotopy.h"
 #include "tracker/route_tracking.h"
 
 namespace zormix {
@@ -103,6 +104,115 @@ TEST(Rescue, RescuedPathsAreCollectedInSerialOrderWithoutTheirBlowUp) {
   EXPECT_EQ(out.lostPaths[0].status, PathStatus::kDiverged);
   EXPECT_EQ(out.lostPaths[1].status, PathStatus::kRefusedAtTarget);
   EXPECT_EQ(out.lostPaths[2].status, PathStatus::kStepUnderflow);
+}
+
+// A re-track the end game proves diverging gives the lost path that verdict, with its valuation,
+// and the last rescue leaves it alone; a re-track that fails otherwise leaves the path lost.
+TEST(Rescue, ARetrackProvedDivergingGivesThePathItsVerdict) {
+  RouteTracking tracking(kN, 6);
+  Fill(tracking);
+  std::set<std::int32_t> lastRescued;
+  std::mutex m;
+  RetrackFactory factory = [&](RetrackPurpose purpose) -> RetrackFunction {
+    return [&, purpose](const PathRecord& record, double) {
+      if (purpose == RetrackPurpose::kLastRescue) {
+        std::lock_guard<std::mutex> lock(m);
+        lastRescued.insert(record.startIndex);
+      }
+      RetrackResult r;
+      r.steps = 40;
+      r.y.assign(kN, Complex(1e5, 0.0));
+      r.failed = true;
+      r.diverged = record.startIndex == 2 || record.startIndex == 6;
+      r.valuation = r.diverged ? -0.5 : 0.0;
+      return r;
+    };
+  };
+  PathCounts stats;
+  RescueFailedPaths(tracking, factory, 2, stats);
+  for (std::int64_t u : {1, 5}) {
+    EXPECT_EQ(tracking.outcomes[u].status, PathStatus::kDiverged) << u;
+    EXPECT_EQ(tracking.outcomes[u].valuation, -0.5) << u;
+    EXPECT_EQ(tracking.outcomes[u].steps, 140) << u;
+  }
+  EXPECT_EQ(lastRescued, (std::set<std::int32_t>{3}));
+  EXPECT_EQ(tracking.outcomes[2].status, PathStatus::kStepLimit);
+  EXPECT_EQ(stats.rescued, 0);
+}
+
+// The re-track's outcome carries the divergence verdict only for a path that failed for it.
+TEST(Rescue, RetrackOutcomeCarriesOnlyADivergenceVerdict) {
+  PathState st(kN);
+  st.valuation = -0.5;
+  st.failure = PathFailure::kDiverged;
+  RetrackResult r = RetrackOutcome(st, false);
+  EXPECT_TRUE(r.failed);
+  EXPECT_TRUE(r.diverged);
+  EXPECT_EQ(r.valuation, -0.5);
+  for (PathFailure other : {PathFailure::kStepUnderflow, PathFailure::kSingularEnd}) {
+    st.failure = other;
+    r = RetrackOutcome(st, false);
+    EXPECT_FALSE(r.diverged);
+    EXPECT_EQ(r.valuation, 0.0);
+  }
+  st.failure = PathFailure::kDiverged;  // accepted after all: a root, not a divergence
+  EXPECT_FALSE(RetrackOutcome(st, true).diverged);
+}
+
+// 1e-4 (x^2 + y^2 - 4) = 0, 1e-4 (x y - 1) = 0 (four regular roots) on the total-degree route:
+// a target whose terms are far smaller than the start system's.
+struct CircleAndHyperbola {
+  std::vector<std::int32_t> termCount{3, 2};
+  ColMajorMatrix<std::int32_t> E{2, 5};
+  std::vector<std::int32_t> maxDegree{2, 2};
+  std::vector<Complex> P{1e-4, 1e-4, -4e-4, 1e-4, -1e-4};
+  std::vector<std::int32_t> degree{2, 2};
+  std::vector<Complex> q{{0.6, 0.8}, {-0.28, 0.96}, {-0.8, 0.6}, {0.96, 0.28}};
+  MonomialLayout layout;
+
+  CircleAndHyperbola() {
+    const int exps[5][2] = {{2, 0}, {0, 2}, {0, 0}, {1, 1}, {0, 0}};
+    for (int j = 0; j < 5; ++j)
+      for (int k = 0; k < 2; ++k) E(k, j) = exps[j][k];
+    layout = {2, termCount, &E, maxDegree};
+  }
+  // The start point (-b_i / a_i)^(1/2), with the sign of each square root chosen by `signs`.
+  std::vector<Complex> Start(int signs) const {
+    std::vector<Complex> y(2);
+    for (int i = 0; i < 2; ++i)
+      y[i] = ((signs >> i) & 1 ? -1.0 : 1.0) * std::sqrt(-q[2 * i + 1] / q[2 * i]);
+    return y;
+  }
+};
+
+// Every purpose of a rescue re-track starts a total-degree path at t = 0 with the first step
+// 0.001, as the route's re-tracker does, and brings it to a root at t = 1. The last rescue
+// corrects down to the rounding level of the long-double residual: a level measured on the
+// target's terms alone (t P near t = 0) lies a thousand times below what the start system's terms
+// round to, and every one of its paths underflowed right after the first step.
+TEST(Rescue, TotalDegreeRetracksOfEveryPurposeReachTheTarget) {
+  const CircleAndHyperbola s;
+  TotalDegreeHomotopy homotopy(s.layout, s.P, s.q, s.degree);
+  for (RetrackPurpose purpose : {RetrackPurpose::kRescue, RetrackPurpose::kLastRescue}) {
+    PathContext ctx;
+    ctx.homotopy = &homotopy;
+    ctx.route = &kTotalDegreeRoute;
+    ctx.limits = RetrackLimits(purpose);
+    ctx.limits.initialStep = 0.001;
+    ctx.limits.correctionLimit = kRescueCorrectionLimit;
+    ctx.target = {2, s.termCount, &s.E, s.P};
+    ctx.maxDegree = s.maxDegree;
+    for (int signs = 0; signs < 4; ++signs) {
+      PathState st(2);
+      std::int64_t blowUps = 0;
+      const std::vector<Complex> start = s.Start(signs);
+      ASSERT_TRUE(TrackPath(st, ctx, start.data(), 0.0, blowUps))
+          << static_cast<int>(purpose) << " " << signs << " stopped at t = " << st.s;
+      EXPECT_EQ(st.s, 1.0);
+      EXPECT_NEAR(std::abs(st.y[0] * st.y[1] - 1.0), 0.0, 1e-12);
+      EXPECT_NEAR(std::abs(st.y[0] * st.y[0] + st.y[1] * st.y[1] - 4.0), 0.0, 1e-12);
+    }
+  }
 }
 
 }  // namespace
