@@ -37,6 +37,9 @@ struct RetrackResult {
   std::int32_t steps = 0;          // counted steps of the re-track
   bool failed = false;             // the path failed or its end point was not accepted
   std::int32_t windingNumber = 0;  // as in PathRecord, when not failed
+  // When failed because the end game proved the path diverging: the valuation that proved it
+  // (< 0); 0 otherwise.
+  double valuation = 0.0;
 };
 // Re-tracks the path of `record` from its start solution with the given first correction limit
 // (0.01 on the first attempt, 0.001 on the second). Each route supplies its own.

@@ -46,7 +46,14 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
   const bool usable = !result.failed &&
                       result.y.size() == static_cast<std::size_t>(tracking.endPoints.rows()) &&
                       path_steps::AllFinite(result.y);
-  if (!usable) return;
+  if (!usable) {
+    // A re-track that follows the path further can prove where the first one lost it goes.
+    if (result.valuation < 0.0) {
+      outcome.status = PathStatus::kDiverged;
+      outcome.valuation = result.valuation;
+    }
+    return;
+  }
   std::copy(result.y.begin(), result.y.end(), tracking.endPoints.col(unit));
   outcome.status = PathStatus::kRescued;
   outcome.windingNumber = result.windingNumber;

@@ -22,6 +22,7 @@ inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
   result.steps = state.steps;
   result.failed = !accepted;
   result.windingNumber = accepted ? state.windingNumber : 0;
+  if (!accepted && state.failure == PathFailure::kDiverged) result.valuation = state.valuation;
   return result;
 }
 
