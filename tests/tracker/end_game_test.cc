@@ -151,30 +151,34 @@ TEST(EndGameValuation, DriftingSlowDivergenceIsProvedByItsExtrapolatedLimit) {
 // Estimates that turn non-negative end the run: what was gathered before says nothing about
 // the path from there on.
 TEST(EndGameValuation, NonNegativeEstimateForgetsTheRun) {
-  PoleHomotopy pole(1, 2.0);  // at y = 1 the estimate is -(y - 2) / y = 1
+  PoleHomotopy pole(1, 2.0);  // the estimate at y is -(y - 2) / y
   const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}}});
   const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
   PathContext ctx;
   ctx.homotopy = &pole;
   ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
   ctx.maxDegree = maxDegree;
-  PathState st(1);
-  st.s = -1e-3;
-  st.y[0] = Complex(1.0, 0.0);
-  pole.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(), st.parameterDerivative.data());
-  const ValuationSample old{5e-3, -0.5, 3.0};
-  st.valuationReference = old;
-  st.valuationEarlier = old;
-  st.valuationRunStart = old;
-  st.valuationLimit = -0.5;
-  st.tightValuationSpans = 3;
-  WatchEndGame(st, ctx);
-  EXPECT_EQ(st.valuationReference.distance, 0.0);
-  EXPECT_EQ(st.valuationEarlier.distance, 0.0);
-  EXPECT_EQ(st.valuationRunStart.distance, 0.0);
-  EXPECT_EQ(st.valuationLimit, 0.0);
-  EXPECT_EQ(st.tightValuationSpans, 0);
-  EXPECT_FALSE(st.failed);
+  // Estimates 1 and -0.04: the latter is negative, but too close to 0 to say "to infinity".
+  for (const double y : {1.0, 2.0 / 1.04}) {
+    PathState st(1);
+    st.s = -1e-3;
+    st.y[0] = Complex(y, 0.0);
+    pole.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
+                  st.parameterDerivative.data());
+    const ValuationSample old{5e-3, -0.5, 3.0};
+    st.valuationReference = old;
+    st.valuationEarlier = old;
+    st.valuationRunStart = old;
+    st.valuationLimit = -0.5;
+    st.tightValuationSpans = 3;
+    WatchEndGame(st, ctx);
+    EXPECT_EQ(st.valuationReference.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuationEarlier.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuationRunStart.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuationLimit, 0.0) << "y = " << y;
+    EXPECT_EQ(st.tightValuationSpans, 0) << "y = " << y;
+    EXPECT_FALSE(st.failed) << "y = " << y;
+  }
 }
 
 // y1 = 1e-3 d^{-1/2} grows with a stable estimate -1/2 while max |y| is y2 = 10: on the
