@@ -53,7 +53,28 @@ bool SameValuation(const ValuationSample& from, const ValuationSample& to, doubl
   return std::abs(to.value - from.value) <= agreement * std::abs(to.value);
 }
 
+// The limit of the estimates of three spans in a row by Aitken's extrapolation. Close to the
+// target v(d) = v + c d^{1/m} + ..., so estimates taken a ratio q apart in d differ by steps that
+// shrink by r = q^{-1/m} each span, and v = v_3 + (v_3 - v_2) r / (1 - r). The estimates of a
+// slow divergence approach their limit as slowly as its terms (reimer5's and stewgou40's v = -1/3
+// paths still drift by 2 % a span at d = 1e-7, where the step underflows); their limit stays put.
+// Without a geometric decrease (r outside (0, kEndGame.extrapolationRatio)) the latest estimate
+// is kept.
+double ExtrapolatedValuation(double v1, double v2, double v3) {
+  const double r = (v3 - v2) / (v2 - v1);
+  if (!(r > 0.0 && r < kEndGame.extrapolationRatio)) return v3;
+  return v3 + (v3 - v2) * r / (1.0 - r);
+}
+
 }  // namespace
+
+void ResetValuationRun(PathState& st) {
+  st.valuationReference.distance = 0.0;
+  st.valuationEarlier.distance = 0.0;
+  st.valuationRunStart.distance = 0.0;
+  st.valuationLimit = 0.0;
+  st.tightValuationSpans = 0;
+}
 
 void WatchEndGame(PathState& st, const PathContext& ctx) {
   const double d = Distance(st, *ctx.route);
@@ -63,9 +84,7 @@ void WatchEndGame(PathState& st, const PathContext& ctx) {
   const ValuationSample sample{d, SmallestValuation(st, d), MaxNorm(st.y)};
   const double v = sample.value;
   if (!(v < -kEndGame.divergingValuation)) {
-    st.valuationReference.distance = 0.0;
-    st.valuationRunStart.distance = 0.0;
-    st.tightValuationSpans = 0;
+    ResetValuationRun(st);
     return;
   }
   st.latestValuation = sample;
@@ -75,19 +94,30 @@ void WatchEndGame(PathState& st, const PathContext& ctx) {
   const bool polyhedral = ctx.route == &kPolyhedralRoute;
   // On the total-degree route paths that a rescue brings home (cyclic-7) and paths that turn
   // towards a large root show stable estimates for a while too; there the sizes must also follow.
-  const bool consistent =
-      polyhedral || (hasReference && SizesFollowValuation(st.valuationReference, sample));
-  const bool tight = consistent && hasReference &&
-                     SameValuation(st.valuationReference, sample, kEndGame.tightValuationAgreement);
+  const bool sizesFollow = hasReference && SizesFollowValuation(st.valuationReference, sample);
+  const bool consistent = polyhedral || sizesFollow;
+  const double limit =
+      st.valuationEarlier.distance > 0.0
+          ? ExtrapolatedValuation(st.valuationEarlier.value, st.valuationReference.value, v)
+          : v;
+  const bool limitKept =
+      st.valuationLimit < 0.0 &&
+      std::abs(limit - st.valuationLimit) <= kEndGame.tightValuationAgreement * std::abs(limit);
+  const bool tight =
+      consistent && hasReference &&
+      (SameValuation(st.valuationReference, sample, kEndGame.tightValuationAgreement) || limitKept);
   st.tightValuationSpans = tight ? st.tightValuationSpans + 1 : 0;
-  // Beyond any root's size one agreement suffices; a slow divergence (reimer5's v = -1/5 reaches
-  // only |y| ~ 70 at d = 1e-10, and its v = -1/3 paths approach -1/3 like d^{1/3}) must keep its
-  // estimate to 2 % over tightValuationSpans spans in a row.
-  const bool large = consistent && hasReference &&
-                     SameValuation(st.valuationReference, sample, kEndGame.valuationAgreement) &&
-                     sample.norm > kEndGame.infinityNorm;
-  if (large || st.tightValuationSpans >= kEndGame.tightValuationSpans) {
-    st.valuation = v;
+  // Beyond any root's size one agreement suffices: of the estimates, or on the polyhedral route of
+  // the sizes with the estimate (stewgou40's poles drift from v = -1.4 to -1.2 while |y| grows
+  // from 1e4 to 3e5, and the step underflows there). A slow divergence (reimer5's v = -1/5 reaches
+  // only |y| ~ 70 at d = 1e-10) must keep its estimate or extrapolated limit to 2 % over
+  // tightValuationSpans spans in a row.
+  const bool agreeing = SameValuation(st.valuationReference, sample, kEndGame.valuationAgreement) ||
+                        (polyhedral && sizesFollow);
+  const bool large = consistent && hasReference && agreeing && sample.norm > kEndGame.infinityNorm;
+  const bool slow = st.tightValuationSpans >= kEndGame.tightValuationSpans;
+  if (large || slow) {
+    st.valuation = slow ? limit : v;
     if (polyhedral) {
       Fail(st, PathFailure::kDiverged);
       return;
@@ -98,7 +128,9 @@ void WatchEndGame(PathState& st, const PathContext& ctx) {
     DivergenceVerdict(st, *ctx.route, PathFailure::kDiverged);
     if (st.failed) return;
   }
+  st.valuationEarlier = st.valuationReference;
   st.valuationReference = sample;
+  st.valuationLimit = limit;
 }
 
 bool ValuationsProveDivergence(const PathState& st) {
@@ -109,9 +141,14 @@ bool ValuationsProveDivergence(const PathState& st) {
       st.valuationReference.distance >= kEndGame.underflowSpan * to.distance ? st.valuationReference
                                                                              : st.valuationRunStart;
   if (!(from.distance > 0.0 && to.distance > 0.0)) return false;
-  return to.distance <= from.distance / kEndGame.underflowSpan &&
-         SameValuation(from, to, kEndGame.tightValuationAgreement) &&
-         SizesFollowValuation(from, to);
+  if (to.distance <= from.distance / kEndGame.underflowSpan &&
+      SameValuation(from, to, kEndGame.tightValuationAgreement) && SizesFollowValuation(from, to))
+    return true;
+  // A slow divergence whose extrapolated limit kept over the last spans, with sizes that grew
+  // like d^v over the last two.
+  const ValuationSample& earlier = st.valuationEarlier;
+  return st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
+         SizesFollowValuation(earlier, to);
 }
 
 namespace {

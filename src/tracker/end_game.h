@@ -34,12 +34,15 @@ struct EndGameParameters {
   double infinityNorm = 1e4;         // |y| (scaled variables) beyond which no root is expected
   double tightValuationAgreement = 0.02;  // relative agreement of a slow divergence's estimates
   int tightValuationSpans = 4;            // ... over this many spans in a row
+  double extrapolationRatio =
+      0.9;                       // estimates converging slower than this a span: not extrapolated
   double growthAgreement = 0.1;  // total degree: |y| must grow like d^v to this relative accuracy
   double underflowSpan =
       2.0;  // ratio of distances over which an underflowed path's estimates agree
-  double cauchyRadius = 1e-3;  // radius of the first loops
-  double radiusRatio = 0.1;    // each further radius is this times the last
-  int radiusCount = 6;         // radii tried
+  int underflowTightSpans = 2;  // ... or spans in a row over which its extrapolated limit kept
+  double cauchyRadius = 1e-3;   // radius of the first loops
+  double radiusRatio = 0.1;     // each further radius is this times the last
+  int radiusCount = 6;          // radii tried
   int samplesPerLoop = 16;
   int maxWindingNumber = 16;        // (x-1)^5; (y-2)^3 needs 15 loops
   double loopClosure = 1e-7;        // relative distance at which a loop is back at its start
@@ -61,10 +64,14 @@ inline constexpr EndGameParameters kEndGame{};
 // below), and gives the path up as diverging (st.valuation set) once the estimates prove it.
 void WatchEndGame(PathState& st, const PathContext& ctx);
 
+// Forgets the estimates of the run: the path's estimates turned non-negative, or a path begins.
+void ResetValuationRun(PathState& st);
+
 // Whether the valuation estimates of a path whose step underflowed prove it diverging: the latest
 // estimate agrees within kEndGame.tightValuationAgreement with an earlier one of its run of
 // negative estimates taken at least kEndGame.underflowSpan times farther from the target, and
-// max |y_j| grew like d^v in between.
+// max |y_j| grew like d^v in between; or the extrapolated limit of the estimates kept over
+// kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two.
 // Such paths lose the step because the terms of the equations (|y|^degree) have outgrown what
 // double precision resolves, not because the path is lost.
 bool ValuationsProveDivergence(const PathState& st);

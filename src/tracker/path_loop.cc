@@ -47,9 +47,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.hasWaypoint = false;
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
-  st.valuationReference.distance = 0.0;
-  st.valuationRunStart.distance = 0.0;
-  st.tightValuationSpans = 0;
+  ResetValuationRun(st);
   st.valuation = 0.0;
   st.latestValuation.distance = 0.0;
   st.hasEndGameStart = false;

@@ -95,10 +95,12 @@ struct PathState {
   PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
   // The end game (tracker/end_game.h).
   ValuationSample valuationReference;  // the estimate of the last span (distance 0: none)
+  ValuationSample valuationEarlier;    // the estimate of the span before it (distance 0: none)
+  double valuationLimit = 0.0;         // the limit extrapolated at the last span (0: none)
   ValuationSample valuationRunStart;   // the first estimate since the estimates turned negative
   ValuationSample latestValuation;     // the latest estimate
   double valuation = 0.0;              // the estimate that proved divergence, else 0
-  int tightValuationSpans = 0;         // spans in a row over which the estimate kept to 2 %
+  int tightValuationSpans = 0;         // spans in a row over which the limit kept to 2 %
   std::vector<Complex> endGameStart;   // a point of the path at parameter endGameStartAt
   double endGameStartAt = 0.0;
   bool hasEndGameStart = false;

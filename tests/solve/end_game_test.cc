@@ -134,5 +134,24 @@ TEST(EndGame, ADivergingPathIsRecognisedAsSuch) {
   }
 }
 
+// Three equations that share the leading form (x^2 + y^2 + z^2)^2, as the Stewart-Gough
+// platform's equations share |n|^2: 24 roots, and 40 of the 64 polyhedral paths go to infinity.
+// Their estimates drift for decades of the distance (v from -0.4 to -1/3, or poles beyond any
+// root's size whose estimates drift from -1.4 to -1.2) until the step underflows; each must still
+// get its verdict, with the valuation that proved it, and no root may be taken for one.
+TEST(EndGame, MostPathsDivergeAndEachGetsItsVerdict) {
+  const std::string sphere = "(x^2 + y^2 + z^2)^2";
+  const std::string text =
+      sphere + " + x*y - 1; " + sphere + " + x + 2*y*z - 1.5; " + sphere + " + 3*z^3 - y - 1.3;";
+  for (const std::uint64_t seed : {1u, 4u}) {
+    const SolveResult result = Solve(text, Route::kPolyhedral, seed);
+    ExpectEveryPathDecided(result);
+    EXPECT_EQ(result.rootCount, 24) << "seed " << seed;
+    EXPECT_EQ(result.lostPaths.size(), 40u) << "seed " << seed;
+    for (const PathRecord& path : result.lostPaths)
+      EXPECT_LT(path.valuation, -0.05) << "path " << path.cell << "/" << path.startIndex;
+  }
+}
+
 }  // namespace
 }  // namespace zormix

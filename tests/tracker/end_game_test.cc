@@ -13,9 +13,11 @@ namespace {
 
 // y^k d - 1 = 0 with d = -s the distance to the target s = 0: the path y = d^{-1/k} goes to
 // infinity with valuation -1/k.
+// With a shift c, (y - c)^k d - 1 = 0: y = d^{-1/k} + c, whose estimates
+// v(d) = -1/k / (1 + c d^{1/k}) approach -1/k only like d^{1/k}.
 class PoleHomotopy : public Homotopy {
  public:
-  explicit PoleHomotopy(int k) : k_(k) {}
+  explicit PoleHomotopy(int k, double shift = 0.0) : k_(k), shift_(shift) {}
   int n() const override { return 1; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Hs) override {
@@ -23,14 +25,16 @@ class PoleHomotopy : public Homotopy {
   }
   void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
                        Complex* Hs) override {
-    const Complex power = std::pow(y[0], k_ - 1);
-    H[0] = power * y[0] * -s - 1.0;
+    const Complex z = y[0] - shift_;
+    const Complex power = std::pow(z, k_ - 1);
+    H[0] = power * z * -s - 1.0;
     J(0, 0) = static_cast<double>(k_) * power * -s;
-    Hs[0] = -power * y[0];
+    Hs[0] = -power * z;
   }
 
  private:
   int k_;
+  double shift_;
 };
 
 // The same path on the total-degree route, whose parameter is t = 1 - d.
@@ -43,10 +47,10 @@ class TotalDegreePoleHomotopy : public PoleHomotopy {
   }
 };
 
-// Tracks y = d^{-1/k} from d = 1 and returns the state it stopped in.
-PathState TrackPole(int k, const RouteConstants& route = kPolyhedralRoute) {
-  PoleHomotopy polyhedral(k);
-  TotalDegreePoleHomotopy totalDegree(k);
+// Tracks y = d^{-1/k} + shift from d = 1 and returns the state it stopped in.
+PathState TrackPole(int k, const RouteConstants& route = kPolyhedralRoute, double shift = 0.0) {
+  PoleHomotopy polyhedral(k, shift);
+  TotalDegreePoleHomotopy totalDegree(k, shift);
   // The target 0 y^k - 1 = 0 has no root: a path stopped close to it polishes in vain.
   const PolySystem target = testing::BuildSystem({{{{k}, Complex(0.0)}, {{0}, Complex(-1.0)}}});
   const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
@@ -57,7 +61,7 @@ PathState TrackPole(int k, const RouteConstants& route = kPolyhedralRoute) {
   ctx.route = &route;
   ctx.limits = FirstTrackingLimits();
   PathState st(1);
-  const Complex start(1.0, 0.0);
+  const Complex start(1.0 + shift, 0.0);
   std::int64_t blowUps = 0;
   EXPECT_FALSE(TrackPath(st, ctx, &start, route.target - 1.0, blowUps));
   return st;
@@ -118,6 +122,109 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
   const ValuationSample early{1e-2, -0.3, 10.0};
   EXPECT_TRUE(verdict(early, at(1e-3, v, v), at(4e-3, v, v)));
   EXPECT_FALSE(verdict(early, at(1e-3, v, v), at(1.5e-3, v, v)));
+  // A slow divergence whose extrapolated limit kept over two spans, with sizes that followed the
+  // latest estimate since the span before the last.
+  auto extrapolated = [&](int tightSpans, double exponent) {
+    PathState st(1);
+    st.valuationRunStart = early;
+    st.valuationEarlier = at(4e-3, v, 1.2 * v);
+    st.valuationReference = at(1e-3, v, 1.1 * v);
+    st.latestValuation = at(0.8e-3, exponent, v);
+    st.tightValuationSpans = tightSpans;
+    return ValuationsProveDivergence(st);
+  };
+  EXPECT_TRUE(extrapolated(2, v));
+  EXPECT_FALSE(extrapolated(1, v));
+  EXPECT_FALSE(extrapolated(2, -0.3));
+}
+
+// A slow divergence whose estimates drift by several percent a span (v = -1/3 approached like
+// d^{1/3}, as on reimer5's and stewgou40's paths, whose steps underflow near d = 1e-8) is proved
+// by the extrapolated limit of its estimates long before, and with that limit as its valuation.
+TEST(EndGameValuation, DriftingSlowDivergenceIsProvedByItsExtrapolatedLimit) {
+  const PathState st = TrackPole(3, kPolyhedralRoute, 5.0);
+  EXPECT_EQ(st.failure, PathFailure::kDiverged);
+  EXPECT_NEAR(st.valuation, -1.0 / 3.0, 0.002);
+  EXPECT_GT(-st.s, 1e-8);
+}
+
+// Estimates that turn non-negative end the run: what was gathered before says nothing about
+// the path from there on.
+TEST(EndGameValuation, NonNegativeEstimateForgetsTheRun) {
+  PoleHomotopy pole(1, 2.0);  // the estimate at y is -(y - 2) / y
+  const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}}});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &pole;
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  // Estimates 1 and -0.04: the latter is negative, but too close to 0 to say "to infinity".
+  for (const double y : {1.0, 2.0 / 1.04}) {
+    PathState st(1);
+    st.s = -1e-3;
+    st.y[0] = Complex(y, 0.0);
+    pole.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
+                  st.parameterDerivative.data());
+    const ValuationSample old{5e-3, -0.5, 3.0};
+    st.valuationReference = old;
+    st.valuationEarlier = old;
+    st.valuationRunStart = old;
+    st.valuationLimit = -0.5;
+    st.tightValuationSpans = 3;
+    WatchEndGame(st, ctx);
+    EXPECT_EQ(st.valuationReference.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuationEarlier.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuationRunStart.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuationLimit, 0.0) << "y = " << y;
+    EXPECT_EQ(st.tightValuationSpans, 0) << "y = " << y;
+    EXPECT_FALSE(st.failed) << "y = " << y;
+  }
+}
+
+// y1 = 1e-3 d^{-1/2} grows with a stable estimate -1/2 while max |y| is y2 = 10: on the
+// total-degree route, where paths that turn towards a large root look the same for a while, no
+// verdict before the sizes themselves grow like d^{-1/2} (y1 passes 10 at d = 1e-8).
+class HiddenPoleHomotopy : public Homotopy {
+ public:
+  int n() const override { return 2; }
+  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Ht) override {
+    EvaluateComplex(y, Complex(t, 0.0), J, H, Ht);
+  }
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override {
+    const Complex d = 1.0 - t;
+    H[0] = y[0] * y[0] * d - 1e-6;
+    H[1] = y[1] - 10.0;
+    J(0, 0) = 2.0 * y[0] * d;
+    J(0, 1) = 0.0;
+    J(1, 0) = 0.0;
+    J(1, 1) = 1.0;
+    Ht[0] = -y[0] * y[0];
+    Ht[1] = 0.0;
+  }
+};
+
+TEST(EndGameValuation, TotalDegreeVerdictWaitsForTheSizesToFollow) {
+  HiddenPoleHomotopy homotopy;
+  const PolySystem target =
+      testing::BuildSystem({{{{2, 0}, Complex(0.0)}, {{0, 0}, Complex(-1e-6)}},
+                            {{{0, 1}, Complex(1.0)}, {{0, 0}, Complex(-10.0)}}});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &kTotalDegreeRoute;
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  PathState st(2);
+  const Complex start[2] = {Complex(1e-3, 0.0), Complex(10.0, 0.0)};
+  std::int64_t blowUps = 0;
+  EXPECT_FALSE(TrackPath(st, ctx, start, 0.0, blowUps));
+  ASSERT_TRUE(st.failed);
+  if (st.failure == PathFailure::kDiverged) {
+    EXPECT_LT(1.0 - st.s, 1e-8);
+    EXPECT_NEAR(st.valuation, -0.5, 0.02);
+  }
 }
 
 // The singularity test scales with the system (coefficients near 1), not with the Jacobian alone.
