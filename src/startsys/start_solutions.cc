@@ -12,16 +12,20 @@ namespace zormix {
 
 // coef(p1) x^E(.,p1) + coef(p2) x^E(.,p2) = 0 divided by coef(p1) x^E(.,p2) is
 // x^(E(.,p1) - E(.,p2)) = -coef(p2) / coef(p1).
-ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& cells,
-                                           const ColMajorMatrix<std::int32_t>& exponents,
-                                           const std::vector<Complex>& coefficients) {
+namespace {
+
+// The binomial system x^(a_p1(i) - a_p2(i)) = -coef(p2) / coef(p1) of a cell.
+void CellBinomials(std::int64_t cell, const CellList& cells,
+                   const ColMajorMatrix<std::int32_t>& exponents,
+                   const std::vector<Complex>& coefficients, IntMatrix& A,
+                   std::vector<Complex>& b) {
   const int n = cells.n();
   if (cell < 0 || cell >= cells.size()) {
     throw Error(ErrorCode::kInternal, "cell " + std::to_string(cell) + " is not in a list of " +
                                           std::to_string(cells.size()) + " cells");
   }
-  IntMatrix A(n, n);
-  std::vector<Complex> b(static_cast<std::size_t>(n));
+  A = IntMatrix(n, n);
+  b.assign(static_cast<std::size_t>(n), 0.0);
   for (int i = 0; i < n; ++i) {
     const std::int32_t p1 = cells.First(cell, i), p2 = cells.Second(cell, i);
     for (int j = 0; j < n; ++j) {
@@ -29,9 +33,28 @@ ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& ce
     }
     b[i] = -coefficients[p2] / coefficients[p1];
   }
+}
+
+}  // namespace
+
+ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& cells,
+                                           const ColMajorMatrix<std::int32_t>& exponents,
+                                           const std::vector<Complex>& coefficients) {
+  IntMatrix A;
+  std::vector<Complex> b;
+  CellBinomials(cell, cells, exponents, coefficients, A, b);
   ColMajorMatrix<Complex> X;
   SolveBinomialSystem(A, b, X);
   return X;
+}
+
+BinomialSolutions CellStartPoints(std::int64_t cell, const CellList& cells,
+                                  const ColMajorMatrix<std::int32_t>& exponents,
+                                  const std::vector<Complex>& coefficients) {
+  IntMatrix A;
+  std::vector<Complex> b;
+  CellBinomials(cell, cells, exponents, coefficients, A, b);
+  return BinomialSolutions(std::move(A), std::move(b));
 }
 
 // The diagonal matrix of the degrees is already triangular, so the solutions are

@@ -62,6 +62,11 @@ BinomialSolutions TotalDegreeStartPoints(const std::vector<Complex>& q,
 ColMajorMatrix<Complex> CellStartSolutions(std::int64_t cell, const CellList& cells,
                                            const ColMajorMatrix<std::int32_t>& exponents,
                                            const std::vector<Complex>& coefficients);
+// The same solutions one at a time (column s of CellStartSolutions, bit for bit), none stored: a
+// cell of a million start solutions costs nothing before its paths run.
+BinomialSolutions CellStartPoints(std::int64_t cell, const CellList& cells,
+                                  const ColMajorMatrix<std::int32_t>& exponents,
+                                  const std::vector<Complex>& coefficients);
 
 // Solutions of Q(0,i) x_i^d_i + Q(1,i) = 0, with Q stored equation after equation
 // (q[2i] multiplies x_i^d_i, q[2i+1] is the constant). count = product of the degrees.

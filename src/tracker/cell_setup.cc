@@ -56,7 +56,7 @@ CellSetup PrepareCell(std::int64_t cell, const CellList& cells, const PolySystem
   if (setup.startCount == 0) return setup;  // singular: no start solutions, no paths
   setup.powers = CellNormalAndPowers(cell, cells, E, system.termCount, D, U, lifting);
   setup.s0 = -20.0 / setup.powers.minPower;
-  setup.X = CellStartSolutions(cell, cells, E, startCoefficients);
+  setup.starts = CellStartPoints(cell, cells, E, startCoefficients);
   return setup;
 }
 

@@ -3,6 +3,7 @@
 #define ZORMIX_TRACKER_CELL_SETUP_H_
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -32,8 +33,8 @@ CellPowers CellNormalAndPowers(std::int64_t cell, const CellList& cells,
 struct CellSetup {
   std::int64_t startCount = 0;  // M = |det D|; 0 for a singular cell (no paths)
   CellPowers powers;
-  double s0 = 0.0;            // -20 / minPower
-  ColMajorMatrix<Complex> X;  // n x M start solutions
+  double s0 = 0.0;                          // -20 / minPower
+  std::optional<BinomialSolutions> starts;  // the M start solutions, computed one at a time
 };
 
 // Difference matrix, unimodular reduction, normal and powers, start solutions of one cell.

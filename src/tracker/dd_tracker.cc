@@ -236,7 +236,7 @@ RetrackFunction MakePolyhedralDdRetrack(const MonomialLayout& layout,
                                         std::function<CellSetup(std::int64_t)> prepareCell) {
   auto homotopy = std::make_shared<DdPolyhedralHomotopy>(layout, start, target);
   auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
-  return [homotopy, cached, prepareCell](const PathRecord& record, double) {
+  return [homotopy, cached, prepareCell, n = layout.n](const PathRecord& record, double) {
     const std::int64_t cell = record.cell - 1;
     if (cached->first != cell) {
       cached->second = prepareCell(cell);
@@ -246,7 +246,9 @@ RetrackFunction MakePolyhedralDdRetrack(const MonomialLayout& layout,
     const std::int64_t k = record.startIndex - 1;
     if (k < 0 || k >= setup.startCount) return RetrackResult{{}, 0, true, 0};
     homotopy->SetPowers(setup.powers.beta);
-    return AsRetrack(TrackDoubleDouble(*homotopy, setup.X.col(k), setup.s0, 0.0));
+    std::vector<Complex> start(static_cast<std::size_t>(n));
+    setup.starts->Solution(k, start.data());
+    return AsRetrack(TrackDoubleDouble(*homotopy, start.data(), setup.s0, 0.0));
   };
 }
 

@@ -51,7 +51,9 @@ struct CellSlot {
 // One worker's homotopy and path state, reused for all its paths.
 struct PolyhedralWorker {
   PolyhedralWorker(const PolyhedralRoute& route, const PathLimits& limits)
-      : homotopy(route.layout, route.startCoefficients, route.delta), state(route.system.n) {
+      : homotopy(route.layout, route.startCoefficients, route.delta),
+        state(route.system.n),
+        start(static_cast<std::size_t>(route.system.n)) {
     context.homotopy = &homotopy;
     context.route = &kPolyhedralRoute;
     context.limits = limits;
@@ -65,11 +67,13 @@ struct PolyhedralWorker {
       return false;
     }
     homotopy.SetPowers(setup.powers.beta);
-    return TrackPath(state, context, setup.X.col(k), setup.s0, blowUps);
+    setup.starts->Solution(k, start.data());
+    return TrackPath(state, context, start.data(), setup.s0, blowUps);
   }
 
   PolyhedralHomotopy homotopy;
   PathState state;
+  std::vector<Complex> start;
   PathContext context;
 };
 

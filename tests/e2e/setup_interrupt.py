@@ -2,7 +2,8 @@
 """Ctrl-C and SIGTERM while Octave sets up a route of two million paths ('maxPaths' allows it).
 
 x^2000 - y - 1, y^1000 - x - 2 on the total-degree route: 2,000,000 paths of two variables, whose
-start points and per-path storage once took seconds in which nothing polled. Ctrl-C is sent at
+start points and per-path storage once took seconds in which nothing polled (and x^1000000 - 1,
+y - 1 on the polyhedral route: a cell of a million start solutions). Ctrl-C is sent at
 several moments of the setup of an interactive session (under a pseudo-terminal), and the error
 zormix:interrupted must reach the prompt within a second each time; SIGTERM to a batch session must
 end Octave within a second. Usage: setup_interrupt.py OCTAVE_CLI PATH_ENTRY...
@@ -18,6 +19,10 @@ ANSWER_WITHIN = 1.0  # seconds from the signal to the answer
 SOLVE = ("r = zormix_solve_mex({'x^2000 - y - 1', 'y^1000 - x - 2'}, "
          "struct('route', 'totaldegree', 'maxPaths', 1e7, 'threads', 1));")
 DELAYS = (0.3, 0.9, 1.6)  # seconds after the solve began: start points, storage, first paths
+# The polyhedral route: one mixed cell with a million start solutions, once all computed before
+# its first path (SIGTERM then took 4.5 s to end Octave).
+ONE_CELL = ("r = zormix_solve_mex({'x^1000000 - 1', 'y - 1'}, "
+            "struct('maxPaths', 1e7, 'threads', 1));")
 
 
 def interrupt_after(session, delay):
@@ -34,9 +39,9 @@ def interrupt_after(session, delay):
     return took
 
 
-def terminate_after(octave, path, folder, delay):
+def terminate_after(octave, path, folder, delay, solve=SOLVE):
     script = ("addpath(" + ", ".join(f"'{p}'" for p in path) + "); disp('STARTING'); "
-              "fflush(stdout); " + SOLVE + " disp('WENT ON'); fflush(stdout);")
+              "fflush(stdout); " + solve + " disp('WENT ON'); fflush(stdout);")
     proc = subprocess.Popen([octave, "--no-gui", "--norc", "--no-history", "--quiet", "--eval",
                              script], cwd=folder, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT)
@@ -65,6 +70,8 @@ def main():
             print(f"Ctrl-C {delay} s into the setup: answered after {took:.2f} s")
         took = terminate_after(octave, path, folder, DELAYS[1])
         print(f"SIGTERM {DELAYS[1]} s into the setup: Octave ended after {took:.2f} s")
+        took = terminate_after(octave, path, folder, DELAYS[1], ONE_CELL)
+        print(f"SIGTERM {DELAYS[1]} s into a million-path cell: Octave ended after {took:.2f} s")
 
 
 if __name__ == "__main__":
