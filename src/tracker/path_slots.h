@@ -135,7 +135,7 @@ class SparsePoints {
  private:
   mutable std::mutex mutex_;
   std::map<std::int64_t, std::vector<Complex>> points_;
-  const std::vector<Complex> none_;
+  const std::vector<Complex> none_{};
 };
 
 }  // namespace zormix
