@@ -37,34 +37,11 @@ std::vector<double> LogModuli(const IntMatrix& L, const IntMatrix& U,
   return rho;
 }
 
-// Phi(i, s): angle of reduced coordinate i in solution s. Row i splits each block of S_{i-1}
-// columns into |L(i,i)| runs of S_i = S_{i-1} / |L(i,i)| columns; run k = 1..|L(i,i)| gets
-// (c + 2 pi k) / L(i,i) with c = theta_i - sum_{j<i} L(i,j) Phi(j, .), so the branch of row 0
-// changes slowest and that of row n-1 fastest.
-ColMajorMatrix<double> BranchAngles(const IntMatrix& L, const std::vector<Complex>& b,
-                                    std::int64_t M) {
-  const std::int64_t n = L.rows();
-  ColMajorMatrix<double> phi(n, M);
-  std::int64_t blockSize = M;
-  for (std::int64_t i = 0; i < n; ++i) {
-    const std::int64_t diagAbs = L(i, i) < 0 ? -L(i, i) : L(i, i);
-    const std::int64_t runSize = blockSize / diagAbs;
-    const double theta = std::atan2(b[i].imag(), b[i].real());
-    const double diag = static_cast<double>(L(i, i));
-    for (std::int64_t start = 0; start < M; start += blockSize) {
-      const std::int64_t last = start + blockSize - 1;
-      double sum = 0.0;
-      for (std::int64_t j = 0; j < i; ++j) sum += static_cast<double>(L(i, j)) * phi(j, last);
-      const double c = theta - sum;
-      for (std::int64_t k = 1; k <= diagAbs; ++k) {
-        const double angle = (c + kTwoPi * static_cast<double>(k)) / diag;
-        const std::int64_t runStart = start + (k - 1) * runSize;
-        for (std::int64_t s = runStart; s < runStart + runSize; ++s) phi(i, s) = angle;
-      }
-    }
-    blockSize = runSize;
-  }
-  return phi;
+// v / |v| in place; returns |v|.
+double ToUnitModulus(Complex& v) {
+  const double r = std::sqrt(v.real() * v.real() + v.imag() * v.imag());
+  v = Complex(v.real() / r, v.imag() / r);
+  return r;
 }
 
 void CheckSolutionCount(std::int64_t n, std::int64_t M) {
@@ -77,37 +54,14 @@ void CheckSolutionCount(std::int64_t n, std::int64_t M) {
 
 }  // namespace
 
-std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b,
+std::int64_t SolveBinomialSystem(const IntMatrix& A, std::vector<Complex>& b,
                                  ColMajorMatrix<Complex>& X) {
-  const std::int64_t n = A.rows();
-  if (static_cast<std::int64_t>(b.size()) != n) {
-    throw Error(ErrorCode::kInternal, "binomial system with " + std::to_string(n) +
-                                          " equations but " + std::to_string(b.size()) +
-                                          " right-hand sides");
-  }
-  IntMatrix U;
-  const std::int64_t M = TriangularizeUnimodular(A, U);
-  std::vector<double> lambda(static_cast<std::size_t>(n));
-  for (std::int64_t i = 0; i < n; ++i) {
-    const double r = std::sqrt(b[i].real() * b[i].real() + b[i].imag() * b[i].imag());
-    b[i] = Complex(b[i].real() / r, b[i].imag() / r);
-    lambda[i] = std::log(r);
-  }
-  if (M == 0) {  // singular: no isolated solutions, and nothing may divide by the zero diagonal
-    X.Assign(n, 0);
-    return 0;
-  }
+  const BinomialSolutions solutions(A, b);
+  const std::int64_t n = A.rows(), M = solutions.count();
+  for (Complex& v : b) ToUnitModulus(v);
   CheckSolutionCount(n, M);
-  const std::vector<double> rho = LogModuli(A, U, lambda);
-  const ColMajorMatrix<double> phi = BranchAngles(A, b, M);
   X.Assign(n, M);
-  for (std::int64_t s = 0; s < M; ++s) {
-    for (std::int64_t i = 0; i < n; ++i) {
-      double angle = 0.0;
-      for (std::int64_t j = 0; j < n; ++j) angle += static_cast<double>(U(i, j)) * phi(j, s);
-      X(i, s) = std::exp(Complex(rho[i], angle));
-    }
-  }
+  for (std::int64_t s = 0; s < M; ++s) solutions.Solution(s, X.col(s));
   return M;
 }
 
@@ -121,9 +75,7 @@ BinomialSolutions::BinomialSolutions(IntMatrix A, std::vector<Complex> b) : thet
   count_ = TriangularizeUnimodular(A, U_);
   std::vector<double> lambda(static_cast<std::size_t>(n));
   for (std::int64_t i = 0; i < n; ++i) {
-    const double r = std::sqrt(b[i].real() * b[i].real() + b[i].imag() * b[i].imag());
-    b[i] = Complex(b[i].real() / r, b[i].imag() / r);
-    lambda[i] = std::log(r);
+    lambda[i] = std::log(ToUnitModulus(b[i]));
     theta_[i] = std::atan2(b[i].imag(), b[i].real());
   }
   if (count_ == 0) return;
@@ -131,8 +83,9 @@ BinomialSolutions::BinomialSolutions(IntMatrix A, std::vector<Complex> b) : thet
   L_ = std::move(A);
 }
 
-// Branch k_i of row i is the digit of s in the mixed radix of the |L(i,i)|, row 0 the most
-// significant: the run of s in BranchAngles, whose angles of the rows above are those of s.
+// Branch k_i = 1..|L(i,i)| of row i is the digit of s in the mixed radix of the |L(i,i)|, row 0
+// the most significant (so row 0 changes slowest): phi_i = (theta_i - sum_{j<i} L(i,j) phi_j +
+// 2 pi k_i) / L(i,i).
 void BinomialSolutions::Solution(std::int64_t s, Complex* x) const {
   const std::int64_t n = L_.rows();
   std::vector<double> phi(static_cast<std::size_t>(n));

@@ -29,12 +29,12 @@ std::int64_t TriangularizeUnimodular(IntMatrix& A, IntMatrix& U, ReductionStatus
 std::int64_t AbsDeterminantByReduction(IntMatrix A, ReductionStatus* status = nullptr);
 
 // Solves x^A(i,.) = b_i for all solutions in the complex torus, in the fixed order of the branch
-// indices (row 1 slowest). A is consumed (holds L on return), b is normalised to modulus 1.
+// indices (row 1 slowest): column s is BinomialSolutions' solution s. b is normalised to modulus 1.
 // X is resized to n x M. Returns M = |det A|; 0 (and no solutions) for a singular A.
-std::int64_t SolveBinomialSystem(IntMatrix& A, std::vector<Complex>& b, ColMajorMatrix<Complex>& X);
+std::int64_t SolveBinomialSystem(const IntMatrix& A, std::vector<Complex>& b,
+                                 ColMajorMatrix<Complex>& X);
 
-// The solutions of a binomial system one at a time, for systems with too many to hold: solution s
-// is bit for bit column s of SolveBinomialSystem's X.
+// The solutions of a binomial system one at a time, for systems with too many to hold.
 class BinomialSolutions {
  public:
   // A and b as for SolveBinomialSystem (taken by value: the caller's are left alone).
