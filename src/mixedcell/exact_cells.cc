@@ -89,13 +89,8 @@ ExactCell CellDecider::Decide(const CellList& cells, std::int64_t c) {
   }
   const SupportPoints points{sup_, scaled_, sparse_};
   const CellRows rows{cells, c, supportOf_};
-  CheckedInt128 fast;
   DecisionScratch<__int128> scratch;
-  const ExactCell quick = DecideExactly(fast, points, rows, scratch);
-  if (!fast.overflow) return quick;
-  BigInt big;
-  DecisionScratch<BigInt::Int> wide;
-  return DecideExactly(big, points, rows, wide);
+  return DecideExactlyAnySize(points, rows, scratch);
 }
 
 }  // namespace zormix

@@ -312,6 +312,18 @@ ExactCell DecideExactly(Ops& ops, const Points& pts, const Rows& rows,
   return out;
 }
 
+// DecideExactly in checked 128-bit integers, again in multiprecision when they overflow.
+template <class Points, class Rows>
+ExactCell DecideExactlyAnySize(const Points& pts, const Rows& rows,
+                               DecisionScratch<__int128>& scratch) {
+  CheckedInt128 fast;
+  const ExactCell quick = DecideExactly(fast, pts, rows, scratch);
+  if (!fast.overflow) return quick;
+  BigInt big;
+  DecisionScratch<BigInt::Int> wide;
+  return DecideExactly(big, pts, rows, wide);
+}
+
 }  // namespace zormix
 
 #endif  // ZORMIX_MIXEDCELL_EXACT_DECISION_H_

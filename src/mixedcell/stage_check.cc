@@ -60,13 +60,7 @@ void StageTally::Merge(StageTally&& other) {
 void StageChecker::Record(const std::int32_t* cell, bool kept, StageTally& tally) {
   const StagePoints points{cfg_};
   const StageRows rows{cfg_, cell};
-  CheckedInt128 fast;
-  ExactCell decided = DecideExactly(fast, points, rows, scratch_);
-  if (fast.overflow) {
-    BigInt big;
-    DecisionScratch<BigInt::Int> wide;
-    decided = DecideExactly(big, points, rows, wide);
-  }
+  const ExactCell decided = DecideExactlyAnySize(points, rows, scratch_);
   tally.hashes.push_back(Fnv1a(cell, static_cast<std::size_t>(2 * cfg_.n) * sizeof(std::int32_t)));
   if (decided.verdict != CellVerdict::kCell ||
       decided.volume == std::numeric_limits<std::int64_t>::max()) {
