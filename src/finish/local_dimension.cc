@@ -135,8 +135,13 @@ bool SolutionOnSlice(const NormalForm& system, const PointUnits& units, const Co
       for (int i = 0; i < n; ++i) B(i, l) = A(i, l);
       for (int i = 0; i < d; ++i) B(n + i, l) = std::conj(slice.normals[i][l]);
     }
-    const SingularValues svd = ComputeSingularValues(B);
-    std::vector<Complex> step = TruncatedStep(svd, G, n - NumericalCorank(svd, kRankTolerance));
+    // Where B has full rank beyond doubt (most iterates on a slice that cuts a set cleanly) the
+    // QR step is the truncated SVD step; the decomposition decides only the doubtful ranks.
+    std::vector<Complex> step;
+    if (!FullRankLeastSquares(B, G, kRankTolerance, step)) {
+      const SingularValues svd = ComputeSingularValues(B);
+      step = TruncatedStep(svd, G, n - NumericalCorank(svd, kRankTolerance));
+    }
     // A trust region of radius eps: the solution sought is about eps away, while a full step
     // along a direction the Jacobian hardly sees (the plane z = 0 of x z = y z = z^2 = 0, seen
     // through x z and y z) may throw the iterate far along the set.

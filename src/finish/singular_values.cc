@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace zormix {
 namespace {
 
 constexpr int kMaxSweeps = 60;
+// The bound 1 / (||R||_F ||R^-1||_F) on sigma_n / sigma_1 must exceed a rank tolerance this many
+// times: the Jacobi values carry rounding of a few eps times the column sizes.
+constexpr double kFullRankMargin = 100.0;
 constexpr double kOrthogonal = 1e-15;  // |a_p^H a_q| <= this * |a_p| |a_q|: orthogonal
 
 double ColumnNormSquared(const ColMajorMatrix<Complex>& A, std::int64_t j) {
@@ -54,7 +58,72 @@ bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, s
   return true;
 }
 
+// Householder triangularisation of W (rows x n) in place, the same reflections applied to g:
+// W's upper triangle becomes R, g becomes Q^H g. False on a zero or non-finite column.
+bool TriangularizeWith(ColMajorMatrix<Complex>& W, std::vector<Complex>& g) {
+  const std::int64_t rows = W.rows(), n = W.cols();
+  for (std::int64_t k = 0; k < n; ++k) {
+    double size = 0.0;
+    for (std::int64_t i = k; i < rows; ++i) size += std::norm(W(i, k));
+    if (!(size > 0.0 && size < std::numeric_limits<double>::infinity())) return false;
+    const double length = std::sqrt(size), lead = std::abs(W(k, k));
+    const Complex phase = lead > 0.0 ? W(k, k) / lead : Complex(1.0, 0.0);
+    // v = x - alpha e_1 with alpha = -phase ||x||: no cancellation in v_1 = phase (|x_1| + ||x||),
+    // and v^H v = 2 ||x|| (||x|| + |x_1|).
+    W(k, k) += phase * length;
+    const double half = length * (length + lead);  // v^H v / 2
+    auto reflect = [&](auto at) {
+      Complex dot = 0.0;
+      for (std::int64_t i = k; i < rows; ++i) dot += std::conj(W(i, k)) * at(i);
+      dot /= half;
+      for (std::int64_t i = k; i < rows; ++i) at(i) -= dot * W(i, k);
+    };
+    for (std::int64_t j = k + 1; j < n; ++j)
+      reflect([&](std::int64_t i) -> Complex& { return W(i, j); });
+    reflect([&](std::int64_t i) -> Complex& { return g[i]; });
+    W(k, k) = -phase * length;
+  }
+  return true;
+}
+
+// Solves R z = b in place (R the upper triangle of W's first n rows), using entries 0..last of b.
+void BackSubstitute(const ColMajorMatrix<Complex>& W, std::int64_t last, Complex* b) {
+  for (std::int64_t i = last; i >= 0; --i) {
+    Complex sum = b[i];
+    for (std::int64_t l = i + 1; l <= last; ++l) sum -= W(i, l) * b[l];
+    b[i] = sum / W(i, i);
+  }
+}
+
+// ||R||_F ||R^-1||_F, an upper bound of sigma_1 / sigma_n; column j of R^-1 solves R z = e_j.
+double FrobeniusCondition(const ColMajorMatrix<Complex>& W) {
+  const std::int64_t n = W.cols();
+  double size = 0.0, inverseSize = 0.0;
+  std::vector<Complex> z(static_cast<std::size_t>(n));
+  for (std::int64_t j = 0; j < n; ++j) {
+    for (std::int64_t i = 0; i <= j; ++i) size += std::norm(W(i, j));
+    std::fill(z.begin(), z.end(), Complex(0.0, 0.0));
+    z[j] = 1.0;
+    BackSubstitute(W, j, z.data());
+    for (std::int64_t i = 0; i <= j; ++i) inverseSize += std::norm(z[i]);
+  }
+  return std::sqrt(size) * std::sqrt(inverseSize);
+}
+
 }  // namespace
+
+bool FullRankLeastSquares(const ColMajorMatrix<Complex>& B, const std::vector<Complex>& g,
+                          double tolerance, std::vector<Complex>& u) {
+  const std::int64_t n = B.cols();
+  if (n == 0 || B.rows() < n) return false;
+  ColMajorMatrix<Complex> W = B;
+  std::vector<Complex> rhs = g;
+  if (!TriangularizeWith(W, rhs)) return false;
+  if (!(FrobeniusCondition(W) * tolerance * kFullRankMargin < 1.0)) return false;
+  BackSubstitute(W, n - 1, rhs.data());
+  u.assign(rhs.begin(), rhs.begin() + n);
+  return true;
+}
 
 SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
   const std::int64_t n = A.cols();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "finish/classify.h"
@@ -125,6 +126,63 @@ TEST(SingularValuesTest, SmallValuesAndCorank) {
   EXPECT_EQ(svd.sigma[2], 0.0);
   EXPECT_EQ(NumericalCorank(svd, 1e-6), 2);
   EXPECT_EQ(NumericalCorank(svd, 1e-12), 1);
+}
+
+// Columns of a random unitary rows x rows matrix (Gram-Schmidt of Gaussian columns).
+ColMajorMatrix<Complex> RandomUnitary(int rows, std::mt19937_64& generator) {
+  std::normal_distribution<double> normal;
+  ColMajorMatrix<Complex> Q;
+  Q.Assign(rows, rows);
+  for (int j = 0; j < rows; ++j) {
+    for (int i = 0; i < rows; ++i) Q(i, j) = Complex(normal(generator), normal(generator));
+    for (int l = 0; l < j; ++l) {
+      Complex dot = 0.0;
+      for (int i = 0; i < rows; ++i) dot += std::conj(Q(i, l)) * Q(i, j);
+      for (int i = 0; i < rows; ++i) Q(i, j) -= dot * Q(i, l);
+    }
+    double size = 0.0;
+    for (int i = 0; i < rows; ++i) size += std::norm(Q(i, j));
+    for (int i = 0; i < rows; ++i) Q(i, j) /= std::sqrt(size);
+  }
+  return Q;
+}
+
+// B = scale U diag(sigma) V^H (7 x 6), sigma log-spaced from sigma_max / spread to sigma_max, and
+// g = B x + a residual orthogonal to B's range. Full rank is claimed exactly where the spread is
+// far below 1 / tolerance, and then the least-squares solution is x; never for a spread beyond
+// 1 / tolerance, at any scale.
+TEST(SingularValuesTest, FullRankLeastSquaresOnlyWhereTheRankIsBeyondDoubt) {
+  constexpr int n = 6, rows = 7;
+  constexpr double tolerance = 1e-8;
+  std::mt19937_64 generator(7);
+  std::normal_distribution<double> normal;
+  for (const double scale : {1e-8, 1.0, 1e8}) {
+    for (const double spread : {1e2, 1e4, 1e7, 1e10, 1e16}) {
+      const ColMajorMatrix<Complex> U = RandomUnitary(rows, generator);
+      const ColMajorMatrix<Complex> V = RandomUnitary(n, generator);
+      ColMajorMatrix<Complex> B;
+      B.Assign(rows, n);
+      std::vector<Complex> x(n), g(rows);
+      for (Complex& z : x) z = Complex(normal(generator), normal(generator));
+      for (int k = 0; k < n; ++k) {
+        const double sigma = scale * 1e4 * std::pow(spread, -k / (n - 1.0));
+        for (int j = 0; j < n; ++j) {
+          for (int i = 0; i < rows; ++i) B(i, j) += U(i, k) * sigma * std::conj(V(j, k));
+        }
+      }
+      for (int i = 0; i < rows; ++i) {
+        g[i] = 0.5 * scale * U(i, n);
+        for (int j = 0; j < n; ++j) g[i] += B(i, j) * x[j];
+      }
+      std::vector<Complex> u;
+      const bool full = FullRankLeastSquares(B, g, tolerance, u);
+      SCOPED_TRACE(::testing::Message() << "scale " << scale << " spread " << spread);
+      EXPECT_EQ(full, spread <= 1e4);
+      EXPECT_EQ(NumericalCorank(ComputeSingularValues(B), tolerance) > 0, spread > 1e8);
+      if (!full) continue;
+      for (int j = 0; j < n; ++j) EXPECT_LE(std::abs(u[j] - x[j]), 1e-11 * spread);
+    }
+  }
 }
 
 }  // namespace
