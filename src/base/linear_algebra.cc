@@ -19,25 +19,58 @@ inline void GuardPivot(Complex& pivot) {
   if (std::abs(pivot) < kTinyPivot) pivot = Complex(kTinyPivot, 0.0);
 }
 
+// Squared moduli in this range order the moduli as hypot does (up to rounding ties): the squares
+// of the parts neither overflow nor lose digits to underflow against the largest.
+constexpr double kLeastExactSquare = 1e-290;
+constexpr double kMostExactSquare = 1e290;
+constexpr double kGuardedSquare = 1e-40;  // > kTinyPivot^2 = 4.9e-42
+
+bool SquareOrdersExactly(double square) {
+  return square >= kLeastExactSquare && square <= kMostExactSquare;
+}
+
+// Index of the entry of largest modulus among v[0..n-1] (n >= 1), the first of equal ones, and
+// its squared modulus: |z|^2 costs no square root and no hypot. Where the largest square lies
+// outside the exact range, or an entry is NaN (or infinite beside a NaN part), the moduli decide.
+int LargestEntry(int n, const Complex* v, double& square) {
+  int at = 0;
+  square = std::norm(v[0]);
+  bool unordered = std::isnan(square);
+  for (int i = 1; i < n; ++i) {
+    const double q = std::norm(v[i]);
+    unordered = unordered || std::isnan(q);
+    if (q > square) {
+      square = q;
+      at = i;
+    }
+  }
+  if (!unordered && SquareOrdersExactly(square)) return at;
+  at = 0;
+  double best = std::abs(v[0]);
+  for (int i = 1; i < n; ++i) {
+    const double a = std::abs(v[i]);
+    if (a > best) {
+      best = a;
+      at = i;
+    }
+  }
+  square = -1.0;  // not meaningful: the moduli decided
+  return at;
+}
+
 }  // namespace
 
 void SolveLinearComplex(int n, Complex* A, Complex* b) {
   auto at = [A, n](int i, int j) -> Complex& { return A[i + static_cast<std::size_t>(j) * n]; };
   for (int k = 0; k + 1 < n; ++k) {
-    int p = k;
-    double best = std::abs(at(k, k));
-    for (int i = k + 1; i < n; ++i) {
-      const double v = std::abs(at(i, k));
-      if (v > best) {
-        best = v;
-        p = i;
-      }
-    }
+    double square;
+    const int p = k + LargestEntry(n - k, &at(k, k), square);
     if (p != k) {
       for (int j = 0; j < n; ++j) std::swap(at(k, j), at(p, j));
       std::swap(b[k], b[p]);
     }
-    GuardPivot(at(k, k));
+    // A pivot whose square is beyond kGuardedSquare is far above kTinyPivot: no modulus needed.
+    if (!(square > kGuardedSquare)) GuardPivot(at(k, k));
     const Complex pivot = at(k, k);
     for (int i = k + 1; i < n; ++i) {
       const Complex f = Divide(at(i, k), pivot);
@@ -65,6 +98,10 @@ double MatrixNorm1(int rows, int cols, const Complex* A) {
 }
 
 double MaxNorm(int n, const Complex* v) {
+  if (n <= 0) return 0.0;
+  double square;
+  const int at = LargestEntry(n, v, square);
+  if (SquareOrdersExactly(square)) return std::abs(v[at]);
   double result = 0.0;
   for (int i = 0; i < n; ++i) {
     const double a = std::abs(v[i]);
