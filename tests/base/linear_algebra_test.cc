@@ -37,11 +37,13 @@ TEST(LinearAlgebraTest, PivotsOnTheLargestModulusAtEveryScale) {
   }
 }
 
-TEST(LinearAlgebraTest, MaxNormAtEveryScaleAndNaNAfterTheLargest) {
+TEST(LinearAlgebraTest, NormsAtEveryScaleAndNaNAfterTheLargest) {
   for (const double scale : {1e-300, 1e-160, 1.0, 1e160, 1e300}) {
     const std::vector<Complex> v{scale * Complex(0.5, 0.0), scale * Complex(-3.0, 4.0),
                                  scale * Complex(0.0, -4.9)};
     EXPECT_DOUBLE_EQ(MaxNorm(3, v.data()), 5.0 * scale);
+    // One column: 0.5 + 5 + 4.9.
+    EXPECT_DOUBLE_EQ(MatrixNorm1(3, 1, v.data()), 10.4 * scale);
   }
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
