@@ -45,6 +45,9 @@ struct EndGameParameters {
   int radiusCount = 6;          // radii tried
   int samplesPerLoop = 16;
   int maxWindingNumber = 16;        // (x-1)^5; (y-2)^3 needs 15 loops
+  double convergenceRatio = 0.95;   // radial steps shrinking slower than this a radius: no limit
+  double ratioAgreement = 0.1;      // relative agreement of the shrink ratios of two radii
+  double convergedTail = 1e-3;      // the extrapolated rest of the path relative to max(1, |y|)
   double loopClosure = 1e-7;        // relative distance at which a loop is back at its start
   double estimateAgreement = 1e-9;  // relative agreement of the estimates of two radii
   double fallbackAgreement = 1e-8;  // the loosest agreement accepted after all radii
@@ -79,6 +82,10 @@ bool ValuationsProveDivergence(const PathState& st);
 // The Cauchy end game from the start point kept by WatchEndGame. On success st.y is the end point
 // (scaled variables), st.windingNumber its winding number, and true is returned; st.y is left as
 // it was otherwise. Needs the target's evaluation in ctx for the final residual test.
+// When no loop closes (winding numbers beyond the bound, or an end point on a solution set, where
+// the loops are ill-conditioned) but the path's points at the radii r, r/10, ... converge, the
+// extrapolated limit of those points is the end point, with st.windingNumber 0 (unknown): the
+// classification of end points decides what it is.
 bool RunCauchyEndGame(PathState& st, const PathContext& ctx);
 
 // Whether Newton's method on the target from st.y reaches a correction below

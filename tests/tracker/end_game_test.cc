@@ -245,3 +245,75 @@ TEST(EndGameValuation, PivotTestSeesSmallAndUnbalancedJacobians) {
 
 }  // namespace
 }  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// y - 1 = c w with w = d^{1/m} (converging) or d^{-1/m} (diverging), d = -s: w^m - d = 0, or
+// w^m d - 1 = 0. With m beyond the end game's winding bound its loops never close.
+class RootPowerHomotopy : public Homotopy {
+ public:
+  RootPowerHomotopy(int m, double c, bool diverging) : m_(m), c_(c), diverging_(diverging) {}
+  int n() const override { return 1; }
+  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Hs) override {
+    EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
+  }
+  void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hs) override {
+    const Complex w = (y[0] - 1.0) / c_;  // (w^m - d or w^m d - 1)
+    const Complex power = std::pow(w, m_ - 1);
+    if (diverging_) {
+      H[0] = power * w * -s - 1.0;
+      J(0, 0) = static_cast<double>(m_) * power * -s / c_;
+      Hs[0] = -power * w;
+    } else {
+      H[0] = power * w + s;
+      J(0, 0) = static_cast<double>(m_) * power / c_;
+      Hs[0] = 1.0;
+    }
+  }
+
+ private:
+  int m_;
+  double c_;
+  bool diverging_;
+};
+
+// Runs the Cauchy end game from the path's point at d = 1e-3; true when it gave an end point.
+bool EndGameFromPower(int m, double c, bool diverging, PathState& st) {
+  RootPowerHomotopy homotopy(m, c, diverging);
+  const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  const double d = 1e-3;
+  const double exponent = diverging ? -1.0 / m : 1.0 / m;
+  st.endGameStart = {Complex(1.0 + c * std::pow(d, exponent), 0.0)};
+  st.endGameStartAt = -d;
+  st.hasEndGameStart = true;
+  st.y = st.endGameStart;
+  return RunCauchyEndGame(st, ctx);
+}
+
+// Winding number 20, beyond the bound of 16: no loop closes, but the points at the radii converge
+// (steps shrinking by 10^{-1/20} a radius) and their extrapolated limit is the end point 1, with
+// the winding number unknown. Steps that grow (a path to infinity), that shrink too slowly, or
+// that leave too much of the path before the limit give no end point.
+TEST(EndGameConvergence, UnclosedLoopsGiveTheLimitOfConvergingPoints) {
+  PathState st(1);
+  EXPECT_TRUE(EndGameFromPower(20, 1e-5, false, st));
+  EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-12);
+  EXPECT_EQ(st.windingNumber, 0);
+  PathState diverging(1);
+  EXPECT_FALSE(EndGameFromPower(20, 1e-5, true, diverging));
+  PathState slow(1);
+  EXPECT_FALSE(EndGameFromPower(60, 1e-5, false, slow));  // 10^{-1/60} = 0.962 a radius
+  PathState far(1);
+  EXPECT_FALSE(EndGameFromPower(20, 1.0, false, far));  // still 0.4 from its end at d = 1e-8
+}
+
+}  // namespace
+}  // namespace zormix
