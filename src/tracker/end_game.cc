@@ -40,14 +40,39 @@ void KeepEndGameStart(PathState& st, double d) {
 
 namespace {
 
+// The exponent of the growth of max |y_j| from `from` to `to`: log(|y_to| / |y_from|) / log(d_to /
+// d_from).
+double GrowthExponent(const ValuationSample& from, const ValuationSample& to) {
+  return std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
+}
+
 // Whether max |y_j| grew from `from` to `to` as d^v does (v the estimate at `to`), within
 // kEndGame.growthAgreement: the exponent log(|y| / |y_from|) / log(d / d_from) of the sizes
 // themselves against the estimate. An estimate is a derivative at one point; the sizes over a
 // span check it on the path as a whole, so that a point where the path turns does not pass for a
 // divergence.
 bool SizesFollowValuation(const ValuationSample& from, const ValuationSample& to) {
-  const double exponent = std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
+  const double exponent = GrowthExponent(from, to);
   return std::abs(exponent - to.value) <= kEndGame.growthAgreement * std::abs(to.value);
+}
+
+// Whether max |y_j| grew over two spans in a row (together at least kEndGame.underflowSpan^2 in
+// the distance) with exponents below -divergingValuation that agree within
+// kEndGame.growthAgreement, the latter agreeing with the latest estimate as well. A slow
+// divergence whose estimates still drift (stewgou40's v = -1/3 paths: -0.384, -0.371, -0.368 at
+// d = 1.4e-7, 3.5e-8, 2.2e-8, with growth exponents -0.335 and -0.350) grows steadily; a path that
+// turns towards a large root grows ever more slowly (cohn3's paths lost near d = 1e-6: growth
+// exponents -0.22 then -0.19).
+bool SizesGrowSteadily(const ValuationSample& earlier, const ValuationSample& reference,
+                       const ValuationSample& latest) {
+  if (!(earlier.distance > 0.0 && reference.distance > 0.0 && latest.distance > 0.0)) return false;
+  if (!(latest.distance * kEndGame.underflowSpan * kEndGame.underflowSpan <= earlier.distance))
+    return false;
+  const double first = GrowthExponent(earlier, reference);
+  const double second = GrowthExponent(reference, latest);
+  return second < -kEndGame.divergingValuation && first < -kEndGame.divergingValuation &&
+         std::abs(second - first) <= kEndGame.growthAgreement * std::abs(second) &&
+         SizesFollowValuation(reference, latest);
 }
 
 bool SameValuation(const ValuationSample& from, const ValuationSample& to, double agreement) {
@@ -148,8 +173,10 @@ bool ValuationsProveDivergence(const PathState& st) {
   // A slow divergence whose extrapolated limit kept over the last spans, with sizes that grew
   // like d^v over the last two.
   const ValuationSample& earlier = st.valuationEarlier;
-  return st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
-         SizesFollowValuation(earlier, to);
+  if (st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
+      SizesFollowValuation(earlier, to))
+    return true;
+  return SizesGrowSteadily(earlier, st.valuationReference, to);
 }
 
 namespace {

@@ -74,7 +74,8 @@ void ResetValuationRun(PathState& st);
 // estimate agrees within kEndGame.tightValuationAgreement with an earlier one of its run of
 // negative estimates taken at least kEndGame.underflowSpan times farther from the target, and
 // max |y_j| grew like d^v in between; or the extrapolated limit of the estimates kept over
-// kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two.
+// kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two; or
+// max |y_j| grew over the last two spans with agreeing exponents, the latest estimate's.
 // Such paths lose the step because the terms of the equations (|y|^degree) have outgrown what
 // double precision resolves, not because the path is lost.
 bool ValuationsProveDivergence(const PathState& st);

@@ -134,8 +134,34 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
     return ValuationsProveDivergence(st);
   };
   EXPECT_TRUE(extrapolated(2, v));
-  EXPECT_FALSE(extrapolated(1, v));
+  EXPECT_FALSE(extrapolated(1, -0.3));
   EXPECT_FALSE(extrapolated(2, -0.3));
+  // Sizes that grew like d^v over both of the last two spans prove it without a kept limit.
+  EXPECT_TRUE(extrapolated(0, v));
+}
+
+// The growth of max |y| over the last two spans, with estimates that still drift: steady growth
+// (stewgou40's v = -1/3 paths lost at d = 2e-8) proves divergence, growth that slows down (a path
+// turning towards a large root, cohn3's paths lost near d = 1e-6) does not, nor do spans too short
+// to tell, nor a latest estimate the sizes do not follow.
+TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
+  auto verdict = [](ValuationSample earlier, ValuationSample reference, ValuationSample latest) {
+    PathState st(1);
+    st.valuationRunStart = {9e-3, -1.25, 7.0};  // estimates far from the latest
+    st.valuationEarlier = earlier;
+    st.valuationReference = reference;
+    st.latestValuation = latest;
+    return ValuationsProveDivergence(st);
+  };
+  const ValuationSample earlier{1.4e-7, -0.3838, 284.6};
+  const ValuationSample reference{3.51e-8, -0.3711, 452.2};
+  EXPECT_TRUE(verdict(earlier, reference, {2.19e-8, -0.3677, 533.2}));
+  EXPECT_FALSE(verdict(earlier, reference, {2.19e-8, -0.45, 533.2}));   // sizes below d^v
+  EXPECT_FALSE(verdict(earlier, reference, {4.0e-8, -0.3677, 433.0}));  // 3.5 times closer only
+  EXPECT_FALSE(verdict({1.24e-5, -0.242, 16.48}, {3.05e-6, -0.2013, 22.52},
+                       {8.59e-7, -0.179, 28.59}));  // exponents -0.22, then -0.19
+  EXPECT_FALSE(verdict({1.24e-5, -0.242, 16.48}, {3.05e-6, -0.2013, 16.48},
+                       {8.59e-7, -0.179, 16.48}));  // no growth at all
 }
 
 // A slow divergence whose estimates drift by several percent a span (v = -1/3 approached like
