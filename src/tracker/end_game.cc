@@ -58,21 +58,24 @@ bool SizesFollowValuation(const ValuationSample& from, const ValuationSample& to
 
 // Whether max |y_j| grew over two spans in a row (together at least kEndGame.underflowSpan^2 in
 // the distance) with exponents below -divergingValuation that agree within
-// kEndGame.growthAgreement, the latter agreeing with the latest estimate as well. A slow
-// divergence whose estimates still drift (stewgou40's v = -1/3 paths: -0.384, -0.371, -0.368 at
-// d = 1.4e-7, 3.5e-8, 2.2e-8, with growth exponents -0.335 and -0.350) grows steadily; a path that
-// turns towards a large root grows ever more slowly (cohn3's paths lost near d = 1e-6: growth
-// exponents -0.22 then -0.19).
+// kEndGame.growthAgreement, the latter agreeing as well with the latest estimate or with the limit
+// extrapolated from the estimates (`limit`, 0: none). A slow divergence whose estimates still drift
+// (stewgou40's v = -1/3 paths: -0.386, -0.372, -0.365 at d = 1.2e-7, 3e-8, 1.2e-8, extrapolated
+// -0.344, with growth exponents -0.324 and -0.327) grows steadily; a path that turns towards a
+// large root grows ever more slowly (cohn3's paths lost near d = 1e-6: exponents -0.22, -0.19).
 bool SizesGrowSteadily(const ValuationSample& earlier, const ValuationSample& reference,
-                       const ValuationSample& latest) {
+                       const ValuationSample& latest, double limit) {
   if (!(earlier.distance > 0.0 && reference.distance > 0.0 && latest.distance > 0.0)) return false;
   if (!(latest.distance * kEndGame.underflowSpan * kEndGame.underflowSpan <= earlier.distance))
     return false;
   const double first = GrowthExponent(earlier, reference);
   const double second = GrowthExponent(reference, latest);
+  auto follows = [second](double v) {
+    return std::abs(second - v) <= kEndGame.growthAgreement * std::abs(v);
+  };
   return second < -kEndGame.divergingValuation && first < -kEndGame.divergingValuation &&
          std::abs(second - first) <= kEndGame.growthAgreement * std::abs(second) &&
-         SizesFollowValuation(reference, latest);
+         (follows(latest.value) || (limit < 0.0 && follows(limit)));
 }
 
 bool SameValuation(const ValuationSample& from, const ValuationSample& to, double agreement) {
@@ -176,7 +179,7 @@ bool ValuationsProveDivergence(const PathState& st) {
   if (st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
       SizesFollowValuation(earlier, to))
     return true;
-  return SizesGrowSteadily(earlier, st.valuationReference, to);
+  return SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit);
 }
 
 namespace {

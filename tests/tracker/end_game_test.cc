@@ -145,8 +145,10 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
 // turning towards a large root, cohn3's paths lost near d = 1e-6) does not, nor do spans too short
 // to tell, nor a latest estimate the sizes do not follow.
 TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
-  auto verdict = [](ValuationSample earlier, ValuationSample reference, ValuationSample latest) {
+  auto verdict = [](ValuationSample earlier, ValuationSample reference, ValuationSample latest,
+                    double limit = 0.0) {
     PathState st(1);
+    st.valuationLimit = limit;
     st.valuationRunStart = {9e-3, -1.25, 7.0};  // estimates far from the latest
     st.valuationEarlier = earlier;
     st.valuationReference = reference;
@@ -156,7 +158,14 @@ TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
   const ValuationSample earlier{1.4e-7, -0.3838, 284.6};
   const ValuationSample reference{3.51e-8, -0.3711, 452.2};
   EXPECT_TRUE(verdict(earlier, reference, {2.19e-8, -0.3677, 533.2}));
-  EXPECT_FALSE(verdict(earlier, reference, {2.19e-8, -0.45, 533.2}));   // sizes below d^v
+  EXPECT_FALSE(verdict(earlier, reference, {2.19e-8, -0.45, 533.2}));  // sizes below d^v
+  // Estimates still drifting (-0.386, -0.372, -0.365) while the sizes grow like d^{-0.325}: the
+  // extrapolated limit -0.344 is what they follow.
+  const ValuationSample drifting[3] = {
+      {1.21e-7, -0.3859, 371.3}, {3.02e-8, -0.3716, 581.9}, {1.20e-8, -0.3646, 787.0}};
+  EXPECT_TRUE(verdict(drifting[0], drifting[1], drifting[2], -0.3437));
+  EXPECT_FALSE(verdict(drifting[0], drifting[1], drifting[2]));
+  EXPECT_FALSE(verdict(drifting[0], drifting[1], drifting[2], -0.40));
   EXPECT_FALSE(verdict(earlier, reference, {4.0e-8, -0.3677, 433.0}));  // 3.5 times closer only
   EXPECT_FALSE(verdict({1.24e-5, -0.242, 16.48}, {3.05e-6, -0.2013, 22.52},
                        {8.59e-7, -0.179, 28.59}));  // exponents -0.22, then -0.19
