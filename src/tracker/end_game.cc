@@ -63,9 +63,15 @@ bool SizesFollowValuation(const ValuationSample& from, const ValuationSample& to
 // (stewgou40's v = -1/3 paths: -0.386, -0.372, -0.365 at d = 1.2e-7, 3e-8, 1.2e-8, extrapolated
 // -0.344, with growth exponents -0.324 and -0.327) grows steadily; a path that turns towards a
 // large root grows ever more slowly (cohn3's paths lost near d = 1e-6: exponents -0.22, -0.19).
+// Only within kEndGame.steadyGrowthZone of the target and beyond kEndGame.steadyGrowthNorm: far
+// out, a path the tracker lost on its way to a root can grow steadily for a while (Wilkinson's
+// polynomial of degree 20: |y| = 4.9, 7.1, 7.3 at d = 8e-3, 1.9e-3, 1.8e-3, exponents -0.26,
+// -0.28; double-double brings it to its root).
 bool SizesGrowSteadily(const ValuationSample& earlier, const ValuationSample& reference,
                        const ValuationSample& latest, double limit) {
   if (!(earlier.distance > 0.0 && reference.distance > 0.0 && latest.distance > 0.0)) return false;
+  if (!(latest.distance <= kEndGame.steadyGrowthZone && latest.norm >= kEndGame.steadyGrowthNorm))
+    return false;
   if (!(latest.distance * kEndGame.underflowSpan * kEndGame.underflowSpan <= earlier.distance))
     return false;
   const double first = GrowthExponent(earlier, reference);

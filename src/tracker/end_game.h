@@ -35,8 +35,10 @@ struct EndGameParameters {
   double tightValuationAgreement = 0.02;  // relative agreement of a slow divergence's estimates
   int tightValuationSpans = 4;            // ... over this many spans in a row
   double extrapolationRatio =
-      0.9;                       // estimates converging slower than this a span: not extrapolated
-  double growthAgreement = 0.1;  // total degree: |y| must grow like d^v to this relative accuracy
+      0.9;                         // estimates converging slower than this a span: not extrapolated
+  double growthAgreement = 0.1;    // total degree: |y| must grow like d^v to this relative accuracy
+  double steadyGrowthZone = 1e-6;  // steady growth over two spans proves divergence within it
+  double steadyGrowthNorm = 1e2;   // ... and beyond this |y| (scaled variables)
   double underflowSpan =
       2.0;  // ratio of distances over which an underflowed path's estimates agree
   int underflowTightSpans = 2;  // ... or spans in a row over which its extrapolated limit kept

@@ -136,8 +136,9 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
   EXPECT_TRUE(extrapolated(2, v));
   EXPECT_FALSE(extrapolated(1, -0.3));
   EXPECT_FALSE(extrapolated(2, -0.3));
-  // Sizes that grew like d^v over both of the last two spans prove it without a kept limit.
-  EXPECT_TRUE(extrapolated(0, v));
+  // Sizes that grew like d^v over both of the last two spans prove nothing without a kept limit
+  // this far from the target (d = 8e-4) and this small (|y| = 19).
+  EXPECT_FALSE(extrapolated(0, v));
 }
 
 // The growth of max |y| over the last two spans, with estimates that still drift: steady growth
@@ -159,6 +160,16 @@ TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
   const ValuationSample reference{3.51e-8, -0.3711, 452.2};
   EXPECT_TRUE(verdict(earlier, reference, {2.19e-8, -0.3677, 533.2}));
   EXPECT_FALSE(verdict(earlier, reference, {2.19e-8, -0.45, 533.2}));  // sizes below d^v
+  // The same growth far from the target, or at sizes a root may have (a path lost on its way to a
+  // root grows steadily for a while).
+  auto scaled = [](ValuationSample sample, double distance, double norm) {
+    return ValuationSample{sample.distance * distance, sample.value, sample.norm * norm};
+  };
+  const ValuationSample latest{2.19e-8, -0.3677, 533.2};
+  EXPECT_FALSE(
+      verdict(scaled(earlier, 1e3, 1.0), scaled(reference, 1e3, 1.0), scaled(latest, 1e3, 1.0)));
+  EXPECT_FALSE(
+      verdict(scaled(earlier, 1.0, 0.1), scaled(reference, 1.0, 0.1), scaled(latest, 1.0, 0.1)));
   // Estimates still drifting (-0.386, -0.372, -0.365) while the sizes grow like d^{-0.325}: the
   // extrapolated limit -0.344 is what they follow.
   const ValuationSample drifting[3] = {
