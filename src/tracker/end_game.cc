@@ -1,6 +1,7 @@
 #include "tracker/end_game.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -39,14 +40,48 @@ void KeepEndGameStart(PathState& st, double d) {
 
 namespace {
 
+// The exponent of the growth of max |y_j| from `from` to `to`: log(|y_to| / |y_from|) / log(d_to /
+// d_from).
+double GrowthExponent(const ValuationSample& from, const ValuationSample& to) {
+  return std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
+}
+
 // Whether max |y_j| grew from `from` to `to` as d^v does (v the estimate at `to`), within
 // kEndGame.growthAgreement: the exponent log(|y| / |y_from|) / log(d / d_from) of the sizes
 // themselves against the estimate. An estimate is a derivative at one point; the sizes over a
 // span check it on the path as a whole, so that a point where the path turns does not pass for a
 // divergence.
 bool SizesFollowValuation(const ValuationSample& from, const ValuationSample& to) {
-  const double exponent = std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
+  const double exponent = GrowthExponent(from, to);
   return std::abs(exponent - to.value) <= kEndGame.growthAgreement * std::abs(to.value);
+}
+
+// Whether max |y_j| grew over two spans in a row (together at least kEndGame.underflowSpan^2 in
+// the distance) with exponents below -divergingValuation that agree within
+// kEndGame.growthAgreement, the latter agreeing as well with the latest estimate or with the limit
+// extrapolated from the estimates (`limit`, 0: none). A slow divergence whose estimates still drift
+// (stewgou40's v = -1/3 paths: -0.386, -0.372, -0.365 at d = 1.2e-7, 3e-8, 1.2e-8, extrapolated
+// -0.344, with growth exponents -0.324 and -0.327) grows steadily; a path that turns towards a
+// large root grows ever more slowly (cohn3's paths lost near d = 1e-6: exponents -0.22, -0.19).
+// Only within kEndGame.steadyGrowthZone of the target and beyond kEndGame.steadyGrowthNorm: far
+// out, a path the tracker lost on its way to a root can grow steadily for a while (Wilkinson's
+// polynomial of degree 20: |y| = 4.9, 7.1, 7.3 at d = 8e-3, 1.9e-3, 1.8e-3, exponents -0.26,
+// -0.28; double-double brings it to its root).
+bool SizesGrowSteadily(const ValuationSample& earlier, const ValuationSample& reference,
+                       const ValuationSample& latest, double limit) {
+  if (!(earlier.distance > 0.0 && reference.distance > 0.0 && latest.distance > 0.0)) return false;
+  if (!(latest.distance <= kEndGame.steadyGrowthZone && latest.norm >= kEndGame.steadyGrowthNorm))
+    return false;
+  if (!(latest.distance * kEndGame.underflowSpan * kEndGame.underflowSpan <= earlier.distance))
+    return false;
+  const double first = GrowthExponent(earlier, reference);
+  const double second = GrowthExponent(reference, latest);
+  auto follows = [second](double v) {
+    return std::abs(second - v) <= kEndGame.growthAgreement * std::abs(v);
+  };
+  return second < -kEndGame.divergingValuation && first < -kEndGame.divergingValuation &&
+         std::abs(second - first) <= kEndGame.growthAgreement * std::abs(second) &&
+         (follows(latest.value) || (limit < 0.0 && follows(limit)));
 }
 
 bool SameValuation(const ValuationSample& from, const ValuationSample& to, double agreement) {
@@ -147,8 +182,10 @@ bool ValuationsProveDivergence(const PathState& st) {
   // A slow divergence whose extrapolated limit kept over the last spans, with sizes that grew
   // like d^v over the last two.
   const ValuationSample& earlier = st.valuationEarlier;
-  return st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
-         SizesFollowValuation(earlier, to);
+  if (st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
+      SizesFollowValuation(earlier, to))
+    return true;
+  return SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit);
 }
 
 namespace {
@@ -226,10 +263,14 @@ bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double
   return AllFinite(st.y);
 }
 
-double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+double MaxDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
   double distance = 0.0;
   for (std::size_t i = 0; i < a.size(); ++i) distance = std::max(distance, std::abs(a[i] - b[i]));
-  return distance / std::max(1.0, MaxNorm(a));
+  return distance;
+}
+
+double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+  return MaxDistance(a, b) / std::max(1.0, MaxNorm(a));
 }
 
 // Loops around the target at `radius` from st.y (a point of the path at distance radius) until
@@ -274,6 +315,36 @@ bool IsTargetRoot(PathState& st, const PathContext& ctx, const std::vector<Compl
                        st.acceptedResidual) <= kEndGame.rootResidual;
 }
 
+// The limit of the path from its points y_0, ..., y_3 at four radii a ratio 10 apart, the latest
+// last. Close to the target y(d) = y(0) + c d^{1/m} + ..., so the steps y_{k+1} - y_k shrink by
+// q = 10^{-1/m} a radius, however small the coordinates (they are measured in the max norm, on the
+// system's scale, as the rest of the end game). With the last two ratios below
+// kEndGame.convergenceRatio and agreeing within kEndGame.ratioAgreement, the rest of the path is
+// the geometric series (y_3 - y_2) q / (1 - q) (Aitken's extrapolation); it must be at most
+// kEndGame.convergedTail of max(1, |y|). A path to infinity has growing steps, one that is still
+// turning has ratios that disagree.
+bool ConvergingLimit(const std::array<std::vector<Complex>, 4>& y, std::vector<Complex>& limit) {
+  double step[3];
+  for (int k = 0; k < 3; ++k) step[k] = MaxDistance(y[k], y[k + 1]);
+  const double q1 = step[1] / step[0];
+  const double q2 = step[2] / step[1];
+  if (!(q1 < kEndGame.convergenceRatio && q2 < kEndGame.convergenceRatio && q2 > 0.0)) return false;
+  if (!(std::abs(q2 - q1) <= kEndGame.ratioAgreement * q2)) return false;
+  const double tail = q2 / (1.0 - q2);
+  if (!(step[2] * tail <= kEndGame.convergedTail * std::max(1.0, MaxNorm(y[3])))) return false;
+  limit = y[3];
+  for (std::size_t i = 0; i < limit.size(); ++i) limit[i] += (y[3][i] - y[2][i]) * tail;
+  return AllFinite(limit);
+}
+
+// Keeps st.y as the latest of the radial samples.
+void KeepRadialSample(PathState& st, int index) {
+  std::array<std::vector<Complex>, 4>& samples = st.scratch.radialSamples;
+  if (index >= static_cast<int>(samples.size()))
+    std::rotate(samples.begin(), samples.begin() + 1, samples.end());
+  samples[std::min<std::size_t>(index, samples.size() - 1)] = st.y;
+}
+
 }  // namespace
 
 // Estimates at radii r, r/10, ... until two in a row with the same winding number agree within
@@ -294,7 +365,9 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   std::vector<Complex> best;
   double bestAgreement = kEndGame.fallbackAgreement;
   int previousWinding = 0;
+  int samples = 0;
   for (int attempt = 0; walking && attempt < kEndGame.radiusCount; ++attempt) {
+    KeepRadialSample(st, samples++);
     const int winding = LoopAround(st, ctx, radius);
     const double agreement = winding > 0 && winding == previousWinding
                                  ? RelativeDistance(st.scratch.loopSum, previous)
@@ -309,6 +382,11 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     if (winding > 0) previous = st.scratch.loopSum;
     walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio);
     radius *= kEndGame.radiusRatio;
+  }
+  if (best.empty() && samples >= static_cast<int>(st.scratch.radialSamples.size()) &&
+      ConvergingLimit(st.scratch.radialSamples, st.y)) {
+    st.windingNumber = 0;
+    return true;
   }
   st.y = best.empty() ? arrived : best;
   return !best.empty();

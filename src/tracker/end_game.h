@@ -35,8 +35,10 @@ struct EndGameParameters {
   double tightValuationAgreement = 0.02;  // relative agreement of a slow divergence's estimates
   int tightValuationSpans = 4;            // ... over this many spans in a row
   double extrapolationRatio =
-      0.9;                       // estimates converging slower than this a span: not extrapolated
-  double growthAgreement = 0.1;  // total degree: |y| must grow like d^v to this relative accuracy
+      0.9;                         // estimates converging slower than this a span: not extrapolated
+  double growthAgreement = 0.1;    // total degree: |y| must grow like d^v to this relative accuracy
+  double steadyGrowthZone = 1e-6;  // steady growth over two spans proves divergence within it
+  double steadyGrowthNorm = 1e2;   // ... and beyond this |y| (scaled variables)
   double underflowSpan =
       2.0;  // ratio of distances over which an underflowed path's estimates agree
   int underflowTightSpans = 2;  // ... or spans in a row over which its extrapolated limit kept
@@ -45,6 +47,9 @@ struct EndGameParameters {
   int radiusCount = 6;          // radii tried
   int samplesPerLoop = 16;
   int maxWindingNumber = 16;        // (x-1)^5; (y-2)^3 needs 15 loops
+  double convergenceRatio = 0.95;   // radial steps shrinking slower than this a radius: no limit
+  double ratioAgreement = 0.1;      // relative agreement of the shrink ratios of two radii
+  double convergedTail = 1e-3;      // the extrapolated rest of the path relative to max(1, |y|)
   double loopClosure = 1e-7;        // relative distance at which a loop is back at its start
   double estimateAgreement = 1e-9;  // relative agreement of the estimates of two radii
   double fallbackAgreement = 1e-8;  // the loosest agreement accepted after all radii
@@ -71,7 +76,8 @@ void ResetValuationRun(PathState& st);
 // estimate agrees within kEndGame.tightValuationAgreement with an earlier one of its run of
 // negative estimates taken at least kEndGame.underflowSpan times farther from the target, and
 // max |y_j| grew like d^v in between; or the extrapolated limit of the estimates kept over
-// kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two.
+// kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two; or
+// max |y_j| grew over the last two spans with agreeing exponents, the latest estimate's.
 // Such paths lose the step because the terms of the equations (|y|^degree) have outgrown what
 // double precision resolves, not because the path is lost.
 bool ValuationsProveDivergence(const PathState& st);
@@ -79,6 +85,10 @@ bool ValuationsProveDivergence(const PathState& st);
 // The Cauchy end game from the start point kept by WatchEndGame. On success st.y is the end point
 // (scaled variables), st.windingNumber its winding number, and true is returned; st.y is left as
 // it was otherwise. Needs the target's evaluation in ctx for the final residual test.
+// When no loop closes (winding numbers beyond the bound, or an end point on a solution set, where
+// the loops are ill-conditioned) but the path's points at the radii r, r/10, ... converge, the
+// extrapolated limit of those points is the end point, with st.windingNumber 0 (unknown): the
+// classification of end points decides what it is.
 bool RunCauchyEndGame(PathState& st, const PathContext& ctx);
 
 // Whether Newton's method on the target from st.y reaches a correction below

@@ -29,7 +29,8 @@ void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   }
   st.y = accepted;
   st.windingNumber = 0;
-  if (RunCauchyEndGame(st, ctx) && st.windingNumber == 1) st.y = accepted;
+  // Newton's point stays where the end game found no loops either (winding number 0 or 1).
+  if (RunCauchyEndGame(st, ctx) && st.windingNumber <= 1) st.y = accepted;
 }
 
 }  // namespace

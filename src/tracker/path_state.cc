@@ -39,7 +39,9 @@ PathScratch::PathScratch(int n)
       loopStart(n),
       loopSum(n),
       walkStart(n),
-      previousEstimate(n) {}
+      previousEstimate(n) {
+  for (std::vector<Complex>& sample : radialSamples) sample.resize(n);
+}
 
 PathState::PathState(int n)
     : n(n),

@@ -2,6 +2,7 @@
 #ifndef ZORMIX_TRACKER_PATH_STATE_H_
 #define ZORMIX_TRACKER_PATH_STATE_H_
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -48,6 +49,8 @@ struct PathScratch {
   std::vector<Complex> loopSum;           // the sum of a loop's samples
   std::vector<Complex> walkStart;         // the point a step along a loop or radius starts from
   std::vector<Complex> previousEstimate;  // the end game's estimate at the last radius
+  // The end game: the path's points at the last radii, the latest last.
+  std::array<std::vector<Complex>, 4> radialSamples;
 };
 
 // A valuation estimate of the end game (tracker/end_game.h) with where it was taken.

@@ -134,8 +134,54 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
     return ValuationsProveDivergence(st);
   };
   EXPECT_TRUE(extrapolated(2, v));
-  EXPECT_FALSE(extrapolated(1, v));
+  EXPECT_FALSE(extrapolated(1, -0.3));
   EXPECT_FALSE(extrapolated(2, -0.3));
+  // Sizes that grew like d^v over both of the last two spans prove nothing without a kept limit
+  // this far from the target (d = 8e-4) and this small (|y| = 19).
+  EXPECT_FALSE(extrapolated(0, v));
+}
+
+// The growth of max |y| over the last two spans, with estimates that still drift: steady growth
+// (stewgou40's v = -1/3 paths lost at d = 2e-8) proves divergence, growth that slows down (a path
+// turning towards a large root, cohn3's paths lost near d = 1e-6) does not, nor do spans too short
+// to tell, nor a latest estimate the sizes do not follow.
+TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
+  auto verdict = [](ValuationSample earlier, ValuationSample reference, ValuationSample latest,
+                    double limit = 0.0) {
+    PathState st(1);
+    st.valuationLimit = limit;
+    st.valuationRunStart = {9e-3, -1.25, 7.0};  // estimates far from the latest
+    st.valuationEarlier = earlier;
+    st.valuationReference = reference;
+    st.latestValuation = latest;
+    return ValuationsProveDivergence(st);
+  };
+  const ValuationSample earlier{1.4e-7, -0.3838, 284.6};
+  const ValuationSample reference{3.51e-8, -0.3711, 452.2};
+  EXPECT_TRUE(verdict(earlier, reference, {2.19e-8, -0.3677, 533.2}));
+  EXPECT_FALSE(verdict(earlier, reference, {2.19e-8, -0.45, 533.2}));  // sizes below d^v
+  // The same growth far from the target, or at sizes a root may have (a path lost on its way to a
+  // root grows steadily for a while).
+  auto scaled = [](ValuationSample sample, double distance, double norm) {
+    return ValuationSample{sample.distance * distance, sample.value, sample.norm * norm};
+  };
+  const ValuationSample latest{2.19e-8, -0.3677, 533.2};
+  EXPECT_FALSE(
+      verdict(scaled(earlier, 1e3, 1.0), scaled(reference, 1e3, 1.0), scaled(latest, 1e3, 1.0)));
+  EXPECT_FALSE(
+      verdict(scaled(earlier, 1.0, 0.1), scaled(reference, 1.0, 0.1), scaled(latest, 1.0, 0.1)));
+  // Estimates still drifting (-0.386, -0.372, -0.365) while the sizes grow like d^{-0.325}: the
+  // extrapolated limit -0.344 is what they follow.
+  const ValuationSample drifting[3] = {
+      {1.21e-7, -0.3859, 371.3}, {3.02e-8, -0.3716, 581.9}, {1.20e-8, -0.3646, 787.0}};
+  EXPECT_TRUE(verdict(drifting[0], drifting[1], drifting[2], -0.3437));
+  EXPECT_FALSE(verdict(drifting[0], drifting[1], drifting[2]));
+  EXPECT_FALSE(verdict(drifting[0], drifting[1], drifting[2], -0.40));
+  EXPECT_FALSE(verdict(earlier, reference, {4.0e-8, -0.3677, 433.0}));  // 3.5 times closer only
+  EXPECT_FALSE(verdict({1.24e-5, -0.242, 16.48}, {3.05e-6, -0.2013, 22.52},
+                       {8.59e-7, -0.179, 28.59}));  // exponents -0.22, then -0.19
+  EXPECT_FALSE(verdict({1.24e-5, -0.242, 16.48}, {3.05e-6, -0.2013, 16.48},
+                       {8.59e-7, -0.179, 16.48}));  // no growth at all
 }
 
 // A slow divergence whose estimates drift by several percent a span (v = -1/3 approached like
@@ -241,6 +287,78 @@ TEST(EndGameValuation, PivotTestSeesSmallAndUnbalancedJacobians) {
   J(0, 0) = 0.5;
   J(1, 1) = 3e-8;  // cond 1.7e7
   EXPECT_FALSE(LooksSingular(J, work));
+}
+
+}  // namespace
+}  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// y - 1 = c w with w = d^{1/m} (converging) or d^{-1/m} (diverging), d = -s: w^m - d = 0, or
+// w^m d - 1 = 0. With m beyond the end game's winding bound its loops never close.
+class RootPowerHomotopy : public Homotopy {
+ public:
+  RootPowerHomotopy(int m, double c, bool diverging) : m_(m), c_(c), diverging_(diverging) {}
+  int n() const override { return 1; }
+  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Hs) override {
+    EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
+  }
+  void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hs) override {
+    const Complex w = (y[0] - 1.0) / c_;  // (w^m - d or w^m d - 1)
+    const Complex power = std::pow(w, m_ - 1);
+    if (diverging_) {
+      H[0] = power * w * -s - 1.0;
+      J(0, 0) = static_cast<double>(m_) * power * -s / c_;
+      Hs[0] = -power * w;
+    } else {
+      H[0] = power * w + s;
+      J(0, 0) = static_cast<double>(m_) * power / c_;
+      Hs[0] = 1.0;
+    }
+  }
+
+ private:
+  int m_;
+  double c_;
+  bool diverging_;
+};
+
+// Runs the Cauchy end game from the path's point at d = 1e-3; true when it gave an end point.
+bool EndGameFromPower(int m, double c, bool diverging, PathState& st) {
+  RootPowerHomotopy homotopy(m, c, diverging);
+  const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  const double d = 1e-3;
+  const double exponent = diverging ? -1.0 / m : 1.0 / m;
+  st.endGameStart = {Complex(1.0 + c * std::pow(d, exponent), 0.0)};
+  st.endGameStartAt = -d;
+  st.hasEndGameStart = true;
+  st.y = st.endGameStart;
+  return RunCauchyEndGame(st, ctx);
+}
+
+// Winding number 20, beyond the bound of 16: no loop closes, but the points at the radii converge
+// (steps shrinking by 10^{-1/20} a radius) and their extrapolated limit is the end point 1, with
+// the winding number unknown. Steps that grow (a path to infinity), that shrink too slowly, or
+// that leave too much of the path before the limit give no end point.
+TEST(EndGameConvergence, UnclosedLoopsGiveTheLimitOfConvergingPoints) {
+  PathState st(1);
+  EXPECT_TRUE(EndGameFromPower(20, 1e-5, false, st));
+  EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-12);
+  EXPECT_EQ(st.windingNumber, 0);
+  PathState diverging(1);
+  EXPECT_FALSE(EndGameFromPower(20, 1e-5, true, diverging));
+  PathState slow(1);
+  EXPECT_FALSE(EndGameFromPower(60, 1e-5, false, slow));  // 10^{-1/60} = 0.962 a radius
+  PathState far(1);
+  EXPECT_FALSE(EndGameFromPower(20, 1.0, false, far));  // still 0.4 from its end at d = 1e-8
 }
 
 }  // namespace
