@@ -35,8 +35,8 @@ constexpr double kEndGameCoincidence = 1e-8;      // tau of a point the end game
 constexpr double kUnextrapolatedCoincidence = 1e-6;  // 100 u^(1/2): least tau of a singular point
 constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition * kappa_s, clamped
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
-constexpr double kResolvedStep =
-    1e-8;  // Newton's step over a tiny coordinate: that coordinate is known
+// Newton's step over a tiny coordinate at most this: the coordinate is known, not rounding noise.
+constexpr double kResolvedStep = 1e-8;
 
 // What is known of one end point before grouping.
 struct PointEvidence {

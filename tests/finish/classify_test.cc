@@ -497,11 +497,11 @@ TEST(Verdicts, EndPointNextToACurveIsNoRegularRoot) {
   EXPECT_EQ(c.localDimension[0], 1);
 }
 
-// i1 (x_i = a_i + b_i times a product of three others, ten unknowns): a real root with coordinates
-// from 4e-11 to 4e11, known to full relative accuracy and of condition 50 when each coordinate is
-// its own unit (50-digit Newton converges quadratically from it), is a regular root, not a
-// singular point because its small coordinates would be rounding noise around zero. The same point
-// with x7 rounded to zero, where the system is not solved, stays undecided.
+// i1 (x_i = a_i + b_i times a product of three others, ten unknowns): real roots with coordinates
+// from 4e-11 to 4e11 (and 1e-5 to 3e7), known to full relative accuracy and of condition 50 when
+// each coordinate is its own unit (50-digit Newton converges quadratically from it), is a regular
+// root, not a singular point because its small coordinates would be rounding noise around zero. The
+// same point with x7 rounded to zero, where the system is not solved, stays undecided.
 TEST(Verdicts, RegularRootWithCoordinatesFrom1eMinus11To1e11) {
   // x_i - a_i - b_i x_p x_q x_r with the factors (p, q, r), 1-based.
   const double a[] = {0.25428722, 0.37842197, 0.27162577, 0.19807914, 0.44166728,
@@ -524,13 +524,20 @@ TEST(Verdicts, RegularRootWithCoordinatesFrom1eMinus11To1e11) {
       -56737.116996285521,     230230.51443909876,  376092305750.62433,      0.1980791920647045,
       -0.00012478106281913913, 0.14682406357559172, -4.0101746936558346e-11, 0.070564437061919517,
       -4.1562119025375067e-6,  -169.81055751195656};
+  // Another root, coordinates from 1e-5 to 3e7.
+  const std::vector<Complex> root2 = {
+      252287.46067346828,  -2049.0366738141824, 29865917.814618834,     0.13359770037398295,
+      -9.3298553047856257, 0.14647733669120501, -1.1195745367446202e-5, -0.00010604351861452866,
+      0.34505009806294218, -0.3407460671415492};
   std::vector<Complex> zeroed = root;
   zeroed[6] = 0.0;
-  const SolveResult r = EndPoints(10, {root, zeroed});
+  const SolveResult r = EndPoints(10, {root, root2, zeroed});
   const Classification c = Classify(s, r);
   EXPECT_EQ(c.status[0], RootStatus::kRegular);
   EXPECT_LT(c.scaledConditionNumbers[0], 1e3);
-  EXPECT_NE(c.status[1], RootStatus::kRegular);
+  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  EXPECT_LT(c.scaledConditionNumbers[1], 1e3);
+  EXPECT_NE(c.status[2], RootStatus::kRegular);
 }
 
 }  // namespace
