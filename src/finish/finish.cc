@@ -15,6 +15,7 @@
 #include "finish/scaled_jacobian.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
+#include "tracker/path_steps.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -52,12 +53,6 @@ bool IsRealPoint(const Complex* x, int n) {
 
 namespace {
 
-bool AllFinite(const std::vector<Complex>& x) {
-  return std::all_of(x.begin(), x.end(), [](const Complex& z) {
-    return std::isfinite(z.real()) && std::isfinite(z.imag());
-  });
-}
-
 // What refinement leaves of end point k: the refined point when accepted.
 struct Refined {
   std::vector<std::uint8_t> accepted;  // per end point
@@ -76,7 +71,8 @@ bool RefineOrPlaceOnSet(const NormalForm& normalizedSystem, const SystemView& no
   const std::vector<Complex> endPoint = x;
   EvaluateSystem(normalized, maxDegree, x.data(), J, F);
   if (RefineRoot(normalized, maxDegree, J, F, x)) return true;
-  if (!AllFinite(endPoint) || LocalDimension(normalizedSystem, endPoint.data()) == 0) return false;
+  if (!path_steps::AllFinite(endPoint) || LocalDimension(normalizedSystem, endPoint.data()) == 0)
+    return false;
   x = endPoint;
   return true;
 }
