@@ -234,11 +234,8 @@ bool HasTinyCoordinate(const Complex* x, int n) {
 
 // c_j = |x_j| for every nonzero coordinate (the largest modulus for an exact zero).
 PointUnits OwnUnits(const NormalForm& system, const Complex* x) {
-  const int n = system.scaled.n;
-  const double M = MaxModulus(x, n);
   PointUnits units;
-  units.column.resize(static_cast<std::size_t>(n));
-  for (int j = 0; j < n; ++j) units.column[j] = std::abs(x[j]) > 0.0 ? std::abs(x[j]) : M;
+  units.column = OwnColumnUnits(x, system.scaled.n);
   units.row = RowUnits(system, x, units.column);
   return units;
 }

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "finish/certify.h"
 #include "finish/local_dimension.h"
 #include "finish/verdict_warnings.h"
 #include "model/normal_form.h"
@@ -499,9 +500,9 @@ TEST(Verdicts, EndPointNextToACurveIsNoRegularRoot) {
 
 // i1 (x_i = a_i + b_i times a product of three others, ten unknowns): real roots with coordinates
 // from 4e-11 to 4e11 (and 1e-5 to 3e7), known to full relative accuracy and of condition 50 when
-// each coordinate is its own unit (50-digit Newton converges quadratically from it), is a regular
-// root, not a singular point because its small coordinates would be rounding noise around zero. The
-// same point with x7 rounded to zero, where the system is not solved, stays undecided.
+// each coordinate is its own unit (50-digit Newton converges quadratically from them), are regular
+// roots with interval proofs, not singular points whose small coordinates are rounding noise around
+// zero. The same point with x7 rounded to zero, where the system is not solved, stays undecided.
 TEST(Verdicts, RegularRootWithCoordinatesFrom1eMinus11To1e11) {
   // x_i - a_i - b_i x_p x_q x_r with the factors (p, q, r), 1-based.
   const double a[] = {0.25428722, 0.37842197, 0.27162577, 0.19807914, 0.44166728,
@@ -538,6 +539,10 @@ TEST(Verdicts, RegularRootWithCoordinatesFrom1eMinus11To1e11) {
   EXPECT_EQ(c.status[1], RootStatus::kRegular);
   EXPECT_LT(c.scaledConditionNumbers[1], 1e3);
   EXPECT_NE(c.status[2], RootStatus::kRegular);
+  // Krawczyk's test proves both in boxes of the same relative size in every coordinate.
+  const NormalForm normal = BringToNormalForm(s);
+  EXPECT_TRUE(CertifyPoint(normal, root.data(), true).certified);
+  EXPECT_TRUE(CertifyPoint(normal, root2.data(), false).certified);
 }
 
 }  // namespace
