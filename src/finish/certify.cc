@@ -175,8 +175,8 @@ std::vector<double> NoiseReach(const NormalForm& s, const std::vector<Complex>& 
 // every coordinate, so that a root with coordinates of very different sizes gets a box its small
 // coordinates fit.
 std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& center,
-                               const std::vector<double>& step, const std::vector<double>& noise) {
-  const std::vector<double> units = UnitsAt(s, center.data()).column;
+                               const std::vector<double>& step, const std::vector<double>& noise,
+                               const std::vector<double>& units) {
   double rho = 0.0;
   for (int j = 0; j < s.scaled.n; ++j) {
     const double r =
@@ -189,6 +189,24 @@ std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& 
   return radii;
 }
 
+// Krawczyk's test on boxes growing from `radii`; on success `out` holds the certificate.
+bool ProveInBoxes(const NormalForm& s, const ColMajorMatrix<Complex>& Y, std::vector<double> radii,
+                  bool real, Certificate& out) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::vector<double> reach = KrawczykReach(s, out.center, Y, radii);
+    if (!reach.empty()) {
+      out.certified = true;
+      out.real = real;
+      out.radius = *std::max_element(reach.begin(), reach.end());
+      out.reach = std::move(reach);
+      out.box = std::move(radii);
+      return true;
+    }
+    for (double& r : radii) r *= kWiderBox;
+  }
+  return false;
+}
+
 Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
   Certificate out;
   out.center.assign(x, x + s.scaled.n);
@@ -198,19 +216,14 @@ Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
   ColMajorMatrix<Complex> Y;
   const std::vector<double> step = NewtonCenter(s, out.center, Y, real);
   if (step.empty()) return out;
-  std::vector<double> radii = FirstRadii(s, out.center, step, NoiseReach(s, out.center, Y));
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::vector<double> reach = KrawczykReach(s, out.center, Y, radii);
-    if (!reach.empty()) {
-      out.certified = true;
-      out.real = real;
-      out.radius = *std::max_element(reach.begin(), reach.end());
-      out.reach = std::move(reach);
-      out.box = std::move(radii);
-      return out;
-    }
-    for (double& r : radii) r *= kWiderBox;
-  }
+  const std::vector<double> noise = NoiseReach(s, out.center, Y);
+  const std::vector<double> units = UnitsAt(s, out.center.data()).column;
+  if (ProveInBoxes(s, Y, FirstRadii(s, out.center, step, noise, units), real, out)) return out;
+  // Where UnitsAt takes coordinates far below the largest for zeros, boxes that wide around them
+  // fail even at a genuine root (i1's, with coordinates from 4e-11 to 4e11): then each coordinate
+  // is its own unit. A proof in either box is a proof.
+  const std::vector<double> own = OwnColumnUnits(out.center.data(), s.scaled.n);
+  if (own != units) ProveInBoxes(s, Y, FirstRadii(s, out.center, step, noise, own), real, out);
   return out;
 }
 
@@ -252,6 +265,13 @@ std::int64_t CountDistinct(const Certification& c, int n) {
 }
 
 }  // namespace
+
+std::vector<double> OwnColumnUnits(const Complex* x, int n) {
+  const double M = MaxModulus(x, n);
+  std::vector<double> units(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) units[j] = std::abs(x[j]) > 0.0 ? std::abs(x[j]) : M;
+  return units;
+}
 
 double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center, double radius) {
   const SystemView view{system.scaled.n, system.scaled.termCount, &system.scaled.exponents,

@@ -42,9 +42,14 @@ struct Certificate {
 // otherwise (also when J(center) has no inverse).
 double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center, double radius);
 
+// c_j = |x_j|, or the largest modulus for an exact zero: every coordinate its own unit (where
+// UnitsAt takes one far below the largest for a zero).
+std::vector<double> OwnColumnUnits(const Complex* x, int n);
+
 // Tries to certify a root near x (n values) of the unscaled system. The box has the same size
 // relative to every coordinate's unit (scaled_jacobian.h), first 8 Newton steps plus rounding
-// noise, then twice 100 times wider.
+// noise, then twice 100 times wider; when none holds and x has coordinates that those units take
+// for zeros, the same with OwnColumnUnits.
 Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryReal);
 
 // The certificates of the roots of a solve; per root.

@@ -10,9 +10,12 @@
 #include "base/linear_algebra.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
+#include "finish/local_dimension.h"
 #include "finish/refine.h"
+#include "finish/scaled_jacobian.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
+#include "tracker/path_steps.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -57,14 +60,32 @@ struct Refined {
   std::vector<double> residuals;       // per end point, when accepted
 };
 
-Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
-                  const ColMajorMatrix<Complex>& endPoints, std::int64_t count,
-                  const std::vector<PathRecord>& records, int threads) {
+// Refines end point x in place; true when it is accepted. An end point that refinement refuses
+// but that lies on a positive-dimensional solution set is accepted as it is: Newton's method runs
+// off along the set, or stalls above the residual limit where the set is singular (fourbar's
+// end points on the sets X2 = +-i X1, Y2 = +-i Y1), yet the point is a solution, and the
+// classification names it.
+bool RefineOrPlaceOnSet(const NormalForm& normalizedSystem, const SystemView& normalized,
+                        std::span<const std::int32_t> maxDegree, ColMajorMatrix<Complex>& J,
+                        std::vector<Complex>& F, std::vector<Complex>& x) {
+  const std::vector<Complex> endPoint = x;
+  EvaluateSystem(normalized, maxDegree, x.data(), J, F);
+  if (RefineRoot(normalized, maxDegree, J, F, x)) return true;
+  if (!path_steps::AllFinite(endPoint) || LocalDimension(normalizedSystem, endPoint.data()) == 0)
+    return false;
+  x = endPoint;
+  return true;
+}
+
+Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
+                  std::span<const std::int32_t> maxDegree, const ColMajorMatrix<Complex>& endPoints,
+                  std::int64_t count, const std::vector<PathRecord>& records, int threads) {
   const int n = unscaled.n;
   // Refinement and acceptance run on the equations brought to a common size, so that neither
   // depends on the units in which an equation was written.
-  const std::vector<Complex> normalizedCoefficients = NormalizedEquationCoefficients(unscaled);
-  const SystemView normalized{n, unscaled.termCount, unscaled.exponents, normalizedCoefficients};
+  const NormalForm normalizedSystem = WithEquationsNormalized(system);
+  const SystemView normalized{n, unscaled.termCount, unscaled.exponents,
+                              normalizedSystem.rawCoefficients};
   Refined out;
   out.accepted.assign(static_cast<std::size_t>(count), 0);
   out.points.Assign(n, count);
@@ -74,10 +95,10 @@ Refined RefineAll(const SystemView& unscaled, std::span<const std::int32_t> maxD
     auto F = std::make_shared<std::vector<Complex>>();
     auto J = std::make_shared<ColMajorMatrix<Complex>>();
     return [&, x, F, J](std::int64_t k) {
-      if (records[k].status == PathStatus::kRetrackFailed) return;
+      // A path whose re-track failed or diverged has no end point to refine.
+      if (!IsSuccess(records[k].status)) return;
       std::copy(endPoints.col(k), endPoints.col(k) + n, x->begin());
-      EvaluateSystem(normalized, maxDegree, x->data(), *J, *F);
-      if (!RefineRoot(normalized, maxDegree, *J, *F, *x)) return;
+      if (!RefineOrPlaceOnSet(normalizedSystem, normalized, maxDegree, *J, *F, *x)) return;
       // The residue describes the system as given.
       EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
       out.accepted[k] = 1;
@@ -123,8 +144,8 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
   const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
   const SystemView unscaled{n, system.scaled.termCount, &system.scaled.exponents,
                             system.rawCoefficients};
-  Refined refined =
-      RefineAll(unscaled, maxDegree, endPoints, endPointCount, records, std::max(1, threads));
+  Refined refined = RefineAll(system, unscaled, maxDegree, endPoints, endPointCount, records,
+                              std::max(1, threads));
 
   // The refined points become the roots in place, so that finishing holds two n x endPointCount
   // matrices (end points and roots), not three.
@@ -140,9 +161,7 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
   for (std::int64_t k = 0; k < endPointCount; ++k) {
     if (!refined.accepted[k]) {
       out.refused.push_back(records[k]);
-      if (records[k].status != PathStatus::kRetrackFailed) {
-        out.refused.back().status = PathStatus::kRefusedAtTarget;
-      }
+      if (IsSuccess(records[k].status)) out.refused.back().status = PathStatus::kRefusedAtTarget;
       continue;
     }
     const bool real = IsRealPoint(out.roots.col(k), n);

@@ -20,7 +20,7 @@ struct FinishedRoots {
   std::vector<std::uint8_t> isReal;        // 1 when IsRealPoint
   std::vector<std::uint8_t> zeroJacobian;  // 1 when sigma_max < 1e-8
   std::vector<PathRecord> records;         // the path of each root
-  std::vector<PathRecord> refused;  // end points that refinement refused or whose re-track failed
+  std::vector<PathRecord> refused;         // refused by refinement, or re-track failed or diverged
   std::int64_t realCount = 0;
 };
 
@@ -29,10 +29,12 @@ struct FinishedRoots {
 bool IsRealPoint(const Complex* x, int n);
 
 // Refines end point k (column k of `endPoints`, unscaled, k < endPointCount) on the unscaled
-// system unless its record says its re-track failed; an accepted point gets its residue, its
-// condition number (one estimate per accepted root, drawing from `runtime` in column order) and the
-// real test. Refused end points keep their record, with status kRefusedAtTarget unless the
-// re-track failed. Runs on `threads` threads with the same results for any count.
+// system unless its record says its re-track failed or went to infinity; an end point that
+// refinement refuses is kept unrefined when the local dimension test puts it on a
+// positive-dimensional set. An accepted point gets its residue, its condition number (one estimate
+// per accepted root, drawing from `runtime` in column order) and the real test. Refused end points
+// keep their record, with status kRefusedAtTarget unless the re-track failed or diverged. Runs on
+// `threads` threads with the same results for any count.
 FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
                           RuntimeUniform& runtime, int threads = 1);

@@ -28,6 +28,11 @@ constexpr int kRetrackAttempts = 2;
 // Rounds of comparisons after the first pass, for end points that re-tracking moved.
 constexpr int kFollowUpRounds = 5;
 
+// A recorded path whose re-track failed or went to infinity: its end point is not reported.
+bool DroppedByRetrack(PathStatus status) {
+  return status == PathStatus::kRetrackFailed || status == PathStatus::kDiverged;
+}
+
 // Largest modulus of a - b; NaN propagates so that a broken point never counts as apart.
 double MaxDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
   double d = 0.0;
@@ -109,8 +114,11 @@ struct PairChecker {
       y = std::move(result.y);
     }
     if (result.failed) {
-      record.status = PathStatus::kRetrackFailed;
-    } else if (record.status != PathStatus::kRetrackFailed) {
+      // A re-track that the end game proved diverging is a verdict, not a failure: the first
+      // tracking's end point was another path's root, reached by a jump off a path to infinity.
+      record.status = result.diverged ? PathStatus::kDiverged : PathStatus::kRetrackFailed;
+      record.valuation = result.diverged ? result.valuation : 0.0;
+    } else if (!DroppedByRetrack(record.status)) {
       record.status = PathStatus::kJumped;
       record.windingNumber = result.windingNumber;
     }
@@ -125,13 +133,12 @@ struct PairChecker {
 
   // A record whose re-track failed is not reported, so its end point is no longer compared.
   void MarkMoved(std::int64_t r) {
-    if (records[static_cast<std::size_t>(r)].status != PathStatus::kRetrackFailed) movedNow[r] = 1;
+    if (!DroppedByRetrack(records[static_cast<std::size_t>(r)].status)) movedNow[r] = 1;
   }
 
   void ProcessPair(std::int64_t i, std::int64_t k) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
-    if (followUp && (records[ui].status == PathStatus::kRetrackFailed ||
-                     records[uk].status == PathStatus::kRetrackFailed))
+    if (followUp && (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)))
       return;
     if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
     if (!IsWellConditioned(i)) return;
@@ -231,8 +238,9 @@ PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Compl
   checker.Project();
   for (PathRecord& record : records) {
     record.retrackCount = 0;
-    if (record.status == PathStatus::kJumped || record.status == PathStatus::kRetrackFailed) {
+    if (record.status == PathStatus::kJumped || DroppedByRetrack(record.status)) {
       record.status = PathStatus::kReached;
+      record.valuation = 0.0;
     }
   }
   if (rootCount < 2) return checker.stats;

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "finish/certify.h"
 #include "finish/local_dimension.h"
 #include "finish/verdict_warnings.h"
 #include "model/normal_form.h"
@@ -495,6 +496,53 @@ TEST(Verdicts, EndPointNextToACurveIsNoRegularRoot) {
   EXPECT_GT(c.scaledConditionNumbers[0], 1e9);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.localDimension[0], 1);
+}
+
+// i1 (x_i = a_i + b_i times a product of three others, ten unknowns): real roots with coordinates
+// from 4e-11 to 4e11 (and 1e-5 to 3e7), known to full relative accuracy and of condition 50 when
+// each coordinate is its own unit (50-digit Newton converges quadratically from them), are regular
+// roots with interval proofs, not singular points whose small coordinates are rounding noise around
+// zero. The same point with x7 rounded to zero, where the system is not solved, stays undecided.
+TEST(Verdicts, RegularRootWithCoordinatesFrom1eMinus11To1e11) {
+  // x_i - a_i - b_i x_p x_q x_r with the factors (p, q, r), 1-based.
+  const double a[] = {0.25428722, 0.37842197, 0.27162577, 0.19807914, 0.44166728,
+                      0.14654113, 0.42937161, 0.07056438, 0.34504906, 0.42651102};
+  const double b[] = {0.18324757, 0.16275449, 0.16955071, 0.15585316, 0.19950920,
+                      0.18922793, 0.21180484, 0.17081208, 0.19612740, 0.21466544};
+  const int factors[10][3] = {{4, 3, 9},  {1, 10, 6}, {1, 2, 10}, {7, 1, 6},  {7, 6, 3},
+                              {8, 5, 10}, {2, 5, 8},  {1, 7, 6},  {10, 6, 8}, {4, 8, 1}};
+  std::vector<Equation> eqs(10);
+  for (int i = 0; i < 10; ++i) {
+    std::vector<std::int32_t> own(10, 0), product(10, 0);
+    own[i] = 1;
+    for (int f : factors[i]) product[f - 1] = 1;
+    testing::AddTerm(eqs[i], own, 1.0);
+    testing::AddTerm(eqs[i], std::vector<std::int32_t>(10, 0), -a[i]);
+    testing::AddTerm(eqs[i], product, -b[i]);
+  }
+  const PolySystem s = testing::BuildSystem(eqs);
+  const std::vector<Complex> root = {
+      -56737.116996285521,     230230.51443909876,  376092305750.62433,      0.1980791920647045,
+      -0.00012478106281913913, 0.14682406357559172, -4.0101746936558346e-11, 0.070564437061919517,
+      -4.1562119025375067e-6,  -169.81055751195656};
+  // Another root, coordinates from 1e-5 to 3e7.
+  const std::vector<Complex> root2 = {
+      252287.46067346828,  -2049.0366738141824, 29865917.814618834,     0.13359770037398295,
+      -9.3298553047856257, 0.14647733669120501, -1.1195745367446202e-5, -0.00010604351861452866,
+      0.34505009806294218, -0.3407460671415492};
+  std::vector<Complex> zeroed = root;
+  zeroed[6] = 0.0;
+  const SolveResult r = EndPoints(10, {root, root2, zeroed});
+  const Classification c = Classify(s, r);
+  EXPECT_EQ(c.status[0], RootStatus::kRegular);
+  EXPECT_LT(c.scaledConditionNumbers[0], 1e3);
+  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  EXPECT_LT(c.scaledConditionNumbers[1], 1e3);
+  EXPECT_NE(c.status[2], RootStatus::kRegular);
+  // Krawczyk's test proves both in boxes of the same relative size in every coordinate.
+  const NormalForm normal = BringToNormalForm(s);
+  EXPECT_TRUE(CertifyPoint(normal, root.data(), true).certified);
+  EXPECT_TRUE(CertifyPoint(normal, root2.data(), false).certified);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "model/normal_form.h"
 #include "support/systems.h"
 
 namespace zormix {
@@ -80,6 +81,51 @@ TEST(FinishRootsTest, ThreadCountChangesNothing) {
   serialRuntime.Reseed();
   parallelRuntime.Reseed();
   EXPECT_EQ(serialRuntime.Next(), parallelRuntime.Next());
+}
+
+// A path whose re-track went to infinity keeps that verdict and its valuation, even when its end
+// point (that of the path it had jumped onto) refines to a root.
+TEST(FinishRootsTest, PathProvedDivergingByItsRetrackIsNotARoot) {
+  PerturbedEndPoints in;
+  in.records[1].status = PathStatus::kDiverged;
+  in.records[1].valuation = -0.5;
+  RuntimeUniform runtime(42);
+  const FinishedRoots out = FinishRoots(in.system, in.points, 4, in.records, runtime);
+  ASSERT_EQ(out.roots.cols(), 2);  // end point 3's re-track failed
+  ASSERT_EQ(out.refused.size(), 2u);
+  EXPECT_EQ(out.refused[0].status, PathStatus::kDiverged);
+  EXPECT_EQ(out.refused[0].valuation, -0.5);
+  EXPECT_EQ(out.refused[1].status, PathStatus::kRetrackFailed);
+}
+
+// (x - y)(x + y - 1) = 0, (x - y)(2x - y + 3) = 0: the line x = y and one isolated root. An end
+// point 1e-7 off the line far out solves the system to 1e-6, but Newton's method from it runs
+// along the line (its Jacobian has rank one there) and refinement refuses it; it lies on a
+// solution set and is kept as it is. A point off the line is still refused.
+TEST(FinishRootsTest, EndPointRefinementRefusesOnASetIsKept) {
+  testing::Equation f1, f2;
+  testing::AddTerm(f1, {2, 0}, 1.0);
+  testing::AddTerm(f1, {0, 2}, -1.0);
+  testing::AddTerm(f1, {1, 0}, -1.0);
+  testing::AddTerm(f1, {0, 1}, 1.0);
+  testing::AddTerm(f2, {2, 0}, 2.0);
+  testing::AddTerm(f2, {1, 1}, -3.0);
+  testing::AddTerm(f2, {0, 2}, 1.0);
+  testing::AddTerm(f2, {1, 0}, 3.0);
+  testing::AddTerm(f2, {0, 1}, -3.0);
+  const NormalForm system = BringToNormalForm(testing::BuildSystem({f1, f2}));
+  ColMajorMatrix<Complex> points(2, 2);
+  points(0, 0) = Complex(10.0 + 1e-7, 0.2);
+  points(1, 0) = Complex(10.0, 0.2);
+  points(0, 1) = 1.0;
+  points(1, 1) = 5.0;
+  std::vector<PathRecord> records(2);
+  RuntimeUniform runtime(42);
+  const FinishedRoots out = FinishRoots(system, points, 2, records, runtime);
+  ASSERT_EQ(out.roots.cols(), 1);
+  EXPECT_EQ(out.roots(0, 0), points(0, 0));
+  ASSERT_EQ(out.refused.size(), 1u);
+  EXPECT_EQ(out.refused[0].status, PathStatus::kRefusedAtTarget);
 }
 
 // AfterReseeds(k) continues exactly as k calls of Reseed() would, whatever was drawn in between.

@@ -205,6 +205,32 @@ TEST(CheckPathJumpingTest, FailedRetrackMarksOnlyItsRecord) {
   EXPECT_EQ(s(0, 1), Complex(9.0));
 }
 
+// A path that jumped onto another's root and whose re-track the end game proves diverging goes
+// to infinity with that valuation; a failure afterwards of its partner's re-track stays a failure.
+TEST(CheckPathJumpingTest, RetrackProvedDivergingIsAtInfinityWithItsValuation) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}, {5.0, 6.0}, {5.0, 6.0}});
+  std::vector<PathRecord> records = Records(4);
+  MockRetrack retrack;
+  RetrackResult diverged{{4e5, 2.0}, 9, true};
+  diverged.diverged = true;
+  diverged.valuation = -0.5;
+  EXPECT_CALL(retrack, Call(ForRecord(1), _)).WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), _)).WillOnce(Return(diverged));
+  EXPECT_CALL(retrack, Call(ForRecord(3), _)).WillOnce(Return(RetrackResult{{5.0, 6.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(4), _)).WillOnce(Return(RetrackResult{{7.0, 6.0}, 1, true}));
+  RuntimeUniform runtime(3);
+
+  CheckPathJumping(target.View(), s, 4, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(records[0].status, PathStatus::kJumped);
+  EXPECT_EQ(records[1].status, PathStatus::kDiverged);
+  EXPECT_EQ(records[1].valuation, -0.5);
+  EXPECT_EQ(records[2].status, PathStatus::kJumped);
+  EXPECT_EQ(records[3].status, PathStatus::kRetrackFailed);
+  EXPECT_EQ(records[3].valuation, 0.0);
+}
+
 TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
   MockRetrack retrack;
   EXPECT_CALL(retrack, Call(_, _)).Times(0);
