@@ -91,6 +91,27 @@ TEST(VerdictEdges, DISABLED_EndPointThreeMillionthsOffALineIsNoRegularRoot) {
   EXPECT_EQ(c.localDimension[0], 1);
 }
 
+// The roots (+-1, 1) of the nearly dependent system at e = 2^-22 (kappa_s 2.5e7), with end
+// points 1e-12 off: closer than the floor of the long-double test (10 u kappa_s = 1.4e-11), so its
+// first step already lies below the floor, which it does not count as convergence above kappa_s
+// 1e6; Krawczyk's test fails at this condition and both are called singular roots of
+// multiplicity 1. From 1e-7 off the same roots are regular (above).
+TEST(VerdictEdges, DISABLED_EndPointsCloserThanTheLongDoubleFloorAreRegular) {
+  const Classification c = Classify(NearlyDependent(std::ldexp(1.0, -22)),
+                                    {{1.0 + 1e-12, 1.0 - 1e-12}, {-1.0 - 1e-12, 1.0 + 1e-12}});
+  EXPECT_EQ(c.counts.regular, 2);
+}
+
+// (x - 1)^2 in one unknown, one end point 1 + 7 2^-52 (its partner lost): a double root, but
+// x^2 - 2x + 1 evaluates to exactly 0 there in long double (x^2 loses its last term, 49 2^-104),
+// so Newton's method "converges" at once, and with one unknown kappa_s is 1 and allows that. It
+// is called a regular root.
+TEST(VerdictEdges, DISABLED_LoneEndPointUlpsFromADoubleRootInOneUnknownIsSingular) {
+  const PolySystem s = BuildSystem({{{{2}, 1.0}, {{1}, -2.0}, {{0}, 1.0}}});
+  const Classification c = Classify(s, {{1.0 + 7.0 * std::ldexp(1.0, -52)}});
+  EXPECT_EQ(c.status[0], RootStatus::kSingular);
+}
+
 // Wilkinson's polynomial (x - 1)(x - 2)...(x - 20), expanded: its roots have conditions up to
 // 5e13 against the coefficients, so double precision leaves them up to 1e-3 relative off.
 // Newton's method in double-double converges quadratically to each from either side, although
