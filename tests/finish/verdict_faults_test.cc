@@ -102,14 +102,35 @@ TEST(VerdictEdges, DISABLED_EndPointsCloserThanTheLongDoubleFloorAreRegular) {
   EXPECT_EQ(c.counts.regular, 2);
 }
 
-// (x - 1)^2 in one unknown, one end point 1 + 7 2^-52 (its partner lost): a double root, but
-// x^2 - 2x + 1 evaluates to exactly 0 there in long double (x^2 loses its last term, 49 2^-104),
-// so Newton's method "converges" at once, and with one unknown kappa_s is 1 and allows that. It
-// is called a regular root.
-TEST(VerdictEdges, DISABLED_LoneEndPointUlpsFromADoubleRootInOneUnknownIsSingular) {
+// (x - 1)^2 in one unknown, where kappa_s is always 1: one end point 1 + 7 2^-52 (its partner
+// lost), or both end points 1e-10 off as the end game extrapolates them (winding number 2). At
+// such points x^2 - 2x + 1 evaluates to exactly 0 in long double (x^2 loses its last term, of
+// relative size below 5e-20), so Newton's method "converges" at the first step, which with
+// kappa_s = 1 counts; the pair's values stay 2e-10 apart, beyond the 1e-10 at which candidates
+// of condition 1 coincide. Each end point is called a regular root.
+TEST(VerdictEdges, DISABLED_EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
   const PolySystem s = BuildSystem({{{{2}, 1.0}, {{1}, -2.0}, {{0}, 1.0}}});
-  const Classification c = Classify(s, {{1.0 + 7.0 * std::ldexp(1.0, -52)}});
-  EXPECT_EQ(c.status[0], RootStatus::kSingular);
+  EXPECT_EQ(Classify(s, {{1.0 + 7.0 * std::ldexp(1.0, -52)}}).status[0], RootStatus::kSingular);
+  SolveResult pair =
+      EndPoints(1, {{1.0 + 1e-10 * std::polar(1.0, 0.3)}, {1.0 - 1e-10 * std::polar(1.0, 0.3)}});
+  for (PathRecord& record : pair.records) record.windingNumber = 2;
+  const Classification c = ClassifyRoots(BringToNormalForm(s), pair);
+  EXPECT_EQ(c.counts.regular, 0);
+  EXPECT_EQ(c.counts.singular, 1);
+}
+
+// (x - 1)^3 in one unknown, as a solve leaves it (seed 1): three end points 5.8e-6 from the root
+// (u^(1/3)), winding number 1 each. They are one root of multiplicity 3, but each is its own
+// singular root: the residual there is rounding, so the Newton step that would widen the grouping
+// distance is noise (3e-11), kappa_s is 1 in one unknown (||A^-1|| is 1.2e11), and the least
+// distance of an unextrapolated singular point, 1e-6 = 100 u^(1/2), suits double roots only.
+TEST(VerdictEdges, DISABLED_TripleRootInOneUnknownIsOneRoot) {
+  const PolySystem s = BuildSystem({{{{3}, 1.0}, {{2}, -3.0}, {{1}, 3.0}, {{0}, -1.0}}});
+  const Classification c = Classify(s, {{Complex(0.9999971139957544, -4.998629045693731e-06)},
+                                        {Complex(1.0000013288081437, 0.0)},
+                                        {Complex(0.9999971139957544, 4.998629045693731e-06)}});
+  EXPECT_EQ(c.counts.singular, 1);
+  EXPECT_EQ(c.multiplicity[0], 3);
 }
 
 // Wilkinson's polynomial (x - 1)(x - 2)...(x - 20), expanded: its roots have conditions up to
