@@ -6,6 +6,7 @@
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
 #include "tracker/path_waypoint.h"
+#include "tracker/tracking.h"
 
 namespace zormix {
 
@@ -64,6 +65,8 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.atEnd = false;
   if (!st.failed) st.tolerance = ToleranceAt(st.jacobian, st.y);
   while (!st.failed && !st.atEnd) {
+    // Abandoned where it is: the caller discards the path (StopRequest).
+    if (ctx.stop != nullptr && ctx.stop->Requested()) return false;
     if (st.finalStep) st.atEnd = true;
     PredictHermite(st, *ctx.homotopy, ctx.limits.tangentPredictorBelow);
     st.correctionLimit = ctx.limits.correctionLimit;

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "solve/front_end.h"
@@ -186,6 +189,37 @@ TEST(PathAccountingTest, InterruptStopsTheSolveWithItsIdentifier) {
   } catch (const Error& e) {
     EXPECT_EQ(e.id(), kInterruptedId);
   }
+}
+
+std::ptrdiff_t ThreadsOfThisProcess() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return std::distance(begin(tasks), end(tasks));
+}
+
+// x^4000000 - 1 on the total-degree route: one path takes two seconds or more, and a stop asked
+// 0.6 s into the tracking must not wait for the ends of the paths the two threads track. The
+// solve ends with the interrupted error, and no thread of it is left running.
+TEST(PathAccountingTest, InterruptAbandonsThePathsBeingTracked) {
+  using Clock = std::chrono::steady_clock;
+  SolveOptions options = Options(Route::kTotalDegree);
+  options.threads = 2;
+  options.maxPaths = 10000000;
+  std::optional<Clock::time_point> stopFrom;
+  options.progress = [&](const Progress& progress) {
+    if (progress.stage == Stage::kTracking && !stopFrom)
+      stopFrom = Clock::now() + std::chrono::milliseconds(600);
+  };
+  options.interrupted = [&] { return stopFrom && Clock::now() >= *stopFrom; };
+  const std::ptrdiff_t threadsBefore = ThreadsOfThisProcess();
+  try {
+    SolveSystem(ParsePolynomialText("x^4000000 - 1", "power"), options);
+    FAIL() << "the solve was not interrupted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kInterruptedId);
+  }
+  ASSERT_TRUE(stopFrom.has_value());
+  EXPECT_LT(std::chrono::duration<double>(Clock::now() - *stopFrom).count(), 1.0);
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
 }
 
 // A 40-byte text expands to 20306 terms: the scaling's pairwise fit and the mixed-cell tables
