@@ -65,8 +65,6 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.atEnd = false;
   if (!st.failed) st.tolerance = ToleranceAt(st.jacobian, st.y);
   while (!st.failed && !st.atEnd) {
-    // Abandoned where it is: the caller discards the path (StopRequest).
-    if (ctx.stop != nullptr && ctx.stop->Requested()) return false;
     if (st.finalStep) st.atEnd = true;
     PredictHermite(st, *ctx.homotopy, ctx.limits.tangentPredictorBelow);
     st.correctionLimit = ctx.limits.correctionLimit;
@@ -79,6 +77,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
       WatchEndGame(st, ctx);
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
+    // Abandoned after any step, the last one too (what follows it costs a few evaluations more):
+    // the caller discards the path (StopRequest).
+    if (ctx.stop != nullptr && ctx.stop->Requested()) return false;
   }
   st.hasPolished = false;
   if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st))
