@@ -204,15 +204,16 @@ double ProcessSeconds() {
 }
 
 // x^4000000 - 1 on the total-degree route: one path takes two CPU seconds or more, and a stop asked
-// one CPU second into the tracking of two threads must not wait for the ends of their paths. The
-// solve ends with the interrupted error, and no thread of it is left running.
+// 1.5 CPU seconds into the tracking of two threads (the starts of their paths take about 0.5)
+// must not wait for the ends of their paths. The solve ends with the interrupted error, and no
+// thread of it is left running.
 TEST(PathAccountingTest, InterruptAbandonsThePathsBeingTracked) {
   SolveOptions options = Options(Route::kTotalDegree);
   options.threads = 2;
   options.maxPaths = 10000000;
   std::optional<double> stopFrom;
   options.progress = [&](const Progress& progress) {
-    if (progress.stage == Stage::kTracking && !stopFrom) stopFrom = ProcessSeconds() + 1.0;
+    if (progress.stage == Stage::kTracking && !stopFrom) stopFrom = ProcessSeconds() + 1.5;
   };
   options.interrupted = [&] { return stopFrom && ProcessSeconds() >= *stopFrom; };
   const std::ptrdiff_t threadsBefore = ThreadsOfThisProcess();
