@@ -83,10 +83,10 @@ TEST_F(CheckpointTest, ResumesIdenticallyFromAnyCutAndRepairsATornTail) {
 // x1^2 = 2, x_k = x_(k-1) + 1/2 for k = 2..170: two paths whose steps each factor a 170 x 170
 // Jacobian, long enough for the solving thread to ask for a stop in the middle of one.
 PolySystem TwoLongPaths() {
-  std::string text = "x1^2 - 2;\n";
-  for (int k = 2; k <= 170; ++k)
-    text += "x" + std::to_string(k) + " - x" + std::to_string(k - 1) + " - 0.5;\n";
-  return ParsePolynomialText(text, "chain");
+  std::ostringstream text;
+  text << "x1^2 - 2;\n";
+  for (int k = 2; k <= 170; ++k) text << "x" << k << " - x" << k - 1 << " - 0.5;\n";
+  return ParsePolynomialText(text.str(), "chain");
 }
 
 // A stop asked while the second path is tracked abandons it: the checkpoint holds the first path
