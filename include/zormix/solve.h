@@ -56,7 +56,8 @@ struct SolveOptions {
   // Called from the solving thread between units of work; never concurrently.
   std::function<void(const Progress&)> progress;
   // Polled from the solving thread between units of work (at least every 100 ms while paths are
-  // tracked); returning true stops the solve with ErrorCode::kInterrupted. No report is written.
+  // tracked, and every 50 ms inside a path that thread tracks); returning true stops the solve with
+  // ErrorCode::kInterrupted, abandoning the paths under way on every thread. No report is written.
   std::function<bool()> interrupted;
   // Receives the lines a solve prints: " det = 0 !  " for every start system whose integer
   // reduction meets a singular matrix. Empty: they are dropped.

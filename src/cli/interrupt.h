@@ -16,8 +16,8 @@ void IgnoreFileSizeLimitSignal();
 bool Interrupted();
 
 // While an object of this class lives, a first Ctrl-C that the solve has not answered within
-// kInterruptAnswerSeconds (a stage that polls rarely: the per-path storage of millions of paths,
-// one path of a degree in the millions) ends the program as a second Ctrl-C would, with the
+// kInterruptAnswerSeconds (a stage that polls rarely; a path being tracked is abandoned at its next
+// step, within a step's time) ends the program as a second Ctrl-C would, with the
 // interrupted solve's message and exit code 130, and without the temporary of a report. Arm it
 // around the solve only: a report being written after the solve finishes is not cut short.
 class InterruptDeadline {

@@ -6,6 +6,7 @@
 #include "tracker/path_state.h"
 #include "tracker/path_steps.h"
 #include "tracker/path_waypoint.h"
+#include "tracker/tracking.h"
 
 namespace zormix {
 
@@ -77,6 +78,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
       WatchEndGame(st, ctx);
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
+    // Abandoned after any step, the last one too (what follows it costs a few evaluations more):
+    // the caller discards the path (StopRequest).
+    if (ctx.stop != nullptr && ctx.stop->Requested()) return false;
   }
   st.hasPolished = false;
   if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st))

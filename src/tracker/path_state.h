@@ -114,6 +114,8 @@ struct PathState {
   PathScratch scratch;
 };
 
+class StopRequest;
+
 // The homotopy of the path, how its route differs, and the target system for AcceptAtTarget.
 struct PathContext {
   Homotopy* homotopy = nullptr;
@@ -121,6 +123,7 @@ struct PathContext {
   PathLimits limits;
   SystemView target;  // scaled coefficients
   std::span<const std::int32_t> maxDegree;
+  StopRequest* stop = nullptr;  // the solve's stop request (tracking.h); null: never abandoned
 };
 
 // Remaining distance to the end of the path: -s, or 1 - t.
@@ -162,7 +165,8 @@ bool AcceptAtTarget(PathState& st, const SystemView& target,
                     std::span<const std::int32_t> maxDegree);
 
 // Tracks the path from `start` at parameter s0. Returns true when the end point (left in st.y) is
-// accepted at the target and finite. st.steps holds the counted steps.
+// accepted at the target and finite. st.steps holds the counted steps. Returns false at the step
+// where ctx.stop says the solve is to stop, the path abandoned half way.
 bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, double s0,
                std::int64_t& blowUpCount);
 

@@ -133,9 +133,9 @@ void RescueFailedPaths(RouteTracking& tracking, const RetrackFactory& makeRetrac
 
 namespace {
 
-void ThrowIfInterrupted(const TrackingOptions& options) {
-  if (options.interrupted && options.interrupted())
-    throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
+void ThrowIfInterrupted(StopRequest& stop) {
+  stop.Ask();
+  stop.ThrowIfRequested();
 }
 
 }  // namespace
@@ -144,9 +144,10 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
                            const RetrackFactory& makeRetrack, const SystemView& target,
                            RuntimeUniform& runtime, const TrackingOptions& options) {
   const std::int64_t total = tracking.total;
+  tracking.stop.Watch(&options.interrupted);
   auto poll = [&] {
     tracking.counters.Report(options, total);
-    ThrowIfInterrupted(options);
+    ThrowIfInterrupted(tracking.stop);
   };
   if (options.runUnits) {
     options.runUnits(tracking, makeWorker, poll);
@@ -157,7 +158,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   PathCounts rescue;
   RescueFailedPaths(tracking, makeRetrack, options.threads, rescue);
   RetrackInDoubleDouble(tracking, target, makeRetrack, options.threads, rescue);
-  ThrowIfInterrupted(options);
+  ThrowIfInterrupted(tracking.stop);
 
   const std::int64_t polishedPaths = RecordPolishedRoots(tracking);
   tracking.waypoints.ReleaseChunksBefore(total);  // the jump check's points are done with
@@ -165,6 +166,7 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   const PathCounts jumps =
       CheckPathJumping(target, outcome.solutions, outcome.counts.endPoints, outcome.records,
                        makeRetrack(RetrackPurpose::kPathJumping), runtime);
+  tracking.stop.ThrowIfRequested();  // a re-track of the check was abandoned
   // The check counts its own re-tracks from 0; the rescue re-track comes on top.
   std::size_t r = 0;
   for (std::int64_t u = 0; u < total; ++u) {

@@ -52,6 +52,7 @@ struct RouteTracking {
   PathSlots<std::uint8_t> hasWaypoint;  // empty when no waypoints are recorded
   SparsePoints polished;                // root reached by PolishNearTarget, by unit
   ProgressCounters counters;
+  StopRequest stop;  // watched by TrackRoute; every path of the route is tracked with it
 };
 
 // Why a path is tracked again. The path-jumping check re-tracks with the corrector of the first

@@ -77,13 +77,15 @@ struct PolyhedralWorker {
   PathContext context;
 };
 
-RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpose purpose) {
+RetrackFunction MakePolyhedralRetrack(const PolyhedralRoute& route, RetrackPurpose purpose,
+                                      StopRequest& stop) {
   if (purpose == RetrackPurpose::kDoubleDouble)
     return MakePolyhedralDdRetrack(route.layout, route.startCoefficients, route.system.coefficients,
                                    [&route](std::int64_t cell) { return route.Prepare(cell); });
   PathLimits limits = RetrackLimits(purpose);
   limits.firstStepDivisor = 4.0;
   auto worker = std::make_shared<PolyhedralWorker>(route, limits);
+  worker->context.stop = &stop;
   auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
   return [&route, worker, cached](const PathRecord& record, double correctionLimit) {
     const std::int64_t cell = record.cell - 1;
@@ -121,6 +123,7 @@ TrackingOutcome TrackPolyhedral(const PolySystem& system,
   RouteTracking tracking(system.n, total);
   auto makeWorker = [&]() -> UnitFunction {
     auto worker = std::make_shared<PolyhedralWorker>(route, FirstTrackingLimits());
+    worker->context.stop = &tracking.stop;
     return [&, worker](std::int64_t unit) {
       const std::int64_t c =
           std::upper_bound(offset.begin(), offset.end(), unit) - offset.begin() - 1;
@@ -132,13 +135,14 @@ TrackingOutcome TrackPolyhedral(const PolySystem& system,
       outcome.cell = static_cast<std::int32_t>(c + 1);
       outcome.startIndex = static_cast<std::int32_t>(k + 1);
       const bool recorded = worker->Track(*slot.setup, k, outcome.blowUps);
+      tracking.stop.ThrowIfRequested();
       tracking.Record(unit, recorded, worker->state);
       if (slot.remaining.fetch_sub(1, std::memory_order_acq_rel) == 1) slot.setup.reset();
     };
   };
   return TrackRoute(
       tracking, makeWorker,
-      [&route](RetrackPurpose purpose) { return MakePolyhedralRetrack(route, purpose); },
+      [&](RetrackPurpose purpose) { return MakePolyhedralRetrack(route, purpose, tracking.stop); },
       route.target, runtime, options);
 }
 

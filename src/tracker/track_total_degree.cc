@@ -65,13 +65,15 @@ struct TotalDegreeWorker {
 constexpr double kTotalDegreeWaypoint = 0.9;
 
 // A re-track starts again from t = 0 with h = 0.001 and the caller's correction limit.
-RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose) {
+RetrackFunction MakeTotalDegreeRetrack(const TotalDegreeRoute& route, RetrackPurpose purpose,
+                                       StopRequest& stop) {
   if (purpose == RetrackPurpose::kDoubleDouble)
     return MakeTotalDegreeDdRetrack(route.layout, route.system.coefficients, route.q, route.degree,
                                     route.startPoints);
   PathLimits limits = RetrackLimits(purpose);
   limits.initialStep = 0.001;
   auto worker = std::make_shared<TotalDegreeWorker>(route, limits);
+  worker->context.stop = &stop;
   return [worker](const PathRecord& record, double correctionLimit) {
     worker->context.limits.correctionLimit = correctionLimit;
     std::int64_t ignoredBlowUps = 0;
@@ -95,16 +97,18 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
   auto makeWorker = [&]() -> UnitFunction {
     auto worker =
         std::make_shared<TotalDegreeWorker>(route, FirstTrackingLimits(kTotalDegreeWaypoint));
+    worker->context.stop = &tracking.stop;
     return [&, worker](std::int64_t unit) {
       UnitOutcome& outcome = tracking.outcomes[unit];
       outcome.startIndex = static_cast<std::int32_t>(unit + 1);
       const bool recorded = worker->Track(unit, outcome.blowUps);
+      tracking.stop.ThrowIfRequested();
       tracking.Record(unit, recorded, worker->state);
     };
   };
   return TrackRoute(
       tracking, makeWorker,
-      [&route](RetrackPurpose purpose) { return MakeTotalDegreeRetrack(route, purpose); },
+      [&](RetrackPurpose purpose) { return MakeTotalDegreeRetrack(route, purpose, tracking.stop); },
       route.target, runtime, options);
 }
 

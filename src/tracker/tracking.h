@@ -2,8 +2,11 @@
 #ifndef ZORMIX_TRACKER_TRACKING_H_
 #define ZORMIX_TRACKER_TRACKING_H_
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "base/parallel.h"
@@ -30,14 +33,47 @@ struct TrackingOptions {
   int threads = 1;  // >= 1; results are identical for every value
   // Called from the calling thread only, between units of work.
   std::function<void(const Progress&)> progress;
-  // Polled from the calling thread between units of work; true stops the tracking with Error
-  // kInterruptedId.
+  // Polled from the calling thread between units of work and, while that thread tracks a path,
+  // every kStopPollInterval of it; true stops the tracking with Error kInterruptedId.
   std::function<bool()> interrupted;
   // Empty: all units are tracked here with RunUnitsInParallel.
   UnitRunner runUnits;
   // Only the units of the first tracking (runUnits ran this process's share of them): no rescue,
   // no path-jumping check, an empty outcome.
   bool firstTrackingOnly = false;
+};
+
+// How often the solving thread asks TrackingOptions::interrupted in the middle of a path: one path
+// of a high degree takes seconds (x^10000000 - 1: some 5 s on the total-degree route).
+inline constexpr std::chrono::milliseconds kStopPollInterval{50};
+
+// The solve's request to stop, as the paths see it. Only the solving thread (the one that called
+// Watch) asks `interrupted`; once it answered true the request holds, and every path being
+// tracked, on any thread, is abandoned at its next step. An abandoned path is no result: it is
+// neither counted nor saved, and the tracking ends with Error kInterruptedId.
+class StopRequest {
+ public:
+  // From the solving thread, before any path is tracked; a null `interrupted` never stops.
+  void Watch(const std::function<bool()>* interrupted);
+  // At every step of a path, from any thread: one relaxed load, and on the solving thread a call
+  // of `interrupted` once kStopPollInterval has passed since the last.
+  bool Requested() {
+    if (requested_.load(std::memory_order_relaxed)) return true;
+    return std::this_thread::get_id() == solvingThread_ && AskIfDue();
+  }
+  // Solving thread: asks `interrupted` now.
+  bool Ask();
+  // Throws Error kInterruptedId once the stop was requested (any thread; nothing is asked): the
+  // path just tracked may have been abandoned.
+  void ThrowIfRequested() const;
+
+ private:
+  bool AskIfDue();
+
+  const std::function<bool()>* interrupted_ = nullptr;
+  std::atomic<bool> requested_{false};
+  std::thread::id solvingThread_;
+  std::chrono::steady_clock::time_point lastAsked_;
 };
 
 struct TrackingOutcome {

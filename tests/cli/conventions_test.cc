@@ -243,6 +243,35 @@ TEST_F(CliTest, LargeRouteIsAnnouncedBeforeTracking) {
       dir_);
 }
 
+// Ctrl-C while a path is tracked with --checkpoint (x1^2 = 2 and a chain of 119 linear equations:
+// two paths whose steps factor a 120 x 120 Jacobian): the path is abandoned, the checkpoint keeps
+// whole records of the finished paths only, and the run resumed from it writes the report of an
+// uninterrupted run.
+TEST_F(CliTest, ARunInterruptedInAPathResumesToTheUninterruptedReport) {
+  constexpr int n = 120;
+  std::string text = "x1^2 - 2;\n";
+  for (int k = 2; k <= n; ++k)
+    text += "x" + std::to_string(k) + " - x" + std::to_string(k - 1) + " - 0.5;\n";
+  Write("chain.txt", text);
+  const std::vector<std::string> common{"chain.txt", "-r", "total-degree", "--seed",   "5",
+                                        "--threads", "1",  "-o",           "out.roots"};
+  ASSERT_EQ(Zormix("chain.txt -r total-degree --seed 5 --threads 1 -q -o full.roots").code, 0);
+
+  std::vector<std::string> interrupted = common;
+  for (const char* arg : {"--progress", "--checkpoint", "ck"}) interrupted.push_back(arg);
+  ExpectStoppedWithoutReport(
+      InterruptWhenSeen(dir_, interrupted, "tracking", std::chrono::milliseconds(20)), dir_);
+  const std::uintmax_t header = 64, record = 32 + 3 * 16 * n + 24;
+  const std::uintmax_t saved = fs::file_size(dir_ / "ck") - header;
+  EXPECT_EQ(saved % record, 0u);
+  EXPECT_LT(saved / record, 2u);
+
+  const CliRun resumed =
+      Zormix("chain.txt -r total-degree --seed 5 --threads 1 -q --checkpoint ck -o out.roots");
+  ASSERT_EQ(resumed.code, 0) << resumed.err;
+  EXPECT_EQ(Slurp("out.roots"), Slurp("full.roots"));
+}
+
 // x^2000000 - 1 on the total-degree route, allowed with --max-paths: its first path (half a second
 // or more) polls rarely; Ctrl-C is still answered within a second, at the setup and in that path,
 // with no report and no temporary.

@@ -6,7 +6,8 @@ start points and per-path storage once took seconds in which nothing polled (and
 y - 1 on the polyhedral route: a cell of a million start solutions). Ctrl-C is sent at
 several moments of the setup of an interactive session (under a pseudo-terminal), and the error
 zormix:interrupted must reach the prompt within a second each time; SIGTERM to a batch session must
-end Octave within a second. Usage: setup_interrupt.py OCTAVE_CLI PATH_ENTRY...
+end Octave within a second. Both also in the middle of one long path (x^10000000 - 1: three seconds
+or more), which is abandoned. Usage: setup_interrupt.py OCTAVE_CLI PATH_ENTRY...
 """
 import signal
 import subprocess
@@ -24,9 +25,15 @@ DELAYS = (0.3, 0.9, 1.6)  # seconds after the solve began: start points, storage
 ONE_CELL = ("r = zormix_solve_mex({'x^1000000 - 1', 'y - 1'}, "
             "struct('maxPaths', 1e7, 'threads', 1));")
 
+# One path of x^10000000 - 1 takes three seconds or more: a signal 1.5 s into the call finds the
+# first path half way.
+LONG_PATH = ("r = zormix_solve_mex({'x^10000000 - 1'}, "
+             "struct('route', 'totaldegree', 'maxPaths', 1e7, 'threads', 1));")
+INTO_THE_PATH = 1.5
 
-def interrupt_after(session, delay):
-    session.send("disp('STARTING'); " + SOLVE)
+
+def interrupt_after(session, delay, solve=SOLVE):
+    session.send("disp('STARTING'); " + solve)
     session.expect(r"(?<!')STARTING", 60)
     time.sleep(delay)
     sent = time.monotonic()
@@ -35,7 +42,7 @@ def interrupt_after(session, delay):
     took = time.monotonic() - sent
     session.send("[message, identifier] = lasterr(); printf('ID=%s\\n', identifier);")
     session.expect(r"ID=zormix:interrupted", 30)
-    assert took <= ANSWER_WITHIN, f"Ctrl-C {delay} s into the setup answered after {took:.2f} s"
+    assert took <= ANSWER_WITHIN, f"Ctrl-C {delay} s into the call answered after {took:.2f} s"
     return took
 
 
@@ -55,10 +62,10 @@ def terminate_after(octave, path, folder, delay, solve=SOLVE):
     except subprocess.TimeoutExpired:
         proc.kill()
         proc.communicate()
-        raise AssertionError(f"SIGTERM {delay} s into the setup: Octave still ran after 20 s")
+        raise AssertionError(f"SIGTERM {delay} s into the call: Octave still ran after 20 s")
     took = time.monotonic() - sent
     assert b"WENT ON" not in rest, rest.decode(errors="replace")
-    assert took <= ANSWER_WITHIN, f"SIGTERM {delay} s into the setup: Octave ended after {took:.2f} s"
+    assert took <= ANSWER_WITHIN, f"SIGTERM {delay} s into the call: Octave ended after {took:.2f} s"
     return took
 
 
@@ -72,6 +79,10 @@ def main():
         print(f"SIGTERM {DELAYS[1]} s into the setup: Octave ended after {took:.2f} s")
         took = terminate_after(octave, path, folder, DELAYS[1], ONE_CELL)
         print(f"SIGTERM {DELAYS[1]} s into a million-path cell: Octave ended after {took:.2f} s")
+        took = interrupt_after(session, INTO_THE_PATH, LONG_PATH)
+        print(f"Ctrl-C in the middle of a long path: answered after {took:.2f} s")
+        took = terminate_after(octave, path, folder, INTO_THE_PATH, LONG_PATH)
+        print(f"SIGTERM in the middle of a long path: Octave ended after {took:.2f} s")
 
 
 if __name__ == "__main__":

@@ -17,6 +17,7 @@
 
 #include "support/systems.h"
 #include "support/temp_dir.h"
+#include "zormix/io.h"
 #include "zormix/solve.h"
 
 namespace zormix {
@@ -77,6 +78,53 @@ TEST_F(CheckpointTest, ResumesIdenticallyFromAnyCutAndRepairsATornTail) {
       EXPECT_EQ(Slurp("ck").size(), full.size());
     }
   }
+}
+
+// x1^2 = 2, x_k = x_(k-1) + 1/2 for k = 2..170: two paths whose steps each factor a 170 x 170
+// Jacobian, long enough for the solving thread to ask for a stop in the middle of one.
+PolySystem TwoLongPaths() {
+  std::ostringstream text;
+  text << "x1^2 - 2;\n";
+  for (int k = 2; k <= 170; ++k) text << "x" << k << " - x" << k - 1 << " - 0.5;\n";
+  return ParsePolynomialText(text.str(), "chain");
+}
+
+// A stop asked while the second path is tracked abandons it: the checkpoint holds the first path
+// only, and the solve resumed from it tracks the second again, with the report of an
+// uninterrupted solve.
+TEST_F(CheckpointTest, APathAbandonedForAStopIsNotSaved) {
+  const PolySystem system = TwoLongPaths();
+  auto options = [this](const std::string& report) {
+    SolveOptions o = Options(report);
+    o.route = Route::kTotalDegree;
+    o.threads = 1;
+    return o;
+  };
+  SolveSystem(system, options("full.roots"));
+  const std::string full = Slurp("ck");
+  ASSERT_EQ(full.size(), kHeaderSize + 2 * UnitRecordSize(system.n));
+  fs::remove(dir_ / "ck");
+
+  SolveOptions stopped = options("part.roots");
+  // The first ask after the first path's progress comes between the paths; the next one from
+  // inside the second path.
+  int asksAfterFirstPath = -1;
+  stopped.progress = [&](const Progress& p) {
+    if (p.stage == Stage::kTracking && p.pathsDone >= 1 && asksAfterFirstPath < 0)
+      asksAfterFirstPath = 0;
+  };
+  stopped.interrupted = [&] { return asksAfterFirstPath >= 0 && ++asksAfterFirstPath >= 2; };
+  try {
+    SolveSystem(system, stopped);
+    FAIL() << "the solve was not interrupted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kInterruptedId);
+  }
+  EXPECT_EQ(Slurp("ck").size(), kHeaderSize + UnitRecordSize(system.n));
+  EXPECT_FALSE(fs::exists(dir_ / "part.roots"));
+  SolveSystem(system, options("again.roots"));
+  EXPECT_TRUE(Slurp("again.roots") == Slurp("full.roots"));
+  EXPECT_TRUE(Slurp("ck") == full);
 }
 
 // What a path leaves for the decisions taken after all paths (the jump check's point, a root

@@ -2,9 +2,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "solve/front_end.h"
@@ -186,6 +189,43 @@ TEST(PathAccountingTest, InterruptStopsTheSolveWithItsIdentifier) {
   } catch (const Error& e) {
     EXPECT_EQ(e.id(), kInterruptedId);
   }
+}
+
+std::ptrdiff_t ThreadsOfThisProcess() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return std::distance(begin(tasks), end(tasks));
+}
+
+// CPU seconds of this process: unlike the time of the clock, hardly longer on a busy machine.
+double ProcessSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// x^4000000 - 1 on the total-degree route: one path takes two CPU seconds or more, and a stop asked
+// 1.5 CPU seconds into the tracking of two threads (the starts of their paths take about 0.5)
+// must not wait for the ends of their paths. The solve ends with the interrupted error, and no
+// thread of it is left running.
+TEST(PathAccountingTest, InterruptAbandonsThePathsBeingTracked) {
+  SolveOptions options = Options(Route::kTotalDegree);
+  options.threads = 2;
+  options.maxPaths = 10000000;
+  std::optional<double> stopFrom;
+  options.progress = [&](const Progress& progress) {
+    if (progress.stage == Stage::kTracking && !stopFrom) stopFrom = ProcessSeconds() + 1.5;
+  };
+  options.interrupted = [&] { return stopFrom && ProcessSeconds() >= *stopFrom; };
+  const std::ptrdiff_t threadsBefore = ThreadsOfThisProcess();
+  try {
+    SolveSystem(ParsePolynomialText("x^4000000 - 1", "power"), options);
+    FAIL() << "the solve was not interrupted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kInterruptedId);
+  }
+  ASSERT_TRUE(stopFrom.has_value());
+  EXPECT_LT(ProcessSeconds() - *stopFrom, 1.0);
+  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
 }
 
 // A 40-byte text expands to 20306 terms: the scaling's pairwise fit and the mixed-cell tables
