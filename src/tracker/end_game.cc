@@ -274,17 +274,17 @@ double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex
 }
 
 // Loops around the target at `radius` from st.y (a point of the path at distance radius) until
-// back at the start, at most kEndGame.maxWindingNumber times. Returns the number of loops (0 when
+// back at the start, at most maxLoops times. Returns the number of loops (0 when
 // a loop failed or never closed), with the mean of the samples in scratch.loopSum; st.y is back
 // at the start point either way.
-int LoopAround(PathState& st, const PathContext& ctx, double radius) {
+int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops) {
   const Arc arc{ctx.route->target, radius, false};
   const int samples = kEndGame.samplesPerLoop;
   const double angle = 2.0 * std::numbers::pi / samples;
   st.scratch.loopStart = st.y;
   std::fill(st.scratch.loopSum.begin(), st.scratch.loopSum.end(), Complex(0.0, 0.0));
   int found = 0;
-  for (int loop = 1; loop <= kEndGame.maxWindingNumber && found == 0; ++loop) {
+  for (int loop = 1; loop <= maxLoops && found == 0; ++loop) {
     bool walked = true;
     for (int k = 0; k < samples && walked; ++k) {
       for (int i = 0; i < st.n; ++i) st.scratch.loopSum[i] += st.y[i];
@@ -368,7 +368,10 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   int samples = 0;
   for (int attempt = 0; walking && attempt < kEndGame.radiusCount; ++attempt) {
     KeepRadialSample(st, samples++);
-    const int winding = LoopAround(st, ctx, radius);
+    // The first loop may enclose another branch point of the path and then never close: it gets
+    // few loops, and a high winding number is found at the next radius.
+    const int maxLoops = attempt == 0 ? kEndGame.firstRadiusLoops : kEndGame.maxWindingNumber;
+    const int winding = LoopAround(st, ctx, radius, maxLoops);
     const double agreement = winding > 0 && winding == previousWinding
                                  ? RelativeDistance(st.scratch.loopSum, previous)
                                  : std::numeric_limits<double>::infinity();
@@ -377,6 +380,10 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
       bestAgreement = agreement;
       st.windingNumber = winding;
       if (agreement <= kEndGame.estimateAgreement) break;
+    } else if (!best.empty()) {
+      // The estimates agreed within the fallback and stopped agreeing better: at smaller radii
+      // rounding only grows (paths ending on a solution set never reach estimateAgreement).
+      break;
     }
     previousWinding = winding;
     if (winding > 0) previous = st.scratch.loopSum;

@@ -47,6 +47,7 @@ struct EndGameParameters {
   int radiusCount = 6;          // radii tried
   int samplesPerLoop = 16;
   int maxWindingNumber = 16;        // (x-1)^5; (y-2)^3 needs 15 loops
+  int firstRadiusLoops = 4;         // loops tried at the first radius
   double convergenceRatio = 0.95;   // radial steps shrinking slower than this a radius: no limit
   double ratioAgreement = 0.1;      // relative agreement of the shrink ratios of two radii
   double convergedTail = 1e-3;      // the extrapolated rest of the path relative to max(1, |y|)
