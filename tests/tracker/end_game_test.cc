@@ -243,5 +243,114 @@ TEST(EndGameValuation, PivotTestSeesSmallAndUnbalancedJacobians) {
   EXPECT_FALSE(LooksSingular(J, work));
 }
 
+// Tracks one path of `homotopy` from `start` at p = p0 to the route's target, with the first
+// tracking's limits and a target system of one equation per coordinate, c_j y_j - 1 = 0.
+bool TrackToTarget(Homotopy& homotopy, const RouteConstants& route, std::vector<Complex> start,
+                   double p0, const std::vector<double>& targetCoefficients, PathState& st) {
+  const int n = homotopy.n();
+  std::vector<testing::Equation> equations;
+  for (int j = 0; j < n; ++j)
+    equations.push_back({{testing::Unit(n, j), Complex(targetCoefficients[j])},
+                         {std::vector<std::int32_t>(n, 0), Complex(-1.0)}});
+  const PolySystem target = testing::BuildSystem(equations);
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &route;
+  ctx.limits = FirstTrackingLimits();
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  std::int64_t blowUps = 0;
+  return TrackPath(st, ctx, start.data(), p0, blowUps);
+}
+
+// y_0 (d + e) = 1 with d = 1 - t, and y_j = 1 for the other coordinates: on the total-degree
+// route, y_0 = 1 / (d + e) grows like a pole (estimates -d / (d + e), near -1) until d ~ e, then
+// turns to the root 1/e. Passing |y| = 1e4 at d ~ 10 e its sizes still grow about as the latest
+// estimate says, while estimates a span apart differ by 7 %.
+class LargeRootHomotopy : public Homotopy {
+ public:
+  LargeRootHomotopy(int n, double e) : n_(n), e_(e) {}
+  int n() const override { return n_; }
+  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Ht) override {
+    EvaluateComplex(y, Complex(t, 0.0), J, H, Ht);
+  }
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override {
+    for (int i = 0; i < n_; ++i)
+      for (int j = 0; j < n_; ++j) J(i, j) = 0.0;
+    H[0] = y[0] * (1.0 - t + e_) - 1.0;
+    J(0, 0) = 1.0 - t + e_;
+    Ht[0] = -y[0];
+    for (int j = 1; j < n_; ++j) {
+      H[j] = y[j] - 1.0;
+      J(j, j) = 1.0;
+      Ht[j] = 0.0;
+    }
+  }
+
+ private:
+  int n_;
+  double e_;
+};
+
+// A root below the total-degree route's divergence bound (1e4 n) but beyond |y| = 1e4: the path
+// reaches it. That the sizes follow the estimates is no proof of a pole there; only estimates that
+// agree (a pole's, or a slow divergence's over several spans) are.
+TEST(EndGameValuation, TotalDegreePathToALargeRootIsTrackedToIt) {
+  for (const auto& [n, root] :
+       {std::pair{16, 1.28e5}, std::pair{16, 1.44e5}, std::pair{20, 1.6e5}}) {
+    SCOPED_TRACE(::testing::Message() << "n " << n << " root " << root);
+    LargeRootHomotopy homotopy(n, 1.0 / root);
+    std::vector<Complex> start(n, 1.0);
+    start[0] = 1.0 / (1.0 + 1.0 / root);
+    std::vector<double> coefficients(n, 1.0);
+    coefficients[0] = 1.0 / root;
+    PathState st(n);
+    ASSERT_TRUE(TrackToTarget(homotopy, kTotalDegreeRoute, start, 0.0, coefficients, st));
+    EXPECT_FALSE(st.divergenceDeferred);
+    EXPECT_NEAR(std::abs(st.y[0]), root, 1e-6 * root);
+  }
+}
+
+// y (1 + (d / delta)^a) = 1 with d = -s on the polyhedral route: the path converges to the root
+// y = 1, but slowly, with estimates -a z / (1 + z), z = (d / delta)^a, that stay below -0.05 for
+// decades of d and drift by 2 to 5 % a span. No verdict "to infinity": a slow divergence must keep
+// its estimate (or their extrapolated limit) far tighter than that over several spans.
+class SlowRootHomotopy : public Homotopy {
+ public:
+  SlowRootHomotopy(double a, double delta) : a_(a), delta_(delta) {}
+  int n() const override { return 1; }
+  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Hs) override {
+    EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
+  }
+  void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hs) override {
+    const Complex z = std::pow(-s / delta_, a_);
+    H[0] = y[0] * (1.0 + z) - 1.0;
+    J(0, 0) = 1.0 + z;
+    Hs[0] = y[0] * a_ * z / s;
+  }
+
+ private:
+  double a_, delta_;
+};
+
+TEST(EndGameValuation, SlowlyConvergingPathIsNoSlowDivergence) {
+  // z = z0 at d = 1e-2, where the estimates begin.
+  for (const auto& [a, z0] : {std::pair{0.10, 5.0}, std::pair{0.12, 8.0}, std::pair{0.15, 8.0}}) {
+    SCOPED_TRACE(::testing::Message() << "a " << a << " z0 " << z0);
+    const double delta = 1e-2 * std::pow(z0, -1.0 / a);
+    SlowRootHomotopy homotopy(a, delta);
+    PathState st(1);
+    ASSERT_TRUE(TrackToTarget(homotopy, kPolyhedralRoute, {1.0 / (1.0 + std::pow(1.0 / delta, a))},
+                              -1.0, {1.0}, st))
+        << "stopped at s = " << st.s << " with valuation " << st.valuation;
+    EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-8);
+  }
+}
+
 }  // namespace
 }  // namespace zormix

@@ -4,8 +4,10 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <numbers>
 #include <set>
 
+#include "support/systems.h"
 #include "tracker/homotopy.h"
 #include "tracker/route_tracking.h"
 
@@ -211,6 +213,108 @@ TEST(Rescue, TotalDegreeRetracksOfEveryPurposeReachTheTarget) {
       EXPECT_EQ(st.s, 1.0);
       EXPECT_NEAR(std::abs(st.y[0] * st.y[1] - 1.0), 0.0, 1e-12);
       EXPECT_NEAR(std::abs(st.y[0] * st.y[0] + st.y[1] * st.y[1] - 4.0), 0.0, 1e-12);
+    }
+  }
+}
+
+// One variable on the total-degree route: H(y, t) = y^k - target(t)^k.
+class OnePathHomotopy : public Homotopy {
+ public:
+  int n() const override { return 1; }
+  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
+                Complex* Ht) override {
+    EvaluateComplex(y, Complex(t, 0.0), J, H, Ht);
+  }
+};
+
+// Tracks the path from `start` at t = 0 as the rescue re-tracks a lost path: the rescue's limits,
+// its first step 0.001 and its correction limit. The target is sum_k c_k y^k.
+bool RetrackAsRescue(Homotopy& homotopy, const std::vector<Complex>& target, Complex start,
+                     PathState& st) {
+  testing::Equation equation;
+  for (std::size_t k = 0; k < target.size(); ++k)
+    testing::AddTerm(equation, {static_cast<std::int32_t>(k)}, target[k]);
+  const PolySystem system = testing::BuildSystem({equation});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &kTotalDegreeRoute;
+  ctx.limits = RetrackLimits(RetrackPurpose::kRescue);
+  ctx.limits.initialStep = 0.001;
+  ctx.limits.correctionLimit = kRescueCorrectionLimit;
+  ctx.target = {system.n, system.termCount, &system.exponents, system.coefficients};
+  ctx.maxDegree = maxDegree;
+  std::int64_t blowUps = 0;
+  return TrackPath(st, ctx, &start, 0.0, blowUps);
+}
+
+// y^5 = Y(t)^5 with Y = 1 + 1e4 i sin(pi t^m): the path y = Y swings out to |y| = 1e4 and comes
+// back to 1. The two sides are evaluated differently (y^5 by products, Y^5 as exp(5 log Y)), as
+// the terms of a real system round apart: no point brings the residual below the rounding of
+// terms of 1e20, about 1e4, far above the tracker's tolerance of at most 0.1. The first tracking
+// underflows there (t = 0.76 for m = 8); the rescue, whose tolerance is floored at the rounding
+// level of the residual, brings the path home.
+class FarOutHomotopy : public OnePathHomotopy {
+ public:
+  explicit FarOutHomotopy(double m) : m_(m) {}
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override {
+    constexpr double kPi = std::numbers::pi;
+    const Complex tm = std::pow(t, m_), i(0.0, 1.0);
+    const Complex Y = 1.0 + 1e4 * i * std::sin(kPi * tm);
+    const Complex dY = 1e4 * i * kPi * std::cos(kPi * tm) * m_ * std::pow(t, m_ - 1.0);
+    const Complex y4 = y[0] * y[0] * y[0] * y[0];
+    H[0] = y4 * y[0] - std::exp(5.0 * std::log(Y));
+    J(0, 0) = 5.0 * y4;
+    Ht[0] = -5.0 * std::pow(Y, 4) * dY;
+  }
+
+ private:
+  double m_;
+};
+
+TEST(Rescue, RetrackCorrectsToTheRoundingLevelFarOut) {
+  for (const double m : {8.0, 30.0}) {
+    SCOPED_TRACE(m);
+    FarOutHomotopy homotopy(m);
+    PathState st(1);
+    ASSERT_TRUE(RetrackAsRescue(homotopy, {-1.0, 0.0, 0.0, 0.0, 0.0, 1.0}, 1.0, st))
+        << "stopped at t = " << st.s;
+    EXPECT_EQ(st.s, 1.0);
+    EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-9);
+  }
+}
+
+// (y - a(t)) (y - b(t)) with a = 1 + w tanh(K (t - 1/2)) + i g and b = 2 - a: the two paths swap
+// sides within dt ~ 1/K of t = 1/2, passing 2g apart. The path from a(0) must end at a(1). A
+// first correction of up to 0.1 |y| lets the corrector land on b there (K = 100: g = 0.003 and
+// 0.01); the rescue's stricter limit keeps the path its own.
+class SwappingPathsHomotopy : public OnePathHomotopy {
+ public:
+  SwappingPathsHomotopy(double K, double g) : K_(K), g_(g) {}
+  Complex A(Complex t) const { return 1.0 + 0.5 * std::tanh(K_ * (t - 0.5)) + Complex(0.0, g_); }
+  void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Ht) override {
+    const Complex a = A(t), b = 2.0 - a, c = std::cosh(K_ * (t - 0.5));
+    const Complex da = 0.5 * K_ / (c * c);
+    H[0] = (y[0] - a) * (y[0] - b);
+    J(0, 0) = 2.0 * y[0] - a - b;
+    Ht[0] = da * (b - a);  // d/dt of y^2 - 2y + a b, with b' = -a'
+  }
+
+ private:
+  double K_, g_;
+};
+
+TEST(Rescue, RetrackKeepsToItsPathWhereTwoPathsPassClose) {
+  for (const double K : {100.0, 300.0}) {
+    for (const double g : {0.003, 0.01}) {
+      SCOPED_TRACE(::testing::Message() << "K " << K << " g " << g);
+      SwappingPathsHomotopy homotopy(K, g);
+      const Complex a = homotopy.A(1.0), b = 2.0 - a;
+      PathState st(1);
+      ASSERT_TRUE(RetrackAsRescue(homotopy, {a * b, -2.0, 1.0}, homotopy.A(0.0), st));
+      EXPECT_LT(std::abs(st.y[0] - a), 1e-8) << "ended at " << st.y[0];
     }
   }
 }
