@@ -13,6 +13,7 @@
 #include "finish/extended_newton.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
+#include "finish/root_cluster.h"
 #include "finish/scaled_jacobian.h"
 #include "finish/verdict_warnings.h"
 #include "tracker/dd_rescue.h"
@@ -46,6 +47,8 @@ struct PointEvidence {
   std::int32_t localDimension = 0;
   std::vector<Complex> value;   // where Newton converged (a candidate), else the end point
   bool byDoubleDouble = false;  // value is the root Newton's method found in double-double
+  // One unknown: a disk around the end point holding several roots (root_cluster.h), 0 if none.
+  double clusterRadius = 0.0;
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -66,6 +69,19 @@ double Tau(const PointEvidence& e, std::int32_t windingNumber) {
   // (1, 1) of (x - 1)^2, (y - 1)^2, each with residual 0).
   return std::clamp(std::max(error, kUnextrapolatedCoincidence), kMinCoincidence,
                     kMaxSingularCoincidence);
+}
+
+// In one unknown kappa_s is always 1 and near a multiple root the residual is exact rounding
+// noise, so Newton's method "converges" at its first step: a point whose Taylor coefficients
+// show several roots within a disk around it is no candidate, and the disk groups it.
+// It is tested where Newton's method ended: a simple root next to another is one root alone in a
+// disk there, while at a multiple root Newton's method stays within the cluster.
+void ExamineCluster(const NormalForm& system, const Complex* x, PointEvidence& e) {
+  const RootCluster cluster = RootClusterAt(system, e.value[0]);
+  if (cluster.count < 2) return;
+  e.candidate = e.byDoubleDouble = false;
+  e.value.assign(x, x + 1);
+  e.clusterRadius = cluster.radius;
 }
 
 // Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
@@ -111,6 +127,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   const bool unproven = e.candidate && !e.certificate && kappa > kWellConditioned;
   if (!e.candidate || unproven) e.localDimension = LocalDimension(system, x);
   if (e.localDimension > 0) e.candidate = false;
+  if (system.scaled.n == 1) ExamineCluster(system, x, e);
   return e;
 }
 
@@ -143,6 +160,10 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e,
               const std::vector<double>& origin, std::int64_t a, std::int64_t b) {
   const std::optional<Certificate>& ca = e[a].certificate;
   const std::optional<Certificate>& cb = e[b].certificate;
+  if (e[a].clusterRadius > 0.0 || e[b].clusterRadius > 0.0) {
+    // A disk holding m roots: a point inside it, or a disk meeting it, is at those roots.
+    return std::abs(e[a].value[0] - e[b].value[0]) <= e[a].clusterRadius + e[b].clusterRadius;
+  }
   if (ca && cb) {
     return InsideBox(cb->center.data(), cb->reach, *ca, r.n) ||
            InsideBox(ca->center.data(), ca->reach, *cb, r.n);
@@ -166,6 +187,7 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e,
     if (e[k].certificate) {
       for (double w : e[k].certificate->box) widest = std::max(widest, w);
     }
+    widest = std::max(widest, e[k].clusterRadius);
   }
   return std::max(kMaxSingularCoincidence * largest, 2.0 * widest);
 }

@@ -108,7 +108,7 @@ TEST(VerdictEdges, DISABLED_EndPointsCloserThanTheLongDoubleFloorAreRegular) {
 // relative size below 5e-20), so Newton's method "converges" at the first step, which with
 // kappa_s = 1 counts; the pair's values stay 2e-10 apart, beyond the 1e-10 at which candidates
 // of condition 1 coincide. Each end point is called a regular root.
-TEST(VerdictEdges, DISABLED_EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
+TEST(VerdictEdges, EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
   const PolySystem s = BuildSystem({{{{2}, 1.0}, {{1}, -2.0}, {{0}, 1.0}}});
   EXPECT_EQ(Classify(s, {{1.0 + 7.0 * std::ldexp(1.0, -52)}}).status[0], RootStatus::kSingular);
   SolveResult pair =
@@ -124,7 +124,7 @@ TEST(VerdictEdges, DISABLED_EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots)
 // singular root: the residual there is rounding, so the Newton step that would widen the grouping
 // distance is noise (3e-11), kappa_s is 1 in one unknown (||A^-1|| is 1.2e11), and the least
 // distance of an unextrapolated singular point, 1e-6 = 100 u^(1/2), suits double roots only.
-TEST(VerdictEdges, DISABLED_TripleRootInOneUnknownIsOneRoot) {
+TEST(VerdictEdges, TripleRootInOneUnknownIsOneRoot) {
   const PolySystem s = BuildSystem({{{{3}, 1.0}, {{2}, -3.0}, {{1}, 3.0}, {{0}, -1.0}}});
   const Classification c = Classify(s, {{Complex(0.9999971139957544, -4.998629045693731e-06)},
                                         {Complex(1.0000013288081437, 0.0)},
