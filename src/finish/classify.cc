@@ -27,12 +27,13 @@ constexpr double kResolvable = 1e12;
 // kappa_s above it: only the interval proof makes a candidate. Measured: on fourbar an end point
 // on a positive-dimensional set with kappa_s 5e11 passes the long-double test, while i1's three
 // regular roots with kappa_s 3e11..7e11 are proven by their boxes.
-constexpr double kShownByNewton = 1e10;           // kappa_s above it: no digit left to converge in
-constexpr double kStepsPerError = 100.0;          // tau >= 100 relativeStep
-constexpr double kMinCoincidence = 1e-10;         // tau of a perfectly conditioned point
-constexpr double kMaxCoincidence = 1e-5;          // tau of a regular candidate at most
-constexpr double kMaxSingularCoincidence = 1e-2;  // tau of a singular point of unknown order
-constexpr double kEndGameCoincidence = 1e-8;      // tau of a point the end game extrapolated
+constexpr double kShownByNewton = 1e10;  // kappa_s above it: no digit left to converge in
+constexpr double kConditionDrift = 1e3;  // kappa_s at Newton's limit at most this times the start's
+constexpr double kStepsPerError = 100.0;             // tau >= 100 relativeStep
+constexpr double kMinCoincidence = 1e-10;            // tau of a perfectly conditioned point
+constexpr double kMaxCoincidence = 1e-5;             // tau of a regular candidate at most
+constexpr double kMaxSingularCoincidence = 1e-2;     // tau of a singular point of unknown order
+constexpr double kEndGameCoincidence = 1e-8;         // tau of a point the end game extrapolated
 constexpr double kUnextrapolatedCoincidence = 1e-6;  // 100 u^(1/2): least tau of a singular point
 constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition * kappa_s, clamped
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
@@ -84,6 +85,15 @@ void ExamineCluster(const NormalForm& system, const Complex* x, PointEvidence& e
   e.clusterRadius = cluster.radius;
 }
 
+// Newton's method also converges quadratically onto a solution set from a point off it (x (x + y
+// - 1), y (x + y - 1) from 3e-6 off the line, kappa_s 4.8e5), where the Jacobian at the limit is
+// singular: a regular root keeps its condition at the limit, up to the drift of the start's
+// distance (measured 6% at Wilkinson's roots).
+bool RegularAtLimit(const NormalForm& system, const Complex* limit, double kappa) {
+  const double atLimit = MeasurePoint(system, limit).scaledCondition;
+  return atLimit <= kResolvable && atLimit <= kConditionDrift * std::max(kappa, 1.0);
+}
+
 // Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
 // test also runs on every candidate above kWellConditioned, whose box then separates it from
 // a near-coincident root better than any distance rule.
@@ -101,8 +111,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
     // double-double decides.
     const double termKappa =
         system.scaled.n >= 2 ? std::max(kappa, e.measures.termCondition) : kappa;
-    converges =
-        termKappa <= kResolvable && ConvergesQuadratically(system, x, kappa, termKappa, &e.value);
+    converges = termKappa <= kResolvable &&
+                ConvergesQuadratically(system, x, kappa, termKappa, &e.value) &&
+                RegularAtLimit(system, e.value.data(), kappa);
     e.candidate = converges && kappa <= kShownByNewton;
     // The box: the proof where convergence did not show, and for a candidate with kappa_s above
     // 1e6 what tells it from a near-coincident neighbour.
