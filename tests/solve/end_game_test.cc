@@ -127,7 +127,13 @@ TEST(EndGame, MultipleRootsInOneUnknownAreOneRootEach) {
   };
   const std::vector<Case> cases{{"(x - 1)^3;", {1.0}, {3}},
                                 {"(x - 1)^3*(x + 2)^2;", {1.0, -2.0}, {3, 2}},
-                                {"(x - 1)^2;", {1.0}, {2}}};
+                                {"(x - 1)^2;", {1.0}, {2}},
+                                // Units of the equation far from 1, subnormal ones included,
+                                // change nothing (powers of two keep the coefficients exact:
+                                // 1e-300 times them splits each multiple root into simple roots
+                                // 1e-8 apart).
+                                {"0.5^1070*(x - 1)^3*(x + 2)^2;", {1.0, -2.0}, {3, 2}},
+                                {"2^1000*(x - 1)^3*(x + 2)^2;", {1.0, -2.0}, {3, 2}}};
   for (const Case& c : cases) {
     for (Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
       for (std::uint64_t seed = 1; seed <= 3; ++seed) {
