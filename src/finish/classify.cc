@@ -11,6 +11,7 @@
 #include "finish/dd_newton.h"
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
+#include "finish/finish.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/root_cluster.h"
@@ -50,6 +51,7 @@ struct PointEvidence {
   bool byDoubleDouble = false;  // value is the root Newton's method found in double-double
   // One unknown: a disk around the end point holding several roots (root_cluster.h), 0 if none.
   double clusterRadius = 0.0;
+  bool multipleRoot = false;  // value is the multiple root computed from the Taylor coefficients
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -77,12 +79,13 @@ double Tau(const PointEvidence& e, std::int32_t windingNumber) {
 // show several roots within a disk around it is no candidate, and the disk groups it.
 // It is tested where Newton's method ended: a simple root next to another is one root alone in a
 // disk there, while at a multiple root Newton's method stays within the cluster.
-void ExamineCluster(const NormalForm& system, const Complex* x, PointEvidence& e) {
+void ExamineCluster(const NormalForm& system, PointEvidence& e) {
   const RootCluster cluster = RootClusterAt(system, e.value[0]);
   if (cluster.count < 2) return;
   e.candidate = e.byDoubleDouble = false;
-  e.value.assign(x, x + 1);
+  e.value.assign(1, cluster.center);
   e.clusterRadius = cluster.radius;
+  e.multipleRoot = true;
 }
 
 // Newton's method also converges quadratically onto a solution set from a point off it (x (x + y
@@ -138,7 +141,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   const bool unproven = e.candidate && !e.certificate && kappa > kWellConditioned;
   if (!e.candidate || unproven) e.localDimension = LocalDimension(system, x);
   if (e.localDimension > 0) e.candidate = false;
-  if (system.scaled.n == 1) ExamineCluster(system, x, e);
+  if (system.scaled.n == 1) ExamineCluster(system, e);
   return e;
 }
 
@@ -336,7 +339,8 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
     c.status[k] = StatusOf(evidence[k], c.multiplicity[k]);
     c.scaledConditionNumbers[k] = evidence[k].measures.scaledCondition;
     c.localDimension[k] = evidence[k].localDimension;
-    if (c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble)
+    if ((c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble) ||
+        evidence[k].multipleRoot)
       c.accurateValues.emplace_back(k, std::move(evidence[k].value));
   }
   c.counts = CountPaths(c, r);
@@ -352,8 +356,12 @@ void TakeClassification(Classification&& c, SolveResult& result) {
   result.multiplicity = std::move(c.multiplicity);
   result.groupLeader = std::move(c.groupLeader);
   result.localDimension = std::move(c.localDimension);
-  for (const auto& [k, value] : c.accurateValues)
+  for (const auto& [k, value] : c.accurateValues) {
     std::copy(value.begin(), value.end(), result.roots.col(k));
+    const std::uint8_t real = IsRealPoint(value.data(), result.n) ? 1 : 0;
+    result.realCount += real - result.isReal[k];
+    result.isReal[k] = real;
+  }
   result.classes = c.counts;
   result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }

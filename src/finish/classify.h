@@ -45,7 +45,8 @@ struct Classification {
   std::vector<std::string> warnings;  // verdict_warnings.h: groups and routes to doubt
   // Regular roots that only Newton's method in double-double resolved, with the root it found:
   // double's refinement leaves such roots where the rounding of the evaluation stalls it (0.03
-  // off for the root 13 of Wilkinson's polynomial of degree 20, condition 1e13).
+  // off for the root 13 of Wilkinson's polynomial of degree 20, condition 1e13). In one unknown
+  // also every end point at a multiple root, with that root (root_cluster.h).
   std::vector<std::pair<std::int64_t, std::vector<Complex>>> accurateValues;
 };
 

@@ -16,7 +16,9 @@ constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon(
 // a sum (at most 4 roundings in each part); the bound takes twice that.
 constexpr long double kRoundingsPerDegree = 8.0L;
 constexpr long double kRadiusStep = 1.4142135623730951L;  // sqrt(2): ratio of scanned radii
-constexpr int kRadiusSteps = 320;                         // scan over 2^-160 .. 1 of the bound
+constexpr int kRadiusSteps = 320;
+constexpr int kCenterSteps = 8;  // Newton steps toward a multiple root at most // scan over 2^-160
+                                 // .. 1 of the bound
 
 // Coefficients of p by degree, from the system's terms.
 std::vector<Wide> Coefficients(const NormalForm& system) {
@@ -57,10 +59,30 @@ int DominantIndex(const std::vector<long double>& size, const std::vector<long d
   return low > others ? m : -1;
 }
 
+// A root of multiplicity m of p is a simple root of p^(m - 1): Newton's method on it, with the
+// step p^(m - 1) / p^(m) = c_(m - 1) / (m c_m) from the Taylor coefficients at the iterate,
+// converges quadratically to the multiple root from anywhere in its cluster. The last iterate,
+// or x when it leaves the disk.
+Complex MultipleRoot(const std::vector<Wide>& a, Complex x, int m, double radius) {
+  const Wide start(x.real(), x.imag());
+  Wide w = start;
+  for (int step = 0; step < kCenterSteps; ++step) {
+    std::vector<Wide> c = a;
+    TaylorShift(c, w);
+    if (c[m] == Wide(0.0L)) return x;
+    const Wide delta = c[m - 1] / (static_cast<long double>(m) * c[m]);
+    w -= delta;
+    if (!(std::abs(w - start) < radius)) return x;
+    if (std::abs(delta) <= kUnitRoundoff * std::abs(w)) break;
+  }
+  return Complex(static_cast<double>(w.real()), static_cast<double>(w.imag()));
+}
+
 }  // namespace
 
 RootCluster RootClusterAt(const NormalForm& system, Complex x) {
-  std::vector<Wide> c = Coefficients(system);
+  const std::vector<Wide> coefficients = Coefficients(system);
+  std::vector<Wide> c = coefficients;
   const int d = static_cast<int>(c.size()) - 1;
   if (d < 1) return {};
   std::vector<long double> bound(c.size());
@@ -82,7 +104,9 @@ RootCluster RootClusterAt(const NormalForm& system, Complex x) {
   long double r = 2.0L * reach * std::pow(kRadiusStep, -static_cast<long double>(kRadiusSteps));
   for (int step = 0; step <= kRadiusSteps; ++step, r *= kRadiusStep) {
     const int m = DominantIndex(size, error, r);
-    if (m >= 1) return {m, static_cast<double>(r)};
+    if (m == 1) return {1, static_cast<double>(r), x};
+    if (m >= 2)
+      return {m, static_cast<double>(r), MultipleRoot(coefficients, x, m, static_cast<double>(r))};
   }
   return {};
 }

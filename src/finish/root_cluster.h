@@ -13,6 +13,9 @@ namespace zormix {
 struct RootCluster {
   std::int32_t count = 0;  // 0: no disk found
   double radius = 0.0;
+  // For count >= 2: the multiple root, where Newton's method on p^(count - 1), whose root there
+  // is simple, converged within the disk; else the point itself.
+  Complex center;
 };
 
 // Pellet's theorem on the Taylor coefficients c_j = p^(j)(x) / j! of p at x: when for some r

@@ -146,7 +146,7 @@ TEST(EndGame, MultipleRootsInOneUnknownAreOneRootEach) {
           if (result.groupLeader[r] != r) continue;
           std::size_t k = 0;
           while (k + 1 < c.roots.size() && std::abs(result.roots(0, r) - c.roots[k]) > 1e-3) ++k;
-          EXPECT_NEAR(std::abs(result.roots(0, r) - c.roots[k]), 0.0, 1e-4);
+          EXPECT_NEAR(std::abs(result.roots(0, r) - c.roots[k]), 0.0, 1e-10);
           EXPECT_EQ(result.multiplicity[r], c.multiplicity[k]);
         }
       }
