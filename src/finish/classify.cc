@@ -11,8 +11,10 @@
 #include "finish/dd_newton.h"
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
+#include "finish/finish.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
+#include "finish/root_cluster.h"
 #include "finish/scaled_jacobian.h"
 #include "finish/verdict_warnings.h"
 #include "tracker/dd_rescue.h"
@@ -26,12 +28,13 @@ constexpr double kResolvable = 1e12;
 // kappa_s above it: only the interval proof makes a candidate. Measured: on fourbar an end point
 // on a positive-dimensional set with kappa_s 5e11 passes the long-double test, while i1's three
 // regular roots with kappa_s 3e11..7e11 are proven by their boxes.
-constexpr double kShownByNewton = 1e10;           // kappa_s above it: no digit left to converge in
-constexpr double kStepsPerError = 100.0;          // tau >= 100 relativeStep
-constexpr double kMinCoincidence = 1e-10;         // tau of a perfectly conditioned point
-constexpr double kMaxCoincidence = 1e-5;          // tau of a regular candidate at most
-constexpr double kMaxSingularCoincidence = 1e-2;  // tau of a singular point of unknown order
-constexpr double kEndGameCoincidence = 1e-8;      // tau of a point the end game extrapolated
+constexpr double kShownByNewton = 1e10;  // kappa_s above it: no digit left to converge in
+constexpr double kConditionDrift = 1e3;  // kappa_s at Newton's limit at most this times the start's
+constexpr double kStepsPerError = 100.0;             // tau >= 100 relativeStep
+constexpr double kMinCoincidence = 1e-10;            // tau of a perfectly conditioned point
+constexpr double kMaxCoincidence = 1e-5;             // tau of a regular candidate at most
+constexpr double kMaxSingularCoincidence = 1e-2;     // tau of a singular point of unknown order
+constexpr double kEndGameCoincidence = 1e-8;         // tau of a point the end game extrapolated
 constexpr double kUnextrapolatedCoincidence = 1e-6;  // 100 u^(1/2): least tau of a singular point
 constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition * kappa_s, clamped
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
@@ -46,6 +49,9 @@ struct PointEvidence {
   std::int32_t localDimension = 0;
   std::vector<Complex> value;   // where Newton converged (a candidate), else the end point
   bool byDoubleDouble = false;  // value is the root Newton's method found in double-double
+  // One unknown: a disk around the end point holding several roots (root_cluster.h), 0 if none.
+  double clusterRadius = 0.0;
+  bool multipleRoot = false;  // value is the multiple root computed from the Taylor coefficients
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -68,6 +74,29 @@ double Tau(const PointEvidence& e, std::int32_t windingNumber) {
                     kMaxSingularCoincidence);
 }
 
+// In one unknown kappa_s is always 1 and near a multiple root the residual is exact rounding
+// noise, so Newton's method "converges" at its first step: a point whose Taylor coefficients
+// show several roots within a disk around it is no candidate, and the disk groups it.
+// It is tested where Newton's method ended: a simple root next to another is one root alone in a
+// disk there, while at a multiple root Newton's method stays within the cluster.
+void ExamineCluster(const NormalForm& system, PointEvidence& e) {
+  const RootCluster cluster = RootClusterAt(system, e.value[0]);
+  if (cluster.count < 2) return;
+  e.candidate = e.byDoubleDouble = false;
+  e.value.assign(1, cluster.center);
+  e.clusterRadius = cluster.radius;
+  e.multipleRoot = true;
+}
+
+// Newton's method also converges quadratically onto a solution set from a point off it (x (x + y
+// - 1), y (x + y - 1) from 3e-6 off the line, kappa_s 4.8e5), where the Jacobian at the limit is
+// singular: a regular root keeps its condition at the limit, up to the drift of the start's
+// distance (measured 6% at Wilkinson's roots).
+bool RegularAtLimit(const NormalForm& system, const Complex* limit, double kappa) {
+  const double atLimit = MeasurePoint(system, limit).scaledCondition;
+  return atLimit <= kResolvable && atLimit <= kConditionDrift * std::max(kappa, 1.0);
+}
+
 // Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
 // test also runs on every candidate above kWellConditioned, whose box then separates it from
 // a near-coincident root better than any distance rule.
@@ -85,8 +114,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
     // double-double decides.
     const double termKappa =
         system.scaled.n >= 2 ? std::max(kappa, e.measures.termCondition) : kappa;
-    converges =
-        termKappa <= kResolvable && ConvergesQuadratically(system, x, kappa, termKappa, &e.value);
+    converges = termKappa <= kResolvable &&
+                ConvergesQuadratically(system, x, kappa, termKappa, &e.value) &&
+                RegularAtLimit(system, e.value.data(), kappa);
     e.candidate = converges && kappa <= kShownByNewton;
     // The box: the proof where convergence did not show, and for a candidate with kappa_s above
     // 1e6 what tells it from a near-coincident neighbour.
@@ -111,6 +141,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   const bool unproven = e.candidate && !e.certificate && kappa > kWellConditioned;
   if (!e.candidate || unproven) e.localDimension = LocalDimension(system, x);
   if (e.localDimension > 0) e.candidate = false;
+  if (system.scaled.n == 1) ExamineCluster(system, e);
   return e;
 }
 
@@ -143,6 +174,10 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e,
               const std::vector<double>& origin, std::int64_t a, std::int64_t b) {
   const std::optional<Certificate>& ca = e[a].certificate;
   const std::optional<Certificate>& cb = e[b].certificate;
+  if (e[a].clusterRadius > 0.0 || e[b].clusterRadius > 0.0) {
+    // A disk holding m roots: a point inside it, or a disk meeting it, is at those roots.
+    return std::abs(e[a].value[0] - e[b].value[0]) <= e[a].clusterRadius + e[b].clusterRadius;
+  }
   if (ca && cb) {
     return InsideBox(cb->center.data(), cb->reach, *ca, r.n) ||
            InsideBox(ca->center.data(), ca->reach, *cb, r.n);
@@ -166,6 +201,7 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e,
     if (e[k].certificate) {
       for (double w : e[k].certificate->box) widest = std::max(widest, w);
     }
+    widest = std::max(widest, e[k].clusterRadius);
   }
   return std::max(kMaxSingularCoincidence * largest, 2.0 * widest);
 }
@@ -303,7 +339,8 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
     c.status[k] = StatusOf(evidence[k], c.multiplicity[k]);
     c.scaledConditionNumbers[k] = evidence[k].measures.scaledCondition;
     c.localDimension[k] = evidence[k].localDimension;
-    if (c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble)
+    if ((c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble) ||
+        evidence[k].multipleRoot)
       c.accurateValues.emplace_back(k, std::move(evidence[k].value));
   }
   c.counts = CountPaths(c, r);
@@ -319,8 +356,12 @@ void TakeClassification(Classification&& c, SolveResult& result) {
   result.multiplicity = std::move(c.multiplicity);
   result.groupLeader = std::move(c.groupLeader);
   result.localDimension = std::move(c.localDimension);
-  for (const auto& [k, value] : c.accurateValues)
+  for (const auto& [k, value] : c.accurateValues) {
     std::copy(value.begin(), value.end(), result.roots.col(k));
+    const std::uint8_t real = IsRealPoint(value.data(), result.n) ? 1 : 0;
+    result.realCount += real - result.isReal[k];
+    result.isReal[k] = real;
+  }
   result.classes = c.counts;
   result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }

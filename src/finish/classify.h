@@ -45,7 +45,8 @@ struct Classification {
   std::vector<std::string> warnings;  // verdict_warnings.h: groups and routes to doubt
   // Regular roots that only Newton's method in double-double resolved, with the root it found:
   // double's refinement leaves such roots where the rounding of the evaluation stalls it (0.03
-  // off for the root 13 of Wilkinson's polynomial of degree 20, condition 1e13).
+  // off for the root 13 of Wilkinson's polynomial of degree 20, condition 1e13). In one unknown
+  // also every end point at a multiple root, with that root (root_cluster.h).
   std::vector<std::pair<std::int64_t, std::vector<Complex>>> accurateValues;
 };
 
@@ -55,11 +56,16 @@ struct Classification {
 // Regular: an isolated simple root, decided by Newton's convergence, not by a condition
 // threshold. A point is a regular candidate when kappa_s <= 1e12 (beyond it double precision
 // leaves no correct digit to converge in) and either Newton's method in long double converges
-// quadratically from it (extended_newton.h) and kappa_s <= 1e10 (beyond it points on solution
-// sets pass that test too), or Krawczyk's interval test (certify.h) proves a
+// quadratically from it (extended_newton.h) to a limit where kappa_s is at most 1e3 times the
+// start's (on a solution set the limit's Jacobian is singular) and kappa_s <= 1e10 (beyond it
+// points on solution sets pass that test too), or Krawczyk's interval test (certify.h) proves a
 // unique root in a box around it, which makes it simple (every Jacobian in the box is
 // invertible). The interval test also runs on every candidate with kappa_s > 1e6: its box tells a
 // near-coincident root apart. A candidate is regular when no other end point lies at its root.
+//
+// One unknown: a point whose Taylor coefficients show m >= 2 roots in a disk around it
+// (root_cluster.h) is no candidate, and joins every point whose disk meets its disk or that lies
+// in it.
 //
 // Positive-dimensional: a point that is no candidate and whose local dimension test
 // (local_dimension.h) finds it on a set of dimension k >= 1; each such end point is counted on its

@@ -17,6 +17,12 @@ constexpr int kMaxSteps = 8;
 constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
 constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
 constexpr double kShownByOneStep = 1e6;   // kappa up to which a first step at the floor suffices
+// The probe start's distance in floors: far enough that its first step is watched above the
+// floor, near enough that a regular root's quadratic reach holds it; the probe's limit may lie
+// kReturnFloors floors from the point (both are within a floor or two of the root).
+constexpr long double kProbeFloors = 100.0L;
+constexpr long double kReturnFloors = 10.0L;
+constexpr long double kProbeAngle = 2.399963229728653L;  // the golden angle: directions apart
 constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
 
 // F(x) and J(x) (n x n, column-major) in long double over the unscaled terms, from a table of the
@@ -78,6 +84,56 @@ bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
   return true;
 }
 
+// How Newton's iteration from w ended: w holds the last iterate.
+enum class Outcome { kConverged, kFirstStepAtFloor, kNotQuadratic };
+
+Outcome Iterate(const NormalForm& system, const PointUnits& units, long double floor,
+                std::vector<Wide>& w) {
+  const int n = system.scaled.n;
+  std::vector<Wide> F, J;
+  long double previous = std::numeric_limits<long double>::infinity();
+  for (int step = 0; step < kMaxSteps; ++step) {
+    EvaluateWide(system, w, F, J);
+    if (!SolveWide(n, J, F)) return Outcome::kNotQuadratic;
+    long double size = 0.0L;
+    for (int j = 0; j < n; ++j) {
+      w[j] -= F[j];
+      size = std::max(size, std::abs(F[j]) / static_cast<long double>(units.column[j]));
+    }
+    if (!std::isfinite(static_cast<double>(size))) return Outcome::kNotQuadratic;
+    if (size <= floor) return step == 0 ? Outcome::kFirstStepAtFloor : Outcome::kConverged;
+    if (size > kQuadraticRatio * previous) return Outcome::kNotQuadratic;
+    previous = size;
+  }
+  return Outcome::kNotQuadratic;
+}
+
+std::vector<Wide> Widened(const Complex* x, int n) {
+  std::vector<Wide> w(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) w[j] = Wide(x[j].real(), x[j].imag());
+  return w;
+}
+
+// x moved by kProbeFloors floors in every coordinate, in fixed directions (no random draw).
+std::vector<Wide> Displaced(const Complex* x, int n, const PointUnits& units, long double floor) {
+  std::vector<Wide> w = Widened(x, n);
+  for (int j = 0; j < n; ++j) {
+    const long double angle = kProbeAngle * (j + 1);
+    w[j] += std::polar(kProbeFloors * floor * static_cast<long double>(units.column[j]), angle);
+  }
+  return w;
+}
+
+// Every coordinate of w within `reach` units of x.
+bool WithinFloor(const std::vector<Wide>& w, const Complex* x, const PointUnits& units,
+                 long double reach) {
+  for (std::size_t j = 0; j < w.size(); ++j) {
+    const Wide d = w[j] - Wide(x[j].real(), x[j].imag());
+    if (std::abs(d) > reach * static_cast<long double>(units.column[j])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
@@ -85,35 +141,27 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
   const int n = system.scaled.n;
   const PointUnits units = UnitsAt(system, x);
   const long double floor = kFloorUlps * kUnitRoundoff * std::max(kappa, 1.0);
-  std::vector<Wide> w(static_cast<std::size_t>(n)), F, J;
-  for (int j = 0; j < n; ++j) w[j] = Wide(x[j].real(), x[j].imag());
-  long double previous = std::numeric_limits<long double>::infinity();
-  for (int step = 0; step < kMaxSteps; ++step) {
-    EvaluateWide(system, w, F, J);
-    if (!SolveWide(n, J, F)) return false;
-    long double size = 0.0L;
-    for (int j = 0; j < n; ++j) {
-      w[j] -= F[j];
-      size = std::max(size, std::abs(F[j]) / static_cast<long double>(units.column[j]));
-    }
-    if (!std::isfinite(static_cast<double>(size))) return false;
-    if (size <= floor) {
-      // A first step already at the floor shows no convergence, only that the point is a
-      // solution to long-double accuracy: at a point near a singular root or on a set of
-      // solutions with kappa beyond 1e6 that accuracy is as loose as the floor itself.
-      if (step == 0 && oneStepCondition > kShownByOneStep) return false;
-      if (converged != nullptr) {
-        converged->resize(static_cast<std::size_t>(n));
-        for (int j = 0; j < n; ++j)
-          (*converged)[j] =
-              Complex(static_cast<double>(w[j].real()), static_cast<double>(w[j].imag()));
-      }
-      return true;
-    }
-    if (size > kQuadraticRatio * previous) return false;
-    previous = size;
+  std::vector<Wide> w = Widened(x, n);
+  Outcome outcome = Iterate(system, units, floor, w);
+  // A first step already at the floor shows no convergence, only that the point solves the system
+  // to long-double accuracy: at a point near a singular root or on a set of solutions with kappa
+  // beyond 1e6 that accuracy is as loose as the floor itself. Convergence is then watched from a
+  // start kProbeFloors floors away: at a regular root Newton's method comes back quadratically to
+  // within the floor of x; on a set it lands on another point of the set, next to a singular root
+  // it converges linearly.
+  if (outcome == Outcome::kFirstStepAtFloor && oneStepCondition > kShownByOneStep) {
+    w = Displaced(x, n, units, floor);
+    outcome = Iterate(system, units, floor, w);
+    if (outcome != Outcome::kConverged || !WithinFloor(w, x, units, kReturnFloors * floor))
+      return false;
   }
-  return false;
+  if (outcome == Outcome::kNotQuadratic) return false;
+  if (converged != nullptr) {
+    converged->resize(static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j)
+      (*converged)[j] = Complex(static_cast<double>(w[j].real()), static_cast<double>(w[j].imag()));
+  }
+  return true;
 }
 
 }  // namespace zormix

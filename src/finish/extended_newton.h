@@ -12,7 +12,9 @@ namespace zormix {
 // quadratically from x on the unscaled system: within 8 steps a step falls below the accuracy the
 // root allows, 10 u kappa (kappa the scaled condition number, at least 1), and every step above
 // it is at most a quarter of the one before; when kappa > 1e6 not already the first (a first step
-// at the floor shows only that the point solves the system to the floor's loose accuracy). Steps
+// at the floor shows only that the point solves the system to the floor's loose accuracy: then
+// Newton's method is run again from a start 100 floors off, in fixed directions, and must converge
+// quadratically to within 10 floors of x; on a solution set it lands elsewhere on the set). Steps
 // are measured in the point's units (scaled_jacobian.h). At a regular root the first step removes
 // the error double precision left and the next ones square it; at a singular root Newton converges
 // linearly, each step at least (m - 1) / m >= 1/2 of the one before for a root of multiplicity m,

@@ -80,23 +80,28 @@ TEST(VerdictEdges, EndPointsJustOffALineAreOnIt) {
 }
 
 // The same line, 3e-6 off it: kappa_s is 4.8e5, below the cut above which the local dimension is
-// tested, and Newton's method converges quadratically onto the line, so the point is called a
-// regular root although the system has no root near it (its only isolated root is the origin).
-TEST(VerdictEdges, DISABLED_EndPointThreeMillionthsOffALineIsNoRegularRoot) {
+// tested, and Newton's method converges quadratically onto the line; but the Jacobian at its limit
+// is singular, so the point is no regular root (the system's only isolated root is the origin).
+// 1e-14 off, Newton's first step is already at its floor, and from a start moved off the point it
+// lands on another point of the line.
+TEST(VerdictEdges, EndPointThreeMillionthsOffALineIsNoRegularRoot) {
   const PolySystem s = BuildSystem({{{{2, 0}, 1.0}, {{1, 1}, 1.0}, {{1, 0}, -1.0}},
                                     {{{1, 1}, 1.0}, {{0, 2}, 1.0}, {{0, 1}, -1.0}}});
   const Complex a(0.3, 0.1);
-  const Classification c = Classify(s, {{a + 3e-6, 1.0 - a}});
-  EXPECT_NE(c.status[0], RootStatus::kRegular);
-  EXPECT_EQ(c.localDimension[0], 1);
+  const Classification c = Classify(s, {{a + 3e-6, 1.0 - a}, {a + 1e-14, 1.0 - a}});
+  for (std::size_t k = 0; k < c.status.size(); ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_NE(c.status[k], RootStatus::kRegular);
+    EXPECT_EQ(c.localDimension[k], 1);
+  }
 }
 
 // The roots (+-1, 1) of the nearly dependent system at e = 2^-22 (kappa_s 2.5e7), with end
 // points 1e-12 off: closer than the floor of the long-double test (10 u kappa_s = 1.4e-11), so its
-// first step already lies below the floor, which it does not count as convergence above kappa_s
-// 1e6; Krawczyk's test fails at this condition and both are called singular roots of
-// multiplicity 1. From 1e-7 off the same roots are regular (above).
-TEST(VerdictEdges, DISABLED_EndPointsCloserThanTheLongDoubleFloorAreRegular) {
+// first step already lies below the floor, which shows no convergence above kappa_s 1e6, and
+// Krawczyk's test fails at this condition. Newton's method watched from a start moved 100 floors
+// off comes back quadratically: both are regular, as from 1e-7 off (above).
+TEST(VerdictEdges, EndPointsCloserThanTheLongDoubleFloorAreRegular) {
   const Classification c = Classify(NearlyDependent(std::ldexp(1.0, -22)),
                                     {{1.0 + 1e-12, 1.0 - 1e-12}, {-1.0 - 1e-12, 1.0 + 1e-12}});
   EXPECT_EQ(c.counts.regular, 2);
@@ -107,8 +112,9 @@ TEST(VerdictEdges, DISABLED_EndPointsCloserThanTheLongDoubleFloorAreRegular) {
 // such points x^2 - 2x + 1 evaluates to exactly 0 in long double (x^2 loses its last term, of
 // relative size below 5e-20), so Newton's method "converges" at the first step, which with
 // kappa_s = 1 counts; the pair's values stay 2e-10 apart, beyond the 1e-10 at which candidates
-// of condition 1 coincide. Each end point is called a regular root.
-TEST(VerdictEdges, DISABLED_EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
+// of condition 1 coincide. The Taylor coefficients there show two roots in a small disk: one
+// singular root, no regular one.
+TEST(VerdictEdges, EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
   const PolySystem s = BuildSystem({{{{2}, 1.0}, {{1}, -2.0}, {{0}, 1.0}}});
   EXPECT_EQ(Classify(s, {{1.0 + 7.0 * std::ldexp(1.0, -52)}}).status[0], RootStatus::kSingular);
   SolveResult pair =
@@ -120,11 +126,11 @@ TEST(VerdictEdges, DISABLED_EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots)
 }
 
 // (x - 1)^3 in one unknown, as a solve leaves it (seed 1): three end points 5.8e-6 from the root
-// (u^(1/3)), winding number 1 each. They are one root of multiplicity 3, but each is its own
-// singular root: the residual there is rounding, so the Newton step that would widen the grouping
-// distance is noise (3e-11), kappa_s is 1 in one unknown (||A^-1|| is 1.2e11), and the least
-// distance of an unextrapolated singular point, 1e-6 = 100 u^(1/2), suits double roots only.
-TEST(VerdictEdges, DISABLED_TripleRootInOneUnknownIsOneRoot) {
+// (u^(1/3)), winding number 1 each: the residual there is rounding, the Newton step noise (3e-11),
+// kappa_s is 1 in one unknown, and the least distance of an unextrapolated singular point, 1e-6,
+// suits double roots only. The disks in which the Taylor coefficients show three roots group them:
+// one root of multiplicity 3.
+TEST(VerdictEdges, TripleRootInOneUnknownIsOneRoot) {
   const PolySystem s = BuildSystem({{{{3}, 1.0}, {{2}, -3.0}, {{1}, 3.0}, {{0}, -1.0}}});
   const Classification c = Classify(s, {{Complex(0.9999971139957544, -4.998629045693731e-06)},
                                         {Complex(1.0000013288081437, 0.0)},

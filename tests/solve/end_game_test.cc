@@ -115,6 +115,45 @@ TEST(EndGame, RootOfMultiplicityFifteenIsOneCycleOfFifteenPaths) {
   }
 }
 
+// In one unknown the Jacobian is 1 x 1, its condition always 1, and near a multiple root the
+// residual is rounding: (x - 1)^3 gave three singular roots, (x - 1)^3 (x + 2)^2 four, and
+// (x - 1)^2 a regular root beside a singular one. Each multiple root is one singular root with
+// as many end points as its multiplicity, and no end point is regular.
+TEST(EndGame, MultipleRootsInOneUnknownAreOneRootEach) {
+  struct Case {
+    const char* text;
+    std::vector<double> roots;
+    std::vector<std::int32_t> multiplicity;
+  };
+  const std::vector<Case> cases{{"(x - 1)^3;", {1.0}, {3}},
+                                {"(x - 1)^3*(x + 2)^2;", {1.0, -2.0}, {3, 2}},
+                                {"(x - 1)^2;", {1.0}, {2}},
+                                // Units of the equation far from 1, subnormal ones included,
+                                // change nothing (powers of two keep the coefficients exact:
+                                // 1e-300 times them splits each multiple root into simple roots
+                                // 1e-8 apart).
+                                {"0.5^1070*(x - 1)^3*(x + 2)^2;", {1.0, -2.0}, {3, 2}},
+                                {"2^1000*(x - 1)^3*(x + 2)^2;", {1.0, -2.0}, {3, 2}}};
+  for (const Case& c : cases) {
+    for (Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+      for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE(std::string(c.text) + " seed " + std::to_string(seed) +
+                     (route == Route::kPolyhedral ? " polyhedral" : " total degree"));
+        const SolveResult result = Solve(c.text, route, seed);
+        EXPECT_EQ(result.classes.regular, 0);
+        EXPECT_EQ(result.classes.singular, static_cast<std::int64_t>(c.roots.size()));
+        for (std::int64_t r = 0; r < result.rootCount; ++r) {
+          if (result.groupLeader[r] != r) continue;
+          std::size_t k = 0;
+          while (k + 1 < c.roots.size() && std::abs(result.roots(0, r) - c.roots[k]) > 1e-3) ++k;
+          EXPECT_NEAR(std::abs(result.roots(0, r) - c.roots[k]), 0.0, 1e-10);
+          EXPECT_EQ(result.multiplicity[r], c.multiplicity[k]);
+        }
+      }
+    }
+  }
+}
+
 // y = x - 2 turns x^3 - y^3 + x - 1 into the quadratic 6x^2 - 11x + 7: two roots, and the third of
 // the 3 polyhedral paths goes to infinity, with the valuation that proved it. (Divergence is
 // decided on the polyhedral route only.)
