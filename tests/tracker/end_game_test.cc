@@ -11,18 +11,23 @@
 namespace zormix {
 namespace {
 
-// y^k d - 1 = 0 with d = -s the distance to the target s = 0: the path y = d^{-1/k} goes to
-// infinity with valuation -1/k.
-// With a shift c, (y - c)^k d - 1 = 0: y = d^{-1/k} + c, whose estimates
-// v(d) = -1/k / (1 + c d^{1/k}) approach -1/k only like d^{1/k}.
-class PoleHomotopy : public Homotopy {
+// A homotopy in one unknown whose real-parameter evaluation is its complex one at s + 0i.
+class OneUnknownHomotopy : public Homotopy {
  public:
-  explicit PoleHomotopy(int k, double shift = 0.0) : k_(k), shift_(shift) {}
   int n() const override { return 1; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Hs) override {
     EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
   }
+};
+
+// y^k d - 1 = 0 with d = -s the distance to the target s = 0: the path y = d^{-1/k} goes to
+// infinity with valuation -1/k.
+// With a shift c, (y - c)^k d - 1 = 0: y = d^{-1/k} + c, whose estimates
+// v(d) = -1/k / (1 + c d^{1/k}) approach -1/k only like d^{1/k}.
+class PoleHomotopy : public OneUnknownHomotopy {
+ public:
+  explicit PoleHomotopy(int k, double shift = 0.0) : k_(k), shift_(shift) {}
   void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
                        Complex* Hs) override {
     const Complex z = y[0] - shift_;
@@ -364,14 +369,9 @@ TEST(EndGameValuation, TotalDegreePathToALargeRootIsTrackedToIt) {
 // y = 1, but slowly, with estimates -a z / (1 + z), z = (d / delta)^a, that stay below -0.05 for
 // decades of d and drift by 2 to 5 % a span. No verdict "to infinity": a slow divergence must keep
 // its estimate (or their extrapolated limit) far tighter than that over several spans.
-class SlowRootHomotopy : public Homotopy {
+class SlowRootHomotopy : public OneUnknownHomotopy {
  public:
   SlowRootHomotopy(double a, double delta) : a_(a), delta_(delta) {}
-  int n() const override { return 1; }
-  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
-                Complex* Hs) override {
-    EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
-  }
   void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
                        Complex* Hs) override {
     const Complex z = std::pow(-s / delta_, a_);
@@ -406,14 +406,9 @@ namespace {
 
 // y - 1 = c w with w = d^{1/m} (converging) or d^{-1/m} (diverging), d = -s: w^m - d = 0, or
 // w^m d - 1 = 0. With m beyond the end game's winding bound its loops never close.
-class RootPowerHomotopy : public Homotopy {
+class RootPowerHomotopy : public OneUnknownHomotopy {
  public:
   RootPowerHomotopy(int m, double c, bool diverging) : m_(m), c_(c), diverging_(diverging) {}
-  int n() const override { return 1; }
-  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
-                Complex* Hs) override {
-    EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
-  }
   void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
                        Complex* Hs) override {
     const Complex w = (y[0] - 1.0) / c_;  // (w^m - d or w^m d - 1)
