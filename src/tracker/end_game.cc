@@ -289,7 +289,8 @@ int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoop
     for (int k = 0; k < samples && walked; ++k) {
       for (int i = 0; i < st.n; ++i) st.scratch.loopSum[i] += st.y[i];
       const double from = angle * ((loop - 1) * samples + k);
-      walked = Walk(st, *ctx.homotopy, arc, from, from + angle);
+      // A loop of a high winding number is hundreds of steps: the stop is heard at every sample.
+      walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle);
     }
     if (!walked) break;
     if (RelativeDistance(st.scratch.loopStart, st.y) <= kEndGame.loopClosure) found = loop;
@@ -366,7 +367,8 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   double bestAgreement = kEndGame.fallbackAgreement;
   int previousWinding = 0;
   int samples = 0;
-  for (int attempt = 0; walking && attempt < kEndGame.radiusCount; ++attempt) {
+  for (int attempt = 0; walking && attempt < kEndGame.radiusCount && !ctx.StopRequested();
+       ++attempt) {
     KeepRadialSample(st, samples++);
     // The first loop may enclose another branch point of the path and then never close: it gets
     // few loops, and a high winding number is found at the next radius.

@@ -80,7 +80,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
     // Abandoned after any step, the last one too (what follows it costs a few evaluations more):
     // the caller discards the path (StopRequest).
-    if (ctx.stop != nullptr && ctx.stop->Requested()) return false;
+    if (ctx.StopRequested()) return false;
   }
   st.hasPolished = false;
   if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st))

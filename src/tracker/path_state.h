@@ -124,6 +124,9 @@ struct PathContext {
   SystemView target;  // scaled coefficients
   std::span<const std::int32_t> maxDegree;
   StopRequest* stop = nullptr;  // the solve's stop request (tracking.h); null: never abandoned
+
+  // Whether the path is to be abandoned now (at any step, of the tracking or of the end game).
+  bool StopRequested() const;
 };
 
 // Remaining distance to the end of the path: -s, or 1 - t.

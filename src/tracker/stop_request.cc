@@ -1,3 +1,4 @@
+#include "tracker/path_state.h"
 #include "tracker/tracking.h"
 #include "zormix/error.h"
 
@@ -20,6 +21,8 @@ bool StopRequest::AskIfDue() {
   if (std::chrono::steady_clock::now() - lastAsked_ < kStopPollInterval) return false;
   return Ask();
 }
+
+bool PathContext::StopRequested() const { return stop != nullptr && stop->Requested(); }
 
 void StopRequest::ThrowIfRequested() const {
   if (requested_.load(std::memory_order_relaxed))

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "support/systems.h"
+#include "tracker/tracking.h"
 
 namespace zormix {
 namespace {
@@ -431,7 +433,7 @@ class RootPowerHomotopy : public OneUnknownHomotopy {
 };
 
 // Runs the Cauchy end game from the path's point at d = 1e-3; true when it gave an end point.
-bool EndGameFromPower(int m, double c, bool diverging, PathState& st) {
+bool EndGameFromPower(int m, double c, bool diverging, PathState& st, StopRequest* stop = nullptr) {
   RootPowerHomotopy homotopy(m, c, diverging);
   const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
   const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
@@ -439,6 +441,7 @@ bool EndGameFromPower(int m, double c, bool diverging, PathState& st) {
   ctx.homotopy = &homotopy;
   ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
   ctx.maxDegree = maxDegree;
+  ctx.stop = stop;
   const double d = 1e-3;
   const double exponent = diverging ? -1.0 / m : 1.0 / m;
   st.endGameStart = {Complex(1.0 + c * std::pow(d, exponent), 0.0)};
@@ -463,6 +466,21 @@ TEST(EndGameConvergence, UnclosedLoopsGiveTheLimitOfConvergingPoints) {
   EXPECT_FALSE(EndGameFromPower(60, 1e-5, false, slow));  // 10^{-1/60} = 0.962 a radius
   PathState far(1);
   EXPECT_FALSE(EndGameFromPower(20, 1.0, false, far));  // still 0.4 from its end at d = 1e-8
+}
+
+// Loops that never close are the longest end game (16 loops at each radius): a stop asked before
+// it is heard at the first sample, not after thousands of steps.
+TEST(EndGameConvergence, AStopIsHeardInTheLoops) {
+  PathState whole(1);
+  EndGameFromPower(20, 1e-5, false, whole);
+  const std::function<bool()> interrupted = [] { return true; };
+  StopRequest stop;
+  stop.Watch(&interrupted);
+  ASSERT_TRUE(stop.Ask());
+  PathState stopped(1);
+  EXPECT_FALSE(EndGameFromPower(20, 1e-5, false, stopped, &stop));
+  EXPECT_GT(whole.endGameSteps, 100);
+  EXPECT_LE(stopped.endGameSteps, 2);
 }
 
 }  // namespace
