@@ -41,8 +41,11 @@ def interrupt_child(script: str, *args: str) -> tuple[list[str], list[str], floa
     under way, then one line on catching the interrupt and one after more work. Sends SIGINT
     after the second line; returns the words of the last two lines and the seconds from the
     signal to the third."""
+    # A run started in the background of a shell without job control inherits SIGINT ignored,
+    # and Python then installs no KeyboardInterrupt handler: the child gets the default back.
     child = subprocess.Popen([sys.executable, "-c", script, *args], stdout=subprocess.PIPE,
-                             text=True)
+                             text=True,
+                             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
     try:
         assert child.stdout.readline().strip() == "ready"
         under_way = child.stdout.readline()
