@@ -11,8 +11,6 @@
 namespace zormix {
 namespace {
 
-using Wide = std::complex<long double>;
-
 constexpr int kMaxSteps = 8;
 constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
 constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
@@ -23,7 +21,6 @@ constexpr double kShownByOneStep = 1e6;   // kappa up to which a first step at t
 constexpr long double kProbeFloors = 100.0L;
 constexpr long double kReturnFloors = 10.0L;
 constexpr long double kProbeAngle = 2.399963229728653L;  // the golden angle: directions apart
-constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
 
 // F(x) and J(x) (n x n, column-major) in long double over the unscaled terms, from a table of the
 // powers x_k^d, d <= the largest degree.
@@ -140,7 +137,7 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
                             double oneStepCondition, std::vector<Complex>* converged) {
   const int n = system.scaled.n;
   const PointUnits units = UnitsAt(system, x);
-  const long double floor = kFloorUlps * kUnitRoundoff * std::max(kappa, 1.0);
+  const long double floor = kFloorUlps * kWideUnitRoundoff * std::max(kappa, 1.0);
   std::vector<Wide> w = Widened(x, n);
   Outcome outcome = Iterate(system, units, floor, w);
   // A first step already at the floor shows no convergence, only that the point solves the system

@@ -2,11 +2,17 @@
 #ifndef ZORMIX_FINISH_EXTENDED_NEWTON_H_
 #define ZORMIX_FINISH_EXTENDED_NEWTON_H_
 
+#include <complex>
+#include <limits>
 #include <vector>
 
 #include "model/normal_form.h"
 
 namespace zormix {
+
+// The arithmetic of the checks that double cannot resolve: long double, its unit roundoff u.
+using Wide = std::complex<long double>;
+inline constexpr long double kWideUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
 
 // True when Newton's method in long double (64-bit significand, unit roundoff 5.4e-20) converges
 // quadratically from x on the unscaled system: within 8 steps a step falls below the accuracy the

@@ -6,19 +6,17 @@
 #include <limits>
 #include <vector>
 
+#include "finish/extended_newton.h"
+
 namespace zormix {
 namespace {
 
-using Wide = std::complex<long double>;
-
-constexpr long double kUnitRoundoff = std::numeric_limits<long double>::epsilon() / 2;
 // Roundings per Taylor coefficient: each of the d synthetic divisions adds a complex product and
 // a sum (at most 4 roundings in each part); the bound takes twice that.
 constexpr long double kRoundingsPerDegree = 8.0L;
 constexpr long double kRadiusStep = 1.4142135623730951L;  // sqrt(2): ratio of scanned radii
-constexpr int kRadiusSteps = 320;
-constexpr int kCenterSteps = 8;  // Newton steps toward a multiple root at most // scan over 2^-160
-                                 // .. 1 of the bound
+constexpr int kRadiusSteps = 320;  // the scan covers 2^-160 .. 1 of the root bound
+constexpr int kCenterSteps = 8;    // Newton steps toward a multiple root at most
 
 // Coefficients of p by degree, from the system's terms.
 std::vector<Wide> Coefficients(const NormalForm& system) {
@@ -47,11 +45,10 @@ int DominantIndex(const std::vector<long double>& size, const std::vector<long d
                   long double r) {
   long double total = 0.0L, best = -1.0L, power = 1.0L;
   int m = -1;
-  std::vector<long double> term(size.size());
   for (std::size_t j = 0; j < size.size(); ++j, power *= r) {
-    term[j] = power * size[j];
+    const long double term = power * size[j];
     total += power * (size[j] + error[j]);
-    if (term[j] > best) best = term[j], m = static_cast<int>(j);
+    if (term > best) best = term, m = static_cast<int>(j);
   }
   const long double low = std::pow(r, static_cast<long double>(m)) * (size[m] - error[m]);
   const long double others =
@@ -73,7 +70,7 @@ Complex MultipleRoot(const std::vector<Wide>& a, Complex x, int m, double radius
     const Wide delta = c[m - 1] / (static_cast<long double>(m) * c[m]);
     w -= delta;
     if (!(std::abs(w - start) < radius)) return x;
-    if (std::abs(delta) <= kUnitRoundoff * std::abs(w)) break;
+    if (std::abs(delta) <= kWideUnitRoundoff * std::abs(w)) break;
   }
   return Complex(static_cast<double>(w.real()), static_cast<double>(w.imag()));
 }
@@ -89,7 +86,7 @@ RootCluster RootClusterAt(const NormalForm& system, Complex x) {
   for (std::size_t i = 0; i < c.size(); ++i) bound[i] = std::abs(c[i]);
   TaylorShift(c, Wide(x.real(), x.imag()));
   TaylorShift(bound, static_cast<long double>(std::abs(x)));
-  const long double gamma = kRoundingsPerDegree * (d + 1) * kUnitRoundoff;
+  const long double gamma = kRoundingsPerDegree * (d + 1) * kWideUnitRoundoff;
   std::vector<long double> size(c.size()), error(c.size());
   for (std::size_t j = 0; j < c.size(); ++j) {
     size[j] = std::abs(c[j]);
