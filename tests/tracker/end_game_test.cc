@@ -7,21 +7,14 @@
 #include <functional>
 #include <vector>
 
+#include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
 #include "tracker/tracking.h"
 
 namespace zormix {
 namespace {
 
-// A homotopy in one unknown whose real-parameter evaluation is its complex one at s + 0i.
-class OneUnknownHomotopy : public Homotopy {
- public:
-  int n() const override { return 1; }
-  void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
-                Complex* Hs) override {
-    EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
-  }
-};
+using testing::OneUnknownHomotopy;
 
 // y^k d - 1 = 0 with d = -s the distance to the target s = 0: the path y = d^{-1/k} goes to
 // infinity with valuation -1/k.

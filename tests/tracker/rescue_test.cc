@@ -7,6 +7,7 @@
 #include <numbers>
 #include <set>
 
+#include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
 #include "tracker/homotopy.h"
 #include "tracker/route_tracking.h"
@@ -218,14 +219,7 @@ TEST(Rescue, TotalDegreeRetracksOfEveryPurposeReachTheTarget) {
 }
 
 // One variable on the total-degree route: H(y, t) = y^k - target(t)^k.
-class OnePathHomotopy : public Homotopy {
- public:
-  int n() const override { return 1; }
-  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
-                Complex* Ht) override {
-    EvaluateComplex(y, Complex(t, 0.0), J, H, Ht);
-  }
-};
+using OnePathHomotopy = testing::OneUnknownHomotopy;
 
 // Tracks the path from `start` at t = 0 as the rescue re-tracks a lost path: the rescue's limits,
 // its first step 0.001 and its correction limit. The target is sum_k c_k y^k.
