@@ -136,6 +136,22 @@ struct PairChecker {
     if (!DroppedByRetrack(records[static_cast<std::size_t>(r)].status)) movedNow[r] = 1;
   }
 
+  // The common point of a pair is a well-conditioned root that a path reached. When neither
+  // re-track comes back to it and one of them is dropped (went to infinity or failed), that record
+  // keeps the common point: the root is reported once, never lost to a pair whose paths both
+  // jumped onto it (fbremb2 by total degree: one re-track to another root, the other to infinity).
+  void KeepCommonRoot(std::int64_t i, std::int64_t k, const std::vector<Complex>& common,
+                      std::vector<Complex>& ya, std::vector<Complex>& yb) {
+    if (!Apart(common, ya) || !Apart(common, yb)) return;
+    const bool dropI = DroppedByRetrack(records[static_cast<std::size_t>(i)].status);
+    if (!dropI && !DroppedByRetrack(records[static_cast<std::size_t>(k)].status)) return;
+    PathRecord& record = records[static_cast<std::size_t>(dropI ? i : k)];
+    record.status = PathStatus::kJumped;
+    record.valuation = 0.0;
+    record.windingNumber = 1;
+    (dropI ? ya : yb) = common;
+  }
+
   void ProcessPair(std::int64_t i, std::int64_t k) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
     if (followUp && (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)))
@@ -143,6 +159,7 @@ struct PairChecker {
     if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
     if (!IsWellConditioned(i)) return;
     std::vector<Complex> ya = Column(i), yb = Column(k);
+    const std::vector<Complex> common = ya;
     double correctionLimit = 0.1;
     bool retracked = false;
     for (int attempt = 1; attempt <= kRetrackAttempts; ++attempt) {
@@ -152,6 +169,7 @@ struct PairChecker {
       RetrackPath(k, correctionLimit, yb);
       retracked = true;
     }
+    if (retracked) KeepCommonRoot(i, k, common, ya, yb);
     if (MaxDistance(ya, yb) > kApartTolerance * MaxModulus(ya)) {
       std::copy(ya.begin(), ya.end(), solutions.col(i));
       std::copy(yb.begin(), yb.end(), solutions.col(k));

@@ -89,8 +89,10 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   if (st.failure == PathFailure::kDiverged && st.valuation == 0.0 &&
       st.latestValuation.distance > 0.0)
     st.valuation = st.latestValuation.value;
-  if (st.divergenceDeferred) {
-    // The verdict stands whatever came after it: the path yields at most a new polished root.
+  // The verdict stands whatever came after it: the path yields at most a new polished root. A
+  // divergence proved beyond the bound later on outranks an earlier "tends to zero", which the
+  // coordinates that shrink as others grow can show (fbremb2's paths to infinity by total degree).
+  if (st.divergenceDeferred && st.failure != PathFailure::kDiverged) {
     st.failed = true;
     st.failure = st.deferredVerdict;
   }

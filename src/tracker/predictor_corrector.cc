@@ -57,7 +57,10 @@ void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUp
   st.finalStep = false;
   st.successCount = 0;
   st.atEnd = false;
-  if (st.stepSize < kTrackerParameters.minStep) {
+  const double minStep = Distance(st, route) < kTrackerParameters.endGameZone
+                             ? route.minStepNearTarget
+                             : kTrackerParameters.minStep;
+  if (st.stepSize < minStep) {
     Fail(st, PathFailure::kStepUnderflow);
     if (st.s < route.blowUpBelow) ++blowUpCount;
   }

@@ -65,9 +65,12 @@ void ControlStep(PathState& st, const RouteConstants& route) {
 }
 
 void DivergenceVerdict(PathState& st, const RouteConstants& route, PathFailure verdict) {
-  if (st.deferDivergence && MaxNorm(st.y) <= route.divergenceFactor * st.n) {
+  const bool withinBound = MaxNorm(st.y) <= route.divergenceFactor * st.n;
+  if (st.deferDivergence && withinBound) {
     if (!st.divergenceDeferred) st.deferredVerdict = verdict;
     st.divergenceDeferred = true;
+  } else if (route.divergenceNeedsBound && withinBound && verdict == PathFailure::kDiverged) {
+    return;  // a large root reached late looks like a pole until then
   } else {
     Fail(st, verdict);
   }

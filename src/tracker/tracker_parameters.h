@@ -39,6 +39,16 @@ struct RouteConstants {
   double divergenceFactor = 50000.0;  // |yPrev| > factor * n in the end game
   double zeroModulus = 2.2204460492503133e-21;  // replaces 0 moduli in the exponent estimates
   bool olderDistanceFromStepsFirst = true;      // (hl + h) + d, else (d + h) + hl
+  // Within kTrackerParameters.endGameZone of the target a halved step underflows below this
+  // instead of kTrackerParameters.minStep. On the total-degree route a path to a large root looks
+  // like a pole until 1 - t is of the order of |root|^-3: fbremb2's roots of size 1e4 (scaled
+  // variables) turn only near 1 - t = 1e-12, where the paths to infinity look alike. t = 1 - d
+  // is resolved to 1.1e-16 there, so steps down to 1e-14 (90 units) still move the path.
+  double minStepNearTarget = 1e-10;
+  // Whether the verdict "tends to infinity" of every tracking, re-tracks too, waits for a point
+  // beyond the divergence bound (divergenceFactor n); the path goes on meanwhile. A first tracking
+  // defers it instead (PathLimits::polishNearTarget).
+  bool divergenceNeedsBound = false;
 };
 
 inline constexpr RouteConstants kPolyhedralRoute{};
@@ -59,6 +69,8 @@ inline constexpr RouteConstants kTotalDegreeRoute{
     .divergenceFactor = 10000.0,
     .zeroModulus = kMachineEpsilon,
     .olderDistanceFromStepsFirst = false,
+    .minStepNearTarget = 1e-14,
+    .divergenceNeedsBound = true,
 };
 
 // What differs between the first tracking of a path and a re-track of the path-jumping check.
