@@ -93,6 +93,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   // divergence proved beyond the bound later on outranks an earlier "tends to zero", which the
   // coordinates that shrink as others grow can show (fbremb2's paths to infinity by total degree).
   if (st.divergenceDeferred && st.failure != PathFailure::kDiverged) {
+    // A path that arrived at the target is polished from there: a root reached only at the very
+    // end (1 - t ~ 1e-12 for |x| = 1e3 and valuation -1/4) is still far from the last point before.
+    if (!st.failed && st.atEnd) st.yCur = st.y;
     st.failed = true;
     st.failure = st.deferredVerdict;
   }

@@ -231,6 +231,31 @@ TEST(CheckPathJumpingTest, RetrackProvedDivergingIsAtInfinityWithItsValuation) {
   EXPECT_EQ(records[3].valuation, 0.0);
 }
 
+// Both paths of a pair left its root when re-tracked, one to another point, one to infinity: the
+// root is a root all the same, and the path given up keeps it.
+TEST(CheckPathJumpingTest, RootThatBothRetracksLeaveStaysWithTheDroppedPath) {
+  const OwnedSystem target = LinearSystem2();
+  ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}});
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack;
+  RetrackResult diverged{{4e5, 2.0}, 9, true};
+  diverged.diverged = true;
+  diverged.valuation = -0.5;
+  EXPECT_CALL(retrack, Call(ForRecord(1), _)).WillOnce(Return(RetrackResult{{3.0, 4.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), _)).WillOnce(Return(diverged));
+  RuntimeUniform runtime(3);
+
+  CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(records[0].status, PathStatus::kJumped);
+  EXPECT_EQ(s(0, 0), Complex(3.0));
+  EXPECT_EQ(records[1].status, PathStatus::kJumped);
+  EXPECT_EQ(records[1].valuation, 0.0);
+  EXPECT_EQ(records[1].windingNumber, 1);
+  EXPECT_EQ(s(0, 1), Complex(1.0));
+  EXPECT_EQ(s(1, 1), Complex(2.0));
+}
+
 TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
   MockRetrack retrack;
   EXPECT_CALL(retrack, Call(_, _)).Times(0);

@@ -259,6 +259,33 @@ TEST(Tracking, TotalDegreeKeepsALargeRootReachedLate) {
   }
 }
 
+// 1e-12 x^5 + x - 1 = 0, x y = 1, x z = 2: five roots, four of them with |x| = 1e3; 15 of the 20
+// total-degree paths go to infinity. The paths to the large roots grow like poles, |x| ~ d^{-1/4}
+// in d = 1 - t, until d is about 1e-12: below where steps of 1e-10 reach. Each is found, and every
+// other path is given up as diverging with its valuation.
+TEST(Tracking, TotalDegreeFindsRootsReachedOnlyNearTheTarget) {
+  std::vector<testing::Equation> eqs(3);
+  eqs[0] = {{{5, 0, 0}, Complex(1e-12)}, {{1, 0, 0}, Complex(1.0)}, {{0, 0, 0}, Complex(-1.0)}};
+  eqs[1] = {{{1, 1, 0}, Complex(1.0)}, {{0, 0, 0}, Complex(-1.0)}};
+  eqs[2] = {{{1, 0, 1}, Complex(1.0)}, {{0, 0, 0}, Complex(-2.0)}};
+  const PolySystem s = testing::BuildSystem(eqs);
+  for (unsigned seed : {1u, 2u, 3u}) {
+    const TrackingOutcome out = SolveTotalDegree(s, seed, 1);
+    int large = 0;
+    for (std::int64_t r = 0; r < out.counts.endPoints; ++r) {
+      const Complex x = out.solutions(0, r);
+      EXPECT_LT(std::abs(1e-12 * std::pow(x, 5) + x - 1.0), 1e-8 * std::abs(x)) << "seed " << seed;
+      large += std::abs(x) > 900.0 ? 1 : 0;
+    }
+    EXPECT_EQ(large, 4) << "seed " << seed;
+    EXPECT_EQ(out.counts.endPoints + static_cast<std::int64_t>(out.lostPaths.size()), 20);
+    for (const PathRecord& path : out.lostPaths) {
+      EXPECT_EQ(path.status, PathStatus::kDiverged) << "seed " << seed;
+      EXPECT_LT(path.valuation, -0.05) << "seed " << seed;
+    }
+  }
+}
+
 TEST(Tracking, RoutesAgreeAndThreadCountsGiveIdenticalResults) {
   // noon-3: 27 total-degree paths, mixed volume 21, 21 isolated roots.
   const PolySystem s = WithConstantTerms(testing::Noon(3));
