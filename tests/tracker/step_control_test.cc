@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "tracker/path_state.h"
 
@@ -112,6 +113,27 @@ double FailureDistance(const RouteConstants& route, const std::function<Complex(
   }
   if (out != nullptr) *out = st;
   return 0.0;
+}
+
+// On the total-degree route the verdict "tends to infinity" waits for a point beyond the
+// divergence bound (1e4 n) in every tracking: a re-track, which defers nothing, goes on below it,
+// where a large root reached late looks like a pole. Other verdicts and the polyhedral route do
+// not wait; a first tracking defers instead.
+TEST(DivergenceVerdict, TotalDegreeWaitsForThePointBeyondTheBound) {
+  auto verdict = [](const RouteConstants& route, double norm, PathFailure cause, bool defer) {
+    PathState st(1);
+    st.y[0] = Complex(0.0, norm);
+    st.deferDivergence = defer;
+    DivergenceVerdict(st, route, cause);
+    return std::pair{st.failed ? st.failure : PathFailure::kNone, st.divergenceDeferred};
+  };
+  using V = std::pair<PathFailure, bool>;
+  const PathFailure diverged = PathFailure::kDiverged, singular = PathFailure::kSingularEnd;
+  EXPECT_EQ(verdict(kTotalDegreeRoute, 9e3, diverged, false), V(PathFailure::kNone, false));
+  EXPECT_EQ(verdict(kTotalDegreeRoute, 1.1e4, diverged, false), V(diverged, false));
+  EXPECT_EQ(verdict(kTotalDegreeRoute, 9e3, singular, false), V(singular, false));
+  EXPECT_EQ(verdict(kTotalDegreeRoute, 9e3, diverged, true), V(PathFailure::kNone, true));
+  EXPECT_EQ(verdict(kPolyhedralRoute, 9e3, diverged, false), V(diverged, false));
 }
 
 TEST(CheckEndGame, SyntheticEndBehaviourOnBothRoutes) {
