@@ -210,22 +210,46 @@ void EvaluateAt(PathState& st, Homotopy& homotopy, Complex p) {
                            st.parameterDerivative.data());
 }
 
+// The velocity J^{-1} dH/dp of the path at st.y (dy/dp = -velocity), known when `known`. Newton's
+// last evaluation of a step lies within the step's last correction of the point it returns (at
+// most walkAccuracy^(2/3) of it, far below what an Euler prediction misses by), so its Jacobian
+// and dH/dp give the next step's tangent without a further evaluation.
+struct Tangent {
+  bool known = false;
+  std::vector<Complex> velocity;
+  std::vector<Complex> next;  // the velocity at the point a correction is reaching
+};
+
+// st.scratch.correction := J^{-1} H and velocity := J^{-1} dH/dp, one elimination for both.
+void SolveForCorrectionAndVelocity(PathState& st, std::vector<Complex>& velocity) {
+  std::copy(st.jacobian.storage().begin(), st.jacobian.storage().end(),
+            st.scratch.jacobianCopy.storage().begin());
+  std::copy(st.residual.begin(), st.residual.end(), st.scratch.correction.begin());
+  velocity = st.parameterDerivative;
+  SolveLinearComplex(st.n, st.scratch.jacobianCopy.data(), st.scratch.correction.data(),
+                     velocity.data());
+}
+
 // Newton at parameter p from the predicted st.y. The first correction may be at most a quarter of
 // the predicted move (else the prediction was too far off, or on another path); later ones must
-// at least halve. True when a correction falls below kEndGame.walkAccuracy, or the iteration
-// stalls below a thousand times that.
-bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove) {
+// at least halve. True when a correction falls below kEndGame.walkAccuracy, or the next one,
+// estimated from quadratic convergence as c_k (c_k / c_{k-1})^2, would; or when the iteration
+// stalls below a thousand times that. `velocity` ends as that of Newton's last evaluation.
+bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove,
+               std::vector<Complex>& velocity) {
   double previous = std::numeric_limits<double>::infinity();
   for (int k = 0; k < 8; ++k) {
     EvaluateAt(st, homotopy, p);
-    SolveWithJacobian(st, st.residual);
+    SolveForCorrectionAndVelocity(st, velocity);
     const double c = MaxNorm(st.scratch.correction);
     const double scale = std::max(1.0, MaxNorm(st.y));
+    const double accuracy = kEndGame.walkAccuracy * scale;
     if (!std::isfinite(c)) return false;
-    if (k == 0 && c > 0.25 * predictedMove + 1e3 * kEndGame.walkAccuracy * scale) return false;
-    if (k > 0 && c > 0.5 * previous) return c <= 1e3 * kEndGame.walkAccuracy * scale;
+    if (k == 0 && c > 0.25 * predictedMove + 1e3 * accuracy) return false;
+    if (k > 0 && c > 0.5 * previous) return c <= 1e3 * accuracy;
     SubtractCorrection(st);
-    if (c <= kEndGame.walkAccuracy * scale) return true;
+    if (c <= accuracy) return true;
+    if (k > 0 && (c / previous) * (c / previous) * c <= accuracy) return true;
     previous = c;
   }
   return false;
@@ -233,8 +257,10 @@ bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMov
 
 // Moves st.y, a point of the path at arc.At(from), to arc.At(to) by Euler predictions and Newton
 // corrections, halving rejected steps. On a radius a step is at most half the distance left to the
-// target. False when the step falls below kEndGame.minWalkStep times the length.
-bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double to) {
+// target. False when the step falls below kEndGame.minWalkStep times the length. `tangent` is
+// kept for the point st.y ends at.
+bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double to,
+          Tangent& tangent) {
   if (st.endGameSteps >= kEndGame.stepBudget) return false;
   const double length = std::abs(to - from);
   const double direction = to > from ? 1.0 : -1.0;
@@ -243,17 +269,22 @@ bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double
   while (direction * (to - tau) > 0.0) {
     double h = std::min(step, std::abs(to - tau));
     if (arc.radial) h = std::min(h, 0.5 * tau);
-    EvaluateAt(st, homotopy, arc.At(tau));
-    SolveWithJacobian(st, st.parameterDerivative);
+    if (!tangent.known) {
+      EvaluateAt(st, homotopy, arc.At(tau));
+      SolveWithJacobian(st, st.parameterDerivative);
+      tangent.velocity = st.scratch.correction;
+      tangent.known = true;
+    }
     const Complex rate = -direction * arc.Rate(tau);  // dy/dtau = -J^{-1} dH/dp dp/dtau
     st.scratch.walkStart = st.y;
-    for (int i = 0; i < st.n; ++i) st.y[i] += h * rate * st.scratch.correction[i];
-    const double move = h * std::abs(rate) * MaxNorm(st.scratch.correction);
+    for (int i = 0; i < st.n; ++i) st.y[i] += h * rate * tangent.velocity[i];
+    const double move = h * std::abs(rate) * MaxNorm(tangent.velocity);
     const double next = to - direction * (std::abs(to - tau) - h);
     if (++st.endGameSteps > kEndGame.stepBudget) return false;
-    if (CorrectAt(st, homotopy, arc.At(next), move)) {
+    if (CorrectAt(st, homotopy, arc.At(next), move, tangent.next)) {
       tau = next;
       step = 2.0 * h;
+      std::swap(tangent.velocity, tangent.next);
     } else {
       st.y = st.scratch.walkStart;
       step = h / 2.0;
@@ -277,7 +308,8 @@ double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex
 // back at the start, at most maxLoops times. Returns the number of loops (0 when
 // a loop failed or never closed), with the mean of the samples in scratch.loopSum; st.y is back
 // at the start point either way.
-int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops) {
+int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops,
+               Tangent& tangent) {
   const Arc arc{ctx.route->target, radius, false};
   const int samples = kEndGame.samplesPerLoop;
   const double angle = 2.0 * std::numbers::pi / samples;
@@ -290,12 +322,13 @@ int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoop
       for (int i = 0; i < st.n; ++i) st.scratch.loopSum[i] += st.y[i];
       const double from = angle * ((loop - 1) * samples + k);
       // A loop of a high winding number is hundreds of steps: the stop is heard at every sample.
-      walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle);
+      walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle, tangent);
     }
     if (!walked) break;
     if (RelativeDistance(st.scratch.loopStart, st.y) <= kEndGame.loopClosure) found = loop;
   }
   st.y = st.scratch.loopStart;
+  tangent.known = false;
   if (found == 0) return 0;
   const double count = static_cast<double>(found) * samples;
   for (Complex& value : st.scratch.loopSum) value /= count;
@@ -361,7 +394,9 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   st.endGameSteps = 0;
   double radius = std::min(startDistance, kEndGame.cauchyRadius);
   const Arc inward{ctx.route->target, 0.0, true};
-  bool walking = radius == startDistance || Walk(st, *ctx.homotopy, inward, startDistance, radius);
+  Tangent tangent;
+  bool walking =
+      radius == startDistance || Walk(st, *ctx.homotopy, inward, startDistance, radius, tangent);
   std::vector<Complex>& previous = st.scratch.previousEstimate;
   std::vector<Complex> best;
   double bestAgreement = kEndGame.fallbackAgreement;
@@ -373,7 +408,7 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     // The first loop may enclose another branch point of the path and then never close: it gets
     // few loops, and a high winding number is found at the next radius.
     const int maxLoops = attempt == 0 ? kEndGame.firstRadiusLoops : kEndGame.maxWindingNumber;
-    const int winding = LoopAround(st, ctx, radius, maxLoops);
+    const int winding = LoopAround(st, ctx, radius, maxLoops, tangent);
     const double agreement = winding > 0 && winding == previousWinding
                                  ? RelativeDistance(st.scratch.loopSum, previous)
                                  : std::numeric_limits<double>::infinity();
@@ -389,7 +424,7 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     }
     previousWinding = winding;
     if (winding > 0) previous = st.scratch.loopSum;
-    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio);
+    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio, tangent);
     radius *= kEndGame.radiusRatio;
   }
   if (best.empty() && samples >= static_cast<int>(st.scratch.radialSamples.size()) &&
