@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <vector>
 
 namespace zormix {
 namespace {
@@ -38,10 +39,27 @@ void Rotate(ColMajorMatrix<Complex>& M, std::int64_t p, std::int64_t q, double c
   }
 }
 
+// The squared column norms of W, each computed again only after a rotation changed its column
+// (the same sums, so the same bits, as computing them at every pair).
+class ColumnNorms {
+ public:
+  explicit ColumnNorms(std::int64_t n) : value_(n), stale_(n, true) {}
+  double operator()(const ColMajorMatrix<Complex>& W, std::int64_t j) {
+    if (stale_[j]) value_[j] = ColumnNormSquared(W, j);
+    stale_[j] = false;
+    return value_[j];
+  }
+  void Changed(std::int64_t j) { stale_[j] = true; }
+
+ private:
+  std::vector<double> value_;
+  std::vector<bool> stale_;
+};
+
 // One rotation making columns p and q of W orthogonal; false when they already are.
-bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, std::int64_t p,
-                       std::int64_t q) {
-  const double alpha = ColumnNormSquared(W, p), beta = ColumnNormSquared(W, q);
+bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, ColumnNorms& norms,
+                       std::int64_t p, std::int64_t q) {
+  const double alpha = norms(W, p), beta = norms(W, q);
   Complex gamma = 0.0;
   for (std::int64_t i = 0; i < W.rows(); ++i) gamma += Times(std::conj(W(i, p)), W(i, q));
   // |gamma| without hypot's guard: gamma is a product of column sums of squares, far from
@@ -55,6 +73,8 @@ bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, s
   const Complex phase = gamma / g;
   Rotate(W, p, q, c, s, phase);
   Rotate(V, p, q, c, s, phase);
+  norms.Changed(p);
+  norms.Changed(q);
   return true;
 }
 
@@ -130,10 +150,12 @@ SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
   ColMajorMatrix<Complex> W = A, V;
   V.Assign(n, n);
   for (std::int64_t j = 0; j < n; ++j) V(j, j) = 1.0;
+  ColumnNorms columnNorms(n);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
     bool rotated = false;
     for (std::int64_t p = 0; p + 1 < n; ++p) {
-      for (std::int64_t q = p + 1; q < n; ++q) rotated = OrthogonalizePair(W, V, p, q) || rotated;
+      for (std::int64_t q = p + 1; q < n; ++q)
+        rotated = OrthogonalizePair(W, V, columnNorms, p, q) || rotated;
     }
     if (!rotated) break;
   }
