@@ -94,7 +94,7 @@ void EliminateAndSolve(int n, Complex* A, const std::array<Complex*, count>& rhs
     }
   }
   if (n <= 0) return;
-  GuardPivot(at(n - 1, n - 1));
+  if (!(std::norm(at(n - 1, n - 1)) > kGuardedSquare)) GuardPivot(at(n - 1, n - 1));
   for (int r = 0; r < count; ++r) {
     Complex* b = rhs[r];
     for (int i = n - 1; i >= 0; --i) {
