@@ -57,10 +57,10 @@ std::vector<Complex> TruncatedStep(const SingularValues& svd, const std::vector<
 // so sigma_1 <= sqrt(n); a sigma_1 far below 1 says that the whole Jacobian vanishes against the
 // size of the equations' terms (two lines crossing), which a count relative to sigma_1 alone
 // would miss.
-int CorankInUnits(const SingularValues& svd) {
-  const double cut = kEndPointCorank * std::max(svd.sigma.front(), 1.0);
+int CorankInUnits(const std::vector<double>& sigma) {
+  const double cut = kEndPointCorank * std::max(sigma.front(), 1.0);
   return static_cast<int>(
-      std::count_if(svd.sigma.begin(), svd.sigma.end(), [cut](double s) { return !(s > cut); }));
+      std::count_if(sigma.begin(), sigma.end(), [cut](double s) { return !(s > cut); }));
 }
 
 // d affine hyperplanes at distance eps from the end point x0, in units u = (x - x0) / c:
@@ -194,7 +194,7 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   ScaledJacobian(evaluation, units, x, A, G);
-  const int corank = CorankInUnits(ComputeSingularValues(A));
+  const int corank = CorankInUnits(SingularValueList(A));
   std::mt19937_64 generator(kSliceSeed);
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {

@@ -57,7 +57,7 @@ class ColumnNorms {
 };
 
 // One rotation making columns p and q of W orthogonal; false when they already are.
-bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, ColumnNorms& norms,
+bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>* V, ColumnNorms& norms,
                        std::int64_t p, std::int64_t q) {
   const double alpha = norms(W, p), beta = norms(W, q);
   Complex gamma = 0.0;
@@ -72,7 +72,7 @@ bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, C
   const double c = 1.0 / std::sqrt(1.0 + t * t), s = c * t;
   const Complex phase = gamma / g;
   Rotate(W, p, q, c, s, phase);
-  Rotate(V, p, q, c, s, phase);
+  if (V != nullptr) Rotate(*V, p, q, c, s, phase);
   norms.Changed(p);
   norms.Changed(q);
   return true;
@@ -145,11 +145,13 @@ bool FullRankLeastSquares(const ColMajorMatrix<Complex>& B, const std::vector<Co
   return true;
 }
 
-SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
-  const std::int64_t n = A.cols();
-  ColMajorMatrix<Complex> W = A, V;
-  V.Assign(n, n);
-  for (std::int64_t j = 0; j < n; ++j) V(j, j) = 1.0;
+namespace {
+
+// Rotates the columns of W (and V, unless null) until they are orthogonal; the order of the
+// columns by decreasing norm (stable) and the norms themselves.
+std::vector<std::int64_t> Orthogonalize(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>* V,
+                                        std::vector<double>& norms) {
+  const std::int64_t n = W.cols();
   ColumnNorms columnNorms(n);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
     bool rotated = false;
@@ -161,10 +163,22 @@ SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
   }
   std::vector<std::int64_t> order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), 0);
-  std::vector<double> norms(static_cast<std::size_t>(n));
+  norms.resize(static_cast<std::size_t>(n));
   for (std::int64_t j = 0; j < n; ++j) norms[j] = std::sqrt(ColumnNormSquared(W, j));
   std::stable_sort(order.begin(), order.end(),
                    [&](std::int64_t a, std::int64_t b) { return norms[a] > norms[b]; });
+  return order;
+}
+
+}  // namespace
+
+SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
+  const std::int64_t n = A.cols();
+  ColMajorMatrix<Complex> W = A, V;
+  V.Assign(n, n);
+  for (std::int64_t j = 0; j < n; ++j) V(j, j) = 1.0;
+  std::vector<double> norms;
+  const std::vector<std::int64_t> order = Orthogonalize(W, &V, norms);
   SingularValues out;
   out.right.Assign(n, n);
   out.scaledLeft.Assign(A.rows(), n);
@@ -175,6 +189,13 @@ SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
     std::copy(W.col(j), W.col(j) + A.rows(), out.scaledLeft.col(k));
   }
   return out;
+}
+
+std::vector<double> SingularValueList(const ColMajorMatrix<Complex>& A) {
+  ColMajorMatrix<Complex> W = A;
+  std::vector<double> norms, sigma;
+  for (const std::int64_t j : Orthogonalize(W, nullptr, norms)) sigma.push_back(norms[j]);
+  return sigma;
 }
 
 int NumericalCorank(const SingularValues& svd, double tolerance) {
