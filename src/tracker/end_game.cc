@@ -260,6 +260,9 @@ void SolveForCorrectionAndVelocity(PathState& st, std::vector<Complex>& velocity
                      velocity.data());
 }
 
+// A Newton correction at most this share of the one before: the iteration converges quadratically.
+constexpr double kQuadraticShrink = 1e-2;
+
 // Newton at parameter p from the predicted st.y. The first correction may be at most a quarter of
 // the predicted move (else the prediction was too far off, or on another path); later ones must
 // at least halve. True when a correction falls below kEndGame.walkAccuracy, or the next one,
@@ -279,7 +282,12 @@ bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMov
     if (k > 0 && c > 0.5 * previous) return c <= 1e3 * accuracy;
     SubtractCorrection(st);
     if (c <= accuracy) return true;
-    if (k > 0 && (c / previous) * (c / previous) * c <= accuracy) return true;
+    // Only once the iteration is clearly quadratic (a correction at most a hundredth of the last):
+    // near a multiple root its first steps shrink steadily but slowly, and stopping there leaves
+    // the point several times the accuracy away (the loops of a triple root then never close).
+    if (k > 0 && c <= kQuadraticShrink * previous &&
+        (c / previous) * (c / previous) * c <= accuracy)
+      return true;
     previous = c;
   }
   return false;
