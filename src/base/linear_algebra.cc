@@ -1,6 +1,7 @@
 #include "base/linear_algebra.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -68,14 +69,20 @@ int LargestEntry(int n, const Complex* v, double& square) {
 
 }  // namespace
 
-void SolveLinearComplex(int n, Complex* A, Complex* b) {
+namespace {
+
+// Gaussian elimination with partial pivoting on A, the same row operations applied to every
+// right-hand side of rhs (n entries each), then back substitution for each: a
+// right-hand side gets the same bits as when it is solved alone.
+template <int count>
+void EliminateAndSolve(int n, Complex* A, const std::array<Complex*, count>& rhs) {
   auto at = [A, n](int i, int j) -> Complex& { return A[i + static_cast<std::size_t>(j) * n]; };
   for (int k = 0; k + 1 < n; ++k) {
     double square;
     const int p = k + LargestEntry(n - k, &at(k, k), square);
     if (p != k) {
       for (int j = 0; j < n; ++j) std::swap(at(k, j), at(p, j));
-      std::swap(b[k], b[p]);
+      for (int r = 0; r < count; ++r) std::swap(rhs[r][k], rhs[r][p]);
     }
     // A pivot whose square is beyond kGuardedSquare is far above kTinyPivot: no modulus needed.
     if (!(square > kGuardedSquare)) GuardPivot(at(k, k));
@@ -83,16 +90,27 @@ void SolveLinearComplex(int n, Complex* A, Complex* b) {
     for (int i = k + 1; i < n; ++i) {
       const Complex f = Divide(at(i, k), pivot);
       for (int j = k; j < n; ++j) at(i, j) -= f * at(k, j);
-      b[i] -= f * b[k];
+      for (int r = 0; r < count; ++r) rhs[r][i] -= f * rhs[r][k];
     }
   }
   if (n <= 0) return;
-  GuardPivot(at(n - 1, n - 1));
-  for (int i = n - 1; i >= 0; --i) {
-    Complex sum = b[i];
-    for (int l = i + 1; l < n; ++l) sum -= at(i, l) * b[l];
-    b[i] = Divide(sum, at(i, i));
+  if (!(std::norm(at(n - 1, n - 1)) > kGuardedSquare)) GuardPivot(at(n - 1, n - 1));
+  for (int r = 0; r < count; ++r) {
+    Complex* b = rhs[r];
+    for (int i = n - 1; i >= 0; --i) {
+      Complex sum = b[i];
+      for (int l = i + 1; l < n; ++l) sum -= at(i, l) * b[l];
+      b[i] = Divide(sum, at(i, i));
+    }
   }
+}
+
+}  // namespace
+
+void SolveLinearComplex(int n, Complex* A, Complex* b) { EliminateAndSolve<1>(n, A, {b}); }
+
+void SolveLinearComplex(int n, Complex* A, Complex* b, Complex* c) {
+  EliminateAndSolve<2>(n, A, {b, c});
 }
 
 double MatrixNorm1(int rows, int cols, const Complex* A) {

@@ -17,6 +17,8 @@ void SolveLinearComplex(int n, Complex* A, Complex* b);
 inline void SolveLinearComplex(ColMajorMatrix<Complex>& A, Complex* b) {
   SolveLinearComplex(static_cast<int>(A.rows()), A.data(), b);
 }
+// Solves A x = b and A y = c with one elimination; b and c get the bits of two separate solves.
+void SolveLinearComplex(int n, Complex* A, Complex* b, Complex* c);
 
 // The 1-norm: largest column sum of moduli.
 double MatrixNorm1(int rows, int cols, const Complex* A);

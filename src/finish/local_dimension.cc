@@ -57,10 +57,10 @@ std::vector<Complex> TruncatedStep(const SingularValues& svd, const std::vector<
 // so sigma_1 <= sqrt(n); a sigma_1 far below 1 says that the whole Jacobian vanishes against the
 // size of the equations' terms (two lines crossing), which a count relative to sigma_1 alone
 // would miss.
-int CorankInUnits(const SingularValues& svd) {
-  const double cut = kEndPointCorank * std::max(svd.sigma.front(), 1.0);
+int CorankInUnits(const std::vector<double>& sigma) {
+  const double cut = kEndPointCorank * std::max(sigma.front(), 1.0);
   return static_cast<int>(
-      std::count_if(svd.sigma.begin(), svd.sigma.end(), [cut](double s) { return !(s > cut); }));
+      std::count_if(sigma.begin(), sigma.end(), [cut](double s) { return !(s > cut); }));
 }
 
 // d affine hyperplanes at distance eps from the end point x0, in units u = (x - x0) / c:
@@ -99,9 +99,9 @@ Slice RandomSlice(int n, int d, std::mt19937_64& generator) {
 // until every equation holds to kOnSetResidual (a set of multiplicity 3 is approached at rate
 // 2/3, too slowly for its steps to reach kConvergedStep) or the steps have converged elsewhere.
 // On success u holds the solution.
-bool SolutionOnSlice(const NormalForm& system, const PointUnits& units, const Complex* x0,
+bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, const Complex* x0,
                      const Slice& slice, double eps, std::vector<Complex>& u) {
-  const int n = system.scaled.n;
+  const int n = system.system.scaled.n;
   const int d = static_cast<int>(slice.normals.size());
   std::vector<Complex> x(static_cast<std::size_t>(n));
   ColMajorMatrix<Complex> A, B(n + d, n);
@@ -163,9 +163,9 @@ bool SolutionOnSlice(const NormalForm& system, const PointUnits& units, const Co
 // from x0 itself, whose first step goes along the null space of A (the tangent cone of a set),
 // then from the last solution moved out to the next slice (a branch through x0 is about straight
 // at this scale, however sharply it turns further out).
-bool EverySliceMeetsASet(const NormalForm& system, const PointUnits& units, const Complex* x0,
+bool EverySliceMeetsASet(const UnitsEvaluation& system, const PointUnits& units, const Complex* x0,
                          const Slice& slice) {
-  std::vector<Complex> u(static_cast<std::size_t>(system.scaled.n), 0.0);
+  std::vector<Complex> u(static_cast<std::size_t>(system.system.scaled.n), 0.0);
   double previous = kSliceDistances[0];
   for (const double eps : kSliceDistances) {
     for (Complex& z : u) z *= eps / previous;
@@ -189,17 +189,18 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
   const std::vector<double> origin = OriginScales(system);
   for (std::size_t k = 0; k < origin.size(); ++k)
     units.column[k] = std::max(units.column[k], origin[k]);
-  units.row = RowUnits(system, x, units.column);
+  const UnitsEvaluation evaluation(system);
+  units.row = RowUnits(evaluation, x, units.column);
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
-  ScaledJacobian(system, units, x, A, G);
-  const int corank = CorankInUnits(ComputeSingularValues(A));
+  ScaledJacobian(evaluation, units, x, A, G);
+  const int corank = CorankInUnits(SingularValueList(A));
   std::mt19937_64 generator(kSliceSeed);
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {
     bool met = false;
     for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
-      met = EverySliceMeetsASet(system, units, x, RandomSlice(n, d, generator));
+      met = EverySliceMeetsASet(evaluation, units, x, RandomSlice(n, d, generator));
     if (!met) break;
     dimension = d;
   }

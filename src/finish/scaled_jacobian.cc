@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
@@ -39,18 +40,24 @@ NormalForm WithEquationsNormalized(const NormalForm& system) {
   return out;
 }
 
-std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
-                             const std::vector<double>& column) {
-  const int n = system.scaled.n;
-  std::vector<Complex> absCoefficients(system.rawCoefficients.size());
+UnitsEvaluation::UnitsEvaluation(const NormalForm& system)
+    : system(system), maxDegree(MaxDegrees(system.scaled.exponents)) {
+  absCoefficients.resize(system.rawCoefficients.size());
   for (std::size_t t = 0; t < absCoefficients.size(); ++t)
     absCoefficients[t] = std::abs(system.rawCoefficients[t]);
+}
+
+std::vector<double> RowUnits(const UnitsEvaluation& evaluation, const Complex* x,
+                             const std::vector<double>& column) {
+  const NormalForm& system = evaluation.system;
+  const int n = system.scaled.n;
   std::vector<Complex> absX(static_cast<std::size_t>(n));
   for (int j = 0; j < n; ++j) absX[j] = std::abs(x[j]);
-  const SystemView view{n, system.scaled.termCount, &system.scaled.exponents, absCoefficients};
+  const SystemView view{n, system.scaled.termCount, &system.scaled.exponents,
+                        evaluation.absCoefficients};
   ColMajorMatrix<Complex> J;
   std::vector<Complex> S;
-  EvaluateSystem(view, MaxDegrees(system.scaled.exponents), absX.data(), J, S);
+  EvaluateSystem(view, evaluation.maxDegree, absX.data(), J, S);
   std::vector<double> row(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     double change = 0.0;
@@ -59,6 +66,11 @@ std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
     if (!(row[i] > 0.0)) row[i] = 1.0;
   }
   return row;
+}
+
+std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
+                             const std::vector<double>& column) {
+  return RowUnits(UnitsEvaluation(system), x, column);
 }
 
 PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
@@ -71,16 +83,31 @@ PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
   return units;
 }
 
-void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Complex* x,
-                    ColMajorMatrix<Complex>& A, std::vector<Complex>& G) {
+namespace {
+
+void ScaledJacobianOf(const NormalForm& system, std::span<const std::int32_t> maxDegree,
+                      const PointUnits& units, const Complex* x, ColMajorMatrix<Complex>& A,
+                      std::vector<Complex>& G) {
   const int n = system.scaled.n;
   const SystemView unscaled{n, system.scaled.termCount, &system.scaled.exponents,
                             system.rawCoefficients};
-  EvaluateSystem(unscaled, MaxDegrees(system.scaled.exponents), x, A, G);
+  EvaluateSystem(unscaled, maxDegree, x, A, G);
   for (int i = 0; i < n; ++i) G[i] /= units.row[i];
   for (int j = 0; j < n; ++j) {
     for (int i = 0; i < n; ++i) A(i, j) *= units.column[j] / units.row[i];
   }
+}
+
+}  // namespace
+
+void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Complex* x,
+                    ColMajorMatrix<Complex>& A, std::vector<Complex>& G) {
+  ScaledJacobianOf(system, MaxDegrees(system.scaled.exponents), units, x, A, G);
+}
+
+void ScaledJacobian(const UnitsEvaluation& evaluation, const PointUnits& units, const Complex* x,
+                    ColMajorMatrix<Complex>& A, std::vector<Complex>& G) {
+  ScaledJacobianOf(evaluation.system, evaluation.maxDegree, units, x, A, G);
 }
 
 }  // namespace zormix

@@ -45,6 +45,20 @@ NormalForm WithEquationsNormalized(const NormalForm& system);
 void ScaledJacobian(const NormalForm& system, const PointUnits& units, const Complex* x,
                     ColMajorMatrix<Complex>& A, std::vector<Complex>& G);
 
+// What RowUnits and ScaledJacobian derive from the system alone (its largest degrees, the moduli
+// of its coefficients), derived once where one system is evaluated at many points (the slices of
+// the local dimension test). Refers to `system`, which must outlive it.
+struct UnitsEvaluation {
+  explicit UnitsEvaluation(const NormalForm& system);
+  const NormalForm& system;
+  std::vector<std::int32_t> maxDegree;
+  std::vector<Complex> absCoefficients;
+};
+std::vector<double> RowUnits(const UnitsEvaluation& evaluation, const Complex* x,
+                             const std::vector<double>& column);
+void ScaledJacobian(const UnitsEvaluation& evaluation, const PointUnits& units, const Complex* x,
+                    ColMajorMatrix<Complex>& A, std::vector<Complex>& G);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_FINISH_SCALED_JACOBIAN_H_

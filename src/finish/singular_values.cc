@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <vector>
 
 namespace zormix {
 namespace {
@@ -38,10 +39,27 @@ void Rotate(ColMajorMatrix<Complex>& M, std::int64_t p, std::int64_t q, double c
   }
 }
 
+// The squared column norms of W, each computed again only after a rotation changed its column
+// (the same sums, so the same bits, as computing them at every pair).
+class ColumnNorms {
+ public:
+  explicit ColumnNorms(std::int64_t n) : value_(n), stale_(n, true) {}
+  double operator()(const ColMajorMatrix<Complex>& W, std::int64_t j) {
+    if (stale_[j]) value_[j] = ColumnNormSquared(W, j);
+    stale_[j] = false;
+    return value_[j];
+  }
+  void Changed(std::int64_t j) { stale_[j] = true; }
+
+ private:
+  std::vector<double> value_;
+  std::vector<bool> stale_;
+};
+
 // One rotation making columns p and q of W orthogonal; false when they already are.
-bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, std::int64_t p,
-                       std::int64_t q) {
-  const double alpha = ColumnNormSquared(W, p), beta = ColumnNormSquared(W, q);
+bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>* V, ColumnNorms& norms,
+                       std::int64_t p, std::int64_t q) {
+  const double alpha = norms(W, p), beta = norms(W, q);
   Complex gamma = 0.0;
   for (std::int64_t i = 0; i < W.rows(); ++i) gamma += Times(std::conj(W(i, p)), W(i, q));
   // |gamma| without hypot's guard: gamma is a product of column sums of squares, far from
@@ -54,7 +72,9 @@ bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>& V, s
   const double c = 1.0 / std::sqrt(1.0 + t * t), s = c * t;
   const Complex phase = gamma / g;
   Rotate(W, p, q, c, s, phase);
-  Rotate(V, p, q, c, s, phase);
+  if (V != nullptr) Rotate(*V, p, q, c, s, phase);
+  norms.Changed(p);
+  norms.Changed(q);
   return true;
 }
 
@@ -125,24 +145,40 @@ bool FullRankLeastSquares(const ColMajorMatrix<Complex>& B, const std::vector<Co
   return true;
 }
 
-SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
-  const std::int64_t n = A.cols();
-  ColMajorMatrix<Complex> W = A, V;
-  V.Assign(n, n);
-  for (std::int64_t j = 0; j < n; ++j) V(j, j) = 1.0;
+namespace {
+
+// Rotates the columns of W (and V, unless null) until they are orthogonal; the order of the
+// columns by decreasing norm (stable) and the norms themselves.
+std::vector<std::int64_t> Orthogonalize(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>* V,
+                                        std::vector<double>& norms) {
+  const std::int64_t n = W.cols();
+  ColumnNorms columnNorms(n);
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
     bool rotated = false;
     for (std::int64_t p = 0; p + 1 < n; ++p) {
-      for (std::int64_t q = p + 1; q < n; ++q) rotated = OrthogonalizePair(W, V, p, q) || rotated;
+      for (std::int64_t q = p + 1; q < n; ++q)
+        rotated = OrthogonalizePair(W, V, columnNorms, p, q) || rotated;
     }
     if (!rotated) break;
   }
   std::vector<std::int64_t> order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), 0);
-  std::vector<double> norms(static_cast<std::size_t>(n));
+  norms.resize(static_cast<std::size_t>(n));
   for (std::int64_t j = 0; j < n; ++j) norms[j] = std::sqrt(ColumnNormSquared(W, j));
   std::stable_sort(order.begin(), order.end(),
                    [&](std::int64_t a, std::int64_t b) { return norms[a] > norms[b]; });
+  return order;
+}
+
+}  // namespace
+
+SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
+  const std::int64_t n = A.cols();
+  ColMajorMatrix<Complex> W = A, V;
+  V.Assign(n, n);
+  for (std::int64_t j = 0; j < n; ++j) V(j, j) = 1.0;
+  std::vector<double> norms;
+  const std::vector<std::int64_t> order = Orthogonalize(W, &V, norms);
   SingularValues out;
   out.right.Assign(n, n);
   out.scaledLeft.Assign(A.rows(), n);
@@ -153,6 +189,13 @@ SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A) {
     std::copy(W.col(j), W.col(j) + A.rows(), out.scaledLeft.col(k));
   }
   return out;
+}
+
+std::vector<double> SingularValueList(const ColMajorMatrix<Complex>& A) {
+  ColMajorMatrix<Complex> W = A;
+  std::vector<double> norms, sigma;
+  for (const std::int64_t j : Orthogonalize(W, nullptr, norms)) sigma.push_back(norms[j]);
+  return sigma;
 }
 
 int NumericalCorank(const SingularValues& svd, double tolerance) {

@@ -22,6 +22,9 @@ struct SingularValues {
 // working precision. Accurate in the small singular values relative to the column sizes, which
 // is what a numerical rank needs; n <= a few dozen here, so O(n^3) per sweep is cheap.
 SingularValues ComputeSingularValues(const ColMajorMatrix<Complex>& A);
+// The singular values alone (the `sigma` of ComputeSingularValues, the same bits), without
+// accumulating V: half the rotations' work.
+std::vector<double> SingularValueList(const ColMajorMatrix<Complex>& A);
 
 // Number of singular values <= tolerance * sigma_1 (all of them for a zero matrix).
 int NumericalCorank(const SingularValues& svd, double tolerance);

@@ -210,22 +210,84 @@ void EvaluateAt(PathState& st, Homotopy& homotopy, Complex p) {
                            st.parameterDerivative.data());
 }
 
+// The velocity J^{-1} dH/dp of the path at st.y (dy/dp = -velocity), known when `known`. Newton's
+// last evaluation of a step lies within the step's last correction of the point it returns (at
+// most walkAccuracy^(2/3) of it, far below what an Euler prediction misses by), so its Jacobian
+// and dH/dp give the next step's tangent without a further evaluation.
+struct Tangent {
+  bool known = false;
+  std::vector<Complex> velocity;
+  std::vector<Complex> next;  // the velocity at the point a correction is reaching
+  // The point of the same arc before st.y, at previousTau, with its velocity: with both the next
+  // point is predicted by the cubic Hermite interpolant of the two (error O(h^4) against Euler's
+  // O(h^2)), so that Newton starts close enough to need two corrections instead of three.
+  bool hasPrevious = false;
+  double previousTau = 0.0;
+  std::vector<Complex> previousY, previousVelocity;
+};
+
+// At most this ratio of the step to the last one is extrapolated by the Hermite cubic.
+constexpr double kHermiteReach = 2.0;
+
+// st.y moved from `tau` (where it has tangent.velocity) to `next` along the arc: the cubic Hermite
+// extrapolation through the previous point, else Euler's step. dy/dtau = -(dp/dtau) velocity.
+void Predict(PathState& st, const Arc& arc, double tau, double next, const Tangent& tangent) {
+  const Complex rate = -arc.Rate(tau);
+  const double last = tau - tangent.previousTau;
+  const double ratio = (next - tau) / last;
+  if (!tangent.hasPrevious || !(last != 0.0) || !(std::abs(ratio) <= kHermiteReach)) {
+    for (int i = 0; i < st.n; ++i) st.y[i] += (next - tau) * rate * tangent.velocity[i];
+    return;
+  }
+  // Hermite basis on [previousTau, tau] at x = 1 + ratio.
+  const double x = 1.0 + ratio;
+  const double h00 = (2.0 * x - 3.0) * x * x + 1.0, h10 = ((x - 2.0) * x + 1.0) * x;
+  const double h01 = (3.0 - 2.0 * x) * x * x, h11 = (x - 1.0) * x * x;
+  const Complex rate0 = -arc.Rate(tangent.previousTau);
+  for (int i = 0; i < st.n; ++i) {
+    st.y[i] = h00 * tangent.previousY[i] + h01 * st.y[i] +
+              last * (h10 * rate0 * tangent.previousVelocity[i] + h11 * rate * tangent.velocity[i]);
+  }
+}
+
+// st.scratch.correction := J^{-1} H and velocity := J^{-1} dH/dp, one elimination for both.
+void SolveForCorrectionAndVelocity(PathState& st, std::vector<Complex>& velocity) {
+  std::copy(st.jacobian.storage().begin(), st.jacobian.storage().end(),
+            st.scratch.jacobianCopy.storage().begin());
+  std::copy(st.residual.begin(), st.residual.end(), st.scratch.correction.begin());
+  velocity = st.parameterDerivative;
+  SolveLinearComplex(st.n, st.scratch.jacobianCopy.data(), st.scratch.correction.data(),
+                     velocity.data());
+}
+
+// A Newton correction at most this share of the one before: the iteration converges quadratically.
+constexpr double kQuadraticShrink = 1e-2;
+
 // Newton at parameter p from the predicted st.y. The first correction may be at most a quarter of
 // the predicted move (else the prediction was too far off, or on another path); later ones must
-// at least halve. True when a correction falls below kEndGame.walkAccuracy, or the iteration
-// stalls below a thousand times that.
-bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove) {
+// at least halve. True when a correction falls below kEndGame.walkAccuracy, or the next one,
+// estimated from quadratic convergence as c_k (c_k / c_{k-1})^2, would; or when the iteration
+// stalls below a thousand times that. `velocity` ends as that of Newton's last evaluation.
+bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove,
+               std::vector<Complex>& velocity) {
   double previous = std::numeric_limits<double>::infinity();
   for (int k = 0; k < 8; ++k) {
     EvaluateAt(st, homotopy, p);
-    SolveWithJacobian(st, st.residual);
+    SolveForCorrectionAndVelocity(st, velocity);
     const double c = MaxNorm(st.scratch.correction);
     const double scale = std::max(1.0, MaxNorm(st.y));
+    const double accuracy = kEndGame.walkAccuracy * scale;
     if (!std::isfinite(c)) return false;
-    if (k == 0 && c > 0.25 * predictedMove + 1e3 * kEndGame.walkAccuracy * scale) return false;
-    if (k > 0 && c > 0.5 * previous) return c <= 1e3 * kEndGame.walkAccuracy * scale;
+    if (k == 0 && c > 0.25 * predictedMove + 1e3 * accuracy) return false;
+    if (k > 0 && c > 0.5 * previous) return c <= 1e3 * accuracy;
     SubtractCorrection(st);
-    if (c <= kEndGame.walkAccuracy * scale) return true;
+    if (c <= accuracy) return true;
+    // Only once the iteration is clearly quadratic (a correction at most a hundredth of the last):
+    // near a multiple root its first steps shrink steadily but slowly, and stopping there leaves
+    // the point several times the accuracy away (the loops of a triple root then never close).
+    if (k > 0 && c <= kQuadraticShrink * previous &&
+        (c / previous) * (c / previous) * c <= accuracy)
+      return true;
     previous = c;
   }
   return false;
@@ -233,8 +295,10 @@ bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMov
 
 // Moves st.y, a point of the path at arc.At(from), to arc.At(to) by Euler predictions and Newton
 // corrections, halving rejected steps. On a radius a step is at most half the distance left to the
-// target. False when the step falls below kEndGame.minWalkStep times the length.
-bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double to) {
+// target. False when the step falls below kEndGame.minWalkStep times the length. `tangent` is
+// kept for the point st.y ends at.
+bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double to,
+          Tangent& tangent) {
   if (st.endGameSteps >= kEndGame.stepBudget) return false;
   const double length = std::abs(to - from);
   const double direction = to > from ? 1.0 : -1.0;
@@ -243,15 +307,23 @@ bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double
   while (direction * (to - tau) > 0.0) {
     double h = std::min(step, std::abs(to - tau));
     if (arc.radial) h = std::min(h, 0.5 * tau);
-    EvaluateAt(st, homotopy, arc.At(tau));
-    SolveWithJacobian(st, st.parameterDerivative);
-    const Complex rate = -direction * arc.Rate(tau);  // dy/dtau = -J^{-1} dH/dp dp/dtau
+    if (!tangent.known) {
+      EvaluateAt(st, homotopy, arc.At(tau));
+      SolveWithJacobian(st, st.parameterDerivative);
+      tangent.velocity = st.scratch.correction;
+      tangent.known = true;
+    }
     st.scratch.walkStart = st.y;
-    for (int i = 0; i < st.n; ++i) st.y[i] += h * rate * st.scratch.correction[i];
-    const double move = h * std::abs(rate) * MaxNorm(st.scratch.correction);
     const double next = to - direction * (std::abs(to - tau) - h);
+    Predict(st, arc, tau, next, tangent);
+    const double move = h * std::abs(arc.Rate(tau)) * MaxNorm(tangent.velocity);  // Euler's
     if (++st.endGameSteps > kEndGame.stepBudget) return false;
-    if (CorrectAt(st, homotopy, arc.At(next), move)) {
+    if (CorrectAt(st, homotopy, arc.At(next), move, tangent.next)) {
+      tangent.hasPrevious = true;
+      tangent.previousTau = tau;
+      tangent.previousY = st.scratch.walkStart;
+      std::swap(tangent.previousVelocity, tangent.velocity);
+      std::swap(tangent.velocity, tangent.next);
       tau = next;
       step = 2.0 * h;
     } else {
@@ -277,11 +349,13 @@ double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex
 // back at the start, at most maxLoops times. Returns the number of loops (0 when
 // a loop failed or never closed), with the mean of the samples in scratch.loopSum; st.y is back
 // at the start point either way.
-int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops) {
+int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops,
+               Tangent& tangent) {
   const Arc arc{ctx.route->target, radius, false};
   const int samples = kEndGame.samplesPerLoop;
   const double angle = 2.0 * std::numbers::pi / samples;
   st.scratch.loopStart = st.y;
+  tangent.hasPrevious = false;  // a point of the radius, on another arc
   std::fill(st.scratch.loopSum.begin(), st.scratch.loopSum.end(), Complex(0.0, 0.0));
   int found = 0;
   for (int loop = 1; loop <= maxLoops && found == 0; ++loop) {
@@ -290,12 +364,13 @@ int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoop
       for (int i = 0; i < st.n; ++i) st.scratch.loopSum[i] += st.y[i];
       const double from = angle * ((loop - 1) * samples + k);
       // A loop of a high winding number is hundreds of steps: the stop is heard at every sample.
-      walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle);
+      walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle, tangent);
     }
     if (!walked) break;
     if (RelativeDistance(st.scratch.loopStart, st.y) <= kEndGame.loopClosure) found = loop;
   }
   st.y = st.scratch.loopStart;
+  tangent.known = tangent.hasPrevious = false;
   if (found == 0) return 0;
   const double count = static_cast<double>(found) * samples;
   for (Complex& value : st.scratch.loopSum) value /= count;
@@ -361,7 +436,9 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   st.endGameSteps = 0;
   double radius = std::min(startDistance, kEndGame.cauchyRadius);
   const Arc inward{ctx.route->target, 0.0, true};
-  bool walking = radius == startDistance || Walk(st, *ctx.homotopy, inward, startDistance, radius);
+  Tangent tangent;
+  bool walking =
+      radius == startDistance || Walk(st, *ctx.homotopy, inward, startDistance, radius, tangent);
   std::vector<Complex>& previous = st.scratch.previousEstimate;
   std::vector<Complex> best;
   double bestAgreement = kEndGame.fallbackAgreement;
@@ -373,7 +450,7 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     // The first loop may enclose another branch point of the path and then never close: it gets
     // few loops, and a high winding number is found at the next radius.
     const int maxLoops = attempt == 0 ? kEndGame.firstRadiusLoops : kEndGame.maxWindingNumber;
-    const int winding = LoopAround(st, ctx, radius, maxLoops);
+    const int winding = LoopAround(st, ctx, radius, maxLoops, tangent);
     const double agreement = winding > 0 && winding == previousWinding
                                  ? RelativeDistance(st.scratch.loopSum, previous)
                                  : std::numeric_limits<double>::infinity();
@@ -389,7 +466,7 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     }
     previousWinding = winding;
     if (winding > 0) previous = st.scratch.loopSum;
-    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio);
+    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio, tangent);
     radius *= kEndGame.radiusRatio;
   }
   if (best.empty() && samples >= static_cast<int>(st.scratch.radialSamples.size()) &&

@@ -32,8 +32,17 @@ TEST(LinearAlgebraTest, PivotsOnTheLargestModulusAtEveryScale) {
     for (int i = 0; i < 3; ++i) {
       for (int j = 0; j < 3; ++j) b[i] += A[i + 3 * j] * x[j];
     }
+    // The pair solve: the same bits for each right-hand side as a solve of its own.
+    std::vector<Complex> pairA = A, sameA = A, pairB = b, second{Complex(2.0, -1.0), 0.5, -7.0};
+    std::vector<Complex> alone = second;
+    SolveLinearComplex(3, pairA.data(), pairB.data(), second.data());
+    SolveLinearComplex(3, sameA.data(), alone.data());
     SolveLinearComplex(3, A.data(), b.data());
-    for (int j = 0; j < 3; ++j) EXPECT_NEAR(std::abs(b[j] - x[j]), 0.0, 1e-13) << scale;
+    for (int j = 0; j < 3; ++j) {
+      EXPECT_NEAR(std::abs(b[j] - x[j]), 0.0, 1e-13) << scale;
+      EXPECT_EQ(pairB[j], b[j]) << scale;
+      EXPECT_EQ(second[j], alone[j]) << scale;
+    }
   }
 }
 

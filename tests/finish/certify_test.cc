@@ -178,7 +178,15 @@ TEST(SingularValuesTest, FullRankLeastSquaresOnlyWhereTheRankIsBeyondDoubt) {
       const bool full = FullRankLeastSquares(B, g, tolerance, u);
       SCOPED_TRACE(::testing::Message() << "scale " << scale << " spread " << spread);
       EXPECT_EQ(full, spread <= 1e4);
-      EXPECT_EQ(NumericalCorank(ComputeSingularValues(B), tolerance) > 0, spread > 1e8);
+      const SingularValues svd = ComputeSingularValues(B);
+      EXPECT_EQ(NumericalCorank(svd, tolerance) > 0, spread > 1e8);
+      // The largest and (where resolved) the smallest value, and the same bits without V.
+      const double largest = scale * 1e4;
+      EXPECT_NEAR(svd.sigma[0], largest, 1e-13 * largest);
+      if (spread <= 1e7) {
+        EXPECT_NEAR(svd.sigma[n - 1], largest / spread, 1e-9 * largest / spread);
+      }
+      EXPECT_EQ(SingularValueList(B), svd.sigma);
       if (!full) continue;
       for (int j = 0; j < n; ++j) EXPECT_LE(std::abs(u[j] - x[j]), 1e-11 * spread);
     }
