@@ -51,7 +51,8 @@ struct PointEvidence {
   bool byDoubleDouble = false;  // value is the root Newton's method found in double-double
   // One unknown: a disk around the end point holding several roots (root_cluster.h), 0 if none.
   double clusterRadius = 0.0;
-  bool multipleRoot = false;  // value is the multiple root computed from the Taylor coefficients
+  bool multipleRoot = false;   // value is the multiple root computed from the Taylor coefficients
+  bool onSubspaceSet = false;  // value is a point of a set in a coordinate subspace near it
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -86,6 +87,16 @@ void ExamineCluster(const NormalForm& system, PointEvidence& e) {
   e.value.assign(1, cluster.center);
   e.clusterRadius = cluster.radius;
   e.multipleRoot = true;
+}
+
+// An end point that approaches a set inside a coordinate subspace (local_dimension.h) gets the
+// set's dimension, and the point of the set as its value.
+void PlaceOnSubspaceSet(const NormalForm& system, const Complex* x, PointEvidence& e) {
+  SubspaceSetPoint onSet = SetInCoordinateSubspace(system, x);
+  if (onSet.dimension == 0) return;
+  e.localDimension = onSet.dimension;
+  e.value = std::move(onSet.point);
+  e.onSubspaceSet = true;
 }
 
 // Newton's method also converges quadratically onto a solution set from a point off it (x (x + y
@@ -141,6 +152,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x) {
   const bool unproven = e.candidate && !e.certificate && kappa > kWellConditioned;
   if (!e.candidate || unproven) e.localDimension = LocalDimension(system, x);
   if (e.localDimension > 0) e.candidate = false;
+  if (!e.candidate && e.localDimension == 0) PlaceOnSubspaceSet(system, x, e);
   if (system.scaled.n == 1) ExamineCluster(system, e);
   return e;
 }
@@ -340,7 +352,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
     c.scaledConditionNumbers[k] = evidence[k].measures.scaledCondition;
     c.localDimension[k] = evidence[k].localDimension;
     if ((c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble) ||
-        evidence[k].multipleRoot)
+        evidence[k].multipleRoot || evidence[k].onSubspaceSet)
       c.accurateValues.emplace_back(k, std::move(evidence[k].value));
   }
   c.counts = CountPaths(c, r);

@@ -71,7 +71,9 @@ bool RefineOrPlaceOnSet(const NormalForm& normalizedSystem, const SystemView& no
   const std::vector<Complex> endPoint = x;
   EvaluateSystem(normalized, maxDegree, x.data(), J, F);
   if (RefineRoot(normalized, maxDegree, J, F, x)) return true;
-  if (!path_steps::AllFinite(endPoint) || LocalDimension(normalizedSystem, endPoint.data()) == 0)
+  if (!path_steps::AllFinite(endPoint) ||
+      (LocalDimension(normalizedSystem, endPoint.data()) == 0 &&
+       SetInCoordinateSubspace(normalizedSystem, endPoint.data()).dimension == 0))
     return false;
   x = endPoint;
   return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
@@ -175,7 +176,80 @@ bool EverySliceMeetsASet(const NormalForm& system, const PointUnits& units, cons
   return true;
 }
 
+constexpr double kSmallCoordinate = 100.0;  // |x_j| below this times its origin scale: may be 0
+constexpr double kSnapReach = 10.0;  // free coordinates move at most this times the largest zeroed
+constexpr int kSnapSteps = 40;
+
+// Gauss-Newton on F = 0 over the coordinates not in `zeroed` (held at 0), from y; true when every
+// equation holds to kOnSetResidual in its row units with y within `reach` (max norm) of where it
+// started.
+bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& zeroed,
+                     double reach, std::vector<Complex>& y) {
+  const int n = system.scaled.n;
+  const std::vector<Complex> start = y;
+  std::vector<int> free;
+  for (int j = 0; j < n; ++j)
+    if (!zeroed[j]) free.push_back(j);
+  const int m = static_cast<int>(free.size());
+  if (m == 0) return false;
+  const std::vector<double> origin = OriginScales(system);
+  PointUnits units = UnitsAt(system, y.data());
+  for (int j = 0; j < n; ++j) units.column[j] = std::max(units.column[j], origin[j]);
+  ColMajorMatrix<Complex> A, B(n, m);
+  std::vector<Complex> G;
+  double previousResidual = std::numeric_limits<double>::infinity();
+  for (int iteration = 0; iteration <= kSnapSteps; ++iteration) {
+    const PointUnits here{units.column, RowUnits(system, y.data(), units.column)};
+    ScaledJacobian(system, here, y.data(), A, G);
+    const double residual = MaxAbs(G);
+    if (!std::isfinite(residual)) return false;
+    if (residual <= kOnSetResidual) {
+      double moved = 0.0;
+      for (int j = 0; j < n; ++j) moved = std::max(moved, std::abs(y[j] - start[j]));
+      return moved <= reach;
+    }
+    if (residual > kContraction * previousResidual) return false;
+    previousResidual = residual;
+    for (int l = 0; l < m; ++l)
+      for (int i = 0; i < n; ++i) B(i, l) = A(i, free[l]);
+    const SingularValues svd = ComputeSingularValues(B);
+    const std::vector<Complex> step =
+        TruncatedStep(svd, G, m - NumericalCorank(svd, kRankTolerance));
+    for (int l = 0; l < m; ++l) y[free[l]] -= units.column[free[l]] * step[l];
+  }
+  return false;
+}
+
 }  // namespace
+
+SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex* x) {
+  const int n = system.scaled.n;
+  SubspaceSetPoint out;
+  if (n <= 1) return out;
+  const std::vector<double> origin = OriginScales(system);
+  std::vector<int> small;
+  for (int j = 0; j < n; ++j)
+    if (std::abs(x[j]) <= kSmallCoordinate * origin[j]) small.push_back(j);
+  std::stable_sort(small.begin(), small.end(), [&](int a, int b) {
+    return std::abs(x[a]) / origin[a] < std::abs(x[b]) / origin[b];
+  });
+  std::vector<std::uint8_t> zeroed(static_cast<std::size_t>(n), 0);
+  double largestZeroed = 0.0;
+  for (const int j : small) {
+    zeroed[j] = 1;
+    largestZeroed = std::max(largestZeroed, std::abs(x[j]));
+    std::vector<Complex> y(x, x + n);
+    for (int k = 0; k < n; ++k)
+      if (zeroed[k]) y[k] = 0.0;
+    if (!SolveInSubspace(system, zeroed, kSnapReach * largestZeroed, y)) continue;
+    const int dimension = LocalDimension(system, y.data());
+    if (dimension == 0) continue;
+    out.dimension = dimension;
+    out.point = std::move(y);
+    return out;
+  }
+  return out;
+}
 
 int LocalDimension(const NormalForm& system, const Complex* x) {
   const int n = system.scaled.n;

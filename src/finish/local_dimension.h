@@ -2,6 +2,8 @@
 #ifndef ZORMIX_FINISH_LOCAL_DIMENSION_H_
 #define ZORMIX_FINISH_LOCAL_DIMENSION_H_
 
+#include <vector>
+
 #include "model/normal_form.h"
 
 namespace zormix {
@@ -29,6 +31,22 @@ namespace zormix {
 // Returns the dimension, or 0 when the test does not show a positive-dimensional set.
 // Deterministic: the slices come from a generator of its own with a fixed seed.
 int LocalDimension(const NormalForm& system, const Complex* x);
+
+// A point of a positive-dimensional set inside a coordinate subspace, near an end point that
+// approaches it. A path whose coordinates x_j, j in Z, tend to 0 like d^p with small p (the
+// reduced cyclic-8 system has such paths to the line x1 = x2 = x4 = x5 = x7 = 0, 1 + x3 + x6 = 0,
+// with p near 0.1) is still 1e-2 from the set when double precision ends its tracking, at
+// d = 1e-10: too far for the slices, yet its limit x* has x*_Z = 0 exactly. So the coordinates
+// below 100 times their origin scale (OriginScales: a tenth of the natural size), smallest first,
+// are set to 0 one more at a time, the others moved onto F = 0 by Gauss-Newton (the numerical rank
+// at each iterate, the least-squares step: the nearest solution), at most 10 times as far as the
+// largest coordinate set to 0; the first such solution at which LocalDimension finds a set is
+// the point. An isolated root in the subspace is found the same way and shows no set.
+struct SubspaceSetPoint {
+  int dimension = 0;           // 0: no set found
+  std::vector<Complex> point;  // the point on the set, its coordinates in Z exactly 0
+};
+SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex* x);
 
 }  // namespace zormix
 
