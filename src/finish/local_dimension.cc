@@ -64,6 +64,14 @@ int CorankInUnits(const SingularValues& svd) {
       std::count_if(svd.sigma.begin(), svd.sigma.end(), [cut](double s) { return !(s > cut); }));
 }
 
+// Zeroes the columns of the held coordinates: steps leave them where they are (a least-squares
+// step has no component along a zero column), so the solutions sought stay in their subspace.
+void HoldColumns(const std::vector<std::uint8_t>& held, ColMajorMatrix<Complex>& A) {
+  for (std::size_t l = 0; l < held.size(); ++l)
+    if (held[l])
+      for (std::int64_t i = 0; i < A.rows(); ++i) A(i, static_cast<std::int64_t>(l)) = 0.0;
+}
+
 // d affine hyperplanes at distance eps from the end point x0, in units u = (x - x0) / c:
 // v_i^H u = eps w_i with v_1..v_d orthonormal and w a unit vector of C^d, all drawn at random.
 struct Slice {
@@ -71,13 +79,15 @@ struct Slice {
   std::vector<Complex> offset;                // w
 };
 
-Slice RandomSlice(int n, int d, std::mt19937_64& generator) {
+Slice RandomSlice(int n, int d, const std::vector<std::uint8_t>& held, std::mt19937_64& generator) {
   std::normal_distribution<double> normal;
   auto draw = [&] { return Complex(normal(generator), normal(generator)); };
   Slice s;
   for (int i = 0; i < d; ++i) {
     std::vector<Complex> v(static_cast<std::size_t>(n));
     for (Complex& z : v) z = draw();
+    for (std::size_t l = 0; l < held.size(); ++l)
+      if (held[l]) v[l] = 0.0;
     for (const std::vector<Complex>& w : s.normals) {  // Gram-Schmidt
       Complex dot = 0.0;
       for (int l = 0; l < n; ++l) dot += std::conj(w[l]) * v[l];
@@ -101,7 +111,8 @@ Slice RandomSlice(int n, int d, std::mt19937_64& generator) {
 // 2/3, too slowly for its steps to reach kConvergedStep) or the steps have converged elsewhere.
 // On success u holds the solution.
 bool SolutionOnSlice(const NormalForm& system, const PointUnits& units, const Complex* x0,
-                     const Slice& slice, double eps, std::vector<Complex>& u) {
+                     const std::vector<std::uint8_t>& held, const Slice& slice, double eps,
+                     std::vector<Complex>& u) {
   const int n = system.scaled.n;
   const int d = static_cast<int>(slice.normals.size());
   std::vector<Complex> x(static_cast<std::size_t>(n));
@@ -117,6 +128,7 @@ bool SolutionOnSlice(const NormalForm& system, const PointUnits& units, const Co
     // slice's rows away.
     const PointUnits here{units.column, RowUnits(system, x.data(), units.column)};
     ScaledJacobian(system, here, x.data(), A, G);
+    HoldColumns(held, A);
     for (int i = 0; i < d; ++i) {
       Complex along = -eps * slice.offset[i];
       for (int l = 0; l < n; ++l) along += std::conj(slice.normals[i][l]) * u[l];
@@ -165,13 +177,13 @@ bool SolutionOnSlice(const NormalForm& system, const PointUnits& units, const Co
 // then from the last solution moved out to the next slice (a branch through x0 is about straight
 // at this scale, however sharply it turns further out).
 bool EverySliceMeetsASet(const NormalForm& system, const PointUnits& units, const Complex* x0,
-                         const Slice& slice) {
+                         const std::vector<std::uint8_t>& held, const Slice& slice) {
   std::vector<Complex> u(static_cast<std::size_t>(system.scaled.n), 0.0);
   double previous = kSliceDistances[0];
   for (const double eps : kSliceDistances) {
     for (Complex& z : u) z *= eps / previous;
     previous = eps;
-    if (!SolutionOnSlice(system, units, x0, slice, eps, u)) return false;
+    if (!SolutionOnSlice(system, units, x0, held, slice, eps, u)) return false;
   }
   return true;
 }
@@ -222,14 +234,18 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
 
 }  // namespace
 
-SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex* x) {
+SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex* x,
+                                         bool approached) {
   const int n = system.scaled.n;
   SubspaceSetPoint out;
   if (n <= 1) return out;
   const std::vector<double> origin = OriginScales(system);
+  const double noise = kZeroCoordinate * MaxModulus(x, n);
   std::vector<int> small;
-  for (int j = 0; j < n; ++j)
-    if (std::abs(x[j]) <= kSmallCoordinate * origin[j]) small.push_back(j);
+  for (int j = 0; j < n; ++j) {
+    const double a = std::abs(x[j]);
+    if (approached ? a <= kSmallCoordinate * origin[j] : a <= noise) small.push_back(j);
+  }
   std::stable_sort(small.begin(), small.end(), [&](int a, int b) {
     return std::abs(x[a]) / origin[a] < std::abs(x[b]) / origin[b];
   });
@@ -242,7 +258,7 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
     for (int k = 0; k < n; ++k)
       if (zeroed[k]) y[k] = 0.0;
     if (!SolveInSubspace(system, zeroed, kSnapReach * largestZeroed, y)) continue;
-    const int dimension = LocalDimension(system, y.data());
+    const int dimension = LocalDimension(system, y.data(), zeroed);
     if (dimension == 0) continue;
     out.dimension = dimension;
     out.point = std::move(y);
@@ -251,7 +267,8 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
   return out;
 }
 
-int LocalDimension(const NormalForm& system, const Complex* x) {
+int LocalDimension(const NormalForm& system, const Complex* x,
+                   const std::vector<std::uint8_t>& held) {
   const int n = system.scaled.n;
   // One nonzero polynomial in one unknown has isolated roots only; in double precision, however,
   // a root of condition 1e20 (Wilkinson's polynomial of degree 25 expanded) solves it to rounding
@@ -267,13 +284,15 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   ScaledJacobian(system, units, x, A, G);
-  const int corank = CorankInUnits(ComputeSingularValues(A));
+  HoldColumns(held, A);
+  const int corank = CorankInUnits(ComputeSingularValues(A)) -
+                     static_cast<int>(std::count(held.begin(), held.end(), std::uint8_t{1}));
   std::mt19937_64 generator(kSliceSeed);
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {
     bool met = false;
     for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
-      met = EverySliceMeetsASet(system, units, x, RandomSlice(n, d, generator));
+      met = EverySliceMeetsASet(system, units, x, held, RandomSlice(n, d, held, generator));
     if (!met) break;
     dimension = d;
   }
