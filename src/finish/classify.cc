@@ -228,8 +228,51 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e,
   return std::max(kMaxSingularCoincidence * largest, 2.0 * widest);
 }
 
-// Union of the end points at one root, positive-dimensional ones left alone. A sweep over
-// Re x_0: only points within the window there are compared.
+// Calls visit(a, b) for the pairs of end points in `order` whose Re x_0 differ by at most the
+// sweep window: only those can be at one point.
+template <typename Visit>
+void VisitNearPairs(const SolveResult& r, const std::vector<PointEvidence>& e,
+                    const std::vector<double>& origin, std::vector<std::int64_t> order,
+                    Visit visit) {
+  const double window = SweepWindow(r, e, origin);
+  auto key = [&](std::int64_t k) { return e[k].value[0].real(); };
+  std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
+    return key(a) != key(b) ? key(a) < key(b) : a < b;
+  });
+  for (std::size_t s = 0; s < order.size(); ++s) {
+    for (std::size_t t = s + 1; t < order.size() && key(order[t]) - key(order[s]) <= window; ++t)
+      visit(order[s], order[t]);
+  }
+}
+
+// An end point at the point of an end point on a set (within its own tau) lies on that set too,
+// with the set's dimension. Where sets cross, the coordinates that vanish at rounding level hide
+// the set from one end point's own tests while the others show it (the reduced cyclic-7 system:
+// of ten end points at (0, 0, -1, 0, 0, 0), nine on a set, one with kappa_s 45, alone a
+// "regular root"). A regular root has no set through it: no end point of a set lies at it.
+void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& origin,
+                           std::vector<PointEvidence>& e) {
+  const std::int64_t count = r.roots.cols();
+  if (r.n == 0) return;
+  std::vector<std::int64_t> all(count);
+  std::iota(all.begin(), all.end(), 0);
+  std::vector<std::int32_t> dimension(count, 0);
+  VisitNearPairs(r, e, origin, all, [&](std::int64_t a, std::int64_t b) {
+    if ((e[a].localDimension > 0) == (e[b].localDimension > 0)) return;
+    const std::int64_t onSet = e[a].localDimension > 0 ? a : b;
+    const std::int64_t other = onSet == a ? b : a;
+    if (Coincide(e[onSet].value.data(), e[other].value.data(), r.n,
+                 Tau(e[other], WindingNumber(r, other)), origin))
+      dimension[other] = std::max(dimension[other], e[onSet].localDimension);
+  });
+  for (std::int64_t k = 0; k < count; ++k) {
+    if (dimension[k] == 0) continue;
+    e[k].localDimension = dimension[k];
+    e[k].candidate = false;
+  }
+}
+
+// Union of the end points at one root, positive-dimensional ones left alone.
 std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<PointEvidence>& e,
                                        const std::vector<double>& origin) {
   const std::int64_t count = r.roots.cols();
@@ -239,16 +282,9 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
   if (r.n == 0) return leader;
   for (std::int64_t k = 0; k < count; ++k)
     if (e[k].localDimension == 0) order.push_back(k);
-  const double window = SweepWindow(r, e, origin);
-  auto key = [&](std::int64_t k) { return e[k].value[0].real(); };
-  std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
-    return key(a) != key(b) ? key(a) < key(b) : a < b;
+  VisitNearPairs(r, e, origin, std::move(order), [&](std::int64_t a, std::int64_t b) {
+    if (SameRoot(r, e, origin, a, b)) sets.Join(a, b);
   });
-  for (std::size_t s = 0; s < order.size(); ++s) {
-    for (std::size_t t = s + 1; t < order.size() && key(order[t]) - key(order[s]) <= window; ++t) {
-      if (SameRoot(r, e, origin, order[s], order[t])) sets.Join(order[s], order[t]);
-    }
-  }
   for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
   return leader;
 }
@@ -352,7 +388,9 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
       },
       [] {});
   Classification c;
-  c.groupLeader = GroupLeaders(r, evidence, OriginScales(system));
+  const std::vector<double> origin = OriginScales(system);
+  JoinSetsAtTheirPoints(r, origin, evidence);
+  c.groupLeader = GroupLeaders(r, evidence, origin);
   c.multiplicity.assign(count, 0);
   for (std::int64_t k = 0; k < count; ++k) ++c.multiplicity[c.groupLeader[k]];
   for (std::int64_t k = 0; k < count; ++k) c.multiplicity[k] = c.multiplicity[c.groupLeader[k]];
