@@ -34,9 +34,12 @@ bool HandOverApproach(PathState& st, const PathContext& ctx) {
 // An accepted end point whose Jacobian looks singular is replaced by the Cauchy end game's when
 // the path winds around the target (a root of multiplicity m >= 2, where Newton's method converges
 // only linearly and stops far from the root); a regular end keeps Newton's point.
+// Without the end game (a re-track) a singular end keeps winding number 0, unknown: 1 would say
+// an ordinary end point, and the re-tracked one of the three paths to the root of (x - 1)^3 then
+// contradicted the cycle of the other two (3, 3, 1).
 void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   st.windingNumber = 1;
-  if (!ctx.limits.cauchyEndGame || !LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
+  if (!LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
   const std::vector<Complex> accepted = st.y;
   // Pivots alone misjudge a regular root whose coordinates are of very different sizes; Newton
   // converging to full accuracy in a few steps shows it regular (a singular root converges only
@@ -47,6 +50,7 @@ void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   }
   st.y = accepted;
   st.windingNumber = 0;
+  if (!ctx.limits.cauchyEndGame) return;
   // Newton's point stays where the end game found no loops either (winding number 0 or 1).
   if (RunCauchyEndGame(st, ctx) && st.windingNumber <= 1) st.y = accepted;
 }
