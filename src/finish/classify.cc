@@ -51,8 +51,8 @@ struct PointEvidence {
   bool byDoubleDouble = false;  // value is the root Newton's method found in double-double
   // One unknown: a disk around the end point holding several roots (root_cluster.h), 0 if none.
   double clusterRadius = 0.0;
-  bool multipleRoot = false;   // value is the multiple root computed from the Taylor coefficients
-  bool onSubspaceSet = false;  // value is a point of a set in a coordinate subspace near it
+  bool multipleRoot = false;  // value is the multiple root computed from the Taylor coefficients
+  bool inSubspace = false;    // value is a solution in a coordinate subspace near the end point
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -94,11 +94,18 @@ void ExamineCluster(const NormalForm& system, PointEvidence& e) {
 void PlaceOnSubspaceSet(const NormalForm& system, const Complex* x, bool approached,
                         PointEvidence& e) {
   SubspaceSetPoint onSet = SetInCoordinateSubspace(system, x, approached);
-  if (onSet.dimension == 0) return;
+  if (onSet.dimension == 0) {
+    // The last point of a path is 1e-2 off its limit; the root in the subspace is the limit.
+    if (approached && !e.candidate && !onSet.point.empty()) {
+      e.value = std::move(onSet.point);
+      e.inSubspace = true;
+    }
+    return;
+  }
   e.candidate = false;
   e.localDimension = onSet.dimension;
   e.value = std::move(onSet.point);
-  e.onSubspaceSet = true;
+  e.inSubspace = true;
 }
 
 // Newton's method also converges quadratically onto a solution set from a point off it (x (x + y
@@ -402,7 +409,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
     c.scaledConditionNumbers[k] = evidence[k].measures.scaledCondition;
     c.localDimension[k] = evidence[k].localDimension;
     if ((c.status[k] == RootStatus::kRegular && evidence[k].byDoubleDouble) ||
-        evidence[k].multipleRoot || evidence[k].onSubspaceSet)
+        evidence[k].multipleRoot || evidence[k].inSubspace)
       c.accurateValues.emplace_back(k, std::move(evidence[k].value));
   }
   c.counts = CountPaths(c, r);

@@ -258,11 +258,9 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
     for (int k = 0; k < n; ++k)
       if (zeroed[k]) y[k] = 0.0;
     if (!SolveInSubspace(system, zeroed, kSnapReach * largestZeroed, y)) continue;
-    const int dimension = LocalDimension(system, y.data(), zeroed);
-    if (dimension == 0) continue;
-    out.dimension = dimension;
+    out.dimension = LocalDimension(system, y.data(), zeroed);
     out.point = std::move(y);
-    return out;
+    if (out.dimension > 0) return out;
   }
   return out;
 }

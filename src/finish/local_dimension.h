@@ -50,9 +50,13 @@ int LocalDimension(const NormalForm& system, const Complex* x,
 // an isolated root of high multiplicity that lies in the subspace (0, 0, -1, 0, 0 of the reduced
 // cyclic-6 system) meets the slices of the whole space in double precision as a set would, while
 // in its subspace it is a simple root of what is left (1 + x3 = 0).
+// Without a set, the solution with the most coordinates zeroed (if any) is the limit's estimate
+// in its subspace: an isolated root there (0, 0, -1/2, 0 of the cyclic sums of 1, 2, 3 and 7
+// factors over a, b, c, d, c, b, a, 1, where three paths arrive with winding number 4 and the
+// fourth ends 1e-2 off).
 struct SubspaceSetPoint {
   int dimension = 0;           // 0: no set found
-  std::vector<Complex> point;  // the point on the set, its coordinates in Z exactly 0
+  std::vector<Complex> point;  // the point (on the set), its coordinates in Z exactly 0; or empty
 };
 // `approached`: x is the last point of a path that approaches the subspace (its coordinates up
 // to a tenth of their natural size are zeroed); otherwise x is an accurate point, and only its
