@@ -170,9 +170,10 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
   return e;
 }
 
+// |x_j - y_j| <= tau max(|x_j|, |y_j|, floorShare max_k max(|x_k|, |y_k|), o_j) for every j.
 bool Coincide(const Complex* x, const Complex* y, int n, double tau,
-              const std::vector<double>& origin) {
-  const double floor = kCoordinateFloor * std::max(MaxModulus(x, n), MaxModulus(y, n));
+              const std::vector<double>& origin, double floorShare = kCoordinateFloor) {
+  const double floor = floorShare * std::max(MaxModulus(x, n), MaxModulus(y, n));
   for (int j = 0; j < n; ++j) {
     const double scale = std::max({std::abs(x[j]), std::abs(y[j]), floor, origin[j]});
     if (std::abs(x[j] - y[j]) > tau * scale) return false;
@@ -268,8 +269,11 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
     if ((e[a].localDimension > 0) == (e[b].localDimension > 0)) return;
     const std::int64_t onSet = e[a].localDimension > 0 ? a : b;
     const std::int64_t other = onSet == a ? b : a;
+    if (e[other].certificate) return;  // proven alone in its box, with an invertible Jacobian
+    // Coordinate by coordinate, without the floor at 1e-6 of the largest: an end point 4e-11 off
+    // a regular root with coordinates up to 4e11 may pass the slices, and is not at the root.
     if (Coincide(e[onSet].value.data(), e[other].value.data(), r.n,
-                 Tau(e[other], WindingNumber(r, other)), origin))
+                 Tau(e[other], WindingNumber(r, other)), origin, 0.0))
       dimension[other] = std::max(dimension[other], e[onSet].localDimension);
   });
   for (std::int64_t k = 0; k < count; ++k) {

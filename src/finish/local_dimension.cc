@@ -191,12 +191,19 @@ bool EverySliceMeetsASet(const NormalForm& system, const PointUnits& units, cons
 constexpr double kSmallCoordinate = 100.0;  // |x_j| below this times its origin scale: may be 0
 constexpr double kSnapReach = 10.0;  // free coordinates move at most this times the largest zeroed
 constexpr int kSnapSteps = 40;
+// An accurate point's coordinate is rounding noise around 0 below 1e-10 of its largest and this
+// share of its origin scale (1e-12 of its natural size): one of 4e-11 beside 4e11 is genuine.
+constexpr double kNoiseOfOrigin = 1e-9;
+// An accurate point: the coordinates left free move at most this share of max(|x_j|, o_j), so the
+// set found passes through the point itself (a regular root whose small coordinates are genuine,
+// 4e-11 beside 4e11, moves by far more once they are zeroed).
+constexpr double kAccurateMove = 1e-8;
 
 // Gauss-Newton on F = 0 over the coordinates not in `zeroed` (held at 0), from y; true when every
-// equation holds to kOnSetResidual in its row units with y within `reach` (max norm) of where it
+// equation holds to kOnSetResidual in its row units with every y_j within reach[j] of where it
 // started.
 bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& zeroed,
-                     double reach, std::vector<Complex>& y) {
+                     const std::vector<double>& reach, std::vector<Complex>& y) {
   const int n = system.scaled.n;
   const std::vector<Complex> start = y;
   std::vector<int> free;
@@ -216,9 +223,9 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
     const double residual = MaxAbs(G);
     if (!std::isfinite(residual)) return false;
     if (residual <= kOnSetResidual) {
-      double moved = 0.0;
-      for (int j = 0; j < n; ++j) moved = std::max(moved, std::abs(y[j] - start[j]));
-      return moved <= reach;
+      for (int j = 0; j < n; ++j)
+        if (std::abs(y[j] - start[j]) > reach[j]) return false;
+      return true;
     }
     if (residual > kContraction * previousResidual) return false;
     previousResidual = residual;
@@ -244,7 +251,9 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
   std::vector<int> small;
   for (int j = 0; j < n; ++j) {
     const double a = std::abs(x[j]);
-    if (approached ? a <= kSmallCoordinate * origin[j] : a <= noise) small.push_back(j);
+    if (approached ? a <= kSmallCoordinate * origin[j]
+                   : a <= std::min(noise, kNoiseOfOrigin * origin[j]))
+      small.push_back(j);
   }
   std::stable_sort(small.begin(), small.end(), [&](int a, int b) {
     return std::abs(x[a]) / origin[a] < std::abs(x[b]) / origin[b];
@@ -257,7 +266,10 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
     std::vector<Complex> y(x, x + n);
     for (int k = 0; k < n; ++k)
       if (zeroed[k]) y[k] = 0.0;
-    if (!SolveInSubspace(system, zeroed, kSnapReach * largestZeroed, y)) continue;
+    std::vector<double> reach(static_cast<std::size_t>(n), kSnapReach * largestZeroed);
+    if (!approached)
+      for (int k = 0; k < n; ++k) reach[k] = kAccurateMove * std::max(std::abs(x[k]), origin[k]);
+    if (!SolveInSubspace(system, zeroed, reach, y)) continue;
     out.dimension = LocalDimension(system, y.data(), zeroed);
     out.point = std::move(y);
     if (out.dimension > 0) return out;

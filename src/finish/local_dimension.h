@@ -60,9 +60,10 @@ struct SubspaceSetPoint {
 };
 // `approached`: x is the last point of a path that approaches the subspace (its coordinates up
 // to a tenth of their natural size are zeroed); otherwise x is an accurate point, and only its
-// coordinates at rounding noise around 0 (below 1e-10 of its largest) are: a root near, not in,
-// a subspace with a set (a regular root of the reduced cyclic-8 system 0.05 from its plane
-// x1 = x3 = x5 = x7 = 0) is not moved onto the set.
+// coordinates at rounding noise around 0 (below 1e-10 of its largest and 1e-12 of their natural
+// size) are, the others moving by
+// at most 1e-8 of max(|x_j|, o_j): a root near, not in, a subspace with a set (a regular root of
+// the reduced cyclic-8 system 0.05 from its plane x1 = x3 = x5 = x7 = 0) is not moved onto it.
 // Whether a path's end point is its last point near the target, handed over by the end game
 // without a computed limit (winding number 0): the `approached` of SetInCoordinateSubspace.
 inline bool ApproachedEndPoint(const PathRecord& record) {
