@@ -102,7 +102,6 @@ void PlaceOnSubspaceSet(const NormalForm& system, const Complex* x, bool approac
     }
     return;
   }
-  e.candidate = false;
   e.localDimension = onSet.dimension;
   e.value = std::move(onSet.point);
   e.inSubspace = true;
@@ -276,11 +275,8 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
                  Tau(e[other], WindingNumber(r, other)), origin, 0.0))
       dimension[other] = std::max(dimension[other], e[onSet].localDimension);
   });
-  for (std::int64_t k = 0; k < count; ++k) {
-    if (dimension[k] == 0) continue;
-    e[k].localDimension = dimension[k];
-    e[k].candidate = false;
-  }
+  for (std::int64_t k = 0; k < count; ++k)
+    if (dimension[k] > 0) e[k].localDimension = dimension[k];
 }
 
 // Union of the end points at one root, positive-dimensional ones left alone.

@@ -643,6 +643,13 @@ TEST(SubspaceSets, EndPointAtAnEndPointOnASetIsOnIt) {
                                      0.0,
                                      Complex(4.40619762898109e-17, -1.5959455978986624e-17)};
   EXPECT_EQ(Classify(s, EndPoints(6, {hiding})).status[0], RootStatus::kRegular);
+  // Alone, with noise that leaves the set's coordinate free, such a point shows the set itself.
+  std::vector<Complex> alone(6, Complex(1e-16, -0.7e-16));
+  alone[0] = Complex(3e-16, 2e-16);
+  alone[2] = -1.0;
+  const Classification single = Classify(s, EndPoints(6, {alone}));
+  EXPECT_EQ(single.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(single.localDimension[0], 1);
   const Classification c = Classify(s, EndPoints(6, {hiding, showing}));
   EXPECT_EQ(c.status[1], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
