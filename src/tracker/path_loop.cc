@@ -35,8 +35,8 @@ bool HandOverApproach(PathState& st, const PathContext& ctx) {
 // the path winds around the target (a root of multiplicity m >= 2, where Newton's method converges
 // only linearly and stops far from the root); a regular end keeps Newton's point.
 // Without the end game (a re-track) a singular end keeps winding number 0, unknown: 1 would say
-// an ordinary end point, and the re-tracked one of the three paths to the root of (x - 1)^3 then
-// contradicted the cycle of the other two (3, 3, 1).
+// an ordinary end point, and contradict the cycle of the root's other paths (3, 3, 1 at a triple
+// root).
 void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   st.windingNumber = 1;
   if (!LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
