@@ -68,8 +68,13 @@ struct Classification {
 // in it.
 //
 // Positive-dimensional: a point that is no candidate and whose local dimension test
-// (local_dimension.h) finds it on a set of dimension k >= 1; each such end point is counted on its
-// own (a set has no multiplicity) and joins no group.
+// (local_dimension.h) finds it on a set of dimension k >= 1, or that lies on a set in a coordinate
+// subspace (SetInCoordinateSubspace: its coordinates at rounding noise zeroed, or, for the last
+// point of a path handed over by the end game, those below a tenth of their natural size; the
+// point of the set is then its value); and a point that is no proven root and coincides,
+// coordinate by coordinate, with an end point on a set. Each such end point is counted on its
+// own (a set has no multiplicity) and joins no group. A handed-over point without a set takes
+// the root in its subspace as its value.
 //
 // Grouping, of all other points: two end points are at one root when
 //   - both have interval certificates and the enclosure K of one lies in the box X of the other

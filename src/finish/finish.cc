@@ -66,12 +66,15 @@ struct Refined {
 // end points on the sets X2 = +-i X1, Y2 = +-i Y1), yet the point is a solution, and the
 // classification names it.
 bool RefineOrPlaceOnSet(const NormalForm& normalizedSystem, const SystemView& normalized,
-                        std::span<const std::int32_t> maxDegree, ColMajorMatrix<Complex>& J,
-                        std::vector<Complex>& F, std::vector<Complex>& x) {
+                        std::span<const std::int32_t> maxDegree, bool approached,
+                        ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
+                        std::vector<Complex>& x) {
   const std::vector<Complex> endPoint = x;
   EvaluateSystem(normalized, maxDegree, x.data(), J, F);
   if (RefineRoot(normalized, maxDegree, J, F, x)) return true;
-  if (!path_steps::AllFinite(endPoint) || LocalDimension(normalizedSystem, endPoint.data()) == 0)
+  if (!path_steps::AllFinite(endPoint) ||
+      (LocalDimension(normalizedSystem, endPoint.data()) == 0 &&
+       SetInCoordinateSubspace(normalizedSystem, endPoint.data(), approached).dimension == 0))
     return false;
   x = endPoint;
   return true;
@@ -98,7 +101,9 @@ Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
       // A path whose re-track failed or diverged has no end point to refine.
       if (!IsSuccess(records[k].status)) return;
       std::copy(endPoints.col(k), endPoints.col(k) + n, x->begin());
-      if (!RefineOrPlaceOnSet(normalizedSystem, normalized, maxDegree, *J, *F, *x)) return;
+      if (!RefineOrPlaceOnSet(normalizedSystem, normalized, maxDegree,
+                              ApproachedEndPoint(records[k]), *J, *F, *x))
+        return;
       // The residue describes the system as given.
       EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
       out.accepted[k] = 1;

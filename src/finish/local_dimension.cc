@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
@@ -63,6 +64,14 @@ int CorankInUnits(const std::vector<double>& sigma) {
       std::count_if(sigma.begin(), sigma.end(), [cut](double s) { return !(s > cut); }));
 }
 
+// Zeroes the columns of the held coordinates: steps leave them where they are (a least-squares
+// step has no component along a zero column), so the solutions sought stay in their subspace.
+void HoldColumns(const std::vector<std::uint8_t>& held, ColMajorMatrix<Complex>& A) {
+  for (std::size_t l = 0; l < held.size(); ++l)
+    if (held[l])
+      for (std::int64_t i = 0; i < A.rows(); ++i) A(i, static_cast<std::int64_t>(l)) = 0.0;
+}
+
 // d affine hyperplanes at distance eps from the end point x0, in units u = (x - x0) / c:
 // v_i^H u = eps w_i with v_1..v_d orthonormal and w a unit vector of C^d, all drawn at random.
 struct Slice {
@@ -70,13 +79,15 @@ struct Slice {
   std::vector<Complex> offset;                // w
 };
 
-Slice RandomSlice(int n, int d, std::mt19937_64& generator) {
+Slice RandomSlice(int n, int d, const std::vector<std::uint8_t>& held, std::mt19937_64& generator) {
   std::normal_distribution<double> normal;
   auto draw = [&] { return Complex(normal(generator), normal(generator)); };
   Slice s;
   for (int i = 0; i < d; ++i) {
     std::vector<Complex> v(static_cast<std::size_t>(n));
     for (Complex& z : v) z = draw();
+    for (std::size_t l = 0; l < held.size(); ++l)
+      if (held[l]) v[l] = 0.0;
     for (const std::vector<Complex>& w : s.normals) {  // Gram-Schmidt
       Complex dot = 0.0;
       for (int l = 0; l < n; ++l) dot += std::conj(w[l]) * v[l];
@@ -100,7 +111,8 @@ Slice RandomSlice(int n, int d, std::mt19937_64& generator) {
 // 2/3, too slowly for its steps to reach kConvergedStep) or the steps have converged elsewhere.
 // On success u holds the solution.
 bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, const Complex* x0,
-                     const Slice& slice, double eps, std::vector<Complex>& u) {
+                     const std::vector<std::uint8_t>& held, const Slice& slice, double eps,
+                     std::vector<Complex>& u) {
   const int n = system.system.scaled.n;
   const int d = static_cast<int>(slice.normals.size());
   std::vector<Complex> x(static_cast<std::size_t>(n));
@@ -116,6 +128,7 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
     // slice's rows away.
     const PointUnits here{units.column, RowUnits(system, x.data(), units.column)};
     ScaledJacobian(system, here, x.data(), A, G);
+    HoldColumns(held, A);
     for (int i = 0; i < d; ++i) {
       Complex along = -eps * slice.offset[i];
       for (int l = 0; l < n; ++l) along += std::conj(slice.normals[i][l]) * u[l];
@@ -164,20 +177,108 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
 // then from the last solution moved out to the next slice (a branch through x0 is about straight
 // at this scale, however sharply it turns further out).
 bool EverySliceMeetsASet(const UnitsEvaluation& system, const PointUnits& units, const Complex* x0,
-                         const Slice& slice) {
+                         const std::vector<std::uint8_t>& held, const Slice& slice) {
   std::vector<Complex> u(static_cast<std::size_t>(system.system.scaled.n), 0.0);
   double previous = kSliceDistances[0];
   for (const double eps : kSliceDistances) {
     for (Complex& z : u) z *= eps / previous;
     previous = eps;
-    if (!SolutionOnSlice(system, units, x0, slice, eps, u)) return false;
+    if (!SolutionOnSlice(system, units, x0, held, slice, eps, u)) return false;
   }
   return true;
 }
 
+constexpr double kSmallCoordinate = 100.0;  // |x_j| below this times its origin scale: may be 0
+constexpr double kSnapReach = 10.0;  // free coordinates move at most this times the largest zeroed
+constexpr int kSnapSteps = 40;
+// An accurate point's coordinate is rounding noise around 0 below 1e-10 of its largest and this
+// share of its origin scale (1e-12 of its natural size): one of 4e-11 beside 4e11 is genuine.
+constexpr double kNoiseOfOrigin = 1e-9;
+// An accurate point: the coordinates left free move at most this share of max(|x_j|, o_j), so the
+// set found passes through the point itself (a regular root whose small coordinates are genuine,
+// 4e-11 beside 4e11, moves by far more once they are zeroed).
+constexpr double kAccurateMove = 1e-8;
+
+// Gauss-Newton on F = 0 over the coordinates not in `zeroed` (held at 0), from y; true when every
+// equation holds to kOnSetResidual in its row units with every y_j within reach[j] of where it
+// started.
+bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& zeroed,
+                     const std::vector<double>& reach, std::vector<Complex>& y) {
+  const int n = system.scaled.n;
+  const std::vector<Complex> start = y;
+  std::vector<int> free;
+  for (int j = 0; j < n; ++j)
+    if (!zeroed[j]) free.push_back(j);
+  const int m = static_cast<int>(free.size());
+  if (m == 0) return false;
+  const std::vector<double> origin = OriginScales(system);
+  PointUnits units = UnitsAt(system, y.data());
+  for (int j = 0; j < n; ++j) units.column[j] = std::max(units.column[j], origin[j]);
+  ColMajorMatrix<Complex> A, B(n, m);
+  std::vector<Complex> G;
+  double previousResidual = std::numeric_limits<double>::infinity();
+  for (int iteration = 0; iteration <= kSnapSteps; ++iteration) {
+    const PointUnits here{units.column, RowUnits(system, y.data(), units.column)};
+    ScaledJacobian(system, here, y.data(), A, G);
+    const double residual = MaxAbs(G);
+    if (!std::isfinite(residual)) return false;
+    if (residual <= kOnSetResidual) {
+      for (int j = 0; j < n; ++j)
+        if (std::abs(y[j] - start[j]) > reach[j]) return false;
+      return true;
+    }
+    if (residual > kContraction * previousResidual) return false;
+    previousResidual = residual;
+    for (int l = 0; l < m; ++l)
+      for (int i = 0; i < n; ++i) B(i, l) = A(i, free[l]);
+    const SingularValues svd = ComputeSingularValues(B);
+    const std::vector<Complex> step =
+        TruncatedStep(svd, G, m - NumericalCorank(svd, kRankTolerance));
+    for (int l = 0; l < m; ++l) y[free[l]] -= units.column[free[l]] * step[l];
+  }
+  return false;
+}
+
 }  // namespace
 
-int LocalDimension(const NormalForm& system, const Complex* x) {
+SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex* x,
+                                         bool approached) {
+  const int n = system.scaled.n;
+  SubspaceSetPoint out;
+  if (n <= 1) return out;
+  const std::vector<double> origin = OriginScales(system);
+  const double noise = kZeroCoordinate * MaxModulus(x, n);
+  std::vector<int> small;
+  for (int j = 0; j < n; ++j) {
+    const double a = std::abs(x[j]);
+    if (approached ? a <= kSmallCoordinate * origin[j]
+                   : a <= std::min(noise, kNoiseOfOrigin * origin[j]))
+      small.push_back(j);
+  }
+  std::stable_sort(small.begin(), small.end(), [&](int a, int b) {
+    return std::abs(x[a]) / origin[a] < std::abs(x[b]) / origin[b];
+  });
+  std::vector<std::uint8_t> zeroed(static_cast<std::size_t>(n), 0);
+  double largestZeroed = 0.0;
+  for (const int j : small) {
+    zeroed[j] = 1;
+    largestZeroed = std::max(largestZeroed, std::abs(x[j]));
+    std::vector<Complex> y(x, x + n);
+    for (int k = 0; k < n; ++k)
+      if (zeroed[k]) y[k] = 0.0;
+    std::vector<double> reach(static_cast<std::size_t>(n), kSnapReach * largestZeroed);
+    if (!approached)
+      for (int k = 0; k < n; ++k) reach[k] = kAccurateMove * std::max(std::abs(x[k]), origin[k]);
+    if (!SolveInSubspace(system, zeroed, reach, y)) continue;
+    out.dimension = LocalDimension(system, y.data(), zeroed);
+    out.point = std::move(y);
+    if (out.dimension > 0) return out;
+  }
+  return out;
+}
+
+int LocalDimension(const NormalForm& system, const Complex* x,
+                   const std::vector<std::uint8_t>& held) {
   const int n = system.scaled.n;
   // One nonzero polynomial in one unknown has isolated roots only; in double precision, however,
   // a root of condition 1e20 (Wilkinson's polynomial of degree 25 expanded) solves it to rounding
@@ -194,13 +295,15 @@ int LocalDimension(const NormalForm& system, const Complex* x) {
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   ScaledJacobian(evaluation, units, x, A, G);
-  const int corank = CorankInUnits(SingularValueList(A));
+  HoldColumns(held, A);
+  const int corank = CorankInUnits(SingularValueList(A)) -
+                     static_cast<int>(std::count(held.begin(), held.end(), std::uint8_t{1}));
   std::mt19937_64 generator(kSliceSeed);
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {
     bool met = false;
     for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
-      met = EverySliceMeetsASet(evaluation, units, x, RandomSlice(n, d, generator));
+      met = EverySliceMeetsASet(evaluation, units, x, held, RandomSlice(n, d, held, generator));
     if (!met) break;
     dimension = d;
   }

@@ -2,7 +2,11 @@
 #ifndef ZORMIX_FINISH_LOCAL_DIMENSION_H_
 #define ZORMIX_FINISH_LOCAL_DIMENSION_H_
 
+#include <cstdint>
+#include <vector>
+
 #include "model/normal_form.h"
+#include "zormix/types.h"
 
 namespace zormix {
 
@@ -28,7 +32,46 @@ namespace zormix {
 // slices' distances; one unknown, where that happens, has no sets and is not tested.
 // Returns the dimension, or 0 when the test does not show a positive-dimensional set.
 // Deterministic: the slices come from a generator of its own with a fixed seed.
-int LocalDimension(const NormalForm& system, const Complex* x);
+// With `held` (1 per coordinate held, empty: none) the held coordinates stay at their values:
+// the dimension of the solution set within that coordinate subspace.
+int LocalDimension(const NormalForm& system, const Complex* x,
+                   const std::vector<std::uint8_t>& held = {});
+
+// A point of a positive-dimensional set inside a coordinate subspace, near an end point that
+// approaches it. A path whose coordinates x_j, j in Z, tend to 0 like d^p with small p (the
+// reduced cyclic-8 system has such paths to the line x1 = x2 = x4 = x5 = x7 = 0, 1 + x3 + x6 = 0,
+// with p near 0.1) is still 1e-2 from the set when double precision ends its tracking, at
+// d = 1e-10: too far for the slices, yet its limit x* has x*_Z = 0 exactly. So the small
+// coordinates (below), smallest first,
+// are set to 0 one more at a time, the others moved onto F = 0 by Gauss-Newton (the numerical rank
+// at each iterate, the least-squares step: the nearest solution), at most 10 times as far as the
+// largest coordinate set to 0; the first such solution at which LocalDimension, with the zeroed
+// coordinates held at 0, finds a set within the subspace is the point. Within the subspace only:
+// an isolated root of high multiplicity that lies in the subspace (0, 0, -1, 0, 0 of the reduced
+// cyclic-6 system) meets the slices of the whole space in double precision as a set would, while
+// in its subspace it is a simple root of what is left (1 + x3 = 0).
+// Without a set, the solution with the most coordinates zeroed (if any) is the limit's estimate
+// in its subspace: an isolated root there (0, 0, -1/2, 0 of the cyclic sums of 1, 2, 3 and 7
+// factors over a, b, c, d, c, b, a, 1, where three paths arrive with winding number 4 and the
+// fourth ends 1e-2 off).
+struct SubspaceSetPoint {
+  int dimension = 0;           // 0: no set found
+  std::vector<Complex> point;  // the point (on the set), its coordinates in Z exactly 0; or empty
+};
+// `approached`: x is the last point of a path that approaches the subspace (its coordinates up
+// to a tenth of their natural size are zeroed); otherwise x is an accurate point, and only its
+// coordinates at rounding noise around 0 (below 1e-10 of its largest and 1e-12 of their natural
+// size) are, the others moving by
+// at most 1e-8 of max(|x_j|, o_j): a root near, not in, a subspace with a set (a regular root of
+// the reduced cyclic-8 system 0.05 from its plane x1 = x3 = x5 = x7 = 0) is not moved onto it.
+// Whether a path's end point is its last point near the target, handed over by the end game
+// without a computed limit (winding number 0): the `approached` of SetInCoordinateSubspace.
+inline bool ApproachedEndPoint(const PathRecord& record) {
+  return record.status == PathStatus::kEndGame && record.windingNumber == 0;
+}
+
+SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex* x,
+                                         bool approached);
 
 }  // namespace zormix
 

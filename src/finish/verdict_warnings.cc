@@ -7,6 +7,13 @@ namespace {
 
 constexpr std::int64_t kListedGroups = 5;  // groups named in the warning, at most
 
+// A rescued path was re-tracked without the end game (in double-double, 1 whenever it arrived):
+// its winding number says nothing of a singular end (the rescued one of the three paths to the
+// root of (x - 1)^3 said 1 beside the others' cycle of 3).
+std::int32_t MeasuredWindingNumber(const PathRecord& record) {
+  return record.status == PathStatus::kRescued ? 0 : record.windingNumber;
+}
+
 }  // namespace
 
 bool WindingNumbersFormCycles(const std::vector<std::int32_t>& windingNumbers) {
@@ -26,7 +33,7 @@ std::vector<std::string> InconsistentGroupWarnings(const std::vector<std::int64_
   std::map<std::int64_t, std::vector<std::int32_t>> windingsOfGroup;
   for (std::size_t k = 0; k < groupLeader.size(); ++k) {
     if (status[k] == RootStatus::kPositiveDimensional) continue;
-    const std::int32_t w = k < records.size() ? records[k].windingNumber : 0;
+    const std::int32_t w = k < records.size() ? MeasuredWindingNumber(records[k]) : 0;
     windingsOfGroup[groupLeader[k]].push_back(w);
   }
   std::int64_t inconsistent = 0;

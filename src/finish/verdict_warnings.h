@@ -19,8 +19,9 @@ namespace zormix {
 bool WindingNumbersFormCycles(const std::vector<std::int32_t>& windingNumbers);
 
 // One sentence (or none) on the isolated roots (end points grouped by groupLeader, columns on
-// positive-dimensional sets left out) whose paths' winding numbers do not form whole cycles: how
-// many, the first five with their winding numbers; their multiplicities may be wrong (a path
+// positive-dimensional sets left out) whose paths' winding numbers do not form whole cycles (a
+// rescued path's counts as unknown: no end game measured it): how many, the first five with their
+// winding numbers; their multiplicities may be wrong (a path
 // missing, or end points of two roots grouped as one).
 std::vector<std::string> InconsistentGroupWarnings(const std::vector<std::int64_t>& groupLeader,
                                                    const std::vector<RootStatus>& status,

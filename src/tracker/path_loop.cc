@@ -14,12 +14,32 @@ using namespace path_steps;
 
 namespace {
 
+// A path given up as tending to zero with a fractional power (some coordinates ~ d^p, 0 < p < 1,
+// others converging), whose end game found no closing loops (winding numbers beyond its bound, or
+// loops too ill-conditioned near a positive-dimensional set) and whose polish found no new root:
+// its last accepted point, within 1e-8 of the target, is handed over as its end point (winding
+// number 0, unknown). It lies near the set in the coordinate subspace that the path approaches,
+// and the classification decides what it is (finish/local_dimension.h); the path is no longer
+// counted failed for want of a verdict.
+bool HandOverApproach(PathState& st, const PathContext& ctx) {
+  if (!ctx.limits.cauchyEndGame || st.failure != PathFailure::kSingularEnd || st.hasPolished ||
+      !AllFinite(st.yCur))
+    return false;
+  st.y = st.yCur;
+  st.windingNumber = 0;
+  st.reachedByEndGame = true;
+  return true;
+}
+
 // An accepted end point whose Jacobian looks singular is replaced by the Cauchy end game's when
 // the path winds around the target (a root of multiplicity m >= 2, where Newton's method converges
 // only linearly and stops far from the root); a regular end keeps Newton's point.
+// Without the end game (a re-track) a singular end keeps winding number 0, unknown: 1 would say
+// an ordinary end point, and contradict the cycle of the root's other paths (3, 3, 1 at a triple
+// root).
 void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   st.windingNumber = 1;
-  if (!ctx.limits.cauchyEndGame || !LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
+  if (!LooksSingular(st.jacobian, st.scratch.jacobianCopy)) return;
   const std::vector<Complex> accepted = st.y;
   // Pivots alone misjudge a regular root whose coordinates are of very different sizes; Newton
   // converging to full accuracy in a few steps shows it regular (a singular root converges only
@@ -30,6 +50,7 @@ void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   }
   st.y = accepted;
   st.windingNumber = 0;
+  if (!ctx.limits.cauchyEndGame) return;
   // Newton's point stays where the end game found no loops either (winding number 0 or 1).
   if (RunCauchyEndGame(st, ctx) && st.windingNumber <= 1) st.y = accepted;
 }
@@ -106,7 +127,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
       return true;
     }
     PolishNearTarget(st, ctx);
-    return false;
+    return HandOverApproach(st, ctx);
   }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)

@@ -432,6 +432,9 @@ TEST(Verdicts, WindingNumbersThatDoNotFormCyclesAreWarnedOf) {
   EXPECT_EQ(c.groupLeader[5], 3);
   EXPECT_TRUE(c.warnings.empty());
   r.records[4].windingNumber = 1;
+  r.records[4].status = PathStatus::kRescued;  // re-tracked without the end game: unknown
+  EXPECT_TRUE(Classify(s, r).warnings.empty());
+  r.records[4].status = PathStatus::kReached;
   c = Classify(s, r);
   ASSERT_EQ(c.warnings.size(), 1u);
   EXPECT_EQ(c.warnings[0],
@@ -543,6 +546,115 @@ TEST(Verdicts, RegularRootWithCoordinatesFrom1eMinus11To1e11) {
   const NormalForm normal = BringToNormalForm(s);
   EXPECT_TRUE(CertifyPoint(normal, root.data(), true).certified);
   EXPECT_TRUE(CertifyPoint(normal, root2.data(), false).certified);
+}
+
+}  // namespace
+}  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// Cyclic sums: equation k is the sum over i of the products of factors[k] consecutive entries
+// of `cycle` from entry i on, an entry being a variable's index or -1 for the constant 1.
+PolySystem CyclicSums(int n, const std::vector<int>& cycle, const std::vector<int>& factors) {
+  std::vector<Equation> equations;
+  const std::size_t length = cycle.size();
+  for (const int k : factors) {
+    Equation eq;
+    for (std::size_t i = 0; i < length; ++i) {
+      std::vector<std::int32_t> e(n, 0);
+      for (int j = 0; j < k; ++j)
+        if (const int v = cycle[(i + j) % length]; v >= 0) ++e[v];
+      testing::AddTerm(eq, e, 1.0);
+    }
+    equations.push_back(std::move(eq));
+  }
+  return testing::BuildSystem(equations);
+}
+
+// The cyclic sums of 1, 2, 3 and 7 factors over a, b, c, d, c, b, a, 1 (four equations of the
+// reduced cyclic-8 system on its mirror-symmetric points): the line a = c = 0, 2 b + d + 1 = 0
+// lies in a coordinate subspace, and (0, 0, -1/2, 0) is an isolated root of multiplicity 4 in
+// another. Paths approach both with coordinates ~ d^p, 0 < p < 1.
+PolySystem MirroredCyclicSums() { return CyclicSums(4, {0, 1, 2, 3, 2, 1, 0, -1}, {1, 2, 3, 7}); }
+
+PathRecord Approached() { return PathRecord{0, 1, 0, 0, PathStatus::kEndGame, 0}; }
+
+// A path's last point 4e-3 off the line in a and c (not a solution: F is 1e-3 there): handed
+// over by the end game it lies on the line, placed on it (a = c = 0); the same point
+// reached by plain tracking is no point of the line (its coordinates are no rounding noise).
+TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
+  const PolySystem s = MirroredCyclicSums();
+  const Complex b(-0.3, 0.2);
+  SolveResult r =
+      EndPoints(4, {{Complex(4e-3, 1e-3), b + 1e-3, Complex(-3e-3, 2e-3), -1.0 - 2.0 * b}});
+  r.records[0] = Approached();
+  const Classification c = Classify(s, r);
+  ASSERT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.localDimension[0], 1);
+  ASSERT_EQ(c.accurateValues.size(), 1u);
+  const std::vector<Complex>& p = c.accurateValues[0].second;
+  EXPECT_LT(std::abs(p[0]) + std::abs(p[2]), 1e-12);
+  EXPECT_LT(std::abs(2.0 * p[1] + p[3] + 1.0), 1e-12);
+  EXPECT_LT(std::abs(p[1] - b), 1e-2);
+  r.records[0] = PathRecord{};
+  EXPECT_NE(Classify(s, r).status[0], RootStatus::kPositiveDimensional);
+}
+
+// Three paths reach (0, 0, -1/2, 0) by the end game's loops (winding number 4); the fourth was
+// handed over 1e-2 off (a solve's end point). Its subspace's root is its value: one root of
+// multiplicity 4, on no set.
+TEST(SubspaceSets, ApproachedEndPointJoinsTheIsolatedRootInItsSubspace) {
+  const PolySystem s = MirroredCyclicSums();
+  SolveResult r = EndPoints(4, {{Complex(4.05e-14, -3.66e-14), Complex(9.13e-14, -8.25e-14),
+                                 Complex(-0.5, 1.05e-13), Complex(-2.98e-14, 2.75e-14)},
+                                {Complex(3.93e-14, 1.05e-15), Complex(8.85e-14, 2.30e-15),
+                                 Complex(-0.5, -3.05e-15), Complex(-2.91e-14, -5.82e-16)},
+                                {Complex(7.79e-16, -7.90e-16), Complex(1.65e-15, -1.82e-15),
+                                 Complex(-0.5, 2.36e-15), Complex(-3.95e-16, 5.17e-16)},
+                                {Complex(-2.959e-3, 1.812e-3), Complex(-5.896e-3, 3.58e-3),
+                                 Complex(-0.4911, -5.458e-3), Complex(-6.534e-5, 1.32e-4)}});
+  for (int k = 0; k < 3; ++k) r.records[k].windingNumber = 4;
+  r.records[3] = Approached();
+  const Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.counts.singular, 1);
+  EXPECT_EQ(c.counts.singularEndPoints, 4);
+  EXPECT_EQ(c.counts.positiveDimensional, 0);
+  EXPECT_EQ(c.multiplicity[3], 4);
+  EXPECT_TRUE(c.warnings.empty());
+}
+
+// The reduced cyclic-7 system at (0, 0, -1, 0, 0, 0), where sets in coordinate subspaces cross:
+// an end point there whose vanishing coordinates hide the sets (kappa_s 45 in its own units,
+// Newton converging) is no regular root once another end point there shows a set.
+TEST(SubspaceSets, EndPointAtAnEndPointOnASetIsOnIt) {
+  const PolySystem s = CyclicSums(6, {0, 1, 2, 3, 4, 5, -1}, {1, 2, 3, 4, 5, 6});
+  const std::vector<Complex> hiding{Complex(4.252902952679546e-17, -7.297317074562136e-17),
+                                    Complex(1.4500459106207953e-16, -1.6112197599913206e-17),
+                                    Complex(-1.0, 2.088300674968667e-16),
+                                    Complex(-9.666423789076171e-17, -5.660076462431163e-17),
+                                    Complex(-5.984795991995967e-17, -6.340414304841702e-17),
+                                    Complex(5.811323644522304e-18, 2.6020852139652105e-19)};
+  const std::vector<Complex> showing{Complex(-1.7642504577855394e-17, 1.5997530182403373e-17),
+                                     0.0,
+                                     Complex(-1.0, -1.5948868212067595e-17),
+                                     Complex(4.294664638976018e-17, -1.6159429856951635e-17),
+                                     0.0,
+                                     Complex(4.40619762898109e-17, -1.5959455978986624e-17)};
+  EXPECT_EQ(Classify(s, EndPoints(6, {hiding})).status[0], RootStatus::kRegular);
+  // Alone, with noise that leaves the set's coordinate free, such a point shows the set itself.
+  std::vector<Complex> alone(6, Complex(1e-16, -0.7e-16));
+  alone[0] = Complex(3e-16, 2e-16);
+  alone[2] = -1.0;
+  const Classification single = Classify(s, EndPoints(6, {alone}));
+  EXPECT_EQ(single.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(single.localDimension[0], 1);
+  const Classification c = Classify(s, EndPoints(6, {hiding, showing}));
+  EXPECT_EQ(c.status[1], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.localDimension[0], c.localDimension[1]);
+  EXPECT_EQ(c.counts.regular, 0);
 }
 
 }  // namespace

@@ -86,6 +86,39 @@ TEST(Classification, CyclicFourEndPointsAllLieOnCurves) {
   EXPECT_GT(r.rootCount, 0);
 }
 
+// The cyclic sums of 1, 2, 3 and 7 factors over a, b, c, d, c, b, a, 1 (four equations of the
+// reduced cyclic-8 system on its mirror-symmetric points): 10 regular roots, the root
+// (0, 0, -1/2, 0) of multiplicity 4, and 14 paths to the line a = c = 0, 2 b + d + 1 = 0. The
+// paths into these coordinate subspaces have coordinates ~ d^p, 0 < p < 1; on seeds 1 and 3 the
+// end game's loops never close on one of them, and its last point gets its verdict.
+TEST(Classification, PathsIntoCoordinateSubspacesAllGetVerdicts) {
+  const PolySystem s = Text(
+      "a + b + c + d + c + b + a + 1; a*b + b*c + c*d + d*c + c*b + b*a + a + a;"
+      "a*b*c + b*c*d + c*d*c + d*c*b + c*b*a + b*a + a*a + a*b;"
+      "a*b*c*d*c*b*a + b*c*d*c*b*a + c*d*c*b*a*a + d*c*b*a*a*b + c*b*a*a*b*c + b*a*a*b*c*d"
+      " + a*a*b*c*d*c + a*b*c*d*c*b;");
+  for (const std::uint64_t seed : {1, 3}) {
+    SCOPED_TRACE(seed);
+    const SolveResult r = Solve(s, Route::kPolyhedral, false, seed);
+    ExpectAccounted(r);
+    EXPECT_EQ(r.classes.failed, 0);
+    EXPECT_EQ(r.classes.regular, 10);
+    EXPECT_EQ(r.classes.singular, 1);
+    EXPECT_EQ(r.classes.singularEndPoints, 4);
+    EXPECT_EQ(r.classes.positiveDimensional, 14);
+    for (std::int64_t k = 0; k < r.rootCount; ++k) {
+      const Complex* x = r.roots.col(k);
+      if (r.rootStatus[k] == RootStatus::kSingular) {
+        EXPECT_EQ(r.multiplicity[k], 4);
+        EXPECT_LT(std::abs(x[0]) + std::abs(x[1]) + std::abs(x[2] + 0.5) + std::abs(x[3]), 1e-8);
+      } else if (r.rootStatus[k] == RootStatus::kPositiveDimensional) {
+        EXPECT_EQ(r.localDimension[k], 1);
+        EXPECT_LT(std::abs(x[0]) + std::abs(x[2]) + std::abs(2.0 * x[1] + x[3] + 1.0), 1e-8);
+      }
+    }
+  }
+}
+
 TEST(Classification, DoubleRootIsOneSingularRootOfMultiplicityTwo) {
   const SolveResult r = Solve(Text("(x-1)^2; y-2;"), Route::kTotalDegree);
   ExpectAccounted(r);
