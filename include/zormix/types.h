@@ -49,7 +49,8 @@ enum class PathStatus : std::uint8_t {
   kStepLimit = 7,        // the step limit was reached (a rescue, if any, failed too)
   kRefusedAtTarget = 8,  // reached the target, but Newton's method there refused the point
   kPolished = 9,         // given up close to the target; Newton's method there found a new root
-  kEndGame = 10,  // given up or refused close to the target; end point from the Cauchy end game
+  kEndGame = 10,  // given up or refused close to the target; end point from the Cauchy end game,
+                  // or (winding number 0) the path's last point on its approach to a set
 };
 inline constexpr int kPathStatusCount = 11;
 
