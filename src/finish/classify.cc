@@ -12,6 +12,7 @@
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
 #include "finish/finish.h"
+#include "finish/finish_stop.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/root_cluster.h"
@@ -209,7 +210,7 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e,
 // Union of the end points at one root, positive-dimensional ones left alone. A sweep over
 // Re x_0: only points within the window there are compared.
 std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<PointEvidence>& e,
-                                       const std::vector<double>& origin) {
+                                       const std::vector<double>& origin, FinishStop& stop) {
   const std::int64_t count = r.roots.cols();
   DisjointSets sets(count);
   std::vector<std::int64_t> order, leader(count);
@@ -223,6 +224,7 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
     return key(a) != key(b) ? key(a) < key(b) : a < b;
   });
   for (std::size_t s = 0; s < order.size(); ++s) {
+    stop.AskIfDue();  // symmetric roots (cyclic-9) share x_0's real part: seconds of pairs
     for (std::size_t t = s + 1; t < order.size() && key(order[t]) - key(order[s]) <= window; ++t) {
       if (SameRoot(r, e, origin, order[s], order[t])) sets.Join(order[s], order[t]);
     }
@@ -316,7 +318,9 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   return own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition ? own : out;
 }
 
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads) {
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads,
+                             const std::function<bool()>& interrupted) {
+  FinishStop stop(interrupted);
   const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
   std::vector<PointEvidence> evidence(static_cast<std::size_t>(count));
@@ -326,9 +330,9 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
       [&]() -> UnitFunction {
         return [&](std::int64_t k) { evidence[k] = Examine(normalized, r.roots.col(k)); };
       },
-      [] {});
+      stop.Poll());
   Classification c;
-  c.groupLeader = GroupLeaders(r, evidence, OriginScales(system));
+  c.groupLeader = GroupLeaders(r, evidence, OriginScales(system), stop);
   c.multiplicity.assign(count, 0);
   for (std::int64_t k = 0; k < count; ++k) ++c.multiplicity[c.groupLeader[k]];
   for (std::int64_t k = 0; k < count; ++k) c.multiplicity[k] = c.multiplicity[c.groupLeader[k]];

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <thread>
 
 #include "tracker/path_state.h"
 #include "tracker/tracking.h"
@@ -209,6 +212,44 @@ TEST(TrackPath, AStopEndsTheStartCorrectionAndTheAcceptance) {
       EXPECT_GE(std::abs(st.y[0]), 0.25);
     }
   }
+}
+
+// y = 1 + sin(40 t): a path of many steps, each evaluation taking 1 ms. The solving thread asks
+// whether to stop once kStopPollInterval has passed (some 50 evaluations), and the path is
+// abandoned at the step after the yes, long before its end (some 240 evaluations).
+bool slowEvaluations = false;  // the test below counts the whole path at full speed first
+
+TEST(TrackPath, AStopAbandonsThePathAtItsNextStep) {
+  FakeHomotopy wavy(
+      [](Complex y, double t) {
+        if (slowEvaluations) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return y - 1.0 - std::sin(40.0 * t);
+      },
+      [](Complex, double) { return Complex(1.0, 0.0); },
+      [](Complex, double t) { return Complex(-40.0 * std::cos(40.0 * t), 0.0); });
+  PathContext ctx = ContextFor(wavy, kTotalDegreeRoute);
+  const std::vector<std::int32_t> termCount{2};
+  ColMajorMatrix<std::int32_t> exponents(1, 2);
+  exponents(0, 0) = 1;
+  const std::vector<Complex> coefficients{Complex(1.0, 0.0), Complex(-1.0 - std::sin(40.0), 0.0)};
+  const std::vector<std::int32_t> maxDegree{1};
+  ctx.target = {1, termCount, &exponents, coefficients};
+  ctx.maxDegree = maxDegree;
+  const Complex start(1.0, 0.0);
+  PathState st(1);
+  std::int64_t blowUps = 0;
+  ASSERT_TRUE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  const int whole = wavy.evaluations;
+  slowEvaluations = true;
+  wavy.evaluations = 0;
+  int asked = 0;
+  const std::function<bool()> interrupted = [&] { return ++asked >= 1; };
+  StopRequest stop;
+  stop.Watch(&interrupted);
+  ctx.stop = &stop;
+  EXPECT_FALSE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  EXPECT_EQ(asked, 1);
+  EXPECT_LT(wavy.evaluations, whole / 2) << "of " << whole;
 }
 
 // y^5 = a^5 + 1000 with a = 1 + 4e5 t (1 - t): the real path swings out to y = 1e5 at t = 1/2 and
