@@ -7,6 +7,7 @@
 
 #include "base/numeric.h"
 #include "finish/disjoint_sets.h"
+#include "finish/finish_stop.h"
 #include "finish/inverse.h"
 #include "finish/scaled_jacobian.h"
 #include "model/system_eval.h"
@@ -293,7 +294,9 @@ Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryRea
   return TryCenter(system, x, false);
 }
 
-Certification CertifyRoots(const NormalForm& system, const SolveResult& r) {
+Certification CertifyRoots(const NormalForm& system, const SolveResult& r,
+                           const std::function<bool()>& interrupted) {
+  FinishStop stop(interrupted);
   const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
   const bool realSystem = RealCoefficients(normalized);
@@ -305,6 +308,7 @@ Certification CertifyRoots(const NormalForm& system, const SolveResult& r) {
   out.counts.run = true;
   for (std::int64_t k = 0; k < count; ++k) {
     if (r.rootStatus[k] != RootStatus::kRegular) continue;
+    stop.AskIfDue();
     const Certificate c = CertifyPoint(normalized, r.roots.col(k), realSystem && r.isReal[k] != 0);
     if (!c.certified) continue;
     out.certified[k] = 1;

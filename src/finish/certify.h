@@ -3,6 +3,7 @@
 #define ZORMIX_FINISH_CERTIFY_H_
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "model/normal_form.h"
@@ -66,7 +67,9 @@ struct Certification {
 // Distinct: the certified boxes are swept in order of their lower bound of Re x_0 and overlapping
 // ones joined; each connected group holds at least one root, and disjoint groups hold different
 // roots, so the number of groups is a proven count of distinct roots.
-Certification CertifyRoots(const NormalForm& system, const SolveResult& result);
+// `interrupted` is asked between roots (FinishStop): true stops with Error kInterruptedId.
+Certification CertifyRoots(const NormalForm& system, const SolveResult& result,
+                           const std::function<bool()>& interrupted = {});
 
 // Moves the certificates into the result's per-root fields.
 void TakeCertification(Certification&& certification, SolveResult& result);

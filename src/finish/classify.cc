@@ -12,6 +12,7 @@
 #include "finish/disjoint_sets.h"
 #include "finish/extended_newton.h"
 #include "finish/finish.h"
+#include "finish/finish_stop.h"
 #include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/root_cluster.h"
@@ -240,13 +241,14 @@ double SweepWindow(const SolveResult& r, const std::vector<PointEvidence>& e,
 template <typename Visit>
 void VisitNearPairs(const SolveResult& r, const std::vector<PointEvidence>& e,
                     const std::vector<double>& origin, std::vector<std::int64_t> order,
-                    Visit visit) {
+                    FinishStop& stop, Visit visit) {
   const double window = SweepWindow(r, e, origin);
   auto key = [&](std::int64_t k) { return e[k].value[0].real(); };
   std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
     return key(a) != key(b) ? key(a) < key(b) : a < b;
   });
   for (std::size_t s = 0; s < order.size(); ++s) {
+    stop.AskIfDue();  // symmetric roots (cyclic-9) share x_0's real part: seconds of pairs
     for (std::size_t t = s + 1; t < order.size() && key(order[t]) - key(order[s]) <= window; ++t)
       visit(order[s], order[t]);
   }
@@ -258,13 +260,13 @@ void VisitNearPairs(const SolveResult& r, const std::vector<PointEvidence>& e,
 // of ten end points at (0, 0, -1, 0, 0, 0), nine on a set, one with kappa_s 45, alone a
 // "regular root"). A regular root has no set through it: no end point of a set lies at it.
 void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& origin,
-                           std::vector<PointEvidence>& e) {
+                           FinishStop& stop, std::vector<PointEvidence>& e) {
   const std::int64_t count = r.roots.cols();
   if (r.n == 0) return;
   std::vector<std::int64_t> all(count);
   std::iota(all.begin(), all.end(), 0);
   std::vector<std::int32_t> dimension(count, 0);
-  VisitNearPairs(r, e, origin, all, [&](std::int64_t a, std::int64_t b) {
+  VisitNearPairs(r, e, origin, all, stop, [&](std::int64_t a, std::int64_t b) {
     if ((e[a].localDimension > 0) == (e[b].localDimension > 0)) return;
     const std::int64_t onSet = e[a].localDimension > 0 ? a : b;
     const std::int64_t other = onSet == a ? b : a;
@@ -281,7 +283,7 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
 
 // Union of the end points at one root, positive-dimensional ones left alone.
 std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<PointEvidence>& e,
-                                       const std::vector<double>& origin) {
+                                       const std::vector<double>& origin, FinishStop& stop) {
   const std::int64_t count = r.roots.cols();
   DisjointSets sets(count);
   std::vector<std::int64_t> order, leader(count);
@@ -289,7 +291,7 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
   if (r.n == 0) return leader;
   for (std::int64_t k = 0; k < count; ++k)
     if (e[k].localDimension == 0) order.push_back(k);
-  VisitNearPairs(r, e, origin, std::move(order), [&](std::int64_t a, std::int64_t b) {
+  VisitNearPairs(r, e, origin, std::move(order), stop, [&](std::int64_t a, std::int64_t b) {
     if (SameRoot(r, e, origin, a, b)) sets.Join(a, b);
   });
   for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
@@ -381,7 +383,9 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   return own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition ? own : out;
 }
 
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads) {
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads,
+                             const std::function<bool()>& interrupted) {
+  FinishStop stop(interrupted);
   const NormalForm normalized = WithEquationsNormalized(system);
   const std::int64_t count = r.roots.cols();
   std::vector<PointEvidence> evidence(static_cast<std::size_t>(count));
@@ -393,11 +397,11 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
           evidence[k] = Examine(normalized, r.roots.col(k), Approached(r, k));
         };
       },
-      [] {});
+      stop.Poll());
   Classification c;
   const std::vector<double> origin = OriginScales(system);
-  JoinSetsAtTheirPoints(r, origin, evidence);
-  c.groupLeader = GroupLeaders(r, evidence, origin);
+  JoinSetsAtTheirPoints(r, origin, stop, evidence);
+  c.groupLeader = GroupLeaders(r, evidence, origin, stop);
   c.multiplicity.assign(count, 0);
   for (std::int64_t k = 0; k < count; ++k) ++c.multiplicity[c.groupLeader[k]];
   for (std::int64_t k = 0; k < count; ++k) c.multiplicity[k] = c.multiplicity[c.groupLeader[k]];

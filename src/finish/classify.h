@@ -4,6 +4,7 @@
 #define ZORMIX_FINISH_CLASSIFY_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -96,8 +97,10 @@ struct Classification {
 //     + atInfinity + failed = pathCount.
 //
 // Reads roots, isReal, records and lostPaths of `result`. Deterministic whatever `threads` (the
-// end points are examined in parallel); draws from no shared stream.
-Classification ClassifyRoots(const NormalForm& system, const SolveResult& result, int threads = 1);
+// end points are examined in parallel); draws from no shared stream. `interrupted` is asked
+// between end points (FinishStop): true stops with Error kInterruptedId.
+Classification ClassifyRoots(const NormalForm& system, const SolveResult& result, int threads = 1,
+                             const std::function<bool()>& interrupted = {});
 
 // Moves the verdicts into the result's per-root fields and its class counts, puts the accurate
 // values into the result's roots, and appends the warnings to the result's.

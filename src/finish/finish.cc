@@ -10,6 +10,7 @@
 #include "base/linear_algebra.h"
 #include "base/numeric.h"
 #include "base/parallel.h"
+#include "finish/finish_stop.h"
 #include "finish/local_dimension.h"
 #include "finish/refine.h"
 #include "finish/scaled_jacobian.h"
@@ -82,7 +83,8 @@ bool RefineOrPlaceOnSet(const NormalForm& normalizedSystem, const SystemView& no
 
 Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
                   std::span<const std::int32_t> maxDegree, const ColMajorMatrix<Complex>& endPoints,
-                  std::int64_t count, const std::vector<PathRecord>& records, int threads) {
+                  std::int64_t count, const std::vector<PathRecord>& records, int threads,
+                  const FinishStop& stop) {
   const int n = unscaled.n;
   // Refinement and acceptance run on the equations brought to a common size, so that neither
   // depends on the units in which an equation was written.
@@ -111,14 +113,15 @@ Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
       out.residuals[k] = VectorNorm2(n, F->data());
     };
   };
-  RunUnitsInParallel(count, threads, makeWorker, [] {});
+  RunUnitsInParallel(count, threads, makeWorker, stop.Poll());
   return out;
 }
 
 // One condition estimate per accepted root, root r drawing from the generator as the serial loop
 // leaves it after r re-seeds; `runtime` ends as after all of them.
 void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
-                        FinishedRoots& out, RuntimeUniform& runtime, int threads) {
+                        FinishedRoots& out, RuntimeUniform& runtime, int threads,
+                        const FinishStop& stop) {
   const std::int64_t count = out.roots.cols();
   out.conditionNumbers.assign(static_cast<std::size_t>(count), 0.0);
   out.zeroJacobian.assign(static_cast<std::size_t>(count), 0);
@@ -135,7 +138,7 @@ void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t
           zero ? kZeroConditionNumber : s.sigmaMax / std::max(s.sigmaMin, kMachineEpsilon);
     };
   };
-  RunUnitsInParallel(count, threads, makeWorker, [] {});
+  RunUnitsInParallel(count, threads, makeWorker, stop.Poll());
   runtime = runtime.AfterReseeds(static_cast<std::uint64_t>(count));
 }
 
@@ -143,14 +146,16 @@ void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t
 
 FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
-                          RuntimeUniform& runtime, int threads) {
+                          RuntimeUniform& runtime, int threads,
+                          const std::function<bool()>& interrupted) {
   CheckSizes(system, endPoints, endPointCount, records);
+  const FinishStop stop(interrupted);
   const int n = system.scaled.n;
   const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
   const SystemView unscaled{n, system.scaled.termCount, &system.scaled.exponents,
                             system.rawCoefficients};
   Refined refined = RefineAll(system, unscaled, maxDegree, endPoints, endPointCount, records,
-                              std::max(1, threads));
+                              std::max(1, threads), stop);
 
   // The refined points become the roots in place, so that finishing holds two n x endPointCount
   // matrices (end points and roots), not three.
@@ -179,7 +184,7 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
     out.records.push_back(records[k]);
   }
   out.roots.ResizeCols(accepted);
-  EstimateConditions(unscaled, maxDegree, out, runtime, std::max(1, threads));
+  EstimateConditions(unscaled, maxDegree, out, runtime, std::max(1, threads), stop);
   return out;
 }
 

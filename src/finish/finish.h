@@ -3,6 +3,7 @@
 #define ZORMIX_FINISH_FINISH_H_
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/random.h"
@@ -34,10 +35,12 @@ bool IsRealPoint(const Complex* x, int n);
 // positive-dimensional set. An accepted point gets its residue, its condition number (one estimate
 // per accepted root, drawing from `runtime` in column order) and the real test. Refused end points
 // keep their record, with status kRefusedAtTarget unless the re-track failed or diverged. Runs on
-// `threads` threads with the same results for any count.
+// `threads` threads with the same results for any count. `interrupted` is asked between end points
+// (FinishStop): true stops with Error kInterruptedId.
 FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                           std::int64_t endPointCount, const std::vector<PathRecord>& records,
-                          RuntimeUniform& runtime, int threads = 1);
+                          RuntimeUniform& runtime, int threads = 1,
+                          const std::function<bool()>& interrupted = {});
 
 }  // namespace zormix
 

@@ -19,6 +19,48 @@ void BuildPowerTable(const MonomialLayout& layout, const Complex* x, EvaluationW
   }
 }
 
+// z^e by repeated squaring, e >= 0: z^1 is z itself.
+Complex PowerBySquaring(Complex z, std::int32_t e) {
+  Complex result(1.0, 0.0);
+  for (std::uint32_t rest = static_cast<std::uint32_t>(e); rest != 0; rest >>= 1) {
+    if ((rest & 1u) != 0) result *= z;
+    if (rest > 1) z *= z;
+  }
+  return result;
+}
+
+// Without a table, the two powers of every entry of variable/exponent.
+void BuildEntryPowers(const Complex* x, EvaluationWorkspace& w) {
+  const std::size_t entries = w.variable.size();
+  for (std::size_t q = 0; q < entries; ++q) {
+    const Complex base = x[w.variable[q]];
+    const Complex below = PowerBySquaring(base, w.exponent[q] - 1);
+    w.entryPowers[2 * q] = below;
+    w.entryPowers[2 * q + 1] = below * base;
+  }
+}
+
+// The powers x_k^e and x_k^(e - 1) of entry q of variable/exponent, read from the table.
+struct TabulatedPowers {
+  const Complex* table;
+  int rows;
+  const std::int32_t* variable;
+  const std::int32_t* exponent;
+  Complex At(std::int64_t q) const {
+    return table[exponent[q] + static_cast<std::size_t>(variable[q]) * rows];
+  }
+  Complex Below(std::int64_t q) const {
+    return table[exponent[q] - 1 + static_cast<std::size_t>(variable[q]) * rows];
+  }
+};
+
+// The same, computed per entry (BuildEntryPowers).
+struct EntryPowers {
+  const Complex* powers;
+  Complex At(std::int64_t q) const { return powers[2 * q + 1]; }
+  Complex Below(std::int64_t q) const { return powers[2 * q]; }
+};
+
 }  // namespace
 
 std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponents) {
@@ -52,7 +94,8 @@ void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
   preparedTermCount_.assign(layout.termCount.begin(), layout.termCount.end());
   int maxD = 0;
   for (std::int32_t d : layout.maxDegree) maxD = std::max(maxD, static_cast<int>(d));
-  powerRows = maxD + 1;
+  tabulated = maxD <= kLargestTabulatedDegree;
+  powerRows = tabulated ? maxD + 1 : 0;
   const std::size_t n = static_cast<std::size_t>(layout.n);
   powers.resize(static_cast<std::size_t>(powerRows) * n);
   values.resize(n);
@@ -101,6 +144,7 @@ void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
   monomialStart.push_back(static_cast<std::int64_t>(variable.size()));
   monomialValue.resize(static_cast<std::size_t>(distinct));
   derivative.resize(variable.size());
+  entryPowers.resize(tabulated ? 0 : 2 * variable.size());
 }
 
 namespace {
@@ -108,12 +152,8 @@ namespace {
 // x^a and the factors d(x^a)/dx_k of every distinct monomial. Prefix pass over the support:
 // factor_q = e_q x_k^(e_q - 1) * prod_{r<q} x^(e_r) for k = var_q, and c ends as x^a; the suffix
 // pass multiplies factor_q by prod_{r>q} x^(e_r), so no coordinate is divided out.
-void EvaluateDistinctMonomials(const Complex* x, EvaluationWorkspace& w) {
-  const int rows = w.powerRows;
-  const Complex* P = w.powers.data();
-  auto power = [P, rows](int k, std::int32_t d) {
-    return P[d + static_cast<std::size_t>(k) * rows];
-  };
+template <class Powers>
+void EvaluateDistinctMonomials(const Complex* x, EvaluationWorkspace& w, const Powers& power) {
   const std::size_t count = w.monomialValue.size();
   for (std::size_t u = 0; u < count; ++u) {
     const std::int64_t first = w.monomialStart[u];
@@ -128,14 +168,14 @@ void EvaluateDistinctMonomials(const Complex* x, EvaluationWorkspace& w) {
         factor[q] = c;
         c *= x[k];
       } else {
-        factor[q] = static_cast<double>(e[q]) * c * power(k, e[q] - 1);
-        c *= power(k, e[q]);
+        factor[q] = static_cast<double>(e[q]) * c * power.Below(first + q);
+        c *= power.At(first + q);
       }
     }
     Complex v(1.0, 0.0);
     for (int q = support - 1; q >= 0; --q) {
       factor[q] *= v;
-      if (q > 0) v *= power(var[q], e[q]);
+      if (q > 0) v *= power.At(first + q);
     }
     w.monomialValue[u] = c;
   }
@@ -150,8 +190,16 @@ void EvaluateMonomials(const MonomialLayout& layout, const Complex* A, const Com
   assert(J.rows() == n && J.cols() == n);
   assert(workspace.powers.size() >= static_cast<std::size_t>(workspace.powerRows) * n);
   assert(workspace.monomialOf.size() == static_cast<std::size_t>(layout.exponents->cols()));
-  BuildPowerTable(layout, x, workspace);
-  EvaluateDistinctMonomials(x, workspace);
+  if (workspace.tabulated) {
+    BuildPowerTable(layout, x, workspace);
+    EvaluateDistinctMonomials(
+        x, workspace,
+        TabulatedPowers{workspace.powers.data(), workspace.powerRows, workspace.variable.data(),
+                        workspace.exponent.data()});
+  } else {
+    BuildEntryPowers(x, workspace);
+    EvaluateDistinctMonomials(x, workspace, EntryPowers{workspace.entryPowers.data()});
+  }
   const std::int32_t* variable = workspace.variable.data();
   const Complex* factors = workspace.derivative.data();
   const std::int64_t* equationStart = workspace.equationStart.data();

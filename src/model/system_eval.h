@@ -34,6 +34,12 @@ struct MonomialLayout {
 // Largest exponent of each variable over all terms (0 when none is positive).
 std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponents);
 
+// Above this degree no power table is built: a column holds every power of its variable up to the
+// largest exponent (x^10000000 - 1: 160 MB and ten million products per evaluation), while each
+// power a monomial uses costs some 2 log2 d products by repeated squaring. Systems of lower
+// degrees keep the table and its bits.
+inline constexpr std::int32_t kLargestTabulatedDegree = 1024;
+
 // Scratch of one evaluation. Callers that evaluate repeatedly (every corrector iteration) keep
 // one per thread and size it once, so no evaluation allocates.
 //
@@ -42,6 +48,8 @@ std::vector<std::int32_t> MaxDegrees(const ColMajorMatrix<std::int32_t>& exponen
 // Dense systems, whose equations all have the same monomials, evaluate them n times less often;
 // the values are the same bits as when each term computed its own.
 struct EvaluationWorkspace {
+  // Whether the powers come from the table (every degree at most kLargestTabulatedDegree).
+  bool tabulated = true;
   int powerRows = 0;                          // max_k maxDegree[k] + 1: row 0 holds x^0 = 1
   std::vector<Complex> powers;                // powers[d + k * powerRows] = x_k^d
   std::vector<Complex> values, secondValues;  // F and G being accumulated
@@ -58,6 +66,8 @@ struct EvaluationWorkspace {
   std::vector<Complex> monomialValue;  // x^a per distinct monomial
   // d(x^a)/dx_k per entry of variable/exponent.
   std::vector<Complex> derivative;
+  // Without the table: x_k^(e - 1) and x_k^e of entry q at 2q and 2q + 1.
+  std::vector<Complex> entryPowers;
 
   // Sizes the arrays for `layout`; reallocates only when they grow. Preparing again for the same
   // exponents, term counts and degrees (by value) costs one comparison.

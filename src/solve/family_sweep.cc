@@ -114,7 +114,8 @@ SolveResult FinishMember(const NormalForm& system, TrackingOutcome&& tracked, Ru
   result.n = system.scaled.n;
   for (const std::string& name : system.scaled.variableNames)
     result.variableNames.push_back(TrimTrailingBlanks(name));
-  FinishEndPoints(system, tracked, draws, 1, certify, result);
+  // Members finish on the sweep's threads; the sweep hears a stop between members.
+  FinishEndPoints(system, tracked, draws, 1, certify, result, {});
   return result;
 }
 

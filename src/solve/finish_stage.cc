@@ -33,13 +33,14 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
   result.records = std::move(finished.records);
 }
 
-void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, SolveResult& result) {
+void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, SolveResult& result,
+                        const std::function<bool()>& interrupted) {
   auto start = std::chrono::steady_clock::now();
-  TakeClassification(ClassifyRoots(system, result, threads), result);
+  TakeClassification(ClassifyRoots(system, result, threads, interrupted), result);
   result.timings.classification = SecondsSince(start);
   if (!certify) return;
   start = std::chrono::steady_clock::now();
-  TakeCertification(CertifyRoots(system, result), result);
+  TakeCertification(CertifyRoots(system, result, interrupted), result);
   result.timings.certification = SecondsSince(start);
 }
 
@@ -91,17 +92,18 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   result.restoredPaths = tracked.restoredPaths;
   Announce(options, Stage::kReport, result.pathCount);
   FinishEndPoints(system, tracked.tracking, tracked.runtime, ThreadCount(options), options.certify,
-                  result);
+                  result, options.interrupted);
   if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
   return result;
 }
 
 void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, RuntimeUniform& runtime,
-                     int threads, bool certify, SolveResult& result) {
+                     int threads, bool certify, SolveResult& result,
+                     const std::function<bool()>& interrupted) {
   UndoVariableScaling(system, tracking);
   const auto began = std::chrono::steady_clock::now();
   FinishedRoots finished = FinishRoots(system, tracking.solutions, tracking.counts.endPoints,
-                                       tracking.records, runtime, threads);
+                                       tracking.records, runtime, threads, interrupted);
   result.lostPaths = std::move(tracking.lostPaths);
   result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
   TakeRoots(std::move(finished), result);
@@ -110,7 +112,7 @@ void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, Runtim
   std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
   CountStatuses(result);
   result.timings.finishing = SecondsSince(began);
-  ClassifyAndCertify(system, certify, threads, result);
+  ClassifyAndCertify(system, certify, threads, result, interrupted);
 }
 
 }  // namespace zormix

@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -34,7 +35,7 @@ constexpr std::int64_t kPerRootBytes = 4 * 8 + 4 + 3;
 // A path's cost on one thread: fixed work (its few hundred steps' prediction, step control, end
 // game and the finish of its root) plus its evaluations, which grow with EvaluationCost. Measured
 // once with one thread (release build, x86-64 at about 3 GHz): x^1000 - 1 takes 1.6 ms a path and
-// x^4000 - 1 5.2 ms (a slope of about 0.2 us per unit of cost, the power tables dominating), while
+// x^4000 - 1 with a table 5.2 ms (a slope of about 0.2 us per unit of cost), while
 // small systems of 6 to 8 variables (katsura, noon, chandra, eco) take 2 to 6 ms a path whatever
 // their route, hence 3 ms of fixed work. Paths that head to infinity cost up to five times more
 // (cyclic6 on the total-degree route: 29 ms a path): the figure is an order of magnitude.
@@ -94,8 +95,10 @@ std::int64_t BytesPerPath(int n) {
 
 double EvaluationCost(const PolySystem& system) {
   const double n = system.n;
+  // The power table's products, or above its limit some 2 log2 d products of repeated squaring.
   double degreeSum = 0.0;
-  for (const std::int32_t degree : MaxDegrees(system.exponents)) degreeSum += degree;
+  for (const std::int32_t degree : MaxDegrees(system.exponents))
+    degreeSum += degree <= kLargestTabulatedDegree ? degree : 2.0 * std::log2(degree);
   return static_cast<double>(system.termTotal()) * (n + 2.0) + 4.0 * degreeSum + n * n * n / 3.0 +
          n * n;
 }

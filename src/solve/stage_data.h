@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -101,9 +102,11 @@ SolveResult PathCountResult(const StartSystem& start);
 
 // The end points of `tracking` (in the scaled variables of `system`) become the roots, path
 // records and counts of `result`, classified, and certified when `certify`; Finish and the
-// members of a family share it. Empties `tracking`.
+// members of a family share it. Empties `tracking`. `interrupted` (asked on this thread only) stops
+// it between end points with Error kInterruptedId.
 void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, RuntimeUniform& runtime,
-                     int threads, bool certify, SolveResult& result);
+                     int threads, bool certify, SolveResult& result,
+                     const std::function<bool()>& interrupted);
 
 }  // namespace zormix
 

@@ -24,8 +24,9 @@ bool SmallBackwardError(PathState& st, const SystemView& target,
 
 }  // namespace
 
-bool AcceptAtTarget(PathState& st, const SystemView& target,
-                    std::span<const std::int32_t> maxDegree) {
+bool AcceptAtTarget(PathState& st, const PathContext& ctx) {
+  const SystemView& target = ctx.target;
+  const std::span<const std::int32_t> maxDegree = ctx.maxDegree;
   st.scratch.arrival = st.y;
   double r = MaxNorm(st.acceptedResidual);
   st.scratch.bestIterate = st.y;
@@ -34,8 +35,9 @@ bool AcceptAtTarget(PathState& st, const SystemView& target,
   EvaluateSystem(target, maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
                  st.scratch.targetWorkspace);
   double rNext = MaxNorm(st.acceptedResidual);
-  // Continue while every Newton step more than halves the residual.
-  while (rNext < r / 2.0) {
+  // Continue while every Newton step more than halves the residual; a stop ends it (the caller
+  // abandons the path).
+  while (rNext < r / 2.0 && !ctx.StopRequested()) {
     r = rNext;
     st.scratch.bestIterate = st.y;
     SolveWithJacobian(st, st.acceptedResidual);

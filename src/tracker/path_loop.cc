@@ -77,8 +77,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   st.endGameStartFixed = false;
   st.windingNumber = 0;
   st.reachedByEndGame = false;
-  CorrectStartPoint(st, *ctx.homotopy);
+  CorrectStartPoint(st, ctx);
   FirstStep(st, ctx);
+  if (ctx.StopRequested()) return false;
   if (route.limitAfterFirstStep)
     st.stepSize = std::min(st.stepSize, Distance(st, route) / ctx.limits.firstStepDivisor);
   st.finalStep = false;
@@ -132,7 +133,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)
     return false;
-  if (!(AcceptAtTarget(st, ctx.target, ctx.maxDegree) && AllFinite(st.y))) {
+  const bool accepted = AcceptAtTarget(st, ctx) && AllFinite(st.y);
+  if (ctx.StopRequested()) return false;
+  if (!accepted) {
     st.reachedByEndGame = ctx.limits.cauchyEndGame && RunCauchyEndGame(st, ctx);
     return st.reachedByEndGame;
   }

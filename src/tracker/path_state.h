@@ -146,9 +146,11 @@ double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>&
 // can reach, u being the unit roundoff.
 double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y);
 
-// Newton at fixed s until the residual is below 1e-7, stops decreasing, or 100 iterations pass.
-void CorrectStartPoint(PathState& st, Homotopy& homotopy);
-// The first accepted step along the start tangent, halving on failure (failed when h < 1e-16).
+// Newton at fixed s until the residual is below 1e-7, stops decreasing, or 100 iterations pass, or
+// ctx.stop says the solve is to stop.
+void CorrectStartPoint(PathState& st, const PathContext& ctx);
+// The first accepted step along the start tangent, halving on failure (failed when h < 1e-16);
+// left half way when ctx.stop says the solve is to stop.
 void FirstStep(PathState& st, const PathContext& ctx);
 // Cubic Hermite extrapolation to s + h, or below a step of tangentBelow the tangent at the last
 // accepted point; then evaluation there.
@@ -163,9 +165,9 @@ void ControlStep(PathState& st, const RouteConstants& route);
 void DivergenceVerdict(PathState& st, const RouteConstants& route, PathFailure verdict);
 // Gives up paths that diverge or end at a singular point, close to the target.
 void CheckEndGame(PathState& st, const RouteConstants& route);
-// Newton refinement on the target at the end of the path; true when the point is accepted.
-bool AcceptAtTarget(PathState& st, const SystemView& target,
-                    std::span<const std::int32_t> maxDegree);
+// Newton refinement on ctx.target at the end of the path; true when the point is accepted. Left
+// half way when ctx.stop says the solve is to stop.
+bool AcceptAtTarget(PathState& st, const PathContext& ctx);
 
 // Tracks the path from `start` at parameter s0. Returns true when the end point (left in st.y) is
 // accepted at the target and finite. st.steps holds the counted steps. Returns false at the step

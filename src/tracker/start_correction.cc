@@ -9,11 +9,14 @@ namespace zormix {
 
 using namespace path_steps;
 
-void CorrectStartPoint(PathState& st, Homotopy& homotopy) {
+void CorrectStartPoint(PathState& st, const PathContext& ctx) {
+  Homotopy& homotopy = *ctx.homotopy;
   Evaluate(st, homotopy);
   const double enough = kTrackerParameters.startResidual;
   double r = MaxNorm(st.residual);
-  for (int iteration = 0; r > enough && iteration < kTrackerParameters.startIterationCap;
+  // Each iteration evaluates the homotopy once: a stop is heard at every one.
+  for (int iteration = 0;
+       r > enough && iteration < kTrackerParameters.startIterationCap && !ctx.StopRequested();
        ++iteration) {
     SolveWithJacobian(st, st.residual);
     st.scratch.lastIterate = st.y;
@@ -51,7 +54,7 @@ NewtonOutcome FirstStepNewton(PathState& st, const PathContext& ctx, double eps)
   }
   const double factor = ctx.route->firstStepLaterFactor;
   bool stopped = false;
-  while (rho > eps && !stopped) {
+  while (rho > eps && !stopped && !ctx.StopRequested()) {
     SolveWithJacobian(st, st.residual);
     SubtractCorrection(st);
     Evaluate(st, homotopy);
@@ -85,6 +88,7 @@ void FirstStep(PathState& st, const PathContext& ctx) {
   // Continuing after an early stop moves s forward each time; the cap keeps a path that never
   // converges from running on past the target.
   for (std::int32_t trial = 0; trial <= ctx.limits.stepLimit; ++trial) {
+    if (ctx.StopRequested()) return;  // the caller abandons the path
     for (int i = 0; i < st.n; ++i) st.y[i] += st.stepSize * st.vCur[i];
     st.s += st.stepSize;
     Evaluate(st, homotopy);

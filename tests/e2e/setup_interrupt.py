@@ -6,8 +6,7 @@ start points and per-path storage once took seconds in which nothing polled (and
 y - 1 on the polyhedral route: a cell of a million start solutions). Ctrl-C is sent at
 several moments of the setup of an interactive session (under a pseudo-terminal), and the error
 zormix:interrupted must reach the prompt within a second each time; SIGTERM to a batch session must
-end Octave within a second. Both also in the middle of one long path (x^10000000 - 1: three seconds
-or more), which is abandoned. Usage: setup_interrupt.py OCTAVE_CLI PATH_ENTRY...
+end Octave within a second. Both also during the tracking of x^10000000 - 1. Usage: setup_interrupt.py OCTAVE_CLI PATH_ENTRY...
 """
 import signal
 import subprocess
@@ -25,8 +24,8 @@ DELAYS = (0.3, 0.9, 1.6)  # seconds after the solve began: start points, storage
 ONE_CELL = ("r = zormix_solve_mex({'x^1000000 - 1', 'y - 1'}, "
             "struct('maxPaths', 1e7, 'threads', 1));")
 
-# One path of x^10000000 - 1 takes three seconds or more: a signal 1.5 s into the call finds the
-# first path half way.
+# x^10000000 - 1: ten million paths (each took three seconds when its evaluation built a table of
+# every power); a signal 1.5 s into the call finds the tracking under way.
 LONG_PATH = ("r = zormix_solve_mex({'x^10000000 - 1'}, "
              "struct('route', 'totaldegree', 'maxPaths', 1e7, 'threads', 1));")
 INTO_THE_PATH = 1.5

@@ -5,8 +5,11 @@
 #include <cmath>
 #include <random>
 
+#include "finish/certify.h"
+#include "finish/classify.h"
 #include "model/normal_form.h"
 #include "support/systems.h"
+#include "zormix/error.h"
 
 namespace zormix {
 namespace {
@@ -54,6 +57,39 @@ TEST(FinishRootsTest, EachRootComesFromItsOwnEndPoint) {
     for (int v = 0; v < 2; ++v)
       EXPECT_LT(std::abs(out.roots(v, r) - in.points(v, k)), 1e-2) << "root " << r;
   }
+}
+
+// Whether `run` ends with the interrupted error.
+template <typename Run>
+bool Interrupted(Run run) {
+  try {
+    run();
+  } catch (const Error& e) {
+    return e.id() == std::string(kInterruptedId);
+  }
+  return false;
+}
+
+// The finishing stage hears the solve's stop between its end points: refinement, classification
+// and certification each end with the interrupted error, on one thread and on several.
+TEST(FinishRootsTest, AStopEndsEveryPartOfTheFinish) {
+  const PerturbedEndPoints in;
+  const std::function<bool()> stop = [] { return true; };
+  RuntimeUniform runtime(42);
+  const FinishedRoots out = FinishRoots(in.system, in.points, 40, in.records, runtime, 2);
+  SolveResult r;
+  r.n = 2;
+  r.roots = out.roots;
+  r.isReal = out.isReal;
+  r.records = out.records;
+  r.rootStatus.assign(static_cast<std::size_t>(out.roots.cols()), RootStatus::kRegular);
+  for (int threads : {1, 3}) {
+    EXPECT_TRUE(Interrupted(
+        [&] { FinishRoots(in.system, in.points, 40, in.records, runtime, threads, stop); }));
+    EXPECT_TRUE(Interrupted([&] { ClassifyRoots(in.system, r, threads, stop); }));
+  }
+  EXPECT_TRUE(Interrupted([&] { CertifyRoots(in.system, r, stop); }));
+  EXPECT_FALSE(Interrupted([&] { CertifyRoots(in.system, r, [] { return false; }); }));
 }
 
 // Roots are refined and measured on several threads exactly as on one: the condition estimate of

@@ -208,6 +208,39 @@ TEST(EvaluateMonomialsTest, SecondCoefficientSetGivesThatSystemsValues) {
   EXPECT_EQ(jacobianOnly, a.J);
 }
 
+// Degrees above kLargestTabulatedDegree take their powers by repeated squaring, with no table:
+// x^5000 y^3 - 2 and x y^3001 + 3 y - 1 against std::pow, at a point of modulus near 1 (so that
+// x^5000 stays finite) and with a zero coordinate, whose exponent-1 derivative is exact.
+TEST(EvaluateSystemTest, HugeDegreesNeedNoPowerTable) {
+  Equation first = {{{5000, 3}, 1.0}, {{0, 0}, -2.0}};
+  Equation second = {{{1, 3001}, 1.0}, {{0, 1}, 3.0}, {{0, 0}, -1.0}};
+  const PolySystem s = BuildSystem({first, second});
+  const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(s.exponents);
+  EvaluationWorkspace workspace;
+  ColMajorMatrix<Complex> J;
+  std::vector<Complex> F;
+  const Complex x(0.9996, 0.0123), y(-0.3, 0.9539);
+  const std::vector<Complex> at = {x, y};
+  EvaluateSystem(view, maxDegree, at.data(), J, F, workspace);
+  EXPECT_FALSE(workspace.tabulated);
+  EXPECT_TRUE(workspace.powers.empty());
+  auto close = [](Complex a, Complex b) { return std::abs(a - b) <= 1e-11 * std::abs(b); };
+  const Complex x4999 = std::pow(x, 4999), y3000 = std::pow(y, 3000);
+  EXPECT_PRED2(close, F[0], x4999 * x * std::pow(y, 3) - 2.0);
+  EXPECT_PRED2(close, J(0, 0), 5000.0 * x4999 * std::pow(y, 3));
+  EXPECT_PRED2(close, J(0, 1), 3.0 * x4999 * x * y * y);
+  EXPECT_PRED2(close, F[1], x * y3000 * y + 3.0 * y - 1.0);
+  EXPECT_PRED2(close, J(1, 0), y3000 * y);
+  EXPECT_PRED2(close, J(1, 1), 3001.0 * x * y3000 + 3.0);
+  const std::vector<Complex> onAxis = {0.0, y};
+  EvaluateSystem(view, maxDegree, onAxis.data(), J, F, workspace);
+  EXPECT_EQ(F[0], Complex(-2.0));
+  EXPECT_EQ(J(0, 0), Complex(0.0));
+  EXPECT_PRED2(close, J(1, 0), y3000 * y);
+  EXPECT_EQ(J(1, 1), Complex(3.0));
+}
+
 TEST(VectorNorm2Test, PlainScaledEmptyAndHuge) {
   const std::vector<Complex> small = {3.0, Complex(0, 4)};
   EXPECT_DOUBLE_EQ(VectorNorm2(2, small.data()), 5.0);

@@ -52,9 +52,9 @@ PolySystem PowerMinusOne(std::int32_t degree) {
   return system;
 }
 
-// The estimate follows the work: paths, the cost of an evaluation (the power tables of a high
-// degree), and the threads sharing the paths. Measured: x^4000 - 1 takes 3.3 times as long a path
-// as x^1000 - 1.
+// The estimate follows the work: paths, the cost of an evaluation (the power table up to its
+// limit, repeated squaring beyond), and the threads sharing the paths. Measured: x^1000 - 1 takes
+// 1.6 ms a path, x^4000 - 1 (no table) less.
 TEST(PathBudgetTest, TheTimeEstimateScalesWithPathsDegreeAndThreads) {
   const PolySystem low = PowerMinusOne(1000), high = PowerMinusOne(4000);
   const double lowPath = BudgetOf(low, 1, 1).trackingSeconds;
@@ -65,8 +65,8 @@ TEST(PathBudgetTest, TheTimeEstimateScalesWithPathsDegreeAndThreads) {
   EXPECT_NEAR(BudgetOf(low, 1000, 2).trackingSeconds, BudgetOf(low, 1000, 1).trackingSeconds / 2,
               1e-9);
   const double ratio = BudgetOf(high, 1, 1).trackingSeconds / lowPath;
-  EXPECT_GT(ratio, 1.5);
-  EXPECT_LT(ratio, 4.0);
+  EXPECT_GT(ratio, 0.5);
+  EXPECT_LT(ratio, 1.0);
   EXPECT_EQ(RoughDuration(42), "42 s");
   EXPECT_EQ(RoughDuration(150), "2.5 min");
   EXPECT_EQ(RoughDuration(3 * 86400), "3.0 days");
@@ -87,7 +87,7 @@ TEST(PathBudgetTest, AHugeRouteIsRefusedAtOnce) {
   } catch (const Error& e) {
     EXPECT_EQ(e.id(), kOutOfMemoryId);
     EXPECT_THAT(e.what(), HasSubstr("1000000000 paths"));
-    EXPECT_THAT(e.what(), HasSubstr("years of tracking"));
+    EXPECT_THAT(e.what(), HasSubstr("days of tracking"));
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   // With a limit the user sets, a small route goes ahead and a larger one is refused.

@@ -191,6 +191,27 @@ TEST(PathAccountingTest, InterruptStopsTheSolveWithItsIdentifier) {
   }
 }
 
+// A stop asked once the tracking is done is heard by the finishing stage: the solve ends with the
+// interrupted error and writes no report.
+TEST(PathAccountingTest, InterruptInTheFinishWritesNoReport) {
+  SolveOptions options = Options(Route::kPolyhedral);
+  const std::filesystem::path report =
+      std::filesystem::temp_directory_path() / "zormix_finish_interrupt.roots";
+  std::filesystem::remove(report);
+  options.reportPath = report.string();
+  bool finishing = false;
+  options.progress = [&](const Progress& p) { finishing = finishing || p.stage == Stage::kReport; };
+  options.interrupted = [&] { return finishing; };
+  try {
+    SolveSystem(testing::Cyclic(5), options);
+    FAIL() << "the solve was not interrupted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.id(), kInterruptedId);
+  }
+  EXPECT_TRUE(finishing);
+  EXPECT_FALSE(std::filesystem::exists(report));
+}
+
 std::ptrdiff_t ThreadsOfThisProcess() {
   const std::filesystem::directory_iterator tasks("/proc/self/task");
   return std::distance(begin(tasks), end(tasks));
@@ -203,17 +224,16 @@ double ProcessSeconds() {
   return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-// x^4000000 - 1 on the total-degree route: one path takes two CPU seconds or more, and a stop asked
-// 1.5 CPU seconds into the tracking of two threads (the starts of their paths take about 0.5)
-// must not wait for the ends of their paths. The solve ends with the interrupted error, and no
-// thread of it is left running.
+// x^4000000 - 1 on the total-degree route: four million paths on two threads. A stop asked 0.3 CPU
+// seconds into the tracking ends the solve within a second with the interrupted error, and no
+// thread of it is left running (a stop in the middle of a path: TrackPath's tests).
 TEST(PathAccountingTest, InterruptAbandonsThePathsBeingTracked) {
   SolveOptions options = Options(Route::kTotalDegree);
   options.threads = 2;
   options.maxPaths = 10000000;
   std::optional<double> stopFrom;
   options.progress = [&](const Progress& progress) {
-    if (progress.stage == Stage::kTracking && !stopFrom) stopFrom = ProcessSeconds() + 1.5;
+    if (progress.stage == Stage::kTracking && !stopFrom) stopFrom = ProcessSeconds() + 0.3;
   };
   options.interrupted = [&] { return stopFrom && ProcessSeconds() >= *stopFrom; };
   const std::ptrdiff_t threadsBefore = ThreadsOfThisProcess();

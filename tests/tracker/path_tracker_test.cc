@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <thread>
 
 #include "tracker/path_state.h"
+#include "tracker/tracking.h"
 
 namespace zormix {
 namespace {
@@ -31,6 +35,13 @@ class FakeHomotopy : public Homotopy {
   Fn h_, hy_, hp_;
 };
 
+PathContext ContextFor(Homotopy& homotopy, const RouteConstants& route) {
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &route;
+  return ctx;
+}
+
 TEST(CorrectStartPoint, StopsWhenTheResidualStopsDecreasing) {
   // Constant residual: Newton moves y but never changes H. Must stop, back at the start point.
   FakeHomotopy constant([](Complex, double) { return Complex(1.0, 0.0); },
@@ -38,7 +49,7 @@ TEST(CorrectStartPoint, StopsWhenTheResidualStopsDecreasing) {
                         [](Complex, double) { return Complex(0.0, 0.0); });
   PathState st(1);
   st.y[0] = Complex(2.0, 0.0);
-  CorrectStartPoint(st, constant);
+  CorrectStartPoint(st, ContextFor(constant, kPolyhedralRoute));
   EXPECT_EQ(st.y[0], Complex(2.0, 0.0));
   EXPECT_LE(constant.evaluations, 3);
   // y^50: Newton converges with ratio 49/50, far too slowly; the iteration cap ends it.
@@ -46,7 +57,7 @@ TEST(CorrectStartPoint, StopsWhenTheResidualStopsDecreasing) {
                     [](Complex y, double) { return 50.0 * std::pow(y, 49); },
                     [](Complex, double) { return Complex(0.0, 0.0); });
   st.y[0] = Complex(1.0, 0.0);
-  CorrectStartPoint(st, slow);
+  CorrectStartPoint(st, ContextFor(slow, kPolyhedralRoute));
   EXPECT_LE(slow.evaluations, 102);
   EXPECT_LT(std::abs(st.y[0]), 1.0);
   // A start point that already satisfies the homotopy is not touched.
@@ -54,16 +65,9 @@ TEST(CorrectStartPoint, StopsWhenTheResidualStopsDecreasing) {
                      [](Complex, double) { return Complex(1.0, 0.0); },
                      [](Complex, double) { return Complex(0.0, 0.0); });
   st.y[0] = Complex(3.0, 1e-9);
-  CorrectStartPoint(st, exact);
+  CorrectStartPoint(st, ContextFor(exact, kPolyhedralRoute));
   EXPECT_EQ(st.y[0], Complex(3.0, 1e-9));
   EXPECT_EQ(exact.evaluations, 1);
-}
-
-PathContext ContextFor(Homotopy& homotopy, const RouteConstants& route) {
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.route = &route;
-  return ctx;
 }
 
 TEST(CorrectNewton, AcceptsAnExactPredictionUnchanged) {
@@ -164,6 +168,88 @@ TEST(TrackPath, NonFiniteValuesNeverGiveARecordedPoint) {
                         [](Complex, double) { return Complex(1.0, 0.0); });
   ctx = ContextFor(infinite, kPolyhedralRoute);
   EXPECT_FALSE(TrackPath(st, ctx, &start, -20.0, blowUps));
+}
+
+// A stop already requested (the solve's latch): the start correction of y^50, otherwise 100 slow
+// Newton iterations, ends after its first evaluation and the path is abandoned before its first
+// step; the acceptance on the target y^2, whose Newton steps quarter the residual down to
+// the limits of double precision (70 steps from 1), ends after one step.
+TEST(TrackPath, AStopEndsTheStartCorrectionAndTheAcceptance) {
+  const std::function<bool()> interrupted = [] { return true; };
+  StopRequest stop;
+  stop.Watch(&interrupted);
+  ASSERT_TRUE(stop.Ask());
+  FakeHomotopy slow([](Complex y, double) { return std::pow(y, 50); },
+                    [](Complex y, double) { return 50.0 * std::pow(y, 49); },
+                    [](Complex, double) { return Complex(0.0, 0.0); });
+  PathContext ctx = ContextFor(slow, kTotalDegreeRoute);
+  ctx.stop = &stop;
+  PathState st(1);
+  st.y[0] = Complex(1.0, 0.0);
+  CorrectStartPoint(st, ctx);
+  EXPECT_EQ(slow.evaluations, 1);
+  EXPECT_EQ(st.y[0], Complex(1.0, 0.0));
+  std::int64_t blowUps = 0;
+  const Complex start(1.0, 0.0);
+  EXPECT_FALSE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  EXPECT_EQ(slow.evaluations, 2);
+
+  const std::vector<std::int32_t> termCount{1};
+  ColMajorMatrix<std::int32_t> exponents(1, 1);
+  exponents(0, 0) = 2;
+  const std::vector<Complex> coefficients{Complex(1.0, 0.0)};
+  const std::vector<std::int32_t> maxDegree{2};
+  ctx.target = {1, termCount, &exponents, coefficients};
+  ctx.maxDegree = maxDegree;
+  for (StopRequest* asked : {static_cast<StopRequest*>(nullptr), &stop}) {
+    ctx.stop = asked;
+    st.y[0] = Complex(1.0, 0.0);
+    EvaluateSystem(ctx.target, maxDegree, st.y.data(), st.jacobian, st.acceptedResidual);
+    AcceptAtTarget(st, ctx);
+    if (asked == nullptr) {
+      EXPECT_LT(std::abs(st.y[0]), 1e-10);
+    } else {
+      EXPECT_GE(std::abs(st.y[0]), 0.25);
+    }
+  }
+}
+
+// y = 1 + sin(40 t): a path of many steps, each evaluation taking 1 ms. The solving thread asks
+// whether to stop once kStopPollInterval has passed (some 50 evaluations), and the path is
+// abandoned at the step after the yes, long before its end (some 240 evaluations).
+bool slowEvaluations = false;  // the test below counts the whole path at full speed first
+
+TEST(TrackPath, AStopAbandonsThePathAtItsNextStep) {
+  FakeHomotopy wavy(
+      [](Complex y, double t) {
+        if (slowEvaluations) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return y - 1.0 - std::sin(40.0 * t);
+      },
+      [](Complex, double) { return Complex(1.0, 0.0); },
+      [](Complex, double t) { return Complex(-40.0 * std::cos(40.0 * t), 0.0); });
+  PathContext ctx = ContextFor(wavy, kTotalDegreeRoute);
+  const std::vector<std::int32_t> termCount{2};
+  ColMajorMatrix<std::int32_t> exponents(1, 2);
+  exponents(0, 0) = 1;
+  const std::vector<Complex> coefficients{Complex(1.0, 0.0), Complex(-1.0 - std::sin(40.0), 0.0)};
+  const std::vector<std::int32_t> maxDegree{1};
+  ctx.target = {1, termCount, &exponents, coefficients};
+  ctx.maxDegree = maxDegree;
+  const Complex start(1.0, 0.0);
+  PathState st(1);
+  std::int64_t blowUps = 0;
+  ASSERT_TRUE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  const int whole = wavy.evaluations;
+  slowEvaluations = true;
+  wavy.evaluations = 0;
+  int asked = 0;
+  const std::function<bool()> interrupted = [&] { return ++asked >= 1; };
+  StopRequest stop;
+  stop.Watch(&interrupted);
+  ctx.stop = &stop;
+  EXPECT_FALSE(TrackPath(st, ctx, &start, 0.0, blowUps));
+  EXPECT_EQ(asked, 1);
+  EXPECT_LT(wavy.evaluations, whole / 2) << "of " << whole;
 }
 
 // y^5 = a^5 + 1000 with a = 1 + 4e5 t (1 - t): the real path swings out to y = 1e5 at t = 1/2 and
