@@ -139,6 +139,31 @@ TEST(VerdictEdges, TripleRootInOneUnknownIsOneRoot) {
   EXPECT_EQ(c.multiplicity[0], 3);
 }
 
+// Sparse polynomials of high degree, whose Taylor coefficients are summed term by term:
+// (x^20 - 1)^2 = x^40 - 2 x^20 + 1 with each double root's two end points 1e-10 off it (winding
+// number 2) gives 20 roots of multiplicity 2, at the 20th roots of unity; x^40 - 1 at its roots
+// gives 40 regular roots.
+TEST(VerdictEdges, MultipleRootsOfASparsePolynomialOfHighDegree) {
+  const double pi = std::acos(-1.0);
+  const PolySystem doubled = BuildSystem({{{{40}, 1.0}, {{20}, -2.0}, {{0}, 1.0}}});
+  std::vector<std::vector<Complex>> points;
+  for (int k = 0; k < 20; ++k) {
+    const Complex root = std::polar(1.0, 2.0 * pi * k / 20.0);
+    points.push_back({root * (1.0 + 1e-10 * std::polar(1.0, 0.3 + k))});
+    points.push_back({root * (1.0 - 1e-10 * std::polar(1.0, 0.3 + k))});
+  }
+  SolveResult pairs = EndPoints(1, points);
+  for (PathRecord& record : pairs.records) record.windingNumber = 2;
+  const Classification c = ClassifyRoots(BringToNormalForm(doubled), pairs);
+  EXPECT_EQ(c.counts.regular, 0);
+  EXPECT_EQ(c.counts.singular, 20);
+  for (std::int64_t r = 0; r < 40; ++r) EXPECT_EQ(c.multiplicity[r], 2);
+  const PolySystem simple = BuildSystem({{{{40}, 1.0}, {{0}, -1.0}}});
+  std::vector<std::vector<Complex>> roots;
+  for (int k = 0; k < 40; ++k) roots.push_back({std::polar(1.0, 2.0 * pi * k / 40.0)});
+  EXPECT_EQ(Classify(simple, roots).counts.regular, 40);
+}
+
 // Wilkinson's polynomial (x - 1)(x - 2)...(x - 20), expanded: its roots have conditions up to
 // 5e13 against the coefficients, so double precision leaves them up to 1e-3 relative off.
 // Newton's method in double-double converges quadratically to each from either side, although
