@@ -214,12 +214,13 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
   const std::vector<double> origin = OriginScales(system);
   PointUnits units = UnitsAt(system, y.data());
   for (int j = 0; j < n; ++j) units.column[j] = std::max(units.column[j], origin[j]);
+  const UnitsEvaluation evaluation(system);
   ColMajorMatrix<Complex> A, B(n, m);
   std::vector<Complex> G;
   double previousResidual = std::numeric_limits<double>::infinity();
   for (int iteration = 0; iteration <= kSnapSteps; ++iteration) {
-    const PointUnits here{units.column, RowUnits(system, y.data(), units.column)};
-    ScaledJacobian(system, here, y.data(), A, G);
+    const PointUnits here{units.column, RowUnits(evaluation, y.data(), units.column)};
+    ScaledJacobian(evaluation, here, y.data(), A, G);
     const double residual = MaxAbs(G);
     if (!std::isfinite(residual)) return false;
     if (residual <= kOnSetResidual) {

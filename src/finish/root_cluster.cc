@@ -26,14 +26,17 @@ struct Term {
 };
 
 std::vector<Term> Terms(const NormalForm& system) {
+  const std::int32_t count = system.scaled.termCount[0];
+  int degree = 0;
+  for (std::int32_t t = 0; t < count; ++t)
+    degree = std::max(degree, static_cast<int>(system.scaled.exponents(0, t)));
+  std::vector<int> slot(static_cast<std::size_t>(degree) + 1, -1);  // term of each power
   std::vector<Term> terms;
-  for (std::int32_t t = 0; t < system.scaled.termCount[0]; ++t) {
+  for (std::int32_t t = 0; t < count; ++t) {
     const Complex& c = system.rawCoefficients[t];
     const int e = static_cast<int>(system.scaled.exponents(0, t));
-    auto same = std::find_if(terms.begin(), terms.end(),
-                             [e](const Term& term) { return term.exponent == e; });
-    if (same == terms.end()) terms.push_back({e, 0.0L}), same = terms.end() - 1;
-    same->coefficient += Wide(c.real(), c.imag());
+    if (slot[e] < 0) slot[e] = static_cast<int>(terms.size()), terms.push_back({e, 0.0L});
+    terms[slot[e]].coefficient += Wide(c.real(), c.imag());
   }
   return terms;
 }

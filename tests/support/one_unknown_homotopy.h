@@ -1,4 +1,4 @@
-// A base for test homotopies in one unknown, written once as a complex-parameter evaluation.
+// Bases for test homotopies written once as a complex-parameter evaluation.
 #ifndef ZORMIX_TESTS_SUPPORT_ONE_UNKNOWN_HOMOTOPY_H_
 #define ZORMIX_TESTS_SUPPORT_ONE_UNKNOWN_HOMOTOPY_H_
 
@@ -6,14 +6,20 @@
 
 namespace zormix::testing {
 
-// The real-parameter evaluation is the complex one at s + 0i.
-class OneUnknownHomotopy : public Homotopy {
+// A test homotopy written once as a complex-parameter evaluation: the real-parameter one is the
+// complex one at s + 0i.
+class ComplexParameterHomotopy : public Homotopy {
  public:
-  int n() const override { return 1; }
   void Evaluate(const Complex* y, double s, ColMajorMatrix<Complex>& J, Complex* H,
                 Complex* Hs) override {
     EvaluateComplex(y, Complex(s, 0.0), J, H, Hs);
   }
+};
+
+// The same in one unknown.
+class OneUnknownHomotopy : public ComplexParameterHomotopy {
+ public:
+  int n() const override { return 1; }
 };
 
 }  // namespace zormix::testing

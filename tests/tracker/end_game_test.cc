@@ -230,13 +230,9 @@ TEST(EndGameValuation, NonNegativeEstimateForgetsTheRun) {
 // y1 = 1e-3 d^{-1/2} grows with a stable estimate -1/2 while max |y| is y2 = 10: on the
 // total-degree route, where paths that turn towards a large root look the same for a while, no
 // verdict before the sizes themselves grow like d^{-1/2} (y1 passes 10 at d = 1e-8).
-class HiddenPoleHomotopy : public Homotopy {
+class HiddenPoleHomotopy : public testing::ComplexParameterHomotopy {
  public:
   int n() const override { return 2; }
-  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
-                Complex* Ht) override {
-    EvaluateComplex(y, Complex(t, 0.0), J, H, Ht);
-  }
   void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
                        Complex* Ht) override {
     const Complex d = 1.0 - t;
@@ -314,14 +310,10 @@ bool TrackToTarget(Homotopy& homotopy, const RouteConstants& route, std::vector<
 // route, y_0 = 1 / (d + e) grows like a pole (estimates -d / (d + e), near -1) until d ~ e, then
 // turns to the root 1/e. Passing |y| = 1e4 at d ~ 10 e its sizes still grow about as the latest
 // estimate says, while estimates a span apart differ by 7 %.
-class LargeRootHomotopy : public Homotopy {
+class LargeRootHomotopy : public testing::ComplexParameterHomotopy {
  public:
   LargeRootHomotopy(int n, double e) : n_(n), e_(e) {}
   int n() const override { return n_; }
-  void Evaluate(const Complex* y, double t, ColMajorMatrix<Complex>& J, Complex* H,
-                Complex* Ht) override {
-    EvaluateComplex(y, Complex(t, 0.0), J, H, Ht);
-  }
   void EvaluateComplex(const Complex* y, Complex t, ColMajorMatrix<Complex>& J, Complex* H,
                        Complex* Ht) override {
     for (int i = 0; i < n_; ++i)
