@@ -41,6 +41,8 @@ constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
 // Newton's step over a tiny coordinate at most this: the coordinate is known, not rounding noise.
 constexpr double kResolvedStep = 1e-8;
+// Two roots found by Newton's method in double-double within this share of their size are one.
+constexpr double kSearchedCoincidence = 1e-8;
 
 // What is known of one end point before grouping.
 struct PointEvidence {
@@ -54,6 +56,7 @@ struct PointEvidence {
   double clusterRadius = 0.0;
   bool multipleRoot = false;  // value is the multiple root computed from the Taylor coefficients
   bool inSubspace = false;    // value is a solution in a coordinate subspace near the end point
+  bool searched = false;      // one unknown: value is a root Newton's method moved to from afar
 };
 
 // The relative distance at which another end point is at the same root: the error this point
@@ -152,8 +155,15 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
   // onto a solution set or next to a multiple root too, and the condition drift that tells them
   // apart in one variable does not (fourbar: points of its curves passed as regular roots).
   if (!e.candidate && !converges && kappa <= kResolvableInDoubleDouble &&
-      system.scaled.n <= kMostDoubleDoubleVariables)
+      system.scaled.n <= kMostDoubleDoubleVariables) {
     e.byDoubleDouble = e.candidate = ConvergesInDoubleDouble(system, x, &e.value);
+    // An end point double tracking left well off its root first moves towards it.
+    const std::optional<Complex> near =
+        e.candidate ? std::nullopt : SearchRootInDoubleDouble(system, x[0]);
+    if (near)
+      e.searched = e.byDoubleDouble = e.candidate =
+          ConvergesInDoubleDouble(system, &*near, &e.value);
+  }
   // Convergence without a proof above kWellConditioned: an end point 1e-9 off a curve, with
   // kappa_s near 1e10, passes it too (cyclic-8, seeds 2 and 3). A regular root of kappa_s <= 1e10
   // meets no slice of the local dimension test (its residual there is at least the slice's
@@ -298,6 +308,42 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
   return leader;
 }
 
+// Whether a root in `held` is z, to the accuracy of Newton's method in double-double.
+bool Held(const std::vector<Complex>& held, Complex z) {
+  return std::any_of(held.begin(), held.end(), [&](Complex a) {
+    return std::abs(a - z) <= kSearchedCoincidence * std::max(std::abs(a), std::abs(z));
+  });
+}
+
+// One unknown: each simple root draws one path. A root that Newton's method reached from an end
+// point left far off (the search of Examine) and that another end point holds already is looked
+// for again from that end point, with the roots held deflated; without a root of its own the point
+// is undecided, at its end point again. In index order: any thread count gives the same verdicts.
+void SeparateSearchedRoots(const NormalForm& system, const SolveResult& r,
+                           std::vector<PointEvidence>& e) {
+  if (r.n != 1) return;
+  std::vector<Complex> held;
+  for (const PointEvidence& point : e)
+    if (point.candidate && !point.searched) held.push_back(point.value[0]);
+  for (std::size_t k = 0; k < e.size(); ++k) {
+    if (!e[k].searched) continue;
+    if (!Held(held, e[k].value[0])) {
+      held.push_back(e[k].value[0]);
+      continue;
+    }
+    const Complex end = r.roots.col(static_cast<std::int64_t>(k))[0];
+    const std::optional<Complex> near = SearchRootInDoubleDouble(system, end, held);
+    std::vector<Complex> value;
+    if (near && ConvergesInDoubleDouble(system, &*near, &value) && !Held(held, value[0])) {
+      held.push_back(value[0]);
+      e[k].value = std::move(value);
+      continue;
+    }
+    e[k].candidate = e[k].byDoubleDouble = e[k].searched = false;
+    e[k].value.assign(1, end);
+  }
+}
+
 RootStatus StatusOf(const PointEvidence& e, std::int32_t multiplicity) {
   if (e.localDimension > 0) return RootStatus::kPositiveDimensional;
   return e.candidate && multiplicity == 1 ? RootStatus::kRegular : RootStatus::kSingular;
@@ -400,6 +446,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
       stop.Poll());
   Classification c;
   const std::vector<double> origin = OriginScales(system);
+  SeparateSearchedRoots(normalized, r, evidence);
   JoinSetsAtTheirPoints(r, origin, stop, evidence);
   c.groupLeader = GroupLeaders(r, evidence, origin, stop);
   c.multiplicity.assign(count, 0);

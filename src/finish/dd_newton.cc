@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "tracker/dd_system.h"
 
@@ -15,6 +16,10 @@ constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kapp
 constexpr double kShownByOneStep = 1e6;   // condition up to which a first step at the floor does
 constexpr double kConditionDrift = 1e3;   // the root's condition at most this times the start's
 constexpr double kZeroShare = 1e-10;      // a coordinate below this share of the largest is 0
+constexpr int kMaxSearchSteps = 12;       // Newton steps toward the quadratic region at most
+constexpr double kSearchReach = 4.0;      // the search moves at most this many first steps
+constexpr double kSearchClose = 1e-3;     // a relative step this small: the quadratic region
+constexpr double kSearchGrowth = 2.0;     // a step at most this times the one before
 
 // The point's column units c_j.
 std::vector<double> ColumnUnits(const std::vector<DdComplex>& x) {
@@ -119,6 +124,40 @@ bool ConvergesInDoubleDouble(const NormalForm& system, const Complex* x,
   DoubleDoubleNewton newton = NewtonInDoubleDouble(system, x);
   if (newton.quadratic && value != nullptr) *value = std::move(newton.root);
   return newton.quadratic;
+}
+
+std::optional<Complex> SearchRootInDoubleDouble(const NormalForm& system, Complex x,
+                                                std::span<const Complex> avoid) {
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
+  const MonomialLayout layout{1, system.scaled.termCount, &system.scaled.exponents, maxDegree};
+  const std::vector<DdComplex> A(system.rawCoefficients.begin(), system.rawCoefficients.end());
+  std::vector<DdComplex> w{DdComplex(x)}, J;
+  DdComplex F;
+  DdScratch scratch;
+  double first = 0.0, previous = std::numeric_limits<double>::infinity();
+  for (int step = 0; step < kMaxSearchSteps; ++step) {
+    EvaluateDoubleDouble(layout, A.data(), nullptr, w.data(), J, &F, nullptr, scratch, nullptr);
+    // Maehly's deflation: Newton's step on p(x) / prod_k (x - a_k) is
+    // p / (p' - p sum_k 1 / (x - a_k)), the step away from the roots already held.
+    DdComplex slope = J[0];
+    for (const Complex& a : avoid) slope -= F / (w[0] - DdComplex(a));
+    if (AbsDouble(slope) == 0.0) return std::nullopt;
+    const DdComplex delta = F / slope;
+    const double size = AbsDouble(delta);
+    if (!std::isfinite(size) || size > kSearchGrowth * previous) return std::nullopt;
+    const Complex at = static_cast<Complex>(w[0]);
+    // This step is already in the quadratic region: the point before it is handed over, so the
+    // quadratic test sees the contraction from there.
+    if (size <= kSearchClose * std::abs(at)) {
+      if (step == 0) return std::nullopt;
+      return at;
+    }
+    if (step == 0) first = size;
+    w[0] -= delta;
+    if (std::abs(static_cast<Complex>(w[0]) - x) > kSearchReach * first) return std::nullopt;
+    previous = size;
+  }
+  return std::nullopt;
 }
 
 }  // namespace zormix

@@ -2,6 +2,7 @@
 #ifndef ZORMIX_FINISH_DD_NEWTON_H_
 #define ZORMIX_FINISH_DD_NEWTON_H_
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -43,6 +44,17 @@ DoubleDoubleNewton NewtonInDoubleDouble(const NormalForm& system, const Complex*
 // a point long double cannot decide); on success `value` receives the root rounded to double.
 bool ConvergesInDoubleDouble(const NormalForm& system, const Complex* x,
                              std::vector<Complex>* value);
+
+// One unknown: Newton's steps in double-double from x while none is above twice the one before,
+// at most 12 and moving at most 4 first steps in all, until the next step is below 1e-3 of the
+// point; the point then (from where ConvergesInDoubleDouble sees the quadratic contraction), or
+// none (also when x is that close already). It brings an end point that double tracking left well
+// off an ill-conditioned root (Wilkinson's polynomial of degree 24 in double: 0.2 to 0.6 away,
+// first steps 0.2 to 0.7) into the region where the quadratic test applies. Roots in `avoid` are
+// deflated away (Maehly): a second end point drawn to a root another one holds goes on to one of
+// its own.
+std::optional<Complex> SearchRootInDoubleDouble(const NormalForm& system, Complex x,
+                                                std::span<const Complex> avoid = {});
 
 }  // namespace zormix
 

@@ -18,6 +18,10 @@ constexpr long double kRoundingsPerDegree = 8.0L;
 constexpr long double kRadiusStep = 1.4142135623730951L;  // sqrt(2): ratio of scanned radii
 constexpr int kRadiusSteps = 320;  // the scan covers 2^-160 .. 1 of the root bound
 constexpr int kCenterSteps = 8;    // Newton steps toward a multiple root at most
+// A multiple root's disk is small beside the root: at most this share of its modulus, or, for a
+// root at 0, of the distance from the point (x^m at x: the disk of m roots has radius 6.7 |x|).
+constexpr double kWidestClusterShare = 0.25;
+constexpr double kWidestClusterReach = 8.0;
 
 // The terms a_t x^(e_t) of p, with like powers summed.
 struct Term {
@@ -105,6 +109,18 @@ Complex MultipleRoot(const std::vector<Term>& terms, int degree, Complex x, int 
   return Complex(static_cast<double>(w.real()), static_cast<double>(w.imag()));
 }
 
+// The disk of m >= 2 roots as one multiple root, or no cluster when the disk is wide beside the
+// root it would be: then it only says where m distinct roots lie (Wilkinson's polynomial of
+// degree 24 in double: all 24 roots within 34 of 12.4, from noise of the coefficients below c_24).
+RootCluster MultipleRootCluster(const std::vector<Term>& terms, int degree, Complex x, int m,
+                                double radius) {
+  const Complex center = MultipleRoot(terms, degree, x, m, radius);
+  const double allowed =
+      std::max(kWidestClusterShare * std::abs(center), kWidestClusterReach * std::abs(x - center));
+  if (radius > allowed) return {};
+  return {m, radius, center};
+}
+
 }  // namespace
 
 RootCluster RootClusterAt(const NormalForm& system, Complex x) {
@@ -140,8 +156,7 @@ RootCluster RootClusterAt(const NormalForm& system, Complex x) {
     const long double r = *it;
     const int m = DominantIndex(size, error, r);
     if (m == 1) return {1, static_cast<double>(r), x};
-    if (m >= 2)
-      return {m, static_cast<double>(r), MultipleRoot(terms, d, x, m, static_cast<double>(r))};
+    if (m >= 2) return MultipleRootCluster(terms, d, x, m, static_cast<double>(r));
   }
   return {};
 }

@@ -24,7 +24,9 @@ struct RootCluster {
 // rounding error of c_j computed in long double. The smallest r of a geometric scan for which
 // some m >= 1 dominates gives the disk: at a root of multiplicity m the lower coefficients are
 // rounding noise or of size |x - root|^(m - j), so no r makes c_1 r dominate and m is found,
-// while a simple root gives m = 1. One unknown only (system.scaled.n == 1).
+// while a simple root gives m = 1. A disk of m >= 2 roots wide beside its multiple root (radius
+// above a quarter of its modulus, or 8 times its distance from x) is no cluster: the test says
+// nothing there. One unknown only (system.scaled.n == 1).
 RootCluster RootClusterAt(const NormalForm& system, Complex x);
 
 }  // namespace zormix

@@ -192,6 +192,53 @@ TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
   }
 }
 
+// Wilkinson's polynomial of degree 24 with its coefficients rounded to double: its roots from 12
+// up are complex pairs (13.31 +- 0.23i ... 21.66 +- 0.25i) of conditions near 1e16, and double
+// tracking leaves its paths 0.2 to 0.6 off them, where Newton's steps in double-double first
+// shrink slowly. Each such point is its own regular root, neither one wide "multiple root" holding
+// all 24 (the disk whose lower Taylor coefficients are rounding noise) nor singular.
+TEST(VerdictEdges, IllConditionedRootsLeftFarOffAreRegular) {
+  // The exact integer coefficients (below 1e25), each rounded once, as reading them as text does.
+  std::vector<__int128> coefficients{1};
+  for (int r = 1; r <= 24; ++r) {
+    std::vector<__int128> next(coefficients.size() + 1, 0);
+    for (std::size_t k = 0; k < coefficients.size(); ++k) {
+      next[k + 1] += coefficients[k];
+      next[k] -= r * coefficients[k];
+    }
+    coefficients = next;
+  }
+  Equation wilkinson;
+  for (std::size_t k = 0; k < coefficients.size(); ++k)
+    testing::AddTerm(wilkinson, {static_cast<std::int32_t>(k)},
+                     static_cast<double>(coefficients[k]));
+  // End points of double tracking (seed 1), and the roots they belong to.
+  const std::vector<std::pair<Complex, Complex>> ends{
+      {{7.453212411456943, -0.1368689651552446}, {8.000995529, 0.0}},
+      {{12.443780132539944, 0.27919865060735766}, {12.029550962, 0.0}},
+      {{15.107502179362237, 1.153412312862016}, {15.313080471, 0.970744065}},
+      {{17.447289901204066, -1.5697026737514368}, {17.509410432, -1.181363393}},
+      {{21.78855850223404, 0.6728180748590162}, {21.655314879, 0.248729025}}};
+  std::vector<std::vector<Complex>> points;
+  for (const auto& end : ends) points.push_back({end.first});
+  const Classification c = Classify(BuildSystem({wilkinson}), points);
+  EXPECT_EQ(c.counts.regular, 5);
+  ASSERT_EQ(c.accurateValues.size(), ends.size());
+  for (const auto& [k, value] : c.accurateValues) {
+    EXPECT_EQ(c.multiplicity[k], 1);
+    EXPECT_LT(std::abs(value[0] - ends[k].second), 1e-8) << k;
+  }
+  // Both points of a conjugate pair draw Newton's method to 12.03: the second goes on, with that
+  // root deflated, to one of its own, 13.31 + 0.23i.
+  const Classification pair = Classify(
+      BuildSystem({wilkinson}),
+      {{{12.443780132539944, 0.27919865060735766}}, {{12.443780132539944, -0.27919865060735766}}});
+  EXPECT_EQ(pair.counts.regular, 2);
+  ASSERT_EQ(pair.accurateValues.size(), 2u);
+  EXPECT_LT(std::abs(pair.accurateValues[0].second[0] - 12.029550962), 1e-8);
+  EXPECT_LT(std::abs(pair.accurateValues[1].second[0] - Complex(13.313220565, 0.233917803)), 1e-8);
+}
+
 // x_1 = x_2 = ... = x_n (n - 1 linear equations) and (x_1 - 1)(x_1 - x_2) = 0: a line in C^n,
 // whose tangent the random slices of the local dimension test meet at small angles when n is
 // large (a slice at distance eps cuts the line about eps sqrt(n) away).
