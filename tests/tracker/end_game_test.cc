@@ -215,6 +215,12 @@ TEST(EndGameValuation, UnderflowAtAnIllConditionedPoleIsDivergence) {
   farOut.distance = 2e-6;
   farOut.norm = 58.1 * std::pow(2e-6 / 2.2e-8, 0.1605);
   EXPECT_FALSE(verdict(farOut, earlier, scattered));
+  PathState stalled(1);  // grew at one rate up to the last span, not since
+  stalled.valuationOldest = oldest;
+  stalled.valuationEarlier = earlier;
+  stalled.valuationReference = scattered;
+  stalled.latestValuation = {2.06e-9, -0.1548, 72.6};
+  EXPECT_FALSE(ValuationsProveDivergence(stalled));
   ValuationSample estimateApart = scattered;  // the estimate must follow the sizes too
   estimateApart.value = -0.19;
   EXPECT_FALSE(verdict(oldest, earlier, estimateApart));
