@@ -213,7 +213,7 @@ TEST(EndGameValuation, UnderflowAtAnIllConditionedPoleIsDivergence) {
   EXPECT_FALSE(verdict(slowing, earlier, scattered));
   ValuationSample farOut = oldest;  // the three spans must lie within 1e-6 of the target
   farOut.distance = 2e-6;
-  farOut.norm = 58.1 * std::pow(2e-6 / 2.2e-8, 0.1605);
+  farOut.norm = 58.1 * std::pow(2e-6 / 2.2e-8, -0.1605);
   EXPECT_FALSE(verdict(farOut, earlier, scattered));
   PathState stalled(1);  // grew at one rate up to the last span, not since
   stalled.valuationOldest = oldest;
