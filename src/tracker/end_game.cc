@@ -84,6 +84,29 @@ bool SizesGrowSteadily(const ValuationSample& earlier, const ValuationSample& re
          (follows(latest.value) || (limit < 0.0 && follows(limit)));
 }
 
+// Whether max |y_j| grew at one rate over the last three span estimates and on to the latest,
+// within kEndGame.steadyGrowthZone of the target, whatever its size: the exponents of the two
+// spans (oldest to earlier, earlier to reference) and of the whole run (oldest to latest) lie
+// below -divergingValuation and agree within kEndGame.growthAgreement, as does the reference's
+// estimate. A path converging to a point y* has |y(d)| - |y*| ~ c d^(1/m), whose growth exponent
+// shrinks by 4^(-1/m) a span (m <= 6: by a fifth at least); a pole keeps it. cyclic-9's paths to
+// infinity with v = -1/6 lose the step at |y| ~ 80 where the Jacobian's condition reaches 1e14 and
+// single estimates scatter by a few percent, while their sizes grow as d^-0.16 from d = 1e-7 on.
+bool SizesGrowAtOneRate(const ValuationSample& oldest, const ValuationSample& earlier,
+                        const ValuationSample& reference, const ValuationSample& latest) {
+  if (!(oldest.distance > 0.0 && earlier.distance > 0.0 && reference.distance > 0.0 &&
+        latest.distance > 0.0 && oldest.distance <= kEndGame.steadyGrowthZone))
+    return false;
+  const double first = GrowthExponent(oldest, earlier);
+  const double second = GrowthExponent(earlier, reference);
+  const double whole = GrowthExponent(oldest, latest);
+  auto agrees = [second](double e) {
+    return std::abs(e - second) <= kEndGame.growthAgreement * std::abs(second);
+  };
+  return second < -kEndGame.divergingValuation && agrees(first) && agrees(whole) &&
+         agrees(reference.value);
+}
+
 bool SameValuation(const ValuationSample& from, const ValuationSample& to, double agreement) {
   return std::abs(to.value - from.value) <= agreement * std::abs(to.value);
 }
@@ -106,6 +129,7 @@ double ExtrapolatedValuation(double v1, double v2, double v3) {
 void ResetValuationRun(PathState& st) {
   st.valuationReference.distance = 0.0;
   st.valuationEarlier.distance = 0.0;
+  st.valuationOldest.distance = 0.0;
   st.valuationRunStart.distance = 0.0;
   st.valuationLimit = 0.0;
   st.tightValuationSpans = 0;
@@ -163,10 +187,25 @@ void WatchEndGame(PathState& st, const PathContext& ctx) {
     DivergenceVerdict(st, *ctx.route, PathFailure::kDiverged);
     if (st.failed) return;
   }
+  st.valuationOldest = st.valuationEarlier;
   st.valuationEarlier = st.valuationReference;
   st.valuationReference = sample;
   st.valuationLimit = limit;
 }
+
+namespace {
+
+// Whether the estimate `to` agrees within kEndGame.tightValuationAgreement with `from`, taken at
+// least kEndGame.underflowSpan times farther from the target, and max |y_j| grew like d^v in
+// between.
+bool EstimatesKeptOverSpan(const ValuationSample& from, const ValuationSample& to) {
+  return from.distance > 0.0 && to.distance > 0.0 &&
+         to.distance <= from.distance / kEndGame.underflowSpan &&
+         SameValuation(from, to, kEndGame.tightValuationAgreement) &&
+         SizesFollowValuation(from, to);
+}
+
+}  // namespace
 
 bool ValuationsProveDivergence(const PathState& st) {
   const ValuationSample& to = st.latestValuation;
@@ -176,16 +215,21 @@ bool ValuationsProveDivergence(const PathState& st) {
       st.valuationReference.distance >= kEndGame.underflowSpan * to.distance ? st.valuationReference
                                                                              : st.valuationRunStart;
   if (!(from.distance > 0.0 && to.distance > 0.0)) return false;
-  if (to.distance <= from.distance / kEndGame.underflowSpan &&
-      SameValuation(from, to, kEndGame.tightValuationAgreement) && SizesFollowValuation(from, to))
-    return true;
+  if (EstimatesKeptOverSpan(from, to)) return true;
+  // The latest estimate was taken where the step then collapsed: where the Jacobian's condition
+  // approaches 1/u the tangent J^{-1} dH/dp it comes from is off by about cond u, and so is the
+  // estimate (cyclic-9's paths to infinity with v = -1/6: condition 1e14 at d = 5e-9, estimates
+  // scattered by 1 %, the last one 5 % off). The last two spans' estimates, taken before, prove it
+  // as well.
+  if (EstimatesKeptOverSpan(st.valuationEarlier, st.valuationReference)) return true;
   // A slow divergence whose extrapolated limit kept over the last spans, with sizes that grew
   // like d^v over the last two.
   const ValuationSample& earlier = st.valuationEarlier;
   if (st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
       SizesFollowValuation(earlier, to))
     return true;
-  return SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit);
+  return SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit) ||
+         SizesGrowAtOneRate(st.valuationOldest, earlier, st.valuationReference, to);
 }
 
 namespace {

@@ -78,7 +78,10 @@ void ResetValuationRun(PathState& st);
 // negative estimates taken at least kEndGame.underflowSpan times farther from the target, and
 // max |y_j| grew like d^v in between; or the extrapolated limit of the estimates kept over
 // kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two; or
-// max |y_j| grew over the last two spans with agreeing exponents, the latest estimate's.
+// max |y_j| grew over the last two spans with agreeing exponents, the latest estimate's; or the
+// last two spans' estimates agree so (the latest one, taken where the step then collapsed, may
+// be off by the Jacobian's condition times the unit roundoff); or max |y_j| grew at one rate
+// over the last three spans and on to the latest point, within kEndGame.steadyGrowthZone.
 // Such paths lose the step because the terms of the equations (|y|^degree) have outgrown what
 // double precision resolves, not because the path is lost.
 bool ValuationsProveDivergence(const PathState& st);

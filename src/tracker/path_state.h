@@ -99,6 +99,7 @@ struct PathState {
   // The end game (tracker/end_game.h).
   ValuationSample valuationReference;  // the estimate of the last span (distance 0: none)
   ValuationSample valuationEarlier;    // the estimate of the span before it (distance 0: none)
+  ValuationSample valuationOldest;     // the estimate of the span before that (distance 0: none)
   double valuationLimit = 0.0;         // the limit extrapolated at the last span (0: none)
   ValuationSample valuationRunStart;   // the first estimate since the estimates turned negative
   ValuationSample latestValuation;     // the latest estimate

@@ -184,6 +184,48 @@ TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
                        {8.59e-7, -0.179, 16.48}));  // no growth at all
 }
 
+// cyclic-9's paths to infinity with v = -1/6 (measured samples: d, estimate, max |y|): the step
+// underflows at |y| = 85, where the Jacobian's condition nears 1e14 and the estimate at the last
+// point is 5 % off. The last two spans' estimates, or sizes growing at one rate over three spans,
+// prove the divergence; a growth exponent that shrinks by a fifth a span (a path converging to a
+// large point, winding number up to 6), or the same growth far from the target, does not.
+TEST(EndGameValuation, UnderflowAtAnIllConditionedPoleIsDivergence) {
+  const ValuationSample oldest{8.78e-8, -0.1584, 46.5};
+  const ValuationSample earlier{2.20e-8, -0.1641, 58.1};
+  const ValuationSample reference{5.49e-9, -0.1626, 72.6};
+  const ValuationSample latest{2.06e-9, -0.1548, 85.0};
+  auto verdict = [&](ValuationSample first, ValuationSample second, ValuationSample third) {
+    PathState st(1);
+    st.valuationRunStart = {1e-2, -0.08, 12.7};
+    st.valuationOldest = first;
+    st.valuationEarlier = second;
+    st.valuationReference = third;
+    st.latestValuation = latest;
+    return ValuationsProveDivergence(st);
+  };
+  EXPECT_TRUE(verdict({}, earlier, reference));  // the last two spans' estimates agree
+  ValuationSample scattered = reference;         // ... and where they scatter by 3 %, the sizes
+  scattered.value = -0.1690;
+  EXPECT_FALSE(verdict({}, earlier, scattered));
+  EXPECT_TRUE(verdict(oldest, earlier, scattered));
+  ValuationSample slowing = oldest;  // exponent -0.20, then -0.16
+  slowing.norm = 58.1 * std::pow(4.0, -0.20);
+  EXPECT_FALSE(verdict(slowing, earlier, scattered));
+  ValuationSample farOut = oldest;  // the three spans must lie within 1e-6 of the target
+  farOut.distance = 2e-6;
+  farOut.norm = 58.1 * std::pow(2e-6 / 2.2e-8, -0.1605);
+  EXPECT_FALSE(verdict(farOut, earlier, scattered));
+  PathState stalled(1);  // grew at one rate up to the last span, not since
+  stalled.valuationOldest = oldest;
+  stalled.valuationEarlier = earlier;
+  stalled.valuationReference = scattered;
+  stalled.latestValuation = {2.06e-9, -0.1548, 72.6};
+  EXPECT_FALSE(ValuationsProveDivergence(stalled));
+  ValuationSample estimateApart = scattered;  // the estimate must follow the sizes too
+  estimateApart.value = -0.19;
+  EXPECT_FALSE(verdict(oldest, earlier, estimateApart));
+}
+
 // A slow divergence whose estimates drift by several percent a span (v = -1/3 approached like
 // d^{1/3}, as on reimer5's and stewgou40's paths, whose steps underflow near d = 1e-8) is proved
 // by the extrapolated limit of its estimates long before, and with that limit as its valuation.
