@@ -55,6 +55,27 @@ ColMajorMatrix<Complex> StartSolutions(Complex q0, Complex q1, int d) {
   return X;
 }
 
+// Partial pivoting swaps rows at later columns too (here at every column): the solve must apply
+// the swaps of all columns before the forward substitution, as the factors hold them.
+TEST(DoubleDoubleLu, SolvesWithRowSwapsAtEveryColumn) {
+  const int n = 4;
+  const double entries[n][n] = {
+      {1.0, 2.0, 3.0, 4.0}, {2.0, 1.0, 7.0, 1.0}, {4.0, 3.0, 1.0, 9.0}, {3.0, 8.0, 2.0, 1.0}};
+  std::vector<DdComplex> J(n * n), saved;
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) J[r + c * n] = DdComplex(Complex(entries[r][c], 0.5 * (r - c)));
+  saved = J;
+  const std::vector<Complex> x{Complex(1.0, -2.0), Complex(-3.0, 0.5), Complex(0.25, 4.0),
+                               Complex(2.0, 1.0)};
+  std::vector<DdComplex> b(n);
+  for (int r = 0; r < n; ++r)
+    for (int c = 0; c < n; ++c) b[r] += saved[r + c * n] * DdComplex(x[c]);
+  DdLu lu;
+  ASSERT_TRUE(lu.Factor(n, J));
+  lu.Solve(b.data());
+  for (int c = 0; c < n; ++c) EXPECT_LT(AbsDouble(b[c] - DdComplex(x[c])), 1e-28) << c;
+}
+
 TEST(DoubleDoubleTracker, FollowsEveryPathToWilkinsonsRootsOfDegreeSixteen) {
   const int d = 16;
   const Wilkinson w(d);
