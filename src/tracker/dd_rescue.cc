@@ -133,6 +133,14 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
 
 namespace {
 
+// The units still lost after the rescues, in unit order, at most kMostContinuedUnits.
+std::vector<std::int64_t> LostUnits(const RouteTracking& tracking) {
+  std::vector<std::int64_t> units;
+  for (std::int64_t u = 0; u < tracking.total && units.size() < kMostContinuedUnits; ++u)
+    if (StillLost(tracking.outcomes[static_cast<std::size_t>(u)])) units.push_back(u);
+  return units;
+}
+
 // Re-tracks `units` in double-double; each unit writes only its own slot.
 void RetrackUnits(RouteTracking& tracking, const std::vector<std::int64_t>& units,
                   const RetrackFactory& makeRetrack, int threads, PathCounts& counts) {
@@ -151,12 +159,19 @@ void RetrackUnits(RouteTracking& tracking, const std::vector<std::int64_t>& unit
       record.startIndex = outcome.startIndex;
       const RetrackResult result = retrack(record, 0.0);
       outcome.steps += result.steps;
+      if (result.failed && result.diverged) {
+        outcome.status = PathStatus::kDiverged;
+        outcome.valuation = result.valuation;
+        return;
+      }
       if (result.failed || result.y.size() != static_cast<std::size_t>(rows) ||
           !path_steps::AllFinite(result.y))
         return;
       std::copy(result.y.begin(), result.y.end(), tracking.endPoints.col(unit));
-      outcome.status = PathStatus::kRescued;
-      outcome.windingNumber = 1;
+      // A regular root; or (winding number 0) a point close to a singular end, which the
+      // classification examines as the last point of a path approaching it.
+      outcome.status = result.windingNumber == 1 ? PathStatus::kRescued : PathStatus::kEndGame;
+      outcome.windingNumber = result.windingNumber == 1 ? 1 : 0;
       outcome.valuation = 0.0;
       outcome.blowUps = 0;
     };
@@ -173,7 +188,10 @@ void RetrackUnits(RouteTracking& tracking, const std::vector<std::int64_t>& unit
 
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
                            const RetrackFactory& makeRetrack, int threads, PathCounts& counts) {
-  if (target.n > kMostDoubleDoubleVariables) return;
+  if (target.n > kMostDoubleDoubleVariables) {
+    RetrackUnits(tracking, LostUnits(tracking), makeRetrack, threads, counts);
+    return;
+  }
   const std::vector<std::int64_t> first = UnitsForDoubleDouble(tracking, target);
   if (first.empty()) return;
   RetrackUnits(tracking, first, makeRetrack, threads, counts);

@@ -32,6 +32,8 @@ inline constexpr double kDoubtfulBackwardError = 1e-15;
 // neither solution sets nor such points.
 inline constexpr int kMostDoubleDoubleVariables = 1;
 inline constexpr std::size_t kMostDoubleDoubleUnits = 32;
+// Most paths of a system of more variables continued in double-double (dd_tracker.h) in one solve.
+inline constexpr std::size_t kMostContinuedUnits = 64;
 
 // max_i |F_i(y)| / sum_j |A_j y^a_j| on `target`, in double-double (0 where all terms vanish).
 double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::int32_t> maxDegree,
@@ -47,6 +49,12 @@ double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::
 std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
                                                const SystemView& target);
 
+// For systems of more variables, re-tracks the paths still lost after the rescues (at most
+// kMostContinuedUnits, in unit order) with the re-tracker of RetrackPurpose::kDoubleDouble, which
+// tracks in double and continues a path lost close to the target in double-double from its end
+// game's start point (ContinueInDoubleDouble): a path proved diverging gets status kDiverged with
+// its valuation, one that reaches a regular root kRescued, one that approaches a singular end
+// kEndGame with winding number 0 (its last point, for classification); any other leaves the slot.
 // For systems of at most kMostDoubleDoubleVariables variables, re-tracks UnitsForDoubleDouble (at
 // most kMostDoubleDoubleUnits of them) with the re-tracker of RetrackPurpose::kDoubleDouble, then
 // the paths not re-tracked yet whose end points coincide at a regular point with another's, again

@@ -78,10 +78,12 @@ void DdLu::Solve(DdComplex* b) const {
   auto at = [&](int r, int c) -> const DdComplex& {
     return lu_[r + static_cast<std::size_t>(c) * n];
   };
-  for (int col = 0; col < n; ++col) {
+  // Factor swapped whole rows, the multipliers of earlier columns too: L belongs to P J with P
+  // all the swaps, so b is permuted whole before the forward substitution.
+  for (int col = 0; col < n; ++col)
     if (pivot_[col] != col) std::swap(b[col], b[pivot_[col]]);
+  for (int col = 0; col < n; ++col)
     for (int row = col + 1; row < n; ++row) b[row] -= at(row, col) * b[col];
-  }
   for (int row = n - 1; row >= 0; --row) {
     for (int k = row + 1; k < n; ++k) b[row] -= at(row, k) * b[k];
     b[row] /= at(row, row);

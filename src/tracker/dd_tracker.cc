@@ -5,6 +5,12 @@
 #include <memory>
 #include <utility>
 
+#include "tracker/dd_rescue.h"
+#include "tracker/end_game.h"
+#include "tracker/homotopy.h"
+#include "tracker/path_steps.h"
+#include "tracker/route_tracking.h"
+
 namespace zormix {
 namespace {
 
@@ -77,25 +83,47 @@ class DdPath {
   // The fourth-order Runge-Kutta prediction from (y, p) over h.
   bool Predict(const std::vector<DdComplex>& y, double p, double h,
                std::vector<DdComplex>& predicted) {
-    const DoubleDouble half(0.5 * h), whole(h), sixth = DoubleDouble(h) / DoubleDouble(6.0);
-    std::vector<DdComplex> k1, k2, k3, k4, at(n_);
-    auto offset = [&](const std::vector<DdComplex>& k, const DoubleDouble& by) {
-      for (int j = 0; j < n_; ++j) at[j] = y[j] + by * k[j];
-    };
-    if (!Tangent(y, p, k1)) return false;
-    offset(k1, half);
-    if (!Tangent(at, p + 0.5 * h, k2)) return false;
-    offset(k2, half);
-    if (!Tangent(at, p + 0.5 * h, k3)) return false;
-    offset(k3, whole);
-    if (!Tangent(at, p + h, k4)) return false;
-    predicted.resize(n_);
-    for (int j = 0; j < n_; ++j)
-      predicted[j] = y[j] + sixth * (k1[j] + DoubleDouble(2.0) * (k2[j] + k3[j]) + k4[j]);
-    return true;
+    auto at = [p, h](double share) { return p + share * h; };
+    return RungeKutta(
+        y, h, at, [](double) { return 1.0; }, predicted);
+  }
+
+  // The same prediction in u = ln(pTarget - p), from p to p + h: dy/du = -(pTarget - p) dy/dp.
+  // Close to the target y_j = c_j d^v_j (1 + a_j d^(1/m) + ...) is smooth in u over steps of
+  // order 1, while in p its Taylor series at distance d converges only within d.
+  bool PredictInLogDistance(const std::vector<DdComplex>& y, double p, double h, double pTarget,
+                            std::vector<DdComplex>& predicted) {
+    const double u0 = std::log(pTarget - p);
+    const double du = std::log(pTarget - p - h) - u0;
+    auto at = [u0, du, pTarget](double share) { return pTarget - std::exp(u0 + share * du); };
+    auto rate = [&at, pTarget](double share) { return -(pTarget - at(share)); };
+    return RungeKutta(y, du, at, rate, predicted);
   }
 
  private:
+  // The fourth-order Runge-Kutta step of length h in a variable w from y, where the parameter at
+  // the share c of the step is at(c) and dy/dw = rate(c) dy/dp.
+  template <typename At, typename Rate>
+  bool RungeKutta(const std::vector<DdComplex>& y, double h, const At& at, const Rate& rate,
+                  std::vector<DdComplex>& predicted) {
+    const DoubleDouble half(0.5 * h), whole(h), sixth = DoubleDouble(h) / DoubleDouble(6.0);
+    std::vector<DdComplex> k[4], point(n_);
+    const double shares[4] = {0.0, 0.5, 0.5, 1.0};
+    const DoubleDouble offsets[4] = {DoubleDouble(0.0), half, half, whole};
+    for (int stage = 0; stage < 4; ++stage) {
+      const std::vector<DdComplex>& from = stage == 0 ? y : point;
+      if (stage > 0)
+        for (int j = 0; j < n_; ++j) point[j] = y[j] + offsets[stage] * k[stage - 1][j];
+      if (!Tangent(from, at(shares[stage]), k[stage])) return false;
+      const DoubleDouble scale(rate(shares[stage]));
+      for (DdComplex& z : k[stage]) z = scale * z;
+    }
+    predicted.resize(n_);
+    for (int j = 0; j < n_; ++j)
+      predicted[j] = y[j] + sixth * (k[0][j] + DoubleDouble(2.0) * (k[1][j] + k[2][j]) + k[3][j]);
+    return true;
+  }
+
   DdHomotopy& h_;
   int n_;
   std::vector<DdComplex> J_, H_, Hp_, delta_;
@@ -110,6 +138,81 @@ DdTrackResult Finished(const std::vector<DdComplex>& y, std::int32_t steps, bool
   result.steps = steps;
   result.reached = reached;
   return result;
+}
+
+// The valuation estimates v_j(d) of every coordinate at distance d, with the sizes |y_j|.
+struct ValuationEstimates {
+  double distance = 0.0;
+  std::vector<double> value;  // +infinity where y_j = 0
+  std::vector<double> size;
+};
+
+constexpr double kSampleSpan = 4.0;      // d shrinks at least this much between estimates
+constexpr int kAgreeingSpans = 3;        // spans in a row that prove a divergence
+constexpr double kApproachShare = 0.5;   // a continuation step covers at most this share of d
+constexpr double kLostStepShare = 1e-4;  // a continuation step below this share of d: lost
+constexpr std::int32_t kContinuationSteps = 100;
+// An estimate above this says the coordinate tends to 0.
+constexpr double kVanishingValuation = 0.2;
+// The first correction of a continuation may move its start this much.
+constexpr double kContinuationStartCorrection = 1e-2;
+// The continuation ends this close to the target, where t = 1 - d is still resolved to 90 units
+// of its last place on the total-degree route.
+constexpr double kLastDistance = 1e-14;
+
+// v_j(d) = Re(d (dy_j/dd) / y_j) with dy/dd = -dy/dp = -velocity.
+ValuationEstimates EstimateValuations(const std::vector<DdComplex>& y,
+                                      const std::vector<DdComplex>& velocity, double d) {
+  ValuationEstimates e;
+  e.distance = d;
+  for (std::size_t j = 0; j < y.size(); ++j) {
+    const Complex yj = static_cast<Complex>(y[j]);
+    e.size.push_back(std::abs(yj));
+    e.value.push_back(yj == Complex(0.0, 0.0)
+                          ? HUGE_VAL
+                          : std::real(-d * static_cast<Complex>(velocity[j]) / yj));
+  }
+  return e;
+}
+
+std::size_t SmallestEstimate(const ValuationEstimates& e) {
+  return static_cast<std::size_t>(std::min_element(e.value.begin(), e.value.end()) -
+                                  e.value.begin());
+}
+
+// Whether coordinate j diverged over the span from `a` to `b` as its estimates say: they agree
+// within kEndGame.tightValuationAgreement of v, and |y_j| grew as d^w, w the mean of the two
+// estimates, within kEndGame.growthAgreement of v.
+bool SpanFollowsValuation(const ValuationEstimates& a, const ValuationEstimates& b, std::size_t j,
+                          double v) {
+  const double growth = std::log(b.size[j] / a.size[j]) / std::log(b.distance / a.distance);
+  const double mean = 0.5 * (a.value[j] + b.value[j]);
+  return std::abs(b.value[j] - a.value[j]) <= kEndGame.tightValuationAgreement * std::abs(v) &&
+         std::abs(growth - mean) <= kEndGame.growthAgreement * std::abs(v);
+}
+
+// Whether the estimates prove a divergence (see ContinueInDoubleDouble); `valuation` is then the
+// latest estimate of the diverging coordinate.
+bool EstimatesProveDivergence(const std::vector<ValuationEstimates>& samples, double& valuation) {
+  if (samples.size() <= static_cast<std::size_t>(kAgreeingSpans)) return false;
+  const ValuationEstimates& latest = samples.back();
+  const std::size_t j = SmallestEstimate(latest);
+  const double v = latest.value[j];
+  if (!(v < -kEndGame.divergingValuation)) return false;
+  for (std::size_t i = samples.size() - kAgreeingSpans; i < samples.size(); ++i)
+    if (!SpanFollowsValuation(samples[i - 1], samples[i], j, v)) return false;
+  valuation = v;
+  return true;
+}
+
+// Whether no coordinate grew at the last two estimates.
+bool NothingGrows(const std::vector<ValuationEstimates>& samples) {
+  if (samples.size() < 2) return false;
+  for (std::size_t i = samples.size() - 2; i < samples.size(); ++i) {
+    const ValuationEstimates& e = samples[i];
+    if (e.value[SmallestEstimate(e)] < -kEndGame.divergingValuation) return false;
+  }
+  return true;
 }
 
 RetrackResult AsRetrack(DdTrackResult&& tracked) {
@@ -160,6 +263,71 @@ DdTrackResult TrackDoubleDouble(DdHomotopy& homotopy, const Complex* start, doub
   const bool regular =
       path.Correct(y, pTarget, kPolishIterations, kFirstCorrection, /*noiseFloor=*/false);
   return Finished(y, steps, regular);
+}
+
+namespace {
+
+DdContinuation Ended(DdEnd end, const std::vector<DdComplex>& y, std::int32_t steps,
+                     double valuation = 0.0) {
+  DdContinuation result;
+  result.end = end;
+  result.y = Finished(y, steps, false).y;
+  result.steps = steps;
+  result.valuation = valuation;
+  return result;
+}
+
+}  // namespace
+
+DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start, double p,
+                                      double pTarget, double divergenceBound) {
+  const int n = homotopy.n();
+  DdPath path(homotopy);
+  std::vector<DdComplex> y(start, start + n), predicted, velocity;
+  std::int32_t steps = 0;
+  if (!path.Correct(y, p, kStartIterations, kContinuationStartCorrection) ||
+      !path.Tangent(y, p, velocity))
+    return Ended(DdEnd::kLost, y, steps);
+  std::vector<ValuationEstimates> samples{EstimateValuations(y, velocity, pTarget - p)};
+  double h = kApproachShare * (pTarget - p);
+  int successes = 0;
+  while (pTarget - p > kLastDistance && steps < kContinuationSteps) {
+    const double d = pTarget - p;
+    h = std::min(h, kApproachShare * d);
+    if (h < kLostStepShare * d) break;
+    predicted.clear();
+    if (!path.PredictInLogDistance(y, p, h, pTarget, predicted) ||
+        !path.Correct(predicted, p + h, kCorrectorIterations, kContinuationStartCorrection)) {
+      h *= 0.5;
+      successes = 0;
+      continue;
+    }
+    y = predicted;
+    p += h;
+    ++steps;
+    if (++successes == 2) {
+      h *= 2.0;
+      successes = 0;
+    }
+    if (!(pTarget - p <= samples.back().distance / kSampleSpan)) continue;
+    if (!path.Tangent(y, p, velocity)) break;
+    samples.push_back(EstimateValuations(y, velocity, pTarget - p));
+    double valuation = 0.0;
+    const bool beyondBound = divergenceBound <= 0.0 || MaxAbs(y) > divergenceBound;
+    if (beyondBound && EstimatesProveDivergence(samples, valuation))
+      return Ended(DdEnd::kDiverged, y, steps, valuation);
+    if (!(MaxAbs(y) < kDivergenceBound)) return Ended(DdEnd::kDiverged, y, steps);
+  }
+  // Newton's method at the target from the tangent's prediction: a regular root converges.
+  std::vector<DdComplex> atTarget = y;
+  if (path.Tangent(y, p, velocity)) {
+    const DoubleDouble rest(pTarget - p);
+    for (int j = 0; j < n; ++j) atTarget[j] += rest * velocity[j];
+    if (path.Correct(atTarget, pTarget, kPolishIterations, kFirstCorrection, /*noiseFloor=*/false))
+      return Ended(DdEnd::kReached, atTarget, steps);
+  }
+  const bool close = pTarget - p <= kTrackerParameters.exponentZone;
+  return Ended(close && NothingGrows(samples) ? DdEnd::kApproached : DdEnd::kLost, y, steps);
 }
 
 DdTotalDegreeHomotopy::DdTotalDegreeHomotopy(const MonomialLayout& layout,
@@ -215,18 +383,133 @@ void DdPolyhedralHomotopy::Evaluate(const DdComplex* y, double s, std::vector<Dd
   EvaluateDoubleDouble(layout_, A_.data(), B_.data(), y, J, H, Hs, scratch_, termSize);
 }
 
+namespace {
+
+// What a continuation tells a re-track: an end point (winding number 1 at a regular root, 0 for
+// a point handed to classification) or a failure, with the divergence that caused it.
+RetrackResult AsRetrack(DdContinuation&& continued, std::int32_t doubleSteps) {
+  RetrackResult result;
+  result.y = std::move(continued.y);
+  result.steps = doubleSteps + continued.steps;
+  result.failed = continued.end != DdEnd::kReached && continued.end != DdEnd::kApproached;
+  result.windingNumber = continued.end == DdEnd::kReached ? 1 : 0;
+  result.diverged = continued.end == DdEnd::kDiverged;
+  result.valuation = continued.valuation;
+  return result;
+}
+
+// Tracking in double with the limits of a rescue, then, for a path lost close to the target, the
+// continuation in double-double from its last accepted point.
+class TrackThenContinue {
+ public:
+  TrackThenContinue(Homotopy& homotopy, DdHomotopy& continuation, const RouteConstants& route,
+                    const MonomialLayout& layout, std::span<const Complex> target)
+      : continuation_(continuation), state_(layout.n) {
+    context_.homotopy = &homotopy;
+    context_.route = &route;
+    context_.limits = RetrackLimits(RetrackPurpose::kRescue);
+    context_.limits.correctionLimit = kRescueCorrectionLimit;
+    context_.target = {layout.n, layout.termCount, layout.exponents, target};
+    context_.maxDegree = layout.maxDegree;
+  }
+
+  RetrackResult operator()(const Complex* start, double p0) {
+    const RouteConstants& route = *context_.route;
+    std::int64_t ignoredBlowUps = 0;
+    const bool accepted = TrackPath(state_, context_, start, p0, ignoredBlowUps);
+    const bool lost =
+        state_.failure == PathFailure::kStepUnderflow || state_.failure == PathFailure::kStepLimit;
+    if (accepted || !lost || !(Distance(state_, route) < kTrackerParameters.endGameZone) ||
+        !state_.hasEndGameStart || !path_steps::AllFinite(state_.endGameStart) ||
+        GrowsAlongAVanishingCoordinate())
+      return RetrackOutcome(state_, accepted);
+    // From the end game's start point (the first below distance kEndGame.cauchyRadius), not from
+    // the last point: where double precision ends, the Jacobian's condition is 1e12 or more, and
+    // the point has drifted along its near null space by up to a fifth of its size (cohn3).
+    const double bound = route.divergenceNeedsBound ? route.divergenceFactor * state_.n : 0.0;
+    return AsRetrack(ContinueInDoubleDouble(continuation_, state_.endGameStart.data(),
+                                            state_.endGameStartAt, route.target, bound),
+                     state_.steps);
+  }
+
+ private:
+  // Whether, at the last accepted point, one coordinate's valuation estimate says it grows while
+  // another's says it tends to 0 (above kVanishingValuation): the path runs close to a solution
+  // set inside a coordinate subspace (cohn3: x grows like d^-0.16 along the curve z = t = 0,
+  // y (x + 72) = -1728, with z ~ d^0.5). There the Jacobian's condition grows like d^-1.7, so
+  // that Newton's method converges only from predictions within 1e-11 of the path, and
+  // double-double advances by a hundredth of d a step: some 600 steps of 0.1 s from 1e-3 to 1e-8,
+  // where the estimates have not settled yet. Such paths are left lost.
+  bool GrowsAlongAVanishingCoordinate() {
+    const double d = Distance(state_, *context_.route);
+    state_.y = state_.yCur;
+    path_steps::Evaluate(state_, *context_.homotopy);
+    path_steps::SolveWithJacobian(state_, state_.parameterDerivative);
+    double smallest = HUGE_VAL, largest = -HUGE_VAL;
+    for (int j = 0; j < state_.n; ++j) {
+      if (state_.y[j] == Complex(0.0, 0.0)) continue;
+      const double v = std::real(d * state_.scratch.correction[j] / state_.y[j]);
+      smallest = std::min(smallest, v);
+      largest = std::max(largest, v);
+    }
+    return smallest < -kEndGame.divergingValuation && largest > kVanishingValuation;
+  }
+
+  DdHomotopy& continuation_;
+  PathState state_;
+  PathContext context_;
+};
+
+// The homotopies of the total-degree route in double and double-double, and the tracker on them.
+struct TotalDegreeContinuation {
+  TotalDegreeContinuation(const MonomialLayout& layout, std::span<const Complex> target,
+                          std::span<const Complex> q, std::span<const std::int32_t> degree)
+      : homotopy(layout, target, q, degree),
+        dd(layout, target, q, degree),
+        track(homotopy, dd, kTotalDegreeRoute, layout, target) {}
+  TotalDegreeHomotopy homotopy;
+  DdTotalDegreeHomotopy dd;
+  TrackThenContinue track;
+};
+
+// The same for the polyhedral route; SetPowers before every path.
+struct PolyhedralContinuation {
+  PolyhedralContinuation(const MonomialLayout& layout, std::span<const Complex> start,
+                         std::span<const Complex> target)
+      : delta(Difference(target, start)),
+        homotopy(layout, start, delta),
+        dd(layout, start, target),
+        track(homotopy, dd, kPolyhedralRoute, layout, target) {}
+  static std::vector<Complex> Difference(std::span<const Complex> a, std::span<const Complex> b) {
+    std::vector<Complex> difference(a.size());
+    for (std::size_t j = 0; j < a.size(); ++j) difference[j] = a[j] - b[j];
+    return difference;
+  }
+  void SetPowers(std::span<const double> beta) {
+    homotopy.SetPowers(beta);
+    dd.SetPowers(beta);
+  }
+  std::vector<Complex> delta;
+  PolyhedralHomotopy homotopy;
+  DdPolyhedralHomotopy dd;
+  TrackThenContinue track;
+};
+
+}  // namespace
+
 RetrackFunction MakeTotalDegreeDdRetrack(const MonomialLayout& layout,
                                          std::span<const Complex> target,
                                          std::span<const Complex> q,
                                          std::span<const std::int32_t> degree,
                                          const BinomialSolutions& startPoints) {
-  auto homotopy = std::make_shared<DdTotalDegreeHomotopy>(layout, target, q, degree);
-  return [homotopy, &startPoints, n = layout.n](const PathRecord& record, double) {
+  auto route = std::make_shared<TotalDegreeContinuation>(layout, target, q, degree);
+  return [route, &startPoints, n = layout.n](const PathRecord& record, double) {
     const std::int64_t k = record.startIndex - 1;
     if (k < 0 || k >= startPoints.count()) return RetrackResult{{}, 0, true, 0};
     std::vector<Complex> start(static_cast<std::size_t>(n));
     startPoints.Solution(k, start.data());
-    return AsRetrack(TrackDoubleDouble(*homotopy, start.data(), 0.0, 1.0));
+    if (n > kMostDoubleDoubleVariables) return route->track(start.data(), 0.0);
+    return AsRetrack(TrackDoubleDouble(route->dd, start.data(), 0.0, 1.0));
   };
 }
 
@@ -234,9 +517,9 @@ RetrackFunction MakePolyhedralDdRetrack(const MonomialLayout& layout,
                                         std::span<const Complex> start,
                                         std::span<const Complex> target,
                                         std::function<CellSetup(std::int64_t)> prepareCell) {
-  auto homotopy = std::make_shared<DdPolyhedralHomotopy>(layout, start, target);
+  auto route = std::make_shared<PolyhedralContinuation>(layout, start, target);
   auto cached = std::make_shared<std::pair<std::int64_t, CellSetup>>(-1, CellSetup{});
-  return [homotopy, cached, prepareCell, n = layout.n](const PathRecord& record, double) {
+  return [route, cached, prepareCell, n = layout.n](const PathRecord& record, double) {
     const std::int64_t cell = record.cell - 1;
     if (cached->first != cell) {
       cached->second = prepareCell(cell);
@@ -245,10 +528,11 @@ RetrackFunction MakePolyhedralDdRetrack(const MonomialLayout& layout,
     const CellSetup& setup = cached->second;
     const std::int64_t k = record.startIndex - 1;
     if (k < 0 || k >= setup.startCount) return RetrackResult{{}, 0, true, 0};
-    homotopy->SetPowers(setup.powers.beta);
+    route->SetPowers(setup.powers.beta);
     std::vector<Complex> start(static_cast<std::size_t>(n));
     setup.starts->Solution(k, start.data());
-    return AsRetrack(TrackDoubleDouble(*homotopy, start.data(), setup.s0, 0.0));
+    if (n > kMostDoubleDoubleVariables) return route->track(start.data(), setup.s0);
+    return AsRetrack(TrackDoubleDouble(route->dd, start.data(), setup.s0, 0.0));
   };
 }
 

@@ -81,8 +81,42 @@ struct DdTrackResult {
 DdTrackResult TrackDoubleDouble(DdHomotopy& homotopy, const Complex* start, double p0,
                                 double pTarget);
 
+// What became of a path continued in double-double from a point close to the target.
+enum class DdEnd : std::uint8_t {
+  kLost,        // nothing decided: the path was lost again, or its estimates proved nothing
+  kReached,     // Newton's method converged at the target: a regular root
+  kDiverged,    // its valuations proved it heading to infinity
+  kApproached,  // no coordinate grows, and Newton's method does not converge at the target: the
+                // last point, close to a singular root or a solution set, for classification
+};
+
+struct DdContinuation {
+  DdEnd end = DdEnd::kLost;
+  std::vector<Complex> y;  // the end point, or the last point reached
+  double valuation = 0.0;  // kDiverged: the estimate that proved it
+  std::int32_t steps = 0;
+};
+
+// Continues the path of `homotopy` through (y, p), a point that tracking in double left close to
+// the target, in double-double with steps of at most half the distance d = pTarget - p left.
+// Close to the target y_j(d) = c_j d^{v_j} (1 + O(d^{1/m})), and the estimate of the valuation
+//   v_j(d) = Re(d (dy_j/dd) / y_j)
+// is taken every time d has shrunk fourfold. The path diverges when, for the coordinate j of the
+// smallest estimate (below -0.05), the estimates of three such spans in a row agree within 2 %
+// of it and |y_j| grew over each span as d^v does, v the mean of its two ends within 10 %:
+// each coordinate is compared with its own size, not max |y|, because a coordinate can diverge
+// fastest while another is still larger (stewgou40: |y| ~ 3e3 at v = -0.27 beside v = -0.37 at
+// 1e2). `divergenceBound` > 0 makes the verdict wait, in addition, for max |y| beyond it (the
+// total-degree route, whose paths to large roots look like poles until late). Near a solution
+// set the Jacobian's condition grows like a power of 1/d (cohn3: 1e11 at d = 3e-7, 7e13 at 1e-8,
+// where double precision stops), and double-double goes on where double ends.
+DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* y, double p,
+                                      double pTarget, double divergenceBound);
+
 // Re-trackers in double-double for the two routes, with the signature of the double ones (the
-// correction limit is not used). Each call owns its homotopy and scratch.
+// correction limit is not used). Each call owns its homotopy and scratch. A system of one unknown
+// is tracked whole in double-double; one of more is tracked in double with the limits of a rescue
+// and, when that path is lost close to the target, continued by ContinueInDoubleDouble.
 RetrackFunction MakeTotalDegreeDdRetrack(const MonomialLayout& layout,
                                          std::span<const Complex> target,
                                          std::span<const Complex> q,
