@@ -203,6 +203,11 @@ constexpr double kCurvatureStep = 1e-5;  // central difference of A along v, in 
 // |Q(v)| above this (in units) rules out a set: on one, Q(x) is of the order of x's distance to
 // it over the gap to the nonzero singular values, and the central difference's error h^2 + u/h.
 constexpr double kDecisiveCurvature = 1e-3;
+// Only at coranks of 2 and more, and without held coordinates: measured in the units of x, Q
+// leaves the rounding noise of a point on a curve whose terms vanish at it (the coordinate
+// subspaces of the reduced cyclic-7 system) at 1e5 and beyond, while where branches cross, at
+// corank 2 and more, the slices cost the most.
+constexpr int kLeastCurvatureCorank = 2;
 
 // The part of (d/dh) A(x + h c.v) v at h = 0 (central difference, units fixed at x) outside the
 // range of A, spanned by the first `rank` left singular vectors of `svd`: |Q(v)|.
@@ -374,7 +379,9 @@ int LocalDimension(const NormalForm& system, const Complex* x,
   std::mt19937_64 generator(kSliceSeed);
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {
-    if (d == corank && CurvatureRulesOutSet(evaluation, units, x, held, A, d)) break;
+    if (d == corank && d >= kLeastCurvatureCorank && held.empty() &&
+        CurvatureRulesOutSet(evaluation, units, x, held, A, d))
+      break;
     bool met = false;
     for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
       met = EverySliceMeetsASet(evaluation, units, x, held, RandomSlice(n, d, held, generator));
