@@ -89,8 +89,8 @@ void EliminateAndSolve(int n, Complex* A, const std::array<Complex*, count>& rhs
     const Complex pivot = at(k, k);
     for (int i = k + 1; i < n; ++i) {
       const Complex f = Divide(at(i, k), pivot);
-      for (int j = k; j < n; ++j) at(i, j) -= f * at(k, j);
-      for (int r = 0; r < count; ++r) rhs[r][i] -= f * rhs[r][k];
+      for (int j = k; j < n; ++j) at(i, j) -= Times(f, at(k, j));
+      for (int r = 0; r < count; ++r) rhs[r][i] -= Times(f, rhs[r][k]);
     }
   }
   if (n <= 0) return;
@@ -99,7 +99,7 @@ void EliminateAndSolve(int n, Complex* A, const std::array<Complex*, count>& rhs
     Complex* b = rhs[r];
     for (int i = n - 1; i >= 0; --i) {
       Complex sum = b[i];
-      for (int l = i + 1; l < n; ++l) sum -= at(i, l) * b[l];
+      for (int l = i + 1; l < n; ++l) sum -= Times(at(i, l), b[l]);
       b[i] = Divide(sum, at(i, i));
     }
   }

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "base/linear_algebra.h"
 #include "finish/scaled_jacobian.h"
 #include "finish/singular_values.h"
 
@@ -47,9 +48,9 @@ std::vector<Complex> TruncatedStep(const SingularValues& svd, const std::vector<
   for (int j = 0; j < rank; ++j) {
     if (!(svd.sigma[j] > 0.0)) break;
     Complex dot = 0.0;
-    for (std::size_t i = 0; i < G.size(); ++i) dot += std::conj(svd.scaledLeft(i, j)) * G[i];
+    for (std::size_t i = 0; i < G.size(); ++i) dot += Times(std::conj(svd.scaledLeft(i, j)), G[i]);
     dot /= svd.sigma[j] * svd.sigma[j];
-    for (int l = 0; l < n; ++l) step[l] += svd.right(l, j) * dot;
+    for (int l = 0; l < n; ++l) step[l] += Times(svd.right(l, j), dot);
   }
   return step;
 }
@@ -188,6 +189,82 @@ bool EverySliceMeetsASet(const UnitsEvaluation& system, const PointUnits& units,
   return true;
 }
 
+// The second-order test. With the Jacobian A of corank k at x (units as above), null space N
+// and left null space L, the second derivative of F restricted to N and projected onto L,
+//   Q(v) = P_L F''(x)[v, v],   v in N,
+// vanishes on the tangent cone of every set through x: along an arc y(t) = x + v t^r + ... of the
+// set, P_L F(y(t)) = t^(2r) Q(v) / 2 + o(t^(2r)) = 0, as P_L A = 0. The tangent cone of a set of
+// dimension d lies in N (A v = 0 along every arc); when d = k it is N itself, so Q vanishes on
+// all of N. A quadratic form on N vanishes when it does at the k (k + 1) / 2 points n_a and
+// (n_a + n_b) / sqrt(2) of an orthonormal basis of N. So a Q clearly nonzero at one of them rules
+// out a set of dimension k through x without a slice (cyclic-8's end points of corank 2 where two
+// branches of its curves cross: |Q| near 1e-1), while where Q vanishes the slices decide.
+constexpr double kCurvatureStep = 1e-5;  // central difference of A along v, in units
+// |Q(v)| above this (in units) rules out a set: on one, Q(x) is of the order of x's distance to
+// it over the gap to the nonzero singular values, and the central difference's error h^2 + u/h.
+constexpr double kDecisiveCurvature = 1e-3;
+// Only at coranks of 2 and more, and without held coordinates: measured in the units of x, Q
+// leaves the rounding noise of a point on a curve whose terms vanish at it (the coordinate
+// subspaces of the reduced cyclic-7 system) at 1e5 and beyond, while where branches cross, at
+// corank 2 and more, the slices cost the most.
+constexpr int kLeastCurvatureCorank = 2;
+
+// The part of (d/dh) A(x + h c.v) v at h = 0 (central difference, units fixed at x) outside the
+// range of A, spanned by the first `rank` left singular vectors of `svd`: |Q(v)|.
+double CurvatureOutsideRange(const UnitsEvaluation& system, const PointUnits& units,
+                             const Complex* x, const std::vector<int>& free,
+                             const SingularValues& svd, int rank, const std::vector<Complex>& v) {
+  const int n = system.system.scaled.n;
+  std::vector<Complex> q(static_cast<std::size_t>(n), 0.0), moved(x, x + n);
+  ColMajorMatrix<Complex> A;
+  std::vector<Complex> G;
+  for (const double side : {1.0, -1.0}) {
+    const double h = side * kCurvatureStep;
+    for (std::size_t l = 0; l < free.size(); ++l)
+      moved[free[l]] = x[free[l]] + h * units.column[free[l]] * v[l];
+    ScaledJacobian(system, units, moved.data(), A, G);
+    for (std::size_t l = 0; l < free.size(); ++l)
+      for (int i = 0; i < n; ++i) q[i] += A(i, free[l]) * v[l] / (2.0 * h);
+  }
+  for (int j = 0; j < rank; ++j) {
+    const double sigma = svd.sigma[j];
+    Complex along = 0.0;
+    for (int i = 0; i < n; ++i) along += std::conj(svd.scaledLeft(i, j)) * q[i];
+    along /= sigma * sigma;
+    for (int i = 0; i < n; ++i) q[i] -= svd.scaledLeft(i, j) * along;
+  }
+  double size = 0.0;
+  for (const Complex& z : q) size += std::norm(z);
+  return std::sqrt(size);
+}
+
+// Whether Q is clearly nonzero on the null space of A (held columns left out, corank k >= 1):
+// then no set of dimension k passes through x.
+bool CurvatureRulesOutSet(const UnitsEvaluation& system, const PointUnits& units, const Complex* x,
+                          const std::vector<std::uint8_t>& held, const ColMajorMatrix<Complex>& A,
+                          int k) {
+  const int n = system.system.scaled.n;
+  std::vector<int> free;
+  for (int l = 0; l < n; ++l)
+    if (l >= static_cast<int>(held.size()) || !held[l]) free.push_back(l);
+  const int m = static_cast<int>(free.size());
+  if (k < 1 || k > m) return false;
+  ColMajorMatrix<Complex> B(n, m);
+  for (int l = 0; l < m; ++l) std::copy(A.col(free[l]), A.col(free[l]) + n, B.col(l));
+  const SingularValues svd = ComputeSingularValues(B);
+  const int rank = m - k;
+  for (int a = 0; a < k; ++a) {
+    for (int b = a; b < k; ++b) {
+      std::vector<Complex> v(svd.right.col(rank + a), svd.right.col(rank + a) + m);
+      if (b != a)
+        for (int l = 0; l < m; ++l) v[l] = (v[l] + svd.right(l, rank + b)) / std::sqrt(2.0);
+      if (CurvatureOutsideRange(system, units, x, free, svd, rank, v) > kDecisiveCurvature)
+        return true;
+    }
+  }
+  return false;
+}
+
 constexpr double kSmallCoordinate = 100.0;  // |x_j| below this times its origin scale: may be 0
 constexpr double kSnapReach = 10.0;  // free coordinates move at most this times the largest zeroed
 constexpr int kSnapSteps = 40;
@@ -302,6 +379,9 @@ int LocalDimension(const NormalForm& system, const Complex* x,
   std::mt19937_64 generator(kSliceSeed);
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {
+    if (d == corank && d >= kLeastCurvatureCorank && held.empty() &&
+        CurvatureRulesOutSet(evaluation, units, x, held, A, d))
+      break;
     bool met = false;
     for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
       met = EverySliceMeetsASet(evaluation, units, x, held, RandomSlice(n, d, held, generator));

@@ -6,6 +6,8 @@
 #include <numeric>
 #include <vector>
 
+#include "base/linear_algebra.h"
+
 namespace zormix {
 namespace {
 
@@ -19,12 +21,6 @@ double ColumnNormSquared(const ColMajorMatrix<Complex>& A, std::int64_t j) {
   double sum = 0.0;
   for (std::int64_t i = 0; i < A.rows(); ++i) sum += std::norm(A(i, j));
   return sum;
-}
-
-// a * b written out: the library's complex product guards against infinities, which these
-// rotations of finite columns never meet, at a cost that dominates the decomposition.
-Complex Times(const Complex& a, const Complex& b) {
-  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
 
 // Rotates columns p and q of M: with phase = gamma / |gamma|,
@@ -94,9 +90,9 @@ bool TriangularizeWith(ColMajorMatrix<Complex>& W, std::vector<Complex>& g) {
     const double half = length * (length + lead);  // v^H v / 2
     auto reflect = [&](auto at) {
       Complex dot = 0.0;
-      for (std::int64_t i = k; i < rows; ++i) dot += std::conj(W(i, k)) * at(i);
+      for (std::int64_t i = k; i < rows; ++i) dot += Times(std::conj(W(i, k)), at(i));
       dot /= half;
-      for (std::int64_t i = k; i < rows; ++i) at(i) -= dot * W(i, k);
+      for (std::int64_t i = k; i < rows; ++i) at(i) -= Times(dot, W(i, k));
     };
     for (std::int64_t j = k + 1; j < n; ++j)
       reflect([&](std::int64_t i) -> Complex& { return W(i, j); });
@@ -110,7 +106,7 @@ bool TriangularizeWith(ColMajorMatrix<Complex>& W, std::vector<Complex>& g) {
 void BackSubstitute(const ColMajorMatrix<Complex>& W, std::int64_t last, Complex* b) {
   for (std::int64_t i = last; i >= 0; --i) {
     Complex sum = b[i];
-    for (std::int64_t l = i + 1; l <= last; ++l) sum -= W(i, l) * b[l];
+    for (std::int64_t l = i + 1; l <= last; ++l) sum -= Times(W(i, l), b[l]);
     b[i] = sum / W(i, i);
   }
 }

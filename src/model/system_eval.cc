@@ -15,7 +15,7 @@ void BuildPowerTable(const MonomialLayout& layout, const Complex* x, EvaluationW
     Complex* column = w.powers.data() + static_cast<std::size_t>(k) * rows;
     column[0] = Complex(1.0, 0.0);
     const int top = std::max(0, static_cast<int>(layout.maxDegree[k]));
-    for (int d = 1; d <= top; ++d) column[d] = column[d - 1] * x[k];
+    for (int d = 1; d <= top; ++d) column[d] = Times(column[d - 1], x[k]);
   }
 }
 
@@ -166,16 +166,16 @@ void EvaluateDistinctMonomials(const Complex* x, EvaluationWorkspace& w, const P
       const int k = var[q];
       if (e[q] == 1) {
         factor[q] = c;
-        c *= x[k];
+        c = Times(c, x[k]);
       } else {
-        factor[q] = static_cast<double>(e[q]) * c * power.Below(first + q);
-        c *= power.At(first + q);
+        factor[q] = Times(static_cast<double>(e[q]) * c, power.Below(first + q));
+        c = Times(c, power.At(first + q));
       }
     }
     Complex v(1.0, 0.0);
     for (int q = support - 1; q >= 0; --q) {
-      factor[q] *= v;
-      if (q > 0) v *= power.At(first + q);
+      factor[q] = Times(factor[q], v);
+      if (q > 0) v = Times(v, power.At(first + q));
     }
     w.monomialValue[u] = c;
   }

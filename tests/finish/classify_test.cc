@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -288,6 +289,34 @@ TEST(LocalDimensionTest, TellsIsolatedSingularRootsFromSets) {
 
 int DimensionAt(const PolySystem& s, const std::vector<Complex>& x) {
   return LocalDimension(BringToNormalForm(s), x.data());
+}
+
+// g l_i = 0, i = 1..3, with g = x^2 + y^2 + z^2 - 1 and l = (x - 2, y + 3, z - 5): the sphere,
+// where the Jacobian l grad(g)^T has corank 2. Its second derivative along the sphere,
+// 2 |v|^2 l, is nonzero but lies in the Jacobian's range (only the part across the range rules
+// a set out): dimension 2, at a real and at a non-real point of the sphere.
+TEST(LocalDimensionTest, CurvedSurfaceWhoseSecondDerivativeLiesInTheRangeHasDimensionTwo) {
+  const std::vector<std::array<std::int32_t, 3>> linear{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  const std::array<double, 3> offsets{-2.0, 3.0, -5.0};
+  std::vector<Equation> equations;
+  for (int i = 0; i < 3; ++i) {
+    Equation eq;
+    for (int k = 0; k < 3; ++k) {
+      std::vector<std::int32_t> square(3, 0);
+      square[k] = 2;
+      std::vector<std::int32_t> cube = square;
+      cube[i] += 1;
+      testing::AddTerm(eq, cube, 1.0);
+      testing::AddTerm(eq, square, offsets[i]);
+    }
+    testing::AddTerm(eq, {linear[i].begin(), linear[i].end()}, -1.0);
+    testing::AddTerm(eq, {0, 0, 0}, -offsets[i]);
+    equations.push_back(eq);
+  }
+  const PolySystem sphere = testing::BuildSystem(equations);
+  EXPECT_EQ(DimensionAt(sphere, {0.36, 0.48, 0.8}), 2);
+  const Complex z(0.0, std::sqrt(0.19));
+  EXPECT_EQ(DimensionAt(sphere, {1.2, Complex(0.0, 0.5), z}), 2);
 }
 
 // Griewank-Osborne: 29/16 x^3 - 2 x y = 0, y - x^2 = 0, the origin of multiplicity 3 at which
