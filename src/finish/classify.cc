@@ -41,6 +41,8 @@ constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
 // Newton's step over a tiny coordinate at most this: the coordinate is known, not rounding noise.
 constexpr double kResolvedStep = 1e-8;
+// Newton's relative step above it: the end point is no root to working accuracy.
+constexpr double kUnconvergedStep = 1e-6;
 
 // What is known of one end point before grouping.
 struct PointEvidence {
@@ -137,6 +139,19 @@ void PlaceExtrapolatedOnSet(const NormalForm& system, const Complex* x, PointEvi
   e.inSubspace = true;
 }
 
+// An end point that is no root to working accuracy (Newton's step above kUnconvergedStep of it)
+// is, like a path's last point, on its approach to where the path goes: when that is a set in a
+// coordinate subspace near it, the end point is on the set (the reduced cyclic-8 system, seed 2:
+// a path accepted at the target with residual 1e-6, its coordinates y5, y6, y7 near 5e-4 and
+// falling, 7e-4 from the set in y2 = y5 = y6 = y7 = 0). Without a set nothing changes.
+void PlaceUnconvergedOnSet(const NormalForm& system, const Complex* x, PointEvidence& e) {
+  SubspaceSetPoint onSet = SetInCoordinateSubspace(system, x, true);
+  if (onSet.dimension == 0) return;
+  e.localDimension = onSet.dimension;
+  e.value = std::move(onSet.point);
+  e.inSubspace = true;
+}
+
 // Newton's method also converges quadratically onto a solution set from a point off it (x (x + y
 // - 1), y (x + y - 1) from 3e-6 off the line, kappa_s 4.8e5), where the Jacobian at the limit is
 // singular: a regular root keeps its condition at the limit, up to the drift of the start's
@@ -197,6 +212,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
   // A regular root keeps full rank in any subspace, so the test never takes one for a set.
   if (e.localDimension == 0 && !e.certificate) PlaceOnSubspaceSet(system, x, approached, e);
   if (extrapolated && e.localDimension == 0 && !e.candidate) PlaceExtrapolatedOnSet(system, x, e);
+  if (!approached && !extrapolated && e.localDimension == 0 && !e.candidate &&
+      e.measures.relativeStep > kUnconvergedStep)
+    PlaceUnconvergedOnSet(system, x, e);
   if (system.scaled.n == 1) ExamineCluster(system, e);
   return e;
 }

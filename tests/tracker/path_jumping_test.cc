@@ -424,5 +424,82 @@ TEST(CheckPathJumpingTest, OneVariableBigBucketIsComparedPairwise) {
   EXPECT_EQ(stats.separatedPairs, 1);
 }
 
+// x^2 - 1 = 0, y - 2 = 0: simple roots (1, 2) and (-1, 2).
+OwnedSystem TwoSimpleRoots() {
+  return OwnedSystem(2, {{{{2, 0}, 1.0}, {{0, 0}, -1.0}}, {{{0, 1}, 1.0}, {{0, 0}, -2.0}}});
+}
+
+// Path 1 stopped 1e-2 short of the root (1, 2) that path 3 reached (an acceptable residual, no
+// root to working accuracy): at its Newton limit it is that root, so the pair is re-tracked, and
+// path 1 proves diverging. Path 2 at (1.5, 2) is no such point: its limit lies too far off.
+TEST(CheckPathJumpingTest, EndPointShortOfAnotherPathsRootIsComparedAtItsNewtonLimit) {
+  const OwnedSystem target = TwoSimpleRoots();
+  ColMajorMatrix<Complex> s = Points({{1.01, 2.0}, {1.5, 2.0}, {1.0, 2.0}});
+  std::vector<PathRecord> records = Records(3);
+  MockRetrack retrack;
+  RetrackResult diverged{{4e5, 2.0}, 9, true};
+  diverged.diverged = true;
+  diverged.valuation = -1.0;
+  EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01))).WillOnce(Return(diverged));
+  EXPECT_CALL(retrack, Call(ForRecord(2), _)).Times(0);
+  EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
+      .WillOnce(Return(RetrackResult{{1.0, 2.0}, 4, false}));
+  RuntimeUniform runtime(23);
+
+  CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
+
+  EXPECT_EQ(records[0].status, PathStatus::kDiverged);
+  EXPECT_EQ(records[1].status, PathStatus::kReached);
+  EXPECT_EQ(records[2].status, PathStatus::kJumped);
+}
+
+// When both re-tracks come back, the path that stopped short of the root is given up, even the
+// earlier one; the root stays with the path that reached it.
+TEST(CheckPathJumpingTest, InseparablePairGivesUpThePathThatStoppedShort) {
+  const OwnedSystem target = TwoSimpleRoots();
+  ColMajorMatrix<Complex> s = Points({{1.0 + 1e-3, 2.0}, {1.0, 2.0}});
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(1), _))
+      .Times(2)
+      .WillRepeatedly(Return(RetrackResult{{1.0 + 1e-3, 2.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(2), _))
+      .Times(2)
+      .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+  RuntimeUniform runtime(29);
+  CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+  EXPECT_EQ(records[0].status, PathStatus::kRetrackFailed);
+  EXPECT_EQ(records[1].status, PathStatus::kJumped);
+}
+
+// Path 2 shares root A with path 1 and, re-tracked, lands on root B of path 3, then back on A,
+// and so on: the follow-up rounds end with it on one of them. One path of the pair left is given
+// up, so that no two reported end points coincide.
+TEST(CheckPathJumpingTest, PairThatTheRoundsLeaveTogetherKeepsOnePath) {
+  const OwnedSystem target = LinearSystem2();
+  const std::vector<Complex> a{1.0, 2.0}, b{5.0, 6.0};
+  ColMajorMatrix<Complex> s = Points({a, a, b});
+  std::vector<PathRecord> records = Records(3);
+  MockRetrack retrack;
+  int calls = 0;
+  ON_CALL(retrack, Call(ForRecord(1), _)).WillByDefault(Return(RetrackResult{a, 1, false}));
+  ON_CALL(retrack, Call(ForRecord(3), _)).WillByDefault(Return(RetrackResult{b, 1, false}));
+  ON_CALL(retrack, Call(ForRecord(2), _)).WillByDefault([&](const PathRecord&, double) {
+    return RetrackResult{++calls % 2 == 1 ? b : a, 1, false};
+  });
+  EXPECT_CALL(retrack, Call(_, _)).Times(::testing::AnyNumber());
+  RuntimeUniform runtime(31);
+
+  CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
+
+  std::vector<std::vector<Complex>> reported;
+  for (int r = 0; r < 3; ++r) {
+    if (records[r].status == PathStatus::kRetrackFailed) continue;
+    reported.push_back({s(0, r), s(1, r)});
+  }
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_NE(reported[0], reported[1]);
+}
+
 }  // namespace
 }  // namespace zormix
