@@ -110,40 +110,14 @@ void PlaceOnSubspaceSet(const NormalForm& system, const Complex* x, bool approac
   e.inSubspace = true;
 }
 
-// The Cauchy end game's value carries an error of about 1e-10 of the point, so its coordinates
-// below kEndGameCoincidence of the largest are zero as far as it can tell. Where the point with
-// those coordinates zeroed lies on a set (the slices, or a set in a coordinate subspace), the end
-// point is on that set: the reduced cyclic-8 system has paths with winding number 6 ending 1e-10
-// from (0, 0, 0, 0, -1, 0, 0), where sets cross, that the slices at the end point miss.
-void PlaceExtrapolatedOnSet(const NormalForm& system, const Complex* x, PointEvidence& e) {
-  const int n = system.scaled.n;
-  const double largest = MaxModulus(x, n);
-  std::vector<Complex> y(x, x + n);
-  bool zeroed = false;
-  for (Complex& v : y) {
-    if (v != 0.0 && std::abs(v) <= kEndGameCoincidence * largest) {
-      v = 0.0;
-      zeroed = true;
-    }
-  }
-  if (!zeroed) return;
-  int dimension = LocalDimension(system, y.data());
-  if (dimension == 0) {
-    SubspaceSetPoint onSet = SetInCoordinateSubspace(system, y.data(), false);
-    dimension = onSet.dimension;
-    if (dimension > 0) y = std::move(onSet.point);
-  }
-  if (dimension == 0) return;
-  e.localDimension = dimension;
-  e.value = std::move(y);
-  e.inSubspace = true;
-}
-
 // An end point that is no root to working accuracy (Newton's step above kUnconvergedStep of it)
 // is, like a path's last point, on its approach to where the path goes: when that is a set in a
-// coordinate subspace near it, the end point is on the set (the reduced cyclic-8 system, seed 2:
-// a path accepted at the target with residual 1e-6, its coordinates y5, y6, y7 near 5e-4 and
-// falling, 7e-4 from the set in y2 = y5 = y6 = y7 = 0). Without a set nothing changes.
+// coordinate subspace near it, the end point is on the set. The reduced cyclic-8 system: a path
+// accepted at the target with residual 1e-6, its coordinates y5, y6, y7 near 5e-4 and falling,
+// 7e-4 from the set in y2 = y5 = y6 = y7 = 0; the Cauchy end game's point (winding number 6)
+// 1e-10 from the crossing of sets at (0, 0, 0, 0, -1, 0, 0), whose tiny coordinates Newton's
+// step changes by their own size, where the slices at the point miss the sets. Only a set found
+// changes the verdict; the value then is the set's point.
 void PlaceUnconvergedOnSet(const NormalForm& system, const Complex* x, PointEvidence& e) {
   SubspaceSetPoint onSet = SetInCoordinateSubspace(system, x, true);
   if (onSet.dimension == 0) return;
@@ -164,8 +138,7 @@ bool RegularAtLimit(const NormalForm& system, const Complex* limit, double kappa
 // Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
 // test also runs on every candidate above kWellConditioned, whose box then separates it from
 // a near-coincident root better than any distance rule.
-PointEvidence Examine(const NormalForm& system, const Complex* x, bool approached,
-                      bool extrapolated) {
+PointEvidence Examine(const NormalForm& system, const Complex* x, bool approached) {
   PointEvidence e;
   e.measures = MeasurePoint(system, x);
   e.value.assign(x, x + system.scaled.n);
@@ -211,8 +184,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
   // at their rounding noise, and kappa_s measured in their own units looks like a regular root's.
   // A regular root keeps full rank in any subspace, so the test never takes one for a set.
   if (e.localDimension == 0 && !e.certificate) PlaceOnSubspaceSet(system, x, approached, e);
-  if (extrapolated && e.localDimension == 0 && !e.candidate) PlaceExtrapolatedOnSet(system, x, e);
-  if (!approached && !extrapolated && e.localDimension == 0 && !e.candidate &&
+  if (!approached && e.localDimension == 0 && !e.candidate &&
       e.measures.relativeStep > kUnconvergedStep)
     PlaceUnconvergedOnSet(system, x, e);
   if (system.scaled.n == 1) ExamineCluster(system, e);
@@ -443,8 +415,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
       count, std::max(1, threads),
       [&]() -> UnitFunction {
         return [&](std::int64_t k) {
-          evidence[k] =
-              Examine(normalized, r.roots.col(k), Approached(r, k), WindingNumber(r, k) >= 2);
+          evidence[k] = Examine(normalized, r.roots.col(k), Approached(r, k));
         };
       },
       stop.Poll());
