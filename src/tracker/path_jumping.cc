@@ -107,8 +107,9 @@ struct PairChecker {
   // bucket: when that path jumped too, the two stay together. So the end points that separating
   // pairs moved are compared again, in follow-up rounds limited to pairs with such a member.
   bool followUp = false;
-  // After the rounds: pairs still at one point are not re-tracked again (their re-tracks keep
-  // landing on each other's roots); one path of each is given up (DropOneOfInseparable).
+  // After the rounds: pairs still at one point, whose re-tracks came back to it or kept landing
+  // on each other's roots, are not re-tracked again; one path of each is given up
+  // (DropOneOfInseparable).
   bool finalSweep = false;
   std::vector<std::uint8_t> moved;     // moved by the previous round (compared in this one)
   std::vector<std::uint8_t> movedNow;  // moved by the current round
@@ -231,14 +232,12 @@ struct PairChecker {
       ++stats.separatedPairs;
       MarkMoved(i);
       MarkMoved(k);
-    } else {
-      DropOneOfInseparable(i, k, ya);
     }
   }
 
-  // Both re-tracks came back to one nonsingular root. A simple root ends exactly one path (near
-  // it the solution of the homotopy is a smooth function of t), so one of the two jumped there
-  // and where it goes is unknown: the path whose end point lay farther from the root (one that
+  // Two paths left at one nonsingular root. A simple root ends exactly one path (near it the
+  // solution of the homotopy is a smooth function of t), so one of the two jumped there and
+  // where it goes is unknown: the path whose end point lay farther from the root (one that
   // stopped short of it) is given up, else the later one.
   void DropOneOfInseparable(std::int64_t i, std::int64_t k, const std::vector<Complex>& root) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);

@@ -273,6 +273,7 @@ TEST(CheckPathJumpingTest, PairsThatNeedNoRetrackAreLeftAlone) {
       CheckPathJumping(doubleRoot.View(), s, 3, records, retrack.AsStdFunction(), runtime);
   EXPECT_EQ(s, Points({{0.0, 1.0}, {1e-12, 1.0}, {0.0, 1.0}}));
   EXPECT_EQ(stats.retracked, 0);
+  for (const PathRecord& record : records) EXPECT_EQ(record.status, PathStatus::kReached);
 
   // Closer than 1e-7 in any projection, but Im(y_1) straddles 1e-4: different buckets.
   const OwnedSystem linear = LinearSystem2();
