@@ -34,6 +34,7 @@ constexpr int kFollowUpRounds = 5;
 constexpr int kLimitIterations = 8;
 constexpr double kConvergedStep = 1e-12;
 constexpr double kLimitDrift = 0.1;
+constexpr double kQuadraticStepRatio = 0.01;  // the last step at most this times the one before
 
 // A recorded path whose re-track failed or went to infinity: its end point is not reported.
 bool DroppedByRetrack(PathStatus status) {
@@ -69,6 +70,7 @@ std::vector<Complex> NewtonLimit(const SystemView& target, std::span<const std::
                                  std::vector<Complex>& values) {
   const double size = std::max(1.0, MaxModulus(y));
   std::vector<Complex> x = y;
+  double previous = 0.0;
   for (int k = 0; k < kLimitIterations; ++k) {
     EvaluateSystem(target, maxDegree, x.data(), jacobian, values);
     SolveLinearComplex(jacobian, values.data());
@@ -76,7 +78,9 @@ std::vector<Complex> NewtonLimit(const SystemView& target, std::span<const std::
     if (k == 0 && step <= kConvergedStep * size) return y;
     for (std::size_t j = 0; j < x.size(); ++j) x[j] -= values[j];
     if (!(MaxDistance(x, y) <= kLimitDrift * size)) return y;
-    if (step <= kConvergedStep * size) return x;
+    // Quadratic convergence: a singular root's linear rate (1/2 at a double root) never ends it.
+    if (step <= kConvergedStep * size) return step <= kQuadraticStepRatio * previous ? x : y;
+    previous = step;
   }
   return y;
 }
@@ -107,10 +111,6 @@ struct PairChecker {
   // bucket: when that path jumped too, the two stay together. So the end points that separating
   // pairs moved are compared again, in follow-up rounds limited to pairs with such a member.
   bool followUp = false;
-  // After the rounds: pairs still at one point, whose re-tracks came back to it or kept landing
-  // on each other's roots, are not re-tracked again; one path of each is given up
-  // (DropOneOfInseparable).
-  bool finalSweep = false;
   std::vector<std::uint8_t> moved;     // moved by the previous round (compared in this one)
   std::vector<std::uint8_t> movedNow;  // moved by the current round
 
@@ -201,15 +201,9 @@ struct PairChecker {
 
   void ProcessPair(std::int64_t i, std::int64_t k) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
-    if ((followUp || finalSweep) &&
-        (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)))
+    if (followUp && (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)))
       return;
     if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
-    if (finalSweep) {
-      if (!Apart(Column(limits, i), Column(limits, k)))
-        DropOneOfInseparable(i, k, Column(limits, i));
-      return;
-    }
     if (!IsWellConditioned(limits.col(i))) return;
     std::vector<Complex> ya = Column(limits, i), yb = Column(limits, k);
     const std::vector<Complex> common = ya;
@@ -233,21 +227,6 @@ struct PairChecker {
       MarkMoved(i);
       MarkMoved(k);
     }
-  }
-
-  // Two paths left at one nonsingular root. A simple root ends exactly one path (near it the
-  // solution of the homotopy is a smooth function of t), so one of the two jumped there and
-  // where it goes is unknown: the path whose end point lay farther from the root (one that
-  // stopped short of it) is given up, else the later one.
-  void DropOneOfInseparable(std::int64_t i, std::int64_t k, const std::vector<Complex>& root) {
-    const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
-    if (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)) return;
-    if (!IsWellConditioned(root.data())) return;
-    const double offI = MaxDistance(Column(solutions, i), Column(limits, i));
-    const double offK = MaxDistance(Column(solutions, k), Column(limits, k));
-    PathRecord& dropped = records[offI > offK ? ui : uk];
-    dropped.status = PathStatus::kRetrackFailed;
-    dropped.valuation = 0.0;
   }
 
   // Every pair of `members` in list order (the earlier member first); in a follow-up round only
@@ -344,10 +323,6 @@ PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Compl
     checker.Project();
     checker.ComparePairs(rootCount);
   }
-  checker.followUp = false;
-  checker.finalSweep = true;
-  checker.Project();
-  checker.ComparePairs(rootCount);
   return checker.stats;
 }
 

@@ -54,8 +54,7 @@ using RetrackFunction =
 // (1e-12 < smax < 1e7 smin) re-tracks both paths, at most twice. Updates solutions (only when the
 // pair was separated, with the limits of the re-tracks' end points) and the records' steps,
 // retrackCount (reset to 0 first) and status (kJumped after a re-track, kDiverged with the
-// valuation once one was proved diverging, kRetrackFailed once one failed otherwise, or when
-// both re-tracks came back to one nonsingular root: one path of such a pair is given up; a status
+// valuation once one was proved diverging, kRetrackFailed once one failed otherwise; a status
 // left by an earlier check is reset first). Returns the counts of re-tracks (`retracked`) and of
 // separated pairs.
 PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
