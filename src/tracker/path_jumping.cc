@@ -34,7 +34,6 @@ constexpr int kFollowUpRounds = 5;
 constexpr int kLimitIterations = 8;
 constexpr double kConvergedStep = 1e-12;
 constexpr double kLimitDrift = 0.1;
-constexpr double kQuadraticStepRatio = 0.01;  // the last step at most this times the one before
 
 // A recorded path whose re-track failed or went to infinity: its end point is not reported.
 bool DroppedByRetrack(PathStatus status) {
@@ -70,7 +69,6 @@ std::vector<Complex> NewtonLimit(const SystemView& target, std::span<const std::
                                  std::vector<Complex>& values) {
   const double size = std::max(1.0, MaxModulus(y));
   std::vector<Complex> x = y;
-  double previous = 0.0;
   for (int k = 0; k < kLimitIterations; ++k) {
     EvaluateSystem(target, maxDegree, x.data(), jacobian, values);
     SolveLinearComplex(jacobian, values.data());
@@ -78,9 +76,7 @@ std::vector<Complex> NewtonLimit(const SystemView& target, std::span<const std::
     if (k == 0 && step <= kConvergedStep * size) return y;
     for (std::size_t j = 0; j < x.size(); ++j) x[j] -= values[j];
     if (!(MaxDistance(x, y) <= kLimitDrift * size)) return y;
-    // Quadratic convergence: a singular root's linear rate (1/2 at a double root) never ends it.
-    if (step <= kConvergedStep * size) return step <= kQuadraticStepRatio * previous ? x : y;
-    previous = step;
+    if (step <= kConvergedStep * size) return x;
   }
   return y;
 }
