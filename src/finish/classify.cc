@@ -43,6 +43,8 @@ constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at 
 constexpr double kResolvedStep = 1e-8;
 // Two roots found by Newton's method in double-double within this share of their size are one.
 constexpr double kSearchedCoincidence = 1e-8;
+// Newton's relative step above it: the end point is no root to working accuracy.
+constexpr double kUnconvergedStep = 1e-6;
 
 // What is known of one end point before grouping.
 struct PointEvidence {
@@ -106,6 +108,22 @@ void PlaceOnSubspaceSet(const NormalForm& system, const Complex* x, bool approac
     }
     return;
   }
+  e.localDimension = onSet.dimension;
+  e.value = std::move(onSet.point);
+  e.inSubspace = true;
+}
+
+// An end point that is no root to working accuracy (Newton's step above kUnconvergedStep of it)
+// is, like a path's last point, on its approach to where the path goes: when that is a set in a
+// coordinate subspace near it, the end point is on the set. The reduced cyclic-8 system: a path
+// accepted at the target with residual 1e-6, its coordinates y5, y6, y7 near 5e-4 and falling,
+// 7e-4 from the set in y2 = y5 = y6 = y7 = 0; the Cauchy end game's point (winding number 6)
+// 1e-10 from the crossing of sets at (0, 0, 0, 0, -1, 0, 0), whose tiny coordinates Newton's
+// step changes by their own size, where the slices at the point miss the sets. Only a set found
+// changes the verdict; the value then is the set's point.
+void PlaceUnconvergedOnSet(const NormalForm& system, const Complex* x, PointEvidence& e) {
+  SubspaceSetPoint onSet = SetInCoordinateSubspace(system, x, true);
+  if (onSet.dimension == 0) return;
   e.localDimension = onSet.dimension;
   e.value = std::move(onSet.point);
   e.inSubspace = true;
@@ -176,6 +194,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
   // at their rounding noise, and kappa_s measured in their own units looks like a regular root's.
   // A regular root keeps full rank in any subspace, so the test never takes one for a set.
   if (e.localDimension == 0 && !e.certificate) PlaceOnSubspaceSet(system, x, approached, e);
+  if (!approached && e.localDimension == 0 && !e.candidate &&
+      e.measures.relativeStep > kUnconvergedStep)
+    PlaceUnconvergedOnSet(system, x, e);
   if (system.scaled.n == 1) ExamineCluster(system, e);
   return e;
 }

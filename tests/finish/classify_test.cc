@@ -610,8 +610,9 @@ PolySystem MirroredCyclicSums() { return CyclicSums(4, {0, 1, 2, 3, 2, 1, 0, -1}
 PathRecord Approached() { return PathRecord{0, 1, 0, 0, PathStatus::kEndGame, 0}; }
 
 // A path's last point 4e-3 off the line in a and c (not a solution: F is 1e-3 there): handed
-// over by the end game it lies on the line, placed on it (a = c = 0); the same point
-// reached by plain tracking is no point of the line (its coordinates are no rounding noise).
+// over by the end game it lies on the line, placed on it (a = c = 0). Reached by plain tracking,
+// it is no root to working accuracy either, so it is on the line too; a root accurate to
+// rounding as close to the line's plane would not be moved onto it.
 TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
   const PolySystem s = MirroredCyclicSums();
   const Complex b(-0.3, 0.2);
@@ -627,7 +628,7 @@ TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
   EXPECT_LT(std::abs(2.0 * p[1] + p[3] + 1.0), 1e-12);
   EXPECT_LT(std::abs(p[1] - b), 1e-2);
   r.records[0] = PathRecord{};
-  EXPECT_NE(Classify(s, r).status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(Classify(s, r).status[0], RootStatus::kPositiveDimensional);
 }
 
 // Three paths reach (0, 0, -1/2, 0) by the end game's loops (winding number 4); the fourth was
@@ -684,6 +685,50 @@ TEST(SubspaceSets, EndPointAtAnEndPointOnASetIsOnIt) {
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.localDimension[0], c.localDimension[1]);
   EXPECT_EQ(c.counts.regular, 0);
+}
+
+// The reduced cyclic-8 system: the cyclic sums of 1..7 factors over y1, ..., y7, 1. It has no
+// isolated singular root; its sets cross at points such as (0, 0, 0, 0, -1, 0, 0).
+PolySystem ReducedCyclicEight() {
+  return CyclicSums(7, {0, 1, 2, 3, 4, 5, 6, -1}, {1, 2, 3, 4, 5, 6, 7});
+}
+
+// A Cauchy end game's point (winding number 6) 1e-10 from the crossing at (0, 0, 0, 0, -1, 0, 0),
+// where the slices at the point itself miss the sets: within the end game's accuracy it is the
+// crossing, on a set.
+TEST(SubspaceSets, ExtrapolatedEndPointNextToCrossingSetsIsOnThem) {
+  const PolySystem s = ReducedCyclicEight();
+  SolveResult r = EndPoints(7, {{Complex(1.1753858663780298e-11, 8.361048560797475e-11),
+                                 Complex(-8.08041606313452e-11, -9.18363947063734e-11),
+                                 Complex(5.7295014081528765e-11, -7.538600402829809e-11),
+                                 Complex(1.1754138297590367e-11, 8.361105191387482e-11),
+                                 Complex(-0.9999999999999982, 1.6378720131403594e-15),
+                                 Complex(-4.808075234249051e-16, -6.71482545492689e-16),
+                                 Complex(-2.0117371310468535e-16, -1.0517664574919798e-16)}});
+  r.records[0].windingNumber = 6;
+  const Classification c = Classify(s, r);
+  EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_GE(c.localDimension[0], 1);
+  EXPECT_EQ(c.counts.singular, 0);
+}
+
+// A path accepted at the target with residual 1e-6 (seed 2 of the reduced cyclic-8 system): y5,
+// y6, y7 near 5e-4 on their way to 0, 7e-4 from the set in y2 = y5 = y6 = y7 = 0. It ends on that
+// set.
+TEST(SubspaceSets, UnconvergedEndPointApproachingASetIsOnIt) {
+  const PolySystem s = ReducedCyclicEight();
+  SolveResult r = EndPoints(7, {{Complex(-2.023053342405456, -2.7985657902346057),
+                                 Complex(-3.25930260698826e-14, 6.387935914413427e-14),
+                                 Complex(0.8608065672872494, -0.5600132581885018),
+                                 Complex(0.1632064562471955, 3.359479598736098),
+                                 Complex(-0.00039320171232724567, -0.0004964311320744421),
+                                 Complex(-0.00017330525047457964, 9.267784824407416e-05),
+                                 Complex(-0.0003931741661547331, -0.0004967970292242731)}});
+  r.records[0].windingNumber = 1;
+  const Classification c = Classify(s, r);
+  EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_GE(c.localDimension[0], 1);
+  EXPECT_EQ(c.counts.singular, 0);
 }
 
 }  // namespace
