@@ -14,6 +14,9 @@ using namespace path_steps;
 
 namespace {
 
+// Distance to the target within which a path's last point is close enough to hand over.
+constexpr double kHandOverDistance = 1e-8;
+
 // A path given up as tending to zero with a fractional power (some coordinates ~ d^p, 0 < p < 1,
 // others converging), whose end game found no closing loops (winding numbers beyond its bound, or
 // loops too ill-conditioned near a positive-dimensional set) and whose polish found no new root:
@@ -22,8 +25,13 @@ namespace {
 // and the classification decides what it is (finish/local_dimension.h); the path is no longer
 // counted failed for want of a verdict.
 bool HandOverApproach(PathState& st, const PathContext& ctx) {
-  if (!ctx.limits.cauchyEndGame || st.failure != PathFailure::kSingularEnd || st.hasPolished ||
-      !AllFinite(st.yCur))
+  // A step underflow as close to the target, with no coordinate growing, is such a path too: its
+  // last steps were refused where the set makes the corrector ill-conditioned.
+  const bool nearSet = st.failure == PathFailure::kStepUnderflow &&
+                       Distance(st, *ctx.route) <= kHandOverDistance &&
+                       st.valuationRunStart.distance == 0.0;
+  if (!ctx.limits.cauchyEndGame || (st.failure != PathFailure::kSingularEnd && !nearSet) ||
+      st.hasPolished || !AllFinite(st.yCur))
     return false;
   st.y = st.yCur;
   st.windingNumber = 0;
@@ -136,8 +144,16 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   const bool accepted = AcceptAtTarget(st, ctx) && AllFinite(st.y);
   if (ctx.StopRequested()) return false;
   if (!accepted) {
-    st.reachedByEndGame = ctx.limits.cauchyEndGame && RunCauchyEndGame(st, ctx);
-    return st.reachedByEndGame;
+    if (!ctx.limits.cauchyEndGame) return false;
+    const std::vector<Complex> arrival = st.y;
+    if (RunCauchyEndGame(st, ctx)) return st.reachedByEndGame = true;
+    // Arrived, but no root and no loops: a point near a solution set (fourbar: 0.2 from the
+    // plane X2 = -i X1, Y2 = -i Y1). Handed over with winding number 0, unknown: classification
+    // finds the set, or finishing refuses the point as before.
+    if (!AllFinite(arrival)) return false;
+    st.y = arrival;
+    st.windingNumber = 0;
+    return st.reachedByEndGame = true;
   }
   RefineSingularEnd(st, ctx);
   return true;
