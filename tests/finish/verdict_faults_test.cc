@@ -164,15 +164,12 @@ TEST(VerdictEdges, MultipleRootsOfASparsePolynomialOfHighDegree) {
   EXPECT_EQ(Classify(simple, roots).counts.regular, 40);
 }
 
-// Wilkinson's polynomial (x - 1)(x - 2)...(x - 20), expanded: its roots have conditions up to
-// 5e13 against the coefficients, so double precision leaves them up to 1e-3 relative off.
-// Newton's method in double-double converges quadratically to each from either side, although
-// the condition at the root may be a few percent above that at the start (root 18 from above:
-// 6.03e12 at the start, 6.37e12 at the root): all 20 are regular.
-TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
-  std::vector<double> coefficients{1.0};
-  for (int r = 1; r <= 20; ++r) {
-    std::vector<double> next(coefficients.size() + 1, 0.0);
+// Wilkinson's polynomial (x - 1)(x - 2)...(x - d), expanded: the exact integer coefficients (below
+// 1e25 for d <= 24), each rounded to double once, as reading them as text does.
+Equation Wilkinson(int d) {
+  std::vector<__int128> coefficients{1};
+  for (int r = 1; r <= d; ++r) {
+    std::vector<__int128> next(coefficients.size() + 1, 0);
     for (std::size_t k = 0; k < coefficients.size(); ++k) {
       next[k + 1] += coefficients[k];
       next[k] -= r * coefficients[k];
@@ -181,8 +178,18 @@ TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
   }
   Equation wilkinson;
   for (std::size_t k = 0; k < coefficients.size(); ++k)
-    testing::AddTerm(wilkinson, {static_cast<std::int32_t>(k)}, coefficients[k]);
-  const PolySystem s = BuildSystem({wilkinson});
+    testing::AddTerm(wilkinson, {static_cast<std::int32_t>(k)},
+                     static_cast<double>(coefficients[k]));
+  return wilkinson;
+}
+
+// Wilkinson's polynomial (x - 1)(x - 2)...(x - 20), expanded: its roots have conditions up to
+// 5e13 against the coefficients, so double precision leaves them up to 1e-3 relative off.
+// Newton's method in double-double converges quadratically to each from either side, although
+// the condition at the root may be a few percent above that at the start (root 18 from above:
+// 6.03e12 at the start, 6.37e12 at the root): all 20 are regular.
+TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
+  const PolySystem s = BuildSystem({Wilkinson(20)});
   for (const double side : {-1e-3, 1e-3}) {
     SCOPED_TRACE(side);
     std::vector<std::vector<Complex>> points;
@@ -198,20 +205,7 @@ TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
 // shrink slowly. Each such point is its own regular root, neither one wide "multiple root" holding
 // all 24 (the disk whose lower Taylor coefficients are rounding noise) nor singular.
 TEST(VerdictEdges, IllConditionedRootsLeftFarOffAreRegular) {
-  // The exact integer coefficients (below 1e25), each rounded once, as reading them as text does.
-  std::vector<__int128> coefficients{1};
-  for (int r = 1; r <= 24; ++r) {
-    std::vector<__int128> next(coefficients.size() + 1, 0);
-    for (std::size_t k = 0; k < coefficients.size(); ++k) {
-      next[k + 1] += coefficients[k];
-      next[k] -= r * coefficients[k];
-    }
-    coefficients = next;
-  }
-  Equation wilkinson;
-  for (std::size_t k = 0; k < coefficients.size(); ++k)
-    testing::AddTerm(wilkinson, {static_cast<std::int32_t>(k)},
-                     static_cast<double>(coefficients[k]));
+  const Equation wilkinson = Wilkinson(24);
   // End points of double tracking (seed 1), and the roots they belong to.
   const std::vector<std::pair<Complex, Complex>> ends{
       {{7.453212411456943, -0.1368689651552446}, {8.000995529, 0.0}},
