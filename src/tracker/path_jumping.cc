@@ -4,11 +4,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <utility>
 
 #include "base/condition_estimate.h"
-#include "base/linear_algebra.h"
 
 namespace zormix {
 namespace {
@@ -29,11 +27,6 @@ constexpr double kConditionTolerance = 1e-5;
 constexpr int kRetrackAttempts = 2;
 // Rounds of comparisons after the first pass, for end points that re-tracking moved.
 constexpr int kFollowUpRounds = 5;
-// Newton's limit of an end point (NewtonLimit): at most this many steps, the last one below
-// kConvergedStep of the point, and no farther than kLimitDrift max(1, |y|) from it.
-constexpr int kLimitIterations = 8;
-constexpr double kConvergedStep = 1e-12;
-constexpr double kLimitDrift = 0.1;
 
 // A recorded path whose re-track failed or went to infinity: its end point is not reported.
 bool DroppedByRetrack(PathStatus status) {
@@ -59,28 +52,6 @@ double MaxModulus(const std::vector<Complex>& a) {
   return d;
 }
 
-// Where Newton's method on the target converges quadratically from y, or y itself: an end point
-// that is a root to working accuracy already (first step below kConvergedStep), one near a
-// singular point (too slow to converge) or one that Newton takes far away. A path may stop short
-// of a simple root with a residual the acceptance takes (1e-2 off a root of pole27sys, residual
-// 4e-6): that point is the root another path reached, so pairs are compared at their limits.
-std::vector<Complex> NewtonLimit(const SystemView& target, std::span<const std::int32_t> maxDegree,
-                                 const std::vector<Complex>& y, ColMajorMatrix<Complex>& jacobian,
-                                 std::vector<Complex>& values) {
-  const double size = std::max(1.0, MaxModulus(y));
-  std::vector<Complex> x = y;
-  for (int k = 0; k < kLimitIterations; ++k) {
-    EvaluateSystem(target, maxDegree, x.data(), jacobian, values);
-    SolveLinearComplex(jacobian, values.data());
-    const double step = MaxModulus(values);
-    if (k == 0 && step <= kConvergedStep * size) return y;
-    for (std::size_t j = 0; j < x.size(); ++j) x[j] -= values[j];
-    if (!(MaxDistance(x, y) <= kLimitDrift * size)) return y;
-    if (step <= kConvergedStep * size) return x;
-  }
-  return y;
-}
-
 struct PairChecker {
   PairChecker(const SystemView& target, ColMajorMatrix<Complex>& points,
               std::vector<PathRecord>& pathRecords, const RetrackFunction& retrackPath,
@@ -93,7 +64,6 @@ struct PairChecker {
 
   const SystemView& scaledTarget;
   ColMajorMatrix<Complex>& solutions;
-  ColMajorMatrix<Complex> limits;  // NewtonLimit of each column of solutions: what is compared
   std::vector<PathRecord>& records;
   const RetrackFunction& retrack;
   RuntimeUniform& runtime;
@@ -114,37 +84,24 @@ struct PairChecker {
     const int n = static_cast<int>(solutions.rows());
     for (std::size_t k = 0; k < proj.size(); ++k) {
       proj[k] = Complex(0.0);
-      for (int j = 0; j < n; ++j) proj[k] += direction[j] * limits(j, k);
+      for (int j = 0; j < n; ++j) proj[k] += direction[j] * solutions(j, k);
     }
   }
 
-  static std::vector<Complex> Column(const ColMajorMatrix<Complex>& points, std::int64_t r) {
-    const Complex* y = points.col(r);
-    return std::vector<Complex>(y, y + points.rows());
+  std::vector<Complex> Column(std::int64_t r) const {
+    const Complex* y = solutions.col(r);
+    return std::vector<Complex>(y, y + solutions.rows());
   }
 
-  std::vector<Complex> Limit(const std::vector<Complex>& y) {
-    return NewtonLimit(scaledTarget, maxDegree, y, jacobian, values);
-  }
-
-  void ComputeLimits(std::int64_t rootCount) {
-    limits.Assign(solutions.rows(), rootCount);
-    for (std::int64_t r = 0; r < rootCount; ++r) {
-      const std::vector<Complex> limit = Limit(Column(solutions, r));
-      std::copy(limit.begin(), limit.end(), limits.col(r));
-    }
-  }
-
-  // Point y nonsingular on the scaled target: 1e-12 < smax < 1e7 smin (false for NaN).
-  bool IsWellConditioned(const Complex* y) {
-    EvaluateSystem(scaledTarget, maxDegree, y, jacobian, values);
+  // Common point i nonsingular on the scaled target: 1e-12 < smax < 1e5 smin (false for NaN).
+  bool IsWellConditioned(std::int64_t i) {
+    EvaluateSystem(scaledTarget, maxDegree, solutions.col(i), jacobian, values);
     const SingularValueEstimate s = EstimateCondition(jacobian, kConditionTolerance, runtime);
     return kMinSigmaMax < s.sigmaMax && s.sigmaMax < kMaxCondition * s.sigmaMin;
   }
 
-  // Re-tracks the path of record r and puts the Newton limit of its end point into y; books its
-  // steps and outcome on the record. A result of the wrong length counts as failed and leaves y
-  // as it was.
+  // Re-tracks the path of record r into y and books its steps and outcome on the record. A result
+  // of the wrong length counts as failed and leaves y as it was.
   void RetrackPath(std::int64_t r, double correctionLimit, std::vector<Complex>& y) {
     PathRecord& record = records[static_cast<std::size_t>(r)];
     RetrackResult result = retrack(record, correctionLimit);
@@ -154,7 +111,7 @@ struct PairChecker {
     if (result.y.size() != y.size()) {
       result.failed = true;
     } else {
-      y = Limit(result.y);
+      y = std::move(result.y);
     }
     if (result.failed) {
       // A re-track that the end game proved diverging is a verdict, not a failure: the first
@@ -200,8 +157,8 @@ struct PairChecker {
     if (followUp && (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)))
       return;
     if (!(std::abs(proj[ui] - proj[uk]) < kProjectionTolerance)) return;
-    if (!IsWellConditioned(limits.col(i))) return;
-    std::vector<Complex> ya = Column(limits, i), yb = Column(limits, k);
+    if (!IsWellConditioned(i)) return;
+    std::vector<Complex> ya = Column(i), yb = Column(k);
     const std::vector<Complex> common = ya;
     double correctionLimit = 0.1;
     bool retracked = false;
@@ -212,16 +169,17 @@ struct PairChecker {
       RetrackPath(k, correctionLimit, yb);
       retracked = true;
     }
-    if (!retracked) return;  // apart already: an earlier separation moved one of them
-    KeepCommonRoot(i, k, common, ya, yb);
+    if (retracked) KeepCommonRoot(i, k, common, ya, yb);
     if (MaxDistance(ya, yb) > kApartTolerance * MaxModulus(ya)) {
-      for (const auto& [r, y] : {std::pair{i, &ya}, std::pair{k, &yb}}) {
-        std::copy(y->begin(), y->end(), solutions.col(r));
-        std::copy(y->begin(), y->end(), limits.col(r));
+      std::copy(ya.begin(), ya.end(), solutions.col(i));
+      std::copy(yb.begin(), yb.end(), solutions.col(k));
+      // A pair that an earlier separation had already moved apart (its projections are those of
+      // the first pass) was not separated here.
+      if (retracked) {
+        ++stats.separatedPairs;
+        MarkMoved(i);
+        MarkMoved(k);
       }
-      ++stats.separatedPairs;
-      MarkMoved(i);
-      MarkMoved(k);
     }
   }
 
@@ -238,13 +196,13 @@ struct PairChecker {
 
   // Buckets by the first coordinate: small buckets pairwise, large ones split by the second.
   void ComparePairs(std::int64_t rootCount) {
-    const SolutionBuckets first = BucketByFirstCoordinate(limits, rootCount);
+    const SolutionBuckets first = BucketByFirstCoordinate(solutions, rootCount);
     for (const std::vector<std::int64_t>& members : first.list) {
       if (members.size() >= 2 && members.size() <= kMaxPairwiseBucket) ProcessAllPairs(members);
     }
     for (const std::vector<std::int64_t>& members : first.list) {
       if (members.size() <= kMaxPairwiseBucket) continue;
-      const SolutionBuckets second = BucketBySecondCoordinate(limits, members);
+      const SolutionBuckets second = BucketBySecondCoordinate(solutions, members);
       for (const std::vector<std::int64_t>& subMembers : second.list) {
         if (subMembers.size() >= 2) ProcessAllPairs(subMembers);
       }
@@ -295,6 +253,7 @@ PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Compl
   checker.direction.resize(static_cast<std::size_t>(n));
   for (double& rj : checker.direction) rj = runtime.Next();
   checker.proj.assign(static_cast<std::size_t>(rootCount), Complex(0.0));
+  checker.Project();
   for (PathRecord& record : records) {
     record.retrackCount = 0;
     if (record.status == PathStatus::kJumped || DroppedByRetrack(record.status)) {
@@ -304,8 +263,6 @@ PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Compl
   }
   if (rootCount < 2) return checker.stats;
   checker.maxDegree = MaxDegrees(*scaledTarget.exponents);
-  checker.ComputeLimits(rootCount);
-  checker.Project();
   const std::size_t count = static_cast<std::size_t>(rootCount);
   checker.movedNow.assign(count, 0);
 

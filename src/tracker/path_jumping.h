@@ -47,16 +47,14 @@ struct RetrackResult {
 using RetrackFunction =
     std::function<RetrackResult(const PathRecord& record, double correctionLimit)>;
 
-// Compares end points at their Newton limits on the scaled target (an end point that stopped
-// short of a simple root counts as that root): projects every limit on a random direction (drawn
-// after re-seeding `runtime`), compares the pairs within a bucket, and for every pair closer than
-// 1e-7 in the projection whose common point is well conditioned on the scaled target
-// (1e-12 < smax < 1e7 smin) re-tracks both paths, at most twice. Updates solutions (only when the
-// pair was separated, with the limits of the re-tracks' end points) and the records' steps,
+// Projects every end point on a random direction (drawn after re-seeding `runtime`), compares the
+// pairs within a bucket, and for every pair closer than 1e-7 in the projection whose common point
+// is well conditioned on the scaled target (1e-12 < smax < 1e7 smin) re-tracks both paths, at most
+// twice. Updates solutions (only when the pair was separated) and the records' steps,
 // retrackCount (reset to 0 first) and status (kJumped after a re-track, kDiverged with the
-// valuation once one was proved diverging, kRetrackFailed once one failed otherwise; a status
-// left by an earlier check is reset first). Returns the counts of re-tracks (`retracked`) and of
-// separated pairs.
+// valuation once one was proved diverging, kRetrackFailed once one failed otherwise; a status left
+// by an earlier check is reset first). Returns the counts of re-tracks
+// (`retracked`) and of separated pairs.
 PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
                             std::int64_t rootCount, std::vector<PathRecord>& records,
                             const RetrackFunction& retrack, RuntimeUniform& runtime);
