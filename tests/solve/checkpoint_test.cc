@@ -80,12 +80,14 @@ TEST_F(CheckpointTest, ResumesIdenticallyFromAnyCutAndRepairsATornTail) {
   }
 }
 
-// x1^2 = 2, x_k = x_(k-1) + 1/2 for k = 2..170: two paths whose steps each factor a 170 x 170
-// Jacobian, long enough for the solving thread to ask for a stop in the middle of one.
+// x1^2 = 2, x_k = x_(k-1) + 1/2 for k = 2..240: two paths whose steps each factor a 240 x 240
+// Jacobian. Each path takes over twice the 100 ms between two polls of the tracking in a release
+// build, so that a poll, and an ask for a stop, comes between the two paths (with 170 unknowns a
+// path took less, and both ended between two polls).
 PolySystem TwoLongPaths() {
   std::ostringstream text;
   text << "x1^2 - 2;\n";
-  for (int k = 2; k <= 170; ++k) text << "x" << k << " - x" << k - 1 << " - 0.5;\n";
+  for (int k = 2; k <= 240; ++k) text << "x" << k << " - x" << k - 1 << " - 0.5;\n";
   return ParsePolynomialText(text.str(), "chain");
 }
 
