@@ -212,19 +212,18 @@ constexpr int kLeastCurvatureCorank = 2;
 // The part of (d/dh) A(x + h c.v) v at h = 0 (central difference, units fixed at x) outside the
 // range of A, spanned by the first `rank` left singular vectors of `svd`: |Q(v)|.
 double CurvatureOutsideRange(const UnitsEvaluation& system, const PointUnits& units,
-                             const Complex* x, const std::vector<int>& free,
-                             const SingularValues& svd, int rank, const std::vector<Complex>& v) {
+                             const Complex* x, const SingularValues& svd, int rank,
+                             const std::vector<Complex>& v) {
   const int n = system.system.scaled.n;
   std::vector<Complex> q(static_cast<std::size_t>(n), 0.0), moved(x, x + n);
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   for (const double side : {1.0, -1.0}) {
     const double h = side * kCurvatureStep;
-    for (std::size_t l = 0; l < free.size(); ++l)
-      moved[free[l]] = x[free[l]] + h * units.column[free[l]] * v[l];
+    for (int l = 0; l < n; ++l) moved[l] = x[l] + h * units.column[l] * v[l];
     ScaledJacobian(system, units, moved.data(), A, G);
-    for (std::size_t l = 0; l < free.size(); ++l)
-      for (int i = 0; i < n; ++i) q[i] += A(i, free[l]) * v[l] / (2.0 * h);
+    for (int l = 0; l < n; ++l)
+      for (int i = 0; i < n; ++i) q[i] += A(i, l) * v[l] / (2.0 * h);
   }
   for (int j = 0; j < rank; ++j) {
     const double sigma = svd.sigma[j];
@@ -238,28 +237,20 @@ double CurvatureOutsideRange(const UnitsEvaluation& system, const PointUnits& un
   return std::sqrt(size);
 }
 
-// Whether Q is clearly nonzero on the null space of A (held columns left out, corank k >= 1):
-// then no set of dimension k passes through x.
+// Whether Q is clearly nonzero on the null space of A (corank k >= 1): then no set of dimension k
+// passes through x.
 bool CurvatureRulesOutSet(const UnitsEvaluation& system, const PointUnits& units, const Complex* x,
-                          const std::vector<std::uint8_t>& held, const ColMajorMatrix<Complex>& A,
-                          int k) {
+                          const ColMajorMatrix<Complex>& A, int k) {
   const int n = system.system.scaled.n;
-  std::vector<int> free;
-  for (int l = 0; l < n; ++l)
-    if (l >= static_cast<int>(held.size()) || !held[l]) free.push_back(l);
-  const int m = static_cast<int>(free.size());
-  if (k < 1 || k > m) return false;
-  ColMajorMatrix<Complex> B(n, m);
-  for (int l = 0; l < m; ++l) std::copy(A.col(free[l]), A.col(free[l]) + n, B.col(l));
-  const SingularValues svd = ComputeSingularValues(B);
-  const int rank = m - k;
+  if (k < 1 || k > n) return false;
+  const SingularValues svd = ComputeSingularValues(A);
+  const int rank = n - k;
   for (int a = 0; a < k; ++a) {
     for (int b = a; b < k; ++b) {
-      std::vector<Complex> v(svd.right.col(rank + a), svd.right.col(rank + a) + m);
+      std::vector<Complex> v(svd.right.col(rank + a), svd.right.col(rank + a) + n);
       if (b != a)
-        for (int l = 0; l < m; ++l) v[l] = (v[l] + svd.right(l, rank + b)) / std::sqrt(2.0);
-      if (CurvatureOutsideRange(system, units, x, free, svd, rank, v) > kDecisiveCurvature)
-        return true;
+        for (int l = 0; l < n; ++l) v[l] = (v[l] + svd.right(l, rank + b)) / std::sqrt(2.0);
+      if (CurvatureOutsideRange(system, units, x, svd, rank, v) > kDecisiveCurvature) return true;
     }
   }
   return false;
@@ -380,7 +371,7 @@ int LocalDimension(const NormalForm& system, const Complex* x,
   int dimension = 0;
   for (int d = 1; d <= corank; ++d) {
     if (d == corank && d >= kLeastCurvatureCorank && held.empty() &&
-        CurvatureRulesOutSet(evaluation, units, x, held, A, d))
+        CurvatureRulesOutSet(evaluation, units, x, A, d))
       break;
     bool met = false;
     for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
