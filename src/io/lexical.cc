@@ -78,4 +78,12 @@ std::string Shown(std::string_view token) {
   return shown;
 }
 
+bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+
+bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
+
+bool IsDeclarationWord(std::string_view word) {
+  return word == "variables" || word == "vars" || word == "parameters";
+}
+
 }  // namespace zormix

@@ -23,6 +23,13 @@ std::optional<double> ParseDecimal(std::string_view text);
 // million-digit literal is not echoed whole.
 std::string Shown(std::string_view token);
 
+// Names of polynomial text: a letter or '_', then letters, digits or '_'.
+bool IsNameStart(char c);
+bool IsNameChar(char c);
+
+// The words that open a declaration in polynomial text; a variable of that name is written quoted.
+bool IsDeclarationWord(std::string_view word);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_IO_LEXICAL_H_

@@ -72,8 +72,6 @@ std::string Describe(const Token& t) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c); }
 
 std::optional<Kind> PunctuationKind(char c) {
   static constexpr std::pair<char, Kind> kTable[] = {
@@ -220,8 +218,7 @@ class Tokenizer {
 // dropped while a parenthesis is open or after an operator that needs a right operand, and blank
 // lines vanish. With ';', newlines are blanks.
 bool IsDeclarationKeyword(const Token& t) {
-  return t.kind == Kind::kName && !t.quoted &&
-         (t.text == "variables" || t.text == "vars" || t.text == "parameters");
+  return t.kind == Kind::kName && !t.quoted && IsDeclarationWord(t.text);
 }
 
 // The ';' that end the leading declarations (of variables and of parameters).

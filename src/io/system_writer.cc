@@ -12,6 +12,7 @@
 
 #include "base/atomic_file.h"
 #include "base/text.h"
+#include "io/lexical.h"
 #include "model/check_system.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
@@ -44,9 +45,6 @@ std::string NameField(const std::string& padded) {
   return quoted + "\"";
 }
 
-bool IsNameStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
-
 std::string ShortestDouble(double x) {
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
@@ -58,7 +56,7 @@ bool IsPlainName(const std::string& name) {
   for (char c : name) {
     if (!IsNameChar(c)) return false;
   }
-  return name != "variables" && name != "vars";
+  return !IsDeclarationWord(name);
 }
 
 // Names as they can be written: plain, or quoted; an empty, duplicated or unquotable name is

@@ -246,6 +246,7 @@ TEST(PolyTextTest, FormattedTextReadsBackToTheSameSystem) {
       "0.1 x^2 + 0.33333333333333331 y - 1e-300; 1e300 x - (1.5 - 2i) y + 2.5i - i x y^7;",
       // With i and I taken, complex coefficients come back as pairs.
       "variables i, I, \"x 1\"; i + (1,2) I; -I + i^2; \"x 1\" - 3.25i;",
+      "\"parameters\" * \"vars\" - 1; \"variables\" + \"vars\"; \"variables\" - 2;",
       "-x; y - z; -2.5 z^3 + 7;",
   };
   for (const char* text : texts) {
