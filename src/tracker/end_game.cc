@@ -469,18 +469,15 @@ void KeepRadialSample(PathState& st, int index) {
   samples[std::min<std::size_t>(index, samples.size() - 1)] = st.y;
 }
 
-// Whether the loops at two radii prove that the path goes to infinity (principal_part.h); if so
+// Whether the loops at three radii prove that the path goes to infinity (principal_part.h); if so
 // the path fails as diverging with the valuation proved. On a route whose large roots look like
 // poles until late (the total-degree route) only beyond its divergence bound: a root at distance
 // e beyond the target, y = 1 / (d + e), has the Laurent series sum (-e)^k d^{-k-1} on every loop
 // of radius above e.
-// The pole must show on three radii in a row, both pairs giving the same valuation: a winding
-// number that changes from one radius to the next, or loops that slip onto a neighbouring sheet
-// where sheets crowd (near a solution set), leave coefficients that agree on one pair by chance.
 bool LoopsProvePole(PathState& st, const PathContext& ctx, const LoopSamples& outermost,
                     const LoopSamples& outer, const LoopSamples& inner) {
-  const double valuation = ProvenPoleValuation(outer, inner);
-  if (!(valuation < 0.0) || ProvenPoleValuation(outermost, outer) != valuation) return false;
+  const double valuation = ProvenPoleValuation(outermost, outer, inner);
+  if (!(valuation < 0.0)) return false;
   double largest = 0.0;
   for (const Complex& value : inner.values) largest = std::max(largest, std::abs(value));
   if (ctx.route->divergenceNeedsBound && !(largest > ctx.route->divergenceFactor * st.n))

@@ -51,4 +51,10 @@ double ProvenPoleValuation(const LoopSamples& outer, const LoopSamples& inner) {
   return 0.0;
 }
 
+double ProvenPoleValuation(const LoopSamples& outermost, const LoopSamples& outer,
+                           const LoopSamples& inner) {
+  const double valuation = ProvenPoleValuation(outer, inner);
+  return valuation < 0.0 && ProvenPoleValuation(outermost, outer) == valuation ? valuation : 0.0;
+}
+
 }  // namespace zormix

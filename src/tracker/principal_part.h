@@ -49,6 +49,13 @@ Complex PrincipalCoefficient(const LoopSamples& loop, int j, int p);
 // the end game (u^-2 + 3 u^-1 with u = d^{1/12}, up to d = 1.9e-6).
 double ProvenPoleValuation(const LoopSamples& outer, const LoopSamples& inner);
 
+// The valuation that loops at three radii in a row, the outermost first, prove: both pairs of
+// neighbouring radii must prove the same one (else 0). A winding number that changes from one
+// radius to the next, or loops that slip onto a neighbouring sheet where sheets crowd (near a
+// solution set), leave coefficients that agree on one pair by chance.
+double ProvenPoleValuation(const LoopSamples& outermost, const LoopSamples& outer,
+                           const LoopSamples& inner);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_TRACKER_PRINCIPAL_PART_H_

@@ -593,8 +593,20 @@ TEST(EndGamePrincipalPart, StableNegativePowersProveAPoleAndNothingElseDoes) {
   EXPECT_EQ(
       ProvenPoleValuation(SampledLoops(pole, 1e-4, m, m), SampledLoops(pole, 1e-5, 2 * m, 2 * m)),
       0.0);
-  auto faint = [](Complex s) { return 1.0 + 1e-12 / s; };
+  auto faint = [](Complex s) { return 1.0 + 1e-3 / s; };
   EXPECT_EQ(ProvenPoleValuation(SampledLoops(faint, 1e-4, m, m), SampledLoops(faint, 1e-5, m, m)),
+            0.0);
+  // Coefficients 1 % apart on two radii belong to no one series (loops slipped onto another
+  // sheet); nor do three radii whose outer pair proves nothing.
+  auto shifted = [&pole](Complex s) { return 1.01 * pole(s); };
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(shifted, 1e-4, m, m), SampledLoops(pole, 1e-5, m, m)),
+            0.0);
+  EXPECT_DOUBLE_EQ(
+      ProvenPoleValuation(SampledLoops(pole, 1e-3, m, m), SampledLoops(pole, 1e-4, m, m),
+                          SampledLoops(pole, 1e-5, m, m)),
+      -2.0 / 12.0);
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(shifted, 1e-3, m, m), SampledLoops(pole, 1e-4, m, m),
+                                SampledLoops(pole, 1e-5, m, m)),
             0.0);
 }
 
@@ -631,7 +643,7 @@ class SlowCurveHomotopy : public testing::ComplexParameterHomotopy {
 };
 
 // Runs the end game of a path given up by a step underflow, from its point at d = 1e-3.
-PathState EndGameOnSlowCurve(const RouteConstants& route, bool finite) {
+PathState EndGameOnSlowCurve(const RouteConstants& route, bool finite, bool givenUp = true) {
   SlowCurveHomotopy homotopy(route.target, finite);
   // The target (d = 0): u^12 = 0 and the second equation.
   const PolySystem target =
@@ -655,13 +667,13 @@ PathState EndGameOnSlowCurve(const RouteConstants& route, bool finite) {
   st.endGameStartAt = route.target - d;
   st.hasEndGameStart = true;
   st.y = st.endGameStart;
-  Fail(st, PathFailure::kStepUnderflow);
+  if (givenUp) Fail(st, PathFailure::kStepUnderflow);
   st.valuation = 0.0;
   EXPECT_FALSE(RunCauchyEndGame(st, ctx) && !finite);
   return st;
 }
 
-// Its loops close after 12 turns at d = 1e-4 and 1e-5, and their principal parts prove the
+// Its loops close after 12 turns at d = 1e-4, 1e-5 and 1e-6, and their principal parts prove the
 // divergence with the valuation -1/6 that the estimates along the radius (-0.129 at 1e-6) do not
 // show. The large finite end point has no principal part: not diverging, whatever its size. On the
 // total-degree route, whose large roots look like poles until late, the loops must also lie beyond
@@ -675,6 +687,10 @@ TEST(EndGamePrincipalPart, LoopsProveASlowIllConditionedDivergence) {
   EXPECT_EQ(finite.valuation, 0.0);
   const PathState totalDegree = EndGameOnSlowCurve(kTotalDegreeRoute, false);
   EXPECT_EQ(totalDegree.failure, PathFailure::kStepUnderflow);
+  // An end point the path arrived at (refined by the end game because its Jacobian looks
+  // singular) keeps its verdict from there: no failure.
+  const PathState arrived = EndGameOnSlowCurve(kPolyhedralRoute, false, false);
+  EXPECT_EQ(arrived.failure, PathFailure::kNone);
 }
 
 }  // namespace
