@@ -11,9 +11,10 @@
 // radii (the coefficients do not depend on the radius; the aliasing and rounding do, by powers of
 // rho) is a true coefficient, and a nonzero one makes y_j unbounded as s -> 0: the path goes to
 // infinity with valuation -p/m, p the largest such power. Unlike estimates of d y'/y along the
-// real radius, which approach the valuation only like d^{1/m} (d^{1/12} on cohn3's paths along
-// the curve z = t = 0, y (x + 72) = -1728), the coefficients are exact at any radius where the
-// series converges and the loops are still well conditioned.
+// real radius, which approach the valuation only like d^{1/m}, the coefficients are exact at any
+// radius where the series converges and the loops are well conditioned. Where they are not (paths
+// that run close to a solution set, as cohn3's along the curve z = t = 0, y (x + 72) = -1728,
+// whose loops close after 7 turns at one radius and 10 at the next) nothing is proved.
 #ifndef ZORMIX_TRACKER_PRINCIPAL_PART_H_
 #define ZORMIX_TRACKER_PRINCIPAL_PART_H_
 
