@@ -9,6 +9,7 @@
 #include "base/condition_estimate.h"
 #include "model/equation_scale.h"
 #include "tracker/path_steps.h"
+#include "tracker/principal_part.h"
 
 namespace zormix {
 
@@ -391,22 +392,24 @@ double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex
 
 // Loops around the target at `radius` from st.y (a point of the path at distance radius) until
 // back at the start, at most maxLoops times. Returns the number of loops (0 when
-// a loop failed or never closed), with the mean of the samples in scratch.loopSum; st.y is back
-// at the start point either way.
-int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops,
-               Tangent& tangent) {
+// a loop failed or never closed), with the mean of the samples in scratch.loopSum and the samples
+// themselves in `samples`; st.y is back at the start point either way.
+int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops, Tangent& tangent,
+               LoopSamples& samples) {
   const Arc arc{ctx.route->target, radius, false};
-  const int samples = kEndGame.samplesPerLoop;
-  const double angle = 2.0 * std::numbers::pi / samples;
+  const int perLoop = kEndGame.samplesPerLoop;
+  const double angle = 2.0 * std::numbers::pi / perLoop;
   st.scratch.loopStart = st.y;
   tangent.hasPrevious = false;  // a point of the radius, on another arc
   std::fill(st.scratch.loopSum.begin(), st.scratch.loopSum.end(), Complex(0.0, 0.0));
+  samples = LoopSamples{radius, 0, perLoop, st.n, {}};
   int found = 0;
   for (int loop = 1; loop <= maxLoops && found == 0; ++loop) {
     bool walked = true;
-    for (int k = 0; k < samples && walked; ++k) {
+    for (int k = 0; k < perLoop && walked; ++k) {
       for (int i = 0; i < st.n; ++i) st.scratch.loopSum[i] += st.y[i];
-      const double from = angle * ((loop - 1) * samples + k);
+      samples.values.insert(samples.values.end(), st.y.begin(), st.y.end());
+      const double from = angle * ((loop - 1) * perLoop + k);
       // A loop of a high winding number is hundreds of steps: the stop is heard at every sample.
       walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle, tangent);
     }
@@ -416,7 +419,8 @@ int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoop
   st.y = st.scratch.loopStart;
   tangent.known = tangent.hasPrevious = false;
   if (found == 0) return 0;
-  const double count = static_cast<double>(found) * samples;
+  samples.winding = found;
+  const double count = static_cast<double>(found) * perLoop;
   for (Complex& value : st.scratch.loopSum) value /= count;
   return found;
 }
@@ -465,6 +469,24 @@ void KeepRadialSample(PathState& st, int index) {
   samples[std::min<std::size_t>(index, samples.size() - 1)] = st.y;
 }
 
+// Whether the loops at three radii prove that the path goes to infinity (principal_part.h); if so
+// the path fails as diverging with the valuation proved. On a route whose large roots look like
+// poles until late (the total-degree route) only beyond its divergence bound: a root at distance
+// e beyond the target, y = 1 / (d + e), has the Laurent series sum (-e)^k d^{-k-1} on every loop
+// of radius above e.
+bool LoopsProvePole(PathState& st, const PathContext& ctx, const LoopSamples& outermost,
+                    const LoopSamples& outer, const LoopSamples& inner) {
+  const double valuation = ProvenPoleValuation(outermost, outer, inner);
+  if (!(valuation < 0.0)) return false;
+  double largest = 0.0;
+  for (const Complex& value : inner.values) largest = std::max(largest, std::abs(value));
+  if (ctx.route->divergenceNeedsBound && !(largest > ctx.route->divergenceFactor * st.n))
+    return false;
+  st.failure = PathFailure::kDiverged;
+  st.valuation = valuation;
+  return true;
+}
+
 }  // namespace
 
 // Estimates at radii r, r/10, ... until two in a row with the same winding number agree within
@@ -488,13 +510,14 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   double bestAgreement = kEndGame.fallbackAgreement;
   int previousWinding = 0;
   int samples = 0;
+  LoopSamples loop, previousLoop, olderLoop;
   for (int attempt = 0; walking && attempt < kEndGame.radiusCount && !ctx.StopRequested();
        ++attempt) {
     KeepRadialSample(st, samples++);
     // The first loop may enclose another branch point of the path and then never close: it gets
     // few loops, and a high winding number is found at the next radius.
     const int maxLoops = attempt == 0 ? kEndGame.firstRadiusLoops : kEndGame.maxWindingNumber;
-    const int winding = LoopAround(st, ctx, radius, maxLoops, tangent);
+    const int winding = LoopAround(st, ctx, radius, maxLoops, tangent, loop);
     const double agreement = winding > 0 && winding == previousWinding
                                  ? RelativeDistance(st.scratch.loopSum, previous)
                                  : std::numeric_limits<double>::infinity();
@@ -507,9 +530,15 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
       // The estimates agreed within the fallback and stopped agreeing better: at smaller radii
       // rounding only grows (paths ending on a solution set never reach estimateAgreement).
       break;
+    } else if (st.failed && winding > 0 && winding == previousWinding &&
+               LoopsProvePole(st, ctx, olderLoop, previousLoop, loop)) {
+      st.y = arrived;
+      return false;
     }
     previousWinding = winding;
     if (winding > 0) previous = st.scratch.loopSum;
+    std::swap(olderLoop, previousLoop);
+    std::swap(previousLoop, loop);
     walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio, tangent);
     radius *= kEndGame.radiusRatio;
   }

@@ -46,17 +46,19 @@ struct EndGameParameters {
   double radiusRatio = 0.1;     // each further radius is this times the last
   int radiusCount = 6;          // radii tried
   int samplesPerLoop = 16;
-  int maxWindingNumber = 16;        // (x-1)^5; (y-2)^3 needs 15 loops
-  int firstRadiusLoops = 4;         // loops tried at the first radius
-  double convergenceRatio = 0.95;   // radial steps shrinking slower than this a radius: no limit
-  double ratioAgreement = 0.1;      // relative agreement of the shrink ratios of two radii
-  double convergedTail = 1e-3;      // the extrapolated rest of the path relative to max(1, |y|)
-  double loopClosure = 1e-7;        // relative distance at which a loop is back at its start
-  double estimateAgreement = 1e-9;  // relative agreement of the estimates of two radii
-  double fallbackAgreement = 1e-8;  // the loosest agreement accepted after all radii
-  double walkAccuracy = 1e-13;      // Newton on a loop point stops below this relative correction
-  double minWalkStep = 1e-9;        // relative to the length of the arc walked
-  std::int32_t stepBudget = 1500;   // corrected steps of one end game, all radii together
+  int maxWindingNumber = 16;         // (x-1)^5; (y-2)^3 needs 15 loops
+  int firstRadiusLoops = 4;          // loops tried at the first radius
+  double convergenceRatio = 0.95;    // radial steps shrinking slower than this a radius: no limit
+  double ratioAgreement = 0.1;       // relative agreement of the shrink ratios of two radii
+  double convergedTail = 1e-3;       // the extrapolated rest of the path relative to max(1, |y|)
+  double loopClosure = 1e-7;         // relative distance at which a loop is back at its start
+  double estimateAgreement = 1e-9;   // relative agreement of the estimates of two radii
+  double fallbackAgreement = 1e-8;   // the loosest agreement accepted after all radii
+  double principalAgreement = 1e-3;  // relative agreement of a Laurent coefficient at two radii
+  double principalDominance = 0.1;   // its term on the inner loop relative to max(1, |y|)
+  double walkAccuracy = 1e-13;       // Newton on a loop point stops below this relative correction
+  double minWalkStep = 1e-9;         // relative to the length of the arc walked
+  std::int32_t stepBudget = 1500;    // corrected steps of one end game, all radii together
   double rootResidual = 1e-8;  // residual of an end point relative to its terms floored at |y| = 1
   double singularPivotRatio = 1e8;
   int quickNewtonSteps = 3;
@@ -93,6 +95,10 @@ bool ValuationsProveDivergence(const PathState& st);
 // the loops are ill-conditioned) but the path's points at the radii r, r/10, ... converge, the
 // extrapolated limit of those points is the end point, with st.windingNumber 0 (unknown): the
 // classification of end points decides what it is.
+// A path given up before (st.failed) whose loops at three radii in a row close with one winding
+// number and show a stable coefficient of a negative power in its Puiseux series
+// (principal_part.h) goes to infinity: st.failure becomes PathFailure::kDiverged with st.valuation
+// the valuation proved, st.y is left as it was, and false is returned.
 bool RunCauchyEndGame(PathState& st, const PathContext& ctx);
 
 // Whether Newton's method on the target from st.y reaches a correction below

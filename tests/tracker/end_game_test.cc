@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <vector>
 
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
+#include "tracker/principal_part.h"
 #include "tracker/tracking.h"
 
 namespace zormix {
@@ -536,6 +538,159 @@ TEST(EndGameConvergence, LoopStepsCostAboutTwoEvaluations) {
   EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-12);
   EXPECT_GT(st.endGameSteps, 90);
   EXPECT_LE(evaluations, 2.2 * st.endGameSteps);
+}
+
+}  // namespace
+}  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// Samples of y(s) = sum_q c_q s^q, s = d^{1/m}, on `winding` loops of radius r: sample k at
+// d = r e^{i tau_k}, tau_k = 2 pi k / perLoop, s = r^{1/m} e^{i tau_k / m}.
+LoopSamples SampledLoops(const std::function<Complex(Complex)>& y, double radius, int winding,
+                         int m) {
+  LoopSamples loops{radius, winding, kEndGame.samplesPerLoop, 1, {}};
+  for (int k = 0; k < loops.count(); ++k) {
+    const double tau = 2.0 * std::numbers::pi * k / loops.perLoop;
+    loops.values.push_back(y(std::pow(radius, 1.0 / m) * std::polar(1.0, tau / m)));
+  }
+  return loops;
+}
+
+// The principal part read off two loops: x = 2 s^-2 + 5 s^-1 + 1 + s with s = d^{1/12} (the
+// shape of cohn3's coordinate x along its curve, valuation -1/6, whose estimates d x' / x drift by
+// the factor (2 + 2.5 s) / (1 + 2.5 s) + ...) is proved a pole of valuation -2/12 from radii 1e-4
+// and 1e-5. A large finite end (1e4 (1 + s)), the same with rounding noise on every sample, loops
+// that did not close at one winding number, and a negative power too small to tell from rounding
+// prove nothing.
+TEST(EndGamePrincipalPart, StableNegativePowersProveAPoleAndNothingElseDoes) {
+  const int m = 12;
+  auto pole = [](Complex s) { return 2.0 / (s * s) + 5.0 / s + 1.0 + s; };
+  EXPECT_NEAR(std::abs(PrincipalCoefficient(SampledLoops(pole, 1e-4, m, m), 0, 2) - 2.0), 0.0,
+              1e-12);
+  EXPECT_NEAR(std::abs(PrincipalCoefficient(SampledLoops(pole, 1e-5, m, m), 0, 1) - 5.0), 0.0,
+              1e-12);
+  EXPECT_DOUBLE_EQ(
+      ProvenPoleValuation(SampledLoops(pole, 1e-4, m, m), SampledLoops(pole, 1e-5, m, m)),
+      -2.0 / 12.0);
+  // Same order on a circle of larger |s|: the valuation is -1/m, not -p/(samples).
+  auto simple = [](Complex s) { return 3.0 / s + 7.0; };
+  EXPECT_DOUBLE_EQ(
+      ProvenPoleValuation(SampledLoops(simple, 1e-2, 4, 4), SampledLoops(simple, 1e-3, 4, 4)),
+      -0.25);
+  auto large = [](Complex s) { return 1e4 * (1.0 + s); };
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(large, 1e-4, m, m), SampledLoops(large, 1e-5, m, m)),
+            0.0);
+  int sample = 0;  // rounding-like noise of relative size 1e-12, a different value per sample
+  auto noisy = [&](Complex s) {
+    ++sample;
+    return large(s) *
+           (1.0 + 1e-12 * Complex(std::sin(12.9898 * sample), std::cos(78.233 * sample)));
+  };
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(noisy, 1e-4, m, m), SampledLoops(noisy, 1e-5, m, m)),
+            0.0);
+  EXPECT_EQ(
+      ProvenPoleValuation(SampledLoops(pole, 1e-4, m, m), SampledLoops(pole, 1e-5, 2 * m, 2 * m)),
+      0.0);
+  auto faint = [](Complex s) { return 1.0 + 1e-3 / s; };
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(faint, 1e-4, m, m), SampledLoops(faint, 1e-5, m, m)),
+            0.0);
+  // Coefficients 1 % apart on two radii belong to no one series (loops slipped onto another
+  // sheet); nor do three radii whose outer pair proves nothing.
+  auto shifted = [&pole](Complex s) { return 1.01 * pole(s); };
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(shifted, 1e-4, m, m), SampledLoops(pole, 1e-5, m, m)),
+            0.0);
+  EXPECT_DOUBLE_EQ(
+      ProvenPoleValuation(SampledLoops(pole, 1e-3, m, m), SampledLoops(pole, 1e-4, m, m),
+                          SampledLoops(pole, 1e-5, m, m)),
+      -2.0 / 12.0);
+  EXPECT_EQ(ProvenPoleValuation(SampledLoops(shifted, 1e-3, m, m), SampledLoops(pole, 1e-4, m, m),
+                                SampledLoops(pole, 1e-5, m, m)),
+            0.0);
+}
+
+// A path along a curve of the target to infinity, as slowly and as ill-conditioned as cohn3's:
+// u^12 = d, x u^2 = 1 + 3 u (x = u^-2 + 3 u^-1, valuation -1/6 approached like d^{1/12}; the
+// Jacobian's condition grows like 1/d), or with `finite` x = 1e4 (1 + 3 u), a large end point
+// approached as slowly. d = target - p on either route.
+class SlowCurveHomotopy : public testing::ComplexParameterHomotopy {
+ public:
+  SlowCurveHomotopy(double target, bool finite) : target_(target), finite_(finite) {}
+  int n() const override { return 2; }
+  void EvaluateComplex(const Complex* y, Complex p, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hp) override {
+    const Complex x = y[0], u = y[1], d = target_ - p;
+    H[0] = std::pow(u, 12) - d;
+    J(0, 0) = 0.0;
+    J(0, 1) = 12.0 * std::pow(u, 11);
+    Hp[0] = 1.0;
+    Hp[1] = 0.0;
+    if (finite_) {
+      H[1] = x - 1e4 * (1.0 + 3.0 * u);
+      J(1, 0) = 1.0;
+      J(1, 1) = -3e4;
+    } else {
+      H[1] = x * u * u - 1.0 - 3.0 * u;
+      J(1, 0) = u * u;
+      J(1, 1) = 2.0 * x * u - 3.0;
+    }
+  }
+
+ private:
+  double target_;
+  bool finite_;
+};
+
+// Runs the end game of a path given up by a step underflow, from its point at d = 1e-3.
+PathState EndGameOnSlowCurve(const RouteConstants& route, bool finite, bool givenUp = true) {
+  SlowCurveHomotopy homotopy(route.target, finite);
+  // The target (d = 0): u^12 = 0 and the second equation.
+  const PolySystem target =
+      finite ? testing::BuildSystem(
+                   {{{{0, 12}, Complex(1.0)}},
+                    {{{1, 0}, Complex(1.0)}, {{0, 1}, Complex(-3e4)}, {{0, 0}, Complex(-1e4)}}})
+             : testing::BuildSystem(
+                   {{{{0, 12}, Complex(1.0)}},
+                    {{{1, 2}, Complex(1.0)}, {{0, 1}, Complex(-3.0)}, {{0, 0}, Complex(-1.0)}}});
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &route;
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  PathState st(2);
+  const double d = 1e-3;
+  const Complex u(std::pow(d, 1.0 / 12.0), 0.0);
+  const Complex x = finite ? 1e4 * (1.0 + 3.0 * u) : (1.0 + 3.0 * u) / (u * u);
+  st.endGameStart = {x, u};
+  st.endGameStartAt = route.target - d;
+  st.hasEndGameStart = true;
+  st.y = st.endGameStart;
+  if (givenUp) Fail(st, PathFailure::kStepUnderflow);
+  st.valuation = 0.0;
+  EXPECT_FALSE(RunCauchyEndGame(st, ctx) && !finite);
+  return st;
+}
+
+// Its loops close after 12 turns at d = 1e-4, 1e-5 and 1e-6, and their principal parts prove the
+// divergence with the valuation -1/6 that the estimates along the radius (-0.129 at 1e-6) do not
+// show. The large finite end point has no principal part: not diverging, whatever its size. On the
+// total-degree route, whose large roots look like poles until late, the loops must also lie beyond
+// the divergence bound (|x| reaches 30 here).
+TEST(EndGamePrincipalPart, LoopsProveASlowIllConditionedDivergence) {
+  const PathState diverging = EndGameOnSlowCurve(kPolyhedralRoute, false);
+  EXPECT_EQ(diverging.failure, PathFailure::kDiverged);
+  EXPECT_DOUBLE_EQ(diverging.valuation, -1.0 / 6.0);
+  const PathState finite = EndGameOnSlowCurve(kPolyhedralRoute, true);
+  EXPECT_NE(finite.failure, PathFailure::kDiverged);
+  EXPECT_EQ(finite.valuation, 0.0);
+  const PathState totalDegree = EndGameOnSlowCurve(kTotalDegreeRoute, false);
+  EXPECT_EQ(totalDegree.failure, PathFailure::kStepUnderflow);
+  // An end point the path arrived at (refined by the end game because its Jacobian looks
+  // singular) keeps its verdict from there: no failure.
+  const PathState arrived = EndGameOnSlowCurve(kPolyhedralRoute, false, false);
+  EXPECT_EQ(arrived.failure, PathFailure::kNone);
 }
 
 }  // namespace
