@@ -131,5 +131,62 @@ TEST(DoubleDoubleVerdict, NewtonAtTheTargetFinishesAFastPath) {
   EXPECT_LT(std::abs(continued.y[0] - 1.0), 1e-15) << continued.y[0] - 1.0;
 }
 
+// (1 - t)(q0 y^3 + q1) + t (y - 1): two of the three paths go to infinity like
+// y^2 = -t / ((1 - t) q0), valuation -1/2, still only 1e7 at 1 - t = 1e-14. Continued with a
+// divergence bound beyond reach their estimates prove nothing and Newton's method at the target
+// fails: a point that grows is lost, not handed over as approaching a singular end. Without the
+// bound the estimates prove the divergence, with valuation -1/2.
+TEST(DoubleDoubleVerdict, AGrowingPathIsNeverAnApproach) {
+  ColMajorMatrix<std::int32_t> exponents(1, 3);
+  const int powers[3] = {3, 1, 0};
+  for (int k = 0; k < 3; ++k) exponents(0, k) = powers[k];
+  const std::vector<Complex> coefficients{0.0, 1.0, -1.0};
+  const std::vector<std::int32_t> termCount{3}, maxDegree{3}, degree{3};
+  const std::vector<Complex> q{Complex(0.83, 0.41), Complex(-0.37, 0.91)};
+  const MonomialLayout layout{1, termCount, &exponents, maxDegree};
+  DdTotalDegreeHomotopy homotopy(layout, coefficients, q, degree);
+  const double d = 1e-3, t = 1.0 - d;
+  for (const double sign : {1.0, -1.0}) {
+    // Newton's method in double from the leading term of the Puiseux series.
+    Complex y = sign * std::sqrt(-t / (d * q[0]));
+    for (int k = 0; k < 20; ++k) {
+      const Complex h = d * (q[0] * y * y * y + q[1]) + t * (y - 1.0);
+      y -= h / (3.0 * d * q[0] * y * y + t);
+    }
+    const DdContinuation waiting = ContinueInDoubleDouble(homotopy, &y, t, 1.0, 1e30);
+    EXPECT_EQ(waiting.end, DdEnd::kLost) << sign;
+    const DdContinuation proved = ContinueInDoubleDouble(homotopy, &y, t, 1.0, 0.0);
+    EXPECT_EQ(proved.end, DdEnd::kDiverged) << sign;
+    EXPECT_NEAR(proved.valuation, -0.5, 0.004) << sign;
+  }
+}
+
+// One unknown: a recorded end point that solves nothing (1.5 for y - 1, backward error 0.2) is
+// re-tracked as well as a lost path; both come home, but only the lost one counts as rescued.
+TEST(DoubleDoubleVerdict, OnlyLostPathsCountAsRescued) {
+  RouteTracking tracking(1, 2);
+  const PathStatus first[2] = {PathStatus::kReached, PathStatus::kStepUnderflow};
+  for (std::int64_t u = 0; u < 2; ++u) {
+    tracking.outcomes[u].startIndex = static_cast<std::int32_t>(u + 1);
+    tracking.outcomes[u].status = first[u];
+    tracking.endPoints(0, u) = Complex(1.5, 0.0);
+  }
+  const RetrackFactory factory = [](RetrackPurpose) -> RetrackFunction {
+    return [](const PathRecord&, double) {
+      return RetrackResult{{Complex(1.0, 0.0)}, 10, false, 1};
+    };
+  };
+  ColMajorMatrix<std::int32_t> exponents(1, 2);
+  exponents(0, 0) = 1;
+  const std::vector<std::int32_t> termCount{2};
+  const std::vector<Complex> coefficients{1.0, -1.0};
+  const SystemView target{1, termCount, &exponents, coefficients};
+  PathCounts counts;
+  RetrackInDoubleDouble(tracking, target, factory, 1, counts);
+  EXPECT_EQ(tracking.outcomes[0].status, PathStatus::kRescued);
+  EXPECT_EQ(tracking.outcomes[1].status, PathStatus::kRescued);
+  EXPECT_EQ(counts.rescued, 1);
+}
+
 }  // namespace
 }  // namespace zormix

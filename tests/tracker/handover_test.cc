@@ -178,5 +178,51 @@ TEST(HandOver, UnderflowProofUsesTheOldestSpanItKept) {
   EXPECT_TRUE(ValuationsProveDivergence(st));
 }
 
+// |y| = d^p over halving distances from 1e-5 to 1e-13, CheckEndGame after each step as in the
+// path loop: the verdict it reaches (kNone when none). The exponent test begins below 1e-8.
+PathFailure ExponentVerdict(double p) {
+  PathState st(1);
+  auto y = [p](double d) { return Complex(1e-2 * std::pow(d, p), 0.0); };
+  double dPrev = 4e-5, dCur = 2e-5;
+  st.yPrev[0] = y(dPrev);
+  st.yCur[0] = y(dCur);
+  for (double d = 1e-5; d > 1e-13 && !st.failed; d /= 2) {
+    st.s = -d;
+    st.stepSize = dCur - d;
+    st.lastStep = dPrev - dCur;
+    st.y[0] = y(d);
+    CheckEndGame(st, kPolyhedralRoute);
+    st.yPrev = st.yCur;
+    st.yCur = st.y;
+    dPrev = dCur;
+    dCur = d;
+  }
+  return st.failed ? st.failure : PathFailure::kNone;
+}
+
+// The exponent bands of CheckEndGame, probed inside and outside each edge: a coordinate growing
+// like d^p, p < -0.2, heads to infinity; one shrinking like d^p, 0.3 < p < 0.8, to a singular end
+// (a root of multiplicity 2 or 3 in that coordinate); p = 1 is a simple zero and -0.15 too slow.
+TEST(HandOver, ExponentBandsOfTheEndGameTest) {
+  EXPECT_EQ(ExponentVerdict(-0.25), PathFailure::kDiverged);
+  EXPECT_EQ(ExponentVerdict(-0.15), PathFailure::kNone);
+  EXPECT_EQ(ExponentVerdict(0.35), PathFailure::kSingularEnd);
+  EXPECT_EQ(ExponentVerdict(0.75), PathFailure::kSingularEnd);
+  EXPECT_EQ(ExponentVerdict(0.25), PathFailure::kNone);
+  EXPECT_EQ(ExponentVerdict(0.85), PathFailure::kNone);
+}
+
+// After an underflow the latest estimate is compared with the last span's only when that lies at
+// least twice as far out; closer, the run's first estimate (which agrees here) is the one.
+TEST(HandOver, UnderflowProofSkipsASpanTooCloseToTheLatest) {
+  const double v = -0.25;
+  auto at = [v](double d) { return ValuationSample{d, v, 10.0 * std::pow(d / 1e-2, v)}; };
+  PathState st(1);
+  st.valuationRunStart = at(1e-2);
+  st.valuationReference = at(1.5e-3);
+  st.latestValuation = at(1e-3);
+  EXPECT_TRUE(ValuationsProveDivergence(st));
+}
+
 }  // namespace
 }  // namespace zormix
