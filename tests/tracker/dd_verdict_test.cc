@@ -188,5 +188,33 @@ TEST(DoubleDoubleVerdict, OnlyLostPathsCountAsRescued) {
   EXPECT_EQ(counts.rescued, 1);
 }
 
+// (y - 5)^3 d - 1 = 0, d = 1 - p: y = 5 + d^{-1/3}, whose estimates -1/3 / (1 + 5 d^{1/3}) drift
+// by 12, 9, 6, 4, 3, 2 % a span from d = 1e-2 on. The divergence is proved once three spans in a
+// row agree to 2 %, with the valuation then within 1 % of -1/3 (one agreeing span would give it
+// at -0.329).
+class ShiftedPoleHomotopy : public DdHomotopy {
+ public:
+  int n() const override { return 1; }
+  void Evaluate(const DdComplex* y, double p, std::vector<DdComplex>& J, DdComplex* H,
+                DdComplex* Hp, double* termSize) override {
+    const DoubleDouble d = DoubleDouble(1.0) - DoubleDouble(p);
+    const DdComplex z = y[0] - DdComplex(Complex(5.0, 0.0));
+    const DdComplex cube = z * z * z;
+    J.assign(1, DoubleDouble(3.0) * d * (z * z));
+    H[0] = d * cube - DdComplex(Complex(1.0, 0.0));
+    Hp[0] = -cube;
+    if (termSize != nullptr) termSize[0] = d.hi * AbsDouble(cube) + 1.0;
+  }
+};
+
+TEST(DoubleDoubleVerdict, ADriftingDivergenceIsProvedOverThreeSpans) {
+  ShiftedPoleHomotopy homotopy;
+  const double d = 1e-2;
+  const Complex y(5.0 + std::pow(d, -1.0 / 3.0), 0.0);
+  const DdContinuation continued = ContinueInDoubleDouble(homotopy, &y, 1.0 - d, 1.0, 0.0);
+  EXPECT_EQ(continued.end, DdEnd::kDiverged);
+  EXPECT_NEAR(continued.valuation, -1.0 / 3.0, 0.003);
+}
+
 }  // namespace
 }  // namespace zormix
