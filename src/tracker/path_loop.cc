@@ -145,7 +145,9 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   if (ctx.StopRequested()) return false;
   if (!accepted) {
     if (!ctx.limits.cauchyEndGame) return false;
-    const std::vector<Complex> arrival = st.y;
+    // The point the path arrived with: a refused Newton's method leaves st.y at its last iterate,
+    // which went the wrong way (its residual did not halve).
+    const std::vector<Complex> arrival = st.scratch.arrival;
     if (RunCauchyEndGame(st, ctx)) return st.reachedByEndGame = true;
     // Arrived, but no root and no loops: a point near a solution set (fourbar: 0.2 from the
     // plane X2 = -i X1, Y2 = -i Y1). Handed over with winding number 0, unknown: classification
