@@ -66,6 +66,22 @@ struct EvaluationWorkspace {
   std::vector<Complex> monomialValue;  // x^a per distinct monomial
   // d(x^a)/dx_k per entry of variable/exponent.
   std::vector<Complex> derivative;
+  // Supports share their leading and their trailing entries (cyclic-8: 232 entries, 92 distinct
+  // prefixes, 63 distinct suffixes), so the prefix and suffix products of the derivatives are
+  // computed once per distinct prefix and suffix: node 0 of each tree is the empty product, a
+  // node extends its parent by one entry, parents come first. Every product is formed in the order
+  // of one monomial's own prefix and suffix passes, so the bits are those of a monomial alone.
+  struct ProductNode {
+    std::int32_t parent;
+    std::int32_t entry;  // an entry of variable/exponent with the node's variable and exponent
+  };
+  std::vector<ProductNode> prefixNodes, suffixNodes;
+  std::vector<std::int32_t> entryPrefix;     // per entry: the prefix node ending with it
+  std::vector<std::int32_t> entrySuffix;     // per entry: the suffix node of the entries after it
+  std::vector<std::int32_t> monomialPrefix;  // per distinct monomial: its whole support's node
+  // Per prefix node: the product of its powers, and e x_k^(e-1) times its parent's product for
+  // its last entry; per suffix node: the product of its powers, the last entry first.
+  std::vector<Complex> prefixValue, prefixFactor, suffixValue;
   // Without the table: x_k^(e - 1) and x_k^e of entry q at 2q and 2q + 1.
   std::vector<Complex> entryPowers;
 
