@@ -308,6 +308,47 @@ void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxD
                     workspace);
 }
 
+void EvaluateSystemWide(const SystemView& system, const std::complex<long double>* x,
+                        std::vector<std::complex<long double>>& F,
+                        std::vector<std::complex<long double>>& J) {
+  using Wide = std::complex<long double>;
+  const int n = system.n;
+  F.assign(static_cast<std::size_t>(n), 0.0L);
+  J.assign(static_cast<std::size_t>(n) * n, 0.0L);
+  int rows = 1;
+  for (std::int32_t e : system.exponents->storage()) rows = std::max(rows, e + 1);
+  std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
+  for (int k = 0; k < n; ++k) {
+    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
+  }
+  auto power = [&](int k, int e) -> const Wide& { return table[e + k * rows]; };
+  std::vector<int> support;
+  std::vector<Wide> prefix, suffix;
+  std::int64_t t = 0;
+  for (int i = 0; i < n; ++i) {
+    for (int term = 0; term < system.termCount[i]; ++term, ++t) {
+      const std::int32_t* a = system.exponents->col(t);
+      support.clear();
+      for (int k = 0; k < n; ++k)
+        if (a[k] != 0) support.push_back(k);
+      const int s = static_cast<int>(support.size());
+      prefix.resize(s + 1);
+      suffix.resize(s + 1);
+      const Complex& c = system.coefficients[t];
+      prefix[0] = Wide(c.real(), c.imag());
+      for (int q = 0; q < s; ++q) prefix[q + 1] = prefix[q] * power(support[q], a[support[q]]);
+      F[i] += prefix[s];
+      suffix[s] = 1.0L;
+      for (int q = s - 1; q >= 0; --q) suffix[q] = power(support[q], a[support[q]]) * suffix[q + 1];
+      for (int q = 0; q < s; ++q) {
+        const int k = support[q];
+        J[i + k * n] +=
+            static_cast<long double>(a[k]) * prefix[q] * power(k, a[k] - 1) * suffix[q + 1];
+      }
+    }
+  }
+}
+
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
                     const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F) {
   thread_local EvaluationWorkspace workspace;

@@ -2,6 +2,7 @@
 #ifndef ZORMIX_MODEL_SYSTEM_EVAL_H_
 #define ZORMIX_MODEL_SYSTEM_EVAL_H_
 
+#include <complex>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -113,6 +114,15 @@ void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxD
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
                     const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
                     EvaluationWorkspace& workspace);
+
+// F (n values) and J (n x n, column-major, J[i + k n] = dF_i/dx_k) of the system at x with every
+// product and sum in long double, for the checks that double cannot resolve. The powers x_k^d
+// come from a table built by repeated multiplication; a term multiplies only the powers of its
+// own variables, in increasing order (prefix products from its coefficient, suffix products from
+// 1), so it costs its support, not n.
+void EvaluateSystemWide(const SystemView& system, const std::complex<long double>* x,
+                        std::vector<std::complex<long double>>& F,
+                        std::vector<std::complex<long double>>& J);
 
 }  // namespace zormix
 

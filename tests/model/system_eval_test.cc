@@ -324,6 +324,46 @@ TEST(EvaluateSystemTest, SharedPrefixAndSuffixProductsGiveTheBitsOfEachMonomial)
   }
 }
 
+// The long double evaluation is the double one with a finer rounding: on supports that skip
+// variables (only their own powers multiply), with a zero coordinate, at a point of modulus near
+// 3 so that a wrong power shows.
+TEST(EvaluateSystemWideTest, AgreesWithDoubleEvaluationToItsRounding) {
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_int_distribution<int> power(0, 4);
+  const int n = 4;
+  std::vector<Equation> eqs(n);
+  for (Equation& eq : eqs) {
+    for (int t = 0; t < 6; ++t) {
+      std::vector<std::int32_t> e(n);
+      for (auto& v : e) v = power(gen) % 3 == 0 ? 0 : power(gen);
+      testing::AddTerm(eq, e, Complex(unit(gen), unit(gen)));
+    }
+  }
+  const PolySystem s = BuildSystem(eqs);
+  const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+  for (bool zero : {false, true}) {
+    std::vector<Complex> x(n);
+    std::vector<std::complex<long double>> wide(n);
+    for (int k = 0; k < n; ++k) {
+      x[k] = zero && k == 1 ? Complex(0.0) : std::polar(3.0 + unit(gen), 3.0 * unit(gen));
+      wide[k] = {x[k].real(), x[k].imag()};
+    }
+    const Evaluated plain = Evaluate(s, x);
+    std::vector<std::complex<long double>> F, J;
+    EvaluateSystemWide(view, wide.data(), F, J);
+    auto near = [](std::complex<long double> a, Complex b) {
+      return std::abs(Complex(static_cast<double>(a.real()), static_cast<double>(a.imag())) - b) <=
+             1e-12 * std::max(1.0, std::abs(b));
+    };
+    for (int i = 0; i < n; ++i) {
+      EXPECT_PRED2(near, F[i], plain.F[i]) << "zero " << zero << " i " << i;
+      for (int k = 0; k < n; ++k)
+        EXPECT_PRED2(near, J[i + k * n], plain.J(i, k)) << "zero " << zero << " " << i << k;
+    }
+  }
+}
+
 TEST(VectorNorm2Test, PlainScaledEmptyAndHuge) {
   const std::vector<Complex> small = {3.0, Complex(0, 4)};
   EXPECT_DOUBLE_EQ(VectorNorm2(2, small.data()), 5.0);
