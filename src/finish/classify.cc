@@ -1,6 +1,7 @@
 #include "finish/classify.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -201,13 +202,24 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
   return e;
 }
 
-// |x_j - y_j| <= tau max(|x_j|, |y_j|, floorShare max_k max(|x_k|, |y_k|), o_j) for every j.
+// |x_j - y_j| <= tau max(|x_j|, |y_j|, floor, o_j) for every j, floor = floorShare max_k
+// max(|x_k|, |y_k|) (largest: max_k |x_k| and max_k |y_k|, computed once per point, not per pair).
+// Most pairs differ far beyond tau in some coordinate: since max(|Re d|, |Im d|) <= |d| and
+// |z| <= |Re z| + |Im z|, those are told apart without a modulus (the margin covers the rounding of
+// both sides, so the verdict is that of the moduli).
 bool Coincide(const Complex* x, const Complex* y, int n, double tau,
-              const std::vector<double>& origin, double floorShare = kCoordinateFloor) {
-  const double floor = floorShare * std::max(MaxModulus(x, n), MaxModulus(y, n));
+              const std::vector<double>& origin, std::array<double, 2> largest,
+              double floorShare = kCoordinateFloor) {
+  constexpr double kRoundingMargin = 1.0 + 1e-12;
+  const double floor = floorShare * std::max(largest[0], largest[1]);
+  auto sum = [](Complex z) { return std::fabs(z.real()) + std::fabs(z.imag()); };
   for (int j = 0; j < n; ++j) {
+    const Complex d = x[j] - y[j];
+    const double apart = std::max(std::fabs(d.real()), std::fabs(d.imag()));
+    const double bound = std::max({sum(x[j]), sum(y[j]), floor, origin[j]});
+    if (apart > tau * bound * kRoundingMargin) return false;
     const double scale = std::max({std::abs(x[j]), std::abs(y[j]), floor, origin[j]});
-    if (std::abs(x[j] - y[j]) > tau * scale) return false;
+    if (std::abs(d) > tau * scale) return false;
   }
   return true;
 }
@@ -232,7 +244,8 @@ std::int32_t WindingNumber(const SolveResult& r, std::int64_t k) {
 }
 
 bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e,
-              const std::vector<double>& origin, std::int64_t a, std::int64_t b) {
+              const std::vector<double>& origin, const std::vector<double>& largest, std::int64_t a,
+              std::int64_t b) {
   const std::optional<Certificate>& ca = e[a].certificate;
   const std::optional<Certificate>& cb = e[b].certificate;
   if (e[a].clusterRadius > 0.0 || e[b].clusterRadius > 0.0) {
@@ -249,7 +262,7 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e,
   const double tb = Tau(e[b], WindingNumber(r, b));
   // Two singular points meet at the larger error; a regular candidate keeps its own, smaller one.
   const double tau = !e[a].candidate && !e[b].candidate ? std::max(ta, tb) : std::min(ta, tb);
-  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau, origin);
+  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau, origin, {largest[a], largest[b]});
 }
 
 // How far apart in Re x_0 two points of one root can be: the largest tau times the largest
@@ -305,7 +318,7 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
     // Coordinate by coordinate, without the floor at 1e-6 of the largest: an end point 4e-11 off
     // a regular root with coordinates up to 4e11 may pass the slices, and is not at the root.
     if (Coincide(e[onSet].value.data(), e[other].value.data(), r.n,
-                 Tau(e[other], WindingNumber(r, other)), origin, 0.0))
+                 Tau(e[other], WindingNumber(r, other)), origin, {0.0, 0.0}, 0.0))
       dimension[other] = std::max(dimension[other], e[onSet].localDimension);
   });
   for (std::int64_t k = 0; k < count; ++k)
@@ -320,10 +333,13 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r, const std::vector<P
   std::vector<std::int64_t> order, leader(count);
   std::iota(leader.begin(), leader.end(), 0);
   if (r.n == 0) return leader;
-  for (std::int64_t k = 0; k < count; ++k)
+  std::vector<double> largest(count);
+  for (std::int64_t k = 0; k < count; ++k) {
     if (e[k].localDimension == 0) order.push_back(k);
+    largest[k] = MaxModulus(e[k].value.data(), r.n);
+  }
   VisitNearPairs(r, e, origin, std::move(order), stop, [&](std::int64_t a, std::int64_t b) {
-    if (SameRoot(r, e, origin, a, b)) sets.Join(a, b);
+    if (SameRoot(r, e, origin, largest, a, b)) sets.Join(a, b);
   });
   for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
   return leader;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "finish/scaled_jacobian.h"
+#include "model/system_eval.h"
 
 namespace zormix {
 namespace {
@@ -22,38 +23,11 @@ constexpr long double kProbeFloors = 100.0L;
 constexpr long double kReturnFloors = 10.0L;
 constexpr long double kProbeAngle = 2.399963229728653L;  // the golden angle: directions apart
 
-// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms, from a table of the
-// powers x_k^d, d <= the largest degree.
+// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms.
 void EvaluateWide(const NormalForm& s, const std::vector<Wide>& x, std::vector<Wide>& F,
                   std::vector<Wide>& J) {
-  const int n = s.scaled.n;
-  F.assign(static_cast<std::size_t>(n), 0.0L);
-  J.assign(static_cast<std::size_t>(n) * n, 0.0L);
-  int rows = 1;
-  for (int v : s.scaled.exponents.storage()) rows = std::max(rows, v + 1);
-  std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
-  for (int k = 0; k < n; ++k) {
-    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
-  }
-  auto power = [&](int k, int e) -> const Wide& { return table[e + k * rows]; };
-  std::vector<Wide> prefix(n + 1), suffix(n + 1);
-  std::int64_t t = 0;
-  for (int i = 0; i < n; ++i) {
-    for (int term = 0; term < s.scaled.termCount[i]; ++term, ++t) {
-      const Complex& a = s.rawCoefficients[t];
-      prefix[0] = Wide(a.real(), a.imag());
-      for (int k = 0; k < n; ++k) prefix[k + 1] = prefix[k] * power(k, s.scaled.exponents(k, t));
-      F[i] += prefix[n];
-      suffix[n] = 1.0L;
-      for (int k = n - 1; k >= 0; --k)
-        suffix[k] = power(k, s.scaled.exponents(k, t)) * suffix[k + 1];
-      for (int k = 0; k < n; ++k) {
-        const int e = s.scaled.exponents(k, t);
-        if (e == 0) continue;
-        J[i + k * n] += static_cast<long double>(e) * prefix[k] * power(k, e - 1) * suffix[k + 1];
-      }
-    }
-  }
+  const SystemView view{s.scaled.n, s.scaled.termCount, &s.scaled.exponents, s.rawCoefficients};
+  EvaluateSystemWide(view, x.data(), F, J);
 }
 
 // Solves J d = F by Gaussian elimination with partial pivoting; false on a zero pivot.

@@ -1,9 +1,11 @@
 #include "model/system_eval.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <map>
 
 namespace zormix {
 namespace {
@@ -60,6 +62,42 @@ struct EntryPowers {
   Complex At(std::int64_t q) const { return powers[2 * q + 1]; }
   Complex Below(std::int64_t q) const { return powers[2 * q]; }
 };
+
+// The node extending `parent` by entry q (same variable and exponent: same power), made when new.
+std::int32_t Extend(std::vector<EvaluationWorkspace::ProductNode>& nodes,
+                    std::map<std::array<std::int32_t, 3>, std::int32_t>& known,
+                    const EvaluationWorkspace& w, std::int32_t parent, std::int64_t q) {
+  const std::array<std::int32_t, 3> key{parent, w.variable[q], w.exponent[q]};
+  const auto [it, made] = known.emplace(key, static_cast<std::int32_t>(nodes.size()));
+  if (made) nodes.push_back({parent, static_cast<std::int32_t>(q)});
+  return it->second;
+}
+
+// The prefix and suffix trees of the supports in variable/exponent.
+void BuildProductTrees(EvaluationWorkspace& w) {
+  const std::size_t count = w.monomialValue.size();
+  std::map<std::array<std::int32_t, 3>, std::int32_t> knownPrefix, knownSuffix;
+  w.prefixNodes.assign(1, {-1, -1});
+  w.suffixNodes.assign(1, {-1, -1});
+  w.entryPrefix.resize(w.variable.size());
+  w.entrySuffix.resize(w.variable.size());
+  w.monomialPrefix.resize(count);
+  for (std::size_t u = 0; u < count; ++u) {
+    const std::int64_t first = w.monomialStart[u], end = w.monomialStart[u + 1];
+    std::int32_t node = 0;
+    for (std::int64_t q = first; q < end; ++q)
+      w.entryPrefix[q] = node = Extend(w.prefixNodes, knownPrefix, w, node, q);
+    w.monomialPrefix[u] = node;
+    node = 0;
+    for (std::int64_t q = end - 1; q >= first; --q) {
+      w.entrySuffix[q] = node;
+      if (q > first) node = Extend(w.suffixNodes, knownSuffix, w, node, q);
+    }
+  }
+  w.prefixValue.resize(w.prefixNodes.size());
+  w.prefixFactor.resize(w.prefixNodes.size());
+  w.suffixValue.resize(w.suffixNodes.size());
+}
 
 }  // namespace
 
@@ -145,40 +183,45 @@ void EvaluationWorkspace::Prepare(const MonomialLayout& layout) {
   monomialValue.resize(static_cast<std::size_t>(distinct));
   derivative.resize(variable.size());
   entryPowers.resize(tabulated ? 0 : 2 * variable.size());
+  BuildProductTrees(*this);
 }
 
 namespace {
 
-// x^a and the factors d(x^a)/dx_k of every distinct monomial. Prefix pass over the support:
-// factor_q = e_q x_k^(e_q - 1) * prod_{r<q} x^(e_r) for k = var_q, and c ends as x^a; the suffix
-// pass multiplies factor_q by prod_{r>q} x^(e_r), so no coordinate is divided out.
+// x^a and the factors d(x^a)/dx_k of every distinct monomial. Along a support (entries q, powers
+// P_q = x_k^(e_q)), prefix node q holds c_q = c_{q-1} P_q (c_{-1} = 1) and the factor
+// e_q x_k^(e_q - 1) c_{q-1}; suffix node q holds v_q = v_{q+1} P_{q+1}, the product of the powers
+// after q (1 after the last); d(x^a)/dx_k of entry q = factor_q v_q, and x^a the last c_q. No
+// coordinate is divided out.
 template <class Powers>
 void EvaluateDistinctMonomials(const Complex* x, EvaluationWorkspace& w, const Powers& power) {
-  const std::size_t count = w.monomialValue.size();
-  for (std::size_t u = 0; u < count; ++u) {
-    const std::int64_t first = w.monomialStart[u];
-    const int support = static_cast<int>(w.monomialStart[u + 1] - first);
-    const std::int32_t* var = w.variable.data() + first;
-    const std::int32_t* e = w.exponent.data() + first;
-    Complex* factor = w.derivative.data() + first;
-    Complex c(1.0, 0.0);
-    for (int q = 0; q < support; ++q) {
-      const int k = var[q];
-      if (e[q] == 1) {
-        factor[q] = c;
-        c = Times(c, x[k]);
-      } else {
-        factor[q] = Times(static_cast<double>(e[q]) * c, power.Below(first + q));
-        c = Times(c, power.At(first + q));
-      }
+  const EvaluationWorkspace::ProductNode* prefix = w.prefixNodes.data();
+  const EvaluationWorkspace::ProductNode* suffix = w.suffixNodes.data();
+  Complex* value = w.prefixValue.data();
+  Complex* factor = w.prefixFactor.data();
+  Complex* after = w.suffixValue.data();
+  value[0] = after[0] = Complex(1.0, 0.0);
+  const std::size_t prefixCount = w.prefixNodes.size();
+  for (std::size_t p = 1; p < prefixCount; ++p) {
+    const Complex c = value[prefix[p].parent];
+    const std::int32_t q = prefix[p].entry;
+    const std::int32_t e = w.exponent[q];
+    if (e == 1) {
+      factor[p] = c;
+      value[p] = Times(c, x[w.variable[q]]);
+    } else {
+      factor[p] = Times(static_cast<double>(e) * c, power.Below(q));
+      value[p] = Times(c, power.At(q));
     }
-    Complex v(1.0, 0.0);
-    for (int q = support - 1; q >= 0; --q) {
-      factor[q] = Times(factor[q], v);
-      if (q > 0) v = Times(v, power.At(first + q));
-    }
-    w.monomialValue[u] = c;
   }
+  const std::size_t suffixCount = w.suffixNodes.size();
+  for (std::size_t s = 1; s < suffixCount; ++s)
+    after[s] = Times(after[suffix[s].parent], power.At(suffix[s].entry));
+  const std::size_t entries = w.derivative.size();
+  for (std::size_t q = 0; q < entries; ++q)
+    w.derivative[q] = Times(factor[w.entryPrefix[q]], after[w.entrySuffix[q]]);
+  const std::size_t count = w.monomialValue.size();
+  for (std::size_t u = 0; u < count; ++u) w.monomialValue[u] = value[w.monomialPrefix[u]];
 }
 
 }  // namespace
@@ -263,6 +306,47 @@ void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxD
   F.resize(static_cast<std::size_t>(n));
   EvaluateMonomials(layout, system.coefficients.data(), nullptr, x, J, F.data(), nullptr,
                     workspace);
+}
+
+void EvaluateSystemWide(const SystemView& system, const std::complex<long double>* x,
+                        std::vector<std::complex<long double>>& F,
+                        std::vector<std::complex<long double>>& J) {
+  using Wide = std::complex<long double>;
+  const int n = system.n;
+  F.assign(static_cast<std::size_t>(n), 0.0L);
+  J.assign(static_cast<std::size_t>(n) * n, 0.0L);
+  int rows = 1;
+  for (std::int32_t e : system.exponents->storage()) rows = std::max(rows, e + 1);
+  std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
+  for (int k = 0; k < n; ++k) {
+    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
+  }
+  auto power = [&](int k, int e) -> const Wide& { return table[e + k * rows]; };
+  std::vector<int> support;
+  std::vector<Wide> prefix, suffix;
+  std::int64_t t = 0;
+  for (int i = 0; i < n; ++i) {
+    for (int term = 0; term < system.termCount[i]; ++term, ++t) {
+      const std::int32_t* a = system.exponents->col(t);
+      support.clear();
+      for (int k = 0; k < n; ++k)
+        if (a[k] != 0) support.push_back(k);
+      const int s = static_cast<int>(support.size());
+      prefix.resize(s + 1);
+      suffix.resize(s + 1);
+      const Complex& c = system.coefficients[t];
+      prefix[0] = Wide(c.real(), c.imag());
+      for (int q = 0; q < s; ++q) prefix[q + 1] = prefix[q] * power(support[q], a[support[q]]);
+      F[i] += prefix[s];
+      suffix[s] = 1.0L;
+      for (int q = s - 1; q >= 0; --q) suffix[q] = power(support[q], a[support[q]]) * suffix[q + 1];
+      for (int q = 0; q < s; ++q) {
+        const int k = support[q];
+        J[i + k * n] +=
+            static_cast<long double>(a[k]) * prefix[q] * power(k, a[k] - 1) * suffix[q + 1];
+      }
+    }
+  }
 }
 
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,

@@ -2,6 +2,7 @@
 #ifndef ZORMIX_MODEL_SYSTEM_EVAL_H_
 #define ZORMIX_MODEL_SYSTEM_EVAL_H_
 
+#include <complex>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -66,6 +67,22 @@ struct EvaluationWorkspace {
   std::vector<Complex> monomialValue;  // x^a per distinct monomial
   // d(x^a)/dx_k per entry of variable/exponent.
   std::vector<Complex> derivative;
+  // Supports share their leading and their trailing entries (cyclic-8: 232 entries, 92 distinct
+  // prefixes, 63 distinct suffixes), so the prefix and suffix products of the derivatives are
+  // computed once per distinct prefix and suffix: node 0 of each tree is the empty product, a
+  // node extends its parent by one entry, parents come first. Every product is formed in the order
+  // of one monomial's own prefix and suffix passes, so the bits are those of a monomial alone.
+  struct ProductNode {
+    std::int32_t parent;
+    std::int32_t entry;  // an entry of variable/exponent with the node's variable and exponent
+  };
+  std::vector<ProductNode> prefixNodes, suffixNodes;
+  std::vector<std::int32_t> entryPrefix;     // per entry: the prefix node ending with it
+  std::vector<std::int32_t> entrySuffix;     // per entry: the suffix node of the entries after it
+  std::vector<std::int32_t> monomialPrefix;  // per distinct monomial: its whole support's node
+  // Per prefix node: the product of its powers, and e x_k^(e-1) times its parent's product for
+  // its last entry; per suffix node: the product of its powers, the last entry first.
+  std::vector<Complex> prefixValue, prefixFactor, suffixValue;
   // Without the table: x_k^(e - 1) and x_k^e of entry q at 2q and 2q + 1.
   std::vector<Complex> entryPowers;
 
@@ -97,6 +114,15 @@ void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxD
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,
                     const Complex* x, ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
                     EvaluationWorkspace& workspace);
+
+// F (n values) and J (n x n, column-major, J[i + k n] = dF_i/dx_k) of the system at x with every
+// product and sum in long double, for the checks that double cannot resolve. The powers x_k^d
+// come from a table built by repeated multiplication; a term multiplies only the powers of its
+// own variables, in increasing order (prefix products from its coefficient, suffix products from
+// 1), so it costs its support, not n.
+void EvaluateSystemWide(const SystemView& system, const std::complex<long double>* x,
+                        std::vector<std::complex<long double>>& F,
+                        std::vector<std::complex<long double>>& J);
 
 }  // namespace zormix
 

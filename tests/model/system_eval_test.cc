@@ -241,6 +241,129 @@ TEST(EvaluateSystemTest, HugeDegreesNeedNoPowerTable) {
   EXPECT_EQ(J(1, 1), Complex(3.0));
 }
 
+// d(x^a)/dx_k and x^a of one monomial by its own prefix and suffix passes over its support (the
+// powers x_k^e from `at(k, e)`, x_k^(e - 1) from `below(k, e)`), and F, J summed term by term:
+// the computation the shared prefix and suffix products must reproduce bit for bit.
+template <class At, class Below>
+Evaluated EvaluateTermByTerm(const PolySystem& s, const std::vector<Complex>& x, At at,
+                             Below below) {
+  Evaluated out{ColMajorMatrix<Complex>(s.n, s.n), std::vector<Complex>(s.n)};
+  std::int64_t j = 0;
+  for (int i = 0; i < s.n; ++i) {
+    for (std::int32_t t = 0; t < s.termCount[i]; ++t, ++j) {
+      std::vector<int> var;
+      for (int k = 0; k < s.n; ++k)
+        if (s.exponents(k, j) != 0) var.push_back(k);
+      std::vector<Complex> factor(var.size());
+      Complex c(1.0, 0.0);
+      for (std::size_t q = 0; q < var.size(); ++q) {
+        const int k = var[q], e = s.exponents(k, j);
+        factor[q] = e == 1 ? c : Times(static_cast<double>(e) * c, below(k, e));
+        c = Times(c, e == 1 ? x[k] : at(k, e));
+      }
+      Complex v(1.0, 0.0);
+      for (std::size_t q = var.size(); q-- > 0;) {
+        out.J(i, var[q]) += Times(s.coefficients[j], Times(factor[q], v));
+        if (q > 0) v = Times(v, at(var[q], s.exponents(var[q], j)));
+      }
+      out.F[i] += Times(s.coefficients[j], c);
+    }
+  }
+  return out;
+}
+
+// Supports drawn from three variables of five and exponents from `degrees`, so that many
+// monomials share their first or last entries with others but not their powers: every value
+// and derivative must be that of the monomial computed alone, with the table of powers (degrees
+// up to 7) and without it (degree 1500), at a generic point and at one with a zero coordinate.
+TEST(EvaluateSystemTest, SharedPrefixAndSuffixProductsGiveTheBitsOfEachMonomial) {
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  const int n = 5;
+  for (const std::vector<std::int32_t>& degrees :
+       {std::vector<std::int32_t>{1, 2, 3, 7}, std::vector<std::int32_t>{1, 2, 1500}}) {
+    std::uniform_int_distribution<std::size_t> pick(0, degrees.size() - 1);
+    std::vector<Equation> eqs(n);
+    for (Equation& eq : eqs) {
+      for (int t = 0; t < 12; ++t) {
+        std::vector<std::int32_t> e(n, 0);
+        for (int r = 0; r < 3; ++r) e[gen() % n] = degrees[pick(gen)];
+        testing::AddTerm(eq, e, Complex(unit(gen), unit(gen)));
+      }
+      testing::AddTerm(eq, std::vector<std::int32_t>(n, 0), 0.5);
+    }
+    const PolySystem s = BuildSystem(eqs);
+    const bool tabulated = degrees.back() <= kLargestTabulatedDegree;
+    for (bool zero : {false, true}) {
+      std::vector<Complex> x(n);
+      for (auto& v : x) v = std::polar(1.0 + 1e-4 * unit(gen), 3.0 * unit(gen));
+      if (zero) x[2] = 0.0;
+      // With the table x_k^d = x_k^(d - 1) x_k from 1; without it, x_k^(e - 1) by squaring and
+      // x_k^e one product more.
+      auto below = [&](int k, std::int32_t e) {
+        Complex p(1.0, 0.0);
+        if (tabulated) {
+          for (std::int32_t d = 1; d < e; ++d) p = Times(p, x[k]);
+          return p;
+        }
+        Complex z = x[k];
+        for (std::uint32_t rest = e - 1; rest != 0; rest >>= 1) {
+          if ((rest & 1u) != 0) p *= z;
+          if (rest > 1) z *= z;
+        }
+        return p;
+      };
+      auto at = [&](int k, std::int32_t e) {
+        return tabulated ? Times(below(k, e), x[k]) : below(k, e) * x[k];
+      };
+      const Evaluated expected = EvaluateTermByTerm(s, x, at, below);
+      const Evaluated shared = Evaluate(s, x);
+      EXPECT_EQ(shared.F, expected.F) << "degree " << degrees.back() << " zero " << zero;
+      EXPECT_EQ(shared.J, expected.J) << "degree " << degrees.back() << " zero " << zero;
+    }
+  }
+}
+
+// The long double evaluation is the double one with a finer rounding: on supports that skip
+// variables (only their own powers multiply), with a zero coordinate, at a point of modulus near
+// 3 so that a wrong power shows.
+TEST(EvaluateSystemWideTest, AgreesWithDoubleEvaluationToItsRounding) {
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_int_distribution<int> power(0, 4);
+  const int n = 4;
+  std::vector<Equation> eqs(n);
+  for (Equation& eq : eqs) {
+    for (int t = 0; t < 6; ++t) {
+      std::vector<std::int32_t> e(n);
+      for (auto& v : e) v = power(gen) % 3 == 0 ? 0 : power(gen);
+      testing::AddTerm(eq, e, Complex(unit(gen), unit(gen)));
+    }
+  }
+  const PolySystem s = BuildSystem(eqs);
+  const SystemView view{s.n, s.termCount, &s.exponents, s.coefficients};
+  for (bool zero : {false, true}) {
+    std::vector<Complex> x(n);
+    std::vector<std::complex<long double>> wide(n);
+    for (int k = 0; k < n; ++k) {
+      x[k] = zero && k == 1 ? Complex(0.0) : std::polar(3.0 + unit(gen), 3.0 * unit(gen));
+      wide[k] = {x[k].real(), x[k].imag()};
+    }
+    const Evaluated plain = Evaluate(s, x);
+    std::vector<std::complex<long double>> F, J;
+    EvaluateSystemWide(view, wide.data(), F, J);
+    auto near = [](std::complex<long double> a, Complex b) {
+      return std::abs(Complex(static_cast<double>(a.real()), static_cast<double>(a.imag())) - b) <=
+             1e-12 * std::max(1.0, std::abs(b));
+    };
+    for (int i = 0; i < n; ++i) {
+      EXPECT_PRED2(near, F[i], plain.F[i]) << "zero " << zero << " i " << i;
+      for (int k = 0; k < n; ++k)
+        EXPECT_PRED2(near, J[i + k * n], plain.J(i, k)) << "zero " << zero << " " << i << k;
+    }
+  }
+}
+
 TEST(VectorNorm2Test, PlainScaledEmptyAndHuge) {
   const std::vector<Complex> small = {3.0, Complex(0, 4)};
   EXPECT_DOUBLE_EQ(VectorNorm2(2, small.data()), 5.0);
