@@ -10,6 +10,7 @@ namespace zormix {
 namespace {
 
 constexpr int kNewtonSteps = 20;
+constexpr double kCoefficientRounding = 0x1p-53;
 // Relative Newton step at which Newton's method in double-double has settled at a regular root.
 constexpr double kSettledStep = 1e-26;
 // From the third step on, a step above this share of the one before ends Newton's method: it
@@ -65,6 +66,14 @@ double InverseNorm(const DdLu& lu, const std::vector<double>& termSize,
   return *std::max_element(rowSum.begin(), rowSum.end());
 }
 
+// h = beta K max(eta, beta u): the coefficients are known to their rounding u = 2^-53 relative to
+// the terms, which moves a simple root by beta u. A double root that the rounding split into two
+// simple roots 1e-8 apart (beta near 1 / (2 sqrt(u))) has h near K / 4 however far Newton's method
+// refines; a simple root of the exact system keeps beta, and h, far smaller.
+double KantorovichNumber(double beta, double curvature, double eta) {
+  return beta * curvature * std::max(eta, beta * kCoefficientRounding);
+}
+
 }  // namespace
 
 SimpleRootTest TestSimpleRoot(const SystemView& target, std::span<const std::int32_t> maxDegree,
@@ -94,7 +103,7 @@ SimpleRootTest TestSimpleRoot(const SystemView& target, std::span<const std::int
     if (settled) {
       // A row without terms of any size has no unit: the point tells nothing there.
       if (std::isfinite(eta) && std::find(termSize.begin(), termSize.end(), 0.0) == termSize.end())
-        test.h = InverseNorm(lu, termSize, units) * curvature * eta;
+        test.h = KantorovichNumber(InverseNorm(lu, termSize, units), curvature, eta);
       break;
     }
     for (int j = 0; j < n; ++j) w[j] -= delta[j];

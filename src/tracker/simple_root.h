@@ -18,11 +18,13 @@ namespace zormix {
 // beta = ||A^-1||, eta the relative Newton step and K = max_i d_i (d_i - 1),
 //   h = beta K eta
 // below 1/2 proves a unique root within 2 eta where the Jacobian is invertible. The step is taken
-// after Newton's method in double-double settled (at most 10 steps): at a regular root eta falls
-// to 1e-32 beta and h to nothing, while at a distance r from a double root the step is r / 2 and
-// beta at least 2 / (K r), so h stays at 1/2 or above however far Newton's method goes. The bound
-// K holds at the point, not over the ball, so the test asks h <= kSimpleRootBound, far below 1/2.
-inline constexpr double kSimpleRootBound = 1e-6;
+// after Newton's method in double-double settled (at most 20 steps): at a regular root eta falls
+// to 1e-32 beta, while at a distance r from a double root the step is r / 2 and beta at least
+// 2 / (K r), so h stays at 1/2 or above however far Newton's method goes. The coefficients are
+// rounded to double, which splits a double root into two simple roots 1e-8 apart: eta counts at
+// least the move beta u that rounding (u = 2^-53) gives a root, and such a pair keeps h near K / 4.
+// The bound K holds at the point, not over the ball, so the test asks h <= kSimpleRootBound.
+inline constexpr double kSimpleRootBound = 0.25;
 
 struct SimpleRootTest {
   bool simple = false;

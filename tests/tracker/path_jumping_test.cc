@@ -457,6 +457,11 @@ TEST(SimpleRootTest, DecidedAgainstTheTermsWhateverTheUnits) {
   const SimpleRootTest squares = TestAt(SquaresAtTenThousand(), {1e4 * (1 + 1e-8), -1e4});
   EXPECT_FALSE(squares.simple) << squares.h;
   EXPECT_GE(squares.h, 0.1);
+  // The double root split by a change of the coefficients at their rounding: two simple roots
+  // 2.4e-8 apart (relative), which double precision cannot tell from a double root.
+  const double split = std::sqrt(1.5e-8);
+  const SimpleRootTest pair = TestAt(ProductAndSum(1e8 - 1.5e-8, 2e4), {1e4 + split, 1e4 - split});
+  EXPECT_FALSE(pair.simple) << pair.h;
 }
 
 RetrackResult EndingAt(std::vector<Complex> y) { return RetrackResult{std::move(y), 5, false}; }
