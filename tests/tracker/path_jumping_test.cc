@@ -494,7 +494,8 @@ TEST(CheckPathJumpingTest, PairAtASimpleRootIsResolvedByTheCarefulRetrack) {
 }
 
 // Two paths 1e-8 off the quadruple root: a multiple root holds several paths, so the pair stays
-// whole and the careful re-tracker is not asked.
+// whole and the careful re-tracker is not asked. Nor is it at a point 1e-3 off the simple root
+// (1e4, 2e4), where Newton's method converges but no root is.
 TEST(CheckPathJumpingTest, PairNextToAMultipleRootIsKept) {
   const OwnedSystem target(2, {{{{2, 0}, 1.0}, {{1, 0}, -2.0}, {{0, 0}, 1.0}},
                                {{{0, 2}, 1.0}, {{0, 1}, -2.0}, {{0, 0}, 1.0}}});
@@ -509,6 +510,14 @@ TEST(CheckPathJumpingTest, PairNextToAMultipleRootIsKept) {
   CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime,
                    careful.AsStdFunction());
 
+  for (const PathRecord& record : records) EXPECT_EQ(record.status, PathStatus::kJumped);
+
+  const std::vector<Complex> off{1e4 * (1 + 1e-3), 2e4 * (1 - 1e-3)};
+  s = Points({off, off});
+  records = Records(2);
+  EXPECT_CALL(retrack, Call(_, _)).Times(4).WillRepeatedly(Return(EndingAt(off)));
+  CheckPathJumping(ProductAndSum(2e8, 3e4).View(), s, 2, records, retrack.AsStdFunction(), runtime,
+                   careful.AsStdFunction());
   for (const PathRecord& record : records) EXPECT_EQ(record.status, PathStatus::kJumped);
 }
 
