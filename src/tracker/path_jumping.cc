@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/condition_estimate.h"
+#include "model/equation_scale.h"
 #include "tracker/dd_rescue.h"
 #include "tracker/simple_root.h"
 
@@ -30,6 +31,10 @@ constexpr double kConditionTolerance = 1e-5;
 // careful re-tracker (with correction limit 0.001) for a pair at a simple root.
 constexpr int kCarefulLevel = 3;
 constexpr double kCarefulCorrectionLimit = 0.001;
+// Backward error above which an end point that tracking accepted is far from converged: Newton's
+// method at the target leaves 1e-12 or less, and the paths of pole27sys (seed 3) that stopped 1e-2
+// short of roots other paths hold have 3e-6.
+constexpr double kFarFromConverged = 1e-9;
 // Rounds of comparisons after the first pass, for end points that re-tracking moved.
 constexpr int kFollowUpRounds = 5;
 
@@ -205,6 +210,15 @@ struct PairChecker {
     record.valuation = 0.0;
   }
 
+  // Whether end point r has a backward error above kFarFromConverged, in double (cheap, and
+  // rounded far below that level) and then in double-double.
+  bool FarFromConverged(std::int64_t r) {
+    const Complex* y = solutions.col(r);
+    EvaluateSystem(scaledTarget, maxDegree, y, jacobian, values);
+    return BackwardError(scaledTarget, maxDegree, y, values) > kFarFromConverged &&
+           DoubleDoubleBackwardError(scaledTarget, maxDegree, y) > kFarFromConverged;
+  }
+
   // The first other end point not apart from y, or -1.
   std::int64_t HolderOf(const std::vector<Complex>& y, std::int64_t self, std::int64_t rootCount) {
     for (std::int64_t k = 0; k < rootCount; ++k) {
@@ -214,18 +228,15 @@ struct PairChecker {
     return -1;
   }
 
-  // An end point that tracking accepted off its root (backward error in double-double above
-  // kUnsolvedBackwardError) is compared where Newton's method takes it: when that is a simple
-  // root which another end point holds, its path went astray near the target (pole27sys, seed 3:
-  // two paths stop 1e-2 short of roots other paths hold, with residuals of 4e-6). The path is
-  // tracked again carefully; a re-track that ends at the other path's root again, or fails, gives
-  // it up.
+  // An end point that tracking accepted off its root (FarFromConverged) is compared where Newton's
+  // method takes it: when that is a simple root which another end point holds, its path went astray
+  // near the target (pole27sys, seed 3: two paths stop 1e-2 short of roots other paths hold, with
+  // residuals of 4e-6). The path is tracked again carefully; a re-track that ends at the other
+  // path's root again, or fails, gives it up.
   void CheckUnconverged(std::int64_t rootCount) {
     for (std::int64_t r = 0; r < rootCount; ++r) {
       if (DroppedByRetrack(records[static_cast<std::size_t>(r)].status)) continue;
-      if (DoubleDoubleBackwardError(scaledTarget, maxDegree, solutions.col(r)) <=
-          kUnsolvedBackwardError)
-        continue;
+      if (!FarFromConverged(r)) continue;
       const SimpleRootTest test = TestSimpleRoot(scaledTarget, maxDegree, solutions.col(r));
       if (!test.simple) continue;
       const std::int64_t holder = HolderOf(test.root, r, rootCount);

@@ -54,7 +54,7 @@ using RetrackFunction =
 // (TestSimpleRoot), with `carefulRetrack` (correction limit 0.001). A path is re-tracked at each
 // of these levels at most once: a later pair keeps its strictest end point. A pair that all of
 // them leave at one simple root gives up its later path (kRetrackFailed). Before the pairs, an
-// end point whose backward error in double-double exceeds kUnsolvedBackwardError and from which
+// end point whose backward error exceeds 1e-9 (in double and in double-double) and from which
 // Newton's method reaches a simple root that another end point holds is re-tracked carefully
 // (with `retrack` at 0.001 when there is no careful re-tracker); it is given up when it ends
 // there again. Updates solutions (only when the pair was separated) and the records' steps,
