@@ -11,6 +11,7 @@
 #include "finish/certify.h"
 #include "finish/dd_newton.h"
 #include "finish/disjoint_sets.h"
+#include "finish/drop_end_points.h"
 #include "finish/extended_newton.h"
 #include "finish/finish.h"
 #include "finish/finish_stop.h"
@@ -426,9 +427,30 @@ PointUnits OwnUnits(const NormalForm& system, const Complex* x) {
   return units;
 }
 
+// A singular root of one path is a contradiction: a root of multiplicity m >= 2 draws m paths,
+// and the end game gives a path that ends at one a winding number of 2 or more. An end point
+// alone in its group that no test shows to be a regular root, and that tracking ended as an
+// ordinary end point (winding number 1) or as the last point of an approach (0), is where its
+// path was given up, not where it goes: a failed path, its verdict unknown.
+std::vector<std::int64_t> UnresolvedEndPoints(const Classification& c, const SolveResult& r) {
+  std::vector<std::int64_t> unresolved;
+  for (std::size_t k = 0; k < c.status.size(); ++k) {
+    const std::int64_t column = static_cast<std::int64_t>(k);
+    if (c.status[k] == RootStatus::kSingular && c.multiplicity[k] == 1 &&
+        WindingNumber(r, column) <= 1)
+      unresolved.push_back(column);
+  }
+  return unresolved;
+}
+
 RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
   RootClassCounts counts;
   for (std::size_t k = 0; k < c.status.size(); ++k) {
+    if (std::binary_search(c.unresolved.begin(), c.unresolved.end(),
+                           static_cast<std::int64_t>(k))) {
+      ++counts.failed;
+      continue;
+    }
     switch (c.status[k]) {
       case RootStatus::kRegular:
         ++counts.regular;
@@ -500,6 +522,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
         evidence[k].multipleRoot || evidence[k].inSubspace)
       c.accurateValues.emplace_back(k, std::move(evidence[k].value));
   }
+  c.unresolved = UnresolvedEndPoints(c, r);
   c.counts = CountPaths(c, r);
   c.warnings = InconsistentGroupWarnings(c.groupLeader, c.status, r.records);
   const std::string noPath = NoPathWarning(r.route, r.pathCount);
@@ -520,6 +543,7 @@ void TakeClassification(Classification&& c, SolveResult& result) {
     result.isReal[k] = real;
   }
   result.classes = c.counts;
+  DropEndPoints(result, c.unresolved);
   result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }
 

@@ -49,6 +49,9 @@ struct Classification {
   // off for the root 13 of Wilkinson's polynomial of degree 20, condition 1e13). In one unknown
   // also every end point at a multiple root, with that root (root_cluster.h).
   std::vector<std::pair<std::int64_t, std::vector<Complex>>> accurateValues;
+  // Singular end points of one path with winding number <= 1 (ascending columns): counted failed,
+  // and moved by TakeClassification from the roots to the lost paths (kRefusedAtTarget).
+  std::vector<std::int64_t> unresolved;
 };
 
 // The rule, on the system with its equations normalized (exact powers of two, so that no unit
@@ -91,6 +94,10 @@ struct Classification {
 // size; a group of more than one end point is a singular root, as is every point that is neither
 // a candidate nor on a set. Every column stays in `roots`.
 //
+// An end point alone in its group that is no regular root, on no set, and that tracking ended
+// with winding number 1 or 0 (not an end game's cycle) is no root of multiplicity 1 (a singular
+// root draws several paths): its verdict is unknown, and it counts as failed.
+//
 // Accounting: paths that diverged (IsAtInfinity) are at infinity; every other path without an
 // accepted end point is failed: its verdict is unknown. Then
 //   regular + sum of the multiplicities of the singular roots + positive-dimensional end points
@@ -103,7 +110,8 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& result
                              const std::function<bool()>& interrupted = {});
 
 // Moves the verdicts into the result's per-root fields and its class counts, puts the accurate
-// values into the result's roots, and appends the warnings to the result's.
+// values into the result's roots, moves the unresolved end points to the lost paths
+// (DropEndPoints), and appends the warnings to the result's.
 void TakeClassification(Classification&& classification, SolveResult& result);
 
 }  // namespace zormix

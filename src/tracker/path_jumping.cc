@@ -7,6 +7,9 @@
 #include <utility>
 
 #include "base/condition_estimate.h"
+#include "model/equation_scale.h"
+#include "tracker/dd_rescue.h"
+#include "tracker/simple_root.h"
 
 namespace zormix {
 namespace {
@@ -24,7 +27,14 @@ constexpr double kApartTolerance = 1e-7;
 constexpr double kMinSigmaMax = 1e-12;
 constexpr double kMaxCondition = 1e7;
 constexpr double kConditionTolerance = 1e-5;
-constexpr int kRetrackAttempts = 2;
+// Re-track levels: 1 and 2 the stricter attempts (correction limits 0.01 and 0.001), then the
+// careful re-tracker (with correction limit 0.001) for a pair at a simple root.
+constexpr int kCarefulLevel = 3;
+constexpr double kCarefulCorrectionLimit = 0.001;
+// Backward error above which an end point that tracking accepted is far from converged: Newton's
+// method at the target leaves 1e-12 or less, and the paths of pole27sys (seed 3) that stopped 1e-2
+// short of roots other paths hold have 3e-6.
+constexpr double kFarFromConverged = 1e-9;
 // Rounds of comparisons after the first pass, for end points that re-tracking moved.
 constexpr int kFollowUpRounds = 5;
 
@@ -55,17 +65,19 @@ double MaxModulus(const std::vector<Complex>& a) {
 struct PairChecker {
   PairChecker(const SystemView& target, ColMajorMatrix<Complex>& points,
               std::vector<PathRecord>& pathRecords, const RetrackFunction& retrackPath,
-              RuntimeUniform& uniform)
+              const RetrackFunction& carefulRetrackPath, RuntimeUniform& uniform)
       : scaledTarget(target),
         solutions(points),
         records(pathRecords),
         retrack(retrackPath),
+        carefulRetrack(carefulRetrackPath),
         runtime(uniform) {}
 
   const SystemView& scaledTarget;
   ColMajorMatrix<Complex>& solutions;
   std::vector<PathRecord>& records;
   const RetrackFunction& retrack;
+  const RetrackFunction& carefulRetrack;
   RuntimeUniform& runtime;
   std::vector<std::int32_t> maxDegree;
   std::vector<Complex> proj;
@@ -79,6 +91,7 @@ struct PairChecker {
   bool followUp = false;
   std::vector<std::uint8_t> moved;     // moved by the previous round (compared in this one)
   std::vector<std::uint8_t> movedNow;  // moved by the current round
+  std::vector<std::uint8_t> levels;    // strictest re-track level of each path so far (0: none)
 
   void Project() {
     const int n = static_cast<int>(solutions.rows());
@@ -103,8 +116,12 @@ struct PairChecker {
   // Re-tracks the path of record r into y and books its steps and outcome on the record. A result
   // of the wrong length counts as failed and leaves y as it was.
   void RetrackPath(std::int64_t r, double correctionLimit, std::vector<Complex>& y) {
+    RetrackPathWith(retrack, r, correctionLimit, y);
+  }
+  void RetrackPathWith(const RetrackFunction& with, std::int64_t r, double correctionLimit,
+                       std::vector<Complex>& y) {
     PathRecord& record = records[static_cast<std::size_t>(r)];
-    RetrackResult result = retrack(record, correctionLimit);
+    RetrackResult result = with(record, correctionLimit);
     ++stats.retracked;
     record.steps += result.steps;
     record.retrackCount += 1;
@@ -152,6 +169,91 @@ struct PairChecker {
     (dropI ? ya : yb) = common;
   }
 
+  bool EitherDropped(std::int64_t i, std::int64_t k) const {
+    return DroppedByRetrack(records[static_cast<std::size_t>(i)].status) ||
+           DroppedByRetrack(records[static_cast<std::size_t>(k)].status);
+  }
+
+  // Whether y is a simple root (Kantorovich's test, simple_root.h), not merely near one.
+  bool AtSimpleRoot(const std::vector<Complex>& y) {
+    const SimpleRootTest test = TestSimpleRoot(scaledTarget, maxDegree, y.data());
+    return test.simple && !Apart(test.root, y);
+  }
+
+  // Re-tracks path r at `level` (1: the re-tracker with correction limit 0.01, 2: with 0.001,
+  // kCarefulLevel: the careful re-tracker) unless it was re-tracked at that level or a stricter
+  // one before: its end point is that re-track's already, and a looser re-track would undo the
+  // separation the stricter one made (pole27sys, seed 3: a path separated at 0.001 went back onto
+  // its partner's root when the next pair re-tracked it at 0.01, round after round).
+  bool RetrackAtLevel(std::int64_t r, int level, std::vector<Complex>& y) {
+    std::uint8_t& done = levels[static_cast<std::size_t>(r)];
+    if (done >= level) return false;
+    done = static_cast<std::uint8_t>(level);
+    if (level == kCarefulLevel) {
+      RetrackPathWith(carefulRetrack, r, kCarefulCorrectionLimit, y);
+    } else {
+      RetrackPath(r, level == 1 ? 0.01 : 0.001, y);
+    }
+    return true;
+  }
+
+  // Two paths that the stricter attempts left at one point. At a multiple root they belong there
+  // together; at a simple root one of them jumped, and when even the careful re-track leaves both
+  // there, the later path is given up (kRetrackFailed): a simple root holds one path, and which
+  // of the two jumped is not known.
+  void GiveUpAtSimpleRoot(std::int64_t k, const std::vector<Complex>& ya,
+                          const std::vector<Complex>& yb, bool simple) {
+    if (!simple || Apart(ya, yb)) return;
+    PathRecord& record = records[static_cast<std::size_t>(k)];
+    if (DroppedByRetrack(record.status)) return;
+    record.status = PathStatus::kRetrackFailed;
+    record.valuation = 0.0;
+  }
+
+  // Whether end point r has a backward error above kFarFromConverged, in double (cheap, and
+  // rounded far below that level) and then in double-double.
+  bool FarFromConverged(std::int64_t r) {
+    const Complex* y = solutions.col(r);
+    EvaluateSystem(scaledTarget, maxDegree, y, jacobian, values);
+    return BackwardError(scaledTarget, maxDegree, y, values) > kFarFromConverged &&
+           DoubleDoubleBackwardError(scaledTarget, maxDegree, y) > kFarFromConverged;
+  }
+
+  // The first other end point not apart from y, or -1.
+  std::int64_t HolderOf(const std::vector<Complex>& y, std::int64_t self, std::int64_t rootCount) {
+    for (std::int64_t k = 0; k < rootCount; ++k) {
+      if (k == self || DroppedByRetrack(records[static_cast<std::size_t>(k)].status)) continue;
+      if (!Apart(y, Column(k))) return k;
+    }
+    return -1;
+  }
+
+  // An end point that tracking accepted off its root (FarFromConverged) is compared where Newton's
+  // method takes it: when that is a simple root which another end point holds, its path went astray
+  // near the target (pole27sys, seed 3: two paths stop 1e-2 short of roots other paths hold, with
+  // residuals of 4e-6). The path is tracked again carefully; a re-track that ends at the other
+  // path's root again, or fails, gives it up.
+  void CheckUnconverged(std::int64_t rootCount) {
+    for (std::int64_t r = 0; r < rootCount; ++r) {
+      if (DroppedByRetrack(records[static_cast<std::size_t>(r)].status)) continue;
+      if (!FarFromConverged(r)) continue;
+      const SimpleRootTest test = TestSimpleRoot(scaledTarget, maxDegree, solutions.col(r));
+      if (!test.simple) continue;
+      const std::int64_t holder = HolderOf(test.root, r, rootCount);
+      if (holder < 0) continue;
+      std::vector<Complex> y = Column(r);
+      RetrackAtLevel(r, carefulRetrack ? kCarefulLevel : 2, y);
+      PathRecord& record = records[static_cast<std::size_t>(r)];
+      if (DroppedByRetrack(record.status)) continue;
+      if (!Apart(y, Column(holder))) {
+        record.status = PathStatus::kRetrackFailed;
+        continue;
+      }
+      std::copy(y.begin(), y.end(), solutions.col(r));
+      MarkMoved(r);
+    }
+  }
+
   void ProcessPair(std::int64_t i, std::int64_t k) {
     const std::size_t ui = static_cast<std::size_t>(i), uk = static_cast<std::size_t>(k);
     if (followUp && (DroppedByRetrack(records[ui].status) || DroppedByRetrack(records[uk].status)))
@@ -160,15 +262,19 @@ struct PairChecker {
     if (!IsWellConditioned(i)) return;
     std::vector<Complex> ya = Column(i), yb = Column(k);
     const std::vector<Complex> common = ya;
-    double correctionLimit = 0.1;
-    bool retracked = false;
-    for (int attempt = 1; attempt <= kRetrackAttempts; ++attempt) {
+    bool retracked = false, simple = false;
+    for (int level = 1; level <= kCarefulLevel; ++level) {
       if (Apart(ya, yb)) break;
-      correctionLimit /= 10.0;  // 0.01, then 0.001
-      RetrackPath(i, correctionLimit, ya);
-      RetrackPath(k, correctionLimit, yb);
-      retracked = true;
+      // The careful re-track only where the common point is a simple root that both still hold.
+      if (level == kCarefulLevel) {
+        if (EitherDropped(i, k)) break;
+        simple = AtSimpleRoot(ya);
+        if (!simple || !carefulRetrack) break;
+      }
+      retracked = RetrackAtLevel(i, level, ya) || retracked;
+      retracked = RetrackAtLevel(k, level, yb) || retracked;
     }
+    GiveUpAtSimpleRoot(k, ya, yb, simple);
     if (retracked) KeepCommonRoot(i, k, common, ya, yb);
     if (MaxDistance(ya, yb) > kApartTolerance * MaxModulus(ya)) {
       std::copy(ya.begin(), ya.end(), solutions.col(i));
@@ -246,8 +352,9 @@ SolutionBuckets BucketBySecondCoordinate(const ColMajorMatrix<Complex>& solution
 
 PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
                             std::int64_t rootCount, std::vector<PathRecord>& records,
-                            const RetrackFunction& retrack, RuntimeUniform& runtime) {
-  PairChecker checker(scaledTarget, solutions, records, retrack, runtime);
+                            const RetrackFunction& retrack, RuntimeUniform& runtime,
+                            const RetrackFunction& carefulRetrack) {
+  PairChecker checker(scaledTarget, solutions, records, retrack, carefulRetrack, runtime);
   const int n = static_cast<int>(solutions.rows());
   runtime.Reseed();
   checker.direction.resize(static_cast<std::size_t>(n));
@@ -265,7 +372,9 @@ PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Compl
   checker.maxDegree = MaxDegrees(*scaledTarget.exponents);
   const std::size_t count = static_cast<std::size_t>(rootCount);
   checker.movedNow.assign(count, 0);
+  checker.levels.assign(count, 0);
 
+  checker.CheckUnconverged(rootCount);
   checker.ComparePairs(rootCount);
   for (int round = 0; round < kFollowUpRounds; ++round) {
     if (std::find(checker.movedNow.begin(), checker.movedNow.end(), 1) == checker.movedNow.end())

@@ -49,15 +49,23 @@ using RetrackFunction =
 
 // Projects every end point on a random direction (drawn after re-seeding `runtime`), compares the
 // pairs within a bucket, and for every pair closer than 1e-7 in the projection whose common point
-// is well conditioned on the scaled target (1e-12 < smax < 1e7 smin) re-tracks both paths, at most
-// twice. Updates solutions (only when the pair was separated) and the records' steps,
+// is well conditioned on the scaled target (1e-12 < smax < 1e7 smin) re-tracks both paths with
+// correction limit 0.01, then 0.001, and, where the common point is a simple root
+// (TestSimpleRoot), with `carefulRetrack` (correction limit 0.001). A path is re-tracked at each
+// of these levels at most once: a later pair keeps its strictest end point. A pair that all of
+// them leave at one simple root gives up its later path (kRetrackFailed). Before the pairs, an
+// end point whose backward error exceeds 1e-9 (in double and in double-double) and from which
+// Newton's method reaches a simple root that another end point holds is re-tracked carefully
+// (with `retrack` at 0.001 when there is no careful re-tracker); it is given up when it ends
+// there again. Updates solutions (only when the pair was separated) and the records' steps,
 // retrackCount (reset to 0 first) and status (kJumped after a re-track, kDiverged with the
 // valuation once one was proved diverging, kRetrackFailed once one failed otherwise; a status left
-// by an earlier check is reset first). Returns the counts of re-tracks
-// (`retracked`) and of separated pairs.
+// by an earlier check is reset first). Returns the counts of re-tracks (`retracked`) and of
+// separated pairs.
 PathCounts CheckPathJumping(const SystemView& scaledTarget, ColMajorMatrix<Complex>& solutions,
                             std::int64_t rootCount, std::vector<PathRecord>& records,
-                            const RetrackFunction& retrack, RuntimeUniform& runtime);
+                            const RetrackFunction& retrack, RuntimeUniform& runtime,
+                            const RetrackFunction& carefulRetrack = {});
 
 }  // namespace zormix
 

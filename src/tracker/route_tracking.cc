@@ -163,9 +163,9 @@ TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunc
   const std::int64_t polishedPaths = RecordPolishedRoots(tracking);
   tracking.waypoints.ReleaseChunksBefore(total);  // the jump check's points are done with
   TrackingOutcome outcome = CollectOutcomes(std::move(tracking.endPoints), tracking.outcomes);
-  const PathCounts jumps =
-      CheckPathJumping(target, outcome.solutions, outcome.counts.endPoints, outcome.records,
-                       makeRetrack(RetrackPurpose::kPathJumping), runtime);
+  const PathCounts jumps = CheckPathJumping(
+      target, outcome.solutions, outcome.counts.endPoints, outcome.records,
+      makeRetrack(RetrackPurpose::kPathJumping), runtime, makeRetrack(RetrackPurpose::kLastRescue));
   tracking.stop.ThrowIfRequested();  // a re-track of the check was abandoned
   // The check counts its own re-tracks from 0; the rescue re-track comes on top.
   std::size_t r = 0;

@@ -107,17 +107,56 @@ TEST(Verdicts, RootOfMultiplicityFifteenIsOneRoot) {
   }
 }
 
-// One end point 4e-9 from the double root of (x-1)^2; y-2 (its partner lost): Newton converges
-// to it, but linearly, halving each step, so it is a singular root, not a regular one, and no set.
+// One end point 4e-9 from the double root of (x-1)^2; y-2: Newton converges to it, but linearly,
+// halving each step, so it is no regular root, and no set. With its partner it is a singular
+// root of multiplicity 2; alone (its partner lost, winding number unknown) it is no root of
+// multiplicity 1 either: a failed path.
 TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
   const PolySystem s =
       testing::BuildSystem({PowerOfLinear(2, 0, 1.0, 2), PowerOfLinear(2, 1, 2.0, 1)});
   for (const double distance : {4e-9, 1e-6}) {
     SCOPED_TRACE(distance);
-    const Classification c = Classify(s, EndPoints(2, {{1.0 + distance, 2.0}}));
-    EXPECT_EQ(c.status[0], RootStatus::kSingular);
-    EXPECT_EQ(c.counts.singular, 1);
+    const Classification alone = Classify(s, EndPoints(2, {{1.0 + distance, 2.0}}));
+    EXPECT_EQ(alone.status[0], RootStatus::kSingular);
+    EXPECT_EQ(alone.counts.singular, 0);
+    EXPECT_EQ(alone.counts.failed, 1);
+    const Classification pair =
+        Classify(s, EndPoints(2, {{1.0 + distance, 2.0}, {1.0 - distance, 2.0}}));
+    EXPECT_EQ(pair.counts.singular, 1);
+    EXPECT_EQ(pair.counts.singularEndPoints, 2);
   }
+}
+
+// The same point ended by tracking as an ordinary end point (winding number 1): no root of
+// multiplicity 1 exists, so its verdict is unknown. It is a failed path, moved out of the roots,
+// and the regular root (-3, 2) of (x-1)^2 (x+3) beside it becomes the first root.
+TEST(Verdicts, LoneEndPointOfWindingNumberOneIsFailedNotSingular) {
+  Equation cubic;  // (x-1)^2 (x+3) = x^3 + x^2 - 5x + 3
+  for (const auto& [power, coefficient] : {std::pair{3, 1.0}, {2, 1.0}, {1, -5.0}, {0, 3.0}})
+    testing::AddTerm(cubic, {power, 0}, coefficient);
+  const PolySystem s = testing::BuildSystem({cubic, PowerOfLinear(2, 1, 2.0, 1)});
+  SolveResult r = EndPoints(2, {{1.0 + 1e-6, 2.0}, {-3.0, 2.0}}, {PathRecord{7, 1}});
+  for (PathRecord& record : r.records) record.windingNumber = 1;
+  r.records[0].cell = 3;
+  r.lostPaths[0].status = PathStatus::kDiverged;
+  r.counts.byStatus[static_cast<int>(PathStatus::kReached)] = 2;
+  Classification c = Classify(s, r);
+  ExpectAccounted(c, r);
+  EXPECT_EQ(c.counts.failed, 1);
+  EXPECT_EQ(c.counts.singular, 0);
+  EXPECT_EQ(c.counts.regular, 1);
+
+  TakeClassification(std::move(c), r);
+  EXPECT_EQ(r.rootCount, 1);
+  ASSERT_EQ(r.roots.cols(), 1);
+  EXPECT_EQ(r.roots(0, 0), Complex(-3.0));
+  EXPECT_EQ(r.groupLeader, std::vector<std::int64_t>{0});
+  EXPECT_EQ(r.rootStatus, std::vector<RootStatus>{RootStatus::kRegular});
+  ASSERT_EQ(r.lostPaths.size(), 2u);
+  EXPECT_EQ(r.lostPaths[0].cell, 3);  // in serial order, before cell 7
+  EXPECT_EQ(r.lostPaths[0].status, PathStatus::kRefusedAtTarget);
+  EXPECT_EQ(r.counts.of(PathStatus::kRefusedAtTarget), 1);
+  EXPECT_EQ(r.counts.of(PathStatus::kReached), 1);
 }
 
 // (x-1)^2 (x-1-h)^2; y-2 with h = 2^-20 (1e-6, every coefficient exact): two double roots, end

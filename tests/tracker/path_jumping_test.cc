@@ -7,6 +7,8 @@
 #include <limits>
 #include <vector>
 
+#include "tracker/simple_root.h"
+
 namespace zormix {
 namespace {
 
@@ -322,7 +324,8 @@ TEST(CheckPathJumpingTest, IdenticalPointsAtTheOriginAreNotTakenAsApart) {
 
 // Path 2 jumped onto root A of path 1 and path 3 onto root B of path 2. The re-track of path 2
 // ends at B, on the end point of path 3 that the first pass compared before: a follow-up round
-// compares the moved end points again and separates that pair too.
+// compares the moved end points again and separates that pair too, re-tracking only path 3: path 2
+// keeps the end point of its re-track at 0.01, which another re-track at 0.01 would only repeat.
 TEST(CheckPathJumpingTest, RetrackEndingOnAnotherEndPointIsComparedAgain) {
   const OwnedSystem target = LinearSystem2();
   ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}, {5.0, 6.0}});
@@ -331,8 +334,7 @@ TEST(CheckPathJumpingTest, RetrackEndingOnAnotherEndPointIsComparedAgain) {
   EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01)))
       .WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
-      .Times(2)
-      .WillRepeatedly(Return(RetrackResult{{5.0, 6.0}, 1, false}));
+      .WillOnce(Return(RetrackResult{{5.0, 6.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
       .WillOnce(Return(RetrackResult{{7.0, 8.0}, 1, false}));
   RuntimeUniform runtime(17);
@@ -341,13 +343,14 @@ TEST(CheckPathJumpingTest, RetrackEndingOnAnotherEndPointIsComparedAgain) {
       CheckPathJumping(target.View(), s, 3, records, retrack.AsStdFunction(), runtime);
 
   EXPECT_EQ(stats.separatedPairs, 2);
-  EXPECT_EQ(stats.retracked, 4);
+  EXPECT_EQ(stats.retracked, 3);
   EXPECT_EQ(s, Points({{1.0, 2.0}, {5.0, 6.0}, {7.0, 8.0}}));
-  EXPECT_EQ(records[1].retrackCount, 2);
+  EXPECT_EQ(records[1].retrackCount, 1);
 }
 
-// Three paths at one root: the pairs (1, 2) and (1, 3) are re-tracked and separated; the pair
-// (2, 3) then is apart already and counts as no separation. A record whose re-track failed is not
+// Three paths at one root: the pairs (1, 2) and (1, 3) are re-tracked and separated, path 1 once
+// (the pair (1, 3) keeps its re-track at 0.01); the pair (2, 3) then is apart already and counts
+// as no separation. A record whose re-track failed is not
 // reported, so its end point is not compared again, even where it lands on another one.
 TEST(CheckPathJumpingTest, OnlyRetrackedPairsCountAndFailedRetracksAreNotComparedAgain) {
   const OwnedSystem target = LinearSystem2();
@@ -355,8 +358,7 @@ TEST(CheckPathJumpingTest, OnlyRetrackedPairsCountAndFailedRetracksAreNotCompare
   std::vector<PathRecord> records = Records(4);
   MockRetrack retrack;
   EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01)))
-      .Times(2)
-      .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+      .WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
       .WillOnce(Return(RetrackResult{{3.0, 4.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
@@ -368,7 +370,7 @@ TEST(CheckPathJumpingTest, OnlyRetrackedPairsCountAndFailedRetracksAreNotCompare
       CheckPathJumping(target.View(), s, 4, records, retrack.AsStdFunction(), runtime);
 
   EXPECT_EQ(stats.separatedPairs, 2);
-  EXPECT_EQ(stats.retracked, 4);
+  EXPECT_EQ(stats.retracked, 3);
   EXPECT_EQ(records[2].status, PathStatus::kRetrackFailed);
 }
 
@@ -419,6 +421,129 @@ TEST(CheckPathJumpingTest, OneVariableBigBucketIsComparedPairwise) {
   const PathCounts stats =
       CheckPathJumping(target.View(), s, kCount, records, retrack.AsStdFunction(), runtime);
   EXPECT_EQ(stats.separatedPairs, 1);
+}
+
+// 1e-10 (x y - p), 1e-10 (x + y - q): the roots (1e4, 2e4) and (2e4, 1e4) for p = 2e8, q = 3e4;
+// the double root (1e4, 1e4) for p = 1e8, q = 2e4. Coefficients of 1e-10, roots near 1e4.
+OwnedSystem ProductAndSum(double p, double q) {
+  return OwnedSystem(2, {{{{1, 1}, 1e-10}, {{0, 0}, -1e-10 * p}},
+                         {{{1, 0}, 1e-10}, {{0, 1}, 1e-10}, {{0, 0}, -1e-10 * q}}});
+}
+
+// 1e-10 (x - 1e4)^2, 1e-10 (y + 1e4)^2: a root of multiplicity 4 where the Jacobian is diagonal,
+// so that its condition number is 1 at every point near the root.
+OwnedSystem SquaresAtTenThousand() {
+  return OwnedSystem(2, {{{{2, 0}, 1e-10}, {{1, 0}, -2e-6}, {{0, 0}, 1e-2}},
+                         {{{0, 2}, 1e-10}, {{0, 1}, 2e-6}, {{0, 0}, 1e-2}}});
+}
+
+SimpleRootTest TestAt(const OwnedSystem& system, std::vector<Complex> x) {
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.exponents);
+  return TestSimpleRoot(system.View(), maxDegree, x.data());
+}
+
+TEST(SimpleRootTest, DecidedAgainstTheTermsWhateverTheUnits) {
+  const OwnedSystem simple = ProductAndSum(2e8, 3e4);
+  const SimpleRootTest near = TestAt(simple, {1e4 * (1 + 1e-9), 2e4 * (1 - 1e-9)});
+  EXPECT_TRUE(near.simple) << near.h;
+  EXPECT_NEAR(near.root[0].real(), 1e4, 1e-8);
+  EXPECT_NEAR(near.root[1].real(), 2e4, 1e-8);
+  // 1e-3 off: Newton's method first has to approach, then converges quadratically.
+  EXPECT_TRUE(TestAt(simple, {1e4 * (1 + 1e-3), 2e4 * (1 - 1e-3)}).simple);
+
+  // 1e-8 off the double root, and 1e-8 off the quadruple one (Jacobian of condition 1 there).
+  const SimpleRootTest fold = TestAt(ProductAndSum(1e8, 2e4), {1e4 * (1 + 1e-8), 1e4 * (1 - 1e-8)});
+  EXPECT_FALSE(fold.simple) << fold.h;
+  const SimpleRootTest squares = TestAt(SquaresAtTenThousand(), {1e4 * (1 + 1e-8), -1e4});
+  EXPECT_FALSE(squares.simple) << squares.h;
+  EXPECT_GE(squares.h, 0.1);
+  // The double root split by a change of the coefficients at their rounding: two simple roots
+  // 2.4e-8 apart (relative), which double precision cannot tell from a double root.
+  const double split = std::sqrt(1.5e-8);
+  const SimpleRootTest pair = TestAt(ProductAndSum(1e8 - 1.5e-8, 2e4), {1e4 + split, 1e4 - split});
+  EXPECT_FALSE(pair.simple) << pair.h;
+}
+
+RetrackResult EndingAt(std::vector<Complex> y) { return RetrackResult{std::move(y), 5, false}; }
+
+// Two paths at the simple root (1e4, 2e4) that both stricter attempts leave there: the careful
+// re-track separates them, or, when it too leaves both there, the later path is given up.
+TEST(CheckPathJumpingTest, PairAtASimpleRootIsResolvedByTheCarefulRetrack) {
+  const OwnedSystem target = ProductAndSum(2e8, 3e4);
+  const std::vector<Complex> root{1e4, 2e4}, other{2e4, 1e4};
+  for (const bool separates : {true, false}) {
+    SCOPED_TRACE(separates);
+    ColMajorMatrix<Complex> s = Points({root, root});
+    std::vector<PathRecord> records = Records(2);
+    MockRetrack retrack, careful;
+    EXPECT_CALL(retrack, Call(_, _)).Times(4).WillRepeatedly(Return(EndingAt(root)));
+    EXPECT_CALL(careful, Call(ForRecord(1), DoubleEq(0.001))).WillOnce(Return(EndingAt(root)));
+    EXPECT_CALL(careful, Call(ForRecord(2), DoubleEq(0.001)))
+        .WillOnce(Return(EndingAt(separates ? other : root)));
+    RuntimeUniform runtime(3);
+
+    const PathCounts stats = CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(),
+                                              runtime, careful.AsStdFunction());
+
+    EXPECT_EQ(stats.retracked, 6);
+    EXPECT_EQ(stats.separatedPairs, separates ? 1 : 0);
+    EXPECT_EQ(records[0].status, PathStatus::kJumped);
+    EXPECT_EQ(records[1].status, separates ? PathStatus::kJumped : PathStatus::kRetrackFailed);
+    EXPECT_EQ(s(0, 1), separates ? other[0] : root[0]);
+  }
+}
+
+// Two paths 1e-8 off the quadruple root: a multiple root holds several paths, so the pair stays
+// whole and the careful re-tracker is not asked. Nor is it at a point 1e-3 off the simple root
+// (1e4, 2e4), where Newton's method converges but no root is.
+TEST(CheckPathJumpingTest, PairNextToAMultipleRootIsKept) {
+  const OwnedSystem target(2, {{{{2, 0}, 1.0}, {{1, 0}, -2.0}, {{0, 0}, 1.0}},
+                               {{{0, 2}, 1.0}, {{0, 1}, -2.0}, {{0, 0}, 1.0}}});
+  const std::vector<Complex> point{1.0 + 1e-8, 1.0 + 1e-8};
+  ColMajorMatrix<Complex> s = Points({point, point});
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack, careful;
+  EXPECT_CALL(retrack, Call(_, _)).Times(4).WillRepeatedly(Return(EndingAt(point)));
+  EXPECT_CALL(careful, Call(_, _)).Times(0);
+  RuntimeUniform runtime(3);
+
+  CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime,
+                   careful.AsStdFunction());
+
+  for (const PathRecord& record : records) EXPECT_EQ(record.status, PathStatus::kJumped);
+
+  const std::vector<Complex> off{1e4 * (1 + 1e-3), 2e4 * (1 - 1e-3)};
+  s = Points({off, off});
+  records = Records(2);
+  EXPECT_CALL(retrack, Call(_, _)).Times(4).WillRepeatedly(Return(EndingAt(off)));
+  CheckPathJumping(ProductAndSum(2e8, 3e4).View(), s, 2, records, retrack.AsStdFunction(), runtime,
+                   careful.AsStdFunction());
+  for (const PathRecord& record : records) EXPECT_EQ(record.status, PathStatus::kJumped);
+}
+
+// Path 2 stopped 1e-3 off the simple root that path 1 holds (backward error 1e-4): it is
+// re-tracked carefully, and given up when it ends at that root again.
+TEST(CheckPathJumpingTest, EndPointOffARootAnotherPathHoldsIsRetracked) {
+  const OwnedSystem target = ProductAndSum(2e8, 3e4);
+  const std::vector<Complex> root{1e4, 2e4}, off{1e4 * (1 + 1e-3), 2e4 * (1 - 1e-3)};
+  RetrackResult diverged{{4e9, 1.0}, 9, true};
+  diverged.diverged = true;
+  diverged.valuation = -0.5;
+  for (const RetrackResult& again : {diverged, EndingAt(root)}) {
+    ColMajorMatrix<Complex> s = Points({root, off});
+    std::vector<PathRecord> records = Records(2);
+    MockRetrack retrack, careful;
+    EXPECT_CALL(retrack, Call(_, _)).Times(0);
+    EXPECT_CALL(careful, Call(ForRecord(2), DoubleEq(0.001))).WillOnce(Return(again));
+    RuntimeUniform runtime(3);
+
+    CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime,
+                     careful.AsStdFunction());
+
+    EXPECT_EQ(records[0].status, PathStatus::kReached);
+    EXPECT_EQ(records[1].status,
+              again.diverged ? PathStatus::kDiverged : PathStatus::kRetrackFailed);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+// End points that classification gives up: out of the roots, into the paths without an end point.
+#ifndef ZORMIX_FINISH_DROP_END_POINTS_H_
+#define ZORMIX_FINISH_DROP_END_POINTS_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "zormix/result.h"
+
+namespace zormix {
+
+// Removes the columns `dropped` (ascending) from every per-root field of `result` (the roots and
+// their residuals, conditions, real flags, records and classification; certification has not run
+// yet), renumbers the group leaders, and appends each dropped record to lostPaths in serial order
+// (cell, then start index) with status kRefusedAtTarget, moving it in counts.byStatus too.
+// rootCount and realCount follow.
+void DropEndPoints(SolveResult& result, const std::vector<std::int64_t>& dropped);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_FINISH_DROP_END_POINTS_H_
