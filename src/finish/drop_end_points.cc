@@ -16,19 +16,19 @@ void KeepColumns(std::vector<T>& v, const std::vector<std::uint8_t>& drop) {
   v.resize(out);
 }
 
-bool SerialOrder(const PathRecord& a, const PathRecord& b) {
-  return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
-}
-
 void MoveToLostPaths(PathRecord record, SolveResult& result) {
   --result.counts.byStatus[static_cast<int>(record.status)];
   record.status = PathStatus::kRefusedAtTarget;
   ++result.counts.byStatus[static_cast<int>(record.status)];
   std::vector<PathRecord>& lost = result.lostPaths;
-  lost.insert(std::upper_bound(lost.begin(), lost.end(), record, SerialOrder), record);
+  lost.insert(std::upper_bound(lost.begin(), lost.end(), record, InSerialOrder), record);
 }
 
 }  // namespace
+
+bool InSerialOrder(const PathRecord& a, const PathRecord& b) {
+  return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
+}
 
 void DropEndPoints(SolveResult& result, const std::vector<std::int64_t>& dropped) {
   if (dropped.empty()) return;

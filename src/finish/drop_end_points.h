@@ -9,6 +9,9 @@
 
 namespace zormix {
 
+// The serial order of path records: by cell, then by start index.
+bool InSerialOrder(const PathRecord& a, const PathRecord& b);
+
 // Removes the columns `dropped` (ascending) from every per-root field of `result` (the roots and
 // their residuals, conditions, real flags, records and classification; certification has not run
 // yet), renumbers the group leaders, and appends each dropped record to lostPaths in serial order

@@ -7,6 +7,7 @@
 #include "base/numeric.h"
 #include "finish/certify.h"
 #include "finish/classify.h"
+#include "finish/drop_end_points.h"
 #include "finish/finish.h"
 #include "finish/report.h"
 #include "solve/stage_data.h"
@@ -45,10 +46,6 @@ void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, Sol
 }
 
 // Paths in the order of the serial loop: cell by cell, start solution by start solution.
-bool SerialOrder(const PathRecord& a, const PathRecord& b) {
-  return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
-}
-
 void CountStatuses(SolveResult& result) {
   for (const PathRecord& record : result.records)
     ++result.counts.byStatus[static_cast<int>(record.status)];
@@ -109,7 +106,7 @@ void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, Runtim
   TakeRoots(std::move(finished), result);
   result.counts = tracking.counts;
   tracking = TrackingOutcome{};
-  std::sort(result.lostPaths.begin(), result.lostPaths.end(), SerialOrder);
+  std::sort(result.lostPaths.begin(), result.lostPaths.end(), InSerialOrder);
   CountStatuses(result);
   result.timings.finishing = SecondsSince(began);
   ClassifyAndCertify(system, certify, threads, result, interrupted);
