@@ -443,6 +443,18 @@ std::vector<std::int64_t> UnresolvedEndPoints(const Classification& c, const Sol
   return unresolved;
 }
 
+// Whether root k is real with the value classification leaves it (its accurate value, when
+// classification computed one: a regular root refined in double-double is real although double
+// left it 1e-6 off the real axis), as TakeClassification will flag it.
+bool RealAfterClassification(const Classification& c, const SolveResult& r, std::int64_t k) {
+  const auto accurate =
+      std::lower_bound(c.accurateValues.begin(), c.accurateValues.end(), k,
+                       [](const auto& entry, std::int64_t column) { return entry.first < column; });
+  if (accurate != c.accurateValues.end() && accurate->first == k)
+    return IsRealPoint(accurate->second.data(), r.n);
+  return r.isReal[k] != 0;
+}
+
 RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
   RootClassCounts counts;
   for (std::size_t k = 0; k < c.status.size(); ++k) {
@@ -454,7 +466,7 @@ RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
     switch (c.status[k]) {
       case RootStatus::kRegular:
         ++counts.regular;
-        counts.realRegular += r.isReal[k] ? 1 : 0;
+        counts.realRegular += RealAfterClassification(c, r, static_cast<std::int64_t>(k)) ? 1 : 0;
         break;
       case RootStatus::kPositiveDimensional:
         ++counts.positiveDimensional;

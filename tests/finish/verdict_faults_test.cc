@@ -199,6 +199,20 @@ TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
   }
 }
 
+// The same roots 13 and 16 left off the real axis too: their accurate values from double-double
+// are real, and the count of real regular roots (the summary's) says so, as their flags do.
+TEST(VerdictEdges, RootsMadeRealByTheirAccurateValuesCountReal) {
+  const PolySystem s = BuildSystem({Wilkinson(20)});
+  SolveResult r = EndPoints(1, {{Complex(13.013, 0.004)}, {Complex(15.985, -0.003)}});
+  Classification c = ClassifyRoots(BringToNormalForm(s), r);
+  ASSERT_EQ(c.counts.regular, 2);
+  ASSERT_EQ(c.accurateValues.size(), 2u);
+  EXPECT_EQ(c.counts.realRegular, 2);
+  TakeClassification(std::move(c), r);
+  EXPECT_EQ(r.isReal, (std::vector<std::uint8_t>{1, 1}));
+  EXPECT_EQ(r.classes.realRegular, 2);
+}
+
 // Wilkinson's polynomial of degree 24 with its coefficients rounded to double: its roots from 12
 // up are complex pairs (13.31 +- 0.23i ... 21.66 +- 0.25i) of conditions near 1e16, and double
 // tracking leaves its paths 0.2 to 0.6 off them, where Newton's steps in double-double first
