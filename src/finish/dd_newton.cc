@@ -70,15 +70,17 @@ Linearization Linearize(const MonomialLayout& layout, const std::vector<DdComple
 
 }  // namespace
 
-DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
-                                        std::span<const std::int32_t> maxDegree, const Complex* x) {
-  const int n = system.n;
-  const MonomialLayout layout{n, system.termCount, system.exponents, maxDegree};
-  const std::vector<DdComplex> A(system.coefficients.begin(), system.coefficients.end());
-  std::vector<DdComplex> w(x, x + n);
+namespace {
+
+// Newton's method in double-double from w (see NewtonInDoubleDouble); `atFloorAtOnce` tells a
+// first step already at the floor at a condition above kShownByOneStep, which shows nothing.
+DoubleDoubleNewton NewtonFrom(const MonomialLayout& layout, const std::vector<DdComplex>& A,
+                              std::vector<DdComplex> w, bool& atFloorAtOnce) {
+  const int n = layout.n;
   const std::vector<double> c = ColumnUnits(w);
   DdScratch scratch;
   DoubleDoubleNewton out;
+  atFloorAtOnce = false;
   Linearization at = Linearize(layout, A, w, c, scratch);
   if (!at.ok) return out;
   out.startCondition = at.condition;
@@ -97,7 +99,10 @@ DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
     // Every step above the floor a quarter of the one before at most; a first step already at the
     // floor shows only that the point solves the system to the floor's (loose) accuracy.
     if (!converged && size > kQuadraticRatio * previous) return out;
-    if (converged && step == 0 && at.condition > kShownByOneStep) return out;
+    if (converged && step == 0 && at.condition > kShownByOneStep) {
+      atFloorAtOnce = true;
+      return out;
+    }
     previous = size;
     at = Linearize(layout, A, w, c, scratch);
     if (!at.ok) return out;
@@ -110,6 +115,33 @@ DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
     return out;
   }
   return out;
+}
+
+}  // namespace
+
+DoubleDoubleNewton NewtonInDoubleDouble(const SystemView& system,
+                                        std::span<const std::int32_t> maxDegree, const Complex* x) {
+  const int n = system.n;
+  const MonomialLayout layout{n, system.termCount, system.exponents, maxDegree};
+  const std::vector<DdComplex> A(system.coefficients.begin(), system.coefficients.end());
+  std::vector<DdComplex> w(x, x + n);
+  bool atFloorAtOnce = false;
+  DoubleDoubleNewton out = NewtonFrom(layout, A, w, atFloorAtOnce);
+  if (!atFloorAtOnce) return out;
+  // A start already on the root to the floor (a root exact in double, as an integer root can be)
+  // shows nothing by itself: moved off by delta in every coordinate's unit, Newton's method must
+  // come back quadratically. With K <= D^2 (D the sum of the largest exponents) bounding the
+  // curvature, the steps go delta, K kappa delta^2, ...: delta = sqrt(2.5 u) / D lies between the
+  // floor 10 u kappa and the quadratic region's reach 0.25 / (K kappa) up to kappa ~ 1e13 / D.
+  // At a singular root every step is still half the one before.
+  double D = 0.0;
+  for (const std::int32_t d : maxDegree) D += d;
+  const double delta = std::sqrt(2.5 * kDoubleDoubleRoundoff) / std::max(D, 1.0);
+  const std::vector<double> c = ColumnUnits(w);
+  for (int j = 0; j < n; ++j) w[j] = w[j] + DdComplex(DoubleDouble(delta * c[j]));
+  DoubleDoubleNewton moved = NewtonFrom(layout, A, std::move(w), atFloorAtOnce);
+  moved.startCondition = out.startCondition;
+  return moved;
 }
 
 DoubleDoubleNewton NewtonInDoubleDouble(const NormalForm& system, const Complex* x) {

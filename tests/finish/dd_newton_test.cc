@@ -57,3 +57,38 @@ TEST(DoubleDoubleNewton, SingularRootsAndSolutionSetsAreNotRegular) {
 
 }  // namespace
 }  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// (x - 1)(x - 2)...(x - 15), expanded: every coefficient an integer below 2^53, so at x = 7
+// double-double evaluates it exactly to 0 and a start there takes a first step of 0, which shows
+// nothing; moved off, Newton's method comes back quadratically: the root is regular.
+TEST(DoubleDoubleNewton, AStartExactlyOnAnIllConditionedRootIsRegular) {
+  std::vector<double> coefficients{1.0};
+  for (int r = 1; r <= 15; ++r) {
+    std::vector<double> next(coefficients.size() + 1, 0.0);
+    for (std::size_t k = 0; k < coefficients.size(); ++k) {
+      next[k + 1] += coefficients[k];
+      next[k] -= r * coefficients[k];
+    }
+    coefficients = next;
+  }
+  testing::Equation wilkinson;
+  for (std::size_t k = 0; k < coefficients.size(); ++k)
+    testing::AddTerm(wilkinson, {static_cast<std::int32_t>(k)}, coefficients[k]);
+  const PolySystem s = BuildSystem({wilkinson});
+  for (const double root : {7.0, 11.0}) {
+    const DoubleDoubleNewton r = Newton(s, {Complex(root, 0.0)});
+    EXPECT_GT(r.startCondition, 1e6) << root;
+    ASSERT_TRUE(r.quadratic) << root;
+    EXPECT_EQ(r.root[0], Complex(root, 0.0));
+  }
+  // (x - 7)^2 (x + 1) = x^3 - 13 x^2 + 35 x + 49 at 7 + 2^-40: Newton's steps halve, exact start
+  // or not.
+  const PolySystem doubleRoot = BuildSystem({{{{3}, 1.0}, {{2}, -13.0}, {{1}, 35.0}, {{0}, 49.0}}});
+  EXPECT_FALSE(Newton(doubleRoot, {Complex(7.0 + std::ldexp(1.0, -40), 0.0)}).quadratic);
+}
+
+}  // namespace
+}  // namespace zormix
