@@ -70,10 +70,12 @@ bool DivergencePossible(const SystemView& target, std::span<const std::int32_t> 
   std::size_t column = 0;
   for (int i = 0; i < target.n; ++i) {
     terms.clear();
+    bool vanishing = false;
     for (std::int32_t k = 0; k < target.termCount[i]; ++k, ++column) {
-      if (target.coefficients[column] == Complex(0.0, 0.0)) continue;
+      vanishing = vanishing || target.coefficients[column] == Complex(0.0, 0.0);
       terms.push_back({exponents.col(static_cast<std::int64_t>(column)), -1, 0, 0.0});
     }
+    if (vanishing) continue;
     if (!startDegrees.empty()) {
       terms.push_back({nullptr, i, startDegrees[i], 1.0});
       terms.push_back({nullptr, -1, 0, 1.0});

@@ -40,7 +40,9 @@ std::vector<double> ValuationDirection(std::span<const Complex> y, std::span<con
 // verdict is refuted only when some equation has no term b with
 // <b, w> - <a*, w> <= |b - a*|_1 error. With `startDegrees` (the total-degree route, whose start
 // system y_i^{D_i} - q_i enters with the factor d) equation i also holds the terms y_i^{D_i} and 1
-// at order one more. Terms of coefficient exactly 0 are left out: their order is unknown.
+// at order one more. An equation with a coefficient exactly 0 is not checked: that term's
+// coefficient in the homotopy vanishes at the target to an order the check does not know (0 y - 1
+// = 0 sends its path to infinity).
 bool DivergencePossible(const SystemView& target, std::span<const std::int32_t> startDegrees,
                         std::span<const double> w, double error);
 
