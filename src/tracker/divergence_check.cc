@@ -24,8 +24,7 @@ std::int32_t Exponent(const Term& term, int j) {
 double Order(const Term& term, std::span<const double> w) {
   double order = term.offset;
   for (std::size_t j = 0; j < w.size(); ++j) {
-    const std::int32_t a = Exponent(term, static_cast<int>(j));
-    if (a != 0) order += a * w[j];
+    order += Exponent(term, static_cast<int>(j)) * w[j];
   }
   return order;
 }

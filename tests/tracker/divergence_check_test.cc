@@ -59,6 +59,8 @@ TEST(DivergenceCheck, NoDivergenceInOneUnknown) {
   // Only an error as large as the valuation itself could hide the single dominant term.
   EXPECT_FALSE(DivergencePossible(wilkinson.view, {}, std::vector<double>{-1.0}, 0.99));
   EXPECT_TRUE(DivergencePossible(wilkinson.view, {}, std::vector<double>{-1.0}, 1.01));
+  // A lone term balances nothing, whatever the error.
+  EXPECT_FALSE(DivergencePossible(Supports(1, {{{2}}}).view, {}, std::vector<double>{-1.0}, 10.0));
 }
 
 // x - y + 1 = 0, x^2 - y^2 - 3 = 0: one finite root, one path to infinity along x ~ y ~ d^-1.
