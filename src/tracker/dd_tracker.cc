@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "tracker/dd_rescue.h"
+#include "tracker/divergence_check.h"
 #include "tracker/end_game.h"
 #include "tracker/homotopy.h"
 #include "tracker/path_steps.h"
@@ -314,9 +315,14 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
     samples.push_back(EstimateValuations(y, velocity, pTarget - p));
     double valuation = 0.0;
     const bool beyondBound = divergenceBound <= 0.0 || MaxAbs(y) > divergenceBound;
-    if (beyondBound && EstimatesProveDivergence(samples, valuation))
-      return Ended(DdEnd::kDiverged, y, steps, valuation);
-    if (!(MaxAbs(y) < kDivergenceBound)) return Ended(DdEnd::kDiverged, y, steps);
+    const bool diverged = (beyondBound && EstimatesProveDivergence(samples, valuation)) ||
+                          !(MaxAbs(y) < kDivergenceBound);
+    if (diverged) {
+      DdContinuation ended = Ended(DdEnd::kDiverged, y, steps, valuation);
+      for (double v : samples.back().value)
+        ended.direction.push_back(std::min(v, kLargestValuation));
+      return ended;
+    }
   }
   // Newton's method at the target from the tangent's prediction: a regular root converges.
   std::vector<DdComplex> atTarget = y;
@@ -403,8 +409,10 @@ RetrackResult AsRetrack(DdContinuation&& continued, std::int32_t doubleSteps) {
 class TrackThenContinue {
  public:
   TrackThenContinue(Homotopy& homotopy, DdHomotopy& continuation, const RouteConstants& route,
-                    const MonomialLayout& layout, std::span<const Complex> target)
+                    const MonomialLayout& layout, std::span<const Complex> target,
+                    std::span<const std::int32_t> startDegrees = {})
       : continuation_(continuation), state_(layout.n) {
+    context_.startDegrees = startDegrees;
     context_.homotopy = &homotopy;
     context_.route = &route;
     context_.limits = RetrackLimits(RetrackPurpose::kRescue);
@@ -427,9 +435,13 @@ class TrackThenContinue {
     // the last point: where double precision ends, the Jacobian's condition is 1e12 or more, and
     // the point has drifted along its near null space by up to a fifth of its size (cohn3).
     const double bound = route.divergenceNeedsBound ? route.divergenceFactor * state_.n : 0.0;
-    return AsRetrack(ContinueInDoubleDouble(continuation_, state_.endGameStart.data(),
-                                            state_.endGameStartAt, route.target, bound),
-                     state_.steps);
+    DdContinuation continued = ContinueInDoubleDouble(continuation_, state_.endGameStart.data(),
+                                                      state_.endGameStartAt, route.target, bound);
+    // The same consistency check as every verdict of tracking in double (divergence_check.h).
+    if (continued.end == DdEnd::kDiverged &&
+        !DivergenceDirectionPossible(context_.target, context_.startDegrees, continued.direction))
+      continued.end = DdEnd::kLost;
+    return AsRetrack(std::move(continued), state_.steps);
   }
 
  private:
@@ -466,7 +478,7 @@ struct TotalDegreeContinuation {
                           std::span<const Complex> q, std::span<const std::int32_t> degree)
       : homotopy(layout, target, q, degree),
         dd(layout, target, q, degree),
-        track(homotopy, dd, kTotalDegreeRoute, layout, target) {}
+        track(homotopy, dd, kTotalDegreeRoute, layout, target, degree) {}
   TotalDegreeHomotopy homotopy;
   DdTotalDegreeHomotopy dd;
   TrackThenContinue track;

@@ -95,6 +95,7 @@ struct DdContinuation {
   std::vector<Complex> y;  // the end point, or the last point reached
   double valuation = 0.0;  // kDiverged: the estimate that proved it
   std::int32_t steps = 0;
+  std::vector<double> direction;  // kDiverged: the latest estimates of all coordinates
 };
 
 // Continues the path of `homotopy` through (y, p), a point that tracking in double left close to

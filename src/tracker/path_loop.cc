@@ -1,6 +1,7 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
 
+#include "tracker/divergence_check.h"
 #include "tracker/end_game.h"
 #include "tracker/end_polish.h"
 #include "tracker/path_state.h"
@@ -63,10 +64,33 @@ void RefineSingularEnd(PathState& st, const PathContext& ctx) {
   if (RunCauchyEndGame(st, ctx) && st.windingNumber <= 1) st.y = accepted;
 }
 
-}  // namespace
+// Keeps the valuations of a failed path at its last accepted point (yCur at st.s: a rejected
+// step has taken s back there, an accepted one has moved yCur to it), from a fresh tangent: the
+// verdicts are made from estimates of the smallest coordinate alone, or from sizes.
+void NoteFailureDirection(PathState& st, const PathContext& ctx) {
+  st.failureDirection.clear();
+  const double d = Distance(st, *ctx.route);
+  if (!(d > 0.0) || !AllFinite(st.yCur)) return;
+  ColMajorMatrix<Complex> jacobian(st.n, st.n);
+  std::vector<Complex> residual(st.n), tangent(st.n);
+  ctx.homotopy->Evaluate(st.yCur.data(), st.s, jacobian, residual.data(), tangent.data());
+  SolveLinearComplex(jacobian, tangent.data());
+  for (Complex& entry : tangent) entry = -entry;  // dy/dp = -J^{-1} dH/dp
+  st.failureDirection = ValuationDirection(st.yCur, tangent, d);
+}
 
-bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, double s0,
-               std::int64_t& blowUpCount) {
+// A verdict "tends to infinity" in a direction where some equation has a single dominant term is
+// impossible (divergence_check.h): the tracker lost the path there (near a root of condition
+// 1e16, dy/dp grows as a pole's does), and it is counted as such, for a re-track.
+void RefuteImpossibleDivergence(PathState& st, const PathContext& ctx) {
+  if (st.failure != PathFailure::kDiverged || st.failureDirection.empty()) return;
+  if (DivergenceDirectionPossible(ctx.target, ctx.startDegrees, st.failureDirection)) return;
+  st.failure = PathFailure::kStepUnderflow;
+  st.valuation = 0.0;
+}
+
+bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, double s0,
+                   std::int64_t& blowUpCount) {
   const RouteConstants& route = *ctx.route;
   ctx.homotopy->UseExtendedResidual(ctx.limits.extendedResidual);
   std::copy(start, start + st.n, st.y.begin());
@@ -113,6 +137,8 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     if (ctx.StopRequested()) return false;
   }
   st.hasPolished = false;
+  st.failureDirection.clear();
+  if (st.failed) NoteFailureDirection(st, ctx);
   if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st))
     st.failure = PathFailure::kDiverged;
   // A verdict of the size tests (CheckEndGame) carries the latest estimate too.
@@ -129,6 +155,7 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
     st.failed = true;
     st.failure = st.deferredVerdict;
   }
+  RefuteImpossibleDivergence(st, ctx);
   if (st.failed || !st.atEnd) {
     if (ctx.limits.cauchyEndGame && st.failure != PathFailure::kDiverged &&
         RunCauchyEndGame(st, ctx)) {
@@ -159,6 +186,16 @@ bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, doub
   }
   RefineSingularEnd(st, ctx);
   return true;
+}
+
+}  // namespace
+
+bool TrackPath(PathState& st, const PathContext& ctx, const Complex* start, double s0,
+               std::int64_t& blowUpCount) {
+  const bool accepted = TrackPathOnce(st, ctx, start, s0, blowUpCount);
+  // The end game's loops may prove a pole after the check above: every verdict passes it.
+  if (!accepted) RefuteImpossibleDivergence(st, ctx);
+  return accepted;
 }
 
 }  // namespace zormix

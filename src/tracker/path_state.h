@@ -112,6 +112,10 @@ struct PathState {
   std::int32_t windingNumber = 0;  // 0 unknown, 1 an ordinary end, m >= 2 the loops of the end game
   bool reachedByEndGame = false;   // the end point is the Cauchy end game's, the path failed before
   std::int32_t endGameSteps = 0;   // steps the running end game has taken
+  // The valuations w_j of the path at its last accepted point when it failed
+  // (divergence_check.h), against which a verdict "tends to infinity" is checked; empty when the
+  // path failed at the target itself, where no tangent tells a direction.
+  std::vector<double> failureDirection;
   PathScratch scratch;
 };
 
@@ -125,6 +129,8 @@ struct PathContext {
   SystemView target;  // scaled coefficients
   std::span<const std::int32_t> maxDegree;
   StopRequest* stop = nullptr;  // the solve's stop request (tracking.h); null: never abandoned
+  // The total-degree route: the degrees D_i of its start system y_i^{D_i} - q_i; empty otherwise.
+  std::span<const std::int32_t> startDegrees;
 
   // Whether the path is to be abandoned now (at any step, of the tracking or of the end game).
   bool StopRequested() const;

@@ -46,6 +46,7 @@ struct TotalDegreeWorker {
     context.limits = limits;
     context.target = route.target;
     context.maxDegree = route.maxDegree;
+    context.startDegrees = route.degree;
   }
   bool Track(std::int64_t k, std::int64_t& blowUps) {
     if (k < 0 || k >= startPoints.count()) return false;
