@@ -32,6 +32,8 @@ struct PointMeasures {
   // (x - 1)^2, (y - 1)^2, A = diag(2 (x - 1), 2 (y - 1)) / s has kappa_s near 1 while ||A^-1|| is
   // 1e15 at a point 1e-16 from the root.
   double termCondition = 0.0;  // 1e300 when A cannot be inverted
+  // The c_j of the measures when those of UnitsAtOrigin gave the smaller kappa_s, else empty.
+  std::vector<double> columnUnits;
 };
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x);
 
@@ -90,6 +92,9 @@ struct Classification {
 //     extrapolated it (winding number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root
 //     of multiplicity m is 1/m of the distance to it, and plain tracking leaves such a point up to
 //     eps^(1/m) away); two singular points meet at the larger tau, otherwise the smaller counts.
+//     Two singular points compare every coordinate against the largest, max_k max(|x_k|, |y_k|)
+//     in place of the 1e-6 share: their error is a distance from the root in the point's size,
+//     so a coordinate that is 0 at the root arrives anywhere from rounding noise to that error.
 // Each group is one root whose leader is its first column and whose multiplicity is the group's
 // size; a group of more than one end point is a singular root, as is every point that is neither
 // a candidate nor on a set. Every column stays in `roots`.

@@ -107,10 +107,12 @@ bool WithinFloor(const std::vector<Wide>& w, const Complex* x, const PointUnits&
 
 }  // namespace
 
-bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x,
+                            const std::vector<double>& columnUnits, double kappa,
                             double oneStepCondition, std::vector<Complex>* converged) {
   const int n = system.scaled.n;
-  const PointUnits units = UnitsAt(system, x);
+  PointUnits units;
+  units.column = columnUnits.empty() ? UnitsAt(system, x).column : columnUnits;
   const long double floor = kFloorUlps * kWideUnitRoundoff * std::max(kappa, 1.0);
   std::vector<Wide> w = Widened(x, n);
   Outcome outcome = Iterate(system, units, floor, w);

@@ -29,7 +29,9 @@ inline constexpr long double kWideUnitRoundoff = std::numeric_limits<long double
 // double holds.
 // `oneStepCondition` (>= kappa) is the condition up to which a first step already at the floor
 // counts as convergence.
-bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
+// `columnUnits` are the c_j in which kappa was measured, when not those of UnitsAt (empty).
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x,
+                            const std::vector<double>& columnUnits, double kappa,
                             double oneStepCondition, std::vector<Complex>* converged = nullptr);
 
 }  // namespace zormix
