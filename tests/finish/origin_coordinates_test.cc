@@ -33,25 +33,26 @@ SolveResult EndPoints(int n, const std::vector<std::vector<Complex>>& points,
 
 Complex Unit(int k, int m) { return std::polar(1.0, 2.0 * std::numbers::pi * k / m); }
 
-// x^4 + z - 1e4, x^4 - 2 z - 1e4 + 3 d: four regular roots x^4 = 1e4 - d, z = d (Jacobian
-// determinant -12 x^3). z is d only through the cancellation of terms of 1e4, so it has no
-// relative digits of its own below d = 1e-4: measured in its own unit, kappa_s is 1e4 / d. As in
-// a witness point whose slack variable the rounding of the data moves off 0, every d from
-// rounding noise to 1e-5 gives four regular roots (d = 3e-9 .. 1e-7 gave four failed paths).
+// x^4 + z - T, x^4 - 2 z - T + 3 d: four regular roots x^4 = T - d, z = d (Jacobian determinant
+// -12 x^3). z is d only through the cancellation of terms of size T, so it has no relative digits
+// of its own: measured in its own unit, kappa_s is T / d. As in a witness point whose slack
+// variable the rounding of the data moves off 0, every d from rounding noise to 1e-5 gives four
+// regular roots (T = 1e4: d = 3e-9 .. 1e-7 gave four failed paths; T = 1e8: d = 1e-7 and 1e-5,
+// where Newton's convergence must be watched in the units of that kappa_s too).
 TEST(OriginCoordinates, RegularRootWithACoordinateNearZeroIsRegular) {
-  for (const double d : {1e-17, 3e-9, 1e-8, 1e-7, 1e-5}) {
-    SCOPED_TRACE(d);
-    const PolySystem s = testing::BuildSystem({
-        {{{4, 0}, 1.0}, {{0, 1}, 1.0}, {{0, 0}, -1e4}},
-        {{{4, 0}, 1.0}, {{0, 1}, -2.0}, {{0, 0}, -1e4 + 3.0 * d}},
-    });
-    std::vector<std::vector<Complex>> points;
-    for (int k = 0; k < 4; ++k) points.push_back({std::pow(1e4 - d, 0.25) * Unit(k, 4), d});
-    const SolveResult r = EndPoints(2, points, 1);
-    const Classification c = ClassifyRoots(BringToNormalForm(s), r);
-    EXPECT_EQ(c.counts.regular, 4);
-    EXPECT_EQ(c.counts.failed, 0);
-    EXPECT_TRUE(c.unresolved.empty());
+  for (const double T : {1e4, 1e8}) {
+    for (const double d : {1e-17, 3e-9, 1e-8, 1e-7, 1e-5}) {
+      SCOPED_TRACE(::testing::Message() << "T " << T << ", d " << d);
+      const PolySystem s = testing::BuildSystem({
+          {{{4, 0}, 1.0}, {{0, 1}, 1.0}, {{0, 0}, -T}},
+          {{{4, 0}, 1.0}, {{0, 1}, -2.0}, {{0, 0}, -T + 3.0 * d}},
+      });
+      std::vector<std::vector<Complex>> points;
+      for (int k = 0; k < 4; ++k) points.push_back({std::pow(T - d, 0.25) * Unit(k, 4), d});
+      const Classification c = ClassifyRoots(BringToNormalForm(s), EndPoints(2, points, 1));
+      EXPECT_EQ(c.counts.regular, 4);
+      EXPECT_EQ(c.counts.failed, 0);
+    }
   }
 }
 
