@@ -162,10 +162,9 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
     // double-double decides.
     const double termKappa =
         system.scaled.n >= 2 ? std::max(kappa, e.measures.termCondition) : kappa;
-    converges =
-        termKappa <= kResolvable &&
-        ConvergesQuadratically(system, x, e.measures.columnUnits, kappa, termKappa, &e.value) &&
-        RegularAtLimit(system, e.value.data(), kappa);
+    converges = termKappa <= kResolvable &&
+                ConvergesQuadratically(system, x, kappa, termKappa, &e.value) &&
+                RegularAtLimit(system, e.value.data(), kappa);
     e.candidate = converges && kappa <= kShownByNewton;
     // The box: the proof where convergence did not show, and for a candidate with kappa_s above
     // 1e6 what tells it from a near-coincident neighbour.
@@ -403,7 +402,7 @@ PointMeasures MeasureInUnits(const NormalForm& system, const PointUnits& units, 
   ColMajorMatrix<Complex> A, inverse;
   std::vector<Complex> G;
   ScaledJacobian(system, units, x, A, G);
-  if (!InvertMatrix(A, inverse)) return {kUninvertible, 1.0, kUninvertible, {}};
+  if (!InvertMatrix(A, inverse)) return {kUninvertible, 1.0, kUninvertible};
   PointMeasures out;
   out.termCondition = std::min(kUninvertible, MatrixNormInf(inverse));
   out.scaledCondition = std::min(out.termCondition, MatrixNormInf(A) * out.termCondition);
@@ -496,13 +495,7 @@ PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
     if (own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition)
       out = std::move(own);
   }
-  // Measured again with the coordinates at the origin taken as zeros (UnitsAtOrigin); Newton's
-  // convergence is then watched in those units.
-  const PointUnits atOrigin = UnitsAtOrigin(system, x);
-  PointMeasures origin = MeasureInUnits(system, atOrigin, x, kCoordinateFloor);
-  if (!(origin.scaledCondition < out.scaledCondition)) return out;
-  origin.columnUnits = atOrigin.column;
-  return origin;
+  return out;
 }
 
 Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads,

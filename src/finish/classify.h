@@ -32,8 +32,6 @@ struct PointMeasures {
   // (x - 1)^2, (y - 1)^2, A = diag(2 (x - 1), 2 (y - 1)) / s has kappa_s near 1 while ||A^-1|| is
   // 1e15 at a point 1e-16 from the root.
   double termCondition = 0.0;  // 1e300 when A cannot be inverted
-  // The c_j of the measures when those of UnitsAtOrigin gave the smaller kappa_s, else empty.
-  std::vector<double> columnUnits;
 };
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x);
 

@@ -107,12 +107,10 @@ bool WithinFloor(const std::vector<Wide>& w, const Complex* x, const PointUnits&
 
 }  // namespace
 
-bool ConvergesQuadratically(const NormalForm& system, const Complex* x,
-                            const std::vector<double>& columnUnits, double kappa,
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
                             double oneStepCondition, std::vector<Complex>* converged) {
   const int n = system.scaled.n;
-  PointUnits units;
-  units.column = columnUnits.empty() ? UnitsAt(system, x).column : columnUnits;
+  const PointUnits units = UnitsAt(system, x);
   const long double floor = kFloorUlps * kWideUnitRoundoff * std::max(kappa, 1.0);
   std::vector<Wide> w = Widened(x, n);
   Outcome outcome = Iterate(system, units, floor, w);

@@ -29,9 +29,7 @@ inline constexpr long double kWideUnitRoundoff = std::numeric_limits<long double
 // double holds.
 // `oneStepCondition` (>= kappa) is the condition up to which a first step already at the floor
 // counts as convergence.
-// `columnUnits` are the c_j in which kappa was measured, when not those of UnitsAt (empty).
-bool ConvergesQuadratically(const NormalForm& system, const Complex* x,
-                            const std::vector<double>& columnUnits, double kappa,
+bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
                             double oneStepCondition, std::vector<Complex>* converged = nullptr);
 
 }  // namespace zormix

@@ -26,12 +26,11 @@ struct PointUnits {
 PointUnits UnitsAt(const NormalForm& system, const Complex* x);
 // The units of UnitsAt with every coordinate at the origin (|x_j| below its origin scale o_j,
 // OriginScales) taken as zero too (c_j = M): a coordinate that is 0 at the root and that the
-// end game's error or the rounding of the data moved off 0 has no relative digits to measure,
-// and its distance from 0 is in the size of the point. The embedded four-bar system has witness
-// points with slack variables at 1e-11 (numerical zeros: kappa_s 188) and at 1e-9 (kappa_s
-// 1.2e13 in their own units, 1.6e4 in these); at a root of multiplicity 12 of the embedded
-// reduced cyclic-9 system the slices of the local dimension test in units of o_j stay within 3e-5
-// of it, where its residual along the null space, |d|^3, is rounding, and find a "set".
+// end game's error moved off 0 has no size of its own; its distance from 0 is in the size of the
+// point. At a root of multiplicity 12 of the embedded reduced cyclic-9 system, end points with
+// zero coordinates near 1e-9 had the slices of the local dimension test in units of o_j stay
+// within 3e-5 of the root, where its residual along the null space, |d|^3, is rounding, and find
+// a "set"; those with zeros at 1e-16 (units M) found none.
 PointUnits UnitsAtOrigin(const NormalForm& system, const Complex* x);
 // The s_i at x for given column units c_j (those of another point).
 std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
