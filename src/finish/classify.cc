@@ -41,6 +41,11 @@ constexpr double kEndGameCoincidence = 1e-8;         // tau of a point the end g
 constexpr double kUnextrapolatedCoincidence = 1e-6;  // 100 u^(1/2): least tau of a singular point
 constexpr double kErrorPerCondition = 1e-15;         // tau = kErrorPerCondition * kappa_s, clamped
 constexpr double kCoordinateFloor = 1e-6;  // a coordinate compares at least at this share of max
+// Two singular points compare every coordinate at the share 1 of the largest: their error is a
+// distance from the root in the point's size, whatever the coordinate's own (the end game's
+// points at a root of multiplicity 12 of the embedded reduced cyclic-9 system agree to 3e-9 in
+// every coordinate, their zero coordinates ranging from 1e-16 to 2e-9).
+constexpr double kSingularCoordinateFloor = 1.0;
 // Newton's step over a tiny coordinate at most this: the coordinate is known, not rounding noise.
 constexpr double kResolvedStep = 1e-8;
 // Two roots found by Newton's method in double-double within this share of their size are one.
@@ -262,8 +267,10 @@ bool SameRoot(const SolveResult& r, const std::vector<PointEvidence>& e,
   const double ta = Tau(e[a], WindingNumber(r, a));
   const double tb = Tau(e[b], WindingNumber(r, b));
   // Two singular points meet at the larger error; a regular candidate keeps its own, smaller one.
-  const double tau = !e[a].candidate && !e[b].candidate ? std::max(ta, tb) : std::min(ta, tb);
-  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau, origin, {largest[a], largest[b]});
+  const bool singular = !e[a].candidate && !e[b].candidate;
+  const double tau = singular ? std::max(ta, tb) : std::min(ta, tb);
+  return Coincide(e[a].value.data(), e[b].value.data(), r.n, tau, origin, {largest[a], largest[b]},
+                  singular ? kSingularCoordinateFloor : kCoordinateFloor);
 }
 
 // How far apart in Re x_0 two points of one root can be: the largest tau times the largest
@@ -489,15 +496,18 @@ bool IsAtInfinity(PathStatus status) { return status == PathStatus::kDiverged; }
 
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   PointMeasures out = MeasureInUnits(system, UnitsAt(system, x), x, kCoordinateFloor);
-  if (!(out.scaledCondition > kWellConditioned) || !HasTinyCoordinate(x, system.scaled.n))
-    return out;
-  // Measured again with every nonzero coordinate as its own unit: a coordinate far below the
-  // largest may be a genuine one, known to full relative accuracy (i1 has roots with coordinates
-  // from 3e-11 to 4e11, kappa_s 100 so measured, 1e14 with the small ones taken as zero). It is
-  // when Newton's step changes each coordinate by at most 1e-8 of itself; rounding noise around
-  // an exact zero moves by its own size.
-  const PointMeasures own = MeasureInUnits(system, OwnUnits(system, x), x, 0.0);
-  return own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition ? own : out;
+  if (!(out.scaledCondition > kWellConditioned)) return out;
+  if (HasTinyCoordinate(x, system.scaled.n)) {
+    // Measured again with every nonzero coordinate as its own unit: a coordinate far below the
+    // largest may be a genuine one, known to full relative accuracy (i1 has roots with
+    // coordinates from 3e-11 to 4e11, kappa_s 100 so measured, 1e14 with the small ones taken as
+    // zero). It is when Newton's step changes each coordinate by at most 1e-8 of itself; rounding
+    // noise around an exact zero moves by its own size.
+    PointMeasures own = MeasureInUnits(system, OwnUnits(system, x), x, 0.0);
+    if (own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition)
+      out = std::move(own);
+  }
+  return out;
 }
 
 Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads,

@@ -90,6 +90,9 @@ struct Classification {
 //     extrapolated it (winding number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root
 //     of multiplicity m is 1/m of the distance to it, and plain tracking leaves such a point up to
 //     eps^(1/m) away); two singular points meet at the larger tau, otherwise the smaller counts.
+//     Two singular points compare every coordinate against the largest, max_k max(|x_k|, |y_k|)
+//     in place of the 1e-6 share: their error is a distance from the root in the point's size,
+//     so a coordinate that is 0 at the root arrives anywhere from rounding noise to that error.
 // Each group is one root whose leader is its first column and whose multiplicity is the group's
 // size; a group of more than one end point is a singular root, as is every point that is neither
 // a candidate nor on a set. Every column stays in `roots`.

@@ -83,6 +83,16 @@ PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
   return units;
 }
 
+PointUnits UnitsAtOrigin(const NormalForm& system, const Complex* x) {
+  PointUnits units = UnitsAt(system, x);
+  const std::vector<double> origin = OriginScales(system);
+  const double M = MaxModulus(x, system.scaled.n);
+  for (std::size_t j = 0; j < origin.size(); ++j)
+    if (std::abs(x[j]) < origin[j]) units.column[j] = std::max(units.column[j], M);
+  units.row = RowUnits(system, x, units.column);
+  return units;
+}
+
 namespace {
 
 void ScaledJacobianOf(const NormalForm& system, std::span<const std::int32_t> maxDegree,
