@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/system_eval.h"
+#include "tracker/growth_record.h"
 #include "tracker/homotopy.h"
 #include "tracker/tracker_parameters.h"
 #include "zormix/types.h"
@@ -112,6 +113,7 @@ struct PathState {
   std::int32_t windingNumber = 0;  // 0 unknown, 1 an ordinary end, m >= 2 the loops of the end game
   bool reachedByEndGame = false;   // the end point is the Cauchy end game's, the path failed before
   std::int32_t endGameSteps = 0;   // steps the running end game has taken
+  GrowthRecord growth;             // the sizes of the coordinates at geometric distances
   PathScratch scratch;
 };
 
