@@ -40,6 +40,17 @@ bool HandOverApproach(PathState& st, const PathContext& ctx) {
   return true;
 }
 
+// A path whose step underflowed, whose end game found neither an end point nor a proof, and whose
+// polish found no root, yet whose sizes grew steadily over the last decades of the distance, goes
+// to infinity (tracker/growth_record.h): its verdict, with the exponent of the latest span.
+void ProveGrowthToInfinity(PathState& st) {
+  if (st.failure != PathFailure::kStepUnderflow || st.hasPolished) return;
+  const double exponent = st.growth.ProvenExponent();
+  if (!(exponent < 0.0)) return;
+  st.failure = PathFailure::kDiverged;
+  st.valuation = exponent;
+}
+
 // An accepted end point whose Jacobian looks singular is replaced by the Cauchy end game's when
 // the path winds around the target (a root of multiplicity m >= 2, where Newton's method converges
 // only linearly and stops far from the root); a regular end keeps Newton's point.
@@ -103,6 +114,7 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
   ResetValuationRun(st);
+  st.growth.Reset();
   st.valuation = 0.0;
   st.latestValuation.distance = 0.0;
   st.hasEndGameStart = false;
@@ -130,6 +142,7 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
       ControlStep(st, route);
       RecordWaypoint(st, ctx);
       WatchEndGame(st, ctx);
+      st.growth.Observe(Distance(st, route), st.y);
     }
     if (st.steps > ctx.limits.stepLimit) Fail(st, PathFailure::kStepLimit);
     // Abandoned after any step, the last one too (what follows it costs a few evaluations more):
@@ -163,7 +176,9 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
       return true;
     }
     PolishNearTarget(st, ctx);
-    return HandOverApproach(st, ctx);
+    if (HandOverApproach(st, ctx)) return true;
+    ProveGrowthToInfinity(st);
+    return false;
   }
   // A point that left the finite numbers is never recorded, whatever the residual test says.
   if (ctx.limits.refuseBeyondDivergenceBound && MaxNorm(st.y) > route.divergenceFactor * st.n)

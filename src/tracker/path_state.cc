@@ -58,6 +58,7 @@ PathState::PathState(int n)
       waypoint(n),
       yPolished(n),
       endGameStart(n),
+      growth(n),
       scratch(n) {}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/system_eval.h"
+#include "tracker/growth_record.h"
 #include "tracker/homotopy.h"
 #include "tracker/tracker_parameters.h"
 #include "zormix/types.h"
@@ -116,6 +117,7 @@ struct PathState {
   // (divergence_check.h), against which a verdict "tends to infinity" is checked; empty when the
   // path failed at the target itself, where no tangent tells a direction.
   std::vector<double> failureDirection;
+  GrowthRecord growth;             // the sizes of the coordinates at geometric distances
   PathScratch scratch;
 };
 
