@@ -380,6 +380,25 @@ bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double
   return AllFinite(st.y);
 }
 
+// The tracker's point where the loops of the first radius start, at parameter p, meets the
+// tracker's tolerance only. Near a singular end its error along the Jacobian's near-null
+// directions reaches 3e-5 of |y| (cyclic-8's paths to its positive-dimensional sets), far above
+// kEndGame.loopClosure: the loops, walked to kEndGame.walkAccuracy, come back to the path's own
+// point instead and never close (a path of winding number 2 walked four loops at the first radius
+// and was decided only at the third). Newton's method at p puts the point on the path, as a walk's
+// corrections do, the first correction at most a quarter of the Euler move of the loop's first
+// step, as a step's. The point stays as it was if Newton's method fails; else `tangent` holds the
+// velocity of its last evaluation.
+void SettleOnPath(PathState& st, Homotopy& homotopy, Complex p, double radius, Tangent& tangent) {
+  EvaluateAt(st, homotopy, p);
+  SolveForCorrectionAndVelocity(st, tangent.velocity);
+  const double firstArc = 2.0 * std::numbers::pi / kEndGame.samplesPerLoop;
+  const double move = firstArc * radius * MaxNorm(tangent.velocity);
+  st.scratch.walkStart = st.y;
+  tangent.known = CorrectAt(st, homotopy, p, move, tangent.velocity);
+  if (!tangent.known) st.y = st.scratch.walkStart;
+}
+
 double MaxDistance(const std::vector<Complex>& a, const std::vector<Complex>& b) {
   double distance = 0.0;
   for (std::size_t i = 0; i < a.size(); ++i) distance = std::max(distance, std::abs(a[i] - b[i]));
@@ -503,8 +522,11 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   double radius = std::min(startDistance, kEndGame.cauchyRadius);
   const Arc inward{ctx.route->target, 0.0, true};
   Tangent tangent;
-  bool walking =
-      radius == startDistance || Walk(st, *ctx.homotopy, inward, startDistance, radius, tangent);
+  bool walking = true;
+  if (radius < startDistance)
+    walking = Walk(st, *ctx.homotopy, inward, startDistance, radius, tangent);
+  else
+    SettleOnPath(st, *ctx.homotopy, inward.At(radius), radius, tangent);
   std::vector<Complex>& previous = st.scratch.previousEstimate;
   std::vector<Complex> best;
   double bestAgreement = kEndGame.fallbackAgreement;
@@ -518,6 +540,9 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     // few loops, and a high winding number is found at the next radius.
     const int maxLoops = attempt == 0 ? kEndGame.firstRadiusLoops : kEndGame.maxWindingNumber;
     const int winding = LoopAround(st, ctx, radius, maxLoops, tangent, loop);
+    // The walk inward starts from the tracker's point, whose first corrections put it on the path
+    // as well: what the radii after the first find does not depend on the settling.
+    if (attempt == 0 && radius == startDistance) st.y = st.endGameStart;
     const double agreement = winding > 0 && winding == previousWinding
                                  ? RelativeDistance(st.scratch.loopSum, previous)
                                  : std::numeric_limits<double>::infinity();

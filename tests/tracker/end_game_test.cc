@@ -464,10 +464,11 @@ class RootPowerHomotopy : public OneUnknownHomotopy {
   bool diverging_;
 };
 
-// Runs the Cauchy end game from the path's point at d = 1e-3; true when it gave an end point.
-// `evaluations` (if given) receives the number of the homotopy's evaluations.
+// Runs the Cauchy end game from the path's point at d = 1e-3, moved off the path by `startError`
+// (as a tracker's tolerance leaves it); true when it gave an end point. `evaluations` (if given)
+// receives the number of the homotopy's evaluations.
 bool EndGameFromPower(int m, double c, bool diverging, PathState& st, StopRequest* stop = nullptr,
-                      int* evaluations = nullptr) {
+                      int* evaluations = nullptr, double startError = 0.0) {
   RootPowerHomotopy homotopy(m, c, diverging);
   const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
   const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
@@ -478,7 +479,7 @@ bool EndGameFromPower(int m, double c, bool diverging, PathState& st, StopReques
   ctx.stop = stop;
   const double d = 1e-3;
   const double exponent = diverging ? -1.0 / m : 1.0 / m;
-  st.endGameStart = {Complex(1.0 + c * std::pow(d, exponent), 0.0)};
+  st.endGameStart = {Complex(1.0 + c * std::pow(d, exponent) + startError, 0.0)};
   st.endGameStartAt = -d;
   st.hasEndGameStart = true;
   st.y = st.endGameStart;
@@ -502,6 +503,24 @@ TEST(EndGameConvergence, UnclosedLoopsGiveTheLimitOfConvergingPoints) {
   EXPECT_FALSE(EndGameFromPower(60, 1e-5, false, slow));  // 10^{-1/60} = 0.962 a radius
   PathState far(1);
   EXPECT_FALSE(EndGameFromPower(20, 1.0, false, far));  // still 0.4 from its end at d = 1e-8
+}
+
+// A start 1e-5 off the path of a double root (cyclic-8's paths to its positive-dimensional sets
+// start so far off) is put on it first: its loops close at the first radius, two loops each, and
+// the second radius decides. Loops from the point as it was come back to the path's own point
+// instead, 1e-5 away, and never close there: four loops in vain, and a third radius.
+TEST(EndGameConvergence, LoopsStartOnThePathFromAPointTheTrackerLeftOffIt) {
+  PathState onPath(1), offPath(1);
+  ASSERT_TRUE(EndGameFromPower(2, 0.5, false, onPath));
+  ASSERT_TRUE(EndGameFromPower(2, 0.5, false, offPath, nullptr, nullptr, 1e-5));
+  for (const PathState* st : {&onPath, &offPath}) {
+    EXPECT_EQ(st->windingNumber, 2);
+    EXPECT_NEAR(std::abs(st->y[0] - 1.0), 0.0, 1e-12);
+    // Two radii of two loops of 16 samples, and the walk from one to the other.
+    EXPECT_LE(st->endGameSteps, 2 * 2 * kEndGame.samplesPerLoop + 8);
+  }
+  // The second radius is walked to from the same point either way: the same end point, bit for bit.
+  EXPECT_EQ(onPath.y[0], offPath.y[0]);
 }
 
 // Loops that never close are the longest end game (16 loops at each radius): a stop asked before
