@@ -65,14 +65,15 @@ struct Refined {
 // but that lies on a positive-dimensional solution set is accepted as it is: Newton's method runs
 // off along the set, or stalls above the residual limit where the set is singular (fourbar's
 // end points on the sets X2 = +-i X1, Y2 = +-i Y1), yet the point is a solution, and the
-// classification names it.
+// classification names it. An end point the Cauchy end game extrapolated (`extrapolated`: winding
+// number >= 2) keeps its value when it already solves the system to rounding.
 bool RefineOrPlaceOnSet(const NormalForm& normalizedSystem, const SystemView& normalized,
-                        std::span<const std::int32_t> maxDegree, bool approached,
+                        std::span<const std::int32_t> maxDegree, bool approached, bool extrapolated,
                         ColMajorMatrix<Complex>& J, std::vector<Complex>& F,
                         std::vector<Complex>& x) {
   const std::vector<Complex> endPoint = x;
   EvaluateSystem(normalized, maxDegree, x.data(), J, F);
-  if (RefineRoot(normalized, maxDegree, J, F, x)) return true;
+  if (RefineRoot(normalized, maxDegree, J, F, x, extrapolated)) return true;
   if (!path_steps::AllFinite(endPoint) ||
       (LocalDimension(normalizedSystem, endPoint.data()) == 0 &&
        SetInCoordinateSubspace(normalizedSystem, endPoint.data(), approached).dimension == 0))
@@ -104,7 +105,8 @@ Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
       if (!IsSuccess(records[k].status)) return;
       std::copy(endPoints.col(k), endPoints.col(k) + n, x->begin());
       if (!RefineOrPlaceOnSet(normalizedSystem, normalized, maxDegree,
-                              ApproachedEndPoint(records[k]), *J, *F, *x))
+                              ApproachedEndPoint(records[k]), records[k].windingNumber >= 2, *J, *F,
+                              *x))
         return;
       // The residue describes the system as given.
       EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);

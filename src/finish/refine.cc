@@ -78,10 +78,14 @@ double FirstOrderResidual(const ColMajorMatrix<Complex>& J, const std::vector<Co
 }  // namespace
 
 bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegree,
-                ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x) {
+                ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x,
+                bool keepRoundingLevelStart) {
   const std::size_t n = static_cast<std::size_t>(system.n);
   // A non-finite start never compares as far or as large, so it is refused outright.
   if (!AllFinite(x.data(), n) || !AllFinite(F.data(), n)) return false;
+  if (keepRoundingLevelStart &&
+      BackwardError(system, maxDegree, x.data(), F) <= kRoundingBackwardError)
+    return true;
   double r0 = Residual(F);
   const std::vector<Complex> x0 = x;
   std::vector<Complex> xBest = x;

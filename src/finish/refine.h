@@ -19,8 +19,16 @@ namespace zormix {
 // <= kRootBackwardErrorLimit (Newton ran away on a singular Jacobian), x is accepted unchanged. On
 // rejection their content is unspecified. The absolute residual limit assumes equations of size
 // about 1: the report passes them normalized (NormalizedEquationCoefficients).
+//
+// With `keepRoundingLevelStart` (an end point the Cauchy end game extrapolated, accurate to 1e-10
+// or better at a multiple root) a start whose backward error is already at the level the rounding
+// of the evaluation leaves (kRoundingBackwardError) is accepted as it is: Newton's steps from there
+// follow rounding noise, and at a multiple root, where the Jacobian nearly vanishes, one that
+// happens to halve a residual of noise moves the point by up to 1e-8.
+inline constexpr double kRoundingBackwardError = 1e-14;
 bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegree,
-                ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x);
+                ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x,
+                bool keepRoundingLevelStart = false);
 }  // namespace zormix
 
 #endif  // ZORMIX_FINISH_REFINE_H_
