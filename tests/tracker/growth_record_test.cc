@@ -108,12 +108,14 @@ class RealPathHomotopy : public testing::ComplexParameterHomotopy {
   double wall_;
 };
 
-// Tracks y = g(d) from d = 1 to the target y1^2 + 1 = y2^2 + 1 = 0, whose roots are nowhere near.
+// Tracks y = g(d) from d = 1 to the target y1^4 y2^3 - 1 = y1^8 y2^6 - 4 = 0, which has no root
+// at all, while a path with y1 ~ d^-0.15, y2 ~ d^0.2 balances both its terms in every equation, as
+// a verdict at infinity requires (divergence_check.h).
 PathState TrackToWall(const Shape& g, double wall) {
   RealPathHomotopy homotopy(g, wall);
   const PolySystem target =
-      testing::BuildSystem({{{{2, 0}, Complex(1.0)}, {{0, 0}, Complex(1.0)}},
-                            {{{0, 2}, Complex(1.0)}, {{0, 0}, Complex(1.0)}}});
+      testing::BuildSystem({{{{4, 3}, Complex(1.0)}, {{0, 0}, Complex(-1.0)}},
+                            {{{8, 6}, Complex(1.0)}, {{0, 0}, Complex(-4.0)}}});
   const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
   PathContext ctx;
   ctx.homotopy = &homotopy;
