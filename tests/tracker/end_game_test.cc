@@ -10,6 +10,7 @@
 
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
+#include "support/track_path.h"
 #include "tracker/principal_part.h"
 #include "tracker/tracking.h"
 
@@ -55,17 +56,12 @@ PathState TrackPole(int k, const RouteConstants& route = kPolyhedralRoute, doubl
   TotalDegreePoleHomotopy totalDegree(k, shift);
   // The target 0 y^k - 1 = 0 has no root: a path stopped close to it polishes in vain.
   const PolySystem target = testing::BuildSystem({{{{k}, Complex(0.0)}, {{0}, Complex(-1.0)}}});
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
-  ctx.homotopy = &route == &kPolyhedralRoute ? static_cast<Homotopy*>(&polyhedral) : &totalDegree;
-  ctx.route = &route;
-  ctx.limits = FirstTrackingLimits();
+  Homotopy& homotopy =
+      &route == &kPolyhedralRoute ? static_cast<Homotopy&>(polyhedral) : totalDegree;
   PathState st(1);
   const Complex start(1.0 + shift, 0.0);
-  std::int64_t blowUps = 0;
-  EXPECT_FALSE(TrackPath(st, ctx, &start, route.target - 1.0, blowUps));
+  EXPECT_FALSE(
+      testing::TrackWithFirstLimits(homotopy, route, target, &start, route.target - 1.0, st));
   return st;
 }
 
@@ -339,15 +335,7 @@ bool TrackToTarget(Homotopy& homotopy, const RouteConstants& route, std::vector<
     equations.push_back({{testing::Unit(n, j), Complex(targetCoefficients[j])},
                          {std::vector<std::int32_t>(n, 0), Complex(-1.0)}});
   const PolySystem target = testing::BuildSystem(equations);
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.route = &route;
-  ctx.limits = FirstTrackingLimits();
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
-  std::int64_t blowUps = 0;
-  return TrackPath(st, ctx, start.data(), p0, blowUps);
+  return testing::TrackWithFirstLimits(homotopy, route, target, start.data(), p0, st);
 }
 
 // y_0 (d + e) = 1 with d = 1 - t, and y_j = 1 for the other coordinates: on the total-degree

@@ -13,6 +13,7 @@
 
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
+#include "support/track_path.h"
 #include "tracker/path_state.h"
 #include "tracker/tracker_parameters.h"
 
@@ -116,17 +117,10 @@ PathState TrackToWall(const Shape& g, double wall) {
   const PolySystem target =
       testing::BuildSystem({{{{4, 3}, Complex(1.0)}, {{0, 0}, Complex(-1.0)}},
                             {{{8, 6}, Complex(1.0)}, {{0, 0}, Complex(-4.0)}}});
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.route = &kPolyhedralRoute;
-  ctx.limits = FirstTrackingLimits();
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
   PathState st(2);
   const std::vector<Complex> start = g(1.0);
-  std::int64_t blowUps = 0;
-  EXPECT_FALSE(TrackPath(st, ctx, start.data(), -1.0, blowUps));
+  EXPECT_FALSE(
+      testing::TrackWithFirstLimits(homotopy, kPolyhedralRoute, target, start.data(), -1.0, st));
   return st;
 }
 

@@ -9,6 +9,7 @@
 
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
+#include "support/track_path.h"
 #include "tracker/end_game.h"
 #include "tracker/path_state.h"
 #include "tracker/tracker_parameters.h"
@@ -59,15 +60,7 @@ class RealAxisHomotopy : public testing::OneUnknownHomotopy {
 // target `scale` (y^2 + 1).
 bool Track(Homotopy& homotopy, Complex start, double scale, PathState& st) {
   const PolySystem target = testing::BuildSystem({{{{2}, Complex(scale)}, {{0}, Complex(scale)}}});
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.route = &kPolyhedralRoute;
-  ctx.limits = FirstTrackingLimits();
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
-  std::int64_t blowUps = 0;
-  return TrackPath(st, ctx, &start, -1.0, blowUps);
+  return testing::TrackWithFirstLimits(homotopy, kPolyhedralRoute, target, &start, -1.0, st);
 }
 
 // The target y^2 + 1 has no root near 0.5, where these paths end.

@@ -1,0 +1,33 @@
+// One path tracked as the first tracking tracks it, for the tests of the tracker's verdicts.
+#ifndef ZORMIX_TESTS_SUPPORT_TRACK_PATH_H_
+#define ZORMIX_TESTS_SUPPORT_TRACK_PATH_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "model/system_eval.h"
+#include "tracker/path_state.h"
+#include "tracker/tracker_parameters.h"
+#include "zormix/poly_system.h"
+
+namespace zormix::testing {
+
+// Tracks the path of `homotopy` from `start` at parameter p0 along `route` to `target` (whose
+// equations the end game's polish and the verdict checks read), with the first tracking's limits.
+inline bool TrackWithFirstLimits(Homotopy& homotopy, const RouteConstants& route,
+                                 const PolySystem& target, const Complex* start, double p0,
+                                 PathState& st) {
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
+  PathContext ctx;
+  ctx.homotopy = &homotopy;
+  ctx.route = &route;
+  ctx.limits = FirstTrackingLimits();
+  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
+  ctx.maxDegree = maxDegree;
+  std::int64_t blowUps = 0;
+  return TrackPath(st, ctx, start, p0, blowUps);
+}
+
+}  // namespace zormix::testing
+
+#endif  // ZORMIX_TESTS_SUPPORT_TRACK_PATH_H_
