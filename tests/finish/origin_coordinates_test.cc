@@ -10,26 +10,13 @@
 #include "finish/classify.h"
 #include "finish/local_dimension.h"
 #include "model/normal_form.h"
+#include "support/end_points.h"
 #include "support/systems.h"
 
 namespace zormix {
 namespace {
 
-SolveResult EndPoints(int n, const std::vector<std::vector<Complex>>& points,
-                      std::int32_t windingNumber) {
-  SolveResult r;
-  r.n = n;
-  r.roots.Assign(n, static_cast<std::int64_t>(points.size()));
-  for (std::size_t k = 0; k < points.size(); ++k) {
-    std::copy(points[k].begin(), points[k].end(), r.roots.col(static_cast<std::int64_t>(k)));
-    r.isReal.push_back(0);
-    PathRecord record;
-    record.windingNumber = windingNumber;
-    r.records.push_back(record);
-  }
-  r.rootCount = r.pathCount = static_cast<std::int64_t>(points.size());
-  return r;
-}
+using testing::EndPointsAsResult;
 
 Complex Unit(int k, int m) { return std::polar(1.0, 2.0 * std::numbers::pi * k / m); }
 
@@ -66,11 +53,11 @@ PolySystem TripleRootSystem(const testing::Equation& third) {
 // a root of two paths and one of one path, whose winding numbers formed no cycles).
 TEST(OriginCoordinates, EndPointsOfATripleRootWithZeroCoordinatesOfAnySizeAreOneRoot) {
   const PolySystem s = TripleRootSystem({{{0, 0, 1}, 1.0}, {{0, 0, 0}, -1.0}, {{1, 0, 0}, 1.0}});
-  const SolveResult r = EndPoints(3,
-                                  {{1e-17, 2.0, 1.0},
-                                   {2e-10 * Unit(1, 3), 2.0 + 2e-10, 1.0 - 2e-10},
-                                   {3e-10 * Unit(2, 3), 2.0 - 1e-10, 1.0 + 1e-10}},
-                                  3);
+  const SolveResult r = EndPointsAsResult(3,
+                                          {{1e-17, 2.0, 1.0},
+                                           {2e-10 * Unit(1, 3), 2.0 + 2e-10, 1.0 - 2e-10},
+                                           {3e-10 * Unit(2, 3), 2.0 - 1e-10, 1.0 + 1e-10}},
+                                          3);
   const Classification c = ClassifyRoots(BringToNormalForm(s), r);
   EXPECT_EQ(c.counts.singular, 1);
   EXPECT_EQ(c.counts.singularEndPoints, 3);
@@ -88,7 +75,7 @@ TEST(OriginCoordinates, SingularRootsApartBeyondTheirErrorStayApart) {
   const double h = 0x1p-20;
   const PolySystem s =
       TripleRootSystem({{{0, 0, 2}, 1.0}, {{0, 0, 1}, -2.0 - h}, {{0, 0, 0}, 1.0 + h}});
-  const SolveResult r = EndPoints(
+  const SolveResult r = EndPointsAsResult(
       3, {{1e-17, 2.0, 1.0}, {1e-10, 2.0, 1.0}, {1e-17, 2.0, 1.0 + h}, {1e-10, 2.0, 1.0 + h}}, 3);
   const Classification c = ClassifyRoots(BringToNormalForm(s), r);
   EXPECT_EQ(c.counts.singular, 2);

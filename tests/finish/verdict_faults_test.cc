@@ -11,6 +11,7 @@
 #include "finish/dd_newton.h"
 #include "finish/local_dimension.h"
 #include "model/normal_form.h"
+#include "support/end_points.h"
 #include "support/systems.h"
 
 namespace zormix {
@@ -19,22 +20,10 @@ namespace {
 using testing::BuildSystem;
 using testing::Equation;
 
-SolveResult EndPoints(int n, const std::vector<std::vector<Complex>>& points) {
-  SolveResult r;
-  r.n = n;
-  r.roots.Assign(n, static_cast<std::int64_t>(points.size()));
-  for (std::size_t k = 0; k < points.size(); ++k) {
-    std::copy(points[k].begin(), points[k].end(), r.roots.col(static_cast<std::int64_t>(k)));
-    r.isReal.push_back(0);
-    r.records.push_back(PathRecord{});
-  }
-  r.rootCount = static_cast<std::int64_t>(points.size());
-  r.pathCount = r.rootCount;
-  return r;
-}
+using testing::EndPointsAsResult;
 
 Classification Classify(const PolySystem& s, const std::vector<std::vector<Complex>>& points) {
-  return ClassifyRoots(BringToNormalForm(s), EndPoints(s.n, points));
+  return ClassifyRoots(BringToNormalForm(s), EndPointsAsResult(s.n, points));
 }
 
 // x^2 + y - 2 = 0, x^2 + (1 + e) y - (2 + e) = 0 (e a power of two, every coefficient exact):
@@ -117,8 +106,8 @@ TEST(VerdictEdges, EndPointsCloserThanTheLongDoubleFloorAreRegular) {
 TEST(VerdictEdges, EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
   const PolySystem s = BuildSystem({{{{2}, 1.0}, {{1}, -2.0}, {{0}, 1.0}}});
   EXPECT_EQ(Classify(s, {{1.0 + 7.0 * std::ldexp(1.0, -52)}}).status[0], RootStatus::kSingular);
-  SolveResult pair =
-      EndPoints(1, {{1.0 + 1e-10 * std::polar(1.0, 0.3)}, {1.0 - 1e-10 * std::polar(1.0, 0.3)}});
+  SolveResult pair = EndPointsAsResult(
+      1, {{1.0 + 1e-10 * std::polar(1.0, 0.3)}, {1.0 - 1e-10 * std::polar(1.0, 0.3)}});
   for (PathRecord& record : pair.records) record.windingNumber = 2;
   const Classification c = ClassifyRoots(BringToNormalForm(s), pair);
   EXPECT_EQ(c.counts.regular, 0);
@@ -152,7 +141,7 @@ TEST(VerdictEdges, MultipleRootsOfASparsePolynomialOfHighDegree) {
     points.push_back({root * (1.0 + 1e-10 * std::polar(1.0, 0.3 + k))});
     points.push_back({root * (1.0 - 1e-10 * std::polar(1.0, 0.3 + k))});
   }
-  SolveResult pairs = EndPoints(1, points);
+  SolveResult pairs = EndPointsAsResult(1, points);
   for (PathRecord& record : pairs.records) record.windingNumber = 2;
   const Classification c = ClassifyRoots(BringToNormalForm(doubled), pairs);
   EXPECT_EQ(c.counts.regular, 0);
@@ -203,7 +192,7 @@ TEST(VerdictEdges, WilkinsonRootsLeftOffByDoublePrecisionAreRegular) {
 // are real, and the count of real regular roots (the summary's) says so, as their flags do.
 TEST(VerdictEdges, RootsMadeRealByTheirAccurateValuesCountReal) {
   const PolySystem s = BuildSystem({Wilkinson(20)});
-  SolveResult r = EndPoints(1, {{Complex(13.013, 0.004)}, {Complex(15.985, -0.003)}});
+  SolveResult r = EndPointsAsResult(1, {{Complex(13.013, 0.004)}, {Complex(15.985, -0.003)}});
   Classification c = ClassifyRoots(BringToNormalForm(s), r);
   ASSERT_EQ(c.counts.regular, 2);
   ASSERT_EQ(c.accurateValues.size(), 2u);

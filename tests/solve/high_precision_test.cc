@@ -7,34 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "support/wilkinson.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
 
 namespace zormix {
 namespace {
-
-// Wilkinson's polynomial prod_{k=1..d} (x - k), expanded, as polynomial text.
-std::string WilkinsonText(int d) {
-  std::vector<long double> c{1.0L};  // ascending powers; exact in 64 bits up to d = 20
-  for (int k = 1; k <= d; ++k) {
-    std::vector<long double> next(c.size() + 1, 0.0L);
-    for (std::size_t i = 0; i < c.size(); ++i) {
-      next[i + 1] += c[i];
-      next[i] -= k * c[i];
-    }
-    c = next;
-  }
-  std::string text;
-  for (std::size_t e = 0; e < c.size(); ++e) {
-    // Appended piece by piece: GCC 12 warns (-Wrestrict) on "literal" + std::string&&. The
-    // moduli reach 1.4e19 at d = 20, beyond long long.
-    text += c[e] < 0 ? '-' : '+';
-    text += std::to_string(static_cast<unsigned long long>(std::fabs(c[e])));
-    text += "*x^";
-    text += std::to_string(e);
-  }
-  return text + ";";
-}
 
 SolveOptions Seeded(std::uint64_t seed) {
   SolveOptions options;
@@ -46,7 +24,7 @@ SolveOptions Seeded(std::uint64_t seed) {
 // Every root of Wilkinson's polynomial of degree d is regular, reached once and within `offset`
 // of its integer, on each seed.
 void ExpectEveryRootRegular(int d, double offset, const std::vector<std::uint64_t>& seeds) {
-  const PolySystem system = ParsePolynomialText(WilkinsonText(d), "wilkinson");
+  const PolySystem system = ParsePolynomialText(testing::WilkinsonText(d), "wilkinson");
   for (std::uint64_t seed : seeds) {
     const SolveResult result = SolveSystem(system, Seeded(seed));
     ASSERT_EQ(result.rootCount, d) << seed;
