@@ -117,7 +117,7 @@ struct PathState {
   // (divergence_check.h), against which a verdict "tends to infinity" is checked; empty when the
   // path failed at the target itself, where no tangent tells a direction.
   std::vector<double> failureDirection;
-  GrowthRecord growth;             // the sizes of the coordinates at geometric distances
+  GrowthRecord growth;  // the sizes of the coordinates at geometric distances
   PathScratch scratch;
 };
 
