@@ -496,18 +496,15 @@ bool IsAtInfinity(PathStatus status) { return status == PathStatus::kDiverged; }
 
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
   PointMeasures out = MeasureInUnits(system, UnitsAt(system, x), x, kCoordinateFloor);
-  if (!(out.scaledCondition > kWellConditioned)) return out;
-  if (HasTinyCoordinate(x, system.scaled.n)) {
-    // Measured again with every nonzero coordinate as its own unit: a coordinate far below the
-    // largest may be a genuine one, known to full relative accuracy (i1 has roots with
-    // coordinates from 3e-11 to 4e11, kappa_s 100 so measured, 1e14 with the small ones taken as
-    // zero). It is when Newton's step changes each coordinate by at most 1e-8 of itself; rounding
-    // noise around an exact zero moves by its own size.
-    PointMeasures own = MeasureInUnits(system, OwnUnits(system, x), x, 0.0);
-    if (own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition)
-      out = std::move(own);
-  }
-  return out;
+  if (!(out.scaledCondition > kWellConditioned) || !HasTinyCoordinate(x, system.scaled.n))
+    return out;
+  // Measured again with every nonzero coordinate as its own unit: a coordinate far below the
+  // largest may be a genuine one, known to full relative accuracy (i1 has roots with coordinates
+  // from 3e-11 to 4e11, kappa_s 100 so measured, 1e14 with the small ones taken as zero). It is
+  // when Newton's step changes each coordinate by at most 1e-8 of itself; rounding noise around
+  // an exact zero moves by its own size.
+  const PointMeasures own = MeasureInUnits(system, OwnUnits(system, x), x, 0.0);
+  return own.relativeStep <= kResolvedStep && own.scaledCondition < out.scaledCondition ? own : out;
 }
 
 Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads,

@@ -355,8 +355,9 @@ int LocalDimension(const NormalForm& system, const Complex* x,
   if (n <= 1) return 0;
   // Probed in units of 1e-18 at the origin, 29/16 x^3 - 2 x y, y - x^2 (an isolated triple root)
   // solves to 1e-18 relative along all of y = 0 and looks like a line.
-  PointUnits units = UnitsAtOrigin(system, x);
   const std::vector<double> origin = OriginScales(system);
+  PointUnits units;
+  units.column = ColumnUnitsAtOrigin(x, origin);
   for (std::size_t k = 0; k < origin.size(); ++k)
     units.column[k] = std::max(units.column[k], origin[k]);
   const UnitsEvaluation evaluation(system);

@@ -83,14 +83,15 @@ PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
   return units;
 }
 
-PointUnits UnitsAtOrigin(const NormalForm& system, const Complex* x) {
-  PointUnits units = UnitsAt(system, x);
-  const std::vector<double> origin = OriginScales(system);
-  const double M = MaxModulus(x, system.scaled.n);
-  for (std::size_t j = 0; j < origin.size(); ++j)
-    if (std::abs(x[j]) < origin[j]) units.column[j] = std::max(units.column[j], M);
-  units.row = RowUnits(system, x, units.column);
-  return units;
+std::vector<double> ColumnUnitsAtOrigin(const Complex* x, const std::vector<double>& origin) {
+  const int n = static_cast<int>(origin.size());
+  const double M = MaxModulus(x, n);
+  std::vector<double> column(origin.size());
+  for (int j = 0; j < n; ++j) {
+    column[j] = ColumnScale(std::abs(x[j]), M);
+    if (std::abs(x[j]) < origin[j]) column[j] = std::max(column[j], M);
+  }
+  return column;
 }
 
 namespace {

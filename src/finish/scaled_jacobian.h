@@ -24,14 +24,14 @@ struct PointUnits {
   std::vector<double> row;     // s_i
 };
 PointUnits UnitsAt(const NormalForm& system, const Complex* x);
-// The units of UnitsAt with every coordinate at the origin (|x_j| below its origin scale o_j,
-// OriginScales) taken as zero too (c_j = M): a coordinate that is 0 at the root and that the
-// end game's error moved off 0 has no size of its own; its distance from 0 is in the size of the
-// point. At a root of multiplicity 12 of the embedded reduced cyclic-9 system, end points with
-// zero coordinates near 1e-9 had the slices of the local dimension test in units of o_j stay
-// within 3e-5 of the root, where its residual along the null space, |d|^3, is rounding, and find
-// a "set"; those with zeros at 1e-16 (units M) found none.
-PointUnits UnitsAtOrigin(const NormalForm& system, const Complex* x);
+// The column units c_j of UnitsAt with every coordinate at the origin (|x_j| below its origin
+// scale o_j, `origin` = OriginScales) taken as zero too (c_j = M): a coordinate that is 0 at the
+// root and that the end game's error moved off 0 has no size of its own; its distance from 0 is in
+// the size of the point. At a root of multiplicity 12 of the embedded reduced cyclic-9 system, end
+// points with zero coordinates near 1e-9 had the slices of the local dimension test in units of o_j
+// stay within 3e-5 of the root, where its residual along the null space, |d|^3, is rounding, and
+// find a "set"; those with zeros at 1e-16 (units M) found none.
+std::vector<double> ColumnUnitsAtOrigin(const Complex* x, const std::vector<double>& origin);
 // The s_i at x for given column units c_j (those of another point).
 std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
                              const std::vector<double>& column);
