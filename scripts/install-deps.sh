@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   octave liboctave-dev
   libcli11-dev nlohmann-json3-dev
