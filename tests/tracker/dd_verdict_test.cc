@@ -2,7 +2,9 @@
 // and Newton's method at the target where the continuation ends.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <set>
@@ -214,6 +216,81 @@ TEST(DoubleDoubleVerdict, ADriftingDivergenceIsProvedOverThreeSpans) {
   const DdContinuation continued = ContinueInDoubleDouble(homotopy, &y, 1.0 - d, 1.0, 0.0);
   EXPECT_EQ(continued.end, DdEnd::kDiverged);
   EXPECT_NEAR(continued.valuation, -1.0 / 3.0, 0.003);
+}
+
+// A path y = g(d), d = -p the distance to the target p = 0, of a homotopy whose Jacobian at it has
+// the condition d^-kConditionPower and a near null direction that turns with ln d, as near
+// cohn3's curve z = t = 0, y (x + 72) = -1728 (condition ~ d^-1.3):
+//   H(y, p) = M(d) (y - g(d)),  M(d) = R(theta) diag(1, d^k) R(theta)^T,  theta = ln d.
+// Off the path the field dy/dd = g' - M^-1 M' (y - g) turns by d^-k for every deviation, so a
+// prediction that takes tangents off the path (Runge-Kutta's inner stages) fails unless its
+// steps shrink with d, while the path itself is smooth in ln d.
+class TurningNullDirectionHomotopy : public DdHomotopy {
+ public:
+  using Path = std::function<std::array<double, 2>(double)>;
+  static constexpr double kConditionPower = 1.3;
+
+  explicit TurningNullDirectionHomotopy(Path g) : g_(std::move(g)) {}
+  int n() const override { return 2; }
+  void Evaluate(const DdComplex* y, double p, std::vector<DdComplex>& J, DdComplex* H,
+                DdComplex* Hp, double* termSize) override {
+    const double d = -p, h = 1e-6 * d;
+    const std::array<double, 4> m = M(d), above = M(d + h), below = M(d - h);
+    const std::array<double, 2> at = g_(d), ahead = g_(d + h), behind = g_(d - h);
+    J.resize(4);
+    for (int i = 0; i < 2; ++i) {
+      H[i] = Hp[i] = DdComplex(0.0);
+      for (int j = 0; j < 2; ++j) {
+        const int k = i + 2 * j;
+        const DdComplex offset = y[j] - DdComplex(Complex(at[j], 0.0));
+        J[k] = DdComplex(Complex(m[k], 0.0));
+        H[i] += DoubleDouble(m[k]) * offset;
+        // dH/dp = -dH/dd = M g' - M' (y - g), derivatives in d by central differences.
+        Hp[i] += DdComplex(Complex(m[k] * (ahead[j] - behind[j]) / (2.0 * h), 0.0)) -
+                 DoubleDouble((above[k] - below[k]) / (2.0 * h)) * offset;
+      }
+      if (termSize != nullptr) termSize[i] = std::abs(at[0]) + std::abs(at[1]);
+    }
+  }
+
+ private:
+  // M(d), column-major.
+  static std::array<double, 4> M(double d) {
+    const double c = std::cos(std::log(d)), s = std::sin(std::log(d));
+    const double small = std::pow(d, kConditionPower), mixed = c * s * (1.0 - small);
+    return {c * c + small * s * s, mixed, mixed, s * s + small * c * c};
+  }
+
+  Path g_;
+};
+
+// Continues g from d = 1e-3, where tracking in double hands such paths over.
+DdContinuation ContinueTurning(const TurningNullDirectionHomotopy::Path& g) {
+  TurningNullDirectionHomotopy homotopy(g);
+  const double d = 1e-3;
+  const std::array<double, 2> at = g(d);
+  const Complex y[2] = {Complex(at[0], 0.0), Complex(at[1], 0.0)};
+  return ContinueInDoubleDouble(homotopy, y, -d, 0.0, 0.0);
+}
+
+// Growth along a set, x ~ d^-1/6 (1 + d^1/4) beside z ~ d^1/2 (cohn3's x, whose estimates drift
+// from -0.41 to -0.17 over the decades double precision follows and settle at -1/6 near 1e-9), is
+// proved at its valuation within the continuation's steps; a path growing as d^-1/6 until
+// d = 1e-7 that then settles at x = 50 (a root reached late, winding number 6) is not.
+TEST(DoubleDoubleVerdict, GrowthAlongASetIsProvedWhereTheNullDirectionTurns) {
+  const DdContinuation curve = ContinueTurning([](double d) {
+    return std::array<double, 2>{std::pow(d, -1.0 / 6.0) * (1.0 + std::pow(d, 0.25)), std::sqrt(d)};
+  });
+  EXPECT_EQ(curve.end, DdEnd::kDiverged);
+  EXPECT_NEAR(curve.valuation, -1.0 / 6.0, 0.005);
+  EXPECT_LT(curve.steps, 200);
+
+  const DdContinuation lateRoot = ContinueTurning([](double d) {
+    const double r = std::pow(1e-7 / d, 1.0 / 6.0);
+    return std::array<double, 2>{50.0 * r / (1.0 + r), std::sqrt(d)};
+  });
+  EXPECT_NE(lateRoot.end, DdEnd::kDiverged);
+  EXPECT_EQ(lateRoot.valuation, 0.0);
 }
 
 }  // namespace
