@@ -222,9 +222,17 @@ Certificate TryCenter(const NormalForm& s, const Complex* x, bool real) {
   if (ProveInBoxes(s, Y, FirstRadii(s, out.center, step, noise, units), real, out)) return out;
   // Where UnitsAt takes coordinates far below the largest for zeros, boxes that wide around them
   // fail even at a genuine root (i1's, with coordinates from 4e-11 to 4e11): then each coordinate
-  // is its own unit. A proof in either box is a proof.
+  // is its own unit.
   const std::vector<double> own = OwnColumnUnits(out.center.data(), s.scaled.n);
-  if (own != units) ProveInBoxes(s, Y, FirstRadii(s, out.center, step, noise, own), real, out);
+  if (own != units && ProveInBoxes(s, Y, FirstRadii(s, out.center, step, noise, own), real, out))
+    return out;
+  // Conversely, a genuine coordinate near the origin (a slack of an embedded system, 1e-9 off 0
+  // where the coefficients carry 12 digits) gets a box as narrow as itself, through which the
+  // other coordinates' boxes, 1e9 times wider, spread more than Krawczyk's contraction takes:
+  // then it has the point's size as its unit. A proof in any of the boxes is a proof.
+  const std::vector<double> zero = ColumnUnitsAtOrigin(out.center.data(), OriginScales(s));
+  if (zero != units && zero != own)
+    ProveInBoxes(s, Y, FirstRadii(s, out.center, step, noise, zero), real, out);
   return out;
 }
 

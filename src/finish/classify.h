@@ -65,7 +65,11 @@ struct Classification {
 // points on solution sets pass that test too), or Krawczyk's interval test (certify.h) proves a
 // unique root in a box around it, which makes it simple (every Jacobian in the box is
 // invertible). The interval test also runs on every candidate with kappa_s > 1e6: its box tells a
-// near-coincident root apart. A candidate is regular when no other end point lies at its root.
+// near-coincident root apart. Above 1e12, a point whose kappa_s measured with its coordinates at
+// the origin taken as zeros (ColumnUnitsAtOrigin: genuine ones there, such as the slacks of an
+// embedded system, shrink their columns to their own size) is at most 1e12 is a candidate when
+// the interval test proves it, and that is its kappa_s. A candidate is regular when no other end
+// point lies at its root.
 //
 // One unknown: a point whose Taylor coefficients show m >= 2 roots in a disk around it
 // (root_cluster.h) is no candidate, and joins every point whose disk meets its disk or that lies

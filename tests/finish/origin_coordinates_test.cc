@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "finish/certify.h"
 #include "finish/classify.h"
 #include "finish/local_dimension.h"
 #include "model/normal_form.h"
@@ -81,6 +82,62 @@ TEST(OriginCoordinates, SingularRootsApartBeyondTheirErrorStayApart) {
   EXPECT_EQ(c.counts.singular, 2);
   EXPECT_EQ(c.groupLeader[1], 0);
   EXPECT_EQ(c.groupLeader[3], 2);
+}
+
+// A witness point of the line x = y, cut by the slice x + y/2 + z/4 = 3/2, on an embedding whose
+// slack z is off 0 by the error of the data, zeta = 2^-30, with a = 2^-10 (every coefficient
+// exact):
+//   x^2 - y^2 + a (z - zeta),  2 x^2 y - 2 x y^2 + s a (z - zeta),  x + y/2 + z/4 - 3/2 - zeta/4.
+// The point (1, 1, zeta) is a root; with s = -1 a regular one (det J = 4 a (1 + 1/2)), with s = 1
+// a double one where the curve x + y = 2 x y crosses the line (det J = 0).
+PolySystem SlackSystem(double s) {
+  const double a = 0x1p-10, zeta = 0x1p-30;
+  return testing::BuildSystem({
+      {{{2, 0, 0}, 1.0}, {{0, 2, 0}, -1.0}, {{0, 0, 1}, a}, {{0, 0, 0}, -a * zeta}},
+      {{{2, 1, 0}, 2.0}, {{1, 2, 0}, -2.0}, {{0, 0, 1}, s * a}, {{0, 0, 0}, -s * a * zeta}},
+      {{{1, 0, 0}, 1.0}, {{0, 1, 0}, 0.5}, {{0, 0, 1}, 0.25}, {{0, 0, 0}, -1.5 - 0.25 * zeta}},
+  });
+}
+
+// The regular root, as double leaves it: its slack column, in units of 1e-9, makes kappa_s 1e13;
+// with the slack taken as a zero it is 8e3, and Krawczyk's box proves the root simple: regular,
+// measured in the units of the proof. Its well-separated partner stays a root of its own, and the
+// certificates prove both.
+TEST(OriginCoordinates, RootWithAGenuineSlackOfOneBillionthIsRegular) {
+  const NormalForm s = BringToNormalForm(SlackSystem(-1.0));
+  SolveResult r =
+      EndPointsAsResult(3, {{Complex(1.0, 3e-16), 1.0 - 2e-16, 0x1p-30},
+                            {-0.9970803294013169, -1.002936819690912, 11.99419495791841}});
+  const Classification c = ClassifyRoots(s, r);
+  EXPECT_EQ(c.counts.regular, 2);
+  EXPECT_GT(c.scaledConditionNumbers[0], 1e3);
+  EXPECT_LT(c.scaledConditionNumbers[0], 1e5);
+  r.rootStatus = c.status;
+  const Certification proofs = CertifyRoots(s, r);
+  EXPECT_EQ(proofs.counts.distinct, 2);
+  EXPECT_LE(proofs.boxRadii[0], 1e-8);
+  // A second end point 1e-7 off, proven too: its box holds the first, so they are one root of two
+  // paths, not two regular roots.
+  const Classification two = ClassifyRoots(
+      s, EndPointsAsResult(3, {{1.0, 1.0, 0x1p-30}, {1.0 + 1e-7, 1.0, 0x1p-30 * (1.0 + 1e-7)}}));
+  EXPECT_EQ(two.counts.regular, 0);
+  EXPECT_EQ(two.multiplicity[0], 2);
+}
+
+// The double root with the same sizes: with the slack taken as a zero its end points measure a
+// condition double resolves, but no box proves a root simple there. On it or up to 1e-8 off, an
+// end point is singular; two of them are one root of multiplicity 2.
+TEST(OriginCoordinates, DoubleRootWithASlackOfOneBillionthIsNoRegularRoot) {
+  const NormalForm s = BringToNormalForm(SlackSystem(1.0));
+  for (const double off : {0.0, 1e-13, 1e-8}) {
+    SCOPED_TRACE(off);
+    const std::vector<Complex> point{1.0 + off, Complex(1.0, off), 0x1p-30};
+    const std::vector<Complex> twin{1.0 - off, Complex(1.0, -off), 0x1p-30};
+    const Classification c = ClassifyRoots(s, EndPointsAsResult(3, {point, twin}));
+    EXPECT_EQ(c.counts.regular, 0);
+    EXPECT_EQ(c.multiplicity[0], 2);
+    EXPECT_EQ(ClassifyRoots(s, EndPointsAsResult(3, {point})).status[0], RootStatus::kSingular);
+  }
 }
 
 }  // namespace
