@@ -76,7 +76,10 @@ struct PointEvidence {
 double Tau(const PointEvidence& e, std::int32_t windingNumber) {
   const double error = std::max(kErrorPerCondition * e.measures.scaledCondition,
                                 kStepsPerError * e.measures.relativeStep);
-  // A candidate's value is Newton's limit: its error is kappa_s eps, whatever its step was.
+  // A candidate's value is Newton's limit: its error is kappa_s eps, whatever its step was. Found
+  // in double-double, kappa_s 4.9e-32 lies below the rounding to double, so two such roots 4e-9
+  // apart at kappa_s 1e9 stay two (in one unknown kappa_s is 1: nothing changes there).
+  if (e.candidate && e.byDoubleDouble) return kMinCoincidence;
   if (e.candidate)
     return std::clamp(kErrorPerCondition * e.measures.scaledCondition, kMinCoincidence,
                       kMaxCoincidence);
@@ -168,6 +171,24 @@ bool ProvenWithZerosAtOrigin(const NormalForm& system, const Complex* x, PointEv
   return true;
 }
 
+// Several unknowns, kappa_s and ||A^-1|| at most kShownByNewton: a regular root's convergence
+// that long double cannot show, as its probe start 1000 u kappa_s off the root lies beyond the
+// quadratic region, about 1 / (K kappa_s) with K the curvature in units (cohn3's real root with
+// t = 1.9e-11 beside y = -1.4e4: kappa_s 2.3e7, K about 10, the probe's first step not a
+// quarter of its distance), while its interval box drowns in the rounding of terms of 5e16.
+// Double-double's probe lies 1e13 times closer. Next to a multiple root Newton's method
+// converges linearly, next to a set onto a limit whose condition is far beyond the start's
+// (dd_newton.h): neither passes; and the local dimension test still runs on the candidates above
+// kWellConditioned.
+void ShowConvergenceInDoubleDouble(const NormalForm& system, const Complex* x, PointEvidence& e) {
+  if (e.measures.scaledCondition > kShownByNewton || e.measures.termCondition > kShownByNewton)
+    return;
+  std::vector<Complex> value;
+  if (!ConvergesInDoubleDouble(system, x, &value)) return;
+  e.value = std::move(value);
+  e.candidate = e.byDoubleDouble = true;
+}
+
 // Regular candidates by convergence (long double Newton), or by proof (Krawczyk). The interval
 // test also runs on every candidate above kWellConditioned, whose box then separates it from
 // a near-coincident root better than any distance rule.
@@ -214,6 +235,7 @@ PointEvidence Examine(const NormalForm& system, const Complex* x, bool approache
       e.searched = e.byDoubleDouble = e.candidate =
           ConvergesInDoubleDouble(system, &*near, &e.value);
   }
+  if (!e.candidate && system.scaled.n >= 2) ShowConvergenceInDoubleDouble(system, x, e);
   // Convergence without a proof above kWellConditioned: an end point 1e-9 off a curve, with
   // kappa_s near 1e10, passes it too (cyclic-8, seeds 2 and 3). A regular root of kappa_s <= 1e10
   // meets no slice of the local dimension test (its residual there is at least the slice's

@@ -62,7 +62,9 @@ struct Classification {
 // leaves no correct digit to converge in) and either Newton's method in long double converges
 // quadratically from it (extended_newton.h) to a limit where kappa_s is at most 1e3 times the
 // start's (on a solution set the limit's Jacobian is singular) and kappa_s <= 1e10 (beyond it
-// points on solution sets pass that test too), or Krawczyk's interval test (certify.h) proves a
+// points on solution sets pass that test too), or, with several unknowns, kappa_s and ||A^-1||
+// <= 1e10, Newton's method in double-double does (dd_newton.h: where long double's probe start
+// lies beyond the quadratic region), or Krawczyk's interval test (certify.h) proves a
 // unique root in a box around it, which makes it simple (every Jacobian in the box is
 // invertible). The interval test also runs on every candidate with kappa_s > 1e6: its box tells a
 // near-coincident root apart. Above 1e12, a point whose kappa_s measured with its coordinates at
@@ -90,7 +92,8 @@ struct Classification {
 //   - one has a certificate and the other lies in its box X;
 //   - otherwise |x_j - y_j| <= tau * max(|x_j|, |y_j|, 1e-6 max_k max(|x_k|, |y_k|)) for every j,
 //     tau following the error each point carries, e = max(1e-15 kappa_s, 100 relativeStep):
-//     clamp(e, 1e-10, 1e-5) for a regular candidate; for a singular point 1e-8 when the end game
+//     clamp(e, 1e-10, 1e-5) for a regular candidate (1e-10 when its value is Newton's limit in
+//     double-double); for a singular point 1e-8 when the end game
 //     extrapolated it (winding number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root
 //     of multiplicity m is 1/m of the distance to it, and plain tracking leaves such a point up to
 //     eps^(1/m) away); two singular points meet at the larger tau, otherwise the smaller counts.

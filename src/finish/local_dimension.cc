@@ -267,9 +267,35 @@ constexpr double kNoiseOfOrigin = 1e-9;
 // 4e-11 beside 4e11, moves by far more once they are zeroed).
 constexpr double kAccurateMove = 1e-8;
 
+// max_i |F_i(y)| / s_i(y), the row units at y for the column units given.
+double ResidualInUnits(const UnitsEvaluation& evaluation, const std::vector<double>& column,
+                       const std::vector<Complex>& y) {
+  const PointUnits here{column, RowUnits(evaluation, y.data(), column)};
+  ColMajorMatrix<Complex> A;
+  std::vector<Complex> G;
+  ScaledJacobian(evaluation, here, y.data(), A, G);
+  return MaxAbs(G);
+}
+
+// Every |y_j - start_j| <= reach[j].
+bool WithinReach(const std::vector<Complex>& y, const std::vector<Complex>& start,
+                 const std::vector<double>& reach) {
+  for (std::size_t j = 0; j < y.size(); ++j)
+    if (std::abs(y[j] - start[j]) > reach[j]) return false;
+  return true;
+}
+
 // Gauss-Newton on F = 0 over the coordinates not in `zeroed` (held at 0), from y; true when every
 // equation holds to kOnSetResidual in its row units with every y_j within reach[j] of where it
-// started.
+// started. Each step must cut the residual to kContraction of what it was and stay within reach.
+// A step of the full numerical rank that does not is tried again on fewer singular values, the
+// largest first: on a
+// set where one equation vanishes to order p >= 2 its linearization asks of the coordinate across
+// the set only 1/p of the way while another equation, vanishing to first order, asks the whole
+// way, and the full-rank step reconciles them by a long move along the set (cohn3 in the plane
+// x = z = 0: t^2 y^2 (t + 4) (y + 24) and t^2 (t + 4) (y + 24)^3, whose full step from 0.1 off
+// the line y = -24 moves t by 2 and y not at all, while the step on the largest singular value
+// goes to the line).
 bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& zeroed,
                      const std::vector<double>& reach, std::vector<Complex>& y) {
   const int n = system.scaled.n;
@@ -285,25 +311,25 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
   const UnitsEvaluation evaluation(system);
   ColMajorMatrix<Complex> A, B(n, m);
   std::vector<Complex> G;
-  double previousResidual = std::numeric_limits<double>::infinity();
   for (int iteration = 0; iteration <= kSnapSteps; ++iteration) {
     const PointUnits here{units.column, RowUnits(evaluation, y.data(), units.column)};
     ScaledJacobian(evaluation, here, y.data(), A, G);
     const double residual = MaxAbs(G);
     if (!std::isfinite(residual)) return false;
-    if (residual <= kOnSetResidual) {
-      for (int j = 0; j < n; ++j)
-        if (std::abs(y[j] - start[j]) > reach[j]) return false;
-      return true;
-    }
-    if (residual > kContraction * previousResidual) return false;
-    previousResidual = residual;
+    if (residual <= kOnSetResidual) return true;  // every step stayed within reach
     for (int l = 0; l < m; ++l)
       for (int i = 0; i < n; ++i) B(i, l) = A(i, free[l]);
     const SingularValues svd = ComputeSingularValues(B);
-    const std::vector<Complex> step =
-        TruncatedStep(svd, G, m - NumericalCorank(svd, kRankTolerance));
-    for (int l = 0; l < m; ++l) y[free[l]] -= units.column[free[l]] * step[l];
+    bool contracted = false;
+    for (int rank = m - NumericalCorank(svd, kRankTolerance); rank >= 1 && !contracted; --rank) {
+      const std::vector<Complex> step = TruncatedStep(svd, G, rank);
+      std::vector<Complex> next = y;
+      for (int l = 0; l < m; ++l) next[free[l]] -= units.column[free[l]] * step[l];
+      contracted = WithinReach(next, start, reach) &&
+                   ResidualInUnits(evaluation, units.column, next) <= kContraction * residual;
+      if (contracted) y = std::move(next);
+    }
+    if (!contracted) return false;
   }
   return false;
 }

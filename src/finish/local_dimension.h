@@ -44,15 +44,16 @@ int LocalDimension(const NormalForm& system, const Complex* x,
 // d = 1e-10: too far for the slices, yet its limit x* has x*_Z = 0 exactly. So the small
 // coordinates (below), smallest first,
 // are set to 0 one more at a time, the others moved onto F = 0 by Gauss-Newton (the numerical rank
-// at each iterate, the least-squares step: the nearest solution), at most 10 times as far as the
-// largest coordinate set to 0; the first such solution at which LocalDimension, with the zeroed
-// coordinates held at 0, finds a set within the subspace is the point. Within the subspace only:
-// an isolated root of high multiplicity that lies in the subspace (0, 0, -1, 0, 0 of the reduced
-// cyclic-6 system) meets the slices of the whole space in double precision as a set would, while
-// in its subspace it is a simple root of what is left (1 + x3 = 0).
-// Without a set, the solution with the most coordinates zeroed (if any) is the limit's estimate
-// in its subspace: an isolated root there (0, 0, -1/2, 0 of the cyclic sums of 1, 2, 3 and 7
-// factors over a, b, c, d, c, b, a, 1, where three paths arrive with winding number 4 and the
+// at each iterate, the least-squares step: the nearest solution; a step that does not cut the
+// residual, retried on fewer singular values: a set along which an equation vanishes to higher
+// order), at most 10 times as far as the largest coordinate set to 0; the first such solution at
+// which LocalDimension, with the zeroed coordinates held at 0, finds a set within the subspace is
+// the point. Within the subspace only: an isolated root of high multiplicity that lies in the
+// subspace (0, 0, -1, 0, 0 of the reduced cyclic-6 system) meets the slices of the whole space in
+// double precision as a set would, while in its subspace it is a simple root of what is left (1 +
+// x3 = 0). Without a set, the solution with the most coordinates zeroed (if any) is the limit's
+// estimate in its subspace: an isolated root there (0, 0, -1/2, 0 of the cyclic sums of 1, 2, 3 and
+// 7 factors over a, b, c, d, c, b, a, 1, where three paths arrive with winding number 4 and the
 // fourth ends 1e-2 off).
 struct SubspaceSetPoint {
   int dimension = 0;           // 0: no set found
