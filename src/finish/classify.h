@@ -93,10 +93,10 @@ struct Classification {
 //   - otherwise |x_j - y_j| <= tau * max(|x_j|, |y_j|, 1e-6 max_k max(|x_k|, |y_k|)) for every j,
 //     tau following the error each point carries, e = max(1e-15 kappa_s, 100 relativeStep):
 //     clamp(e, 1e-10, 1e-5) for a regular candidate (1e-10 when its value is Newton's limit in
-//     double-double); for a singular point 1e-8 when the end game
-//     extrapolated it (winding number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root
-//     of multiplicity m is 1/m of the distance to it, and plain tracking leaves such a point up to
-//     eps^(1/m) away); two singular points meet at the larger tau, otherwise the smaller counts.
+//     double-double); for a singular point 1e-8 when the end game extrapolated it (winding
+//     number >= 2), else clamp(e, 1e-10, 1e-2) (Newton's step at a root of multiplicity m is 1/m
+//     of the distance to it, and plain tracking leaves such a point up to eps^(1/m) away); two
+//     singular points meet at the larger tau, otherwise the smaller counts.
 //     Two singular points compare every coordinate against the largest, max_k max(|x_k|, |y_k|)
 //     in place of the 1e-6 share: their error is a distance from the root in the point's size,
 //     so a coordinate that is 0 at the root arrives anywhere from rounding noise to that error.

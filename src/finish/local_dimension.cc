@@ -289,13 +289,12 @@ bool WithinReach(const std::vector<Complex>& y, const std::vector<Complex>& star
 // equation holds to kOnSetResidual in its row units with every y_j within reach[j] of where it
 // started. Each step must cut the residual to kContraction of what it was and stay within reach.
 // A step of the full numerical rank that does not is tried again on fewer singular values, the
-// largest first: on a
-// set where one equation vanishes to order p >= 2 its linearization asks of the coordinate across
-// the set only 1/p of the way while another equation, vanishing to first order, asks the whole
-// way, and the full-rank step reconciles them by a long move along the set (cohn3 in the plane
-// x = z = 0: t^2 y^2 (t + 4) (y + 24) and t^2 (t + 4) (y + 24)^3, whose full step from 0.1 off
-// the line y = -24 moves t by 2 and y not at all, while the step on the largest singular value
-// goes to the line).
+// largest first: on a set where one equation vanishes to order p >= 2 its linearization asks of
+// the coordinate across the set only 1/p of the way while another equation, vanishing to first
+// order, asks the whole way, and the full-rank step reconciles them by a long move along the set
+// (cohn3 in the plane x = z = 0: t^2 y^2 (t + 4) (y + 24) and t^2 (t + 4) (y + 24)^3, whose full
+// step from 0.1 off the line y = -24 moves t by 2 and y not at all, while the step on the
+// largest singular value goes to the line).
 bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& zeroed,
                      const std::vector<double>& reach, std::vector<Complex>& y) {
   const int n = system.scaled.n;
