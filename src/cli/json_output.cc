@@ -138,7 +138,13 @@ void EmitPaths(const char* key, const std::vector<PathRecord>& paths, bool atInf
                MemberSink& out) {
   out.BeginArray(key);
   for (const PathRecord& p : paths) {
-    if (IsAtInfinity(p.status) == atInfinity) out.Element(PathToJson(p));
+    if (IsAtInfinity(p.status) != atInfinity) continue;
+    nlohmann::ordered_json path = PathToJson(p);
+    // The exponent that proved the divergence: the largest coordinate grows like d^valuation as
+    // the distance d = 1 - t to the target shrinks. A path beyond the route's size bound before
+    // any estimate was taken has none.
+    if (atInfinity && p.valuation < 0.0) path["valuation"] = p.valuation;
+    out.Element(path);
   }
   out.EndArray();
 }

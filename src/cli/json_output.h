@@ -15,8 +15,9 @@ namespace zormix::cli {
 
 // Version of the layout described by docs/result.schema.json; raised when a field is added, changes
 // meaning or goes away. 2: positive-dimensional roots, local dimensions and winding numbers, the
-// one-line summary, paths at infinity apart from the failed ones in lost_paths.
-inline constexpr int kSchemaVersion = 2;
+// one-line summary, paths at infinity apart from the failed ones in lost_paths. 3: the valuation of
+// each path at infinity.
+inline constexpr int kSchemaVersion = 3;
 
 // Counts, route, seed, variable names, version, and per root its values as [re, im] pairs, residue,
 // condition number, real flag and the path that produced it; the classification of every root and

@@ -208,7 +208,11 @@ bool EstimatesKeptOverSpan(const ValuationSample& from, const ValuationSample& t
 
 }  // namespace
 
-bool ValuationsProveDivergence(const PathState& st) {
+bool ValuationsProveDivergence(const PathState& st, double* valuation) {
+  const auto proven = [valuation](double v) {
+    if (valuation != nullptr) *valuation = v;
+    return true;
+  };
   const ValuationSample& to = st.latestValuation;
   // The last span's estimate where it lies far enough out (it has converged further than the
   // first estimates of the run), else the first of the run.
@@ -216,21 +220,25 @@ bool ValuationsProveDivergence(const PathState& st) {
       st.valuationReference.distance >= kEndGame.underflowSpan * to.distance ? st.valuationReference
                                                                              : st.valuationRunStart;
   if (!(from.distance > 0.0 && to.distance > 0.0)) return false;
-  if (EstimatesKeptOverSpan(from, to)) return true;
+  if (EstimatesKeptOverSpan(from, to)) return proven(to.value);
   // The latest estimate was taken where the step then collapsed: where the Jacobian's condition
   // approaches 1/u the tangent J^{-1} dH/dp it comes from is off by about cond u, and so is the
   // estimate (cyclic-9's paths to infinity with v = -1/6: condition 1e14 at d = 5e-9, estimates
   // scattered by 1 %, the last one 5 % off). The last two spans' estimates, taken before, prove it
   // as well.
-  if (EstimatesKeptOverSpan(st.valuationEarlier, st.valuationReference)) return true;
+  if (EstimatesKeptOverSpan(st.valuationEarlier, st.valuationReference))
+    return proven(st.valuationReference.value);
   // A slow divergence whose extrapolated limit kept over the last spans, with sizes that grew
   // like d^v over the last two.
   const ValuationSample& earlier = st.valuationEarlier;
   if (st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
       SizesFollowValuation(earlier, to))
-    return true;
-  return SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit) ||
-         SizesGrowAtOneRate(st.valuationOldest, earlier, st.valuationReference, to);
+    return proven(st.valuationLimit);
+  if (SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit))
+    return proven(GrowthExponent(st.valuationReference, to));
+  if (SizesGrowAtOneRate(st.valuationOldest, earlier, st.valuationReference, to))
+    return proven(GrowthExponent(st.valuationOldest, to));
+  return false;
 }
 
 namespace {

@@ -85,8 +85,10 @@ void ResetValuationRun(PathState& st);
 // be off by the Jacobian's condition times the unit roundoff); or max |y_j| grew at one rate
 // over the last three spans and on to the latest point, within kEndGame.steadyGrowthZone.
 // Such paths lose the step because the terms of the equations (|y|^degree) have outgrown what
-// double precision resolves, not because the path is lost.
-bool ValuationsProveDivergence(const PathState& st);
+// double precision resolves, not because the path is lost. The exponent that proved it goes to
+// *valuation (when given): the agreeing estimate, the extrapolated limit, or the rate at which
+// the sizes grew.
+bool ValuationsProveDivergence(const PathState& st, double* valuation = nullptr);
 
 // The Cauchy end game from the start point kept by WatchEndGame. On success st.y is the end point
 // (scaled variables), st.windingNumber its winding number, and true is returned; st.y is left as

@@ -152,7 +152,7 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
   st.hasPolished = false;
   st.failureDirection.clear();
   if (st.failed) NoteFailureDirection(st, ctx);
-  if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st))
+  if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st, &st.valuation))
     st.failure = PathFailure::kDiverged;
   // A verdict of the size tests (CheckEndGame) carries the latest estimate too.
   if (st.failure == PathFailure::kDiverged && st.valuation == 0.0 &&

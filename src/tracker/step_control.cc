@@ -103,7 +103,9 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
       st.watched[j] = 0;  // tends to a finite nonzero value
     } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
       if (p1 < -0.2 && p2 < -0.2) {
-        DivergenceVerdict(st, route, PathFailure::kDiverged);  // tends to infinity
+        // Tends to infinity like d^p1: the verdict's exponent unless an estimate came first.
+        if (st.valuation == 0.0 && std::isfinite(p1)) st.valuation = p1;
+        DivergenceVerdict(st, route, PathFailure::kDiverged);
       }
       if (0.3 < p3 && p3 < 0.8) {
         DivergenceVerdict(st, route, PathFailure::kSingularEnd);  // tends to zero, fractional power

@@ -89,7 +89,7 @@ void ExpectAccounted(const nlohmann::json& j) {
   EXPECT_EQ(j["lost_paths"].size(), j["failed_count"].get<std::size_t>());
   EXPECT_EQ(j["lost_path_count"], j["failed_count"]);
   EXPECT_EQ(j["at_infinity_paths"].size(), j["at_infinity_count"].get<std::size_t>());
-  EXPECT_EQ(j["schema_version"], 2);
+  EXPECT_EQ(j["schema_version"], 3);
 }
 
 TEST_F(ClassificationOutputTest, CountsAccountForEveryPath) {
@@ -100,7 +100,11 @@ TEST_F(ClassificationOutputTest, CountsAccountForEveryPath) {
   EXPECT_EQ(j["at_infinity_count"], 2);
   EXPECT_EQ(j["certified_distinct_count"], 2);
   EXPECT_EQ(j["seed_text"], "1");
-  for (const auto& path : j["at_infinity_paths"]) EXPECT_EQ(path["status"], "diverged");
+  // Both paths go to infinity like poles, (1 - t)^-1.
+  for (const auto& path : j["at_infinity_paths"]) {
+    EXPECT_EQ(path["status"], "diverged");
+    EXPECT_NEAR(path["valuation"].get<double>(), -1.0, 1e-2);
+  }
   for (const auto& root : j["roots"]) {
     EXPECT_EQ(root["status"], "regular");
     EXPECT_TRUE(root["certified"].get<bool>());

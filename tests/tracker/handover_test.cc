@@ -168,12 +168,16 @@ TEST(HandOver, UnderflowProofUsesTheOldestSpanItKept) {
     ASSERT_FALSE(st.failed) << k;
   }
   EXPECT_EQ(st.valuationOldest.distance, 8e-8);
-  EXPECT_TRUE(ValuationsProveDivergence(st));
+  // The estimates scatter around -1/6; the sizes grew exactly like d^(-1/6), and that proved it.
+  double proven = 0.0;
+  EXPECT_TRUE(ValuationsProveDivergence(st, &proven));
+  EXPECT_NEAR(proven, -1.0 / 6.0, 1e-3);
 }
 
 // |y| = d^p over halving distances from 1e-5 to 1e-13, CheckEndGame after each step as in the
-// path loop: the verdict it reaches (kNone when none). The exponent test begins below 1e-8.
-PathFailure ExponentVerdict(double p) {
+// path loop: the verdict it reaches (kNone when none) and the valuation it left. The exponent test
+// begins below 1e-8.
+PathFailure ExponentVerdict(double p, double* valuation = nullptr) {
   PathState st(1);
   auto y = [p](double d) { return Complex(1e-2 * std::pow(d, p), 0.0); };
   double dPrev = 4e-5, dCur = 2e-5;
@@ -190,6 +194,7 @@ PathFailure ExponentVerdict(double p) {
     dPrev = dCur;
     dCur = d;
   }
+  if (valuation != nullptr) *valuation = st.valuation;
   return st.failed ? st.failure : PathFailure::kNone;
 }
 
@@ -203,6 +208,10 @@ TEST(HandOver, ExponentBandsOfTheEndGameTest) {
   EXPECT_EQ(ExponentVerdict(0.75), PathFailure::kSingularEnd);
   EXPECT_EQ(ExponentVerdict(0.25), PathFailure::kNone);
   EXPECT_EQ(ExponentVerdict(0.85), PathFailure::kNone);
+  // A path at infinity carries the exponent that proved it.
+  double valuation = 0.0;
+  EXPECT_EQ(ExponentVerdict(-0.6, &valuation), PathFailure::kDiverged);
+  EXPECT_NEAR(valuation, -0.6, 1e-9);
 }
 
 // After an underflow the latest estimate is compared with the last span's only when that lies at
