@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "base/linear_algebra.h"
@@ -267,16 +268,6 @@ constexpr double kNoiseOfOrigin = 1e-9;
 // 4e-11 beside 4e11, moves by far more once they are zeroed).
 constexpr double kAccurateMove = 1e-8;
 
-// max_i |F_i(y)| / s_i(y), the row units at y for the column units given.
-double ResidualInUnits(const UnitsEvaluation& evaluation, const std::vector<double>& column,
-                       const std::vector<Complex>& y) {
-  const PointUnits here{column, RowUnits(evaluation, y.data(), column)};
-  ColMajorMatrix<Complex> A;
-  std::vector<Complex> G;
-  ScaledJacobian(evaluation, here, y.data(), A, G);
-  return MaxAbs(G);
-}
-
 // Every |y_j - start_j| <= reach[j].
 bool WithinReach(const std::vector<Complex>& y, const std::vector<Complex>& start,
                  const std::vector<double>& reach) {
@@ -308,12 +299,17 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
   PointUnits units = UnitsAt(system, y.data());
   for (int j = 0; j < n; ++j) units.column[j] = std::max(units.column[j], origin[j]);
   const UnitsEvaluation evaluation(system);
-  ColMajorMatrix<Complex> A, B(n, m);
-  std::vector<Complex> G;
+  // The scaled Jacobian J and residual F at p, in the row units at p: max_i |F_i(p)| / s_i(p).
+  const auto evaluate = [&](const std::vector<Complex>& p, ColMajorMatrix<Complex>& J,
+                            std::vector<Complex>& F) {
+    const PointUnits here{units.column, RowUnits(evaluation, p.data(), units.column)};
+    ScaledJacobian(evaluation, here, p.data(), J, F);
+    return MaxAbs(F);
+  };
+  ColMajorMatrix<Complex> A, B(n, m), trialA;
+  std::vector<Complex> G, trialG;
+  double residual = evaluate(y, A, G);
   for (int iteration = 0; iteration <= kSnapSteps; ++iteration) {
-    const PointUnits here{units.column, RowUnits(evaluation, y.data(), units.column)};
-    ScaledJacobian(evaluation, here, y.data(), A, G);
-    const double residual = MaxAbs(G);
     if (!std::isfinite(residual)) return false;
     if (residual <= kOnSetResidual) return true;  // every step stayed within reach
     for (int l = 0; l < m; ++l)
@@ -324,9 +320,15 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
       const std::vector<Complex> step = TruncatedStep(svd, G, rank);
       std::vector<Complex> next = y;
       for (int l = 0; l < m; ++l) next[free[l]] -= units.column[free[l]] * step[l];
-      contracted = WithinReach(next, start, reach) &&
-                   ResidualInUnits(evaluation, units.column, next) <= kContraction * residual;
-      if (contracted) y = std::move(next);
+      if (!WithinReach(next, start, reach)) continue;
+      // The accepted point's evaluation is the next iteration's.
+      const double trialResidual = evaluate(next, trialA, trialG);
+      contracted = trialResidual <= kContraction * residual;
+      if (!contracted) continue;
+      y = std::move(next);
+      std::swap(A, trialA);
+      std::swap(G, trialG);
+      residual = trialResidual;
     }
     if (!contracted) return false;
   }
