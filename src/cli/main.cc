@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/parameter_registry.h"
 #include "cli/input.h"
 #include "cli/interrupt.h"
 #include "cli/json_output.h"
@@ -52,6 +53,8 @@ constexpr const char* kFooter = R"(Exit codes:
 Environment (options take precedence):
   ZORMIX_SEED     seed when --seed is not given
   ZORMIX_THREADS  tracking threads when --threads is not given (0 = one per core)
+  ZORMIX_PARAMETERS  name=value,... moves thresholds within their ranges (zormix --parameters),
+                  for studying the verdicts: such results are not the solver's
 
 "-" as INPUT, -o or --json file means standard input or standard output.)";
 
@@ -314,7 +317,7 @@ int RunConvert(const ConvertArgs& a) {
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
   return word == "solve" || word == "convert" || word == "sweep" || word == "-h" ||
-         word == "--help" || word == "--version";
+         word == "--help" || word == "--version" || word == "--parameters";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -382,6 +385,13 @@ std::vector<std::string> IneffectiveOptions(const CLI::App& solve, const SolveAr
   return notes;
 }
 
+// zormix --parameters: the registry, and where ZORMIX_PARAMETERS moved it.
+int ListParameters() {
+  CheckParameterOverrides();
+  std::fputs(FormatParameterTable().c_str(), stdout);
+  return 0;
+}
+
 int UsageFailure(const std::string& message) {
   std::fprintf(stderr, "zormix: %s\nRun 'zormix --help' for the options.\n", message.c_str());
   return kExitUsage;
@@ -394,8 +404,11 @@ int Main(int argc, char** argv) {
                "zormix");
   app.set_help_flag();
   app.set_version_flag("--version", "zormix " ZORMIX_VERSION);
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
   app.footer(kFooter);
+  bool listParameters = false;
+  app.add_flag("--parameters", listParameters,
+               "List the thresholds that decide the verdicts, with their ranges, and exit");
 
   SolveArgs solveArgs;
   CLI::App* solve = app.add_subcommand("solve", "Solve a system (the default subcommand)");
@@ -433,6 +446,8 @@ int Main(int argc, char** argv) {
     const CLI::App& parsed = convert->parsed() ? *convert : sweep->parsed() ? *sweep : *solve;
     return UsageFailure(WithOptionHints(e.what(), given, parsed));
   }
+  if (listParameters) return ListParameters();
+  if (app.get_subcommands().empty()) return UsageFailure("a command is required");
   if (convert->parsed()) return RunConvert(convertArgs);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/parameter_registry.h"
 #include "base/text.h"
 #include "model/check_system.h"
 #include "model/coefficient_range.h"
@@ -11,6 +12,7 @@ namespace zormix {
 namespace {
 
 std::shared_ptr<const ProblemData> MakeProblemData(const PolySystem& input) {
+  CheckParameterOverrides();
   ValidateSystem(input, "system");
   PolySystem padded = input;
   for (std::string& name : padded.variableNames) name = PadVariableName(name);
@@ -19,6 +21,11 @@ std::shared_ptr<const ProblemData> MakeProblemData(const PolySystem& input) {
   const std::vector<double>& scale = data->system.scaleExponents;
   const bool scaled = std::any_of(scale.begin(), scale.end(), [](double s) { return s != 0.0; });
   data->warnings = SystemWarnings(data->system.scaled, scaled);
+  if (const std::string moved = MovedParameters(); !moved.empty())
+    data->warnings.push_back(
+        "thresholds moved by ZORMIX_PARAMETERS, so these are not the solver's "
+        "results: " +
+        moved);
   for (const std::string& name : data->system.scaled.variableNames)
     data->variableNames.push_back(TrimTrailingBlanks(name));
   return data;
