@@ -1,0 +1,143 @@
+// The linear trace test: witness points followed along a pencil of parallel slices.
+#include "decompose/trace_test.h"
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "decompose/monodromy_parameters.h"
+#include "decompose/monodromy_points.h"
+#include "decompose/monodromy_track.h"
+#include "solve/family_layout.h"
+#include "zormix/error.h"
+
+namespace zormix {
+namespace {
+
+// The stream of the pencil's draws, apart from the streams 1, 2, ... of monodromy's loops.
+constexpr std::int64_t kPencilStream = std::int64_t{1} << 40;
+constexpr int kSamples = 3;
+
+Complex UnitDraw(RuntimeUniform& draws) {
+  return std::polar(1.0, 2.0 * std::numbers::pi * draws.Next());
+}
+
+// The trace's defect at one point: v(t2) - v(0) - r (v(t1) - v(0)), r = t2 / t1, which is zero
+// summed over a complete set.
+Complex Ratio(const TracePencil& pencil) { return pencil.times[2] / pencil.times[1]; }
+
+}  // namespace
+
+TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Complex> base,
+                             std::span<const Complex> direction,
+                             const ColMajorMatrix<Complex>& points, const TraceOptions& options) {
+  if (points.rows() != family.n || static_cast<int>(base.size()) != family.parameterCount() ||
+      direction.size() != base.size())
+    throw Error(ErrorCode::kInvalidInput, "trace test: the points or parameters do not fit");
+  RuntimeUniform draws = StreamOf(options.seed, kPencilStream);
+  const int n = family.n;
+  std::vector<Complex> lambda;
+  for (int k = 0; k < n; ++k) lambda.push_back(UnitDraw(draws));
+  TracePencil pencil;
+  const Complex t1 = UnitDraw(draws);
+  pencil.times = {0.0, t1, -t1};
+  const std::int64_t count = points.cols();
+  pencil.values.Assign(count, kSamples);
+  pencil.size.assign(static_cast<std::size_t>(count), 0.0);
+  pencil.error.assign(static_cast<std::size_t>(count), 0.0);
+  pencil.tracked.assign(static_cast<std::size_t>(count), 1);
+  std::vector<double> sampleError(static_cast<std::size_t>(count * kSamples), 0.0);
+
+  MonodromyPoints atBase(family, base);
+  const std::span<const double> baseScale = atBase.ScaleExponents();
+  // lambda on the base member's scaled coordinates: a linear function of x that weighs every
+  // unknown in its own units.
+  const auto record = [&](const MonodromyPoints& at, std::int64_t index, std::int64_t point,
+                          int sample) {
+    const std::vector<Complex>& y = at.Scaled(index);
+    const std::span<const double> scale = at.ScaleExponents();
+    Complex value = 0.0;
+    double size = 0.0, error = 0.0;
+    for (int k = 0; k < n; ++k) {
+      const double factor = std::exp(scale[k] - baseScale[k]);
+      value += lambda[k] * y[k] * factor;
+      size += std::abs(y[k]) * factor;
+      error += at.ErrorOf(index) * factor;
+    }
+    pencil.values(point, sample) = value;
+    pencil.size[static_cast<std::size_t>(point)] =
+        std::max(pencil.size[static_cast<std::size_t>(point)], size);
+    sampleError[static_cast<std::size_t>(point * kSamples + sample)] = error;
+  };
+  // Two columns at one point, at the base or after a pencil move, make both untracked: a
+  // duplicate given point, or a path that jumped.
+  const auto place = [&](MonodromyPoints& at, std::span<const Complex> x, std::int64_t point,
+                         int sample, std::vector<std::int64_t>& owner) {
+    const MonodromyPoints::Placement placed = at.Place(x);
+    if (placed.verdict == MonodromyPoints::Verdict::kNotRegular) {
+      pencil.tracked[static_cast<std::size_t>(point)] = 0;
+      return;
+    }
+    if (placed.verdict == MonodromyPoints::Verdict::kKnown) {
+      pencil.tracked[static_cast<std::size_t>(point)] = 0;
+      pencil.tracked[static_cast<std::size_t>(owner[static_cast<std::size_t>(placed.index)])] = 0;
+      return;
+    }
+    owner.push_back(point);
+    record(at, placed.index, point, sample);
+  };
+  std::vector<std::int64_t> baseOwner;
+  for (std::int64_t c = 0; c < count; ++c)
+    place(atBase, std::span<const Complex>(points.col(c), static_cast<std::size_t>(n)), c, 0,
+          baseOwner);
+
+  SegmentOptions segment{std::max(1, options.threads), options.interrupted};
+  for (int s = 1; s < kSamples; ++s) {
+    std::vector<Complex> target(base.begin(), base.end());
+    for (std::size_t l = 0; l < target.size(); ++l) target[l] += pencil.times[s] * direction[l];
+    const std::shared_ptr<const SegmentTarget> to = MakeSegmentTarget(family, target);
+    const Complex gamma = UnitDraw(draws);
+    const SegmentEnds ends = TrackSegment(family, base, *to, gamma, points, draws, segment);
+    pencil.pathsTracked += count;
+    MonodromyPoints atTarget(family, target);
+    std::vector<std::int64_t> owner;
+    for (std::int64_t c = 0; c < count; ++c) {
+      if (!ends.reached[static_cast<std::size_t>(c)]) {
+        pencil.tracked[static_cast<std::size_t>(c)] = 0;
+        continue;
+      }
+      place(atTarget, std::span<const Complex>(ends.points.col(c), static_cast<std::size_t>(n)), c,
+            s, owner);
+    }
+  }
+  const Complex r = Ratio(pencil);
+  for (std::int64_t c = 0; c < count; ++c) {
+    const double* e = &sampleError[static_cast<std::size_t>(c * kSamples)];
+    pencil.error[static_cast<std::size_t>(c)] =
+        e[0] * std::abs(1.0 - r) + e[1] * std::abs(r) + e[2];
+  }
+  return pencil;
+}
+
+TraceTestResult TraceTest(const TracePencil& pencil, std::span<const std::int64_t> members) {
+  TraceTestResult result;
+  const Complex r = Ratio(pencil);
+  Complex defect = 0.0;
+  double size = 0.0, error = 0.0;
+  bool allTracked = !members.empty();
+  for (const std::int64_t i : members) {
+    if (!pencil.tracked[static_cast<std::size_t>(i)]) allTracked = false;
+    defect +=
+        pencil.values(i, 2) - pencil.values(i, 0) - r * (pencil.values(i, 1) - pencil.values(i, 0));
+    size += pencil.size[static_cast<std::size_t>(i)];
+    error += pencil.error[static_cast<std::size_t>(i)];
+  }
+  result.threshold =
+      size > 0.0 ? std::max(kTraceFloor.value(), kTraceSafety * error / size) : kTraceFloor.value();
+  result.residual =
+      allTracked && size > 0.0 ? std::abs(defect) / size : std::numeric_limits<double>::infinity();
+  result.passed = result.residual <= result.threshold;
+  return result;
+}
+
+}  // namespace zormix
