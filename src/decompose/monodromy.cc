@@ -51,7 +51,7 @@ class Engine {
       : family_(family),
         base_(base.begin(), base.end()),
         options_(options),
-        known_(family, base),
+        known_(family, base, kMonodromyConditionLimit),
         baseTarget_(MakeSegmentTarget(family, base)) {
     stableLoops_ = options.stableLoops > 0 ? options.stableLoops
                                            : static_cast<int>(kMonodromyStableLoops.value());

@@ -28,25 +28,12 @@
 #include "base/random.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/complex.h"
+#include "zormix/monodromy.h"
 #include "zormix/parametric.h"
 
 namespace zormix {
 
-// A symmetry of the family acting on its roots: the root x of a member maps to the root y of the
-// same member with y_i = factor[i] * x[source[i]] (a permutation of the unknowns with factors such
-// as -1 or roots of unity). With symmetries, one point per orbit is carried around loops.
-struct PointSymmetry {
-  std::vector<int> source;      // n, a permutation of 0..n-1
-  std::vector<Complex> factor;  // n
-};
-
-// Why the loops stopped.
-enum class MonodromyStop {
-  kTargetCount,  // MonodromyOptions::targetCount points are known
-  kComplete,     // MonodromyOptions::complete said the points are complete
-  kStable,       // stableLoops loops in a row found no new point
-  kLoopLimit,    // maxLoops loops were run
-};
+using PointSymmetry = MonodromySymmetry;
 
 // Where a run is, for progress displays (from the calling thread).
 struct MonodromyProgress {

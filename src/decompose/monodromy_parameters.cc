@@ -25,13 +25,26 @@ const Parameter kMonodromyMaxLoops{
 
 const Parameter kMonodromyConditionLimit{
     {.name = "decompose.monodromy_condition_limit",
-     .value = 1e6,
-     .lowest = 1e4,
+     .value = 1e7,
+     .lowest = 1e5,
      .highest = 1e7,
-     .decides = "condition number above which an end point is not taken as a regular root",
-     .reason = "a root refined in double precision is good to about its condition number times "
-               "the unit roundoff (1.1e-16): 1e6 leaves 1e-10 relative accuracy, a hundred times "
-               "below decompose.monodromy_same_point, which tells points apart"}};
+     .decides = "relative condition number above which an end point of a loop is not taken as a "
+                "regular root",
+     .reason = "a root refined in double precision is good to about its relative condition number "
+               "times the unit roundoff (1.1e-16): 1e7 leaves 1e-9, ten times below "
+               "decompose.monodromy_same_point, which tells points apart"}};
+
+const Parameter kTraceConditionLimit{
+    {.name = "decompose.trace_condition_limit",
+     .value = 1e10,
+     .lowest = 1e7,
+     .highest = 1e12,
+     .decides = "relative condition number above which a point followed along the trace pencil "
+                "counts as lost (the test then fails)",
+     .reason = "the threshold of the trace test grows with the points' rounding bounds, so a point "
+               "good to 1e-6 (1e10 times the unit roundoff) still lets a complete set pass with "
+               "the incomplete ones far above it (residuals 1e-3 and more); the slices of the "
+               "Stewart-Gough incidence variety have points of condition 3e6"}};
 
 const Parameter kMonodromySamePoint{
     {.name = "decompose.monodromy_same_point",
@@ -40,7 +53,7 @@ const Parameter kMonodromySamePoint{
      .highest = 1e-5,
      .decides = "relative distance within which an uncertified end point is the known root it is "
                 "nearest to",
-     .reason = "refined roots below decompose.monodromy_condition_limit are good to 1e-10; two "
+     .reason = "refined roots below decompose.monodromy_condition_limit are good to 1e-9; two "
                "distinct roots closer than 1e-8 would have condition numbers near 1e8, above "
                "that limit"}};
 

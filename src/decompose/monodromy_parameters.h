@@ -10,6 +10,7 @@ extern const Parameter kMonodromyStableLoops;
 extern const Parameter kMonodromyMaxLoops;
 extern const Parameter kMonodromyConditionLimit;
 extern const Parameter kMonodromySamePoint;
+extern const Parameter kTraceConditionLimit;
 extern const Parameter kTraceSafety;
 extern const Parameter kTraceFloor;
 

@@ -37,9 +37,18 @@ double RelativeDistance(std::span<const Complex> y, std::span<const Complex> r) 
 
 }  // namespace
 
-MonodromyPoints::MonodromyPoints(const ParametricSystem& family, std::span<const Complex> base)
-    : system_(LayoutAt(family, base).system), maxDegree_(MaxDegrees(system_.scaled.exponents)) {}
+MonodromyPoints::MonodromyPoints(const ParametricSystem& family, std::span<const Complex> base,
+                                 double conditionLimit)
+    : system_(LayoutAt(family, base).system),
+      conditionLimit_(conditionLimit),
+      maxDegree_(MaxDegrees(system_.scaled.exponents)) {
+  for (const Complex& a : system_.scaled.coefficients) absCoefficients_.push_back(std::abs(a));
+}
 
+// The relative condition number of the root: a perturbation of the equations by the rounding of
+// their evaluation, u S_i with S_i = sum over the terms of equation i of |a_t| |y^e_t|, moves the
+// root by at most ||J^-1|| max_i S_i u, i.e. by kappa u relative to the root's size with
+//   kappa = ||J^-1|| max_i S_i / max(1, max_k |y_k|).
 double MonodromyPoints::Refine(std::vector<Complex>& y) const {
   const SystemView view{system_.scaled.n, system_.scaled.termCount, &system_.scaled.exponents,
                         system_.scaled.coefficients};
@@ -49,9 +58,16 @@ double MonodromyPoints::Refine(std::vector<Complex>& y) const {
   if (!RefineRoot(view, maxDegree_, J, F, y)) return 0.0;
   RuntimeUniform draws(kConditionSeed);
   const SingularValueEstimate sigma = EstimateCondition(J, kConditionTolerance, draws);
-  if (!(sigma.sigmaMin > 0.0) || !(sigma.sigmaMax <= kMonodromyConditionLimit * sigma.sigmaMin))
-    return 0.0;
-  return sigma.sigmaMax / sigma.sigmaMin;
+  std::vector<Complex> absY(y.size()), sizes;
+  for (std::size_t k = 0; k < y.size(); ++k) absY[k] = std::abs(y[k]);
+  const SystemView absView{system_.scaled.n, system_.scaled.termCount, &system_.scaled.exponents,
+                           absCoefficients_};
+  EvaluateSystem(absView, maxDegree_, absY.data(), J, sizes);
+  double largest = 0.0;
+  for (const Complex& s : sizes) largest = std::max(largest, s.real());
+  const double kappa = largest / (sigma.sigmaMin * Size(y));
+  if (!(sigma.sigmaMin > 0.0) || !(kappa <= conditionLimit_)) return 0.0;
+  return kappa;
 }
 
 std::int64_t MonodromyPoints::Find(std::span<const Complex> y) const {

@@ -3,11 +3,12 @@
 // the roots known so far.
 //
 // The rule, in the member's scaled variables y (its normal form: units do not matter): an end
-// point is a regular root when Newton's method refines it (RefineRoot) and its Jacobian's
-// condition number is at most decompose.monodromy_condition_limit. It is the known root r when
+// point is a regular root when Newton's method refines it (RefineRoot) and its relative condition
+// number (Refine) is at most decompose.monodromy_condition_limit (the trace test, which needs no
+// distinctness, allows decompose.trace_condition_limit). It is the known root r when
 //   max_k |y_k - r_k| / max(1, max_k |r_k|) <= decompose.monodromy_same_point.
 // Why this tells roots apart: a refined root of condition number kappa is good to about
-// kappa * 1.1e-16 relative, which the limit keeps a hundred times below the distance bound, so
+// kappa * 1.1e-16 relative, which the limit keeps ten times below the distance bound, so
 // two end points of one root are within it; two distinct roots that close would each have a
 // condition number of about the inverse of their distance, above the limit. An end point above
 // the limit gets no verdict (its path counts as failed): at the generic parameters monodromy
@@ -29,7 +30,9 @@ namespace zormix {
 
 class MonodromyPoints {
  public:
-  MonodromyPoints(const ParametricSystem& family, std::span<const Complex> base);
+  // conditionLimit: the largest relative condition number of a regular root (Refine).
+  MonodromyPoints(const ParametricSystem& family, std::span<const Complex> base,
+                  double conditionLimit);
 
   enum class Verdict { kKnown, kNew, kNotRegular };
   struct Placement {
@@ -63,7 +66,9 @@ class MonodromyPoints {
   double Key(std::span<const Complex> y) const { return y[0].real(); }
 
   NormalForm system_;  // the member at the base, scaled
+  double conditionLimit_;
   std::vector<std::int32_t> maxDegree_;
+  std::vector<Complex> absCoefficients_;  // |a_t| of the scaled member
   std::vector<std::vector<Complex>> scaled_;  // known points in the scaled variables
   std::vector<double> error_;
   std::multimap<double, std::int64_t> byKey_;

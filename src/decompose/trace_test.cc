@@ -2,6 +2,8 @@
 #include "decompose/trace_test.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
 
@@ -48,7 +50,7 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
   pencil.tracked.assign(static_cast<std::size_t>(count), 1);
   std::vector<double> sampleError(static_cast<std::size_t>(count * kSamples), 0.0);
 
-  MonodromyPoints atBase(family, base);
+  MonodromyPoints atBase(family, base, kTraceConditionLimit);
   const std::span<const double> baseScale = atBase.ScaleExponents();
   // lambda on the base member's scaled coordinates: a linear function of x that weighs every
   // unknown in its own units.
@@ -75,10 +77,12 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
                          int sample, std::vector<std::int64_t>& owner) {
     const MonodromyPoints::Placement placed = at.Place(x);
     if (placed.verdict == MonodromyPoints::Verdict::kNotRegular) {
+      if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "pencil: point %ld sample %d not regular\n", (long)point, sample);
       pencil.tracked[static_cast<std::size_t>(point)] = 0;
       return;
     }
     if (placed.verdict == MonodromyPoints::Verdict::kKnown) {
+      if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "pencil: point %ld sample %d known\n", (long)point, sample);
       pencil.tracked[static_cast<std::size_t>(point)] = 0;
       pencil.tracked[static_cast<std::size_t>(owner[static_cast<std::size_t>(placed.index)])] = 0;
       return;
@@ -99,10 +103,11 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
     const Complex gamma = UnitDraw(draws);
     const SegmentEnds ends = TrackSegment(family, base, *to, gamma, points, draws, segment);
     pencil.pathsTracked += count;
-    MonodromyPoints atTarget(family, target);
+    MonodromyPoints atTarget(family, target, kTraceConditionLimit);
     std::vector<std::int64_t> owner;
     for (std::int64_t c = 0; c < count; ++c) {
       if (!ends.reached[static_cast<std::size_t>(c)]) {
+        if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "pencil: point %ld sample %d not reached\n", (long)c, s);
         pencil.tracked[static_cast<std::size_t>(c)] = 0;
         continue;
       }

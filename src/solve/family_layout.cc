@@ -22,6 +22,16 @@ RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream) {
   return generator;
 }
 
+std::vector<Complex> StartParameters(const ParametricSystem& family, std::uint64_t seed) {
+  RuntimeUniform draws = StreamOf(seed, 0);
+  std::vector<Complex> p0;
+  for (int l = 0; l < family.parameterCount(); ++l) {
+    const double re = 2.0 * draws.Next() - 1.0;
+    p0.emplace_back(re, 2.0 * draws.Next() - 1.0);
+  }
+  return p0;
+}
+
 namespace {
 
 std::vector<std::int64_t> TermOrigins(const ParametricSystem& family) {

@@ -18,6 +18,10 @@ namespace zormix {
 // number (the sweep: stream 0 draws p0, stream k >= 1 the draws of member k).
 RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream);
 
+// The start parameters p0 of a seed: real and imaginary parts uniform in [-1, 1], drawn from
+// stream 0.
+std::vector<Complex> StartParameters(const ParametricSystem& family, std::uint64_t seed);
+
 // The layout every member is tracked on: the normal form of the family's support. Its term order
 // depends on the exponents only, so it is found once by tagging each term with its number.
 struct MemberLayout {

@@ -134,11 +134,7 @@ FamilyStart SolveFamilyStartWith(const ParametricSystem& family, const SweepOpti
   start.systemHash = FamilyHash(family);
   start.parameterNames = family.parameterNames;
   start.route = options.startRoute;
-  RuntimeUniform draws = StreamOf(start.seed, 0);
-  for (int l = 0; l < family.parameterCount(); ++l) {
-    const double re = 2.0 * draws.Next() - 1.0;
-    start.parameters.emplace_back(re, 2.0 * draws.Next() - 1.0);
-  }
+  start.parameters = StartParameters(family, start.seed);
   SolveOptions atP0;
   atP0.route = options.startRoute;
   atP0.seed = start.seed;
