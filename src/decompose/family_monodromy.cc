@@ -1,8 +1,8 @@
 // A family solved by monodromy: a first root, loops, and the trace test on the incidence variety.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <numbers>
 #include <thread>
 
@@ -35,6 +35,8 @@ constexpr int kFirstRootAttempts = 50;
 // roots, where they are as well conditioned as the roots are. A random slice far from the fibre
 // has points of size 1e3 with quartic terms of 1e12 (Stewart-Gough): condition numbers of 1e12.
 constexpr double kSliceMove = 0.25;
+// Slices and pencils tried when a point is lost on the way.
+constexpr int kTraceAttempts = 3;
 
 Complex UnitDraw(RuntimeUniform& draws) {
   return std::polar(1.0, 2.0 * std::numbers::pi * draws.Next());
@@ -107,20 +109,14 @@ class IncidenceTrace {
  public:
   IncidenceTrace(const ParametricSystem& family, std::span<const Complex> p0, std::uint64_t seed,
                  const SegmentOptions& segment)
-      : linear_(LinearParameters(family)), p0_(p0.begin(), p0.end()), segment_(segment) {
+      : linear_(LinearParameters(family)),
+        p0_(p0.begin(), p0.end()),
+        seed_(seed),
+        segment_(segment) {
     if (linear_.empty()) return;
     incidence_ = MakeIncidenceFamily(family, linear_, p0);
     fibre_ = incidence_.FibreSlice(p0);
-    RuntimeUniform draws = StreamOf(seed, kIncidenceStream);
-    for (const Complex& f : fibre_) slice_.push_back(f + kSliceMove * BoxDraw(draws));
-    direction_.assign(fibre_.size(), 0.0);
-    for (std::size_t k = static_cast<std::size_t>(incidence_.ConstantsBegin()); k < fibre_.size();
-         ++k)
-      direction_[k] = kSliceMove * BoxDraw(draws);
-    gamma_ = UnitDraw(draws);
-    draws_ = draws;
-    sliceTarget_ = MakeSegmentTarget(incidence_.witness, slice_);
-    traceOptions_ = TraceOptions{seed, segment.threads, segment.interrupted};
+    Draw();
   }
 
   bool applicable() const { return !linear_.empty(); }
@@ -147,39 +143,53 @@ class IncidenceTrace {
       for (std::int64_t c = 0; c < added; ++c)
         if (!moved.reached[static_cast<std::size_t>(c)])
           more.tracked[static_cast<std::size_t>(c)] = 0;
-      Append(more);
+      AppendPencil(pencil_, more);
       if (std::getenv("MONO_DEBUG")) {
         int mv = 0, tr = 0;
-        for (std::int64_t c = 0; c < added; ++c) { mv += moved.reached[c]; tr += more.tracked[c]; }
+        for (std::int64_t c = 0; c < added; ++c) {
+          mv += moved.reached[c];
+          tr += more.tracked[c];
+        }
         std::fprintf(stderr, "trace: added %ld moved %d tracked %d\n", (long)added, mv, tr);
       }
     }
     std::vector<std::int64_t> all(static_cast<std::size_t>(pencil_.values.rows()));
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::int64_t>(i);
-    return TraceTest(pencil_, all);
+    const TraceTestResult test = TraceTest(pencil_, all);
+    const bool lost =
+        std::find(pencil_.tracked.begin(), pencil_.tracked.end(), 0) != pencil_.tracked.end();
+    if (!lost || attempt_ + 1 >= kTraceAttempts) return test;
+    // A point lost on the way (a path failed, or a point too ill-conditioned on the random
+    // slice): another slice and pencil for all of them.
+    ++attempt_;
+    Draw();
+    return Test(roots, pathsTracked);
   }
 
  private:
-  void Append(const TracePencil& more) {
-    if (pencil_.times.empty()) {
-      pencil_ = more;
-      return;
-    }
-    const std::int64_t old = pencil_.values.rows();
-    ColMajorMatrix<Complex> values(old + more.values.rows(), more.values.cols());
-    for (std::int64_t s = 0; s < values.cols(); ++s) {
-      for (std::int64_t i = 0; i < old; ++i) values(i, s) = pencil_.values(i, s);
-      for (std::int64_t i = 0; i < more.values.rows(); ++i) values(old + i, s) = more.values(i, s);
-    }
-    pencil_.values = std::move(values);
-    pencil_.size.insert(pencil_.size.end(), more.size.begin(), more.size.end());
-    pencil_.error.insert(pencil_.error.end(), more.error.begin(), more.error.end());
-    pencil_.tracked.insert(pencil_.tracked.end(), more.tracked.begin(), more.tracked.end());
+  // The random slice of V near the fibre's, the pencil through it, the gamma of the way there;
+  // attempt k draws from its own stream.
+  void Draw() {
+    RuntimeUniform draws = StreamOf(seed_, kIncidenceStream + attempt_);
+    slice_.clear();
+    for (const Complex& f : fibre_) slice_.push_back(f + kSliceMove * BoxDraw(draws));
+    direction_.assign(fibre_.size(), 0.0);
+    for (std::size_t k = static_cast<std::size_t>(incidence_.ConstantsBegin()); k < fibre_.size();
+         ++k)
+      direction_[k] = kSliceMove * BoxDraw(draws);
+    gamma_ = UnitDraw(draws);
+    draws_ = draws;
+    sliceTarget_ = MakeSegmentTarget(incidence_.witness, slice_);
+    traceOptions_ = TraceOptions{seed_ + static_cast<std::uint64_t>(attempt_), segment_.threads,
+                                 segment_.interrupted};
+    pencil_ = TracePencil{};
   }
 
   std::vector<int> linear_;
   std::vector<Complex> p0_;
+  std::uint64_t seed_;
   SegmentOptions segment_;
+  int attempt_ = 0;
   IncidenceFamily incidence_;
   std::vector<Complex> fibre_, slice_, direction_;
   Complex gamma_;
@@ -254,7 +264,7 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
   if (options.progress) {
     loops.progress = [&](const MonodromyProgress& p) {
       options.progress(FamilyMonodromyProgress{
-          p.loop, p.points, paths + tracePaths + p.pathsTracked, p.loopsWithoutNewPoint});
+          p.loops, p.points, paths + tracePaths + p.pathsTracked, p.loopsWithoutProgress});
     };
   }
   if (out.trace == FamilyTraceVerdict::kNotPassed) {
@@ -263,7 +273,23 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
       out.traceResidual = test.residual;
       out.traceThreshold = test.threshold;
       if (test.passed) out.trace = FamilyTraceVerdict::kPassed;
-      if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "closure: loops %zu points %ld residual %g threshold %g paths %ld\n", sofar.loops.size(), (long)sofar.points.cols(), test.residual, test.threshold, (long)sofar.pathsTracked);
+      if (std::getenv("MONO_DEBUG"))
+        std::fprintf(stderr, "closure: loops %zu points %ld residual %g threshold %g paths %ld\n",
+                     (size_t)sofar.loops, (long)sofar.points.cols(), test.residual, test.threshold,
+                     (long)sofar.pathsTracked);
+      if (std::getenv("MONO_DEBUG")) {
+        for (auto c : sofar.nodePoints) std::fprintf(stderr, " node %ld", (long)c);
+        std::fprintf(stderr, "\n x:");
+        for (int k = 0; k < sofar.points.rows(); ++k)
+          std::fprintf(stderr, " (%.3g,%.3g)", sofar.points(k, 0).real(),
+                       sofar.points(k, 0).imag());
+        std::fprintf(stderr, "\n");
+        for (auto& e : sofar.edges) {
+          std::fprintf(stderr, " edge %d->%d:", e.from, e.to);
+          for (auto i : e.image) std::fprintf(stderr, " %ld", (long)i);
+        }
+        std::fprintf(stderr, "\n");
+      }
       return test.passed;
     };
   }
@@ -273,7 +299,7 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
 
   start.roots = found.points;
   start.multiplicity.assign(static_cast<std::size_t>(found.points.cols()), 1);
-  out.loops = static_cast<int>(found.loops.size());
+  out.loops = found.loops;
   out.stop = found.stop;
   out.pathsTracked = paths + tracePaths + found.pathsTracked;
   out.pathsFailed = found.pathsFailed;

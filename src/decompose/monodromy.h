@@ -1,21 +1,30 @@
-// Monodromy: points of a family F(x; p) = 0 known at base parameters p are carried around loops in
-// parameter space, p -> p1 -> p2 -> p with random complex p1, p2, by the parameter homotopy of a
-// sweep (tracker/parameter_homotopy.h: the gamma trick, the end game, rescue and the path-jumping
-// check). A loop maps the roots at p to roots at p, a permutation of the fibre: end points that
-// are new roots are added, and the permutation is recorded.
+// Monodromy: points of a family F(x; p) = 0 known at base parameters p are carried along paths
+// between members of the family, by the parameter homotopy of a sweep (tracker/
+// parameter_homotopy.h: the gamma trick, the end game, rescue and the path-jumping check), and
+// back: every closed walk is a loop in parameter space, which permutes the roots at p. End points
+// that are new roots are added, and which point went where is recorded.
+//
+// The walks: a graph whose nodes are members (node 0 the base, the others at random complex
+// parameters) and whose edges are paths p_a -> p_b along the arc p_a + tau (p_b - p_a),
+// tau = gamma t / ((1 - t) + gamma t), each pair of nodes joined both ways with independent
+// gammas (so a -> b -> a is a loop too). Every root known at a node is carried along every edge
+// out of it once; the roots found at every node are kept. The graph starts as a triangle (three
+// nodes, six edges: 4 independent loops); when every root went along every edge, a new node is
+// joined both ways to two others (3 more independent loops). Compared with loops p -> p1 -> p2 -> p
+// of three segments each, every path here serves several loops: d roots complete on a triangle
+// after 6 d paths for 4 independent loops, against 12 d for 4 triangle loops.
 //
 // Why loops find every root: over the parameters outside a proper algebraic subset D (where roots
 // meet or go to infinity) the roots form a finite covering; a loop in the complement of D permutes
 // the fibre, and the permutations of all loops form the monodromy group. The roots on one
 // irreducible component of the incidence variety {(x, p) : F(x; p) = 0} form one orbit of that
-// group; random loops avoid D with probability one (D has real codimension 2) and generate the
-// group (a random complex line through p meets D in finitely many points, and loops in it already
-// generate the group by the Lefschetz-Zariski theorem). So from one root, loops reach every root
-// of its component, and the roots joined by the recorded permutations lie on one component.
+// group; random paths avoid D with probability one (D has real codimension 2), and random loops
+// generate the group. So from one root, the walks reach every root of its component, and points
+// joined by paths (at any node) lie on one component.
 //
 // Witness sets are the case where the parameters are the constants of the slicing planes: for a
-// witness system [randomised F (n - k equations); C x + c] with c the parameters, loops in c break
-// a witness set into the witness points of the irreducible components (the orbits).
+// witness system [randomised F (n - k equations); C x + c] with c the parameters, walks in c break
+// a witness set into the witness points of the irreducible components.
 #ifndef ZORMIX_DECOMPOSE_MONODROMY_H_
 #define ZORMIX_DECOMPOSE_MONODROMY_H_
 
@@ -37,44 +46,47 @@ using PointSymmetry = MonodromySymmetry;
 
 // Where a run is, for progress displays (from the calling thread).
 struct MonodromyProgress {
-  int loop = 0;             // loops made so far
-  std::int64_t points = 0;  // distinct points known
+  int loops = 0;            // independent loops of the graph so far (edges - nodes + 1)
+  std::int64_t points = 0;  // distinct points known at the base
   std::int64_t pathsTracked = 0;
-  int loopsWithoutNewPoint = 0;
+  int loopsWithoutProgress = 0;
 };
 
 struct MonodromyOptions {
-  // Every random draw (intermediate parameters, gammas, the tracker's checks) comes from streams
-  // derived from this seed and the loop's number: results are the same bit for bit whatever the
+  // Every random draw (node parameters, gammas, the tracker's checks) comes from streams derived
+  // from this seed and the node's or edge's number: results are the same bit for bit whatever the
   // thread count.
   std::uint64_t seed = 0;
-  int threads = 1;  // threads tracking the paths of one segment of a loop (>= 1)
-  // Stop after this many loops in a row without a new point (0: the registry's
-  // decompose.monodromy_stable_loops).
+  int threads = 1;  // threads tracking the paths of one edge's batch (>= 1)
+  // Stop once this many independent loops in a row added no point at the base and joined no
+  // groups (0: the registry's decompose.monodromy_stable_loops); not with a target count, which
+  // only the loop limit cuts short.
   int stableLoops = 0;
-  // At most this many loops (0: the registry's decompose.monodromy_max_loops).
+  // At most this many independent loops (0: the registry's decompose.monodromy_max_loops).
   int maxLoops = 0;
-  // Stop as soon as this many points are known.
+  // Stop as soon as this many points are known at the base.
   std::optional<std::int64_t> targetCount;
-  // Asked each time every known point has been carried around every loop made so far, with the
-  // points and the permutations: true stops the run (kComplete). A trace test goes here.
+  // Asked each time every known point at every node has gone along every edge out of it, with the
+  // results so far: true stops the run (kComplete). A trace test goes here.
   std::function<bool(const struct MonodromyResult& sofar)> complete;
-  // Intermediate parameters p1, p2 of a loop; empty: base_l + max(1, |base_l|) (u + i v) with u, v
-  // uniform in [-1, 1] for every parameter l. A witness set's loops move only its constants.
-  std::function<std::vector<Complex>(std::span<const Complex> base, RuntimeUniform& draws)>
+  // Parameters of a new node; empty: base_l + spread max(1, |base_l|) (u + i v) with u, v uniform
+  // in [-1, 1] for every parameter l. The spread is 1, and doubles (up to 64) after every round of
+  // the graph that found nothing, so that loops reach out to branch points far from the base.
+  std::function<std::vector<Complex>(std::span<const Complex> base, double spread,
+                                     RuntimeUniform& draws)>
       drawParameters;
   std::vector<PointSymmetry> symmetries;
-  // Polled between segments and while paths are tracked: true stops with Error kInterruptedId.
+  // Polled while paths are tracked: true stops with Error kInterruptedId.
   std::function<bool()> interrupted;
   std::function<void(const MonodromyProgress&)> progress;
 };
 
-// One loop and the permutation it induced on the points known when it was made (and on the
-// points added later, as they were carried around it).
-struct MonodromyLoop {
-  std::vector<Complex> first, second;  // p1, p2
-  // image[i]: the point that point i ended at after the loop, -1 when its path failed (lost,
-  // at infinity or singular: no verdict on it) or was not yet carried around this loop.
+// An edge of the graph and where it took the points of its source node.
+struct MonodromyEdge {
+  int from = 0, to = 0;  // nodes
+  Complex gamma;
+  // image[i]: the point of node `to` at which point i of node `from` ended, -1 when its path
+  // reached no regular root (lost, at infinity, singular, or a jump) or was not carried yet.
   std::vector<std::int64_t> image;
 };
 
@@ -82,12 +94,16 @@ struct MonodromyResult {
   // The points at the base parameters: the given ones first (in their order), then the new ones
   // in the order they were found. Regular roots, distinct (monodromy_points.h says how).
   ColMajorMatrix<Complex> points;
-  std::vector<MonodromyLoop> loops;
-  // Per point: the number of its group (0, 1, ...; in order of the groups' first point). Points
-  // joined by a loop's permutation share a group: each group lies on one irreducible component.
+  // Per point at the base: the number of its group (0, 1, ...; in order of the groups' first
+  // point). Points joined by paths through the graph share a group: each group lies on one
+  // irreducible component.
   std::vector<std::int32_t> group;
   int groupCount = 0;
-  std::int64_t pathsTracked = 0;  // paths followed, all segments of all loops
+  std::vector<std::vector<Complex>> nodes;  // parameters of every node; nodes[0] = base
+  std::vector<std::int64_t> nodePoints;     // points known at every node
+  std::vector<MonodromyEdge> edges;
+  int loops = 0;                  // independent loops: edges - nodes + 1
+  std::int64_t pathsTracked = 0;  // paths followed along all edges
   std::int64_t pathsFailed = 0;   // of those, the ones that reached no regular root
   // Given points that were not regular roots at the base, or duplicates of another given point:
   // left out of `points` (their indices in the input).
@@ -99,15 +115,11 @@ struct MonodromyResult {
   double seconds = 0.0;
 };
 
-// Runs loops from `points` (n x count, roots of family at `base`). Throws Error when the family
-// and the arrays do not fit, and kInterruptedId when interrupted.
+// Runs the walks from `points` (n x count, roots of family at `base`). Throws Error when the
+// family and the arrays do not fit, and kInterruptedId when interrupted.
 MonodromyResult RunMonodromy(const ParametricSystem& family, std::span<const Complex> base,
                              const ColMajorMatrix<Complex>& points,
                              const MonodromyOptions& options);
-
-// The groups of points joined by the loops' permutations (union-find over every image).
-std::vector<std::int32_t> GroupsOfLoops(std::int64_t pointCount,
-                                        const std::vector<MonodromyLoop>& loops, int& groupCount);
 
 }  // namespace zormix
 

@@ -12,21 +12,6 @@ namespace {
 // Failing groups are tried in pairs always and in threes up to this many failing groups.
 constexpr std::size_t kTripleSearchLimit = 40;
 
-void Append(TracePencil& pencil, const TracePencil& more) {
-  const std::int64_t old = pencil.values.rows();
-  const std::int64_t added = more.values.rows();
-  ColMajorMatrix<Complex> values(old + added, pencil.values.cols());
-  for (std::int64_t s = 0; s < values.cols(); ++s) {
-    for (std::int64_t i = 0; i < old; ++i) values(i, s) = pencil.values(i, s);
-    for (std::int64_t i = 0; i < added; ++i) values(old + i, s) = more.values(i, s);
-  }
-  pencil.values = std::move(values);
-  pencil.size.insert(pencil.size.end(), more.size.begin(), more.size.end());
-  pencil.error.insert(pencil.error.end(), more.error.begin(), more.error.end());
-  pencil.tracked.insert(pencil.tracked.end(), more.tracked.begin(), more.tracked.end());
-  pencil.pathsTracked += more.pathsTracked;
-}
-
 std::vector<std::int64_t> Union(const std::vector<std::vector<std::int64_t>>& groups,
                                 std::initializer_list<std::size_t> which) {
   std::vector<std::int64_t> all;
@@ -132,7 +117,8 @@ WitnessBreakup BreakWitnessSet(const ParametricSystem& witnessFamily, std::span<
       ColMajorMatrix<Complex> extra(sofar.points.rows(), sofar.points.cols() - known);
       for (std::int64_t c = known; c < sofar.points.cols(); ++c)
         std::copy_n(sofar.points.col(c), sofar.points.rows(), extra.col(c - known));
-      Append(out.pencil, TrackTracePencil(witnessFamily, base, direction, extra, traceOptions));
+      AppendPencil(out.pencil,
+                   TrackTracePencil(witnessFamily, base, direction, extra, traceOptions));
     }
     grouping = GroupAndTest(out.pencil, sofar.group, sofar.groupCount);
     return grouping.allPassed;

@@ -4,14 +4,15 @@ namespace zormix {
 
 const Parameter kMonodromyStableLoops{
     {.name = "decompose.monodromy_stable_loops",
-     .value = 5,
-     .lowest = 2,
-     .highest = 50,
-     .decides = "loops in a row that find no new point and join no groups before monodromy stops",
-     .reason = "a random loop induces a random element of the monodromy group; when the points "
-               "known are not yet a whole orbit, a loop moves one of them out with probability "
-               "at least 1 - 1/|orbit|, at least 1/2, so five loops in vain leave an incomplete "
-               "orbit with probability at most 1/32 (where no trace test or count decides)"}};
+     .value = 22,
+     .lowest = 4,
+     .highest = 200,
+     .decides = "independent loops in a row that find no new point and join no groups before "
+                "monodromy stops (without a count to reach)",
+     .reason = "the triangle (4 loops) and six more nodes (3 loops each), each round that finds "
+               "nothing doubling how far out the next node lies, so that the last is 64 times "
+               "the base's size away: a Stewart-Gough root stayed fixed under every loop out to "
+               "8 times, and moved at 16"}};
 
 const Parameter kMonodromyMaxLoops{
     {.name = "decompose.monodromy_max_loops",
@@ -34,49 +35,56 @@ const Parameter kMonodromyConditionLimit{
                "times the unit roundoff (1.1e-16): 1e7 leaves 1e-9, ten times below "
                "decompose.monodromy_same_point, which tells points apart"}};
 
-const Parameter kTraceConditionLimit{
-    {.name = "decompose.trace_condition_limit",
-     .value = 1e10,
-     .lowest = 1e7,
-     .highest = 1e12,
-     .decides = "relative condition number above which a point followed along the trace pencil "
-                "counts as lost (the test then fails)",
-     .reason = "the threshold of the trace test grows with the points' rounding bounds, so a point "
-               "good to 1e-6 (1e10 times the unit roundoff) still lets a complete set pass with "
-               "the incomplete ones far above it (residuals 1e-3 and more); the slices of the "
-               "Stewart-Gough incidence variety have points of condition 3e6"}};
-
 const Parameter kMonodromySamePoint{
     {.name = "decompose.monodromy_same_point",
      .value = 1e-8,
      .lowest = 1e-11,
-     .highest = 1e-5,
-     .decides = "relative distance within which an uncertified end point is the known root it is "
-                "nearest to",
+     .highest = 1e-6,
+     .decides = "relative distance within which an end point is the known root it is nearest to",
      .reason = "refined roots below decompose.monodromy_condition_limit are good to 1e-9; two "
                "distinct roots closer than 1e-8 would have condition numbers near 1e8, above "
                "that limit"}};
 
+const Parameter kTraceConditionLimit{
+    {.name = "decompose.trace_condition_limit",
+     .value = 1e8,
+     .lowest = 1e7,
+     .highest = 1e9,
+     .decides = "relative condition number above which a point followed along the trace pencil "
+                "counts as lost (the test then does not pass)",
+     .reason = "the threshold of the trace test grows with the points' rounding bounds, so it must "
+               "stay far below the residual of a set missing one point of d (about 1e-3 / d); a "
+               "point good to 1e-8 (1e8 times the unit roundoff) keeps it there, and the slices "
+               "of the Stewart-Gough incidence variety have points of condition up to 3e6"}};
+
 const Parameter kTraceSafety{
     {.name = "decompose.trace_safety",
-     .value = 1000,
+     .value = 100,
      .lowest = 10,
-     .highest = 1e5,
+     .highest = 1000,
      .decides = "factor on the rounding bound of the traces below which a trace counts as linear",
-     .reason = "each trace value sums refined points good to their condition number times the "
-               "unit roundoff; the three values and the linear combination of them add at most a "
-               "factor of 4, and the condition estimates are within a factor of 10 or so of the "
-               "truth"}};
+     .reason = "each trace value sums refined points good to their relative condition number "
+               "times the unit roundoff; the three values and their combination add at most a "
+               "factor of 4, and the condition bounds hold within a factor of 10 or so"}};
 
 const Parameter kTraceFloor{
     {.name = "decompose.trace_floor",
      .value = 1e-10,
      .lowest = 1e-13,
-     .highest = 1e-6,
+     .highest = 1e-8,
      .decides = "smallest threshold of the trace test, relative to the size of the traced values",
-     .reason = "the trace of a proper subset of a component moves nonlinearly by an amount of the "
-               "size of the points' motion along the pencil, which moves the slice by about its "
-               "own size: residuals of incomplete sets measured 1e-3 to 1; complete ones 1e-15 to "
-               "1e-12"}};
+     .reason = "complete sets measured residuals of 1e-15 to 1e-12 (rounding); a set missing one "
+               "point of d has a residual of about 1e-3 / d or more"}};
+
+const Parameter kTraceCeiling{
+    {.name = "decompose.trace_ceiling",
+     .value = 1e-6,
+     .lowest = 1e-8,
+     .highest = 1e-5,
+     .decides = "largest threshold of the trace test: a set whose rounding bound asks for more "
+                "does not pass (its points are too ill-conditioned to decide)",
+     .reason = "sets missing one of 38 to 40 Stewart-Gough roots measured residuals of 1e-5 to "
+               "4e-3 along the pencil of the incidence variety; a threshold of 1.2e-3 (from a "
+               "point of condition 1e10) once passed one of them"}};
 
 }  // namespace zormix

@@ -13,6 +13,7 @@ extern const Parameter kMonodromySamePoint;
 extern const Parameter kTraceConditionLimit;
 extern const Parameter kTraceSafety;
 extern const Parameter kTraceFloor;
+extern const Parameter kTraceCeiling;
 
 }  // namespace zormix
 

@@ -68,7 +68,7 @@ class MonodromyPoints {
   NormalForm system_;  // the member at the base, scaled
   double conditionLimit_;
   std::vector<std::int32_t> maxDegree_;
-  std::vector<Complex> absCoefficients_;  // |a_t| of the scaled member
+  std::vector<Complex> absCoefficients_;      // |a_t| of the scaled member
   std::vector<std::vector<Complex>> scaled_;  // known points in the scaled variables
   std::vector<double> error_;
   std::multimap<double, std::int64_t> byKey_;

@@ -77,12 +77,14 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
                          int sample, std::vector<std::int64_t>& owner) {
     const MonodromyPoints::Placement placed = at.Place(x);
     if (placed.verdict == MonodromyPoints::Verdict::kNotRegular) {
-      if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "pencil: point %ld sample %d not regular\n", (long)point, sample);
+      if (std::getenv("MONO_DEBUG"))
+        std::fprintf(stderr, "pencil: point %ld sample %d not regular\n", (long)point, sample);
       pencil.tracked[static_cast<std::size_t>(point)] = 0;
       return;
     }
     if (placed.verdict == MonodromyPoints::Verdict::kKnown) {
-      if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "pencil: point %ld sample %d known\n", (long)point, sample);
+      if (std::getenv("MONO_DEBUG"))
+        std::fprintf(stderr, "pencil: point %ld sample %d known\n", (long)point, sample);
       pencil.tracked[static_cast<std::size_t>(point)] = 0;
       pencil.tracked[static_cast<std::size_t>(owner[static_cast<std::size_t>(placed.index)])] = 0;
       return;
@@ -107,7 +109,8 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
     std::vector<std::int64_t> owner;
     for (std::int64_t c = 0; c < count; ++c) {
       if (!ends.reached[static_cast<std::size_t>(c)]) {
-        if (std::getenv("MONO_DEBUG")) std::fprintf(stderr, "pencil: point %ld sample %d not reached\n", (long)c, s);
+        if (std::getenv("MONO_DEBUG"))
+          std::fprintf(stderr, "pencil: point %ld sample %d not reached\n", (long)c, s);
         pencil.tracked[static_cast<std::size_t>(c)] = 0;
         continue;
       }
@@ -122,6 +125,24 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
         e[0] * std::abs(1.0 - r) + e[1] * std::abs(r) + e[2];
   }
   return pencil;
+}
+
+void AppendPencil(TracePencil& pencil, const TracePencil& more) {
+  if (pencil.times.empty()) {
+    pencil = more;
+    return;
+  }
+  const std::int64_t old = pencil.values.rows();
+  ColMajorMatrix<Complex> values(old + more.values.rows(), pencil.values.cols());
+  for (std::int64_t s = 0; s < values.cols(); ++s) {
+    for (std::int64_t i = 0; i < old; ++i) values(i, s) = pencil.values(i, s);
+    for (std::int64_t i = 0; i < more.values.rows(); ++i) values(old + i, s) = more.values(i, s);
+  }
+  pencil.values = std::move(values);
+  pencil.size.insert(pencil.size.end(), more.size.begin(), more.size.end());
+  pencil.error.insert(pencil.error.end(), more.error.begin(), more.error.end());
+  pencil.tracked.insert(pencil.tracked.end(), more.tracked.begin(), more.tracked.end());
+  pencil.pathsTracked += more.pathsTracked;
 }
 
 TraceTestResult TraceTest(const TracePencil& pencil, std::span<const std::int64_t> members) {
@@ -141,7 +162,7 @@ TraceTestResult TraceTest(const TracePencil& pencil, std::span<const std::int64_
       size > 0.0 ? std::max(kTraceFloor.value(), kTraceSafety * error / size) : kTraceFloor.value();
   result.residual =
       allTracked && size > 0.0 ? std::abs(defect) / size : std::numeric_limits<double>::infinity();
-  result.passed = result.residual <= result.threshold;
+  result.passed = result.residual <= result.threshold && result.threshold <= kTraceCeiling;
   return result;
 }
 

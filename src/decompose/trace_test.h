@@ -17,7 +17,9 @@
 // vanishes. The residual is this value over sum_i max_t |lambda(x_i(t))| (the size of the terms,
 // so that it does not depend on units); the threshold is the accuracy of the tracked points (each
 // refined end point is good to its condition number times the unit roundoff), times
-// decompose.trace_safety, and never below decompose.trace_floor.
+// decompose.trace_safety, and never below decompose.trace_floor. A threshold above
+// decompose.trace_ceiling (points too ill-conditioned to tell a complete set from one missing a
+// point) fails the test whatever the residual.
 #ifndef ZORMIX_DECOMPOSE_TRACE_TEST_H_
 #define ZORMIX_DECOMPOSE_TRACE_TEST_H_
 
@@ -52,7 +54,7 @@ struct TracePencil {
 struct TraceTestResult {
   double residual = 0.0;   // as above; infinity when a point of the set was not tracked
   double threshold = 0.0;  // the accuracy bound the residual is held against
-  bool passed = false;     // residual <= threshold
+  bool passed = false;     // residual <= threshold <= decompose.trace_ceiling
 };
 
 // Follows `points` (n x count, roots of family at `base`) along base + t direction. `direction`
@@ -61,6 +63,10 @@ struct TraceTestResult {
 TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Complex> base,
                              std::span<const Complex> direction,
                              const ColMajorMatrix<Complex>& points, const TraceOptions& options);
+
+// Appends the points of `more` (followed along the same pencil: same seed, base and direction) to
+// `pencil`; an empty `pencil` becomes `more`.
+void AppendPencil(TracePencil& pencil, const TracePencil& more);
 
 // The test of the points `members` (indices into the pencil's points).
 TraceTestResult TraceTest(const TracePencil& pencil, std::span<const std::int64_t> members);
