@@ -1,8 +1,6 @@
 // A family solved by monodromy: a first root, loops, and the trace test on the incidence variety.
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <numbers>
 #include <thread>
 
@@ -75,7 +73,7 @@ FirstRoot FindFirstRoot(const ParametricSystem& family, std::span<const Complex>
   std::vector<Complex> target(p0.begin(), p0.end());
   target.resize(static_cast<std::size_t>(offset.parameterCount()), 0.0);
   const std::shared_ptr<const SegmentTarget> to = MakeSegmentTarget(offset, target);
-  MonodromyPoints atP0(family, p0, kMonodromyConditionLimit);
+  MonodromyPoints atP0(LayoutAt(family, p0).system, kMonodromyConditionLimit);
   FirstRoot found;
   for (int attempt = 1; attempt <= kFirstRootAttempts; ++attempt) {
     RuntimeUniform draws = StreamOf(seed, kFirstRootStream + attempt);
@@ -137,21 +135,12 @@ class IncidenceTrace {
       pathsTracked += added;
       const SegmentEnds moved =
           TrackSegment(incidence_.witness, fibre_, *sliceTarget_, gamma_, lifted, draws_, segment_);
-      TracePencil more =
-          TrackTracePencil(incidence_.witness, slice_, direction_, moved.points, traceOptions_);
+      TracePencil more = pencilTracker_->Track(moved.points);
       pathsTracked += more.pathsTracked;
       for (std::int64_t c = 0; c < added; ++c)
         if (!moved.reached[static_cast<std::size_t>(c)])
           more.tracked[static_cast<std::size_t>(c)] = 0;
       AppendPencil(pencil_, more);
-      if (std::getenv("MONO_DEBUG")) {
-        int mv = 0, tr = 0;
-        for (std::int64_t c = 0; c < added; ++c) {
-          mv += moved.reached[c];
-          tr += more.tracked[c];
-        }
-        std::fprintf(stderr, "trace: added %ld moved %d tracked %d\n", (long)added, mv, tr);
-      }
     }
     std::vector<std::int64_t> all(static_cast<std::size_t>(pencil_.values.rows()));
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<std::int64_t>(i);
@@ -180,8 +169,10 @@ class IncidenceTrace {
     gamma_ = UnitDraw(draws);
     draws_ = draws;
     sliceTarget_ = MakeSegmentTarget(incidence_.witness, slice_);
-    traceOptions_ = TraceOptions{seed_ + static_cast<std::uint64_t>(attempt_), segment_.threads,
-                                 segment_.interrupted};
+    pencilTracker_ = std::make_unique<TracePencilTracker>(
+        incidence_.witness, slice_, direction_,
+        TraceOptions{seed_ + static_cast<std::uint64_t>(attempt_), segment_.threads,
+                     segment_.interrupted});
     pencil_ = TracePencil{};
   }
 
@@ -195,7 +186,7 @@ class IncidenceTrace {
   Complex gamma_;
   RuntimeUniform draws_{0};
   std::shared_ptr<const SegmentTarget> sliceTarget_;
-  TraceOptions traceOptions_;
+  std::unique_ptr<TracePencilTracker> pencilTracker_;
   TracePencil pencil_;
 };
 
@@ -273,23 +264,6 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
       out.traceResidual = test.residual;
       out.traceThreshold = test.threshold;
       if (test.passed) out.trace = FamilyTraceVerdict::kPassed;
-      if (std::getenv("MONO_DEBUG"))
-        std::fprintf(stderr, "closure: loops %zu points %ld residual %g threshold %g paths %ld\n",
-                     (size_t)sofar.loops, (long)sofar.points.cols(), test.residual, test.threshold,
-                     (long)sofar.pathsTracked);
-      if (std::getenv("MONO_DEBUG")) {
-        for (auto c : sofar.nodePoints) std::fprintf(stderr, " node %ld", (long)c);
-        std::fprintf(stderr, "\n x:");
-        for (int k = 0; k < sofar.points.rows(); ++k)
-          std::fprintf(stderr, " (%.3g,%.3g)", sofar.points(k, 0).real(),
-                       sofar.points(k, 0).imag());
-        std::fprintf(stderr, "\n");
-        for (auto& e : sofar.edges) {
-          std::fprintf(stderr, " edge %d->%d:", e.from, e.to);
-          for (auto i : e.image) std::fprintf(stderr, " %ld", (long)i);
-        }
-        std::fprintf(stderr, "\n");
-      }
       return test.passed;
     };
   }

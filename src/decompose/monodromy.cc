@@ -164,8 +164,9 @@ class Engine {
 
   void AddNode(std::vector<Complex> parameters) {
     Node node;
-    node.known = std::make_unique<MonodromyPoints>(family_, parameters, kMonodromyConditionLimit);
     node.target = MakeSegmentTarget(family_, parameters);
+    node.known =
+        std::make_unique<MonodromyPoints>(node.target->layout.system, kMonodromyConditionLimit);
     node.parameters = std::move(parameters);
     nodes_.push_back(std::move(node));
   }

@@ -81,7 +81,8 @@ WitnessBreakup BreakWitnessSet(const ParametricSystem& witnessFamily, std::span<
                                const MonodromyOptions& options) {
   const TraceOptions traceOptions{options.seed, options.threads, options.interrupted};
   WitnessBreakup out;
-  const TracePencil given = TrackTracePencil(witnessFamily, base, direction, points, traceOptions);
+  TracePencilTracker pencilTracker(witnessFamily, base, direction, traceOptions);
+  const TracePencil given = pencilTracker.Track(points);
   Grouping grouping;
   MonodromyOptions run = options;
   run.targetCount.reset();
@@ -117,8 +118,7 @@ WitnessBreakup BreakWitnessSet(const ParametricSystem& witnessFamily, std::span<
       ColMajorMatrix<Complex> extra(sofar.points.rows(), sofar.points.cols() - known);
       for (std::int64_t c = known; c < sofar.points.cols(); ++c)
         std::copy_n(sofar.points.col(c), sofar.points.rows(), extra.col(c - known));
-      AppendPencil(out.pencil,
-                   TrackTracePencil(witnessFamily, base, direction, extra, traceOptions));
+      AppendPencil(out.pencil, pencilTracker.Track(extra));
     }
     grouping = GroupAndTest(out.pencil, sofar.group, sofar.groupCount);
     return grouping.allPassed;

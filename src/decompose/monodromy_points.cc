@@ -11,7 +11,6 @@
 #include "finish/refine.h"
 #include "model/parametric_eval.h"
 #include "model/system_eval.h"
-#include "solve/family_layout.h"
 #include "zormix/error.h"
 
 namespace zormix {
@@ -37,9 +36,8 @@ double RelativeDistance(std::span<const Complex> y, std::span<const Complex> r) 
 
 }  // namespace
 
-MonodromyPoints::MonodromyPoints(const ParametricSystem& family, std::span<const Complex> base,
-                                 double conditionLimit)
-    : system_(LayoutAt(family, base).system),
+MonodromyPoints::MonodromyPoints(const NormalForm& member, double conditionLimit)
+    : system_(member),
       conditionLimit_(conditionLimit),
       maxDegree_(MaxDegrees(system_.scaled.exponents)) {
   for (const Complex& a : system_.scaled.coefficients) absCoefficients_.push_back(std::abs(a));

@@ -31,8 +31,8 @@ namespace zormix {
 class MonodromyPoints {
  public:
   // conditionLimit: the largest relative condition number of a regular root (Refine).
-  MonodromyPoints(const ParametricSystem& family, std::span<const Complex> base,
-                  double conditionLimit);
+  // The member's normal form (its SegmentTarget's layout.system).
+  MonodromyPoints(const NormalForm& member, double conditionLimit);
 
   enum class Verdict { kKnown, kNew, kNotRegular };
   struct Placement {

@@ -2,8 +2,6 @@
 #include "decompose/trace_test.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <numbers>
 
@@ -30,28 +28,41 @@ Complex Ratio(const TracePencil& pencil) { return pencil.times[2] / pencil.times
 
 }  // namespace
 
-TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Complex> base,
-                             std::span<const Complex> direction,
-                             const ColMajorMatrix<Complex>& points, const TraceOptions& options) {
-  if (points.rows() != family.n || static_cast<int>(base.size()) != family.parameterCount() ||
-      direction.size() != base.size())
-    throw Error(ErrorCode::kInvalidInput, "trace test: the points or parameters do not fit");
+TracePencilTracker::TracePencilTracker(const ParametricSystem& family,
+                                       std::span<const Complex> base,
+                                       std::span<const Complex> direction,
+                                       const TraceOptions& options)
+    : family_(family), base_(base.begin(), base.end()), options_(options) {
+  if (static_cast<int>(base.size()) != family.parameterCount() || direction.size() != base.size())
+    throw Error(ErrorCode::kInvalidInput, "trace test: the parameters do not fit the family");
   RuntimeUniform draws = StreamOf(options.seed, kPencilStream);
-  const int n = family.n;
-  std::vector<Complex> lambda;
-  for (int k = 0; k < n; ++k) lambda.push_back(UnitDraw(draws));
-  TracePencil pencil;
+  for (int k = 0; k < family.n; ++k) lambda_.push_back(UnitDraw(draws));
   const Complex t1 = UnitDraw(draws);
-  pencil.times = {0.0, t1, -t1};
+  times_ = {0.0, t1, -t1};
+  for (int s = 0; s < kSamples; ++s) {
+    std::vector<Complex> p = base_;
+    for (std::size_t l = 0; l < p.size(); ++l) p[l] += times_[s] * direction[l];
+    at_.push_back(MakeSegmentTarget(family, p));
+    gamma_.push_back(s == 0 ? Complex(1.0) : UnitDraw(draws));
+  }
+  draws_ = draws;
+}
+
+TracePencil TracePencilTracker::Track(const ColMajorMatrix<Complex>& points) {
+  const int n = family_.n;
+  if (points.rows() != n)
+    throw Error(ErrorCode::kInvalidInput, "trace test: the points do not fit the family");
+  TracePencil pencil;
+  pencil.times = times_;
   const std::int64_t count = points.cols();
   pencil.values.Assign(count, kSamples);
   pencil.size.assign(static_cast<std::size_t>(count), 0.0);
   pencil.error.assign(static_cast<std::size_t>(count), 0.0);
   pencil.tracked.assign(static_cast<std::size_t>(count), 1);
   std::vector<double> sampleError(static_cast<std::size_t>(count * kSamples), 0.0);
-
-  MonodromyPoints atBase(family, base, kTraceConditionLimit);
-  const std::span<const double> baseScale = atBase.ScaleExponents();
+  const std::span<const double> baseScale =
+      std::span<const double>(at_[0]->layout.system.scaleExponents)
+          .first(static_cast<std::size_t>(n));
   // lambda on the base member's scaled coordinates: a linear function of x that weighs every
   // unknown in its own units.
   const auto record = [&](const MonodromyPoints& at, std::int64_t index, std::int64_t point,
@@ -62,7 +73,7 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
     double size = 0.0, error = 0.0;
     for (int k = 0; k < n; ++k) {
       const double factor = std::exp(scale[k] - baseScale[k]);
-      value += lambda[k] * y[k] * factor;
+      value += lambda_[k] * y[k] * factor;
       size += std::abs(y[k]) * factor;
       error += at.ErrorOf(index) * factor;
     }
@@ -77,14 +88,10 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
                          int sample, std::vector<std::int64_t>& owner) {
     const MonodromyPoints::Placement placed = at.Place(x);
     if (placed.verdict == MonodromyPoints::Verdict::kNotRegular) {
-      if (std::getenv("MONO_DEBUG"))
-        std::fprintf(stderr, "pencil: point %ld sample %d not regular\n", (long)point, sample);
       pencil.tracked[static_cast<std::size_t>(point)] = 0;
       return;
     }
     if (placed.verdict == MonodromyPoints::Verdict::kKnown) {
-      if (std::getenv("MONO_DEBUG"))
-        std::fprintf(stderr, "pencil: point %ld sample %d known\n", (long)point, sample);
       pencil.tracked[static_cast<std::size_t>(point)] = 0;
       pencil.tracked[static_cast<std::size_t>(owner[static_cast<std::size_t>(placed.index)])] = 0;
       return;
@@ -92,25 +99,21 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
     owner.push_back(point);
     record(at, placed.index, point, sample);
   };
+  MonodromyPoints atBase(at_[0]->layout.system, kTraceConditionLimit);
   std::vector<std::int64_t> baseOwner;
   for (std::int64_t c = 0; c < count; ++c)
     place(atBase, std::span<const Complex>(points.col(c), static_cast<std::size_t>(n)), c, 0,
           baseOwner);
 
-  SegmentOptions segment{std::max(1, options.threads), options.interrupted};
+  const SegmentOptions segment{std::max(1, options_.threads), options_.interrupted};
   for (int s = 1; s < kSamples; ++s) {
-    std::vector<Complex> target(base.begin(), base.end());
-    for (std::size_t l = 0; l < target.size(); ++l) target[l] += pencil.times[s] * direction[l];
-    const std::shared_ptr<const SegmentTarget> to = MakeSegmentTarget(family, target);
-    const Complex gamma = UnitDraw(draws);
-    const SegmentEnds ends = TrackSegment(family, base, *to, gamma, points, draws, segment);
+    const SegmentEnds ends =
+        TrackSegment(family_, base_, *at_[s], gamma_[s], points, draws_, segment);
     pencil.pathsTracked += count;
-    MonodromyPoints atTarget(family, target, kTraceConditionLimit);
+    MonodromyPoints atTarget(at_[s]->layout.system, kTraceConditionLimit);
     std::vector<std::int64_t> owner;
     for (std::int64_t c = 0; c < count; ++c) {
       if (!ends.reached[static_cast<std::size_t>(c)]) {
-        if (std::getenv("MONO_DEBUG"))
-          std::fprintf(stderr, "pencil: point %ld sample %d not reached\n", (long)c, s);
         pencil.tracked[static_cast<std::size_t>(c)] = 0;
         continue;
       }
@@ -125,6 +128,13 @@ TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Com
         e[0] * std::abs(1.0 - r) + e[1] * std::abs(r) + e[2];
   }
   return pencil;
+}
+
+TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Complex> base,
+                             std::span<const Complex> direction,
+                             const ColMajorMatrix<Complex>& points, const TraceOptions& options) {
+  TracePencilTracker tracker(family, base, direction, options);
+  return tracker.Track(points);
 }
 
 void AppendPencil(TracePencil& pencil, const TracePencil& more) {

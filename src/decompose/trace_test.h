@@ -25,9 +25,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
+#include "base/random.h"
+#include "decompose/monodromy_track.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/complex.h"
 #include "zormix/parametric.h"
@@ -63,6 +66,23 @@ struct TraceTestResult {
 TracePencil TrackTracePencil(const ParametricSystem& family, std::span<const Complex> base,
                              std::span<const Complex> direction,
                              const ColMajorMatrix<Complex>& points, const TraceOptions& options);
+
+// The same, for points handed in over several calls (each call tracks only its points): the
+// pencil's draws and members are made once.
+class TracePencilTracker {
+ public:
+  TracePencilTracker(const ParametricSystem& family, std::span<const Complex> base,
+                     std::span<const Complex> direction, const TraceOptions& options);
+  TracePencil Track(const ColMajorMatrix<Complex>& points);
+
+ private:
+  const ParametricSystem& family_;
+  std::vector<Complex> base_;
+  TraceOptions options_;
+  std::vector<Complex> lambda_, times_, gamma_;
+  std::vector<std::shared_ptr<const SegmentTarget>> at_;  // the members at t_s
+  RuntimeUniform draws_{0};
+};
 
 // Appends the points of `more` (followed along the same pencil: same seed, base and direction) to
 // `pencil`; an empty `pencil` becomes `more`.

@@ -42,7 +42,13 @@ std::vector<std::int64_t> TermOrigins(const ParametricSystem& family) {
   tagged.variableNames = family.variableNames;
   for (std::int64_t p = 0; p < family.termTotal(); ++p)
     tagged.coefficients.emplace_back(static_cast<double>(p + 1), 0.0);
-  const NormalForm sorted = BringToNormalForm(tagged);
+  // The order of BringToNormalForm, without its scaling (which moves no term).
+  NormalForm sorted(tagged);
+  SortEquationsByTermCount(sorted.scaled);
+  SortTermsDescending(sorted.scaled);
+  sorted.rawCoefficients = sorted.scaled.coefficients;
+  sorted.scaleExponents.assign(static_cast<std::size_t>(2 * sorted.scaled.n), 0.0);
+  CompleteConstantTerms(sorted);
   std::vector<std::int64_t> origin;
   for (const Complex& tag : sorted.rawCoefficients)
     origin.push_back(static_cast<std::int64_t>(tag.real()) - 1);
