@@ -8,17 +8,22 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "cli/input.h"
+#include "frontend/input.h"
 #include "cli/interrupt.h"
 #include "cli/monodromy_symmetry.h"
-#include "cli/output.h"
-#include "solve/front_end.h"
+#include "frontend/output.h"
+#include "frontend/front_end.h"
 #include "zormix/error.h"
 #include "zormix/monodromy.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
 
 namespace zormix::cli {
+using frontend::CheckOutputPath;
+using frontend::InputName;
+using frontend::kStandardStream;
+using frontend::ReadWholeFile;
+using frontend::WriteOutput;
 namespace {
 
 constexpr int kExitInterrupted = 130;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "finish/disjoint_sets.h"
+#include "base/disjoint_sets.h"
 
 namespace zormix {
 namespace {

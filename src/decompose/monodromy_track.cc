@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "tracker/parameter_homotopy.h"
+#include "tracker/routes/parameter_homotopy.h"
 #include "tracker/tracking.h"
 #include "zormix/types.h"
 
