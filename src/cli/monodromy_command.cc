@@ -8,11 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "frontend/input.h"
 #include "cli/interrupt.h"
-#include "cli/monodromy_symmetry.h"
-#include "frontend/output.h"
 #include "frontend/front_end.h"
+#include "frontend/input.h"
+#include "frontend/monodromy_symmetry.h"
+#include "frontend/output.h"
 #include "zormix/error.h"
 #include "zormix/monodromy.h"
 #include "zormix/parametric.h"
@@ -22,6 +22,7 @@ namespace zormix::cli {
 using frontend::CheckOutputPath;
 using frontend::InputName;
 using frontend::kStandardStream;
+using frontend::ParseSymmetry;
 using frontend::ReadWholeFile;
 using frontend::WriteOutput;
 namespace {

@@ -1,11 +1,11 @@
-#include "cli/monodromy_symmetry.h"
+#include "frontend/monodromy_symmetry.h"
 
 #include <cstdlib>
 #include <vector>
 
 #include "zormix/error.h"
 
-namespace zormix {
+namespace zormix::frontend {
 namespace {
 
 std::string Trim(const std::string& s) {
@@ -71,4 +71,4 @@ MonodromySymmetry ParseSymmetry(const std::string& text, const ParametricSystem&
   return g;
 }
 
-}  // namespace zormix
+}  // namespace zormix::frontend
