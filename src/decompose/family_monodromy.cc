@@ -107,21 +107,22 @@ class IncidenceTrace {
  public:
   IncidenceTrace(const ParametricSystem& family, std::span<const Complex> p0, std::uint64_t seed,
                  const SegmentOptions& segment)
-      : linear_(LinearParameters(family)),
+      : family_(family),
+        linear_(LinearParameters(family)),
         p0_(p0.begin(), p0.end()),
         seed_(seed),
-        segment_(segment) {
-    if (linear_.empty()) return;
-    incidence_ = MakeIncidenceFamily(family, linear_, p0);
-    fibre_ = incidence_.FibreSlice(p0);
-    Draw();
-  }
+        segment_(segment) {}
 
   bool applicable() const { return !linear_.empty(); }
   int linearCount() const { return static_cast<int>(linear_.size()); }
 
   // Takes the roots beyond those seen so far; returns the test of all of them.
   TraceTestResult Test(const ColMajorMatrix<Complex>& roots, std::int64_t& pathsTracked) {
+    if (!pencilTracker_) {  // made when first asked: a run with a count asks never
+      incidence_ = MakeIncidenceFamily(family_, linear_, p0_);
+      fibre_ = incidence_.FibreSlice(p0_);
+      Draw();
+    }
     const int n = incidence_.n;
     const std::int64_t seen = pencil_.values.rows();
     const std::int64_t added = roots.cols() - seen;
@@ -176,6 +177,7 @@ class IncidenceTrace {
     pencil_ = TracePencil{};
   }
 
+  const ParametricSystem& family_;
   std::vector<int> linear_;
   std::vector<Complex> p0_;
   std::uint64_t seed_;
