@@ -280,7 +280,7 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
   out.pathsTracked = paths + tracePaths + found.pathsTracked;
   out.pathsFailed = found.pathsFailed;
   start.pathCount = out.pathsTracked;
-  start.route = Route::kPolyhedral;
+  start.method = FamilyStart::Method::kMonodromy;
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   return out;
 }

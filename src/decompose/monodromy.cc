@@ -37,11 +37,14 @@ std::vector<Complex> DefaultDraw(std::span<const Complex> base, double spread,
   return p;
 }
 
-// The spread of a new node's parameters grows by this factor after every round of the graph that
-// found nothing, up to kLargestSpread: loops near the base encircle only the branch points near
-// it, and a root whose branch points all lie farther out is moved by no loop there (a
-// Stewart-Gough root of size 8 stayed fixed under every loop of spread 1 and 3).
+// A new node lies at spread s times the base's size from it, s log-uniform in [S, kSpreadRange S];
+// S doubles after every round of the graph that found nothing, up to kLargestSpread. Loops near
+// the base encircle only the branch points near it, and a root whose branch points all lie
+// farther out is moved by no loop there (a Stewart-Gough root of size 8 stayed fixed under every
+// loop of spread 1 and 3; the planar robot's branch points lie at leg lengths of 10 to 100, its
+// base near 1); nodes at several distances make loops of every size.
 constexpr double kSpreadGrowth = 2.0;
+constexpr double kSpreadRange = 8.0;
 constexpr double kLargestSpread = 64.0;
 
 // Union-find that grows with the points; the representative of a set is its smallest member.
@@ -116,7 +119,7 @@ class Engine {
       const int groups = GroupCount();
       const bool progress = nodes_[0].known->count() != countBefore || groups != groupsBefore;
       stale_ = progress ? 0 : stale_ + Loops() - loopsBefore;
-      spread_ = progress ? 1.0 : std::min(kLargestSpread, spread_ * kSpreadGrowth);
+      if (!progress) spread_ = std::min(kLargestSpread, spread_ * kSpreadGrowth);
       Report();
       if (options_.complete && options_.complete(Snapshot())) {
         result_.stop = MonodromyStop::kComplete;
@@ -154,9 +157,9 @@ class Engine {
 
   std::vector<Complex> DrawNode() {
     RuntimeUniform draws = StreamOf(options_.seed, static_cast<std::int64_t>(nodes_.size()));
-    std::vector<Complex> p = options_.drawParameters
-                                 ? options_.drawParameters(base_, spread_, draws)
-                                 : DefaultDraw(base_, spread_, draws);
+    const double spread = spread_ * std::pow(kSpreadRange, draws.Next());
+    std::vector<Complex> p = options_.drawParameters ? options_.drawParameters(base_, spread, draws)
+                                                     : DefaultDraw(base_, spread, draws);
     if (p.size() != base_.size())
       throw Error(ErrorCode::kInvalidInput, "monodromy: drawn parameters of the wrong count");
     return p;

@@ -70,8 +70,9 @@ struct MonodromyOptions {
   // results so far: true stops the run (kComplete). A trace test goes here.
   std::function<bool(const struct MonodromyResult& sofar)> complete;
   // Parameters of a new node; empty: base_l + spread max(1, |base_l|) (u + i v) with u, v uniform
-  // in [-1, 1] for every parameter l. The spread is 1, and doubles (up to 64) after every round of
-  // the graph that found nothing, so that loops reach out to branch points far from the base.
+  // in [-1, 1] for every parameter l. The spread is log-uniform in [S, 8 S], S = 1 doubling (up to
+  // 64) after every round of the graph that found nothing, so that loops reach out to branch
+  // points far from the base.
   std::function<std::vector<Complex>(std::span<const Complex> base, double spread,
                                      RuntimeUniform& draws)>
       drawParameters;

@@ -10,8 +10,8 @@ const Parameter kMonodromyStableLoops{
      .decides = "independent loops in a row that find no new point and join no groups before "
                 "monodromy stops (without a count to reach)",
      .reason = "the triangle (4 loops) and six more nodes (3 loops each), each round that finds "
-               "nothing doubling how far out the next node lies, so that the last is 64 times "
-               "the base's size away: a Stewart-Gough root stayed fixed under every loop out to "
+               "nothing doubling how far out the next nodes lie, so that the last reach 64 to 512 "
+               "times the base's size: a Stewart-Gough root stayed fixed under every loop out to "
                "8 times, and moved at 16"}};
 
 const Parameter kMonodromyMaxLoops{
