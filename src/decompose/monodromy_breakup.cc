@@ -82,37 +82,12 @@ WitnessBreakup BreakWitnessSet(const ParametricSystem& witnessFamily, std::span<
   const TraceOptions traceOptions{options.seed, options.threads, options.interrupted};
   WitnessBreakup out;
   TracePencilTracker pencilTracker(witnessFamily, base, direction, traceOptions);
-  const TracePencil given = pencilTracker.Track(points);
   Grouping grouping;
   MonodromyOptions run = options;
   run.targetCount.reset();
-  // The pencil's rows follow the monodromy's points: the given ones it kept, then the new ones.
-  std::vector<std::int64_t> keptGiven;
-  bool firstCall = true;
+  // The pencil's rows follow the monodromy's points (the given ones it kept, then the new ones):
+  // each point is followed along the pencil once, when the loops first ask.
   run.complete = [&](const MonodromyResult& sofar) {
-    if (firstCall) {
-      std::vector<std::uint8_t> refused(static_cast<std::size_t>(points.cols()), 0);
-      for (const std::int64_t r : sofar.refused) refused[static_cast<std::size_t>(r)] = 1;
-      for (std::int64_t c = 0; c < points.cols(); ++c)
-        if (!refused[static_cast<std::size_t>(c)]) keptGiven.push_back(c);
-      out.pencil.times = given.times;
-      out.pencil.values.Assign(0, given.values.cols());
-      TracePencil kept = given;
-      kept.values.Assign(static_cast<std::int64_t>(keptGiven.size()), given.values.cols());
-      kept.size.clear();
-      kept.error.clear();
-      kept.tracked.clear();
-      for (std::size_t r = 0; r < keptGiven.size(); ++r) {
-        const std::int64_t c = keptGiven[r];
-        for (std::int64_t s = 0; s < given.values.cols(); ++s)
-          kept.values(static_cast<std::int64_t>(r), s) = given.values(c, s);
-        kept.size.push_back(given.size[static_cast<std::size_t>(c)]);
-        kept.error.push_back(given.error[static_cast<std::size_t>(c)]);
-        kept.tracked.push_back(given.tracked[static_cast<std::size_t>(c)]);
-      }
-      out.pencil = std::move(kept);
-      firstCall = false;
-    }
     const std::int64_t known = out.pencil.values.rows();
     if (sofar.points.cols() > known) {
       ColMajorMatrix<Complex> extra(sofar.points.rows(), sofar.points.cols() - known);

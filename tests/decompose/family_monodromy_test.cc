@@ -167,3 +167,27 @@ TEST(FamilyMonodromyTest, HeavyStewartGoughAndSixR) {
 
 }  // namespace
 }  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// a enters squared: no trace test; the loops stop when stable, with every root all the same.
+TEST(FamilyMonodromyTest, WithoutALinearParameterTheStableLoopsDecide) {
+  const ParametricSystem family = ParseParametricText(
+      "variables x, y;\nparameters a;\nx^2 + a^2*y - 1;\ny^2 - a^2*x - 2;\n", "f");
+  EXPECT_TRUE(LinearParameters(family).empty());
+  FamilyMonodromyOptions options;
+  options.seed = 2;
+  const FamilyMonodromyResult found = SolveFamilyByMonodromy(family, options);
+  EXPECT_EQ(found.trace, FamilyTraceVerdict::kNotApplicable);
+  EXPECT_EQ(found.stop, MonodromyStop::kStable);
+  EXPECT_EQ(found.start.roots.cols(), 4);
+  EXPECT_EQ(found.start.method, FamilyStart::Method::kMonodromy);
+  // The start file says how the roots were found, and reads back so.
+  const FamilyStart read = ParseFamilyStart(FormatFamilyStart(found.start), "start");
+  EXPECT_EQ(read.method, FamilyStart::Method::kMonodromy);
+  EXPECT_EQ(read.roots.storage(), found.start.roots.storage());
+}
+
+}  // namespace
+}  // namespace zormix

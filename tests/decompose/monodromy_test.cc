@@ -234,3 +234,100 @@ TEST(MonodromyTest, RefusesPointsThatAreNoRootsAndMisfitArrays) {
 
 }  // namespace
 }  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// A pencil of two points whose defects cancel, with the rounding bounds as given.
+TracePencil TwoPoints(double error) {
+  TracePencil pencil;
+  pencil.times = {0.0, 1.0, -1.0};
+  pencil.values.Assign(2, 3);
+  // v(t) = 1 + t + t^2 and 2 - t - t^2: each defect v(-1) - v(0) + (v(1) - v(0)) = +-2.
+  pencil.values(0, 0) = 1.0;
+  pencil.values(0, 1) = 3.0;
+  pencil.values(0, 2) = 1.0;
+  pencil.values(1, 0) = 2.0;
+  pencil.values(1, 1) = 0.0;
+  pencil.values(1, 2) = 2.0;
+  pencil.size = {3.0, 2.0};
+  pencil.error = {error, error};
+  pencil.tracked = {1, 1};
+  return pencil;
+}
+
+TEST(TraceTestTest, DefectsAddUpAndTheThresholdFollowsTheRoundingUpToItsCeiling) {
+  const TracePencil pencil = TwoPoints(1e-15);
+  const TraceTestResult one = TraceTest(pencil, std::vector<std::int64_t>{0});
+  EXPECT_FALSE(one.passed);
+  EXPECT_DOUBLE_EQ(one.residual, 2.0 / 3.0);
+  const TraceTestResult both = TraceTest(pencil, std::vector<std::int64_t>{0, 1});
+  EXPECT_TRUE(both.passed);
+  EXPECT_EQ(both.residual, 0.0);
+  EXPECT_GT(both.threshold, 0.0);
+  // Points too ill-conditioned to decide: a threshold above the ceiling never passes.
+  EXPECT_FALSE(TraceTest(TwoPoints(1e-3), std::vector<std::int64_t>{0, 1}).passed);
+  // A point not followed to the end: no verdict.
+  TracePencil lost = pencil;
+  lost.tracked[1] = 0;
+  const TraceTestResult untracked = TraceTest(lost, std::vector<std::int64_t>{0, 1});
+  EXPECT_FALSE(untracked.passed);
+  EXPECT_TRUE(std::isinf(untracked.residual));
+  EXPECT_FALSE(TraceTest(pencil, std::vector<std::int64_t>{}).passed);
+}
+
+TEST(MonodromyTest, AnIncompleteWitnessSetIsCompletedAndABreakupTellsWhichPointsAreNew) {
+  const ParametricSystem family = ParseParametricText(kCircleAndLine, "circle and line");
+  const std::vector<Complex> base{Complex(150.0, 40.0)};
+  const ColMajorMatrix<Complex> all = RootsAt(family, base);
+  std::int64_t onLine = -1;
+  for (std::int64_t c = 0; c < 3; ++c)
+    if (std::abs(all(0, c) - 2.0 * all(1, c) - 300.0) < 1e-6) onLine = c;
+  ASSERT_GE(onLine, 0);
+  const std::int64_t circle = onLine == 0 ? 1 : 0;
+  // The line's point, a circle point given twice, and a point that is no root.
+  ColMajorMatrix<Complex> given(2, 4);
+  std::copy_n(all.col(onLine), 2, given.col(0));
+  std::copy_n(all.col(circle), 2, given.col(1));
+  std::copy_n(all.col(circle), 2, given.col(2));
+  given(0, 3) = 1.0;
+  MonodromyOptions options;
+  options.seed = 6;
+  const WitnessBreakup b = BreakWitnessSet(family, base, given, {{Complex(-30.0, 70.0)}}, options);
+  EXPECT_EQ(b.monodromy.refused, (std::vector<std::int64_t>{2, 3}));
+  ASSERT_EQ(b.monodromy.points.cols(), 3);  // the two kept, then the other circle point
+  EXPECT_TRUE(b.allPassed);
+  ASSERT_EQ(b.components.size(), 2u);
+  std::vector<std::vector<std::int64_t>> components = b.components;
+  std::sort(components.begin(), components.end(),
+            [](const auto& u, const auto& v) { return u.size() < v.size(); });
+  EXPECT_EQ(components[0], (std::vector<std::int64_t>{0}));
+  EXPECT_EQ(components[1], (std::vector<std::int64_t>{1, 2}));
+  EXPECT_EQ(b.pencil.values.rows(), 3);
+}
+
+TEST(MonodromyTest, StableLoopsStopARunAndAStopRequestEndsIt) {
+  const ParametricSystem family = ParseParametricText(kTwistedCubic, "cubic");
+  const std::vector<Complex> base{Complex(0.3, -0.7)};
+  const ColMajorMatrix<Complex> all = RootsAt(family, base);
+  MonodromyOptions options;
+  options.seed = 8;
+  options.stableLoops = 4;
+  const MonodromyResult stable = RunMonodromy(family, base, all, options);
+  EXPECT_EQ(stable.stop, MonodromyStop::kStable);
+  EXPECT_EQ(stable.points.cols(), 3);
+  EXPECT_LE(stable.loops, 4 + 3 + 3);
+  options.maxLoops = 4;
+  options.stableLoops = 100;
+  EXPECT_EQ(RunMonodromy(family, base, all, options).stop, MonodromyStop::kLoopLimit);
+  options.interrupted = [] { return true; };
+  try {
+    RunMonodromy(family, base, all, options);
+    FAIL() << "not interrupted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.code(), ErrorCode::kInterrupted);
+  }
+}
+
+}  // namespace
+}  // namespace zormix
