@@ -15,6 +15,8 @@ function [roots, info] = zormix_solve(varargin)
 %   S = zormix_solve(POLYNOMIALS, 'parameters', PNAMES)
 %   [R, INFO] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'values', P)
 %   [R, INFO] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'values', P, 'start', S)
+%   [S, M] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'start', 'monodromy')
+%   [S, M] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'start', 'monodromy', 'count', N)
 %
 %   EXPONENTS, COEFFICIENTS, TERMCOUNTS and NAMES are as in ZORMIX_WRITE_PSNUM (one row of
 %   EXPONENTS per term). POLYNOMIALS is the system written as text: a cell array of equations
@@ -49,6 +51,14 @@ function [roots, info] = zormix_solve(varargin)
 %              the fields below plus instance, parameters, solved (false: error says why),
 %              flagged (paths were lost and the member re-tracked) and gammaAttempts. 'start', S
 %              reuses a start of the same family instead of solving one (docs/parameters.md).
+%              'start', 'monodromy' finds the start by monodromy loops from one root instead of a
+%              start solve (docs/monodromy.md): far fewer paths when the family has far fewer
+%              roots than a start solve has paths. Without 'values' the second output M tells
+%              what the loops did: solutionCount, traceTestPassed (the roots are proved
+%              complete), traceTest ('passed', 'not passed', 'not run', 'not applicable'),
+%              traceResidual, stop ('count', 'trace test', 'stable', 'loop limit'), loops,
+%              npaths, seconds. 'count', N (the roots of a generic member, when known) stops the
+%              loops at N roots; then no trace test is run.
 %
 %   ROOTS is n x count: the accepted roots, one per column, variables in the system's order.
 %   INFO has the fields
@@ -147,6 +157,9 @@ function [roots, info] = solve_family(system, options)
   if ~isfield(options, 'values')
     roots = result.start;
     info = result.start;
+    if isfield(result, 'monodromy')
+      info = result.monodromy;
+    end
     return;
   end
   members = result.members;
@@ -197,7 +210,7 @@ function options = parse_options(rest, isText)
         options.route = route_of(value);
       case 'mode'
         options.route = value;
-      case {'seed', 'threads', 'progress', 'report', 'certify', 'values', 'start'}
+      case {'seed', 'threads', 'progress', 'report', 'certify', 'values', 'start', 'count'}
         options.(name) = value;
       case 'maxpaths'
         options.maxPaths = value;

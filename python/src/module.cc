@@ -15,6 +15,7 @@
 #include "frontend/output.h"
 #include "python/src/errors.h"
 #include "python/src/family.h"
+#include "python/src/monodromy.h"
 #include "python/src/python_callbacks.h"
 #include "python/src/result_convert.h"
 #include "python/src/system_parts.h"
@@ -128,6 +129,7 @@ void DefineModule(py::module_& m) {
   RegisterErrorTranslator();
   BindResult(m);
   BindFamilies(m);
+  BindMonodromy(m);
   m.attr("MAX_THREADS") = kMaxThreads;
   m.attr("VARIABLE_NAME_LENGTH") = kVariableNameLength;
   m.attr("VERSION") = ZORMIX_VERSION;

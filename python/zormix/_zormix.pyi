@@ -46,3 +46,7 @@ def sweep(family: Family, start: Optional[Start], values: np.ndarray, seed: Opti
           threads: int, certify: bool,
           progress: Optional[Callable[[str, int, int, int, int], None]]
           ) -> tuple[Start, list[SolvedResult]]: ...
+def monodromy(family: Family, seed: Optional[int], threads: int, count: Optional[int],
+              symmetries: list[str],
+              progress: Optional[Callable[[str, int, int, int, int], None]]
+              ) -> tuple[Start, dict[str, Any]]: ...

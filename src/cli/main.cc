@@ -21,6 +21,7 @@
 
 #include "base/parameter_registry.h"
 #include "cli/interrupt.h"
+#include "cli/monodromy_command.h"
 #include "cli/suggest.h"
 #include "cli/sweep_command.h"
 #include "finish/report.h"
@@ -318,8 +319,8 @@ int RunConvert(const ConvertArgs& a) {
 }
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
-  return word == "solve" || word == "convert" || word == "sweep" || word == "-h" ||
-         word == "--help" || word == "--version" || word == "--parameters";
+  return word == "solve" || word == "convert" || word == "sweep" || word == "monodromy" ||
+         word == "-h" || word == "--help" || word == "--version" || word == "--parameters";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -333,7 +334,7 @@ std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFil
   return args;
 }
 
-const std::vector<std::string> kCommands = {"solve", "convert", "sweep"};
+const std::vector<std::string> kCommands = {"solve", "convert", "sweep", "monodromy"};
 
 // "; did you mean 'X'?" for a word near one of `candidates`, else "".
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates,
@@ -424,6 +425,8 @@ int Main(int argc, char** argv) {
 
   SweepArgs sweepArgs;
   CLI::App* sweep = AddSweepCommand(app, sweepArgs);
+  MonodromyArgs monodromyArgs;
+  CLI::App* monodromy = AddMonodromyCommand(app, monodromyArgs);
 
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
@@ -445,12 +448,16 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    const CLI::App& parsed = convert->parsed() ? *convert : sweep->parsed() ? *sweep : *solve;
+    const CLI::App& parsed = convert->parsed()     ? *convert
+                             : sweep->parsed()     ? *sweep
+                             : monodromy->parsed() ? *monodromy
+                                                   : *solve;
     return UsageFailure(WithOptionHints(e.what(), given, parsed));
   }
   if (listParameters) return ListParameters();
   if (app.get_subcommands().empty()) return UsageFailure("a command is required");
   if (convert->parsed()) return RunConvert(convertArgs);
+  if (monodromy->parsed()) return RunMonodromyCommand(monodromyArgs, UsageFailure);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI
     if (!cluster::IsRankZero()) return ServeSweep(sweepArgs, UsageFailure);
