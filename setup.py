@@ -1,7 +1,7 @@
 """Builds the extension module zormix._zormix with CMake (the project's own build), so that the
 package holds the same solver as the command line. Used by pip through pyproject.toml.
 
-The first build compiles the whole solver: about 10 minutes on 2 busy cores, 3 on 8. It runs on
+The first build compiles the whole solver: 9 to 11 minutes on 2 busy cores. It runs on
 every core the process may use and says how far it is on the terminal (pip -v shows the whole
 log). Environment:
   ZORMIX_BUILD_DIR   a CMake build folder to build in and keep, e.g. the repository's build/:
