@@ -255,8 +255,10 @@ void RefuseLoneLeadingNumbers(const std::vector<Token>& tokens, std::string_view
   for (std::size_t k = 1; k < tokens.size(); ++k) {
     const Token& number = tokens[k - 1];
     if (tokens[k].kind != Kind::kNewline || number.kind != Kind::kNumber) continue;
-    if (k >= 2 && tokens[k - 2].kind != Kind::kNewline && tokens[k - 2].kind != Kind::kSemicolon)
-      continue;
+    // Alone on its line and first in its statement: only line ends back to a ';' or the start.
+    std::size_t before = k - 1;
+    while (before > 0 && tokens[before - 1].kind == Kind::kNewline) --before;
+    if (before > 0 && (tokens[before - 1].kind != Kind::kSemicolon || before == k - 1)) continue;
     std::size_t next = k;
     while (next < tokens.size() && tokens[next].kind == Kind::kNewline) ++next;
     if (next == tokens.size() || !OpensFactor(tokens[next].kind)) continue;

@@ -92,9 +92,11 @@ TEST(PhcFormatTest, LoneLeadingNumbersAreRefusedNotMultiplied) {
               HasSubstr("t:2:1: the number '3'"));
   EXPECT_THAT(ErrorOf([] { ParseParametricText("parameters a;\n2\nx - a;", "t"); }),
               HasSubstr("t:2:1: the number '2'"));
-  // A number that continues a line, or a product written out, is as before.
+  // A number inside an equation, or a product written out, is as before.
   const PolySystem s = ParsePolynomialText("x - y;\n3\n* (x + y) - 1;", "t");
   EXPECT_EQ(s.coefficients[2], Complex(3.0, 0.0));
+  const PolySystem inside = ParsePolynomialText("x - y;\nx^2 -\n2\n(y + 1);", "t");
+  EXPECT_EQ(inside.coefficients[3], Complex(-2.0, 0.0));
 }
 
 TEST(PhcFormatTest, DetectsTheFormatFromTheFirstLines) {
