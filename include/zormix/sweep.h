@@ -106,7 +106,7 @@ void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
 void CheckStartBelongs(const ParametricSystem& family, const FamilyStart& start,
                        std::string_view source);
 
-// The start as JSON text (doubles written to read back exactly), and back. ReadFamilyStart
+// The start as JSON text (doubles written to read back exactly), and back. ParseFamilyStart
 // throws Error naming `source` for text that is not a start file.
 std::string FormatFamilyStart(const FamilyStart& start);
 FamilyStart ParseFamilyStart(std::string_view text, std::string_view source);

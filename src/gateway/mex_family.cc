@@ -111,6 +111,10 @@ mxArray* MakeMemberCells(const std::vector<MemberResult>& members, const Paramet
     for (const std::string& name : family.variableNames)
       unsolved.variableNames.push_back(TrimTrailingBlanks(name));
     mxArray* s = MakeResultStruct(m.solved ? m.result : unsolved, nullptr);
+    // A member's paths come from the start's roots, not from a route: the JSON's and Python's
+    // name for them.
+    mxDestroyArray(mxGetField(s, 0, "route"));
+    mxSetField(s, 0, "route", mxCreateString("parameter"));
     AddField(s, "instance", mxCreateDoubleScalar(static_cast<double>(m.instance)));
     AddField(s, "parameters", ComplexRow(m.parameters));
     AddField(s, "solved", mxCreateLogicalScalar(m.solved));
