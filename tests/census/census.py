@@ -24,6 +24,7 @@ import concurrent.futures
 import json
 import os
 import pathlib
+import signal
 import subprocess
 import sys
 import tempfile
@@ -124,6 +125,38 @@ def accounting_faults(result):
     return faults
 
 
+class Solves:
+    """The solves running, so that a census told to stop (CTest's time limit, Ctrl-C) stops them
+    too instead of leaving them to run on, and starts no more."""
+
+    lock = threading.Lock()
+    running = set()
+    stopped = False
+
+    @classmethod
+    def start(cls, command, work):
+        with cls.lock:
+            if cls.stopped:
+                return None
+            process = subprocess.Popen(command, cwd=work, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.PIPE)
+            cls.running.add(process)
+            return process
+
+    @classmethod
+    def finished(cls, process):
+        with cls.lock:
+            cls.running.discard(process)
+
+    @classmethod
+    def stop(cls, signum, _frame):
+        with cls.lock:
+            cls.stopped = True
+            for process in cls.running:
+                process.kill()
+        raise SystemExit(128 + signum)
+
+
 def solve(zormix, system_file, route, seed, threads, timeout):
     """Runs one solve; returns (JSON result or None, message, CPU seconds, wall seconds)."""
     with tempfile.TemporaryDirectory(prefix="zormix-census-") as work:
@@ -131,13 +164,15 @@ def solve(zormix, system_file, route, seed, threads, timeout):
         command = [zormix, "solve", str(system_file), "--route", route, "--seed", str(seed),
                    "--threads", str(threads), "--no-report", "--quiet", "--json", json_path]
         start = time.monotonic()
-        process = subprocess.Popen(command, cwd=work, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.PIPE)
+        process = Solves.start(command, work)
+        if process is None:
+            return None, "stopped", 0.0, 0.0
         timer = threading.Timer(timeout, process.kill)
         timer.start()
         stderr = process.stderr.read()
         _, status, usage = os.wait4(process.pid, 0)
         timer.cancel()
+        Solves.finished(process)
         process.returncode = os.waitstatus_to_exitcode(status)
         process.stderr.close()
         wall = time.monotonic() - start
@@ -313,4 +348,6 @@ def main(argv=None, out=sys.stdout):
 
 
 if __name__ == "__main__":
+    signal.signal(signal.SIGTERM, Solves.stop)
+    signal.signal(signal.SIGINT, Solves.stop)
     sys.exit(main())

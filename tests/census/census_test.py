@@ -6,20 +6,26 @@ import io
 import json
 import os
 import pathlib
+import signal
 import stat
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import census  # noqa: E402
 
 FAKE_ZORMIX = f"""#!{sys.executable}
-import json, sys
+import json, os, sys, time
 args = sys.argv[1:]
 system = json.load(open(args[1]))
 seed = int(args[args.index("--seed") + 1])
 route = args[args.index("--route") + 1]
+if "sleep" in system:
+    open(system["pid_file"], "w").write(str(os.getpid()))
+    time.sleep(system["sleep"])
 if "exit" in system:
     sys.stderr.write("zormix: the solver failed\\n")
     sys.exit(system["exit"])
@@ -51,6 +57,14 @@ def result(regular=3, singular_points=1, singular_paths=2, on_sets=0, infinity=1
         "at_infinity_paths": [{"status": "diverged"}] * infinity,
         "lost_paths": [{"status": "step_underflow"}] * failed,
     }
+
+
+def state(pid):
+    """The state letter of a process in /proc, or "" once it is gone."""
+    try:
+        return pathlib.Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+    except OSError:
+        return ""
 
 
 class CensusTest(unittest.TestCase):
@@ -151,6 +165,27 @@ class CensusTest(unittest.TestCase):
         code, out = self.census("--update", "--full")
         self.assertIn("census: 6 runs", out)
         self.assertIn("alpha total-degree 3", self.expected.read_text())
+
+    def test_a_stopped_census_stops_its_solves(self):
+        self.plan.write_text("alpha polyhedral one ci 1\n")
+        pid_file = self.folder / "pid"
+        self.system("alpha", sleep=60, pid_file=str(pid_file), result=result())
+        runner = subprocess.Popen(
+            [sys.executable, census.__file__, "--zormix", str(self.zormix), "--plan",
+             str(self.plan), "--expected", str(self.expected), "--systems",
+             str(self.folder / "systems")], stdout=subprocess.DEVNULL)
+        deadline = time.monotonic() + 30
+        while not pid_file.exists() or not pid_file.read_text():
+            self.assertLess(time.monotonic(), deadline, "the solve did not start")
+            time.sleep(0.05)
+        solve = int(pid_file.read_text())
+        runner.send_signal(signal.SIGTERM)
+        self.assertNotEqual(runner.wait(timeout=30), 0)
+        # The solve is gone (killed and reaped) instead of sleeping on, and no other seed started.
+        while os.path.exists(f"/proc/{solve}") and "Z" not in state(solve):
+            self.assertLess(time.monotonic(), deadline, "the solve outlived the census")
+            time.sleep(0.05)
+        self.assertEqual(int(pid_file.read_text()), solve)
 
     def test_a_faulty_plan_is_refused_with_its_line(self):
         for plan, message in (("alpha polyhedral one\n", "plan.txt:1: expected"),
