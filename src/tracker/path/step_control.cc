@@ -58,8 +58,9 @@ void ControlStep(PathState& st, const RouteConstants& route) {
     }
   }
   st.tolerance = ToleranceAt(st.jacobian, st.y);
-  st.tolerance =
-      st.s < route.looseToleranceBelow ? std::min(st.tolerance, 0.1) : std::min(st.tolerance, 1e-4);
+  st.tolerance = std::min(st.tolerance, st.s < route.looseToleranceBelow
+                                            ? tracker::kLooseToleranceCap.value()
+                                            : tracker::kTightToleranceCap.value());
   st.yPrev = st.yCur;
   st.yCur = st.y;
 }
@@ -99,15 +100,17 @@ void CheckEndGame(PathState& st, const RouteConstants& route) {
     const double p2 = std::log(a / b) / std::log(dPrev / dCur);
     const double p1 = std::log(b / c) / std::log(dCur / d);
     const double p3 = p1 - (p2 - p1) * dCur / st.lastStep;
-    if (std::abs(p1) < 0.01 && std::abs(p3) < 0.01 && std::abs(p2) < 0.01) {
+    const double agree = tracker::kSizeTestAgreement;
+    const double diverging = tracker::kSizeTestDivergingExponent;
+    if (std::abs(p1) < agree && std::abs(p3) < agree && std::abs(p2) < agree) {
       st.watched[j] = 0;  // tends to a finite nonzero value
-    } else if (std::abs(p2 - p1) < 0.01 && std::abs(p1 - p3) < 0.01) {
-      if (p1 < -0.2 && p2 < -0.2) {
+    } else if (std::abs(p2 - p1) < agree && std::abs(p1 - p3) < agree) {
+      if (p1 < -diverging && p2 < -diverging) {
         // Tends to infinity like d^p1: the verdict's exponent unless an estimate came first.
         if (st.valuation == 0.0 && std::isfinite(p1)) st.valuation = p1;
         DivergenceVerdict(st, route, PathFailure::kDiverged);
       }
-      if (0.3 < p3 && p3 < 0.8) {
+      if (tracker::kSizeTestFractionLow < p3 && p3 < tracker::kSizeTestFractionHigh) {
         DivergenceVerdict(st, route, PathFailure::kSingularEnd);  // tends to zero, fractional power
       }
     }
