@@ -12,7 +12,7 @@ warnings fails for that alone. So a control run first moves one parameter by a f
 roundoff (no verdict can change): the tests that fail there are not counted as catching anything.
 
   scripts/planted_faults.py [--build build] [--prefix tracker.] [--tests REGEX]
-                            [--census 'CMD'] [--only NAME...] [--jobs 2]
+                            [--census 'CMD'] [--only NAME...] [--jobs 2] [--program TESTS]
 
 The census command is run through the shell; a non-zero exit status counts as caught.
 """
@@ -38,8 +38,21 @@ def registry(zormix):
     return parameters
 
 
-def failed_tests(build, tests, jobs, environment, stop):
+def failed_gtests(program, environment):
+    """Names of the non-heavy tests of one test program that fail under `environment`."""
+    env = dict(os.environ, **environment)
+    result = subprocess.run([program, "--gtest_filter=-*Heavy*"], capture_output=True, text=True,
+                            env=env)
+    failing = set(re.findall(r"^\[  FAILED  \] (\S+) \(", result.stdout, re.MULTILINE))
+    if result.returncode and not failing:
+        failing.add("(" + os.path.basename(program) + " failed)")
+    return failing
+
+
+def failed_tests(build, tests, jobs, environment, stop, program=None):
     """Names of the non-heavy tests that fail under `environment` (empty: all passed)."""
+    if program:
+        return failed_gtests(program, environment)
     junit = os.path.join(build, "planted_faults.xml")
     command = ["ctest", "--test-dir", build, "-LE", "heavy", "-j", str(jobs),
                "--output-junit", junit]
@@ -71,6 +84,8 @@ def main():
     parser.add_argument("--census", default="", help="shell command run after a passing suite")
     parser.add_argument("--only", nargs="*", default=None, help="only these parameter names")
     parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--program", default=None,
+                        help="run this one test program instead of ctest (a quick first pass)")
     args = parser.parse_args()
     prefixes = args.prefix or ["tracker."]
     zormix = os.path.join(args.build, "src", "cli", "zormix")
@@ -82,7 +97,7 @@ def main():
 
     name, value = parameters[0][0], parameters[0][1]
     control = {"ZORMIX_PARAMETERS": f"{name}={value * (1 + 4 * sys.float_info.epsilon)!r}"}
-    insensitive = failed_tests(args.build, args.tests, args.jobs, control, stop=False)
+    insensitive = failed_tests(args.build, args.tests, args.jobs, control, False, args.program)
     print(f"control ({control['ZORMIX_PARAMETERS']}): {len(insensitive)} tests fail on the "
           f"warning alone{': ' + ', '.join(sorted(insensitive)) if insensitive else ''}")
     sys.stdout.flush()
@@ -93,9 +108,10 @@ def main():
             if end == value:
                 continue
             environment = {"ZORMIX_PARAMETERS": f"{name}={end!r}"}
-            failing = failed_tests(args.build, args.tests, args.jobs, environment, stop=False)
+            failing = failed_tests(args.build, args.tests, args.jobs, environment, False, args.program)
             caught = sorted(failing - insensitive)
-            by = "suite: " + ", ".join(caught[:3]) + (" ..." if len(caught) > 3 else "")
+            by = ("suite: " + ", ".join(caught[:3]) + (" ..." if len(caught) > 3 else "")
+                  if caught else "")
             if not caught and args.census:
                 env = dict(os.environ, **environment)
                 census = subprocess.run(args.census, shell=True, env=env, capture_output=True)
