@@ -10,14 +10,14 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/input.h"
-#include "cli/output.h"
+#include "frontend/front_end.h"
+#include "frontend/input.h"
+#include "frontend/output.h"
 #include "python/src/errors.h"
 #include "python/src/family.h"
 #include "python/src/python_callbacks.h"
 #include "python/src/result_convert.h"
 #include "python/src/system_parts.h"
-#include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
@@ -27,10 +27,10 @@ namespace py = pybind11;
 namespace zormix::python {
 namespace {
 
-cli::InputFormat FormatNamed(const std::string& name) {
-  if (name == "psnum") return cli::InputFormat::kPsNum;
-  if (name == "text") return cli::InputFormat::kText;
-  if (name == "auto") return cli::InputFormat::kAuto;
+frontend::InputFormat FormatNamed(const std::string& name) {
+  if (name == "psnum") return frontend::InputFormat::kPsNum;
+  if (name == "text") return frontend::InputFormat::kText;
+  if (name == "auto") return frontend::InputFormat::kAuto;
   throw Error(ErrorCode::kBadArgument, "format '" + name + "': expected auto, psnum or text");
 }
 
@@ -45,26 +45,27 @@ py::tuple ParseText(const std::string& text, const std::string& source) {
 
 // (system, the format that read it, a note when the other format was tried first).
 py::tuple ReadFile(const std::string& path, const std::string& format) {
-  const cli::InputFormat asked = FormatNamed(format);
-  cli::LoadedSystem loaded;
+  const frontend::InputFormat asked = FormatNamed(format);
+  frontend::LoadedSystem loaded;
   {
     py::gil_scoped_release release;
-    loaded = cli::LoadSystem(path, asked);
+    loaded = frontend::LoadSystem(path, asked);
   }
   return py::make_tuple(SystemToTuple(loaded.system),
-                        loaded.format == cli::InputFormat::kPsNum ? "psnum" : "text", loaded.note);
+                        loaded.format == frontend::InputFormat::kPsNum ? "psnum" : "text",
+                        loaded.note);
 }
 
 std::string FormatSystem(const py::tuple& parts, const std::string& format) {
   const PolySystem system = SystemFromTuple(parts);
-  if (FormatNamed(format) == cli::InputFormat::kPsNum) return FormatSystemFile(system);
+  if (FormatNamed(format) == frontend::InputFormat::kPsNum) return FormatSystemFile(system);
   return FormatPolynomialText(system);
 }
 
 void WriteFile(const py::tuple& parts, const std::string& path, const std::string& format) {
   const std::string text = FormatSystem(parts, format);
   py::gil_scoped_release release;
-  cli::WriteOutput(path, text, "output file");
+  frontend::WriteOutput(path, text, "output file");
 }
 
 struct SolveArguments {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/json_output.h"
-#include "cli/summary.h"
+#include "frontend/json_output.h"
+#include "frontend/summary.h"
 
 namespace py = pybind11;
 
@@ -92,7 +92,7 @@ py::dict PathStatusCounts(const PathCounts& counts) {
 // The route a member's records name: its paths come from the start's roots, not from a route.
 constexpr const char* kMemberRoute = "parameter";
 
-void AddMemberFields(const cli::MemberFields& m, py::dict& d) {
+void AddMemberFields(const frontend::MemberFields& m, py::dict& d) {
   d["route"] = kMemberRoute;
   d["instance"] = m.instance;
   py::array_t<Complex> parameters(static_cast<py::ssize_t>(m.parameters.size()));
@@ -108,8 +108,9 @@ void AddMemberFields(const cli::MemberFields& m, py::dict& d) {
 
 SolvedResult::SolvedResult(MemberResult member, const ParametricSystem& family)
     : result_(std::move(member.result)),
-      member_(cli::MemberFields{member.instance, std::move(member.parameters), member.solved,
-                                std::move(member.error), member.flagged, member.gammaAttempts}) {
+      member_(frontend::MemberFields{member.instance, std::move(member.parameters), member.solved,
+                                     std::move(member.error), member.flagged,
+                                     member.gammaAttempts}) {
   if (member_->solved) return;
   result_.n = family.n;
   result_.roots.Assign(family.n, 0);
@@ -150,19 +151,19 @@ py::dict SolvedResult::Arrays() const {
 }
 
 std::string SolvedResult::Json() const {
-  if (member_) return cli::MemberJsonLine(*member_, result_);
+  if (member_) return frontend::MemberJsonLine(*member_, result_);
   std::string text;
-  cli::WriteResultJson(result_, mixedVolumeOnly_,
-                       [&text](std::string_view piece) { text.append(piece); });
+  frontend::WriteResultJson(result_, mixedVolumeOnly_,
+                            [&text](std::string_view piece) { text.append(piece); });
   return text;
 }
 
 std::string SolvedResult::Summary() const {
-  if (!member_) return cli::SummaryBlock(result_, mixedVolumeOnly_);
+  if (!member_) return frontend::SummaryBlock(result_, mixedVolumeOnly_);
   const std::string head = "instance " + std::to_string(member_->instance) + ": ";
   if (!member_->solved) return head + "not solved: " + member_->error + "\n";
   // The solve's lines with the member's route in place of the route line.
-  std::string block = cli::SummaryBlock(result_, false);
+  std::string block = frontend::SummaryBlock(result_, false);
   block.erase(block.rfind("route: "));
   return head + block + "route: " + kMemberRoute + "\n";
 }

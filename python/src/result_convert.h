@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/json_output.h"
+#include "frontend/json_output.h"
 #include "zormix/result.h"
 #include "zormix/sweep.h"
 
@@ -35,7 +35,7 @@ class SolvedResult {
  private:
   SolveResult result_;
   bool mixedVolumeOnly_ = false;
-  std::optional<cli::MemberFields> member_;
+  std::optional<frontend::MemberFields> member_;
 };
 
 void BindResult(pybind11::module_& m);

@@ -20,16 +20,16 @@
 #include <vector>
 
 #include "base/parameter_registry.h"
-#include "cli/input.h"
 #include "cli/interrupt.h"
-#include "cli/json_output.h"
-#include "cli/output.h"
-#include "cli/progress.h"
 #include "cli/suggest.h"
-#include "cli/summary.h"
 #include "cli/sweep_command.h"
 #include "finish/report.h"
-#include "solve/front_end.h"
+#include "frontend/front_end.h"
+#include "frontend/input.h"
+#include "frontend/json_output.h"
+#include "frontend/output.h"
+#include "frontend/progress.h"
+#include "frontend/summary.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"
@@ -38,6 +38,8 @@
 #endif
 
 namespace zormix::cli {
+// Input, output, JSON and progress of every front end.
+using namespace ::zormix::frontend;  // NOLINT(google-build-using-namespace)
 namespace {
 
 constexpr int kExitUsage = 2;

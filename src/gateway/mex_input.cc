@@ -7,9 +7,9 @@
 #include <limits>
 #include <optional>
 
+#include "frontend/front_end.h"
 #include "gateway/mex_support.h"
 #include "model/check_system.h"
-#include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 
