@@ -2,83 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/numeric.h"
-#include "local/dense.h"
+#include "local/deflation.h"
 #include "local/local_dimension.h"
 #include "local/parameters.h"
+#include "local/refine.h"
 
 namespace zormix {
 namespace {
 
-constexpr int kRefinementSteps = 40;
-// The end points' spread counts this many times towards the distance refinement may go.
+// The end points' spread counts this many times towards the distance refinement may go, and a
+// coordinate within this many spreads (or refinement moves) of 0 is 0 at the root.
 constexpr double kSpreadShare = 10.0;
-
-// max_i |f_i(x)| / sum_t |a_t x^e_t|, in rounding units.
-double ResidualUlps(const TaylorSystem& f, const LocalUnits& units) {
-  double worst = 0.0;
-  for (std::size_t i = 0; i < f.equations.size(); ++i) {
-    const double value = std::abs(f.equations[i][0]) * units.row[i];
-    const double scale = units.evaluation[i] > 0.0 ? units.evaluation[i] : units.row[i];
-    worst = std::max(worst, value / (scale * kMachineEpsilon));
-  }
-  return worst;
-}
-
-struct Refined {
-  std::vector<Complex> point;
-  double residualUlps = 0.0;
-  double lastStep = 0.0;  // units: the step that led to the point (0 for the start)
-  bool withinReach = true;
-};
-
-// Newton's method (minimal-norm least squares in the units of the start) while the residual
-// falls, no farther than `reach` (units) from the start.
-Refined Refine(const PolySystem& system, std::vector<Complex> x, const LocalUnits& start,
-               double reach, double scale, double zeroShare) {
-  const int n = system.n;
-  const MonomialTable table(n, 1);
-  Refined out;
-  std::vector<Complex> origin = x;
-  double bestResidual = 1e300;
-  double stepInto = 0.0;
-  for (int step = 0; step <= kRefinementSteps; ++step) {
-    LocalUnits units = start;
-    units.row.clear();
-    const TaylorSystem f = ExpandAt(system, x.data(), units, table, 1);
-    units.evaluation = ColumnUnitsAt(system, x.data(), {}, zeroShare).evaluation;
-    const double residual = ResidualUlps(f, units);
-    if (residual >= bestResidual) break;
-    bestResidual = residual;
-    out.point = x;
-    out.residualUlps = residual;
-    out.lastStep = stepInto;
-    const int equations = static_cast<int>(f.equations.size());
-    ColMajorMatrix<Complex> J(equations, n);
-    std::vector<Complex> minusF(equations);
-    for (int i = 0; i < equations; ++i) {
-      minusF[i] = -f.equations[i][0];
-      for (int k = 0; k < n; ++k) J(i, k) = f.equations[i][1 + k];
-    }
-    const std::vector<Complex> d = TruncatedLeastSquares(J, minusF, kMachineEpsilon);
-    double size = 0.0, distance = 0.0;
-    std::vector<Complex> next = x;
-    for (int k = 0; k < n; ++k) {
-      next[k] += start.column[k] * d[k];
-      size = std::max(size, std::abs(d[k]));
-      distance = std::max(distance, std::abs(next[k] - origin[k]) / scale);
-    }
-    stepInto = size;
-    if (distance > reach) {
-      out.withinReach = residual <= kRootResidual.value();
-      break;
-    }
-    if (size <= 4.0 * kMachineEpsilon) break;
-    x = std::move(next);
-  }
-  return out;
-}
+// The accuracies tried for the dual space grow by this factor (AccuracyLadder).
+constexpr double kLadderStep = 1e2;
 
 std::vector<Complex> Centroid(const std::vector<std::vector<Complex>>& points) {
   std::vector<Complex> c(points.front().size());
@@ -88,21 +28,36 @@ std::vector<Complex> Centroid(const std::vector<std::vector<Complex>>& points) {
   return c;
 }
 
-// The largest distance of an end point from the centroid, max-norm.
-double Spread(const std::vector<std::vector<Complex>>& points, const std::vector<Complex>& c) {
-  double spread = 0.0;
+// Per coordinate, the largest distance of an end point from the centroid.
+std::vector<double> Spread(const std::vector<std::vector<Complex>>& points,
+                           const std::vector<Complex>& c) {
+  std::vector<double> spread(c.size(), 0.0);
   for (const auto& p : points)
-    for (std::size_t k = 0; k < c.size(); ++k) spread = std::max(spread, std::abs(p[k] - c[k]));
+    for (std::size_t k = 0; k < c.size(); ++k)
+      spread[k] = std::max(spread[k], std::abs(p[k] - c[k]));
   return spread;
 }
 
-// The spread relative to the largest coordinate.
-double SpreadShare(const std::vector<std::vector<Complex>>& points, const std::vector<Complex>& c) {
-  double largest = 0.0, spread = 0.0;
-  for (const Complex& v : c) largest = std::max(largest, std::abs(v));
-  for (const auto& p : points)
-    for (std::size_t k = 0; k < c.size(); ++k) spread = std::max(spread, std::abs(p[k] - c[k]));
-  return largest > 0.0 ? spread / largest : 0.0;
+// max_k v_k / c_k: a per-coordinate size in units.
+double InUnits(const std::vector<double>& v, const LocalUnits& units) {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < v.size(); ++k) worst = std::max(worst, v[k] / units.column[k]);
+  return worst;
+}
+
+double Distance(const std::vector<Complex>& a, const std::vector<Complex>& b,
+                const LocalUnits& units) {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    worst = std::max(worst, std::abs(a[k] - b[k]) / units.column[k]);
+  return worst;
+}
+
+// kSpreadShare times the larger of two per-coordinate errors: below it a coordinate is 0.
+std::vector<double> ZeroBelow(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> out(a.size());
+  for (std::size_t k = 0; k < a.size(); ++k) out[k] = kSpreadShare * std::max(a[k], b[k]);
+  return out;
 }
 
 void TakeDual(const DualSpace& dual, PointAnalysis& out) {
@@ -111,6 +66,47 @@ void TakeDual(const DualSpace& dual, PointAnalysis& out) {
   out.breadth = dual.breadth();
   out.depth = dual.depth();
   out.gap = dual.gap;
+}
+
+// The accuracies at which the dual space is tried, sharpest first: from rounding up to the point's
+// own error in steps of kLadderStep. Too sharp a threshold misses functionals whose conditions the
+// point's error violates (a smaller space, which deflation cannot regularise); too coarse a one
+// takes in spurious ones; deflation and the dual space at the deflated root tell which is right.
+std::vector<double> AccuracyLadder(double honest) {
+  std::vector<double> ladder;
+  for (double a = kMachineEpsilon; a < honest; a *= kLadderStep) ladder.push_back(a);
+  ladder.push_back(honest);
+  return ladder;
+}
+
+// Deflation with `dual` (computed at x with `dualAccuracy`): confirmed when Newton on the deflated
+// system converges within `reach` of x and the dual space at the deflated root, computed at the
+// accuracy of its last correction, has the same dimension. Then `out` holds the isolated root,
+// deflated and certified.
+bool ConfirmByDeflation(const PolySystem& system, const std::vector<Complex>& x,
+                        const LocalUnits& units, const DualSpace& dual, double dualAccuracy,
+                        int bound, double reach, PointAnalysis& out) {
+  const Deflation deflation = Deflate(system, x, units, dual);
+  if (std::getenv("LOCAL_DEBUG"))
+    fprintf(stderr, "  deflation conv %d corr %.3g dist %.3g reach %.3g\n", deflation.converged,
+            deflation.correction, Distance(deflation.point, x, units), reach);
+  if (!deflation.converged || Distance(deflation.point, x, units) > reach) return false;
+  const double accuracy = std::max(deflation.correction, kMachineEpsilon);
+  // In the units of the point before deflation: a root at the origin deflated to 1e-40 is still
+  // measured in the units it had. A point that deflation moved within the dual space's accuracy,
+  // and made no more accurate, has the dual space it had.
+  const DualSpace again =
+      accuracy >= dualAccuracy && Distance(deflation.point, x, units) <= dualAccuracy
+          ? dual
+          : DualSpaceAt(system, deflation.point.data(), units, accuracy, bound);
+  if (!again.stabilized || again.dimension() != dual.dimension()) return false;
+  out.verdict = PointVerdict::kIsolatedRoot;
+  out.point = deflation.point;
+  out.accuracy = accuracy;
+  out.deflated = true;
+  TakeDual(again, out);
+  out.certificate = CertifyDeflation(system, deflation, units, dual);
+  return true;
 }
 
 }  // namespace
@@ -122,64 +118,65 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
   if (endPoints.empty()) return out;
   const int bound = std::max(pathsReaching, static_cast<int>(endPoints.size()));
   const std::vector<Complex> centroid = Centroid(endPoints);
-  // A coordinate within the end points' spread of 0 is 0 at the root.
-  const double zeroShare =
-      std::max(DefaultZeroShare(), kSpreadShare * SpreadShare(endPoints, centroid));
-  const LocalUnits start = ColumnUnitsAt(system, centroid.data(), naturalSize, zeroShare);
-  const double spread = Spread(endPoints, centroid);
-  // Distances from the centroid relative to its largest coordinate (or its natural size at the
-  // origin): a coordinate that tends to 0 has no unit of its own to move in.
-  double size = 0.0;
-  for (int k = 0; k < system.n; ++k) size = std::max(size, std::abs(centroid[k]));
-  for (double v : naturalSize) size = std::max(size, v);
-  if (size == 0.0) size = 1.0;
-  const Refined refined =
-      Refine(system, centroid, start, kEndPointReach.value() + kSpreadShare * spread / size, size,
-             zeroShare);
+  const std::vector<double> spread = Spread(endPoints, centroid);
+  // Where the system leaves a size free, the end points fix it: the size at which their spread is
+  // the zero share of it (taylor.h).
+  std::vector<double> pinned(spread.size());
+  for (std::size_t k = 0; k < spread.size(); ++k) pinned[k] = spread[k] / DefaultZeroShare();
+  const std::vector<double> natural =
+      naturalSize.empty() ? NaturalSizes(system, pinned) : naturalSize;
+  const LocalUnits start = UnitsAt(system, centroid.data(), natural, ZeroBelow(spread, spread));
+  const double reach = kEndPointReach.value() + kSpreadShare * InUnits(spread, start);
+  const Refined refined = Refine(system, centroid, start, reach);
   out.point = refined.point;
+  if (std::getenv("LOCAL_DEBUG")) {
+    fprintf(stderr, "natural:");
+    for (double v : natural) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nstart col:");
+    for (double v : start.column) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nrows:");
+    for (double v : start.row) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nspread:");
+    for (double v : spread) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nmoved:");
+    for (double v : refined.moved) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nresidual %.3g within %d lastStep %.3g reach %.3g\n", refined.residualUlps,
+            refined.withinReach, refined.lastStep, reach);
+  }
   if (!refined.withinReach || refined.residualUlps > kRootResidual.value()) {
     out.verdict = PointVerdict::kNotARoot;
     return out;
   }
-  LocalUnits units = ColumnUnitsAt(system, out.point.data(), naturalSize, zeroShare);
-  // Newton's steps at a root of multiplicity m are 1/m of the distance left; without a step, the
-  // end points' spread.
-  out.accuracy =
-      std::max(refined.lastStep > 0.0 ? bound * refined.lastStep : spread / size, kMachineEpsilon);
-  LocalDimension local = LocalDimensionAt(system, out.point.data(), units, out.accuracy, bound);
-  if (local.dimension > 0) {
-    // A cluster of roots that rounding split from one multiple root keeps small but non-zero
-    // singular values: at the sharpest threshold its structure may still show, and deflation
-    // decides. Points of sets keep their null singular values at rounding: a set stays a set.
-    LocalUnits sharpest = units;
-    LocalDimension retry =
-        LocalDimensionAt(system, out.point.data(), sharpest, kMachineEpsilon, bound);
-    if (retry.dimension == 0 && retry.dual.dimension() > 1) {
-      const Deflation trial = Deflate(system, out.point, units, retry.dual);
-      if (trial.converged) local = std::move(retry);
+  const LocalUnits units =
+      UnitsAt(system, out.point.data(), natural, ZeroBelow(spread, refined.moved));
+  // What is known of the point's error: Newton's steps at a root of multiplicity m are 1/m of the
+  // distance left; the end points' spread bounds the centroid's.
+  const double honest =
+      std::max({bound * refined.lastStep, InUnits(spread, units), kMachineEpsilon});
+  out.accuracy = honest;
+  for (const double accuracy : AccuracyLadder(honest)) {
+    const DualSpace dual = DualSpaceAt(system, out.point.data(), units, accuracy, bound);
+    if (std::getenv("LOCAL_DEBUG")) {
+      fprintf(stderr, "rung %.3g: dual %d stab %d exc %d gap %.3g hilbert", accuracy,
+              dual.dimension(), dual.stabilized, dual.exceeded, dual.gap);
+      for (int h : dual.hilbert) fprintf(stderr, " %d", h);
+      fprintf(stderr, "\n");
     }
+    if (dual.exceeded || (dual.stabilized && !Deflatable(system.n, dual))) break;
+    if (!dual.stabilized) continue;
+    if (ConfirmByDeflation(system, out.point, units, dual, accuracy, bound, reach, out)) return out;
   }
-  if (local.dimension > 0) {
-    out.verdict = local.decided ? PointVerdict::kPositiveDimensional : PointVerdict::kUndecided;
+  // No structure that deflation confirms: the local dimension test at the point's own accuracy.
+  const LocalDimension local = LocalDimensionAt(system, out.point.data(), units, honest, bound);
+  if (!local.decided) {
+    out.verdict = PointVerdict::kUndecided;
+  } else if (local.dimension > 0) {
+    out.verdict = PointVerdict::kPositiveDimensional;
     out.localDimension = local.dimension;
-    return out;
+  } else {
+    out.verdict = PointVerdict::kIsolatedRoot;
+    TakeDual(local.dual, out);
   }
-  out.verdict = PointVerdict::kIsolatedRoot;
-  TakeDual(local.dual, out);
-  const Deflation deflation = Deflate(system, out.point, units, local.dual);
-  if (!deflation.converged) return out;
-  out.deflated = true;
-
-  out.point = deflation.point;
-  out.accuracy = std::max(deflation.correction, kMachineEpsilon);
-  // The units of the point before deflation: a root at the origin deflated to 1e-40 is still
-  // measured in the units it had.
-  LocalUnits sharp = units;
-  sharp.row.clear();
-  const LocalDimension again =
-      LocalDimensionAt(system, out.point.data(), sharp, out.accuracy, bound);
-  if (again.dimension == 0) TakeDual(again.dual, out);
-  out.certificate = CertifyDeflation(system, deflation, units, local.dual);
   return out;
 }
 
@@ -188,11 +185,7 @@ PointAnalysis AnalyzeSingularPoint(const NormalForm& system,
                                    int pathsReaching) {
   PolySystem raw = system.scaled;
   raw.coefficients = system.rawCoefficients;
-  const int n = raw.n;
-  std::vector<double> natural(n, 1.0);
-  for (int k = 0; k < n && k < static_cast<int>(system.scaleExponents.size()); ++k)
-    natural[k] = std::exp(system.scaleExponents[k]);
-  return AnalyzeSingularPoint(raw, endPoints, pathsReaching, natural);
+  return AnalyzeSingularPoint(raw, endPoints, pathsReaching);
 }
 
 }  // namespace zormix

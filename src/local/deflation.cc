@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "base/numeric.h"
-#include "local/dense.h"
+#include "base/singular_values.h"
 
 namespace zormix {
 namespace {
@@ -20,7 +20,7 @@ int TopElement(const DualSpace& dual) { return dual.dimension() - 1; }
 }  // namespace
 
 AugmentedSystem EvaluateAugmented(const PolySystem& system, const std::vector<Complex>& x,
-                                  LocalUnits& units, const MonomialTable& table,
+                                  const LocalUnits& units, const MonomialTable& table,
                                   const std::vector<Complex>& lambda,
                                   const std::vector<std::vector<Complex>>& basis,
                                   const std::vector<Complex>& target, int depth) {
@@ -28,18 +28,23 @@ AugmentedSystem EvaluateAugmented(const PolySystem& system, const std::vector<Co
   AugmentedSystem out;
   AssembleAugmented<Complex>(system.n, table, T.equations, lambda, basis, target, depth, out.values,
                              out.jacobian);
+  out.noise = T.noise;
   return out;
 }
 
-Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, LocalUnits& units,
+bool Deflatable(int n, const DualSpace& dual) {
+  return n + MonomialCount(n, dual.depth()) <= kLargestDeflation;
+}
+
+Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, const LocalUnits& units,
                   const DualSpace& dual) {
   const int n = system.n;
   Deflation result;
   result.point = x;
   result.depth = dual.depth();
+  if (!Deflatable(n, dual)) return result;
   const MonomialTable table(n, result.depth + 1);
   const std::int64_t N = table.CountUpTo(result.depth);
-  if (n + N > kLargestDeflation) return result;
   const std::vector<Complex>& top = dual.basis[TopElement(dual)];
   result.lambda.assign(top.begin(), top.begin() + N);
   std::vector<std::vector<Complex>> basis;
@@ -50,12 +55,20 @@ Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, Local
     for (std::int64_t a = 0; a < N; ++a) sum += std::conj(B[a]) * result.lambda[a];
     target.push_back(sum);
   }
-  double previous = 1e300;
   for (int iteration = 0; iteration < kNewtonIterations; ++iteration) {
     AugmentedSystem G = EvaluateAugmented(system, result.point, units, table, result.lambda, basis,
                                           target, result.depth);
-    for (Complex& v : G.values) v = -v;
-    const std::vector<Complex> step = TruncatedLeastSquares(G.jacobian, G.values, kMachineEpsilon);
+    double residual = 0.0, lambdaSize = 0.0;
+    for (Complex& v : G.values) residual = std::max(residual, std::abs(v)), v = -v;
+    for (const Complex& l : result.lambda) lambdaSize += std::abs(l);
+    // The augmented rows are sums of multiplier times Taylor coefficient: their rounding is the
+    // expansion's times the multiplier's 1-norm. Below it Newton's corrections are noise, and the
+    // size of one more of them is the root's accuracy.
+    const bool atRounding = residual <= G.noise * std::max(1.0, lambdaSize);
+    // At the root the deflated Jacobian has full column rank (deflation.h): when QR cannot show
+    // it, the dual space or the point is not that of an isolated root.
+    std::vector<Complex> step;
+    if (!FullRankLeastSquares(G.jacobian, G.values, kMachineEpsilon, step)) break;
     double size = 0.0;
     for (int k = 0; k < n; ++k) {
       result.point[k] += units.column[k] * step[k];
@@ -66,12 +79,10 @@ Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, Local
     double scale = 0.0;
     for (int k = 0; k < n; ++k)
       scale = std::max(scale, std::abs(result.point[k]) / units.column[k]);
-    if (size <= kRoundingCorrection * kMachineEpsilon * std::max(scale, 1.0)) {
+    if (atRounding || size <= kRoundingCorrection * kMachineEpsilon * std::max(scale, 1.0)) {
       result.converged = true;
       break;
     }
-    if (size >= previous && iteration > 2) break;
-    previous = size;
   }
   return result;
 }

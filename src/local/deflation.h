@@ -43,9 +43,10 @@ struct Deflation {
 struct AugmentedSystem {
   std::vector<Complex> values;
   ColMajorMatrix<Complex> jacobian;
+  double noise = 0.0;  // the expansion's rounding bound (TaylorSystem::noise)
 };
 AugmentedSystem EvaluateAugmented(const PolySystem& system, const std::vector<Complex>& x,
-                                  LocalUnits& units, const MonomialTable& table,
+                                  const LocalUnits& units, const MonomialTable& table,
                                   const std::vector<Complex>& lambda,
                                   const std::vector<std::vector<Complex>>& basis,
                                   const std::vector<Complex>& target, int depth);
@@ -104,11 +105,16 @@ void AssembleAugmented(int n, const MonomialTable& table, const std::vector<std:
 // Above this many unknowns (n + C(rho + n, n)) no deflation is built: its Newton steps and its
 // interval test grow as the cube (a root of depth 30 in two unknowns has 498).
 inline constexpr int kLargestDeflation = 400;
+// Whether the deflated system of `dual` stays within kLargestDeflation unknowns.
+bool Deflatable(int n, const DualSpace& dual);
 
-// Newton's method (Gauss-Newton on the overdetermined augmented system) from x, the dual space
-// computed there. Returns converged false when the system is larger than kLargestDeflation or
-// the corrections do not fall to rounding.
-Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, LocalUnits& units,
+// Newton's method (Gauss-Newton on the overdetermined augmented system, by QR) from x, the dual
+// space computed there. Converged when a correction falls to rounding or the augmented residual
+// to the rounding of its evaluation (high multiplicities given in expanded form, such as
+// (x - 1/2)^12, lose digits to cancellation in every Taylor coefficient). Returns converged
+// false when the system is larger than kLargestDeflation, its Jacobian is not of full column rank
+// beyond doubt, or neither happens within the iterations.
+Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, const LocalUnits& units,
                   const DualSpace& dual);
 
 }  // namespace zormix

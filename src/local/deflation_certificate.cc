@@ -52,36 +52,17 @@ std::vector<std::vector<CInterval>> ExpandIntervals(const PolySystem& system,
   for (int k = 0; k < n; ++k) column[k] = Interval(units.column[k]);
   std::vector<std::vector<CInterval>> T(system.termCount.size(),
                                         std::vector<CInterval>(table.CountUpTo(order)));
+  ShiftScratch<CInterval> scratch;
   std::int64_t t = 0;
   for (std::size_t i = 0; i < system.termCount.size(); ++i) {
     for (std::int32_t q = 0; q < system.termCount[i]; ++q, ++t) {
       ShiftTerm<CInterval, Interval>(CInterval(system.coefficients[t]), system.exponents.col(t),
-                                     X.data(), column.data(), table, order, T[i].data());
+                                     X.data(), column.data(), table, order, T[i].data(), scratch);
     }
     const Interval s(units.row[i]);
     for (CInterval& v : T[i]) v = {v.re / s, v.im / s};
   }
   return T;
-}
-
-// Y = J^+ = sum_j v_j (J v_j)^H / sigma_j^2 over the singular values above rounding.
-ColMajorMatrix<Complex> PseudoInverse(const ColMajorMatrix<Complex>& J) {
-  const std::int64_t rows = J.rows(), cols = J.cols();
-  const SingularDecomposition svd = Decompose(J);
-  ColMajorMatrix<Complex> Y(cols, rows);
-  std::vector<Complex> Jv(rows);
-  for (std::int64_t j = 0; j < cols; ++j) {
-    const double s = svd.sigma[j];
-    if (s <= kMachineEpsilon * svd.sigma[0]) break;
-    std::fill(Jv.begin(), Jv.end(), 0.0);
-    for (std::int64_t c = 0; c < cols; ++c)
-      for (std::int64_t i = 0; i < rows; ++i) Jv[i] += J(i, c) * svd.right(c, j);
-    for (std::int64_t i = 0; i < rows; ++i) {
-      const Complex w = std::conj(Jv[i]) / (s * s);
-      for (std::int64_t c = 0; c < cols; ++c) Y(c, i) += svd.right(c, j) * w;
-    }
-  }
-  return Y;
 }
 
 struct Problem {
@@ -113,26 +94,88 @@ void EnclosedSystem(const Problem& p, double r, std::vector<CInterval>& values,
                                jacobian);
 }
 
+// |z| rounded upward (the caller's rounding mode): each operation on non-negative numbers.
+double UpperModulus(double re, double im) { return std::sqrt(re * re + im * im); }
+
+// An interval matrix as midpoints and radii: every entry lies in the disc mid +- rad.
+struct MidRad {
+  ColMajorMatrix<Complex> mid;
+  ColMajorMatrix<double> rad;
+};
+MidRad Split(const ColMajorMatrix<CInterval>& J) {
+  MidRad out;
+  out.mid.Assign(J.rows(), J.cols());
+  out.rad.Assign(J.rows(), J.cols(), 0.0);
+  for (std::int64_t j = 0; j < J.cols(); ++j) {
+    for (std::int64_t i = 0; i < J.rows(); ++i) {
+      const CInterval& z = J(i, j);
+      const double re = 0.5 * (z.re.lower() + z.re.upper());
+      const double im = 0.5 * (z.im.lower() + z.im.upper());
+      out.mid(i, j) = Complex(re, im);
+      out.rad(i, j) = UpperModulus(std::max(z.re.upper() - re, re - z.re.lower()),
+                                   std::max(z.im.upper() - im, im - z.im.lower()));
+    }
+  }
+  return out;
+}
+
 // K(Z) - z~ inside the open box of radius r: the largest magnitude of the enclosure of G there,
-// or -1 when K(Z) leaves the box.
-double KrawczykHolds(const Problem& p, const ColMajorMatrix<Complex>& Y, double r) {
-  std::vector<CInterval> G0, G;
-  ColMajorMatrix<CInterval> unusedJ, J;
-  EnclosedSystem(p, 0.0, G0, unusedJ);
+// or -1 when K(Z) may leave the box. In midpoint-radius form (Rump): with J(Z) in Jc +- Jr,
+//   |K(Z)_i - z~_i| <= |Y G(z~)|_i + sqrt(2) r sum_j M_ij,
+//   M = |I - Y Jc| + |Y| Jr + gamma (|Y| |Jc| + I),
+// gamma bounding the rounding of the floating-point product Y Jc (every sum rounds upward here,
+// so each bound above is one). Two real products and one complex one: the interval product of
+// Y and J(Z) costs as many interval operations, each a change of rounding mode.
+double KrawczykHolds(const Problem& p, const ColMajorMatrix<Complex>& Y,
+                     const std::vector<CInterval>& G0, double r) {
+  std::vector<CInterval> G;
+  ColMajorMatrix<CInterval> J;
   EnclosedSystem(p, r, G, J);
   const std::int64_t size = Y.rows(), rows = Y.cols();
-  const Interval spread(-r, r);
-  for (std::int64_t i = 0; i < size; ++i) {
-    CInterval k;
-    for (std::int64_t l = 0; l < rows; ++l) k = k - CInterval(Y(i, l)) * G0[l];
-    for (std::int64_t j = 0; j < size; ++j) {
-      CInterval m(i == j ? 1.0 : 0.0);
-      for (std::int64_t l = 0; l < rows; ++l) m = m - CInterval(Y(i, l)) * J(l, j);
-      k = k + m * CInterval(spread, spread);
-    }
-    if (!(-r < k.re.lower() && k.re.upper() < r && -r < k.im.lower() && k.im.upper() < r))
-      return -1.0;
+  const MidRad jacobian = Split(J);
+  ColMajorMatrix<double> absY(size, rows);
+  for (std::int64_t l = 0; l < rows; ++l)
+    for (std::int64_t i = 0; i < size; ++i)
+      absY(i, l) = UpperModulus(Y(i, l).real(), Y(i, l).imag());
+  const double gamma = 4.0 * (rows + 4.0) * kMachineEpsilon;
+  std::vector<double> bound(size, 0.0);  // |Y G(z~)|_i
+  for (std::int64_t l = 0; l < rows; ++l) {
+    const double re = 0.5 * (G0[l].re.lower() + G0[l].re.upper());
+    const double im = 0.5 * (G0[l].im.lower() + G0[l].im.upper());
+    const double rad = UpperModulus(std::max(G0[l].re.upper() - re, re - G0[l].re.lower()),
+                                    std::max(G0[l].im.upper() - im, im - G0[l].im.lower()));
+    const double size0 = UpperModulus(re, im);
+    for (std::int64_t i = 0; i < size; ++i) bound[i] += absY(i, l) * (rad + gamma * size0);
   }
+  std::vector<Complex> yg(size);
+  for (std::int64_t l = 0; l < rows; ++l) {
+    const Complex g(0.5 * (G0[l].re.lower() + G0[l].re.upper()),
+                    0.5 * (G0[l].im.lower() + G0[l].im.upper()));
+    for (std::int64_t i = 0; i < size; ++i) yg[i] += Y(i, l) * g;
+  }
+  for (std::int64_t i = 0; i < size; ++i) bound[i] += UpperModulus(yg[i].real(), yg[i].imag());
+  std::vector<double> rowSum(size, 0.0);
+  std::vector<Complex> product(size);
+  std::vector<double> spread(size);
+  for (std::int64_t j = 0; j < size; ++j) {
+    std::fill(product.begin(), product.end(), Complex(0.0));
+    std::fill(spread.begin(), spread.end(), 0.0);
+    for (std::int64_t l = 0; l < rows; ++l) {
+      const Complex c = jacobian.mid(l, j);
+      const double width = jacobian.rad(l, j) + gamma * UpperModulus(c.real(), c.imag());
+      for (std::int64_t i = 0; i < size; ++i) {
+        product[i] += Y(i, l) * c;
+        spread[i] += absY(i, l) * width;
+      }
+    }
+    for (std::int64_t i = 0; i < size; ++i) {
+      const Complex e = (i == j ? Complex(1.0) : Complex(0.0)) - product[i];
+      rowSum[i] += UpperModulus(e.real(), e.imag()) + spread[i] + (i == j ? gamma : 0.0);
+    }
+  }
+  const double diagonal = std::sqrt(2.0) * r;  // |Z_j - z~_j| in the box
+  for (std::int64_t i = 0; i < size; ++i)
+    if (!(bound[i] + diagonal * rowSum[i] < r)) return -1.0;
   double residual = 0.0;
   for (const CInterval& g : G) residual = std::max(residual, Magnitude(g));
   return residual;
@@ -141,7 +184,7 @@ double KrawczykHolds(const Problem& p, const ColMajorMatrix<Complex>& Y, double 
 }  // namespace
 
 DeflationCertificate CertifyDeflation(const PolySystem& system, const Deflation& deflation,
-                                      LocalUnits& units, const DualSpace& dual) {
+                                      const LocalUnits& units, const DualSpace& dual) {
   DeflationCertificate certificate;
   if (deflation.lambda.empty()) return certificate;
   const MonomialTable table(system.n, deflation.depth + 1);
@@ -155,11 +198,15 @@ DeflationCertificate CertifyDeflation(const PolySystem& system, const Deflation&
   }
   const AugmentedSystem center = EvaluateAugmented(
       system, deflation.point, units, table, deflation.lambda, p.basis, p.target, deflation.depth);
-  const ColMajorMatrix<Complex> Y = PseudoInverse(center.jacobian);
+  const ColMajorMatrix<Complex> Y = LeftInverse(center.jacobian);
+  if (Y.rows() == 0) return certificate;
   double r = kRadiusPerCorrection * deflation.correction + kRadiusPerUlp * kMachineEpsilon;
   ProtectedInterval::traits_type::rounding rounding;  // upward rounding while it lives
+  std::vector<CInterval> G0;                          // G at the center
+  ColMajorMatrix<CInterval> unused;
+  EnclosedSystem(p, 0.0, G0, unused);
   for (int attempt = 0; attempt < kAttempts; ++attempt, r *= kWiderBox) {
-    const double residual = KrawczykHolds(p, Y, r);
+    const double residual = KrawczykHolds(p, Y, G0, r);
     if (residual < 0.0) continue;
     certificate.certified = true;
     certificate.residual = residual;

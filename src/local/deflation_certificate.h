@@ -34,7 +34,7 @@ struct DeflationCertificate {
 };
 
 DeflationCertificate CertifyDeflation(const PolySystem& system, const Deflation& deflation,
-                                      LocalUnits& units, const DualSpace& dual);
+                                      const LocalUnits& units, const DualSpace& dual);
 
 }  // namespace zormix
 

@@ -5,11 +5,10 @@
 #include <numeric>
 
 #include "base/numeric.h"
+#include "base/singular_values.h"
 
 namespace zormix {
 namespace {
-
-constexpr int kMaxSweeps = 80;
 
 Complex Dot(std::int64_t m, const Complex* a, const Complex* b) {  // a^H b
   Complex sum = 0.0;
@@ -17,71 +16,19 @@ Complex Dot(std::int64_t m, const Complex* a, const Complex* b) {  // a^H b
   return sum;
 }
 
-// Plane rotation of columns p, q of G and V making them orthogonal; false when they already are.
-bool Rotate(ColMajorMatrix<Complex>& G, ColMajorMatrix<Complex>& V, std::int64_t p,
-            std::int64_t q) {
-  const std::int64_t m = G.rows();
-  const double alpha = std::real(Dot(m, G.col(p), G.col(p)));
-  const double beta = std::real(Dot(m, G.col(q), G.col(q)));
-  const Complex gamma = Dot(m, G.col(p), G.col(q));
-  const double size = std::abs(gamma);
-  if (size == 0.0 || size <= kMachineEpsilon * std::sqrt(alpha * beta)) return false;
-  const Complex phase = std::conj(gamma) / size;  // g_q e^{-i phi}
-  const double zeta = (beta - alpha) / (2.0 * size);
-  const double t = (zeta >= 0.0 ? 1.0 : -1.0) / (std::abs(zeta) + std::sqrt(1.0 + zeta * zeta));
-  const double c = 1.0 / std::sqrt(1.0 + t * t);
-  const double s = c * t;
-  auto apply = [&](ColMajorMatrix<Complex>& M) {
-    Complex* a = M.col(p);
-    Complex* b = M.col(q);
-    for (std::int64_t i = 0; i < M.rows(); ++i) {
-      const Complex x = a[i];
-      const Complex y = b[i] * phase;
-      a[i] = c * x - s * y;
-      b[i] = s * x + c * y;
-    }
-  };
-  apply(G);
-  apply(V);
-  return true;
-}
-
-// One-sided Jacobi on G (m x k, m >= k); V starts as given and is rotated along.
-void Jacobi(ColMajorMatrix<Complex>& G, ColMajorMatrix<Complex>& V) {
-  const std::int64_t k = G.cols();
-  for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
-    bool rotated = false;
-    for (std::int64_t p = 0; p + 1 < k; ++p)
-      for (std::int64_t q = p + 1; q < k; ++q) rotated |= Rotate(G, V, p, q);
-    if (!rotated) break;
-  }
-}
-
-SingularDecomposition Sorted(const ColMajorMatrix<Complex>& G, const ColMajorMatrix<Complex>& V) {
-  const std::int64_t k = G.cols();
-  std::vector<double> norm(k);
-  for (std::int64_t j = 0; j < k; ++j)
-    norm[j] = std::sqrt(std::real(Dot(G.rows(), G.col(j), G.col(j))));
-  std::vector<std::int64_t> order(k);
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::int64_t a, std::int64_t b) { return norm[a] > norm[b]; });
-  SingularDecomposition out;
-  out.sigma.resize(k);
-  out.right.Assign(V.rows(), k);
-  for (std::int64_t j = 0; j < k; ++j) {
-    out.sigma[j] = norm[order[j]];
-    std::copy(V.col(order[j]), V.col(order[j]) + V.rows(), out.right.col(j));
-  }
-  return out;
-}
-
 }  // namespace
 
-ColMajorMatrix<Complex> HouseholderQ(ColMajorMatrix<Complex> B, ColMajorMatrix<Complex>* r) {
+namespace {
+
+struct Reflections {
+  std::vector<std::vector<Complex>> v;
+  std::vector<double> beta;
+};
+
+// Triangularises B (k x m) in place by Householder reflections I - beta v v^H, returned.
+Reflections Triangularize(ColMajorMatrix<Complex>& B) {
   const std::int64_t k = B.rows(), m = B.cols();
-  std::vector<std::vector<Complex>> reflectors;
-  std::vector<double> betas;
+  Reflections out;
   for (std::int64_t j = 0; j < m && j < k; ++j) {
     std::vector<Complex> v(B.col(j) + j, B.col(j) + k);
     double norm = 0.0;
@@ -101,22 +48,34 @@ ColMajorMatrix<Complex> HouseholderQ(ColMajorMatrix<Complex> B, ColMajorMatrix<C
         for (std::int64_t i = j; i < k; ++i) B(i, c) -= w * v[i - j];
       }
     }
-    reflectors.push_back(std::move(v));
-    betas.push_back(beta);
+    out.v.push_back(std::move(v));
+    out.beta.push_back(beta);
   }
-  if (r) {
-    r->Assign(m, m);
-    for (std::int64_t c = 0; c < m; ++c)
-      for (std::int64_t i = 0; i <= c && i < k; ++i) (*r)(i, c) = B(i, c);
-  }
+  return out;
+}
+
+ColMajorMatrix<Complex> UpperTriangle(const ColMajorMatrix<Complex>& B) {
+  const std::int64_t k = B.rows(), m = B.cols();
+  ColMajorMatrix<Complex> r(m, m);
+  for (std::int64_t c = 0; c < m; ++c)
+    for (std::int64_t i = 0; i <= c && i < k; ++i) r(i, c) = B(i, c);
+  return r;
+}
+
+}  // namespace
+
+ColMajorMatrix<Complex> HouseholderQ(ColMajorMatrix<Complex> B, ColMajorMatrix<Complex>* r) {
+  const std::int64_t k = B.rows();
+  const Reflections h = Triangularize(B);
+  if (r) *r = UpperTriangle(B);
   ColMajorMatrix<Complex> Q(k, k);
   for (std::int64_t i = 0; i < k; ++i) Q(i, i) = 1.0;
-  for (std::int64_t j = static_cast<std::int64_t>(reflectors.size()) - 1; j >= 0; --j) {
-    const std::vector<Complex>& v = reflectors[j];
+  for (std::int64_t j = static_cast<std::int64_t>(h.v.size()) - 1; j >= 0; --j) {
+    const std::vector<Complex>& v = h.v[j];
     for (std::int64_t c = 0; c < k; ++c) {
       Complex w = 0.0;
       for (std::int64_t i = j; i < k; ++i) w += std::conj(v[i - j]) * Q(i, c);
-      w *= betas[j];
+      w *= h.beta[j];
       if (w == 0.0) continue;
       for (std::int64_t i = j; i < k; ++i) Q(i, c) -= w * v[i - j];
     }
@@ -124,33 +83,70 @@ ColMajorMatrix<Complex> HouseholderQ(ColMajorMatrix<Complex> B, ColMajorMatrix<C
   return Q;
 }
 
+ColMajorMatrix<Complex> LeftInverse(const ColMajorMatrix<Complex>& J) {
+  const std::int64_t m = J.rows(), k = J.cols();
+  ColMajorMatrix<Complex> B = J;
+  Triangularize(B);
+  for (std::int64_t i = 0; i < k; ++i)
+    if (i >= m || B(i, i) == 0.0) return {};
+  // Y = R^-1 R^-H J^H, one column of J^H at a time: R^H w = J^H e_l, then R y = w.
+  ColMajorMatrix<Complex> Y(k, m);
+  std::vector<Complex> w(k);
+  for (std::int64_t l = 0; l < m; ++l) {
+    for (std::int64_t i = 0; i < k; ++i) {
+      Complex sum = std::conj(J(l, i));
+      for (std::int64_t q = 0; q < i; ++q) sum -= std::conj(B(q, i)) * w[q];
+      w[i] = sum / std::conj(B(i, i));
+    }
+    for (std::int64_t i = k - 1; i >= 0; --i) {
+      Complex sum = w[i];
+      for (std::int64_t q = i + 1; q < k; ++q) sum -= B(i, q) * Y(q, l);
+      Y(i, l) = sum / B(i, i);
+    }
+  }
+  return Y;
+}
+
 SingularDecomposition Decompose(const ColMajorMatrix<Complex>& A) {
   const std::int64_t m = A.rows(), k = A.cols();
-  if (m >= k || m == 0) {
-    ColMajorMatrix<Complex> G = A;
-    ColMajorMatrix<Complex> V(k, k);
-    for (std::int64_t i = 0; i < k; ++i) V(i, i) = 1.0;
-    if (m == 0) return Sorted(ColMajorMatrix<Complex>(1, k), V);
-    Jacobi(G, V);
-    return Sorted(G, V);
+  SingularDecomposition out;
+  if (m == 0 || k == 0) {
+    out.sigma.assign(k, 0.0);
+    out.right.Assign(k, k);
+    for (std::int64_t i = 0; i < k; ++i) out.right(i, i) = 1.0;
+    return out;
   }
-  // A^H = Q R: A = R^H Q^H, so A Q = [R^H, 0]; Jacobi on R^H rotates the first m columns of Q.
+  if (m >= k) {
+    // A = Q R: A and R have the same singular values and right vectors; Jacobi rotates k rows.
+    ColMajorMatrix<Complex> B = A;
+    Triangularize(B);
+    SingularValues svd = ComputeSingularValues(UpperTriangle(B));
+    out.sigma = std::move(svd.sigma);
+    out.right = std::move(svd.right);
+    return out;
+  }
+  // A^H = Q R, Q = [Q1, Q2] with Q1 k x m: A = R^H Q1^H, and with R^H W = [sigma_j u_j] (W m x m
+  // unitary) A [Q1 W, Q2] = [sigma_j u_j, 0]: the null space beyond m is Q2.
   ColMajorMatrix<Complex> AH(k, m);
   for (std::int64_t i = 0; i < m; ++i)
     for (std::int64_t j = 0; j < k; ++j) AH(j, i) = std::conj(A(i, j));
   ColMajorMatrix<Complex> R;
-  ColMajorMatrix<Complex> Q = HouseholderQ(std::move(AH), &R);
-  ColMajorMatrix<Complex> G(m, k);  // [R^H, 0]
+  const ColMajorMatrix<Complex> Q = HouseholderQ(std::move(AH), &R);
+  ColMajorMatrix<Complex> RH(m, m);
   for (std::int64_t i = 0; i < m; ++i)
-    for (std::int64_t j = 0; j <= i; ++j) G(i, j) = std::conj(R(j, i));
-  ColMajorMatrix<Complex> V1(k, m);
-  std::copy(Q.data(), Q.data() + k * m, V1.data());
-  ColMajorMatrix<Complex> G1(m, m);
-  std::copy(G.data(), G.data() + m * m, G1.data());
-  Jacobi(G1, V1);
-  std::copy(G1.data(), G1.data() + m * m, G.data());
-  std::copy(V1.data(), V1.data() + k * m, Q.data());
-  return Sorted(G, Q);
+    for (std::int64_t j = 0; j <= i; ++j) RH(i, j) = std::conj(R(j, i));
+  const SingularValues svd = ComputeSingularValues(RH);
+  out.sigma = svd.sigma;
+  out.sigma.resize(k, 0.0);
+  out.right.Assign(k, k);
+  for (std::int64_t c = 0; c < m; ++c)
+    for (std::int64_t l = 0; l < m; ++l) {
+      const Complex w = svd.right(l, c);
+      if (w == 0.0) continue;
+      for (std::int64_t i = 0; i < k; ++i) out.right(i, c) += Q(i, l) * w;
+    }
+  std::copy(Q.col(m), Q.col(m) + k * (k - m), out.right.col(m));
+  return out;
 }
 
 std::vector<Complex> TruncatedLeastSquares(const ColMajorMatrix<Complex>& A,

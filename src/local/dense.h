@@ -26,6 +26,10 @@ SingularDecomposition Decompose(const ColMajorMatrix<Complex>& A);
 std::vector<Complex> TruncatedLeastSquares(const ColMajorMatrix<Complex>& A,
                                            const std::vector<Complex>& b, double cutoff);
 
+// A left inverse of J (m x k, m >= k, full column rank): Y = (J^H J)^-1 J^H formed from the QR
+// factors, J = Q R, as R^-1 R^-H J^H. Empty when R has a zero on its diagonal.
+ColMajorMatrix<Complex> LeftInverse(const ColMajorMatrix<Complex>& J);
+
 // Q (k x k, unitary) of the Householder QR of B (k x m, k >= m): its first m columns span the
 // columns of B, the rest their orthogonal complement. R (m x m upper triangle) in `r` when given.
 ColMajorMatrix<Complex> HouseholderQ(ColMajorMatrix<Complex> B, ColMajorMatrix<Complex>* r);

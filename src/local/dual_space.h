@@ -36,6 +36,8 @@ struct DualSpace {
   std::vector<int> order;                   // order of each basis functional
   std::vector<int> hilbert;                 // h(0) = 1, h(1), ..., up to the first 0 when stable
   bool stabilized = false;                  // h reached 0: the point is isolated
+  // The expansion the space needs exceeds kLargestMonomialTable (monomials.h): nothing decided.
+  bool exceeded = false;
   // The smallest ratio, over the orders computed, of the least singular value counted non-zero to
   // the largest counted zero: how clearly the ranks were decided (1e300 when no ratio arose).
   double gap = 1e300;

@@ -36,23 +36,59 @@ std::vector<Complex> Hyperplane(const MonomialTable& table, int order, SliceStre
 
 }  // namespace
 
-LocalDimension LocalDimensionAt(const PolySystem& system, const Complex* x, LocalUnits& units,
+namespace {
+
+// The expansion order tried first (DualSpaceAt), and the growth of the table from one try to the
+// next: the work of every try is linear in the table, so the tries cost a few times the last.
+constexpr int kFirstOrder = 4;
+constexpr std::int64_t kTableGrowth = 4;
+
+// The next order: one more, and further while the table grows by at most kTableGrowth (in two
+// unknowns the order grows by half, in ten by one).
+int NextOrder(int n, int order, int last) {
+  const std::int64_t limit = kTableGrowth * MonomialCount(n, order);
+  int next = order + 1;
+  while (next < last && MonomialCount(n, next + 1) <= limit) ++next;
+  return std::min(next, last);
+}
+
+// The dual space of f with `planes` hyperplanes through x appended (the same ones for every
+// order: a stream of their own), grown as DualSpaceAt says.
+DualSpace GrowingDual(const PolySystem& system, const Complex* x, const LocalUnits& units,
+                      double accuracy, int bound, int planes) {
+  int order = std::min(bound + 1, kFirstOrder);
+  for (;;) {
+    if (MonomialCount(system.n, order) > kLargestMonomialTable) {
+      DualSpace none;
+      none.exceeded = true;
+      return none;
+    }
+    const MonomialTable table(system.n, order);
+    TaylorSystem f = ExpandAt(system, x, units, table, order);
+    SliceStream stream;
+    // The rows of the expansion's units are those of the point; a plane's are its own (1).
+    for (int d = 0; d < planes; ++d) f.equations.push_back(Hyperplane(table, order, stream));
+    DualSpace dual = ComputeDualSpace(f, table, accuracy, bound);
+    if (dual.stabilized || dual.dimension() > bound || order >= bound + 1) return dual;
+    order = NextOrder(system.n, order, bound + 1);
+  }
+}
+
+}  // namespace
+
+DualSpace DualSpaceAt(const PolySystem& system, const Complex* x, const LocalUnits& units,
+                      double accuracy, int bound) {
+  return GrowingDual(system, x, units, accuracy, bound, 0);
+}
+
+LocalDimension LocalDimensionAt(const PolySystem& system, const Complex* x, const LocalUnits& units,
                                 double accuracy, int bound) {
   LocalDimension result;
-  {
-    const MonomialTable table(system.n, bound + 1);
-    const TaylorSystem f = ExpandAt(system, x, units, table, bound + 1);
-    result.dual = ComputeDualSpace(f, table, accuracy, bound);
-    if (result.dual.stabilized) return result;
-  }
+  result.dual = DualSpaceAt(system, x, units, accuracy, bound);
+  if (result.dual.stabilized) return result;
   const int sliceBound = std::max(bound, static_cast<int>(kSliceMultiplicityLimit.value()));
-  const MonomialTable table(system.n, sliceBound + 1);
-  TaylorSystem f = ExpandAt(system, x, units, table, sliceBound + 1);
-  SliceStream stream;
-  for (int d = 1; d <= system.n; ++d) {
-    // The rows of the expansion's units are those of the point; a plane's are its own (1).
-    f.equations.push_back(Hyperplane(table, sliceBound + 1, stream));
-    result.dual = ComputeDualSpace(f, table, accuracy, sliceBound);
+  for (int d = 1; d <= system.n && !result.dual.exceeded; ++d) {
+    result.dual = GrowingDual(system, x, units, accuracy, sliceBound, d);
     if (result.dual.stabilized) {
       result.dimension = d;
       return result;

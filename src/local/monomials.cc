@@ -1,5 +1,6 @@
 #include "local/monomials.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -27,13 +28,40 @@ void AppendDegree(int k, int remaining, std::vector<std::int32_t>& current,
 
 }  // namespace
 
+std::int64_t MonomialCount(int n, int degree) {
+  // C(n + d, d) = prod_{j=1..d} (n + j) / j, exact at every step; capped.
+  std::int64_t count = 1;
+  for (int j = 1; j <= degree; ++j) {
+    count = count * (n + j) / j;
+    if (count > kLargestMonomialTable) return kLargestMonomialTable + 1;
+  }
+  return count;
+}
+
 MonomialTable::MonomialTable(int n, int degree) : n_(n), degree_(degree) {
   if (n < 1 || degree < 0) throw Error(ErrorCode::kBadArgument, "monomial table: bad size");
+  // Pascal's triangle up to C(n + degree, n - 1), capped beyond the table's limit (only counts
+  // up to it are ever looked up once the size check below has passed).
+  const int tops = n + degree + 1;
+  binomial_.assign(static_cast<std::size_t>(tops) * n, 0);
+  for (int top = 0; top < tops; ++top) {
+    binomial_[top * n] = 1;
+    for (int bottom = 1; bottom < n && bottom <= top; ++bottom) {
+      const std::int64_t above = top > 0 ? binomial_[(top - 1) * n + bottom] : 0;
+      const std::int64_t left = top > 0 ? binomial_[(top - 1) * n + bottom - 1] : 0;
+      binomial_[top * n + bottom] = std::min(above + left, kLargestMonomialTable + 1);
+    }
+  }
+  // Monomials of degree <= d in n unknowns: C(d + n, n) = sum_{j <= d} C(j + n - 1, n - 1).
   total_.resize(degree + 1);
-  for (int d = 0; d <= degree; ++d) total_[d] = Binomial(d + n, n);
-  if (total_.back() > static_cast<double>(kLargestMonomialTable)) {
+  std::int64_t count = 0;
+  for (int d = 0; d <= degree; ++d) {
+    count = std::min(count + Binomial(d + n - 1, n - 1), kLargestMonomialTable + 1);
+    total_[d] = count;
+  }
+  if (total_.back() > kLargestMonomialTable) {
     throw Error(ErrorCode::kBadArgument,
-                "local analysis: " + std::to_string(static_cast<long long>(total_.back())) +
+                "local analysis: more than " + std::to_string(kLargestMonomialTable) +
                     " monomials of degree <= " + std::to_string(degree) + " in " +
                     std::to_string(n) + " unknowns exceed the table's limit");
   }
@@ -45,27 +73,20 @@ MonomialTable::MonomialTable(int n, int degree) : n_(n), degree_(degree) {
     for (; p < total_[d]; ++p) degreeOf_[p] = d;
 }
 
-double MonomialTable::Binomial(int top, int bottom) const {
-  if (bottom < 0 || top < bottom) return 0.0;
-  double c = 1.0;
-  for (int j = 1; j <= bottom; ++j) c = c * (top - bottom + j) / j;
-  return std::round(c);
-}
-
 // Within degree d, the monomials before a are those whose first differing coordinate k is
 // larger: for each k, sum over a' > a_k of the monomials of degree rem_k - a' in the n-1-k
 // coordinates after k, which is the number of degree <= rem_k - a_k - 1 in those coordinates.
 std::int64_t MonomialTable::Index(const std::int32_t* a) const {
   int d = 0;
   for (int k = 0; k < n_; ++k) d += a[k];
-  double position = d == 0 ? 0.0 : total_[d - 1];
+  std::int64_t position = d == 0 ? 0 : total_[d - 1];
   int remaining = d;
   for (int k = 0; k + 1 < n_; ++k) {
     const int below = remaining - a[k] - 1;
     if (below >= 0) position += Binomial(below + n_ - 1 - k, n_ - 1 - k);
     remaining -= a[k];
   }
-  return static_cast<std::int64_t>(position);
+  return position;
 }
 
 }  // namespace zormix

@@ -14,14 +14,14 @@
 namespace zormix {
 
 // The units of the local coordinates and of the equations at a point x:
-//   column c_j = |x_j|, or M = max_k |x_k| (the caller's natural size of x_j when given) for a
-//   coordinate at most z M, z the zero share (a coordinate that is 0 at the root has no size of
-//   its own, and the error of an end point puts it anywhere below that error; at the origin
-//   c_j = 1 without natural sizes);
-//   row s_i = the largest modulus of a Taylor coefficient of f_i of degree 1..order in the local
-//   coordinates t_j = (y_j - x_j) / c_j, or sum_t |a_t| c^e_t where all of those vanish.
+//   column c_j = max(|x_j|, v_j), v_j the natural size of coordinate j (NaturalSizes), or v_j
+//   where the coordinate is zero at the point: a coordinate that is 0 at the root has no size of
+//   its own, and the error of an end point puts it anywhere below that error;
+//   row s_i = the largest modulus of a Taylor coefficient of f_i (of any degree >= 1) in the
+//   local coordinates t_j = (y_j - x_j) / c_j (RowUnits).
 // Every quantity computed in these units (the dual space, its singular values, the deflated
-// system) is unchanged when an equation is multiplied by a constant or a variable rescaled with x.
+// system) is unchanged when an equation is multiplied by a constant or a variable rescaled, x and
+// v with it: no decision compares one coordinate with another.
 struct LocalUnits {
   std::vector<double> column;  // c_j
   std::vector<double> row;     // s_i
@@ -41,18 +41,55 @@ struct TaylorSystem {
   double noise = 0.0;
 };
 
-// Column units and the evaluation scale at x; rows left empty (ExpandAt fills them).
-// The share below which a coordinate is zero when nothing says more: a coordinate below sqrt(eps)
-// of the largest carries fewer than half the point's digits.
+// The natural sizes of the coordinates: v_j = e^(s_j), s the minimal-norm least-squares solution
+// of sum_k e_tk s_k + r_i = -ln |a_t| over the terms a_t x^e_t of every equation i, which
+// balances the terms of each equation; r (each equation's scale) is eliminated by centring the
+// rows of each equation, so that scaling an equation changes nothing. A variable rescaled
+// (x_j = a y_j) moves the solutions by exactly -ln a in s_j; where the fit leaves a direction
+// free, the system is quasi-homogeneous in it (x_k -> e^(s_k) x_k scales each equation as a
+// whole), and every solution gives the same analysis of the correspondingly moved point.
+// The free directions are fixed by `pinned` (per coordinate, 0 for none): rows of weight
+// kPinWeight ask s_k = ln pinned_k, which moves with a rescaled variable as the fit does, so that
+// the sizes follow every rescaling exactly; without it they are 1 in the free directions (the
+// minimal norm), and a variable in which every equation is homogeneous gets 1: nothing else gives
+// it a size.
+std::vector<double> NaturalSizes(const PolySystem& system, const std::vector<double>& pinned = {});
+// The share of its natural size below which a coordinate is zero whatever else is known: fewer
+// than half of its digits would stand above the rounding of a point of that size.
 double DefaultZeroShare();
-LocalUnits ColumnUnitsAt(const PolySystem& system, const Complex* x,
-                         const std::vector<double>& naturalSize = {}, double zeroShare = -1.0);
 
-// The expansion to `order` (<= table.degree()). When units.row is empty it is filled from this
-// expansion; otherwise the given rows are used, so that expansions at nearby points (Newton's
-// iterates) are in the same units.
-TaylorSystem ExpandAt(const PolySystem& system, const Complex* x, LocalUnits& units,
+// The units at x: columns, rows (RowUnits) and the evaluation scale. Coordinate j is zero at the
+// point when |x_j| <= max(zeroBelow_j, DefaultZeroShare() v_j): zeroBelow (may be empty) holds
+// what the caller knows of each coordinate's error. A coordinate that is not zero is measured in
+// the larger of |x_j| and v_j: a coordinate of 7e-3 in a system whose variables vary on a scale
+// of 2 (a change of coordinates moved the root there) keeps the scale of 2, or its Taylor
+// coefficients of order k would shrink by (7e-3 / 2)^k and mimic a null space.
+LocalUnits UnitsAt(const PolySystem& system, const Complex* x, const std::vector<double>& natural,
+                   const std::vector<double>& zeroBelow = {});
+
+// The row units at x for the given columns: s_i = the largest modulus of a Taylor coefficient of
+// f_i of any degree >= 1 that stands above its rounding bound, or sum_t |a_t| c^e_t where none
+// does. Every degree counts, so that the units do not depend on how far an expansion goes;
+// coefficients within their rounding are none: near a root of high multiplicity the low orders of
+// (x - 1/2)^12, expanded, are cancellation alone.
+std::vector<double> RowUnits(const PolySystem& system, const Complex* x,
+                             const std::vector<double>& column);
+
+// The expansion to `order` (<= table.degree()) in the given units (those of a nearby point, so
+// that Newton's iterates are expanded in the same units).
+TaylorSystem ExpandAt(const PolySystem& system, const Complex* x, const LocalUnits& units,
                       const MonomialTable& table, int order);
+
+// Scratch space of ShiftTerm, kept across the terms of an expansion (no allocation per term).
+template <class S>
+struct ShiftScratch {
+  std::vector<std::vector<S>> factor;          // [k][g] = C(e_k, g) x_k^(e_k - g) c_k^g
+  std::vector<std::vector<double>> absFactor;  // the same for |x_k|
+  std::vector<S> power;                        // x_k^p
+  std::vector<std::int32_t> g;                 // the exponent visited
+  std::vector<S> product;                      // running products along the visit
+  std::vector<double> absProduct;
+};
 
 // Accumulates a_t (x + c t)^e, e = `exponent`, into out[table index] for the monomials of degree
 // <= order: a_t prod_k C(e_k, g_k) x_k^(e_k - g_k) c_k^g_k at t^g. Generic in the scalar (complex
@@ -60,19 +97,23 @@ TaylorSystem ExpandAt(const PolySystem& system, const Complex* x, LocalUnits& un
 // when given, accumulates the moduli of the same products (for the rounding bound).
 template <class S, class Real>
 void ShiftTerm(const S& coefficient, const std::int32_t* exponent, const S* x, const Real* column,
-               const MonomialTable& table, int order, S* out, double* absolute = nullptr,
-               double absCoefficient = 0.0, const double* absX = nullptr) {
+               const MonomialTable& table, int order, S* out, ShiftScratch<S>& scratch,
+               double* absolute = nullptr, double absCoefficient = 0.0,
+               const double* absX = nullptr) {
   const int n = table.n();
-  // factor[k][g] = C(e_k, g) x_k^(e_k - g) c_k^g
-  std::vector<std::vector<S>> factor(n);
-  std::vector<std::vector<double>> absFactor(absolute ? n : 0);
+  auto& factor = scratch.factor;
+  auto& absFactor = scratch.absFactor;
+  factor.resize(n);
+  absFactor.resize(n);
   for (int k = 0; k < n; ++k) {
     const int e = exponent[k];
     const int top = e < order ? e : order;
-    std::vector<S> power(e + 1);  // x_k^p
+    std::vector<S>& power = scratch.power;
+    power.resize(e + 1);
     power[0] = S(1.0);
     for (int p = 1; p <= e; ++p) power[p] = power[p - 1] * x[k];
     factor[k].resize(top + 1);
+    absFactor[k].clear();
     Real cPower = Real(1.0);
     double binomial = 1.0;
     for (int g = 0; g <= top; ++g) {
@@ -85,10 +126,13 @@ void ShiftTerm(const S& coefficient, const std::int32_t* exponent, const S* x, c
       binomial = binomial * (e - g) / (g + 1);
     }
   }
-  std::vector<std::int32_t> g(n, 0);
+  std::vector<std::int32_t>& g = scratch.g;
+  g.assign(n, 0);
   // Depth-first over the coordinates, keeping the running product and degree.
-  std::vector<S> product(n + 1);
-  std::vector<double> absProduct(n + 1, 0.0);
+  std::vector<S>& product = scratch.product;
+  std::vector<double>& absProduct = scratch.absProduct;
+  product.resize(n + 1);
+  absProduct.assign(n + 1, 0.0);
   product[0] = coefficient;
   absProduct[0] = absCoefficient;
   auto visit = [&](auto&& self, int k, int degree) -> void {
