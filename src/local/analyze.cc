@@ -105,7 +105,7 @@ bool ConfirmByDeflation(const PolySystem& system, const std::vector<Complex>& x,
   out.accuracy = accuracy;
   out.deflated = true;
   TakeDual(again, out);
-  out.certificate = CertifyDeflation(system, deflation, units, dual);
+  out.certificate = CertifyDeflation(system, deflation, dual);
   return true;
 }
 
@@ -125,7 +125,9 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
   for (std::size_t k = 0; k < spread.size(); ++k) pinned[k] = spread[k] / DefaultZeroShare();
   const std::vector<double> natural =
       naturalSize.empty() ? NaturalSizes(system, pinned) : naturalSize;
-  const LocalUnits start = UnitsAt(system, centroid.data(), natural, ZeroBelow(spread, spread));
+  // Rows for the deepest expansion within the bound (units.h).
+  const LocalUnits start =
+      UnitsAt(system, centroid.data(), natural, ZeroBelow(spread, spread), bound + 1);
   const double reach = kEndPointReach.value() + kSpreadShare * InUnits(spread, start);
   const Refined refined = Refine(system, centroid, start, reach);
   out.point = refined.point;
@@ -148,7 +150,7 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
     return out;
   }
   const LocalUnits units =
-      UnitsAt(system, out.point.data(), natural, ZeroBelow(spread, refined.moved));
+      UnitsAt(system, out.point.data(), natural, ZeroBelow(spread, refined.moved), bound + 1);
   // What is known of the point's error: Newton's steps at a root of multiplicity m are 1/m of the
   // distance left; the end points' spread bounds the centroid's.
   const double honest =

@@ -40,6 +40,7 @@ Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, const
                   const DualSpace& dual) {
   const int n = system.n;
   Deflation result;
+  result.units = units;
   result.point = x;
   result.depth = dual.depth();
   if (!Deflatable(n, dual)) return result;
@@ -56,8 +57,8 @@ Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, const
     target.push_back(sum);
   }
   for (int iteration = 0; iteration < kNewtonIterations; ++iteration) {
-    AugmentedSystem G = EvaluateAugmented(system, result.point, units, table, result.lambda, basis,
-                                          target, result.depth);
+    AugmentedSystem G = EvaluateAugmented(system, result.point, result.units, table, result.lambda,
+                                          basis, target, result.depth);
     double residual = 0.0, lambdaSize = 0.0;
     for (Complex& v : G.values) residual = std::max(residual, std::abs(v)), v = -v;
     for (const Complex& l : result.lambda) lambdaSize += std::abs(l);
@@ -71,14 +72,14 @@ Deflation Deflate(const PolySystem& system, const std::vector<Complex>& x, const
     if (!FullRankLeastSquares(G.jacobian, G.values, kMachineEpsilon, step)) break;
     double size = 0.0;
     for (int k = 0; k < n; ++k) {
-      result.point[k] += units.column[k] * step[k];
+      result.point[k] += result.units.column[k] * step[k];
       size = std::max(size, std::abs(step[k]));
     }
     for (std::int64_t a = 0; a < N; ++a) result.lambda[a] += step[n + a];
     result.correction = size;
     double scale = 0.0;
     for (int k = 0; k < n; ++k)
-      scale = std::max(scale, std::abs(result.point[k]) / units.column[k]);
+      scale = std::max(scale, std::abs(result.point[k]) / result.units.column[k]);
     if (atRounding || size <= kRoundingCorrection * kMachineEpsilon * std::max(scale, 1.0)) {
       result.converged = true;
       break;

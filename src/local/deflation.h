@@ -31,6 +31,7 @@ namespace zormix {
 // of ever higher order, and each step decides a numerical rank at a point whose accuracy the
 // deflation has not improved yet.
 struct Deflation {
+  LocalUnits units;             // of the start: the deflated system's units
   std::vector<Complex> point;   // the root
   std::vector<Complex> lambda;  // the multiplier: L_top at the root, over the monomials
   int depth = 0;

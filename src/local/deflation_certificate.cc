@@ -184,8 +184,9 @@ double KrawczykHolds(const Problem& p, const ColMajorMatrix<Complex>& Y,
 }  // namespace
 
 DeflationCertificate CertifyDeflation(const PolySystem& system, const Deflation& deflation,
-                                      const LocalUnits& units, const DualSpace& dual) {
+                                      const DualSpace& dual) {
   DeflationCertificate certificate;
+  LocalUnits units = deflation.units;
   if (deflation.lambda.empty()) return certificate;
   const MonomialTable table(system.n, deflation.depth + 1);
   const std::int64_t N = table.CountUpTo(deflation.depth);

@@ -33,8 +33,9 @@ struct DeflationCertificate {
   double residual = 0.0;       // the largest magnitude in the enclosure of G over K(Z)
 };
 
+// In the deflation's units (Deflation::units).
 DeflationCertificate CertifyDeflation(const PolySystem& system, const Deflation& deflation,
-                                      const LocalUnits& units, const DualSpace& dual);
+                                      const DualSpace& dual);
 
 }  // namespace zormix
 

@@ -87,8 +87,10 @@ LocalDimension LocalDimensionAt(const PolySystem& system, const Complex* x, cons
   result.dual = DualSpaceAt(system, x, units, accuracy, bound);
   if (result.dual.stabilized) return result;
   const int sliceBound = std::max(bound, static_cast<int>(kSliceMultiplicityLimit.value()));
+  LocalUnits sliced = units;  // rows for the slices' deeper expansions
+  sliced.row = RowUnits(system, x, units.column, sliceBound + 1);
   for (int d = 1; d <= system.n && !result.dual.exceeded; ++d) {
-    result.dual = GrowingDual(system, x, units, accuracy, sliceBound, d);
+    result.dual = GrowingDual(system, x, sliced, accuracy, sliceBound, d);
     if (result.dual.stabilized) {
       result.dimension = d;
       return result;

@@ -7,12 +7,16 @@ const Parameter kNullExponent{
      .value = 0.5,
      .lowest = 0.3,
      .highest = 0.75,
-     .decides = "a singular value of a dual-space or Jacobian matrix counts as zero when it is at "
-                "most a^e, a the relative accuracy of the point and of its Taylor coefficients "
-                "(at least the rounding unit) and e this exponent",
+     .decides =
+         "a singular value of a dual-space or Jacobian matrix (in units) counts as zero when "
+         "it is at most a^e, a the relative accuracy of the point and of its Taylor "
+         "coefficients (at least the rounding unit) and e this exponent; refinement steps "
+         "only along the singular values above it at rounding",
      .reason = "the zero singular values of a point a off the root are of size a, the others of "
                "the size of the Taylor coefficients (1 in units); the geometric mean of the two "
-               "(e = 1/2) leaves both sides the same margin, half the digits"}};
+               "(e = 1/2) leaves both sides the same margin, half the digits: a simple root of "
+               "condition 1e6 stays simple, the third functional of a triple root 1e-6 off "
+               "still shows"}};
 
 const Parameter kRootResidual{
     {.name = "local.root_residual",
@@ -47,7 +51,9 @@ const Parameter kSliceMultiplicityLimit{
                 "still tested for isolation (the bound of the local dimension test on the slices, "
                 "when the paths reaching the point give a smaller one)",
      .reason = "a generic slice of a set of multiplicity k through one of its points has a root "
-               "of multiplicity k or more there (a double line: 2, two crossing lines: 2); the "
-               "test costs the dual space up to this order"}};
+               "of multiplicity k or more there (a double line: 2, a triple line: 3); the test "
+               "costs the dual space up to this order, and beyond about 30 orders the dual space "
+               "of a curve through a point 1e-17 off it stops growing (its high-order conditions "
+               "lose their digits), so a plane looks like a curve"}};
 
 }  // namespace zormix

@@ -238,6 +238,8 @@ TEST(AnalyzeTest, LocalDimensionOfSetsAndPointsBesideThem) {
       {"x^2; x^2 y - x^2", {0.0, 3.0}, 2, PointVerdict::kPositiveDimensional, 1},
       {"x^2; x y", {0.0, 0.0}, 2, PointVerdict::kPositiveDimensional, 1},
       {"x^2; x y", {0.0, 5.0}, 1, PointVerdict::kPositiveDimensional, 1},
+      // a triple line: a hyperplane through its point meets it in a point of multiplicity 3
+      {"x^3 + x^4; x^3 y - x^3", {0.0, 3.0}, 1, PointVerdict::kPositiveDimensional, 1},
       // beside: 1e-4 off the double line, 1e-3 off the plane, and no root near (0.5, 0.5)
       {"x^2; x^2 y - x^2", {1e-4, 3.0}, 1, PointVerdict::kNotARoot, 0},
       {crossing, {1.0, 2.0, 1e-3}, 1, PointVerdict::kNotARoot, 0},
@@ -250,12 +252,15 @@ TEST(AnalyzeTest, LocalDimensionOfSetsAndPointsBesideThem) {
   }
 }
 
-// End points of a set reach it only up to the end game's accuracy: 1e-9 off the plane is on it.
+// End points of a set reach it only up to the end game's accuracy: 1e-9 and 1e-6 off the plane
+// are on it.
 TEST(AnalyzeTest, EndPointsCloseToASetAreOnIt) {
-  const PointAnalysis a = AnalyzeSingularPoint(Parse("variables x, y, z; x z; y z; x z + 2 y z"),
-                                               {{1.0, 2.0, 1e-9}}, 1);
-  EXPECT_EQ(a.verdict, PointVerdict::kPositiveDimensional);
-  EXPECT_EQ(a.localDimension, 2);
+  for (const double off : {1e-9, 1e-6}) {
+    const PointAnalysis a = AnalyzeSingularPoint(Parse("variables x, y, z; x z; y z; x z + 2 y z"),
+                                                 {{1.0, 2.0, off}}, 1);
+    EXPECT_EQ(a.verdict, PointVerdict::kPositiveDimensional) << off;
+    EXPECT_EQ(a.localDimension, 2) << off;
+  }
 }
 
 // Several multiple roots in one system: (x - 1)^2 (x + 2)^3 = 0, y^2 = x - 1 + ... each its own.
@@ -270,13 +275,54 @@ TEST(AnalyzeTest, SeveralMultipleRootsInOneSystem) {
   EXPECT_LE(RelativeError(at2.point, {-2.0, -2.0}), 1e-12);
 }
 
-// A regular root: multiplicity 1, certified by the same test on f.
+// A regular root: multiplicity 1, certified by the same test on f; so is one whose equations are
+// nearly parallel (its Jacobian's smallest singular value 5e-7 in units, below the null threshold
+// of a point 1e-13 off, above the threshold at rounding), to the accuracy its condition allows.
 TEST(AnalyzeTest, RegularRootIsMultiplicityOne) {
-  const PointAnalysis a =
-      AnalyzeSingularPoint(Parse("x^2 - 2 y; y - 2"), EndPointsAround({2.0, 2.0}, 1, 1e-9), 1);
-  ASSERT_EQ(a.verdict, PointVerdict::kIsolatedRoot);
-  EXPECT_EQ(a.multiplicity, 1);
-  EXPECT_TRUE(a.certificate.certified);
+  struct Case {
+    std::string text;
+    std::vector<Complex> root;
+    double tolerance;
+  };
+  const std::vector<Case> cases = {
+      {"x^2 - 2 y; y - 2", {2.0, 2.0}, 1e-14},
+      {"x + y - 2; x + 1.000001 y - 2.000001", {1.0, 1.0}, 1e-9},
+  };
+  for (const Case& c : cases) {
+    const PointAnalysis a =
+        AnalyzeSingularPoint(Parse(c.text), EndPointsAround(c.root, 1, 1e-9), 1);
+    ASSERT_EQ(a.verdict, PointVerdict::kIsolatedRoot) << c.text;
+    EXPECT_EQ(a.multiplicity, 1) << c.text;
+    EXPECT_TRUE(a.certificate.certified) << c.text;
+    EXPECT_LE(RelativeError(a.point, c.root), c.tolerance) << c.text;
+  }
+}
+
+// Simple roots of equations of high degree. Their residual at full precision is tens of rounding
+// units (x^101 rounds once per product, and 101 x^101 times the point's own rounding), and at x = 1
+// the Taylor coefficients of x^101 grow to C(101, 50): only the orders the analysis uses may set
+// the units, or the first-order ones vanish beside them and the root looks singular.
+TEST(AnalyzeTest, SimpleRootsOfHighDegree) {
+  struct Case {
+    std::string text;
+    std::vector<Complex> root;
+  };
+  const double r40 = std::pow(3.0, 1.0 / 40.0) / 2.0;
+  const std::vector<Case> cases = {
+      {"x^101 - 3; y^97 - 5", {std::pow(3.0, 1.0 / 101.0), std::pow(5.0, 1.0 / 97.0)}},
+      {"x^300 - 3; y - 2", {std::pow(3.0, 1.0 / 300.0), 2.0}},
+      {"(x + y)^40 - 3; x - y", {r40, r40}},
+  };
+  for (const Case& c : cases) {
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+      const PointAnalysis a =
+          AnalyzeSingularPoint(Parse(c.text), EndPointsAround(c.root, 1, 1e-9, seed), 1);
+      ASSERT_EQ(a.verdict, PointVerdict::kIsolatedRoot) << c.text << ", seed " << seed;
+      EXPECT_EQ(a.multiplicity, 1) << c.text;
+      EXPECT_TRUE(a.certificate.certified) << c.text;
+      EXPECT_LE(RelativeError(a.point, c.root), 1e-13) << c.text;
+    }
+  }
 }
 
 }  // namespace

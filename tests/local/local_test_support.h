@@ -22,7 +22,7 @@ inline PolySystem Parse(const std::string& text) { return ParsePolynomialText(te
 // The dual space of `system` at x, treated as accurate to `accuracy`, up to multiplicity bound.
 inline DualSpace DualAt(const PolySystem& system, const std::vector<Complex>& x, int bound,
                         double accuracy = 1e-15) {
-  const LocalUnits units = UnitsAt(system, x.data(), NaturalSizes(system));
+  const LocalUnits units = UnitsAt(system, x.data(), NaturalSizes(system), {}, bound + 1);
   return DualSpaceAt(system, x.data(), units, accuracy, bound);
 }
 
