@@ -52,6 +52,12 @@ struct SweepOptions {
   // one member: a path is given up there, without the end game. 0 or unset: the tracker's own
   // limits. Tests use it to make a detour lose paths.
   std::function<std::int32_t(std::int64_t instance, int attempt)> detourStepLimit;
+  // Threads that track the paths of one member solved alone (SolveMember), and whether it hears
+  // `interrupted` and reports `memberProgress` while it tracks: 0 (the default, and always in a
+  // sweep, whose members run side by side) tracks on one thread and hears a stop only between
+  // members. Results do not depend on it.
+  int memberThreads = 0;
+  std::function<void(const Progress&)> memberProgress;
 };
 
 // One member of a sweep.

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/parameter_registry.h"
+#include "cli/decompose_command.h"
 #include "cli/input.h"
 #include "cli/interrupt.h"
 #include "cli/json_output.h"
@@ -316,8 +317,8 @@ int RunConvert(const ConvertArgs& a) {
 }
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
-  return word == "solve" || word == "convert" || word == "sweep" || word == "-h" ||
-         word == "--help" || word == "--version" || word == "--parameters";
+  return word == "solve" || word == "convert" || word == "sweep" || word == "decompose" ||
+         word == "-h" || word == "--help" || word == "--version" || word == "--parameters";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -331,7 +332,7 @@ std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFil
   return args;
 }
 
-const std::vector<std::string> kCommands = {"solve", "convert", "sweep"};
+const std::vector<std::string> kCommands = {"solve", "convert", "sweep", "decompose"};
 
 // "; did you mean 'X'?" for a word near one of `candidates`, else "".
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates,
@@ -423,6 +424,9 @@ int Main(int argc, char** argv) {
   SweepArgs sweepArgs;
   CLI::App* sweep = AddSweepCommand(app, sweepArgs);
 
+  DecomposeArgs decomposeArgs;
+  CLI::App* decompose = AddDecomposeCommand(app, decomposeArgs);
+
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
 
@@ -449,6 +453,7 @@ int Main(int argc, char** argv) {
   if (listParameters) return ListParameters();
   if (app.get_subcommands().empty()) return UsageFailure("a command is required");
   if (convert->parsed()) return RunConvert(convertArgs);
+  if (decompose->parsed()) return RunDecompose(decomposeArgs, UsageFailure);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI
     if (!cluster::IsRankZero()) return ServeSweep(sweepArgs, UsageFailure);

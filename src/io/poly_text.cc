@@ -359,8 +359,8 @@ class Poly {
 
 class Parser {
  public:
-  Parser(std::vector<Token> tokens, std::string_view source)
-      : tokens_(std::move(tokens)), source_(source) {}
+  Parser(std::vector<Token> tokens, std::string_view source, bool anyShape = false)
+      : tokens_(std::move(tokens)), source_(source), anyShape_(anyShape) {}
 
   PolySystem Run() {
     const std::vector<Poly> equations = ParseStatements();
@@ -369,7 +369,8 @@ class Parser {
            "the system has parameters; values for them are given to 'zormix sweep'");
     }
     PolySystem system = BuildSystem(equations);
-    ValidateSystem(system, std::string(source_));
+    if (!anyShape_ || equations.size() == static_cast<std::size_t>(n()))
+      ValidateSystem(system, std::string(source_));
     return system;
   }
 
@@ -868,7 +869,7 @@ class Parser {
   void CheckSquare(std::size_t equationCount, const std::vector<Token>& starts) const {
     if (equationCount == 0) Fail(Current(), "no equations");
     if (n() == 0) Fail(starts[0], "the system has no variables");
-    if (equationCount == static_cast<std::size_t>(n())) return;
+    if (equationCount == static_cast<std::size_t>(n()) || anyShape_) return;
     constexpr int kNamesShown = 10;
     std::string names;
     for (int k = 0; k < std::min(n(), kNamesShown); ++k) names += (k ? ", " : "") + variables_[k];
@@ -953,6 +954,7 @@ class Parser {
 
   std::vector<Token> tokens_;
   std::string_view source_;
+  bool anyShape_ = false;  // any number of equations (ParseEquationsText)
   std::size_t pos_ = 0;
   std::vector<Token> parameters_;
   std::unordered_map<std::string, std::size_t> parameterIndex_;
@@ -970,6 +972,12 @@ PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceNam
   text = SkipByteOrderMark(text);
   std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
   return Parser(std::move(tokens), sourceName).Run();
+}
+
+PolySystem ParseEquationsText(std::string_view text, std::string_view sourceName) {
+  text = SkipByteOrderMark(text);
+  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
+  return Parser(std::move(tokens), sourceName, true).Run();
 }
 
 ParametricSystem ParseParametricText(std::string_view text, std::string_view sourceName) {

@@ -1,0 +1,271 @@
+#include "cli/decompose_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+
+#include "base/random.h"
+#include "cli/input.h"
+#include "cli/interrupt.h"
+#include "cli/output.h"
+#include "cli/parameter_values.h"
+#include "solve/front_end.h"
+#include "zormix/error.h"
+#include "zormix/io.h"
+
+namespace zormix::cli {
+namespace {
+
+nlohmann::ordered_json Pairs(const Complex* values, std::int64_t count) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (std::int64_t k = 0; k < count; ++k) out.push_back({values[k].real(), values[k].imag()});
+  return out;
+}
+
+nlohmann::ordered_json Columns(const ColMajorMatrix<Complex>& matrix) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (std::int64_t c = 0; c < matrix.cols(); ++c)
+    out.push_back(Pairs(matrix.col(c), matrix.rows()));
+  return out;
+}
+
+nlohmann::ordered_json Rows(const ColMajorMatrix<Complex>& matrix) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (std::int64_t r = 0; r < matrix.rows(); ++r) {
+    std::vector<Complex> row;
+    for (std::int64_t c = 0; c < matrix.cols(); ++c) row.push_back(matrix(r, c));
+    out.push_back(Pairs(row.data(), static_cast<std::int64_t>(row.size())));
+  }
+  return out;
+}
+
+nlohmann::ordered_json ComponentJson(const WitnessComponent& c) {
+  nlohmann::ordered_json out;
+  out["dimension"] = c.dimension;
+  out["degree"] = c.degree;
+  out["multiplicity"] = c.multiplicity;
+  out["witness_points"] = Columns(c.points);
+  out["slice"] = {{"coefficients", Rows(c.slice)},
+                  {"constants", Pairs(c.sliceConstants.data(),
+                                      static_cast<std::int64_t>(c.sliceConstants.size()))}};
+  out["trace_residual"] = c.traceResidual;
+  out["trace_test_passed"] = c.traceTestPassed;
+  return out;
+}
+
+nlohmann::ordered_json DimensionJson(const DimensionReport& r) {
+  return {{"dimension", r.dimension},
+          {"method", r.method},
+          {"path_count", r.pathCount},
+          {"witness_superset", r.witnessSuperset},
+          {"junk", r.junk},
+          {"nonsolutions", r.nonsolutions},
+          {"at_infinity", r.atInfinity},
+          {"failed", r.failed},
+          {"seconds", r.seconds}};
+}
+
+nlohmann::ordered_json IsolatedPointsJson(const IsolatedPart& part) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  const SolveResult& s = part.solve;
+  for (std::int64_t r = 0; r < s.rootCount; ++r) {
+    if (!part.isolated[r] || s.groupLeader[r] != r) continue;
+    out.push_back(
+        {{"values", Pairs(s.roots.col(r), s.n)},
+         {"status", RootStatusName(s.rootStatus[r])},
+         {"multiplicity", s.rootStatus[r] == RootStatus::kRegular ? 1 : s.multiplicity[r]},
+         {"real", s.isReal[r] != 0},
+         {"residue", s.residuals[r]},
+         {"condition_number", s.conditionNumbers[r]}});
+  }
+  return out;
+}
+
+// A line on standard error: redrawn in place on a terminal, one line per second otherwise.
+class DecomposeProgressLine {
+ public:
+  DecomposeProgressLine(bool enabled, bool redraw) : enabled_(enabled), redraw_(redraw) {}
+  ~DecomposeProgressLine() { Finish(); }
+
+  void Update(const DecomposeProgress& p) {
+    if (!enabled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    const bool changed = p.dimension != dimension_ || p.step != step_;
+    const double interval = redraw_ ? 0.2 : 1.0;
+    if (!changed && std::chrono::duration<double>(now - last_).count() < interval) return;
+    last_ = now;
+    dimension_ = p.dimension;
+    step_ = p.step;
+    std::string text = "dimension " + std::to_string(p.dimension) + ": " + p.step;
+    if (p.paths.pathsTotal > 0) {
+      text += ", " + std::to_string(p.paths.pathsDone) + " of " +
+              std::to_string(p.paths.pathsTotal) + " paths";
+    }
+    if (redraw_) {
+      std::fprintf(stderr, "\r\033[K%s", text.c_str());
+      drawn_ = true;
+    } else {
+      std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    std::fflush(stderr);
+  }
+  void Finish() {
+    if (drawn_) std::fputs("\r\033[K", stderr);
+    drawn_ = false;
+  }
+
+ private:
+  bool enabled_;
+  bool redraw_;
+  bool drawn_ = false;
+  int dimension_ = -1;
+  std::string step_;
+  std::chrono::steady_clock::time_point last_;
+};
+
+PolySystem LoadAnyShape(const std::string& path) {
+  if (path != kStandardStream) {
+    const std::string contents = ReadWholeFile(path);
+    if (DetectFormat(path, contents) == InputFormat::kPsNum)
+      return LoadSystem(path, InputFormat::kPsNum).system;
+    return ParseEquationsText(contents, InputName(path));
+  }
+  return ParseEquationsText(ReadWholeFile(path), InputName(path));
+}
+
+std::string MembershipLine(std::size_t k, const std::vector<int>& on) {
+  std::string text = "point " + std::to_string(k + 1) + ": ";
+  if (on.empty()) return text + "on no component";
+  text += on.size() == 1 ? "on component " : "on components ";
+  for (std::size_t c = 0; c < on.size(); ++c) text += (c ? ", " : "") + std::to_string(on[c] + 1);
+  return text;
+}
+
+}  // namespace
+
+nlohmann::ordered_json DecompositionToJson(const Decomposition& d,
+                                           const std::vector<std::vector<Complex>>& points,
+                                           const std::vector<std::vector<int>>& membership) {
+  nlohmann::ordered_json out;
+  out["zormix_version"] = ZORMIX_VERSION;
+  out["schema_version"] = kDecomposeSchemaVersion;
+  out["seed"] = d.seed;
+  out["seed_text"] = std::to_string(d.seed);
+  out["variables"] = d.variableNames;
+  out["unknowns"] = d.n;
+  out["equations"] = d.equationCount;
+  out["randomized"] = d.randomized;
+  out["top_dimension"] = d.topDimension;
+  out["summary"] = DecompositionSummary(d);
+  out["components"] = nlohmann::ordered_json::array();
+  for (const WitnessComponent& c : d.components) out["components"].push_back(ComponentJson(c));
+  const IsolatedPart& part = d.isolated;
+  out["regular_count"] = part.regular;
+  out["real_regular_count"] = part.realRegular;
+  out["singular_count"] = part.singular;
+  out["singular_end_point_count"] = part.singularEndPoints;
+  out["positive_dimensional_count"] = part.positiveDimensional;
+  out["embedded_count"] = part.embedded;
+  out["extraneous_count"] = part.extraneous;
+  out["at_infinity_count"] = part.atInfinity;
+  out["failed_count"] = part.failed;
+  out["isolated_points"] = IsolatedPointsJson(part);
+  out["dimensions"] = nlohmann::ordered_json::array();
+  for (const DimensionReport& r : d.dimensions) out["dimensions"].push_back(DimensionJson(r));
+  out["warnings"] = d.warnings;
+  if (!points.empty()) {
+    out["membership"] = nlohmann::ordered_json::array();
+    for (std::size_t k = 0; k < points.size(); ++k) {
+      out["membership"].push_back(
+          {{"point", Pairs(points[k].data(), static_cast<std::int64_t>(points[k].size()))},
+           {"components", membership[k]}});
+    }
+  }
+  return out;
+}
+
+CLI::App* AddDecomposeCommand(CLI::App& app, DecomposeArgs& a) {
+  CLI::App* command = app.add_subcommand(
+      "decompose",
+      "Break the solution set of a system of any shape into irreducible components of every "
+      "dimension");
+  command->set_help_flag("-h,--help", "Print this help and exit");
+  command
+      ->add_option("SYSTEM", a.system,
+                   "System file: polynomial text (any number of equations) "
+                   "or PS.num; - for stdin")
+      ->required();
+  command->add_option("--json", a.json,
+                      "Write the decomposition as JSON to this file; - for stdout");
+  command->add_option("--member", a.member,
+                      "File of points, one a line (values separated by commas or blanks): say "
+                      "which components each lies on");
+  command->add_option("--seed", a.seed, "Seed of all random draws, 0 to 2^64-1");
+  command->add_option("--threads", a.threads, "Threads, 0 = one per core (default)");
+  command->add_option("--top-dimension", a.topDimension,
+                      "Highest dimension examined (default: unknowns - 1)");
+  auto* quiet = command->add_flag("-q,--quiet", a.quiet, "No progress display");
+  command->add_flag("--progress", a.progress, "Progress on stderr even when it is not a terminal")
+      ->excludes(quiet);
+  return command;
+}
+
+int RunDecompose(const DecomposeArgs& a, const std::function<int(const std::string&)>& usage) {
+  DecomposeOptions options;
+  try {
+    options.seed = a.seed.empty() ? SeedFromEnvironment() : ParseSeed(a.seed, "--seed");
+    options.threads = a.threads.empty() ? ThreadsFromEnvironment().value_or(0)
+                                        : ParseThreads(a.threads, "--threads");
+    if (!a.topDimension.empty()) {
+      std::size_t used = 0;
+      const int top = std::stoi(a.topDimension, &used);
+      if (used != a.topDimension.size() || top < 0) throw std::invalid_argument("");
+      options.topDimension = top;
+    }
+  } catch (const Error& error) {
+    return usage(error.what());
+  } catch (const std::exception&) {
+    return usage("--top-dimension: expected a dimension 0 or more, found '" + a.topDimension + "'");
+  }
+  if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
+  const PolySystem system = LoadAnyShape(a.system);
+  std::vector<std::vector<Complex>> points;
+  if (!a.member.empty()) {
+    points = ParseParameterValues(ReadWholeFile(a.member), InputName(a.member), system.n);
+  }
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  DecomposeProgressLine line(!a.quiet && (terminal || a.progress), terminal);
+  options.progress = [&line](const DecomposeProgress& p) { line.Update(p); };
+  options.interrupted = Interrupted;
+  options.seed = options.seed ? *options.seed : FreshEntropySeed();  // one seed for both steps
+  CatchInterrupts();
+  Decomposition d;
+  std::vector<std::vector<int>> membership;
+  {
+    const InterruptDeadline deadline;
+    d = Decompose(system, options);
+    for (const std::vector<Complex>& point : points)
+      membership.push_back(ComponentsContaining(system, d, point, options));
+  }
+  line.Finish();
+  if (!a.json.empty()) {
+    WriteOutput(a.json, DecompositionToJson(d, points, membership).dump(2) + "\n", "JSON file");
+  }
+  std::FILE* out = a.json == kStandardStream ? stderr : stdout;
+  for (const std::string& warning : d.warnings)
+    std::fprintf(stderr, "zormix: warning: %s\n", warning.c_str());
+  if (d.randomized) {
+    std::fprintf(out, "%d equations in %d unknowns: combined at random to %d\n", d.equationCount,
+                 d.n, d.n);
+  }
+  std::fprintf(out, "%s\n", DecompositionSummary(d).c_str());
+  for (std::size_t k = 0; k < points.size(); ++k)
+    std::fprintf(out, "%s\n", MembershipLine(k, membership[k]).c_str());
+  std::fprintf(out, "seed %llu\n", static_cast<unsigned long long>(d.seed));
+  if (!a.json.empty()) std::fprintf(out, "json: %s\n", a.json.c_str());
+  return 0;
+}
+
+}  // namespace zormix::cli
