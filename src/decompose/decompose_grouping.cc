@@ -13,6 +13,9 @@
 namespace zormix {
 namespace {
 
+// Open groups beyond which the search of unions that close (up to triples) is not tried.
+constexpr std::size_t kMostOpenGroups = 64;
+
 // What the trace test needs of every witness point: its share of the second difference, and the
 // size against which a sum of shares is rounding.
 struct TraceShares {
@@ -132,6 +135,40 @@ bool MonodromyLoop(const WitnessSet& set, const std::vector<std::int64_t>& open,
   return joined;
 }
 
+// Groups whose traces do not close alone but do together are one component whose points the
+// loops did not join (a point whose loops all failed, or a rare monodromy): pairs, then triples,
+// of the open groups are joined when the trace of their union closes.
+void JoinByTraces(const TraceShares& shares, DisjointSets& sets, std::int64_t count) {
+  const double closed = kTraceClosed.value();
+  for (int size = 2; size <= 3; ++size) {
+    std::vector<std::vector<std::int64_t>> open;
+    for (auto& group : GroupsOf(sets, count))
+      if (Residual(shares, group) > closed) open.push_back(std::move(group));
+    if (open.size() < 2 || open.size() > kMostOpenGroups) return;
+    std::vector<std::uint8_t> used(open.size(), 0);
+    const auto tryJoin = [&](const std::vector<std::size_t>& pick) {
+      std::vector<std::int64_t> united;
+      for (const std::size_t g : pick) {
+        if (used[g]) return;
+        united.insert(united.end(), open[g].begin(), open[g].end());
+      }
+      if (Residual(shares, united) > closed) return;
+      for (const std::size_t g : pick) {
+        used[g] = 1;
+        sets.Join(open[pick[0]][0], open[g][0]);
+      }
+    };
+    for (std::size_t a = 0; a < open.size(); ++a)
+      for (std::size_t b = a + 1; b < open.size(); ++b) {
+        if (size == 2) {
+          tryJoin({a, b});
+          continue;
+        }
+        for (std::size_t c = b + 1; c < open.size(); ++c) tryJoin({a, b, c});
+      }
+  }
+}
+
 }  // namespace
 
 ComponentGroups GroupWitnessPoints(const WitnessSet& set, PointTracker& tracker) {
@@ -153,6 +190,7 @@ ComponentGroups GroupWitnessPoints(const WitnessSet& set, PointTracker& tracker)
     std::sort(open.begin(), open.end());
     quiet = MonodromyLoop(set, open, sets, tracker, draws) ? 0 : quiet + 1;
   }
+  JoinByTraces(shares, sets, count);
   result.groups = GroupsOf(sets, count);
   for (const auto& group : result.groups) {
     const double residual = Residual(shares, group);

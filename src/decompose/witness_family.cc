@@ -278,6 +278,8 @@ double SliceResidual(const Embedding& embedding, int k, std::span<const Complex>
 
 double SystemResidual(const Equations& equations, std::span<const Complex> x) {
   const PolySystem& f = equations.original;
+  double radius = 1.0;
+  for (const Complex& value : x) radius = std::max(radius, std::abs(value));
   double worst = 0.0;
   std::int64_t p = 0;
   for (std::size_t i = 0; i < f.termCount.size(); ++i) {
@@ -285,12 +287,17 @@ double SystemResidual(const Equations& equations, std::span<const Complex> x) {
     double size = 0.0;
     for (std::int32_t t = 0; t < f.termCount[i]; ++t, ++p) {
       Complex term = f.coefficients[p];
-      for (int k = 0; k < f.n; ++k)
-        for (std::int32_t e = 0; e < f.exponents(k, p); ++e) term *= x[k];
+      double bound = std::abs(term);
+      for (int k = 0; k < f.n; ++k) {
+        for (std::int32_t e = 0; e < f.exponents(k, p); ++e) {
+          term *= x[k];
+          bound *= radius;
+        }
+      }
       value += term;
-      size += std::abs(term);
+      size += bound;
     }
-    if (size > 0.0) worst = std::max(worst, std::abs(value) / size);
+    worst = std::max(worst, std::abs(value) / size);
   }
   return worst;
 }

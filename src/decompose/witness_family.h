@@ -61,7 +61,9 @@ ParametricSystem CascadeStep(const Equations& equations, const Embedding& embedd
 
 // L_j(x) for j = 1..k relative to the size of its terms, the largest: 0 on the slice.
 double SliceResidual(const Embedding& embedding, int k, std::span<const Complex> x);
-// ||F(x)|| over the equations as given, relative to the size of their terms at x.
+// max_i |f_i(x)| over the equations as given, relative to the size their terms can reach at the
+// point's radius r = max(1, |x|): sum_t |c_t| r^deg(t). A point whose terms all vanish (a
+// coordinate 0) measures as small as its residual, not as 1.
 double SystemResidual(const Equations& equations, std::span<const Complex> x);
 
 // W(x; c) of dimension k with the slice C (k x n) and random combinations `mix` ((n - k) x rows).
