@@ -58,6 +58,9 @@ struct SweepOptions {
   // members. Results do not depend on it.
   int memberThreads = 0;
   std::function<void(const Progress&)> memberProgress;
+  // Keep every tracked end point as the tracker left it (MemberResult::endPoints), also those the
+  // finish gives no verdict: a lone path at a singular root still says where it ended.
+  bool keepEndPoints = false;
 };
 
 // One member of a sweep.
@@ -71,6 +74,10 @@ struct MemberResult {
   bool flagged = false;
   int gammaAttempts = 1;
   SolveResult result;  // as a solve of the member returns it; pathCount = start roots
+  // With SweepOptions::keepEndPoints: the end points before the finish, in the member's variables
+  // (n x count), and the path number (PathRecord::startIndex) of each.
+  ColMajorMatrix<Complex> endPoints;
+  std::vector<std::int32_t> endPointPaths;
   double seconds = 0.0;
 };
 

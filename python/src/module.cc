@@ -12,6 +12,7 @@
 
 #include "cli/input.h"
 #include "cli/output.h"
+#include "python/src/decompose.h"
 #include "python/src/errors.h"
 #include "python/src/family.h"
 #include "python/src/python_callbacks.h"
@@ -127,6 +128,7 @@ void DefineModule(py::module_& m) {
   RegisterErrorTranslator();
   BindResult(m);
   BindFamilies(m);
+  BindDecompose(m);
   m.attr("MAX_THREADS") = kMaxThreads;
   m.attr("VARIABLE_NAME_LENGTH") = kVariableNameLength;
   m.attr("VERSION") = ZORMIX_VERSION;

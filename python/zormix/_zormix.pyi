@@ -46,3 +46,6 @@ def sweep(family: Family, start: Optional[Start], values: np.ndarray, seed: Opti
           threads: int, certify: bool,
           progress: Optional[Callable[[str, int, int, int, int], None]]
           ) -> tuple[Start, list[SolvedResult]]: ...
+def decompose(text: str, source: str, seed: Optional[int], threads: int,
+              top_dimension: Optional[int], points: list[list[complex]],
+              progress: Optional[Callable[[str, int, int, int, int], None]]) -> str: ...

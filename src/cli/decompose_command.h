@@ -5,7 +5,6 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -29,15 +28,6 @@ CLI::App* AddDecomposeCommand(CLI::App& app, DecomposeArgs& args);
 
 // Runs a parsed decomposition; returns the exit code. `usage` reports a usage error (exit code 2).
 int RunDecompose(const DecomposeArgs& args, const std::function<int(const std::string&)>& usage);
-
-// Version of the layout described by docs/decompose.schema.json.
-inline constexpr int kDecomposeSchemaVersion = 1;
-
-// The decomposition as JSON (docs/decompose.schema.json); `membership` holds, per tested point,
-// the indices of the components it lies on (empty when no points were tested).
-nlohmann::ordered_json DecompositionToJson(const Decomposition& decomposition,
-                                           const std::vector<std::vector<Complex>>& points,
-                                           const std::vector<std::vector<int>>& membership);
 
 }  // namespace zormix::cli
 

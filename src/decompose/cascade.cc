@@ -104,8 +104,10 @@ class CascadeRun {
     report.method = "cascade";
     const ParametricSystem step = CascadeStep(c_.equations, c_.embedding, k + 1);
     const Complex on(1.0, 0.0), off(0.0, 0.0);
-    return tracker_.Track(step, std::span(&on, 1), std::span(&off, 1), above->starts,
-                          above->startMultiplicity);
+    return std::move(tracker_
+                         .Track(step, std::span(&on, 1), std::span(&off, 1), above->starts,
+                                above->startMultiplicity)
+                         .result);
   }
 
   void Run() {

@@ -222,20 +222,51 @@ std::vector<int> ComponentsContaining(const PolySystem& system, const Decomposit
   RuntimeUniform draws = DataDraws(seed ^ 0x6d656d62ull);
   const Equations equations = PrepareEquations(system, draws);
   PointTracker tracker(seed, options);
+  // The components on one slice are tracked together: where the point lies on two of them, both
+  // paths arrive, and their end points form one singular root of the moved witness system.
+  const auto& components = decomposition.components;
+  std::vector<std::uint8_t> done(components.size(), 0);
   std::vector<int> containing;
-  for (std::size_t c = 0; c < decomposition.components.size(); ++c) {
-    const WitnessComponent& component = decomposition.components[c];
+  for (std::size_t first = 0; first < components.size(); ++first) {
+    if (done[first]) continue;
+    const WitnessComponent& lead = components[first];
+    std::vector<std::size_t> together;
+    for (std::size_t c = first; c < components.size(); ++c) {
+      const WitnessComponent& other = components[c];
+      if (done[c] || other.dimension != lead.dimension ||
+          other.sliceConstants != lead.sliceConstants ||
+          !std::equal(other.slice.data(),
+                      other.slice.data() + other.slice.rows() * other.slice.cols(),
+                      lead.slice.data())) {
+        continue;
+      }
+      together.push_back(c);
+      done[c] = 1;
+    }
     WitnessSet set;
-    set.dimension = component.dimension;
-    set.slice = component.slice;
-    set.constants = component.sliceConstants;
-    set.points = component.points;
-    set.multiplicity.assign(static_cast<std::size_t>(component.degree), component.multiplicity);
-    set.system =
-        WitnessSystem(equations, DrawMix(equations, component.dimension, draws), set.slice);
-    if (!ArrivingWitnessPoints(set, point, tracker).empty())
-      containing.push_back(static_cast<int>(c));
+    set.dimension = lead.dimension;
+    set.slice = lead.slice;
+    set.constants = lead.sliceConstants;
+    std::vector<std::size_t> owner;
+    for (const std::size_t c : together) {
+      owner.insert(owner.end(), static_cast<std::size_t>(components[c].degree), c);
+      set.multiplicity.insert(set.multiplicity.end(),
+                              static_cast<std::size_t>(components[c].degree),
+                              components[c].multiplicity);
+    }
+    set.points.Assign(decomposition.n, static_cast<std::int64_t>(owner.size()));
+    std::int64_t column = 0;
+    for (const std::size_t c : together) {
+      const ColMajorMatrix<Complex>& points = components[c].points;
+      std::copy_n(points.data(), points.rows() * points.cols(), set.points.col(column));
+      column += points.cols();
+    }
+    set.system = WitnessSystem(equations, DrawMix(equations, set.dimension, draws), set.slice);
+    for (const std::int64_t p : ArrivingWitnessPoints(set, point, tracker))
+      containing.push_back(static_cast<int>(owner[p]));
   }
+  std::sort(containing.begin(), containing.end());
+  containing.erase(std::unique(containing.begin(), containing.end()), containing.end());
   return containing;
 }
 

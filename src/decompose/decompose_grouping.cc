@@ -47,7 +47,7 @@ TraceShares ComputeShares(const WitnessSet& set, PointTracker& tracker, RuntimeU
   for (const double t : {1.0, -1.0}) {
     std::vector<Complex> moved = set.constants;
     for (std::size_t j = 0; j < moved.size(); ++j) moved[j] += t * delta[j];
-    const SolveResult ends =
+    const MemberResult ends =
         tracker.Track(set.system, set.constants, moved, set.points, set.multiplicity);
     const auto end = EndOfEachStart(ends, set.multiplicity, count);
     for (std::int64_t p = 0; p < count; ++p) {
@@ -100,7 +100,7 @@ bool MonodromyLoop(const WitnessSet& set, const std::vector<std::int64_t>& open,
   }
   std::vector<Complex> away;
   for (std::size_t j = 0; j < set.constants.size(); ++j) away.push_back(RandomComplex(draws));
-  const SolveResult out = tracker.Track(set.system, set.constants, away, starts, multiplicity);
+  const MemberResult out = tracker.Track(set.system, set.constants, away, starts, multiplicity);
   const auto outEnds = EndOfEachStart(out, multiplicity, starts.cols());
   // Only the points whose way out arrived go back.
   std::vector<std::int64_t> back;
@@ -116,7 +116,8 @@ bool MonodromyLoop(const WitnessSet& set, const std::vector<std::int64_t>& open,
   for (std::size_t b = 0; b < back.size(); ++b)
     std::copy(outEnds[back[b]]->begin(), outEnds[back[b]]->end(),
               middle.col(static_cast<std::int64_t>(b)));
-  const SolveResult home = tracker.Track(set.system, away, set.constants, middle, backMultiplicity);
+  const MemberResult home =
+      tracker.Track(set.system, away, set.constants, middle, backMultiplicity);
   const auto homeEnds = EndOfEachStart(home, backMultiplicity, middle.cols());
   bool joined = false;
   for (std::size_t b = 0; b < back.size(); ++b) {

@@ -17,7 +17,7 @@ std::vector<std::int64_t> ArrivingWitnessPoints(const WitnessSet& set,
       value += set.slice(static_cast<std::int64_t>(j), static_cast<std::int64_t>(l)) * point[l];
     through[j] = -value;
   }
-  const SolveResult moved =
+  const MemberResult moved =
       tracker.Track(set.system, set.constants, through, set.points, set.multiplicity);
   const auto ends = EndOfEachStart(moved, set.multiplicity, set.points.cols());
   for (std::int64_t k = 0; k < set.points.cols(); ++k) {

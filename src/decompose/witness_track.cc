@@ -27,9 +27,9 @@ void PointTracker::CheckInterrupted() const {
     throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
 }
 
-SolveResult PointTracker::Track(const ParametricSystem& family, std::span<const Complex> from,
-                                std::span<const Complex> to, const ColMajorMatrix<Complex>& points,
-                                std::span<const std::int32_t> multiplicity) {
+MemberResult PointTracker::Track(const ParametricSystem& family, std::span<const Complex> from,
+                                 std::span<const Complex> to, const ColMajorMatrix<Complex>& points,
+                                 std::span<const std::int32_t> multiplicity) {
   CheckInterrupted();
   FamilyStart start;
   start.systemHash = FamilyHash(family);
@@ -42,6 +42,7 @@ SolveResult PointTracker::Track(const ParametricSystem& family, std::span<const 
   SweepOptions sweep;
   sweep.seed = seed_;
   sweep.memberThreads = threads_;
+  sweep.keepEndPoints = true;
   sweep.interrupted = options_.interrupted;
   sweep.memberProgress = [this](const Progress& p) {
     where_.paths = p;
@@ -52,7 +53,7 @@ SolveResult PointTracker::Track(const ParametricSystem& family, std::span<const 
   MemberResult member = SolveMember(family, start, to, instance, sweep);
   if (!member.solved)
     throw Error(ErrorCode::kInternal, "a homotopy of the decomposition: " + member.error);
-  return std::move(member.result);
+  return member;
 }
 
 SolveOptions PointTracker::FreshSolve() {
@@ -72,20 +73,34 @@ SolveOptions PointTracker::FreshSolve() {
 }
 
 std::vector<std::optional<std::vector<Complex>>> EndOfEachStart(
-    const SolveResult& tracked, std::span<const std::int32_t> multiplicity, std::int64_t starts) {
+    const MemberResult& member, std::span<const std::int32_t> multiplicity, std::int64_t starts) {
   // Path numbers (1-based) run through the starts, m of them for a start of multiplicity m.
   std::vector<std::int64_t> firstPath(static_cast<std::size_t>(starts) + 1, 1);
   for (std::int64_t k = 0; k < starts; ++k)
     firstPath[k + 1] = firstPath[k] + (multiplicity.empty() ? 1 : std::max(1, multiplicity[k]));
-  std::vector<std::optional<std::vector<Complex>>> ends(static_cast<std::size_t>(starts));
-  for (std::int64_t r = 0; r < tracked.rootCount; ++r) {
-    const std::int64_t path = tracked.records[r].startIndex;
+  const auto startOf = [&](std::int64_t path) {
     const auto it = std::upper_bound(firstPath.begin(), firstPath.end(), path);
-    const std::int64_t k = (it - firstPath.begin()) - 1;
+    return static_cast<std::int64_t>(it - firstPath.begin()) - 1;
+  };
+  std::vector<std::optional<std::vector<Complex>>> ends(static_cast<std::size_t>(starts));
+  const SolveResult& tracked = member.result;
+  for (std::int64_t r = 0; r < tracked.rootCount; ++r) {
+    const std::int64_t k = startOf(tracked.records[r].startIndex);
     if (k < 0 || k >= starts || ends[k]) continue;
     const std::int64_t leader = tracked.groupLeader.empty() ? r : tracked.groupLeader[r];
     const Complex* value = tracked.roots.col(leader);
     ends[k] = std::vector<Complex>(value, value + tracked.n);
+  }
+  std::vector<std::uint8_t> refused(static_cast<std::size_t>(starts), 0);
+  for (const PathRecord& lost : tracked.lostPaths) {
+    const std::int64_t k = startOf(lost.startIndex);
+    if (k >= 0 && k < starts && lost.status == PathStatus::kRefusedAtTarget) refused[k] = 1;
+  }
+  for (std::int64_t e = 0; e < member.endPoints.cols(); ++e) {
+    const std::int64_t k = startOf(member.endPointPaths[e]);
+    if (k < 0 || k >= starts || ends[k] || !refused[k]) continue;
+    const Complex* value = member.endPoints.col(e);
+    ends[k] = std::vector<Complex>(value, value + member.endPoints.rows());
   }
   return ends;
 }

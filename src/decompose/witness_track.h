@@ -26,9 +26,9 @@ class PointTracker {
 
   // Tracks `points` (columns; multiplicity[k] paths for column k, empty: one each) from the
   // parameters `from` to `to`, and finishes the end points as a solve does.
-  SolveResult Track(const ParametricSystem& family, std::span<const Complex> from,
-                    std::span<const Complex> to, const ColMajorMatrix<Complex>& points,
-                    std::span<const std::int32_t> multiplicity);
+  MemberResult Track(const ParametricSystem& family, std::span<const Complex> from,
+                     std::span<const Complex> to, const ColMajorMatrix<Complex>& points,
+                     std::span<const std::int32_t> multiplicity);
 
   // The SolveOptions of a fresh solve with this seed, threads, stop and progress; each solve gets
   // a seed of its own, derived from the decomposition's.
@@ -48,10 +48,11 @@ class PointTracker {
 };
 
 // Per start column: the end point of its path (the value of its root's group), or nothing when the
-// path did not reach the target (at infinity or failed). A start of multiplicity m takes the end
-// of its first path that reached one.
+// path did not reach the target (at infinity, or lost). A start of multiplicity m takes the end of
+// its first path that reached one. A path that the finish gave no verdict (a lone path at a
+// singular root: where a witness path meets another component) takes its end point as tracked.
 std::vector<std::optional<std::vector<Complex>>> EndOfEachStart(
-    const SolveResult& tracked, std::span<const std::int32_t> multiplicity, std::int64_t starts);
+    const MemberResult& tracked, std::span<const std::int32_t> multiplicity, std::int64_t starts);
 
 // max_k |x_k - y_k| / max(1, max_k |y_k|): the distance that decompose.same_point bounds.
 double RelativeDistance(std::span<const Complex> x, std::span<const Complex> y);

@@ -175,6 +175,14 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
     if (fewestLost == 0) break;
     member.flagged = true;
   }
+  if (options.keepEndPoints) {
+    member.endPoints = best.solutions;
+    for (std::int64_t r = 0; r < member.endPoints.cols(); ++r) {
+      for (int k = 0; k < layout.system.scaled.n; ++k)
+        member.endPoints(k, r) *= std::exp(layout.system.scaleExponents[k]);
+      member.endPointPaths.push_back(best.records[r].startIndex);
+    }
+  }
   const double trackingSeconds = member.result.timings.tracking;
   member.result = FinishMember(layout.system, std::move(best), draws, options);
   member.result.timings.tracking = trackingSeconds;

@@ -1,0 +1,23 @@
+// A decomposition as JSON (docs/decompose.schema.json), for the command and the Python module.
+#ifndef ZORMIX_CLI_DECOMPOSE_JSON_H_
+#define ZORMIX_CLI_DECOMPOSE_JSON_H_
+
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "zormix/decompose.h"
+
+namespace zormix::cli {
+
+// Version of the layout described by docs/decompose.schema.json.
+inline constexpr int kDecomposeSchemaVersion = 1;
+
+// The decomposition as JSON; `membership` holds, per tested point of `points`, the indices of the
+// components it lies on (no key when no points were tested).
+nlohmann::ordered_json DecompositionToJson(const Decomposition& decomposition,
+                                           const std::vector<std::vector<Complex>>& points,
+                                           const std::vector<std::vector<int>>& membership);
+
+}  // namespace zormix::cli
+
+#endif  // ZORMIX_CLI_DECOMPOSE_JSON_H_
