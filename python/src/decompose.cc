@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/decompose_json.h"
+#include "decompose/decompose_json.h"
 #include "python/src/python_callbacks.h"
 #include "zormix/decompose.h"
 #include "zormix/error.h"
@@ -46,7 +46,7 @@ std::string Decompose(const std::string& text, const std::string& source,
     std::vector<std::vector<int>> membership;
     for (const std::vector<Complex>& point : points)
       membership.push_back(ComponentsContaining(system, d, point, again));
-    json = cli::DecompositionToJson(d, points, membership).dump();
+    json = DecompositionToJson(d, points, membership).dump();
   } catch (const Error&) {
     callbacks.RaisePending();
     throw;

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "base/random.h"
-#include "cli/decompose_json.h"
+#include "decompose/decompose_json.h"
 #include "cli/input.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/decompose_json.h"
+#include "decompose/decompose_json.h"
 #include "gateway/host_interrupt.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
@@ -96,7 +96,7 @@ bool Run(const mxArray* prhs[]) {
     std::vector<std::vector<int>> membership;
     for (const auto& point : points)
       membership.push_back(ComponentsContaining(system, d, point, options));
-    lastJson = cli::DecompositionToJson(d, points, membership).dump();
+    lastJson = DecompositionToJson(d, points, membership).dump();
   });
 }
 

@@ -1,8 +1,8 @@
-#include "cli/decompose_json.h"
+#include "decompose/decompose_json.h"
 
 #include <string>
 
-namespace zormix::cli {
+namespace zormix {
 namespace {
 
 nlohmann::ordered_json Pairs(const Complex* values, std::int64_t count) {
@@ -113,4 +113,4 @@ nlohmann::ordered_json DecompositionToJson(const Decomposition& d,
   return out;
 }
 
-}  // namespace zormix::cli
+}  // namespace zormix

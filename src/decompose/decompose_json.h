@@ -1,13 +1,14 @@
-// A decomposition as JSON (docs/decompose.schema.json), for the command and the Python module.
-#ifndef ZORMIX_CLI_DECOMPOSE_JSON_H_
-#define ZORMIX_CLI_DECOMPOSE_JSON_H_
+// A decomposition as JSON (docs/decompose.schema.json), for the command, the Python module and the
+// MEX function.
+#ifndef ZORMIX_DECOMPOSE_DECOMPOSE_JSON_H_
+#define ZORMIX_DECOMPOSE_DECOMPOSE_JSON_H_
 
 #include <nlohmann/json.hpp>
 #include <vector>
 
 #include "zormix/decompose.h"
 
-namespace zormix::cli {
+namespace zormix {
 
 // Version of the layout described by docs/decompose.schema.json.
 inline constexpr int kDecomposeSchemaVersion = 1;
@@ -18,6 +19,6 @@ nlohmann::ordered_json DecompositionToJson(const Decomposition& decomposition,
                                            const std::vector<std::vector<Complex>>& points,
                                            const std::vector<std::vector<int>>& membership);
 
-}  // namespace zormix::cli
+}  // namespace zormix
 
-#endif  // ZORMIX_CLI_DECOMPOSE_JSON_H_
+#endif  // ZORMIX_DECOMPOSE_DECOMPOSE_JSON_H_
