@@ -1,21 +1,27 @@
 #!/usr/bin/env python3
-"""Fails when a source file includes a header of a layer above its own.
+"""Fails when a source file includes a header of a layer above its own, or when the CMake
+dependencies of a layer differ from the layers its files include.
 
 The layers, bottom to top, are the folders of src/ in LAYERS. A file of layer L may include
 headers of L and of the layers below it, and the public headers of include/zormix/ that PUBLIC
-allows at L's rank. Usage: check_layers.py SOURCE_DIR
+allows at L's rank. The libraries of the layers (zormix_layer(L DEPS ...) in CMakeLists.txt)
+declare exactly the layers their files include; a front end (cli, gateway, python/) reaches every
+layer it includes through the libraries it links. Usage: check_layers.py SOURCE_DIR
 """
 import pathlib
 import re
 import sys
 
 LAYERS = ["base", "model", "io", "mixedcell", "startsys", "tracker", "finish", "solve",
-          "decompose", "cluster", "cli", "gateway"]
+          "decompose", "cluster", "frontend", "cli", "gateway"]
 # Front ends sit side by side at the top: neither may include the other.
 FRONT_ENDS = {"cli", "gateway"}
 # Lowest layer allowed to include each public header; the rest are allowed everywhere.
 PUBLIC = {"io.h": "io", "result.h": "finish", "solve.h": "solve", "stages.h": "solve",
-          "sweep.h": "solve", "decompose.h": "decompose"}
+          "sweep.h": "solve", "monodromy.h": "decompose",
+          "decompose.h": "decompose"}
+# Public headers whose functions the model layer defines: including one depends on it.
+DEFINED_IN = {"parametric.h": ["model"], "poly_system.h": ["model"]}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)
 
 
@@ -60,9 +66,89 @@ def undocumented(root):
     return found
 
 
+def included_layers(folder):
+    """The layers (other than the folder's own) whose headers the files under `folder` include."""
+    own = folder.name
+    own_rank = rank(own) if own in LAYERS else len(LAYERS)
+    layers = set()
+    for path in folder.rglob("*"):
+        if path.suffix not in (".h", ".cc"):
+            continue
+        for header in INCLUDE.findall(path.read_text(encoding="utf-8")):
+            target = header.split("/")[0]
+            if target == "zormix":  # a public header is defined by the layer that introduces it
+                name = header.split("/", 1)[1]
+                layers.update(d for d in DEFINED_IN.get(name, ())
+                              if d in LAYERS and rank(d) < own_rank)
+                target = PUBLIC.get(name, "")
+            if target in LAYERS and target != own:
+                layers.add(target)
+    return layers
+
+
+LAYER_CALL = re.compile(r"zormix_layer\(\s*([a-z]+)((?:\s+[^)]*)?)\)", re.MULTILINE)
+LINK_CALL = re.compile(r"target_link_libraries\(\s*([A-Za-z_${}]+)([^)]*)\)", re.MULTILINE)
+
+
+def declared_dependencies(root):
+    """{layer: set of layers} from the zormix_layer(... DEPS ...) calls of CMakeLists.txt."""
+    text = (root / "CMakeLists.txt").read_text(encoding="utf-8")
+    declared = {}
+    for name, rest in LAYER_CALL.findall(text):
+        words = rest.split()
+        deps = words[words.index("DEPS") + 1:] if "DEPS" in words else []
+        declared[name] = {d[len("zormix_"):] for d in deps if d.startswith("zormix_")}
+    return declared
+
+
+def reachable(start, declared):
+    seen, todo = set(), list(start)
+    while todo:
+        layer = todo.pop()
+        if layer in seen:
+            continue
+        seen.add(layer)
+        todo.extend(declared.get(layer, ()))
+    return seen
+
+
+def linked_layers(cmake_file):
+    """The layers a front end's CMakeLists.txt links (zormix_core is the solve layer)."""
+    linked = set()
+    for _, rest in LINK_CALL.findall(cmake_file.read_text(encoding="utf-8")):
+        for word in rest.split():
+            if word == "zormix_core":
+                linked.add("solve")
+            elif word.startswith("zormix_") and word[len("zormix_"):] in LAYERS:
+                linked.add(word[len("zormix_"):])
+    return linked
+
+
+def dependency_mismatches(root):
+    declared = declared_dependencies(root)
+    found = []
+    for layer, deps in sorted(declared.items()):
+        included = included_layers(root / "src" / layer)
+        for missing in sorted(included - deps):
+            found.append(f"CMakeLists.txt: layer {layer} includes {missing} but does not link it")
+        for extra in sorted(deps - included):
+            found.append(f"CMakeLists.txt: layer {layer} links {extra} but includes none of it")
+    front_ends = {"cli": root / "src" / "cli", "gateway": root / "src" / "gateway",
+                  "python": root / "python"}
+    for name, folder in front_ends.items():
+        cmake_file = folder / "CMakeLists.txt"
+        if not cmake_file.exists():
+            continue
+        reach = reachable(linked_layers(cmake_file), declared)
+        for missing in sorted(included_layers(folder) - reach - {"cli", "gateway", "cluster"}):
+            found.append(f"{cmake_file.relative_to(root)}: {name} includes {missing} but does "
+                         f"not link it")
+    return found
+
+
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
-    found = violations(root) + undocumented(root)
+    found = violations(root) + undocumented(root) + dependency_mismatches(root)
     for line in found:
         print(line)
     print(f"layering: {len(found)} problem(s)")

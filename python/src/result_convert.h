@@ -6,11 +6,12 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/json_output.h"
+#include "frontend/json_output.h"
 #include "zormix/result.h"
 #include "zormix/sweep.h"
 
@@ -29,13 +30,15 @@ class SolvedResult {
   pybind11::dict Arrays() const;
   // The CLI's --json document, byte for byte; for a member, its line of `zormix sweep --json`.
   std::string Json() const;
-  // The CLI's summary lines (counts, route, seed, classification).
+  // The CLI's summary lines (counts, variables, route).
   std::string Summary() const;
+  // The first maxRoots roots as people read them (frontend::RootsBlock).
+  std::string Roots(std::int64_t maxRoots) const;
 
  private:
   SolveResult result_;
   bool mixedVolumeOnly_ = false;
-  std::optional<cli::MemberFields> member_;
+  std::optional<frontend::MemberFields> member_;
 };
 
 void BindResult(pybind11::module_& m);

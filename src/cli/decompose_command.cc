@@ -7,16 +7,21 @@
 #include <optional>
 
 #include "base/random.h"
-#include "decompose/decompose_json.h"
-#include "cli/input.h"
 #include "cli/interrupt.h"
-#include "cli/output.h"
 #include "cli/parameter_values.h"
-#include "solve/front_end.h"
+#include "decompose/decompose_json.h"
+#include "frontend/front_end.h"
+#include "frontend/input.h"
+#include "frontend/output.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 
 namespace zormix::cli {
+using frontend::CheckOutputPath;
+using frontend::InputName;
+using frontend::kStandardStream;
+using frontend::ReadWholeFile;
+using frontend::WriteOutput;
 namespace {
 
 // A line on standard error: redrawn in place on a terminal, one line per second otherwise.
@@ -61,14 +66,13 @@ class DecomposeProgressLine {
   std::chrono::steady_clock::time_point last_;
 };
 
+// A PS.num file is square; polynomial text and PHCpack's format may hold any number of equations.
 PolySystem LoadAnyShape(const std::string& path) {
-  if (path != kStandardStream) {
-    const std::string contents = ReadWholeFile(path);
-    if (DetectFormat(path, contents) == InputFormat::kPsNum)
-      return LoadSystem(path, InputFormat::kPsNum).system;
-    return ParseEquationsText(contents, InputName(path));
-  }
-  return ParseEquationsText(ReadWholeFile(path), InputName(path));
+  const std::string contents = ReadWholeFile(path);
+  const std::string name = InputName(path);
+  if (DetectSystemFormat(contents, path == kStandardStream ? "" : path) == SystemFormat::kPsNum)
+    return ParseSystem(contents, name, SystemFormat::kPsNum);
+  return ParseEquationsText(contents, name);
 }
 
 std::string MembershipLine(std::size_t k, const std::vector<int>& on) {

@@ -10,15 +10,15 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <thread>
 
-#include "cli/input.h"
 #include "cli/interrupt.h"
-#include "cli/json_output.h"
-#include "cli/output.h"
 #include "cli/parameter_values.h"
+#include "frontend/front_end.h"
+#include "frontend/input.h"
+#include "frontend/json_output.h"
+#include "frontend/output.h"
 #include "solve/family_start.h"
-#include "solve/front_end.h"
+#include "solve/sweep_job.h"
 #include "zormix/error.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
@@ -26,10 +26,12 @@
 #ifdef ZORMIX_MPI
 #include "cluster/mpi_job.h"
 #include "cluster/mpi_messages.h"
-#include "cluster/ordered_share.h"
+#include "cluster/sweep_share.h"
 #endif
 
 namespace zormix::cli {
+// Input, output, JSON and progress of every front end.
+using namespace ::zormix::frontend;  // NOLINT(google-build-using-namespace)
 namespace {
 
 constexpr int kExitInterrupted = 130;
@@ -154,8 +156,9 @@ FamilyStart ObtainStart(const ParametricSystem& family, const SweepArgs& a,
 }
 
 void ReportStart(std::FILE* out, const FamilyStart& start) {
-  std::fprintf(out, "start: %" PRId64 " roots from %" PRId64 " paths, seed %" PRIu64 "\n",
-               start.roots.cols(), start.pathCount, start.seed);
+  std::fprintf(out, "start: %" PRId64 " roots from %" PRId64 " paths%s, seed %" PRIu64 "\n",
+               start.roots.cols(), start.pathCount,
+               start.method == FamilyStart::Method::kMonodromy ? " of monodromy" : "", start.seed);
 }
 
 // The records of the members so far go out line by line, each flushed whole, so that a stopped
@@ -182,23 +185,9 @@ class RecordWriter {
   std::FILE* file_ = nullptr;
 };
 
-// Everything a sweep's members need; in an MPI job rank 0 sends it to every other rank.
-struct SweepJob {
-  std::string text, name;  // the family as written, and the name its messages give it
-  ParametricSystem family;
-  FamilyStart start;
-  std::vector<std::vector<Complex>> members;
-  SweepOptions options;
-  bool wantRecords = false;  // the JSON record of each member is written
-};
-
 using MemberSink = std::function<void(const std::string& record, const MemberRow& row)>;
 
 #ifdef ZORMIX_MPI
-int ThreadsOf(int threads) {
-  return threads > 0 ? threads : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-}
-
 // A member's record and row as the bytes a rank sends back to rank 0.
 std::string EncodeMemberOutput(const MemberResult& m, bool wantRecord) {
   const MemberRow r = RowOf(m);
@@ -217,50 +206,6 @@ void EmitMemberOutput(const std::string& bytes, const MemberSink& emit) {
                     row[8].get<std::int64_t>(), row[9].get<double>()};
   emit(doc.at("record").get<std::string>(), r);
 }
-
-std::string EncodeSweepJob(const SweepJob& job) {
-  nlohmann::json members = nlohmann::json::array();
-  for (const std::vector<Complex>& values : job.members) {
-    nlohmann::json parts = nlohmann::json::array();
-    for (const Complex& z : values) parts.push_back({z.real(), z.imag()});
-    members.push_back(std::move(parts));
-  }
-  return nlohmann::json{{"text", job.text},
-                        {"name", job.name},
-                        {"start", FormatFamilyStart(job.start)},
-                        {"members", members},
-                        {"seed", *job.options.seed},
-                        {"certify", job.options.certify},
-                        {"records", job.wantRecords}}
-      .dump();
-}
-
-SweepJob DecodeSweepJob(const std::string& bytes) {
-  const nlohmann::json doc = nlohmann::json::parse(bytes);
-  SweepJob job;
-  job.text = doc.at("text").get<std::string>();
-  job.name = doc.at("name").get<std::string>();
-  job.family = ParseParametricText(job.text, job.name);
-  job.start = ParseFamilyStart(doc.at("start").get<std::string>(), "the start of rank 0");
-  for (const nlohmann::json& parts : doc.at("members")) {
-    std::vector<Complex>& values = job.members.emplace_back();
-    for (const nlohmann::json& z : parts)
-      values.emplace_back(z[0].get<double>(), z[1].get<double>());
-  }
-  job.options.seed = doc.at("seed").get<std::uint64_t>();
-  job.options.certify = doc.at("certify").get<bool>();
-  job.wantRecords = doc.at("records").get<bool>();
-  return job;
-}
-
-// Member k + 1 solved on whichever rank runs it: the same bits on every rank, from the seed.
-cluster::PieceWork MemberWork(const SweepJob& job) {
-  return [&job](std::int64_t k) {
-    const MemberResult m = SolveMember(
-        job.family, job.start, job.members[static_cast<std::size_t>(k)], k + 1, job.options);
-    return EncodeMemberOutput(m, job.wantRecords);
-  };
-}
 #endif
 
 // The members on this process's threads, or over the ranks of an MPI job; emit gets them in
@@ -268,17 +213,8 @@ cluster::PieceWork MemberWork(const SweepJob& job) {
 void SweepMembers(const SweepJob& job, const MemberSink& emit) {
 #ifdef ZORMIX_MPI
   if (cluster::Size() > 1) {
-    CheckSweep(job.family, job.start, job.options);
-    cluster::SendSetup(EncodeSweepJob(job));
-    const auto interrupted = [&job] {
-      if (job.options.interrupted && job.options.interrupted())
-        throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
-    };
-    cluster::DistributeInOrder(
-        static_cast<std::int64_t>(job.members.size()), ThreadsOf(job.options.threads),
-        MemberWork(job), [&](std::int64_t, std::string&& bytes) { EmitMemberOutput(bytes, emit); },
-        interrupted);
-    cluster::EndSharing();
+    cluster::SweepOverRanks(job, EncodeMemberOutput,
+                            [&](std::string&& bytes) { EmitMemberOutput(bytes, emit); });
     return;
   }
 #endif
@@ -375,9 +311,7 @@ int ServeSweep(const SweepArgs& a, const UsageReporter& usage) {
       ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
   if (a.start.empty()) cluster::ServeRankZero(resolved->threads);  // the start solve's share
-  const SweepJob job = DecodeSweepJob(cluster::WaitForSetup());
-  cluster::ServePieces(ThreadsOf(resolved->threads), MemberWork(job));
-  cluster::WaitForEndOfSharing();
+  cluster::ServeSweepOverRanks(resolved->threads, EncodeMemberOutput);
   return 0;
 }
 #endif

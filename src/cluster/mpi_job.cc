@@ -23,7 +23,7 @@
 #include "solve/solve_with_runner.h"
 #include "solve/stage_data.h"
 #include "solve/wire.h"
-#include "tracker/route_tracking.h"
+#include "tracker/routes/route_tracking.h"
 #include "zormix/error.h"
 
 namespace zormix::cluster {

@@ -8,7 +8,7 @@
 #include "base/random.h"
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
-#include "finish/disjoint_sets.h"
+#include "base/disjoint_sets.h"
 
 namespace zormix {
 namespace {

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <numeric>
 
+#include "base/disjoint_sets.h"
+#include "base/inverse.h"
 #include "base/numeric.h"
-#include "finish/disjoint_sets.h"
 #include "finish/finish_stop.h"
-#include "finish/inverse.h"
 #include "finish/scaled_jacobian.h"
 #include "model/system_eval.h"
 

@@ -7,20 +7,20 @@
 #include <optional>
 #include <vector>
 
+#include "base/disjoint_sets.h"
+#include "base/inverse.h"
 #include "base/parallel.h"
 #include "finish/certify.h"
 #include "finish/dd_newton.h"
-#include "finish/disjoint_sets.h"
 #include "finish/drop_end_points.h"
 #include "finish/extended_newton.h"
 #include "finish/finish.h"
 #include "finish/finish_stop.h"
-#include "finish/inverse.h"
 #include "finish/local_dimension.h"
 #include "finish/root_cluster.h"
 #include "finish/scaled_jacobian.h"
 #include "finish/verdict_warnings.h"
-#include "tracker/dd_rescue.h"
+#include "tracker/dd/dd_rescue.h"
 
 namespace zormix {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <optional>
 
-#include "tracker/dd_system.h"
+#include "model/dd_system.h"
 
 namespace zormix {
 namespace {

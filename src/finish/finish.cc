@@ -16,7 +16,7 @@
 #include "finish/scaled_jacobian.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
-#include "tracker/path_steps.h"
+#include "tracker/path/path_steps.h"
 #include "zormix/error.h"
 
 namespace zormix {

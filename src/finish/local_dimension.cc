@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/linear_algebra.h"
+#include "base/singular_values.h"
 #include "finish/scaled_jacobian.h"
-#include "finish/singular_values.h"
 
 namespace zormix {
 namespace {

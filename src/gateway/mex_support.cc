@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "frontend/front_end.h"
 #include "gateway/host_interrupt.h"
 #include "mex.h"
-#include "solve/front_end.h"
 #include "zormix/error.h"
 
 namespace zormix::gateway {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "decompose/decompose_json.h"
+#include "frontend/front_end.h"
 #include "gateway/host_interrupt.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
-#include "solve/front_end.h"
 #include "zormix/decompose.h"
 #include "zormix/error.h"
 #include "zormix/io.h"

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "base/random.h"
+#include "frontend/front_end.h"
 #include "gateway/host_interrupt.h"
 #include "gateway/mex_support.h"
 #include "mex.h"
-#include "solve/front_end.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
 #include "zormix/solve.h"

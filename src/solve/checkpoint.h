@@ -27,7 +27,7 @@
 
 #include "model/normal_form.h"
 #include "solve/checkpoint_record.h"
-#include "tracker/route_tracking.h"
+#include "tracker/routes/route_tracking.h"
 #include "tracker/tracking.h"
 #include "zormix/types.h"
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "base/hash.h"
-#include "tracker/end_game.h"
-#include "tracker/homotopy.h"
+#include "tracker/endgame/end_game.h"
+#include "tracker/homotopy/homotopy.h"
 #include "zormix/error.h"
 
 namespace zormix {

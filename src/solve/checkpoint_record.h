@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "base/hash.h"
-#include "tracker/route_tracking.h"
+#include "tracker/routes/route_tracking.h"
 
 namespace zormix {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "model/system_eval.h"
-#include "tracker/path_units.h"
+#include "tracker/routes/path_units.h"
 #include "zormix/error.h"
 #include "zormix/poly_system.h"
 #include "zormix/types.h"

@@ -1,5 +1,5 @@
 // The JSON written as a stream, and output files written as their text is produced.
-#include "cli/json_output.h"
+#include "frontend/json_output.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <string>
 
 #include "cli/cli_fixture.h"
-#include "cli/output.h"
+#include "frontend/output.h"
 #include "support/systems.h"
 #include "zormix/solve.h"
 
-namespace zormix::cli {
+namespace zormix::frontend {
 namespace {
 
 namespace fs = std::filesystem;
@@ -92,4 +92,4 @@ TEST_F(StreamOutputTest, FailedProducerLeavesTheOldFile) {
 }
 
 }  // namespace
-}  // namespace zormix::cli
+}  // namespace zormix::frontend

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "base/singular_values.h"
 #include "finish/classify.h"
-#include "finish/singular_values.h"
 #include "model/normal_form.h"
 #include "support/systems.h"
 

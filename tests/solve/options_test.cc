@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "solve/front_end.h"
+#include "frontend/front_end.h"
 #include "solve/wire.h"
 #include "support/systems.h"
 #include "zormix/solve.h"

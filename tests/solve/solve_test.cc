@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "solve/front_end.h"
+#include "frontend/front_end.h"
 #include "support/systems.h"
 #include "zormix/io.h"
 

@@ -2,7 +2,7 @@
 #ifndef ZORMIX_TESTS_SUPPORT_ONE_UNKNOWN_HOMOTOPY_H_
 #define ZORMIX_TESTS_SUPPORT_ONE_UNKNOWN_HOMOTOPY_H_
 
-#include "tracker/homotopy.h"
+#include "tracker/homotopy/homotopy.h"
 
 namespace zormix::testing {
 

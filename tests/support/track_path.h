@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "model/system_eval.h"
-#include "tracker/path_state.h"
-#include "tracker/tracker_parameters.h"
+#include "tracker/path/path_state.h"
+#include "tracker/path/tracker_parameters.h"
 #include "zormix/poly_system.h"
 
 namespace zormix::testing {

@@ -1,4 +1,4 @@
-#include "tracker/dd_tracker.h"
+#include "tracker/dd/dd_tracker.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "tracker/dd_rescue.h"
+#include "tracker/dd/dd_rescue.h"
 
 namespace zormix {
 namespace {

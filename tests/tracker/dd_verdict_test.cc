@@ -10,9 +10,9 @@
 #include <set>
 #include <vector>
 
-#include "tracker/dd_rescue.h"
-#include "tracker/dd_tracker.h"
-#include "tracker/route_tracking.h"
+#include "tracker/dd/dd_rescue.h"
+#include "tracker/dd/dd_tracker.h"
+#include "tracker/routes/route_tracking.h"
 
 namespace zormix {
 namespace {

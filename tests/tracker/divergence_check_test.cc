@@ -1,5 +1,5 @@
 // The tropical consistency check of the verdicts "tends to infinity" (divergence_check.h).
-#include "tracker/divergence_check.h"
+#include "tracker/endgame/divergence_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The divergence verdict of the end game on paths with known Puiseux exponents.
-#include "tracker/end_game.h"
+#include "tracker/endgame/end_game.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
 #include "support/track_path.h"
-#include "tracker/principal_part.h"
+#include "tracker/endgame/principal_part.h"
 #include "tracker/tracking.h"
 
 namespace zormix {

@@ -1,7 +1,7 @@
 // The winding-free proof of divergence from the sizes of a path's coordinates: paths that go to
 // infinity along a curve, where the end game's estimates drift and its loops never close, and
 // paths whose growth belongs to a finite end point.
-#include "tracker/growth_record.h"
+#include "tracker/endgame/growth_record.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
 #include "support/track_path.h"
-#include "tracker/path_state.h"
-#include "tracker/tracker_parameters.h"
+#include "tracker/path/path_state.h"
+#include "tracker/path/tracker_parameters.h"
 
 namespace zormix {
 namespace {

@@ -10,9 +10,9 @@
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
 #include "support/track_path.h"
-#include "tracker/end_game.h"
-#include "tracker/path_state.h"
-#include "tracker/tracker_parameters.h"
+#include "tracker/endgame/end_game.h"
+#include "tracker/path/path_state.h"
+#include "tracker/path/tracker_parameters.h"
 
 namespace zormix {
 namespace {

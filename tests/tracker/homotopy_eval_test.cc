@@ -1,4 +1,4 @@
-#include "tracker/homotopy_eval.h"
+#include "tracker/homotopy/homotopy_eval.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <random>
 
 #include "model/system_eval.h"
-#include "tracker/homotopy.h"
+#include "tracker/homotopy/homotopy.h"
 
 namespace zormix {
 namespace {

@@ -1,4 +1,4 @@
-#include "tracker/parameter_homotopy.h"
+#include "tracker/routes/parameter_homotopy.h"
 
 #include <gtest/gtest.h>
 

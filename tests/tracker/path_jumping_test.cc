@@ -1,4 +1,4 @@
-#include "tracker/path_jumping.h"
+#include "tracker/jumps/path_jumping.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "tracker/simple_root.h"
+#include "tracker/jumps/simple_root.h"
 
 namespace zormix {
 namespace {

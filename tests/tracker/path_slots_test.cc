@@ -1,12 +1,12 @@
-#include "tracker/path_slots.h"
+#include "tracker/routes/path_slots.h"
 
 #include <gtest/gtest.h>
 
 #include <utility>
 
 #include "base/parallel.h"
-#include "tracker/path_units.h"
-#include "tracker/route_tracking.h"
+#include "tracker/routes/path_units.h"
+#include "tracker/routes/route_tracking.h"
 
 namespace zormix {
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <thread>
 
-#include "tracker/path_state.h"
+#include "tracker/path/path_state.h"
 #include "tracker/tracking.h"
 
 namespace zormix {

@@ -9,8 +9,8 @@
 
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
-#include "tracker/homotopy.h"
-#include "tracker/route_tracking.h"
+#include "tracker/homotopy/homotopy.h"
+#include "tracker/routes/route_tracking.h"
 
 namespace zormix {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <utility>
 
-#include "tracker/path_state.h"
+#include "tracker/path/path_state.h"
 
 namespace zormix {
 namespace {

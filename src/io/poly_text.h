@@ -1,0 +1,22 @@
+// The polynomial text parser below its entry points.
+#ifndef ZORMIX_IO_POLY_TEXT_H_
+#define ZORMIX_IO_POLY_TEXT_H_
+
+#include <string_view>
+
+#include "zormix/poly_system.h"
+
+namespace zormix {
+
+// ParsePolynomialText without the look for a count line: the whole text is read as equations.
+// `anyShape`: any number of equations in the variables (ParseEquationsText).
+PolySystem ParseEquationText(std::string_view text, std::string_view sourceName,
+                             bool anyShape = false);
+
+// ParsePhcText; `anyShape`: the count line may give a number of variables other than the number
+// of polynomials (ParseEquationsText).
+PolySystem ParsePhcSystem(std::string_view text, std::string_view sourceName, bool anyShape);
+
+}  // namespace zormix
+
+#endif  // ZORMIX_IO_POLY_TEXT_H_
