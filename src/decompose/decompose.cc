@@ -9,7 +9,7 @@
 
 #include "base/random.h"
 #include "decompose/cascade.h"
-#include "decompose/decompose_grouping.h"
+#include "decompose/components.h"
 #include "decompose/membership.h"
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
@@ -50,6 +50,30 @@ ColMajorMatrix<Complex> FirstRows(const ColMajorMatrix<Complex>& matrix, int row
   return first;
 }
 
+// The candidates of one level as distinct points with the paths that reach each. Paths that end
+// at one singular point are sometimes left apart by the end game's grouping (one of a double
+// point's two paths stops a little earlier); witness points of a random slice lie far apart, so
+// candidates within decompose.membership_distance of an earlier one are that point, and their
+// paths add to its multiplicity.
+std::vector<std::pair<std::int64_t, std::int32_t>> DistinctCandidates(
+    const WitnessCandidates& level) {
+  const std::int64_t n = level.points.rows();
+  std::vector<std::pair<std::int64_t, std::int32_t>> distinct;
+  for (std::int64_t p = 0; p < level.points.cols(); ++p) {
+    const std::span<const Complex> x(level.points.col(p), static_cast<std::size_t>(n));
+    const auto same = std::find_if(distinct.begin(), distinct.end(), [&](const auto& d) {
+      const std::span<const Complex> y(level.points.col(d.first), static_cast<std::size_t>(n));
+      return RelativeDistance(x, y) <= kMembershipDistance.value();
+    });
+    if (same != distinct.end()) {
+      same->second += level.multiplicity[p];
+    } else {
+      distinct.emplace_back(p, level.multiplicity[p]);
+    }
+  }
+  return distinct;
+}
+
 // The candidates of one dimension without junk: the witness set of that dimension.
 WitnessSet CleanWitnessSet(const WitnessCandidates& level, const Cascade& cascade,
                            const JunkTest& isJunk, RuntimeUniform& draws, DimensionReport& report) {
@@ -60,11 +84,11 @@ WitnessSet CleanWitnessSet(const WitnessCandidates& level, const Cascade& cascad
   set.slice = FirstRows(cascade.embedding.slice, k);
   set.constants.assign(cascade.embedding.constants.begin(),
                        cascade.embedding.constants.begin() + k);
-  set.system = WitnessSystem(cascade.equations, DrawMix(cascade.equations, k, draws), set.slice);
+  set.rows = WitnessRows(cascade.equations, DrawMix(cascade.equations, k, draws), set.slice);
+  set.system = set.rows.Build(cascade.equations.rows.variableNames, SliceConstantNames(k));
   std::vector<std::int64_t> kept;
-  for (std::int64_t p = 0; p < level.points.cols(); ++p) {
+  for (const auto& [p, m] : DistinctCandidates(level)) {
     const std::span<const Complex> x(level.points.col(p), n);
-    const std::int32_t m = level.multiplicity[p];
     // A regular root of g_k is isolated in the slice of the solution set: on no component of a
     // higher dimension, whose slice would be a set through it.
     const bool junk =
@@ -80,32 +104,6 @@ WitnessSet CleanWitnessSet(const WitnessCandidates& level, const Cascade& cascad
   for (std::size_t c = 0; c < kept.size(); ++c)
     std::copy_n(level.points.col(kept[c]), n, set.points.col(static_cast<std::int64_t>(c)));
   return set;
-}
-
-std::vector<WitnessComponent> ComponentsOf(const WitnessSet& set, const ComponentGroups& groups) {
-  const int n = static_cast<int>(set.points.rows());
-  std::vector<WitnessComponent> components;
-  for (std::size_t g = 0; g < groups.groups.size(); ++g) {
-    const auto& group = groups.groups[g];
-    WitnessComponent c;
-    c.dimension = set.dimension;
-    c.degree = static_cast<int>(group.size());
-    c.points.Assign(n, c.degree);
-    for (int p = 0; p < c.degree; ++p) {
-      std::copy_n(set.points.col(group[p]), n, c.points.col(p));
-      c.multiplicity = std::max(c.multiplicity, set.multiplicity[group[p]]);
-    }
-    c.slice = set.slice;
-    c.sliceConstants = set.constants;
-    c.traceResidual = groups.traceResidual[g];
-    c.traceTestPassed = groups.tracePassed[g] != 0;
-    components.push_back(std::move(c));
-  }
-  // Highest degree first; groups are in the order of their first point, so ties keep it.
-  std::stable_sort(
-      components.begin(), components.end(),
-      [](const WitnessComponent& a, const WitnessComponent& b) { return a.degree > b.degree; });
-  return components;
 }
 
 // The isolated part: the roots of dimension 0 that are isolated solutions of the system.
@@ -178,8 +176,9 @@ Decomposition Decompose(const PolySystem& system, const DecomposeOptions& option
     tracker.SetDimension(level.dimension, "junk removal");
     WitnessSet set = CleanWitnessSet(level, cascade, isJunk, draws, report);
     tracker.SetDimension(level.dimension, "components");
-    const ComponentGroups groups = GroupWitnessPoints(set, tracker);
-    for (WitnessComponent& c : ComponentsOf(set, groups)) {
+    ComponentBreakup breakup = BreakIntoComponents(set, d.variableNames, tracker);
+    d.warnings.insert(d.warnings.end(), breakup.warnings.begin(), breakup.warnings.end());
+    for (WitnessComponent& c : breakup.components) {
       if (!c.traceTestPassed) {
         d.warnings.push_back("dimension " + std::to_string(c.dimension) + ": a group of " +
                              std::to_string(c.degree) +

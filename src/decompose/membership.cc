@@ -21,7 +21,8 @@ std::vector<std::int64_t> ArrivingWitnessPoints(const WitnessSet& set,
       tracker.Track(set.system, set.constants, through, set.points, set.multiplicity);
   const auto ends = EndOfEachStart(moved, set.multiplicity, set.points.cols());
   for (std::int64_t k = 0; k < set.points.cols(); ++k) {
-    if (ends[k] && RelativeDistance(*ends[k], point) <= kSamePoint.value()) arriving.push_back(k);
+    if (ends[k] && RelativeDistance(*ends[k], point) <= kMembershipDistance.value())
+      arriving.push_back(k);
   }
   return arriving;
 }

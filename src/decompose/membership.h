@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "decompose/affine_family.h"
 #include "decompose/witness_track.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/parametric.h"
@@ -24,6 +25,7 @@ namespace zormix {
 // Witness points of one dimension on one slice, with the system that moves them.
 struct WitnessSet {
   int dimension = 0;
+  AffineFamily rows{0, 0, 0};      // W(x; c) row by row (WitnessRows)
   ParametricSystem system;         // W(x; c): the slice constants are its parameters
   ColMajorMatrix<Complex> slice;   // C, dimension x n
   std::vector<Complex> constants;  // c of the slice through `points`
@@ -31,8 +33,9 @@ struct WitnessSet {
   std::vector<std::int32_t> multiplicity;
 };
 
-// The witness points (columns of set.points) whose paths arrive at `point` (decompose.same_point)
-// when the slice is moved to pass through it. Empty: the point lies on none of their components.
+// The witness points (columns of set.points) whose paths arrive at `point`
+// (decompose.membership_distance) when the slice is moved to pass through it. Empty: the point lies
+// on none of their components.
 std::vector<std::int64_t> ArrivingWitnessPoints(const WitnessSet& set,
                                                 std::span<const Complex> point,
                                                 PointTracker& tracker);

@@ -6,117 +6,11 @@
 #include <string>
 #include <utility>
 
+#include "decompose/affine_family.h"
 #include "zormix/error.h"
 
 namespace zormix {
 namespace {
-
-using Exponents = std::vector<std::int32_t>;
-
-// A square family whose coefficients are affine in the parameters: term (row, a) has the
-// coefficient value + sum_l slopes[l] p_l.
-class AffineFamily {
- public:
-  AffineFamily(int n, int parameters)
-      : n_(n), parameters_(parameters), rows_(static_cast<std::size_t>(n)) {}
-
-  void Add(int row, const Exponents& a, Complex value) { At(row, a).value += value; }
-  void AddSlope(int row, const Exponents& a, int parameter, Complex slope) {
-    At(row, a).slopes[parameter] += slope;
-  }
-  // Adds weight * (slice x + constant) to a row; the constant is parameter `parameter` when it is
-  // >= 0, else the number `constant`.
-  void AddAffine(int row, std::span<const Complex> slice, Complex constant, Complex weight,
-                 int parameter) {
-    Exponents a(static_cast<std::size_t>(n_), 0);
-    for (int l = 0; l < n_; ++l) {
-      a[l] = 1;
-      Add(row, a, weight * slice[l]);
-      a[l] = 0;
-    }
-    if (parameter >= 0) {
-      AddSlope(row, a, parameter, weight);
-    } else {
-      Add(row, a, weight * constant);
-    }
-  }
-  // Adds weight * (slice x + constant) * s, s being parameter `parameter`.
-  void AddScaledAffine(int row, std::span<const Complex> slice, Complex constant, Complex weight,
-                       int parameter) {
-    Exponents a(static_cast<std::size_t>(n_), 0);
-    for (int l = 0; l < n_; ++l) {
-      a[l] = 1;
-      AddSlope(row, a, parameter, weight * slice[l]);
-      a[l] = 0;
-    }
-    AddSlope(row, a, parameter, weight * constant);
-  }
-  void AddPolynomial(int row, const PolySystem& system, int equation, Complex weight) {
-    std::int64_t p = 0;
-    for (int i = 0; i < equation; ++i) p += system.termCount[i];
-    for (std::int32_t t = 0; t < system.termCount[equation]; ++t, ++p) {
-      const Exponents a(system.exponents.col(p), system.exponents.col(p) + system.n);
-      Add(row, a, weight * system.coefficients[p]);
-    }
-  }
-
-  ParametricSystem Build(const std::vector<std::string>& variableNames,
-                         std::vector<std::string> parameterNames) const {
-    ParametricSystem family;
-    family.n = n_;
-    family.variableNames = variableNames;
-    family.parameterNames = std::move(parameterNames);
-    std::vector<Exponents> terms;
-    std::vector<Exponents> coefficientMonomials;
-    family.coefficientStart.push_back(0);
-    for (const auto& row : rows_) {
-      std::int32_t count = 0;
-      for (const auto& [a, c] : row) {
-        const std::size_t before = family.coefficientValues.size();
-        if (c.value != Complex(0.0, 0.0)) {
-          family.coefficientValues.push_back(c.value);
-          coefficientMonomials.emplace_back(static_cast<std::size_t>(parameters_), 0);
-        }
-        for (int l = 0; l < parameters_; ++l) {
-          if (c.slopes[l] == Complex(0.0, 0.0)) continue;
-          family.coefficientValues.push_back(c.slopes[l]);
-          coefficientMonomials.emplace_back(static_cast<std::size_t>(parameters_), 0);
-          coefficientMonomials.back()[l] = 1;
-        }
-        if (family.coefficientValues.size() == before) continue;
-        terms.push_back(a);
-        family.coefficientStart.push_back(
-            static_cast<std::int64_t>(family.coefficientValues.size()));
-        ++count;
-      }
-      family.termCount.push_back(count);
-    }
-    family.exponents.Assign(n_, static_cast<std::int64_t>(terms.size()));
-    for (std::size_t p = 0; p < terms.size(); ++p)
-      std::copy(terms[p].begin(), terms[p].end(), family.exponents.col(p));
-    family.parameterExponents.Assign(parameters_,
-                                     static_cast<std::int64_t>(coefficientMonomials.size()));
-    for (std::size_t k = 0; k < coefficientMonomials.size(); ++k)
-      std::copy(coefficientMonomials[k].begin(), coefficientMonomials[k].end(),
-                family.parameterExponents.col(k));
-    return family;
-  }
-
- private:
-  struct Coefficient {
-    Complex value{0.0, 0.0};
-    std::vector<Complex> slopes;
-  };
-  Coefficient& At(int row, const Exponents& a) {
-    auto [it, fresh] = rows_[row].try_emplace(a);
-    if (fresh) it->second.slopes.assign(static_cast<std::size_t>(parameters_), Complex(0.0, 0.0));
-    return it->second;
-  }
-
-  int n_;
-  int parameters_;
-  std::vector<std::map<Exponents, Coefficient>> rows_;  // ordered: the layout is deterministic
-};
 
 [[noreturn]] void Fail(const std::string& message) {
   throw Error(ErrorCode::kInvalidInput, "system: " + message);
@@ -165,18 +59,6 @@ PolySystem ScaleRows(PolySystem system) {
   return system;
 }
 
-// The rows of `family` at no parameters, as a system.
-PolySystem AsSystem(const ParametricSystem& family) {
-  PolySystem system;
-  system.n = family.n;
-  system.termCount = family.termCount;
-  system.exponents = family.exponents;
-  system.variableNames = family.variableNames;
-  for (std::int64_t p = 0; p < family.termTotal(); ++p)
-    system.coefficients.push_back(family.coefficientValues[family.coefficientStart[p]]);
-  return system;
-}
-
 int RowCount(const Equations& equations) {
   return static_cast<int>(equations.rows.termCount.size());
 }
@@ -193,7 +75,7 @@ AffineFamily LevelFamily(const Equations& equations, const Embedding& embedding,
                          int scaled) {
   if (k < 0 || k > embedding.top) throw Error(ErrorCode::kInternal, "level out of range");
   const int n = equations.n;
-  AffineFamily family(n, scaled >= 1 ? 1 : 0);
+  AffineFamily family(n, scaled >= 1 ? 1 : 0, n);
   for (int i = 0; i < RowCount(equations); ++i)
     family.AddPolynomial(i, equations.rows, i, Complex(1.0, 0.0));
   std::vector<Complex> row;
@@ -231,13 +113,13 @@ Equations PrepareEquations(const PolySystem& system, RuntimeUniform& draws) {
     return equations;
   }
   // f_1..n + B f_n+1..N: the first n rows keep their sparsity.
-  AffineFamily rows(system.n, 0);
+  AffineFamily rows(system.n, 0, system.n);
   for (int i = 0; i < system.n; ++i) {
     rows.AddPolynomial(i, equations.original, i, Complex(1.0, 0.0));
     for (int e = system.n; e < equations.given; ++e)
       rows.AddPolynomial(i, equations.original, e, RandomComplex(draws));
   }
-  equations.rows = AsSystem(rows.Build(system.variableNames, {}));
+  equations.rows = rows.ValuesAsSystem(system.variableNames);
   return equations;
 }
 
@@ -255,7 +137,7 @@ Embedding DrawEmbedding(int n, int top, RuntimeUniform& draws) {
 }
 
 PolySystem LevelSystem(const Equations& equations, const Embedding& embedding, int k) {
-  return AsSystem(LevelFamily(equations, embedding, k, 0).Build(equations.rows.variableNames, {}));
+  return LevelFamily(equations, embedding, k, 0).ValuesAsSystem(equations.rows.variableNames);
 }
 
 ParametricSystem CascadeStep(const Equations& equations, const Embedding& embedding, int k) {
@@ -311,22 +193,32 @@ ColMajorMatrix<Complex> DrawMix(const Equations& equations, int k, RuntimeUnifor
   return mix;
 }
 
-ParametricSystem WitnessSystem(const Equations& equations, const ColMajorMatrix<Complex>& mix,
-                               const ColMajorMatrix<Complex>& slice) {
+AffineFamily WitnessRows(const Equations& equations, const ColMajorMatrix<Complex>& mix,
+                         const ColMajorMatrix<Complex>& slice) {
   const int n = equations.n;
   const int k = static_cast<int>(slice.rows());
-  AffineFamily family(n, k);
+  AffineFamily family(n, k, n);
   for (int i = 0; i < n - k; ++i)
     for (int e = 0; e < RowCount(equations); ++e)
       family.AddPolynomial(i, equations.rows, e, mix(i, e));
-  std::vector<std::string> names;
   for (int j = 0; j < k; ++j) {
     std::vector<Complex> row(static_cast<std::size_t>(n));
     for (int l = 0; l < n; ++l) row[l] = slice(j, l);
     family.AddAffine(n - k + j, row, Complex(0.0, 0.0), Complex(1.0, 0.0), j);
-    names.push_back(std::string("c").append(std::to_string(j + 1)));
   }
-  return family.Build(equations.rows.variableNames, names);
+  return family;
+}
+
+std::vector<std::string> SliceConstantNames(int k) {
+  std::vector<std::string> names;
+  for (int j = 0; j < k; ++j) names.push_back(std::string("c").append(std::to_string(j + 1)));
+  return names;
+}
+
+ParametricSystem WitnessSystem(const Equations& equations, const ColMajorMatrix<Complex>& mix,
+                               const ColMajorMatrix<Complex>& slice) {
+  return WitnessRows(equations, mix, slice)
+      .Build(equations.rows.variableNames, SliceConstantNames(static_cast<int>(slice.rows())));
 }
 
 }  // namespace zormix

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/random.h"
+#include "decompose/affine_family.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/parametric.h"
 #include "zormix/poly_system.h"
@@ -66,7 +67,13 @@ double SliceResidual(const Embedding& embedding, int k, std::span<const Complex>
 // coordinate 0) measures as small as its residual, not as 1.
 double SystemResidual(const Equations& equations, std::span<const Complex> x);
 
-// W(x; c) of dimension k with the slice C (k x n) and random combinations `mix` ((n - k) x rows).
+// The rows of W(x; c) of dimension k with the slice C (k x n) and random combinations `mix`
+// ((n - k) x rows): the n - k combinations of F first, then the k slices, whose constants are the
+// parameters c1..ck.
+AffineFamily WitnessRows(const Equations& equations, const ColMajorMatrix<Complex>& mix,
+                         const ColMajorMatrix<Complex>& slice);
+std::vector<std::string> SliceConstantNames(int k);
+// W(x; c) as a family.
 ParametricSystem WitnessSystem(const Equations& equations, const ColMajorMatrix<Complex>& mix,
                                const ColMajorMatrix<Complex>& slice);
 // Random combinations for the witness system of dimension k.

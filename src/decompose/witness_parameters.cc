@@ -25,39 +25,29 @@ const Parameter kOnSystem{{
               "terms",
 }};
 
-const Parameter kSamePoint{{
-    .name = "decompose.same_point",
+const Parameter kMembershipDistance{{
+    .name = "decompose.membership_distance",
     .value = 1e-6,
     .lowest = 1e-9,
     .highest = 1e-4,
-    .decides =
-        "an end point of a membership homotopy arrives at the tested point, and an end point "
-        "of a monodromy loop is a given witness point",
+    .decides = "an end point of a membership homotopy arrives at the tested point, and two "
+               "witness candidates of one slice are one point reached by several paths",
     .reason = "regular end points are accurate to 1e-12 and singular ones (several witness points "
-              "meeting at an embedded point) to 1e-8 by the end game; distinct witness points of a "
-              "random slice are about 1 apart",
+              "meeting at the tested point, where components cross) to 1e-8 by the end game; the "
+              "other end points lie about 1 away on a random slice",
 }};
 
-const Parameter kTraceClosed{{
-    .name = "decompose.trace_closed",
-    .value = 1e-7,
-    .lowest = 1e-10,
+const Parameter kDeflationRank{{
+    .name = "decompose.deflation_rank",
+    .value = 1e-6,
+    .lowest = 1e-9,
     .highest = 1e-4,
-    .decides = "a group of witness points is a complete component: its linear trace is linear",
-    .reason = "the second difference of the trace of a complete component is rounding (1e-13 "
-              "relative to the traces); a proper subset leaves a second difference of the size of "
-              "the points' motion",
-}};
-
-const Parameter kStableLoops{{
-    .name = "decompose.stable_loops",
-    .value = 5,
-    .lowest = 2,
-    .highest = 50,
-    .decides = "monodromy loops in a row that join no groups before the grouping stops",
-    .reason = "a random loop joins two groups of one component with probability far above one "
-              "half for the components met in practice; five failures in a row leave the trace "
-              "test to say what is incomplete",
+    .decides = "a singular value of the Jacobian at a singular witness point counts as zero in "
+               "the rank of a deflation step",
+    .reason = "the end game gives singular witness points to 1e-8 or better, where the singular "
+              "values of the deficient directions are of that size (a double root) or its "
+              "square; the others are of the size of the rows, about 1 after their scaling, and "
+              "a point whose smallest one lies near 1e-6 is regular enough for the loops",
 }};
 
 }  // namespace zormix

@@ -1,5 +1,6 @@
-// The thresholds of the decomposition (parameter_registry.h): when an end point counts as on the
-// slice, on the system, or at a given point, and when a trace closes.
+// The thresholds of the decomposition's witness sets (parameter_registry.h): when an end point
+// counts as on the slice, on the system, or at a given point, and the numerical rank of deflation.
+// Monodromy and the trace test have theirs in monodromy_parameters.h.
 #ifndef ZORMIX_DECOMPOSE_WITNESS_PARAMETERS_H_
 #define ZORMIX_DECOMPOSE_WITNESS_PARAMETERS_H_
 
@@ -14,12 +15,10 @@ extern const Parameter kOnSlice;
 // (an overdetermined system's randomisation has roots that do not).
 extern const Parameter kOnSystem;
 // Distance, relative to the point's size, within which an end point of the membership homotopy
-// arrives at the tested point, and two witness points of a monodromy loop are the same.
-extern const Parameter kSamePoint;
-// Largest trace residual (relative to the size of the traces) of a complete component.
-extern const Parameter kTraceClosed;
-// Monodromy loops in a row that join no two groups before the grouping stops.
-extern const Parameter kStableLoops;
+// arrives at the tested point, and two witness candidates of one level are one point.
+extern const Parameter kMembershipDistance;
+// Singular values at most this times the largest are zero in the rank of a deflation step.
+extern const Parameter kDeflationRank;
 
 }  // namespace zormix
 

@@ -22,6 +22,11 @@ void PointTracker::SetDimension(int dimension, const char* step) {
   if (options_.progress) options_.progress(where_);
 }
 
+void PointTracker::ReportPaths(const Progress& paths) {
+  where_.paths = paths;
+  if (options_.progress) options_.progress(where_);
+}
+
 void PointTracker::CheckInterrupted() const {
   if (options_.interrupted && options_.interrupted())
     throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
@@ -44,10 +49,7 @@ MemberResult PointTracker::Track(const ParametricSystem& family, std::span<const
   sweep.memberThreads = threads_;
   sweep.keepEndPoints = true;
   sweep.interrupted = options_.interrupted;
-  sweep.memberProgress = [this](const Progress& p) {
-    where_.paths = p;
-    if (options_.progress) options_.progress(where_);
-  };
+  sweep.memberProgress = [this](const Progress& p) { ReportPaths(p); };
   // Instances count up from 2^32, far from the members a sweep of the same seed numbers.
   const std::int64_t instance = (std::int64_t{1} << 32) + ++instance_;
   MemberResult member = SolveMember(family, start, to, instance, sweep);
@@ -65,10 +67,7 @@ SolveOptions PointTracker::FreshSolve() {
   options.seed = z ^ (z >> 31);
   options.threads = threads_;
   options.interrupted = options_.interrupted;
-  options.progress = [this](const Progress& p) {
-    where_.paths = p;
-    if (options_.progress) options_.progress(where_);
-  };
+  options.progress = [this](const Progress& p) { ReportPaths(p); };
   return options;
 }
 

@@ -35,7 +35,10 @@ class PointTracker {
   SolveOptions FreshSolve();
 
   void SetDimension(int dimension, const char* step);
+  // The paths of the step under way, for the progress display.
+  void ReportPaths(const Progress& paths);
   void CheckInterrupted() const;
+  const std::function<bool()>& interrupted() const { return options_.interrupted; }
   int threads() const { return threads_; }
   std::uint64_t seed() const { return seed_; }
 
@@ -54,7 +57,7 @@ class PointTracker {
 std::vector<std::optional<std::vector<Complex>>> EndOfEachStart(
     const MemberResult& tracked, std::span<const std::int32_t> multiplicity, std::int64_t starts);
 
-// max_k |x_k - y_k| / max(1, max_k |y_k|): the distance that decompose.same_point bounds.
+// max_k |x_k - y_k| / max(1, max_k |y_k|): the distance that decompose.membership_distance bounds.
 double RelativeDistance(std::span<const Complex> x, std::span<const Complex> y);
 
 }  // namespace zormix

@@ -20,8 +20,8 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using ::testing::Not;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 // A sphere, the twisted cubic, three lines and the point (1/2, 1/2, 1/2) (Sommese, Verschelde and
 // Wampler's illustrative example).
@@ -120,6 +120,7 @@ TEST(DecomposeTest, DoubleLineAndEmbeddedPoint) {
   const Decomposition line = DecomposeText("variables x, y, z;\nx^2;\ny;\n");
   EXPECT_THAT(Degrees(line)[1], ElementsAre("1x2"));
   EXPECT_EQ(line.components.size(), 1u);
+  ExpectEveryTraceCloses(line);
   // x^2 = xy = 0: the y-axis with an embedded point at the origin, which is neither a component
   // nor an isolated root.
   const Decomposition embedded = DecomposeText("variables x, y;\nx^2;\nx*y;\n");
@@ -127,6 +128,20 @@ TEST(DecomposeTest, DoubleLineAndEmbeddedPoint) {
   EXPECT_EQ(embedded.components.size(), 1u);
   EXPECT_EQ(embedded.isolated.regular + embedded.isolated.singular, 0);
   EXPECT_THAT(IsolatedValues(embedded), IsEmpty());
+}
+
+// (x^2 + y^2 - 1)^2 = z = 0: a conic, twice. Its witness points are double roots of the witness
+// system, whose two paths the end game does not always group; deflated, the two points are one
+// component that the loops join and whose trace closes, on every seed.
+TEST(DecomposeTest, DoubleConicIsOneComponentOnEverySeed) {
+  for (std::uint64_t seed = 1; seed <= 10; ++seed) {
+    const Decomposition d = DecomposeText("variables x, y, z;\n(x^2 + y^2 - 1)^2;\nz;\n", seed);
+    EXPECT_THAT(Degrees(d)[1], ElementsAre("2x2")) << "seed " << seed;
+    EXPECT_EQ(d.components.size(), 1u) << "seed " << seed;
+    ExpectEveryTraceCloses(d);
+    for (const std::string& warning : d.warnings)
+      EXPECT_THAT(warning, Not(HasSubstr("deflation"))) << "seed " << seed;
+  }
 }
 
 TEST(DecomposeTest, LinesAndPlanesCrossing) {
