@@ -37,6 +37,21 @@ const Parameter kMembershipDistance{{
               "other end points lie about 1 away on a random slice",
 }};
 
+const Parameter kMembershipOffset{{
+    .name = "decompose.membership_offset",
+    .value = 1e-8,
+    .lowest = 1e-10,
+    .highest = 1e-6,
+    .decides = "how far, relative to the tested point, the slice of a membership homotopy whose "
+               "path to the point failed is moved off it; a path arrives when it ends within the "
+               "square root of that",
+    .reason = "a component through the point meets the moved slice within the offset over the "
+              "slice's sine against it (rarely below 1e-2 for random slices), and within its "
+              "square root where the component itself has a double point; W's singular values "
+              "there are of the offset's size, 1e8 times the unit roundoff, so that the end point "
+              "is still good to 1e-8; witness points of other components lie about 1 away",
+}};
+
 const Parameter kDeflationRank{{
     .name = "decompose.deflation_rank",
     .value = 1e-6,

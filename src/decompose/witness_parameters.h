@@ -17,6 +17,9 @@ extern const Parameter kOnSystem;
 // Distance, relative to the point's size, within which an end point of the membership homotopy
 // arrives at the tested point, and two witness candidates of one level are one point.
 extern const Parameter kMembershipDistance;
+// Offset, relative to the tested point, of the slice of a second membership homotopy when a path
+// to the slice through the point failed.
+extern const Parameter kMembershipOffset;
 // Singular values at most this times the largest are zero in the rank of a deflation step.
 extern const Parameter kDeflationRank;
 
