@@ -1,6 +1,7 @@
 #include "decompose/affine_family.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "zormix/error.h"
@@ -156,6 +157,24 @@ void AffineFamily::Evaluate(std::span<const Complex> z, std::span<const Complex>
       }
     }
   }
+}
+
+double AffineFamily::RelativeResidual(std::span<const Complex> z,
+                                      std::span<const Complex> c) const {
+  double worst = 0.0;
+  for (const auto& row : rows_) {
+    Complex value(0.0, 0.0);
+    double size = 1.0;
+    for (const auto& [a, coefficient] : row) {
+      Complex weight = coefficient.value;
+      for (int l = 0; l < parameters_; ++l) weight += coefficient.slopes[l] * c[l];
+      const Complex term = weight * Monomial(a, z);
+      value += term;
+      size += std::abs(term);
+    }
+    worst = std::max(worst, std::abs(value) / size);
+  }
+  return worst;
 }
 
 ParametricSystem AffineFamily::Build(const std::vector<std::string>& variableNames,

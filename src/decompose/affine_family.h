@@ -56,6 +56,10 @@ class AffineFamily {
   void Evaluate(std::span<const Complex> z, std::span<const Complex> c, std::vector<Complex>& F,
                 ColMajorMatrix<Complex>& J) const;
 
+  // max_i |F_i(z; c)| / max(1, sum of |term| of row i): how far z is from solving the rows,
+  // relative to the size of their terms.
+  double RelativeResidual(std::span<const Complex> z, std::span<const Complex> c) const;
+
   // As a family (square: rows == unknowns); `variableNames` are padded.
   ParametricSystem Build(const std::vector<std::string>& variableNames,
                          std::vector<std::string> parameterNames) const;

@@ -7,6 +7,7 @@
 #include "decompose/deflation.h"
 #include "decompose/monodromy_breakup.h"
 #include "decompose/witness_family.h"
+#include "decompose/witness_parameters.h"
 
 namespace zormix {
 namespace {
@@ -103,21 +104,33 @@ class Breaker {
         kept.push_back(given[c]);
       }
     }
-    std::int64_t found = 0;
+    std::int64_t found = 0, strays = 0;
     for (std::size_t j = 0; j < b.components.size(); ++j) {
       WitnessComponent c = Start(b.trace[j].residual, b.trace[j].passed);
       if (deflated) c.multiplicity = 2;
       std::vector<const Complex*> columns;
+      std::int64_t groupStrays = 0;
       for (const std::int64_t i : b.components[j]) {
         if (i < static_cast<std::int64_t>(kept.size())) {
           columns.push_back(set_.points.col(kept[i]));
           if (deflated) c.multiplicity = std::max(c.multiplicity, set_.multiplicity[kept[i]]);
-        } else {
+        } else if (OnWitnessRows(b.monodromy.points.col(i))) {
           columns.push_back(b.monodromy.points.col(i));  // x comes first among the unknowns
           ++found;
+        } else {
+          ++groupStrays;
         }
       }
+      strays += groupStrays;
+      if (columns.empty()) continue;
+      // A group that took in roots off W has no proof for the rest.
+      if (groupStrays > 0) c.traceTestPassed = false;
       Finish(c, columns);
+    }
+    if (strays > 0) {
+      out_.warnings.push_back("dimension " + std::to_string(set_.dimension) + ": the loops met " +
+                              std::to_string(strays) +
+                              " roots of a deflated system off the witness system, left out");
     }
     if (found > 0) {
       out_.warnings.push_back("dimension " + std::to_string(set_.dimension) + ": the loops found " +
@@ -146,16 +159,45 @@ class Breaker {
         alone.push_back(p);
     }
     std::sort(alone.begin(), alone.end());
+    std::int64_t untested = 0;
     for (const std::int64_t p : alone) {
+      if (Absorbed(p)) continue;
       WitnessComponent c = Start(0.0, false);
       c.multiplicity = set_.multiplicity[p];
       Finish(c, {set_.points.col(p)});
+      ++untested;
     }
-    if (!alone.empty()) {
+    if (untested > 0) {
       out_.warnings.push_back(
-          "dimension " + std::to_string(set_.dimension) + ": " + std::to_string(alone.size()) +
+          "dimension " + std::to_string(set_.dimension) + ": " + std::to_string(untested) +
           " singular witness points that deflation did not make regular stand alone, untested");
     }
+  }
+
+  // Whether witness point p, which deflation did not make regular (the end game gives a singular
+  // root far from the origin to a few 1e-8 only, where the rank test sees no deficiency), is a
+  // witness point of a component found already (decompose.membership_distance): the loops of its
+  // batch reached it from its twins. Its paths then count in that component's multiplicity.
+  bool Absorbed(std::int64_t p) {
+    const std::int64_t n = set_.points.rows();
+    const std::span<const Complex> x(set_.points.col(p), static_cast<std::size_t>(n));
+    for (WitnessComponent& c : out_.components) {
+      for (std::int64_t q = 0; q < c.points.cols(); ++q) {
+        const std::span<const Complex> y(c.points.col(q), static_cast<std::size_t>(n));
+        if (RelativeDistance(x, y) > kMembershipDistance.value()) continue;
+        c.multiplicity = std::max(c.multiplicity, set_.multiplicity[p]);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Whether the first n values of a point the loops found solve W (decompose.on_system). A
+  // deflated system made square by random combinations of its rows has roots where the
+  // combinations vanish but W does not; a loop that jumps onto one carries it along.
+  bool OnWitnessRows(const Complex* z) const {
+    const std::span<const Complex> x(z, static_cast<std::size_t>(set_.points.rows()));
+    return set_.rows.RelativeResidual(x, set_.constants) <= kOnSystem.value();
   }
 
   WitnessComponent Start(double residual, bool passed) const {

@@ -146,17 +146,22 @@ TEST(DecomposeTest, EmbeddedPointIsNoRootButAnIsolatedDoublePointIs) {
   }
 }
 
-// (x^2 + y^2 - 1)^2 = z = 0: a conic, twice. Its witness points are double roots of the witness
-// system, whose two paths the end game does not always group; deflated, the two points are one
-// component that the loops join and whose trace closes, on every seed.
+// (x^2 + y^2 - 1)^2 = z = 0 and (x^2 + y^2 - 1)^2 = 0 in the plane: a conic, twice. Its witness
+// points are double roots of the witness system, whose two paths the end game does not always
+// group, and whose accuracy far from the origin can hide the rank deficiency; the deflated
+// system's random squaring has roots off the conic that a loop can jump onto. On every seed: one
+// component of degree 2 and multiplicity 2, its trace closed.
 TEST(DecomposeTest, DoubleConicIsOneComponentOnEverySeed) {
-  for (std::uint64_t seed = 1; seed <= 10; ++seed) {
-    const Decomposition d = DecomposeText("variables x, y, z;\n(x^2 + y^2 - 1)^2;\nz;\n", seed);
-    EXPECT_THAT(Degrees(d)[1], ElementsAre("2x2")) << "seed " << seed;
-    EXPECT_EQ(d.components.size(), 1u) << "seed " << seed;
-    ExpectEveryTraceCloses(d);
-    for (const std::string& warning : d.warnings)
-      EXPECT_THAT(warning, Not(HasSubstr("deflation"))) << "seed " << seed;
+  for (const char* text :
+       {"variables x, y, z;\n(x^2 + y^2 - 1)^2;\nz;\n", "variables x, y;\n(x^2 + y^2 - 1)^2;\n"}) {
+    for (std::uint64_t seed = 1; seed <= 10; ++seed) {
+      const Decomposition d = DecomposeText(text, seed);
+      EXPECT_THAT(Degrees(d)[1], ElementsAre("2x2")) << text << "seed " << seed;
+      EXPECT_EQ(d.components.size(), 1u) << text << "seed " << seed;
+      ExpectEveryTraceCloses(d);
+      for (const std::string& warning : d.warnings)
+        EXPECT_THAT(warning, Not(HasSubstr("untested"))) << text << "seed " << seed;
+    }
   }
 }
 
