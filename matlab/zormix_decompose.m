@@ -118,7 +118,8 @@ if isfield(info, 'membership')
     m = num2cell(m);
   end
   for k = 1:numel(m)
-    d.membership{k} = reshape(m{k}.components, 1, []);
+    % The JSON numbers components from 0; D.membership indexes D.components.
+    d.membership{k} = reshape(double(m{k}.components), 1, []) + 1;
   end
 end
 end

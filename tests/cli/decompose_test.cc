@@ -42,6 +42,15 @@ TEST_F(DecomposeCommandTest, JsonHoldsComponentsAndSolveCounts) {
   EXPECT_EQ(d["schema_version"], 1);
   EXPECT_EQ(d["membership"][0]["components"], nlohmann::json::parse("[0]"));
   EXPECT_EQ(d["isolated_points"].size(), 2u);
+  // Dimension 0 of a square system is the solve of the same seed: its counts under its names.
+  const CliRun solve = Zormix("solve axis.txt --seed 3 -q --no-report --json solve.json");
+  ASSERT_EQ(solve.code, 0) << solve.err;
+  const nlohmann::json s = nlohmann::json::parse(Slurp("solve.json"));
+  for (const char* count :
+       {"regular_count", "real_regular_count", "singular_count", "singular_end_point_count",
+        "positive_dimensional_count", "at_infinity_count", "failed_count"})
+    EXPECT_EQ(d[count], s[count]) << count;
+  EXPECT_EQ(s["positive_dimensional_count"], 2);
 
   // The same seed on one thread: the same document but for the timings.
   const CliRun again = Zormix("decompose axis.txt --seed 3 --threads 1 -q --json again.json");
