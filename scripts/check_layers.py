@@ -18,7 +18,8 @@ LAYERS = ["base", "model", "local", "io", "mixedcell", "startsys", "tracker", "f
 FRONT_ENDS = {"cli", "gateway"}
 # Lowest layer allowed to include each public header; the rest are allowed everywhere.
 PUBLIC = {"io.h": "io", "result.h": "finish", "solve.h": "solve", "stages.h": "solve",
-          "sweep.h": "solve", "monodromy.h": "decompose"}
+          "sweep.h": "solve", "monodromy.h": "decompose",
+          "decompose.h": "decompose"}
 # Public headers whose functions the model layer defines: including one depends on it.
 DEFINED_IN = {"parametric.h": ["model"], "poly_system.h": ["model"]}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)

@@ -84,6 +84,11 @@ PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceNam
 // many variables as polynomials), and for anything ParsePolynomialText refuses.
 PolySystem ParsePhcText(std::string_view text, std::string_view sourceName);
 
+// As ParsePolynomialText, for a system of any shape: any number of equations (at least one) in
+// the variables, so termCount may have more or fewer than n entries. Only Decompose takes such a
+// system; a square one is the same as ParsePolynomialText's.
+PolySystem ParseEquationsText(std::string_view text, std::string_view sourceName);
+
 // The system as text that ParsePolynomialText reads back to the same system: a variable
 // declaration, then one equation per line. Coefficients are written with the fewest digits that
 // give back the same doubles.

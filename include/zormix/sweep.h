@@ -56,6 +56,15 @@ struct SweepOptions {
   // one member: a path is given up there, without the end game. 0 or unset: the tracker's own
   // limits. Tests use it to make a detour lose paths.
   std::function<std::int32_t(std::int64_t instance, int attempt)> detourStepLimit;
+  // Threads that track the paths of one member solved alone (SolveMember), and whether it hears
+  // `interrupted` and reports `memberProgress` while it tracks: 0 (the default, and always in a
+  // sweep, whose members run side by side) tracks on one thread and hears a stop only between
+  // members. Results do not depend on it.
+  int memberThreads = 0;
+  std::function<void(const Progress&)> memberProgress;
+  // Keep every tracked end point as the tracker left it (MemberResult::endPoints), also those the
+  // finish gives no verdict: a lone path at a singular root still says where it ended.
+  bool keepEndPoints = false;
 };
 
 // One member of a sweep.
@@ -69,6 +78,10 @@ struct MemberResult {
   bool flagged = false;
   int gammaAttempts = 1;
   SolveResult result;  // as a solve of the member returns it; pathCount = start roots
+  // With SweepOptions::keepEndPoints: the end points before the finish, in the member's variables
+  // (n x count), and the path number (PathRecord::startIndex) of each.
+  ColMajorMatrix<Complex> endPoints;
+  std::vector<std::int32_t> endPointPaths;
   double seconds = 0.0;
 };
 

@@ -13,6 +13,7 @@
 #include "frontend/front_end.h"
 #include "frontend/input.h"
 #include "frontend/output.h"
+#include "python/src/decompose.h"
 #include "python/src/errors.h"
 #include "python/src/family.h"
 #include "python/src/monodromy.h"
@@ -121,6 +122,7 @@ void DefineModule(py::module_& m) {
   BindResult(m);
   BindFamilies(m);
   BindMonodromy(m);
+  BindDecompose(m);
   m.attr("MAX_THREADS") = kMaxThreads;
   m.attr("VARIABLE_NAME_LENGTH") = kVariableNameLength;
   m.attr("VERSION") = ZORMIX_VERSION;

@@ -6,7 +6,8 @@
 >>> print(result)         # the summary
 
 Entry points: solve, mixed_volume, read_system, write_system, System; for families of systems
-(coefficients that depend on parameters): Family, start, monodromy, load_start, sweep. Errors are
+(coefficients that depend on parameters): Family, start, monodromy, load_start, sweep; for
+solution sets of every dimension: decompose. Errors are
 subclasses of zormix.Error named after their identifiers (InvalidInput, BadArgument,
 Interrupted, OutOfMemory, Checkpoint, Internal), each with ``.id``.
 """
@@ -14,6 +15,7 @@ Interrupted, OutOfMemory, Checkpoint, Internal), each with ``.id``.
 from . import _zormix
 from ._errors import (BadArgument, Checkpoint, Error, Internal, Interrupted, InvalidInput,
                       OutOfMemory)
+from ._decompose import Component, Decomposition, decompose
 from ._family import Family, Start, load_start, start, sweep
 from ._monodromy import MonodromyStart, monodromy
 from ._result import PathInfo, Result, Root, SweepResult
@@ -23,8 +25,8 @@ from ._system import System
 __version__ = _zormix.VERSION
 
 __all__ = [
-    "BadArgument", "Checkpoint", "Error", "Family", "Internal", "Interrupted", "InvalidInput",
-    "MonodromyStart", "OutOfMemory", "PathInfo", "Result", "Root", "Start", "SweepResult",
-    "System", "load_start", "mixed_volume", "monodromy", "read_system", "solve", "start", "sweep",
-    "write_system",
+    "BadArgument", "Checkpoint", "Component", "Decomposition", "Error", "Family", "Internal",
+    "Interrupted", "InvalidInput", "MonodromyStart", "OutOfMemory", "PathInfo", "Result", "Root",
+    "Start", "SweepResult", "System", "decompose", "load_start", "mixed_volume", "monodromy",
+    "read_system", "solve", "start", "sweep", "write_system",
 ]

@@ -53,3 +53,6 @@ def monodromy(family: Family, seed: Optional[int], threads: int, count: Optional
               symmetries: list[str],
               progress: Optional[Callable[[str, int, int, int, int], None]]
               ) -> tuple[Start, dict[str, Any]]: ...
+def decompose(text: str, source: str, seed: Optional[int], threads: int,
+              top_dimension: Optional[int], points: list[list[complex]],
+              progress: Optional[Callable[[str, int, int, int, int], None]]) -> str: ...

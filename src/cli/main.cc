@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/parameter_registry.h"
+#include "cli/decompose_command.h"
 #include "cli/interrupt.h"
 #include "cli/monodromy_command.h"
 #include "cli/suggest.h"
@@ -339,7 +340,8 @@ int RunConvert(const ConvertArgs& a) {
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
   return word == "solve" || word == "convert" || word == "sweep" || word == "monodromy" ||
-         word == "-h" || word == "--help" || word == "--version" || word == "--parameters";
+         word == "decompose" || word == "-h" || word == "--help" || word == "--version" ||
+         word == "--parameters";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -353,7 +355,7 @@ std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFil
   return args;
 }
 
-const std::vector<std::string> kCommands = {"solve", "convert", "sweep", "monodromy"};
+const std::vector<std::string> kCommands = {"solve", "convert", "sweep", "monodromy", "decompose"};
 
 // "; did you mean 'X'?" for a word near one of `candidates`, else "".
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates,
@@ -462,6 +464,9 @@ int Main(int argc, char** argv) {
   MonodromyArgs monodromyArgs;
   CLI::App* monodromy = AddMonodromyCommand(app, monodromyArgs);
 
+  DecomposeArgs decomposeArgs;
+  CLI::App* decompose = AddDecomposeCommand(app, decomposeArgs);
+
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
 
@@ -494,6 +499,7 @@ int Main(int argc, char** argv) {
   if (app.get_subcommands().empty()) return UsageFailure("a command is required");
   if (convert->parsed()) return RunConvert(convertArgs);
   if (monodromy->parsed()) return RunMonodromyCommand(monodromyArgs, UsageFailure);
+  if (decompose->parsed()) return RunDecompose(decomposeArgs, UsageFailure);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI
     if (!cluster::IsRankZero()) return ServeSweep(sweepArgs, UsageFailure);

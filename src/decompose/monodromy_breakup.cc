@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <numeric>
 
-#include "base/disjoint_sets.h"
+#include "decompose/monodromy_parameters.h"
+#include "decompose/monodromy_points.h"
+#include "solve/family_layout.h"
 
 namespace zormix {
 namespace {
@@ -73,14 +75,34 @@ Grouping GroupAndTest(const TracePencil& pencil, const std::vector<std::int32_t>
   return out;
 }
 
+// Whether some point is a regular root at the base, as the loops would take it.
+bool AnyRegular(const ParametricSystem& family, std::span<const Complex> base,
+                const ColMajorMatrix<Complex>& points) {
+  if (points.rows() != family.n || static_cast<int>(base.size()) != family.parameterCount())
+    return true;  // the loops say what does not fit
+  MonodromyPoints probe(LayoutAt(family, base).system, kMonodromyConditionLimit);
+  for (std::int64_t c = 0; c < points.cols(); ++c) {
+    const std::span<const Complex> x(points.col(c), static_cast<std::size_t>(points.rows()));
+    if (probe.Place(x).verdict != MonodromyPoints::Verdict::kNotRegular) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 WitnessBreakup BreakWitnessSet(const ParametricSystem& witnessFamily, std::span<const Complex> base,
                                const ColMajorMatrix<Complex>& points,
-                               std::span<const Complex> direction,
-                               const MonodromyOptions& options) {
-  const TraceOptions traceOptions{options.seed, options.threads, options.interrupted};
+                               std::span<const Complex> direction, const MonodromyOptions& options,
+                               int tracedUnknowns) {
   WitnessBreakup out;
+  if (!AnyRegular(witnessFamily, base, points)) {
+    out.monodromy.points.Assign(points.rows(), 0);
+    for (std::int64_t c = 0; c < points.cols(); ++c) out.monodromy.refused.push_back(c);
+    out.allPassed = points.cols() == 0;
+    return out;
+  }
+  const TraceOptions traceOptions{options.seed, options.threads, options.interrupted,
+                                  tracedUnknowns};
   TracePencilTracker pencilTracker(witnessFamily, base, direction, traceOptions);
   Grouping grouping;
   MonodromyOptions run = options;

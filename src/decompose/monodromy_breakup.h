@@ -33,11 +33,14 @@ struct WitnessBreakup {
 // for the trace test; the loops draw their parameters as options.drawParameters says (by default
 // every parameter moves). The loops stop once every group passes the trace test (also when the
 // union of a few failing groups passes: their traces add up), or as options say (stable loops,
-// loop limit); options.complete and options.targetCount are not used. Throws Error on misfit
-// arrays and kInterruptedId.
+// loop limit); options.complete and options.targetCount are not used. The trace weighs the first
+// tracedUnknowns unknowns (0: all; a deflated system's multipliers are left out). When no given
+// point is a regular root, nothing is tracked: every point is in monodromy.refused. Throws Error
+// on misfit arrays and kInterruptedId.
 WitnessBreakup BreakWitnessSet(const ParametricSystem& witnessFamily, std::span<const Complex> base,
                                const ColMajorMatrix<Complex>& points,
-                               std::span<const Complex> direction, const MonodromyOptions& options);
+                               std::span<const Complex> direction, const MonodromyOptions& options,
+                               int tracedUnknowns = 0);
 
 }  // namespace zormix
 

@@ -1,6 +1,7 @@
 // The linear trace test: witness points followed along a pencil of parallel slices.
 #include "decompose/trace_test.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -60,6 +61,7 @@ TracePencil TracePencilTracker::Track(const ColMajorMatrix<Complex>& points) {
   pencil.error.assign(static_cast<std::size_t>(count), 0.0);
   pencil.tracked.assign(static_cast<std::size_t>(count), 1);
   std::vector<double> sampleError(static_cast<std::size_t>(count * kSamples), 0.0);
+  const int traced = options_.tracedUnknowns > 0 ? std::min(options_.tracedUnknowns, n) : n;
   const std::span<const double> baseScale =
       std::span<const double>(at_[0]->layout.system.scaleExponents)
           .first(static_cast<std::size_t>(n));
@@ -71,7 +73,7 @@ TracePencil TracePencilTracker::Track(const ColMajorMatrix<Complex>& points) {
     const std::span<const double> scale = at.ScaleExponents();
     Complex value = 0.0;
     double size = 0.0, error = 0.0;
-    for (int k = 0; k < n; ++k) {
+    for (int k = 0; k < traced; ++k) {
       const double factor = std::exp(scale[k] - baseScale[k]);
       value += lambda_[k] * y[k] * factor;
       size += std::abs(y[k]) * factor;

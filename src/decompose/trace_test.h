@@ -41,6 +41,9 @@ struct TraceOptions {
   std::uint64_t seed = 0;  // lambda, the pencil positions and the tracker's draws
   int threads = 1;
   std::function<bool()> interrupted;
+  // lambda weighs the first this many unknowns only (0: all): a deflated witness system's
+  // multipliers follow its points, but are no linear function of them (deflation.h).
+  int tracedUnknowns = 0;
 };
 
 // The points followed along the pencil base + t direction, t in {0, t1, t2}. Computed once for a

@@ -233,6 +233,10 @@ std::optional<PhcCountLine> FindPhcCountLine(std::string_view text) {
 }
 
 PolySystem ParsePhcText(std::string_view text, std::string_view sourceName) {
+  return ParsePhcSystem(text, sourceName, false);
+}
+
+PolySystem ParsePhcSystem(std::string_view text, std::string_view sourceName, bool anyShape) {
   text = SkipByteOrderMark(text);
   const std::optional<PhcCountLine> count = FindPhcCountLine(text);
   if (!count) {
@@ -243,7 +247,7 @@ PolySystem ParsePhcText(std::string_view text, std::string_view sourceName) {
   const auto where = std::string(sourceName) + ":" + std::to_string(count->line);
   if (count->polynomials < 1) Fail(sourceName, count->line, 1, "the count line says 0 polynomials");
   CheckSystemSize(count->polynomials, 0, where);
-  if (count->variables && *count->variables != count->polynomials) {
+  if (!anyShape && count->variables && *count->variables != count->polynomials) {
     Fail(sourceName, count->line, 1,
          "the count line says " + Plural(count->polynomials, "polynomial") + " in " +
              Plural(*count->variables, "variable") +
@@ -263,7 +267,7 @@ PolySystem ParsePhcText(std::string_view text, std::string_view sourceName) {
   std::string polynomials(text.substr(0, end));
   std::fill(polynomials.begin() + static_cast<std::ptrdiff_t>(count->begin),
             polynomials.begin() + static_cast<std::ptrdiff_t>(count->end), ' ');
-  return ParseEquationText(polynomials, sourceName);
+  return ParseEquationText(polynomials, sourceName, anyShape);
 }
 
 std::string FormatPhcText(const PolySystem& system) {

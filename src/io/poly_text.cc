@@ -389,8 +389,8 @@ class Poly {
 
 class Parser {
  public:
-  Parser(std::vector<Token> tokens, std::string_view source)
-      : tokens_(std::move(tokens)), source_(source) {}
+  Parser(std::vector<Token> tokens, std::string_view source, bool anyShape = false)
+      : tokens_(std::move(tokens)), source_(source), anyShape_(anyShape) {}
 
   PolySystem Run() {
     const std::vector<Poly> equations = ParseStatements();
@@ -399,7 +399,8 @@ class Parser {
            "the system has parameters; values for them are given to 'zormix sweep'");
     }
     PolySystem system = BuildSystem(equations);
-    ValidateSystem(system, std::string(source_));
+    if (!anyShape_ || equations.size() == static_cast<std::size_t>(n()))
+      ValidateSystem(system, std::string(source_));
     return system;
   }
 
@@ -911,7 +912,7 @@ class Parser {
     const std::size_t equationCount = equations.size();
     if (equationCount == 0) Fail(Current(), "no equations");
     if (n() == 0) Fail(starts[0], "the system has no variables");
-    if (equationCount == static_cast<std::size_t>(n())) return;
+    if (equationCount == static_cast<std::size_t>(n()) || anyShape_) return;
     constexpr int kNamesShown = 10;
     std::string names;
     for (int k = 0; k < std::min(n(), kNamesShown); ++k) names += (k ? ", " : "") + variables_[k];
@@ -1006,6 +1007,7 @@ class Parser {
 
   std::vector<Token> tokens_;
   std::string_view source_;
+  bool anyShape_ = false;  // any number of equations (ParseEquationsText)
   std::size_t pos_ = 0;
   std::vector<Token> parameters_;
   std::unordered_map<std::string, std::size_t> parameterIndex_;
@@ -1019,15 +1021,20 @@ class Parser {
 
 }  // namespace
 
-PolySystem ParseEquationText(std::string_view text, std::string_view sourceName) {
+PolySystem ParseEquationText(std::string_view text, std::string_view sourceName, bool anyShape) {
   text = SkipByteOrderMark(text);
   std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run(), sourceName);
-  return Parser(std::move(tokens), sourceName).Run();
+  return Parser(std::move(tokens), sourceName, anyShape).Run();
 }
 
 PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceName) {
   if (FindPhcCountLine(SkipByteOrderMark(text))) return ParsePhcText(text, sourceName);
   return ParseEquationText(text, sourceName);
+}
+
+PolySystem ParseEquationsText(std::string_view text, std::string_view sourceName) {
+  if (FindPhcCountLine(SkipByteOrderMark(text))) return ParsePhcSystem(text, sourceName, true);
+  return ParseEquationText(text, sourceName, true);
 }
 
 ParametricSystem ParseParametricText(std::string_view text, std::string_view sourceName) {

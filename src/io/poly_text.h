@@ -9,7 +9,13 @@
 namespace zormix {
 
 // ParsePolynomialText without the look for a count line: the whole text is read as equations.
-PolySystem ParseEquationText(std::string_view text, std::string_view sourceName);
+// `anyShape`: any number of equations in the variables (ParseEquationsText).
+PolySystem ParseEquationText(std::string_view text, std::string_view sourceName,
+                             bool anyShape = false);
+
+// ParsePhcText; `anyShape`: the count line may give a number of variables other than the number
+// of polynomials (ParseEquationsText).
+PolySystem ParsePhcSystem(std::string_view text, std::string_view sourceName, bool anyShape);
 
 }  // namespace zormix
 

@@ -51,13 +51,18 @@ std::int64_t StartPathCount(const FamilyStart& start) {
 
 // The finish of a solve on the tracked end points, on one thread (members run side by side).
 SolveResult FinishMember(const NormalForm& system, TrackingOutcome&& tracked, RuntimeUniform& draws,
-                         bool certify) {
+                         const SweepOptions& options) {
   SolveResult result;
   result.n = system.scaled.n;
   for (const std::string& name : system.scaled.variableNames)
     result.variableNames.push_back(TrimTrailingBlanks(name));
-  // Members finish on the sweep's threads; the sweep hears a stop between members.
-  FinishEndPoints(system, tracked, draws, 1, certify, result, {});
+  // Members of a sweep finish on the sweep's threads; the sweep hears a stop between members.
+  if (options.memberThreads > 0) {
+    FinishEndPoints(system, tracked, draws, options.memberThreads, options.certify, result,
+                    options.interrupted);
+  } else {
+    FinishEndPoints(system, tracked, draws, 1, options.certify, result, {});
+  }
   return result;
 }
 
@@ -79,7 +84,12 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
                     const SweepOptions& options, MemberResult& member) {
   const MemberLayout layout = LayoutAt(family, parameters);
   const ColMajorMatrix<Complex> startPoints = ScaledPoints(start.roots, layout.system);
-  TrackingOptions tracking;  // one thread: members run side by side
+  TrackingOptions tracking;  // one thread: members of a sweep run side by side
+  if (options.memberThreads > 0) {
+    tracking.threads = options.memberThreads;
+    tracking.interrupted = options.interrupted;
+    tracking.progress = options.memberProgress;
+  }
   TrackingOutcome best;
   std::int64_t fewestLost = 0;
   const bool singularStart = std::any_of(start.multiplicity.begin(), start.multiplicity.end(),
@@ -107,8 +117,16 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
     if (fewestLost == 0) break;
     member.flagged = true;
   }
+  if (options.keepEndPoints) {
+    member.endPoints = best.solutions;
+    for (std::int64_t r = 0; r < member.endPoints.cols(); ++r) {
+      for (int k = 0; k < layout.system.scaled.n; ++k)
+        member.endPoints(k, r) *= std::exp(layout.system.scaleExponents[k]);
+      member.endPointPaths.push_back(best.records[r].startIndex);
+    }
+  }
   const double trackingSeconds = member.result.timings.tracking;
-  member.result = FinishMember(layout.system, std::move(best), draws, options.certify);
+  member.result = FinishMember(layout.system, std::move(best), draws, options);
   member.result.timings.tracking = trackingSeconds;
   member.result.pathCount = StartPathCount(start);
 }
@@ -174,6 +192,7 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
     member.result.seed = seed;
     member.solved = true;
   } catch (const Error& error) {
+    if (error.code() == ErrorCode::kInterrupted) throw;  // heard inside the member: a stop
     member.error = error.what();
   } catch (const std::bad_alloc&) {
     member.error = "not enough memory for this member";
@@ -196,6 +215,7 @@ void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
   CheckSweep(family, start, options);
   SweepOptions fixed = options;
   fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
+  fixed.memberThreads = 0;          // members run side by side, one thread each
   const std::int64_t count = static_cast<std::int64_t>(members.size());
   std::vector<MemberResult> slots(members.size());
   std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[members.size()]);
