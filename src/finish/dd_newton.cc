@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/newton.h"
 #include "model/dd_system.h"
 
 namespace zormix {
@@ -39,14 +40,13 @@ struct Linearization {
 };
 
 Linearization Linearize(const MonomialLayout& layout, const std::vector<DdComplex>& A,
-                        const std::vector<DdComplex>& x, const std::vector<double>& c,
-                        DdScratch& scratch) {
+                        const DdComplex* x, const std::vector<double>& c, DdScratch& scratch) {
   const int n = layout.n;
   Linearization out;
   out.F.resize(static_cast<std::size_t>(n));
   std::vector<DdComplex> J;
   std::vector<double> size(static_cast<std::size_t>(n));
-  EvaluateDoubleDouble(layout, A.data(), nullptr, x.data(), J, out.F.data(), nullptr, scratch,
+  EvaluateDoubleDouble(layout, A.data(), nullptr, x, J, out.F.data(), nullptr, scratch,
                        size.data());
   for (int i = 0; i < n; ++i) {
     double change = 0.0;
@@ -72,48 +72,66 @@ Linearization Linearize(const MonomialLayout& layout, const std::vector<DdComple
 
 namespace {
 
+// Newton's rule of the quadratic test in double-double: every step above the floor at most
+// kQuadraticRatio of the one before; a first step already at the floor, at a condition above
+// kShownByOneStep, shows only that the point solves the system to the floor's (loose) accuracy.
+// Each corrected point is linearized at once (for its condition), and the next correction is
+// taken from that linearization.
+struct QuadraticRule : NewtonRuleBase {
+  const MonomialLayout& layout;
+  const std::vector<DdComplex>& A;
+  const std::vector<double>& c;
+  DdScratch& scratch;
+  Linearization at;
+  double floor = 0.0;
+  bool atFloorAtOnce = false;
+  std::vector<DdComplex> delta;
+
+  const DdComplex* Correction(std::span<DdComplex>) {
+    delta = at.F;
+    at.lu.Solve(delta.data());
+    return delta.data();
+  }
+  double Size(const DdComplex* step, std::span<DdComplex>) const {
+    double size = 0.0;
+    for (int j = 0; j < layout.n; ++j) size = std::max(size, AbsDouble(step[j]) / c[j]);
+    return size;
+  }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>& step, std::span<const DdComplex> w) {
+    if (!std::isfinite(step.size)) return NewtonVerdict::kRejected;
+    const bool converged = step.size <= floor;
+    if (!converged && step.size > kQuadraticRatio * step.previous) return NewtonVerdict::kRejected;
+    if (converged && step.index == 0 && at.condition > kShownByOneStep) {
+      atFloorAtOnce = true;
+      return NewtonVerdict::kRejected;
+    }
+    at = Linearize(layout, A, w.data(), c, scratch);
+    if (!at.ok) return NewtonVerdict::kRejected;
+    return converged ? NewtonVerdict::kConverged : NewtonVerdict::kContinue;
+  }
+};
+
 // Newton's method in double-double from w (see NewtonInDoubleDouble); `atFloorAtOnce` tells a
 // first step already at the floor at a condition above kShownByOneStep, which shows nothing.
 DoubleDoubleNewton NewtonFrom(const MonomialLayout& layout, const std::vector<DdComplex>& A,
                               std::vector<DdComplex> w, bool& atFloorAtOnce) {
-  const int n = layout.n;
   const std::vector<double> c = ColumnUnits(w);
   DdScratch scratch;
   DoubleDoubleNewton out;
+  QuadraticRule rule{{},  layout, A, c, scratch, Linearize(layout, A, w.data(), c, scratch),
+                     0.0, false,  {}};
   atFloorAtOnce = false;
-  Linearization at = Linearize(layout, A, w, c, scratch);
-  if (!at.ok) return out;
-  out.startCondition = at.condition;
-  const double floor = kFloorUlps * kDoubleDoubleRoundoff * std::max(at.condition, 1.0);
-  double previous = std::numeric_limits<double>::infinity();
-  for (int step = 0; step < kMaxSteps; ++step) {
-    std::vector<DdComplex> delta = at.F;
-    at.lu.Solve(delta.data());
-    double size = 0.0;
-    for (int j = 0; j < n; ++j) {
-      w[j] -= delta[j];
-      size = std::max(size, AbsDouble(delta[j]) / c[j]);
-    }
-    if (!std::isfinite(size)) return out;
-    const bool converged = size <= floor;
-    // Every step above the floor a quarter of the one before at most; a first step already at the
-    // floor shows only that the point solves the system to the floor's (loose) accuracy.
-    if (!converged && size > kQuadraticRatio * previous) return out;
-    if (converged && step == 0 && at.condition > kShownByOneStep) {
-      atFloorAtOnce = true;
-      return out;
-    }
-    previous = size;
-    at = Linearize(layout, A, w, c, scratch);
-    if (!at.ok) return out;
-    if (!converged) continue;
-    out.rootCondition = at.condition;
-    out.quadratic = at.condition <= kResolvableInDoubleDouble &&
-                    at.condition <= kConditionDrift * out.startCondition;
-    if (out.quadratic)
-      for (const DdComplex& z : w) out.root.push_back(static_cast<Complex>(z));
-    return out;
-  }
+  if (!rule.at.ok) return out;
+  out.startCondition = rule.at.condition;
+  rule.floor = kFloorUlps * kDoubleDoubleRoundoff * std::max(rule.at.condition, 1.0);
+  const NewtonResult<double> newton = Newton(std::span<DdComplex>(w), kMaxSteps, rule);
+  atFloorAtOnce = rule.atFloorAtOnce;
+  if (!newton.converged()) return out;
+  out.rootCondition = rule.at.condition;
+  out.quadratic = rule.at.condition <= kResolvableInDoubleDouble &&
+                  rule.at.condition <= kConditionDrift * out.startCondition;
+  if (out.quadratic)
+    for (const DdComplex& z : w) out.root.push_back(static_cast<Complex>(z));
   return out;
 }
 
@@ -158,38 +176,60 @@ bool ConvergesInDoubleDouble(const NormalForm& system, const Complex* x,
   return newton.quadratic;
 }
 
-std::optional<Complex> SearchRootInDoubleDouble(const NormalForm& system, Complex x,
-                                                std::span<const Complex> avoid) {
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
-  const MonomialLayout layout{1, system.scaled.termCount, &system.scaled.exponents, maxDegree};
-  const std::vector<DdComplex> A(system.rawCoefficients.begin(), system.rawCoefficients.end());
-  std::vector<DdComplex> w{DdComplex(x)}, J;
-  DdComplex F;
+namespace {
+
+// Newton's rule of the search toward the quadratic region: a step at most kSearchGrowth times the
+// one before, at most kSearchReach first steps from the start in all; it ends at the point
+// before the first step below kSearchClose of it (not at the start itself).
+struct SearchRule : NewtonRuleBase {
+  const MonomialLayout& layout;
+  const std::vector<DdComplex>& A;
+  std::span<const Complex> avoid;
+  Complex start;
+  std::vector<DdComplex> J;
+  DdComplex F, delta;
   DdScratch scratch;
-  double first = 0.0, previous = std::numeric_limits<double>::infinity();
-  for (int step = 0; step < kMaxSearchSteps; ++step) {
+  double first = 0.0;
+
+  const DdComplex* Correction(std::span<DdComplex> w) {
     EvaluateDoubleDouble(layout, A.data(), nullptr, w.data(), J, &F, nullptr, scratch, nullptr);
     // Maehly's deflation: Newton's step on p(x) / prod_k (x - a_k) is
     // p / (p' - p sum_k 1 / (x - a_k)), the step away from the roots already held.
     DdComplex slope = J[0];
     for (const Complex& a : avoid) slope -= F / (w[0] - DdComplex(a));
-    if (AbsDouble(slope) == 0.0) return std::nullopt;
-    const DdComplex delta = F / slope;
-    const double size = AbsDouble(delta);
-    if (!std::isfinite(size) || size > kSearchGrowth * previous) return std::nullopt;
-    const Complex at = static_cast<Complex>(w[0]);
+    if (AbsDouble(slope) == 0.0) return nullptr;
+    delta = F / slope;
+    return &delta;
+  }
+  double Size(const DdComplex* step, std::span<DdComplex>) const { return AbsDouble(*step); }
+  NewtonVerdict BeforeApplying(const NewtonCorrection<double>& c, std::span<const DdComplex> w) {
+    if (!std::isfinite(c.size) || c.size > kSearchGrowth * c.previous)
+      return NewtonVerdict::kRejected;
     // This step is already in the quadratic region: the point before it is handed over, so the
     // quadratic test sees the contraction from there.
-    if (size <= kSearchClose * std::abs(at)) {
-      if (step == 0) return std::nullopt;
-      return at;
-    }
-    if (step == 0) first = size;
-    w[0] -= delta;
-    if (std::abs(static_cast<Complex>(w[0]) - x) > kSearchReach * first) return std::nullopt;
-    previous = size;
+    if (c.size <= kSearchClose * std::abs(static_cast<Complex>(w[0])))
+      return c.index == 0 ? NewtonVerdict::kRejected : NewtonVerdict::kConverged;
+    if (c.index == 0) first = c.size;
+    return NewtonVerdict::kContinue;
   }
-  return std::nullopt;
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>&, std::span<const DdComplex> w) {
+    return std::abs(static_cast<Complex>(w[0]) - start) > kSearchReach * first
+               ? NewtonVerdict::kRejected
+               : NewtonVerdict::kContinue;
+  }
+};
+
+}  // namespace
+
+std::optional<Complex> SearchRootInDoubleDouble(const NormalForm& system, Complex x,
+                                                std::span<const Complex> avoid) {
+  const std::vector<std::int32_t> maxDegree = MaxDegrees(system.scaled.exponents);
+  const MonomialLayout layout{1, system.scaled.termCount, &system.scaled.exponents, maxDegree};
+  const std::vector<DdComplex> A(system.rawCoefficients.begin(), system.rawCoefficients.end());
+  std::vector<DdComplex> w{DdComplex(x)};
+  SearchRule rule{{}, layout, A, avoid, x, {}, {}, {}, {}, 0.0};
+  if (!Newton(std::span<DdComplex>(w), kMaxSearchSteps, rule).converged()) return std::nullopt;
+  return static_cast<Complex>(w[0]);
 }
 
 }  // namespace zormix

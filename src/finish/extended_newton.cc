@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/newton.h"
 #include "finish/scaled_jacobian.h"
 #include "model/system_eval.h"
 
@@ -24,10 +25,9 @@ constexpr long double kReturnFloors = 10.0L;
 constexpr long double kProbeAngle = 2.399963229728653L;  // the golden angle: directions apart
 
 // F(x) and J(x) (n x n, column-major) in long double over the unscaled terms.
-void EvaluateWide(const NormalForm& s, const std::vector<Wide>& x, std::vector<Wide>& F,
-                  std::vector<Wide>& J) {
+void EvaluateWide(const NormalForm& s, const Wide* x, std::vector<Wide>& F, std::vector<Wide>& J) {
   const SystemView view{s.scaled.n, s.scaled.termCount, &s.scaled.exponents, s.rawCoefficients};
-  EvaluateSystemWide(view, x.data(), F, J);
+  EvaluateSystemWide(view, x, F, J);
 }
 
 // Solves J d = F by Gaussian elimination with partial pivoting; false on a zero pivot.
@@ -58,25 +58,38 @@ bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
 // How Newton's iteration from w ended: w holds the last iterate.
 enum class Outcome { kConverged, kFirstStepAtFloor, kNotQuadratic };
 
+// Newton's rule of the quadratic test: every step above the floor at most kQuadraticRatio of the
+// one before, the first one at the floor told apart.
+struct QuadraticRule : NewtonRuleBase {
+  const NormalForm& system;
+  const PointUnits& units;
+  long double floor;
+  std::vector<Wide> F, J;
+
+  const Wide* Correction(std::span<Wide> w) {
+    EvaluateWide(system, w.data(), F, J);
+    return SolveWide(system.scaled.n, J, F) ? F.data() : nullptr;
+  }
+  long double Size(const Wide* delta, std::span<Wide>) const {
+    long double size = 0.0L;
+    for (int j = 0; j < system.scaled.n; ++j)
+      size = std::max(size, std::abs(delta[j]) / static_cast<long double>(units.column[j]));
+    return size;
+  }
+  NewtonVerdict AfterApplying(const NewtonCorrection<long double>& c, std::span<const Wide>) {
+    if (!std::isfinite(static_cast<double>(c.size)) ||
+        (c.size > floor && c.size > kQuadraticRatio * c.previous))
+      return NewtonVerdict::kRejected;
+    return c.size <= floor ? NewtonVerdict::kConverged : NewtonVerdict::kContinue;
+  }
+};
+
 Outcome Iterate(const NormalForm& system, const PointUnits& units, long double floor,
                 std::vector<Wide>& w) {
-  const int n = system.scaled.n;
-  std::vector<Wide> F, J;
-  long double previous = std::numeric_limits<long double>::infinity();
-  for (int step = 0; step < kMaxSteps; ++step) {
-    EvaluateWide(system, w, F, J);
-    if (!SolveWide(n, J, F)) return Outcome::kNotQuadratic;
-    long double size = 0.0L;
-    for (int j = 0; j < n; ++j) {
-      w[j] -= F[j];
-      size = std::max(size, std::abs(F[j]) / static_cast<long double>(units.column[j]));
-    }
-    if (!std::isfinite(static_cast<double>(size))) return Outcome::kNotQuadratic;
-    if (size <= floor) return step == 0 ? Outcome::kFirstStepAtFloor : Outcome::kConverged;
-    if (size > kQuadraticRatio * previous) return Outcome::kNotQuadratic;
-    previous = size;
-  }
-  return Outcome::kNotQuadratic;
+  QuadraticRule rule{{}, system, units, floor, {}, {}};
+  const NewtonResult<long double> newton = Newton(std::span<Wide>(w), kMaxSteps, rule);
+  if (!newton.converged()) return Outcome::kNotQuadratic;
+  return newton.iterations == 1 ? Outcome::kFirstStepAtFloor : Outcome::kConverged;
 }
 
 std::vector<Wide> Widened(const Complex* x, int n) {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/linear_algebra.h"
+#include "base/newton.h"
 #include "model/equation_scale.h"
 
 namespace zormix {
@@ -33,15 +34,43 @@ bool AllFinite(const Complex* v, std::size_t count) {
   return true;
 }
 
-// x := x - J^{-1} F, then F and J at the new x. J is consumed by the solve before re-evaluation.
-void NewtonStep(const SystemView& system, std::span<const std::int32_t> maxDegree,
-                ColMajorMatrix<Complex>& J, std::vector<Complex>& F, std::vector<Complex>& x,
-                std::vector<Complex>& step) {
-  step = F;
-  SolveLinearComplex(system.n, J.data(), step.data());
-  for (int k = 0; k < system.n; ++k) x[k] -= step[k];
-  EvaluateSystem(system, maxDegree, x.data(), J, F);
-}
+// Newton's rule of the refinement: on entry J and F are the values at x; each correction
+// x := x - J^{-1} F consumes J, and the corrected point is evaluated at once. It goes on while
+// each step more than halves the max-norm residual (NaN ends it), the last point that did kept
+// as the best.
+struct HalvingRule : NewtonRuleBase {
+  const SystemView& system;
+  std::span<const std::int32_t> maxDegree;
+  ColMajorMatrix<Complex>& J;
+  std::vector<Complex>& F;
+  std::vector<Complex>& xBest;
+  std::vector<Complex>& FBest;
+  ColMajorMatrix<Complex>& JBest;
+  double r0;
+  double r1 = 0.0;
+  std::vector<Complex> step;
+
+  const Complex* Correction(std::span<Complex>) {
+    step = F;
+    SolveLinearComplex(system.n, J.data(), step.data());
+    return step.data();
+  }
+  double Size(const Complex*, std::span<Complex>) const {
+    double size = 0.0;
+    for (const Complex& d : step) size = std::max(size, std::abs(d));
+    return size;
+  }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>&, std::span<const Complex> x) {
+    EvaluateSystem(system, maxDegree, x.data(), J, F);
+    r1 = Residual(F);
+    if (!(r1 < r0 / 2)) return NewtonVerdict::kConverged;
+    xBest.assign(x.begin(), x.end());
+    JBest = J;
+    FBest = F;
+    r0 = r1;
+    return NewtonVerdict::kContinue;
+  }
+};
 
 // Rejects a point that moved more than 0.5 (or 0.3 * max|x0| for a point of modulus > 5).
 bool StaysNear(const std::vector<Complex>& x0, const std::vector<Complex>& xBest) {
@@ -86,26 +115,16 @@ bool RefineRoot(const SystemView& system, std::span<const std::int32_t> maxDegre
   if (keepRoundingLevelStart &&
       BackwardError(system, maxDegree, x.data(), F) <= kRoundingBackwardError)
     return true;
-  double r0 = Residual(F);
   const std::vector<Complex> x0 = x;
   std::vector<Complex> xBest = x;
   std::vector<Complex> FBest = F;
   ColMajorMatrix<Complex> JBest = J;
   std::vector<Complex> F0 = F;
   ColMajorMatrix<Complex> J0 = J;
-  std::vector<Complex> step;
-
-  NewtonStep(system, maxDegree, J, F, x, step);
-  double r1 = Residual(F);
-  // Continue while each step more than halves the residual; NaN ends the loop.
-  while (r1 < r0 / 2) {
-    xBest = x;
-    JBest = J;
-    FBest = F;
-    r0 = r1;
-    NewtonStep(system, maxDegree, J, F, x, step);
-    r1 = Residual(F);
-  }
+  HalvingRule rule{{}, system, maxDegree, J, F, xBest, FBest, JBest, Residual(F), 0.0, {}};
+  Newton(std::span<Complex>(x), std::numeric_limits<int>::max(), rule);
+  const double r0 = rule.r0;
+  const double r1 = rule.r1;
 
   if (!StaysNear(x0, xBest)) {
     // Newton ran away along a (near) null direction of a singular Jacobian, e.g. from a point on

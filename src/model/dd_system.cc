@@ -90,7 +90,7 @@ void DdLu::Solve(DdComplex* b) const {
   }
 }
 
-double MaxAbs(const std::vector<DdComplex>& v) {
+double MaxAbs(std::span<const DdComplex> v) {
   double largest = 0.0;
   for (const DdComplex& z : v) largest = std::max(largest, AbsDouble(z));
   return largest;

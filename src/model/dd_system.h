@@ -2,6 +2,7 @@
 #ifndef ZORMIX_MODEL_DD_SYSTEM_H_
 #define ZORMIX_MODEL_DD_SYSTEM_H_
 
+#include <span>
 #include <vector>
 
 #include "base/double_double.h"
@@ -39,7 +40,7 @@ class DdLu {
 };
 
 // max_j |v_j| in double.
-double MaxAbs(const std::vector<DdComplex>& v);
+double MaxAbs(std::span<const DdComplex> v);
 
 }  // namespace zormix
 

@@ -263,7 +263,7 @@ TEST(EndGameValuation, NonNegativeEstimateForgetsTheRun) {
     EXPECT_EQ(st.valuations.runStart.distance, 0.0) << "y = " << y;
     EXPECT_EQ(st.valuations.limit, 0.0) << "y = " << y;
     EXPECT_EQ(st.valuations.tightSpans, 0) << "y = " << y;
-    EXPECT_FALSE(st.failed) << "y = " << y;
+    EXPECT_FALSE(st.failed()) << "y = " << y;
   }
 }
 
@@ -302,7 +302,7 @@ TEST(EndGameValuation, TotalDegreeVerdictWaitsForTheSizesToFollow) {
   const Complex start[2] = {Complex(1e-3, 0.0), Complex(10.0, 0.0)};
   std::int64_t blowUps = 0;
   EXPECT_FALSE(TrackPath(st, ctx, start, 0.0, blowUps));
-  ASSERT_TRUE(st.failed);
+  ASSERT_TRUE(st.failed());
   if (st.failure == PathFailure::kDiverged) {
     EXPECT_LT(1.0 - st.s, 1e-8);
     EXPECT_NEAR(st.valuation, -0.5, 0.02);
@@ -701,4 +701,45 @@ TEST(EndGamePrincipalPart, LoopsProveASlowIllConditionedDivergence) {
 }
 
 }  // namespace
+// A worker's PathState carries one path after another: whatever the last path left (a proved
+// divergence, its valuation history, an end game's start, a winding number), the next one is
+// tracked exactly as from a fresh state, to the same point, verdict and step count.
+TEST(PathStateReset, AReusedStateTracksAsAFreshOne) {
+  struct Outcome {
+    bool reached;
+    Complex y;
+    PathFailure failure;
+    double valuation;
+    std::int32_t steps, windingNumber;
+    bool reachedByEndGame, divergenceDeferred;
+    bool operator==(const Outcome&) const = default;
+  };
+  const auto outcome = [](bool reached, const PathState& st) {
+    return Outcome{reached,  st.y[0],          st.failure,          st.valuation,
+                   st.steps, st.windingNumber, st.reachedByEndGame, st.divergenceDeferred};
+  };
+  const auto pole = [&outcome](PathState& st) {
+    PoleHomotopy homotopy(2);
+    const PolySystem target = testing::BuildSystem({{{{2}, Complex(0.0)}, {{0}, Complex(-1.0)}}});
+    const Complex start(1.0, 0.0);
+    return outcome(
+        testing::TrackWithFirstLimits(homotopy, kPolyhedralRoute, target, &start, -1.0, st), st);
+  };
+  const auto slowRoot = [&outcome](PathState& st) {
+    const double delta = 1e-2 * std::pow(8.0, -1.0 / 0.12);
+    SlowRootHomotopy homotopy(0.12, delta);
+    return outcome(TrackToTarget(homotopy, kPolyhedralRoute,
+                                 {1.0 / (1.0 + std::pow(1.0 / delta, 0.12))}, -1.0, {1.0}, st),
+                   st);
+  };
+  PathState fresh1(1), fresh2(1), reused(1);
+  const Outcome diverging = pole(fresh1);
+  const Outcome converging = slowRoot(fresh2);
+  ASSERT_EQ(diverging.failure, PathFailure::kDiverged);
+  ASSERT_TRUE(converging.reached);
+  EXPECT_EQ(pole(reused), diverging);
+  EXPECT_EQ(slowRoot(reused), converging);
+  EXPECT_EQ(pole(reused), diverging);
+}
+
 }  // namespace zormix

@@ -97,7 +97,7 @@ TEST(HandOver, RefusedArrivalIsHandedOverWhereItArrived) {
   FlatTargetHomotopy homotopy;
   PathState st(1);
   ASSERT_TRUE(Track(homotopy, Complex(6.0, 0.0), FlatTargetHomotopy::kFlatness, st));
-  EXPECT_FALSE(st.failed);
+  EXPECT_FALSE(st.failed());
   EXPECT_TRUE(st.reachedByEndGame);
   EXPECT_EQ(st.windingNumber, 0);
   // Arrived near 5 (the residual there passes without a correction); Newton's method stopped
@@ -166,7 +166,7 @@ TEST(HandOver, UnderflowProofUsesTheOldestSpanItKept) {
     homotopy.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
                       st.parameterDerivative.data());
     WatchEndGame(st, ctx);
-    ASSERT_FALSE(st.failed) << k;
+    ASSERT_FALSE(st.failed()) << k;
   }
   EXPECT_EQ(st.valuations.oldest.distance, 8e-8);
   // The estimates scatter around -1/6; the sizes grew exactly like d^(-1/6), and that proved it.
@@ -185,7 +185,7 @@ PathFailure ExponentVerdict(double p, double* valuation = nullptr) {
   double dPrev = 4e-5, dCur = 2e-5;
   st.yPrev[0] = y(dPrev);
   st.yCur[0] = y(dCur);
-  for (double d = 1e-5; d > 1e-13 && !st.failed; d /= 2) {
+  for (double d = 1e-5; d > 1e-13 && !st.failed(); d /= 2) {
     st.s = -d;
     st.stepSize = dCur - d;
     st.lastStep = dPrev - dCur;
@@ -197,7 +197,7 @@ PathFailure ExponentVerdict(double p, double* valuation = nullptr) {
     dCur = d;
   }
   if (valuation != nullptr) *valuation = st.valuation;
-  return st.failed ? st.failure : PathFailure::kNone;
+  return st.failed() ? st.failure : PathFailure::kNone;
 }
 
 // The exponent bands of CheckEndGame, probed inside and outside each edge: a coordinate growing

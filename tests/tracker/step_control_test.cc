@@ -106,7 +106,7 @@ double FailureDistance(const RouteConstants& route, const std::function<Complex(
     st.lastStep = dPrev - dCur;
     st.y[0] = y(d);
     CheckEndGame(st, route);
-    if (st.failed) return d;
+    if (st.failed()) return d;
     st.yPrev = st.yCur;
     st.yCur = st.y;
     dPrev = dCur;
@@ -126,7 +126,7 @@ TEST(DivergenceVerdict, TotalDegreeWaitsForThePointBeyondTheBound) {
     st.y[0] = Complex(0.0, norm);
     st.deferDivergence = defer;
     DivergenceVerdict(st, route, cause);
-    return std::pair{st.failed ? st.failure : PathFailure::kNone, st.divergenceDeferred};
+    return std::pair{st.failed() ? st.failure : PathFailure::kNone, st.divergenceDeferred};
   };
   using V = std::pair<PathFailure, bool>;
   const PathFailure diverged = PathFailure::kDiverged, singular = PathFailure::kSingularEnd;
@@ -183,7 +183,7 @@ PathFailure VerdictOfTwo(const RouteConstants& route,
     st.lastStep = dPrev - dCur;
     set(st.y, d);
     CheckEndGame(st, route);
-    if (st.failed) return st.failure;
+    if (st.failed()) return st.failure;
     st.yPrev = st.yCur;
     st.yCur = st.y;
     dPrev = dCur;
@@ -246,7 +246,7 @@ TEST(DivergenceVerdict, DeferredDivergenceOutranksASingularEnd) {
     const PathFailure second = divergenceFirst ? PathFailure::kSingularEnd : PathFailure::kDiverged;
     DivergenceVerdict(st, kTotalDegreeRoute, first);
     DivergenceVerdict(st, kTotalDegreeRoute, second);
-    EXPECT_FALSE(st.failed);
+    EXPECT_FALSE(st.failed());
     EXPECT_TRUE(st.divergenceDeferred);
     EXPECT_EQ(st.deferredVerdict, PathFailure::kDiverged) << divergenceFirst;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/newton.h"
 #include "model/dd_system.h"
 #include "tracker/endgame/end_game.h"
 #include "tracker/jumps/path_waypoint.h"
@@ -49,28 +50,36 @@ constexpr double kLimitAccuracy = 1e-12;  // relative Newton step at which the l
 
 // Newton's method in double-double from y on `target`: y becomes the limit when a step falls
 // below kLimitAccuracy within kLimitSteps steps that each shrink; y is left as it was otherwise.
+struct LimitRule : NewtonRuleBase {
+  const MonomialLayout& layout;
+  const std::vector<DdComplex>& A;
+  std::vector<DdComplex> J, F;
+  DdScratch scratch;
+  DdLu lu;
+
+  const DdComplex* Correction(std::span<DdComplex> w) {
+    EvaluateDoubleDouble(layout, A.data(), nullptr, w.data(), J, F.data(), nullptr, scratch);
+    if (!lu.Factor(layout.n, J)) return nullptr;
+    lu.Solve(F.data());
+    return F.data();
+  }
+  double Size(const DdComplex*, std::span<DdComplex>) const { return MaxAbs(F); }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const DdComplex> w) {
+    if (!(c.size < c.previous)) return NewtonVerdict::kRejected;
+    return c.size <= kLimitAccuracy * std::max(1.0, MaxAbs(w)) ? NewtonVerdict::kConverged
+                                                               : NewtonVerdict::kContinue;
+  }
+};
+
 bool NewtonLimit(const SystemView& target, std::span<const std::int32_t> maxDegree, Complex* y) {
   const int n = target.n;
   const MonomialLayout layout{n, target.termCount, target.exponents, maxDegree};
   const std::vector<DdComplex> A(target.coefficients.begin(), target.coefficients.end());
-  std::vector<DdComplex> w(y, y + n), J, F(static_cast<std::size_t>(n));
-  DdScratch scratch;
-  DdLu lu;
-  double previous = HUGE_VAL;
-  for (int step = 0; step < kLimitSteps; ++step) {
-    EvaluateDoubleDouble(layout, A.data(), nullptr, w.data(), J, F.data(), nullptr, scratch);
-    if (!lu.Factor(n, J)) return false;
-    lu.Solve(F.data());
-    for (int j = 0; j < n; ++j) w[j] -= F[j];
-    const double size = MaxAbs(F);
-    if (!(size < previous)) return false;
-    if (size <= kLimitAccuracy * std::max(1.0, MaxAbs(w))) {
-      for (int j = 0; j < n; ++j) y[j] = static_cast<Complex>(w[j]);
-      return true;
-    }
-    previous = size;
-  }
-  return false;
+  std::vector<DdComplex> w(y, y + n);
+  LimitRule rule{{}, layout, A, {}, std::vector<DdComplex>(static_cast<std::size_t>(n)), {}, {}};
+  if (!Newton(std::span<DdComplex>(w), kLimitSteps, rule).converged()) return false;
+  for (int j = 0; j < n; ++j) y[j] = static_cast<Complex>(w[j]);
+  return true;
 }
 
 }  // namespace

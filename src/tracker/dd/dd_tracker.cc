@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "base/newton.h"
 #include "tracker/dd/dd_rescue.h"
 #include "tracker/endgame/divergence_check.h"
 #include "tracker/endgame/end_game.h"
@@ -64,21 +65,29 @@ class DdPath {
   // without it the correction must reach kPathTolerance (at the target: a regular root).
   bool Correct(std::vector<DdComplex>& y, double p, int iterations, double firstLimit,
                bool noiseFloor = true) {
-    double previous = 0.0;
-    for (int it = 0; it < iterations; ++it) {
+    struct Rule : NewtonRuleBase {
+      DdPath& path;
+      const std::vector<DdComplex>& y;
+      double p, firstLimit;
+      bool noiseFloor;
       double noise = 0.0;
-      if (!Correction(y, p, noise)) return false;
-      for (int j = 0; j < n_; ++j) y[j] -= delta_[j];
-      const double step = MaxAbs(delta_);
-      const double scale = std::max(1.0, MaxAbs(y));
-      const double tolerance =
-          std::max(kPathTolerance * scale, noiseFloor ? kNoiseMargin * noise : 0.0);
-      if (it == 0 && step > firstLimit * scale) return false;
-      if (step <= tolerance) return true;
-      if (it > 0 && step > kContraction * previous) return false;
-      previous = step;
-    }
-    return false;
+
+      const DdComplex* Correction(std::span<DdComplex>) {
+        return path.Correction(y, p, noise) ? path.delta_.data() : nullptr;
+      }
+      double Size(const DdComplex*, std::span<DdComplex>) const { return MaxAbs(path.delta_); }
+      NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const DdComplex>) {
+        const double scale = std::max(1.0, MaxAbs(y));
+        const double tolerance =
+            std::max(kPathTolerance * scale, noiseFloor ? kNoiseMargin * noise : 0.0);
+        if (c.index == 0 && c.size > firstLimit * scale) return NewtonVerdict::kRejected;
+        if (c.size <= tolerance) return NewtonVerdict::kConverged;
+        if (c.index > 0 && c.size > kContraction * c.previous) return NewtonVerdict::kRejected;
+        return NewtonVerdict::kContinue;
+      }
+    };
+    Rule rule{{}, *this, y, p, firstLimit, noiseFloor};
+    return Newton(std::span<DdComplex>(y), iterations, rule).converged();
   }
 
   // The fourth-order Runge-Kutta prediction from (y, p) over h.

@@ -5,8 +5,10 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <span>
 
 #include "base/condition_estimate.h"
+#include "base/newton.h"
 #include "model/equation_scale.h"
 #include "tracker/endgame/principal_part.h"
 #include "tracker/path/path_steps.h"
@@ -41,7 +43,7 @@ void KeepEndGameStart(PathState& st, double d) {
 
 void WatchEndGame(PathState& st, const PathContext& ctx) {
   const double d = Distance(st, *ctx.route);
-  if (st.failed || !(d > 0.0)) return;
+  if (st.failed() || !(d > 0.0)) return;
   KeepEndGameStart(st, d);
   if (d >= kEndGame.valuationZone) return;
   const ValuationSample sample{d, SmallestValuation(st, d), MaxNorm(st.y)};
@@ -143,29 +145,47 @@ constexpr double kQuadraticShrink = 1e-2;
 // at least halve. True when a correction falls below kEndGame.walkAccuracy, or the next one,
 // estimated from quadratic convergence as c_k (c_k / c_{k-1})^2, would; or when the iteration
 // stalls below a thousand times that. `velocity` ends as that of Newton's last evaluation.
-bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove,
-               std::vector<Complex>& velocity) {
-  double previous = std::numeric_limits<double>::infinity();
-  for (int k = 0; k < 8; ++k) {
+struct EndGameCorrectorRule : NewtonRuleBase {
+  PathState& st;
+  Homotopy& homotopy;
+  Complex p;
+  double predictedMove;
+  std::vector<Complex>& velocity;
+  double accuracy = 0.0;
+
+  const Complex* Correction(std::span<Complex>) {
     EvaluateAt(st, homotopy, p);
     SolveForCorrectionAndVelocity(st, velocity);
-    const double c = MaxNorm(st.scratch.correction);
-    const double scale = std::max(1.0, MaxNorm(st.y));
-    const double accuracy = kEndGame.walkAccuracy * scale;
-    if (!std::isfinite(c)) return false;
-    if (k == 0 && c > 0.25 * predictedMove + 1e3 * accuracy) return false;
-    if (k > 0 && c > 0.5 * previous) return c <= 1e3 * accuracy;
-    SubtractCorrection(st);
-    if (c <= accuracy) return true;
+    return st.scratch.correction.data();
+  }
+  double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+  NewtonVerdict BeforeApplying(const NewtonCorrection<double>& c, std::span<const Complex>) {
+    accuracy = kEndGame.walkAccuracy * std::max(1.0, MaxNorm(st.y));
+    if (!std::isfinite(c.size)) return NewtonVerdict::kRejected;
+    if (c.index == 0 && c.size > 0.25 * predictedMove + 1e3 * accuracy)
+      return NewtonVerdict::kRejected;
+    if (c.index > 0 && c.size > 0.5 * c.previous)
+      return c.size <= 1e3 * accuracy ? NewtonVerdict::kConverged : NewtonVerdict::kRejected;
+    return NewtonVerdict::kContinue;
+  }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex>) const {
+    if (c.size <= accuracy) return NewtonVerdict::kConverged;
     // Only once the iteration is clearly quadratic (a correction at most a hundredth of the last):
     // near a multiple root its first steps shrink steadily but slowly, and stopping there leaves
     // the point several times the accuracy away (the loops of a triple root then never close).
-    if (k > 0 && c <= kQuadraticShrink * previous &&
-        (c / previous) * (c / previous) * c <= accuracy)
-      return true;
-    previous = c;
+    const double shrink = c.size / c.previous;
+    if (c.index > 0 && c.size <= kQuadraticShrink * c.previous &&
+        shrink * shrink * c.size <= accuracy)
+      return NewtonVerdict::kConverged;
+    return NewtonVerdict::kContinue;
   }
-  return false;
+};
+
+bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMove,
+               std::vector<Complex>& velocity) {
+  EndGameCorrectorRule rule{{}, st, homotopy, p, predictedMove, velocity};
+  return Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)), 8, rule)
+      .converged();
 }
 
 // Moves st.y, a point of the path at arc.At(from), to arc.At(to) by Euler predictions and Newton
@@ -331,8 +351,7 @@ bool LoopsProvePole(PathState& st, const PathContext& ctx, const LoopSamples& ou
   for (const Complex& value : inner.values) largest = std::max(largest, std::abs(value));
   if (ctx.route->divergenceNeedsBound && !(largest > ctx.route->divergenceFactor * st.n))
     return false;
-  st.failure = PathFailure::kDiverged;
-  st.valuation = valuation;
+  SetVerdict(st, PathFailure::kDiverged, valuation);
   return true;
 }
 
@@ -385,7 +404,7 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
       // The estimates agreed within the fallback and stopped agreeing better: at smaller radii
       // rounding only grows (paths ending on a solution set never reach estimateAgreement).
       break;
-    } else if (st.failed && winding > 0 && winding == previousWinding &&
+    } else if (st.failed() && winding > 0 && winding == previousWinding &&
                LoopsProvePole(st, ctx, olderLoop, previousLoop, loop)) {
       st.y = arrived;
       return false;
@@ -407,17 +426,28 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
 }
 
 bool NewtonConvergesQuickly(PathState& st, const PathContext& ctx) {
-  for (int k = 0; k < kEndGame.quickNewtonSteps; ++k) {
-    EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
-                   st.scratch.targetWorkspace);
-    SolveWithJacobian(st, st.acceptedResidual);
-    SubtractCorrection(st);
-    if (!AllFinite(st.y)) return false;
-    if (MaxNorm(st.scratch.correction) <=
-        kEndGame.quickNewtonAccuracy * std::max(1.0, MaxNorm(st.y)))
-      return true;
-  }
-  return false;
+  struct Rule : NewtonRuleBase {
+    PathState& st;
+    const PathContext& ctx;
+
+    const Complex* Correction(std::span<Complex>) {
+      EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                     st.scratch.targetWorkspace);
+      SolveWithJacobian(st, st.acceptedResidual);
+      return st.scratch.correction.data();
+    }
+    double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+    NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex>) const {
+      if (!AllFinite(st.y)) return NewtonVerdict::kRejected;
+      return c.size <= kEndGame.quickNewtonAccuracy * std::max(1.0, MaxNorm(st.y))
+                 ? NewtonVerdict::kConverged
+                 : NewtonVerdict::kContinue;
+    }
+  };
+  Rule rule{{}, st, ctx};
+  return Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)),
+                static_cast<int>(std::ceil(kEndGame.quickNewtonSteps.value())), rule)
+      .converged();
 }
 
 bool LooksSingular(const ColMajorMatrix<Complex>& J, ColMajorMatrix<Complex>& work) {

@@ -98,7 +98,7 @@ void WatchEndGame(PathState& st, const PathContext& ctx);
 // the loops are ill-conditioned) but the path's points at the radii r, r/10, ... converge, the
 // extrapolated limit of those points is the end point, with st.windingNumber 0 (unknown): the
 // classification of end points decides what it is.
-// A path given up before (st.failed) whose loops at three radii in a row close with one winding
+// A path given up before (st.failed()) whose loops at three radii in a row close with one winding
 // number and show a stable coefficient of a negative power in its Puiseux series
 // (principal_part.h) goes to infinity: st.failure becomes PathFailure::kDiverged with st.valuation
 // the valuation proved, st.y is left as it was, and false is returned.

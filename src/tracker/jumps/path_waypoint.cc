@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <span>
 
+#include "base/newton.h"
 #include "tracker/path/path_steps.h"
 
 namespace zormix {
@@ -35,13 +37,25 @@ void RecordWaypoint(PathState& st, const PathContext& ctx) {
   for (int i = 0; i < st.n; ++i) st.y[i] = st.yPrev[i] + fraction * (st.yCur[i] - st.yPrev[i]);
   const double s = st.s;
   st.s = target;
-  bool converged = false;
-  for (int k = 0; k < kWaypointIterations && !converged; ++k) {
-    Evaluate(st, *ctx.homotopy);
-    SolveWithJacobian(st, st.residual);
-    SubtractCorrection(st);
-    converged = MaxNorm(st.scratch.correction) <= kWaypointAccuracy * std::max(1.0, MaxNorm(st.y));
-  }
+  struct Rule : NewtonRuleBase {
+    PathState& st;
+    const PathContext& ctx;
+
+    const Complex* Correction(std::span<Complex>) {
+      Evaluate(st, *ctx.homotopy);
+      SolveWithJacobian(st, st.residual);
+      return st.scratch.correction.data();
+    }
+    double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+    NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex>) const {
+      return c.size <= kWaypointAccuracy * std::max(1.0, MaxNorm(st.y)) ? NewtonVerdict::kConverged
+                                                                        : NewtonVerdict::kContinue;
+    }
+  };
+  Rule rule{{}, st, ctx};
+  const bool converged = Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)),
+                                kWaypointIterations, rule)
+                             .converged();
   if (converged && AllFinite(st.y)) {
     st.waypoint = st.y;
     st.hasWaypoint = true;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/newton.h"
 #include "model/dd_system.h"
 
 namespace zormix {
@@ -33,7 +34,7 @@ double CurvatureBound(const SystemView& target) {
 }
 
 // c_j = |x_j|, or max_k |x_k| for an exact zero (1 at the origin).
-std::vector<double> ColumnUnits(const std::vector<DdComplex>& x) {
+std::vector<double> ColumnUnits(std::span<const DdComplex> x) {
   const double largest = MaxAbs(x);
   std::vector<double> units(x.size());
   for (std::size_t j = 0; j < x.size(); ++j) {
@@ -74,43 +75,67 @@ double KantorovichNumber(double beta, double curvature, double eta) {
   return beta * curvature * std::max(eta, beta * kCoefficientRounding);
 }
 
+// Newton's rule of the test: Newton's method settles at the rounding of double-double, stops
+// contracting (linearly at a multiple root) or grows; Kantorovich's number at the point where it
+// settled decides.
+struct SettleRule : NewtonRuleBase {
+  const MonomialLayout& layout;
+  const std::vector<DdComplex>& A;
+  double curvature;
+  double h = HUGE_VAL;
+  std::vector<DdComplex> J, delta;
+  std::vector<double> termSize, units;
+  DdScratch scratch;
+  DdLu lu;
+
+  const DdComplex* Correction(std::span<DdComplex> w) {
+    EvaluateDoubleDouble(layout, A.data(), nullptr, w.data(), J, delta.data(), nullptr, scratch,
+                         termSize.data());
+    if (!lu.Factor(layout.n, J)) return nullptr;
+    lu.Solve(delta.data());
+    return delta.data();
+  }
+  double Size(const DdComplex*, std::span<DdComplex> w) {
+    units = ColumnUnits(w);
+    return RelativeSize(delta, units);
+  }
+  NewtonVerdict BeforeApplying(const NewtonCorrection<double>& c, std::span<const DdComplex>) {
+    const double eta = c.size;
+    const bool settled = eta <= kSettledStep || c.index == kNewtonSteps || !(eta < c.previous) ||
+                         (c.index >= kLinearFrom && eta > kLeastContraction * c.previous);
+    if (!settled) return NewtonVerdict::kContinue;
+    // A row without terms of any size has no unit: the point tells nothing there.
+    if (std::isfinite(eta) && std::find(termSize.begin(), termSize.end(), 0.0) == termSize.end())
+      h = KantorovichNumber(InverseNorm(lu, termSize, units), curvature, eta);
+    return NewtonVerdict::kConverged;
+  }
+};
+
 }  // namespace
 
 SimpleRootTest TestSimpleRoot(const SystemView& target, std::span<const std::int32_t> maxDegree,
                               const Complex* x) {
   const int n = target.n;
-  SimpleRootTest test;
-  test.h = HUGE_VAL;
   const MonomialLayout layout{n, target.termCount, target.exponents, maxDegree};
   const std::vector<DdComplex> A(target.coefficients.begin(), target.coefficients.end());
-  std::vector<DdComplex> w(x, x + n), J, delta(static_cast<std::size_t>(n));
-  std::vector<double> termSize(static_cast<std::size_t>(n));
-  DdScratch scratch;
-  DdLu lu;
-  const double curvature = CurvatureBound(target);
-  double previous = HUGE_VAL;
-  for (int step = 0; step <= kNewtonSteps; ++step) {
-    EvaluateDoubleDouble(layout, A.data(), nullptr, w.data(), J, delta.data(), nullptr, scratch,
-                         termSize.data());
-    if (!lu.Factor(n, J)) break;
-    lu.Solve(delta.data());
-    const std::vector<double> units = ColumnUnits(w);
-    const double eta = RelativeSize(delta, units);
-    // Settled at the rounding of double-double, contracting no more (linearly at a multiple
-    // root), or growing: Kantorovich's number at this point decides.
-    const bool settled = eta <= kSettledStep || step == kNewtonSteps || !(eta < previous) ||
-                         (step >= kLinearFrom && eta > kLeastContraction * previous);
-    if (settled) {
-      // A row without terms of any size has no unit: the point tells nothing there.
-      if (std::isfinite(eta) && std::find(termSize.begin(), termSize.end(), 0.0) == termSize.end())
-        test.h = KantorovichNumber(InverseNorm(lu, termSize, units), curvature, eta);
-      break;
-    }
-    for (int j = 0; j < n; ++j) w[j] -= delta[j];
-    previous = eta;
-  }
+  std::vector<DdComplex> w(x, x + n);
+  const std::size_t size = static_cast<std::size_t>(n);
+  SettleRule rule{{},
+                  layout,
+                  A,
+                  CurvatureBound(target),
+                  HUGE_VAL,
+                  {},
+                  std::vector<DdComplex>(size),
+                  std::vector<double>(size),
+                  {},
+                  {},
+                  {}};
+  Newton(std::span<DdComplex>(w), kNewtonSteps + 1, rule);
+  SimpleRootTest test;
+  test.h = rule.h;
   test.simple = test.h <= kSimpleRootBound;
-  test.root.resize(static_cast<std::size_t>(n));
+  test.root.resize(size);
   for (int j = 0; j < n; ++j) test.root[j] = static_cast<Complex>(w[j]);
   return test;
 }

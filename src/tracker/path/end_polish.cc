@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
+#include "base/newton.h"
 #include "model/equation_scale.h"
 #include "tracker/path/path_steps.h"
 
@@ -30,18 +32,34 @@ void PolishNearTarget(PathState& st, const PathContext& ctx) {
     for (int i = 0; i < st.n; ++i) largest = std::max(largest, std::abs(st.y[i] - st.yCur[i]));
     return largest;
   };
-  bool converged = false;
-  for (int k = 0; k < tracker::kPolishIterations && !converged; ++k) {
-    EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
-                   st.scratch.targetWorkspace);
-    SolveWithJacobian(st, st.acceptedResidual);
-    SubtractCorrection(st);
-    // Most paths to infinity leave at once; a root may lie a little beyond the final limit at
-    // first (Newton overshoots from a point still far out on a steep path).
-    if (!AllFinite(st.y) || !(drift() <= tracker::kPolishWander * size)) return;
-    converged =
-        MaxNorm(st.scratch.correction) <= tracker::kPolishAccuracy * std::max(1.0, MaxNorm(st.y));
-  }
+  // Most paths to infinity leave at once; a root may lie a little beyond the final limit at first
+  // (Newton overshoots from a point still far out on a steep path).
+  struct Rule : NewtonRuleBase {
+    PathState& st;
+    const PathContext& ctx;
+    double size;
+    decltype(drift)& driftFromArrival;
+
+    const Complex* Correction(std::span<Complex>) {
+      EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
+                     st.scratch.targetWorkspace);
+      SolveWithJacobian(st, st.acceptedResidual);
+      return st.scratch.correction.data();
+    }
+    double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+    NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex>) const {
+      if (!AllFinite(st.y) || !(driftFromArrival() <= tracker::kPolishWander * size))
+        return NewtonVerdict::kRejected;
+      return c.size <= tracker::kPolishAccuracy * std::max(1.0, MaxNorm(st.y))
+                 ? NewtonVerdict::kConverged
+                 : NewtonVerdict::kContinue;
+    }
+  };
+  Rule rule{{}, st, ctx, size, drift};
+  const int iterations = static_cast<int>(std::ceil(tracker::kPolishIterations.value()));
+  const bool converged =
+      Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)), iterations, rule)
+          .converged();
   if (!converged || drift() > tracker::kPolishDrift * size) return;
   EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
                  st.scratch.targetWorkspace);

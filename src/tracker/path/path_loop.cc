@@ -44,8 +44,7 @@ void ProveGrowthToInfinity(PathState& st) {
   if (st.failure != PathFailure::kStepUnderflow || st.hasPolished) return;
   const double exponent = st.growth.ProvenExponent();
   if (!(exponent < 0.0)) return;
-  st.failure = PathFailure::kDiverged;
-  st.valuation = exponent;
+  SetVerdict(st, PathFailure::kDiverged, exponent);
 }
 
 // An accepted end point whose Jacobian looks singular is replaced by the Cauchy end game's when
@@ -93,41 +92,21 @@ void NoteFailureDirection(PathState& st, const PathContext& ctx) {
 void RefuteImpossibleDivergence(PathState& st, const PathContext& ctx) {
   if (st.failure != PathFailure::kDiverged || st.failureDirection.empty()) return;
   if (DivergenceDirectionPossible(ctx.target, ctx.startDegrees, st.failureDirection)) return;
-  st.failure = PathFailure::kStepUnderflow;
-  st.valuation = 0.0;
+  SetVerdict(st, PathFailure::kStepUnderflow, 0.0);
 }
 
 bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, double s0,
                    std::int64_t& blowUpCount) {
   const RouteConstants& route = *ctx.route;
   ctx.homotopy->UseExtendedResidual(ctx.limits.extendedResidual);
-  std::copy(start, start + st.n, st.y.begin());
-  st.s = s0;
-  std::fill(st.watched.begin(), st.watched.end(), std::uint8_t{1});
-  st.failed = false;
-  st.failure = PathFailure::kNone;
-  st.steps = 0;
-  st.hasWaypoint = false;
-  st.deferDivergence = ctx.limits.polishNearTarget;
-  st.divergenceDeferred = false;
-  st.valuations.Reset();
-  st.growth.Reset();
-  st.valuation = 0.0;
-  st.hasEndGameStart = false;
-  st.endGameStartFixed = false;
-  st.windingNumber = 0;
-  st.reachedByEndGame = false;
+  st.Reset(start, s0, ctx.limits);
   CorrectStartPoint(st, ctx);
   FirstStep(st, ctx);
   if (ctx.StopRequested()) return false;
   if (route.limitAfterFirstStep)
     st.stepSize = std::min(st.stepSize, Distance(st, route) / ctx.limits.firstStepDivisor);
-  st.finalStep = false;
-  st.successCount = 0;
-  st.rejected = false;
-  st.atEnd = false;
-  if (!st.failed) st.tolerance = ToleranceAt(st.jacobian, st.y);
-  while (!st.failed && !st.atEnd) {
+  if (!st.failed()) st.tolerance = ToleranceAt(st.jacobian, st.y);
+  while (!st.failed() && !st.atEnd) {
     if (st.finalStep) st.atEnd = true;
     PredictHermite(st, *ctx.homotopy, ctx.limits.tangentPredictorBelow);
     st.correctionLimit = ctx.limits.correctionLimit;
@@ -145,31 +124,26 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
     // the caller discards the path (StopRequest).
     if (ctx.StopRequested()) return false;
   }
-  st.hasPolished = false;
-  st.failureDirection.clear();
-  if (st.failed) NoteFailureDirection(st, ctx);
+  if (st.failed()) NoteFailureDirection(st, ctx);
   if (st.failure == PathFailure::kStepUnderflow) {
-    if (const std::optional<DivergenceProof> proof = ProveDivergenceAfterUnderflow(st.valuations)) {
-      st.failure = PathFailure::kDiverged;
-      st.valuation = proof->exponent;
-    }
+    if (const std::optional<DivergenceProof> proof = ProveDivergenceAfterUnderflow(st.valuations))
+      SetVerdict(st, PathFailure::kDiverged, proof->exponent);
   }
   // A verdict of the size tests (CheckEndGame) carries the latest estimate too.
   if (st.failure == PathFailure::kDiverged && st.valuation == 0.0 &&
       st.valuations.latest.distance > 0.0)
-    st.valuation = st.valuations.latest.value;
+    SetVerdict(st, PathFailure::kDiverged, st.valuations.latest.value);
   // The verdict stands whatever came after it: the path yields at most a new polished root. A
   // divergence proved beyond the bound later on outranks an earlier "tends to zero", which the
   // coordinates that shrink as others grow can show (fbremb2's paths to infinity by total degree).
   if (st.divergenceDeferred && st.failure != PathFailure::kDiverged) {
     // A path that arrived at the target is polished from there: a root reached only at the very
     // end (1 - t ~ 1e-12 for |x| = 1e3 and valuation -1/4) is still far from the last point before.
-    if (!st.failed && st.atEnd) st.yCur = st.y;
-    st.failed = true;
-    st.failure = st.deferredVerdict;
+    if (!st.failed() && st.atEnd) st.yCur = st.y;
+    SetVerdict(st, st.deferredVerdict, st.valuation);
   }
   RefuteImpossibleDivergence(st, ctx);
-  if (st.failed || !st.atEnd) {
+  if (st.failed() || !st.atEnd) {
     if (ctx.limits.cauchyEndGame && st.failure != PathFailure::kDiverged &&
         RunCauchyEndGame(st, ctx)) {
       st.reachedByEndGame = true;

@@ -43,7 +43,7 @@ PathScratch::PathScratch(int n)
   for (std::vector<Complex>& sample : radialSamples) sample.resize(n);
 }
 
-PathState::PathState(int n)
+TrackerState::TrackerState(int n)
     : n(n),
       y(n),
       yPrev(n),
@@ -54,12 +54,44 @@ PathState::PathState(int n)
       residual(n),
       parameterDerivative(n),
       acceptedResidual(n),
-      watched(n, 1),
       waypoint(n),
-      yPolished(n),
-      endGameStart(n),
-      growth(n),
-      scratch(n) {}
+      yPolished(n) {}
+
+void TrackerState::Reset(const Complex* start, double s0) {
+  std::copy(start, start + n, y.begin());
+  s = s0;
+  steps = 0;
+  hasWaypoint = false;
+  hasPolished = false;
+  finalStep = false;
+  successCount = 0;
+  rejected = false;
+  atEnd = false;
+}
+
+EndGameState::EndGameState(int n) : watched(n, 1), endGameStart(n), growth(n) {}
+
+void EndGameState::Reset(bool deferDivergenceNow) {
+  std::fill(watched.begin(), watched.end(), std::uint8_t{1});
+  deferDivergence = deferDivergenceNow;
+  divergenceDeferred = false;
+  valuations.Reset();
+  growth.Reset();
+  hasEndGameStart = false;
+  endGameStartFixed = false;
+  windingNumber = 0;
+  reachedByEndGame = false;
+  failureDirection.clear();
+}
+
+PathState::PathState(int n) : TrackerState(n), EndGameState(n), scratch(n) {}
+
+void PathState::Reset(const Complex* start, double s0, const PathLimits& limits) {
+  TrackerState::Reset(start, s0);
+  EndGameState::Reset(limits.polishNearTarget);
+  failure = PathFailure::kNone;
+  valuation = 0.0;
+}
 
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
   const double normJ = MatrixNorm1(J);

@@ -55,11 +55,12 @@ struct PathScratch {
   std::array<std::vector<Complex>, 4> radialSamples;
 };
 
-// Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
-// on the total-degree route. Preallocated once per worker and reused for every path, so a step
-// allocates nothing.
-struct PathState {
-  explicit PathState(int n);
+// The predictor-corrector loop's state of one path. s is the path parameter: s = ln t on the
+// polyhedral route, t itself on the total-degree route.
+struct TrackerState {
+  explicit TrackerState(int n);
+  // Starts a path at `start`, parameter s0: no step taken, every flag of the loop cleared.
+  void Reset(const Complex* start, double s0);
 
   int n;
   std::vector<Complex> y;            // current point
@@ -73,27 +74,32 @@ struct PathState {
   // The homotopy at (y, s) from the latest evaluation: dH/dy, H and dH/ds.
   ColMajorMatrix<Complex> jacobian;
   std::vector<Complex> residual, parameterDerivative;
-  std::vector<Complex> acceptedResidual;     // residual last accepted by the corrector
-  bool finalStep = false;                    // the next step ends at the target
-  bool rejected = false;                     // the latest step was rejected
-  bool atEnd = false;                        // the step to the target is under way or done
-  bool failed = false;                       // the path was given up
-  int successCount = 0;                      // accepted steps since the step size last grew
-  PathFailure failure = PathFailure::kNone;  // the first cause that set `failed`
+  std::vector<Complex> acceptedResidual;  // residual last accepted by the corrector
+  bool finalStep = false;                 // the next step ends at the target
+  bool rejected = false;                  // the latest step was rejected
+  bool atEnd = false;                     // the step to the target is under way or done
+  int successCount = 0;                   // accepted steps since the step size last grew
   std::int32_t steps = 0;
-  std::vector<std::uint8_t> watched;  // coordinates still examined by the end game
-  std::vector<Complex> waypoint;      // the point at PathLimits::waypoint, when hasWaypoint
+  std::vector<Complex> waypoint;  // the point at PathLimits::waypoint, when hasWaypoint
   bool hasWaypoint = false;
   std::vector<Complex> yPolished;  // root reached by PolishNearTarget, when hasPolished
   bool hasPolished = false;
+};
+
+// The end game's state of one path (tracker/endgame/end_game.h): the evidence it gathers close to
+// the target.
+struct EndGameState {
+  explicit EndGameState(int n);
+  // Forgets the last path's evidence; divergence is deferred as `deferDivergence` says.
+  void Reset(bool deferDivergence);
+
+  std::vector<std::uint8_t> watched;  // coordinates still examined by the end game
   // Set from PathLimits::polishNearTarget: CheckEndGame defers "tends to infinity" while
   // |y| <= divergenceFactor n and sets divergenceDeferred instead (see tracker/path/end_polish.h).
   bool deferDivergence = false;
   bool divergenceDeferred = false;
   PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
-  // The end game (tracker/endgame/end_game.h).
-  ValuationHistory valuations;        // the estimates close to the target
-  double valuation = 0.0;             // the estimate that proved divergence, else 0
+  ValuationHistory valuations;                           // the estimates close to the target
   std::vector<Complex> endGameStart;  // a point of the path at parameter endGameStartAt
   double endGameStartAt = 0.0;
   bool hasEndGameStart = false;
@@ -106,6 +112,21 @@ struct PathState {
   // path failed at the target itself, where no tangent tells a direction.
   std::vector<double> failureDirection;
   GrowthRecord growth;  // the sizes of the coordinates at geometric distances
+};
+
+// Everything one path changes: the tracker's and the end game's state, the verdict, and the work
+// arrays. Preallocated once per worker and reused for every path, so a step allocates nothing.
+struct PathState : TrackerState, EndGameState {
+  explicit PathState(int n);
+  // Starts a path at `start`, parameter s0, under `limits`: both states and the verdict reset.
+  void Reset(const Complex* start, double s0, const PathLimits& limits);
+
+  // The verdict, changed only by Fail and SetVerdict: kNone while the path is tracked, else the
+  // cause that stopped it.
+  PathFailure failure = PathFailure::kNone;
+  double valuation = 0.0;  // the exponent that proved divergence, else 0
+  bool failed() const { return failure != PathFailure::kNone; }
+
   PathScratch scratch;
 };
 
@@ -133,8 +154,14 @@ inline double Distance(const PathState& st, const RouteConstants& route) {
 
 // Marks the path failed; the first cause is kept.
 inline void Fail(PathState& st, PathFailure cause) {
-  st.failed = true;
-  if (st.failure == PathFailure::kNone) st.failure = cause;
+  if (!st.failed()) st.failure = cause;
+}
+
+// Replaces the verdict: a proof that came later (a divergence proved after a step underflow, a
+// divergence refuted), with the exponent that proved a divergence (0 for none).
+inline void SetVerdict(PathState& st, PathFailure verdict, double valuation) {
+  st.failure = verdict;
+  st.valuation = valuation;
 }
 
 // tracker.corrector_tolerance_factor sqrt(max(1, |J|_1) max(1, |y|)).

@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
 
+#include "base/newton.h"
 #include "tracker/path/path_state.h"
 #include "tracker/path/path_steps.h"
 
@@ -93,62 +95,79 @@ double SettledCorrection(double norm) {
   return std::max(1.0, norm / 1e5) * tracker::kSettledCorrection;
 }
 
+// Newton's rule of the corrector. The first correction starts from the predicted point, whose
+// residual r0 is at hand, and may be at most st.correctionLimit times the size of that point;
+// each residual must shrink by c1 (first) or c2 (later) to be accepted, and the corrector ends
+// when the accepted residual is within eps. A first correction that shrinks too little is
+// allowed more iterations only when it is already settled (SettledCorrection); a later one ends
+// the corrector as converged when the iteration stalls below tracker.stall_residual eps with a
+// settled correction.
+struct CorrectorRule : NewtonRuleBase {
+  PathState& st;
+  const PathContext& ctx;
+  double eps, r0, racc;
+  double c2 = 0.0;
+  int kmax = 0;
+  bool first = true;
+
+  const Complex* Correction(std::span<Complex>) {
+    SolveWithJacobian(st, first ? st.residual : st.acceptedResidual);
+    (first ? st.scratch.predicted : st.scratch.beforeCorrection) = st.y;
+    first = false;
+    return st.scratch.correction.data();
+  }
+  double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex>) {
+    Evaluate(st, *ctx.homotopy);
+    const double rho = MaxNorm(st.residual);
+    if (c.index == 0) {
+      const double normYPred = MaxNorm(st.scratch.predicted);
+      RaiseCorrectionLimit(st, ctx, normYPred);
+      // Near a root at the origin the point itself tends to 0 while corrections stay of the
+      // order of the residual tolerance, so the size is floored: below
+      // tracker.correction_scale_floor the test becomes absolute.
+      if (c.size > st.correctionLimit * std::max(normYPred, tracker::kCorrectionScaleFloor.value()))
+        return NewtonVerdict::kRejected;
+      const bool largeStep = st.stepSize > kTrackerParameters.smallStep;
+      const double c1 =
+          largeStep ? tracker::kCorrectorFirstDecreaseLarge : tracker::kCorrectorFirstDecreaseSmall;
+      c2 = largeStep ? tracker::kCorrectorDecreaseLarge : tracker::kCorrectorDecreaseSmall;
+      kmax = static_cast<int>(largeStep ? tracker::kCorrectorIterationsLarge.value()
+                                        : tracker::kCorrectorIterationsSmall.value());
+      if (rho <= eps || c1 * rho <= r0) {
+        st.acceptedResidual = st.residual;
+        racc = rho;
+      } else if (c.size > SettledCorrection(normYPred)) {
+        return NewtonVerdict::kRejected;
+      }
+    } else {
+      if (c.index + 1 > kmax) return NewtonVerdict::kRejected;
+      if (rho <= eps || c2 * rho <= racc) {
+        st.acceptedResidual = st.residual;
+        racc = rho;
+      } else if (rho < tracker::kStallResidual * eps &&
+                 c.size < SettledCorrection(MaxNorm(st.scratch.beforeCorrection))) {
+        return NewtonVerdict::kConverged;
+      } else {
+        return NewtonVerdict::kRejected;
+      }
+    }
+    if (racc > eps) return NewtonVerdict::kContinue;
+    return std::isfinite(racc) ? NewtonVerdict::kConverged : NewtonVerdict::kRejected;
+  }
+};
+
 // Returns false when the step is rejected.
 bool NewtonIterations(PathState& st, const PathContext& ctx) {
-  Homotopy& homotopy = *ctx.homotopy;
   const double eps = CorrectorTolerance(st, ctx.limits, *ctx.homotopy);
   st.acceptedResidual = st.residual;
   const double r0 = MaxNorm(st.residual);
-  double racc = r0;
   if (!std::isfinite(r0)) return false;  // a prediction that left the finite numbers
   if (tracker::kCorrectorSkipFactor * r0 < eps) return true;
-  SolveWithJacobian(st, st.residual);
-  st.scratch.predicted = st.y;
-  SubtractCorrection(st);
-  int k = 1;
-  Evaluate(st, homotopy);
-  double rho = MaxNorm(st.residual);
-  const double normYPred = MaxNorm(st.scratch.predicted);
-  RaiseCorrectionLimit(st, ctx, normYPred);
-  const double normD = MaxNorm(st.scratch.correction);
-  // The first correction may be at most correctionLimit times the size of the point. Near a root
-  // at the origin the point itself tends to 0 while corrections stay of the order of the residual
-  // tolerance, so the size is floored: below tracker.correction_scale_floor the test becomes
-  // absolute.
-  if (normD > st.correctionLimit * std::max(normYPred, tracker::kCorrectionScaleFloor.value()))
-    return false;
-  const bool largeStep = st.stepSize > kTrackerParameters.smallStep;
-  const double c1 =
-      largeStep ? tracker::kCorrectorFirstDecreaseLarge : tracker::kCorrectorFirstDecreaseSmall;
-  const double c2 = largeStep ? tracker::kCorrectorDecreaseLarge : tracker::kCorrectorDecreaseSmall;
-  const int kmax = static_cast<int>(largeStep ? tracker::kCorrectorIterationsLarge.value()
-                                              : tracker::kCorrectorIterationsSmall.value());
-  if (rho <= eps || c1 * rho <= r0) {
-    st.acceptedResidual = st.residual;
-    racc = rho;
-  } else if (normD > SettledCorrection(normYPred)) {
-    return false;
-  }
-  while (racc > eps) {
-    SolveWithJacobian(st, st.acceptedResidual);
-    st.scratch.beforeCorrection = st.y;
-    SubtractCorrection(st);
-    ++k;
-    Evaluate(st, homotopy);
-    rho = MaxNorm(st.residual);
-    if (k > kmax) return false;
-    if (rho <= eps || c2 * rho <= racc) {
-      st.acceptedResidual = st.residual;
-      racc = rho;
-    } else if (rho < tracker::kStallResidual * eps &&
-               MaxNorm(st.scratch.correction) <
-                   SettledCorrection(MaxNorm(st.scratch.beforeCorrection))) {
-      return true;
-    } else {
-      return false;
-    }
-  }
-  return std::isfinite(racc);
+  CorrectorRule rule{{}, st, ctx, eps, r0, r0};
+  return Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)),
+                std::numeric_limits<int>::max(), rule)
+      .converged();
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // Newton at the start of a path and the first step along the start tangent.
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <span>
 
+#include "base/newton.h"
 #include "tracker/path/path_state.h"
 #include "tracker/path/path_steps.h"
 
@@ -9,67 +12,108 @@ namespace zormix {
 
 using namespace path_steps;
 
-void CorrectStartPoint(PathState& st, const PathContext& ctx) {
-  Homotopy& homotopy = *ctx.homotopy;
-  Evaluate(st, homotopy);
-  const double enough = kTrackerParameters.startResidual;
-  double r = MaxNorm(st.residual);
-  // Each iteration evaluates the homotopy once: a stop is heard at every one.
-  for (int iteration = 0;
-       r > enough && iteration < kTrackerParameters.startIterationCap && !ctx.StopRequested();
-       ++iteration) {
+namespace {
+
+// Newton's rule at a start point: go on while the residual is above tracker.start_residual and
+// decreases; a step without progress (or not a number) goes back to the better point. Each
+// iteration evaluates the homotopy once: a stop is heard at every one.
+struct StartRule : NewtonRuleBase {
+  PathState& st;
+  const PathContext& ctx;
+  double r;
+
+  const Complex* Correction(std::span<Complex>) {
     SolveWithJacobian(st, st.residual);
     st.scratch.lastIterate = st.y;
-    const double r0 = r;
-    SubtractCorrection(st);
-    Evaluate(st, homotopy);
-    r = MaxNorm(st.residual);
-    if (r < enough) return;
-    if (!(r < r0)) {  // no progress (or not a number): back to the better point
-      st.y = st.scratch.lastIterate;
-      Evaluate(st, homotopy);
-      return;
-    }
+    return st.scratch.correction.data();
   }
+  double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>&, std::span<const Complex>) {
+    const double r0 = r;
+    Evaluate(st, *ctx.homotopy);
+    r = MaxNorm(st.residual);
+    if (r < kTrackerParameters.startResidual) return NewtonVerdict::kConverged;
+    if (!(r < r0)) {
+      st.y = st.scratch.lastIterate;
+      Evaluate(st, *ctx.homotopy);
+      return NewtonVerdict::kRejected;
+    }
+    return r > kTrackerParameters.startResidual && !ctx.StopRequested() ? NewtonVerdict::kContinue
+                                                                        : NewtonVerdict::kRejected;
+  }
+};
+
+}  // namespace
+
+void CorrectStartPoint(PathState& st, const PathContext& ctx) {
+  Evaluate(st, *ctx.homotopy);
+  StartRule rule{{}, st, ctx, MaxNorm(st.residual)};
+  if (!(rule.r > kTrackerParameters.startResidual) || ctx.StopRequested()) return;
+  const int cap = static_cast<int>(std::ceil(kTrackerParameters.startIterationCap.value()));
+  Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)), cap, rule);
 }
 
 namespace {
 
 enum class NewtonOutcome { kConverged, kStopped, kRejected };
 
-// The Newton iterations of one trial first step, from y just moved along the tangent.
-NewtonOutcome FirstStepNewton(PathState& st, const PathContext& ctx, double eps) {
-  Homotopy& homotopy = *ctx.homotopy;
-  SolveWithJacobian(st, st.residual);
-  const double rho0 = MaxNorm(st.residual);
-  const double delta0 = MaxNorm(st.scratch.correction);
-  double rho = rho0;
-  if (rho0 >= eps) {
-    SubtractCorrection(st);
-    Evaluate(st, homotopy);
-    const double rho1 = MaxNorm(st.residual);
-    if (!std::isfinite(rho1)) return NewtonOutcome::kRejected;
-    if (!(delta0 <= 1e-7 || rho1 <= eps || 15.0 * rho1 <= rho0)) return NewtonOutcome::kRejected;
-    rho = rho1;
-  }
-  const double factor = ctx.route->firstStepLaterFactor;
-  bool stopped = false;
-  while (rho > eps && !stopped && !ctx.StopRequested()) {
+// Newton's rule of one trial first step, from y just moved along the tangent. The first
+// correction is applied only above eps and must then shrink the residual fifteenfold unless it
+// is tiny or reaches eps; later ones go on until the residual is within eps, and a residual that
+// grows beyond the route's firstStepLaterFactor stops them (the step is then refused unless the
+// correction and the residual are already small).
+struct FirstStepRule : NewtonRuleBase {
+  PathState& st;
+  const PathContext& ctx;
+  double eps;
+  double rho = 0.0;
+  double rho0 = 0.0;
+  NewtonOutcome outcome = NewtonOutcome::kRejected;
+
+  const Complex* Correction(std::span<Complex>) {
     SolveWithJacobian(st, st.residual);
-    SubtractCorrection(st);
-    Evaluate(st, homotopy);
+    return st.scratch.correction.data();
+  }
+  double Size(const Complex*, std::span<Complex>) const { return MaxNorm(st.scratch.correction); }
+  // How the iteration ends at residual rho.
+  NewtonVerdict Ended() {
+    if (!std::isfinite(rho)) return Rejected();
+    outcome = rho < eps ? NewtonOutcome::kConverged : NewtonOutcome::kStopped;
+    return outcome == NewtonOutcome::kConverged ? NewtonVerdict::kConverged
+                                                : NewtonVerdict::kRejected;
+  }
+  NewtonVerdict Rejected() {
+    outcome = NewtonOutcome::kRejected;
+    return NewtonVerdict::kRejected;
+  }
+  NewtonVerdict BeforeApplying(const NewtonCorrection<double>& c, std::span<const Complex>) {
+    if (c.index > 0) return NewtonVerdict::kContinue;
+    rho = rho0 = MaxNorm(st.residual);
+    return rho0 >= eps ? NewtonVerdict::kContinue : Ended();
+  }
+  NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex>) {
+    Evaluate(st, *ctx.homotopy);
     const double rhoNext = MaxNorm(st.residual);
     // An infinite residual never decreases, and the iteration would go on forever.
-    if (!std::isfinite(rhoNext)) return NewtonOutcome::kRejected;
-    if (rhoNext > eps && rho < factor * rhoNext) {
-      if (MaxNorm(st.scratch.correction) >= 1e-7 || rhoNext >= 1000.0 * eps)
-        return NewtonOutcome::kRejected;
+    if (!std::isfinite(rhoNext)) return Rejected();
+    bool stopped = false;
+    if (c.index == 0) {
+      if (!(c.size <= 1e-7 || rhoNext <= eps || 15.0 * rhoNext <= rho0)) return Rejected();
+    } else if (rhoNext > eps && rho < ctx.route->firstStepLaterFactor * rhoNext) {
+      if (c.size >= 1e-7 || rhoNext >= 1000.0 * eps) return Rejected();
       stopped = true;
     }
     rho = rhoNext;
+    if (rho > eps && !stopped && !ctx.StopRequested()) return NewtonVerdict::kContinue;
+    return Ended();
   }
-  if (!std::isfinite(rho)) return NewtonOutcome::kRejected;
-  return rho < eps ? NewtonOutcome::kConverged : NewtonOutcome::kStopped;
+};
+
+NewtonOutcome FirstStepNewton(PathState& st, const PathContext& ctx, double eps) {
+  FirstStepRule rule{{}, st, ctx, eps};
+  Newton(std::span<Complex>(st.y.data(), static_cast<std::size_t>(st.n)),
+         std::numeric_limits<int>::max(), rule);
+  return rule.outcome;
 }
 
 }  // namespace

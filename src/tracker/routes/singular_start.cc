@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 
 #include "base/linear_algebra.h"
+#include "base/newton.h"
 
 namespace zormix {
 namespace {
@@ -30,18 +32,36 @@ double Distance(int n, const Complex* a, const Complex* b) {
 
 // Newton on H(., t) from y; true when it converged quadratically (a regular root of H(., t)).
 bool NewtonToRegularRoot(Homotopy& homotopy, double t, std::vector<Complex>& y) {
+  struct Rule : NewtonRuleBase {
+    Homotopy& homotopy;
+    double t;
+    ColMajorMatrix<Complex> J;
+    std::vector<Complex> H, Ht;
+
+    const Complex* Correction(std::span<Complex> at) {
+      homotopy.Evaluate(at.data(), t, J, H.data(), Ht.data());
+      SolveLinearComplex(J, H.data());
+      return H.data();
+    }
+    double Size(const Complex* delta, std::span<Complex>) const {
+      return MaxNorm(homotopy.n(), delta);
+    }
+    NewtonVerdict AfterApplying(const NewtonCorrection<double>& c, std::span<const Complex> at) {
+      if (!std::isfinite(c.size)) return NewtonVerdict::kRejected;
+      return c.size <= kNewtonSettled * std::max(1.0, MaxNorm(homotopy.n(), at.data()))
+                 ? NewtonVerdict::kConverged
+                 : NewtonVerdict::kContinue;
+    }
+  };
   const int n = homotopy.n();
-  ColMajorMatrix<Complex> J(n, n);
-  std::vector<Complex> H(static_cast<std::size_t>(n)), Ht(H.size());
-  for (int iteration = 0; iteration < kNewtonCap; ++iteration) {
-    homotopy.Evaluate(y.data(), t, J, H.data(), Ht.data());
-    SolveLinearComplex(J, H.data());
-    for (int k = 0; k < n; ++k) y[k] -= H[k];
-    const double correction = MaxNorm(n, H.data());
-    if (!std::isfinite(correction)) return false;
-    if (correction <= kNewtonSettled * std::max(1.0, MaxNorm(n, y.data()))) return true;
-  }
-  return false;
+  const std::size_t size = static_cast<std::size_t>(n);
+  Rule rule{{},
+            homotopy,
+            t,
+            ColMajorMatrix<Complex>(n, n),
+            std::vector<Complex>(size),
+            std::vector<Complex>(size)};
+  return Newton(std::span<Complex>(y.data(), size), kNewtonCap, rule).converged();
 }
 
 // Regular roots of H(., 0) near the singular start point x0 of multiplicity m, one per branch

@@ -63,7 +63,7 @@ struct PolyhedralWorker {
   // Tracks start solution k of a prepared cell; the end point stays in state.y.
   bool Track(const CellSetup& setup, std::int64_t k, std::int64_t& blowUps) {
     if (k >= setup.startCount) {  // no path: nothing to rescue either
-      state.failure = PathFailure::kNone;
+      SetVerdict(state, PathFailure::kNone, 0.0);
       return false;
     }
     homotopy.SetPowers(setup.powers.beta);
