@@ -6,10 +6,15 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
+#include <utility>
 
 #include "cli/interrupt.h"
 #include "cli/parameter_values.h"
@@ -71,9 +76,85 @@ ParametricSystem LoadFamily(const std::string& path) {
 
 // The member's JSON line.
 std::string MemberRecord(const MemberResult& m) {
-  return MemberJsonLine(
-      MemberFields{m.instance, m.parameters, m.solved, m.error, m.flagged, m.gammaAttempts},
-      m.result);
+  return MemberJsonLine(MemberFields{m.instance, m.parameters, m.solved, m.error, m.flagged,
+                                     m.gammaAttempts, m.freshSolve},
+                        m.result);
+}
+
+// The VALUES file, checked whole before any work and then read again one member at a time, so
+// that the sweep holds no more members than it is solving. Standard input and pipes, which cannot
+// be read twice, are kept as text.
+class ValuesFile {
+ public:
+  ValuesFile(const std::string& path, int parameterCount)
+      : path_(path), name_(InputName(path)), parameterCount_(parameterCount) {
+    std::error_code error;
+    if (path != kStandardStream && std::filesystem::is_regular_file(path, error)) {
+      std::ifstream in = Open();
+      count_ = Count(in);
+    } else {
+      text_ = ReadWholeFile(path);
+      std::istringstream in(*text_);
+      count_ = Count(in);
+    }
+  }
+
+  std::int64_t count() const { return count_; }
+
+  // The members from the first, read as they are asked for.
+  MemberSource Source() {
+    if (text_) {
+      stream_ = std::make_unique<std::istringstream>(*text_);
+    } else {
+      stream_ = std::make_unique<std::ifstream>(Open());
+    }
+    reader_ = std::make_unique<ParameterValuesReader>(*stream_, name_, parameterCount_);
+    return [this] { return reader_->Next(); };
+  }
+
+ private:
+  std::ifstream Open() const {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) throw Error(ErrorCode::kInvalidInput, path_ + ": cannot open the values file");
+    return in;
+  }
+
+  std::int64_t Count(std::istream& in) const {
+    ParameterValuesReader reader(in, name_, parameterCount_);
+    std::int64_t count = 0;
+    while (reader.Next()) ++count;
+    return count;
+  }
+
+  std::string path_, name_;
+  int parameterCount_;
+  std::optional<std::string> text_;
+  std::int64_t count_ = 0;
+  std::unique_ptr<std::istream> stream_;
+  std::unique_ptr<ParameterValuesReader> reader_;
+};
+
+// Every file the sweep writes is apart from every file it reads and from each other, however
+// named; a usage error otherwise.
+std::optional<std::string> CollidingFiles(const SweepArgs& a) {
+  try {
+    CheckOutputsApart({{"family", a.system}, {"values file", a.values}, {"start file", a.start}},
+                      {{"JSON file", a.json}, {"start file to save", a.saveStart}});
+  } catch (const Error& error) {
+    return std::string(error.what());
+  }
+  return std::nullopt;
+}
+
+// What the command line asks that cannot be done, as a usage error; nullopt when all is well.
+std::optional<std::string> SweepUsageError(const SweepArgs& a) {
+  if (a.system == kStandardStream && a.values == kStandardStream)
+    return "the family and the values cannot both come from standard input ('-')";
+  if (a.start == kStandardStream)
+    return "--start '-': the start is read from a file, not from standard input";
+  if (a.saveStart == kStandardStream)
+    return "--save-start '-': the start is written to a file, not to standard output";
+  return CollidingFiles(a);
 }
 
 // What the table shows of a member: the same whether the member was solved here or on another
@@ -120,6 +201,11 @@ void PrintRow(std::FILE* out, const MemberRow& m, Totals& totals) {
                m.flagged ? "  re-tracked" : "");
 }
 
+void PrintHeader(std::FILE* out) {
+  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
+               "infinity", "failed", "time");
+}
+
 void PrintTotals(std::FILE* out, const Totals& t) {
   std::fprintf(out, "%8s %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %9.4f\n",
                "total", t.regular, t.realRegular, t.singular, t.atInfinity, t.failed, t.seconds);
@@ -160,30 +246,6 @@ void ReportStart(std::FILE* out, const FamilyStart& start) {
                start.roots.cols(), start.pathCount, start.seed);
 }
 
-// The records of the members so far go out line by line, each flushed whole, so that a stopped
-// sweep leaves only complete records.
-class RecordWriter {
- public:
-  explicit RecordWriter(const std::string& path) : path_(path) {
-    if (path.empty()) return;
-    file_ = path == kStandardStream ? stdout : std::fopen(path.c_str(), "w");
-    if (!file_)
-      throw Error(ErrorCode::kCannotWrite, path + ": cannot open the JSON file for writing");
-  }
-  ~RecordWriter() {
-    if (file_ && file_ != stdout) std::fclose(file_);
-  }
-  void Write(const std::string& line) {
-    if (!file_) return;
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
-      throw Error(ErrorCode::kCannotWrite, path_ + ": cannot write the JSON file");
-  }
-
- private:
-  std::string path_;
-  std::FILE* file_ = nullptr;
-};
-
 using MemberSink = std::function<void(const std::string& record, const MemberRow& row)>;
 
 #ifdef ZORMIX_MPI
@@ -209,15 +271,19 @@ void EmitMemberOutput(const std::string& bytes, const MemberSink& emit) {
 
 // The members on this process's threads, or over the ranks of an MPI job; emit gets them in
 // member order either way.
-void SweepMembers(const SweepJob& job, const MemberSink& emit) {
+void SweepMembers(SweepJob& job, ValuesFile& values, const MemberSink& emit) {
 #ifdef ZORMIX_MPI
   if (cluster::Size() > 1) {
+    // The ranks are sent every member at once.
+    const MemberSource next = values.Source();
+    while (std::optional<std::vector<Complex>> member = next())
+      job.members.push_back(std::move(*member));
     cluster::SweepOverRanks(job, EncodeMemberOutput,
                             [&](std::string&& bytes) { EmitMemberOutput(bytes, emit); });
     return;
   }
 #endif
-  SweepFamily(job.family, job.start, job.members, job.options, [&](MemberResult&& m) {
+  SweepFamily(job.family, job.start, values.Source(), job.options, [&](MemberResult&& m) {
     emit(job.wantRecords ? MemberRecord(m) : std::string(), RowOf(m));
   });
 }
@@ -253,14 +319,14 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   const std::optional<Resolved> resolved =
       ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
+  if (const std::optional<std::string> why = SweepUsageError(a)) return usage(*why);
   if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
   SweepJob job;
   job.text = ReadWholeFile(a.system);
   job.name = InputName(a.system);
   job.family = ParseParametricText(job.text, job.name);
-  job.members = ParseParameterValues(ReadWholeFile(a.values), InputName(a.values),
-                                     job.family.parameterCount());
+  ValuesFile values(a.values, job.family.parameterCount());
   job.options.seed = resolved->seed;
   job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
   job.options.threads = resolved->threads;
@@ -268,6 +334,11 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   job.options.maxPaths = resolved->maxPaths;
   job.options.interrupted = Interrupted;
   job.wantRecords = !a.json.empty();
+  std::string why;
+  if (!job.options.Validate(&why)) return usage(why);
+  // Held from here to the end: a second run on the same JSON file is refused before any work.
+  std::optional<RecordFile> records;
+  if (!a.json.empty()) records.emplace(a.json, "JSON file");
   CatchInterrupts();
   const bool showProgress = ShowsProgress(a.quiet, a.progress);
   std::FILE* out = a.json == kStandardStream ? stderr : stdout;
@@ -275,18 +346,17 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   if (!a.saveStart.empty()) WriteFamilyStartFile(job.start, a.saveStart);
   ReportStart(out, job.start);
   std::fprintf(out, "seed: %" PRIu64 "\n", *job.options.seed);
-  RecordWriter records(a.json);
-  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
-               "infinity", "failed", "time");
+  PrintHeader(out);
   Totals totals;
   const auto wallStart = std::chrono::steady_clock::now();
   try {
-    SweepMembers(job, [&](const std::string& record, const MemberRow& row) {
-      records.Write(record);
+    SweepMembers(job, values, [&](const std::string& record, const MemberRow& row) {
+      if (records) records->Write(record);
       PrintRow(out, row, totals);
+      if (std::ferror(out)) CheckStreamWritten(out, "table");
       if (showProgress)
-        std::fprintf(stderr, "zormix: %" PRId64 "/%zu instances\n", totals.members,
-                     job.members.size());
+        std::fprintf(stderr, "zormix: %" PRId64 "/%" PRId64 " instances\n", totals.members,
+                     values.count());
     });
   } catch (const Error& e) {
     if (e.code() != ErrorCode::kInterrupted) throw;
@@ -300,6 +370,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   PrintTotals(out, totals);
   std::fprintf(out, "wall time: %.3f s\n",
                std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
+  CheckStreamWritten(out, "table");
   return 0;
 }
 
@@ -332,7 +403,14 @@ int RunStartSolve(const StartSolveArgs& a, const UsageReporter& usage) {
       ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
   const std::string& saveStart = a.saveStart;
+  if (saveStart == kStandardStream)
+    return usage("--save-start '-': the start is written to a file, not to standard output");
   CheckOutputPath(saveStart, "start file");
+  try {
+    CheckDistinctFiles({{"family", a.system}, {"start file", saveStart}});
+  } catch (const Error& error) {
+    return usage(error.what());
+  }
   const ParametricSystem family = LoadFamily(a.system);
   SweepOptions options;
   options.seed = resolved->seed;
