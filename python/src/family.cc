@@ -14,6 +14,7 @@
 #include "python/src/python_callbacks.h"
 #include "python/src/result_convert.h"
 #include "python/src/system_parts.h"
+#include "model/parametric_eval.h"
 #include "zormix/error.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
@@ -166,6 +167,36 @@ void SaveStart(const FamilyStart& start, const std::string& path) {
   WriteFamilyStartFile(start, path);
 }
 
+// A family as plain values for pickle, and back.
+py::tuple FamilyState(const ParametricSystem& f) {
+  return py::make_tuple(f.n, f.termCount, f.exponents.rows(), f.exponents.storage(),
+                        f.variableNames, f.parameterNames, f.coefficientStart,
+                        f.parameterExponents.rows(), f.parameterExponents.storage(),
+                        f.coefficientValues);
+}
+
+ParametricSystem FamilyFromState(const py::tuple& t) {
+  if (t.size() != 10) throw Error(ErrorCode::kBadArgument, "not the pickled state of a Family");
+  ParametricSystem f;
+  f.n = t[0].cast<int>();
+  f.termCount = t[1].cast<std::vector<std::int32_t>>();
+  const auto matrix = [](std::int64_t rows, std::vector<std::int32_t> values) {
+    ColMajorMatrix<std::int32_t> m;
+    const std::int64_t cols = rows > 0 ? static_cast<std::int64_t>(values.size()) / rows : 0;
+    m.Assign(rows, cols);
+    m.storage() = std::move(values);
+    return m;
+  };
+  f.exponents = matrix(t[2].cast<std::int64_t>(), t[3].cast<std::vector<std::int32_t>>());
+  f.variableNames = t[4].cast<std::vector<std::string>>();
+  f.parameterNames = t[5].cast<std::vector<std::string>>();
+  f.coefficientStart = t[6].cast<std::vector<std::int64_t>>();
+  f.parameterExponents = matrix(t[7].cast<std::int64_t>(), t[8].cast<std::vector<std::int32_t>>());
+  f.coefficientValues = t[9].cast<std::vector<Complex>>();
+  CheckFamilyShape(f, "pickled family");
+  return f;
+}
+
 }  // namespace
 
 void BindFamilies(py::module_& m) {
@@ -176,11 +207,15 @@ void BindFamilies(py::module_& m) {
                              [](const ParametricSystem& f) { return f.parameterNames; })
       .def("member", &MemberSystem, py::arg("values"))
       .def("check_start", [](const ParametricSystem& f, const FamilyStart& s,
-                             const std::string& source) { CheckStartBelongs(f, s, source); });
+                             const std::string& source) { CheckStartBelongs(f, s, source); })
+      .def(py::pickle(&FamilyState, &FamilyFromState));
   py::class_<FamilyStart>(m, "Start", "The roots of a family at generic parameters.")
       .def("arrays", &StartArrays)
       .def("save", &SaveStart, py::arg("path"))
-      .def("json", &FormatFamilyStart);
+      .def("json", &FormatFamilyStart)
+      .def(py::pickle(&FormatFamilyStart, [](const std::string& text) {
+        return ParseFamilyStart(text, "pickled start");
+      }));
   m.def("parse_family", &ParseFamily, py::arg("text"), py::arg("source"));
   m.def("load_start", &LoadStart, py::arg("path"));
   m.def(
