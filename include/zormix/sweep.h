@@ -111,9 +111,12 @@ void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
 using MemberSource = std::function<std::optional<std::vector<Complex>>()>;
 
 // SweepFamily over members read from `next` as threads become free: at most four members per
-// thread are read and not yet handed on, so the memory does not grow with the member count.
+// thread are read and not yet handed on, so the memory does not grow with the member count. The
+// first member read is instance `firstInstance` (a sweep that continues after its first
+// firstInstance - 1 members), with that instance's random draws.
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start, const MemberSource& next,
-                 const SweepOptions& options, const std::function<void(MemberResult&&)>& onMember);
+                 const SweepOptions& options, const std::function<void(MemberResult&&)>& onMember,
+                 std::int64_t firstInstance = 1);
 
 // What SweepFamily checks before any member, for callers that solve the members themselves
 // (SolveMember): the start belongs to the family, and its paths fit options.maxPaths and the

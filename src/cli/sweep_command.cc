@@ -154,6 +154,8 @@ std::optional<std::string> SweepUsageError(const SweepArgs& a) {
     return "--start '-': the start is read from a file, not from standard input";
   if (a.saveStart == kStandardStream)
     return "--save-start '-': the start is written to a file, not to standard output";
+  if (a.resume && (a.json.empty() || a.json == kStandardStream))
+    return "--resume continues the records of a --json FILE (not standard output)";
   return CollidingFiles(a);
 }
 
@@ -271,11 +273,14 @@ void EmitMemberOutput(const std::string& bytes, const MemberSink& emit) {
 
 // The members on this process's threads, or over the ranks of an MPI job; emit gets them in
 // member order either way.
-void SweepMembers(SweepJob& job, ValuesFile& values, const MemberSink& emit) {
+void SweepMembers(SweepJob& job, const MemberSource& next, std::int64_t firstInstance,
+                  const MemberSink& emit) {
 #ifdef ZORMIX_MPI
   if (cluster::Size() > 1) {
+    if (firstInstance != 1)
+      throw Error(ErrorCode::kBadArgument,
+                  "--resume: a sweep over MPI ranks starts from its first member");
     // The ranks are sent every member at once.
-    const MemberSource next = values.Source();
     while (std::optional<std::vector<Complex>> member = next())
       job.members.push_back(std::move(*member));
     cluster::SweepOverRanks(job, EncodeMemberOutput,
@@ -283,8 +288,48 @@ void SweepMembers(SweepJob& job, ValuesFile& values, const MemberSink& emit) {
     return;
   }
 #endif
-  SweepFamily(job.family, job.start, values.Source(), job.options, [&](MemberResult&& m) {
-    emit(job.wantRecords ? MemberRecord(m) : std::string(), RowOf(m));
+  SweepFamily(
+      job.family, job.start, next, job.options,
+      [&](MemberResult&& m) { emit(job.wantRecords ? MemberRecord(m) : std::string(), RowOf(m)); },
+      firstInstance);
+}
+
+// --resume: the records already in the JSON file, each checked to be the record this sweep would
+// write for its member (its instance, its member's values of VALUES, read from `next` in step, the
+// seed and the certification), are kept and their members skipped; a torn last line is cut off.
+// A sweep without a seed takes the one its records were made with. Anything else in the file
+// refuses it, leaving it as it was. Returns the members kept.
+std::int64_t KeepRecordsDone(RecordFile& records, const std::string& path, const MemberSource& next,
+                             SweepOptions& options) {
+  std::int64_t instance = 0;
+  const auto refuse = [&](const std::string& what) {
+    throw Error(ErrorCode::kInvalidInput,
+                path + ": line " + std::to_string(instance) + " " + what +
+                    "; --resume continues the sweep that wrote the file, with the same VALUES");
+  };
+  return records.Resume([&](std::string_view line) {
+    ++instance;
+    const nlohmann::json record = nlohmann::json::parse(line, nullptr, false);
+    if (!record.is_object() || !record.contains("instance") || !record.contains("parameters"))
+      refuse("is not the record of a sweep's member");
+    if (record["instance"] != instance)
+      refuse("is not the record of instance " + std::to_string(instance));
+    const std::optional<std::vector<Complex>> values = next();
+    if (!values) refuse("is past the last member of VALUES");
+    nlohmann::json pairs = nlohmann::json::array();
+    for (const Complex& z : *values) pairs.push_back({z.real(), z.imag()});
+    if (record["parameters"] != pairs)
+      refuse("holds other parameter values than member " + std::to_string(instance) + " of VALUES");
+    if (record.value("solved", false)) {
+      const std::uint64_t seed = record.value("seed", std::uint64_t{0});
+      if (!options.seed) options.seed = seed;
+      if (seed != *options.seed)
+        refuse("was made with seed " + std::to_string(seed) + ", this sweep's is " +
+               std::to_string(*options.seed));
+      if (record.value("certification_run", false) != options.certify)
+        refuse(options.certify ? "was made without --certify" : "was made with --certify");
+    }
+    return true;
   });
 }
 
@@ -308,6 +353,9 @@ CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
   sweep->add_option("--max-paths", a.maxPaths,
                     "Refuse a start solve (or a start) with more paths than this");
   sweep->add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
+  sweep->add_flag("--resume", a.resume,
+                  "Keep the records already in the --json file (of a stopped sweep of the same "
+                  "VALUES) and solve the members after them");
   auto* quiet = sweep->add_flag("-q,--quiet", a.quiet, "No progress display");
   sweep->add_flag("--progress", a.progress, "Progress on stderr even when it is not a terminal")
       ->excludes(quiet);
@@ -328,7 +376,6 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   job.family = ParseParametricText(job.text, job.name);
   ValuesFile values(a.values, job.family.parameterCount());
   job.options.seed = resolved->seed;
-  job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
   job.options.threads = resolved->threads;
   job.options.certify = a.certify;
   job.options.maxPaths = resolved->maxPaths;
@@ -338,7 +385,12 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   if (!job.options.Validate(&why)) return usage(why);
   // Held from here to the end: a second run on the same JSON file is refused before any work.
   std::optional<RecordFile> records;
-  if (!a.json.empty()) records.emplace(a.json, "JSON file");
+  if (!a.json.empty())
+    records.emplace(a.json, "JSON file",
+                    a.resume ? RecordFile::Opening::kKeep : RecordFile::Opening::kEmpty);
+  const MemberSource next = values.Source();
+  const std::int64_t done = a.resume ? KeepRecordsDone(*records, a.json, next, job.options) : 0;
+  job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
   CatchInterrupts();
   const bool showProgress = ShowsProgress(a.quiet, a.progress);
   std::FILE* out = a.json == kStandardStream ? stderr : stdout;
@@ -346,16 +398,19 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   if (!a.saveStart.empty()) WriteFamilyStartFile(job.start, a.saveStart);
   ReportStart(out, job.start);
   std::fprintf(out, "seed: %" PRIu64 "\n", *job.options.seed);
+  if (a.resume)
+    std::fprintf(out, "resumed: the records of %" PRId64 " instances kept in %s\n", done,
+                 a.json.c_str());
   PrintHeader(out);
   Totals totals;
   const auto wallStart = std::chrono::steady_clock::now();
   try {
-    SweepMembers(job, values, [&](const std::string& record, const MemberRow& row) {
+    SweepMembers(job, next, done + 1, [&](const std::string& record, const MemberRow& row) {
       if (records) records->Write(record);
       PrintRow(out, row, totals);
       if (std::ferror(out)) CheckStreamWritten(out, "table");
       if (showProgress)
-        std::fprintf(stderr, "zormix: %" PRId64 "/%" PRId64 " instances\n", totals.members,
+        std::fprintf(stderr, "zormix: %" PRId64 "/%" PRId64 " instances\n", done + totals.members,
                      values.count());
     });
   } catch (const Error& e) {
@@ -364,7 +419,7 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
     std::fprintf(stderr,
                  "zormix: the sweep was interrupted; the records of %" PRId64
                  " instances are complete\n",
-                 totals.members);
+                 done + totals.members);
     return kExitInterrupted;
   }
   PrintTotals(out, totals);

@@ -98,7 +98,7 @@ void WriteOutput(const std::string& path, std::string_view text, const std::stri
       path, [text](const auto& write) { write(text); }, what);
 }
 
-RecordFile::RecordFile(const std::string& path, const std::string& what)
+RecordFile::RecordFile(const std::string& path, const std::string& what, Opening opening)
     : path_(path), what_(what) {
   if (path == kStandardStream) {
     fd_ = STDOUT_FILENO;
@@ -128,7 +128,8 @@ RecordFile::RecordFile(const std::string& path, const std::string& what)
             (holder > 0 ? "process " + std::to_string(holder) : std::string("another process")) +
             ", which is writing it; wait for it to end or give another file");
   }
-  if (ftruncate(fd_, 0) != 0) Fail("cannot empty the " + what_, errno);
+  if (opening == Opening::kEmpty && ftruncate(fd_, 0) != 0)
+    Fail("cannot empty the " + what_, errno);
 }
 
 RecordFile::~RecordFile() {

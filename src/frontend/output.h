@@ -44,7 +44,8 @@ void WriteOutput(const std::string& path, std::string_view text, const std::stri
 // to end:
 //   - a regular file is opened without being emptied and locked exclusively first: a second run
 //     given the same file, however named, is refused naming the process that holds it, and leaves
-//     the file as it was; then the file is emptied (or cut to what Resume keeps);
+//     the file as it was; then the file is emptied (or, opened with kKeep, cut to what Resume
+//     keeps);
 //   - a record is written whole or not at all: when a write fails (a full disk, the file size
 //     limit), what it wrote of the record is cut off again and Error kCannotWrite gives the
 //     system's reason;
@@ -52,7 +53,9 @@ void WriteOutput(const std::string& path, std::string_view text, const std::stri
 //     emptied); a folder or another kind of file is refused.
 class RecordFile {
  public:
-  RecordFile(const std::string& path, const std::string& what);
+  // kKeep leaves the records in the file for Resume, which must come before any Write.
+  enum class Opening { kEmpty, kKeep };
+  RecordFile(const std::string& path, const std::string& what, Opening opening = Opening::kEmpty);
   ~RecordFile();
   RecordFile(const RecordFile&) = delete;
   RecordFile& operator=(const RecordFile&) = delete;

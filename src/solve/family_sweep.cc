@@ -348,13 +348,17 @@ void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
 }
 
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start, const MemberSource& next,
-                 const SweepOptions& options, const std::function<void(MemberResult&&)>& onMember) {
+                 const SweepOptions& options, const std::function<void(MemberResult&&)>& onMember,
+                 std::int64_t firstInstance) {
+  if (firstInstance < 1)
+    throw Error(ErrorCode::kBadArgument,
+                "firstInstance = " + std::to_string(firstInstance) + ": instances count from 1");
   CheckSweep(family, start, options);
   SweepOptions fixed = options;
   fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
   const int threads = ThreadCount(options.threads);
-  const auto solve = [&](const std::vector<Complex>& values, std::int64_t instance) {
-    return SolveMember(family, start, values, instance, fixed);
+  const auto solve = [&](const std::vector<Complex>& values, std::int64_t read) {
+    return SolveMember(family, start, values, firstInstance - 1 + read, fixed);
   };
   if (threads == 1) {
     SweepSerially(next, solve, options.interrupted, onMember);
