@@ -98,6 +98,9 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
                          std::span<const Complex> parameters, std::int64_t instance,
                          const SweepOptions& options);
 
+// The message of the Error kInterrupted that stops a sweep.
+inline constexpr const char* kSweepInterruptedMessage = "the sweep was interrupted";
+
 // Solves members[k] as instance k + 1, in parallel, and hands every result to `onMember` from the
 // calling thread in instance order. Throws Error when the start belongs to another family, and
 // Error kInterrupted ("the sweep was interrupted") when options.interrupted asks, after the

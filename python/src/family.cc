@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "model/parametric_eval.h"
 #include "python/src/python_callbacks.h"
 #include "python/src/result_convert.h"
 #include "python/src/system_parts.h"
-#include "model/parametric_eval.h"
 #include "zormix/error.h"
 #include "zormix/parametric.h"
 #include "zormix/sweep.h"
@@ -68,15 +68,16 @@ SweepOptions OptionsOf(const RunSettings& s, PythonCallbacks& callbacks) {
 // Runs `work` without the GIL; a Python exception raised meanwhile (Ctrl-C, the progress
 // callback) is raised in place of the solver's stop.
 template <typename Work>
-void RunReleased(PythonCallbacks& callbacks, Work&& work) {
+void RunReleased(PythonCallbacks& callbacks, Work&& work,
+                 const char* interruptedMessage = kInterruptedMessage) {
   try {
     py::gil_scoped_release release;
     work();
   } catch (const Error&) {
-    callbacks.RaisePending();
+    callbacks.RaisePending(interruptedMessage);
     throw;
   }
-  callbacks.RaisePending();
+  callbacks.RaisePending(interruptedMessage);
 }
 
 FamilyStart SolveStart(const ParametricSystem& family, const RunSettings& settings) {
@@ -119,15 +120,18 @@ py::tuple Sweep(const ParametricSystem& family, std::optional<FamilyStart> start
     return results;
   };
   try {
-    RunReleased(callbacks, [&] {
-      if (!start) start.emplace(SolveFamilyStart(family, options));
-      SweepFamily(family, *start, members, options, [&](MemberResult&& m) {
-        unsolved += m.solved ? 0 : 1;
-        done.push_back(std::move(m));
-        const auto count = static_cast<std::int64_t>(done.size());
-        callbacks.Report("sweep", count, total, count - unsolved, unsolved, count == 1);
-      });
-    });
+    RunReleased(
+        callbacks,
+        [&] {
+          if (!start) start.emplace(SolveFamilyStart(family, options));
+          SweepFamily(family, *start, members, options, [&](MemberResult&& m) {
+            unsolved += m.solved ? 0 : 1;
+            done.push_back(std::move(m));
+            const auto count = static_cast<std::int64_t>(done.size());
+            callbacks.Report("sweep", count, total, count - unsolved, unsolved, count == 1);
+          });
+        },
+        kSweepInterruptedMessage);
   } catch (py::error_already_set& error) {
     // Ctrl-C: the members finished before it go with the exception, as `results`.
     if (error.matches(PyExc_KeyboardInterrupt)) error.value().attr("results") = convert();

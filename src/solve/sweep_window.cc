@@ -15,8 +15,6 @@ constexpr std::int64_t kMembersAheadPerThread = 4;
 // Longest wait of the calling thread between two questions to `interrupted`.
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
-constexpr const char* kSweepInterruptedMessage = "the sweep was interrupted";
-
 void ThrowIfInterrupted(const std::function<bool()>& interrupted) {
   if (interrupted && interrupted()) throw Error(ErrorCode::kInterrupted, kSweepInterruptedMessage);
 }
