@@ -165,6 +165,23 @@ TEST_F(SweepMisuseTest, ValuesThatAreNotWhatTheySeemAreRefusedWhereTheyStand) {
   EXPECT_THAT(both.err, HasSubstr("cannot both come from standard input"));
 }
 
+// A million '(' are refused at the 257th, in the memory of a small input: before, every token was
+// made first, a quarter of a gigabyte, and within 150 MB the refusal ran out of memory. A family
+// is read by the same parser, and a NUL in a PS.num file is shown, not left to cut the message.
+TEST_F(SweepMisuseTest, DeepNestingAndNulsAreRefusedCheaplyAndShown) {
+  const std::string deep = std::string(1000000, '(') + "x" + std::string(1000000, ')');
+  Write("deep.txt", deep + " - 1\n");
+  Write("deepfamily.txt", "parameters a;\n" + deep + " - a\n");
+  for (const char* args : {"deep.txt --no-report -q", "sweep deepfamily.txt values.txt -q"}) {
+    const CliRun run = Zormix(std::string("--version >/dev/null; ulimit -v 150000; '") +
+                              ZORMIX_CLI_PATH + "' " + args);
+    EXPECT_EQ(run.code, 1) << args;
+    EXPECT_THAT(run.err, HasSubstr(":257: parentheses nested deeper than 256")) << args;
+  }
+  Write("nul.num", std::string("2\n2\n2 0 1.0\0 0.0\n", 18));
+  EXPECT_THAT(Zormix("nul.num --no-report -q").err, HasSubstr("\\x00"));
+}
+
 // A sweep stopped after two records and a torn third continues with --resume to the file of an
 // uninterrupted sweep, byte for byte, taking the seed from the records; a file of another seed or
 // other values is refused and left as it was.
