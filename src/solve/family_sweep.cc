@@ -238,7 +238,12 @@ void SolveFromStartOrFresh(const ParametricSystem& family, const FamilyStart& st
   TrackAndFinish(family, start, layout, parameters, draws, options, member);
   const std::int64_t failed = member.result.classes.failed;
   if (failed == 0) return;
-  SolveResult fresh = SolveFresh(family, parameters, member.instance, options);
+  SolveResult fresh;
+  try {
+    fresh = SolveFresh(family, parameters, member.instance, options);
+  } catch (const Error&) {  // more paths than options.maxPaths allows: the detours' result stands
+    return;
+  }
   if (fresh.classes.failed >= failed) return;
   member.flagged = true;
   member.freshSolve = std::to_string(failed) + " of " + std::to_string(member.result.pathCount) +
