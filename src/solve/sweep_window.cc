@@ -86,11 +86,11 @@ void MemberWindow::HandOnAll(const std::function<bool()>& interrupted, const Mem
     while (std::optional<MemberResult>& slot = slots_[handedOn_ % window_]) {
       MemberResult member = std::move(*slot);
       slot.reset();
-      ++handedOn_;
-      changed_.notify_all();
       lock.unlock();
       onMember(std::move(member));
       lock.lock();
+      ++handedOn_;  // only now: the member handed on counts against the window until it is gone
+      changed_.notify_all();
     }
     if (Finished()) return;
     lock.unlock();
