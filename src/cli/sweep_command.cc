@@ -160,7 +160,9 @@ std::optional<std::string> SweepUsageError(const SweepArgs& a) {
 }
 
 // What the table shows of a member: the same whether the member was solved here or on another
-// rank of an MPI job.
+// rank of an MPI job. Its paths, one column each by verdict, add up: regular + singular (the
+// paths ending at singular roots, a root of multiplicity m counted m times) + positive-dimensional
+// + at infinity + failed = the member's paths.
 struct MemberRow {
   std::int64_t instance = 0;
   bool solved = false;
@@ -168,17 +170,28 @@ struct MemberRow {
   bool flagged = false;
   std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
   double seconds = 0.0;
+  std::int64_t positiveDimensional = 0;
 };
 
 MemberRow RowOf(const MemberResult& m) {
   const RootClassCounts& c = m.result.classes;
-  return {m.instance,    m.solved,   m.error,      m.flagged, c.regular,
-          c.realRegular, c.singular, c.atInfinity, c.failed,  m.seconds};
+  return {m.instance,
+          m.solved,
+          m.error,
+          m.flagged,
+          c.regular,
+          c.realRegular,
+          c.singularEndPoints,
+          c.atInfinity,
+          c.failed,
+          m.seconds,
+          c.positiveDimensional};
 }
 
 struct Totals {
   std::int64_t members = 0, failedMembers = 0, flagged = 0;
-  std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
+  std::int64_t regular = 0, realRegular = 0, singular = 0, positiveDimensional = 0;
+  std::int64_t atInfinity = 0, failed = 0;
   double seconds = 0.0;
 };
 
@@ -194,23 +207,27 @@ void PrintRow(std::FILE* out, const MemberRow& m, Totals& totals) {
   totals.regular += m.regular;
   totals.realRegular += m.realRegular;
   totals.singular += m.singular;
+  totals.positiveDimensional += m.positiveDimensional;
   totals.atInfinity += m.atInfinity;
   totals.failed += m.failed;
   std::fprintf(out,
                "%8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64
-               " %9.4f%s\n",
-               m.instance, m.regular, m.realRegular, m.singular, m.atInfinity, m.failed, m.seconds,
-               m.flagged ? "  re-tracked" : "");
+               " %8" PRId64 " %9.4f%s\n",
+               m.instance, m.regular, m.realRegular, m.singular, m.positiveDimensional,
+               m.atInfinity, m.failed, m.seconds, m.flagged ? "  re-tracked" : "");
 }
 
 void PrintHeader(std::FILE* out) {
-  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
-               "infinity", "failed", "time");
+  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
+               "pos-dim", "infinity", "failed", "time");
 }
 
 void PrintTotals(std::FILE* out, const Totals& t) {
-  std::fprintf(out, "%8s %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %9.4f\n",
-               "total", t.regular, t.realRegular, t.singular, t.atInfinity, t.failed, t.seconds);
+  std::fprintf(out,
+               "%8s %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64
+               " %9.4f\n",
+               "total", t.regular, t.realRegular, t.singular, t.positiveDimensional, t.atInfinity,
+               t.failed, t.seconds);
   std::fprintf(out, "instances: %" PRId64 " (%" PRId64 " not solved, %" PRId64 " re-tracked)\n",
                t.members, t.failedMembers, t.flagged);
 }
@@ -254,19 +271,20 @@ using MemberSink = std::function<void(const std::string& record, const MemberRow
 // A member's record and row as the bytes a rank sends back to rank 0.
 std::string EncodeMemberOutput(const MemberResult& m, bool wantRecord) {
   const MemberRow r = RowOf(m);
-  const nlohmann::json row = {r.instance,    r.solved,   r.error,      r.flagged, r.regular,
-                              r.realRegular, r.singular, r.atInfinity, r.failed,  r.seconds};
+  const nlohmann::json row = {r.instance,           r.solved,   r.error,      r.flagged, r.regular,
+                              r.realRegular,        r.singular, r.atInfinity, r.failed,  r.seconds,
+                              r.positiveDimensional};
   return nlohmann::json{{"row", row}, {"record", wantRecord ? MemberRecord(m) : ""}}.dump();
 }
 
 void EmitMemberOutput(const std::string& bytes, const MemberSink& emit) {
   const nlohmann::json doc = nlohmann::json::parse(bytes);
   const nlohmann::json& row = doc.at("row");
-  const MemberRow r{row[0].get<std::int64_t>(), row[1].get<bool>(),
-                    row[2].get<std::string>(),  row[3].get<bool>(),
-                    row[4].get<std::int64_t>(), row[5].get<std::int64_t>(),
-                    row[6].get<std::int64_t>(), row[7].get<std::int64_t>(),
-                    row[8].get<std::int64_t>(), row[9].get<double>()};
+  const MemberRow r{
+      row[0].get<std::int64_t>(), row[1].get<bool>(),         row[2].get<std::string>(),
+      row[3].get<bool>(),         row[4].get<std::int64_t>(), row[5].get<std::int64_t>(),
+      row[6].get<std::int64_t>(), row[7].get<std::int64_t>(), row[8].get<std::int64_t>(),
+      row[9].get<double>(),       row[10].get<std::int64_t>()};
   emit(doc.at("record").get<std::string>(), r);
 }
 #endif

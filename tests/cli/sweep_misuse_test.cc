@@ -182,6 +182,28 @@ TEST_F(SweepMisuseTest, DeepNestingAndNulsAreRefusedCheaplyAndShown) {
   EXPECT_THAT(Zormix("nul.num --no-report -q").err, HasSubstr("\\x00"));
 }
 
+// The circle x^2 + y^2 = 1 twice at a = 1: every path ends on it; at a = 2 two double roots. Each
+// row of the table accounts for the 4 paths, the positive-dimensional ones included.
+TEST_F(SweepMisuseTest, EveryRowOfTheTableAddsUpToTheMembersPaths) {
+  Write("circles.txt", "variables x, y;\nparameters a;\nx^2 + y^2 - 1;\nx^2 + a*y^2 - 1;\n");
+  Write("two.txt", "1\n2\n");
+  const CliRun run = Zormix("sweep circles.txt two.txt --seed 1 -q");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("pos-dim"));
+  std::istringstream lines(run.out);
+  int rows = 0;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream row(line);
+    long instance = 0, regular = 0, real = 0, singular = 0, setPaths = 0, infinity = 0, failed = 0;
+    if (!(row >> instance >> regular >> real >> singular >> setPaths >> infinity >> failed))
+      continue;
+    ++rows;
+    EXPECT_EQ(regular + singular + setPaths + infinity + failed, 4) << line;
+    EXPECT_EQ(setPaths, instance == 1 ? 4 : 0) << line;
+  }
+  EXPECT_EQ(rows, 2);
+}
+
 // A sweep stopped after two records and a torn third continues with --resume to the file of an
 // uninterrupted sweep, byte for byte, taking the seed from the records; a file of another seed or
 // other values is refused and left as it was.
