@@ -110,8 +110,8 @@ void AddMemberFields(const frontend::MemberFields& m, py::dict& d) {
 SolvedResult::SolvedResult(MemberResult member, const ParametricSystem& family)
     : result_(std::move(member.result)),
       member_(frontend::MemberFields{member.instance, std::move(member.parameters), member.solved,
-                                     std::move(member.error), member.flagged,
-                                     member.gammaAttempts, std::move(member.freshSolve)}) {
+                                     std::move(member.error), member.flagged, member.gammaAttempts,
+                                     std::move(member.freshSolve)}) {
   if (member_->solved) return;
   result_.n = family.n;
   result_.roots.Assign(family.n, 0);
