@@ -232,26 +232,27 @@ TEST_F(SweepMisuseTest, AStoppedSweepResumesToTheFileOfAnUninterruptedOne) {
 }
 
 // Each line of the sweep validates against docs/result.schema.json, solved or not, and none
-// warns of a mixed volume of 0 that the start's 6 roots contradict.
+// warns of a mixed volume of 0 that the member's own roots contradict.
 TEST_F(SweepMisuseTest, RecordsValidateAgainstTheSchemaAndCarryOnlyTheirOwnWarnings) {
-  if (std::system("python3 -c 'import jsonschema' >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "python3-jsonschema is not installed";
   // The second member makes the first equation vanish: a record of an unsolved member.
   Write("family.txt", "variables x, y;\nparameters a;\na*x^2 + a*y - a;\nx*y - 2;\n");
   Write("two.txt", "3\n0\n");
   ASSERT_EQ(Zormix("sweep family.txt two.txt --seed 1 -q --json two.jsonl").code, 0);
-  ASSERT_EQ(Zormix("sweep robot.txt values.txt --seed 1 -q --json robot.jsonl").code, 0);
-  const std::string lines = Slurp("two.jsonl") + Slurp("robot.jsonl");
+  const std::string lines = Slurp("two.jsonl");
   EXPECT_THAT(lines, HasSubstr("\"solved\":false"));
   EXPECT_THAT(lines, Not(HasSubstr("mixed volume is 0")));
   Write("records.jsonl", lines);
+  // One interpreter (its start is slow on a loaded machine): 77 when jsonschema is missing.
   const std::string check =
-      "python3 -c 'import json, sys, jsonschema as j\n"
+      "python3 -c 'import json, sys\n"
+      "try: import jsonschema as j\n"
+      "except ImportError: sys.exit(77)\n"
       "s = json.load(open(sys.argv[1]))\n"
       "j.Draft202012Validator.check_schema(s)\n"
       "for line in open(sys.argv[2]): j.validate(json.loads(line), s)' '" +
       (SourceDir() / "docs/result.schema.json").string() + "' records.jsonl";
   const CliRun run = Zormix("--version >/dev/null; " + check);
+  if (run.code == 77) GTEST_SKIP() << "python3-jsonschema is not installed";
   EXPECT_EQ(run.code, 0) << run.err;
 }
 
