@@ -28,6 +28,9 @@ using Json = nlohmann::ordered_json;
 
 constexpr const char* kStartFormat = "zormix family start";
 constexpr int kStartVersion = 1;
+// The key "method" is written for starts found by monodromy only: start files of start solves
+// stay as they were.
+constexpr const char* kMonodromyMethod = "monodromy";
 
 std::string Hex(std::uint64_t value) {
   char text[19];
@@ -84,7 +87,7 @@ std::pair<std::int64_t, std::int64_t> RepeatedRoot(const ColMajorMatrix<Complex>
 }
 
 // What a start file must hold whatever its family: known route, finite values, multiplicities of
-// at least 1 that the paths of the start solve cover, and no root twice.
+// at least 1 that the paths of a start solve cover, and no root twice.
 void CheckStartContents(const FamilyStart& start) {
   for (const Complex& p : start.parameters)
     if (!std::isfinite(p.real()) || !std::isfinite(p.imag()))
@@ -97,7 +100,9 @@ void CheckStartContents(const FamilyStart& start) {
                 "; a root has multiplicity 1 or more");
     paths += m;
   }
-  if (start.pathCount < paths)
+  // Monodromy's loops track paths between members, as many as they take: only a start solve's
+  // paths end at the roots.
+  if (start.method == FamilyStart::Method::kStartSolve && start.pathCount < paths)
     Malformed("\"start_paths\" is " + std::to_string(start.pathCount) +
               ", fewer than the paths to the roots' multiplicities (" + std::to_string(paths) +
               ")");
@@ -131,6 +136,7 @@ FamilyStart StartFromJson(const Json& doc) {
   if (!RouteNamed(route)) Malformed("the route \"" + route + "\" is not one of this program's");
   start.route = *RouteNamed(route);
   start.pathCount = doc.at("start_paths").get<std::int64_t>();
+  if (doc.value("method", "") == kMonodromyMethod) start.method = FamilyStart::Method::kMonodromy;
   const int n = doc.at("n").get<int>();
   const Json& roots = doc.at("roots");
   if (n < 1 || !roots.is_array())
@@ -230,12 +236,18 @@ void CheckStartBelongs(const ParametricSystem& family, const FamilyStart& start,
   } catch (const Error& e) {
     throw Error(ErrorCode::kInvalidInput, where + ": " + e.what());
   }
+  // A member has at most as many isolated roots, with multiplicity, as the total degree; a start
+  // solve tracks at most that many paths. Monodromy's count of paths has no such bound.
   const std::int64_t bezout = BezoutBound(family);
-  if (start.pathCount > bezout)
-    throw Error(ErrorCode::kInvalidInput, where + ": the start claims " +
-                                              std::to_string(start.pathCount) +
-                                              " paths, more than the " + std::to_string(bezout) +
-                                              " of the system's total degree");
+  std::int64_t rootPaths = 0;
+  for (const std::int32_t m : start.multiplicity) rootPaths += m;
+  const bool startSolve = start.method == FamilyStart::Method::kStartSolve;
+  const std::int64_t claimed = startSolve ? start.pathCount : rootPaths;
+  if (claimed > bezout)
+    throw Error(ErrorCode::kInvalidInput,
+                where + ": the start claims " + std::to_string(claimed) +
+                    (startSolve ? " paths" : " roots with their multiplicities") +
+                    ", more than the " + std::to_string(bezout) + " of the system's total degree");
   const auto [error, root] = WorstBackwardError(family, start);
   if (!(error <= kStartRootBackwardError)) {
     char text[64];
@@ -258,6 +270,7 @@ std::string FormatFamilyStart(const FamilyStart& start) {
   doc["seed"] = start.seed;
   doc["route"] = RouteName(start.route);
   doc["start_paths"] = start.pathCount;
+  if (start.method == FamilyStart::Method::kMonodromy) doc["method"] = kMonodromyMethod;
   doc["n"] = start.roots.rows();
   Json roots = Json::array();
   for (std::int64_t r = 0; r < start.roots.cols(); ++r) {

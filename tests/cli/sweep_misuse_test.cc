@@ -1,5 +1,6 @@
-// `zormix sweep`, `solve --save-start` and `convert` used carelessly or against themselves: no
-// input overwritten, no record torn, no write error reported as success, nothing wrong accepted.
+// `zormix sweep`, `solve --save-start`, `monodromy` and `convert` used carelessly or against
+// themselves: no input overwritten, no record torn, no write error reported as success, nothing
+// wrong accepted.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -65,6 +66,8 @@ TEST_F(SweepMisuseTest, AnOutputNamingAnInputIsRefusedAndTheInputKept) {
       {"sweep robot.txt values.txt --save-start o.json --json o.json", "robot.txt"},
       {"solve robot.txt --save-start robot.txt", "robot.txt"},
       {"convert robot.txt -o robot.txt --to text", "robot.txt"},
+      {"monodromy robot.txt --save-start robot.txt", "robot.txt"},
+      {"monodromy robot.txt --save-start o.json --json o.json", "robot.txt"},
   };
   for (const auto& c : cases) {
     const std::string before = Slurp(c.kept);

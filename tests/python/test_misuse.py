@@ -27,6 +27,9 @@ def test_output_paths_are_checked_before_the_work(tmp_path):
         zormix.sweep(FAMILY, values=[[5, 2]], seed=1, progress=_never_called,
                      save_start=missing / "s.json")
     assert caught.value.id == "zormix:cannotWrite"
+    with pytest.raises(zormix.Error, match="start file") as caught:
+        zormix.monodromy(FAMILY, seed=1, progress=_never_called, save_start=missing / "s.json")
+    assert caught.value.id == "zormix:cannotWrite"
     with pytest.raises(zormix.BadArgument, match="same file"):
         zormix.solve("x^2 - 1; y - 2", report=tmp_path / "f", checkpoint=tmp_path / "f")
 
