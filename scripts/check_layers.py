@@ -12,7 +12,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "model", "io", "mixedcell", "startsys", "tracker", "finish", "solve",
+LAYERS = ["base", "model", "local", "io", "mixedcell", "startsys", "tracker", "finish", "solve",
           "decompose", "cluster", "frontend", "cli", "gateway"]
 # Front ends sit side by side at the top: neither may include the other.
 FRONT_ENDS = {"cli", "gateway"}
