@@ -65,6 +65,14 @@ function zormix_write_psnum(filename, exponents, coefficients, termCounts, names
   if ~iscellstr(names) || numel(names) ~= n
     error('zormix:badArgument', 'zormix_write_psnum: NAMES must be a cell array of %d strings', n);
   end
+  % Two variables of one name (also once cut to the 20 characters the solver keeps) would be one.
+  kept = cellfun(@(name) strtrim(name(1:min(end, 20))), names, 'UniformOutput', false);
+  [~, first] = unique(kept, 'stable');
+  if numel(first) < n
+    twice = setdiff(1:n, first);
+    error('zormix:badArgument', ['zormix_write_psnum: NAMES holds ''%s'' twice (in its first 20 ' ...
+          'characters); every variable needs a name of its own'], kept{twice(1)});
+  end
 
   fid = fopen(filename, 'w');
   if fid < 0

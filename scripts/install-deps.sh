@@ -8,6 +8,7 @@ packages=(
   cmake g++ make pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   octave liboctave-dev
+  libopenblas0-pthread  # Octave's BLAS with threads of its own: the SIGTERM test runs with it too
   libcli11-dev nlohmann-json3-dev
   gfan phcpack
   libopenmpi-dev openmpi-bin

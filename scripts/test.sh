@@ -118,6 +118,8 @@ fuzz_seeds() {
   case "$1" in
     ps_num) echo examples tests/data ;;
     checkpoint) echo tests/fuzz/seeds/checkpoint ;;
+    values) echo tests/fuzz/seeds/values examples/families ;;
+    start) echo tests/fuzz/seeds/start ;;
     *) echo tests/fuzz/seeds/text ;;
   esac
 }
@@ -148,7 +150,7 @@ run_fuzz() {  # target, seconds
 stage "libFuzzer build (build-fuzz/)"
 if CC=clang CXX=clang++ build build-fuzz "${instrumented_flags[@]}" -DZORMIX_FUZZ=ON \
     -DZORMIX_BUILD_TESTS=OFF -DZORMIX_BUILD_BENCH=OFF; then
-  for target in ps_num text solve checkpoint; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-20}"; done
+  for target in ps_num text solve checkpoint values start; do run_fuzz "$target" "${ZORMIX_FUZZ_SECONDS:-20}"; done
 else
   status=1
   summaries+=("Fuzzing: build failed")

@@ -45,7 +45,8 @@ class Problem {
   // True when `other` has the same supports: a start system made for one can track the other.
   bool SameSupports(const Problem& other) const;
 
-  const ProblemData& data() const { return *data_; }
+  // Every accessor of a moved-from object throws Error kBadArgument instead of reading nothing.
+  const ProblemData& data() const;
 
  private:
   std::shared_ptr<const ProblemData> data_;
@@ -63,7 +64,7 @@ class StartSystem {
   // False when the start was made with mixedVolumeOnly: it counts paths but cannot track them.
   bool trackable() const;
 
-  const StartData& data() const { return *data_; }
+  const StartData& data() const;  // throws Error kBadArgument when moved from
 
  private:
   std::shared_ptr<const StartData> data_;
@@ -80,7 +81,9 @@ class TrackedPaths {
   std::int64_t pathCount() const;
   std::int64_t endPointCount() const;  // paths that reached the target
 
-  TrackedData& data() { return *data_; }
+  // Throws Error kBadArgument when moved from, or once Finish has taken the paths.
+  TrackedData& data();
+  const TrackedData& data() const;
 
  private:
   std::unique_ptr<TrackedData> data_;
@@ -98,7 +101,8 @@ StartSystem MakeStartSystem(const Problem& problem, const SolveOptions& options)
 TrackedPaths Track(const StartSystem& start, const Problem& target, const SolveOptions& options);
 
 // Refines and accepts the end points, classifies the roots, certifies them when options.certify,
-// and writes the report when options.reportPath is set.
+// and writes the report when options.reportPath is set. The paths are taken: `paths` is left
+// empty, and a second Finish of it throws Error kBadArgument.
 SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options);
 
 }  // namespace zormix

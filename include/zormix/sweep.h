@@ -65,6 +65,11 @@ struct SweepOptions {
   // Keep every tracked end point as the tracker left it (MemberResult::endPoints), also those the
   // finish gives no verdict: a lone path at a singular root still says where it ended.
   bool keepEndPoints = false;
+
+  // Checks every rule on the options (threads 0 to kMaxThreads, a route that exists, a positive
+  // maxPaths): false with the reason in *why (when given) for the first one broken. Every sweep
+  // call throws ErrorCode::kBadArgument with it.
+  bool Validate(std::string* why = nullptr) const;
 };
 
 // One member of a sweep.
@@ -74,9 +79,16 @@ struct MemberResult {
   bool solved = false;              // false: `error` says why; `result` is empty
   std::string error;
   // Set when the first detour lost paths to step failures (fewer roots tracked than the start
-  // has); the member was then tracked again with other gammas and the best attempt kept.
+  // has), the member was then tracked again with other gammas and the best attempt kept; or when
+  // it was solved fresh (freshSolve).
   bool flagged = false;
+  // Detours tracked from the start (1 to 3; 0 when the member was solved fresh without one).
   int gammaAttempts = 1;
+  // Why the member was solved as SolveSystem solves it alone, rather than from the start: its
+  // coefficients span more than the homotopy can follow in double precision, or paths from the
+  // start had no verdict after every detour and the fresh solve left fewer so. Empty: from the
+  // start. A fresh result has its own route and path count.
+  std::string freshSolve;
   SolveResult result;  // as a solve of the member returns it; pathCount = start roots
   // With SweepOptions::keepEndPoints: the end points before the finish, in the member's variables
   // (n x count), and the path number (PathRecord::startIndex) of each.
@@ -103,11 +115,28 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
                          std::span<const Complex> parameters, std::int64_t instance,
                          const SweepOptions& options);
 
+// The message of the Error kInterrupted that stops a sweep.
+inline constexpr const char* kSweepInterruptedMessage = "the sweep was interrupted";
+
 // Solves members[k] as instance k + 1, in parallel, and hands every result to `onMember` from the
-// calling thread in instance order. Throws Error when the start belongs to another family.
+// calling thread in instance order. Throws Error when the start belongs to another family, and
+// Error kInterrupted ("the sweep was interrupted") when options.interrupted asks, after the
+// members finished so far were handed on.
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember);
+
+// The members one at a time: the next member's parameter values, or nullopt after the last. Called
+// by one thread at a time; an exception it throws stops the sweep and is rethrown.
+using MemberSource = std::function<std::optional<std::vector<Complex>>()>;
+
+// SweepFamily over members read from `next` as threads become free: at most four members per
+// thread are read and not yet handed on, so the memory does not grow with the member count. The
+// first member read is instance `firstInstance` (a sweep that continues after its first
+// firstInstance - 1 members), with that instance's random draws.
+void SweepFamily(const ParametricSystem& family, const FamilyStart& start, const MemberSource& next,
+                 const SweepOptions& options, const std::function<void(MemberResult&&)>& onMember,
+                 std::int64_t firstInstance = 1);
 
 // What SweepFamily checks before any member, for callers that solve the members themselves
 // (SolveMember): the start belongs to the family, and its paths fit options.maxPaths and the

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/parametric_eval.h"
 #include "python/src/python_callbacks.h"
 #include "python/src/result_convert.h"
 #include "python/src/system_parts.h"
@@ -67,15 +68,16 @@ SweepOptions OptionsOf(const RunSettings& s, PythonCallbacks& callbacks) {
 // Runs `work` without the GIL; a Python exception raised meanwhile (Ctrl-C, the progress
 // callback) is raised in place of the solver's stop.
 template <typename Work>
-void RunReleased(PythonCallbacks& callbacks, Work&& work) {
+void RunReleased(PythonCallbacks& callbacks, Work&& work,
+                 const char* interruptedMessage = kInterruptedMessage) {
   try {
     py::gil_scoped_release release;
     work();
   } catch (const Error&) {
-    callbacks.RaisePending();
+    callbacks.RaisePending(interruptedMessage);
     throw;
   }
-  callbacks.RaisePending();
+  callbacks.RaisePending(interruptedMessage);
 }
 
 FamilyStart SolveStart(const ParametricSystem& family, const RunSettings& settings) {
@@ -118,15 +120,18 @@ py::tuple Sweep(const ParametricSystem& family, std::optional<FamilyStart> start
     return results;
   };
   try {
-    RunReleased(callbacks, [&] {
-      if (!start) start.emplace(SolveFamilyStart(family, options));
-      SweepFamily(family, *start, members, options, [&](MemberResult&& m) {
-        unsolved += m.solved ? 0 : 1;
-        done.push_back(std::move(m));
-        const auto count = static_cast<std::int64_t>(done.size());
-        callbacks.Report("sweep", count, total, count - unsolved, unsolved, count == 1);
-      });
-    });
+    RunReleased(
+        callbacks,
+        [&] {
+          if (!start) start.emplace(SolveFamilyStart(family, options));
+          SweepFamily(family, *start, members, options, [&](MemberResult&& m) {
+            unsolved += m.solved ? 0 : 1;
+            done.push_back(std::move(m));
+            const auto count = static_cast<std::int64_t>(done.size());
+            callbacks.Report("sweep", count, total, count - unsolved, unsolved, count == 1);
+          });
+        },
+        kSweepInterruptedMessage);
   } catch (py::error_already_set& error) {
     // Ctrl-C: the members finished before it go with the exception, as `results`.
     if (error.matches(PyExc_KeyboardInterrupt)) error.value().attr("results") = convert();
@@ -166,6 +171,36 @@ void SaveStart(const FamilyStart& start, const std::string& path) {
   WriteFamilyStartFile(start, path);
 }
 
+// A family as plain values for pickle, and back.
+py::tuple FamilyState(const ParametricSystem& f) {
+  return py::make_tuple(f.n, f.termCount, f.exponents.rows(), f.exponents.storage(),
+                        f.variableNames, f.parameterNames, f.coefficientStart,
+                        f.parameterExponents.rows(), f.parameterExponents.storage(),
+                        f.coefficientValues);
+}
+
+ParametricSystem FamilyFromState(const py::tuple& t) {
+  if (t.size() != 10) throw Error(ErrorCode::kBadArgument, "not the pickled state of a Family");
+  ParametricSystem f;
+  f.n = t[0].cast<int>();
+  f.termCount = t[1].cast<std::vector<std::int32_t>>();
+  const auto matrix = [](std::int64_t rows, std::vector<std::int32_t> values) {
+    ColMajorMatrix<std::int32_t> m;
+    const std::int64_t cols = rows > 0 ? static_cast<std::int64_t>(values.size()) / rows : 0;
+    m.Assign(rows, cols);
+    m.storage() = std::move(values);
+    return m;
+  };
+  f.exponents = matrix(t[2].cast<std::int64_t>(), t[3].cast<std::vector<std::int32_t>>());
+  f.variableNames = t[4].cast<std::vector<std::string>>();
+  f.parameterNames = t[5].cast<std::vector<std::string>>();
+  f.coefficientStart = t[6].cast<std::vector<std::int64_t>>();
+  f.parameterExponents = matrix(t[7].cast<std::int64_t>(), t[8].cast<std::vector<std::int32_t>>());
+  f.coefficientValues = t[9].cast<std::vector<Complex>>();
+  CheckFamilyShape(f, "pickled family");
+  return f;
+}
+
 }  // namespace
 
 void BindFamilies(py::module_& m) {
@@ -176,11 +211,15 @@ void BindFamilies(py::module_& m) {
                              [](const ParametricSystem& f) { return f.parameterNames; })
       .def("member", &MemberSystem, py::arg("values"))
       .def("check_start", [](const ParametricSystem& f, const FamilyStart& s,
-                             const std::string& source) { CheckStartBelongs(f, s, source); });
+                             const std::string& source) { CheckStartBelongs(f, s, source); })
+      .def(py::pickle(&FamilyState, &FamilyFromState));
   py::class_<FamilyStart>(m, "Start", "The roots of a family at generic parameters.")
       .def("arrays", &StartArrays)
       .def("save", &SaveStart, py::arg("path"))
-      .def("json", &FormatFamilyStart);
+      .def("json", &FormatFamilyStart)
+      .def(py::pickle(&FormatFamilyStart, [](const std::string& text) {
+        return ParseFamilyStart(text, "pickled start");
+      }));
   m.def("parse_family", &ParseFamily, py::arg("text"), py::arg("source"));
   m.def("load_start", &LoadStart, py::arg("path"));
   m.def(

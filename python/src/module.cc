@@ -93,6 +93,9 @@ void PrintConsoleLines(const std::vector<std::string>& lines) {
 
 SolvedResult Solve(const py::tuple& parts, const SolveArguments& a, const py::object& progress) {
   const PolySystem system = SystemFromTuple(parts);
+  // The files are checked before the work, which a report that cannot be written would lose.
+  if (!a.reportPath.empty()) frontend::CheckOutputPath(a.reportPath, "report file");
+  frontend::CheckDistinctFiles({{"report file", a.reportPath}, {"checkpoint", a.checkpointPath}});
   PythonCallbacks callbacks(progress);
   SolveOptions options = OptionsOf(a);
   options.interrupted = [&callbacks] { return callbacks.Interrupted(); };
@@ -146,6 +149,7 @@ void DefineModule(py::module_& m) {
   m.def("read_file", &ReadFile, py::arg("path"), py::arg("format"));
   m.def("format_system", &FormatSystem, py::arg("system"), py::arg("format"));
   m.def("write_file", &WriteFile, py::arg("system"), py::arg("path"), py::arg("format"));
+  m.def("check_output_path", &frontend::CheckOutputPath, py::arg("path"), py::arg("what"));
   m.def(
       "solve",
       [](const py::tuple& parts, const std::string& route, std::optional<std::uint64_t> seed,

@@ -68,13 +68,13 @@ void PythonCallbacks::Report(const char* stage, std::int64_t done, std::int64_t 
   }
 }
 
-void PythonCallbacks::RaisePending() {
+void PythonCallbacks::RaisePending(const char* interruptedMessage) {
   if (!failed_) CheckSignals();
   std::lock_guard<std::mutex> lock(pendingMutex_);
   if (!pending_) return;
   if (pending_->matches(PyExc_KeyboardInterrupt)) {
     pending_.reset();
-    RaiseError(kInterruptedId, kInterruptedMessage);
+    RaiseError(kInterruptedId, interruptedMessage);
   }
   py::error_already_set error = std::move(*pending_);
   pending_.reset();

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 
+#include "zormix/error.h"
 #include "zormix/types.h"
 
 namespace zormix::python {
@@ -36,8 +37,8 @@ class PythonCallbacks {
 
   // With the GIL held, after the solve: raises the exception a callback caught, if any, or the
   // one of a signal that arrived while no check ran (stages that do not poll). A
-  // KeyboardInterrupt becomes zormix.Interrupted.
-  void RaisePending();
+  // KeyboardInterrupt becomes zormix.Interrupted with `interruptedMessage`.
+  void RaisePending(const char* interruptedMessage = kInterruptedMessage);
 
  private:
   using Clock = std::chrono::steady_clock;

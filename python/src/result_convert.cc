@@ -101,7 +101,7 @@ py::dict PathStatusCounts(const PathCounts& counts) {
 constexpr const char* kMemberRoute = "parameter";
 
 void AddMemberFields(const frontend::MemberFields& m, py::dict& d) {
-  d["route"] = kMemberRoute;
+  if (m.freshSolve.empty()) d["route"] = kMemberRoute;  // else the fresh solve's own
   d["instance"] = m.instance;
   py::array_t<Complex> parameters(static_cast<py::ssize_t>(m.parameters.size()));
   std::copy(m.parameters.begin(), m.parameters.end(), parameters.mutable_data());
@@ -110,6 +110,7 @@ void AddMemberFields(const frontend::MemberFields& m, py::dict& d) {
   d["error"] = m.error;
   d["flagged"] = m.flagged;
   d["gamma_attempts"] = m.gammaAttempts;
+  d["fresh_solve"] = m.freshSolve;
 }
 
 }  // namespace
@@ -117,8 +118,8 @@ void AddMemberFields(const frontend::MemberFields& m, py::dict& d) {
 SolvedResult::SolvedResult(MemberResult member, const ParametricSystem& family)
     : result_(std::move(member.result)),
       member_(frontend::MemberFields{member.instance, std::move(member.parameters), member.solved,
-                                     std::move(member.error), member.flagged,
-                                     member.gammaAttempts}) {
+                                     std::move(member.error), member.flagged, member.gammaAttempts,
+                                     std::move(member.freshSolve)}) {
   if (member_->solved) return;
   result_.n = family.n;
   result_.roots.Assign(family.n, 0);

@@ -183,6 +183,9 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
     if start is not None and not isinstance(start, Start):
         raise BadArgument("start: expected a zormix.Start, got " + type(start).__name__)
     matrix = _values_matrix(values, family.parameters)[:, family._inverse_order()]
+    if save_start is not None:  # checked before the work that a start not saved would lose
+        save_start = _path(save_start, "save_start")
+        _zormix.check_output_path(save_start, "start file")
     try:
         used, members = _zormix.sweep(
             family._family, None if start is None else start._start, matrix, _seed(seed),
@@ -192,7 +195,7 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
         error.results = [SweepResult(member) for member in getattr(error, "results", [])]
         raise
     if save_start is not None:
-        used.save(_path(save_start, "save_start"))
+        used.save(save_start)
     return [SweepResult(member) for member in members]
 
 
@@ -278,7 +281,9 @@ def _values_matrix(values: object, names: list[str]) -> np.ndarray:
     if values.ndim != 2 or values.shape[1] != count:
         raise BadArgument(f"values: expected an array of shape (instances, {count}), one column "
                           f"per parameter ({', '.join(names)}), got shape {values.shape}")
-    if values.dtype.kind not in "biufc":
+    if values.dtype.kind == "b":
+        raise BadArgument(f"values: an array of booleans ({values.dtype}) holds no numbers")
+    if values.dtype.kind not in "iufc":
         for (row, column), entry in np.ndenumerate(values):
             _entry(entry, row, column, names)
     matrix = values.astype(np.complex128)
@@ -316,7 +321,7 @@ def _entry(entry: object, row: int, column: int, names: list[str]) -> complex:
                           f"{entry!r} is not a number")
     try:
         return complex(entry)
-    except (TypeError, ValueError):
+    except (TypeError, ValueError, OverflowError):
         raise BadArgument(f"values[{row}, {column}] ({names[column]}, instance {row + 1}): "
                           f"{entry!r} is not a number") from None
 

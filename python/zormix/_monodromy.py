@@ -88,10 +88,13 @@ def monodromy(system: FamilyLike, parameters: Sequence[str] | None = None, *,
     texts = list(symmetries)
     if not all(isinstance(text, str) for text in texts):
         raise BadArgument("symmetries: expected texts such as 'y, x, -z'")
+    if save_start is not None:  # checked before the loops that a start not saved would lose
+        save_start = _path(save_start, "save_start")
+        _zormix.check_output_path(save_start, "start file")
     start, info = _zormix.monodromy(family._family, _seed(seed),
                                     _integer(threads, "threads", 0, _zormix.MAX_THREADS), count,
                                     texts, _progress(progress, _MonodromyLine))
     result = MonodromyStart(start, info)
     if save_start is not None:
-        result.save(_path(save_start, "save_start"))
+        result.save(save_start)
     return result

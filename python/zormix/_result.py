@@ -69,6 +69,29 @@ def _path_infos(fields: dict, index: int | None = None) -> list[PathInfo]:
                      names[fields["status"][k]], float(fields["valuation"][k])) for k in rows]
 
 
+class _Restored:
+    """What an unpickled Result holds in place of the solver's object: the arrays, the JSON and
+    the summary it gave."""
+
+    __slots__ = ("_arrays", "_json", "_summary")
+
+    def __init__(self, arrays: dict, json: str, summary: str) -> None:
+        self._arrays, self._json, self._summary = arrays, json, summary
+
+    def arrays(self) -> dict:
+        return self._arrays
+
+    def json(self) -> str:
+        return self._json
+
+    def summary(self) -> str:
+        return self._summary
+
+
+def _restore(cls: type, arrays: dict, json: str, summary: str) -> "Result":
+    return cls(_Restored(arrays, json, summary))
+
+
 class Result:
     """What zormix.solve found.
 
@@ -253,6 +276,10 @@ class Result:
         is shown as 0 (the values in ``roots`` stay as computed)."""
         return (self.summary() + self._solved.roots_text(_PRINTED_ROOTS)).rstrip("\n")
 
+    def __reduce__(self):
+        # Pickled as its values: a process pool can return it, and copy.deepcopy copies it.
+        return _restore, (type(self), self._data, self._solved.json(), self._solved.summary())
+
     def __repr__(self) -> str:
         return (f"<zormix.Result: {len(self)} roots ({int(self.is_real.sum())} real) in "
                 f"{', '.join(self.variables)}, {self.counts['path_count']} paths, "
@@ -263,7 +290,9 @@ class SweepResult(Result):
     """One member of zormix.sweep: a Result (its ``route`` is "parameter", its path count the
     start's roots) with the member's ``instance`` (1-based), ``parameters`` (complex array),
     ``solved`` and ``error`` (the values gave no valid system: no roots), ``flagged`` (paths
-    were lost on the first detour and the member was tracked again) and ``gamma_attempts``.
+    were lost on the first detour and the member was tracked again, or it was solved fresh),
+    ``gamma_attempts`` (detours tracked) and ``fresh_solve`` (why it was solved alone, when its
+    coefficients span too much or paths from the start had no verdict).
     ``to_json()`` is the member's line of ``zormix sweep --json``."""
 
     instance = data_property("instance")
@@ -271,7 +300,9 @@ class SweepResult(Result):
     solved = data_property("solved")
     error = data_property("error", 'Why the member was not solved ("" when it was).')
     flagged = data_property("flagged")
-    gamma_attempts = data_property("gamma_attempts")
+    gamma_attempts = data_property("gamma_attempts", "Detours tracked from the start (0: none).")
+    fresh_solve = data_property("fresh_solve", "Why the member was solved alone rather than from "
+                                "the start (\"\" when it was not).")
 
     def __repr__(self) -> str:
         if not self.solved:

@@ -21,7 +21,7 @@ ProgressCallback = Callable[[str, int, int, int, int], None]
 
 
 def _route(route: object) -> str:
-    if route not in _ROUTES:
+    if not isinstance(route, str) or route not in _ROUTES:
         raise BadArgument(f"route {route!r}: expected 'polyhedral' or 'total-degree'")
     return _ROUTES[route]
 

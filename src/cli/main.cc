@@ -225,8 +225,9 @@ SolveOptions OptionsOf(const SolveArgs& a, const std::string& reportPath) {
   options.route = RouteNamed(a.route).value_or(Route::kPolyhedral);
   options.reportPath = reportPath == kStandardStream ? std::string() : reportPath;
   options.mixedVolumeOnly = a.mixedVolume;
-  options.checkpointPath = a.checkpoint;
-  options.certify = a.certify;
+  // With --mixed-volume they have no effect (IneffectiveOptions says so).
+  options.checkpointPath = a.mixedVolume ? std::string() : a.checkpoint;
+  options.certify = a.certify && !a.mixedVolume;
   options.interrupted = Interrupted;
   options.console = PrintConsoleLine;
   std::string why;
@@ -322,6 +323,11 @@ int RunSolve(const SolveArgs& a) {
 
 int RunConvert(const ConvertArgs& a) {
   CheckOutputPath(a.output, "output file");
+  try {
+    CheckDistinctFiles({{"input", a.input}, {"output file", a.output}});
+  } catch (const Error& error) {
+    return UsageFailure(error.what());
+  }
   const LoadedSystem loaded = LoadSystem(a.input, FormatNamed(a.format));
   if (!loaded.note.empty()) std::fprintf(stderr, "zormix: %s\n", loaded.note.c_str());
   const PolySystem& system = loaded.system;
@@ -396,6 +402,20 @@ std::string WithOptionHints(const std::string& message, const std::vector<std::s
     if (!hint.empty()) hints += "\n'--" + name + "': unknown option" + hint;
   }
   return message + hints;
+}
+
+// Options of solve that a start solve (--save-start) would leave undone: their files would not be
+// written, so they are refused rather than dropped.
+std::optional<std::string> OptionsBesideSaveStart(const CLI::App& solve, const SolveArgs& a) {
+  if (a.saveStart.empty()) return std::nullopt;
+  for (const char* name : {"--json", "--output", "--no-report", "--checkpoint", "--certify",
+                           "--mixed-volume", "--format"}) {
+    if (solve.count(name) > 0)
+      return std::string(name) +
+             " has no effect with --save-start, which solves the family at random parameters and "
+             "writes only the start file; solve the members with 'zormix sweep'";
+  }
+  return std::nullopt;
 }
 
 // Options that a run ignores, said rather than dropped silently.
@@ -507,6 +527,8 @@ int Main(int argc, char** argv) {
     return RunSweep(sweepArgs, UsageFailure);
   }
   solveArgs.implicitCommand = implicitFile;
+  if (const std::optional<std::string> refused = OptionsBesideSaveStart(*solve, solveArgs))
+    return UsageFailure(*refused);
   for (const std::string& note : IneffectiveOptions(*solve, solveArgs))
     std::fprintf(stderr, "zormix: %s\n", note.c_str());
   try {
@@ -519,7 +541,10 @@ int Main(int argc, char** argv) {
 int MainReportingErrors(int argc, char** argv) {
   IgnoreFileSizeLimitSignal();
   try {
-    return Main(argc, argv);
+    const int code = Main(argc, argv);
+    // A summary or table lost on a full disk or a closed pipe is a failed run, not a success.
+    if (code == 0) CheckStreamWritten(stdout, "output");
+    return code;
   } catch (...) {
     const HostError error = CurrentHostError();
     std::fprintf(stderr, "zormix: %s\n", error.message.c_str());

@@ -20,6 +20,7 @@
 
 namespace zormix::cli {
 using frontend::CheckOutputPath;
+using frontend::CheckOutputsApart;
 using frontend::InputName;
 using frontend::kStandardStream;
 using frontend::ParseSymmetry;
@@ -146,6 +147,14 @@ int RunMonodromyCommand(const MonodromyArgs& a,
       if (!n || *n == 0) return usage("--count: '" + a.count + "' is not a positive whole number");
       count = static_cast<std::int64_t>(*n);
     }
+  } catch (const Error& error) {
+    return usage(error.what());
+  }
+  if (a.saveStart == kStandardStream)
+    return usage("--save-start '-': the start is written to a file, not to standard output");
+  try {  // neither output may replace the family or the other output, however named
+    CheckOutputsApart({{"family", a.system}},
+                      {{"start file to save", a.saveStart}, {"JSON file", a.json}});
   } catch (const Error& error) {
     return usage(error.what());
   }

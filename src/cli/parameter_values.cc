@@ -1,8 +1,11 @@
 #include "cli/parameter_values.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "zormix/error.h"
 
@@ -16,14 +19,14 @@ class LineReader {
 
   std::vector<Complex> Values(int count) {
     std::vector<Complex> values;
-    SkipSeparators();
+    SkipBlanks();
+    if (Peek() == ',') Fail(pos_, "a ',' before the first value");
     while (!AtEnd()) {
       const std::size_t begin = pos_;
       values.push_back(Value());
       if (!AtEnd() && !IsSeparator(Peek()))
-        Fail(pos_,
-             "expected ',' or a blank after the value, found '" + std::string(1, Peek()) + "'");
-      SkipSeparators();
+        Fail(pos_, "expected ',' or a blank after the value, found " + Shown(Peek()));
+      SkipSeparator();
       if (static_cast<int>(values.size()) == count + 1)
         Fail(begin, "more than " + std::to_string(count) + " values (one per parameter)");
     }
@@ -34,7 +37,7 @@ class LineReader {
   }
 
   bool Empty() {
-    SkipSeparators();
+    SkipBlanks();
     return AtEnd();
   }
 
@@ -45,12 +48,35 @@ class LineReader {
   char Peek(std::size_t ahead = 0) const {
     return pos_ + ahead < line_.size() ? line_[pos_ + ahead] : '\0';
   }
-  void SkipSeparators() {
-    while (pos_ < line_.size() && IsSeparator(line_[pos_])) ++pos_;
+  // Blanks, at most one ',' and blanks: "1,,2" leaves a value out, which is no value of 0.
+  void SkipSeparator() {
+    SkipBlanks();
+    if (Peek() != ',') return;
+    const std::size_t comma = pos_++;
+    SkipBlanks();
+    if (Peek() == ',') Fail(pos_, "an empty value between two ','");
+    if (AtEnd()) Fail(comma, "a ',' after the last value");
   }
   void SkipBlanks() {
-    while (Peek() == ' ' || Peek() == '\t') ++pos_;
+    while (Peek() == ' ' || Peek() == '\t' || Peek() == '\r') ++pos_;
   }
+  // Text for a message, in quotes: a control character (a NUL would cut the message) as \xNN.
+  static std::string Shown(std::string_view text) {
+    std::string shown(1, '\'');
+    for (const char c : text) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u >= 32 && u != 127) {
+        shown.push_back(c);
+        continue;
+      }
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
+      shown.append(escaped);
+    }
+    shown.push_back('\'');
+    return shown;
+  }
+  static std::string Shown(char c) { return Shown(std::string_view(&c, 1)); }
 
   [[noreturn]] void Fail(std::size_t at, const std::string& message) const {
     throw Error(ErrorCode::kInvalidInput, std::string(source_) + ":" + std::to_string(lineNumber_) +
@@ -114,9 +140,16 @@ class LineReader {
     if (Peek() == '.') ++pos_;
     while (IsDigit(Peek())) ++pos_;
     const bool digits = pos_ > begin && !(pos_ == begin + 1 && line_[begin] == '.');
+    if (!digits && begin > 0 && (line_[begin - 1] == '-' || line_[begin - 1] == '+') &&
+        (Peek() == ' ' || Peek() == '\t'))
+      Fail(begin - 1,
+           "a sign stands apart from its number; a complex value is written without blanks, "
+           "e.g. 1.5-2i");
     if (!digits) {
       const std::size_t end = line_.find_first_of(" \t,#", begin);
-      Fail(begin, "'" + std::string(line_.substr(begin, end - begin)) + "' is not a number");
+      const std::string_view word = line_.substr(begin, end - begin);
+      Fail(begin,
+           word.empty() ? std::string("expected a number") : Shown(word) + " is not a number");
     }
     if (Peek() == 'e' || Peek() == 'E') {
       const std::size_t sign = (Peek(1) == '+' || Peek(1) == '-') ? 1 : 0;
@@ -128,6 +161,9 @@ class LineReader {
     const double value = std::strtod(text.c_str(), nullptr);
     if (!std::isfinite(value))
       Fail(begin, "the number " + text + " is out of the range of doubles");
+    // Below the smallest subnormal a nonzero number would be read as 0, another member.
+    if (value == 0.0 && text.find_first_of("123456789") < text.find_first_of("eE"))
+      Fail(begin, "the number " + text + " is below the range of doubles (it would be read as 0)");
     return sign * value;
   }
 
@@ -139,17 +175,27 @@ class LineReader {
 
 }  // namespace
 
+ParameterValuesReader::ParameterValuesReader(std::istream& in, std::string source, int count)
+    : in_(in), source_(std::move(source)), count_(count) {}
+
+std::optional<std::vector<Complex>> ParameterValuesReader::Next() {
+  std::string line;
+  while (std::getline(in_, line)) {
+    ++lineNumber_;
+    if (!LineReader(line, source_, lineNumber_).Empty())
+      return LineReader(line, source_, lineNumber_).Values(count_);
+  }
+  if (in_.bad()) throw Error(ErrorCode::kInvalidInput, source_ + ": cannot read the values");
+  return std::nullopt;
+}
+
 std::vector<std::vector<Complex>> ParseParameterValues(std::string_view text,
                                                        std::string_view source, int count) {
+  std::istringstream in{std::string(text)};
+  ParameterValuesReader reader(in, std::string(source), count);
   std::vector<std::vector<Complex>> members;
-  int lineNumber = 0;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\n');
-    const std::string_view line = text.substr(0, end);
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    LineReader reader(line, source, ++lineNumber);
-    if (!reader.Empty()) members.push_back(LineReader(line, source, lineNumber).Values(count));
-  }
+  while (std::optional<std::vector<Complex>> values = reader.Next())
+    members.push_back(std::move(*values));
   return members;
 }
 

@@ -6,10 +6,15 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
+#include <utility>
 
 #include "cli/interrupt.h"
 #include "cli/parameter_values.h"
@@ -71,13 +76,93 @@ ParametricSystem LoadFamily(const std::string& path) {
 
 // The member's JSON line.
 std::string MemberRecord(const MemberResult& m) {
-  return MemberJsonLine(
-      MemberFields{m.instance, m.parameters, m.solved, m.error, m.flagged, m.gammaAttempts},
-      m.result);
+  return MemberJsonLine(MemberFields{m.instance, m.parameters, m.solved, m.error, m.flagged,
+                                     m.gammaAttempts, m.freshSolve},
+                        m.result);
+}
+
+// The VALUES file, checked whole before any work and then read again one member at a time, so
+// that the sweep holds no more members than it is solving. Standard input and pipes, which cannot
+// be read twice, are kept as text.
+class ValuesFile {
+ public:
+  ValuesFile(const std::string& path, int parameterCount)
+      : path_(path), name_(InputName(path)), parameterCount_(parameterCount) {
+    std::error_code error;
+    if (path != kStandardStream && std::filesystem::is_regular_file(path, error)) {
+      std::ifstream in = Open();
+      count_ = Count(in);
+    } else {
+      text_ = ReadWholeFile(path);
+      std::istringstream in(*text_);
+      count_ = Count(in);
+    }
+  }
+
+  std::int64_t count() const { return count_; }
+
+  // The members from the first, read as they are asked for.
+  MemberSource Source() {
+    if (text_) {
+      stream_ = std::make_unique<std::istringstream>(*text_);
+    } else {
+      stream_ = std::make_unique<std::ifstream>(Open());
+    }
+    reader_ = std::make_unique<ParameterValuesReader>(*stream_, name_, parameterCount_);
+    return [this] { return reader_->Next(); };
+  }
+
+ private:
+  std::ifstream Open() const {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) throw Error(ErrorCode::kInvalidInput, path_ + ": cannot open the values file");
+    return in;
+  }
+
+  std::int64_t Count(std::istream& in) const {
+    ParameterValuesReader reader(in, name_, parameterCount_);
+    std::int64_t count = 0;
+    while (reader.Next()) ++count;
+    return count;
+  }
+
+  std::string path_, name_;
+  int parameterCount_;
+  std::optional<std::string> text_;
+  std::int64_t count_ = 0;
+  std::unique_ptr<std::istream> stream_;
+  std::unique_ptr<ParameterValuesReader> reader_;
+};
+
+// Every file the sweep writes is apart from every file it reads and from each other, however
+// named; a usage error otherwise.
+std::optional<std::string> CollidingFiles(const SweepArgs& a) {
+  try {
+    CheckOutputsApart({{"family", a.system}, {"values file", a.values}, {"start file", a.start}},
+                      {{"JSON file", a.json}, {"start file to save", a.saveStart}});
+  } catch (const Error& error) {
+    return std::string(error.what());
+  }
+  return std::nullopt;
+}
+
+// What the command line asks that cannot be done, as a usage error; nullopt when all is well.
+std::optional<std::string> SweepUsageError(const SweepArgs& a) {
+  if (a.system == kStandardStream && a.values == kStandardStream)
+    return "the family and the values cannot both come from standard input ('-')";
+  if (a.start == kStandardStream)
+    return "--start '-': the start is read from a file, not from standard input";
+  if (a.saveStart == kStandardStream)
+    return "--save-start '-': the start is written to a file, not to standard output";
+  if (a.resume && (a.json.empty() || a.json == kStandardStream))
+    return "--resume continues the records of a --json FILE (not standard output)";
+  return CollidingFiles(a);
 }
 
 // What the table shows of a member: the same whether the member was solved here or on another
-// rank of an MPI job.
+// rank of an MPI job. Its paths, one column each by verdict, add up: regular + singular (the
+// paths ending at singular roots, a root of multiplicity m counted m times) + positive-dimensional
+// + at infinity + failed = the member's paths.
 struct MemberRow {
   std::int64_t instance = 0;
   bool solved = false;
@@ -85,17 +170,28 @@ struct MemberRow {
   bool flagged = false;
   std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
   double seconds = 0.0;
+  std::int64_t positiveDimensional = 0;
 };
 
 MemberRow RowOf(const MemberResult& m) {
   const RootClassCounts& c = m.result.classes;
-  return {m.instance,    m.solved,   m.error,      m.flagged, c.regular,
-          c.realRegular, c.singular, c.atInfinity, c.failed,  m.seconds};
+  return {m.instance,
+          m.solved,
+          m.error,
+          m.flagged,
+          c.regular,
+          c.realRegular,
+          c.singularEndPoints,
+          c.atInfinity,
+          c.failed,
+          m.seconds,
+          c.positiveDimensional};
 }
 
 struct Totals {
   std::int64_t members = 0, failedMembers = 0, flagged = 0;
-  std::int64_t regular = 0, realRegular = 0, singular = 0, atInfinity = 0, failed = 0;
+  std::int64_t regular = 0, realRegular = 0, singular = 0, positiveDimensional = 0;
+  std::int64_t atInfinity = 0, failed = 0;
   double seconds = 0.0;
 };
 
@@ -111,18 +207,27 @@ void PrintRow(std::FILE* out, const MemberRow& m, Totals& totals) {
   totals.regular += m.regular;
   totals.realRegular += m.realRegular;
   totals.singular += m.singular;
+  totals.positiveDimensional += m.positiveDimensional;
   totals.atInfinity += m.atInfinity;
   totals.failed += m.failed;
   std::fprintf(out,
                "%8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64
-               " %9.4f%s\n",
-               m.instance, m.regular, m.realRegular, m.singular, m.atInfinity, m.failed, m.seconds,
-               m.flagged ? "  re-tracked" : "");
+               " %8" PRId64 " %9.4f%s\n",
+               m.instance, m.regular, m.realRegular, m.singular, m.positiveDimensional,
+               m.atInfinity, m.failed, m.seconds, m.flagged ? "  re-tracked" : "");
+}
+
+void PrintHeader(std::FILE* out) {
+  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
+               "pos-dim", "infinity", "failed", "time");
 }
 
 void PrintTotals(std::FILE* out, const Totals& t) {
-  std::fprintf(out, "%8s %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %9.4f\n",
-               "total", t.regular, t.realRegular, t.singular, t.atInfinity, t.failed, t.seconds);
+  std::fprintf(out,
+               "%8s %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64 " %8" PRId64
+               " %9.4f\n",
+               "total", t.regular, t.realRegular, t.singular, t.positiveDimensional, t.atInfinity,
+               t.failed, t.seconds);
   std::fprintf(out, "instances: %" PRId64 " (%" PRId64 " not solved, %" PRId64 " re-tracked)\n",
                t.members, t.failedMembers, t.flagged);
 }
@@ -161,65 +266,89 @@ void ReportStart(std::FILE* out, const FamilyStart& start) {
                start.method == FamilyStart::Method::kMonodromy ? " of monodromy" : "", start.seed);
 }
 
-// The records of the members so far go out line by line, each flushed whole, so that a stopped
-// sweep leaves only complete records.
-class RecordWriter {
- public:
-  explicit RecordWriter(const std::string& path) : path_(path) {
-    if (path.empty()) return;
-    file_ = path == kStandardStream ? stdout : std::fopen(path.c_str(), "w");
-    if (!file_)
-      throw Error(ErrorCode::kCannotWrite, path + ": cannot open the JSON file for writing");
-  }
-  ~RecordWriter() {
-    if (file_ && file_ != stdout) std::fclose(file_);
-  }
-  void Write(const std::string& line) {
-    if (!file_) return;
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
-      throw Error(ErrorCode::kCannotWrite, path_ + ": cannot write the JSON file");
-  }
-
- private:
-  std::string path_;
-  std::FILE* file_ = nullptr;
-};
-
 using MemberSink = std::function<void(const std::string& record, const MemberRow& row)>;
 
 #ifdef ZORMIX_MPI
 // A member's record and row as the bytes a rank sends back to rank 0.
 std::string EncodeMemberOutput(const MemberResult& m, bool wantRecord) {
   const MemberRow r = RowOf(m);
-  const nlohmann::json row = {r.instance,    r.solved,   r.error,      r.flagged, r.regular,
-                              r.realRegular, r.singular, r.atInfinity, r.failed,  r.seconds};
+  const nlohmann::json row = {r.instance,           r.solved,   r.error,      r.flagged, r.regular,
+                              r.realRegular,        r.singular, r.atInfinity, r.failed,  r.seconds,
+                              r.positiveDimensional};
   return nlohmann::json{{"row", row}, {"record", wantRecord ? MemberRecord(m) : ""}}.dump();
 }
 
 void EmitMemberOutput(const std::string& bytes, const MemberSink& emit) {
   const nlohmann::json doc = nlohmann::json::parse(bytes);
   const nlohmann::json& row = doc.at("row");
-  const MemberRow r{row[0].get<std::int64_t>(), row[1].get<bool>(),
-                    row[2].get<std::string>(),  row[3].get<bool>(),
-                    row[4].get<std::int64_t>(), row[5].get<std::int64_t>(),
-                    row[6].get<std::int64_t>(), row[7].get<std::int64_t>(),
-                    row[8].get<std::int64_t>(), row[9].get<double>()};
+  const MemberRow r{
+      row[0].get<std::int64_t>(), row[1].get<bool>(),         row[2].get<std::string>(),
+      row[3].get<bool>(),         row[4].get<std::int64_t>(), row[5].get<std::int64_t>(),
+      row[6].get<std::int64_t>(), row[7].get<std::int64_t>(), row[8].get<std::int64_t>(),
+      row[9].get<double>(),       row[10].get<std::int64_t>()};
   emit(doc.at("record").get<std::string>(), r);
 }
 #endif
 
 // The members on this process's threads, or over the ranks of an MPI job; emit gets them in
 // member order either way.
-void SweepMembers(const SweepJob& job, const MemberSink& emit) {
+void SweepMembers(SweepJob& job, const MemberSource& next, std::int64_t firstInstance,
+                  const MemberSink& emit) {
 #ifdef ZORMIX_MPI
   if (cluster::Size() > 1) {
+    if (firstInstance != 1)
+      throw Error(ErrorCode::kBadArgument,
+                  "--resume: a sweep over MPI ranks starts from its first member");
+    // The ranks are sent every member at once.
+    while (std::optional<std::vector<Complex>> member = next())
+      job.members.push_back(std::move(*member));
     cluster::SweepOverRanks(job, EncodeMemberOutput,
                             [&](std::string&& bytes) { EmitMemberOutput(bytes, emit); });
     return;
   }
 #endif
-  SweepFamily(job.family, job.start, job.members, job.options, [&](MemberResult&& m) {
-    emit(job.wantRecords ? MemberRecord(m) : std::string(), RowOf(m));
+  SweepFamily(
+      job.family, job.start, next, job.options,
+      [&](MemberResult&& m) { emit(job.wantRecords ? MemberRecord(m) : std::string(), RowOf(m)); },
+      firstInstance);
+}
+
+// --resume: the records already in the JSON file, each checked to be the record this sweep would
+// write for its member (its instance, its member's values of VALUES, read from `next` in step, the
+// seed and the certification), are kept and their members skipped; a torn last line is cut off.
+// A sweep without a seed takes the one its records were made with. Anything else in the file
+// refuses it, leaving it as it was. Returns the members kept.
+std::int64_t KeepRecordsDone(RecordFile& records, const std::string& path, const MemberSource& next,
+                             SweepOptions& options) {
+  std::int64_t instance = 0;
+  const auto refuse = [&](const std::string& what) {
+    throw Error(ErrorCode::kInvalidInput,
+                path + ": line " + std::to_string(instance) + " " + what +
+                    "; --resume continues the sweep that wrote the file, with the same VALUES");
+  };
+  return records.Resume([&](std::string_view line) {
+    ++instance;
+    const nlohmann::json record = nlohmann::json::parse(line, nullptr, false);
+    if (!record.is_object() || !record.contains("instance") || !record.contains("parameters"))
+      refuse("is not the record of a sweep's member");
+    if (record["instance"] != instance)
+      refuse("is not the record of instance " + std::to_string(instance));
+    const std::optional<std::vector<Complex>> values = next();
+    if (!values) refuse("is past the last member of VALUES");
+    nlohmann::json pairs = nlohmann::json::array();
+    for (const Complex& z : *values) pairs.push_back({z.real(), z.imag()});
+    if (record["parameters"] != pairs)
+      refuse("holds other parameter values than member " + std::to_string(instance) + " of VALUES");
+    if (record.value("solved", false)) {
+      const std::uint64_t seed = record.value("seed", std::uint64_t{0});
+      if (!options.seed) options.seed = seed;
+      if (seed != *options.seed)
+        refuse("was made with seed " + std::to_string(seed) + ", this sweep's is " +
+               std::to_string(*options.seed));
+      if (record.value("certification_run", false) != options.certify)
+        refuse(options.certify ? "was made without --certify" : "was made with --certify");
+    }
+    return true;
   });
 }
 
@@ -243,6 +372,9 @@ CLI::App* AddSweepCommand(CLI::App& app, SweepArgs& a) {
   sweep->add_option("--max-paths", a.maxPaths,
                     "Refuse a start solve (or a start) with more paths than this");
   sweep->add_flag("--certify", a.certify, "Certify the regular roots by interval arithmetic");
+  sweep->add_flag("--resume", a.resume,
+                  "Keep the records already in the --json file (of a stopped sweep of the same "
+                  "VALUES) and solve the members after them");
   auto* quiet = sweep->add_flag("-q,--quiet", a.quiet, "No progress display");
   sweep->add_flag("--progress", a.progress, "Progress on stderr even when it is not a terminal")
       ->excludes(quiet);
@@ -254,21 +386,30 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   const std::optional<Resolved> resolved =
       ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
+  if (const std::optional<std::string> why = SweepUsageError(a)) return usage(*why);
   if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
   SweepJob job;
   job.text = ReadWholeFile(a.system);
   job.name = InputName(a.system);
   job.family = ParseParametricText(job.text, job.name);
-  job.members = ParseParameterValues(ReadWholeFile(a.values), InputName(a.values),
-                                     job.family.parameterCount());
+  ValuesFile values(a.values, job.family.parameterCount());
   job.options.seed = resolved->seed;
-  job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
   job.options.threads = resolved->threads;
   job.options.certify = a.certify;
   job.options.maxPaths = resolved->maxPaths;
   job.options.interrupted = Interrupted;
   job.wantRecords = !a.json.empty();
+  std::string why;
+  if (!job.options.Validate(&why)) return usage(why);
+  // Held from here to the end: a second run on the same JSON file is refused before any work.
+  std::optional<RecordFile> records;
+  if (!a.json.empty())
+    records.emplace(a.json, "JSON file",
+                    a.resume ? RecordFile::Opening::kKeep : RecordFile::Opening::kEmpty);
+  const MemberSource next = values.Source();
+  const std::int64_t done = a.resume ? KeepRecordsDone(*records, a.json, next, job.options) : 0;
+  job.options.seed = SweepSeed(job.options);  // drawn once, so that the run can be repeated with it
   CatchInterrupts();
   const bool showProgress = ShowsProgress(a.quiet, a.progress);
   std::FILE* out = a.json == kStandardStream ? stderr : stdout;
@@ -276,18 +417,20 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
   if (!a.saveStart.empty()) WriteFamilyStartFile(job.start, a.saveStart);
   ReportStart(out, job.start);
   std::fprintf(out, "seed: %" PRIu64 "\n", *job.options.seed);
-  RecordWriter records(a.json);
-  std::fprintf(out, "%8s %8s %8s %8s %8s %8s %9s\n", "instance", "regular", "real", "singular",
-               "infinity", "failed", "time");
+  if (a.resume)
+    std::fprintf(out, "resumed: the records of %" PRId64 " instances kept in %s\n", done,
+                 a.json.c_str());
+  PrintHeader(out);
   Totals totals;
   const auto wallStart = std::chrono::steady_clock::now();
   try {
-    SweepMembers(job, [&](const std::string& record, const MemberRow& row) {
-      records.Write(record);
+    SweepMembers(job, next, done + 1, [&](const std::string& record, const MemberRow& row) {
+      if (records) records->Write(record);
       PrintRow(out, row, totals);
+      if (std::ferror(out)) CheckStreamWritten(out, "table");
       if (showProgress)
-        std::fprintf(stderr, "zormix: %" PRId64 "/%zu instances\n", totals.members,
-                     job.members.size());
+        std::fprintf(stderr, "zormix: %" PRId64 "/%" PRId64 " instances\n", done + totals.members,
+                     values.count());
     });
   } catch (const Error& e) {
     if (e.code() != ErrorCode::kInterrupted) throw;
@@ -295,12 +438,13 @@ int RunSweep(const SweepArgs& a, const UsageReporter& usage) {
     std::fprintf(stderr,
                  "zormix: the sweep was interrupted; the records of %" PRId64
                  " instances are complete\n",
-                 totals.members);
+                 done + totals.members);
     return kExitInterrupted;
   }
   PrintTotals(out, totals);
   std::fprintf(out, "wall time: %.3f s\n",
                std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
+  CheckStreamWritten(out, "table");
   return 0;
 }
 
@@ -333,7 +477,14 @@ int RunStartSolve(const StartSolveArgs& a, const UsageReporter& usage) {
       ResolveRunSettings(a.seed, a.threads, a.maxPaths, usage, exitCode);
   if (!resolved) return exitCode;
   const std::string& saveStart = a.saveStart;
+  if (saveStart == kStandardStream)
+    return usage("--save-start '-': the start is written to a file, not to standard output");
   CheckOutputPath(saveStart, "start file");
+  try {
+    CheckDistinctFiles({{"family", a.system}, {"start file", saveStart}});
+  } catch (const Error& error) {
+    return usage(error.what());
+  }
   const ParametricSystem family = LoadFamily(a.system);
   SweepOptions options;
   options.seed = resolved->seed;

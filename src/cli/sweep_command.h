@@ -23,6 +23,7 @@ struct SweepArgs {
   bool certify = false;
   bool quiet = false;
   bool progress = false;
+  bool resume = false;  // keep the records already in `json` and solve the members after them
 };
 
 // Adds the subcommand "sweep" with its options to `app`.

@@ -234,9 +234,10 @@ std::string MemberJsonLine(const MemberFields& member, const SolveResult& result
   }
   const nlohmann::ordered_json solve = ResultToJson(result, false);
   for (auto it = solve.begin(); it != solve.end(); ++it) record[it.key()] = it.value();
-  record["route"] = "parameter";
+  if (member.freshSolve.empty()) record["route"] = "parameter";
   record["flagged"] = member.flagged;
   record["gamma_attempts"] = member.gammaAttempts;
+  record["fresh_solve"] = member.freshSolve;
   return record.dump() + "\n";
 }
 

@@ -17,8 +17,9 @@ namespace zormix::frontend {
 // meaning or goes away. 2: positive-dimensional roots, local dimensions and winding numbers, the
 // one-line summary, paths at infinity apart from the failed ones in lost_paths. 3: the valuation of
 // each path at infinity. 4: a root's "real" and real_count mean real regular roots, as the
-// summary's; "real_point" is a root's own real flag, whatever its status.
-inline constexpr int kSchemaVersion = 4;
+// summary's; "real_point" is a root's own real flag, whatever its status. 5: a sweep member's
+// "fresh_solve", and its "gamma_attempts" counting the detours tracked (before: the one kept).
+inline constexpr int kSchemaVersion = 5;
 
 // Counts, route, seed, variable names, version, and per root its values as [re, im] pairs, residue,
 // condition number, real flag and the path that produced it; the classification of every root and
@@ -43,11 +44,13 @@ struct MemberFields {
   std::string error;
   bool flagged = false;
   int gammaAttempts = 1;
+  std::string freshSolve;  // why the member was solved fresh ("" : from the start)
 };
 
 // The line `zormix sweep --json` writes for a member: instance, parameters, solved (and the error
-// when it was not), then the keys of the solve's JSON with the route "parameter", the guard's flag
-// and the detours tried; newline-terminated.
+// when it was not), then the keys of the solve's JSON with the route "parameter" (the fresh solve's
+// own route when the member was solved fresh), the guard's flag, the detours tried and why the
+// member was solved fresh ("fresh_solve", "" when it was not); newline-terminated.
 std::string MemberJsonLine(const MemberFields& member, const SolveResult& result);
 
 }  // namespace zormix::frontend

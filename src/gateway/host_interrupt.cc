@@ -12,6 +12,7 @@
 #include "gateway/host_interrupt.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -37,6 +38,23 @@ bool watching = false;
 
 extern "C" void OnTermination(int signal) { caughtTermination.store(signal); }
 
+// Longest wait for the host to take a signal raised again, and the step of the wait.
+constexpr int kRaiseWaitSteps = 400;
+constexpr useconds_t kRaiseWaitStep = 5000;  // 2 s in all
+
+// The signal came to whichever thread of the host left it unblocked: with a multithreaded BLAS,
+// one of the BLAS's threads, started before the host blocked the signal in its own threads to
+// take it on a thread of its own (sigwait). Raised on the calling thread, where the host blocks
+// it, it would stay pending there for ever. So it goes to the process, where the host's thread
+// (or the host's handler, on a thread that does not block it) takes it; the host's flag is awaited
+// so that the call ends only once the host knows.
+void RaiseOnTheProcess(int signal) {
+  kill(getpid(), signal);
+  if (&octave_signal_caught == nullptr) return;
+  for (int step = 0; step < kRaiseWaitSteps && octave_signal_caught == 0; ++step)
+    usleep(kRaiseWaitStep);
+}
+
 }  // namespace
 
 void WatchTermination() {
@@ -54,7 +72,7 @@ void EndTermination() {
   for (int k = 0; k < kTerminationSignalCount; ++k)
     sigaction(kTerminationSignals[k], &hostHandlers[k], nullptr);
   watching = false;
-  if (const int signal = caughtTermination.exchange(0)) raise(signal);
+  if (const int signal = caughtTermination.exchange(0)) RaiseOnTheProcess(signal);
   // A signal other than Ctrl-C still pending in Octave is acted on now, as octave_quit() would:
   // the error that ends the call would make Octave drop it.
   const bool ctrlC = &octave_interrupt_state != nullptr && octave_interrupt_state > 0;

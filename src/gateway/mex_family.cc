@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
+#include "frontend/front_end.h"
 #include "gateway/mex_result.h"
 #include "gateway/mex_support.h"
 #include "zormix/error.h"
@@ -70,14 +72,82 @@ std::vector<std::vector<Complex>> ReadMembers(const mxArray* values, int paramet
   return members;
 }
 
-FamilyStart ReadStart(const mxArray* start) {
-  const mxArray* file = mxIsStruct(start) ? mxGetField(start, 0, "file") : nullptr;
-  if (file == nullptr || !mxIsChar(file))
-    Bad("option 'start' must be a start struct returned by zormix_solve (field 'file')");
-  char* text = mxArrayToString(file);
-  const std::string json = text ? text : "";
+namespace {
+
+// Field `name` of the start struct, refused when missing or not of the kind `isKind` accepts.
+const mxArray* StartField(const mxArray* start, const char* name, bool (*isKind)(const mxArray*)) {
+  const mxArray* field = mxGetField(start, 0, name);
+  if (field == nullptr || !isKind(field))
+    Bad(std::string("option 'start': field '") + name +
+        "' is missing or of the wrong kind; give the start struct zormix_solve returned");
+  return field;
+}
+
+bool IsDoubleArray(const mxArray* a) { return mxIsDouble(a) && !mxIsSparse(a); }
+bool IsText(const mxArray* a) { return mxIsChar(a); }
+bool IsCell(const mxArray* a) { return mxIsCell(a); }
+
+std::vector<Complex> ComplexValues(const mxArray* a) {
+  const double* re = mxGetPr(a);
+  const double* im = mxIsComplex(a) ? mxGetPi(a) : nullptr;
+  std::vector<Complex> values;
+  for (std::size_t k = 0; k < mxGetNumberOfElements(a); ++k)
+    values.emplace_back(re[k], im ? im[k] : 0.0);
+  return values;
+}
+
+std::string Text(const mxArray* a) {
+  char* text = mxArrayToString(a);
+  std::string out = text ? text : "";
   mxFree(text);
-  return ParseFamilyStart(json, "option 'start'");
+  return out;
+}
+
+// The visible fields of the start struct, as the user may have edited them, over the start in
+// its field `file` (which keeps the family's hash and the route): an edit takes effect, and the
+// checks of the start against the family refuse one that cannot be right.
+void TakeVisibleFields(const mxArray* s, FamilyStart& start) {
+  const mxArray* names = StartField(s, "parameters", IsCell);
+  start.parameterNames.clear();
+  for (std::size_t k = 0; k < mxGetNumberOfElements(names); ++k) {
+    const mxArray* name = mxGetCell(names, k);
+    if (name == nullptr || !mxIsChar(name))
+      Bad("option 'start': field 'parameters' must hold names");
+    start.parameterNames.push_back(Text(name));
+  }
+  start.parameters = ComplexValues(StartField(s, "p0", IsDoubleArray));
+  const mxArray* roots = StartField(s, "roots", IsDoubleArray);
+  const std::vector<Complex> values = ComplexValues(roots);
+  start.roots.Assign(static_cast<std::int64_t>(mxGetM(roots)),
+                     static_cast<std::int64_t>(mxGetN(roots)));
+  start.roots.storage() = values;
+  const mxArray* multiplicity = StartField(s, "multiplicity", IsDoubleArray);
+  start.multiplicity.clear();
+  for (std::size_t k = 0; k < mxGetNumberOfElements(multiplicity); ++k) {
+    const double m = mxGetPr(multiplicity)[k];
+    if (!(m >= 1 && m <= 1e9 && m == std::trunc(m)))
+      Bad("option 'start': field 'multiplicity' must hold whole numbers of at least 1");
+    start.multiplicity.push_back(static_cast<std::int32_t>(m));
+  }
+  try {
+    start.seed = ParseSeed(Text(StartField(s, "seed", IsText)), "option 'start': field 'seed'");
+  } catch (const Error& error) {
+    Bad(error.what());
+  }
+  const mxArray* paths = StartField(s, "npaths", IsDoubleArray);
+  if (mxGetNumberOfElements(paths) != 1 || !(mxGetScalar(paths) >= 0 && mxGetScalar(paths) <= 9e15))
+    Bad("option 'start': field 'npaths' must be a number of paths");
+  start.pathCount = static_cast<std::int64_t>(mxGetScalar(paths));
+}
+
+}  // namespace
+
+FamilyStart ReadStart(const mxArray* start) {
+  if (!mxIsStruct(start) || mxGetNumberOfElements(start) != 1)
+    Bad("option 'start' must be a start struct returned by zormix_solve");
+  FamilyStart read = ParseFamilyStart(Text(StartField(start, "file", IsText)), "option 'start'");
+  TakeVisibleFields(start, read);
+  return read;
 }
 
 mxArray* MakeStartStruct(const FamilyStart& start) {

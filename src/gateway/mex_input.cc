@@ -206,6 +206,9 @@ std::vector<std::string> ReadNames(const mxArray* a, std::size_t n) {
     name.erase(0, name.find_first_not_of(' '));
     name.erase(name.find_last_not_of(' ') + 1);
     if (name.empty()) Bad("a variable name in NAMES is empty");
+    if (name.size() > static_cast<std::size_t>(kVariableNameLength))
+      Bad("NAMES holds '" + name + "', longer than the " + std::to_string(kVariableNameLength) +
+          " characters a name can have (cut, two names could become one)");
     for (std::size_t j = 0; j < k; ++j) {
       if (names[j] == name)
         Bad("NAMES holds '" + name + "' twice (names " + std::to_string(j + 1) + " and " +
@@ -226,7 +229,8 @@ std::string NameEquation(const std::string& message, const std::vector<int>& fir
   }
   const std::string rest = message.substr(prefix.size() + static_cast<std::size_t>(used));
   const std::string at = ", column " + std::to_string(column) + ": " + rest;
-  if (line < firstLines.front()) return "option 'variables'" + at;
+  if (line < firstLines.front())
+    return (line == 1 ? "option 'variables'" : "option 'parameters'") + at;
   std::size_t k = 0;
   while (k + 1 < firstLines.size() && firstLines[k + 1] <= line) ++k;
   const int lineWithin = line - firstLines[k] + 1;
@@ -277,8 +281,9 @@ std::string Declaration(const char* keyword, const std::vector<std::string>& nam
   return text + ";";
 }
 
-// The equations joined into one text after the declarations (all on line 1); firstLines[k] is
-// the line where equation k starts.
+// The equations joined into one text after the declarations (variables on line 1, parameters on
+// line 2, so that a message names the option at fault); firstLines[k] is the line where equation
+// k starts.
 std::string JoinEquations(const mxArray* equations, const std::vector<std::string>& variables,
                           const std::vector<std::string>& parameters,
                           std::vector<int>& firstLines) {
@@ -288,9 +293,10 @@ std::string JoinEquations(const mxArray* equations, const std::vector<std::strin
   int line = 1;
   if (!variables.empty() || !parameters.empty()) {
     if (!variables.empty()) text = Declaration("variables", variables);
+    text.append("\n");
     if (!parameters.empty()) text += Declaration("parameters", parameters);
     text.append("\n");
-    line = 2;
+    line = 3;
   }
   for (std::size_t k = 0; k < texts.size(); ++k) {
     if (texts[k].find(';') != std::string::npos) {

@@ -47,6 +47,10 @@ bool Solve(int nrhs, const mxArray* prhs[]) {
     lastReport.clear();
     lastFamilyCall.reset();
     CallOptions options = ReadOptions(prhs[nrhs - 1]);
+    if (options.parameters.empty() && (options.values || options.start))
+      throw zormix::Error(zormix::ErrorCode::kBadArgument,
+                          std::string("option '") + (options.values ? "values" : "start") +
+                              "' belongs to a family: give option 'parameters' too");
     if (!options.parameters.empty()) {
       if (nrhs != 2)
         throw zormix::Error(zormix::ErrorCode::kBadArgument,

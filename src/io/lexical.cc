@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <system_error>
 
@@ -73,7 +74,17 @@ std::optional<double> ParseDecimal(std::string_view text) {
 std::string Shown(std::string_view token) {
   const bool cut = token.size() > kShownLength;
   std::string shown = "'";
-  shown.append(token.substr(0, kShownLength));
+  // A control character (a NUL above all) would cut or garble the message where it is printed.
+  for (const char c : token.substr(0, kShownLength)) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 32 && u != 127) {
+      shown.push_back(c);
+      continue;
+    }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
+    shown.append(escaped);
+  }
   shown.append(cut ? "...'" : "'");
   return shown;
 }

@@ -20,7 +20,7 @@ std::string_view SkipByteOrderMark(std::string_view text);
 std::optional<double> ParseDecimal(std::string_view text);
 
 // `token` in single quotes for a message, cut to 40 characters and "..." when longer, so that a
-// million-digit literal is not echoed whole.
+// million-digit literal is not echoed whole; control characters are shown as \xNN.
 std::string Shown(std::string_view token);
 
 // Names of polynomial text: a letter or '_', then letters, digits or '_'.

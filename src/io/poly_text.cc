@@ -91,8 +91,11 @@ class Tokenizer {
  public:
   Tokenizer(std::string_view text, std::string_view source) : text_(text), source_(source) {}
 
+  // Nesting beyond kMaxNesting is refused here already, as the parser would refuse it: a
+  // million '(' would otherwise cost a million tokens before the parser sees the first.
   std::vector<Token> Run() {
     std::vector<Token> tokens;
+    int depth = 0;
     while (true) {
       SkipBlanksAndComments();
       Token t;
@@ -103,6 +106,9 @@ class Tokenizer {
         return tokens;
       }
       ReadToken(t);
+      depth += t.kind == Kind::kOpen ? 1 : t.kind == Kind::kClose ? -1 : 0;
+      if (depth > kMaxNesting)
+        Fail(t.line, t.column, "parentheses nested deeper than " + std::to_string(kMaxNesting));
       tokens.push_back(std::move(t));
     }
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/text.h"
@@ -112,6 +113,21 @@ void CheckNames(const PolySystem& system, const std::string& where) {
   }
 }
 
+// Two variables of one name would be one unknown to a reader of the roots, and of the system
+// written back as text: the second occurrence is named with the first. Names compare without
+// their trailing blanks, as every writer prints them.
+void CheckDistinctNames(const PolySystem& system, const std::string& where) {
+  std::unordered_map<std::string, int> first;
+  for (int k = 0; k < system.n; ++k) {
+    const std::string name = TrimTrailingBlanks(system.variableNames[k]);
+    if (name.empty()) continue;
+    const auto [at, added] = first.emplace(name, k);
+    if (!added)
+      Fail(where, "variables " + std::to_string(at->second + 1) + " and " + std::to_string(k + 1) +
+                      " are both named '" + name + "'; names must differ");
+  }
+}
+
 }  // namespace
 
 void CheckSystemSize(std::int64_t n, std::int64_t m, const std::string& where) {
@@ -130,6 +146,7 @@ void ValidateSystem(const PolySystem& system, const std::string& where) {
   CheckSizes(system, where);
   CheckValues(system, where);
   CheckNames(system, where);
+  CheckDistinctNames(system, where);
   CheckIsolated(system, where);
 }
 

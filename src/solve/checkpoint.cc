@@ -3,16 +3,15 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
+#include "base/file_lock.h"
 #include "base/hash.h"
 #include "zormix/error.h"
 
@@ -136,26 +135,6 @@ std::size_t WriteAt(int fd, const char* data, std::size_t size, off_t offset) {
   return done;
 }
 
-// The process holding a flock on the file of `st`, from /proc/locks ("1: FLOCK  ADVISORY  WRITE
-// 4242 fe:00:408224 0 EOF": pid, then device major:minor in hex and inode); 0 when not found.
-long FlockHolder(const struct stat& st) {
-  std::ifstream locks("/proc/locks");
-  std::string line;
-  while (std::getline(locks, line)) {
-    char kind[16] = {};
-    long pid = 0;
-    unsigned major = 0, minor = 0;
-    unsigned long long inode = 0;
-    if (line.find("->") != std::string::npos) continue;  // a waiter, not a holder
-    if (std::sscanf(line.c_str(), "%*d: %15s %*s %*s %ld %x:%x:%llu", kind, &pid, &major, &minor,
-                    &inode) == 5 &&
-        std::strcmp(kind, "FLOCK") == 0 && major == major(st.st_dev) && minor == minor(st.st_dev) &&
-        inode == st.st_ino)
-      return pid;
-  }
-  return 0;
-}
-
 // Opens `path` for `flags` without waiting on a FIFO, and refuses anything but a regular file.
 // -1 (errno set) when it cannot be opened.
 int OpenRegularFile(const std::string& path, int flags) {
@@ -174,8 +153,7 @@ int OpenRegularFile(const std::string& path, int flags) {
 void LockOrRefuse(int fd, int operation, const std::string& path) {
   if (flock(fd, operation | LOCK_NB) == 0) return;
   const int error = errno;
-  struct stat st {};
-  const long holder = error == EWOULDBLOCK && fstat(fd, &st) == 0 ? FlockHolder(st) : 0;
+  const long holder = error == EWOULDBLOCK ? FlockHolder(fd) : 0;
   close(fd);
   if (error != EWOULDBLOCK) Refuse(path, std::string("cannot be locked: ") + std::strerror(error));
   Refuse(path,

@@ -13,11 +13,15 @@ namespace zormix {
 // An independent stream per purpose: stream 0 draws p0, stream k >= 1 the draws of member k. The
 // seed and the stream number are mixed by SplitMix64's finalizer, so neighbouring streams share
 // nothing.
-RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream) {
+std::uint64_t StreamSeed(std::uint64_t seed, std::int64_t stream) {
   std::uint64_t z = seed + 0x9e3779b97f4a7c15ull * static_cast<std::uint64_t>(stream + 1);
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-  RuntimeUniform generator(z ^ (z >> 31));
+  return z ^ (z >> 31);
+}
+
+RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream) {
+  RuntimeUniform generator(StreamSeed(seed, stream));
   generator.Reseed();
   return generator;
 }

@@ -14,6 +14,10 @@
 
 namespace zormix {
 
+// The seed of a stream: the seed and the stream's number mixed so that neighbouring streams share
+// nothing.
+std::uint64_t StreamSeed(std::uint64_t seed, std::int64_t stream);
+
 // An independent generator per purpose of a family's work, derived from the seed and the stream's
 // number (the sweep: stream 0 draws p0, stream k >= 1 the draws of member k).
 RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream);

@@ -1,12 +1,21 @@
 // The start of a family as a JSON file, and the check that a start belongs to a family.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/atomic_file.h"
 #include "model/normal_form.h"
+#include "model/parametric_eval.h"
 #include "solve/checkpoint.h"
 #include "zormix/error.h"
 #include "zormix/sweep.h"
@@ -37,6 +46,75 @@ Complex PairValue(const Json& pair) {
   return {pair[0].get<double>(), pair[1].get<double>()};
 }
 
+// Two start roots closer than this, relative to the largest coordinate, are one root listed twice:
+// its paths would be tracked twice and meet.
+constexpr double kDistinctRootTolerance = 1e-8;
+
+// The start roots must satisfy the family at p0 to this backward error: |f_i(x)| over the sum of
+// the sizes of its terms, in every equation (roots of multiplicity m are accurate to about
+// u^(1/m), their backward error stays near u).
+constexpr double kStartRootBackwardError = 1e-6;
+
+[[noreturn]] void Malformed(const std::string& message) {
+  throw Error(ErrorCode::kInvalidInput, message);
+}
+
+std::string RootName(std::int64_t r) { return "root " + std::to_string(r + 1); }
+
+// The root listed twice, or -1: sorted by the real part of their first coordinate, roots within
+// the tolerance lie next to each other.
+std::pair<std::int64_t, std::int64_t> RepeatedRoot(const ColMajorMatrix<Complex>& roots) {
+  double size = 1.0;
+  for (const Complex& z : roots.storage()) size = std::max(size, std::abs(z));
+  const double tolerance = kDistinctRootTolerance * size;
+  std::vector<std::int64_t> order(static_cast<std::size_t>(roots.cols()));
+  for (std::size_t r = 0; r < order.size(); ++r) order[r] = static_cast<std::int64_t>(r);
+  std::sort(order.begin(), order.end(), [&](std::int64_t a, std::int64_t b) {
+    return roots(0, a).real() < roots(0, b).real();
+  });
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    for (std::size_t j = i + 1;
+         j < order.size() && roots(0, order[j]).real() - roots(0, order[i]).real() <= tolerance;
+         ++j) {
+      double distance = 0.0;
+      for (std::int64_t k = 0; k < roots.rows(); ++k)
+        distance = std::max(distance, std::abs(roots(k, order[i]) - roots(k, order[j])));
+      if (distance <= tolerance)
+        return {std::min(order[i], order[j]), std::max(order[i], order[j])};
+    }
+  }
+  return {-1, -1};
+}
+
+// What a start file must hold whatever its family: known route, finite values, multiplicities of
+// at least 1 that the paths of a start solve cover, and no root twice.
+void CheckStartContents(const FamilyStart& start) {
+  for (const Complex& p : start.parameters)
+    if (!std::isfinite(p.real()) || !std::isfinite(p.imag()))
+      Malformed("\"p0\" holds a value that is not finite");
+  std::int64_t paths = 0;
+  for (std::size_t r = 0; r < start.multiplicity.size(); ++r) {
+    const std::int32_t m = start.multiplicity[r];
+    if (m < 1)
+      Malformed(RootName(static_cast<std::int64_t>(r)) + " has multiplicity " + std::to_string(m) +
+                "; a root has multiplicity 1 or more");
+    paths += m;
+  }
+  // Monodromy's loops track paths between members, as many as they take: only a start solve's
+  // paths end at the roots.
+  if (start.method == FamilyStart::Method::kStartSolve && start.pathCount < paths)
+    Malformed("\"start_paths\" is " + std::to_string(start.pathCount) +
+              ", fewer than the paths to the roots' multiplicities (" + std::to_string(paths) +
+              ")");
+  for (const Complex& z : start.roots.storage())
+    if (!std::isfinite(z.real()) || !std::isfinite(z.imag()))
+      Malformed("a root holds a value that is not finite");
+  const auto [first, second] = RepeatedRoot(start.roots);
+  if (first >= 0)
+    Malformed(RootName(first) + " and " + RootName(second) +
+              " are the same point; each root of the start is listed once, with its multiplicity");
+}
+
 FamilyStart StartFromJson(const Json& doc) {
   if (!doc.is_object() || doc.value("format", "") != kStartFormat)
     throw Error(ErrorCode::kInvalidInput,
@@ -54,7 +132,9 @@ FamilyStart StartFromJson(const Json& doc) {
                 "\"p0\" holds " + std::to_string(start.parameters.size()) + " values for " +
                     std::to_string(start.parameterNames.size()) + " parameters");
   start.seed = doc.at("seed").get<std::uint64_t>();
-  start.route = RouteNamed(doc.at("route").get<std::string>()).value_or(Route::kPolyhedral);
+  const std::string route = doc.at("route").get<std::string>();
+  if (!RouteNamed(route)) Malformed("the route \"" + route + "\" is not one of this program's");
+  start.route = *RouteNamed(route);
   start.pathCount = doc.at("start_paths").get<std::int64_t>();
   if (doc.value("method", "") == kMonodromyMethod) start.method = FamilyStart::Method::kMonodromy;
   const int n = doc.at("n").get<int>();
@@ -70,7 +150,52 @@ FamilyStart StartFromJson(const Json& doc) {
     for (int k = 0; k < n; ++k) start.roots(k, static_cast<std::int64_t>(r)) = PairValue(x[k]);
     start.multiplicity.push_back(roots[r].at("multiplicity").get<std::int32_t>());
   }
+  CheckStartContents(start);
   return start;
+}
+
+// The Bezout number of the family (the product of its equations' degrees), saturated: no start
+// solve tracks more paths.
+std::int64_t BezoutBound(const ParametricSystem& family) {
+  constexpr std::int64_t kSaturated = std::int64_t{1} << 62;
+  std::int64_t bound = 1;
+  std::int64_t term = 0;
+  for (int i = 0; i < family.n; ++i) {
+    std::int64_t degree = 0;
+    for (std::int32_t t = 0; t < family.termCount[i]; ++t, ++term) {
+      std::int64_t d = 0;
+      for (int k = 0; k < family.n; ++k) d += family.exponents(k, term);
+      degree = std::max(degree, d);
+    }
+    bound = degree > 0 && bound > kSaturated / degree ? kSaturated
+                                                      : bound * std::max<std::int64_t>(degree, 1);
+  }
+  return bound;
+}
+
+// Largest backward error of a start root in the family at p0: the roots of another p0 (or p0
+// edited) do not satisfy it.
+std::pair<double, std::int64_t> WorstBackwardError(const ParametricSystem& family,
+                                                   const FamilyStart& start) {
+  const PolySystem atP0 = EvaluateAllTerms(family, start.parameters);
+  std::pair<double, std::int64_t> worst{0.0, 0};
+  for (std::int64_t r = 0; r < start.roots.cols(); ++r) {
+    std::int64_t term = 0;
+    for (int i = 0; i < atP0.n; ++i) {
+      Complex value = 0.0;
+      double size = 0.0;
+      for (std::int32_t t = 0; t < atP0.termCount[i]; ++t, ++term) {
+        Complex monomial = atP0.coefficients[term];
+        for (int k = 0; k < atP0.n; ++k)
+          monomial *= std::pow(start.roots(k, r), atP0.exponents(k, term));
+        value += monomial;
+        size += std::abs(monomial);
+      }
+      const double error = size > 0.0 ? std::abs(value) / size : std::abs(value);
+      if (!(error <= worst.first)) worst = {error, r};
+    }
+  }
+  return worst;
 }
 
 }  // namespace
@@ -103,8 +228,34 @@ void CheckStartBelongs(const ParametricSystem& family, const FamilyStart& start,
     throw Error(ErrorCode::kInvalidInput,
                 where + ": the start names other parameters than the system");
   if (start.roots.rows() != family.n ||
-      start.multiplicity.size() != static_cast<std::size_t>(start.roots.cols()))
+      start.multiplicity.size() != static_cast<std::size_t>(start.roots.cols()) ||
+      start.parameters.size() != static_cast<std::size_t>(family.parameterCount()))
     throw Error(ErrorCode::kInvalidInput, where + ": the start's roots do not fit the system");
+  try {
+    CheckStartContents(start);
+  } catch (const Error& e) {
+    throw Error(ErrorCode::kInvalidInput, where + ": " + e.what());
+  }
+  // A member has at most as many isolated roots, with multiplicity, as the total degree; a start
+  // solve tracks at most that many paths. Monodromy's count of paths has no such bound.
+  const std::int64_t bezout = BezoutBound(family);
+  std::int64_t rootPaths = 0;
+  for (const std::int32_t m : start.multiplicity) rootPaths += m;
+  const bool startSolve = start.method == FamilyStart::Method::kStartSolve;
+  const std::int64_t claimed = startSolve ? start.pathCount : rootPaths;
+  if (claimed > bezout)
+    throw Error(ErrorCode::kInvalidInput,
+                where + ": the start claims " + std::to_string(claimed) +
+                    (startSolve ? " paths" : " roots with their multiplicities") +
+                    ", more than the " + std::to_string(bezout) + " of the system's total degree");
+  const auto [error, root] = WorstBackwardError(family, start);
+  if (!(error <= kStartRootBackwardError)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1e", error);
+    throw Error(ErrorCode::kInvalidInput,
+                where + ": " + RootName(root) + " is no root of the system at the start's p0 " +
+                    "(backward error " + text + "); were the roots or p0 edited?");
+  }
 }
 
 std::string FormatFamilyStart(const FamilyStart& start) {
@@ -149,12 +300,36 @@ void WriteFamilyStartFile(const FamilyStart& start, const std::string& path) {
   WriteFileAtomically(path, FormatFamilyStart(start), "start file");
 }
 
+// A start file is a regular file: a FIFO without a writer would block the read for ever, and a
+// folder reads as nothing.
 FamilyStart ReadFamilyStartFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(ErrorCode::kInvalidInput, path + ": cannot open the start file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseFamilyStart(text.str(), path);
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    throw Error(ErrorCode::kInvalidInput,
+                path + ": cannot open the start file: " + std::strerror(errno));
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    throw Error(ErrorCode::kInvalidInput,
+                path + ": cannot read the start file: it is " +
+                    (S_ISDIR(st.st_mode) ? "a folder" : "not a regular file"));
+  }
+  std::string text;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      const int error = errno;
+      close(fd);
+      throw Error(ErrorCode::kInvalidInput,
+                  path + ": cannot read the start file: " + std::strerror(error));
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(fd);
+  return ParseFamilyStart(text, path);
 }
 
 }  // namespace zormix

@@ -1,25 +1,25 @@
 // The start solve of a family and the parameter homotopy from it to each member: tracking,
 // then the finish of a solve (refinement, classification, certification).
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <exception>
-#include <memory>
 #include <new>
 #include <numbers>
 #include <thread>
 #include <utility>
 
-#include "base/parallel.h"
 #include "base/random.h"
 #include "base/text.h"
+#include "model/coefficient_range.h"
 #include "model/normal_form.h"
 #include "model/parametric_eval.h"
 #include "solve/family_layout.h"
 #include "solve/family_start.h"
 #include "solve/path_budget.h"
 #include "solve/stage_data.h"
+#include "solve/sweep_window.h"
 #include "tracker/routes/parameter_homotopy.h"
 #include "tracker/routes/singular_start.h"
 #include "zormix/error.h"
@@ -32,9 +32,20 @@ namespace {
 // Detours tried for one member: the first, and two more when the first lost paths.
 constexpr int kGammaAttempts = 3;
 
+// The seed of member k's fresh solve: a stream of its own, past every member's (-k - 1 <= -2;
+// stream 0 is p0's, stream k >= 1 member k's draws).
+std::uint64_t FreshSolveSeed(std::uint64_t seed, std::int64_t instance) {
+  return StreamSeed(seed, -instance - 1);
+}
+
 // Uniform on the unit circle: a detour that avoids the real half-line with probability one.
 Complex UnitDraw(RuntimeUniform& draws) {
   return std::polar(1.0, 2.0 * std::numbers::pi * draws.Next());
+}
+
+void ThrowIfInvalid(const SweepOptions& options) {
+  std::string why;
+  if (!options.Validate(&why)) throw Error(ErrorCode::kBadArgument, why);
 }
 
 int ThreadCount(int threads) {
@@ -50,9 +61,11 @@ std::int64_t StartPathCount(const FamilyStart& start) {
 }
 
 // The finish of a solve on the tracked end points, on one thread (members run side by side).
+// The path count is the start's, known before the finish (which warns of a route without paths).
 SolveResult FinishMember(const NormalForm& system, TrackingOutcome&& tracked, RuntimeUniform& draws,
-                         const SweepOptions& options) {
+                         const SweepOptions& options, std::int64_t pathCount) {
   SolveResult result;
+  result.pathCount = pathCount;
   result.n = system.scaled.n;
   for (const std::string& name : system.scaled.variableNames)
     result.variableNames.push_back(TrimTrailingBlanks(name));
@@ -77,12 +90,43 @@ std::int64_t LostPaths(const TrackingOutcome& tracked) {
   return counts.lost();
 }
 
+// The warnings a solve of the member gives about its system (the span of its coefficients).
+std::vector<std::string> MemberWarnings(const NormalForm& system) {
+  const std::vector<double>& scale = system.scaleExponents;
+  const bool scaled = std::any_of(scale.begin(), scale.end(), [](double s) { return s != 0.0; });
+  return SystemWarnings(system.scaled, scaled);
+}
+
+// Why the member must be solved fresh rather than from the start, before any tracking: "" when
+// it can be tracked. Coefficients that span more than double precision can follow lose the small
+// terms all along the detour, whatever its gamma.
+std::string FreshSolveBeforeTracking(const NormalForm& system) {
+  const double span = WidestCoefficientRange(system.scaled);
+  if (span <= kTrackableCoefficientRange) return {};
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "its coefficients span %.0f orders of magnitude, more than the parameter "
+                "homotopy can follow in double precision",
+                span);
+  return text;
+}
+
+// The member solved as SolveSystem solves it alone, on one thread, with a seed of its own.
+SolveResult SolveFresh(const ParametricSystem& family, std::span<const Complex> parameters,
+                       std::int64_t instance, const SweepOptions& options) {
+  SolveOptions fresh;
+  fresh.seed = FreshSolveSeed(*options.seed, instance);
+  fresh.threads = 1;
+  fresh.certify = options.certify;
+  fresh.maxPaths = options.maxPaths;
+  return SolveSystem(EvaluateParametric(family, parameters), fresh);
+}
+
 // Tracks the start roots to `parameters` with up to kGammaAttempts detours; the first attempt
 // without lost paths, or the one that lost the fewest.
 void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
-                    std::span<const Complex> parameters, RuntimeUniform& draws,
-                    const SweepOptions& options, MemberResult& member) {
-  const MemberLayout layout = LayoutAt(family, parameters);
+                    const MemberLayout& layout, std::span<const Complex> parameters,
+                    RuntimeUniform& draws, const SweepOptions& options, MemberResult& member) {
   const ColMajorMatrix<Complex> startPoints = ScaledPoints(start.roots, layout.system);
   TrackingOptions tracking;  // one thread: members of a sweep run side by side
   if (options.memberThreads > 0) {
@@ -108,10 +152,10 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
         layout.system.scaled, path, startPoints, start.multiplicity, draws, tracking, stepLimit);
     const double seconds = SecondsSince(begin);
     const std::int64_t lost = LostPaths(tracked);
+    member.gammaAttempts = attempt;
     if (attempt == 1 || lost < fewestLost) {
       fewestLost = lost;
       best = std::move(tracked);
-      member.gammaAttempts = attempt;
       member.result.timings.tracking = seconds;
     }
     if (fewestLost == 0) break;
@@ -126,9 +170,44 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
     }
   }
   const double trackingSeconds = member.result.timings.tracking;
-  member.result = FinishMember(layout.system, std::move(best), draws, options);
+  member.result =
+      FinishMember(layout.system, std::move(best), draws, options, StartPathCount(start));
   member.result.timings.tracking = trackingSeconds;
-  member.result.pathCount = StartPathCount(start);
+  const std::vector<std::string> warnings = MemberWarnings(layout.system);
+  member.result.warnings.insert(member.result.warnings.begin(), warnings.begin(), warnings.end());
+}
+
+// The member from the start, or solved fresh when the detours cannot follow it: its coefficients
+// span too much, or paths are still without a verdict after every detour and a fresh solve leaves
+// fewer so (a member a fresh solve solves is solved).
+void SolveFromStartOrFresh(const ParametricSystem& family, const FamilyStart& start,
+                           std::span<const Complex> parameters, RuntimeUniform& draws,
+                           const SweepOptions& options, MemberResult& member) {
+  const MemberLayout layout = LayoutAt(family, parameters);
+  member.freshSolve = FreshSolveBeforeTracking(layout.system);
+  if (!member.freshSolve.empty()) {
+    member.flagged = true;
+    member.gammaAttempts = 0;
+    member.result = SolveFresh(family, parameters, member.instance, options);
+    return;
+  }
+  TrackAndFinish(family, start, layout, parameters, draws, options, member);
+  const std::int64_t failed = member.result.classes.failed;
+  if (failed == 0) return;
+  SolveResult fresh;
+  try {
+    fresh = SolveFresh(family, parameters, member.instance, options);
+  } catch (const Error&) {  // more paths than options.maxPaths allows: the detours' result stands
+    return;
+  }
+  if (fresh.classes.failed >= failed) return;
+  member.flagged = true;
+  member.freshSolve = std::to_string(failed) + " of " + std::to_string(member.result.pathCount) +
+                      " paths from the start had no verdict after " +
+                      std::to_string(member.gammaAttempts) + " detours; a fresh solve left " +
+                      std::to_string(fresh.classes.failed);
+  fresh.timings.tracking += member.result.timings.tracking;
+  member.result = std::move(fresh);
 }
 
 }  // namespace
@@ -146,6 +225,7 @@ FamilyStart SolveFamilyStart(const ParametricSystem& family, const SweepOptions&
 
 FamilyStart SolveFamilyStartWith(const ParametricSystem& family, const SweepOptions& options,
                                  const StartMemberSolver& solve) {
+  ThrowIfInvalid(options);
   CheckFamilyShape(family, "family");
   FamilyStart start;
   start.seed = SweepSeed(options);
@@ -186,9 +266,11 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
   member.parameters.assign(parameters.begin(), parameters.end());
   try {
     EvaluateParametric(family, parameters);  // refuses values that give no valid system
+    SweepOptions seeded = options;
     const std::uint64_t seed = SweepSeed(options);
+    seeded.seed = seed;
     RuntimeUniform draws = StreamOf(seed, instance);
-    TrackAndFinish(family, start, parameters, draws, options, member);
+    SolveFromStartOrFresh(family, start, parameters, draws, seeded, member);
     member.result.seed = seed;
     member.solved = true;
   } catch (const Error& error) {
@@ -203,6 +285,7 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
 
 void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
                 const SweepOptions& options) {
+  ThrowIfInvalid(options);
   CheckStartBelongs(family, start, "the start");
   // A member's paths are weighed like a solve's; their time depends on the member count, so the
   // budget states none.
@@ -212,35 +295,36 @@ void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
 void SweepFamily(const ParametricSystem& family, const FamilyStart& start,
                  const std::vector<std::vector<Complex>>& members, const SweepOptions& options,
                  const std::function<void(MemberResult&&)>& onMember) {
+  std::size_t next = 0;
+  SweepFamily(
+      family, start,
+      [&]() -> std::optional<std::vector<Complex>> {
+        if (next == members.size()) return std::nullopt;
+        return members[next++];
+      },
+      options, onMember);
+}
+
+void SweepFamily(const ParametricSystem& family, const FamilyStart& start, const MemberSource& next,
+                 const SweepOptions& options, const std::function<void(MemberResult&&)>& onMember,
+                 std::int64_t firstInstance) {
+  if (firstInstance < 1)
+    throw Error(ErrorCode::kBadArgument,
+                "firstInstance = " + std::to_string(firstInstance) + ": instances count from 1");
   CheckSweep(family, start, options);
   SweepOptions fixed = options;
   fixed.seed = SweepSeed(options);  // one seed for all members, even when drawn
   fixed.memberThreads = 0;          // members run side by side, one thread each
-  const std::int64_t count = static_cast<std::int64_t>(members.size());
-  std::vector<MemberResult> slots(members.size());
-  std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[members.size()]);
-  for (std::int64_t k = 0; k < count; ++k) done[k] = false;
-  std::int64_t handedOn = 0;
-  const auto handOn = [&] {
-    while (handedOn < count && done[handedOn].load(std::memory_order_acquire)) {
-      onMember(std::move(slots[handedOn]));
-      slots[handedOn] = MemberResult{};
-      ++handedOn;
-    }
+  const int threads = ThreadCount(options.threads);
+  const auto solve = [&](const std::vector<Complex>& values, std::int64_t read) {
+    return SolveMember(family, start, values, firstInstance - 1 + read, fixed);
   };
-  const auto makeWorker = [&]() -> UnitFunction {
-    return [&](std::int64_t k) {
-      slots[k] = SolveMember(family, start, members[k], k + 1, fixed);
-      done[k].store(true, std::memory_order_release);
-    };
-  };
-  const auto poll = [&] {
-    handOn();
-    if (options.interrupted && options.interrupted())
-      throw Error(ErrorCode::kInterrupted, kInterruptedMessage);
-  };
-  RunUnitsInParallel(count, ThreadCount(options.threads), makeWorker, poll);
-  handOn();
+  if (threads == 1) {
+    SweepSerially(next, solve, options.interrupted, onMember);
+  } else {
+    MemberWindow window(threads, next, solve);
+    window.HandOnAll(options.interrupted, onMember);
+  }
 }
 
 }  // namespace zormix

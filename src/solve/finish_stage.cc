@@ -76,6 +76,7 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   // Taken over: the end points and their records move into the result, and classification and
   // the report must not find them still held (16 n bytes per path).
   const std::unique_ptr<TrackedData> owned = std::make_unique<TrackedData>(std::move(paths.data()));
+  paths = TrackedPaths(nullptr);  // taken: a second Finish of it is refused, not run on nothing
   TrackedData& tracked = *owned;
   const NormalForm& system = tracked.target.data().system;
   SolveResult result = PathCountResult(tracked.start);

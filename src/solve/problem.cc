@@ -7,6 +7,7 @@
 #include "model/check_system.h"
 #include "model/coefficient_range.h"
 #include "solve/stage_data.h"
+#include "zormix/error.h"
 
 namespace zormix {
 namespace {
@@ -33,17 +34,28 @@ std::shared_ptr<const ProblemData> MakeProblemData(const PolySystem& input) {
 
 }  // namespace
 
+void ThrowMovedFrom(const char* what) {
+  throw Error(ErrorCode::kBadArgument,
+              std::string("this ") + what +
+                  " was moved from (or Finish took its paths): it holds nothing to use");
+}
+
 Problem::Problem(const PolySystem& system) : data_(MakeProblemData(system)) {}
 
-int Problem::n() const { return data_->system.scaled.n; }
-const std::vector<std::string>& Problem::variableNames() const { return data_->variableNames; }
-const std::vector<std::string>& Problem::warnings() const { return data_->warnings; }
+const ProblemData& Problem::data() const {
+  if (!data_) ThrowMovedFrom("Problem");
+  return *data_;
+}
+
+int Problem::n() const { return data().system.scaled.n; }
+const std::vector<std::string>& Problem::variableNames() const { return data().variableNames; }
+const std::vector<std::string>& Problem::warnings() const { return data().warnings; }
 
 // The normal form orders equations by term count and terms by exponent alone, so two systems with
 // the same supports have the same term numbering and the same constant terms completed.
 bool Problem::SameSupports(const Problem& other) const {
-  const NormalForm& a = data_->system;
-  const NormalForm& b = other.data_->system;
+  const NormalForm& a = data().system;
+  const NormalForm& b = other.data().system;
   return a.scaled.n == b.scaled.n && a.scaled.termCount == b.scaled.termCount &&
          a.scaled.exponents == b.scaled.exponents && a.constantAdded == b.constantAdded;
 }

@@ -100,6 +100,9 @@ SolveOptions WithRestoredPaths(const SolveOptions& options, const Checkpoint* ch
 TrackedPaths TrackWith(const StartSystem& start, const Problem& target, const SolveOptions& options,
                        const UnitRunner& units, bool firstTrackingOnly = false);
 
+// Throws Error kBadArgument: `what` (a stage object) was moved from or its data taken.
+[[noreturn]] void ThrowMovedFrom(const char* what);
+
 // The result of a start made with mixedVolumeOnly: counts only, nothing tracked.
 SolveResult PathCountResult(const StartSystem& start);
 

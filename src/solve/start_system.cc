@@ -96,10 +96,15 @@ StartSystem MakeStartSystem(const Problem& problem, const SolveOptions& options)
   return MakeStartSystemWith(problem, options, ChooseSeed(options), BranchRunner());
 }
 
-Route StartSystem::route() const { return data_->route; }
-std::uint64_t StartSystem::seed() const { return data_->seed; }
-std::int64_t StartSystem::pathCount() const { return data_->pathCount; }
-std::int64_t StartSystem::cellCount() const { return data_->cellCount; }
-bool StartSystem::trackable() const { return data_->trackable; }
+const StartData& StartSystem::data() const {
+  if (!data_) ThrowMovedFrom("StartSystem");
+  return *data_;
+}
+
+Route StartSystem::route() const { return data().route; }
+std::uint64_t StartSystem::seed() const { return data().seed; }
+std::int64_t StartSystem::pathCount() const { return data().pathCount; }
+std::int64_t StartSystem::cellCount() const { return data().cellCount; }
+bool StartSystem::trackable() const { return data().trackable; }
 
 }  // namespace zormix

@@ -109,7 +109,17 @@ TrackedPaths::TrackedPaths(TrackedPaths&&) noexcept = default;
 TrackedPaths& TrackedPaths::operator=(TrackedPaths&&) noexcept = default;
 TrackedPaths::~TrackedPaths() = default;
 
-std::int64_t TrackedPaths::pathCount() const { return data_->start.pathCount(); }
-std::int64_t TrackedPaths::endPointCount() const { return data_->tracking.counts.endPoints; }
+TrackedData& TrackedPaths::data() {
+  if (!data_) ThrowMovedFrom("TrackedPaths");
+  return *data_;
+}
+
+const TrackedData& TrackedPaths::data() const {
+  if (!data_) ThrowMovedFrom("TrackedPaths");
+  return *data_;
+}
+
+std::int64_t TrackedPaths::pathCount() const { return data().start.pathCount(); }
+std::int64_t TrackedPaths::endPointCount() const { return data().tracking.counts.endPoints; }
 
 }  // namespace zormix

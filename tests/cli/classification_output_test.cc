@@ -89,7 +89,7 @@ void ExpectAccounted(const nlohmann::json& j) {
   EXPECT_EQ(j["lost_paths"].size(), j["failed_count"].get<std::size_t>());
   EXPECT_EQ(j["lost_path_count"], j["failed_count"]);
   EXPECT_EQ(j["at_infinity_paths"].size(), j["at_infinity_count"].get<std::size_t>());
-  EXPECT_EQ(j["schema_version"], 4);
+  EXPECT_EQ(j["schema_version"], 5);
 }
 
 TEST_F(ClassificationOutputTest, CountsAccountForEveryPath) {

@@ -28,6 +28,11 @@ struct Outcome {
   std::string err;
 };
 
+// The address space of a rank meant to fail: room for MPI and the command to start (about 62 MB
+// with the MPI libraries), none for a thread's stack. Below it the rank fails before it joins the
+// job, and rank 0 cannot name it.
+constexpr const char* kRankTwoLimit = "ulimit -v 64000";
+
 class ClusterTest : public testing::TempDirTest {
  protected:
   // Runs `command` in the test's folder; a job that hangs is ended after 5 minutes.
@@ -141,15 +146,15 @@ TEST_F(ClusterTest, AJobResumesFromACheckpoint) {
   EXPECT_EQ(Slurp("ck").size(), full.size());
 }
 
-// Rank 2 cannot start a thread in 60 MB of address space: rank 0 names it and ends the job
+// Rank 2 cannot start a thread in 64 MB of address space: rank 0 names it and ends the job
 // instead of waiting for its branches of the mixed-cell search (polyhedral route) or its paths
 // (total-degree route, no cells).
 TEST_F(ClusterTest, AFailingRankEndsTheJobWithAMessageFromRankZero) {
   WriteSystemFile(testing::Cyclic(6), (dir_ / "PS.num").string());
   for (const std::string route : {"polyhedral", "total-degree"}) {
     const std::string args = "--seed 25 -q -o job.roots -r " + route;
-    const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c 'ulimit -v 60000; exec " +
-                              Zormix(args) + "'");
+    const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c '" + kRankTwoLimit +
+                              "; exec " + Zormix(args) + "'");
     EXPECT_NE(job.code, 0) << route;
     EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 failed: ")) << route;
     EXPECT_FALSE(fs::exists(dir_ / "job.roots")) << route;
@@ -218,8 +223,8 @@ TEST_F(ClusterSweepTest, StartSolveOverRanksWritesTheStartOfOneProcess) {
 
 TEST_F(ClusterSweepTest, AFailingRankEndsTheSweepWithAMessageFromRankZero) {
   const std::string args = "sweep robot.txt values.txt --seed 32 -q --json job.jsonl";
-  const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c 'ulimit -v 60000; exec " +
-                            Zormix(args) + "'");
+  const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c '" + kRankTwoLimit +
+                            "; exec " + Zormix(args) + "'");
   EXPECT_NE(job.code, 0);
   EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 failed: "));
   // Whatever was written are whole records.

@@ -39,4 +39,34 @@ function e2e_parameters()
                 'zormix:outOfMemory', 'more than the 3 paths allowed');
   e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [5 2], 'start', S, ...
                 'maxPaths', 3), 'zormix:outOfMemory', 'more than the 3 paths allowed');
+
+  % The fields of a start are what is used: an edit that keeps it a start of F takes effect
+  % (the roots in another order), one that cannot be right is refused, none is ignored.
+  T = S;
+  T.roots = T.roots(:, [3 1 4 2]);
+  [R3, info3] = zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [5 2], 'start', T, 'seed', 3);
+  assert(info3.nroots == 4 && min(sum(abs(R3{1} - expected(:, 1)), 1)) < 1e-10, 'reordered start');
+  edits = {@(T) setfield(T, 'roots', T.roots + 1), 'is no root of the system'; ...
+           @(T) setfield(T, 'p0', 0 * T.p0), 'is no root of the system'; ...
+           @(T) setfield(T, 'roots', T.roots(:, [1 1 3 4])), 'are the same point'; ...
+           @(T) setfield(T, 'npaths', 1e12), 'more than the 4'; ...
+           @(T) setfield(T, 'parameters', {'b', 'a'}), 'other parameters'};
+  for k = 1:size(edits, 1)
+    e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [5 2], ...
+                  'start', edits{k, 1}(S)), 'zormix:invalidInput', edits{k, 2});
+  end
+  e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'b'}, 'values', [5 2], 'start', ...
+                setfield(S, 'multiplicity', [1 0 1 1])), 'zormix:badArgument', 'at least 1');
+  % 'values' and 'start' belong to a family; a parameter named twice is blamed on 'parameters'.
+  e2e_expect_id(@() zormix_solve(F, 'values', [5 2]), 'zormix:badArgument', 'give option ''parameters''');
+  e2e_expect_id(@() zormix_solve(F, 'start', S), 'zormix:badArgument', 'give option ''parameters''');
+  e2e_expect_id(@() zormix_solve(F, 'parameters', {'a', 'a'}), 'zormix:invalidInput', ...
+                'option ''parameters''');
+  % Names are not cut to 20 characters, where two names could become one.
+  long = {'abcdefghijklmnopqrstu1', 'abcdefghijklmnopqrstu2'};
+  e2e_expect_id(@() zormix_solve_mex([1 0; 0 1], [1 1], [1 1], long, struct()), ...
+                'zormix:badArgument', 'longer than the 20 characters');
+  e2e_expect_id(@() zormix_write_psnum('d.num', [1 0; 0 1], [1 1], [1 1], {'x', ' x'}), ...
+                'zormix:badArgument', 'twice');
+  assert(~exist('d.num', 'file'), 'a refused system was written');
 end

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +13,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/parameter_values.h"
 #include "io/reader.h"
 #include "solve/checkpoint.h"
 #include "zormix/error.h"
 #include "zormix/io.h"
+#include "zormix/parametric.h"
 #include "zormix/solve.h"
+#include "zormix/sweep.h"
 
 namespace zormix::fuzz {
 namespace {
@@ -54,6 +58,8 @@ bool SmallEnoughToSolve(const PolySystem& s) {
   }
   return true;
 }
+
+constexpr int kMaxValuesPerLine = 4;
 
 constexpr int kCheckpointVariables = 2;
 constexpr std::int64_t kCheckpointPaths = 4;
@@ -181,7 +187,59 @@ void SolveTarget(const std::uint8_t* data, std::size_t size) {
   }
 }
 
+void ValuesTarget(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;
+  const int count = 1 + data[0] % kMaxValuesPerLine;
+  const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::vector<std::vector<Complex>> members;
+  try {
+    members = cli::ParseParameterValues(text, "values", count);
+  } catch (const Error&) {
+    return;
+  }
+  std::string written;
+  for (const std::vector<Complex>& member : members) {
+    if (static_cast<int>(member.size()) != count)
+      Violated("a line holds one value per parameter", text.data());
+    for (const Complex& z : member) {
+      if (!std::isfinite(z.real()) || !std::isfinite(z.imag()))
+        Violated("accepted values are finite", std::string(text));
+      char pair[96];
+      std::snprintf(pair, sizeof pair, "(%.17g, %.17g) ", z.real(), z.imag());
+      written += pair;
+    }
+    written += "\n";
+  }
+  const std::vector<std::vector<Complex>> again =
+      cli::ParseParameterValues(written, "again", count);
+  if (again != members) Violated("values written as pairs read back the same", written);
+}
+
+void StartTarget(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  FamilyStart start;
+  try {
+    start = ParseFamilyStart(text, "start");
+  } catch (const Error&) {
+    return;
+  }
+  const FamilyStart again = ParseFamilyStart(FormatFamilyStart(start), "again");
+  if (again.systemHash != start.systemHash || again.parameters != start.parameters ||
+      again.roots.storage() != start.roots.storage() || again.multiplicity != start.multiplicity ||
+      again.pathCount != start.pathCount || again.seed != start.seed)
+    Violated("an accepted start reads back the same", FormatFamilyStart(start));
+  // Against a family of its shape or not: accepted or refused, never a crash.
+  static const ParametricSystem family =
+      ParseParametricText("variables x, y;\nparameters a, b;\nx^2 - a;\ny^2 - b;\n", "family");
+  try {
+    CheckStartBelongs(family, start, "start");
+  } catch (const Error&) {
+  }
+}
+
 Target TargetNamed(const std::string& name) {
+  if (name == "values") return ValuesTarget;
+  if (name == "start") return StartTarget;
   if (name == "ps_num") return PsNumTarget;
   if (name == "text") return TextTarget;
   if (name == "solve") return SolveTarget;

@@ -24,6 +24,14 @@ void SolveTarget(const std::uint8_t* data, std::size_t size);
 // must restore the same paths.
 void CheckpointTarget(const std::uint8_t* data, std::size_t size);
 
+// The values of a sweep (`zormix sweep FAMILY VALUES`); the first byte picks 1 to 4 values per
+// line. What it accepts is finite, one value per parameter, and reads back the same written as
+// pairs.
+void ValuesTarget(const std::uint8_t* data, std::size_t size);
+// The start-file reader; an accepted start is written back and must read back the same, and is
+// then checked against a small family (refused or accepted, never a crash).
+void StartTarget(const std::uint8_t* data, std::size_t size);
+
 // The target of a name as used in tests/fuzz/regressions/<name>/; null for an unknown name.
 using Target = void (*)(const std::uint8_t*, std::size_t);
 Target TargetNamed(const std::string& name);

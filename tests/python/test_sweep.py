@@ -137,7 +137,7 @@ CHILD = textwrap.dedent("""
     except KeyboardInterrupt as error:
         first = [r.instance for r in error.results] == list(range(1, len(error.results) + 1))
         print("caught", type(error).__name__, error.id, len(error.results) > 0 and first,
-              flush=True)
+              str(error).replace(" ", "_"), flush=True)
     print("after", len(zormix.sweep(family, None, [[0.1, 0.2]], seed=1)[0].regular), flush=True)
 """)
 
@@ -145,7 +145,8 @@ CHILD = textwrap.dedent("""
 def test_ctrl_c_stops_a_sweep_and_the_interpreter_goes_on():
     caught, after, latency = interrupt_child(CHILD, str(FAMILIES / "dense_quadrics.txt"))
     # The members finished before Ctrl-C come with it, in order from the first.
-    assert caught == ["caught", "Interrupted", "zormix:interrupted", "True"]
+    assert caught == ["caught", "Interrupted", "zormix:interrupted", "True",
+                      "the_sweep_was_interrupted"]
     assert after == ["after", "16"]
     assert latency < 1.0
 

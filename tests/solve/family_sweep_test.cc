@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -238,12 +239,136 @@ TEST(FamilySweep, DetourThatLosesPathsIsFlaggedAndTrackedAgain) {
   EXPECT_LT(Mismatch(RegularRoots(plain[1].result), RegularRoots(guarded[1].result)), 1e-8);
   EXPECT_FALSE(plain[1].flagged);
   EXPECT_EQ(plain[1].gammaAttempts, 1);
-  // Never repaired: the first of the equally bad detours is kept, and its paths are counted.
+  // No detour repairs member 1: after all three it is solved fresh, as a solve of it alone.
   ASSERT_TRUE(guarded[0].solved) << guarded[0].error;
   EXPECT_TRUE(guarded[0].flagged);
-  EXPECT_EQ(guarded[0].gammaAttempts, 1);
-  EXPECT_EQ(guarded[0].result.classes.failed, 6);
+  EXPECT_EQ(guarded[0].gammaAttempts, 3);
+  EXPECT_THAT(guarded[0].freshSolve, HasSubstr("6 of 6 paths from the start had no verdict"));
+  EXPECT_EQ(guarded[0].result.classes.failed, 0);
+  EXPECT_EQ(guarded[0].result.classes.regular, 6);
+  EXPECT_LT(Mismatch(RegularRoots(plain[0].result), RegularRoots(guarded[0].result)), 1e-8);
   ExpectExactAccounting(guarded[0]);
+}
+
+// Members far from p0 in scale: x^2 = a and y^2 = a for a from 1e-300 to 1e308 have four regular
+// roots each, as a fresh solve finds them (the detours from p0 lose them all below 1e-20 and
+// above 1e300); a member whose coefficients span more than double precision can follow has the
+// fresh solve's verdicts and its warning.
+TEST(FamilySweep, ExtremeMembersGetWhatAFreshSolveGets) {
+  const ParametricSystem squares =
+      ParseParametricText("variables x, y;\nparameters a;\nx^2 - a;\ny^2 - a;\n", "squares");
+  const FamilyStart start = SolveFamilyStart(squares, Seeded(1, 1));
+  const auto members = Sweep(squares, start, {{1e-300}, {1e-20}, {4.0}, {1e308}}, Seeded(1, 2));
+  for (const MemberResult& m : members) {
+    ASSERT_TRUE(m.solved) << m.error;
+    EXPECT_EQ(m.result.classes.regular, 4) << "a = " << m.parameters[0];
+    EXPECT_EQ(m.result.classes.failed, 0) << "a = " << m.parameters[0];
+  }
+  EXPECT_TRUE(members[2].freshSolve.empty());
+  EXPECT_EQ(members[2].gammaAttempts, 1);
+
+  // x^2 + a x + 1 at a = 1e40: (a x)^2 / (x^2 * 1) = 1e80 whatever the units, a span of 40
+  // orders of magnitude that no scaling removes.
+  const ParametricSystem wide =
+      ParseParametricText("variables x, y;\nparameters a;\nx^2 + a*x + 1;\ny^2 - a;\n", "wide");
+  const FamilyStart wideStart = SolveFamilyStart(wide, Seeded(1, 1));
+  const std::vector<Complex> far = {1e40};
+  const MemberResult member = Sweep(wide, wideStart, {far}, Seeded(1, 1))[0];
+  SolveOptions alone;
+  alone.seed = 1;
+  const SolveResult fresh = SolveSystem(EvaluateParametric(wide, far), alone);
+  ASSERT_TRUE(member.solved) << member.error;
+  EXPECT_THAT(member.freshSolve, HasSubstr("span 40 orders of magnitude"));
+  EXPECT_EQ(member.gammaAttempts, 0);
+  // Such a solve's verdicts depend on its draws (the warning says so): its route, paths and
+  // warning are those of a solve of the member alone.
+  EXPECT_EQ(member.result.route, fresh.route);
+  EXPECT_EQ(member.result.pathCount, fresh.pathCount);
+  ExpectExactAccounting(member);
+  ASSERT_FALSE(fresh.warnings.empty());
+  EXPECT_THAT(member.result.warnings, ::testing::Contains(fresh.warnings[0]));
+}
+
+// A start file edited by hand, or damaged, is refused naming what is wrong: by the reader alone,
+// or against its family (paths it cannot have, roots that are not the family's at p0).
+TEST(FamilySweep, StartFilesThatCannotBeRightAreRefused) {
+  const ParametricSystem robot = ParseParametricText(kPlanarRobot, "robot");
+  const FamilyStart start = SolveFamilyStart(robot, Seeded(3, 1));
+  const nlohmann::json good = nlohmann::json::parse(FormatFamilyStart(start));
+  const struct {
+    void (*edit)(nlohmann::json&);
+    const char* message;
+  } cases[] = {
+      {[](nlohmann::json& j) { j["roots"][1]["multiplicity"] = 0; }, "root 2 has multiplicity 0"},
+      {[](nlohmann::json& j) { j["roots"][0]["multiplicity"] = -5; }, "root 1 has multiplicity -5"},
+      {[](nlohmann::json& j) { j["start_paths"] = 3; }, "fewer than the paths"},
+      {[](nlohmann::json& j) { j["roots"][2] = j["roots"][0]; }, "root 1 and root 3 are the same"},
+      {[](nlohmann::json& j) { j["route"] = "sideways"; }, "\"sideways\" is not one"},
+      {[](nlohmann::json& j) { j["start_paths"] = 1000000000000; }, "more than the 16"},
+      {[](nlohmann::json& j) {
+         for (auto& p : j["p0"]) p = nlohmann::json::array({0.0, 0.0});
+       },
+       "is no root of the system at the start's p0"},
+  };
+  for (const auto& c : cases) {
+    nlohmann::json edited = good;
+    c.edit(edited);
+    try {
+      const FamilyStart read = ParseFamilyStart(edited.dump(), "s.json");
+      CheckStartBelongs(robot, read, "s.json");
+      ADD_FAILURE() << "accepted: " << c.message;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.code(), ErrorCode::kInvalidInput);
+      EXPECT_THAT(error.what(), HasSubstr(c.message));
+      EXPECT_THAT(error.what(), HasSubstr("s.json"));
+    }
+  }
+  EXPECT_NO_THROW(CheckStartBelongs(robot, ParseFamilyStart(good.dump(), "s.json"), "s.json"));
+}
+
+// The sweep reads its members as threads become free: never more than four per thread are read
+// and not yet handed on, however many there are, and the results are those of a list.
+TEST(FamilySweep, MembersStreamThroughAWindowOfFourPerThread) {
+  const ParametricSystem family = ParseParametricText("parameters a;\nx^2 - a;\n", "root");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(2, 1));
+  constexpr std::int64_t kMembers = 200;
+  for (const int threads : {1, 3}) {
+    std::int64_t read = 0, handedOn = 0, mostAhead = 0;
+    const MemberSource next = [&]() -> std::optional<std::vector<Complex>> {
+      if (read == kMembers) return std::nullopt;
+      mostAhead = std::max(mostAhead, ++read - handedOn);
+      return std::vector<Complex>{Complex(1.0 + static_cast<double>(read), 0.5)};
+    };
+    SweepFamily(family, start, next, Seeded(2, threads), [&](MemberResult&& m) {
+      ++handedOn;
+      EXPECT_EQ(m.instance, handedOn);
+      ASSERT_TRUE(m.solved) << m.error;
+      EXPECT_NEAR(std::abs(m.result.roots(0, 0) * m.result.roots(0, 0) - m.parameters[0]), 0.0,
+                  1e-12 * static_cast<double>(m.instance));
+    });
+    EXPECT_EQ(handedOn, kMembers);
+    EXPECT_LE(mostAhead, 4 * threads) << threads << " threads";
+  }
+}
+
+TEST(FamilySweep, AStopSaysTheSweepWasInterrupted) {
+  const ParametricSystem family = ParseParametricText("parameters a;\nx^2 - a;\n", "root");
+  const FamilyStart start = SolveFamilyStart(family, Seeded(2, 1));
+  for (const int threads : {1, 2}) {
+    SweepOptions options = Seeded(2, threads);
+    std::int64_t handedOn = 0;
+    options.interrupted = [&] { return handedOn >= 3; };
+    try {
+      SweepFamily(family, start, std::vector<std::vector<Complex>>(100, {Complex(2.0)}), options,
+                  [&](MemberResult&&) { ++handedOn; });
+      ADD_FAILURE() << "not interrupted";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.code(), ErrorCode::kInterrupted);
+      EXPECT_STREQ(e.what(), "the sweep was interrupted");
+    }
+    EXPECT_GE(handedOn, 3);
+    EXPECT_LT(handedOn, 100);
+  }
 }
 
 std::string ReadExample(const std::string& name) {

@@ -5,13 +5,19 @@
 
 #include <new>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "frontend/front_end.h"
+#include "io/reader.h"
 #include "solve/wire.h"
 #include "support/systems.h"
+#include "zormix/parametric.h"
 #include "zormix/solve.h"
+#include "zormix/sweep.h"
 
 namespace zormix {
 namespace {
@@ -37,6 +43,21 @@ TEST(SolveOptionsTest, EachRuleRefusesItsCaseAndTheSolveThrowsBadArgument) {
        },
        "writes no report"},
       {[](SolveOptions& o) { o.reportPath = o.checkpointPath = "same"; }, "same file"},
+      {[](SolveOptions& o) { o.maxPaths = 0; }, "maxPaths = 0"},
+      {[](SolveOptions& o) { o.maxPaths = -5; }, "maxPaths = -5"},
+      {[](SolveOptions& o) { o.route = static_cast<Route>(7); }, "route 7"},
+      {[](SolveOptions& o) { o.checkpointPath = "-"; }, "checkpointPath '-'"},
+      {[](SolveOptions& o) { o.reportPath = std::string("r\0.roots", 8); }, "NUL"},
+      {[](SolveOptions& o) {
+         o.mixedVolumeOnly = true;
+         o.certify = true;
+       },
+       "no root to certify"},
+      {[](SolveOptions& o) {
+         o.mixedVolumeOnly = true;
+         o.checkpointPath = "ck";
+       },
+       "no path to keep"},
   };
   for (const Case& c : cases) {
     SolveOptions options;
@@ -59,6 +80,45 @@ TEST(SolveOptionsTest, EachRuleRefusesItsCaseAndTheSolveThrowsBadArgument) {
   EXPECT_TRUE(bounds.Validate());
   bounds.threads = 0;
   EXPECT_TRUE(bounds.Validate());
+}
+
+TEST(SweepOptionsTest, EachRuleRefusesItsCaseAndTheSweepThrowsBadArgument) {
+  const ParametricSystem family = ParseParametricText("parameters a;\nx^2 - a;\n", "f");
+  for (const auto& [breakRule, reason] :
+       std::vector<std::pair<void (*)(SweepOptions&), const char*>>{
+           {[](SweepOptions& o) { o.threads = -3; }, "threads = -3"},
+           {[](SweepOptions& o) { o.maxPaths = 0; }, "maxPaths = 0"},
+           {[](SweepOptions& o) { o.startRoute = static_cast<Route>(2); }, "startRoute 2"}}) {
+    SweepOptions options;
+    options.seed = 1;
+    EXPECT_TRUE(options.Validate());
+    breakRule(options);
+    std::string why;
+    EXPECT_FALSE(options.Validate(&why));
+    EXPECT_THAT(why, HasSubstr(reason));
+    try {
+      SolveFamilyStart(family, options);
+      ADD_FAILURE() << "solved with " << reason;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.code(), ErrorCode::kBadArgument) << reason;
+    }
+  }
+}
+
+// Two variables of one name are one unknown to whoever reads the roots: refused by every reader
+// and by the solve itself.
+TEST(SolveOptionsTest, DuplicateVariableNamesAreRefused) {
+  PolySystem twice = testing::CircleAndLine();
+  twice.variableNames[1] = twice.variableNames[0];
+  try {
+    SolveSystem(twice, SolveOptions{});
+    ADD_FAILURE() << "solved with two variables named alike";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.code(), ErrorCode::kInvalidInput);
+    EXPECT_THAT(error.what(), HasSubstr("variables 1 and 2 are both named"));
+  }
+  std::istringstream psnum("2\n2\n2 0 1.0 0.0\n0 0 -1.0 0.0\n2\n1 0 1.0 0.0\n0 1 -1.0 0.0\nx\nx\n");
+  EXPECT_THROW(ReadSystem(psnum, "PS.num"), Error);
 }
 
 // Every field that is data makes the trip with a value unlike its default; the callbacks and the

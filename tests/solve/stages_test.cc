@@ -107,5 +107,37 @@ TEST(StagesTest, TrackRefusesWhatItCannotTrack) {
   EXPECT_THROW(Track(counted, problem, options), Error);
 }
 
+// A stage object moved from, or paths that Finish has taken, throw kBadArgument when used again,
+// instead of reading freed memory.
+TEST(StagesTest, MovedFromObjectsThrowBadArgument) {
+  const SolveOptions options = Seeded(Route::kPolyhedral);
+  Problem problem(CircleAndLine(-2.0, 1.0));
+  const StartSystem start = MakeStartSystem(problem, options);
+  TrackedPaths paths = Track(start, problem, options);
+  const SolveResult result = Finish(std::move(paths), options);
+  EXPECT_EQ(result.rootCount, 2);
+  const auto expectBadArgument = [](auto&& use, const char* what) {
+    try {
+      use();
+      ADD_FAILURE() << what << " was used";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.code(), ErrorCode::kBadArgument) << what;
+    }
+  };
+  expectBadArgument([&] { Finish(std::move(paths), options); }, "Finish twice");
+  expectBadArgument([&] { return paths.pathCount(); }, "pathCount after Finish");
+  TrackedPaths tracked = Track(start, problem, options);
+  TrackedPaths moved = std::move(tracked);
+  EXPECT_EQ(moved.pathCount(), 2);
+  expectBadArgument([&] { return tracked.pathCount(); }, "pathCount after a move");
+  const Problem kept = std::move(problem);
+  expectBadArgument([&] { return problem.n(); }, "a moved-from problem");
+  expectBadArgument([&] { return Track(start, problem, options); }, "tracking to it");
+  StartSystem startCopy = start;
+  const StartSystem startMoved = std::move(startCopy);
+  expectBadArgument([&] { return startCopy.pathCount(); }, "a moved-from start");
+  EXPECT_EQ(kept.n(), 2);
+}
+
 }  // namespace
 }  // namespace zormix
