@@ -110,6 +110,17 @@ std::optional<PointVerdict> OnSetAhead(EndPointEvidence& e) {
   return v;
 }
 
+// The end game found the point's path on a cycle of w >= 2 loops around the target (its winding
+// number): w paths reach the limit, which is then a multiple root (at a regular root the path is
+// analytic in t, of winding number 1). Newton's test, where it passes there, was shown a point so
+// close to the root that its first step lies at the floor (x^2, y^2 + x - 1: the end game's
+// point 3e-22 from the double root (0, 1), whose Newton step x / 2 lies below the floor in the
+// point's units); only the interval proof, above, outweighs the cycle.
+std::optional<PointVerdict> EndGameCycle(EndPointEvidence& e) {
+  if (e.windingNumber() < 2 || !e.RegularCandidacy().candidate) return std::nullopt;
+  return Verdict(e, PointClass::kSingular, PointRule::kEndGameCycle);
+}
+
 // Newton's method converges quadratically from the point (in long double or double-double) to a
 // limit that keeps its condition: a regular candidate, at that limit.
 std::optional<PointVerdict> Converged(EndPointEvidence& e) {
@@ -139,6 +150,7 @@ const std::vector<std::pair<PointRule, PointRuleFunction>>& PointRules() {
       {PointRule::kOnSetBySlices, OnSetBySlices},
       {PointRule::kOnSetInSubspace, OnSetInSubspace},
       {PointRule::kOnSetAhead, OnSetAhead},
+      {PointRule::kEndGameCycle, EndGameCycle},
       {PointRule::kConverged, Converged},
       {PointRule::kNoRegularEvidence, NoRegularEvidence},
   };

@@ -28,6 +28,7 @@ enum class PointRule : std::uint8_t {
   kOnSetBySlices,             // the local dimension test finds a set
   kOnSetInSubspace,           // a set in a coordinate subspace through the point
   kOnSetAhead,                // an unconverged point on its way to a set in a subspace
+  kEndGameCycle,              // the end game reached the point on a cycle: a multiple root
   kConverged,                 // Newton's method converges quadratically to a regular root
   kNoRegularEvidence,         // none of the above: singular
   // Given after the rules above, by the points around (grouping.h):

@@ -118,12 +118,15 @@ TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
     SCOPED_TRACE(distance);
     const Classification alone = Classify(s, EndPoints(2, {{1.0 + distance, 2.0}}));
     EXPECT_EQ(alone.status[0], RootStatus::kSingular);
+    EXPECT_EQ(alone.pointRule[0], PointRule::kNoRegularEvidence);
+    EXPECT_EQ(alone.rootRule[0], RootRule::kLoneWithoutCycle);
     EXPECT_EQ(alone.counts.singular, 0);
     EXPECT_EQ(alone.counts.failed, 1);
     const Classification pair =
         Classify(s, EndPoints(2, {{1.0 + distance, 2.0}, {1.0 - distance, 2.0}}));
     EXPECT_EQ(pair.counts.singular, 1);
     EXPECT_EQ(pair.counts.singularEndPoints, 2);
+    EXPECT_EQ(pair.rootRule[1], RootRule::kSharedOrSingular);
   }
 }
 
@@ -287,6 +290,9 @@ TEST(Verdicts, EndPointsOnALineAreOnAOneDimensionalSet) {
   const Classification c = Classify(s, r);
   ExpectAccounted(c, r);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.pointRule[0], PointRule::kOnSetBySlices);
+  EXPECT_EQ(c.rootRule[0], RootRule::kOnASet);
+  EXPECT_EQ(c.rootRule[1], RootRule::kAloneAtItsRoot);
   EXPECT_EQ(c.status[2], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.localDimension[0], 1);
   EXPECT_EQ(c.localDimension[2], 1);
@@ -660,6 +666,7 @@ TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
   r.records[0] = Approached();
   const Classification c = Classify(s, r);
   ASSERT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.pointRule[0], PointRule::kOnSetInSubspace);
   EXPECT_EQ(c.localDimension[0], 1);
   ASSERT_EQ(c.accurateValues.size(), 1u);
   const std::vector<Complex>& p = c.accurateValues[0].second;
@@ -667,7 +674,7 @@ TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
   EXPECT_LT(std::abs(2.0 * p[1] + p[3] + 1.0), 1e-12);
   EXPECT_LT(std::abs(p[1] - b), 1e-2);
   r.records[0] = PathRecord{};
-  EXPECT_EQ(Classify(s, r).status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(Classify(s, r).pointRule[0], PointRule::kOnSetAhead);
 }
 
 // Three paths reach (0, 0, -1/2, 0) by the end game's loops (winding number 4); the fourth was
@@ -722,6 +729,7 @@ TEST(SubspaceSets, EndPointAtAnEndPointOnASetIsOnIt) {
   const Classification c = Classify(s, EndPoints(6, {hiding, showing}));
   EXPECT_EQ(c.status[1], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.pointRule[0], PointRule::kAtAPointOnASet);
   EXPECT_EQ(c.localDimension[0], c.localDimension[1]);
   EXPECT_EQ(c.counts.regular, 0);
 }
