@@ -68,6 +68,8 @@ const char* PathStatusName(PathStatus status) {
       return "polished";
     case PathStatus::kEndGame:
       return "end_game";
+    case PathStatus::kSharedSimpleRoot:
+      return "shared_simple_root";
   }
   return "unknown";
 }

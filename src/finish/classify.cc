@@ -37,6 +37,9 @@ std::vector<PointVerdict> DecidePoints(const NormalForm& normalized, const Solve
   return points;
 }
 
+std::int64_t ColumnOf(std::int64_t k) { return k; }
+std::int64_t ColumnOf(const DroppedEndPoint& d) { return d.column; }
+
 // Whether root k is real with the value classification leaves it (its accurate value, when
 // classification computed one: a regular root refined in double-double is real although double
 // left it 1e-6 off the real axis), as TakeClassification will flag it.
@@ -53,7 +56,9 @@ RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
   RootClassCounts counts;
   for (std::size_t k = 0; k < c.status.size(); ++k) {
     const auto column = static_cast<std::int64_t>(k);
-    if (std::binary_search(c.unresolved.begin(), c.unresolved.end(), column)) {
+    if (std::binary_search(
+            c.dropped.begin(), c.dropped.end(), column,
+            [](const auto& a, const auto& b) { return ColumnOf(a) < ColumnOf(b); })) {
       ++counts.failed;
       continue;
     }
@@ -77,12 +82,49 @@ RootClassCounts CountPaths(const Classification& c, const SolveResult& r) {
   return counts;
 }
 
+// The columns of each group, ascending, by leader.
+std::vector<std::vector<std::int64_t>> Groups(const std::vector<std::int64_t>& leader) {
+  std::vector<std::vector<std::int64_t>> groups(leader.size());
+  for (std::size_t k = 0; k < leader.size(); ++k)
+    groups[leader[k]].push_back(static_cast<std::int64_t>(k));
+  return groups;
+}
+
+// The member that keeps each group's simple root (SimpleRootKeeper), -1 where none does; asked of
+// the groups of several end points with a regular candidate.
+std::vector<std::int64_t> Keepers(const NormalForm& normalized,
+                                  const std::vector<PointVerdict>& points, int threads,
+                                  const FinishStop& stop,
+                                  const std::vector<std::vector<std::int64_t>>& groups) {
+  std::vector<std::int64_t> asked, keeper(groups.size(), -1);
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const auto& members = groups[g];
+    if (members.size() >= 2 && std::any_of(members.begin(), members.end(), [&](std::int64_t k) {
+          return points[k].kind == PointClass::kRegularCandidate;
+        }))
+      asked.push_back(static_cast<std::int64_t>(g));
+  }
+  RunUnitsInParallel(
+      static_cast<std::int64_t>(asked.size()), std::max(1, threads),
+      [&]() -> UnitFunction {
+        return [&](std::int64_t u) {
+          keeper[asked[u]] = SimpleRootKeeper(normalized, points, groups[asked[u]]);
+        };
+      },
+      stop.Poll());
+  return keeper;
+}
+
 // The verdicts of the groups' members, from their points' verdicts and their groups.
-void DecideRoots(const SolveResult& r, std::vector<PointVerdict>& points, Classification& c) {
+void DecideRoots(const NormalForm& normalized, const SolveResult& r,
+                 std::vector<PointVerdict>& points, int threads, const FinishStop& stop,
+                 Classification& c) {
   const auto count = static_cast<std::int64_t>(points.size());
+  const std::vector<std::vector<std::int64_t>> groups = Groups(c.groupLeader);
+  const std::vector<std::int64_t> keeper = Keepers(normalized, points, threads, stop, groups);
   c.multiplicity.assign(count, 0);
-  for (std::int64_t k = 0; k < count; ++k) ++c.multiplicity[c.groupLeader[k]];
-  for (std::int64_t k = 0; k < count; ++k) c.multiplicity[k] = c.multiplicity[c.groupLeader[k]];
+  for (std::int64_t k = 0; k < count; ++k)
+    c.multiplicity[k] = static_cast<std::int32_t>(groups[c.groupLeader[k]].size());
   c.status.resize(count);
   c.scaledConditionNumbers.resize(count);
   c.localDimension.resize(count);
@@ -90,13 +132,22 @@ void DecideRoots(const SolveResult& r, std::vector<PointVerdict>& points, Classi
   c.rootRule.resize(count);
   for (std::int64_t k = 0; k < count; ++k) {
     PointVerdict& point = points[k];
-    const RootVerdict verdict = DecideRoot({point, WindingNumber(r, k), c.multiplicity[k]});
+    const std::int64_t kept = keeper[c.groupLeader[k]];
+    const RootVerdict verdict =
+        DecideRoot({point, WindingNumber(r, k), c.multiplicity[k], kept >= 0, kept == k});
     c.status[k] = StatusOf(verdict.kind);
     c.pointRule[k] = point.rule;
     c.rootRule[k] = verdict.rule;
     c.scaledConditionNumbers[k] = point.measures.scaledCondition;
     c.localDimension[k] = point.kind == PointClass::kOnSet ? point.dimension : 0;
-    if (verdict.kind == RootClass::kUnresolved) c.unresolved.push_back(k);
+    if (verdict.kind == RootClass::kUnresolved) c.dropped.push_back({k});
+    if (verdict.kind == RootClass::kSharedSimpleRoot)
+      c.dropped.push_back({k, PathStatus::kSharedSimpleRoot});
+    // The member that keeps a simple root several paths reached is its own group.
+    if (verdict.rule == RootRule::kSimpleRootReachedTwice) {
+      c.groupLeader[k] = k;
+      c.multiplicity[k] = 1;
+    }
     // A regular root keeps its accurate value; so does every point whose value is not the root's
     // own estimate but a point its tests computed (a multiple root, a point of a subspace).
     const bool accurate = point.source == ValueSource::kMultipleRoot ||
@@ -104,6 +155,27 @@ void DecideRoots(const SolveResult& r, std::vector<PointVerdict>& points, Classi
                           (verdict.kind == RootClass::kRegular && IsAccurate(point.source));
     if (accurate) c.accurateValues.emplace_back(k, std::move(point.value));
   }
+}
+
+// The warnings on the groups whose winding numbers do not form cycles, over the end points that
+// stay roots, numbered as the result will number them.
+std::vector<std::string> GroupWarnings(const Classification& c, const SolveResult& r) {
+  std::vector<std::int64_t> newColumn(c.status.size(), -1), leader;
+  std::vector<RootStatus> status;
+  std::vector<PathRecord> records;
+  std::size_t next = 0;
+  for (std::size_t k = 0; k < c.status.size(); ++k) {
+    const auto column = static_cast<std::int64_t>(k);
+    const bool dropped = next < c.dropped.size() && c.dropped[next].column == column;
+    next += dropped ? 1 : 0;
+    if (dropped) continue;
+    newColumn[k] = static_cast<std::int64_t>(status.size());
+    status.push_back(c.status[k]);
+    records.push_back(k < r.records.size() ? r.records[k] : PathRecord{});
+  }
+  for (std::size_t k = 0; k < c.status.size(); ++k)
+    if (newColumn[k] >= 0) leader.push_back(newColumn[c.groupLeader[k]]);
+  return InconsistentGroupWarnings(leader, status, records);
 }
 
 }  // namespace
@@ -120,9 +192,9 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
   JoinSetsAtTheirPoints(r, origin, threads, stop, points);
   Classification c;
   c.groupLeader = GroupLeaders(r, points, origin, threads, stop);
-  DecideRoots(r, points, c);
+  DecideRoots(normalized, r, points, threads, stop, c);
   c.counts = CountPaths(c, r);
-  c.warnings = InconsistentGroupWarnings(c.groupLeader, c.status, r.records);
+  c.warnings = GroupWarnings(c, r);
   const std::string noPath = NoPathWarning(r.route, r.pathCount);
   if (!noPath.empty()) c.warnings.push_back(noPath);
   return c;
@@ -141,7 +213,7 @@ void TakeClassification(Classification&& c, SolveResult& result) {
     result.isReal[k] = real;
   }
   result.classes = c.counts;
-  DropEndPoints(result, c.unresolved);
+  DropEndPoints(result, c.dropped);
   result.warnings.insert(result.warnings.end(), c.warnings.begin(), c.warnings.end());
 }
 

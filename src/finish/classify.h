@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "finish/drop_end_points.h"
 #include "finish/point_rules.h"
 #include "finish/root_rules.h"
 #include "model/normal_form.h"
@@ -34,9 +35,10 @@ struct Classification {
   // off for the root 13 of Wilkinson's polynomial of degree 20, condition 1e13), multiple roots in
   // one unknown, points in coordinate subspaces.
   std::vector<std::pair<std::int64_t, std::vector<Complex>>> accurateValues;
-  // End points without a verdict (RootClass::kUnresolved; ascending columns): counted failed, and
-  // moved by TakeClassification from the roots to the lost paths (kRefusedAtTarget).
-  std::vector<std::int64_t> unresolved;
+  // End points given up (ascending columns): without a verdict (RootClass::kUnresolved, status
+  // kRefusedAtTarget) or at a simple root another path keeps (kSharedSimpleRoot). Counted failed,
+  // and moved by TakeClassification from the roots to the lost paths.
+  std::vector<DroppedEndPoint> dropped;
 };
 
 // The verdicts (docs/verdicts.md): every end point is examined on its own (point_rules.h, on the

@@ -116,6 +116,25 @@ bool Held(const std::vector<Complex>& held, Complex z) {
 
 }  // namespace
 
+std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<PointVerdict>& points,
+                              const std::vector<std::int64_t>& members) {
+  std::int64_t keeper = -1;
+  for (const std::int64_t k : members) {
+    if (!IsCandidate(points[k])) continue;
+    if (keeper < 0 || (points[k].certificate && !points[keeper].certificate)) keeper = k;
+    if (points[keeper].certificate) break;
+  }
+  if (keeper < 0) return -1;
+  const PointVerdict& kept = points[keeper];
+  const Certificate proof =
+      kept.certificate ? *kept.certificate : CertifyPoint(system, kept.value.data(), false);
+  if (!proof.certified) return -1;
+  const int n = system.scaled.n;
+  for (const std::int64_t k : members)
+    if (!InsideBox(points[k].value.data(), {}, proof, n)) return -1;
+  return keeper;
+}
+
 std::int32_t WindingNumber(const SolveResult& r, std::int64_t k) {
   return k < static_cast<std::int64_t>(r.records.size()) ? r.records[k].windingNumber : 0;
 }

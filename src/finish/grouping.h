@@ -60,6 +60,13 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
                                        const std::vector<double>& origin, int threads,
                                        const FinishStop& stop);
 
+// Whether every point of `members` (columns of `points`) lies in the box of a proof that its root
+// is simple: the box of the first regular candidate that has one, or else Krawczyk's test at the
+// first regular candidate's value. Returns that candidate's column, or -1 when no box holds them
+// all (or the group has no regular candidate).
+std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<PointVerdict>& points,
+                              const std::vector<std::int64_t>& members);
+
 // The winding number of column k's path (0 when it has no record).
 std::int32_t WindingNumber(const SolveResult& r, std::int64_t k);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/numeric.h"
 #include "finish/dd_newton.h"
 #include "finish/extended_newton.h"
 #include "finish/parameters.h"
@@ -14,7 +15,20 @@ namespace {
 // - 1), y (x + y - 1) from 3e-6 off the line, kappa_s 4.8e5), where the Jacobian at the limit is
 // singular: a regular root keeps its condition at the limit, up to the drift of the start's
 // distance (finish.condition_drift).
-bool RegularAtLimit(const NormalForm& system, const Complex* limit, double kappa) {
+//
+// A limit within rounding of a well-conditioned start needs no second measure: its Jacobian moved
+// by about d^2 times that move in units, while its smallest singular value is at least
+// 1 / finish.well_conditioned, so kappa_s cannot have grown by finish.condition_drift.
+bool RegularAtLimit(const NormalForm& system, const Complex* x, const Complex* limit,
+                    double kappa) {
+  constexpr double kNegligibleMove = 8.0 * kMachineEpsilon;  // in the start's units
+  if (kappa <= finish::kWellConditioned) {
+    const std::vector<double> units = ColumnUnitsAt(x, system.scaled.n);
+    bool negligible = true;
+    for (int j = 0; j < system.scaled.n && negligible; ++j)
+      negligible = std::abs(limit[j] - x[j]) <= kNegligibleMove * units[j];
+    if (negligible) return true;
+  }
   const double atLimit = MeasurePoint(system, limit).scaledCondition;
   return atLimit <= finish::kResolvable &&
          atLimit <= finish::kConditionDrift * std::max(kappa, 1.0);
@@ -82,7 +96,7 @@ Candidacy EndPointEvidence::ExamineCandidacy() {
     if (termKappa <= finish::kResolvable &&
         ConvergesQuadratically(system_, x_, kappa, termKappa, &c.value)) {
       c.source = ValueSource::kNewtonLimit;
-      c.newtonConverged = RegularAtLimit(system_, c.value.data(), kappa);
+      c.newtonConverged = RegularAtLimit(system_, x_, c.value.data(), kappa);
     }
     c.candidate = c.newtonConverged && kappa <= finish::kShownByNewton;
     if (!c.candidate || kappa > finish::kWellConditioned) {

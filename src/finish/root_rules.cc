@@ -16,6 +16,16 @@ std::optional<RootVerdict> AloneAtItsRoot(const RootEvidence& e) {
   return RootVerdict{RootClass::kRegular, RootRule::kAloneAtItsRoot};
 }
 
+// A simple root draws one path: where a box proves the group's root simple (every member in the
+// box, which holds one root and only invertible Jacobians), the group is not a root of
+// multiplicity m but one regular root that m - 1 other paths jumped onto. Its first proven
+// candidate keeps it; the others' own roots are unknown.
+std::optional<RootVerdict> SimpleRootReachedTwice(const RootEvidence& e) {
+  if (!e.provenSimple) return std::nullopt;
+  return RootVerdict{e.keeper ? RootClass::kRegular : RootClass::kSharedSimpleRoot,
+                     RootRule::kSimpleRootReachedTwice};
+}
+
 // A singular root of one path is a contradiction: a root of multiplicity m >= 2 draws m paths,
 // and the end game gives a path that ends at one a winding number of 2 or more. A point alone in
 // its group that no test shows to be a regular root, and that tracking ended as an ordinary end
@@ -38,6 +48,7 @@ const std::vector<std::pair<RootRule, RootRuleFunction>>& RootRules() {
   static const std::vector<std::pair<RootRule, RootRuleFunction>> rules{
       {RootRule::kOnASet, OnASet},
       {RootRule::kAloneAtItsRoot, AloneAtItsRoot},
+      {RootRule::kSimpleRootReachedTwice, SimpleRootReachedTwice},
       {RootRule::kLoneWithoutCycle, LoneWithoutCycle},
       {RootRule::kSharedOrSingular, SharedOrSingular},
   };
@@ -58,6 +69,7 @@ RootStatus StatusOf(RootClass kind) {
       return RootStatus::kPositiveDimensional;
     case RootClass::kSingular:
     case RootClass::kUnresolved:
+    case RootClass::kSharedSimpleRoot:
       break;
   }
   return RootStatus::kSingular;

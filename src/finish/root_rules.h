@@ -19,13 +19,15 @@ enum class RootClass : std::uint8_t {
   kSingular,             // RootStatus::kSingular, of the group's multiplicity
   kPositiveDimensional,  // RootStatus::kPositiveDimensional, of the point's dimension
   kUnresolved,           // no verdict: the path is counted failed (kRefusedAtTarget)
+  kSharedSimpleRoot,     // at a simple root another member keeps: failed (kSharedSimpleRoot)
 };
 
 enum class RootRule : std::uint8_t {
-  kOnASet,            // the point is on a set
-  kAloneAtItsRoot,    // a regular candidate no other end point joins
-  kLoneWithoutCycle,  // a singular point alone, reached as an ordinary end point
-  kSharedOrSingular,  // every other point: a singular root of the group's multiplicity
+  kOnASet,                  // the point is on a set
+  kAloneAtItsRoot,          // a regular candidate no other end point joins
+  kSimpleRootReachedTwice,  // a box proves the group's root simple: one path jumped onto it
+  kLoneWithoutCycle,        // a singular point alone, reached as an ordinary end point
+  kSharedOrSingular,        // every other point: a singular root of the group's multiplicity
 };
 
 // What the rules read of one end point: its own verdict and its group's.
@@ -33,6 +35,11 @@ struct RootEvidence {
   const PointVerdict& point;
   std::int32_t windingNumber = 0;  // of the point's path (0: unknown)
   std::int32_t groupSize = 1;      // end points at its root (1 for a point on a set)
+  // Krawczyk's box around a regular candidate of the group holds every member: the group's root
+  // is simple, and `keeper` says whether this member is the one that keeps it (the first such
+  // candidate).
+  bool provenSimple = false;
+  bool keeper = false;
 };
 
 struct RootVerdict {

@@ -73,12 +73,16 @@ std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
   return RowUnits(UnitsEvaluation(system), x, column);
 }
 
-PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
-  const int n = system.scaled.n;
-  PointUnits units;
+std::vector<double> ColumnUnitsAt(const Complex* x, int n) {
   const double M = MaxModulus(x, n);
-  units.column.resize(static_cast<std::size_t>(n));
-  for (int j = 0; j < n; ++j) units.column[j] = ColumnScale(std::abs(x[j]), M);
+  std::vector<double> column(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) column[j] = ColumnScale(std::abs(x[j]), M);
+  return column;
+}
+
+PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
+  PointUnits units;
+  units.column = ColumnUnitsAt(x, system.scaled.n);
   units.row = RowUnits(system, x, units.column);
   return units;
 }

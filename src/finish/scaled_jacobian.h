@@ -21,6 +21,8 @@ struct PointUnits {
   std::vector<double> row;     // s_i
 };
 PointUnits UnitsAt(const NormalForm& system, const Complex* x);
+// The column units c_j of UnitsAt alone.
+std::vector<double> ColumnUnitsAt(const Complex* x, int n);
 // The column units c_j of UnitsAt with every coordinate at the origin (|x_j| below its origin
 // scale o_j, `origin` = OriginScales) taken as zero too (c_j = M): a coordinate that is 0 at the
 // root and that the end game's error moved off 0 has no size of its own; its distance from 0 is in

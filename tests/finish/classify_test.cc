@@ -247,20 +247,39 @@ TEST(Verdicts, RootsTooCloseForTheIntervalTestAreRegularByConvergence) {
   }
 }
 
-// Two paths at one regular root of the circle and the line (a path jumped): that root is not
-// regular, it has multiplicity 2; the other root stays regular.
-TEST(Verdicts, TwoPathsAtOneRegularRootAreOneRootOfMultiplicityTwo) {
+// Two paths at one regular root of the circle and the line (a path jumped): Krawczyk's box proves
+// that root simple, so it is one regular root, kept by one path; the other path's own root is
+// unknown, a failed path with its own status. A double root stays singular (its box fails).
+TEST(Verdicts, TwoPathsAtOneProvenSimpleRootAreARegularRootAndAJumpedPath) {
   const double h = std::sqrt(0.5);
-  const PolySystem s = testing::BuildSystem(
-      {{{{2, 0}, 1.0}, {{0, 2}, 1.0}, {{0, 0}, -1.0}}, {{{1, 0}, 1.0}, {{0, 1}, -1.0}}});
-  const SolveResult r = EndPoints(2, {{h, h}, {-h, -h}, {h * (1 + 1e-13), h}});
-  const Classification c = Classify(s, r);
-  ExpectAccounted(c, r);
-  EXPECT_EQ(c.counts.regular, 1);
-  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  for (const double scale : {1.0, 0x1p-600, 0x1p+600}) {
+    SCOPED_TRACE(scale);
+    const PolySystem s = testing::BuildSystem(
+        {{{{2, 0}, scale}, {{0, 2}, scale}, {{0, 0}, -scale}}, {{{1, 0}, 1.0}, {{0, 1}, -1.0}}});
+    SolveResult r = EndPoints(2, {{h, h}, {-h, -h}, {h * (1 + 1e-13), h}});
+    Classification c = Classify(s, r);
+    ExpectAccounted(c, r);
+    EXPECT_EQ(c.counts.regular, 2);
+    EXPECT_EQ(c.counts.singular, 0);
+    EXPECT_EQ(c.counts.failed, 1);
+    ASSERT_EQ(c.dropped.size(), 1u);
+    EXPECT_EQ(c.dropped[0].column, 2);
+    EXPECT_EQ(c.dropped[0].status, PathStatus::kSharedSimpleRoot);
+    TakeClassification(std::move(c), r);
+    EXPECT_EQ(r.rootCount, 2);
+    ASSERT_EQ(r.lostPaths.size(), 1u);
+    EXPECT_EQ(r.lostPaths[0].status, PathStatus::kSharedSimpleRoot);
+    EXPECT_EQ(r.counts.byStatus[static_cast<int>(PathStatus::kSharedSimpleRoot)], 1);
+    EXPECT_EQ(r.groupLeader, (std::vector<std::int64_t>{0, 1}));
+  }
+  // x^2 = 0, y^2 + x - 1 = 0: two end points at the double root (0, 1) are its two paths.
+  const PolySystem d =
+      testing::BuildSystem({{{{2, 0}, 1.0}}, {{{0, 2}, 1.0}, {{1, 0}, 1.0}, {{0, 0}, -1.0}}});
+  const SolveResult r = EndPoints(2, {{1e-9, 1.0}, {-1e-9, 1.0}});
+  const Classification c = Classify(d, r);
+  EXPECT_EQ(c.counts.failed, 0);
   EXPECT_EQ(c.counts.singular, 1);
-  EXPECT_EQ(c.multiplicity[2], 2);
-  EXPECT_EQ(c.groupLeader[2], 0);
+  EXPECT_EQ(c.multiplicity[1], 2);
 }
 
 // The circle and the line with every coefficient the smallest subnormal (or 1e-310): the two
