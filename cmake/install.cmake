@@ -5,7 +5,7 @@
 include(CMakePackageConfigHelpers)
 
 # Bottom layer last, the order a static link needs.
-set(ZORMIX_LAYERS solve finish tracker startsys io mixedcell model base)
+set(ZORMIX_LAYERS decompose solve finish tracker startsys io mixedcell model base)
 set(layer_targets zormix_core)
 set_target_properties(zormix_core PROPERTIES EXPORT_NAME zormix)
 target_compile_features(zormix_core INTERFACE cxx_std_20)
@@ -49,6 +49,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT documentation)
 file(GLOB doc_files ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.json)
 install(FILES ${doc_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs COMPONENT documentation)
+# The example program on the public headers alone (built and run by the test example_stages).
+install(FILES ${PROJECT_SOURCE_DIR}/examples/stages.cc DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        COMPONENT documentation)
 # The Python guide's example script, at the same place relative to docs/ as in the sources.
 file(GLOB python_examples ${PROJECT_SOURCE_DIR}/python/examples/*.py)
 install(FILES ${python_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/python/examples

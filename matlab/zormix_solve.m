@@ -15,19 +15,24 @@ function [roots, info] = zormix_solve(varargin)
 %   S = zormix_solve(POLYNOMIALS, 'parameters', PNAMES)
 %   [R, INFO] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'values', P)
 %   [R, INFO] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'values', P, 'start', S)
+%   [S, M] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'start', 'monodromy')
+%   [S, M] = zormix_solve(POLYNOMIALS, 'parameters', PNAMES, 'start', 'monodromy', 'count', N)
 %
 %   EXPONENTS, COEFFICIENTS, TERMCOUNTS and NAMES are as in ZORMIX_WRITE_PSNUM (one row of
 %   EXPONENTS per term). POLYNOMIALS is the system written as text: a cell array of equations
 %   such as {'x^2 + y^2 - 1', 'x - y'}, a string array ["x^2 + y^2 - 1", "x - y"], or one text
-%   with the equations separated by ';' (or by line breaks). A char matrix is refused: its rows
-%   are padded with blanks; pass a cell array instead. Errors in the text name the equation and
-%   the column: "equation 2, column 5: unexpected character '$'".
+%   with the equations separated by ';' (or by line breaks). A text in PHCpack's format (a first
+%   line with the number of polynomials, each ended by ';', e.g. fileread('cyclic5.phc')) is read
+%   as PHCpack reads it. A char matrix is refused: its rows are padded with blanks; pass a cell
+%   array instead. Errors in the text name the equation and the column: "equation 2, column 5:
+%   unexpected character '$'".
 %
 %   The system goes to the MEX function zormix_solve_mex in memory: no file is written and the
 %   current folder does not change, so relative and absolute path entries both work.
 %
-%   'route'    'polyhedral' (default) or 'totaldegree'; 'mode' passes a number instead (its value
-%              truncated toward zero equal to 2 selects the total degree).
+%   'route'    'polyhedral' (default) or 'totaldegree' (also 'total-degree'); 'mode' passes a
+%              number instead (its value truncated toward zero equal to 2 selects the total
+%              degree).
 %   'seed'     a non-negative integer, or a decimal string for seeds above 2^53: the solve is
 %              repeatable. Default: fresh entropy; INFO.seed tells which seed was used.
 %   'threads'  path-tracking threads, 0 (default) for one per core. Results do not depend on it.
@@ -35,20 +40,31 @@ function [roots, info] = zormix_solve(varargin)
 %   'report'   true: INFO.report holds the text of the report ("data.roots" of the module).
 %   'certify'  true: prove the regular roots by Krawczyk's interval test (default false). A value
 %              other than true, false, 1 or 0 is refused (zormix:badArgument).
-%   'variables'  for POLYNOMIALS only: cell array fixing the variable order (default: order of
-%              first appearance in the text).
+%   'variables'  for POLYNOMIALS only: cell array fixing the variable order, which is the order
+%              of the rows of ROOTS (default: order of first appearance in the text; INFO.variables
+%              tells it).
 %   'maxPaths' the most homotopy paths to track (default: as many as the available memory
 %              holds); a system with more is refused before tracking (zormix:outOfMemory).
 %
 %   'parameters'  for POLYNOMIALS only: a family. The names in PNAMES (cell array) are parameters,
 %              and coefficients may be polynomials in them, e.g. '(a^2 - 2*b)*x*y'. The family is
 %              solved at random complex parameters (the start S, a struct: parameters, p0, roots,
-%              multiplicity, seed, npaths, file); with 'values' every row of P (members x
+%              multiplicity, seed, npaths, and file, a function giving the start file's text:
+%              S.file()); with 'values' every row of P (members x
 %              parameters, real or complex) is then solved from S by a parameter homotopy, and
 %              R is a 1 x members cell array of root matrices, INFO a 1 x members struct array of
-%              the fields below plus instance, parameters, solved (false: error says why),
+%              the fields below (route 'parameter') plus instance, parameters, solved (false:
+%              error says why),
 %              flagged (paths were lost and the member re-tracked) and gammaAttempts. 'start', S
 %              reuses a start of the same family instead of solving one (docs/parameters.md).
+%              'start', 'monodromy' finds the start by monodromy loops from one root instead of a
+%              start solve (docs/monodromy.md): far fewer paths when the family has far fewer
+%              roots than a start solve has paths. Without 'values' the second output M tells
+%              what the loops did: solutionCount, traceTestPassed (the roots are proved
+%              complete), traceTest ('passed', 'not passed', 'not run', 'not applicable'),
+%              traceResidual, stop ('count', 'trace test', 'stable', 'loop limit'), loops,
+%              npaths, seconds. 'count', N (the roots of a generic member, when known) stops the
+%              loops at N roots; then no trace test is run.
 %
 %   ROOTS is n x count: the accepted roots, one per column, variables in the system's order.
 %   INFO has the fields
@@ -56,13 +72,19 @@ function [roots, info] = zormix_solve(varargin)
 %     npaths            number of homotopy paths (mixed volume or Bezout number)
 %     residues          1 x count, Euclidean norm of the system at each root
 %     conditionNumbers  1 x count, condition number estimate of the Jacobian at each root
-%     isReal            1 x count logical, the solver's classification of each root
-%     variables         1 x n cell array of the variable names
+%     isReal            1 x count logical: a real root, regular and real (every imaginary part
+%                       below 1e-7 of the largest modulus); real(ROOTS(:, INFO.isReal)) are the
+%                       real roots, as counted by classes.realRegular and the summary
+%     isRealPoint       1 x count logical: the point is real, whatever its status (singular
+%                       points and points on sets too; the report's "real roots")
+%     variables         1 x n cell array of the variable names: the order of the rows of ROOTS
 %     seed              the seed used, as decimal text
 %     route             'polyhedral' or 'totaldegree'
-%     failures          struct array of the paths without an end point: status ('diverged' for a
-%                       path to infinity; 'step_underflow', 'step_limit', ... for a failed one),
-%                       cell, startIndex
+%     failures          struct array of the failed paths, whose verdict is unknown: status
+%                       ('step_underflow', 'step_limit', 'refused_at_target', ...), cell,
+%                       startIndex
+%     atInfinityPaths   struct array of the paths found to diverge: status, cell, startIndex,
+%                       valuation (the largest coordinate grows like (1 - t)^valuation)
 %     counts            path counts: endPoints, blowUps, rescued, ..., byStatus
 %     timings           seconds per stage: mixedCells, tracking, finishing, classification,
 %                       certification
@@ -86,6 +108,9 @@ function [roots, info] = zormix_solve(varargin)
 %                       path is counted once: regular + singularEndPoints + positiveDimensional
 %                         + atInfinity + failed = npaths
 %     summary           the one-line summary the zormix command prints
+%     text              the summary lines, the variables and the first roots for people
+%                       (disp(INFO.text)): a part of a coordinate below the root's accuracy
+%                       shows as 0 (ROOTS keeps the values as computed)
 %   Certification, with 'certify', true (otherwise the per-root fields are 1 x 0 and n x 0):
 %     certified         1 x count logical: a box around the root holds exactly one root, which
 %                       is regular (only regular roots are tried)
@@ -98,8 +123,12 @@ function [roots, info] = zormix_solve(varargin)
 %   Ctrl-C stops the solve with the error zormix:interrupted. Errors carry identifiers
 %   zormix:... (err.identifier), listed in docs/errors.md.
 %
+%   The words (regular, singular, positive-dimensional, at infinity, failed) mean what they mean
+%   in the zormix command's summary, its JSON and Python (docs/cli.md, "The counters").
+%
 %   Example:
 %     [r, info] = zormix_solve({'x^2 + y^2 - 1', 'x - y'}, 'seed', 1);
+%     disp(info.text)                                        % the summary and the roots
 %     [r, info] = zormix_solve({'x^2 + y^2 - 1', 'x - y'}, 'certify', true);
 %     info.certification.distinct   % 2: two roots, proven distinct
 %
@@ -125,11 +154,11 @@ function [roots, info] = zormix_solve(varargin)
     rethrow_as_own(err);
   end
   roots = result.roots;
-  fields = {'nroots', 'npaths', 'residues', 'conditionNumbers', 'isReal', 'variables', 'seed', ...
-            'route', 'failures', 'counts', 'rootStatus', 'multiplicity', 'groupLeader', ...
-            'scaledConditionNumbers', 'classes', 'certified', 'certifiedReal', 'boxLower', ...
-            'boxUpper', 'certification', 'timings', 'localDimension', 'windingNumber', ...
-            'summary', 'report'};
+  fields = {'nroots', 'npaths', 'residues', 'conditionNumbers', 'isReal', 'isRealPoint', ...
+            'variables', 'seed', 'route', 'failures', 'atInfinityPaths', 'counts', ...
+            'rootStatus', 'multiplicity', 'groupLeader', 'scaledConditionNumbers', 'classes', ...
+            'certified', 'certifiedReal', 'boxLower', 'boxUpper', 'certification', 'timings', ...
+            'localDimension', 'windingNumber', 'summary', 'text', 'report'};
   info = struct();
   for k = 1:numel(fields)
     if isfield(result, fields{k})
@@ -145,8 +174,11 @@ function [roots, info] = solve_family(system, options)
   end
   result = zormix_solve_mex(system.equations, options);
   if ~isfield(options, 'values')
-    roots = result.start;
-    info = result.start;
+    roots = compact_start(result.start);
+    info = roots;
+    if isfield(result, 'monodromy')
+      info = result.monodromy;
+    end
     return;
   end
   members = result.members;
@@ -197,8 +229,10 @@ function options = parse_options(rest, isText)
         options.route = route_of(value);
       case 'mode'
         options.route = value;
-      case {'seed', 'threads', 'progress', 'report', 'certify', 'values', 'start'}
+      case {'seed', 'threads', 'progress', 'report', 'certify', 'values', 'count'}
         options.(name) = value;
+      case 'start'
+        options.start = start_for_mex(value);
       case 'maxpaths'
         options.maxPaths = value;
       case 'parameters'
@@ -212,6 +246,19 @@ function options = parse_options(rest, isText)
       otherwise
         error('zormix:unknownOption', 'zormix_solve: unknown option ''%s''', name);
     end
+  end
+end
+
+% The start with its file's text behind a function, so that displaying S shows the roots and not
+% the whole file.
+function S = compact_start(S)
+  text = S.file;
+  S.file = @() text;
+end
+
+function S = start_for_mex(S)
+  if isstruct(S) && isscalar(S) && isfield(S, 'file') && isa(S.file, 'function_handle')
+    S.file = S.file();
   end
 end
 

@@ -12,13 +12,13 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["base", "model", "io", "mixedcell", "startsys", "tracker", "finish", "solve",
-          "cluster", "frontend", "cli", "gateway"]
+LAYERS = ["base", "model", "local", "io", "mixedcell", "startsys", "tracker", "finish", "solve",
+          "decompose", "cluster", "frontend", "cli", "gateway"]
 # Front ends sit side by side at the top: neither may include the other.
 FRONT_ENDS = {"cli", "gateway"}
 # Lowest layer allowed to include each public header; the rest are allowed everywhere.
 PUBLIC = {"io.h": "io", "result.h": "finish", "solve.h": "solve", "stages.h": "solve",
-          "sweep.h": "solve"}
+          "sweep.h": "solve", "monodromy.h": "decompose"}
 # Public headers whose functions the model layer defines: including one depends on it.
 DEFINED_IN = {"parametric.h": ["model"], "poly_system.h": ["model"]}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.MULTILINE)

@@ -14,7 +14,7 @@ namespace zormix {
 
 // What an accepted root is (values cross language boundaries: only ever appended).
 enum class RootStatus : std::uint8_t {
-  kRegular = 0,   // isolated and simple, proven by Newton's convergence (rule in report/classify.h)
+  kRegular = 0,   // isolated and simple, proven by Newton's convergence (rule in finish/classify.h)
   kSingular = 1,  // isolated with a singular Jacobian, or shared by several end points
   kPositiveDimensional = 2,  // on a solution set of dimension localDimension >= 1
 };
@@ -29,6 +29,8 @@ bool IsAtInfinity(PathStatus status);
 
 // Every path of a route accounted for once:
 //   regular + singularEndPoints + positiveDimensional + atInfinity + failed = pathCount.
+// The classification's own tally; front ends read the counts of Summarize, which derives them
+// from the per-path verdicts of the finished result.
 struct RootClassCounts {
   std::int64_t regular = 0;              // regular roots (each one path)
   std::int64_t singular = 0;             // distinct isolated singular roots (group leaders)
@@ -63,14 +65,16 @@ struct SolveResult {
   std::uint64_t seed = 0;      // the seed that was used
   std::int64_t pathCount = 0;  // mixed volume or Bezout number
   std::int64_t cellCount = 0;  // mixed cells (polyhedral route)
-  std::int64_t rootCount = 0;  // accepted roots
-  std::int64_t realCount = 0;  // accepted roots classed as real
-  PathCounts counts;           // what happened to the paths
+  std::int64_t rootCount = 0;  // accepted end points (regular, singular, positive-dimensional)
+  // Accepted end points at a real point, whatever their status: the report's "real roots". The
+  // real roots of every front end are the real regular roots (Summary::realRegular).
+  std::int64_t realCount = 0;
+  PathCounts counts;  // what happened to the paths
   // Accepted roots, one per column, variables in the order of the input file (n x rootCount).
   ColMajorMatrix<Complex> roots;
   std::vector<double> residuals;           // per root: Euclidean norm of the system at the root
   std::vector<double> conditionNumbers;    // per root: sigma_max / sigma_min of the Jacobian
-  std::vector<std::uint8_t> isReal;        // per root: 1 when classed as real
+  std::vector<std::uint8_t> isReal;        // per root: 1 when the point is classed as real
   std::vector<std::uint8_t> zeroJacobian;  // per root: 1 when the Jacobian is numerically zero
   std::vector<PathRecord> records;         // per root: the path that produced it
   // The paths without an end point, in serial order: at infinity or failed (IsAtInfinity).
@@ -81,7 +85,7 @@ struct SolveResult {
   // precision can follow). Empty for an ordinary system.
   std::vector<std::string> warnings;
 
-  // Classification of the roots (rule in report/classify.h); per root unless said otherwise.
+  // Classification of the roots (rule in finish/classify.h); per root unless said otherwise.
   std::vector<RootStatus> rootStatus;
   std::vector<double> scaledConditionNumbers;  // condition number of diag(1/row size) J diag(|x|)
   std::vector<std::int32_t> multiplicity;      // end points in the root's group
@@ -105,7 +109,10 @@ struct RootRecord {
   double residual = 0.0;               // Euclidean norm of the system at the root
   double conditionNumber = 0.0;        // sigma_max / sigma_min of the Jacobian
   double scaledConditionNumber = 0.0;  // of diag(1/row size) J diag(|x|)
+  // A real root: regular, and real by the real-root rule (every imaginary part below 1e-7 of the
+  // largest modulus). What "real roots" count in every front end.
   bool real = false;
+  bool realPoint = false;  // real by that rule, whatever the status (the report's "real")
   bool zeroJacobian = false;
   RootStatus status = RootStatus::kRegular;
   std::int32_t multiplicity = 1;    // end points in the root's group
@@ -119,17 +126,21 @@ struct RootRecord {
 };
 RootRecord RootAt(const SolveResult& result, std::int64_t k);
 
-// The counts of a solve as a person reads them. Every path is counted once:
+// The counts of a solve, each derived from the verdicts of the paths (the status of each root's
+// end point, the status of each path without one) by Summarize alone, so that every front end
+// (summary line, JSON, Python, Octave) says the same. Every path is counted once:
 //   regular + singularEndPoints + positiveDimensional + atInfinity + failed = paths.
+// The words are defined in docs/cli.md.
 struct Summary {
   std::int64_t paths = 0;
-  std::int64_t regular = 0;
-  std::int64_t realRegular = 0;
+  std::int64_t regular = 0;              // regular roots, each the end point of one path
+  std::int64_t realRegular = 0;          // of them the real ones: the "real roots"
   std::int64_t singular = 0;             // distinct isolated singular roots
   std::int64_t singularEndPoints = 0;    // their multiplicities summed
   std::int64_t positiveDimensional = 0;  // end points on solution sets of dimension >= 1
-  std::int64_t atInfinity = 0;
-  std::int64_t failed = 0;  // paths whose verdict is unknown
+  std::int64_t atInfinity = 0;           // paths found to diverge (IsAtInfinity)
+  std::int64_t failed = 0;               // paths whose verdict is unknown (the lost paths)
+  std::int64_t rescued = 0;  // paths with an end point after a re-track of a step failure
   std::uint64_t seed = 0;
   CertificationCounts certification;
 

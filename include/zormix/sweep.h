@@ -27,7 +27,11 @@ struct FamilyStart {
   std::vector<std::int32_t> multiplicity;   // per root: 1 for a regular root
   std::uint64_t seed = 0;                   // the seed of the start solve
   Route route = Route::kPolyhedral;         // the route of the start solve
-  std::int64_t pathCount = 0;               // paths the start solve tracked
+  std::int64_t pathCount = 0;               // paths the start solve (or monodromy) tracked
+  // How the roots were found: a start solve on `route`, or monodromy loops (zormix/monodromy.h),
+  // whose start file says so ("method": "monodromy").
+  enum class Method { kStartSolve, kMonodromy };
+  Method method = Method::kStartSolve;
 };
 
 struct SweepOptions {
@@ -102,7 +106,7 @@ void CheckSweep(const ParametricSystem& family, const FamilyStart& start,
 void CheckStartBelongs(const ParametricSystem& family, const FamilyStart& start,
                        std::string_view source);
 
-// The start as JSON text (doubles written to read back exactly), and back. ReadFamilyStart
+// The start as JSON text (doubles written to read back exactly), and back. ParseFamilyStart
 // throws Error naming `source` for text that is not a start file.
 std::string FormatFamilyStart(const FamilyStart& start);
 FamilyStart ParseFamilyStart(std::string_view text, std::string_view source);

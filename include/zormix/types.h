@@ -26,12 +26,17 @@ enum class Stage { kReading, kMixedCells, kTracking, kReport };
 // Lower-case name of a stage for progress displays ("reading", "mixed cells", ...).
 const char* StageName(Stage stage);
 
+// The words of docs/cli.md: while tracking runs, a path has either reached the target (its end
+// point is classified when tracking ends: regular, singular, positive-dimensional, or failed) or
+// not (it diverged, or it was lost and is tracked again once all paths are done); at infinity and
+// failed are told apart only then.
 struct Progress {
   Stage stage = Stage::kReading;
-  std::int64_t pathsDone = 0;     // paths finished (tracked to the end or given up)
-  std::int64_t pathsTotal = 0;    // paths of the route (mixed volume or Bezout number)
-  std::int64_t pathsReached = 0;  // paths that reached the target and were recorded
-  std::int64_t pathsFailed = 0;   // paths given up
+  std::int64_t pathsDone = 0;      // paths finished: pathsReached + pathsFailed
+  std::int64_t pathsTotal = 0;     // paths of the route (mixed volume or Bezout number)
+  std::int64_t pathsReached = 0;   // paths that reached the target and were recorded
+  std::int64_t pathsFailed = 0;    // paths that did not reach the target (yet)
+  std::int64_t pathsRestored = 0;  // of pathsDone, those taken from a checkpoint, not tracked
   // Estimated wall time of tracking all paths, in seconds (0: none made), when tracking begins.
   double trackingEstimateSeconds = 0.0;
 };

@@ -15,6 +15,7 @@
 #include "frontend/output.h"
 #include "python/src/errors.h"
 #include "python/src/family.h"
+#include "python/src/monodromy.h"
 #include "python/src/python_callbacks.h"
 #include "python/src/result_convert.h"
 #include "python/src/system_parts.h"
@@ -27,13 +28,6 @@ namespace py = pybind11;
 namespace zormix::python {
 namespace {
 
-frontend::InputFormat FormatNamed(const std::string& name) {
-  if (name == "psnum") return frontend::InputFormat::kPsNum;
-  if (name == "text") return frontend::InputFormat::kText;
-  if (name == "auto") return frontend::InputFormat::kAuto;
-  throw Error(ErrorCode::kBadArgument, "format '" + name + "': expected auto, psnum or text");
-}
-
 py::tuple ParseText(const std::string& text, const std::string& source) {
   PolySystem system;
   {
@@ -43,23 +37,21 @@ py::tuple ParseText(const std::string& text, const std::string& source) {
   return SystemToTuple(system);
 }
 
-// (system, the format that read it, a note when the other format was tried first).
+// (system, the format that read it, a note when another format was tried first).
 py::tuple ReadFile(const std::string& path, const std::string& format) {
-  const frontend::InputFormat asked = FormatNamed(format);
+  const frontend::FormatChoice asked = frontend::FormatChoiceNamed(format, "format");
   frontend::LoadedSystem loaded;
   {
     py::gil_scoped_release release;
     loaded = frontend::LoadSystem(path, asked);
   }
-  return py::make_tuple(SystemToTuple(loaded.system),
-                        loaded.format == frontend::InputFormat::kPsNum ? "psnum" : "text",
-                        loaded.note);
+  return py::make_tuple(SystemToTuple(loaded.system), SystemFormatName(loaded.format), loaded.note);
 }
 
 std::string FormatSystem(const py::tuple& parts, const std::string& format) {
-  const PolySystem system = SystemFromTuple(parts);
-  if (FormatNamed(format) == frontend::InputFormat::kPsNum) return FormatSystemFile(system);
-  return FormatPolynomialText(system);
+  const frontend::FormatChoice named = frontend::FormatChoiceNamed(format, "format");
+  if (!named) throw Error(ErrorCode::kBadArgument, "format 'auto': name the format to write");
+  return zormix::FormatSystem(SystemFromTuple(parts), *named);
 }
 
 void WriteFile(const py::tuple& parts, const std::string& path, const std::string& format) {
@@ -128,9 +120,26 @@ void DefineModule(py::module_& m) {
   RegisterErrorTranslator();
   BindResult(m);
   BindFamilies(m);
+  BindMonodromy(m);
   m.attr("MAX_THREADS") = kMaxThreads;
   m.attr("VARIABLE_NAME_LENGTH") = kVariableNameLength;
   m.attr("VERSION") = ZORMIX_VERSION;
+  m.def(
+      "progress_line",
+      [](const std::string& stage, std::int64_t done, std::int64_t total, std::int64_t reached,
+         std::int64_t failed, std::int64_t restored, double seconds) {
+        Progress p;
+        for (Stage s : {Stage::kReading, Stage::kMixedCells, Stage::kTracking, Stage::kReport})
+          if (stage == StageName(s)) p.stage = s;
+        p.pathsDone = done;
+        p.pathsTotal = total;
+        p.pathsReached = reached;
+        p.pathsFailed = failed;
+        p.pathsRestored = restored;
+        return ProgressLine(p, seconds);
+      },
+      py::arg("stage"), py::arg("done"), py::arg("total"), py::arg("reached"), py::arg("failed"),
+      py::arg("restored"), py::arg("seconds"));
   m.def("parse_text", &ParseText, py::arg("text"), py::arg("source"));
   m.def("read_file", &ReadFile, py::arg("path"), py::arg("format"));
   m.def("format_system", &FormatSystem, py::arg("system"), py::arg("format"));

@@ -49,6 +49,7 @@ void PythonCallbacks::CheckSignals() {
 void PythonCallbacks::Progress(const zormix::Progress& progress) {
   const int stage = static_cast<int>(progress.stage);
   const bool newStage = lastStage_.exchange(stage) != stage;
+  restored_.store(progress.pathsRestored, std::memory_order_relaxed);
   Report(StageName(progress.stage), progress.pathsDone, progress.pathsTotal, progress.pathsReached,
          progress.pathsFailed, newStage);
 }
@@ -60,6 +61,7 @@ void PythonCallbacks::Report(const char* stage, std::int64_t done, std::int64_t 
   if (!Due(lastProgress_, kProgressInterval, newStage || last)) return;
   py::gil_scoped_acquire gil;
   try {
+    if (takesRestored_) progress_.attr("restored") = restored_.load(std::memory_order_relaxed);
     progress_(stage, done, total, reached, failed);
   } catch (py::error_already_set& error) {
     Keep(error);

@@ -20,7 +20,10 @@ class PythonCallbacks {
  public:
   // progress: a callable taking (stage, paths_done, paths_total, paths_reached, paths_failed), or
   // None.
-  explicit PythonCallbacks(pybind11::object progress) : progress_(std::move(progress)) {}
+  // A callable with an attribute `restored` (the package's own progress line) gets there the
+  // paths a checkpoint restored before each call.
+  explicit PythonCallbacks(pybind11::object progress)
+      : progress_(std::move(progress)), takesRestored_(pybind11::hasattr(progress_, "restored")) {}
 
   // For SolveOptions::interrupted; safe from any thread, takes the GIL.
   bool Interrupted();
@@ -44,6 +47,8 @@ class PythonCallbacks {
   bool Due(std::atomic<Clock::rep>& last, Clock::duration interval, bool force);
 
   pybind11::object progress_;
+  bool takesRestored_ = false;
+  std::atomic<std::int64_t> restored_{0};
   std::mutex pendingMutex_;
   std::optional<pybind11::error_already_set> pending_;
   std::atomic<bool> failed_{false};

@@ -34,16 +34,20 @@ py::array_t<Complex> RowsOfColumns(const ColMajorMatrix<Complex>& matrix, std::i
   return out;
 }
 
-// The fields of path records, one array per field.
-py::dict PathArrays(const std::vector<PathRecord>& records) {
+// The fields of the path records whose status is (`atInfinity`) or is not at infinity, one
+// array per field.
+py::dict PathArrays(const std::vector<PathRecord>& records, bool atInfinity) {
   std::vector<std::int32_t> cell, start, steps, retracks;
   std::vector<std::uint8_t> status;
+  std::vector<double> valuation;
   for (const PathRecord& p : records) {
+    if (IsAtInfinity(p.status) != atInfinity) continue;
     cell.push_back(p.cell);
     start.push_back(p.startIndex);
     steps.push_back(p.steps);
     retracks.push_back(p.retrackCount);
     status.push_back(static_cast<std::uint8_t>(p.status));
+    valuation.push_back(p.valuation);
   }
   py::dict d;
   d["cell"] = Vector<std::int32_t>(cell);
@@ -51,33 +55,37 @@ py::dict PathArrays(const std::vector<PathRecord>& records) {
   d["steps"] = Vector<std::int32_t>(steps);
   d["retracks"] = Vector<std::int32_t>(retracks);
   d["status"] = Vector<std::uint8_t>(status);
+  d["valuation"] = Vector<double>(valuation);
   return d;
 }
 
-// Counts under the names of the JSON document, so that one vocabulary serves both.
+// Counts under the names and with the meanings of the JSON document, the class counts from
+// Summarize as every front end's.
 py::dict Counts(const SolveResult& r) {
+  const zormix::Summary s = Summarize(r);
   py::dict c;
   c["path_count"] = r.pathCount;
   c["cell_count"] = r.cellCount;
   c["root_count"] = r.rootCount;
-  c["real_count"] = r.realCount;
+  c["real_count"] = s.realRegular;
   c["blow_up_count"] = r.counts.blowUps;
   c["end_point_count"] = r.counts.endPoints;
   c["retracked_paths"] = r.counts.retracked;
   c["separated_pairs"] = r.counts.separatedPairs;
   c["rescue_attempts"] = r.counts.rescueAttempts;
   c["rescued_paths"] = r.counts.rescued;
-  c["lost_path_count"] = r.counts.lost();
-  c["regular_count"] = r.classes.regular;
-  c["singular_count"] = r.classes.singular;
-  c["singular_end_point_count"] = r.classes.singularEndPoints;
-  c["real_regular_count"] = r.classes.realRegular;
-  c["at_infinity_count"] = r.classes.atInfinity;
-  c["failed_count"] = r.classes.failed;
-  c["rescued_count"] = r.classes.rescued;
-  c["certified_count"] = r.certification.certified;
-  c["certified_distinct_count"] = r.certification.distinct;
-  c["certified_real_count"] = r.certification.real;
+  c["lost_path_count"] = s.failed;
+  c["regular_count"] = s.regular;
+  c["singular_count"] = s.singular;
+  c["singular_end_point_count"] = s.singularEndPoints;
+  c["positive_dimensional_count"] = s.positiveDimensional;
+  c["real_regular_count"] = s.realRegular;
+  c["at_infinity_count"] = s.atInfinity;
+  c["failed_count"] = s.failed;
+  c["rescued_count"] = s.rescued;
+  c["certified_count"] = s.certification.certified;
+  c["certified_distinct_count"] = s.certification.distinct;
+  c["certified_real_count"] = s.certification.real;
   return c;
 }
 
@@ -135,7 +143,10 @@ py::dict SolvedResult::Arrays() const {
   d["residuals"] = Vector<double>(r.residuals);
   d["conditions"] = Vector<double>(r.conditionNumbers);
   d["scaled_conditions"] = Vector<double>(r.scaledConditionNumbers);
-  d["real"] = Vector<bool>(r.isReal);
+  d["real_point"] = Vector<bool>(r.isReal);
+  std::vector<std::uint8_t> realRoots;
+  for (std::int64_t k = 0; k < r.roots.cols(); ++k) realRoots.push_back(RootAt(r, k).real);
+  d["real"] = Vector<bool>(realRoots);
   d["zero_jacobian"] = Vector<bool>(r.zeroJacobian);
   d["status"] = Vector<std::uint8_t>(r.rootStatus);
   d["multiplicity"] = Vector<std::int32_t>(r.multiplicity);
@@ -144,8 +155,10 @@ py::dict SolvedResult::Arrays() const {
   d["certified_real"] = Vector<bool>(r.certifiedReal);
   d["box_centers"] = RowsOfColumns(r.boxCenters, r.boxCenters.empty() ? 0 : r.n);
   d["box_radii"] = Vector<double>(r.boxRadii);
-  d["paths"] = PathArrays(r.records);
-  d["lost_paths"] = PathArrays(r.lostPaths);
+  // A root's path has an end point, so no status of theirs is at infinity.
+  d["paths"] = PathArrays(r.records, false);
+  d["lost_paths"] = PathArrays(r.lostPaths, false);
+  d["at_infinity_paths"] = PathArrays(r.lostPaths, true);
   if (member_) AddMemberFields(*member_, d);
   return d;
 }
@@ -156,6 +169,10 @@ std::string SolvedResult::Json() const {
   frontend::WriteResultJson(result_, mixedVolumeOnly_,
                             [&text](std::string_view piece) { text.append(piece); });
   return text;
+}
+
+std::string SolvedResult::Roots(std::int64_t maxRoots) const {
+  return mixedVolumeOnly_ ? std::string() : frontend::RootsBlock(result_, maxRoots);
 }
 
 std::string SolvedResult::Summary() const {
@@ -172,7 +189,8 @@ void BindResult(py::module_& m) {
   py::class_<SolvedResult>(m, "SolvedResult", "A finished solve, kept whole on the C++ side.")
       .def("arrays", &SolvedResult::Arrays)
       .def("json", &SolvedResult::Json)
-      .def("summary", &SolvedResult::Summary);
+      .def("summary", &SolvedResult::Summary)
+      .def("roots_text", &SolvedResult::Roots, pybind11::arg("max_roots"));
   py::list statusNames;
   for (int s = 0; s < kPathStatusCount; ++s) {
     statusNames.append(PathStatusName(static_cast<PathStatus>(s)));

@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,8 +30,10 @@ class SolvedResult {
   pybind11::dict Arrays() const;
   // The CLI's --json document, byte for byte; for a member, its line of `zormix sweep --json`.
   std::string Json() const;
-  // The CLI's summary lines (counts, route, seed, classification).
+  // The CLI's summary lines (counts, variables, route).
   std::string Summary() const;
+  // The first maxRoots roots as people read them (frontend::RootsBlock).
+  std::string Roots(std::int64_t maxRoots) const;
 
  private:
   SolveResult result_;

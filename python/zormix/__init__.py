@@ -6,7 +6,7 @@
 >>> print(result)         # the summary
 
 Entry points: solve, mixed_volume, read_system, write_system, System; for families of systems
-(coefficients that depend on parameters): Family, start, load_start, sweep. Errors are
+(coefficients that depend on parameters): Family, start, monodromy, load_start, sweep. Errors are
 subclasses of zormix.Error named after their identifiers (InvalidInput, BadArgument,
 Interrupted, OutOfMemory, Checkpoint, Internal), each with ``.id``.
 """
@@ -15,6 +15,7 @@ from . import _zormix
 from ._errors import (BadArgument, Checkpoint, Error, Internal, Interrupted, InvalidInput,
                       OutOfMemory)
 from ._family import Family, Start, load_start, start, sweep
+from ._monodromy import MonodromyStart, monodromy
 from ._result import PathInfo, Result, Root, SweepResult
 from ._solve import mixed_volume, read_system, solve, write_system
 from ._system import System
@@ -23,6 +24,7 @@ __version__ = _zormix.VERSION
 
 __all__ = [
     "BadArgument", "Checkpoint", "Error", "Family", "Internal", "Interrupted", "InvalidInput",
-    "OutOfMemory", "PathInfo", "Result", "Root", "Start", "SweepResult", "System", "load_start",
-    "mixed_volume", "read_system", "solve", "start", "sweep", "write_system",
+    "MonodromyStart", "OutOfMemory", "PathInfo", "Result", "Root", "Start", "SweepResult",
+    "System", "load_start", "mixed_volume", "monodromy", "read_system", "solve", "start", "sweep",
+    "write_system",
 ]

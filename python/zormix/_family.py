@@ -17,6 +17,7 @@ if TYPE_CHECKING:
 # A 'parameters' statement: declarations come before the equations, at the start of a statement.
 # (Compiled when first needed: the regular expression module is slow to import.)
 _PARAMETER_STATEMENT = r"(?:^|[;\n])\s*parameters\b"
+_VARIABLE_STATEMENT = r"(?:^|[;\n])\s*(?:variables|vars)\b"
 _COMMENT = r"#[^\n]*"
 
 
@@ -25,8 +26,10 @@ class Family:
     polynomials in a few parameters.
 
     ``Family("variables x, y; parameters a, b; x^2 + a*y - 1; x - b*y")``, or the equations
-    alone with ``parameters=["a", "b"]`` (a str with ';' or a list of equations). Without a
-    ``variables`` statement, every name that is not a parameter is a variable.
+    alone with ``parameters=["a", "b"]`` (a str with ';' or a list of equations) and
+    ``variables=["x", "y"]``. Without either, every name that is not a parameter is a variable,
+    in order of first appearance; ``family.variables`` tells the order, which is the order of
+    the columns of every root.
 
     ``family.at(values)`` is the member at one set of parameter values, a zormix.System.
     """
@@ -34,10 +37,15 @@ class Family:
     __slots__ = ("_family", "_order")
 
     def __init__(self, text: str | Sequence[str],
-                 parameters: Sequence[str] | None = None, source: str = "<string>") -> None:
+                 parameters: Sequence[str] | None = None, source: str = "<string>", *,
+                 variables: Sequence[str] | None = None) -> None:
         given = _parameter_names(parameters)
-        self._family = _zormix.parse_family(_family_text(text, given), source)
+        order = _names(variables, "variables")
+        self._family = _zormix.parse_family(_family_text(text, given, order), source)
         self._order = _column_order(self._family.parameters, given)
+        if order is not None and order != list(self._family.variables):
+            raise BadArgument(f"variables {order}: the text declares "
+                              f"{list(self._family.variables)}")
 
     @property
     def variables(self) -> list[str]:
@@ -111,11 +119,12 @@ FamilyLike = Union[str, Sequence[str], Family]
 
 
 def start(system: FamilyLike, parameters: Sequence[str] | None = None, *,
-          seed: int | None = None, threads: int = 0, route: str = "polyhedral") -> Start:
+          variables: Sequence[str] | None = None, seed: int | None = None, threads: int = 0,
+          route: str = "polyhedral") -> Start:
     """Solves the family at random complex parameters (drawn from the seed) and returns the
     roots a sweep starts from. The same seed gives the same start as ``zormix sweep --seed`` and
     ``zormix solve --save-start``. The GIL is released; Ctrl-C raises Interrupted."""
-    family = as_family(system, parameters)
+    family = as_family(system, parameters, variables)
     return Start(_zormix.solve_start(family._family, _seed(seed),
                                      _integer(threads, "threads", 0, _zormix.MAX_THREADS),
                                      _route(route)))
@@ -127,7 +136,8 @@ def load_start(path: str | os.PathLike) -> Start:
 
 
 def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
-          values: object = None, *, start: Start | None = None, seed: int | None = None,
+          values: object = None, *, variables: Sequence[str] | None = None,
+          start: Start | None = None, seed: int | None = None,
           threads: int = 0, certify: bool = False,
           progress: bool | ProgressCallback = False,
           save_start: str | os.PathLike | None = None) -> list[SweepResult]:
@@ -142,6 +152,9 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
     values
         The members: an array of shape (instances, parameters), real or complex, or a list of
         rows.
+    variables
+        The order of the variables, the columns of every member's roots; default the text's
+        declaration, else the order of first appearance.
     start
         A zormix.Start of this family (zormix.start, zormix.load_start); None solves one first.
     seed
@@ -164,7 +177,7 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
     whose ``results`` holds the members finished before it.
     The GIL is released while the solver works.
     """
-    family = as_family(system, parameters)
+    family = as_family(system, parameters, variables)
     if values is None:
         raise BadArgument("values: expected the members' parameter values")
     if start is not None and not isinstance(start, Start):
@@ -183,16 +196,20 @@ def sweep(system: FamilyLike, parameters: Sequence[str] | None = None,
     return [SweepResult(member) for member in members]
 
 
-def as_family(system: object, parameters: Sequence[str] | None = None) -> Family:
+def as_family(system: object, parameters: Sequence[str] | None = None,
+              variables: Sequence[str] | None = None) -> Family:
     if isinstance(system, Family):
         if parameters is not None and list(parameters) != system.parameters:
             raise BadArgument(f"parameters {list(parameters)}: the family has "
                               f"{system.parameters}")
+        if variables is not None and list(variables) != system.variables:
+            raise BadArgument(f"variables {list(variables)}: the family has "
+                              f"{system.variables}")
         return system
     if isinstance(system, System):
         raise BadArgument("system: a zormix.System has no parameters; give the family as text "
                           "or as a zormix.Family")
-    return Family(system, parameters)
+    return Family(system, parameters, variables=variables)
 
 
 def _seed(seed: object) -> int | None:
@@ -200,19 +217,23 @@ def _seed(seed: object) -> int | None:
 
 
 def _parameter_names(parameters: object) -> list[str] | None:
-    if parameters is None:
+    return _names(parameters, "parameters")
+
+
+def _names(given: object, what: str) -> list[str] | None:
+    if given is None:
         return None
-    if isinstance(parameters, str):
-        parameters = [parameters]
-    names = list(parameters)
+    if isinstance(given, str):
+        given = [given]
+    names = list(given)
     if not names or not all(isinstance(name, str) and name.isidentifier() for name in names):
-        raise BadArgument(f"parameters: expected names, got {parameters!r}")
+        raise BadArgument(f"{what}: expected names, got {given!r}")
     if len(set(names)) != len(names):
-        raise BadArgument(f"parameters: {names} names a parameter twice")
+        raise BadArgument(f"{what}: {names} names a {what[:-1]} twice")
     return names
 
 
-def _family_text(text: object, given: list[str] | None) -> str:
+def _family_text(text: object, given: list[str] | None, variables: list[str] | None) -> str:
     if isinstance(text, (list, tuple)) and text and all(isinstance(s, str) for s in text):
         text = "\n;\n".join(_without_final_semicolon(s) for s in text)
     if not isinstance(text, str):
@@ -220,10 +241,13 @@ def _family_text(text: object, given: list[str] | None) -> str:
                           "zormix.Family; got " + type(text).__name__)
     import re
 
-    if given is None or re.search(_PARAMETER_STATEMENT, re.sub(_COMMENT, "", text)):
-        return text
-    # The declaration goes on the first line, so that the lines of errors stay the text's.
-    return f"parameters {', '.join(given)}; {text}"
+    # The declarations go on the first line, so that the lines of errors stay the text's.
+    bare = re.sub(_COMMENT, "", text)
+    if given is not None and not re.search(_PARAMETER_STATEMENT, bare):
+        text = f"parameters {', '.join(given)}; {text}"
+    if variables is not None and not re.search(_VARIABLE_STATEMENT, bare):
+        text = f"variables {', '.join(variables)}; {text}"
+    return text
 
 
 def _column_order(declared: list[str], given: list[str] | None) -> list[int]:

@@ -15,22 +15,26 @@ _PRINTED_ROOTS = 10
 
 class PathInfo(NamedTuple):
     """How one path was tracked: its mixed cell (1-based, 0 on the total-degree route), its start
-    solution (1-based), accepted steps, re-tracks and final status ("reached", "diverged", ...)."""
+    solution (1-based), accepted steps, re-tracks, final status ("reached", "diverged", ...) and,
+    for a path at infinity, the valuation that proved it (the largest coordinate grows like
+    (1 - t)**valuation; 0 otherwise)."""
 
     cell: int
     start_index: int
     steps: int
     retracks: int
     status: str
+    valuation: float = 0.0
 
 
 class Root(NamedTuple):
-    """One accepted root.
+    """One accepted end point.
 
-    ``status`` is "regular" or "singular"; ``multiplicity`` the end points at this point;
-    ``residual`` the Euclidean norm of the system at the root; ``condition`` the Jacobian's
-    sigma_max / sigma_min, ``scaled_condition`` that of the row- and column-scaled Jacobian;
-    ``certified`` True/False when certification ran (None otherwise)."""
+    ``status`` is "regular", "singular" or "positive-dimensional"; ``multiplicity`` the end
+    points at this point; ``residual`` the Euclidean norm of the system at the root;
+    ``condition`` the Jacobian's sigma_max / sigma_min, ``scaled_condition`` that of the row- and
+    column-scaled Jacobian; ``real`` a real root (regular and real), ``real_point`` the point is
+    real whatever its status; ``certified`` True/False when certification ran (None otherwise)."""
 
     index: int
     values: np.ndarray
@@ -43,6 +47,7 @@ class Root(NamedTuple):
     certified: bool | None
     certified_real: bool | None
     path: PathInfo
+    real_point: bool = False
 
 
 def data_property(key: str, doc: str | None = None) -> property:
@@ -61,19 +66,22 @@ def _path_infos(fields: dict, index: int | None = None) -> list[PathInfo]:
     rows = range(len(fields["status"])) if index is None else (index,)
     return [PathInfo(int(fields["cell"][k]), int(fields["start_index"][k]),
                      int(fields["steps"][k]), int(fields["retracks"][k]),
-                     names[fields["status"][k]]) for k in rows]
+                     names[fields["status"][k]], float(fields["valuation"][k])) for k in rows]
 
 
 class Result:
     """What zormix.solve found.
 
-    - ``roots``: complex array, one row per accepted root, one column per variable;
-    - ``regular``: the rows of the regular roots; ``real``: the real parts of the roots classed
-      as real (float array);
-    - ``is_regular``, ``is_real``, ``residuals``, ``conditions``, ``multiplicity``, ``certified``:
-      per-root arrays in the order of ``roots``; ``records``: the same as Root records;
-    - ``counts``: dict of counts under the names of the JSON document; ``path_status_counts``:
-      paths by final status; ``lost_paths``: the paths without an end point;
+    - ``roots``: complex array, one row per accepted end point, one column per variable (in the
+      order of ``variables``);
+    - ``regular``: the rows of the regular roots; ``real``: the real roots, the regular roots
+      classed as real, as a float array; ``real_solutions(...)`` for other choices;
+    - ``is_regular``, ``is_real``, ``is_real_point``, ``residuals``, ``conditions``,
+      ``multiplicity``, ``certified``: per-root arrays in the order of ``roots``; ``records``:
+      the same as Root records;
+    - ``counts``: dict of counts under the names and meanings of the JSON document;
+      ``path_status_counts``: paths by final status; ``lost_paths``: the failed paths (verdict
+      unknown), ``at_infinity_paths``: the paths found to diverge;
     - ``seed``: the seed used (pass it again for the same result bit for bit);
     - ``to_json()``: the command line's ``--json`` document for the same solve.
     """
@@ -136,7 +144,14 @@ class Result:
 
     @property
     def is_real(self) -> np.ndarray:
+        """Per root: a real root, regular and classed as real (what "real" counts everywhere)."""
         return self._data["real"]
+
+    @property
+    def is_real_point(self) -> np.ndarray:
+        """Per root: the point is classed as real (every imaginary part below 1e-7 of the largest
+        modulus), whatever its status: singular and positive-dimensional end points too."""
+        return self._data["real_point"]
 
     @property
     def is_regular(self) -> np.ndarray:
@@ -168,7 +183,29 @@ class Result:
 
     @property
     def real(self) -> np.ndarray:
+        """The real roots (regular and classed as real), one row each, as a float array."""
         return self.roots[self.is_real].real
+
+    def real_solutions(self, tol: float | None = None, only_regular: bool = True) -> np.ndarray:
+        """The real parts of the roots that are real, one row each.
+
+        ``tol=None`` takes the solver's classification (every imaginary part below 1e-7 of the
+        largest modulus); a number takes the roots whose imaginary parts are all at most ``tol``.
+        ``only_regular=False`` adds the isolated singular roots, each once (the first end point
+        of its group); end points on positive-dimensional sets are not isolated roots and are
+        never included."""
+        import numpy as np
+
+        status = self._data["status"]
+        wanted = status == 0
+        if not only_regular:
+            leaders = self.group_leader == np.arange(len(self))
+            wanted = wanted | ((status == 1) & leaders)
+        if tol is None:
+            real = self.is_real_point
+        else:
+            real = np.all(np.abs(self.roots.imag) <= float(tol), axis=1)
+        return self.roots[wanted & real].real
 
     @property
     def records(self) -> list[Root]:
@@ -178,7 +215,13 @@ class Result:
 
     @property
     def lost_paths(self) -> list[PathInfo]:
+        """The failed paths, whose verdict is unknown (counts["failed_count"] of them)."""
         return _path_infos(self._data["lost_paths"])
+
+    @property
+    def at_infinity_paths(self) -> list[PathInfo]:
+        """The paths found to diverge (counts["at_infinity_count"] of them)."""
+        return _path_infos(self._data["at_infinity_paths"])
 
     def _record(self, k: int) -> Root:
         d = self._data
@@ -188,7 +231,7 @@ class Result:
                     float(d["conditions"][k]), float(d["scaled_conditions"][k]),
                     bool(d["real"][k]), bool(d["certified"][k]) if run else None,
                     bool(d["certified_real"][k]) if run else None,
-                    _path_infos(d["paths"], k)[0])
+                    _path_infos(d["paths"], k)[0], bool(d["real_point"][k]))
 
     # Output ----------------------------------------------------------------------------------
     def to_json(self) -> str:
@@ -196,7 +239,7 @@ class Result:
         return self._solved.json()
 
     def summary(self) -> str:
-        """The command line's summary lines: counts, route, seed, classification."""
+        """The command line's summary lines: counts, variables, route."""
         return self._solved.summary()
 
     def __len__(self) -> int:
@@ -206,19 +249,14 @@ class Result:
         return iter(self.records)
 
     def __str__(self) -> str:
-        lines = [self.summary().rstrip("\n")]
-        if len(self) and not self._data["mixed_volume_only"]:
-            lines.append("roots (" + ", ".join(self.variables) + "):")
-            for root in self.records[:_PRINTED_ROOTS]:
-                values = "  ".join(f"{v.real:+.6g}{v.imag:+.6g}j" for v in root.values)
-                lines.append(f"  {values}  {root.status}{'  real' if root.real else ''}")
-            if len(self) > _PRINTED_ROOTS:
-                lines.append(f"  ... {len(self) - _PRINTED_ROOTS} more")
-        return "\n".join(lines)
+        """The summary, then the first roots; a part of a coordinate below the root's accuracy
+        is shown as 0 (the values in ``roots`` stay as computed)."""
+        return (self.summary() + self._solved.roots_text(_PRINTED_ROOTS)).rstrip("\n")
 
     def __repr__(self) -> str:
-        return (f"<zormix.Result: {len(self)} roots ({int(self.is_real.sum())} real), "
-                f"{self.counts['path_count']} paths, seed {self.seed}>")
+        return (f"<zormix.Result: {len(self)} roots ({int(self.is_real.sum())} real) in "
+                f"{', '.join(self.variables)}, {self.counts['path_count']} paths, "
+                f"seed {self.seed}>")
 
 
 class SweepResult(Result):
@@ -239,4 +277,5 @@ class SweepResult(Result):
         if not self.solved:
             return f"<zormix.SweepResult: instance {self.instance} not solved: {self.error}>"
         return (f"<zormix.SweepResult: instance {self.instance}, {len(self)} roots "
-                f"({int(self.is_real.sum())} real), seed {self.seed}>")
+                f"({int(self.is_real.sum())} real) in {', '.join(self.variables)}, "
+                f"seed {self.seed}>")

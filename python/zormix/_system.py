@@ -27,7 +27,8 @@ class System:
     - ``coefficients``: n sequences of complex numbers, one per term;
     - ``variables``: n names (default ``x1 ... xn``).
 
-    ``System.from_text("x^2 + y^2 - 1; x - y")`` reads polynomial text; ``str(system)`` writes it.
+    ``System.from_text("x^2 + y^2 - 1; x - y")`` reads polynomial text (or PHCpack's format);
+    ``str(system)`` writes it. ``system.reordered(["y", "x"])`` puts the variables in another order.
     """
 
     __slots__ = ("_parts",)
@@ -39,7 +40,8 @@ class System:
     @classmethod
     def from_text(cls, text: str, source: str = "<string>") -> System:
         """Reads polynomial text: equations separated by ';' or by lines, an optional
-        ``variables x, y;`` first. Raises InvalidInput with line and column."""
+        ``variables x, y;`` first; or PHCpack's format (a first line with the number of
+        polynomials, each polynomial ended by ';'). Raises InvalidInput with line and column."""
         if not isinstance(text, str):
             raise BadArgument("the polynomial text must be a str, not " + type(text).__name__)
         return cls._from_parts(_zormix.parse_text(text, source))
@@ -70,6 +72,17 @@ class System:
         starts = ends - counts
         return [(exponents[a:b], coefficients[a:b]) for a, b in zip(starts, ends)]
 
+    def reordered(self, variables: Sequence[str]) -> System:
+        """The same system with its variables (the columns of every exponent array and of the
+        roots of a solve) in the order of ``variables``, which names each variable once."""
+        names = list(self._parts[3])
+        order = _variable_order(variables, names)
+        if order == list(range(len(names))):
+            return self
+        counts, exponents, coefficients, _ = self._parts
+        return System._from_parts((counts, exponents[:, order].copy(), coefficients,
+                                   [names[k] for k in order]))
+
     def to_text(self) -> str:
         """The system as polynomial text that reads back to the same system."""
         return _zormix.format_system(self._parts, "text")
@@ -77,6 +90,12 @@ class System:
     def to_psnum(self) -> str:
         """The system in the PS.num format."""
         return _zormix.format_system(self._parts, "psnum")
+
+    def to_phc(self) -> str:
+        """The system in PHCpack's format (``phc`` reads it); raises InvalidInput for a variable
+        name PHCpack would read otherwise (one beginning with e, E, i or I, or not a plain
+        name)."""
+        return _zormix.format_system(self._parts, "phc")
 
     def __str__(self) -> str:
         return self.to_text()
@@ -156,8 +175,28 @@ def _without_final_semicolon(statement: str) -> str:
     return statement[:-1] if statement.endswith(";") else statement
 
 
-def as_system(system: object) -> System:
-    """A System from any form zormix.solve accepts."""
+def _variable_order(variables: object, names: list[str]) -> list[int]:
+    """For each requested variable, its column among ``names``; BadArgument unless ``variables``
+    names every one of ``names`` once."""
+    if isinstance(variables, str) or not hasattr(variables, "__iter__"):
+        raise BadArgument(f"variables: expected a list of names, got {type(variables).__name__}")
+    wanted = list(variables)
+    unknown = [v for v in wanted if v not in names]
+    if unknown:
+        raise BadArgument(f"variables: {unknown[0]!r} is not a variable of the system, whose "
+                          f"variables are {', '.join(names)}")
+    missing = [v for v in names if v not in wanted]
+    if missing or len(wanted) != len(names):
+        which = f"{missing[0]!r} is missing" if missing else "a name is given twice"
+        raise BadArgument(f"variables: {which}; give each of {', '.join(names)} once")
+    return [names.index(v) for v in wanted]
+
+
+def as_system(system: object, variables: Sequence[str] | None = None) -> System:
+    """A System from any form zormix.solve accepts, its variables in the order of
+    ``variables`` when given."""
+    if variables is not None:
+        return as_system(system).reordered(variables)
     if isinstance(system, System):
         return system
     if isinstance(system, str):

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/linear_algebra.h"
+#include "base/numeric.h"
 
 namespace zormix {
 namespace {
@@ -16,6 +17,11 @@ constexpr int kMaxSweeps = 60;
 // times: the Jacobi values carry rounding of a few eps times the column sizes.
 constexpr double kFullRankMargin = 100.0;
 constexpr double kOrthogonal = 1e-15;  // |a_p^H a_q| <= this * |a_p| |a_q|: orthogonal
+// A rotation that leaves a column at most this share of its former norm has cancelled it: what is
+// left is the rounding of the cancellation, in no particular direction, and rotating it again
+// only shrinks it by another factor eps each sweep (an exactly rank-deficient matrix then never
+// converges and ends in underflow). Such a column is zero to working accuracy.
+constexpr double kCancelled = 16.0 * kMachineEpsilon;
 
 double ColumnNormSquared(const ColMajorMatrix<Complex>& A, std::int64_t j) {
   double sum = 0.0;
@@ -52,6 +58,11 @@ class ColumnNorms {
   std::vector<bool> stale_;
 };
 
+void ZeroColumn(ColMajorMatrix<Complex>& W, std::int64_t j, ColumnNorms& norms) {
+  std::fill(W.col(j), W.col(j) + W.rows(), Complex(0.0, 0.0));
+  norms.Changed(j);
+}
+
 // One rotation making columns p and q of W orthogonal; false when they already are.
 bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>* V, ColumnNorms& norms,
                        std::int64_t p, std::int64_t q) {
@@ -71,6 +82,8 @@ bool OrthogonalizePair(ColMajorMatrix<Complex>& W, ColMajorMatrix<Complex>* V, C
   if (V != nullptr) Rotate(*V, p, q, c, s, phase);
   norms.Changed(p);
   norms.Changed(q);
+  if (norms(W, p) <= kCancelled * kCancelled * alpha) ZeroColumn(W, p, norms);
+  if (norms(W, q) <= kCancelled * kCancelled * beta) ZeroColumn(W, q, norms);
   return true;
 }
 

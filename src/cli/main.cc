@@ -1,7 +1,7 @@
 // zormix: solve a polynomial system from the command line, or convert it between formats.
 //
 //   zormix [solve] [INPUT] [options]     solve; INPUT defaults to PS.num
-//   zormix convert IN -o OUT [--to F]    polynomial text <-> PS.num
+//   zormix convert IN -o OUT [--to F]    between polynomial text, PHCpack's format and PS.num
 //
 // "-" as a file name is standard input or standard output.
 #include <unistd.h>
@@ -21,6 +21,7 @@
 
 #include "base/parameter_registry.h"
 #include "cli/interrupt.h"
+#include "cli/monodromy_command.h"
 #include "cli/suggest.h"
 #include "cli/sweep_command.h"
 #include "finish/report.h"
@@ -93,23 +94,28 @@ struct ConvertArgs {
   std::string to;
 };
 
-InputFormat FormatNamed(const std::string& name) {
-  if (name == "psnum") return InputFormat::kPsNum;
-  if (name == "text") return InputFormat::kText;
-  return InputFormat::kAuto;
+// The CLI checks the names; anything else is "auto".
+FormatChoice FormatNamed(const std::string& name) {
+  return name == "auto" ? FormatChoice() : SystemFormatNamed(name);
 }
 
 void AddSolveOptions(CLI::App& app, SolveArgs& a) {
-  app.add_option("INPUT", a.input, "System file: PS.num format or polynomial text; - for stdin")
+  app.add_option("INPUT", a.input,
+                 "System file: polynomial text, PHCpack's format or PS.num; - for stdin")
       ->capture_default_str();
-  app.add_option("--format", a.format, "Input format: auto, psnum or text")
-      ->check(CLI::IsMember({"auto", "psnum", "text"}))
+  app.add_option("--format", a.format, "Input format: auto, text, phc or psnum")
+      ->check(CLI::IsMember({"auto", "psnum", "text", "phc"}))
       ->capture_default_str();
   auto* output =
       app.add_option("-o,--output", a.output, "Report file; - for stdout")->capture_default_str();
   app.add_flag("--no-report", a.noReport, "Write no report file")->excludes(output);
-  app.add_option("-r,--route", a.route, "Homotopy: polyhedral or total-degree")
-      ->check(CLI::IsMember({"polyhedral", "total-degree"}))
+  // Octave's name of the total-degree route is accepted too, and stands for the same route.
+  app.add_option("-r,--route", a.route, "Homotopy: polyhedral or total-degree (or totaldegree)")
+      ->check(CLI::IsMember({"polyhedral", "total-degree", "totaldegree"}))
+      ->transform([](std::string name) {
+        const std::optional<Route> route = RouteNamed(name);
+        return route ? std::string(RouteName(*route)) : name;
+      })
       ->capture_default_str();
   app.add_option("--seed", a.seed,
                  "Seed of all random draws, 0 to 2^64-1 (default: $ZORMIX_SEED, else fresh "
@@ -136,11 +142,13 @@ void AddSolveOptions(CLI::App& app, SolveArgs& a) {
 void AddConvertOptions(CLI::App& app, ConvertArgs& a) {
   app.add_option("IN", a.input, "System file to read; - for stdin")->required();
   app.add_option("-o,--output", a.output, "File to write; - for stdout")->required();
-  app.add_option("--format", a.format, "Input format: auto, psnum or text")
-      ->check(CLI::IsMember({"auto", "psnum", "text"}))
+  app.add_option("--format", a.format, "Input format: auto, text, phc or psnum")
+      ->check(CLI::IsMember({"auto", "psnum", "text", "phc"}))
       ->capture_default_str();
-  app.add_option("--to", a.to, "Output format: psnum or text (default: the other one)")
-      ->check(CLI::IsMember({"psnum", "text"}));
+  app.add_option("--to", a.to,
+                 "Output format: psnum, text or phc (default: psnum for text and PHCpack's "
+                 "format, text for PS.num)")
+      ->check(CLI::IsMember({"psnum", "text", "phc"}));
 }
 
 std::string Count(std::int64_t k, const char* noun) {
@@ -251,6 +259,11 @@ int RunSolve(const SolveArgs& a) {
         "--checkpoint '-': a checkpoint is a file that is read and written again, "
         "not standard input or output");
   }
+  if (a.mixedVolume && a.route == RouteName(Route::kTotalDegree)) {
+    throw UsageError(
+        "--mixed-volume counts the paths of the polyhedral route; the total-degree route's count "
+        "is the Bezout number, the product of the degrees: leave out --route total-degree");
+  }
   const std::string reportPath = (a.noReport || a.mixedVolume) ? std::string() : a.output;
   SolveOptions options = OptionsOf(a, reportPath);
   if (!reportPath.empty()) CheckOutputPath(reportPath, "report file");
@@ -269,9 +282,19 @@ int RunSolve(const SolveArgs& a) {
   const LoadedSystem loaded = LoadSystem(a.input, FormatNamed(a.format));
   if (!loaded.note.empty()) display.Note("zormix: " + loaded.note);
 
-  options.progress = [&display, quiet = a.quiet](const Progress& p) {
+  // Said as soon as tracking reports the restore, not after tracking.
+  bool restoreSaid = false;
+  const auto restoreNote = [&a](std::int64_t restored, std::int64_t total) {
+    return "zormix: " + std::to_string(restored) + " of " + std::to_string(total) +
+           " paths restored from checkpoint " + a.checkpoint;
+  };
+  options.progress = [&](const Progress& p) {
     const std::string notice = LargeRouteNotice(p);
-    if (!notice.empty() && !quiet) display.Note(notice);
+    if (!notice.empty() && !a.quiet) display.Note(notice);
+    if (p.pathsRestored > 0 && !restoreSaid) {
+      restoreSaid = true;
+      display.Note(restoreNote(p.pathsRestored, p.pathsTotal));
+    }
     display.Update(p);
   };
   options.progress = WithTestFault(std::move(options.progress));
@@ -285,10 +308,8 @@ int RunSolve(const SolveArgs& a) {
   }();
 #endif
   display.Finish();
-  if (result.restoredPaths > 0) {
-    std::fprintf(stderr, "zormix: %lld of %lld paths restored from checkpoint %s\n",
-                 static_cast<long long>(result.restoredPaths),
-                 static_cast<long long>(result.pathCount), a.checkpoint.c_str());
+  if (result.restoredPaths > 0 && !restoreSaid) {
+    std::fprintf(stderr, "%s\n", restoreNote(result.restoredPaths, result.pathCount).c_str());
   }
   WriteResults(result, a, reportPath);
   for (const std::string& warning : result.warnings) {
@@ -303,23 +324,22 @@ int RunConvert(const ConvertArgs& a) {
   const LoadedSystem loaded = LoadSystem(a.input, FormatNamed(a.format));
   if (!loaded.note.empty()) std::fprintf(stderr, "zormix: %s\n", loaded.note.c_str());
   const PolySystem& system = loaded.system;
-  InputFormat to = FormatNamed(a.to);
-  if (to == InputFormat::kAuto) {
-    to = loaded.format == InputFormat::kPsNum ? InputFormat::kText : InputFormat::kPsNum;
-  }
-  WriteOutput(a.output,
-              to == InputFormat::kPsNum ? FormatSystemFile(system) : FormatPolynomialText(system),
-              "output file");
+  const SystemFormat to = FormatNamed(a.to).value_or(
+      loaded.format == SystemFormat::kPsNum ? SystemFormat::kText : SystemFormat::kPsNum);
+  WriteOutput(a.output, FormatSystem(system, to), "output file");
+  const char* writtenAs = to == SystemFormat::kText  ? "as polynomial text"
+                          : to == SystemFormat::kPhc ? "in PHCpack's format"
+                                                     : "in the PS.num format";
   std::fprintf(a.output == kStandardStream ? stderr : stdout, "%s: %s with %s, written %s\n",
                a.output == kStandardStream ? "standard output" : a.output.c_str(),
                Count(system.n, "equation").c_str(), Count(system.termTotal(), "term").c_str(),
-               to == InputFormat::kPsNum ? "in the PS.num format" : "as polynomial text");
+               writtenAs);
   return 0;
 }
 
 bool IsCommandOrTopLevelFlag(const std::string& word) {
-  return word == "solve" || word == "convert" || word == "sweep" || word == "-h" ||
-         word == "--help" || word == "--version" || word == "--parameters";
+  return word == "solve" || word == "convert" || word == "sweep" || word == "monodromy" ||
+         word == "-h" || word == "--help" || word == "--version" || word == "--parameters";
 }
 
 // "zormix INPUT ..." and "zormix --seed 1" mean "zormix solve ...".
@@ -333,7 +353,7 @@ std::vector<std::string> WithSubcommand(int argc, char** argv, bool& implicitFil
   return args;
 }
 
-const std::vector<std::string> kCommands = {"solve", "convert", "sweep"};
+const std::vector<std::string> kCommands = {"solve", "convert", "sweep", "monodromy"};
 
 // "; did you mean 'X'?" for a word near one of `candidates`, else "".
 std::string DidYouMean(const std::string& word, const std::vector<std::string>& candidates,
@@ -399,6 +419,20 @@ int UsageFailure(const std::string& message) {
   return kExitUsage;
 }
 
+// "zormix" alone where there is no PS.num to solve: what the command does, in short.
+int ShortUsage() {
+  std::fputs(
+      "zormix: no system given, and no file PS.num here to solve\n"
+      "Usage:\n"
+      "  zormix [solve] INPUT [options]     solve the system in INPUT (polynomial text, PHCpack's\n"
+      "                                     format or PS.num; - for standard input)\n"
+      "  zormix convert IN -o OUT [--to F]  write a system in another format\n"
+      "  zormix sweep SYSTEM VALUES         solve many members of a family\n"
+      "Run 'zormix --help' for the options.\n",
+      stderr);
+  return kExitUsage;
+}
+
 int Main(int argc, char** argv) {
   CLI::App app("zormix " ZORMIX_VERSION
                ": all isolated complex solutions of a square polynomial system by homotopy "
@@ -418,16 +452,21 @@ int Main(int argc, char** argv) {
   AddSolveOptions(*solve, solveArgs);
 
   ConvertArgs convertArgs;
-  CLI::App* convert = app.add_subcommand("convert", "Convert between polynomial text and PS.num");
+  CLI::App* convert =
+      app.add_subcommand("convert", "Convert between polynomial text, PHCpack's format and PS.num");
   convert->set_help_flag("-h,--help", "Print this help and exit");
   AddConvertOptions(*convert, convertArgs);
 
   SweepArgs sweepArgs;
   CLI::App* sweep = AddSweepCommand(app, sweepArgs);
+  MonodromyArgs monodromyArgs;
+  CLI::App* monodromy = AddMonodromyCommand(app, monodromyArgs);
 
   // Added last: subcommands copy their parent's help flags when created.
   app.set_help_all_flag("-h,--help", "Print this help (all subcommands and options) and exit");
 
+  std::error_code noFile;
+  if (argc == 1 && !std::filesystem::exists(SolveArgs().input, noFile)) return ShortUsage();
   bool implicitFile = false;
   std::vector<std::string> args = WithSubcommand(argc, argv, implicitFile);
   if (implicitFile) {
@@ -445,12 +484,16 @@ int Main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    const CLI::App& parsed = convert->parsed() ? *convert : sweep->parsed() ? *sweep : *solve;
+    const CLI::App& parsed = convert->parsed()     ? *convert
+                             : sweep->parsed()     ? *sweep
+                             : monodromy->parsed() ? *monodromy
+                                                   : *solve;
     return UsageFailure(WithOptionHints(e.what(), given, parsed));
   }
   if (listParameters) return ListParameters();
   if (app.get_subcommands().empty()) return UsageFailure("a command is required");
   if (convert->parsed()) return RunConvert(convertArgs);
+  if (monodromy->parsed()) return RunMonodromyCommand(monodromyArgs, UsageFailure);
   if (sweep->parsed()) {
 #ifdef ZORMIX_MPI
     if (!cluster::IsRankZero()) return ServeSweep(sweepArgs, UsageFailure);

@@ -156,8 +156,9 @@ FamilyStart ObtainStart(const ParametricSystem& family, const SweepArgs& a,
 }
 
 void ReportStart(std::FILE* out, const FamilyStart& start) {
-  std::fprintf(out, "start: %" PRId64 " roots from %" PRId64 " paths, seed %" PRIu64 "\n",
-               start.roots.cols(), start.pathCount, start.seed);
+  std::fprintf(out, "start: %" PRId64 " roots from %" PRId64 " paths%s, seed %" PRIu64 "\n",
+               start.roots.cols(), start.pathCount,
+               start.method == FamilyStart::Method::kMonodromy ? " of monodromy" : "", start.seed);
 }
 
 // The records of the members so far go out line by line, each flushed whole, so that a stopped

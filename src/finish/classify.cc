@@ -20,10 +20,10 @@ bool Approached(const SolveResult& r, std::int64_t k) {
 }
 
 // Each point's verdict depends on that point alone: any thread count gives the same verdicts.
-std::vector<PointVerdict> DecidePoints(const NormalForm& normalized, const SolveResult& r,
-                                       int threads, const FinishStop& stop) {
+std::vector<EndPointVerdict> DecidePoints(const NormalForm& normalized, const SolveResult& r,
+                                          int threads, const FinishStop& stop) {
   const std::int64_t count = r.roots.cols();
-  std::vector<PointVerdict> points(static_cast<std::size_t>(count));
+  std::vector<EndPointVerdict> points(static_cast<std::size_t>(count));
   RunUnitsInParallel(
       count, std::max(1, threads),
       [&]() -> UnitFunction {
@@ -93,7 +93,7 @@ std::vector<std::vector<std::int64_t>> Groups(const std::vector<std::int64_t>& l
 // The member that keeps each group's simple root (SimpleRootKeeper), -1 where none does; asked of
 // the groups of several end points with a regular candidate.
 std::vector<std::int64_t> Keepers(const NormalForm& normalized,
-                                  const std::vector<PointVerdict>& points, int threads,
+                                  const std::vector<EndPointVerdict>& points, int threads,
                                   const FinishStop& stop,
                                   const std::vector<std::vector<std::int64_t>>& groups) {
   std::vector<std::int64_t> asked, keeper(groups.size(), -1);
@@ -117,7 +117,7 @@ std::vector<std::int64_t> Keepers(const NormalForm& normalized,
 
 // The verdicts of the groups' members, from their points' verdicts and their groups.
 void DecideRoots(const NormalForm& normalized, const SolveResult& r,
-                 std::vector<PointVerdict>& points, int threads, const FinishStop& stop,
+                 std::vector<EndPointVerdict>& points, int threads, const FinishStop& stop,
                  Classification& c) {
   const auto count = static_cast<std::int64_t>(points.size());
   const std::vector<std::vector<std::int64_t>> groups = Groups(c.groupLeader);
@@ -131,7 +131,7 @@ void DecideRoots(const NormalForm& normalized, const SolveResult& r,
   c.pointRule.resize(count);
   c.rootRule.resize(count);
   for (std::int64_t k = 0; k < count; ++k) {
-    PointVerdict& point = points[k];
+    EndPointVerdict& point = points[k];
     const std::int64_t kept = keeper[c.groupLeader[k]];
     const RootVerdict verdict =
         DecideRoot({point, WindingNumber(r, k), c.multiplicity[k], kept >= 0, kept == k});
@@ -186,7 +186,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
                              const std::function<bool()>& interrupted) {
   const FinishStop stop(interrupted);
   const NormalForm normalized = WithEquationsNormalized(system);
-  std::vector<PointVerdict> points = DecidePoints(normalized, r, threads, stop);
+  std::vector<EndPointVerdict> points = DecidePoints(normalized, r, threads, stop);
   const std::vector<double> origin = OriginScales(system);
   SeparateSearchedRoots(normalized, r, points);
   JoinSetsAtTheirPoints(r, origin, threads, stop, points);

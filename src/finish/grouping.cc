@@ -15,8 +15,8 @@
 namespace zormix {
 namespace {
 
-bool IsCandidate(const PointVerdict& v) { return v.kind == PointClass::kRegularCandidate; }
-bool IsOnSet(const PointVerdict& v) { return v.kind == PointClass::kOnSet; }
+bool IsCandidate(const EndPointVerdict& v) { return v.kind == PointClass::kRegularCandidate; }
+bool IsOnSet(const EndPointVerdict& v) { return v.kind == PointClass::kOnSet; }
 
 // |x_j - y_j| <= tau max(|x_j|, |y_j|, floor, o_j) for every j, floor = floorShare max_k
 // max(|x_k|, |y_k|) (largest: max_k |x_k| and max_k |y_k|, computed once per point, not per pair).
@@ -50,7 +50,7 @@ bool InsideBox(const Complex* center, const std::vector<double>& reach, const Ce
   return true;
 }
 
-bool SameRoot(const SolveResult& r, const std::vector<PointVerdict>& e,
+bool SameRoot(const SolveResult& r, const std::vector<EndPointVerdict>& e,
               const std::vector<double>& origin, const std::vector<double>& largest, std::int64_t a,
               std::int64_t b) {
   const std::optional<Certificate>& ca = e[a].certificate;
@@ -78,7 +78,7 @@ bool SameRoot(const SolveResult& r, const std::vector<PointVerdict>& e,
 // largest, max(L_x, L_y, o), is at most L_x + the distance when it is the other point's; so the
 // distance is at most tau max(L_x, o) / (1 - tau) from the point with the larger tau), its
 // cluster's radius, or its box's reach around its value.
-double Reach(const SolveResult& r, const PointVerdict& v, std::int64_t k, double originLargest) {
+double Reach(const SolveResult& r, const EndPointVerdict& v, std::int64_t k, double originLargest) {
   const double tau = Tau(v, WindingNumber(r, k));
   const double size = std::max(MaxModulus(v.value.data(), r.n), originLargest);
   double reach = std::max(tau * size / (1.0 - tau), v.clusterRadius);
@@ -94,7 +94,7 @@ double Reach(const SolveResult& r, const PointVerdict& v, std::int64_t k, double
 }
 
 // The pairs of `members` that may be at one point (NearPairs) and pass `accept`.
-std::vector<NearPair> ComparedPairs(const SolveResult& r, const std::vector<PointVerdict>& e,
+std::vector<NearPair> ComparedPairs(const SolveResult& r, const std::vector<EndPointVerdict>& e,
                                     const std::vector<double>& origin,
                                     const std::vector<std::int64_t>& members, int threads,
                                     const FinishStop& stop,
@@ -116,7 +116,7 @@ bool Held(const std::vector<Complex>& held, Complex z) {
 
 }  // namespace
 
-std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<PointVerdict>& points,
+std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<EndPointVerdict>& points,
                               const std::vector<std::int64_t>& members) {
   std::int64_t keeper = -1;
   for (const std::int64_t k : members) {
@@ -125,7 +125,7 @@ std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<PointV
     if (points[keeper].certificate) break;
   }
   if (keeper < 0) return -1;
-  const PointVerdict& kept = points[keeper];
+  const EndPointVerdict& kept = points[keeper];
   const Certificate proof =
       kept.certificate ? *kept.certificate : CertifyPoint(system, kept.value.data(), false);
   if (!proof.certified) return -1;
@@ -139,7 +139,7 @@ std::int32_t WindingNumber(const SolveResult& r, std::int64_t k) {
   return k < static_cast<std::int64_t>(r.records.size()) ? r.records[k].windingNumber : 0;
 }
 
-double Tau(const PointVerdict& v, std::int32_t windingNumber) {
+double Tau(const EndPointVerdict& v, std::int32_t windingNumber) {
   const double kappa = v.measures.scaledCondition;
   const bool byDoubleDouble =
       v.source == ValueSource::kDoubleDouble || v.source == ValueSource::kSearched;
@@ -162,14 +162,14 @@ double Tau(const PointVerdict& v, std::int32_t windingNumber) {
 }
 
 void SeparateSearchedRoots(const NormalForm& system, const SolveResult& r,
-                           std::vector<PointVerdict>& points) {
+                           std::vector<EndPointVerdict>& points) {
   if (r.n != 1) return;
   std::vector<Complex> held;
-  for (const PointVerdict& point : points)
+  for (const EndPointVerdict& point : points)
     if (IsCandidate(point) && point.source != ValueSource::kSearched)
       held.push_back(point.value[0]);
   for (std::size_t k = 0; k < points.size(); ++k) {
-    PointVerdict& point = points[k];
+    EndPointVerdict& point = points[k];
     if (point.source != ValueSource::kSearched) continue;
     if (!Held(held, point.value[0])) {
       held.push_back(point.value[0]);
@@ -191,7 +191,7 @@ void SeparateSearchedRoots(const NormalForm& system, const SolveResult& r,
 }
 
 void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& origin, int threads,
-                           const FinishStop& stop, std::vector<PointVerdict>& points) {
+                           const FinishStop& stop, std::vector<EndPointVerdict>& points) {
   const auto count = static_cast<std::int64_t>(points.size());
   if (r.n == 0) return;
   std::vector<std::int64_t> all(count);
@@ -223,7 +223,7 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
 }
 
 std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
-                                       const std::vector<PointVerdict>& points,
+                                       const std::vector<EndPointVerdict>& points,
                                        const std::vector<double>& origin, int threads,
                                        const FinishStop& stop) {
   const auto count = static_cast<std::int64_t>(points.size());

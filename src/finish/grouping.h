@@ -21,7 +21,7 @@ namespace zormix {
 // finish.steps_per_error times its relative Newton step, finish.unextrapolated_coincidence),
 // at most finish.max_singular_coincidence (Newton's step at a root of multiplicity m is 1/m of the
 // distance to it, and plain tracking leaves such a point up to u^(1/m) away).
-double Tau(const PointVerdict& v, std::int32_t windingNumber);
+double Tau(const EndPointVerdict& v, std::int32_t windingNumber);
 
 // One unknown: each simple root draws one path. A root that Newton's method reached from an end
 // point left far off (ValueSource::kSearched) and that another end point holds already is looked
@@ -29,7 +29,7 @@ double Tau(const PointVerdict& v, std::int32_t windingNumber);
 // is singular (PointRule::kSearchedRootHeld), at its end point again. In column order: any thread
 // count gives the same verdicts.
 void SeparateSearchedRoots(const NormalForm& system, const SolveResult& r,
-                           std::vector<PointVerdict>& points);
+                           std::vector<EndPointVerdict>& points);
 
 // An end point that no box proves, at the point of an end point on a set (within its own tau,
 // coordinate by coordinate without a floor), lies on that set too, with the set's dimension
@@ -38,7 +38,7 @@ void SeparateSearchedRoots(const NormalForm& system, const SolveResult& r,
 // system: of ten end points at (0, 0, -1, 0, 0, 0), nine on a set, one with kappa_s 45 alone a
 // "regular root"). A regular root has no set through it: no end point of a set lies at it.
 void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& origin, int threads,
-                           const FinishStop& stop, std::vector<PointVerdict>& points);
+                           const FinishStop& stop, std::vector<EndPointVerdict>& points);
 
 // The groups of end points at one root, points on sets left alone: per column, the first column
 // of its group. Two end points are at one root when
@@ -56,7 +56,7 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
 // Only pairs that may be near are compared (near_pairs.h): O(N log N) in the end points, on
 // `threads` threads, with the same groups for any number of them.
 std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
-                                       const std::vector<PointVerdict>& points,
+                                       const std::vector<EndPointVerdict>& points,
                                        const std::vector<double>& origin, int threads,
                                        const FinishStop& stop);
 
@@ -64,7 +64,7 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
 // is simple: the box of the first regular candidate that has one, or else Krawczyk's test at the
 // first regular candidate's value. Returns that candidate's column, or -1 when no box holds them
 // all (or the group has no regular candidate).
-std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<PointVerdict>& points,
+std::int64_t SimpleRootKeeper(const NormalForm& system, const std::vector<EndPointVerdict>& points,
                               const std::vector<std::int64_t>& members);
 
 // The winding number of column k's path (0 when it has no record).

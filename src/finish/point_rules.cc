@@ -7,9 +7,9 @@
 namespace zormix {
 namespace {
 
-PointVerdict Verdict(EndPointEvidence& e, PointClass kind, PointRule rule) {
+EndPointVerdict Verdict(EndPointEvidence& e, PointClass kind, PointRule rule) {
   const Candidacy& c = e.RegularCandidacy();
-  PointVerdict v;
+  EndPointVerdict v;
   v.kind = kind;
   v.rule = rule;
   v.value = c.value;
@@ -23,11 +23,11 @@ PointVerdict Verdict(EndPointEvidence& e, PointClass kind, PointRule rule) {
 // is a candidate only by proof: Krawczyk's test in the units that take its coordinates at the
 // origin as zeros (ProofInOriginUnits). Its box holds one root and only invertible Jacobians, so
 // no set passes through it and no other root is near it: nothing below needs asking.
-std::optional<PointVerdict> ProvenInOriginUnits(EndPointEvidence& e) {
+std::optional<EndPointVerdict> ProvenInOriginUnits(EndPointEvidence& e) {
   if (!(e.Measures().scaledCondition > finish::kResolvable)) return std::nullopt;
   const auto& proof = e.ProofInOriginUnits();
   if (!proof) return std::nullopt;
-  PointVerdict v;
+  EndPointVerdict v;
   v.kind = PointClass::kRegularCandidate;
   v.rule = PointRule::kProvenInOriginUnits;
   v.value.assign(e.point(), e.point() + e.n());
@@ -41,9 +41,9 @@ std::optional<PointVerdict> ProvenInOriginUnits(EndPointEvidence& e) {
 // roots in a disk around it (root_cluster.h), tested where Newton's method ended (a simple root
 // next to another is alone in a disk there, while at a multiple root Newton's method stays within
 // the cluster), is singular: its value is the multiple root, and the disk groups it.
-std::optional<PointVerdict> MultipleRootInOneUnknown(EndPointEvidence& e) {
+std::optional<EndPointVerdict> MultipleRootInOneUnknown(EndPointEvidence& e) {
   if (e.n() != 1 || e.Cluster().count < 2) return std::nullopt;
-  PointVerdict v = Verdict(e, PointClass::kSingular, PointRule::kMultipleRootInOneUnknown);
+  EndPointVerdict v = Verdict(e, PointClass::kSingular, PointRule::kMultipleRootInOneUnknown);
   v.certificate.reset();
   v.value.assign(1, e.Cluster().center);
   v.source = ValueSource::kMultipleRoot;
@@ -53,7 +53,7 @@ std::optional<PointVerdict> MultipleRootInOneUnknown(EndPointEvidence& e) {
 
 // Krawczyk's test proves a unique root in a box around the point, at which every Jacobian is
 // invertible: a simple root, with no set through it.
-std::optional<PointVerdict> ProvenByBox(EndPointEvidence& e) {
+std::optional<EndPointVerdict> ProvenByBox(EndPointEvidence& e) {
   if (!e.RegularCandidacy().certificate) return std::nullopt;
   return Verdict(e, PointClass::kRegularCandidate, PointRule::kProvenByBox);
 }
@@ -63,12 +63,12 @@ std::optional<PointVerdict> ProvenByBox(EndPointEvidence& e) {
 // proved: a point 1e-9 off a curve with kappa_s near 1e10 passes Newton's test too (cyclic-8,
 // seeds 2 and 3), while a regular root below finish.shown_by_newton meets no slice (its residual
 // there is at least the slice's distance over kappa_s).
-std::optional<PointVerdict> OnSetBySlices(EndPointEvidence& e) {
+std::optional<EndPointVerdict> OnSetBySlices(EndPointEvidence& e) {
   if (e.RegularCandidacy().candidate && !(e.Measures().scaledCondition > finish::kWellConditioned))
     return std::nullopt;
   const int dimension = e.SlicedDimension();
   if (dimension == 0) return std::nullopt;
-  PointVerdict v = Verdict(e, PointClass::kOnSet, PointRule::kOnSetBySlices);
+  EndPointVerdict v = Verdict(e, PointClass::kOnSet, PointRule::kOnSetBySlices);
   v.dimension = dimension;
   return v;
 }
@@ -80,10 +80,10 @@ std::optional<PointVerdict> OnSetBySlices(EndPointEvidence& e) {
 // lines), Newton's steps leave the vanishing coordinates at their rounding noise, and kappa_s in
 // their own units looks like a regular root's. A regular root keeps full rank in any subspace, so
 // the test never takes one for a set.
-std::optional<PointVerdict> OnSetInSubspace(EndPointEvidence& e) {
+std::optional<EndPointVerdict> OnSetInSubspace(EndPointEvidence& e) {
   const SubspaceSetPoint& onSet = e.SubspaceSet();
   if (onSet.dimension == 0) return std::nullopt;
-  PointVerdict v = Verdict(e, PointClass::kOnSet, PointRule::kOnSetInSubspace);
+  EndPointVerdict v = Verdict(e, PointClass::kOnSet, PointRule::kOnSetInSubspace);
   v.dimension = onSet.dimension;
   v.value = onSet.point;
   v.source = ValueSource::kSubspacePoint;
@@ -97,13 +97,13 @@ std::optional<PointVerdict> OnSetInSubspace(EndPointEvidence& e) {
 // falling, 7e-4 from the set y2 = y5 = y6 = y7 = 0; a Cauchy end game's point 1e-10 from the
 // crossing of sets at (0, 0, 0, 0, -1, 0, 0), whose tiny coordinates Newton's step changes by their
 // own size, where the slices miss the sets).
-std::optional<PointVerdict> OnSetAhead(EndPointEvidence& e) {
+std::optional<EndPointVerdict> OnSetAhead(EndPointEvidence& e) {
   if (e.approached() || e.RegularCandidacy().candidate ||
       !(e.Measures().relativeStep > finish::kUnconvergedStep))
     return std::nullopt;
   const SubspaceSetPoint& onSet = e.ApproachSubspaceSet();
   if (onSet.dimension == 0) return std::nullopt;
-  PointVerdict v = Verdict(e, PointClass::kOnSet, PointRule::kOnSetAhead);
+  EndPointVerdict v = Verdict(e, PointClass::kOnSet, PointRule::kOnSetAhead);
   v.dimension = onSet.dimension;
   v.value = onSet.point;
   v.source = ValueSource::kSubspacePoint;
@@ -116,14 +116,14 @@ std::optional<PointVerdict> OnSetAhead(EndPointEvidence& e) {
 // close to the root that its first step lies at the floor (x^2, y^2 + x - 1: the end game's
 // point 3e-22 from the double root (0, 1), whose Newton step x / 2 lies below the floor in the
 // point's units); only the interval proof, above, outweighs the cycle.
-std::optional<PointVerdict> EndGameCycle(EndPointEvidence& e) {
+std::optional<EndPointVerdict> EndGameCycle(EndPointEvidence& e) {
   if (e.windingNumber() < 2 || !e.RegularCandidacy().candidate) return std::nullopt;
   return Verdict(e, PointClass::kSingular, PointRule::kEndGameCycle);
 }
 
 // Newton's method converges quadratically from the point (in long double or double-double) to a
 // limit that keeps its condition: a regular candidate, at that limit.
-std::optional<PointVerdict> Converged(EndPointEvidence& e) {
+std::optional<EndPointVerdict> Converged(EndPointEvidence& e) {
   if (!e.RegularCandidacy().candidate) return std::nullopt;
   return Verdict(e, PointClass::kRegularCandidate, PointRule::kConverged);
 }
@@ -131,8 +131,8 @@ std::optional<PointVerdict> Converged(EndPointEvidence& e) {
 // Neither a regular candidate nor on a set: a point of a singular root, or undecided. The last
 // point of a path handed over without a limit takes the root in the coordinate subspace it
 // approaches, when there is one (its value is 1e-2 off its limit).
-std::optional<PointVerdict> NoRegularEvidence(EndPointEvidence& e) {
-  PointVerdict v = Verdict(e, PointClass::kSingular, PointRule::kNoRegularEvidence);
+std::optional<EndPointVerdict> NoRegularEvidence(EndPointEvidence& e) {
+  EndPointVerdict v = Verdict(e, PointClass::kSingular, PointRule::kNoRegularEvidence);
   if (e.approached() && !e.SubspaceSet().point.empty()) {
     v.value = e.SubspaceSet().point;
     v.source = ValueSource::kSubspacePoint;
@@ -157,9 +157,9 @@ const std::vector<std::pair<PointRule, PointRuleFunction>>& PointRules() {
   return rules;
 }
 
-PointVerdict DecidePoint(EndPointEvidence& evidence) {
+EndPointVerdict DecidePoint(EndPointEvidence& evidence) {
   for (const auto& [rule, decide] : PointRules())
-    if (std::optional<PointVerdict> verdict = decide(evidence)) return std::move(*verdict);
+    if (std::optional<EndPointVerdict> verdict = decide(evidence)) return std::move(*verdict);
   return {};  // unreachable: the last rule always decides
 }
 

@@ -36,7 +36,7 @@ enum class PointRule : std::uint8_t {
   kAtAPointOnASet,    // at the point of an end point on a set
 };
 
-struct PointVerdict {
+struct EndPointVerdict {
   PointClass kind = PointClass::kSingular;
   PointRule rule = PointRule::kNoRegularEvidence;
   std::vector<Complex> value;  // what grouping compares
@@ -48,13 +48,13 @@ struct PointVerdict {
 };
 
 // A rule: a verdict on the point, or none (the next rule decides).
-using PointRuleFunction = std::optional<PointVerdict> (*)(EndPointEvidence&);
+using PointRuleFunction = std::optional<EndPointVerdict> (*)(EndPointEvidence&);
 
 // The rules in their order (those on the point alone).
 const std::vector<std::pair<PointRule, PointRuleFunction>>& PointRules();
 
 // The verdict of the first rule that gives one.
-PointVerdict DecidePoint(EndPointEvidence& evidence);
+EndPointVerdict DecidePoint(EndPointEvidence& evidence);
 
 }  // namespace zormix
 

@@ -32,7 +32,7 @@ enum class RootRule : std::uint8_t {
 
 // What the rules read of one end point: its own verdict and its group's.
 struct RootEvidence {
-  const PointVerdict& point;
+  const EndPointVerdict& point;
   std::int32_t windingNumber = 0;  // of the point's path (0: unknown)
   std::int32_t groupSize = 1;      // end points at its root (1 for a point on a set)
   // Krawczyk's box around a regular candidate of the group holds every member: the group's root

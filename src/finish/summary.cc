@@ -36,9 +36,10 @@ RootRecord RootAt(const SolveResult& r, std::int64_t k) {
   out.residual = At(r.residuals, k, 0.0);
   out.conditionNumber = At(r.conditionNumbers, k, 0.0);
   out.scaledConditionNumber = At(r.scaledConditionNumbers, k, 0.0);
-  out.real = At(r.isReal, k, std::uint8_t{0}) != 0;
+  out.realPoint = At(r.isReal, k, std::uint8_t{0}) != 0;
   out.zeroJacobian = At(r.zeroJacobian, k, std::uint8_t{0}) != 0;
   out.status = At(r.rootStatus, k, RootStatus::kRegular);
+  out.real = out.realPoint && out.status == RootStatus::kRegular;
   out.multiplicity = At(r.multiplicity, k, std::int32_t{1});
   out.group = At(r.groupLeader, k, k);
   out.localDimension = At(r.localDimension, k, std::int32_t{0});
@@ -52,17 +53,29 @@ RootRecord RootAt(const SolveResult& r, std::int64_t k) {
   return out;
 }
 
+// Each root counts by its status, a singular root once per group besides once per end point;
+// each path without an end point by whether its status says it diverged.
 Summary Summarize(const SolveResult& r) {
   Summary s;
-  const RootClassCounts& c = r.classes;
   s.paths = r.pathCount;
-  s.regular = c.regular;
-  s.realRegular = c.realRegular;
-  s.singular = c.singular;
-  s.singularEndPoints = c.singularEndPoints;
-  s.positiveDimensional = c.positiveDimensional;
-  s.atInfinity = c.atInfinity;
-  s.failed = c.failed;
+  for (std::int64_t k = 0; k < r.roots.cols(); ++k) {
+    switch (At(r.rootStatus, k, RootStatus::kRegular)) {
+      case RootStatus::kRegular:
+        ++s.regular;
+        s.realRegular += At(r.isReal, k, std::uint8_t{0}) != 0 ? 1 : 0;
+        break;
+      case RootStatus::kSingular:
+        ++s.singularEndPoints;
+        s.singular += At(r.groupLeader, k, k) == k ? 1 : 0;
+        break;
+      case RootStatus::kPositiveDimensional:
+        ++s.positiveDimensional;
+        break;
+    }
+    s.rescued += At(r.records, k, PathRecord{}).status == PathStatus::kRescued ? 1 : 0;
+  }
+  for (const PathRecord& path : r.lostPaths)
+    ++(IsAtInfinity(path.status) ? s.atInfinity : s.failed);
   s.seed = r.seed;
   s.certification = r.certification;
   return s;

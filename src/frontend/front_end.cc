@@ -152,13 +152,17 @@ int ExitCodeOf(ErrorCode code) {
 std::string ProgressLine(const Progress& p, double trackingSeconds) {
   std::string line = std::string("zormix: ") + StageName(p.stage);
   if (p.stage != Stage::kTracking || p.pathsTotal <= 0) return line;
-  char buffer[160];
-  std::snprintf(buffer, sizeof buffer,
-                " %" PRId64 "/%" PRId64 " paths, %" PRId64 " reached, %" PRId64 " failed",
-                p.pathsDone, p.pathsTotal, p.pathsReached, p.pathsFailed);
+  char buffer[200];
+  std::snprintf(buffer, sizeof buffer, " %" PRId64 "/%" PRId64 " paths", p.pathsDone, p.pathsTotal);
   line += buffer;
-  if (trackingSeconds > 0.5 && p.pathsDone > 0) {
-    const double rate = static_cast<double>(p.pathsDone) / trackingSeconds;
+  if (p.pathsRestored > 0) line += " (" + std::to_string(p.pathsRestored) + " restored)";
+  std::snprintf(buffer, sizeof buffer, ": %" PRId64 " reached, %" PRId64 " not reached",
+                p.pathsReached, p.pathsFailed);
+  line += buffer;
+  // The rate counts the paths tracked by this run, not those read back from a checkpoint.
+  const std::int64_t tracked = p.pathsDone - p.pathsRestored;
+  if (trackingSeconds > 0.5 && tracked > 0) {
+    const double rate = static_cast<double>(tracked) / trackingSeconds;
     const double left = static_cast<double>(p.pathsTotal - p.pathsDone) / rate;
     std::snprintf(buffer, sizeof buffer, ", %.1f paths/s, %s left", rate, Duration(left).c_str());
     line += buffer;

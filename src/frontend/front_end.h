@@ -65,8 +65,10 @@ ProgressFunction WithTestFault(ProgressFunction progress);
 int ExitCodeOf(ErrorCode code);
 
 // The progress line of every front end: "zormix: <stage>", while tracking followed by
-// " 40/70 paths, 38 reached, 2 failed", and when trackingSeconds (since tracking began) is above
-// half a second also by ", 12.5 paths/s, 0:03 left".
+// " 40/70 paths: 38 reached, 2 not reached" (the words of docs/cli.md; " (12 restored)" after
+// the count when a checkpoint gave paths back), and when trackingSeconds (since tracking began) is
+// above half a second also by ", 12.5 paths/s, 0:03 left", the rate of the paths tracked by
+// this run.
 std::string ProgressLine(const Progress& progress, double trackingSeconds);
 
 // Routes with more paths than this, or whose tracking is estimated to take longer than

@@ -123,6 +123,7 @@ nlohmann::ordered_json RootToJson(const SolveResult& r, std::int64_t k) {
   }
   out["local_dimension"] = root.localDimension;
   out["winding_number"] = p.windingNumber;
+  out["real_point"] = root.realPoint;
   return out;
 }
 
@@ -157,7 +158,7 @@ void EmitSummary(const SolveResult& r, MemberSink& out) {
   out.Member("real_regular_count", s.realRegular);
   out.Member("at_infinity_count", s.atInfinity);
   out.Member("failed_count", s.failed);
-  out.Member("rescued_count", r.classes.rescued);
+  out.Member("rescued_count", s.rescued);
   out.Member("certification_run", s.certification.run);
   out.Member("certified_count", s.certification.certified);
   out.Member("certified_distinct_count", s.certification.distinct);
@@ -170,7 +171,7 @@ void EmitSummary(const SolveResult& r, MemberSink& out) {
                            {"finishing", r.timings.finishing},
                            {"classification", r.timings.classification},
                            {"certification", r.timings.certification}});
-  // Failed and lost are one notion: a path whose verdict is unknown.
+  // Failed and lost are one word: a path whose verdict is unknown.
   EmitPaths("lost_paths", r.lostPaths, false, out);
   out.Member("positive_dimensional_count", s.positiveDimensional);
   out.Member("summary", s.BriefReport());
@@ -190,8 +191,9 @@ void EmitResult(const SolveResult& r, bool mixedVolumeOnly, MemberSink& out) {
     out.Member("mixed_volume", r.pathCount);
     return;
   }
+  const Summary summary = Summarize(r);
   out.Member("root_count", r.rootCount);
-  out.Member("real_count", r.realCount);
+  out.Member("real_count", summary.realRegular);
   out.Member("blow_up_count", r.counts.blowUps);
   out.Member("end_point_count", r.counts.endPoints);
   out.Member("retracked_paths", r.counts.retracked);
@@ -199,7 +201,7 @@ void EmitResult(const SolveResult& r, bool mixedVolumeOnly, MemberSink& out) {
   out.Member("rescue_attempts", r.counts.rescueAttempts);
   out.Member("rescued_paths", r.counts.rescued);
   EmitSummary(r, out);
-  out.Member("lost_path_count", r.classes.failed);
+  out.Member("lost_path_count", summary.failed);
   out.Member("warnings", r.warnings);
   out.BeginArray("roots");
   for (std::int64_t k = 0; k < r.roots.cols(); ++k) out.Element(RootToJson(r, k));

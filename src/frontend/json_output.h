@@ -16,8 +16,9 @@ namespace zormix::frontend {
 // Version of the layout described by docs/result.schema.json; raised when a field is added, changes
 // meaning or goes away. 2: positive-dimensional roots, local dimensions and winding numbers, the
 // one-line summary, paths at infinity apart from the failed ones in lost_paths. 3: the valuation of
-// each path at infinity.
-inline constexpr int kSchemaVersion = 3;
+// each path at infinity. 4: a root's "real" and real_count mean real regular roots, as the
+// summary's; "real_point" is a root's own real flag, whatever its status.
+inline constexpr int kSchemaVersion = 4;
 
 // Counts, route, seed, variable names, version, and per root its values as [re, im] pairs, residue,
 // condition number, real flag and the path that produced it; the classification of every root and

@@ -33,6 +33,19 @@ void AddField(mxArray* s, const char* name, mxArray* value) {
   mxSetFieldByNumber(s, 0, mxAddField(s, name), value);
 }
 
+mxArray* MonodromyStruct(const FamilyMonodromyResult& r) {
+  mxArray* s = mxCreateStructMatrix(1, 1, 0, nullptr);
+  AddField(s, "solutionCount", mxCreateDoubleScalar(static_cast<double>(r.start.roots.cols())));
+  AddField(s, "traceTestPassed", mxCreateLogicalScalar(r.trace == FamilyTraceVerdict::kPassed));
+  AddField(s, "traceTest", mxCreateString(FamilyTraceVerdictName(r.trace)));
+  AddField(s, "traceResidual", mxCreateDoubleScalar(r.traceResidual));
+  AddField(s, "stop", mxCreateString(MonodromyStopName(r.stop)));
+  AddField(s, "loops", mxCreateDoubleScalar(r.loops));
+  AddField(s, "npaths", mxCreateDoubleScalar(static_cast<double>(r.pathsTracked)));
+  AddField(s, "seconds", mxCreateDoubleScalar(r.seconds));
+  return s;
+}
+
 }  // namespace
 
 std::vector<std::vector<Complex>> ReadMembers(const mxArray* values, int parameterCount) {
@@ -98,6 +111,10 @@ mxArray* MakeMemberCells(const std::vector<MemberResult>& members, const Paramet
     for (const std::string& name : family.variableNames)
       unsolved.variableNames.push_back(TrimTrailingBlanks(name));
     mxArray* s = MakeResultStruct(m.solved ? m.result : unsolved, nullptr);
+    // A member's paths come from the start's roots, not from a route: the JSON's and Python's
+    // name for them.
+    mxDestroyArray(mxGetField(s, 0, "route"));
+    mxSetField(s, 0, "route", mxCreateString("parameter"));
     AddField(s, "instance", mxCreateDoubleScalar(static_cast<double>(m.instance)));
     AddField(s, "parameters", ComplexRow(m.parameters));
     AddField(s, "solved", mxCreateLogicalScalar(m.solved));
@@ -121,6 +138,14 @@ void RunFamilyCall(const mxArray* equations, const CallOptions& options, FamilyC
   if (options.start) {
     call.start = ReadStart(options.start);
     CheckStartBelongs(call.family, call.start, "option 'start'");
+  } else if (options.monodromy) {
+    FamilyMonodromyOptions monodromy;
+    monodromy.seed = options.solve.seed;
+    monodromy.threads = options.solve.threads;
+    monodromy.count = options.count;
+    monodromy.interrupted = options.solve.interrupted;
+    call.monodromy = SolveFamilyByMonodromy(call.family, monodromy);
+    call.start = call.monodromy->start;
   } else {
     call.start = SolveFamilyStart(call.family, sweep);
   }
@@ -137,6 +162,7 @@ mxArray* MakeFamilyOutput(const FamilyCall& call) {
   mxArray* out = mxCreateStructMatrix(1, 1, 2, names);
   mxSetFieldByNumber(out, 0, 0, MakeStartStruct(call.start));
   mxSetFieldByNumber(out, 0, 1, MakeMemberCells(call.members, call.family));
+  if (call.monodromy) AddField(out, "monodromy", MonodromyStruct(*call.monodromy));
   return out;
 }
 

@@ -3,10 +3,12 @@
 #ifndef ZORMIX_GATEWAY_MEX_FAMILY_H_
 #define ZORMIX_GATEWAY_MEX_FAMILY_H_
 
+#include <optional>
 #include <vector>
 
 #include "gateway/mex_input.h"
 #include "mex.h"
+#include "zormix/monodromy.h"
 #include "zormix/sweep.h"
 
 namespace zormix::gateway {
@@ -31,16 +33,19 @@ mxArray* MakeMemberCells(const std::vector<MemberResult>& members, const Paramet
 struct FamilyCall {
   ParametricSystem family;
   FamilyStart start;
+  std::optional<FamilyMonodromyResult> monodromy;  // the start was found by monodromy
   std::vector<MemberResult> members;
   bool swept = false;  // option 'values' was given
 };
 
-// Reads the family from the equations, solves its start (or reads option 'start') and, with
+// Reads the family from the equations, solves its start (or reads option 'start', or finds it by
+// monodromy with 'start', 'monodromy') and, with
 // option 'values', solves every member. Options are connected to the host beforehand.
 void RunFamilyCall(const mxArray* equations, const CallOptions& options, FamilyCall& call);
 
 // Struct with fields start (MakeStartStruct) and members (MakeMemberCells; an empty cell without
-// option 'values').
+// option 'values'); after monodromy, also `monodromy`: solutionCount, traceTestPassed, traceTest,
+// traceResidual, stop, loops, npaths, seconds.
 mxArray* MakeFamilyOutput(const FamilyCall& call);
 
 }  // namespace zormix::gateway

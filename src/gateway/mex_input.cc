@@ -117,12 +117,20 @@ void ReadOption(const std::string& name, const mxArray* value, CallOptions& o) {
   } else if (name == "values") {
     o.values = value;
   } else if (name == "start") {
-    o.start = value;
+    if (mxIsChar(value)) {
+      if (ReadText(value, "option 'start'") != "monodromy")
+        Bad("option 'start' must be a start struct or the text 'monodromy'");
+      o.monodromy = true;
+    } else {
+      o.start = value;
+    }
+  } else if (name == "count") {
+    o.count = static_cast<std::int64_t>(ReadInteger(value, 1, kLargestExactSeed, "option 'count'"));
   } else {
     throw Error(ErrorCode::kUnknownOption,
                 "unknown option '" + name +
                     "' (known: route, seed, threads, progress, report, certify, variables, "
-                    "maxPaths, parameters, values, start)");
+                    "maxPaths, parameters, values, start, count)");
   }
 }
 

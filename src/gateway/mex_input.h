@@ -3,6 +3,7 @@
 #ifndef ZORMIX_GATEWAY_MEX_INPUT_H_
 #define ZORMIX_GATEWAY_MEX_INPUT_H_
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct CallOptions {
   std::vector<std::string> parameters;
   const mxArray* values = nullptr;
   const mxArray* start = nullptr;
+  // 'start', 'monodromy': the start is found by monodromy loops instead of a start solve; 'count'
+  // the roots of a generic member, when known (the loops stop there).
+  bool monodromy = false;
+  std::optional<std::int64_t> count;
 };
 
 // Fields: route ('polyhedral' | 'totaldegree' or a number as the module's mode), seed (a number

@@ -5,9 +5,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <vector>
+
+#include "frontend/summary.h"
 
 namespace zormix::gateway {
 namespace {
+
+// Roots listed in the field `text`, as Python's print(result) lists them.
+constexpr std::int64_t kRootsShown = 10;
 
 mxArray* Scalar(double value) { return mxCreateDoubleScalar(value); }
 
@@ -82,16 +88,21 @@ const char* StatusOfRoot(const SolveResult& r, std::size_t k) {
 
 const char* VariableName(const SolveResult& r, std::size_t k) { return r.variableNames[k].c_str(); }
 
-mxArray* Failures(const SolveResult& r) {
-  const char* names[] = {"status", "cell", "startIndex"};
-  mxArray* failures = mxCreateStructMatrix(1, r.lostPaths.size(), 3, names);
-  for (std::size_t k = 0; k < r.lostPaths.size(); ++k) {
-    const PathRecord& path = r.lostPaths[k];
-    mxSetFieldByNumber(failures, k, 0, mxCreateString(PathStatusName(path.status)));
-    mxSetFieldByNumber(failures, k, 1, Scalar(path.cell));
-    mxSetFieldByNumber(failures, k, 2, Scalar(path.startIndex));
+// The paths without an end point whose status is (`atInfinity`) or is not at infinity: status,
+// cell, startIndex, and for a path at infinity the valuation that proved it.
+mxArray* PathsWithoutEndPoint(const SolveResult& r, bool atInfinity) {
+  std::vector<const PathRecord*> paths;
+  for (const PathRecord& path : r.lostPaths)
+    if (IsAtInfinity(path.status) == atInfinity) paths.push_back(&path);
+  const char* names[] = {"status", "cell", "startIndex", "valuation"};
+  mxArray* out = mxCreateStructMatrix(1, paths.size(), atInfinity ? 4 : 3, names);
+  for (std::size_t k = 0; k < paths.size(); ++k) {
+    mxSetFieldByNumber(out, k, 0, mxCreateString(PathStatusName(paths[k]->status)));
+    mxSetFieldByNumber(out, k, 1, Scalar(paths[k]->cell));
+    mxSetFieldByNumber(out, k, 2, Scalar(paths[k]->startIndex));
+    if (atInfinity) mxSetFieldByNumber(out, k, 3, Scalar(paths[k]->valuation));
   }
-  return failures;
+  return out;
 }
 
 // The paths of each final status, under the status's name.
@@ -119,6 +130,13 @@ mxArray* Counts(const SolveResult& r) {
   return counts;
 }
 
+// Per root: a real root (regular and real), the meaning of "real" in every front end.
+std::vector<std::uint8_t> RealRoots(const SolveResult& r) {
+  std::vector<std::uint8_t> real;
+  for (std::int64_t k = 0; k < r.roots.cols(); ++k) real.push_back(RootAt(r, k).real ? 1 : 0);
+  return real;
+}
+
 // regular + singularEndPoints + positiveDimensional + atInfinity + failed = npaths.
 mxArray* Classes(const SolveResult& r) {
   const Summary s = Summarize(r);
@@ -128,7 +146,7 @@ mxArray* Classes(const SolveResult& r) {
                                 {"realRegular", Count(s.realRegular)},
                                 {"atInfinity", Count(s.atInfinity)},
                                 {"failed", Count(s.failed)},
-                                {"rescued", Count(r.classes.rescued)},
+                                {"rescued", Count(s.rescued)},
                                 {"positiveDimensional", Count(s.positiveDimensional)}};
   return NumberStruct(fields);
 }
@@ -203,13 +221,13 @@ const Field kFields[] = {
     {"roots", Roots},
     {"residues", [](const SolveResult& r) { return Row(r.residuals); }},
     {"conditionNumbers", [](const SolveResult& r) { return Row(r.conditionNumbers); }},
-    {"isReal", [](const SolveResult& r) { return Flags(r.isReal); }},
+    {"isReal", [](const SolveResult& r) { return Flags(RealRoots(r)); }},
     {"nroots", [](const SolveResult& r) { return Scalar(static_cast<double>(r.roots.cols())); }},
     {"npaths", [](const SolveResult& r) { return Scalar(static_cast<double>(r.pathCount)); }},
     {"ncells", [](const SolveResult& r) { return Scalar(static_cast<double>(r.cellCount)); }},
     {"pathStatuses",
      [](const SolveResult& r) { return Texts(r.lostPaths.size(), StatusOfLostPath, r); }},
-    {"failures", Failures},
+    {"failures", [](const SolveResult& r) { return PathsWithoutEndPoint(r, false); }},
     {"counts", Counts},
     {"seed", Seed},
     {"route", [](const SolveResult& r) { return mxCreateString(HostRouteName(r.route)); }},
@@ -231,6 +249,13 @@ const Field kFields[] = {
     {"windingNumber", [](const SolveResult& r) { return Row(WindingNumbers(r), 0.0); }},
     {"summary",
      [](const SolveResult& r) { return mxCreateString(Summarize(r).BriefReport().c_str()); }},
+    {"isRealPoint", [](const SolveResult& r) { return Flags(r.isReal); }},
+    {"atInfinityPaths", [](const SolveResult& r) { return PathsWithoutEndPoint(r, true); }},
+    {"text",
+     [](const SolveResult& r) {
+       return mxCreateString(
+           (frontend::SummaryBlock(r, false) + frontend::RootsBlock(r, kRootsShown)).c_str());
+     }},
 };
 constexpr int kFieldCount = sizeof kFields / sizeof kFields[0];
 

@@ -1,5 +1,7 @@
 // Reader and writer of polynomial systems as text: a tokenizer, a recursive-descent parser that
 // expands every expression into monomials as it goes, and the formatter that writes a system back.
+#include "io/poly_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -16,6 +18,7 @@
 
 #include "base/hash.h"
 #include "io/lexical.h"
+#include "io/phc_format.h"
 #include "model/check_system.h"
 #include "model/limits.h"
 #include "model/parametric_eval.h"
@@ -241,11 +244,38 @@ int DeclarationSemicolons(const std::vector<Token>& tokens) {
   }
 }
 
-std::vector<Token> ApplyStatementRule(std::vector<Token> tokens) {
+bool OpensFactor(Kind kind) {
+  return kind == Kind::kNumber || kind == Kind::kName || kind == Kind::kOpen;
+}
+
+// In the ';' style a line break is a blank, so a number alone on the line that opens an equation
+// would multiply the equation after it: PHCpack's count line anywhere but first, or a stray
+// number. Refused, naming the number.
+void RefuseLoneLeadingNumbers(const std::vector<Token>& tokens, std::string_view source) {
+  for (std::size_t k = 1; k < tokens.size(); ++k) {
+    const Token& number = tokens[k - 1];
+    if (tokens[k].kind != Kind::kNewline || number.kind != Kind::kNumber) continue;
+    // Alone on its line and first in its statement: only line ends back to a ';' or the start.
+    std::size_t before = k - 1;
+    while (before > 0 && tokens[before - 1].kind == Kind::kNewline) --before;
+    if (before > 0 && (tokens[before - 1].kind != Kind::kSemicolon || before == k - 1)) continue;
+    std::size_t next = k;
+    while (next < tokens.size() && tokens[next].kind == Kind::kNewline) ++next;
+    if (next == tokens.size() || !OpensFactor(tokens[next].kind)) continue;
+    throw Error(ErrorCode::kInvalidInput,
+                std::string(source) + ":" + std::to_string(number.line) + ":" +
+                    std::to_string(number.column) + ": the number " + Shown(number.text) +
+                    " stands alone on its line before an equation; write '*' if it multiplies "
+                    "the equation (a count line of PHCpack's format goes first in the file)");
+  }
+}
+
+std::vector<Token> ApplyStatementRule(std::vector<Token> tokens, std::string_view source) {
   // The ';' that end the declarations do not choose the style.
   int semicolonCount = 0;
   for (const Token& t : tokens) semicolonCount += t.kind == Kind::kSemicolon;
   bool semicolons = semicolonCount > DeclarationSemicolons(tokens);
+  if (semicolons) RefuseLoneLeadingNumbers(tokens, source);
   std::vector<Token> kept;
   int depth = 0;
   for (Token& t : tokens) {
@@ -413,7 +443,7 @@ class Parser {
       EndStatement();
       SkipSeparators();
     }
-    CheckSquare(equations.size(), starts);
+    CheckSquare(equations, starts);
     return equations;
   }
 
@@ -602,7 +632,7 @@ class Parser {
     return p;
   }
 
-  bool StartsFactor() const { return At(Kind::kNumber) || At(Kind::kName) || At(Kind::kOpen); }
+  bool StartsFactor() const { return OpensFactor(Current().kind); }
 
   Poly ParseTerm() {
     Poly p = ParseUnary();
@@ -865,7 +895,20 @@ class Parser {
 
   // --- result
 
-  void CheckSquare(std::size_t equationCount, const std::vector<Token>& starts) const {
+  // The first declared parameter that no term holds, or null.
+  const Token* UnusedParameter(const std::vector<Poly>& equations) const {
+    std::vector<bool> used(parameters_.size(), false);
+    for (const Poly& p : equations)
+      for (const Term& t : p.terms())
+        for (const auto& [v, e] : t.monomial)
+          if (v >= n()) used[static_cast<std::size_t>(v - n())] = true;
+    for (std::size_t k = 0; k < used.size(); ++k)
+      if (!used[k]) return &parameters_[k];
+    return nullptr;
+  }
+
+  void CheckSquare(const std::vector<Poly>& equations, const std::vector<Token>& starts) const {
+    const std::size_t equationCount = equations.size();
     if (equationCount == 0) Fail(Current(), "no equations");
     if (n() == 0) Fail(starts[0], "the system has no variables");
     if (equationCount == static_cast<std::size_t>(n())) return;
@@ -879,6 +922,16 @@ class Parser {
     const std::string message = "the system is not square: " + count(equationCount, "equation") +
                                 " in " + count(static_cast<std::size_t>(n()), "variable") + " (" +
                                 names + ")";
+    // A parameter name that is not the one the equations use leaves that one a variable.
+    if (const Token* unused = UnusedParameter(equations)) {
+      Fail(*unused, "parameter '" + unused->text + "' appears in no equation, and " + message +
+                        "; is one of these variables the parameter meant?");
+    }
+    if (equationCount < static_cast<std::size_t>(n()) && parameters_.empty()) {
+      Fail(starts.back(), message +
+                              "; if one of them is a parameter, declare it as one: "
+                              "'parameters NAME;'");
+    }
     // The first equation too many, or the last one when equations are missing (the end of the
     // text may lie past its last line).
     Fail(equationCount > static_cast<std::size_t>(n()) ? starts[n()] : starts.back(), message);
@@ -966,15 +1019,20 @@ class Parser {
 
 }  // namespace
 
-PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceName) {
+PolySystem ParseEquationText(std::string_view text, std::string_view sourceName) {
   text = SkipByteOrderMark(text);
-  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
+  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run(), sourceName);
   return Parser(std::move(tokens), sourceName).Run();
+}
+
+PolySystem ParsePolynomialText(std::string_view text, std::string_view sourceName) {
+  if (FindPhcCountLine(SkipByteOrderMark(text))) return ParsePhcText(text, sourceName);
+  return ParseEquationText(text, sourceName);
 }
 
 ParametricSystem ParseParametricText(std::string_view text, std::string_view sourceName) {
   text = SkipByteOrderMark(text);
-  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run());
+  std::vector<Token> tokens = ApplyStatementRule(Tokenizer(text, sourceName).Run(), sourceName);
   ParametricSystem family = Parser(std::move(tokens), sourceName).RunParametric();
   CheckFamilyShape(family, std::string(sourceName));
   return family;

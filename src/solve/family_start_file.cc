@@ -19,6 +19,9 @@ using Json = nlohmann::ordered_json;
 
 constexpr const char* kStartFormat = "zormix family start";
 constexpr int kStartVersion = 1;
+// The key "method" is written for starts found by monodromy only: start files of start solves
+// stay as they were.
+constexpr const char* kMonodromyMethod = "monodromy";
 
 std::string Hex(std::uint64_t value) {
   char text[19];
@@ -53,6 +56,7 @@ FamilyStart StartFromJson(const Json& doc) {
   start.seed = doc.at("seed").get<std::uint64_t>();
   start.route = RouteNamed(doc.at("route").get<std::string>()).value_or(Route::kPolyhedral);
   start.pathCount = doc.at("start_paths").get<std::int64_t>();
+  if (doc.value("method", "") == kMonodromyMethod) start.method = FamilyStart::Method::kMonodromy;
   const int n = doc.at("n").get<int>();
   const Json& roots = doc.at("roots");
   if (n < 1 || !roots.is_array())
@@ -115,6 +119,7 @@ std::string FormatFamilyStart(const FamilyStart& start) {
   doc["seed"] = start.seed;
   doc["route"] = RouteName(start.route);
   doc["start_paths"] = start.pathCount;
+  if (start.method == FamilyStart::Method::kMonodromy) doc["method"] = kMonodromyMethod;
   doc["n"] = start.roots.rows();
   Json roots = Json::array();
   for (std::int64_t r = 0; r < start.roots.cols(); ++r) {

@@ -16,6 +16,7 @@
 #include "base/text.h"
 #include "model/normal_form.h"
 #include "model/parametric_eval.h"
+#include "solve/family_layout.h"
 #include "solve/family_start.h"
 #include "solve/path_budget.h"
 #include "solve/stage_data.h"
@@ -31,18 +32,6 @@ namespace {
 // Detours tried for one member: the first, and two more when the first lost paths.
 constexpr int kGammaAttempts = 3;
 
-// An independent stream per purpose: stream 0 draws p0, stream k >= 1 the draws of member k. The
-// seed and the stream number are mixed by SplitMix64's finalizer, so neighbouring streams share
-// nothing.
-RuntimeUniform StreamOf(std::uint64_t seed, std::int64_t stream) {
-  std::uint64_t z = seed + 0x9e3779b97f4a7c15ull * static_cast<std::uint64_t>(stream + 1);
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-  RuntimeUniform generator(z ^ (z >> 31));
-  generator.Reseed();
-  return generator;
-}
-
 // Uniform on the unit circle: a detour that avoids the real half-line with probability one.
 Complex UnitDraw(RuntimeUniform& draws) {
   return std::polar(1.0, 2.0 * std::numbers::pi * draws.Next());
@@ -52,59 +41,12 @@ int ThreadCount(int threads) {
   return threads > 0 ? threads : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-// The layout every member is tracked on: the normal form of the family's support. Its term order
-// depends on the exponents only, so it is found once by tagging each term with its number.
-struct MemberLayout {
-  NormalForm system;                       // normal form at the member, zero coefficients kept
-  std::vector<std::int64_t> termOfFamily;  // normal-form term -> family term, -1: added constant
-  std::vector<double> termScale;           // e^(equation scale + exponents . variable scales)
-};
-
-std::vector<std::int64_t> TermOrigins(const ParametricSystem& family) {
-  PolySystem tagged;
-  tagged.n = family.n;
-  tagged.termCount = family.termCount;
-  tagged.exponents = family.exponents;
-  tagged.variableNames = family.variableNames;
-  for (std::int64_t p = 0; p < family.termTotal(); ++p)
-    tagged.coefficients.emplace_back(static_cast<double>(p + 1), 0.0);
-  const NormalForm sorted = BringToNormalForm(tagged);
-  std::vector<std::int64_t> origin;
-  for (const Complex& tag : sorted.rawCoefficients)
-    origin.push_back(static_cast<std::int64_t>(tag.real()) - 1);
-  return origin;
-}
-
-MemberLayout LayoutAt(const ParametricSystem& family, std::span<const Complex> parameters) {
-  PolySystem member = EvaluateAllTerms(family, parameters);
-  for (std::string& name : member.variableNames) name = PadVariableName(name);
-  MemberLayout layout{BringToNormalForm(member), TermOrigins(family), {}};
-  const NormalForm& s = layout.system;
-  for (int i = 0; i < s.scaled.n; ++i) {
-    for (std::int32_t p = s.firstTerm[i]; p <= s.lastTerm[i]; ++p) {
-      double exponent = s.scaleExponents[s.scaled.n + i];
-      for (int k = 0; k < s.scaled.n; ++k)
-        exponent += s.scaled.exponents(k, p) * s.scaleExponents[k];
-      layout.termScale.push_back(std::exp(exponent));
-    }
-  }
-  return layout;
-}
-
 // One path per unit of multiplicity of every start root, as the start solve had.
 std::int64_t StartPathCount(const FamilyStart& start) {
   if (start.multiplicity.empty()) return start.roots.cols();
   std::int64_t paths = 0;
   for (const std::int32_t m : start.multiplicity) paths += std::max<std::int32_t>(1, m);
   return paths;
-}
-
-// x_k = e^{s_k} y_k, so y_k = x_k e^{-s_k}.
-ColMajorMatrix<Complex> ScaledStartPoints(const FamilyStart& start, const NormalForm& system) {
-  ColMajorMatrix<Complex> points = start.roots;
-  for (std::int64_t r = 0; r < points.cols(); ++r)
-    for (int k = 0; k < system.scaled.n; ++k) points(k, r) *= std::exp(-system.scaleExponents[k]);
-  return points;
 }
 
 // The finish of a solve on the tracked end points, on one thread (members run side by side).
@@ -136,7 +78,7 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
                     std::span<const Complex> parameters, RuntimeUniform& draws,
                     const SweepOptions& options, MemberResult& member) {
   const MemberLayout layout = LayoutAt(family, parameters);
-  const ColMajorMatrix<Complex> startPoints = ScaledStartPoints(start, layout.system);
+  const ColMajorMatrix<Complex> startPoints = ScaledPoints(start.roots, layout.system);
   TrackingOptions tracking;  // one thread: members run side by side
   TrackingOutcome best;
   std::int64_t fewestLost = 0;
@@ -192,11 +134,7 @@ FamilyStart SolveFamilyStartWith(const ParametricSystem& family, const SweepOpti
   start.systemHash = FamilyHash(family);
   start.parameterNames = family.parameterNames;
   start.route = options.startRoute;
-  RuntimeUniform draws = StreamOf(start.seed, 0);
-  for (int l = 0; l < family.parameterCount(); ++l) {
-    const double re = 2.0 * draws.Next() - 1.0;
-    start.parameters.emplace_back(re, 2.0 * draws.Next() - 1.0);
-  }
+  start.parameters = StartParameters(family, start.seed);
   SolveOptions atP0;
   atP0.route = options.startRoute;
   atP0.seed = start.seed;

@@ -30,7 +30,8 @@ SolveResult Solve(const PolySystem& input, const SolveOptions& options,
   const StartSystem start = MakeStartSystemWith(problem, options, seed, runners.cellBranches);
   if (!start.trackable()) return PathCountResult(start);
   ExpectStartPaths(checkpoint.get(), start);
-  TrackedPaths paths = TrackWith(start, problem, options, runners.units);
+  TrackedPaths paths =
+      TrackWith(start, problem, WithRestoredPaths(options, checkpoint.get()), runners.units);
   if (checkpoint) paths.data().restoredPaths = checkpoint->restoredPaths();
   return Finish(std::move(paths), options);
 }

@@ -91,6 +91,9 @@ StartSystem MakeStartSystemWith(const Problem& problem, const SolveOptions& opti
 
 // Hands the checkpoint the cells' path counts, so that it can check every record against them.
 void ExpectStartPaths(Checkpoint* checkpoint, const StartSystem& start);
+// `options` whose progress reports also say how many paths `checkpoint` restored (none without
+// one). Reports come from the calling thread, as the restore does.
+SolveOptions WithRestoredPaths(const SolveOptions& options, const Checkpoint* checkpoint);
 
 // Track with the units of the first tracking run by `units` (empty: on this process's threads).
 // firstTrackingOnly: stop after them and return no end points (a cluster rank's share).

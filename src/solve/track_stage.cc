@@ -83,9 +83,20 @@ TrackedPaths Track(const StartSystem& start, const Problem& target, const SolveO
   ExpectStartPaths(checkpoint.get(), start);
   UnitRunner units;
   if (checkpoint) units = CheckpointRunner(*checkpoint, ThreadCount(options));
-  TrackedPaths paths = TrackWith(start, target, options, units);
+  TrackedPaths paths =
+      TrackWith(start, target, WithRestoredPaths(options, checkpoint.get()), units);
   if (checkpoint) paths.data().restoredPaths = checkpoint->restoredPaths();
   return paths;
+}
+
+SolveOptions WithRestoredPaths(const SolveOptions& options, const Checkpoint* checkpoint) {
+  SolveOptions reporting = options;
+  if (!checkpoint || !options.progress) return reporting;
+  reporting.progress = [checkpoint, progress = options.progress](Progress p) {
+    p.pathsRestored = checkpoint->restoredPaths();
+    progress(p);
+  };
+  return reporting;
 }
 
 void ExpectStartPaths(Checkpoint* checkpoint, const StartSystem& start) {

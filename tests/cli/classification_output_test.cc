@@ -89,7 +89,7 @@ void ExpectAccounted(const nlohmann::json& j) {
   EXPECT_EQ(j["lost_paths"].size(), j["failed_count"].get<std::size_t>());
   EXPECT_EQ(j["lost_path_count"], j["failed_count"]);
   EXPECT_EQ(j["at_infinity_paths"].size(), j["at_infinity_count"].get<std::size_t>());
-  EXPECT_EQ(j["schema_version"], 3);
+  EXPECT_EQ(j["schema_version"], 4);
 }
 
 TEST_F(ClassificationOutputTest, CountsAccountForEveryPath) {
@@ -134,7 +134,7 @@ TEST_F(ClassificationOutputTest, SummaryIsOneLineGenuineRootsFirst) {
   Solve(kTwoAtInfinity, "--route total-degree");
   EXPECT_EQ(Output(),
             "2 regular roots (0 real) \u00b7 2 paths to infinity \u00b7 0 failed \u00b7 4 paths "
-            "\u00b7 seed 1\nroute: total-degree\njson: out.json\n");
+            "\u00b7 seed 1\nvariables: x, y\nroute: total-degree\njson: out.json\n");
   Solve(kTwoAtInfinity, "--route total-degree --certify");
   EXPECT_THAT(Output(),
               ::testing::HasSubstr(

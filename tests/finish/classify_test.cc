@@ -553,27 +553,62 @@ TEST(Verdicts, NoPolyhedralPathIsWarnedOf) {
 }
 
 TEST(Verdicts, SummaryLineCountsEveryPathOnce) {
-  SolveResult r;
-  r.pathCount = 2560;
-  r.seed = 1;
-  r.classes.regular = 1152;
-  r.classes.realRegular = 64;
-  r.classes.singular = 608;
-  r.classes.singularEndPoints = 896;
-  r.classes.atInfinity = 512;
-  const Summary s = Summarize(r);
+  Summary s;
+  s.paths = 2560;
+  s.seed = 1;
+  s.regular = 1152;
+  s.realRegular = 64;
+  s.singular = 608;
+  s.singularEndPoints = 896;
+  s.atInfinity = 512;
   EXPECT_EQ(s.accounted(), 2560);
   EXPECT_EQ(
       s.BriefReport(),
       "1152 regular roots (64 real) \u00b7 608 singular roots from 896 paths \u00b7 512 paths "
       "to infinity \u00b7 0 failed \u00b7 2560 paths \u00b7 seed 1");
-  r.classes.singularEndPoints = 0;
-  r.classes.singular = 0;
-  r.classes.positiveDimensional = 1;
-  r.classes.failed = 1;
-  EXPECT_EQ(Summarize(r).BriefReport(),
+  s.singularEndPoints = 0;
+  s.singular = 0;
+  s.positiveDimensional = 1;
+  s.failed = 1;
+  EXPECT_EQ(s.BriefReport(),
             "1152 regular roots (64 real) \u00b7 1 path on positive-dimensional sets \u00b7 512 "
             "paths to infinity \u00b7 1 failed \u00b7 2560 paths \u00b7 seed 1");
+}
+
+// Every count comes from the verdicts of the paths: the status of each root (a singular root
+// once per group), the real flag of the regular ones, the status of each path without an end
+// point. The classification's own tally is not read: here it says otherwise.
+TEST(Verdicts, SummarizeDerivesEveryCountFromThePathVerdicts) {
+  SolveResult r;
+  r.n = 1;
+  r.pathCount = 9;
+  r.roots.Assign(1, 6);
+  r.rootStatus = {RootStatus::kRegular,  RootStatus::kRegular,  RootStatus::kSingular,
+                  RootStatus::kSingular, RootStatus::kSingular, RootStatus::kPositiveDimensional};
+  r.groupLeader = {0, 1, 2, 2, 4, 5};
+  r.isReal = {1, 0, 1, 1, 1, 1};
+  r.records.resize(6);
+  r.records[1].status = PathStatus::kRescued;
+  r.lostPaths.resize(3);
+  r.lostPaths[0].status = PathStatus::kDiverged;
+  r.lostPaths[1].status = PathStatus::kStepUnderflow;
+  r.lostPaths[2].status = PathStatus::kRefusedAtTarget;
+  r.classes.regular = 100;
+  r.classes.failed = 100;
+  const Summary s = Summarize(r);
+  EXPECT_EQ(s.regular, 2);
+  EXPECT_EQ(s.realRegular, 1);
+  EXPECT_EQ(s.singular, 2);
+  EXPECT_EQ(s.singularEndPoints, 3);
+  EXPECT_EQ(s.positiveDimensional, 1);
+  EXPECT_EQ(s.atInfinity, 1);
+  EXPECT_EQ(s.failed, 2);
+  EXPECT_EQ(s.rescued, 1);
+  EXPECT_EQ(s.accounted(), r.pathCount);
+  // A real root is a regular root at a real point; the real singular point is no real root.
+  EXPECT_TRUE(RootAt(r, 0).real);
+  EXPECT_FALSE(RootAt(r, 2).real);
+  EXPECT_TRUE(RootAt(r, 2).realPoint);
 }
 
 // An end point of cyclic-8 1e-9 off its curve through (1, 1, i, i, -1, -1, -i, -i)

@@ -106,7 +106,7 @@ def test_printed_summary_and_repr():
     assert text.startswith("2 regular roots (2 real) · 0 paths to infinity · 0 failed · 2 paths"
                            " · seed 9\n")
     assert "roots (x, y):" in text and text.count("regular  real") == 2
-    assert repr(result) == "<zormix.Result: 2 roots (2 real), 2 paths, seed 9>"
+    assert repr(result) == "<zormix.Result: 2 roots (2 real) in x, y, 2 paths, seed 9>"
 
 
 def test_progress_callback_sees_the_stages_and_its_exception_stops_the_solve():
@@ -127,4 +127,4 @@ def test_progress_callback_sees_the_stages_and_its_exception_stops_the_solve():
 def test_progress_line_on_standard_error(capsys):
     zormix.solve(cyclic(5), seed=1, progress=True)
     err = capsys.readouterr().err
-    assert "zormix: mixed cells" in err and "tracking 70/70 paths (70 reached" in err
+    assert "zormix: mixed cells" in err and "tracking 70/70 paths: 70 reached, 0 not reached" in err

@@ -46,8 +46,8 @@ Supports DenseUnivariate(int degree) {
 
 // In one unknown with a nonzero leading coefficient the term of highest degree dominates any
 // divergence alone: refuted on both routes, for slow and fast estimates alike, even with the
-// tolerance of kValuationErrorShare. The estimate at a root of condition 1e16 that fooled the
-// end game (w = -0.13) is among them.
+// tolerance of tracker.valuation_error_share. The estimate at a root of condition 1e16 that fooled
+// the end game (w = -0.13) is among them.
 TEST(DivergenceCheck, NoDivergenceInOneUnknown) {
   const Supports wilkinson = DenseUnivariate(24);
   const std::vector<std::int32_t> startDegree{24};

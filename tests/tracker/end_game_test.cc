@@ -100,11 +100,11 @@ TEST(EndGameValuation, TotalDegreePathsToInfinityEndWithTheirValuation) {
 TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
   auto verdict = [](ValuationSample runStart, ValuationSample latest,
                     ValuationSample reference = {}) {
-    PathState st(1);
-    st.valuationRunStart = runStart;
-    st.latestValuation = latest;
-    st.valuationReference = reference;
-    return ValuationsProveDivergence(st);
+    ValuationHistory history;
+    history.runStart = runStart;
+    history.latest = latest;
+    history.reference = reference;
+    return ProveDivergenceAfterUnderflow(history).has_value();
   };
   const double v = -0.25;
   const ValuationSample start{1e-2, v, 10.0};
@@ -123,13 +123,13 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
   // A slow divergence whose extrapolated limit kept over two spans, with sizes that followed the
   // latest estimate since the span before the last.
   auto extrapolated = [&](int tightSpans, double exponent) {
-    PathState st(1);
-    st.valuationRunStart = early;
-    st.valuationEarlier = at(4e-3, v, 1.2 * v);
-    st.valuationReference = at(1e-3, v, 1.1 * v);
-    st.latestValuation = at(0.8e-3, exponent, v);
-    st.tightValuationSpans = tightSpans;
-    return ValuationsProveDivergence(st);
+    ValuationHistory history;
+    history.runStart = early;
+    history.earlier = at(4e-3, v, 1.2 * v);
+    history.reference = at(1e-3, v, 1.1 * v);
+    history.latest = at(0.8e-3, exponent, v);
+    history.tightSpans = tightSpans;
+    return ProveDivergenceAfterUnderflow(history).has_value();
   };
   EXPECT_TRUE(extrapolated(2, v));
   EXPECT_FALSE(extrapolated(1, -0.3));
@@ -146,13 +146,13 @@ TEST(EndGameValuation, UnderflowIsDivergenceOnlyWhenEstimatesAndSizesAgree) {
 TEST(EndGameValuation, UnderflowAfterSteadyGrowthOverTwoSpansIsDivergence) {
   auto verdict = [](ValuationSample earlier, ValuationSample reference, ValuationSample latest,
                     double limit = 0.0) {
-    PathState st(1);
-    st.valuationLimit = limit;
-    st.valuationRunStart = {9e-3, -1.25, 7.0};  // estimates far from the latest
-    st.valuationEarlier = earlier;
-    st.valuationReference = reference;
-    st.latestValuation = latest;
-    return ValuationsProveDivergence(st);
+    ValuationHistory history;
+    history.limit = limit;
+    history.runStart = {9e-3, -1.25, 7.0};  // estimates far from the latest
+    history.earlier = earlier;
+    history.reference = reference;
+    history.latest = latest;
+    return ProveDivergenceAfterUnderflow(history).has_value();
   };
   const ValuationSample earlier{1.4e-7, -0.3838, 284.6};
   const ValuationSample reference{3.51e-8, -0.3711, 452.2};
@@ -193,13 +193,13 @@ TEST(EndGameValuation, UnderflowAtAnIllConditionedPoleIsDivergence) {
   const ValuationSample reference{5.49e-9, -0.1626, 72.6};
   const ValuationSample latest{2.06e-9, -0.1548, 85.0};
   auto verdict = [&](ValuationSample first, ValuationSample second, ValuationSample third) {
-    PathState st(1);
-    st.valuationRunStart = {1e-2, -0.08, 12.7};
-    st.valuationOldest = first;
-    st.valuationEarlier = second;
-    st.valuationReference = third;
-    st.latestValuation = latest;
-    return ValuationsProveDivergence(st);
+    ValuationHistory history;
+    history.runStart = {1e-2, -0.08, 12.7};
+    history.oldest = first;
+    history.earlier = second;
+    history.reference = third;
+    history.latest = latest;
+    return ProveDivergenceAfterUnderflow(history).has_value();
   };
   EXPECT_TRUE(verdict({}, earlier, reference));  // the last two spans' estimates agree
   ValuationSample scattered = reference;         // ... and where they scatter by 3 %, the sizes
@@ -213,12 +213,12 @@ TEST(EndGameValuation, UnderflowAtAnIllConditionedPoleIsDivergence) {
   farOut.distance = 2e-6;
   farOut.norm = 58.1 * std::pow(2e-6 / 2.2e-8, -0.1605);
   EXPECT_FALSE(verdict(farOut, earlier, scattered));
-  PathState stalled(1);  // grew at one rate up to the last span, not since
-  stalled.valuationOldest = oldest;
-  stalled.valuationEarlier = earlier;
-  stalled.valuationReference = scattered;
-  stalled.latestValuation = {2.06e-9, -0.1548, 72.6};
-  EXPECT_FALSE(ValuationsProveDivergence(stalled));
+  ValuationHistory stalled;  // grew at one rate up to the last span, not since
+  stalled.oldest = oldest;
+  stalled.earlier = earlier;
+  stalled.reference = scattered;
+  stalled.latest = {2.06e-9, -0.1548, 72.6};
+  EXPECT_FALSE(ProveDivergenceAfterUnderflow(stalled));
   ValuationSample estimateApart = scattered;  // the estimate must follow the sizes too
   estimateApart.value = -0.19;
   EXPECT_FALSE(verdict(oldest, earlier, estimateApart));
@@ -252,17 +252,17 @@ TEST(EndGameValuation, NonNegativeEstimateForgetsTheRun) {
     pole.Evaluate(st.y.data(), st.s, st.jacobian, st.residual.data(),
                   st.parameterDerivative.data());
     const ValuationSample old{5e-3, -0.5, 3.0};
-    st.valuationReference = old;
-    st.valuationEarlier = old;
-    st.valuationRunStart = old;
-    st.valuationLimit = -0.5;
-    st.tightValuationSpans = 3;
+    st.valuations.reference = old;
+    st.valuations.earlier = old;
+    st.valuations.runStart = old;
+    st.valuations.limit = -0.5;
+    st.valuations.tightSpans = 3;
     WatchEndGame(st, ctx);
-    EXPECT_EQ(st.valuationReference.distance, 0.0) << "y = " << y;
-    EXPECT_EQ(st.valuationEarlier.distance, 0.0) << "y = " << y;
-    EXPECT_EQ(st.valuationRunStart.distance, 0.0) << "y = " << y;
-    EXPECT_EQ(st.valuationLimit, 0.0) << "y = " << y;
-    EXPECT_EQ(st.tightValuationSpans, 0) << "y = " << y;
+    EXPECT_EQ(st.valuations.reference.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuations.earlier.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuations.runStart.distance, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuations.limit, 0.0) << "y = " << y;
+    EXPECT_EQ(st.valuations.tightSpans, 0) << "y = " << y;
     EXPECT_FALSE(st.failed) << "y = " << y;
   }
 }
@@ -557,7 +557,7 @@ namespace {
 // d = r e^{i tau_k}, tau_k = 2 pi k / perLoop, s = r^{1/m} e^{i tau_k / m}.
 LoopSamples SampledLoops(const std::function<Complex(Complex)>& y, double radius, int winding,
                          int m) {
-  LoopSamples loops{radius, winding, kEndGame.samplesPerLoop, 1, {}};
+  LoopSamples loops{radius, winding, static_cast<int>(kEndGame.samplesPerLoop.value()), 1, {}};
   for (int k = 0; k < loops.count(); ++k) {
     const double tau = 2.0 * std::numbers::pi * k / loops.perLoop;
     loops.values.push_back(y(std::pow(radius, 1.0 / m) * std::polar(1.0, tau / m)));

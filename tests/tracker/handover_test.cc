@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "support/one_unknown_homotopy.h"
@@ -127,7 +128,7 @@ TEST(HandOver, UnderflowCloseToTheTargetIsAnApproachOnlyWithoutGrowth) {
   EXPECT_FALSE(Track(rising, growing));
   EXPECT_EQ(growing.failure, PathFailure::kStepUnderflow);
   EXPECT_LT(-growing.s, 1e-8);
-  EXPECT_GT(growing.valuationRunStart.distance, 0.0);
+  EXPECT_GT(growing.valuations.runStart.distance, 0.0);
 }
 
 // |y| = 10 (d / 8e-8)^{-1/6} with estimates scattered by a few percent (cyclic-9's poles, where
@@ -167,11 +168,12 @@ TEST(HandOver, UnderflowProofUsesTheOldestSpanItKept) {
     WatchEndGame(st, ctx);
     ASSERT_FALSE(st.failed) << k;
   }
-  EXPECT_EQ(st.valuationOldest.distance, 8e-8);
+  EXPECT_EQ(st.valuations.oldest.distance, 8e-8);
   // The estimates scatter around -1/6; the sizes grew exactly like d^(-1/6), and that proved it.
-  double proven = 0.0;
-  EXPECT_TRUE(ValuationsProveDivergence(st, &proven));
-  EXPECT_NEAR(proven, -1.0 / 6.0, 1e-3);
+  const std::optional<DivergenceProof> proof = ProveDivergenceAfterUnderflow(st.valuations);
+  ASSERT_TRUE(proof);
+  EXPECT_EQ(proof->rule, DivergenceRule::kGrowthAtOneRate);
+  EXPECT_NEAR(proof->exponent, -1.0 / 6.0, 1e-3);
 }
 
 // |y| = d^p over halving distances from 1e-5 to 1e-13, CheckEndGame after each step as in the
@@ -219,11 +221,11 @@ TEST(HandOver, ExponentBandsOfTheEndGameTest) {
 TEST(HandOver, UnderflowProofSkipsASpanTooCloseToTheLatest) {
   const double v = -0.25;
   auto at = [v](double d) { return ValuationSample{d, v, 10.0 * std::pow(d / 1e-2, v)}; };
-  PathState st(1);
-  st.valuationRunStart = at(1e-2);
-  st.valuationReference = at(1.5e-3);
-  st.latestValuation = at(1e-3);
-  EXPECT_TRUE(ValuationsProveDivergence(st));
+  ValuationHistory history;
+  history.runStart = at(1e-2);
+  history.reference = at(1.5e-3);
+  history.latest = at(1e-3);
+  EXPECT_TRUE(ProveDivergenceAfterUnderflow(history));
 }
 
 }  // namespace

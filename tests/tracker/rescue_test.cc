@@ -43,7 +43,7 @@ RetrackFactory FakeRetrack(CallsByPurpose* called, std::mutex* m) {
   return [called, m](RetrackPurpose purpose) -> RetrackFunction {
     EXPECT_NE(purpose, RetrackPurpose::kPathJumping);
     return [called, m, purpose](const PathRecord& record, double correctionLimit) {
-      EXPECT_EQ(correctionLimit, kRescueCorrectionLimit);
+      EXPECT_EQ(correctionLimit, tracker::kRescueCorrectionLimit.value());
       {
         std::lock_guard<std::mutex> lock(*m);
         (*called)[purpose].insert(record.startIndex);
@@ -202,7 +202,7 @@ TEST(Rescue, TotalDegreeRetracksOfEveryPurposeReachTheTarget) {
     ctx.route = &kTotalDegreeRoute;
     ctx.limits = RetrackLimits(purpose);
     ctx.limits.initialStep = 0.001;
-    ctx.limits.correctionLimit = kRescueCorrectionLimit;
+    ctx.limits.correctionLimit = tracker::kRescueCorrectionLimit;
     ctx.target = {2, s.termCount, &s.E, s.P};
     ctx.maxDegree = s.maxDegree;
     for (int signs = 0; signs < 4; ++signs) {
@@ -235,7 +235,7 @@ bool RetrackAsRescue(Homotopy& homotopy, const std::vector<Complex>& target, Com
   ctx.route = &kTotalDegreeRoute;
   ctx.limits = RetrackLimits(RetrackPurpose::kRescue);
   ctx.limits.initialStep = 0.001;
-  ctx.limits.correctionLimit = kRescueCorrectionLimit;
+  ctx.limits.correctionLimit = tracker::kRescueCorrectionLimit;
   ctx.target = {system.n, system.termCount, &system.exponents, system.coefficients};
   ctx.maxDegree = maxDegree;
   std::int64_t blowUps = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -158,6 +159,96 @@ TEST(CheckEndGame, SyntheticEndBehaviourOnBothRoutes) {
                   *route, [](double d) { return Complex(3.0 * d, 0.0); }, &st),
               0.0);
     EXPECT_EQ(st.watched[0], 1);
+  }
+}
+
+// The verdict of CheckEndGame for a path of two coordinates y(d), walked as in FailureDistance:
+// the cause it failed with, or kNone.
+PathFailure VerdictOfTwo(const RouteConstants& route,
+                         const std::function<std::array<Complex, 2>(double)>& y,
+                         bool estimatesBelowZero = false) {
+  PathState st(2);
+  // A run of the end game's valuation estimates below -tracker.diverging_valuation under way.
+  if (estimatesBelowZero) st.valuations.runStart = {1e-2, -0.12, 1.0};
+  auto set = [&y](std::vector<Complex>& point, double d) {
+    const std::array<Complex, 2> value = y(d);
+    point.assign(value.begin(), value.end());
+  };
+  double dPrev = 4e-5, dCur = 2e-5;
+  set(st.yPrev, dPrev);
+  set(st.yCur, dCur);
+  for (double d = 1e-5; d > 1e-13; d /= 2) {
+    st.s = route.target - d;
+    st.stepSize = dCur - d;
+    st.lastStep = dPrev - dCur;
+    set(st.y, d);
+    CheckEndGame(st, route);
+    if (st.failed) return st.failure;
+    st.yPrev = st.yCur;
+    st.yCur = st.y;
+    dPrev = dCur;
+    dCur = d;
+  }
+  return PathFailure::kNone;
+}
+
+// A path whose one coordinate shrinks with a fractional power while another grows heads to
+// infinity, not to a singular end, in whichever order the coordinates come (cyclic-8's paths to
+// infinity by total degree were handed over as end points near the target and refused). Growth
+// too slow for the verdict at infinity (d^-0.12) rules out the singular end when the end game's
+// estimates say so; a coordinate still converging with a high winding number, which grows
+// slightly for a while, does not.
+TEST(CheckEndGame, GrowingCoordinateRulesOutASingularEnd) {
+  const PathFailure singular = PathFailure::kSingularEnd, diverged = PathFailure::kDiverged;
+  auto shrinking = [](double d) { return Complex(std::sqrt(d), 0.0); };
+  auto fast = [](double d) { return Complex(3e-3 * std::pow(d, -0.4), 0.0); };
+  EXPECT_EQ(VerdictOfTwo(kPolyhedralRoute,
+                         [&](double d) {
+                           return std::array{shrinking(d), fast(d)};
+                         }),
+            diverged);
+  EXPECT_EQ(VerdictOfTwo(kPolyhedralRoute,
+                         [&](double d) {
+                           return std::array{fast(d), shrinking(d)};
+                         }),
+            diverged);
+  auto slow = [](double d) { return Complex(3.0 * std::pow(d, -0.12), 0.0); };
+  EXPECT_EQ(VerdictOfTwo(
+                kPolyhedralRoute,
+                [&](double d) {
+                  return std::array{shrinking(d), slow(d)};
+                },
+                true),
+            PathFailure::kNone);
+  // Converging: 0.1 - 0.3 d^(1/6) grows in modulus by about d^-0.02 near d = 1e-8.
+  auto converging = [](double d) { return Complex(0.1 - 0.3 * std::pow(d, 1.0 / 6.0), 0.0); };
+  for (const bool estimatesBelowZero : {false, true}) {
+    const PathFailure expected = estimatesBelowZero ? PathFailure::kNone : singular;
+    EXPECT_EQ(VerdictOfTwo(
+                  kPolyhedralRoute,
+                  [&](double d) {
+                    return std::array{shrinking(d), converging(d)};
+                  },
+                  estimatesBelowZero),
+              expected)
+        << estimatesBelowZero;
+  }
+}
+
+// A first tracking defers its verdicts below the divergence bound; a divergence noted after a
+// singular end outranks it, and not the other way round.
+TEST(DivergenceVerdict, DeferredDivergenceOutranksASingularEnd) {
+  for (const bool divergenceFirst : {false, true}) {
+    PathState st(1);
+    st.y[0] = Complex(10.0, 0.0);
+    st.deferDivergence = true;
+    const PathFailure first = divergenceFirst ? PathFailure::kDiverged : PathFailure::kSingularEnd;
+    const PathFailure second = divergenceFirst ? PathFailure::kSingularEnd : PathFailure::kDiverged;
+    DivergenceVerdict(st, kTotalDegreeRoute, first);
+    DivergenceVerdict(st, kTotalDegreeRoute, second);
+    EXPECT_FALSE(st.failed);
+    EXPECT_TRUE(st.divergenceDeferred);
+    EXPECT_EQ(st.deferredVerdict, PathFailure::kDiverged) << divergenceFirst;
   }
 }
 

@@ -459,7 +459,7 @@ class TrackThenContinue {
     context_.homotopy = &homotopy;
     context_.route = &route;
     context_.limits = RetrackLimits(RetrackPurpose::kRescue);
-    context_.limits.correctionLimit = kRescueCorrectionLimit;
+    context_.limits.correctionLimit = tracker::kRescueCorrectionLimit;
     context_.target = {layout.n, layout.termCount, layout.exponents, target};
     context_.maxDegree = layout.maxDegree;
   }

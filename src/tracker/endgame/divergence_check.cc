@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "tracker/parameters.h"
+
 namespace zormix {
 
 namespace {
@@ -89,7 +91,8 @@ bool DivergenceDirectionPossible(const SystemView& target,
                                  std::span<const double> w) {
   if (w.empty()) return true;
   const double smallest = *std::min_element(w.begin(), w.end());
-  return DivergencePossible(target, startDegrees, w, kValuationErrorShare * std::abs(smallest));
+  return DivergencePossible(target, startDegrees, w,
+                            tracker::kValuationErrorShare * std::abs(smallest));
 }
 
 }  // namespace zormix

@@ -11,14 +11,6 @@
 
 namespace zormix {
 
-// Share of |min_j w_j| by which each estimated valuation may be off. The verdicts of the end game
-// accept estimates that agree with each other and with the growth of |y| within 10 to 20 % of
-// their smallest one (end_game.h, dd_tracker.h); the other coordinates, converging or shrinking,
-// are estimated from the same tangent to the same order d^(1/m). Half the rate is well beyond
-// that, and still refutes every divergence in one unknown (where the check needs the error below
-// |w| itself).
-inline constexpr double kValuationErrorShare = 0.5;
-
 // Estimates above this (a coordinate that is exactly 0, or shrinks very fast) are taken as this:
 // such a coordinate only makes the terms that hold it smaller, and a finite value keeps <a, w>
 // finite for every term.
@@ -46,7 +38,12 @@ std::vector<double> ValuationDirection(std::span<const Complex> y, std::span<con
 bool DivergencePossible(const SystemView& target, std::span<const std::int32_t> startDegrees,
                         std::span<const double> w, double error);
 
-// DivergencePossible with the error kValuationErrorShare |min_j w_j|.
+// DivergencePossible with the error tracker.valuation_error_share |min_j w_j|. The verdicts of the
+// end game accept estimates that agree with each other and with the growth of |y| within 10 to
+// 20 % of their smallest one (end_game.h, dd_tracker.h); the other coordinates, converging or
+// shrinking, are estimated from the same tangent to the same order d^(1/m). Half the rate is well
+// beyond that, and still refutes every divergence in one unknown (where the check needs the error
+// below |w| itself).
 bool DivergenceDirectionPossible(const SystemView& target,
                                  std::span<const std::int32_t> startDegrees,
                                  std::span<const double> w);

@@ -39,206 +39,28 @@ void KeepEndGameStart(PathState& st, double d) {
 
 }  // namespace
 
-namespace {
-
-// The exponent of the growth of max |y_j| from `from` to `to`: log(|y_to| / |y_from|) / log(d_to /
-// d_from).
-double GrowthExponent(const ValuationSample& from, const ValuationSample& to) {
-  return std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
-}
-
-// Whether max |y_j| grew from `from` to `to` as d^v does (v the estimate at `to`), within
-// kEndGame.growthAgreement: the exponent log(|y| / |y_from|) / log(d / d_from) of the sizes
-// themselves against the estimate. An estimate is a derivative at one point; the sizes over a
-// span check it on the path as a whole, so that a point where the path turns does not pass for a
-// divergence.
-bool SizesFollowValuation(const ValuationSample& from, const ValuationSample& to) {
-  const double exponent = GrowthExponent(from, to);
-  return std::abs(exponent - to.value) <= kEndGame.growthAgreement * std::abs(to.value);
-}
-
-// Whether max |y_j| grew over two spans in a row (together at least kEndGame.underflowSpan^2 in
-// the distance) with exponents below -divergingValuation that agree within
-// kEndGame.growthAgreement, the latter agreeing as well with the latest estimate or with the limit
-// extrapolated from the estimates (`limit`, 0: none). A slow divergence whose estimates still drift
-// (stewgou40's v = -1/3 paths: -0.386, -0.372, -0.365 at d = 1.2e-7, 3e-8, 1.2e-8, extrapolated
-// -0.344, with growth exponents -0.324 and -0.327) grows steadily; a path that turns towards a
-// large root grows ever more slowly (cohn3's paths lost near d = 1e-6: exponents -0.22, -0.19).
-// Only within kEndGame.steadyGrowthZone of the target and beyond kEndGame.steadyGrowthNorm: far
-// out, a path the tracker lost on its way to a root can grow steadily for a while (Wilkinson's
-// polynomial of degree 20: |y| = 4.9, 7.1, 7.3 at d = 8e-3, 1.9e-3, 1.8e-3, exponents -0.26,
-// -0.28; double-double brings it to its root).
-bool SizesGrowSteadily(const ValuationSample& earlier, const ValuationSample& reference,
-                       const ValuationSample& latest, double limit) {
-  if (!(earlier.distance > 0.0 && reference.distance > 0.0 && latest.distance > 0.0)) return false;
-  if (!(latest.distance <= kEndGame.steadyGrowthZone && latest.norm >= kEndGame.steadyGrowthNorm))
-    return false;
-  if (!(latest.distance * kEndGame.underflowSpan * kEndGame.underflowSpan <= earlier.distance))
-    return false;
-  const double first = GrowthExponent(earlier, reference);
-  const double second = GrowthExponent(reference, latest);
-  auto follows = [second](double v) {
-    return std::abs(second - v) <= kEndGame.growthAgreement * std::abs(v);
-  };
-  return second < -kEndGame.divergingValuation && first < -kEndGame.divergingValuation &&
-         std::abs(second - first) <= kEndGame.growthAgreement * std::abs(second) &&
-         (follows(latest.value) || (limit < 0.0 && follows(limit)));
-}
-
-// Whether max |y_j| grew at one rate over the last three span estimates and on to the latest,
-// within kEndGame.steadyGrowthZone of the target, whatever its size: the exponents of the two
-// spans (oldest to earlier, earlier to reference) and of the whole run (oldest to latest) lie
-// below -divergingValuation and agree within kEndGame.growthAgreement, as does the reference's
-// estimate. A path converging to a point y* has |y(d)| - |y*| ~ c d^(1/m), whose growth exponent
-// shrinks by 4^(-1/m) a span (m <= 6: by a fifth at least); a pole keeps it. cyclic-9's paths to
-// infinity with v = -1/6 lose the step at |y| ~ 80 where the Jacobian's condition reaches 1e14 and
-// single estimates scatter by a few percent, while their sizes grow as d^-0.16 from d = 1e-7 on.
-bool SizesGrowAtOneRate(const ValuationSample& oldest, const ValuationSample& earlier,
-                        const ValuationSample& reference, const ValuationSample& latest) {
-  if (!(oldest.distance > 0.0 && earlier.distance > 0.0 && reference.distance > 0.0 &&
-        latest.distance > 0.0 && oldest.distance <= kEndGame.steadyGrowthZone))
-    return false;
-  const double first = GrowthExponent(oldest, earlier);
-  const double second = GrowthExponent(earlier, reference);
-  const double whole = GrowthExponent(oldest, latest);
-  auto agrees = [second](double e) {
-    return std::abs(e - second) <= kEndGame.growthAgreement * std::abs(second);
-  };
-  return second < -kEndGame.divergingValuation && agrees(first) && agrees(whole) &&
-         agrees(reference.value);
-}
-
-bool SameValuation(const ValuationSample& from, const ValuationSample& to, double agreement) {
-  return std::abs(to.value - from.value) <= agreement * std::abs(to.value);
-}
-
-// The limit of the estimates of three spans in a row by Aitken's extrapolation. Close to the
-// target v(d) = v + c d^{1/m} + ..., so estimates taken a ratio q apart in d differ by steps that
-// shrink by r = q^{-1/m} each span, and v = v_3 + (v_3 - v_2) r / (1 - r). The estimates of a
-// slow divergence approach their limit as slowly as its terms (reimer5's and stewgou40's v = -1/3
-// paths still drift by 2 % a span at d = 1e-7, where the step underflows); their limit stays put.
-// Without a geometric decrease (r outside (0, kEndGame.extrapolationRatio)) the latest estimate
-// is kept.
-double ExtrapolatedValuation(double v1, double v2, double v3) {
-  const double r = (v3 - v2) / (v2 - v1);
-  if (!(r > 0.0 && r < kEndGame.extrapolationRatio)) return v3;
-  return v3 + (v3 - v2) * r / (1.0 - r);
-}
-
-}  // namespace
-
-void ResetValuationRun(PathState& st) {
-  st.valuationReference.distance = 0.0;
-  st.valuationEarlier.distance = 0.0;
-  st.valuationOldest.distance = 0.0;
-  st.valuationRunStart.distance = 0.0;
-  st.valuationLimit = 0.0;
-  st.tightValuationSpans = 0;
-}
-
 void WatchEndGame(PathState& st, const PathContext& ctx) {
   const double d = Distance(st, *ctx.route);
   if (st.failed || !(d > 0.0)) return;
   KeepEndGameStart(st, d);
   if (d >= kEndGame.valuationZone) return;
   const ValuationSample sample{d, SmallestValuation(st, d), MaxNorm(st.y)};
-  const double v = sample.value;
-  if (!(v < -kEndGame.divergingValuation)) {
-    ResetValuationRun(st);
+  if (!(sample.value < -kEndGame.divergingValuation)) {
+    st.valuations.ResetRun();
     return;
   }
-  st.latestValuation = sample;
-  if (st.valuationRunStart.distance == 0.0) st.valuationRunStart = sample;
-  const bool hasReference = st.valuationReference.distance > 0.0;
-  if (hasReference && d > st.valuationReference.distance / kEndGame.valuationSpan) return;
   const bool polyhedral = ctx.route == &kPolyhedralRoute;
-  // On the total-degree route paths that a rescue brings home (cyclic-7) and paths that turn
-  // towards a large root show stable estimates for a while too; there the sizes must also follow.
-  const bool sizesFollow = hasReference && SizesFollowValuation(st.valuationReference, sample);
-  const bool consistent = polyhedral || sizesFollow;
-  const double limit =
-      st.valuationEarlier.distance > 0.0
-          ? ExtrapolatedValuation(st.valuationEarlier.value, st.valuationReference.value, v)
-          : v;
-  const bool limitKept =
-      st.valuationLimit < 0.0 &&
-      std::abs(limit - st.valuationLimit) <= kEndGame.tightValuationAgreement * std::abs(limit);
-  const bool tight =
-      consistent && hasReference &&
-      (SameValuation(st.valuationReference, sample, kEndGame.tightValuationAgreement) || limitKept);
-  st.tightValuationSpans = tight ? st.tightValuationSpans + 1 : 0;
-  // Beyond any root's size one agreement suffices: of the estimates, or on the polyhedral route of
-  // the sizes with the estimate (stewgou40's poles drift from v = -1.4 to -1.2 while |y| grows
-  // from 1e4 to 3e5, and the step underflows there). A slow divergence (reimer5's v = -1/5 reaches
-  // only |y| ~ 70 at d = 1e-10) must keep its estimate or extrapolated limit to 2 % over
-  // tightValuationSpans spans in a row.
-  const bool agreeing = SameValuation(st.valuationReference, sample, kEndGame.valuationAgreement) ||
-                        (polyhedral && sizesFollow);
-  const bool large = consistent && hasReference && agreeing && sample.norm > kEndGame.infinityNorm;
-  const bool slow = st.tightValuationSpans >= kEndGame.tightValuationSpans;
-  if (large || slow) {
-    st.valuation = slow ? limit : v;
-    if (polyhedral) {
-      Fail(st, PathFailure::kDiverged);
-      return;
-    }
-    // A large root reached late looks like a pole until the distance is below 1 / |root|: below
-    // the route's divergence bound the verdict waits (the path goes on; a root it reaches near the
-    // target is kept by the polish, tracker/path/end_polish.h).
-    DivergenceVerdict(st, *ctx.route, PathFailure::kDiverged);
-    if (st.failed) return;
+  const std::optional<DivergenceProof> proof = ObserveValuation(st.valuations, sample, polyhedral);
+  if (!proof) return;
+  st.valuation = proof->exponent;
+  if (polyhedral) {
+    Fail(st, PathFailure::kDiverged);
+    return;
   }
-  st.valuationOldest = st.valuationEarlier;
-  st.valuationEarlier = st.valuationReference;
-  st.valuationReference = sample;
-  st.valuationLimit = limit;
-}
-
-namespace {
-
-// Whether the estimate `to` agrees within kEndGame.tightValuationAgreement with `from`, taken at
-// least kEndGame.underflowSpan times farther from the target, and max |y_j| grew like d^v in
-// between.
-bool EstimatesKeptOverSpan(const ValuationSample& from, const ValuationSample& to) {
-  return from.distance > 0.0 && to.distance > 0.0 &&
-         to.distance <= from.distance / kEndGame.underflowSpan &&
-         SameValuation(from, to, kEndGame.tightValuationAgreement) &&
-         SizesFollowValuation(from, to);
-}
-
-}  // namespace
-
-bool ValuationsProveDivergence(const PathState& st, double* valuation) {
-  const auto proven = [valuation](double v) {
-    if (valuation != nullptr) *valuation = v;
-    return true;
-  };
-  const ValuationSample& to = st.latestValuation;
-  // The last span's estimate where it lies far enough out (it has converged further than the
-  // first estimates of the run), else the first of the run.
-  const ValuationSample& from =
-      st.valuationReference.distance >= kEndGame.underflowSpan * to.distance ? st.valuationReference
-                                                                             : st.valuationRunStart;
-  if (!(from.distance > 0.0 && to.distance > 0.0)) return false;
-  if (EstimatesKeptOverSpan(from, to)) return proven(to.value);
-  // The latest estimate was taken where the step then collapsed: where the Jacobian's condition
-  // approaches 1/u the tangent J^{-1} dH/dp it comes from is off by about cond u, and so is the
-  // estimate (cyclic-9's paths to infinity with v = -1/6: condition 1e14 at d = 5e-9, estimates
-  // scattered by 1 %, the last one 5 % off). The last two spans' estimates, taken before, prove it
-  // as well.
-  if (EstimatesKeptOverSpan(st.valuationEarlier, st.valuationReference))
-    return proven(st.valuationReference.value);
-  // A slow divergence whose extrapolated limit kept over the last spans, with sizes that grew
-  // like d^v over the last two.
-  const ValuationSample& earlier = st.valuationEarlier;
-  if (st.tightValuationSpans >= kEndGame.underflowTightSpans && earlier.distance > 0.0 &&
-      SizesFollowValuation(earlier, to))
-    return proven(st.valuationLimit);
-  if (SizesGrowSteadily(earlier, st.valuationReference, to, st.valuationLimit))
-    return proven(GrowthExponent(st.valuationReference, to));
-  if (SizesGrowAtOneRate(st.valuationOldest, earlier, st.valuationReference, to))
-    return proven(GrowthExponent(st.valuationOldest, to));
-  return false;
+  // A large root reached late looks like a pole until the distance is below 1 / |root|: below
+  // the route's divergence bound the verdict waits (the path goes on; a root it reaches near the
+  // target is kept by the polish, tracker/path/end_polish.h).
+  DivergenceVerdict(st, *ctx.route, PathFailure::kDiverged);
 }
 
 namespace {
@@ -527,7 +349,7 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   const std::vector<Complex> arrived = st.y;
   st.y = st.endGameStart;
   st.endGameSteps = 0;
-  double radius = std::min(startDistance, kEndGame.cauchyRadius);
+  double radius = std::min(startDistance, kEndGame.cauchyRadius.value());
   const Arc inward{ctx.route->target, 0.0, true};
   Tangent tangent;
   bool walking = true;

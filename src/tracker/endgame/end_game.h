@@ -22,73 +22,74 @@
 
 #include <cstdint>
 
+#include "tracker/parameters.h"
 #include "tracker/path/path_state.h"
 
 namespace zormix {
 
+// The end game's thresholds, each a parameter of the registry (tracker/parameters.h; the comment
+// gives its name). The most loops at a radius is no parameter: checkpoints store winding numbers
+// up to it.
 struct EndGameParameters {
-  double valuationZone = 1e-2;       // distance to the target from which valuations are estimated
-  double divergingValuation = 0.05;  // an estimate below -this says "to infinity"
-  double valuationAgreement = 0.05;  // relative agreement of estimates a span apart
-  double valuationSpan = 4.0;        // ratio of the distances of the two estimates compared
-  double infinityNorm = 1e4;         // |y| (scaled variables) beyond which no root is expected
-  double tightValuationAgreement = 0.02;  // relative agreement of a slow divergence's estimates
-  int tightValuationSpans = 4;            // ... over this many spans in a row
-  double extrapolationRatio =
-      0.9;                         // estimates converging slower than this a span: not extrapolated
-  double growthAgreement = 0.1;    // total degree: |y| must grow like d^v to this relative accuracy
-  double steadyGrowthZone = 1e-6;  // steady growth over two spans proves divergence within it
-  double steadyGrowthNorm = 1e2;   // ... and beyond this |y| (scaled variables)
-  double underflowSpan =
-      2.0;  // ratio of distances over which an underflowed path's estimates agree
-  int underflowTightSpans = 2;  // ... or spans in a row over which its extrapolated limit kept
-  double cauchyRadius = 1e-3;   // radius of the first loops
-  double radiusRatio = 0.1;     // each further radius is this times the last
-  int radiusCount = 6;          // radii tried
-  int samplesPerLoop = 16;
-  int maxWindingNumber = 16;         // (x-1)^5; (y-2)^3 needs 15 loops
-  int firstRadiusLoops = 4;          // loops tried at the first radius
-  double convergenceRatio = 0.95;    // radial steps shrinking slower than this a radius: no limit
-  double ratioAgreement = 0.1;       // relative agreement of the shrink ratios of two radii
-  double convergedTail = 1e-3;       // the extrapolated rest of the path relative to max(1, |y|)
-  double loopClosure = 1e-7;         // relative distance at which a loop is back at its start
-  double estimateAgreement = 1e-9;   // relative agreement of the estimates of two radii
-  double fallbackAgreement = 1e-8;   // the loosest agreement accepted after all radii
-  double principalAgreement = 1e-3;  // relative agreement of a Laurent coefficient at two radii
-  double principalDominance = 0.1;   // its term on the inner loop relative to max(1, |y|)
-  double walkAccuracy = 1e-13;       // Newton on a loop point stops below this relative correction
-  double minWalkStep = 1e-9;         // relative to the length of the arc walked
-  std::int32_t stepBudget = 1500;    // corrected steps of one end game, all radii together
-  double rootResidual = 1e-8;  // residual of an end point relative to its terms floored at |y| = 1
-  double singularPivotRatio = 1e8;
-  int quickNewtonSteps = 3;
-  double quickNewtonAccuracy =
-      1e-13;  // max |R_ii| / min |R_ii| beyond which an end point is refined
+  const Parameter& valuationZone;            // tracker.valuation_zone
+  const Parameter& divergingValuation;       // tracker.diverging_valuation
+  const Parameter& valuationAgreement;       // tracker.valuation_agreement
+  const Parameter& valuationSpan;            // tracker.valuation_span
+  const Parameter& infinityNorm;             // tracker.infinity_norm
+  const Parameter& tightValuationAgreement;  // tracker.tight_valuation_agreement
+  const Parameter& tightValuationSpans;      // tracker.tight_valuation_spans
+  const Parameter& extrapolationRatio;       // tracker.extrapolation_ratio
+  const Parameter& growthAgreement;          // tracker.growth_agreement
+  const Parameter& steadyGrowthZone;         // tracker.steady_growth_zone
+  const Parameter& steadyGrowthNorm;         // tracker.steady_growth_norm
+  const Parameter& underflowSpan;            // tracker.underflow_span
+  const Parameter& underflowTightSpans;      // tracker.underflow_tight_spans
+  const Parameter& cauchyRadius;             // tracker.cauchy_radius
+  const Parameter& radiusRatio;              // tracker.radius_ratio
+  const Parameter& radiusCount;              // tracker.radius_count
+  const Parameter& samplesPerLoop;           // tracker.samples_per_loop
+  const Parameter& firstRadiusLoops;         // tracker.first_radius_loops
+  const Parameter& convergenceRatio;         // tracker.convergence_ratio
+  const Parameter& ratioAgreement;           // tracker.ratio_agreement
+  const Parameter& convergedTail;            // tracker.converged_tail
+  const Parameter& loopClosure;              // tracker.loop_closure
+  const Parameter& estimateAgreement;        // tracker.estimate_agreement
+  const Parameter& fallbackAgreement;        // tracker.fallback_agreement
+  const Parameter& principalAgreement;       // tracker.principal_agreement
+  const Parameter& principalDominance;       // tracker.principal_dominance
+  const Parameter& walkAccuracy;             // tracker.walk_accuracy
+  const Parameter& minWalkStep;              // tracker.min_walk_step
+  const Parameter& stepBudget;               // tracker.end_game_step_budget
+  const Parameter& rootResidual;             // tracker.root_residual
+  const Parameter& singularPivotRatio;       // tracker.singular_pivot_ratio
+  const Parameter& quickNewtonSteps;         // tracker.quick_newton_steps
+  const Parameter& quickNewtonAccuracy;      // tracker.quick_newton_accuracy
+  int maxWindingNumber;                      // (x-1)^5; (y-2)^3 needs 15 loops
 };
-inline constexpr EndGameParameters kEndGame{};
+inline constexpr EndGameParameters kEndGame{
+    tracker::kValuationZone,       tracker::kDivergingValuation,
+    tracker::kValuationAgreement,  tracker::kValuationSpan,
+    tracker::kInfinityNorm,        tracker::kTightValuationAgreement,
+    tracker::kTightValuationSpans, tracker::kExtrapolationRatio,
+    tracker::kGrowthAgreement,     tracker::kSteadyGrowthZone,
+    tracker::kSteadyGrowthNorm,    tracker::kUnderflowSpan,
+    tracker::kUnderflowTightSpans, tracker::kCauchyRadius,
+    tracker::kRadiusRatio,         tracker::kRadiusCount,
+    tracker::kSamplesPerLoop,      tracker::kFirstRadiusLoops,
+    tracker::kConvergenceRatio,    tracker::kRatioAgreement,
+    tracker::kConvergedTail,       tracker::kLoopClosure,
+    tracker::kEstimateAgreement,   tracker::kFallbackAgreement,
+    tracker::kPrincipalAgreement,  tracker::kPrincipalDominance,
+    tracker::kWalkAccuracy,        tracker::kMinWalkStep,
+    tracker::kEndGameStepBudget,   tracker::kRootResidual,
+    tracker::kSingularPivotRatio,  tracker::kQuickNewtonSteps,
+    tracker::kQuickNewtonAccuracy, 16};
 
-// After an accepted step within kEndGame.valuationZone: estimates the valuations, keeps the point
-// as the end game's start while the distance is above kEndGame.cauchyRadius (and the first one
-// below), and gives the path up as diverging (st.valuation set) once the estimates prove it.
+// After an accepted step within tracker.valuation_zone: estimates the valuations, keeps the point
+// as the end game's start while the distance is above tracker.cauchy_radius (and the first one
+// below), and gives the path up as diverging (st.valuation set) once the estimates prove it
+// (ObserveValuation, tracker/endgame/valuation_history.h).
 void WatchEndGame(PathState& st, const PathContext& ctx);
-
-// Forgets the estimates of the run: the path's estimates turned non-negative, or a path begins.
-void ResetValuationRun(PathState& st);
-
-// Whether the valuation estimates of a path whose step underflowed prove it diverging: the latest
-// estimate agrees within kEndGame.tightValuationAgreement with an earlier one of its run of
-// negative estimates taken at least kEndGame.underflowSpan times farther from the target, and
-// max |y_j| grew like d^v in between; or the extrapolated limit of the estimates kept over
-// kEndGame.underflowTightSpans spans in a row and max |y_j| grew like d^v over the last two; or
-// max |y_j| grew over the last two spans with agreeing exponents, the latest estimate's; or the
-// last two spans' estimates agree so (the latest one, taken where the step then collapsed, may
-// be off by the Jacobian's condition times the unit roundoff); or max |y_j| grew at one rate
-// over the last three spans and on to the latest point, within kEndGame.steadyGrowthZone.
-// Such paths lose the step because the terms of the equations (|y|^degree) have outgrown what
-// double precision resolves, not because the path is lost. The exponent that proved it goes to
-// *valuation (when given): the agreeing estimate, the extrapolated limit, or the rate at which
-// the sizes grew.
-bool ValuationsProveDivergence(const PathState& st, double* valuation = nullptr);
 
 // The Cauchy end game from the start point kept by WatchEndGame. On success st.y is the end point
 // (scaled variables), st.windingNumber its winding number, and true is returned; st.y is left as

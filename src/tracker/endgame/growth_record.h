@@ -30,19 +30,23 @@
 
 #include <vector>
 
+#include "tracker/parameters.h"
 #include "zormix/complex.h"
 
 namespace zormix {
 
+// The growth test's thresholds (tracker/parameters.h).
 struct GrowthParameters {
-  double zone = 1e-2;                       // distance from which sizes are recorded
-  double sampleRatio = 3.1622776601683795;  // sqrt(10): ratio of the distances of two samples
-  double decades = 3.0;                     // the span of distances the test looks back over
-  double floorExponent = 0.1;               // every exponent of the span below -this
-  double shrinkBound = 0.5;                 // the last exponent at least this times the first
-  int maxSamples = 48;                      // 1e-2 down to 1e-26
+  const Parameter& zone;           // tracker.growth_zone: distance from which sizes are recorded
+  double sampleRatio;              // sqrt(10): ratio of the distances of two samples
+  const Parameter& decades;        // tracker.growth_decades: the span the test looks back over
+  const Parameter& floorExponent;  // tracker.growth_floor_exponent: every exponent beyond it
+  const Parameter& shrinkBound;    // tracker.growth_shrink_bound: last at least this times first
+  int maxSamples;                  // 1e-2 down to 1e-26
 };
-inline constexpr GrowthParameters kGrowth{};
+inline constexpr GrowthParameters kGrowth{
+    tracker::kGrowthZone,          3.1622776601683795,          tracker::kGrowthDecades,
+    tracker::kGrowthFloorExponent, tracker::kGrowthShrinkBound, 48};
 
 // log |y_j| at distances a ratio of at least kGrowth.sampleRatio apart, the latest last.
 class GrowthRecord {

@@ -50,8 +50,10 @@ bool AcceptAtTarget(PathState& st, const PathContext& ctx) {
   for (int i = 0; i < st.n; ++i)
     drift = std::max(drift, std::abs(st.scratch.arrival[i] - st.scratch.bestIterate[i]));
   const double normY0 = MaxNorm(st.scratch.arrival);
-  bool accept = normY0 <= 5.0 ? !(drift > 0.5) : !(drift > 0.3 * normY0);
-  if (r <= 1e-4 || rNext <= 1e-4 || SmallBackwardError(st, target, maxDegree)) {
+  bool accept = normY0 <= 5.0 ? !(drift > tracker::kArrivalDriftSmall)
+                              : !(drift > tracker::kArrivalDriftLarge * normY0);
+  if (r <= tracker::kArrivalResidual || rNext <= tracker::kArrivalResidual ||
+      SmallBackwardError(st, target, maxDegree)) {
     st.y = st.scratch.bestIterate;
   } else {
     accept = false;

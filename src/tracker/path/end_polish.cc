@@ -12,13 +12,6 @@ using namespace path_steps;
 
 namespace {
 
-constexpr int kPolishIterations = 12;
-constexpr double kPolishAccuracy = 1e-12;  // last Newton step relative to the point
-constexpr double kPolishDrift = 0.3;       // largest move relative to max(1, |y|)
-constexpr double kPolishWander = 1.0;      // largest move of an iterate, the same way
-constexpr double kPolishZone = 1e-8;       // distance to the target within which paths polish
-constexpr double kSameRoot = 1e-6;         // relative max norm
-
 double MaxModulus(const Complex* y, std::size_t n) {
   double largest = 0.0;
   for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, std::abs(y[i]));
@@ -29,7 +22,7 @@ double MaxModulus(const Complex* y, std::size_t n) {
 
 void PolishNearTarget(PathState& st, const PathContext& ctx) {
   st.hasPolished = false;
-  if (!ctx.limits.polishNearTarget || !(Distance(st, *ctx.route) < kPolishZone)) return;
+  if (!ctx.limits.polishNearTarget || !(Distance(st, *ctx.route) < tracker::kPolishZone)) return;
   st.y = st.yCur;
   const double size = std::max(1.0, MaxNorm(st.yCur));
   auto drift = [&st] {
@@ -38,17 +31,18 @@ void PolishNearTarget(PathState& st, const PathContext& ctx) {
     return largest;
   };
   bool converged = false;
-  for (int k = 0; k < kPolishIterations && !converged; ++k) {
+  for (int k = 0; k < tracker::kPolishIterations && !converged; ++k) {
     EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
                    st.scratch.targetWorkspace);
     SolveWithJacobian(st, st.acceptedResidual);
     SubtractCorrection(st);
     // Most paths to infinity leave at once; a root may lie a little beyond the final limit at
     // first (Newton overshoots from a point still far out on a steep path).
-    if (!AllFinite(st.y) || !(drift() <= kPolishWander * size)) return;
-    converged = MaxNorm(st.scratch.correction) <= kPolishAccuracy * std::max(1.0, MaxNorm(st.y));
+    if (!AllFinite(st.y) || !(drift() <= tracker::kPolishWander * size)) return;
+    converged =
+        MaxNorm(st.scratch.correction) <= tracker::kPolishAccuracy * std::max(1.0, MaxNorm(st.y));
   }
-  if (!converged || drift() > kPolishDrift * size) return;
+  if (!converged || drift() > tracker::kPolishDrift * size) return;
   EvaluateSystem(ctx.target, ctx.maxDegree, st.y.data(), st.jacobian, st.acceptedResidual,
                  st.scratch.targetWorkspace);
   if (!(BackwardError(ctx.target, ctx.maxDegree, st.y.data(), st.acceptedResidual) <=
@@ -68,7 +62,7 @@ std::vector<std::int64_t> NewPolishedRoots(const PointSlots& endPoints,
   auto same = [n](const Complex* a, const Complex* b) {
     double distance = 0.0;
     for (std::size_t i = 0; i < n; ++i) distance = std::max(distance, std::abs(a[i] - b[i]));
-    return distance <= kSameRoot * std::max(1.0, MaxModulus(a, n));
+    return distance <= tracker::kPolishSameRoot * std::max(1.0, MaxModulus(a, n));
   };
   std::vector<std::int64_t> added;
   for (const auto& [u, point] : polished.byUnit()) {

@@ -23,16 +23,17 @@
 
 namespace zormix {
 
-// For a path that stopped within 1e-8 of the target (PathLimits::polishNearTarget set): Newton on
-// the target from its last accepted point, at most 12 steps. When the last step is below 1e-12 of
-// the point (quadratic convergence; a singular root converges too slowly to get there), the point
-// moved at most 0.3 max(1, |y|), and the backward error is <= kRootBackwardErrorLimit, the root
+// For a path that stopped within tracker.polish_zone of the target (PathLimits::polishNearTarget
+// set): Newton on the target from its last accepted point, at most tracker.polish_iterations
+// steps. When the last step is below tracker.polish_accuracy of the point (quadratic convergence;
+// a singular root converges too slowly to get there), the point moved at most tracker.polish_drift
+// max(1, |y|), and the backward error is <= kRootBackwardErrorLimit, the root
 // goes to st.yPolished and st.hasPolished is set.
 void PolishNearTarget(PathState& st, const PathContext& ctx);
 
 // Of the polished points (by unit) of unrecorded units, those that match no recorded end point
-// (columns u of endPoints with recorded[u] set) nor an earlier such point, within 1e-6 relative
-// max norm: their units, in increasing order.
+// (columns u of endPoints with recorded[u] set) nor an earlier such point, within
+// tracker.polish_same_root relative max norm: their units, in increasing order.
 std::vector<std::int64_t> NewPolishedRoots(const PointSlots& endPoints,
                                            const std::vector<std::uint8_t>& recorded,
                                            const SparsePoints& polished);

@@ -15,22 +15,19 @@ using namespace path_steps;
 
 namespace {
 
-// Distance to the target within which a path's last point is close enough to hand over.
-constexpr double kHandOverDistance = 1e-8;
-
 // A path given up as tending to zero with a fractional power (some coordinates ~ d^p, 0 < p < 1,
 // others converging), whose end game found no closing loops (winding numbers beyond its bound, or
 // loops too ill-conditioned near a positive-dimensional set) and whose polish found no new root:
-// its last accepted point, within 1e-8 of the target, is handed over as its end point (winding
-// number 0, unknown). It lies near the set in the coordinate subspace that the path approaches,
-// and the classification decides what it is (finish/local_dimension.h); the path is no longer
-// counted failed for want of a verdict.
+// its last accepted point, within tracker.hand_over_distance of the target, is handed over as its
+// end point (winding number 0, unknown). It lies near the set in the coordinate subspace that the
+// path approaches, and the classification decides what it is (finish/local_dimension.h); the path
+// is no longer counted failed for want of a verdict.
 bool HandOverApproach(PathState& st, const PathContext& ctx) {
   // A step underflow as close to the target, with no coordinate growing, is such a path too: its
   // last steps were refused where the set makes the corrector ill-conditioned.
   const bool nearSet = st.failure == PathFailure::kStepUnderflow &&
-                       Distance(st, *ctx.route) <= kHandOverDistance &&
-                       st.valuationRunStart.distance == 0.0;
+                       Distance(st, *ctx.route) <= tracker::kHandOverDistance &&
+                       st.valuations.runStart.distance == 0.0;
   if (!ctx.limits.cauchyEndGame || (st.failure != PathFailure::kSingularEnd && !nearSet) ||
       st.hasPolished || !AllFinite(st.yCur))
     return false;
@@ -113,10 +110,9 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
   st.hasWaypoint = false;
   st.deferDivergence = ctx.limits.polishNearTarget;
   st.divergenceDeferred = false;
-  ResetValuationRun(st);
+  st.valuations.Reset();
   st.growth.Reset();
   st.valuation = 0.0;
-  st.latestValuation.distance = 0.0;
   st.hasEndGameStart = false;
   st.endGameStartFixed = false;
   st.windingNumber = 0;
@@ -152,12 +148,16 @@ bool TrackPathOnce(PathState& st, const PathContext& ctx, const Complex* start, 
   st.hasPolished = false;
   st.failureDirection.clear();
   if (st.failed) NoteFailureDirection(st, ctx);
-  if (st.failure == PathFailure::kStepUnderflow && ValuationsProveDivergence(st, &st.valuation))
-    st.failure = PathFailure::kDiverged;
+  if (st.failure == PathFailure::kStepUnderflow) {
+    if (const std::optional<DivergenceProof> proof = ProveDivergenceAfterUnderflow(st.valuations)) {
+      st.failure = PathFailure::kDiverged;
+      st.valuation = proof->exponent;
+    }
+  }
   // A verdict of the size tests (CheckEndGame) carries the latest estimate too.
   if (st.failure == PathFailure::kDiverged && st.valuation == 0.0 &&
-      st.latestValuation.distance > 0.0)
-    st.valuation = st.latestValuation.value;
+      st.valuations.latest.distance > 0.0)
+    st.valuation = st.valuations.latest.value;
   // The verdict stands whatever came after it: the path yields at most a new polished root. A
   // divergence proved beyond the bound later on outranks an earlier "tends to zero", which the
   // coordinates that shrink as others grow can show (fbremb2's paths to infinity by total degree).

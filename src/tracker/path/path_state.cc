@@ -71,8 +71,6 @@ double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>&
 namespace {
 
 constexpr double kUnitRoundoff = kMachineEpsilon;
-// Margin over the plain error bound below, for the several operations per term and the sum.
-constexpr double kRoundingFloorFactor = 100.0;
 
 }  // namespace
 
@@ -83,7 +81,8 @@ constexpr double kRoundingFloorFactor = 100.0;
 double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y) {
   const double normJ = MatrixNorm1(J);
   const double normY = MaxNorm(static_cast<int>(y.size()), y.data());
-  return kRoundingFloorFactor * kUnitRoundoff * std::max(1.0, normJ) * std::max(1.0, normY);
+  return tracker::kRoundingFloorFactor * kUnitRoundoff * std::max(1.0, normJ) *
+         std::max(1.0, normY);
 }
 
 }  // namespace zormix

@@ -9,6 +9,7 @@
 
 #include "model/system_eval.h"
 #include "tracker/endgame/growth_record.h"
+#include "tracker/endgame/valuation_history.h"
 #include "tracker/homotopy/homotopy.h"
 #include "tracker/path/tracker_parameters.h"
 #include "zormix/types.h"
@@ -54,13 +55,6 @@ struct PathScratch {
   std::array<std::vector<Complex>, 4> radialSamples;
 };
 
-// A valuation estimate of the end game (tracker/endgame/end_game.h) with where it was taken.
-struct ValuationSample {
-  double distance = 0.0;  // distance to the target; 0: no sample
-  double value = 0.0;     // the smallest estimate over the coordinates
-  double norm = 0.0;      // max |y_j|
-};
-
 // Everything one path changes. s is the path parameter: s = ln t on the polyhedral route, t itself
 // on the total-degree route. Preallocated once per worker and reused for every path, so a step
 // allocates nothing.
@@ -98,15 +92,9 @@ struct PathState {
   bool divergenceDeferred = false;
   PathFailure deferredVerdict = PathFailure::kDiverged;  // the end game's verdict when deferred
   // The end game (tracker/endgame/end_game.h).
-  ValuationSample valuationReference;  // the estimate of the last span (distance 0: none)
-  ValuationSample valuationEarlier;    // the estimate of the span before it (distance 0: none)
-  ValuationSample valuationOldest;     // the estimate of the span before that (distance 0: none)
-  double valuationLimit = 0.0;         // the limit extrapolated at the last span (0: none)
-  ValuationSample valuationRunStart;   // the first estimate since the estimates turned negative
-  ValuationSample latestValuation;     // the latest estimate
-  double valuation = 0.0;              // the estimate that proved divergence, else 0
-  int tightValuationSpans = 0;         // spans in a row over which the limit kept to 2 %
-  std::vector<Complex> endGameStart;   // a point of the path at parameter endGameStartAt
+  ValuationHistory valuations;        // the estimates close to the target
+  double valuation = 0.0;             // the estimate that proved divergence, else 0
+  std::vector<Complex> endGameStart;  // a point of the path at parameter endGameStartAt
   double endGameStartAt = 0.0;
   bool hasEndGameStart = false;
   bool endGameStartFixed = false;  // the start is within the first loop radius: kept
@@ -149,23 +137,25 @@ inline void Fail(PathState& st, PathFailure cause) {
   if (st.failure == PathFailure::kNone) st.failure = cause;
 }
 
-// kCorrectorToleranceFactor sqrt(max(1, |J|_1) max(1, |y|)).
+// tracker.corrector_tolerance_factor sqrt(max(1, |J|_1) max(1, |y|)).
 double ToleranceAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y);
-// kRoundingFloorFactor u max(1, |J|_1) max(1, |y|): a residual the rounding of its own evaluation
-// can reach, u being the unit roundoff.
+// tracker.rounding_floor_factor u max(1, |J|_1) max(1, |y|): a residual the rounding of its own
+// evaluation can reach, u being the unit roundoff.
 double RoundingFloorAt(const ColMajorMatrix<Complex>& J, const std::vector<Complex>& y);
 
-// Newton at fixed s until the residual is below 1e-7, stops decreasing, or 100 iterations pass, or
-// ctx.stop says the solve is to stop.
+// Newton at fixed s until the residual is below tracker.start_residual, stops decreasing, or
+// tracker.start_iteration_cap iterations pass, or ctx.stop says the solve is to stop.
 void CorrectStartPoint(PathState& st, const PathContext& ctx);
-// The first accepted step along the start tangent, halving on failure (failed when h < 1e-16);
+// The first accepted step along the start tangent, halving on failure (failed below
+// tracker.min_first_step);
 // left half way when ctx.stop says the solve is to stop.
 void FirstStep(PathState& st, const PathContext& ctx);
 // Cubic Hermite extrapolation to s + h, or below a step of tangentBelow the tangent at the last
 // accepted point; then evaluation there.
 void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow = 0.0);
 // Newton correction of the predicted point, or rejection with a halved step. Adds 1 to
-// blowUpCount when the step underflows 1e-10 while still far from the target.
+// blowUpCount when the step underflows while still far from the target (the route's
+// blow_up_below).
 void CorrectNewton(PathState& st, const PathContext& ctx, std::int64_t& blowUpCount);
 // Counts the accepted step, chooses the next step and tolerance, shifts the history.
 void ControlStep(PathState& st, const RouteConstants& route);

@@ -37,17 +37,13 @@ void PredictHermite(PathState& st, Homotopy& homotopy, double tangentBelow) {
 
 namespace {
 
-// Rounding level of a residual evaluated in long double: kExtendedRoundingFactor units of long
-// double times the largest sum of term sizes of an equation. This is the actual size of the
+// Rounding level of a residual evaluated in long double: tracker.extended_rounding_factor units of
+// long double times the largest sum of term sizes of an equation. This is the actual size of the
 // terms, where RoundingFloorAt bounds it by |J|_1 |y|, which a single large coordinate inflates:
 // at |y| = 1.5e4 on a cyclic-10 path that bound was looser than residuals from which Newton no
 // longer converged.
-constexpr double kExtendedRoundingFactor = 100.0;
 constexpr double kLongDoubleEpsilon =
     static_cast<double>(std::numeric_limits<long double>::epsilon());
-
-// Points smaller than this (max norm) are judged by an absolute correction bound.
-constexpr double kCorrectionScaleFloor = 1e-4;
 
 // Back to the last accepted s with half the step; the path fails when the step underflows.
 void RejectStep(PathState& st, const RouteConstants& route, std::int64_t& blowUpCount) {
@@ -84,11 +80,17 @@ void RaiseCorrectionLimit(PathState& st, const PathContext& ctx, double normYPre
 double CorrectorTolerance(const PathState& st, const PathLimits& limits, const Homotopy& homotopy) {
   if (limits.roundingLevelTolerance) {
     if (limits.extendedResidual && homotopy.ExtendedTermSize() > 0.0)
-      return kExtendedRoundingFactor * kLongDoubleEpsilon * homotopy.ExtendedTermSize();
+      return tracker::kExtendedRoundingFactor * kLongDoubleEpsilon * homotopy.ExtendedTermSize();
     return RoundingFloorAt(st.jacobian, st.y);
   }
   return limits.roundingFloor ? std::max(st.tolerance, RoundingFloorAt(st.jacobian, st.y))
                               : st.tolerance;
+}
+
+// A correction below this, at a point of size `norm`, shows the iteration settled:
+// tracker.settled_correction max(1, norm 1e-5), half the digits of the point beyond 1e5.
+double SettledCorrection(double norm) {
+  return std::max(1.0, norm / 1e5) * tracker::kSettledCorrection;
 }
 
 // Returns false when the step is rejected.
@@ -99,7 +101,7 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   const double r0 = MaxNorm(st.residual);
   double racc = r0;
   if (!std::isfinite(r0)) return false;  // a prediction that left the finite numbers
-  if (10.0 * r0 < eps) return true;
+  if (tracker::kCorrectorSkipFactor * r0 < eps) return true;
   SolveWithJacobian(st, st.residual);
   st.scratch.predicted = st.y;
   SubtractCorrection(st);
@@ -111,16 +113,20 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
   const double normD = MaxNorm(st.scratch.correction);
   // The first correction may be at most correctionLimit times the size of the point. Near a root
   // at the origin the point itself tends to 0 while corrections stay of the order of the residual
-  // tolerance, so the size is floored: below kCorrectionScaleFloor the test becomes absolute.
-  if (normD > st.correctionLimit * std::max(normYPred, kCorrectionScaleFloor)) return false;
+  // tolerance, so the size is floored: below tracker.correction_scale_floor the test becomes
+  // absolute.
+  if (normD > st.correctionLimit * std::max(normYPred, tracker::kCorrectionScaleFloor.value()))
+    return false;
   const bool largeStep = st.stepSize > kTrackerParameters.smallStep;
-  const double c1 = largeStep ? 15.0 : 3.0;
-  const double c2 = largeStep ? 10.0 : 2.0;
-  const int kmax = largeStep ? 4 : 7;
+  const double c1 =
+      largeStep ? tracker::kCorrectorFirstDecreaseLarge : tracker::kCorrectorFirstDecreaseSmall;
+  const double c2 = largeStep ? tracker::kCorrectorDecreaseLarge : tracker::kCorrectorDecreaseSmall;
+  const int kmax = static_cast<int>(largeStep ? tracker::kCorrectorIterationsLarge.value()
+                                              : tracker::kCorrectorIterationsSmall.value());
   if (rho <= eps || c1 * rho <= r0) {
     st.acceptedResidual = st.residual;
     racc = rho;
-  } else if (normD > std::max(1.0, normYPred / 1e5) * 1e-7) {
+  } else if (normD > SettledCorrection(normYPred)) {
     return false;
   }
   while (racc > eps) {
@@ -134,9 +140,9 @@ bool NewtonIterations(PathState& st, const PathContext& ctx) {
     if (rho <= eps || c2 * rho <= racc) {
       st.acceptedResidual = st.residual;
       racc = rho;
-    } else if (rho < 1000.0 * eps &&
+    } else if (rho < tracker::kStallResidual * eps &&
                MaxNorm(st.scratch.correction) <
-                   std::max(1.0, MaxNorm(st.scratch.beforeCorrection) / 1e5) * 1e-7) {
+                   SettledCorrection(MaxNorm(st.scratch.beforeCorrection))) {
       return true;
     } else {
       return false;

@@ -5,82 +5,105 @@
 
 #include <cstdint>
 
-#include "base/numeric.h"
+#include "tracker/parameters.h"
 
 namespace zormix {
 
-// The tolerances and limits shared by every path of both routes.
+// The tolerances and limits shared by every path of both routes (tracker/parameters.h).
 struct TrackerParameters {
-  double correctorToleranceFactor = 1e-7;  // tolerance 1e-7 sqrt(max(1, |J|_1) max(1, |y|))
-  double startResidual = 1e-7;             // Newton at the start point stops below it
-  int startIterationCap = 100;             // the residual of an exact start point can stay put
-  double minFirstStep = 1e-16;             // FirstStep fails below this step
-  double minStep = 1e-10;                  // a halved step below this underflows
-  double smallStep = 1e-4;                 // below it the corrector allows more, slower iterations
-  double endGameZone = 1e-4;               // distance to the target from which the end game watches
-  double exponentZone = 1e-8;              // distance from which exponents of |y_j| are estimated
+  const Parameter& correctorToleranceFactor;  // tracker.corrector_tolerance_factor
+  const Parameter& startResidual;             // tracker.start_residual
+  const Parameter& startIterationCap;         // tracker.start_iteration_cap
+  const Parameter& minFirstStep;              // tracker.min_first_step
+  const Parameter& minStep;                   // tracker.min_step
+  const Parameter& smallStep;                 // tracker.small_step
+  const Parameter& endGameZone;               // tracker.end_game_zone
+  const Parameter& exponentZone;              // tracker.exponent_zone
 };
-inline constexpr TrackerParameters kTrackerParameters{};
+inline constexpr TrackerParameters kTrackerParameters{tracker::kCorrectorToleranceFactor,
+                                                      tracker::kStartResidual,
+                                                      tracker::kStartIterationCap,
+                                                      tracker::kMinFirstStep,
+                                                      tracker::kMinStep,
+                                                      tracker::kSmallStep,
+                                                      tracker::kEndGameZone,
+                                                      tracker::kExponentZone};
 
 // Where the two routes' trackers differ. The path loop measures the remaining distance as
 // d = target - p (exactly -s on the polyhedral route, 1 - t on the total-degree route); thresholds
-// that the routes state on the parameter itself are kept on p.
+// that the routes state on the parameter itself are kept on p. Each threshold is a parameter of
+// the route (tracker.polyhedral.<what>, tracker.total_degree.<what>).
 struct RouteConstants {
-  double target = 0.0;                 // p at the end of the path
-  bool firstStepFromDistance = true;   // FirstStep starts with h = d/3 (else the given step)
-  double firstStepLaterFactor = 10.0;  // decrease demanded of later FirstStep Newton iterations
-  bool limitAfterFirstStep = true;     // h := min(h, d / divisor) after FirstStep
-  double raisedCorrectionLimit = 1.0;
-  double raiseSwitch = -1e-4;         // on p: below it small steps raise, from it small points do
-  double raiseNormFactor = 500.0;     // small point: |yPred| < factor * n
-  double blowUpBelow = -0.05;         // on p: a path given up below this is counted
-  bool distanceZones = true;          // step limits -s/3, 0.05, -s near the target
-  double looseToleranceBelow = -0.1;  // on p: eps clamp 0.1 below, 1e-4 from it
-  double divergenceFactor = 50000.0;  // |yPrev| > factor * n in the end game
-  double zeroModulus = 2.2204460492503133e-21;  // replaces 0 moduli in the exponent estimates
-  bool olderDistanceFromStepsFirst = true;      // (hl + h) + d, else (d + h) + hl
-  // Within kTrackerParameters.endGameZone of the target a halved step underflows below this
-  // instead of kTrackerParameters.minStep. On the total-degree route a path to a large root looks
-  // like a pole until 1 - t is of the order of |root|^-3: fbremb2's roots of size 1e4 (scaled
-  // variables) turn only near 1 - t = 1e-12, where the paths to infinity look alike. t = 1 - d
-  // is resolved to 1.1e-16 there, so steps down to 1e-14 (90 units) still move the path.
-  double minStepNearTarget = 1e-10;
+  double target;                           // p at the end of the path
+  bool firstStepFromDistance;              // FirstStep starts with h = d/3 (else the given step)
+  const Parameter& firstStepLaterFactor;   // first_step_later_factor
+  bool limitAfterFirstStep;                // h := min(h, d / divisor) after FirstStep
+  const Parameter& raisedCorrectionLimit;  // raised_correction_limit
+  const Parameter& raiseSwitch;            // raise_switch, on p
+  const Parameter& raiseNormFactor;        // raise_norm_factor: small point |yPred| < it n
+  const Parameter& blowUpBelow;            // blow_up_below, on p
+  bool distanceZones;                      // step limits -s/3, 0.05, -s near the target
+  const Parameter& looseToleranceBelow;    // loose_tolerance_below, on p
+  const Parameter& divergenceFactor;       // divergence_factor: |yPrev| > it n in the end game
+  const Parameter& zeroModulus;            // zero_modulus
+  bool olderDistanceFromStepsFirst;        // (hl + h) + d, else (d + h) + hl
+  // Within tracker.end_game_zone of the target a halved step underflows below this
+  // (min_step_near_target) instead of tracker.min_step.
+  const Parameter& minStepNearTarget;
   // Whether the verdict "tends to infinity" of every tracking, re-tracks too, waits for a point
   // beyond the divergence bound (divergenceFactor n); the path goes on meanwhile. A first tracking
   // defers it instead (PathLimits::polishNearTarget).
-  bool divergenceNeedsBound = false;
+  bool divergenceNeedsBound;
 };
 
-inline constexpr RouteConstants kPolyhedralRoute{};
-// The total-degree route's thresholds 0.8, 0.9999 and 0.95, and PathLimits::initialStep 0.01, are
-// the single-precision values (double{0.8f} = 0.800000011920929...) that its first implementation
-// computed with; widened exactly, they keep every path, and so every output, bit for bit as before.
+inline constexpr RouteConstants kPolyhedralRoute{
+    .target = 0.0,
+    .firstStepFromDistance = true,
+    .firstStepLaterFactor = tracker::kPolyhedralFirstStepLaterFactor,
+    .limitAfterFirstStep = true,
+    .raisedCorrectionLimit = tracker::kPolyhedralRaisedCorrectionLimit,
+    .raiseSwitch = tracker::kPolyhedralRaiseSwitch,
+    .raiseNormFactor = tracker::kPolyhedralRaiseNormFactor,
+    .blowUpBelow = tracker::kPolyhedralBlowUpBelow,
+    .distanceZones = true,
+    .looseToleranceBelow = tracker::kPolyhedralLooseToleranceBelow,
+    .divergenceFactor = tracker::kPolyhedralDivergenceFactor,
+    .zeroModulus = tracker::kPolyhedralZeroModulus,
+    .olderDistanceFromStepsFirst = true,
+    .minStepNearTarget = tracker::kPolyhedralMinStepNearTarget,
+    .divergenceNeedsBound = false,
+};
+// Some of the total-degree route's thresholds are the single-precision values (double{0.8f} =
+// 0.800000011920929...) that its first implementation computed with; widened exactly, they keep
+// every path, and so every output, bit for bit as before (tracker/parameters.cc).
 inline constexpr RouteConstants kTotalDegreeRoute{
     .target = 1.0,
     .firstStepFromDistance = false,
-    .firstStepLaterFactor = 15.0,
+    .firstStepLaterFactor = tracker::kTotalDegreeFirstStepLaterFactor,
     .limitAfterFirstStep = false,
-    .raisedCorrectionLimit = double{0.8f},
-    .raiseSwitch = double{0.9999f},
-    .raiseNormFactor = 100.0,
-    .blowUpBelow = double{0.95f},
+    .raisedCorrectionLimit = tracker::kTotalDegreeRaisedCorrectionLimit,
+    .raiseSwitch = tracker::kTotalDegreeRaiseSwitch,
+    .raiseNormFactor = tracker::kTotalDegreeRaiseNormFactor,
+    .blowUpBelow = tracker::kTotalDegreeBlowUpBelow,
     .distanceZones = false,
-    .looseToleranceBelow = 0.9,
-    .divergenceFactor = 10000.0,
-    .zeroModulus = kMachineEpsilon,
+    .looseToleranceBelow = tracker::kTotalDegreeLooseToleranceBelow,
+    .divergenceFactor = tracker::kTotalDegreeDivergenceFactor,
+    .zeroModulus = tracker::kTotalDegreeZeroModulus,
     .olderDistanceFromStepsFirst = false,
-    .minStepNearTarget = 1e-14,
+    .minStepNearTarget = tracker::kTotalDegreeMinStepNearTarget,
     .divergenceNeedsBound = true,
 };
 
 // What differs between the first tracking of a path and a re-track of the path-jumping check.
 struct PathLimits {
+  // The most counted steps of a first tracking; no parameter, since checkpoints are checked
+  // against it (the longest paths of cyclic-10 take about 1,500 steps).
   std::int32_t stepLimit = 10000;
   double firstStepDivisor = 3.0;  // h := min(h, d / divisor) after FirstStep (polyhedral route)
   double initialStep = double{0.01f};  // first step when not taken from the distance
-  // Set before every corrector call: 0.1, or the caller's 0.01 / 0.001 in a re-track. A raise by
-  // the corrector applies to that call only. Were it kept for the rest of the path, a re-track
-  // would after its first raise run at 0.8 or 1.0, looser than the first tracking it checks.
+  // Set before every corrector call: 0.1, or the caller's tighter one in a re-track. A raise by the
+  // corrector applies to that call only. Were it kept for the rest of the path, a re-track would
+  // after its first raise run at the raised limit, looser than the first tracking it checks.
   double correctionLimit = 0.1;
   // Whether the corrector raises the limit close to the target for points of moderate size. A
   // re-track goes without it: only pairs ending at a well-conditioned root are re-tracked, and the
@@ -88,10 +111,11 @@ struct PathLimits {
   // total-degree route most of them do) would otherwise take its last step onto that root, as in
   // the first tracking, and stay paired with the path that belongs to it.
   bool raiseNearTarget = true;
-  // Whether the corrector raises the limit for steps below 1e-4 far from the target. The rescue
-  // of a lost path goes without it: where a path turns sharply its steps become tiny, and a
-  // correction of up to 0.8 or 1.0 times the point then lets the corrector land on a neighbouring
-  // path; the next predictions alternate between the two, and the step underflows again.
+  // Whether the corrector raises the limit for steps below tracker.small_step far from the target.
+  // The rescue of a lost path goes without it: where a path turns sharply its steps become tiny,
+  // and a correction of up to the raised limit times the point then lets the corrector land on a
+  // neighbouring path; the next predictions alternate between the two, and the step underflows
+  // again.
   bool raiseForTinySteps = true;
   // Whether the corrector tolerance is raised to the rounding level of the residual (see
   // RoundingFloorAt). Only the rescue of lost paths uses it: far out, the absolute tolerance can

@@ -43,7 +43,7 @@ void RescueOne(RouteTracking& tracking, std::int64_t unit, const RetrackFunction
   PathRecord record;
   record.cell = outcome.cell;
   record.startIndex = outcome.startIndex;
-  const RetrackResult result = retrack(record, kRescueCorrectionLimit);
+  const RetrackResult result = retrack(record, tracker::kRescueCorrectionLimit);
   // The tracker lost the path; tracked more carefully, its valuations prove where it goes.
   if (result.failed && result.diverged) {
     outcome.status = PathStatus::kDiverged;

@@ -28,9 +28,6 @@ inline RetrackResult RetrackOutcome(const PathState& state, bool accepted) {
   return result;
 }
 
-// First correction limit of a rescue re-track: that of the first attempt of the path-jumping check.
-inline constexpr double kRescueCorrectionLimit = 0.01;
-
 // Where the workers of the first tracking leave their paths: one slot per path in serial order,
 // allocated chunk by chunk as the paths are tracked (path_slots.h).
 struct RouteTracking {
@@ -63,14 +60,12 @@ struct RouteTracking {
 // tracked again in double-double arithmetic (kDoubleDouble, tracker/dd/dd_tracker.h).
 enum class RetrackPurpose { kPathJumping, kRescue, kLastRescue, kDoubleDouble };
 
-// Step below which the last rescue predicts along the tangent.
-inline constexpr double kLastRescueTangentBelow = 1e-5;
-
-// Limits shared by every re-track: 50000 counted steps, no raise of the correction limit near the
-// target, and the rounding-level tolerance floor only when rescuing a lost path.
+// Limits shared by every re-track: tracker.retrack_step_limit counted steps, no raise of the
+// correction limit near the target, and the rounding-level tolerance floor only when rescuing a
+// lost path.
 inline PathLimits RetrackLimits(RetrackPurpose purpose) {
   PathLimits limits;
-  limits.stepLimit = 50000;
+  limits.stepLimit = static_cast<std::int32_t>(tracker::kRetrackStepLimit.value());
   limits.raiseNearTarget = false;
   const bool rescue = purpose != RetrackPurpose::kPathJumping;
   limits.roundingFloor = rescue;
@@ -79,7 +74,7 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
     limits.roundingLevelTolerance = true;
     limits.extendedResidual = true;
     limits.refuseBeyondDivergenceBound = true;
-    limits.tangentPredictorBelow = kLastRescueTangentBelow;
+    limits.tangentPredictorBelow = tracker::kLastRescueTangentBelow;
   }
   return limits;
 }
@@ -88,10 +83,10 @@ inline PathLimits RetrackLimits(RetrackPurpose purpose) {
 using RetrackFactory = std::function<RetrackFunction(RetrackPurpose)>;
 
 // Re-tracks once, with the re-track limits of RetrackPurpose::kRescue and first correction limit
-// kRescueCorrectionLimit, every unrecorded path that failed by step-size underflow or the step
-// limit, and every path whose point at the jump check coincides with another's (one of them left
-// its path). A finite accepted end point goes into the path's slot (replacing an end point of the
-// first tracking), with retrackCount 1, the re-track's steps added and its blow-up withdrawn; a
+// tracker.rescue_correction_limit, every unrecorded path that failed by step-size underflow or the
+// step limit, and every path whose point at the jump check coincides with another's (one of them
+// left its path). A finite accepted end point goes into the path's slot (replacing an end point of
+// the first tracking), with retrackCount 1, the re-track's steps added and its blow-up withdrawn; a
 // re-track that the end game proved diverging gives the path that verdict (status kDiverged, its
 // valuation, the re-track's steps added); any other failed re-track leaves the slot as it was.
 // Paths that failed the first tracking far from the target (a blow-up) and are still lost then get

@@ -1,0 +1,193 @@
+#include "local/analyze.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/numeric.h"
+#include "local/deflation.h"
+#include "local/local_dimension.h"
+#include "local/parameters.h"
+#include "local/refine.h"
+
+namespace zormix {
+namespace {
+
+// The end points' spread counts this many times towards the distance refinement may go, and a
+// coordinate within this many spreads (or refinement moves) of 0 is 0 at the root.
+constexpr double kSpreadShare = 10.0;
+// The accuracies tried for the dual space grow by this factor (AccuracyLadder).
+constexpr double kLadderStep = 1e2;
+
+std::vector<Complex> Centroid(const std::vector<std::vector<Complex>>& points) {
+  std::vector<Complex> c(points.front().size());
+  for (const auto& p : points)
+    for (std::size_t k = 0; k < c.size(); ++k) c[k] += p[k];
+  for (Complex& v : c) v /= static_cast<double>(points.size());
+  return c;
+}
+
+// Per coordinate, the largest distance of an end point from the centroid.
+std::vector<double> Spread(const std::vector<std::vector<Complex>>& points,
+                           const std::vector<Complex>& c) {
+  std::vector<double> spread(c.size(), 0.0);
+  for (const auto& p : points)
+    for (std::size_t k = 0; k < c.size(); ++k)
+      spread[k] = std::max(spread[k], std::abs(p[k] - c[k]));
+  return spread;
+}
+
+// max_k v_k / c_k: a per-coordinate size in units.
+double InUnits(const std::vector<double>& v, const LocalUnits& units) {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < v.size(); ++k) worst = std::max(worst, v[k] / units.column[k]);
+  return worst;
+}
+
+double Distance(const std::vector<Complex>& a, const std::vector<Complex>& b,
+                const LocalUnits& units) {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    worst = std::max(worst, std::abs(a[k] - b[k]) / units.column[k]);
+  return worst;
+}
+
+// kSpreadShare times the larger of two per-coordinate errors: below it a coordinate is 0.
+std::vector<double> ZeroBelow(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> out(a.size());
+  for (std::size_t k = 0; k < a.size(); ++k) out[k] = kSpreadShare * std::max(a[k], b[k]);
+  return out;
+}
+
+void TakeDual(const DualSpace& dual, PointAnalysis& out) {
+  out.multiplicity = dual.dimension();
+  out.hilbert.assign(dual.hilbert.begin(), dual.hilbert.end() - (dual.stabilized ? 1 : 0));
+  out.breadth = dual.breadth();
+  out.depth = dual.depth();
+  out.gap = dual.gap;
+}
+
+// The accuracies at which the dual space is tried, sharpest first: from rounding up to the point's
+// own error in steps of kLadderStep. Too sharp a threshold misses functionals whose conditions the
+// point's error violates (a smaller space, which deflation cannot regularise); too coarse a one
+// takes in spurious ones; deflation and the dual space at the deflated root tell which is right.
+std::vector<double> AccuracyLadder(double honest) {
+  std::vector<double> ladder;
+  for (double a = kMachineEpsilon; a < honest; a *= kLadderStep) ladder.push_back(a);
+  ladder.push_back(honest);
+  return ladder;
+}
+
+// Deflation with `dual` (computed at x with `dualAccuracy`): confirmed when Newton on the deflated
+// system converges within `reach` of x and the dual space at the deflated root, computed at the
+// accuracy of its last correction, has the same dimension. Then `out` holds the isolated root,
+// deflated and certified.
+bool ConfirmByDeflation(const PolySystem& system, const std::vector<Complex>& x,
+                        const LocalUnits& units, const DualSpace& dual, double dualAccuracy,
+                        int bound, double reach, PointAnalysis& out) {
+  const Deflation deflation = Deflate(system, x, units, dual);
+  if (std::getenv("LOCAL_DEBUG"))
+    fprintf(stderr, "  deflation conv %d corr %.3g dist %.3g reach %.3g\n", deflation.converged,
+            deflation.correction, Distance(deflation.point, x, units), reach);
+  if (!deflation.converged || Distance(deflation.point, x, units) > reach) return false;
+  const double accuracy = std::max(deflation.correction, kMachineEpsilon);
+  // In the units of the point before deflation: a root at the origin deflated to 1e-40 is still
+  // measured in the units it had. A point that deflation moved within the dual space's accuracy,
+  // and made no more accurate, has the dual space it had.
+  const DualSpace again =
+      accuracy >= dualAccuracy && Distance(deflation.point, x, units) <= dualAccuracy
+          ? dual
+          : DualSpaceAt(system, deflation.point.data(), units, accuracy, bound);
+  if (!again.stabilized || again.dimension() != dual.dimension()) return false;
+  out.verdict = PointVerdict::kIsolatedRoot;
+  out.point = deflation.point;
+  out.accuracy = accuracy;
+  out.deflated = true;
+  TakeDual(again, out);
+  out.certificate = CertifyDeflation(system, deflation, dual);
+  return true;
+}
+
+}  // namespace
+
+PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
+                                   const std::vector<std::vector<Complex>>& endPoints,
+                                   int pathsReaching, const std::vector<double>& naturalSize) {
+  PointAnalysis out;
+  if (endPoints.empty()) return out;
+  const int bound = std::max(pathsReaching, static_cast<int>(endPoints.size()));
+  const std::vector<Complex> centroid = Centroid(endPoints);
+  const std::vector<double> spread = Spread(endPoints, centroid);
+  // Where the system leaves a size free, the end points fix it: the size at which their spread is
+  // the zero share of it (taylor.h).
+  std::vector<double> pinned(spread.size());
+  for (std::size_t k = 0; k < spread.size(); ++k) pinned[k] = spread[k] / DefaultZeroShare();
+  const std::vector<double> natural =
+      naturalSize.empty() ? NaturalSizes(system, pinned) : naturalSize;
+  // Rows for the deepest expansion within the bound (units.h).
+  const LocalUnits start =
+      UnitsAt(system, centroid.data(), natural, ZeroBelow(spread, spread), bound + 1);
+  const double reach = kEndPointReach.value() + kSpreadShare * InUnits(spread, start);
+  const Refined refined = Refine(system, centroid, start, reach);
+  out.point = refined.point;
+  if (std::getenv("LOCAL_DEBUG")) {
+    fprintf(stderr, "natural:");
+    for (double v : natural) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nstart col:");
+    for (double v : start.column) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nrows:");
+    for (double v : start.row) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nspread:");
+    for (double v : spread) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nmoved:");
+    for (double v : refined.moved) fprintf(stderr, " %.3g", v);
+    fprintf(stderr, "\nresidual %.3g within %d lastStep %.3g reach %.3g\n", refined.residualUlps,
+            refined.withinReach, refined.lastStep, reach);
+  }
+  if (!refined.withinReach || refined.residualUlps > kRootResidual.value()) {
+    out.verdict = PointVerdict::kNotARoot;
+    return out;
+  }
+  const LocalUnits units =
+      UnitsAt(system, out.point.data(), natural, ZeroBelow(spread, refined.moved), bound + 1);
+  // What is known of the point's error: Newton's steps at a root of multiplicity m are 1/m of the
+  // distance left; the end points' spread bounds the centroid's.
+  const double honest =
+      std::max({bound * refined.lastStep, InUnits(spread, units), kMachineEpsilon});
+  out.accuracy = honest;
+  for (const double accuracy : AccuracyLadder(honest)) {
+    const DualSpace dual = DualSpaceAt(system, out.point.data(), units, accuracy, bound);
+    if (std::getenv("LOCAL_DEBUG")) {
+      fprintf(stderr, "rung %.3g: dual %d stab %d exc %d gap %.3g hilbert", accuracy,
+              dual.dimension(), dual.stabilized, dual.exceeded, dual.gap);
+      for (int h : dual.hilbert) fprintf(stderr, " %d", h);
+      fprintf(stderr, "\n");
+    }
+    if (dual.exceeded || (dual.stabilized && !Deflatable(system.n, dual))) break;
+    if (!dual.stabilized) continue;
+    if (ConfirmByDeflation(system, out.point, units, dual, accuracy, bound, reach, out)) return out;
+  }
+  // No structure that deflation confirms: the local dimension test at the point's own accuracy.
+  const LocalDimension local = LocalDimensionAt(system, out.point.data(), units, honest, bound);
+  if (!local.decided) {
+    out.verdict = PointVerdict::kUndecided;
+  } else if (local.dimension > 0) {
+    out.verdict = PointVerdict::kPositiveDimensional;
+    out.localDimension = local.dimension;
+  } else {
+    out.verdict = PointVerdict::kIsolatedRoot;
+    TakeDual(local.dual, out);
+  }
+  return out;
+}
+
+PointAnalysis AnalyzeSingularPoint(const NormalForm& system,
+                                   const std::vector<std::vector<Complex>>& endPoints,
+                                   int pathsReaching) {
+  PolySystem raw = system.scaled;
+  raw.coefficients = system.rawCoefficients;
+  return AnalyzeSingularPoint(raw, endPoints, pathsReaching);
+}
+
+}  // namespace zormix
