@@ -59,8 +59,12 @@ enum class PathStatus : std::uint8_t {
   // Ended at a simple root, proven by an interval box, that another path reached too: one of the
   // two jumped onto it, and this one's own root is unknown (a failed path).
   kSharedSimpleRoot = 11,
+  // Ended at an isolated multiple root that more paths reached than its multiplicity (the
+  // dimension of its dual space): one of the surplus paths that jumped onto it; its own root is
+  // unknown (a failed path).
+  kSurplusAtRoot = 12,
 };
-inline constexpr int kPathStatusCount = 12;
+inline constexpr int kPathStatusCount = 13;
 
 // Lower-case name of a status, as the JSON and the MATLAB results write it ("reached", ...).
 const char* PathStatusName(PathStatus status);

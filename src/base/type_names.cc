@@ -70,6 +70,8 @@ const char* PathStatusName(PathStatus status) {
       return "end_game";
     case PathStatus::kSharedSimpleRoot:
       return "shared_simple_root";
+    case PathStatus::kSurplusAtRoot:
+      return "surplus_at_root";
   }
   return "unknown";
 }

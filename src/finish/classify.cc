@@ -10,6 +10,7 @@
 #include "finish/grouping.h"
 #include "finish/local_dimension.h"
 #include "finish/point_evidence.h"
+#include "finish/singular_groups.h"
 #include "finish/verdict_warnings.h"
 
 namespace zormix {
@@ -158,8 +159,10 @@ void DecideRoots(const NormalForm& normalized, const SolveResult& r,
 }
 
 // The warnings on the groups whose winding numbers do not form cycles, over the end points that
-// stay roots, numbered as the result will number them.
-std::vector<std::string> GroupWarnings(const Classification& c, const SolveResult& r) {
+// stay roots, numbered as the result will number them; a group whose multiplicity its dual space
+// confirmed (`confirmed`) needs none: its windings are taken as unknown.
+std::vector<std::string> GroupWarnings(const Classification& c, const SolveResult& r,
+                                       const std::vector<std::uint8_t>& confirmed) {
   std::vector<std::int64_t> newColumn(c.status.size(), -1), leader;
   std::vector<RootStatus> status;
   std::vector<PathRecord> records;
@@ -172,6 +175,7 @@ std::vector<std::string> GroupWarnings(const Classification& c, const SolveResul
     newColumn[k] = static_cast<std::int64_t>(status.size());
     status.push_back(c.status[k]);
     records.push_back(k < r.records.size() ? r.records[k] : PathRecord{});
+    if (confirmed[k]) records.back().windingNumber = 0;
   }
   for (std::size_t k = 0; k < c.status.size(); ++k)
     if (newColumn[k] >= 0) leader.push_back(newColumn[c.groupLeader[k]]);
@@ -193,14 +197,32 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
   Classification c;
   c.groupLeader = GroupLeaders(r, points, origin, threads, stop);
   DecideRoots(normalized, r, points, threads, stop, c);
+  std::vector<std::uint8_t> confirmed;
+  ResolveSingularGroups(AnalyzeSingularGroups(normalized, r, c, threads, stop), r, c, c.proofs,
+                        confirmed);
   c.counts = CountPaths(c, r);
-  c.warnings = GroupWarnings(c, r);
+  const std::vector<std::string> groupWarnings = GroupWarnings(c, r, confirmed);
+  c.warnings.insert(c.warnings.begin(), groupWarnings.begin(), groupWarnings.end());
   const std::string noPath = NoPathWarning(r.route, r.pathCount);
   if (!noPath.empty()) c.warnings.push_back(noPath);
   return c;
 }
 
-void TakeClassification(Classification&& c, SolveResult& result) {
+void TakeClassification(Classification&& c, SolveResult& result,
+                        std::vector<SingularProof>* proofs) {
+  if (proofs != nullptr) {
+    // Columns after the drop: a column moves back by the dropped columns before it.
+    for (SingularProof& proof : c.proofs) {
+      for (std::int64_t& k : proof.members) {
+        k -= std::lower_bound(c.dropped.begin(), c.dropped.end(), DroppedEndPoint{k},
+                              [](const DroppedEndPoint& a, const DroppedEndPoint& b) {
+                                return a.column < b.column;
+                              }) -
+             c.dropped.begin();
+      }
+    }
+    *proofs = std::move(c.proofs);
+  }
   result.rootStatus = std::move(c.status);
   result.scaledConditionNumbers = std::move(c.scaledConditionNumbers);
   result.multiplicity = std::move(c.multiplicity);

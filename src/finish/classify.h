@@ -12,6 +12,7 @@
 #include "finish/drop_end_points.h"
 #include "finish/point_rules.h"
 #include "finish/root_rules.h"
+#include "finish/singular_groups.h"
 #include "model/normal_form.h"
 #include "zormix/result.h"
 
@@ -39,6 +40,8 @@ struct Classification {
   // kRefusedAtTarget) or at a simple root another path keeps (kSharedSimpleRoot). Counted failed,
   // and moved by TakeClassification from the roots to the lost paths.
   std::vector<DroppedEndPoint> dropped;
+  // Singular roots whose deflated system Krawczyk's test proves (singular_groups.h).
+  std::vector<SingularProof> proofs;
 };
 
 // The verdicts (docs/verdicts.md): every end point is examined on its own (point_rules.h, on the
@@ -56,8 +59,11 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& result
 
 // Moves the verdicts into the result's per-root fields and its class counts, puts the accurate
 // values into the result's roots, moves the unresolved end points to the lost paths
-// (DropEndPoints), and appends the warnings to the result's.
-void TakeClassification(Classification&& classification, SolveResult& result);
+// (DropEndPoints), and appends the warnings to the result's. `proofs`, when given, receives the
+// classification's SingularProofs in the result's columns (for ApplySingularProofs once the
+// certification ran).
+void TakeClassification(Classification&& classification, SolveResult& result,
+                        std::vector<SingularProof>* proofs = nullptr);
 
 }  // namespace zormix
 

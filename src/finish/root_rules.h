@@ -28,6 +28,9 @@ enum class RootRule : std::uint8_t {
   kSimpleRootReachedTwice,  // a box proves the group's root simple: one path jumped onto it
   kLoneWithoutCycle,        // a singular point alone, reached as an ordinary end point
   kSharedOrSingular,        // every other point: a singular root of the group's multiplicity
+  // After the rules: the local algebra at a singular group (singular_groups.h) set the verdict,
+  // the multiplicity or the value.
+  kDualSpace,
 };
 
 // What the rules read of one end point: its own verdict and its group's.

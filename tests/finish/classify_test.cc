@@ -126,7 +126,7 @@ TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
         Classify(s, EndPoints(2, {{1.0 + distance, 2.0}, {1.0 - distance, 2.0}}));
     EXPECT_EQ(pair.counts.singular, 1);
     EXPECT_EQ(pair.counts.singularEndPoints, 2);
-    EXPECT_EQ(pair.rootRule[1], RootRule::kSharedOrSingular);
+    EXPECT_EQ(pair.rootRule[1], RootRule::kDualSpace);  // its dual space confirms 2
   }
 }
 
@@ -527,10 +527,19 @@ TEST(Verdicts, WindingNumbersThatDoNotFormCyclesAreWarnedOf) {
   r.records[4].windingNumber = 1;
   r.records[4].status = PathStatus::kRescued;  // re-tracked without the end game: unknown
   EXPECT_TRUE(Classify(s, r).warnings.empty());
+  // A broken cycle at a root whose dual space has dimension 3: the multiplicity is the
+  // algebra's, and nothing is left to doubt.
   r.records[4].status = PathStatus::kReached;
   c = Classify(s, r);
-  ASSERT_EQ(c.warnings.size(), 1u);
-  EXPECT_EQ(c.warnings[0],
+  EXPECT_TRUE(c.warnings.empty());
+  EXPECT_EQ(c.multiplicity[4], 3);
+  EXPECT_EQ(c.rootRule[4], RootRule::kDualSpace);
+  // Without that confirmation the windings are warned of.
+  std::vector<PathRecord> records = r.records;
+  const std::vector<std::string> warnings = InconsistentGroupWarnings(
+      {0, 0, 0, 3, 3, 3}, std::vector<RootStatus>(6, RootStatus::kSingular), records);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0],
             "1 root was reached by paths whose winding numbers do not form whole cycles (root 4: "
             "3, 1, 3): their multiplicities may be wrong");
   EXPECT_TRUE(
