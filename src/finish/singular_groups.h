@@ -33,8 +33,8 @@ struct SingularProof {
 
 // The groups whose members the rules made singular (every member kSingular and kept), each
 // analysed at its end points' values on `system` with its equations normalized (exact powers of
-// two: a subnormal equation keeps every bit) with the multiplicity bound m + min(failed paths, m) for a
-// group of m end points: the failed paths may have ended there, but never raise the cost of a
+// two: a subnormal equation keeps every bit) with the multiplicity bound m + min(failed paths, m)
+// for a group of m end points: the failed paths may have ended there, but never raise the cost of a
 // large group more than twofold. On `threads`; deterministic.
 std::vector<SingularGroup> AnalyzeSingularGroups(const NormalForm& system, const SolveResult& r,
                                                  const Classification& c, int threads,
