@@ -115,7 +115,11 @@ TEST(SingularGroups, SurplusPathAtATripleRootIsGivenUp) {
 TEST(SingularGroups, RootOfMultiplicityTwentyFromItsDualSpace) {
   const PolySystem s = testing::BuildSystem(
       {{{{4, 0}, 1.0}, {{3, 0}, -4.0}, {{2, 0}, 6.0}, {{1, 0}, -4.0}, {{0, 0}, 1.0}},
-       {{{0, 5}, 1.0}, {{0, 4}, -10.0}, {{0, 3}, 40.0}, {{0, 2}, -80.0}, {{0, 1}, 80.0},
+       {{{0, 5}, 1.0},
+        {{0, 4}, -10.0},
+        {{0, 3}, 40.0},
+        {{0, 2}, -80.0},
+        {{0, 1}, 80.0},
         {{0, 0}, -32.0}}});
   for (const double radius : {1e-10, 1e-9}) {
     for (const int extra : {0, 1}) {
