@@ -153,10 +153,6 @@ void ResolveSingularGroups(const std::vector<SingularGroup>& groups, const Solve
   }
 }
 
-}  // namespace zormix
-
-namespace zormix {
-
 void ApplySingularProofs(const std::vector<SingularProof>& proofs, SolveResult& result) {
   if (result.certified.empty()) return;
   for (const SingularProof& proof : proofs) {
