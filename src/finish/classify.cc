@@ -187,7 +187,8 @@ std::vector<std::string> GroupWarnings(const Classification& c, const SolveResul
 bool IsAtInfinity(PathStatus status) { return status == PathStatus::kDiverged; }
 
 Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int threads,
-                             const std::function<bool()>& interrupted) {
+                             const std::function<bool()>& interrupted,
+                             bool analyseEverySingularRoot) {
   const FinishStop stop(interrupted);
   const NormalForm normalized = WithEquationsNormalized(system);
   std::vector<EndPointVerdict> points = DecidePoints(normalized, r, threads, stop);
@@ -198,8 +199,9 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
   c.groupLeader = GroupLeaders(r, points, origin, threads, stop);
   DecideRoots(normalized, r, points, threads, stop, c);
   std::vector<std::uint8_t> confirmed;
-  ResolveSingularGroups(AnalyzeSingularGroups(normalized, r, c, threads, stop), r, c, c.proofs,
-                        confirmed);
+  ResolveSingularGroups(
+      AnalyzeSingularGroups(normalized, r, c, analyseEverySingularRoot, threads, stop), r, c,
+      c.proofs, confirmed);
   c.counts = CountPaths(c, r);
   const std::vector<std::string> groupWarnings = GroupWarnings(c, r, confirmed);
   c.warnings.insert(c.warnings.begin(), groupWarnings.begin(), groupWarnings.end());

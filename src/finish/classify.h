@@ -54,8 +54,11 @@ struct Classification {
 // Reads roots, isReal, records and lostPaths of `result`. Deterministic whatever `threads`;
 // draws from no shared stream. `interrupted` is asked between end points (FinishStop): true stops
 // with Error kInterruptedId.
+// The local algebra runs at every singular group with `analyseEverySingularRoot` (a solve that
+// certifies), else at those in doubt (singular_groups.h).
 Classification ClassifyRoots(const NormalForm& system, const SolveResult& result, int threads = 1,
-                             const std::function<bool()>& interrupted = {});
+                             const std::function<bool()>& interrupted = {},
+                             bool analyseEverySingularRoot = true);
 
 // Moves the verdicts into the result's per-root fields and its class counts, puts the accurate
 // values into the result's roots, moves the unresolved end points to the lost paths

@@ -6,6 +6,8 @@
 
 #include "base/parallel.h"
 #include "finish/classify.h"
+#include "finish/grouping.h"
+#include "finish/verdict_warnings.h"
 
 namespace zormix {
 namespace {
@@ -100,11 +102,22 @@ void ResolveIsolated(const SingularGroup& g, const SolveResult& r, Classificatio
   }
 }
 
+// Whether the end game's cycles leave the group's multiplicity in doubt: a member without a cycle
+// of two or more loops, or windings that do not form whole cycles.
+bool InDoubt(const SolveResult& r, const std::vector<std::int64_t>& members) {
+  std::vector<std::int32_t> windings;
+  for (const std::int64_t k : members) {
+    windings.push_back(WindingNumber(r, k));
+    if (windings.back() < 2) return true;
+  }
+  return !WindingNumbersFormCycles(windings);
+}
+
 }  // namespace
 
 std::vector<SingularGroup> AnalyzeSingularGroups(const NormalForm& system, const SolveResult& r,
-                                                 const Classification& c, int threads,
-                                                 const FinishStop& stop) {
+                                                 const Classification& c, bool everyGroup,
+                                                 int threads, const FinishStop& stop) {
   const auto count = static_cast<std::int64_t>(c.status.size());
   std::vector<std::vector<std::int64_t>> members(static_cast<std::size_t>(count));
   for (std::int64_t k = 0; k < count; ++k)
@@ -112,7 +125,7 @@ std::vector<SingularGroup> AnalyzeSingularGroups(const NormalForm& system, const
       members[c.groupLeader[k]].push_back(k);
   std::vector<SingularGroup> groups;
   for (auto& m : members)
-    if (!m.empty()) groups.push_back({std::move(m), {}});
+    if (!m.empty() && (everyGroup || InDoubt(r, m))) groups.push_back({std::move(m), {}});
   std::int64_t failed = 0;
   for (const PathRecord& lost : r.lostPaths) failed += IsAtInfinity(lost.status) ? 0 : 1;
   RunUnitsInParallel(

@@ -35,10 +35,14 @@ struct SingularProof {
 // analysed at its end points' values on `system` with its equations normalized (exact powers of
 // two: a subnormal equation keeps every bit) with the multiplicity bound m + min(failed paths, m)
 // for a group of m end points: the failed paths may have ended there, but never raise the cost of a
-// large group more than twofold. On `threads`; deterministic.
+// large group more than twofold. Without `everyGroup`, only the groups whose cycles leave their
+// multiplicity in doubt (a member whose path ended on no cycle of two or more loops, or windings
+// that do not form whole cycles): the analysis costs tens of milliseconds a group (cyclic-9's
+// 162 four-fold roots doubled its time), which a solve that asks for certificates pays for
+// every singular root. On `threads`; deterministic.
 std::vector<SingularGroup> AnalyzeSingularGroups(const NormalForm& system, const SolveResult& r,
-                                                 const Classification& c, int threads,
-                                                 const FinishStop& stop);
+                                                 const Classification& c, bool everyGroup,
+                                                 int threads, const FinishStop& stop);
 
 // The verdicts of the analysed groups, changed where the algebra disagrees with the rules:
 //   - an isolated root whose dual space deflation did not confirm: the rules' verdict stands,

@@ -38,7 +38,7 @@ void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, Sol
                         const std::function<bool()>& interrupted) {
   auto start = std::chrono::steady_clock::now();
   std::vector<SingularProof> proofs;
-  TakeClassification(ClassifyRoots(system, result, threads, interrupted), result, &proofs);
+  TakeClassification(ClassifyRoots(system, result, threads, interrupted, certify), result, &proofs);
   result.timings.classification = SecondsSince(start);
   if (!certify) return;
   start = std::chrono::steady_clock::now();
