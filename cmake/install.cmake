@@ -5,7 +5,7 @@
 include(CMakePackageConfigHelpers)
 
 # Bottom layer last, the order a static link needs.
-set(ZORMIX_LAYERS decompose solve finish tracker startsys io mixedcell model base)
+set(ZORMIX_LAYERS decompose solve finish tracker startsys io mixedcell local model base)
 set(layer_targets zormix_core)
 set_target_properties(zormix_core PROPERTIES EXPORT_NAME zormix)
 target_compile_features(zormix_core INTERFACE cxx_std_20)

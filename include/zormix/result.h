@@ -143,6 +143,8 @@ struct Summary {
   std::int64_t rescued = 0;  // paths with an end point after a re-track of a step failure
   std::uint64_t seed = 0;
   CertificationCounts certification;
+  // Singular roots (groups) whose deflated system Krawczyk's test proved, when certification ran.
+  std::int64_t certifiedSingular = 0;
 
   // The left side of the accounting equation.
   std::int64_t accounted() const {

@@ -56,8 +56,15 @@ enum class PathStatus : std::uint8_t {
   kPolished = 9,         // given up close to the target; Newton's method there found a new root
   kEndGame = 10,  // given up or refused close to the target; end point from the Cauchy end game,
                   // or (winding number 0) the path's last point on its approach to a set
+  // Ended at a simple root, proven by an interval box, that another path reached too: one of the
+  // two jumped onto it, and this one's own root is unknown (a failed path).
+  kSharedSimpleRoot = 11,
+  // Ended at an isolated multiple root that more paths reached than its multiplicity (the
+  // dimension of its dual space): one of the surplus paths that jumped onto it; its own root is
+  // unknown (a failed path).
+  kSurplusAtRoot = 12,
 };
-inline constexpr int kPathStatusCount = 11;
+inline constexpr int kPathStatusCount = 13;
 
 // Lower-case name of a status, as the JSON and the MATLAB results write it ("reached", ...).
 const char* PathStatusName(PathStatus status);

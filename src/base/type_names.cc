@@ -68,6 +68,10 @@ const char* PathStatusName(PathStatus status) {
       return "polished";
     case PathStatus::kEndGame:
       return "end_game";
+    case PathStatus::kSharedSimpleRoot:
+      return "shared_simple_root";
+    case PathStatus::kSurplusAtRoot:
+      return "surplus_at_root";
   }
   return "unknown";
 }

@@ -9,6 +9,7 @@
 #include "base/inverse.h"
 #include "base/numeric.h"
 #include "finish/finish_stop.h"
+#include "finish/parameters.h"
 #include "finish/scaled_jacobian.h"
 #include "model/system_eval.h"
 
@@ -22,12 +23,7 @@ using ProtectedInterval =
 // Operations that assume the rounding mode a ProtectedInterval::traits_type::rounding set.
 using Interval = bi::unprotect<ProtectedInterval>::type;
 
-constexpr double kRadiusPerStep = 8.0;  // r = 8 |Newton step| + ...
-constexpr double kRadiusPerUlp = 64.0;  // ... + 64 eps max|c_j|
-constexpr double kNoiseUlps = 4.0;      // ... + 4 eps max_i sum_l |Y(i,l)| s_l + tiny
-constexpr double kTinyRadius = 1e-300;
-constexpr double kWiderBox = 100.0;  // each further attempt: a box this much wider
-constexpr int kAttempts = 3;
+constexpr double kTinyRadius = 1e-300;  // added to every radius: no box is empty
 
 struct CInterval {
   Interval re, im;
@@ -172,7 +168,8 @@ std::vector<double> NoiseReach(const NormalForm& s, const std::vector<Complex>& 
 }
 
 // The box radii: r_j = rho u_j with u_j the unit of coordinate j (scaled_jacobian.h) and rho the
-// largest of (8 |step_j| + eps (64 |c_j| + 4 noise_j)) / u_j: a box of the same relative size in
+// largest of (a |step_j| + eps (b |c_j| + c noise_j)) / u_j (a, b, c: finish.box_radius_per_step,
+// finish.box_radius_per_ulp, finish.box_noise_ulps): a box of the same relative size in
 // every coordinate, so that a root with coordinates of very different sizes gets a box its small
 // coordinates fit.
 std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& center,
@@ -180,9 +177,9 @@ std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& 
                                const std::vector<double>& units) {
   double rho = 0.0;
   for (int j = 0; j < s.scaled.n; ++j) {
-    const double r =
-        kRadiusPerStep * step[j] +
-        kMachineEpsilon * (kRadiusPerUlp * std::abs(center[j]) + kNoiseUlps * noise[j]);
+    const double r = finish::kBoxRadiusPerStep * step[j] +
+                     kMachineEpsilon * (finish::kBoxRadiusPerUlp * std::abs(center[j]) +
+                                        finish::kBoxNoiseUlps * noise[j]);
     rho = std::max(rho, r / units[j]);
   }
   std::vector<double> radii(static_cast<std::size_t>(s.scaled.n));
@@ -193,7 +190,7 @@ std::vector<double> FirstRadii(const NormalForm& s, const std::vector<Complex>& 
 // Krawczyk's test on boxes growing from `radii`; on success `out` holds the certificate.
 bool ProveInBoxes(const NormalForm& s, const ColMajorMatrix<Complex>& Y, std::vector<double> radii,
                   bool real, Certificate& out) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+  for (int attempt = 0; attempt < static_cast<int>(finish::kBoxAttempts); ++attempt) {
     std::vector<double> reach = KrawczykReach(s, out.center, Y, radii);
     if (!reach.empty()) {
       out.certified = true;
@@ -203,7 +200,7 @@ bool ProveInBoxes(const NormalForm& s, const ColMajorMatrix<Complex>& Y, std::ve
       out.box = std::move(radii);
       return true;
     }
-    for (double& r : radii) r *= kWiderBox;
+    for (double& r : radii) r *= finish::kBoxWidening;
   }
   return false;
 }

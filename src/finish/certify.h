@@ -48,8 +48,9 @@ double KrawczykTest(const NormalForm& system, const std::vector<Complex>& center
 std::vector<double> OwnColumnUnits(const Complex* x, int n);
 
 // Tries to certify a root near x (n values) of the unscaled system. The box has the same size
-// relative to every coordinate's unit (scaled_jacobian.h), first 8 Newton steps plus rounding
-// noise, then twice 100 times wider; when none holds and x has coordinates that those units take
+// relative to every coordinate's unit (scaled_jacobian.h), first finish.box_radius_per_step Newton
+// steps plus rounding noise, then each finish.box_widening times wider, finish.box_attempts boxes
+// in all; when none holds and x has coordinates that those units take
 // for zeros, the same with OwnColumnUnits; when none holds either and x has coordinates at the
 // origin that those units keep, the same with ColumnUnitsAtOrigin.
 Certificate CertifyPoint(const NormalForm& system, const Complex* x, bool tryReal);

@@ -16,9 +16,9 @@ void KeepColumns(std::vector<T>& v, const std::vector<std::uint8_t>& drop) {
   v.resize(out);
 }
 
-void MoveToLostPaths(PathRecord record, SolveResult& result) {
+void MoveToLostPaths(PathRecord record, PathStatus status, SolveResult& result) {
   --result.counts.byStatus[static_cast<int>(record.status)];
-  record.status = PathStatus::kRefusedAtTarget;
+  record.status = status;
   ++result.counts.byStatus[static_cast<int>(record.status)];
   std::vector<PathRecord>& lost = result.lostPaths;
   lost.insert(std::upper_bound(lost.begin(), lost.end(), record, InSerialOrder), record);
@@ -30,19 +30,22 @@ bool InSerialOrder(const PathRecord& a, const PathRecord& b) {
   return a.cell != b.cell ? a.cell < b.cell : a.startIndex < b.startIndex;
 }
 
-void DropEndPoints(SolveResult& result, const std::vector<std::int64_t>& dropped) {
+void DropEndPoints(SolveResult& result, const std::vector<DroppedEndPoint>& dropped) {
   if (dropped.empty()) return;
   const std::int64_t count = result.roots.cols();
   std::vector<std::uint8_t> drop(static_cast<std::size_t>(count), 0);
-  for (std::int64_t k : dropped) drop[static_cast<std::size_t>(k)] = 1;
-  // New column of each kept column; a group keeps its leader unless the leader is dropped, and
-  // a dropped end point leads no group but its own.
+  std::vector<PathStatus> status(static_cast<std::size_t>(count), PathStatus::kRefusedAtTarget);
+  for (const DroppedEndPoint& d : dropped) {
+    drop[static_cast<std::size_t>(d.column)] = 1;
+    status[static_cast<std::size_t>(d.column)] = d.status;
+  }
+  // New column of each kept column.
   std::vector<std::int64_t> newColumn(static_cast<std::size_t>(count), -1);
   std::int64_t kept = 0;
   for (std::int64_t k = 0; k < count; ++k) {
     if (drop[k]) {
       if (k < static_cast<std::int64_t>(result.records.size()))
-        MoveToLostPaths(result.records[k], result);
+        MoveToLostPaths(result.records[k], status[k], result);
       result.realCount -=
           k < static_cast<std::int64_t>(result.isReal.size()) ? result.isReal[k] : 0;
       continue;
@@ -53,8 +56,13 @@ void DropEndPoints(SolveResult& result, const std::vector<std::int64_t>& dropped
     ++kept;
   }
   result.roots.ResizeCols(kept);
-  for (std::int64_t& leader : result.groupLeader)
-    leader = newColumn[static_cast<std::size_t>(leader)];
+  // A group whose leader is dropped is led by its first kept member.
+  std::vector<std::int64_t> newLeader(static_cast<std::size_t>(count), -1);
+  for (std::size_t k = 0; k < result.groupLeader.size(); ++k) {
+    const std::int64_t leader = result.groupLeader[k];
+    if (!drop[k] && newLeader[leader] < 0) newLeader[leader] = newColumn[k];
+  }
+  for (std::int64_t& leader : result.groupLeader) leader = newLeader[leader];
   KeepColumns(result.residuals, drop);
   KeepColumns(result.conditionNumbers, drop);
   KeepColumns(result.isReal, drop);

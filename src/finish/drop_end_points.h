@@ -12,12 +12,18 @@ namespace zormix {
 // The serial order of path records: by cell, then by start index.
 bool InSerialOrder(const PathRecord& a, const PathRecord& b);
 
-// Removes the columns `dropped` (ascending) from every per-root field of `result` (the roots and
-// their residuals, conditions, real flags, records and classification; certification has not run
-// yet), renumbers the group leaders, and appends each dropped record to lostPaths in serial order
-// (cell, then start index) with status kRefusedAtTarget, moving it in counts.byStatus too.
-// rootCount and realCount follow.
-void DropEndPoints(SolveResult& result, const std::vector<std::int64_t>& dropped);
+// An end point given up, and the status its path takes.
+struct DroppedEndPoint {
+  std::int64_t column = 0;
+  PathStatus status = PathStatus::kRefusedAtTarget;
+};
+
+// Removes the columns of `dropped` (ascending) from every per-root field of `result` (the roots
+// and their residuals, conditions, real flags, records and classification; certification has not
+// run yet), renumbers the group leaders (a dropped column leads no group but its own), and appends
+// each dropped record to lostPaths in serial order (cell, then start index) with its status,
+// moving it in counts.byStatus too. rootCount and realCount follow.
+void DropEndPoints(SolveResult& result, const std::vector<DroppedEndPoint>& dropped);
 
 }  // namespace zormix
 

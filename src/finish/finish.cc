@@ -12,6 +12,7 @@
 #include "base/parallel.h"
 #include "finish/finish_stop.h"
 #include "finish/local_dimension.h"
+#include "finish/parameters.h"
 #include "finish/refine.h"
 #include "finish/scaled_jacobian.h"
 #include "model/equation_scale.h"
@@ -22,10 +23,7 @@
 namespace zormix {
 namespace {
 
-constexpr double kConditionTolerance = 1e-5;
-constexpr double kZeroJacobian = 1e-8;         // sigmaMax below it: the Jacobian counts as zero
 constexpr double kZeroConditionNumber = 1e17;  // condition number given for a zero Jacobian
-constexpr double kRealTolerance = 1e-7;
 
 void CheckSizes(const NormalForm& system, const ColMajorMatrix<Complex>& endPoints,
                 std::int64_t endPointCount, const std::vector<PathRecord>& records) {
@@ -49,7 +47,7 @@ bool IsRealPoint(const Complex* x, int n) {
     M = std::max(M, std::abs(x[j]));
     imaginary = std::max(imaginary, std::fabs(x[j].imag()));
   }
-  return M < kRealTolerance || imaginary < kRealTolerance * M;
+  return M < finish::kRealTolerance || imaginary < finish::kRealTolerance * M;
 }
 
 namespace {
@@ -133,8 +131,9 @@ void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t
     return [&, F, J](std::int64_t r) {
       EvaluateSystem(unscaled, maxDegree, out.roots.col(r), *J, *F);
       RuntimeUniform draws = runtime.AfterReseeds(static_cast<std::uint64_t>(r));
-      const SingularValueEstimate s = EstimateCondition(*J, kConditionTolerance, draws);
-      const bool zero = !(s.sigmaMax >= kZeroJacobian);
+      const SingularValueEstimate s =
+          EstimateCondition(*J, finish::kConditionEstimateTolerance, draws);
+      const bool zero = !(s.sigmaMax >= finish::kZeroJacobian);
       out.zeroJacobian[r] = zero ? 1 : 0;
       out.conditionNumbers[r] =
           zero ? kZeroConditionNumber : s.sigmaMax / std::max(s.sigmaMin, kMachineEpsilon);

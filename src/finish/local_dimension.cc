@@ -11,28 +11,20 @@
 
 #include "base/linear_algebra.h"
 #include "base/singular_values.h"
+#include "finish/parameters.h"
 #include "finish/scaled_jacobian.h"
 
 namespace zormix {
 namespace {
 
-constexpr double kEndPointCorank = 1e-6;  // sigma_j / sigma_1 at the end point: null
 // Distances (2-norm, in units) of the slices from the end point, each solution the start of the
-// next: the smallest shows that the set passes through the point, the largest tells an isolated
-// root apart (its residual there, about eps^m, is far above kOnSetResidual up to an order of
-// contact m of about 7).
-constexpr std::array<double, 3> kSliceDistances{3e-4, 3e-3, 3e-2};
-// Slices tried per dimension: where two branches of a set cross (the end points that paths reach
-// in pairs), Gauss-Newton may settle between them on one slice and not on another.
-constexpr int kSliceAttempts = 6;
-constexpr double kFarthestLanding = 30.0;  // a solution on a slice at most this times eps away
-constexpr double kConvergedStep = 1e-13;   // a Gauss-Newton step this small (in units): converged
-constexpr double kOnSetResidual = 1e-12;   // max_i |F_i| / s_i of a solution
-constexpr int kSliceSteps = 60;
-// A step above this share of the one before: no convergence. Quadratic convergence (a reduced
-// set) and linear convergence at rate (m - 1) / m (a set of multiplicity m <= 8) both pass.
-constexpr double kContraction = 0.9;
-constexpr double kRankTolerance = 1e-8;
+// next: the nearest (finish.nearest_slice) shows that the set passes through the point, the
+// farthest (finish.farthest_slice) tells an isolated root apart (its residual there, about eps^m,
+// is far above finish.on_set_residual up to an order of contact m of about 7); one between.
+std::array<double, 3> SliceDistances() {
+  const double nearest = finish::kNearestSlice, farthest = finish::kFarthestSlice;
+  return {nearest, std::sqrt(nearest * farthest), farthest};
+}
 constexpr std::uint64_t kSliceSeed = 0x9e3779b97f4a7c15ULL;
 
 double MaxAbs(const std::vector<Complex>& v) {
@@ -61,7 +53,7 @@ std::vector<Complex> TruncatedStep(const SingularValues& svd, const std::vector<
 // size of the equations' terms (two lines crossing), which a count relative to sigma_1 alone
 // would miss.
 int CorankInUnits(const std::vector<double>& sigma) {
-  const double cut = kEndPointCorank * std::max(sigma.front(), 1.0);
+  const double cut = finish::kEndPointCorank * std::max(sigma.front(), 1.0);
   return static_cast<int>(
       std::count_if(sigma.begin(), sigma.end(), [cut](double s) { return !(s > cut); }));
 }
@@ -106,11 +98,13 @@ Slice RandomSlice(int n, int d, const std::vector<std::uint8_t>& held, std::mt19
   return s;
 }
 
-// Whether F = 0 has a solution on the slice at distance eps, within kFarthestLanding eps of x0:
-// Gauss-Newton on the n + d equations diag(1/s) F(x0 + c.u) = 0, v_i^H u - eps w_i = 0 from a
-// point u of the slice, with the numerical rank at each iterate,
-// until every equation holds to kOnSetResidual (a set of multiplicity 3 is approached at rate
-// 2/3, too slowly for its steps to reach kConvergedStep) or the steps have converged elsewhere.
+// Whether F = 0 has a solution on the slice at distance eps, within finish.farthest_landing eps of
+// x0: Gauss-Newton on the n + d equations diag(1/s) F(x0 + c.u) = 0, v_i^H u - eps w_i = 0 from a
+// point u of the slice, with the numerical rank at each iterate, until every equation holds to
+// finish.on_set_residual (a set of multiplicity 3 is approached at rate 2/3, too slowly for its
+// steps to reach finish.slice_converged_step) or the steps have converged elsewhere. Each step
+// and residual must fall to finish.slice_contraction of the one before: quadratic convergence (a
+// reduced set) and linear convergence at rate (m - 1) / m (a set of multiplicity m <= 8) pass.
 // On success u holds the solution.
 bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, const Complex* x0,
                      const std::vector<std::uint8_t>& held, const Slice& slice, double eps,
@@ -123,7 +117,7 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
   double previous = std::numeric_limits<double>::infinity();
   double previousResidual = std::numeric_limits<double>::infinity();
   bool converged = false;
-  for (int iteration = 0; iteration <= kSliceSteps; ++iteration) {
+  for (int iteration = 0; iteration <= finish::kSliceSteps; ++iteration) {
     for (int l = 0; l < n; ++l) x[l] = x0[l] + units.column[l] * u[l];
     // Rows in the sizes of the terms here (in x0's column units): those at x0 vanish on a set of
     // multiplicity m >= 2 (x^2 on the line x = 0), and rows that large would truncate the
@@ -138,13 +132,14 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
     }
     const double residual = MaxAbs(G);
     if (!std::isfinite(residual)) return false;
-    if (converged || residual <= kOnSetResidual) {
+    if (converged || residual <= finish::kOnSetResidual) {
       double distance = 0.0;
       for (const Complex& z : u) distance += std::norm(z);
-      return residual <= kOnSetResidual && std::sqrt(distance) <= kFarthestLanding * eps;
+      return residual <= finish::kOnSetResidual &&
+             std::sqrt(distance) <= finish::kFarthestLanding * eps;
     }
     // Settled where the residual no longer falls: a least-squares point, no solution.
-    if (residual > kContraction * previousResidual) return false;
+    if (residual > finish::kSliceContraction * previousResidual) return false;
     previousResidual = residual;
     for (int l = 0; l < n; ++l) {
       for (int i = 0; i < n; ++i) B(i, l) = A(i, l);
@@ -153,9 +148,9 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
     // Where B has full rank beyond doubt (most iterates on a slice that cuts a set cleanly) the
     // QR step is the truncated SVD step; the decomposition decides only the doubtful ranks.
     std::vector<Complex> step;
-    if (!FullRankLeastSquares(B, G, kRankTolerance, step)) {
+    if (!FullRankLeastSquares(B, G, finish::kSliceRankTolerance, step)) {
       const SingularValues svd = ComputeSingularValues(B);
-      step = TruncatedStep(svd, G, n - NumericalCorank(svd, kRankTolerance));
+      step = TruncatedStep(svd, G, n - NumericalCorank(svd, finish::kSliceRankTolerance));
     }
     // A trust region of radius eps: the solution sought is about eps away, while a full step
     // along a direction the Jacobian hardly sees (the plane z = 0 of x z = y z = z^2 = 0, seen
@@ -167,8 +162,8 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
     for (Complex& z : step) z *= clipped ? eps / length : 1.0;
     for (int l = 0; l < n; ++l) u[l] -= step[l];
     const double size = MaxAbs(step);
-    converged = !clipped && size <= kConvergedStep;
-    if (!clipped && !converged && size > kContraction * previous) return false;
+    converged = !clipped && size <= finish::kSliceConvergedStep;
+    if (!clipped && !converged && size > finish::kSliceContraction * previous) return false;
     previous = clipped ? std::numeric_limits<double>::infinity() : size;
   }
   return false;
@@ -181,8 +176,9 @@ bool SolutionOnSlice(const UnitsEvaluation& system, const PointUnits& units, con
 bool EverySliceMeetsASet(const UnitsEvaluation& system, const PointUnits& units, const Complex* x0,
                          const std::vector<std::uint8_t>& held, const Slice& slice) {
   std::vector<Complex> u(static_cast<std::size_t>(system.system.scaled.n), 0.0);
-  double previous = kSliceDistances[0];
-  for (const double eps : kSliceDistances) {
+  const std::array<double, 3> distances = SliceDistances();
+  double previous = distances[0];
+  for (const double eps : distances) {
     for (Complex& z : u) z *= eps / previous;
     previous = eps;
     if (!SolutionOnSlice(system, units, x0, held, slice, eps, u)) return false;
@@ -200,14 +196,12 @@ bool EverySliceMeetsASet(const UnitsEvaluation& system, const PointUnits& units,
 // (n_a + n_b) / sqrt(2) of an orthonormal basis of N. So a Q clearly nonzero at one of them rules
 // out a set of dimension k through x without a slice (cyclic-8's end points of corank 2 where two
 // branches of its curves cross: |Q| near 1e-1), while where Q vanishes the slices decide.
-constexpr double kCurvatureStep = 1e-5;  // central difference of A along v, in units
-// |Q(v)| above this (in units) rules out a set: on one, Q(x) is of the order of x's distance to
-// it over the gap to the nonzero singular values, and the central difference's error h^2 + u/h.
-constexpr double kDecisiveCurvature = 1e-3;
-// Only at coranks of 2 and more, and without held coordinates: measured in the units of x, Q
-// leaves the rounding noise of a point on a curve whose terms vanish at it (the coordinate
-// subspaces of the reduced cyclic-7 system) at 1e5 and beyond, while where branches cross, at
-// corank 2 and more, the slices cost the most.
+// |Q(v)| above finish.decisive_curvature (in units) rules out a set: on one, Q(x) is of the order
+// of x's distance to it over the gap to the nonzero singular values, and the central difference's
+// error h^2 + u/h (h = finish.curvature_step). Only at coranks of 2 and more, and without held
+// coordinates: measured in the units of x, Q leaves the rounding noise of a point on a curve whose
+// terms vanish at it (the coordinate subspaces of the reduced cyclic-7 system) at 1e5 and beyond,
+// while where branches cross, at corank 2 and more, the slices cost the most.
 constexpr int kLeastCurvatureCorank = 2;
 
 // The part of (d/dh) A(x + h c.v) v at h = 0 (central difference, units fixed at x) outside the
@@ -220,7 +214,7 @@ double CurvatureOutsideRange(const UnitsEvaluation& system, const PointUnits& un
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   for (const double side : {1.0, -1.0}) {
-    const double h = side * kCurvatureStep;
+    const double h = side * finish::kCurvatureStep;
     for (int l = 0; l < n; ++l) moved[l] = x[l] + h * units.column[l] * v[l];
     ScaledJacobian(system, units, moved.data(), A, G);
     for (int l = 0; l < n; ++l)
@@ -251,22 +245,12 @@ bool CurvatureRulesOutSet(const UnitsEvaluation& system, const PointUnits& units
       std::vector<Complex> v(svd.right.col(rank + a), svd.right.col(rank + a) + n);
       if (b != a)
         for (int l = 0; l < n; ++l) v[l] = (v[l] + svd.right(l, rank + b)) / std::sqrt(2.0);
-      if (CurvatureOutsideRange(system, units, x, svd, rank, v) > kDecisiveCurvature) return true;
+      if (CurvatureOutsideRange(system, units, x, svd, rank, v) > finish::kDecisiveCurvature)
+        return true;
     }
   }
   return false;
 }
-
-constexpr double kSmallCoordinate = 100.0;  // |x_j| below this times its origin scale: may be 0
-constexpr double kSnapReach = 10.0;  // free coordinates move at most this times the largest zeroed
-constexpr int kSnapSteps = 40;
-// An accurate point's coordinate is rounding noise around 0 below 1e-10 of its largest and this
-// share of its origin scale (1e-12 of its natural size): one of 4e-11 beside 4e11 is genuine.
-constexpr double kNoiseOfOrigin = 1e-9;
-// An accurate point: the coordinates left free move at most this share of max(|x_j|, o_j), so the
-// set found passes through the point itself (a regular root whose small coordinates are genuine,
-// 4e-11 beside 4e11, moves by far more once they are zeroed).
-constexpr double kAccurateMove = 1e-8;
 
 // Every |y_j - start_j| <= reach[j].
 bool WithinReach(const std::vector<Complex>& y, const std::vector<Complex>& start,
@@ -277,8 +261,9 @@ bool WithinReach(const std::vector<Complex>& y, const std::vector<Complex>& star
 }
 
 // Gauss-Newton on F = 0 over the coordinates not in `zeroed` (held at 0), from y; true when every
-// equation holds to kOnSetResidual in its row units with every y_j within reach[j] of where it
-// started. Each step must cut the residual to kContraction of what it was and stay within reach.
+// equation holds to finish.on_set_residual in its row units with every y_j within reach[j] of
+// where it started. Each step must cut the residual to finish.slice_contraction of what it was and
+// stay within reach.
 // A step of the full numerical rank that does not is tried again on fewer singular values, the
 // largest first: on a set where one equation vanishes to order p >= 2 its linearization asks of
 // the coordinate across the set only 1/p of the way while another equation, vanishing to first
@@ -309,21 +294,22 @@ bool SolveInSubspace(const NormalForm& system, const std::vector<std::uint8_t>& 
   ColMajorMatrix<Complex> A, B(n, m), trialA;
   std::vector<Complex> G, trialG;
   double residual = evaluate(y, A, G);
-  for (int iteration = 0; iteration <= kSnapSteps; ++iteration) {
+  for (int iteration = 0; iteration <= finish::kSnapSteps; ++iteration) {
     if (!std::isfinite(residual)) return false;
-    if (residual <= kOnSetResidual) return true;  // every step stayed within reach
+    if (residual <= finish::kOnSetResidual) return true;  // every step stayed within reach
     for (int l = 0; l < m; ++l)
       for (int i = 0; i < n; ++i) B(i, l) = A(i, free[l]);
     const SingularValues svd = ComputeSingularValues(B);
     bool contracted = false;
-    for (int rank = m - NumericalCorank(svd, kRankTolerance); rank >= 1 && !contracted; --rank) {
+    for (int rank = m - NumericalCorank(svd, finish::kSliceRankTolerance); rank >= 1 && !contracted;
+         --rank) {
       const std::vector<Complex> step = TruncatedStep(svd, G, rank);
       std::vector<Complex> next = y;
       for (int l = 0; l < m; ++l) next[free[l]] -= units.column[free[l]] * step[l];
       if (!WithinReach(next, start, reach)) continue;
       // The accepted point's evaluation is the next iteration's.
       const double trialResidual = evaluate(next, trialA, trialG);
-      contracted = trialResidual <= kContraction * residual;
+      contracted = trialResidual <= finish::kSliceContraction * residual;
       if (!contracted) continue;
       y = std::move(next);
       std::swap(A, trialA);
@@ -343,12 +329,12 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
   SubspaceSetPoint out;
   if (n <= 1) return out;
   const std::vector<double> origin = OriginScales(system);
-  const double noise = kZeroCoordinate * MaxModulus(x, n);
+  const double noise = finish::kZeroCoordinate * MaxModulus(x, n);
   std::vector<int> small;
   for (int j = 0; j < n; ++j) {
     const double a = std::abs(x[j]);
-    if (approached ? a <= kSmallCoordinate * origin[j]
-                   : a <= std::min(noise, kNoiseOfOrigin * origin[j]))
+    if (approached ? a <= finish::kSmallCoordinate * origin[j]
+                   : a <= std::min(noise, finish::kNoiseOfOrigin * origin[j]))
       small.push_back(j);
   }
   std::stable_sort(small.begin(), small.end(), [&](int a, int b) {
@@ -362,9 +348,10 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
     std::vector<Complex> y(x, x + n);
     for (int k = 0; k < n; ++k)
       if (zeroed[k]) y[k] = 0.0;
-    std::vector<double> reach(static_cast<std::size_t>(n), kSnapReach * largestZeroed);
+    std::vector<double> reach(static_cast<std::size_t>(n), finish::kSnapReach * largestZeroed);
     if (!approached)
-      for (int k = 0; k < n; ++k) reach[k] = kAccurateMove * std::max(std::abs(x[k]), origin[k]);
+      for (int k = 0; k < n; ++k)
+        reach[k] = finish::kAccurateMove * std::max(std::abs(x[k]), origin[k]);
     if (!SolveInSubspace(system, zeroed, reach, y)) continue;
     out.dimension = LocalDimension(system, y.data(), zeroed);
     out.point = std::move(y);
@@ -402,7 +389,7 @@ int LocalDimension(const NormalForm& system, const Complex* x,
         CurvatureRulesOutSet(evaluation, units, x, A, d))
       break;
     bool met = false;
-    for (int attempt = 0; attempt < kSliceAttempts && !met; ++attempt)
+    for (int attempt = 0; attempt < finish::kSliceAttempts && !met; ++attempt)
       met = EverySliceMeetsASet(evaluation, units, x, held, RandomSlice(n, d, held, generator));
     if (!met) break;
     dimension = d;

@@ -7,21 +7,13 @@
 #include <vector>
 
 #include "finish/extended_newton.h"
+#include "finish/parameters.h"
 
 namespace zormix {
 namespace {
 
-// Roundings per degree in a Taylor coefficient: each term's share goes through at most d steps of
-// a complex product by x, a product and a quotient (at most 6 roundings in each part), and the sum
-// over at most d + 1 terms adds one per term; 8 per degree bounds both.
-constexpr long double kRoundingsPerDegree = 8.0L;
 constexpr long double kRadiusStep = 1.4142135623730951L;  // sqrt(2): ratio of scanned radii
 constexpr int kRadiusSteps = 320;  // the scan covers 2^-160 .. 1 of the root bound
-constexpr int kCenterSteps = 8;    // Newton steps toward a multiple root at most
-// A multiple root's disk is small beside the root: at most this share of its modulus, or, for a
-// root at 0, of the distance from the point (x^m at x: the disk of m roots has radius 6.7 |x|).
-constexpr double kWidestClusterShare = 0.25;
-constexpr double kWidestClusterReach = 8.0;
 
 // The terms a_t x^(e_t) of p, with like powers summed.
 struct Term {
@@ -98,7 +90,7 @@ int DominantIndex(const std::vector<long double>& size, const std::vector<long d
 Complex MultipleRoot(const std::vector<Term>& terms, int degree, Complex x, int m, double radius) {
   const Wide start(x.real(), x.imag());
   Wide w = start;
-  for (int step = 0; step < kCenterSteps; ++step) {
+  for (int step = 0; step < finish::kClusterCenterSteps; ++step) {
     const std::vector<Wide> c = TaylorAt(terms, degree, w, CoefficientOf);
     if (c[m] == Wide(0.0L)) return x;
     const Wide delta = c[m - 1] / (static_cast<long double>(m) * c[m]);
@@ -115,8 +107,8 @@ Complex MultipleRoot(const std::vector<Term>& terms, int degree, Complex x, int 
 RootCluster MultipleRootCluster(const std::vector<Term>& terms, int degree, Complex x, int m,
                                 double radius) {
   const Complex center = MultipleRoot(terms, degree, x, m, radius);
-  const double allowed =
-      std::max(kWidestClusterShare * std::abs(center), kWidestClusterReach * std::abs(x - center));
+  const double allowed = std::max(finish::kWidestClusterShare * std::abs(center),
+                                  finish::kWidestClusterReach * std::abs(x - center));
   if (radius > allowed) return {};
   return {m, radius, center};
 }
@@ -130,7 +122,8 @@ RootCluster RootClusterAt(const NormalForm& system, Complex x) {
   const std::vector<Wide> c = TaylorAt(terms, d, Wide(x.real(), x.imag()), CoefficientOf);
   const std::vector<long double> bound =
       TaylorAt(terms, d, static_cast<long double>(std::abs(x)), ModulusOf);
-  const long double gamma = kRoundingsPerDegree * (d + 1) * kWideUnitRoundoff;
+  const long double gamma =
+      static_cast<long double>(finish::kRoundingsPerDegree.value()) * (d + 1) * kWideUnitRoundoff;
   std::vector<long double> size(c.size()), error(c.size());
   for (std::size_t j = 0; j < c.size(); ++j) {
     size[j] = std::abs(c[j]);

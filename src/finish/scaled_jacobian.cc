@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 
+#include "finish/parameters.h"
 #include "model/equation_scale.h"
 #include "model/system_eval.h"
 
@@ -13,7 +14,7 @@ namespace {
 // A numerically zero coordinate carries no scale of its own: it takes the point's.
 double ColumnScale(double modulus, double M) {
   if (M == 0.0) return 1.0;
-  return modulus > kZeroCoordinate * M ? modulus : M;
+  return modulus > finish::kZeroCoordinate * M ? modulus : M;
 }
 
 }  // namespace
@@ -25,10 +26,9 @@ double MaxModulus(const Complex* x, int n) {
 }
 
 std::vector<double> OriginScales(const NormalForm& system) {
-  constexpr double kOriginShare = 1e-3;
-  std::vector<double> scales(static_cast<std::size_t>(system.scaled.n), kOriginShare);
+  std::vector<double> scales(static_cast<std::size_t>(system.scaled.n), finish::kOriginShare);
   for (std::size_t k = 0; k < scales.size() && k < system.scaleExponents.size(); ++k)
-    scales[k] = kOriginShare * std::exp(system.scaleExponents[k]);
+    scales[k] = finish::kOriginShare * std::exp(system.scaleExponents[k]);
   return scales;
 }
 
@@ -73,12 +73,16 @@ std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
   return RowUnits(UnitsEvaluation(system), x, column);
 }
 
-PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
-  const int n = system.scaled.n;
-  PointUnits units;
+std::vector<double> ColumnUnitsAt(const Complex* x, int n) {
   const double M = MaxModulus(x, n);
-  units.column.resize(static_cast<std::size_t>(n));
-  for (int j = 0; j < n; ++j) units.column[j] = ColumnScale(std::abs(x[j]), M);
+  std::vector<double> column(static_cast<std::size_t>(n));
+  for (int j = 0; j < n; ++j) column[j] = ColumnScale(std::abs(x[j]), M);
+  return column;
+}
+
+PointUnits UnitsAt(const NormalForm& system, const Complex* x) {
+  PointUnits units;
+  units.column = ColumnUnitsAt(x, system.scaled.n);
   units.row = RowUnits(system, x, units.column);
   return units;
 }

@@ -11,19 +11,18 @@
 
 namespace zormix {
 
-// Below this share of the largest modulus a coordinate is rounding noise around an exact zero.
-inline constexpr double kZeroCoordinate = 1e-10;
-
 // The units of a point x: c_j = |x_j|, or M = max_k |x_k| for a numerically zero coordinate
-// (|x_j| <= 1e-10 M; 1 at the origin), and s_i = max(sum_t |a_t| |x^e_t|, sum_j |J|(i,j) c_j)
-// with |J| the Jacobian of the system with coefficients |a_t| at |x|: the size of equation i's
-// terms and of their first-order change (an equation whose terms all vanish at x keeps the scale
-// of its derivatives).
+// (|x_j| <= finish.zero_coordinate M; 1 at the origin), and s_i = max(sum_t |a_t| |x^e_t|, sum_j
+// |J|(i,j) c_j) with |J| the Jacobian of the system with coefficients |a_t| at |x|: the size of
+// equation i's terms and of their first-order change (an equation whose terms all vanish at x keeps
+// the scale of its derivatives).
 struct PointUnits {
   std::vector<double> column;  // c_j
   std::vector<double> row;     // s_i
 };
 PointUnits UnitsAt(const NormalForm& system, const Complex* x);
+// The column units c_j of UnitsAt alone.
+std::vector<double> ColumnUnitsAt(const Complex* x, int n);
 // The column units c_j of UnitsAt with every coordinate at the origin (|x_j| below its origin
 // scale o_j, `origin` = OriginScales) taken as zero too (c_j = M): a coordinate that is 0 at the
 // root and that the end game's error moved off 0 has no size of its own; its distance from 0 is in
@@ -38,10 +37,11 @@ std::vector<double> RowUnits(const NormalForm& system, const Complex* x,
 
 double MaxModulus(const Complex* x, int n);
 
-// o_k = 1e-3 e^{s_k}, with e^{s_k} the natural size of coordinate k from the system's scaling (1
-// when unscaled): below it a coordinate is at the origin rather than small. An end point 1e-18
-// from a root at the origin has no size of its own: distances and probes measured against
-// 1e-18 would keep its paths apart and let the higher-order terms vanish against the lower ones.
+// o_k = finish.origin_share e^{s_k}, with e^{s_k} the natural size of coordinate k from the
+// system's scaling (1 when unscaled): below it a coordinate is at the origin rather than small. An
+// end point 1e-18 from a root at the origin has no size of its own: distances and probes measured
+// against 1e-18 would keep its paths apart and let the higher-order terms vanish against the lower
+// ones.
 std::vector<double> OriginScales(const NormalForm& system);
 
 // `system` with each equation multiplied by the power of two that brings its largest coefficient

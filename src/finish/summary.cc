@@ -67,6 +67,8 @@ Summary Summarize(const SolveResult& r) {
       case RootStatus::kSingular:
         ++s.singularEndPoints;
         s.singular += At(r.groupLeader, k, k) == k ? 1 : 0;
+        s.certifiedSingular +=
+            At(r.groupLeader, k, k) == k && At(r.certified, k, std::uint8_t{0}) != 0 ? 1 : 0;
         break;
       case RootStatus::kPositiveDimensional:
         ++s.positiveDimensional;
@@ -99,6 +101,8 @@ std::string Summary::BriefReport() const {
     out += dot + std::to_string(certification.certified) + " certified (" +
            std::to_string(certification.distinct) + " distinct, " +
            std::to_string(certification.real) + " real)";
+    if (certifiedSingular > 0)
+      out += dot + Counted(certifiedSingular, "singular root", "singular roots") + " certified";
   }
   return out + dot + "seed " + std::to_string(seed);
 }
@@ -115,7 +119,8 @@ std::string Summary::FullReport() const {
   if (certification.run) {
     out += line("certified roots", certification.certified) +
            line("certified distinct", certification.distinct) +
-           line("certified real", certification.real);
+           line("certified real", certification.real) +
+           line("certified singular roots", certifiedSingular);
   }
   return out + "seed: " + std::to_string(seed) + "\n";
 }

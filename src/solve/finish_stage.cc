@@ -37,11 +37,13 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
 void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, SolveResult& result,
                         const std::function<bool()>& interrupted) {
   auto start = std::chrono::steady_clock::now();
-  TakeClassification(ClassifyRoots(system, result, threads, interrupted), result);
+  std::vector<SingularProof> proofs;
+  TakeClassification(ClassifyRoots(system, result, threads, interrupted, certify), result, &proofs);
   result.timings.classification = SecondsSince(start);
   if (!certify) return;
   start = std::chrono::steady_clock::now();
   TakeCertification(CertifyRoots(system, result, interrupted), result);
+  ApplySingularProofs(proofs, result);
   result.timings.certification = SecondsSince(start);
 }
 

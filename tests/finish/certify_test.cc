@@ -10,6 +10,7 @@
 
 #include "base/singular_values.h"
 #include "finish/classify.h"
+#include "finish/point_measures.h"
 #include "model/normal_form.h"
 #include "support/systems.h"
 

@@ -118,12 +118,15 @@ TEST(Verdicts, LoneEndPointAtADoubleRootIsSingular) {
     SCOPED_TRACE(distance);
     const Classification alone = Classify(s, EndPoints(2, {{1.0 + distance, 2.0}}));
     EXPECT_EQ(alone.status[0], RootStatus::kSingular);
+    EXPECT_EQ(alone.pointRule[0], PointRule::kNoRegularEvidence);
+    EXPECT_EQ(alone.rootRule[0], RootRule::kLoneWithoutCycle);
     EXPECT_EQ(alone.counts.singular, 0);
     EXPECT_EQ(alone.counts.failed, 1);
     const Classification pair =
         Classify(s, EndPoints(2, {{1.0 + distance, 2.0}, {1.0 - distance, 2.0}}));
     EXPECT_EQ(pair.counts.singular, 1);
     EXPECT_EQ(pair.counts.singularEndPoints, 2);
+    EXPECT_EQ(pair.rootRule[1], RootRule::kDualSpace);  // its dual space confirms 2
   }
 }
 
@@ -244,20 +247,39 @@ TEST(Verdicts, RootsTooCloseForTheIntervalTestAreRegularByConvergence) {
   }
 }
 
-// Two paths at one regular root of the circle and the line (a path jumped): that root is not
-// regular, it has multiplicity 2; the other root stays regular.
-TEST(Verdicts, TwoPathsAtOneRegularRootAreOneRootOfMultiplicityTwo) {
+// Two paths at one regular root of the circle and the line (a path jumped): Krawczyk's box proves
+// that root simple, so it is one regular root, kept by one path; the other path's own root is
+// unknown, a failed path with its own status. A double root stays singular (its box fails).
+TEST(Verdicts, TwoPathsAtOneProvenSimpleRootAreARegularRootAndAJumpedPath) {
   const double h = std::sqrt(0.5);
-  const PolySystem s = testing::BuildSystem(
-      {{{{2, 0}, 1.0}, {{0, 2}, 1.0}, {{0, 0}, -1.0}}, {{{1, 0}, 1.0}, {{0, 1}, -1.0}}});
-  const SolveResult r = EndPoints(2, {{h, h}, {-h, -h}, {h * (1 + 1e-13), h}});
-  const Classification c = Classify(s, r);
-  ExpectAccounted(c, r);
-  EXPECT_EQ(c.counts.regular, 1);
-  EXPECT_EQ(c.status[1], RootStatus::kRegular);
+  for (const double scale : {1.0, 0x1p-600, 0x1p+600}) {
+    SCOPED_TRACE(scale);
+    const PolySystem s = testing::BuildSystem(
+        {{{{2, 0}, scale}, {{0, 2}, scale}, {{0, 0}, -scale}}, {{{1, 0}, 1.0}, {{0, 1}, -1.0}}});
+    SolveResult r = EndPoints(2, {{h, h}, {-h, -h}, {h * (1 + 1e-13), h}});
+    Classification c = Classify(s, r);
+    ExpectAccounted(c, r);
+    EXPECT_EQ(c.counts.regular, 2);
+    EXPECT_EQ(c.counts.singular, 0);
+    EXPECT_EQ(c.counts.failed, 1);
+    ASSERT_EQ(c.dropped.size(), 1u);
+    EXPECT_EQ(c.dropped[0].column, 2);
+    EXPECT_EQ(c.dropped[0].status, PathStatus::kSharedSimpleRoot);
+    TakeClassification(std::move(c), r);
+    EXPECT_EQ(r.rootCount, 2);
+    ASSERT_EQ(r.lostPaths.size(), 1u);
+    EXPECT_EQ(r.lostPaths[0].status, PathStatus::kSharedSimpleRoot);
+    EXPECT_EQ(r.counts.byStatus[static_cast<int>(PathStatus::kSharedSimpleRoot)], 1);
+    EXPECT_EQ(r.groupLeader, (std::vector<std::int64_t>{0, 1}));
+  }
+  // x^2 = 0, y^2 + x - 1 = 0: two end points at the double root (0, 1) are its two paths.
+  const PolySystem d =
+      testing::BuildSystem({{{{2, 0}, 1.0}}, {{{0, 2}, 1.0}, {{1, 0}, 1.0}, {{0, 0}, -1.0}}});
+  const SolveResult r = EndPoints(2, {{1e-9, 1.0}, {-1e-9, 1.0}});
+  const Classification c = Classify(d, r);
+  EXPECT_EQ(c.counts.failed, 0);
   EXPECT_EQ(c.counts.singular, 1);
-  EXPECT_EQ(c.multiplicity[2], 2);
-  EXPECT_EQ(c.groupLeader[2], 0);
+  EXPECT_EQ(c.multiplicity[1], 2);
 }
 
 // The circle and the line with every coefficient the smallest subnormal (or 1e-310): the two
@@ -287,6 +309,9 @@ TEST(Verdicts, EndPointsOnALineAreOnAOneDimensionalSet) {
   const Classification c = Classify(s, r);
   ExpectAccounted(c, r);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.pointRule[0], PointRule::kOnSetBySlices);
+  EXPECT_EQ(c.rootRule[0], RootRule::kOnASet);
+  EXPECT_EQ(c.rootRule[1], RootRule::kAloneAtItsRoot);
   EXPECT_EQ(c.status[2], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.localDimension[0], 1);
   EXPECT_EQ(c.localDimension[2], 1);
@@ -502,10 +527,19 @@ TEST(Verdicts, WindingNumbersThatDoNotFormCyclesAreWarnedOf) {
   r.records[4].windingNumber = 1;
   r.records[4].status = PathStatus::kRescued;  // re-tracked without the end game: unknown
   EXPECT_TRUE(Classify(s, r).warnings.empty());
+  // A broken cycle at a root whose dual space has dimension 3: the multiplicity is the
+  // algebra's, and nothing is left to doubt.
   r.records[4].status = PathStatus::kReached;
   c = Classify(s, r);
-  ASSERT_EQ(c.warnings.size(), 1u);
-  EXPECT_EQ(c.warnings[0],
+  EXPECT_TRUE(c.warnings.empty());
+  EXPECT_EQ(c.multiplicity[4], 3);
+  EXPECT_EQ(c.rootRule[4], RootRule::kDualSpace);
+  // Without that confirmation the windings are warned of.
+  std::vector<PathRecord> records = r.records;
+  const std::vector<std::string> warnings = InconsistentGroupWarnings(
+      {0, 0, 0, 3, 3, 3}, std::vector<RootStatus>(6, RootStatus::kSingular), records);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0],
             "1 root was reached by paths whose winding numbers do not form whole cycles (root 4: "
             "3, 1, 3): their multiplicities may be wrong");
   EXPECT_TRUE(
@@ -695,6 +729,7 @@ TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
   r.records[0] = Approached();
   const Classification c = Classify(s, r);
   ASSERT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.pointRule[0], PointRule::kOnSetInSubspace);
   EXPECT_EQ(c.localDimension[0], 1);
   ASSERT_EQ(c.accurateValues.size(), 1u);
   const std::vector<Complex>& p = c.accurateValues[0].second;
@@ -702,7 +737,7 @@ TEST(SubspaceSets, ApproachedEndPointIsPlacedOnTheLineItApproaches) {
   EXPECT_LT(std::abs(2.0 * p[1] + p[3] + 1.0), 1e-12);
   EXPECT_LT(std::abs(p[1] - b), 1e-2);
   r.records[0] = PathRecord{};
-  EXPECT_EQ(Classify(s, r).status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(Classify(s, r).pointRule[0], PointRule::kOnSetAhead);
 }
 
 // Three paths reach (0, 0, -1/2, 0) by the end game's loops (winding number 4); the fourth was
@@ -757,6 +792,7 @@ TEST(SubspaceSets, EndPointAtAnEndPointOnASetIsOnIt) {
   const Classification c = Classify(s, EndPoints(6, {hiding, showing}));
   EXPECT_EQ(c.status[1], RootStatus::kPositiveDimensional);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
+  EXPECT_EQ(c.pointRule[0], PointRule::kAtAPointOnASet);
   EXPECT_EQ(c.localDimension[0], c.localDimension[1]);
   EXPECT_EQ(c.counts.regular, 0);
 }

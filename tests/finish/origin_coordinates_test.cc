@@ -110,6 +110,7 @@ TEST(OriginCoordinates, RootWithAGenuineSlackOfOneBillionthIsRegular) {
                             {-0.9970803294013169, -1.002936819690912, 11.99419495791841}});
   const Classification c = ClassifyRoots(s, r);
   EXPECT_EQ(c.counts.regular, 2);
+  EXPECT_EQ(c.pointRule[0], PointRule::kProvenInOriginUnits);
   EXPECT_GT(c.scaledConditionNumbers[0], 1e3);
   EXPECT_LT(c.scaledConditionNumbers[0], 1e5);
   r.rootStatus = c.status;

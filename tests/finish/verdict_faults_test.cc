@@ -112,6 +112,7 @@ TEST(VerdictEdges, EndPointsAtADoubleRootInOneUnknownAreNoRegularRoots) {
   const Classification c = ClassifyRoots(BringToNormalForm(s), pair);
   EXPECT_EQ(c.counts.regular, 0);
   EXPECT_EQ(c.counts.singular, 1);
+  EXPECT_EQ(c.pointRule[0], PointRule::kMultipleRootInOneUnknown);
 }
 
 // (x - 1)^3 in one unknown, as a solve leaves it (seed 1): three end points 5.8e-6 from the root

@@ -129,6 +129,51 @@ TEST(Classification, DoubleRootIsOneSingularRootOfMultiplicityTwo) {
   EXPECT_EQ(r.groupLeader[1], 0);
 }
 
+// x^2, y^2 + x - 1: two double roots (0, +-1). On some seeds the end game extrapolates one path
+// of each cycle to within 1e-22 of its root, where Newton's first step lies below the floor and
+// the point passed as regular, its partners left alone and failed; on others a cycle broken into
+// windings (2, 1) was warned of. Every seed, on both routes, gives two singular roots of
+// multiplicity 2 without a warning, deflated to full accuracy and certified.
+TEST(Classification, DoubleRootsReachedOnCyclesAreSingularOnEverySeed) {
+  const PolySystem s = Text("x^2; y^2 + x - 1;");
+  for (const Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+    for (std::uint64_t seed = 1; seed <= 25; ++seed) {
+      SCOPED_TRACE(::testing::Message() << "seed " << seed << " route " << static_cast<int>(route));
+      const SolveResult r = Solve(s, route, true, seed);
+      ExpectAccounted(r);
+      ASSERT_EQ(r.classes.singular, 2);
+      ASSERT_EQ(r.classes.singularEndPoints, 4);
+      EXPECT_TRUE(r.warnings.empty());
+      for (std::int64_t k = 0; k < r.rootCount; ++k) {
+        EXPECT_TRUE(r.certified[k]);
+        EXPECT_LE(std::abs(r.roots(0, k)), 1e-12);
+        EXPECT_LE(std::abs(std::abs(r.roots(1, k)) - 1.0), 1e-12);
+      }
+    }
+  }
+}
+
+// Ojika's x^2 + y - 3, x + y^2 / 8 - 3 / 2: a triple root (1, 2) and a regular root (-3, -6). Both
+// routes, several seeds: the triple root from its dual space, deflated to within 1e-12, certified.
+TEST(Classification, TripleRootFromItsDualSpaceOnBothRoutes) {
+  const PolySystem s = Text("x^2 + y - 3; x + 0.125 y^2 - 1.5;");
+  for (const Route route : {Route::kPolyhedral, Route::kTotalDegree}) {
+    for (std::uint64_t seed = 1; seed <= 5; ++seed) {
+      SCOPED_TRACE(::testing::Message() << "seed " << seed << " route " << static_cast<int>(route));
+      const SolveResult r = Solve(s, route, true, seed);
+      ExpectAccounted(r);
+      ASSERT_EQ(r.classes.regular, 1);
+      ASSERT_EQ(r.classes.singular, 1);
+      for (std::int64_t k = 0; k < r.rootCount; ++k) {
+        if (r.rootStatus[k] != RootStatus::kSingular) continue;
+        EXPECT_EQ(r.multiplicity[k], 3);
+        EXPECT_TRUE(r.certified[k]);
+        EXPECT_LE(std::abs(r.roots(0, k) - 1.0) + std::abs(r.roots(1, k) - 2.0), 2e-12);
+      }
+    }
+  }
+}
+
 // Roots 3e-7 apart have a scaled condition number near 7e6: the interval test proves them two
 // regular roots. At 3e-8 apart they lie within the error double precision leaves at such a point:
 // one singular root of multiplicity 2.
