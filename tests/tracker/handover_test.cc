@@ -2,7 +2,9 @@
 // proof of the end game fed sample by sample.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -106,8 +108,9 @@ TEST(HandOver, RefusedArrivalIsHandedOverWhereItArrived) {
 }
 
 // A step that underflows within 1e-8 of the target with no coordinate growing is an approach: the
-// last accepted point is handed over (redcyc8, seed 1). Farther out, or with a coordinate growing
-// (a run of negative valuation estimates that proved nothing), the path stays failed.
+// last accepted point is handed over (redcyc8, seed 1). Farther out, or with a coordinate whose
+// growth speeds up (a run of negative valuation estimates that proved nothing), the path stays
+// failed.
 TEST(HandOver, UnderflowCloseToTheTargetIsAnApproachOnlyWithoutGrowth) {
   RealAxisHomotopy close(false, 1e-9);
   PathState st(1);
@@ -129,6 +132,69 @@ TEST(HandOver, UnderflowCloseToTheTargetIsAnApproachOnlyWithoutGrowth) {
   EXPECT_EQ(growing.failure, PathFailure::kStepUnderflow);
   EXPECT_LT(-growing.s, 1e-8);
   EXPECT_GT(growing.valuations.runStart.distance, 0.0);
+}
+
+// y_j = c_j d^{p_j} on the total-degree route (d = 1 - s), not defined off the real axis nor below
+// d = 1e-10, where the step underflows. The smallest estimate, p_2, is not the exponent of the
+// largest coordinate, p_1: neither the estimates nor the sizes following them prove a divergence.
+class MonomialCurveHomotopy : public testing::ComplexParameterHomotopy {
+ public:
+  MonomialCurveHomotopy(std::array<double, 3> scale, std::array<double, 3> exponent)
+      : scale_(scale), exponent_(exponent) {}
+  int n() const override { return 3; }
+  void EvaluateComplex(const Complex* y, Complex s, ColMajorMatrix<Complex>& J, Complex* H,
+                       Complex* Hs) override {
+    const double d = 1.0 - s.real();
+    for (int j = 0; j < 3; ++j) {
+      for (int k = 0; k < 3; ++k) J(j, k) = j == k ? 1.0 : 0.0;
+      if (s.imag() != 0.0 || d < 1e-10) {
+        H[j] = Hs[j] = kNaN;
+        continue;
+      }
+      const double g = scale_[j] * std::pow(d, exponent_[j]);
+      H[j] = y[j] - g;
+      Hs[j] = exponent_[j] * g / d;  // dH/ds = g'(d)
+    }
+  }
+  bool Track(PathState& st) {
+    // y_j^2 + 1: no root where these paths end, nor one Newton's method reaches from real points.
+    std::vector<testing::Equation> equations(3);
+    for (int j = 0; j < 3; ++j) {
+      std::vector<std::int32_t> square(3, 0);
+      square[j] = 2;
+      testing::AddTerm(equations[j], square, 1.0);
+      testing::AddTerm(equations[j], std::vector<std::int32_t>(3, 0), 1.0);
+    }
+    const std::vector<Complex> start(scale_.begin(), scale_.end());
+    return testing::TrackWithFirstLimits(*this, kTotalDegreeRoute, testing::BuildSystem(equations),
+                                         start.data(), 0.0, st);
+  }
+
+ private:
+  std::array<double, 3> scale_, exponent_;
+};
+
+// A step underflow within tracker.hand_over_distance during a run of negative estimates. Sizes
+// that grow at one slow rate with no coordinate shrinking (redcyc8's paths creeping along its sets,
+// d^-0.07) are handed over; with a coordinate shrinking as another grows steadily over the last
+// decades (cyclic-8's paths to infinity) the growth record proves a divergence, and the path is not
+// handed over.
+TEST(HandOver, UnderflowInANegativeRunIsAnApproachOnlyWithoutProvenGrowth) {
+  MonomialCurveHomotopy creeping({5.0, 0.1, 1.0}, {-0.07, -0.085, 0.0});
+  PathState st(3);
+  ASSERT_TRUE(creeping.Track(st));
+  EXPECT_TRUE(st.reachedByEndGame);
+  EXPECT_EQ(st.windingNumber, 0);
+  EXPECT_GT(st.valuations.runStart.distance, 0.0);
+  EXPECT_LT(1.0 - st.s, 1e-8);
+  EXPECT_NEAR(std::abs(st.y[0]), 5.0 * std::pow(1.0 - st.s, -0.07), 1e-6);
+
+  MonomialCurveHomotopy diverging({5.0, 0.1, 1.0}, {-0.12, -0.15, 0.2});
+  PathState lost(3);
+  EXPECT_FALSE(diverging.Track(lost));
+  EXPECT_FALSE(lost.reachedByEndGame);
+  EXPECT_LT(1.0 - lost.s, 1e-8);
+  EXPECT_LT(lost.growth.ProvenExponent(), 0.0);
 }
 
 // |y| = 10 (d / 8e-8)^{-1/6} with estimates scattered by a few percent (cyclic-9's poles, where

@@ -1,5 +1,6 @@
 // The path loop: start correction, first step, then predict, correct, end game, step control.
 #include <algorithm>
+#include <cmath>
 
 #include "tracker/endgame/divergence_check.h"
 #include "tracker/endgame/end_game.h"
@@ -15,6 +16,38 @@ using namespace path_steps;
 
 namespace {
 
+// The exponent of the growth of max |y_j| from `from` to `to`: log(|y_to| / |y_from|) /
+// log(d_to / d_from).
+double SizeExponent(const ValuationSample& from, const ValuationSample& to) {
+  return std::log(to.norm / from.norm) / std::log(to.distance / from.distance);
+}
+
+// Whether the sizes of a path in a run of negative estimates grew faster over its last span than
+// over the span before, beyond kEndGame.growthAgreement. Where the path approaches a point, or a
+// set it creeps along, the exponents keep their rate or shrink towards 0 (|y| - |y*| ~ c d^{1/m});
+// a path that turns towards infinity speeds up (|y| ~ 0.5 + d^{-1/2}: -0.12, then -0.17).
+bool SizesGrowFaster(const ValuationHistory& h) {
+  const bool latestBeyond = h.latest.distance > 0.0 && h.latest.distance < h.reference.distance;
+  const ValuationSample& first = latestBeyond ? h.earlier : h.oldest;
+  const ValuationSample& middle = latestBeyond ? h.reference : h.earlier;
+  const ValuationSample& last = latestBeyond ? h.latest : h.reference;
+  if (!(first.distance > 0.0 && middle.distance > 0.0 && last.distance > 0.0)) return false;
+  const double before = SizeExponent(first, middle);
+  return SizeExponent(middle, last) < before - kEndGame.growthAgreement * std::abs(before);
+}
+
+// Whether a path whose step underflowed within tracker.hand_over_distance of the target may be
+// handed over as approaching a set. Without a run of negative estimates it may. With one, only
+// while its sizes neither prove a divergence (growth_record.h: one coordinate grew and another
+// shrank steadily over the last decades, cyclic-8's paths to infinity by total degree with
+// exponents -0.12 to -0.2, refused as end points) nor speed up their growth. redcyc8's paths that
+// creep along its sets by total degree grow at one rate, d^-0.05 to d^-0.1, and prove nothing;
+// handed over, their last points lie on the sets (residues below 1e-5).
+bool UnderflowApproachesSet(const PathState& st) {
+  if (st.valuations.runStart.distance == 0.0) return true;
+  return !(st.growth.ProvenExponent() < 0.0) && !SizesGrowFaster(st.valuations);
+}
+
 // A path given up as tending to zero with a fractional power (some coordinates ~ d^p, 0 < p < 1,
 // others converging), whose end game found no closing loops (winding numbers beyond its bound, or
 // loops too ill-conditioned near a positive-dimensional set) and whose polish found no new root:
@@ -23,11 +56,11 @@ namespace {
 // path approaches, and the classification decides what it is (finish/local_dimension.h); the path
 // is no longer counted failed for want of a verdict.
 bool HandOverApproach(PathState& st, const PathContext& ctx) {
-  // A step underflow as close to the target, with no coordinate growing, is such a path too: its
-  // last steps were refused where the set makes the corrector ill-conditioned.
+  // A step underflow as close to the target, with no coordinate heading to infinity, is such a path
+  // too: its last steps were refused where the set makes the corrector ill-conditioned.
   const bool nearSet = st.failure == PathFailure::kStepUnderflow &&
                        Distance(st, *ctx.route) <= tracker::kHandOverDistance &&
-                       st.valuations.runStart.distance == 0.0;
+                       UnderflowApproachesSet(st);
   if (!ctx.limits.cauchyEndGame || (st.failure != PathFailure::kSingularEnd && !nearSet) ||
       st.hasPolished || !AllFinite(st.yCur))
     return false;
