@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "base/numeric.h"
 #include "local/deflation.h"
@@ -87,9 +85,6 @@ bool ConfirmByDeflation(const PolySystem& system, const std::vector<Complex>& x,
                         const LocalUnits& units, const DualSpace& dual, double dualAccuracy,
                         int bound, double reach, PointAnalysis& out) {
   const Deflation deflation = Deflate(system, x, units, dual);
-  if (std::getenv("LOCAL_DEBUG"))
-    fprintf(stderr, "  deflation conv %d corr %.3g dist %.3g reach %.3g\n", deflation.converged,
-            deflation.correction, Distance(deflation.point, x, units), reach);
   if (!deflation.converged || Distance(deflation.point, x, units) > reach) return false;
   const double accuracy = std::max(deflation.correction, kMachineEpsilon);
   // In the units of the point before deflation: a root at the origin deflated to 1e-40 is still
@@ -131,20 +126,6 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
   const double reach = kEndPointReach.value() + kSpreadShare * InUnits(spread, start);
   const Refined refined = Refine(system, centroid, start, reach);
   out.point = refined.point;
-  if (std::getenv("LOCAL_DEBUG")) {
-    fprintf(stderr, "natural:");
-    for (double v : natural) fprintf(stderr, " %.3g", v);
-    fprintf(stderr, "\nstart col:");
-    for (double v : start.column) fprintf(stderr, " %.3g", v);
-    fprintf(stderr, "\nrows:");
-    for (double v : start.row) fprintf(stderr, " %.3g", v);
-    fprintf(stderr, "\nspread:");
-    for (double v : spread) fprintf(stderr, " %.3g", v);
-    fprintf(stderr, "\nmoved:");
-    for (double v : refined.moved) fprintf(stderr, " %.3g", v);
-    fprintf(stderr, "\nresidual %.3g within %d lastStep %.3g reach %.3g\n", refined.residualUlps,
-            refined.withinReach, refined.lastStep, reach);
-  }
   if (!refined.withinReach || refined.residualUlps > kRootResidual.value()) {
     out.verdict = PointVerdict::kNotARoot;
     return out;
