@@ -62,22 +62,23 @@ Registry& TheRegistry() {
   return registry;
 }
 
-// The value `text` gives parameter `spec`, or spec.value with a problem recorded.
-double OverriddenValue(const ParameterSpec& spec, const std::string& text, Registry& registry) {
+// The value `text` gives parameter `declaration`, or declaration.value with a problem recorded.
+double OverriddenValue(const ParameterDeclaration& declaration, const std::string& text,
+                       Registry& registry) {
   double value = 0.0;
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  const std::string name(spec.name);
+  const std::string name(declaration.name);
   if (ec != std::errc() || ptr != end || !std::isfinite(value)) {
     registry.problems.push_back(name + ": '" + text + "' is not a number");
-    return spec.value;
+    return declaration.value;
   }
-  if (value < spec.lowest || value > spec.highest) {
+  if (value < declaration.lowest || value > declaration.highest) {
     char range[96];
-    std::snprintf(range, sizeof range, "%.17g outside its range [%.17g, %.17g]", value, spec.lowest,
-                  spec.highest);
+    std::snprintf(range, sizeof range, "%.17g outside its range [%.17g, %.17g]", value,
+                  declaration.lowest, declaration.highest);
     registry.problems.push_back(name + ": " + range);
-    return spec.value;
+    return declaration.value;
   }
   return value;
 }
@@ -90,19 +91,21 @@ std::string FormatNumber(double value) {
 
 }  // namespace
 
-Parameter::Parameter(const ParameterSpec& spec) : spec_(spec), value_(spec.value) {
+Parameter::Parameter(const ParameterDeclaration& declaration)
+    : declaration_(declaration), value_(declaration.value) {
   Registry& registry = TheRegistry();
   registry.parameters.push_back(this);
-  const auto found = registry.overrides.find(spec.name);
+  const auto found = registry.overrides.find(declaration.name);
   if (found == registry.overrides.end()) return;
   found->second.used = true;
-  value_ = OverriddenValue(spec, found->second.text, registry);
+  value_ = OverriddenValue(declaration, found->second.text, registry);
 }
 
 std::vector<const Parameter*> RegisteredParameters() {
   std::vector<const Parameter*> parameters = TheRegistry().parameters;
-  std::sort(parameters.begin(), parameters.end(),
-            [](const Parameter* a, const Parameter* b) { return a->spec().name < b->spec().name; });
+  std::sort(parameters.begin(), parameters.end(), [](const Parameter* a, const Parameter* b) {
+    return a->declaration().name < b->declaration().name;
+  });
   return parameters;
 }
 
@@ -123,7 +126,7 @@ std::string MovedParameters() {
   for (const Parameter* p : RegisteredParameters()) {
     if (!p->moved()) continue;
     if (!moved.empty()) moved += ", ";
-    moved += std::string(p->spec().name) + "=" + FormatNumber(p->value());
+    moved += std::string(p->declaration().name) + "=" + FormatNumber(p->value());
   }
   return moved;
 }
@@ -131,7 +134,7 @@ std::string MovedParameters() {
 std::string FormatParameterTable() {
   std::string table;
   for (const Parameter* p : RegisteredParameters()) {
-    const ParameterSpec& s = p->spec();
+    const ParameterDeclaration& s = p->declaration();
     table += std::string(s.name) + " = " + FormatNumber(p->value());
     if (p->moved()) table += " (moved from " + FormatNumber(s.value) + ")";
     table += "   range [" + FormatNumber(s.lowest) + ", " + FormatNumber(s.highest) + "]\n";

@@ -29,7 +29,7 @@
 
 namespace zormix {
 
-struct ParameterSpec {
+struct ParameterDeclaration {
   std::string_view name;  // "<layer>.<what>", lower case with underscores
   double value = 0.0;     // the value the solver uses
   // The range in which the value may be moved without changing what the parameter means; the
@@ -42,18 +42,18 @@ struct ParameterSpec {
 
 class Parameter {
  public:
-  // Registers the parameter; its value is spec.value unless ZORMIX_PARAMETERS moves it.
-  explicit Parameter(const ParameterSpec& spec);
+  // Registers the parameter; its value is declaration.value unless ZORMIX_PARAMETERS moves it.
+  explicit Parameter(const ParameterDeclaration& declaration);
   Parameter(const Parameter&) = delete;
   Parameter& operator=(const Parameter&) = delete;
 
   double value() const { return value_; }
   operator double() const { return value_; }  // NOLINT: reads as the number it is
-  const ParameterSpec& spec() const { return spec_; }
-  bool moved() const { return value_ != spec_.value; }
+  const ParameterDeclaration& declaration() const { return declaration_; }
+  bool moved() const { return value_ != declaration_.value; }
 
  private:
-  ParameterSpec spec_;
+  ParameterDeclaration declaration_;
   double value_;
 };
 

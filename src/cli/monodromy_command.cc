@@ -161,9 +161,9 @@ int RunMonodromyCommand(const MonodromyArgs& a,
   if (!a.saveStart.empty()) CheckOutputPath(a.saveStart, "start file");
   if (!a.json.empty()) CheckOutputPath(a.json, "JSON file");
   const ParametricSystem family = ParseParametricText(ReadWholeFile(a.system), InputName(a.system));
-  for (const std::string& spec : a.symmetries) {
+  for (const std::string& symmetry : a.symmetries) {
     try {
-      options.symmetries.push_back(ParseSymmetry(spec, family));
+      options.symmetries.push_back(ParseSymmetry(symmetry, family));
     } catch (const Error& error) {
       return usage(error.what());
     }

@@ -29,7 +29,7 @@ TEST(ParameterRegistryTest, ParametersAreListedByNameWithTheirRanges) {
   const std::vector<const Parameter*> all = RegisteredParameters();
   ASSERT_GE(all.size(), 2u);
   EXPECT_TRUE(std::is_sorted(all.begin(), all.end(), [](const Parameter* a, const Parameter* b) {
-    return a->spec().name < b->spec().name;
+    return a->declaration().name < b->declaration().name;
   }));
   EXPECT_NE(std::find(all.begin(), all.end(), &kSampleLimit), all.end());
   EXPECT_EQ(kSampleLimit * 2.0, 2e-8);  // reads as its value
