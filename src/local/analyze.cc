@@ -139,12 +139,6 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
   out.accuracy = honest;
   for (const double accuracy : AccuracyLadder(honest)) {
     const DualSpace dual = DualSpaceAt(system, out.point.data(), units, accuracy, bound);
-    if (std::getenv("LOCAL_DEBUG")) {
-      fprintf(stderr, "rung %.3g: dual %d stab %d exc %d gap %.3g hilbert", accuracy,
-              dual.dimension(), dual.stabilized, dual.exceeded, dual.gap);
-      for (int h : dual.hilbert) fprintf(stderr, " %d", h);
-      fprintf(stderr, "\n");
-    }
     if (dual.exceeded || (dual.stabilized && !Deflatable(system.n, dual))) break;
     if (!dual.stabilized) continue;
     if (ConfirmByDeflation(system, out.point, units, dual, accuracy, bound, reach, out)) return out;
