@@ -4,13 +4,15 @@
 #include <cmath>
 #include <utility>
 
+#include "base/linear_algebra.h"
+
 namespace zormix {
 namespace {
 
 std::int64_t PivotRow(const ColMajorMatrix<Complex>& a, std::int64_t k) {
   std::int64_t best = k;
   for (std::int64_t i = k + 1; i < a.rows(); ++i) {
-    if (std::abs(a(i, k)) > std::abs(a(best, k))) best = i;
+    if (Modulus(a(i, k)) > Modulus(a(best, k))) best = i;
   }
   return best;
 }
@@ -61,7 +63,7 @@ double MatrixNormInf(const ColMajorMatrix<Complex>& A) {
   double largest = 0.0;
   for (std::int64_t i = 0; i < A.rows(); ++i) {
     double sum = 0.0;
-    for (std::int64_t j = 0; j < A.cols(); ++j) sum += std::abs(A(i, j));
+    for (std::int64_t j = 0; j < A.cols(); ++j) sum += Modulus(A(i, j));
     largest = std::max(largest, sum);
   }
   return largest;

@@ -25,17 +25,13 @@ inline void GuardPivot(Complex& pivot) {
 constexpr double kLeastExactSquare = 1e-290;
 constexpr double kMostExactSquare = 1e290;
 constexpr double kGuardedSquare = 1e-40;  // > kTinyPivot^2 = 4.9e-42
+// Largest moduli for which a vector's squares are summed as they are: n squares of at most
+// kMostPlainNorm^2 cannot overflow, and squares of kLeastPlainNorm are far from the subnormals.
+constexpr double kLeastPlainNorm = 1e-100;
+constexpr double kMostPlainNorm = 1e5;
 
 bool SquareOrdersExactly(double square) {
   return square >= kLeastExactSquare && square <= kMostExactSquare;
-}
-
-// |z| as sqrt(|z|^2) where the square is exact (within an ulp of hypot, at a fraction of its
-// cost), hypot elsewhere; 0 without either for an exact zero.
-double Modulus(const Complex& z) {
-  const double square = std::norm(z);
-  if (SquareOrdersExactly(square)) return std::sqrt(square);
-  return z == Complex(0.0, 0.0) ? 0.0 : std::abs(z);
 }
 
 // Index of the entry of largest modulus among v[0..n-1] (n >= 1), the first of equal ones, and
@@ -68,6 +64,14 @@ int LargestEntry(int n, const Complex* v, double& square) {
 }
 
 }  // namespace
+
+// sqrt(|z|^2) where the square is exact (within an ulp of hypot, at a fraction of its cost), hypot
+// elsewhere; 0 without either for an exact zero.
+double Modulus(const Complex& z) {
+  const double square = std::norm(z);
+  if (SquareOrdersExactly(square)) return std::sqrt(square);
+  return z == Complex(0.0, 0.0) ? 0.0 : std::abs(z);
+}
 
 namespace {
 
@@ -140,13 +144,15 @@ double MaxNorm(int n, const Complex* v) {
 
 double VectorNorm2(int n, const Complex* v) {
   double largest = -std::numeric_limits<double>::max();
-  for (int j = 0; j < n; ++j) largest = std::max(largest, std::abs(v[j]));
+  for (int j = 0; j < n; ++j) largest = std::max(largest, Modulus(v[j]));
   double sum = 0.0;
-  if (largest <= 100000.0) {
+  // Empty, zero or NaN vectors too: their sum is 0 or NaN.
+  if (!(largest > 0.0) || (largest >= kLeastPlainNorm && largest <= kMostPlainNorm)) {
     for (int j = 0; j < n; ++j) sum += std::norm(v[j]);
     return std::sqrt(sum);
   }
-  // Dividing by the largest modulus first keeps the squares from overflowing.
+  // Dividing by the largest modulus first keeps the squares from overflowing, and tiny ones from
+  // underflowing to zero.
   for (int j = 0; j < n; ++j) sum += std::norm(v[j] / largest);
   return std::sqrt(sum) * largest;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/newton.h"
+#include "finish/parameters.h"
 #include "finish/scaled_jacobian.h"
 #include "model/system_eval.h"
 
@@ -24,56 +25,106 @@ constexpr long double kProbeFloors = 100.0L;
 constexpr long double kReturnFloors = 10.0L;
 constexpr long double kProbeAngle = 2.399963229728653L;  // the golden angle: directions apart
 
-// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms.
-void EvaluateWide(const NormalForm& s, const Wide* x, std::vector<Wide>& F, std::vector<Wide>& J) {
-  const SystemView view{s.scaled.n, s.scaled.termCount, &s.scaled.exponents, s.rawCoefficients};
-  EvaluateSystemWide(view, x, F, J);
+SystemView UnscaledView(const NormalForm& s) {
+  return SystemView{s.scaled.n, s.scaled.termCount, &s.scaled.exponents, s.rawCoefficients};
 }
 
-// Solves J d = F by Gaussian elimination with partial pivoting; false on a zero pivot.
-bool SolveWide(int n, std::vector<Wide>& J, std::vector<Wide>& F) {
+// F(x) and J(x) (n x n, column-major) in long double over the unscaled terms.
+void EvaluateWide(const NormalForm& s, const Wide* x, std::vector<Wide>& F, std::vector<Wide>& J) {
+  EvaluateSystemWide(UnscaledView(s), x, F, J);
+}
+
+// F(x) alone.
+void EvaluateWideValues(const NormalForm& s, const Wide* x, std::vector<Wide>& F) {
+  EvaluateSystemWideValues(UnscaledView(s), x, F);
+}
+
+// J = P L U by Gaussian elimination with partial pivoting, in place: U on and above the diagonal,
+// the multipliers of L below it, pivot[col] the row swapped into row col. False on a zero pivot.
+// Pivots are chosen by |J|^2: long double's exponent range keeps the squares of doubles exact.
+bool FactorWide(int n, std::vector<Wide>& J, std::vector<int>& pivot) {
+  pivot.resize(static_cast<std::size_t>(n));
   for (int col = 0; col < n; ++col) {
-    int pivot = col;
+    int best = col;
     for (int row = col + 1; row < n; ++row) {
-      if (std::abs(J[row + col * n]) > std::abs(J[pivot + col * n])) pivot = row;
+      if (std::norm(J[row + col * n]) > std::norm(J[best + col * n])) best = row;
     }
-    if (J[pivot + col * n] == Wide(0.0L)) return false;
-    if (pivot != col) {
-      for (int k = 0; k < n; ++k) std::swap(J[col + k * n], J[pivot + k * n]);
-      std::swap(F[col], F[pivot]);
+    pivot[col] = best;
+    if (J[best + col * n] == Wide(0.0L)) return false;
+    // The multipliers of earlier columns stay where they were made: SolveFactoredWide applies each
+    // swap after the eliminations before it, as the elimination did.
+    if (best != col) {
+      for (int k = col; k < n; ++k) std::swap(J[col + k * n], J[best + k * n]);
     }
     for (int row = col + 1; row < n; ++row) {
       const Wide factor = J[row + col * n] / J[col + col * n];
-      for (int k = col; k < n; ++k) J[row + k * n] -= factor * J[col + k * n];
-      F[row] -= factor * F[col];
+      for (int k = col + 1; k < n; ++k) J[row + k * n] -= factor * J[col + k * n];
+      J[row + col * n] = factor;
     }
+  }
+  return true;
+}
+
+// F := U^-1 L^-1 P F, with the factors of FactorWide: the row operations in the order the
+// elimination made them.
+void SolveFactoredWide(int n, const std::vector<Wide>& J, const std::vector<int>& pivot,
+                       std::vector<Wide>& F) {
+  for (int col = 0; col < n; ++col) {
+    if (pivot[col] != col) std::swap(F[col], F[pivot[col]]);
+    for (int row = col + 1; row < n; ++row) F[row] -= J[row + col * n] * F[col];
   }
   for (int row = n - 1; row >= 0; --row) {
     for (int k = row + 1; k < n; ++k) F[row] -= J[row + k * n] * F[k];
     F[row] /= J[row + row * n];
   }
-  return true;
 }
 
 // How Newton's iteration from w ended: w holds the last iterate.
 enum class Outcome { kConverged, kFirstStepAtFloor, kNotQuadratic };
 
 // Newton's rule of the quadratic test: every step above the floor at most kQuadraticRatio of the
-// one before, the first one at the floor told apart.
+// one before, the first one at the floor told apart. With `chord` a step after the first is tried
+// with the first Jacobian (the chord method: at a quarter of the cost of evaluating the Jacobian,
+// and no factorisation) and kept when it passes the test; at a regular root x* from an error e it
+// differs from Newton's step by a share of about kappa gamma e of itself (gamma = ||J^-1 F''|| /
+// 2), far below what the test tells apart. A chord step that fails the test (next to a singular
+// root, on a set, or where gamma e is not small in the point's units) proves nothing: Newton's step
+// from the same point decides, as without the chord.
 struct QuadraticRule : NewtonRuleBase {
   const NormalForm& system;
   const PointUnits& units;
   long double floor;
+  bool chord;
   std::vector<Wide> F, J;
+  std::vector<int> pivot;
+  bool factored = false;
+  long double lastSize = 0.0L;  // of the last step returned
 
   const Wide* Correction(std::span<Wide> w) {
+    const int n = system.scaled.n;
+    if (chord && factored) {
+      EvaluateWideValues(system, w.data(), F);
+      SolveFactoredWide(n, J, pivot, F);
+      const long double size = Size(F.data(), w);
+      if (size <= floor || size <= kQuadraticRatio * lastSize) {
+        lastSize = size;
+        return F.data();
+      }
+    }
     EvaluateWide(system, w.data(), F, J);
-    return SolveWide(system.scaled.n, J, F) ? F.data() : nullptr;
+    factored = FactorWide(n, J, pivot);
+    if (!factored) return nullptr;
+    SolveFactoredWide(n, J, pivot, F);
+    lastSize = Size(F.data(), w);
+    return F.data();
   }
   long double Size(const Wide* delta, std::span<Wide>) const {
     long double size = 0.0L;
     for (int j = 0; j < system.scaled.n; ++j)
-      size = std::max(size, std::abs(delta[j]) / static_cast<long double>(units.column[j]));
+      // |delta_j| as sqrt(|delta_j|^2): long double's exponent range keeps the square of any double
+      // exact, and hypotl costs several times as much.
+      size = std::max(size,
+                      std::sqrt(std::norm(delta[j])) / static_cast<long double>(units.column[j]));
     return size;
   }
   NewtonVerdict AfterApplying(const NewtonCorrection<long double>& c, std::span<const Wide>) {
@@ -84,9 +135,9 @@ struct QuadraticRule : NewtonRuleBase {
   }
 };
 
-Outcome Iterate(const NormalForm& system, const PointUnits& units, long double floor,
+Outcome Iterate(const NormalForm& system, const PointUnits& units, long double floor, bool chord,
                 std::vector<Wide>& w) {
-  QuadraticRule rule{{}, system, units, floor, {}, {}};
+  QuadraticRule rule{{}, system, units, floor, chord, {}, {}, {}, false};
   const NewtonResult<long double> newton = Newton(std::span<Wide>(w), kMaxSteps, rule);
   if (!newton.converged()) return Outcome::kNotQuadratic;
   return newton.iterations == 1 ? Outcome::kFirstStepAtFloor : Outcome::kConverged;
@@ -126,7 +177,9 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
   const PointUnits units = UnitsAt(system, x);
   const long double floor = kFloorUlps * kWideUnitRoundoff * std::max(kappa, 1.0);
   std::vector<Wide> w = Widened(x, n);
-  Outcome outcome = Iterate(system, units, floor, w);
+  // The chord method only where the point is well conditioned (see QuadraticRule).
+  const bool chord = kappa <= finish::kWellConditioned;
+  Outcome outcome = Iterate(system, units, floor, chord, w);
   // A first step already at the floor shows no convergence, only that the point solves the system
   // to long-double accuracy: at a point near a singular root or on a set of solutions with kappa
   // beyond 1e6 that accuracy is as loose as the floor itself. Convergence is then watched from a
@@ -135,7 +188,7 @@ bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double k
   // it converges linearly.
   if (outcome == Outcome::kFirstStepAtFloor && oneStepCondition > kShownByOneStep) {
     w = Displaced(x, n, units, floor);
-    outcome = Iterate(system, units, floor, w);
+    outcome = Iterate(system, units, floor, chord, w);
     if (outcome != Outcome::kConverged || !WithinFloor(w, x, units, kReturnFloors * floor))
       return false;
   }

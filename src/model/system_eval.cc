@@ -308,22 +308,44 @@ void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxD
                     workspace);
 }
 
-void EvaluateSystemWide(const SystemView& system, const std::complex<long double>* x,
-                        std::vector<std::complex<long double>>& F,
-                        std::vector<std::complex<long double>>& J) {
-  using Wide = std::complex<long double>;
+namespace {
+
+using Wide = std::complex<long double>;
+
+// The product of two wide complex numbers as ac - bd + i(ad + bc): what the compiler's product
+// gives for finite operands, without its test for NaN results and the library call behind it.
+inline Wide Times(const Wide& a, const Wide& b) {
+  return Wide(a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real());
+}
+
+// Work arrays of the wide evaluation, kept per thread between calls.
+struct WideWorkspace {
+  std::vector<Wide> table, prefix, suffix;
+  std::vector<int> support;
+};
+
+}  // namespace
+
+namespace {
+
+// F, and J when asked, of EvaluateSystemWide.
+void EvaluateWide(const SystemView& system, const Wide* x, std::vector<Wide>& F,
+                  std::vector<Wide>* J) {
+  thread_local WideWorkspace work;
   const int n = system.n;
   F.assign(static_cast<std::size_t>(n), 0.0L);
-  J.assign(static_cast<std::size_t>(n) * n, 0.0L);
+  if (J != nullptr) J->assign(static_cast<std::size_t>(n) * n, 0.0L);
   int rows = 1;
   for (std::int32_t e : system.exponents->storage()) rows = std::max(rows, e + 1);
-  std::vector<Wide> table(static_cast<std::size_t>(rows) * n, 1.0L);
+  std::vector<Wide>& table = work.table;
+  table.assign(static_cast<std::size_t>(rows) * n, 1.0L);
   for (int k = 0; k < n; ++k) {
-    for (int d = 1; d < rows; ++d) table[d + k * rows] = table[d - 1 + k * rows] * x[k];
+    for (int d = 1; d < rows; ++d) table[d + k * rows] = Times(table[d - 1 + k * rows], x[k]);
   }
   auto power = [&](int k, int e) -> const Wide& { return table[e + k * rows]; };
-  std::vector<int> support;
-  std::vector<Wide> prefix, suffix;
+  std::vector<int>& support = work.support;
+  std::vector<Wide>& prefix = work.prefix;
+  std::vector<Wide>& suffix = work.suffix;
   std::int64_t t = 0;
   for (int i = 0; i < n; ++i) {
     for (int term = 0; term < system.termCount[i]; ++term, ++t) {
@@ -333,20 +355,36 @@ void EvaluateSystemWide(const SystemView& system, const std::complex<long double
         if (a[k] != 0) support.push_back(k);
       const int s = static_cast<int>(support.size());
       prefix.resize(s + 1);
-      suffix.resize(s + 1);
       const Complex& c = system.coefficients[t];
       prefix[0] = Wide(c.real(), c.imag());
-      for (int q = 0; q < s; ++q) prefix[q + 1] = prefix[q] * power(support[q], a[support[q]]);
+      for (int q = 0; q < s; ++q)
+        prefix[q + 1] = Times(prefix[q], power(support[q], a[support[q]]));
       F[i] += prefix[s];
+      if (J == nullptr) continue;
+      suffix.resize(s + 1);
       suffix[s] = 1.0L;
-      for (int q = s - 1; q >= 0; --q) suffix[q] = power(support[q], a[support[q]]) * suffix[q + 1];
+      for (int q = s - 1; q >= 0; --q)
+        suffix[q] = Times(power(support[q], a[support[q]]), suffix[q + 1]);
       for (int q = 0; q < s; ++q) {
         const int k = support[q];
-        J[i + k * n] +=
-            static_cast<long double>(a[k]) * prefix[q] * power(k, a[k] - 1) * suffix[q + 1];
+        const Wide scaled = static_cast<long double>(a[k]) * prefix[q];
+        (*J)[i + k * n] += Times(Times(scaled, power(k, a[k] - 1)), suffix[q + 1]);
       }
     }
   }
+}
+
+}  // namespace
+
+void EvaluateSystemWide(const SystemView& system, const std::complex<long double>* x,
+                        std::vector<std::complex<long double>>& F,
+                        std::vector<std::complex<long double>>& J) {
+  EvaluateWide(system, x, F, &J);
+}
+
+void EvaluateSystemWideValues(const SystemView& system, const std::complex<long double>* x,
+                              std::vector<std::complex<long double>>& F) {
+  EvaluateWide(system, x, F, nullptr);
 }
 
 void EvaluateSystem(const SystemView& system, std::span<const std::int32_t> maxDegree,

@@ -124,6 +124,10 @@ void EvaluateSystemWide(const SystemView& system, const std::complex<long double
                         std::vector<std::complex<long double>>& F,
                         std::vector<std::complex<long double>>& J);
 
+// F alone, as EvaluateSystemWide computes it (the same products in the same order).
+void EvaluateSystemWideValues(const SystemView& system, const std::complex<long double>* x,
+                              std::vector<std::complex<long double>>& F);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_MODEL_SYSTEM_EVAL_H_
