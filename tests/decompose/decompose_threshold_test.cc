@@ -1,7 +1,7 @@
-// The homotopy membership verdict from both sides of decompose.membership_distance: a point given
-// to eight digits lies on the component it was taken from, a point moved off it by 1e-5 of its size
-// lies on nothing. The distance of an arriving end point from the tested point is what decides, so
-// both points sit between the end game's accuracy and the size of a slice.
+// Verdicts of the decomposition from both sides of the distances that decide them: membership of
+// a point near a component, and a root of a randomised overdetermined system that solves the
+// system as given or only its randomisation. Each case places a point between the accuracy the
+// solver reaches and the size of what it must tell apart.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -48,6 +48,28 @@ TEST(MembershipThreshold, PointsNearAComponentAreOnItOnlyWithinTheEndGamesAccura
                 ElementsAre(1 - sphere));
     EXPECT_THAT(ComponentsContaining(f, d, std::vector<Complex>{0.5 + 3e-5, 0.5, 3.0}, options),
                 IsEmpty());
+  }
+}
+
+// x - 1, y - 1, x y - 1 - e: three equations in two unknowns, randomised to two. Its only root,
+// for e = 0, is (1, 1); the randomisation has a root within about e of it for every e, which
+// leaves the third equation at about e of its terms. e = 1e-10 is the rounding of coefficients
+// given to ten digits, so the root is the system's; e = 1e-6 is an inconsistent system.
+TEST(OverdeterminedThreshold, RootOfTheRandomisationSolvesTheSystemOnlyToRounding) {
+  for (const std::uint64_t seed : {1, 2}) {
+    SCOPED_TRACE(seed);
+    DecomposeOptions options;
+    options.seed = seed;
+    const auto isolated = [&](const char* e) {
+      const std::string text =
+          std::string("variables x, y;\nx - 1;\ny - 1;\nx*y - 1 - ") + e + ";\n";
+      const Decomposition d = Decompose(ParseEquationsText(text, "test"), options);
+      EXPECT_TRUE(d.randomized);
+      EXPECT_TRUE(d.components.empty());
+      return d.isolated.regular;
+    };
+    EXPECT_EQ(isolated("1e-10"), 1);
+    EXPECT_EQ(isolated("1e-6"), 0);
   }
 }
 
