@@ -13,19 +13,19 @@
 namespace zormix {
 namespace {
 
-// y^2 - r^2 as the target; a path arriving at `arrival` (real, so that Newton's method runs
-// towards r from either side). Returns whether the point is accepted, and where it ends.
 struct Arrival {
   bool accepted;
   Complex at;
 };
 
-Arrival ArriveAt(double r, double arrival) {
+// y^2 + c as the target; a path arriving at `arrival`. Returns whether the point is accepted, and
+// where it ends.
+Arrival ArriveAtTarget(double c, double arrival) {
   const std::vector<std::int32_t> termCount{2};
   ColMajorMatrix<std::int32_t> exponents(1, 2);
   exponents(0, 0) = 2;
   exponents(0, 1) = 0;
-  const std::vector<Complex> coefficients{1.0, -r * r};
+  const std::vector<Complex> coefficients{1.0, c};
   const std::vector<std::int32_t> maxDegree{2};
   PathContext ctx;
   ctx.route = &kTotalDegreeRoute;
@@ -37,6 +37,9 @@ Arrival ArriveAt(double r, double arrival) {
   const bool accepted = AcceptAtTarget(st, ctx);
   return {accepted, st.y[0]};
 }
+
+// The target y^2 - r^2, arriving on the real line, so that Newton's method runs towards r.
+Arrival ArriveAt(double r, double arrival) { return ArriveAtTarget(-r * r, arrival); }
 
 // The root 2: an arrival 0.4 off is its own (accepted, at the root); one 0.7 off is refused
 // although Newton's method reaches the root from it.
@@ -53,6 +56,17 @@ TEST(ArrivalAtTarget, LargePointsMayMoveAFractionOfTheirSize) {
   EXPECT_TRUE(near.accepted);
   EXPECT_NEAR(near.at.real(), 20.0, 1e-11);
   EXPECT_FALSE(ArriveAt(20.0, 15.0).accepted);
+}
+
+// y^2 + c arriving at 1e-6, where Newton's first step overshoots to about c / 2e-6 and the
+// residual grows: the arrival keeps its residual c, all terms of the target's size, so its
+// backward error is about 1. It is accepted while c is what the corrector accepts near the target
+// (3e-5), refused when c is ten times that.
+TEST(ArrivalAtTarget, AnArrivalNewtonCannotImproveIsAcceptedOnlyAtTheCorrectorsResidual) {
+  const Arrival within = ArriveAtTarget(3e-5, 1e-6);
+  EXPECT_TRUE(within.accepted);
+  EXPECT_EQ(within.at, Complex(1e-6));
+  EXPECT_FALSE(ArriveAtTarget(3e-4, 1e-6).accepted);
 }
 
 }  // namespace
