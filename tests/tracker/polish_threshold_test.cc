@@ -2,7 +2,8 @@
 // of what makes the polished point a root of the path: how close to the target the path must have
 // come (tracker.polish_zone), the move from the last point (tracker.polish_drift relative to its
 // size), and quadratic convergence, shown by a last step of tracker.polish_accuracy within
-// tracker.polish_iterations steps, which a simple root reaches and a double root does not.
+// tracker.polish_iterations steps, which a simple root reaches and a double root does not; and
+// whether a polished root is a new one (tracker.polish_same_root).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +11,7 @@
 
 #include "tracker/path/end_polish.h"
 #include "tracker/path/path_state.h"
+#include "tracker/routes/path_slots.h"
 
 namespace zormix {
 namespace {
@@ -54,6 +56,21 @@ TEST(PolishNearTarget, SimpleRootsArePolishedAndDoubleRootsAreNot) {
 // The same simple root from a path given up 1e-7 from the target: too far out to be its end.
 TEST(PolishNearTarget, OnlyPathsGivenUpCloseToTheTargetArePolished) {
   EXPECT_FALSE(Polished(-2.003, 1.003, 1.0 + 1e-6, 1e-7));
+}
+
+// A recorded end point at 2 and polished points of unrecorded paths 1e-8 (relative) from it, which
+// is the recorded root to the end game's accuracy, and 1e-5 from it, a root of its own: a close
+// pair that the classification tells apart by condition. Of two polished points at one new root,
+// the first is new.
+TEST(PolishNearTarget, PolishedRootIsNewOnlyAwayFromTheRecordedOnes) {
+  PointSlots endPoints(1, 4);
+  endPoints(0, 0) = 2.0;
+  const std::vector<std::uint8_t> recorded{1, 0, 0, 0};
+  SparsePoints polished;
+  polished[1] = {2.0 * (1.0 + 1e-8)};
+  polished[2] = {2.0 * (1.0 + 1e-5)};
+  polished[3] = {2.0 * (1.0 + 1e-5) + 1e-13};
+  EXPECT_EQ(NewPolishedRoots(endPoints, recorded, polished), std::vector<std::int64_t>{2});
 }
 
 }  // namespace
