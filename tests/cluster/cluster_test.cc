@@ -251,7 +251,7 @@ class ClusterDecomposeTest : public ClusterTest {
 
 TEST_F(ClusterDecomposeTest, RanksWriteTheDecompositionOfOneProcess) {
   // A sphere, the twisted cubic, three lines and an isolated point; and the three coordinate axes
-  // cut out by four equations in three unknowns (combined at random, levels solved afresh).
+  // cut out by four equations in three unknowns (combined at random; dimension 0 by the cascade).
   std::ofstream(dir_ / "surface.txt") << "variables x, y, z;\n"
                                          "(y - x^2)*(x^2 + y^2 + z^2 - 1)*(x - 0.5);\n"
                                          "(z - x^3)*(x^2 + y^2 + z^2 - 1)*(y - 0.5);\n"
@@ -274,9 +274,14 @@ TEST_F(ClusterDecomposeTest, RanksWriteTheDecompositionOfOneProcess) {
     EXPECT_EQ(JsonWithoutTimes("job.json"), JsonWithoutTimes("one.json")) << c.system;
     EXPECT_EQ(std::regex_replace(Slurp("stdout.txt"), std::regex("job.json"), "one.json"), summary);
     EXPECT_THAT(summary, HasSubstr("on component")) << c.system;
-    // Every rank took a share of the paths.
-    for (int rank = 0; rank < c.ranks; ++rank)
-      EXPECT_GT(PathsOfRank(job.err, rank), 0) << c.system << ", rank " << rank << "\n" << job.err;
+    // Rank 0 names every rank, and the others took a share of the paths (how large a share
+    // depends on when each rank asked).
+    long long others = 0;
+    for (int rank = 0; rank < c.ranks; ++rank) {
+      EXPECT_GE(PathsOfRank(job.err, rank), 0) << c.system << ", rank " << rank;
+      if (rank > 0) others += PathsOfRank(job.err, rank);
+    }
+    EXPECT_GT(others, 0) << c.system << "\n" << job.err;
   }
 }
 
