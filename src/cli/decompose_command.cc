@@ -16,6 +16,11 @@
 #include "zormix/error.h"
 #include "zormix/io.h"
 
+#ifdef ZORMIX_MPI
+#include "cluster/decompose_share.h"
+#include "cluster/mpi_job.h"
+#endif
+
 namespace zormix::cli {
 using frontend::CheckOutputPath;
 using frontend::InputName;
@@ -112,6 +117,18 @@ CLI::App* AddDecomposeCommand(CLI::App& app, DecomposeArgs& a) {
 }
 
 int RunDecompose(const DecomposeArgs& a, const std::function<int(const std::string&)>& usage) {
+#ifdef ZORMIX_MPI
+  if (!cluster::IsRankZero()) {
+    // Rank 0 reads, checks and reports; a rank only needs its own thread count.
+    int threads = 0;
+    try {
+      threads = a.threads.empty() ? ThreadsFromEnvironment().value_or(0)
+                                  : ParseThreads(a.threads, "--threads");
+    } catch (const Error&) {
+    }
+    return cluster::ServeDecomposeOnRankZero(threads);
+  }
+#endif
   DecomposeOptions options;
   try {
     options.seed = a.seed.empty() ? SeedFromEnvironment() : ParseSeed(a.seed, "--seed");
@@ -144,9 +161,16 @@ int RunDecompose(const DecomposeArgs& a, const std::function<int(const std::stri
   std::vector<std::vector<int>> membership;
   {
     const InterruptDeadline deadline;
+#ifdef ZORMIX_MPI
+    cluster::DecomposeOutcome outcome =
+        cluster::DecomposeOnRankZero(cluster::DecomposeJob{system, options, points});
+    d = std::move(outcome.decomposition);
+    membership = std::move(outcome.membership);
+#else
     d = Decompose(system, options);
     for (const std::vector<Complex>& point : points)
       membership.push_back(ComponentsContaining(system, d, point, options));
+#endif
   }
   line.Finish();
   if (!a.json.empty()) {

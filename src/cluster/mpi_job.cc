@@ -17,6 +17,7 @@
 
 #include "cluster/branch_share.h"
 #include "cluster/mpi_messages.h"
+#include "cluster/mpi_transport.h"
 #include "cluster/transport.h"
 #include "cluster/unit_pool.h"
 #include "solve/checkpoint.h"
@@ -33,74 +34,6 @@ namespace {
 // messages (3 per batch), and the last batches are small enough to even out the ranks.
 constexpr std::int64_t kMaxBatch = 64;
 constexpr std::int64_t kBatchesPerThread = 8;
-
-// Sends without waiting for the receiver, so that the main thread keeps serving while a large
-// message is under way (and sees a failure report instead of hanging on a rank that failed).
-class MpiTransport : public Transport {
- public:
-  MpiTransport() {
-    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
-    MPI_Comm_size(MPI_COMM_WORLD, &size_);
-  }
-  ~MpiTransport() override {
-    // A send still under way here belongs to a solve that failed, and the job is ending: its
-    // buffer must outlive it.
-    SendsDone();
-    for (Pending& p : pending_) static_cast<void>(p.bytes.release());
-  }
-
-  int Rank() const override { return rank_; }
-  int Size() const override { return size_; }
-
-  void Send(int to, Tag tag, std::string bytes) override {
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
-      throw Error(ErrorCode::kInternal, "a message of " + std::to_string(bytes.size()) +
-                                            " bytes is more than one MPI message holds");
-    pending_.push_back(Pending{std::make_unique<std::string>(std::move(bytes)), MPI_REQUEST_NULL});
-    Pending& p = pending_.back();
-    MPI_Isend(p.bytes->data(), static_cast<int>(p.bytes->size()), MPI_CHAR, to, tag, MPI_COMM_WORLD,
-              &p.request);
-  }
-
-  std::optional<Message> Receive(Tag tag) override {
-    SendsDone();
-    MPI_Status status;
-    int flag = 0;
-    MPI_Iprobe(MPI_ANY_SOURCE, tag == kAnyTag ? MPI_ANY_TAG : tag, MPI_COMM_WORLD, &flag, &status);
-    if (!flag) return std::nullopt;
-    Message m;
-    m.from = status.MPI_SOURCE;
-    m.tag = status.MPI_TAG;
-    m.bytes = ReceiveBytes(status);
-    return m;
-  }
-
-  bool SendsDone() override {
-    std::erase_if(pending_, [](Pending& p) {
-      int done = 0;
-      MPI_Test(&p.request, &done, MPI_STATUS_IGNORE);
-      return done != 0;
-    });
-    return pending_.empty();
-  }
-
- private:
-  struct Pending {
-    std::unique_ptr<std::string> bytes;  // MPI reads it until the send completes
-    MPI_Request request;
-  };
-  int rank_ = 0, size_ = 1;
-  std::vector<Pending> pending_;
-};
-
-// ---- the system and the options, from rank 0 to every rank
-
-void Broadcast(std::string& bytes) {
-  std::uint64_t size = bytes.size();
-  MPI_Bcast(&size, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
-  bytes.resize(size);
-  MPI_Bcast(bytes.data(), static_cast<int>(size), MPI_CHAR, 0, MPI_COMM_WORLD);
-}
 
 // ---- rank 0: hands out batches, gathers results
 

@@ -1,5 +1,6 @@
 #include "cluster/mpi_messages.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -42,6 +43,13 @@ std::string ReceiveBytes(const MPI_Status& probed) {
   MPI_Recv(bytes.data(), count, MPI_CHAR, probed.MPI_SOURCE, probed.MPI_TAG, MPI_COMM_WORLD,
            MPI_STATUS_IGNORE);
   return bytes;
+}
+
+void Broadcast(std::string& bytes) {
+  std::uint64_t size = bytes.size();
+  MPI_Bcast(&size, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
+  bytes.resize(size);
+  MPI_Bcast(bytes.data(), static_cast<int>(size), MPI_CHAR, 0, MPI_COMM_WORLD);
 }
 
 std::string WaitForMessage(int tag) {

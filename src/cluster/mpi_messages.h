@@ -29,6 +29,9 @@ void SendBytes(const std::string& bytes, int to, Tag tag);
 // Receives the message that MPI_Iprobe found.
 std::string ReceiveBytes(const MPI_Status& probed);
 
+// Rank 0's `bytes` on every rank (a collective call: every rank of the job makes it).
+void Broadcast(std::string& bytes);
+
 // The next message with `tag` from rank 0, waited for without spinning (a blocking receive would
 // busy-poll a core that rank 0 may need).
 std::string WaitForMessage(int tag);

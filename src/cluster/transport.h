@@ -24,6 +24,8 @@ enum Tag : int {
   kCells,          // 0 -> rank: the cells of branches other ranks ran
   // sweep of a family (also kRequest, kWork, kResults, kFailure, kFinished)
   kSetup,  // 0 -> rank: what every member needs (the family, its start, the members, the options)
+  // paths shared by every rank (a decomposition; also kRequest, kWork, kResults, kFailure)
+  kUnits,  // 0 -> rank: the records of the units other ranks tracked
 };
 
 struct Message {

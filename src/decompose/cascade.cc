@@ -83,7 +83,7 @@ std::int64_t MixedVolume(const PolySystem& system, PointTracker& tracker) {
   SolveOptions options = tracker.FreshSolve();
   options.mixedVolumeOnly = true;
   options.progress = {};
-  return SolveSystem(system, options).pathCount;
+  return tracker.Solve(system, options).pathCount;
 }
 
 class CascadeRun {
@@ -99,7 +99,7 @@ class CascadeRun {
                        })();
     if (fresh) {
       report.method = "solve";
-      return SolveSystem(system, tracker_.FreshSolve());
+      return tracker_.Solve(system, tracker_.FreshSolve());
     }
     report.method = "cascade";
     const ParametricSystem step = CascadeStep(c_.equations, c_.embedding, k + 1);
@@ -147,7 +147,7 @@ class CascadeRun {
       // Exactly `zormix solve` with the decomposition's seed.
       SolveOptions options = tracker_.FreshSolve();
       options.seed = tracker_.seed();
-      c_.dimensionZero = SolveSystem(c_.equations.asGiven, options);
+      c_.dimensionZero = tracker_.Solve(c_.equations.asGiven, options);
       c_.dimensionZeroReport.method = "solve";
     } else if (above && above->starts.cols() == 0) {
       c_.dimensionZero.n = c_.equations.n;  // no path left: no isolated root

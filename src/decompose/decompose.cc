@@ -10,6 +10,7 @@
 #include "base/random.h"
 #include "decompose/cascade.h"
 #include "decompose/components.h"
+#include "decompose/decompose_with_runners.h"
 #include "decompose/membership.h"
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
@@ -153,6 +154,11 @@ IsolatedPart IsolatedPoints(Cascade& cascade, const JunkTest& isJunk) {
 }  // namespace
 
 Decomposition Decompose(const PolySystem& system, const DecomposeOptions& options) {
+  return DecomposeWith(system, options, TrackingRunners());
+}
+
+Decomposition DecomposeWith(const PolySystem& system, const DecomposeOptions& options,
+                            const TrackingRunners& runners) {
   Decomposition d;
   d.seed = options.seed ? *options.seed : FreshEntropySeed();
   RuntimeUniform draws = DataDraws(d.seed);
@@ -164,7 +170,7 @@ Decomposition Decompose(const PolySystem& system, const DecomposeOptions& option
   d.randomized = equations.randomized;
   d.variableNames = equations.rows.variableNames;
   for (std::string& name : d.variableNames) name.erase(name.find_last_not_of(' ') + 1);
-  PointTracker tracker(d.seed, options);
+  PointTracker tracker(d.seed, options, runners);
   Cascade cascade =
       RunCascade(equations, DrawEmbedding(equations.n, d.topDimension, draws), tracker);
   d.warnings = cascade.warnings;
@@ -212,6 +218,14 @@ Decomposition Decompose(const PolySystem& system, const DecomposeOptions& option
 std::vector<int> ComponentsContaining(const PolySystem& system, const Decomposition& decomposition,
                                       std::span<const Complex> point,
                                       const DecomposeOptions& options) {
+  return ComponentsContainingWith(system, decomposition, point, options, TrackingRunners());
+}
+
+std::vector<int> ComponentsContainingWith(const PolySystem& system,
+                                          const Decomposition& decomposition,
+                                          std::span<const Complex> point,
+                                          const DecomposeOptions& options,
+                                          const TrackingRunners& runners) {
   if (static_cast<int>(point.size()) != decomposition.n) {
     throw Error(ErrorCode::kBadArgument, "the point has " + std::to_string(point.size()) +
                                              " coordinates, the system " +
@@ -220,7 +234,7 @@ std::vector<int> ComponentsContaining(const PolySystem& system, const Decomposit
   const std::uint64_t seed = options.seed ? *options.seed : FreshEntropySeed();
   RuntimeUniform draws = DataDraws(seed ^ 0x6d656d62ull);
   const Equations equations = PrepareEquations(system, draws);
-  PointTracker tracker(seed, options);
+  PointTracker tracker(seed, options, runners);
   // The components on one slice are tracked together: where the point lies on two of them, both
   // paths arrive, and their end points form one singular root of the moved witness system.
   const auto& components = decomposition.components;

@@ -11,6 +11,7 @@
 #include "base/singular_values.h"
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
+#include "decompose/witness_refinement.h"
 #include "solve/family_layout.h"
 
 namespace zormix {
@@ -157,12 +158,16 @@ Deflation DeflateWitnessPoints(const AffineFamily& witness, std::span<const Comp
                                const ColMajorMatrix<Complex>& points, std::span<const int> maxSteps,
                                const std::vector<std::string>& names, std::uint64_t seed) {
   Deflator deflator(witness, base, seed);
+  const PolySystem atBase =
+      EvaluateParametric(witness.Build(names, SliceConstantNames(witness.parameters())), base);
   Deflation out;
   std::map<History, std::size_t> classOf;
   std::vector<std::vector<std::vector<Complex>>> deflated;
   for (std::int64_t p = 0; p < points.cols(); ++p) {
     std::vector<Complex> x(points.col(p), points.col(p) + points.rows());
-    auto result = deflator.Deflate(std::move(x), maxSteps[static_cast<std::size_t>(p)]);
+    const int steps = maxSteps[static_cast<std::size_t>(p)];
+    x = RefinedWitnessPoint(atBase, std::move(x), steps + 1);
+    auto result = deflator.Deflate(std::move(x), steps);
     if (!result) {
       out.failed.push_back(p);
       continue;

@@ -4,16 +4,19 @@
 #include <cmath>
 #include <thread>
 
+#include "solve/member_with_runner.h"
 #include "zormix/error.h"
 
 namespace zormix {
 
-PointTracker::PointTracker(std::uint64_t seed, const DecomposeOptions& options)
+PointTracker::PointTracker(std::uint64_t seed, const DecomposeOptions& options,
+                           const TrackingRunners& runners)
     : seed_(seed),
       threads_(options.threads > 0
                    ? options.threads
                    : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))),
-      options_(options) {}
+      options_(options),
+      runners_(runners) {}
 
 void PointTracker::SetDimension(int dimension, const char* step) {
   where_.dimension = dimension;
@@ -52,7 +55,7 @@ MemberResult PointTracker::Track(const ParametricSystem& family, std::span<const
   sweep.memberProgress = [this](const Progress& p) { ReportPaths(p); };
   // Instances count up from 2^32, far from the members a sweep of the same seed numbers.
   const std::int64_t instance = (std::int64_t{1} << 32) + ++instance_;
-  MemberResult member = SolveMember(family, start, to, instance, sweep);
+  MemberResult member = SolveMemberWith(family, start, to, instance, sweep, runners_.members);
   if (!member.solved)
     throw Error(ErrorCode::kInternal, "a homotopy of the decomposition: " + member.error);
   return member;
@@ -69,6 +72,11 @@ SolveOptions PointTracker::FreshSolve() {
   options.interrupted = options_.interrupted;
   options.progress = [this](const Progress& p) { ReportPaths(p); };
   return options;
+}
+
+SolveResult PointTracker::Solve(const PolySystem& system, const SolveOptions& options) const {
+  if (!runners_.solves) return SolveSystem(system, options);
+  return SolveSystemWith(system, options, runners_.solves);
 }
 
 std::vector<std::optional<std::vector<Complex>>> EndOfEachStart(

@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "solve/solve_with_runner.h"
+#include "tracker/tracking.h"
 #include "zormix/col_major_matrix.h"
 #include "zormix/decompose.h"
 #include "zormix/parametric.h"
@@ -18,11 +20,20 @@
 
 namespace zormix {
 
+// Who tracks the paths of a decomposition's homotopies: the processes of a cluster job share them
+// out. Empty runners leave them to this process's threads. Every runner fills each path's slot as
+// if it had been tracked here, so results do not depend on them.
+struct TrackingRunners {
+  RunnerFactory solves;  // the stages of every fresh solve (SolveSystemWith)
+  UnitRunner members;    // the first tracking of every parameter homotopy (SolveMemberWith)
+};
+
 // Runs every homotopy of one decomposition: the k-th tracking draws from the k-th stream of the
 // seed (its instance), so results depend on the seed and the order of the calls alone.
 class PointTracker {
  public:
-  PointTracker(std::uint64_t seed, const DecomposeOptions& options);
+  PointTracker(std::uint64_t seed, const DecomposeOptions& options,
+               const TrackingRunners& runners = TrackingRunners());
 
   // Tracks `points` (columns; multiplicity[k] paths for column k, empty: one each) from the
   // parameters `from` to `to`, and finishes the end points as a solve does.
@@ -33,6 +44,8 @@ class PointTracker {
   // The SolveOptions of a fresh solve with this seed, threads, stop and progress; each solve gets
   // a seed of its own, derived from the decomposition's.
   SolveOptions FreshSolve();
+  // SolveSystem with the solve runners.
+  SolveResult Solve(const PolySystem& system, const SolveOptions& options) const;
 
   void SetDimension(int dimension, const char* step);
   // The paths of the step under way, for the progress display.
@@ -46,6 +59,7 @@ class PointTracker {
   std::uint64_t seed_;
   int threads_;
   const DecomposeOptions& options_;
+  TrackingRunners runners_;
   std::int64_t instance_ = 0;
   DecomposeProgress where_;
 };

@@ -17,6 +17,7 @@
 #include "model/parametric_eval.h"
 #include "solve/family_layout.h"
 #include "solve/family_start.h"
+#include "solve/member_with_runner.h"
 #include "solve/path_budget.h"
 #include "solve/stage_data.h"
 #include "solve/sweep_window.h"
@@ -126,7 +127,8 @@ SolveResult SolveFresh(const ParametricSystem& family, std::span<const Complex> 
 // without lost paths, or the one that lost the fewest.
 void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
                     const MemberLayout& layout, std::span<const Complex> parameters,
-                    RuntimeUniform& draws, const SweepOptions& options, MemberResult& member) {
+                    RuntimeUniform& draws, const SweepOptions& options, const UnitRunner& units,
+                    MemberResult& member) {
   const ColMajorMatrix<Complex> startPoints = ScaledPoints(start.roots, layout.system);
   TrackingOptions tracking;  // one thread: members of a sweep run side by side
   if (options.memberThreads > 0) {
@@ -134,6 +136,7 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
     tracking.interrupted = options.interrupted;
     tracking.progress = options.memberProgress;
   }
+  tracking.runUnits = units;
   TrackingOutcome best;
   std::int64_t fewestLost = 0;
   const bool singularStart = std::any_of(start.multiplicity.begin(), start.multiplicity.end(),
@@ -182,7 +185,8 @@ void TrackAndFinish(const ParametricSystem& family, const FamilyStart& start,
 // fewer so (a member a fresh solve solves is solved).
 void SolveFromStartOrFresh(const ParametricSystem& family, const FamilyStart& start,
                            std::span<const Complex> parameters, RuntimeUniform& draws,
-                           const SweepOptions& options, MemberResult& member) {
+                           const SweepOptions& options, const UnitRunner& units,
+                           MemberResult& member) {
   const MemberLayout layout = LayoutAt(family, parameters);
   member.freshSolve = FreshSolveBeforeTracking(layout.system);
   if (!member.freshSolve.empty()) {
@@ -191,7 +195,7 @@ void SolveFromStartOrFresh(const ParametricSystem& family, const FamilyStart& st
     member.result = SolveFresh(family, parameters, member.instance, options);
     return;
   }
-  TrackAndFinish(family, start, layout, parameters, draws, options, member);
+  TrackAndFinish(family, start, layout, parameters, draws, options, units, member);
   const std::int64_t failed = member.result.classes.failed;
   if (failed == 0) return;
   SolveResult fresh;
@@ -260,6 +264,12 @@ FamilyStart SolveFamilyStartWith(const ParametricSystem& family, const SweepOpti
 MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& start,
                          std::span<const Complex> parameters, std::int64_t instance,
                          const SweepOptions& options) {
+  return SolveMemberWith(family, start, parameters, instance, options, UnitRunner());
+}
+
+MemberResult SolveMemberWith(const ParametricSystem& family, const FamilyStart& start,
+                             std::span<const Complex> parameters, std::int64_t instance,
+                             const SweepOptions& options, const UnitRunner& units) {
   const auto begin = std::chrono::steady_clock::now();
   MemberResult member;
   member.instance = instance;
@@ -270,7 +280,7 @@ MemberResult SolveMember(const ParametricSystem& family, const FamilyStart& star
     const std::uint64_t seed = SweepSeed(options);
     seeded.seed = seed;
     RuntimeUniform draws = StreamOf(seed, instance);
-    SolveFromStartOrFresh(family, start, parameters, draws, seeded, member);
+    SolveFromStartOrFresh(family, start, parameters, draws, seeded, units, member);
     member.result.seed = seed;
     member.solved = true;
   } catch (const Error& error) {

@@ -232,5 +232,68 @@ TEST_F(ClusterSweepTest, AFailingRankEndsTheSweepWithAMessageFromRankZero) {
   EXPECT_TRUE(written.empty() || written.back() == '\n');
 }
 
+// A decomposition over the ranks: every rank runs it, the paths of its solves and homotopies shared
+// out. The JSON of one process (times aside) whatever the ranks and their threads, and a membership
+// query answered alike.
+class ClusterDecomposeTest : public ClusterTest {
+ protected:
+  // The JSON with every "seconds" value set to 0: the only field that differs between runs.
+  std::string JsonWithoutTimes(const std::string& name) const {
+    return std::regex_replace(Slurp(name), std::regex("\"seconds\": [-0-9.e+]+"), "\"seconds\": 0");
+  }
+  // Paths rank `rank` tracked, as rank 0 tells with ZORMIX_JOB_SHARES; -1 when it does not say.
+  static long long PathsOfRank(const std::string& err, int rank) {
+    std::smatch m;
+    const std::regex line("rank " + std::to_string(rank) + " tracked ([0-9]+) paths");
+    return std::regex_search(err, m, line) ? std::stoll(m[1]) : -1;
+  }
+};
+
+TEST_F(ClusterDecomposeTest, RanksWriteTheDecompositionOfOneProcess) {
+  // A sphere, the twisted cubic, three lines and an isolated point; and the three coordinate axes
+  // cut out by four equations in three unknowns (combined at random; dimension 0 by the cascade).
+  std::ofstream(dir_ / "surface.txt") << "variables x, y, z;\n"
+                                         "(y - x^2)*(x^2 + y^2 + z^2 - 1)*(x - 0.5);\n"
+                                         "(z - x^3)*(x^2 + y^2 + z^2 - 1)*(y - 0.5);\n"
+                                         "(y - x^2)*(z - x^3)*(x^2 + y^2 + z^2 - 1)*(z - 0.5);\n";
+  std::ofstream(dir_ / "axes.txt") << "variables x, y, z;\nx*y;\nx*z;\ny*z;\nx*y*z - x*y;\n";
+  std::ofstream(dir_ / "points.txt") << "0.5, 0.25, 0.125\n0.5, 0.5, 0.5\n0, 0, 3\n";
+  struct Case {
+    const char* system;
+    int ranks, threads;
+  };
+  for (const Case c : {Case{"surface.txt", 3, 1}, Case{"axes.txt", 2, 2}}) {
+    const std::string args =
+        std::string("decompose ") + c.system + " --seed 7 -q --member points.txt --json ";
+    const Outcome one = Shell(Zormix(args + "one.json --threads 2"));
+    ASSERT_EQ(one.code, 0) << one.err;
+    const std::string summary = Slurp("stdout.txt");
+    const Outcome job =
+        Shell(Job(c.ranks) + Zormix(args + "job.json --threads " + std::to_string(c.threads)));
+    ASSERT_EQ(job.code, 0) << job.err;
+    EXPECT_EQ(JsonWithoutTimes("job.json"), JsonWithoutTimes("one.json")) << c.system;
+    EXPECT_EQ(std::regex_replace(Slurp("stdout.txt"), std::regex("job.json"), "one.json"), summary);
+    EXPECT_THAT(summary, HasSubstr("on component")) << c.system;
+    // Rank 0 names every rank, and the others took a share of the paths (how large a share
+    // depends on when each rank asked).
+    long long others = 0;
+    for (int rank = 0; rank < c.ranks; ++rank) {
+      EXPECT_GE(PathsOfRank(job.err, rank), 0) << c.system << ", rank " << rank;
+      if (rank > 0) others += PathsOfRank(job.err, rank);
+    }
+    EXPECT_GT(others, 0) << c.system << "\n" << job.err;
+  }
+}
+
+TEST_F(ClusterDecomposeTest, AFailingRankEndsTheDecompositionWithAMessageFromRankZero) {
+  std::ofstream(dir_ / "lines.txt") << "variables x, y, z;\nx*y;\nx*z;\ny*z;\n";
+  const std::string args = "decompose lines.txt --seed 3 -q --threads 1 --json job.json";
+  const Outcome job = Shell(Job(2) + Zormix(args) + " : -np 1 bash -c '" + kRankTwoLimit +
+                            "; exec " + Zormix(args) + "'");
+  EXPECT_NE(job.code, 0);
+  EXPECT_THAT(job.err, HasSubstr("zormix: rank 2 failed: "));
+  EXPECT_FALSE(fs::exists(dir_ / "job.json"));
+}
+
 }  // namespace
 }  // namespace zormix

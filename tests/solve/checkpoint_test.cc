@@ -165,6 +165,28 @@ TEST(CheckpointRecordTest, CarriesTheJumpCheckPointAndThePolishedRoot) {
   EXPECT_EQ(restored.outcomes[2].status, PathStatus::kDiverged);
 }
 
+// A path whose step underflowed far out (one blow-up) and that the end game then brought to the
+// target is recorded with its blow-up: its record must read back, from a file or another rank.
+TEST(CheckpointRecordTest, ARecordedPathWithItsBlowUpReadsBackAndTwoBlowUpsDoNot) {
+  constexpr int kN = 1;
+  RouteTracking tracked(kN, 2, /*withCheckpoints=*/true);
+  for (int u = 0; u < 2; ++u) {
+    tracked.outcomes[u].startIndex = u + 1;
+    tracked.outcomes[u].status = PathStatus::kReached;
+    tracked.endPoints(0, u) = Complex(2.0, 0.5);
+  }
+  tracked.outcomes[0].blowUps = 1;
+  tracked.outcomes[1].blowUps = 2;
+  std::string bytes;
+  for (std::int64_t u = 0; u < 2; ++u) EncodeUnit(tracked, u, bytes);
+  RouteTracking restored(kN, 2, /*withCheckpoints=*/true);
+  EXPECT_EQ(DecodeUnit(bytes.data(), restored, UnitLayout::TotalDegree()), 0);
+  EXPECT_EQ(restored.outcomes[0].blowUps, 1);
+  EXPECT_EQ(restored.endPoints(0, 0), Complex(2.0, 0.5));
+  EXPECT_THROW(DecodeUnit(bytes.data() + UnitRecordSize(kN), restored, UnitLayout::TotalDegree()),
+               Error);
+}
+
 TEST_F(CheckpointTest, ADamagedLastRecordIsTrackedAgainButDamageBeforeItIsRefused) {
   const PolySystem system = testing::Katsura(4);
   std::string bytes = CompleteCheckpoint(system);
