@@ -77,19 +77,6 @@ TEST(FamilySystemsTest, OffsetFamilyThroughAPointAndTheLinearParameters) {
   std::vector<Complex> noOffset = p;
   noOffset.resize(5, 0.0);
   EXPECT_GT(Residual(offset, noOffset, x0), 1e-3);
-
-  // The incidence system over {a, c}: a root of the member, lifted, solves it on the fibre slice,
-  // whose constants begin after the 2 x (2 + 2) slice coefficients.
-  const ParametricSystem square = ParseParametricText(
-      "variables x, y;\nparameters a, b, c;\na*x^2 + a*b*y - c;\nx - y - a;\n", "g");
-  const std::vector<Complex> root{Complex(1.0, 0.0), Complex(1.0, 0.0) - p[0]};
-  std::vector<Complex> at = p;
-  at[2] = p[0] * root[0] * root[0] + p[0] * p[1] * root[1];  // the c that makes `root` a root
-  const IncidenceFamily incidence = MakeIncidenceFamily(square, {0, 2}, at);
-  EXPECT_EQ(incidence.witness.n, 4);
-  EXPECT_EQ(incidence.ConstantsBegin(), 8);
-  EXPECT_LT(Residual(incidence.witness, incidence.FibreSlice(at), incidence.Lift(root, at)), 1e-14);
-  EXPECT_LT(Residual(square, at, root), 1e-14);
 }
 
 TEST(FamilyMonodromyTest, PlanarRobotCompleteByTraceTestAndSweepsLikeTheStartSolve) {
