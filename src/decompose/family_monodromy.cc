@@ -1,4 +1,4 @@
-// A family solved by monodromy: a first root, loops, and the trace test along a pencil of members.
+// A family solved by monodromy: a first root, loops, and the trace test on the incidence variety.
 #include <algorithm>
 #include <chrono>
 #include <numbers>
@@ -23,15 +23,17 @@ namespace {
 // Streams of the seed (solve/family_layout.h): 0 draws p0 as a start solve does; the loops use
 // 1, 2, ...; these are far from both.
 constexpr std::int64_t kFirstRootStream = std::int64_t{1} << 41;
-constexpr std::int64_t kPencilStream = std::int64_t{1} << 42;
+constexpr std::int64_t kIncidenceStream = std::int64_t{1} << 42;
 // Paths tried for a first root before giving up: each reaches a root of the member at p0 with
 // the probability (roots of the family) / (roots of the offset family).
 constexpr int kFirstRootAttempts = 50;
-// How far the trace pencil moves each linear parameter, relative to its size: far enough that a
-// root's path bends (the trace of a set missing a root is then far from linear), near enough
-// that the members on the pencil are as well conditioned as the one at p0.
-constexpr double kPencilMove = 0.25;
-// Pencils tried when a root is lost on the way.
+// How far the random slice of the incidence variety, and the pencil through it, move from the
+// fibre's slice (each coefficient by up to this much in its real and imaginary parts): any
+// slice off a proper algebraic subset will do, and one near the fibre keeps V's points near the
+// roots, where they are as well conditioned as the roots are. A random slice far from the fibre
+// has points of size 1e3 with quartic terms of 1e12 (Stewart-Gough): condition numbers of 1e12.
+constexpr double kSliceMove = 0.25;
+// Slices and pencils tried when a point is lost on the way.
 constexpr int kTraceAttempts = 3;
 
 Complex UnitDraw(RuntimeUniform& draws) {
@@ -99,29 +101,12 @@ FirstRoot FindFirstRoot(const ParametricSystem& family, std::span<const Complex>
                   "parameters (does a generic member have isolated regular roots?)");
 }
 
-// The trace test of the family along a pencil of its own members, kept up to date as roots come
-// in: each new root is followed from p0 to p0 + t1 delta and p0 + t2 delta once (delta moves the
-// parameters S that enter linearly).
-//
-// Why members of the family make a pencil of parallel slices: over S the incidence variety
-// V = {(x, q) : F(x; q, p0 elsewhere) = 0} is cut by q = p0_S + t delta in the member at that t,
-// a translate of the fibre's slice q = p0_S. The trace of a linear lambda over these slices is a
-// polynomial of degree at most one in t when no point of the slice escapes to infinity as t
-// moves, i.e. when V's closure misses the points at infinity of the slice q = const (they are
-// the same for every q). Then every member has deg V roots, as many as a generic slice of V
-// holds, and conversely: a member with deg V roots leaves no room for points at infinity on its
-// slice (Bezout), so none of them does. There the curve of V over the line p0_S + t delta is
-// irreducible for a random delta (V is, and Bertini's theorem), its monodromy moves every root
-// of the member to every other, and a proper subset of the roots has a trace that is no
-// polynomial in t: the test passes exactly for the complete set (Sommese, Verschelde and Wampler
-// 2002, with the fibre's slice as the pencil's). Where V has more points on a generic slice than
-// a member has roots (the 6R arm), roots escape to infinity at some t and the trace of the
-// complete set has poles: the test does not pass. Each root costs two paths of the family,
-// against a path to a random slice of V and two more of V's larger witness system.
-class FibreTrace {
+// The trace test of the family on its incidence variety, kept up to date as roots come in: each
+// new root is lifted to the fibre slice, carried to a random slice of V and along the pencil once.
+class IncidenceTrace {
  public:
-  FibreTrace(const ParametricSystem& family, std::span<const Complex> p0, std::uint64_t seed,
-             const SegmentOptions& segment)
+  IncidenceTrace(const ParametricSystem& family, std::span<const Complex> p0, std::uint64_t seed,
+                 const SegmentOptions& segment)
       : family_(family),
         linear_(LinearParameters(family)),
         p0_(p0.begin(), p0.end()),
@@ -133,14 +118,29 @@ class FibreTrace {
 
   // Takes the roots beyond those seen so far; returns the test of all of them.
   TraceTestResult Test(const ColMajorMatrix<Complex>& roots, std::int64_t& pathsTracked) {
-    if (!pencilTracker_) Draw();  // made when first asked: a run with a count asks never
+    if (!pencilTracker_) {  // made when first asked: a run with a count asks never
+      incidence_ = MakeIncidenceFamily(family_, linear_, p0_);
+      fibre_ = incidence_.FibreSlice(p0_);
+      Draw();
+    }
+    const int n = incidence_.n;
     const std::int64_t seen = pencil_.values.rows();
-    if (roots.cols() > seen) {
-      ColMajorMatrix<Complex> added(roots.rows(), roots.cols() - seen);
-      for (std::int64_t c = seen; c < roots.cols(); ++c)
-        std::copy_n(roots.col(c), roots.rows(), added.col(c - seen));
-      const TracePencil more = pencilTracker_->Track(added);
+    const std::int64_t added = roots.cols() - seen;
+    if (added > 0) {
+      ColMajorMatrix<Complex> lifted(incidence_.witness.n, added);
+      for (std::int64_t c = 0; c < added; ++c) {
+        const std::vector<Complex> point = incidence_.Lift(
+            std::span<const Complex>(roots.col(seen + c), static_cast<std::size_t>(n)), p0_);
+        std::copy(point.begin(), point.end(), lifted.col(c));
+      }
+      pathsTracked += added;
+      const SegmentEnds moved =
+          TrackSegment(incidence_.witness, fibre_, *sliceTarget_, gamma_, lifted, draws_, segment_);
+      TracePencil more = pencilTracker_->Track(moved.points);
       pathsTracked += more.pathsTracked;
+      for (std::int64_t c = 0; c < added; ++c)
+        if (!moved.reached[static_cast<std::size_t>(c)])
+          more.tracked[static_cast<std::size_t>(c)] = 0;
       AppendPencil(pencil_, more);
     }
     std::vector<std::int64_t> all(static_cast<std::size_t>(pencil_.values.rows()));
@@ -149,26 +149,29 @@ class FibreTrace {
     const bool lost =
         std::find(pencil_.tracked.begin(), pencil_.tracked.end(), 0) != pencil_.tracked.end();
     if (!lost || attempt_ + 1 >= kTraceAttempts) return test;
-    // A root lost on the way (a path failed, or a point too ill-conditioned at a pencil member):
-    // another pencil for all of them.
+    // A point lost on the way (a path failed, or a point too ill-conditioned on the random
+    // slice): another slice and pencil for all of them.
     ++attempt_;
     Draw();
     return Test(roots, pathsTracked);
   }
 
  private:
-  // The pencil's direction: each linear parameter moved by up to kPencilMove times its size in
-  // its real and imaginary parts; attempt k draws from its own stream.
+  // The random slice of V near the fibre's, the pencil through it, the gamma of the way there;
+  // attempt k draws from its own stream.
   void Draw() {
-    RuntimeUniform draws = StreamOf(seed_, kPencilStream + attempt_);
-    direction_.assign(p0_.size(), 0.0);
-    for (const int l : linear_) {
-      const Complex p = p0_[static_cast<std::size_t>(l)];
-      direction_[static_cast<std::size_t>(l)] =
-          kPencilMove * std::max(1.0, std::abs(p)) * BoxDraw(draws);
-    }
+    RuntimeUniform draws = StreamOf(seed_, kIncidenceStream + attempt_);
+    slice_.clear();
+    for (const Complex& f : fibre_) slice_.push_back(f + kSliceMove * BoxDraw(draws));
+    direction_.assign(fibre_.size(), 0.0);
+    for (std::size_t k = static_cast<std::size_t>(incidence_.ConstantsBegin()); k < fibre_.size();
+         ++k)
+      direction_[k] = kSliceMove * BoxDraw(draws);
+    gamma_ = UnitDraw(draws);
+    draws_ = draws;
+    sliceTarget_ = MakeSegmentTarget(incidence_.witness, slice_);
     pencilTracker_ = std::make_unique<TracePencilTracker>(
-        family_, p0_, direction_,
+        incidence_.witness, slice_, direction_,
         TraceOptions{seed_ + static_cast<std::uint64_t>(attempt_), segment_.threads,
                      segment_.interrupted});
     pencil_ = TracePencil{};
@@ -180,7 +183,11 @@ class FibreTrace {
   std::uint64_t seed_;
   SegmentOptions segment_;
   int attempt_ = 0;
-  std::vector<Complex> direction_;
+  IncidenceFamily incidence_;
+  std::vector<Complex> fibre_, slice_, direction_;
+  Complex gamma_;
+  RuntimeUniform draws_{0};
+  std::shared_ptr<const SegmentTarget> sliceTarget_;
   std::unique_ptr<TracePencilTracker> pencilTracker_;
   TracePencil pencil_;
 };
@@ -233,7 +240,7 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
   const FirstRoot first = FindFirstRoot(family, start.parameters, start.seed, segment, paths);
   out.firstRootAttempts = first.attempts;
 
-  FibreTrace trace(family, start.parameters, start.seed, segment);
+  IncidenceTrace trace(family, start.parameters, start.seed, segment);
   out.linearParameters = trace.linearCount();
   out.trace = options.count        ? FamilyTraceVerdict::kNotRun
               : trace.applicable() ? FamilyTraceVerdict::kNotPassed
@@ -254,6 +261,8 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
     };
   }
   if (out.trace == FamilyTraceVerdict::kNotPassed) {
+    // Each root is followed to the random slice and along the pencil once, however often the
+    // test is asked: asked after every root that comes, it stops the loops with the last one.
     loops.askCompleteOnGain = true;
     loops.complete = [&](const MonodromyResult& sofar) {
       const TraceTestResult test = trace.Test(sofar.points, tracePaths);

@@ -1,4 +1,4 @@
-// The offset family and the linear parameters of a family.
+// The offset family and the incidence witness system of a family.
 #include "decompose/family_monodromy_systems.h"
 
 #include <map>
@@ -148,6 +148,77 @@ std::vector<int> LinearParameters(const ParametricSystem& family) {
     }
   }
   return used;
+}
+
+IncidenceFamily MakeIncidenceFamily(const ParametricSystem& family, const std::vector<int>& linear,
+                                    std::span<const Complex> p0) {
+  const int n = family.n;
+  const int s = static_cast<int>(linear.size());
+  const int N = n + s;
+  std::vector<int> position(static_cast<std::size_t>(family.parameterCount()), -1);
+  for (int m = 0; m < s; ++m) position[static_cast<std::size_t>(linear[m])] = m;
+  const int slices = s * (N + 1);  // A (s x n), B (s x s), c (s)
+  std::vector<Equation> equations(static_cast<std::size_t>(N));
+  const std::vector<Equation> given = EquationsOf(family);
+  const std::vector<std::int32_t> none(static_cast<std::size_t>(slices), 0);
+  for (int i = 0; i < n; ++i) {
+    for (const auto& [x, coefficient] : given[static_cast<std::size_t>(i)]) {
+      for (const auto& [q, value] : coefficient) {
+        // Split the monomial: the linear parameter it holds (at most one) becomes an unknown, the
+        // others take their values at p0.
+        Complex factor = value;
+        std::vector<std::int32_t> exponents = x;
+        exponents.resize(static_cast<std::size_t>(N), 0);
+        for (int l = 0; l < family.parameterCount(); ++l) {
+          const std::int32_t e = q[static_cast<std::size_t>(l)];
+          if (e == 0) continue;
+          if (position[static_cast<std::size_t>(l)] >= 0)
+            exponents[static_cast<std::size_t>(n + position[static_cast<std::size_t>(l)])] += e;
+          else
+            factor *= std::pow(p0[static_cast<std::size_t>(l)], e);
+        }
+        equations[static_cast<std::size_t>(i)][exponents][none] += factor;
+      }
+    }
+  }
+  for (int l = 0; l < s; ++l) {
+    Equation& slice = equations[static_cast<std::size_t>(n + l)];
+    for (int j = 0; j < N; ++j) slice[Unit(N, j)][Unit(slices, l * N + j)] += 1.0;
+    slice[Unit(N, -1)][Unit(slices, s * N + l)] += 1.0;
+  }
+  std::vector<std::string> names = Trimmed(family.variableNames);
+  for (const int l : linear) names.push_back(family.parameterNames[static_cast<std::size_t>(l)]);
+  std::vector<std::string> sliceNames;
+  for (int k = 0; k < slices; ++k) sliceNames.push_back("slice " + std::to_string(k + 1));
+  IncidenceFamily incidence;
+  incidence.witness = Assemble(equations, N, names, sliceNames);
+  incidence.linear = linear;
+  incidence.n = n;
+  return incidence;
+}
+
+int IncidenceFamily::ConstantsBegin() const {
+  const int s = static_cast<int>(linear.size());
+  return s * (n + s);
+}
+
+std::vector<Complex> IncidenceFamily::FibreSlice(std::span<const Complex> p0) const {
+  const int s = static_cast<int>(linear.size());
+  const int N = n + s;
+  std::vector<Complex> slice(static_cast<std::size_t>(s * (N + 1)), 0.0);
+  // Slice l: q_l - p0_l = 0, i.e. B = I (the q columns of row l) and c_l = -p0_l.
+  for (int l = 0; l < s; ++l) {
+    slice[static_cast<std::size_t>(l * N + n + l)] = 1.0;
+    slice[static_cast<std::size_t>(s * N + l)] = -p0[static_cast<std::size_t>(linear[l])];
+  }
+  return slice;
+}
+
+std::vector<Complex> IncidenceFamily::Lift(std::span<const Complex> x,
+                                           std::span<const Complex> p0) const {
+  std::vector<Complex> point(x.begin(), x.end());
+  for (const int l : linear) point.push_back(p0[static_cast<std::size_t>(l)]);
+  return point;
 }
 
 }  // namespace zormix
