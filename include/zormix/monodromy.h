@@ -97,13 +97,13 @@ struct FamilyMonodromyResult {
 // The trace test: the parameters S that enter linearly (affine in every coefficient) make the
 // incidence variety V = {(x, q): F(x; q, p0 elsewhere) = 0} a variety of dimension |S| whose slice
 // q = p0_S is the fibre over p0. The roots found, lifted to (x, p0_S), are carried to a random
-// slice of V and the linear trace test (decompose/trace_test.h) is run on them there: it passes
-// exactly when they are a complete witness set of V's component (Sommese, Verschelde and Wampler
-// 2002). A pass proves the roots complete: every root of the member lies on that component's slice
-// at q = p0_S. The test can pass only when V has no more points on a random slice than a member
-// has roots (no root escapes to infinity as q moves: true of the Stewart-Gough family, whose leg
-// lengths enter linearly; the 6R family's incidence varieties have 80 or more points on a slice
-// against 16 roots, so a count is given there).
+// slice of V and the linear trace test (decompose/trace_test.h) is run on them there, each time
+// the loops add a root: it passes exactly when they are a complete witness set of V's component
+// (Sommese, Verschelde and Wampler 2002). A pass proves the roots complete: every root of the
+// member lies on that component's slice at q = p0_S. The test can pass only when V has no more
+// points on a random slice than a member has roots (no root escapes to infinity as q moves: true of
+// the Stewart-Gough family, whose leg lengths enter linearly; the 6R family's incidence varieties
+// have 80 or more points on a slice against 16 roots, so a count is given there).
 //
 // Throws Error for a family that does not fit, when no first root was found, and kInterruptedId.
 FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,

@@ -261,6 +261,9 @@ FamilyMonodromyResult SolveFamilyByMonodromy(const ParametricSystem& family,
     };
   }
   if (out.trace == FamilyTraceVerdict::kNotPassed) {
+    // Each root is followed to the random slice and along the pencil once, however often the
+    // test is asked: asked after every root that comes, it stops the loops with the last one.
+    loops.askCompleteOnGain = true;
     loops.complete = [&](const MonodromyResult& sofar) {
       const TraceTestResult test = trace.Test(sofar.points, tracePaths);
       out.traceResidual = test.residual;

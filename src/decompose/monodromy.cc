@@ -112,8 +112,8 @@ class Engine {
     std::int64_t countBefore = nodes_[0].known->count();
     int groupsBefore = GroupCount();
     for (;;) {
-      if (CloseOverEdges()) {
-        result_.stop = MonodromyStop::kTargetCount;
+      if (const std::optional<MonodromyStop> early = CloseOverEdges()) {
+        result_.stop = *early;
         break;
       }
       const int groups = GroupCount();
@@ -249,22 +249,42 @@ class Engine {
     }
   }
 
-  // Carries every point along every edge it has not gone along yet, until none is left; true when
-  // the target count was reached on the way.
-  bool CloseOverEdges() {
-    for (bool again = true; again;) {
-      again = false;
-      for (std::size_t e = 0; e < edges_.size(); ++e) {
-        std::vector<std::int64_t> pending;
-        for (std::size_t i = 0; i < edges_[e].carried.size(); ++i)
-          if (!edges_[e].carried[i]) pending.push_back(static_cast<std::int64_t>(i));
-        if (pending.empty()) continue;
-        again = true;
-        CarryAlong(e, pending);
-        if (TargetReached()) return true;
-      }
+  // Carries every point along every edge it has not gone along yet, until none is left. The next
+  // batch is always the first edge with points to carry among the edges into the base, then among
+  // the others: a path into the base is the only one that can add a root there, and every other
+  // path only brings points to where such a path starts. (With a permutation per edge, the base is
+  // full after about a quarter fewer paths on a triangle than when the edges take turns.) Returns
+  // why the run stops early: the target count reached, or a `complete` asked after a batch that
+  // added a point at the base returned true.
+  std::optional<MonodromyStop> CloseOverEdges() {
+    for (;;) {
+      const std::optional<std::size_t> e = NextEdge();
+      if (!e) return std::nullopt;
+      const std::int64_t before = nodes_[0].known->count();
+      CarryAlong(*e, Pending(*e));
+      if (TargetReached()) return MonodromyStop::kTargetCount;
+      if (options_.askCompleteOnGain && options_.complete && nodes_[0].known->count() > before &&
+          options_.complete(Snapshot()))
+        return MonodromyStop::kComplete;
     }
-    return false;
+  }
+
+  std::vector<std::int64_t> Pending(std::size_t e) const {
+    std::vector<std::int64_t> pending;
+    for (std::size_t i = 0; i < edges_[e].carried.size(); ++i)
+      if (!edges_[e].carried[i]) pending.push_back(static_cast<std::int64_t>(i));
+    return pending;
+  }
+
+  std::optional<std::size_t> NextEdge() const {
+    std::optional<std::size_t> other;
+    for (std::size_t e = 0; e < edges_.size(); ++e) {
+      const auto& carried = edges_[e].carried;
+      if (std::find(carried.begin(), carried.end(), std::uint8_t{0}) == carried.end()) continue;
+      if (edges_[e].record.to == 0) return e;
+      if (!other) other = e;
+    }
+    return other;
   }
 
   void CarryAlong(std::size_t e, const std::vector<std::int64_t>& pending) {

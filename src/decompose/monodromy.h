@@ -69,6 +69,11 @@ struct MonodromyOptions {
   // Asked each time every known point at every node has gone along every edge out of it, with the
   // results so far: true stops the run (kComplete). A trace test goes here.
   std::function<bool(const struct MonodromyResult& sofar)> complete;
+  // Ask `complete` also after every batch of paths that added a point at the base, and stop as
+  // soon as it returns true: for a test that costs little more when asked often (a trace test
+  // whose pencil follows each point once) a complete set is then seen when its last point comes,
+  // not after every point known at every node has gone along every edge.
+  bool askCompleteOnGain = false;
   // Parameters of a new node; empty: base_l + spread max(1, |base_l|) (u + i v) with u, v uniform
   // in [-1, 1] for every parameter l. The spread is log-uniform in [S, 8 S], S = 1 doubling (up to
   // 64) after every round of the graph that found nothing, so that loops reach out to branch

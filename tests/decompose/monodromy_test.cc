@@ -115,6 +115,45 @@ TEST(MonodromyTest, ResultsDoNotDependOnTheThreadCountAndStopAtTheTargetCount) {
   EXPECT_EQ(one.pathsTracked, two.pathsTracked);
 }
 
+// A plane sextic cut by a line whose constant is the parameter: 6 witness points.
+constexpr const char* kSextic = R"(variables x, y;
+parameters c;
+x^6 + 2*y^6 - 3*x*y^4 + x^3*y - 2*y^2 + x - 1;
+0.7*x - 1.3*y + c;
+)";
+
+// With askCompleteOnGain, `complete` is asked each time the base gained a point and the run ends
+// at the first true: the set it saw holds every point, and fewer paths were followed than when
+// the loops wait until every point went along every edge (the same batches, stopped sooner).
+TEST(MonodromyTest, AskingOnEveryGainStopsWhenTheLastPointComes) {
+  const ParametricSystem family = ParseParametricText(kSextic, "sextic");
+  const std::vector<Complex> base{Complex(0.2, 0.5)};
+  const ColMajorMatrix<Complex> all = RootsAt(family, base);
+  ASSERT_EQ(all.cols(), 6);
+  std::vector<std::int64_t> seen;
+  MonodromyOptions options;
+  options.seed = 4;
+  options.complete = [&](const MonodromyResult& sofar) {
+    seen.push_back(sofar.points.cols());
+    return sofar.points.cols() == all.cols();
+  };
+  const MonodromyResult waiting = RunMonodromy(family, base, Columns(all, {2}), options);
+  EXPECT_EQ(waiting.stop, MonodromyStop::kComplete);
+  seen.clear();
+  options.askCompleteOnGain = true;
+  const MonodromyResult eager = RunMonodromy(family, base, Columns(all, {2}), options);
+  EXPECT_EQ(eager.stop, MonodromyStop::kComplete);
+  ASSERT_EQ(eager.points.cols(), 6);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 6);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_LT(eager.pathsTracked, waiting.pathsTracked);
+  for (std::int64_t c = 0; c < eager.points.cols(); ++c) {
+    const std::int64_t j = Nearest(all, eager.points.col(c));
+    EXPECT_LT(std::abs(all(0, j) - eager.points(0, c)), 1e-9);
+  }
+}
+
 TEST(MonodromyTest, BreakupOfACurveAndOfTwoCurvesWithTheirTraceTests) {
   {
     const ParametricSystem family = ParseParametricText(kTwistedCubic, "cubic");
