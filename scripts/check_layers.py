@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Fails when a source file includes a header of a layer above its own, or when the CMake
-dependencies of a layer differ from the layers its files include.
+"""Fails when a source file includes a header of a layer above its own, when the CMake
+dependencies of a layer differ from the layers its files include, or when a file of the library
+(every layer below the MPI job and the front ends) writes to the standard streams: the solver is
+silent, and only what runs a job or a command prints.
 
 The layers, bottom to top, are the folders of src/ in LAYERS. A file of layer L may include
 headers of L and of the layers below it, and the public headers of include/zormix/ that PUBLIC
@@ -86,6 +88,29 @@ def included_layers(folder):
     return layers
 
 
+# Writing to a standard stream; a comment or a string that names one is not a call.
+PRINTING = re.compile(r"\b(?:std::(?:cout|cerr|clog)\b|(?:std::)?(?:printf|puts|perror)\s*\(|"
+                      r"(?:std::)?fprintf\s*\(\s*(?:stderr|stdout)|(?:std::)?fputs\s*\([^;]*"
+                      r"(?:stderr|stdout)\s*\))")
+# The solver's layers; from cluster up, the layers run a job or a command and may report on it.
+SILENT = [layer for layer in LAYERS if rank(layer) < rank("cluster")]
+
+
+def printing(root):
+    """Library files that write to stdout or stderr."""
+    found = []
+    for layer in SILENT:
+        for path in sorted((root / "src" / layer).rglob("*")):
+            if path.suffix not in (".h", ".cc"):
+                continue
+            for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+                code = line.split("//", 1)[0]
+                if PRINTING.search(code):
+                    found.append(f"{path.relative_to(root)}:{number}: the library prints "
+                                 f"({code.strip()})")
+    return found
+
+
 LAYER_CALL = re.compile(r"zormix_layer\(\s*([a-z]+)((?:\s+[^)]*)?)\)", re.MULTILINE)
 LINK_CALL = re.compile(r"target_link_libraries\(\s*([A-Za-z_${}]+)([^)]*)\)", re.MULTILINE)
 
@@ -148,7 +173,8 @@ def dependency_mismatches(root):
 
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
-    found = violations(root) + undocumented(root) + dependency_mismatches(root)
+    found = (violations(root) + undocumented(root) + dependency_mismatches(root) +
+             printing(root))
     for line in found:
         print(line)
     print(f"layering: {len(found)} problem(s)")
