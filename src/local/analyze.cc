@@ -51,6 +51,21 @@ double Distance(const std::vector<Complex>& a, const std::vector<Complex>& b,
   return worst;
 }
 
+// The least size a free direction is pinned to by a spread, per coordinate: its largest power in the system
+// stays above 2^kSmallestPinnedPower. End points at rounding noise of a root at 0 spread by 1e-16
+// and pin x to about 1e-8, where the terms of x^50 (1e-400) underflow to zero: the expansion
+// vanishes and the dual space grows like a curve's.
+constexpr double kSmallestPinnedPower = -500.0;
+
+std::vector<double> SmallestPinnedSizes(const PolySystem& system) {
+  std::vector<std::int32_t> degree(system.n, 1);
+  for (std::int64_t t = 0; t < system.exponents.cols(); ++t)
+    for (int k = 0; k < system.n; ++k) degree[k] = std::max(degree[k], system.exponents(k, t));
+  std::vector<double> least(system.n);
+  for (int k = 0; k < system.n; ++k) least[k] = std::exp2(kSmallestPinnedPower / degree[k]);
+  return least;
+}
+
 // kSpreadShare times the larger of two per-coordinate errors: below it a coordinate is 0.
 std::vector<double> ZeroBelow(const std::vector<double>& a, const std::vector<double>& b) {
   std::vector<double> out(a.size());
@@ -116,8 +131,9 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
   const std::vector<double> spread = Spread(endPoints, centroid);
   // Where the system leaves a size free, the end points fix it: the size at which their spread is
   // the zero share of it (taylor.h).
-  std::vector<double> pinned(spread.size());
-  for (std::size_t k = 0; k < spread.size(); ++k) pinned[k] = spread[k] / DefaultZeroShare();
+  std::vector<double> pinned = SmallestPinnedSizes(system);
+  for (std::size_t k = 0; k < spread.size(); ++k)
+    pinned[k] = spread[k] > 0.0 ? std::max(pinned[k], spread[k] / DefaultZeroShare()) : 0.0;
   const std::vector<double> natural =
       naturalSize.empty() ? NaturalSizes(system, pinned) : naturalSize;
   // Rows for the deepest expansion within the bound (units.h).

@@ -31,6 +31,13 @@ Reflections Triangularize(ColMajorMatrix<Complex>& B) {
   Reflections out;
   for (std::int64_t j = 0; j < m && j < k; ++j) {
     std::vector<Complex> v(B.col(j) + j, B.col(j) + k);
+    // The reflection is the same for any multiple of v: v is taken to max-norm 1, so that the
+    // squares of entries near 1e-160 (the Taylor coefficients of x^20 at 1e-16) neither vanish
+    // nor turn beta = 2 / |v|^2 into infinity and the rotated matrix into NaN.
+    double largest = 0.0;
+    for (const Complex& z : v) largest = std::max(largest, std::abs(z));
+    if (largest > 0.0 && std::isfinite(largest))
+      for (Complex& z : v) z /= largest;
     double norm = 0.0;
     for (const Complex& z : v) norm += std::norm(z);
     norm = std::sqrt(norm);

@@ -26,7 +26,7 @@ constexpr std::uint32_t kHasPolishedRoot = 2;
 // The first tracking gives a path up once its steps exceed the step limit.
 constexpr std::int32_t kMaxFirstTrackingSteps = PathLimits{}.stepLimit + 1;
 // Loops the end game may count around the target before it gives up on a winding number.
-constexpr std::int32_t kMaxWindingNumber = kEndGame.maxWindingNumber;
+constexpr std::int32_t kMaxWindingNumber = kEndGame.maxRaisedWindingNumber;
 
 void PutPoint(std::string& out, const Complex* z, std::int64_t n) {
   for (std::int64_t k = 0; k < n; ++k) {

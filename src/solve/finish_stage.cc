@@ -11,6 +11,7 @@
 #include "finish/finish.h"
 #include "finish/report.h"
 #include "solve/stage_data.h"
+#include "tracker/tracking.h"
 
 namespace zormix {
 namespace {
@@ -55,6 +56,53 @@ void CountStatuses(SolveResult& result) {
     ++result.counts.byStatus[static_cast<int>(record.status)];
 }
 
+// Whether the finish gave the path up at a root that holds too many paths: a simple root reached
+// twice, or a multiple root reached by more paths than its dual space's dimension.
+bool GivenUpAtRoot(PathStatus status) {
+  return status == PathStatus::kSurplusAtRoot || status == PathStatus::kSharedSimpleRoot;
+}
+
+PathRetracker MakeRetracker(const TrackedData& tracked) {
+  const StartData& start = tracked.start.data();
+  const PolySystem& system = tracked.target.data().system.scaled;
+  if (start.route == Route::kTotalDegree)
+    return MakeTotalDegreeRetracker(system, start.totalDegree, start.startCoefficients);
+  return MakePolyhedralRetracker(system, start.startCoefficients, start.lifting, start.cells);
+}
+
+// Re-tracks the paths `result` gave up at a root that holds too many paths, from their start
+// points with the jump check's careful limits, and puts every new end point in place of the old
+// one in `tracking` (a copy of the tracking before the finish). Returns whether any path reached
+// a new end point: then the finish runs again on all of them, and a path that lands on the same
+// root again is given up as before.
+bool RetrackGivenUpPaths(const TrackedData& tracked, const SolveResult& result,
+                         TrackingOutcome& tracking) {
+  std::vector<const PathRecord*> givenUp;
+  for (const PathRecord& record : result.lostPaths)
+    if (GivenUpAtRoot(record.status)) givenUp.push_back(&record);
+  if (givenUp.empty()) return false;
+  const PathRetracker retrack = MakeRetracker(tracked);
+  bool changed = false;
+  for (const PathRecord* record : givenUp) {
+    const auto at =
+        std::find_if(tracking.records.begin(), tracking.records.end(), [&](const PathRecord& r) {
+          return r.cell == record->cell && r.startIndex == record->startIndex;
+        });
+    if (at == tracking.records.end()) continue;
+    const RetrackedEndPoint again = retrack(*record);
+    ++tracking.counts.retracked;
+    if (!again.reached) continue;
+    const std::int64_t column = at - tracking.records.begin();
+    std::copy(again.endPoint.begin(), again.endPoint.end(), tracking.solutions.col(column));
+    at->status = PathStatus::kJumped;
+    at->windingNumber = again.windingNumber;
+    at->steps += again.steps;
+    ++at->retrackCount;
+    changed = true;
+  }
+  return changed;
+}
+
 }  // namespace
 
 SolveResult PathCountResult(const StartSystem& start) {
@@ -91,8 +139,18 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   result.timings.tracking = tracked.trackingSeconds;
   result.restoredPaths = tracked.restoredPaths;
   Announce(options, Stage::kReport, result.pathCount);
+  // Kept for a second finish should paths be re-tracked: the end points, and the draws.
+  TrackingOutcome before = tracked.tracking;
+  const RuntimeUniform draws = tracked.runtime;
+  const SolveResult unfinished = result;
   FinishEndPoints(system, tracked.tracking, tracked.runtime, ThreadCount(options), options.certify,
                   result, options.interrupted);
+  if (RetrackGivenUpPaths(tracked, result, before)) {
+    result = unfinished;
+    tracked.runtime = draws;
+    FinishEndPoints(system, before, tracked.runtime, ThreadCount(options), options.certify, result,
+                    options.interrupted);
+  }
   if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
   return result;
 }

@@ -102,6 +102,27 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
                                  const std::vector<Complex>& startCoefficients,
                                  RuntimeUniform& runtime, const TrackingOptions& options);
 
+// One path of a finished route tracked again from its start point, as the path-jumping check
+// re-tracks (its step limits, correction limit kCarefulCorrectionLimit, the Cauchy end game):
+// `reached` with the end point (scaled variables) and its winding number, or not.
+struct RetrackedEndPoint {
+  bool reached = false;
+  std::vector<Complex> endPoint;
+  std::int32_t windingNumber = 0;
+  std::int32_t steps = 0;
+};
+using PathRetracker = std::function<RetrackedEndPoint(const PathRecord& record)>;
+inline constexpr double kCarefulCorrectionLimit = 0.001;
+
+// The re-trackers of the routes, for paths the finish finds at a root that holds too many paths.
+// The arguments are those the route was tracked with; they must outlive the re-tracker. Serial.
+PathRetracker MakeTotalDegreeRetracker(const PolySystem& system,
+                                       const std::vector<std::int32_t>& totalDegree,
+                                       const std::vector<Complex>& startCoefficients);
+PathRetracker MakePolyhedralRetracker(const PolySystem& system,
+                                      const std::vector<Complex>& startCoefficients,
+                                      const std::vector<double>& lifting, const CellList& cells);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_TRACKER_TRACKING_H_

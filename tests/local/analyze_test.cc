@@ -327,3 +327,34 @@ TEST(AnalyzeTest, SimpleRootsOfHighDegree) {
 
 }  // namespace
 }  // namespace zormix
+
+namespace zormix {
+namespace {
+
+// End points at rounding noise of a root at 0: x^20 seen from 1e-16 in two unknowns squares
+// Taylor coefficients near 1e-160 in the dual space's factorisations (they must neither vanish nor
+// overflow into NaN), and two end points at 4e-16 of the 50-fold root of x^50 pin the free
+// size of x near 1e-8, where x^50 would underflow. Each is its multiplicity, deflated and
+// certified, within 1e-12 of the origin.
+TEST(AnalyzeTest, RootsAtTheOriginFromEndPointsAtRoundingNoise) {
+  struct Case {
+    std::string text;
+    std::vector<std::vector<Complex>> endPoints;
+    int multiplicity;
+  };
+  const std::vector<Case> cases = {
+      {"x^20; y - 1 + x", {{1e-16, 1.0}}, 20},
+      {"x^20; y - 1 + x", {{2.7e-17, 1.0 + 8.9e-16}}, 20},
+      {"x^50", {{4e-16}, {Complex(-4e-16, 1e-17)}}, 50},
+  };
+  for (const Case& c : cases) {
+    const PointAnalysis a = AnalyzeSingularPoint(Parse(c.text), c.endPoints, c.multiplicity);
+    EXPECT_EQ(a.verdict, PointVerdict::kIsolatedRoot) << c.text;
+    EXPECT_EQ(a.multiplicity, c.multiplicity) << c.text;
+    EXPECT_TRUE(a.deflated && a.certificate.certified) << c.text;
+    EXPECT_LE(std::abs(a.point[0]), 1e-12) << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace zormix

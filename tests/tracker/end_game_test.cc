@@ -476,21 +476,23 @@ bool EndGameFromPower(int m, double c, bool diverging, PathState& st, StopReques
   return found;
 }
 
-// Winding number 20, beyond the bound of 16: no loop closes, but the points at the radii converge
-// (steps shrinking by 10^{-1/20} a radius) and their extrapolated limit is the end point 1, with
-// the winding number unknown. Steps that grow (a path to infinity), that shrink too slowly, or
-// that leave too much of the path before the limit give no end point.
-TEST(EndGameConvergence, UnclosedLoopsGiveTheLimitOfConvergingPoints) {
-  PathState st(1);
-  EXPECT_TRUE(EndGameFromPower(20, 1e-5, false, st));
-  EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-12);
-  EXPECT_EQ(st.windingNumber, 0);
+// Winding numbers beyond kEndGame.maxWindingNumber: the points at the radii before converge by
+// 10^{-1/m} a radius, which raises the loops allowed at the next radii, and the loops close with
+// the winding number and Cauchy's mean as the end point, however slowly the path converges (m = 60:
+// 0.962 a radius) and however far it still is from its end (c = 1: 0.4 at d = 1e-8). A path to
+// infinity gives no end point. A cycle within the bound keeps the plain step budget.
+TEST(EndGameConvergence, SlowCyclesCloseBeyondTheUsualBound) {
+  for (const auto& [m, c] : {std::pair{20, 1e-5}, std::pair{60, 1e-5}, std::pair{20, 1.0}}) {
+    PathState st(1);
+    ASSERT_TRUE(EndGameFromPower(m, c, false, st)) << m << " " << c;
+    EXPECT_NEAR(std::abs(st.y[0] - 1.0), 0.0, 1e-12) << m << " " << c;
+    EXPECT_EQ(st.windingNumber, m) << c;
+  }
   PathState diverging(1);
   EXPECT_FALSE(EndGameFromPower(20, 1e-5, true, diverging));
-  PathState slow(1);
-  EXPECT_FALSE(EndGameFromPower(60, 1e-5, false, slow));  // 10^{-1/60} = 0.962 a radius
-  PathState far(1);
-  EXPECT_FALSE(EndGameFromPower(20, 1.0, false, far));  // still 0.4 from its end at d = 1e-8
+  PathState usual(1);
+  ASSERT_TRUE(EndGameFromPower(kEndGame.maxWindingNumber - 1, 1e-5, false, usual));
+  EXPECT_LE(usual.endGameSteps, kEndGame.stepBudget.value());
 }
 
 // A start 1e-5 off the path of a double root (cyclic-8's paths to its positive-dimensional sets

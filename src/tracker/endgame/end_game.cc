@@ -190,11 +190,11 @@ bool CorrectAt(PathState& st, Homotopy& homotopy, Complex p, double predictedMov
 
 // Moves st.y, a point of the path at arc.At(from), to arc.At(to) by Euler predictions and Newton
 // corrections, halving rejected steps. On a radius a step is at most half the distance left to the
-// target. False when the step falls below kEndGame.minWalkStep times the length. `tangent` is
-// kept for the point st.y ends at.
+// target. False when the step falls below kEndGame.minWalkStep times the length, or when the end
+// game's steps exceed `budget`. `tangent` is kept for the point st.y ends at.
 bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double to,
-          Tangent& tangent) {
-  if (st.endGameSteps >= kEndGame.stepBudget) return false;
+          Tangent& tangent, std::int64_t budget) {
+  if (st.endGameSteps >= budget) return false;
   const double length = std::abs(to - from);
   const double direction = to > from ? 1.0 : -1.0;
   double step = length;
@@ -212,7 +212,7 @@ bool Walk(PathState& st, Homotopy& homotopy, const Arc& arc, double from, double
     const double next = to - direction * (std::abs(to - tau) - h);
     Predict(st, arc, tau, next, tangent);
     const double move = h * std::abs(arc.Rate(tau)) * MaxNorm(tangent.velocity);  // Euler's
-    if (++st.endGameSteps > kEndGame.stepBudget) return false;
+    if (++st.endGameSteps > budget) return false;
     if (CorrectAt(st, homotopy, arc.At(next), move, tangent.next)) {
       tangent.hasPrevious = true;
       tangent.previousTau = tau;
@@ -264,7 +264,7 @@ double RelativeDistance(const std::vector<Complex>& a, const std::vector<Complex
 // a loop failed or never closed), with the mean of the samples in scratch.loopSum and the samples
 // themselves in `samples`; st.y is back at the start point either way.
 int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoops, Tangent& tangent,
-               LoopSamples& samples) {
+               LoopSamples& samples, std::int64_t budget) {
   const Arc arc{ctx.route->target, radius, false};
   const int perLoop = kEndGame.samplesPerLoop;
   const double angle = 2.0 * std::numbers::pi / perLoop;
@@ -280,7 +280,8 @@ int LoopAround(PathState& st, const PathContext& ctx, double radius, int maxLoop
       samples.values.insert(samples.values.end(), st.y.begin(), st.y.end());
       const double from = angle * ((loop - 1) * perLoop + k);
       // A loop of a high winding number is hundreds of steps: the stop is heard at every sample.
-      walked = !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle, tangent);
+      walked =
+          !ctx.StopRequested() && Walk(st, *ctx.homotopy, arc, from, from + angle, tangent, budget);
     }
     if (!walked) break;
     if (RelativeDistance(st.scratch.loopStart, st.y) <= kEndGame.loopClosure) found = loop;
@@ -338,6 +339,38 @@ void KeepRadialSample(PathState& st, int index) {
   samples[std::min<std::size_t>(index, samples.size() - 1)] = st.y;
 }
 
+// The loops to try at the radius of attempt `attempt`, and the steps the end game may take by then.
+// The first radius may enclose another branch point and gets kEndGame.firstRadiusLoops. Later ones
+// get kEndGame.maxWindingNumber, unless the path's points at the last three radii show a slower
+// cycle: y(d) = y(0) + c d^{1/m} + ... moves by steps that shrink by q = radiusRatio^{1/m} a
+// radius, so m = ln(radiusRatio) / ln(q). Such a path gets twice the estimate (the series' next
+// terms bend q at radii where d^{1/m} is near 1), up to kEndGame.maxRaisedWindingNumber, and the
+// step budget grows with the loops: a cycle of m loops costs m times kEndGame.samplesPerLoop
+// walks at each of two radii.
+struct LoopAllowance {
+  int loops;
+  std::int64_t budget;
+};
+
+LoopAllowance AllowedLoops(const PathState& st, int attempt, int samples) {
+  const auto baseBudget = static_cast<std::int64_t>(kEndGame.stepBudget.value());
+  if (attempt == 0) return {static_cast<int>(kEndGame.firstRadiusLoops.value()), baseBudget};
+  LoopAllowance allowance{kEndGame.maxWindingNumber, baseBudget};
+  if (samples < 3) return allowance;
+  const std::array<std::vector<Complex>, 4>& y = st.scratch.radialSamples;
+  const int last = std::min<int>(samples, static_cast<int>(y.size())) - 1;
+  const double q = MaxDistance(y[last], y[last - 1]) / MaxDistance(y[last - 1], y[last - 2]);
+  if (!(q > kEndGame.radiusRatio.value() && q < 1.0)) return allowance;
+  const double estimate = std::log(kEndGame.radiusRatio.value()) / std::log(q);
+  if (!(estimate > kEndGame.maxWindingNumber)) return allowance;
+  allowance.loops = static_cast<int>(
+      std::min<double>(kEndGame.maxRaisedWindingNumber, std::ceil(2.0 * estimate)));
+  allowance.budget = baseBudget + static_cast<std::int64_t>(allowance.loops) *
+                                      static_cast<std::int64_t>(kEndGame.samplesPerLoop.value()) *
+                                      4;
+  return allowance;
+}
+
 // Whether the loops at three radii prove that the path goes to infinity (principal_part.h); if so
 // the path fails as diverging with the valuation proved. On a route whose large roots look like
 // poles until late (the total-degree route) only beyond its divergence bound: a root at distance
@@ -372,8 +405,9 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   const Arc inward{ctx.route->target, 0.0, true};
   Tangent tangent;
   bool walking = true;
+  LoopAllowance allowance{0, static_cast<std::int64_t>(kEndGame.stepBudget.value())};
   if (radius < startDistance)
-    walking = Walk(st, *ctx.homotopy, inward, startDistance, radius, tangent);
+    walking = Walk(st, *ctx.homotopy, inward, startDistance, radius, tangent, allowance.budget);
   else
     SettleOnPath(st, *ctx.homotopy, inward.At(radius), radius, tangent);
   std::vector<Complex>& previous = st.scratch.previousEstimate;
@@ -385,10 +419,12 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
   for (int attempt = 0; walking && attempt < kEndGame.radiusCount && !ctx.StopRequested();
        ++attempt) {
     KeepRadialSample(st, samples++);
-    // The first loop may enclose another branch point of the path and then never close: it gets
-    // few loops, and a high winding number is found at the next radius.
-    const int maxLoops = attempt == 0 ? kEndGame.firstRadiusLoops : kEndGame.maxWindingNumber;
-    const int winding = LoopAround(st, ctx, radius, maxLoops, tangent, loop);
+    // A cycle once seen to be slow stays so at the smaller radii.
+    const LoopAllowance next = AllowedLoops(st, attempt, samples);
+    allowance.loops = attempt == 0 ? next.loops : std::max(allowance.loops, next.loops);
+    allowance.budget = std::max(allowance.budget, next.budget);
+    const int winding =
+        LoopAround(st, ctx, radius, allowance.loops, tangent, loop, allowance.budget);
     // The walk inward starts from the tracker's point, whose first corrections put it on the path
     // as well: what the radii after the first find does not depend on the settling.
     if (attempt == 0 && radius == startDistance) st.y = st.endGameStart;
@@ -413,7 +449,8 @@ bool RunCauchyEndGame(PathState& st, const PathContext& ctx) {
     if (winding > 0) previous = st.scratch.loopSum;
     std::swap(olderLoop, previousLoop);
     std::swap(previousLoop, loop);
-    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio, tangent);
+    walking = Walk(st, *ctx.homotopy, inward, radius, radius * kEndGame.radiusRatio, tangent,
+                   allowance.budget);
     radius *= kEndGame.radiusRatio;
   }
   if (best.empty() && samples >= static_cast<int>(st.scratch.radialSamples.size()) &&

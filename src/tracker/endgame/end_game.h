@@ -29,7 +29,7 @@ namespace zormix {
 
 // The end game's thresholds, each a parameter of the registry (tracker/parameters.h; the comment
 // gives its name). The most loops at a radius is no parameter: checkpoints store winding numbers
-// up to it.
+// up to maxRaisedWindingNumber.
 struct EndGameParameters {
   const Parameter& valuationZone;            // tracker.valuation_zone
   const Parameter& divergingValuation;       // tracker.diverging_valuation
@@ -65,25 +65,46 @@ struct EndGameParameters {
   const Parameter& quickNewtonSteps;         // tracker.quick_newton_steps
   const Parameter& quickNewtonAccuracy;      // tracker.quick_newton_accuracy
   int maxWindingNumber;                      // (x-1)^5; (y-2)^3 needs 15 loops
+  // The most loops at a radius where the path's points at the radii before converge as slowly as
+  // a cycle of more than maxWindingNumber loops (x^131 needs 131): the multiplicity of a root
+  // that one unknown of degree 1000 can reach.
+  int maxRaisedWindingNumber;
 };
-inline constexpr EndGameParameters kEndGame{
-    tracker::kValuationZone,       tracker::kDivergingValuation,
-    tracker::kValuationAgreement,  tracker::kValuationSpan,
-    tracker::kInfinityNorm,        tracker::kTightValuationAgreement,
-    tracker::kTightValuationSpans, tracker::kExtrapolationRatio,
-    tracker::kGrowthAgreement,     tracker::kSteadyGrowthZone,
-    tracker::kSteadyGrowthNorm,    tracker::kUnderflowSpan,
-    tracker::kUnderflowTightSpans, tracker::kCauchyRadius,
-    tracker::kRadiusRatio,         tracker::kRadiusCount,
-    tracker::kSamplesPerLoop,      tracker::kFirstRadiusLoops,
-    tracker::kConvergenceRatio,    tracker::kRatioAgreement,
-    tracker::kConvergedTail,       tracker::kLoopClosure,
-    tracker::kEstimateAgreement,   tracker::kFallbackAgreement,
-    tracker::kPrincipalAgreement,  tracker::kPrincipalDominance,
-    tracker::kWalkAccuracy,        tracker::kMinWalkStep,
-    tracker::kEndGameStepBudget,   tracker::kRootResidual,
-    tracker::kSingularPivotRatio,  tracker::kQuickNewtonSteps,
-    tracker::kQuickNewtonAccuracy, 16};
+inline constexpr EndGameParameters kEndGame{tracker::kValuationZone,
+                                            tracker::kDivergingValuation,
+                                            tracker::kValuationAgreement,
+                                            tracker::kValuationSpan,
+                                            tracker::kInfinityNorm,
+                                            tracker::kTightValuationAgreement,
+                                            tracker::kTightValuationSpans,
+                                            tracker::kExtrapolationRatio,
+                                            tracker::kGrowthAgreement,
+                                            tracker::kSteadyGrowthZone,
+                                            tracker::kSteadyGrowthNorm,
+                                            tracker::kUnderflowSpan,
+                                            tracker::kUnderflowTightSpans,
+                                            tracker::kCauchyRadius,
+                                            tracker::kRadiusRatio,
+                                            tracker::kRadiusCount,
+                                            tracker::kSamplesPerLoop,
+                                            tracker::kFirstRadiusLoops,
+                                            tracker::kConvergenceRatio,
+                                            tracker::kRatioAgreement,
+                                            tracker::kConvergedTail,
+                                            tracker::kLoopClosure,
+                                            tracker::kEstimateAgreement,
+                                            tracker::kFallbackAgreement,
+                                            tracker::kPrincipalAgreement,
+                                            tracker::kPrincipalDominance,
+                                            tracker::kWalkAccuracy,
+                                            tracker::kMinWalkStep,
+                                            tracker::kEndGameStepBudget,
+                                            tracker::kRootResidual,
+                                            tracker::kSingularPivotRatio,
+                                            tracker::kQuickNewtonSteps,
+                                            tracker::kQuickNewtonAccuracy,
+                                            16,
+                                            1000};
 
 // After an accepted step within tracker.valuation_zone: estimates the valuations, keeps the point
 // as the end game's start while the distance is above tracker.cauchy_radius (and the first one

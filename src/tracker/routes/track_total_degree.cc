@@ -113,4 +113,17 @@ TrackingOutcome TrackTotalDegree(const PolySystem& system,
       route.target, runtime, options);
 }
 
+PathRetracker MakeTotalDegreeRetracker(const PolySystem& system,
+                                       const std::vector<std::int32_t>& totalDegree,
+                                       const std::vector<Complex>& startCoefficients) {
+  auto route = std::make_shared<TotalDegreeRoute>(system, totalDegree, startCoefficients);
+  auto stop = std::make_shared<StopRequest>();  // never asked: the re-tracks are not abandoned
+  return
+      [route, stop, retrack = MakeTotalDegreeRetrack(*route, RetrackPurpose::kPathJumping, *stop)](
+          const PathRecord& record) {
+        const RetrackResult r = retrack(record, kCarefulCorrectionLimit);
+        return RetrackedEndPoint{!r.failed, r.y, r.windingNumber, r.steps};
+      };
+}
+
 }  // namespace zormix
