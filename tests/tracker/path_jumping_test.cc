@@ -184,27 +184,37 @@ TEST(CheckPathJumpingTest, InseparablePairKeepsItsEndPointsAfterTwoStricterAttem
   }
 }
 
-TEST(CheckPathJumpingTest, FailedRetrackMarksOnlyItsRecord) {
+// A failed re-track stops somewhere that is no end point (here far from the pair): the pair is not
+// separated by it, the stricter attempt follows, and when that one arrives the path jumped.
+TEST(CheckPathJumpingTest, FailedRetrackIsFollowedByTheStricterOneWhichDecides) {
   const OwnedSystem target = LinearSystem2();
-  ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}});
-  std::vector<PathRecord> records = Records(2);
-  MockRetrack retrack;
-  // The second attempt separates the pair; the failure of the first one stays on the record.
-  EXPECT_CALL(retrack, Call(ForRecord(1), _))
-      .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
-  EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
-      .WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, true}));
-  EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.001)))
-      .WillOnce(Return(RetrackResult{{9.0, 2.0}, 1, false}));
-  RuntimeUniform runtime(3);
+  for (const bool stricterArrives : {true, false}) {
+    SCOPED_TRACE(stricterArrives);
+    ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}});
+    std::vector<PathRecord> records = Records(2);
+    MockRetrack retrack;
+    EXPECT_CALL(retrack, Call(ForRecord(1), _))
+        .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+    EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
+        .WillOnce(Return(RetrackResult{{70.0, -3.0}, 1, true}));
+    EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.001)))
+        .WillOnce(Return(RetrackResult{{9.0, 2.0}, 1, !stricterArrives}));
+    RuntimeUniform runtime(3);
 
-  const PathCounts stats =
-      CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+    const PathCounts stats =
+        CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
 
-  EXPECT_EQ(stats.separatedPairs, 1);
-  EXPECT_EQ(records[0].status, PathStatus::kJumped);
-  EXPECT_EQ(records[1].status, PathStatus::kRetrackFailed);
-  EXPECT_EQ(s(0, 1), Complex(9.0));
+    EXPECT_EQ(stats.retracked, 4);
+    EXPECT_EQ(stats.separatedPairs, stricterArrives ? 1 : 0);
+    EXPECT_EQ(records[0].status, PathStatus::kJumped);
+    EXPECT_EQ(records[1].status,
+              stricterArrives ? PathStatus::kJumped : PathStatus::kRetrackFailed);
+    // The common root stays with the path that came back to it.
+    EXPECT_EQ(s(0, 0), Complex(1.0));
+    if (stricterArrives) {
+      EXPECT_EQ(s(0, 1), Complex(9.0));
+    }
+  }
 }
 
 // A path that jumped onto another's root and whose re-track the end game proves diverging goes
@@ -219,8 +229,10 @@ TEST(CheckPathJumpingTest, RetrackProvedDivergingIsAtInfinityWithItsValuation) {
   diverged.valuation = -0.5;
   EXPECT_CALL(retrack, Call(ForRecord(1), _)).WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(2), _)).WillOnce(Return(diverged));
-  EXPECT_CALL(retrack, Call(ForRecord(3), _)).WillOnce(Return(RetrackResult{{5.0, 6.0}, 1, false}));
-  EXPECT_CALL(retrack, Call(ForRecord(4), _)).WillOnce(Return(RetrackResult{{7.0, 6.0}, 1, true}));
+  EXPECT_CALL(retrack, Call(ForRecord(3), _))
+      .WillRepeatedly(Return(RetrackResult{{5.0, 6.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(4), _))
+      .WillRepeatedly(Return(RetrackResult{{7.0, 6.0}, 1, true}));
   RuntimeUniform runtime(3);
 
   CheckPathJumping(target.View(), s, 4, records, retrack.AsStdFunction(), runtime);
@@ -357,20 +369,21 @@ TEST(CheckPathJumpingTest, OnlyRetrackedPairsCountAndFailedRetracksAreNotCompare
   ColMajorMatrix<Complex> s = Points({{1.0, 2.0}, {1.0, 2.0}, {1.0, 2.0}, {9.0, 9.0}});
   std::vector<PathRecord> records = Records(4);
   MockRetrack retrack;
-  EXPECT_CALL(retrack, Call(ForRecord(1), DoubleEq(0.01)))
-      .WillOnce(Return(RetrackResult{{1.0, 2.0}, 1, false}));
+  EXPECT_CALL(retrack, Call(ForRecord(1), _))
+      .WillRepeatedly(Return(RetrackResult{{1.0, 2.0}, 1, false}));
   EXPECT_CALL(retrack, Call(ForRecord(2), DoubleEq(0.01)))
       .WillOnce(Return(RetrackResult{{3.0, 4.0}, 1, false}));
-  EXPECT_CALL(retrack, Call(ForRecord(3), DoubleEq(0.01)))
-      .WillOnce(Return(RetrackResult{{9.0, 9.0}, 1, true}));
+  EXPECT_CALL(retrack, Call(ForRecord(3), _))
+      .WillRepeatedly(Return(RetrackResult{{9.0, 9.0}, 1, true}));
   EXPECT_CALL(retrack, Call(ForRecord(4), _)).Times(0);
   RuntimeUniform runtime(19);
 
   const PathCounts stats =
       CheckPathJumping(target.View(), s, 4, records, retrack.AsStdFunction(), runtime);
 
-  EXPECT_EQ(stats.separatedPairs, 2);
-  EXPECT_EQ(stats.retracked, 3);
+  // The failed path separated nothing: it is tried at both levels and given up.
+  EXPECT_EQ(stats.separatedPairs, 1);
+  EXPECT_EQ(stats.retracked, 5);
   EXPECT_EQ(records[2].status, PathStatus::kRetrackFailed);
 }
 
@@ -547,4 +560,50 @@ TEST(CheckPathJumpingTest, EndPointOffARootAnotherPathHoldsIsRetracked) {
 }
 
 }  // namespace
+// Re-tracks that fail at every level never lose a root: the root a pair shared stays with a path
+// that is still reported, and where the careful re-track of the path that jumped arrives, that
+// path's own root is found (a re-track of cyclic-11 at the first level failed, and the root of the
+// path that had jumped was lost).
+TEST(CheckPathJumpingTest, FailingRetracksLoseNoRoot) {
+  const OwnedSystem target = ProductAndSum(2e8, 3e4);
+  const std::vector<Complex> root{1e4, 2e4}, other{2e4, 1e4};
+  const RetrackResult failed{{3e4, 7e4}, 5, true};
+  for (const bool carefulArrives : {true, false}) {
+    SCOPED_TRACE(carefulArrives);
+    ColMajorMatrix<Complex> s = Points({root, root});
+    std::vector<PathRecord> records = Records(2);
+    MockRetrack retrack, careful;
+    EXPECT_CALL(retrack, Call(ForRecord(1), _)).Times(2).WillRepeatedly(Return(EndingAt(root)));
+    EXPECT_CALL(retrack, Call(ForRecord(2), _)).Times(2).WillRepeatedly(Return(failed));
+    EXPECT_CALL(careful, Call(ForRecord(1), _)).WillOnce(Return(EndingAt(root)));
+    EXPECT_CALL(careful, Call(ForRecord(2), _))
+        .WillOnce(Return(carefulArrives ? EndingAt(other) : failed));
+    RuntimeUniform runtime(3);
+
+    CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime,
+                     careful.AsStdFunction());
+
+    EXPECT_EQ(records[0].status, PathStatus::kJumped);
+    EXPECT_EQ(s(0, 0), root[0]);
+    EXPECT_EQ(records[1].status, carefulArrives ? PathStatus::kJumped : PathStatus::kRetrackFailed);
+    if (carefulArrives) {
+      EXPECT_EQ(s(0, 1), other[0]);
+    }
+  }
+
+  // The partner's re-track goes to another root and every re-track of the path fails: the path
+  // given up keeps the shared root, which is reported once.
+  ColMajorMatrix<Complex> s = Points({root, root});
+  std::vector<PathRecord> records = Records(2);
+  MockRetrack retrack;
+  EXPECT_CALL(retrack, Call(ForRecord(1), _)).WillRepeatedly(Return(EndingAt(other)));
+  EXPECT_CALL(retrack, Call(ForRecord(2), _)).WillRepeatedly(Return(failed));
+  RuntimeUniform runtime(3);
+  CheckPathJumping(target.View(), s, 2, records, retrack.AsStdFunction(), runtime);
+  EXPECT_EQ(s(0, 0), other[0]);
+  EXPECT_EQ(records[1].status, PathStatus::kJumped);
+  EXPECT_EQ(s(0, 1), root[0]);
+  EXPECT_EQ(s(1, 1), root[1]);
+}
+
 }  // namespace zormix

@@ -109,6 +109,22 @@ TEST(Rescue, RescuedPathsAreCollectedInSerialOrderWithoutTheirBlowUp) {
   EXPECT_EQ(out.lostPaths[2].status, PathStatus::kStepUnderflow);
 }
 
+// A path that blew up on the way but was recorded in the end (the end game found its end point)
+// carries no blow-up: only paths given up count one, and a checkpoint refuses any other record.
+TEST(Rescue, ARecordedPathCarriesNoBlowUp) {
+  RouteTracking tracking(kN, 2);
+  PathState state(kN);
+  state.y.assign(kN, Complex(1.0));
+  for (std::int64_t unit : {0, 1}) {
+    tracking.outcomes[static_cast<std::size_t>(unit)].blowUps = 1;
+    state.failure = unit == 0 ? PathFailure::kNone : PathFailure::kStepUnderflow;
+    tracking.Record(unit, unit == 0, state);
+  }
+  EXPECT_EQ(tracking.outcomes[0].blowUps, 0);
+  EXPECT_EQ(tracking.outcomes[1].blowUps, 1);
+  EXPECT_EQ(tracking.outcomes[1].status, PathStatus::kStepUnderflow);
+}
+
 // A re-track the end game proves diverging gives the lost path that verdict, with its valuation,
 // and the last rescue leaves it alone; a re-track that fails otherwise leaves the path lost.
 TEST(Rescue, ARetrackProvedDivergingGivesThePathItsVerdict) {

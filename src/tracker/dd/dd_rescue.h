@@ -52,16 +52,17 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
 // For systems of more variables, re-tracks the paths still lost after the rescues (at most
 // kMostContinuedUnits, in unit order) with the re-tracker of RetrackPurpose::kDoubleDouble, which
 // tracks in double and continues a path lost close to the target in double-double from its end
-// game's start point (ContinueInDoubleDouble): a path proved diverging gets status kDiverged with
-// its valuation, one that reaches a regular root kRescued, one that approaches a singular end
-// kEndGame with winding number 0 (its last point, for classification); any other leaves the slot.
-// For systems of at most kMostDoubleDoubleVariables variables, re-tracks UnitsForDoubleDouble (at
-// most kMostDoubleDoubleUnits of them) with the re-tracker of RetrackPurpose::kDoubleDouble, then
-// the paths not re-tracked yet whose end points coincide at a regular point with another's, again
-// until none does (at most kMostDoubleDoubleUnits such re-tracks in all). A re-track that reaches
-// the target puts its end point into the slot with status kRescued and winding number 1;
-// counts.rescued counts those of lost paths. A failed one leaves the slot as it was. Results do not
-// depend on `threads`.
+// game's start point, and a path lost farther out from the point double-double tracking reaches
+// where double precision lost it (ContinueInDoubleDouble): a path proved diverging gets status
+// kDiverged with its valuation, one that reaches a regular root kRescued, one that approaches a
+// singular end kEndGame with winding number 0 (its last point, for classification); any other
+// leaves the slot. For systems of at most kMostDoubleDoubleVariables variables, re-tracks
+// UnitsForDoubleDouble (at most kMostDoubleDoubleUnits of them) with the re-tracker of
+// RetrackPurpose::kDoubleDouble, then the paths not re-tracked yet whose end points coincide at a
+// regular point with another's, again until none does (at most kMostDoubleDoubleUnits such
+// re-tracks in all). A re-track that reaches the target puts its end point into the slot with
+// status kRescued and winding number 1; counts.rescued counts those of lost paths. A failed one
+// leaves the slot as it was. Results do not depend on `threads`.
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
                            const RetrackFactory& makeRetrack, int threads, PathCounts& counts);
 

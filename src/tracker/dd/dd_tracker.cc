@@ -479,20 +479,40 @@ class TrackThenContinue {
     const bool accepted = TrackPath(state_, context_, start, p0, ignoredBlowUps);
     const bool lost =
         state_.failure == PathFailure::kStepUnderflow || state_.failure == PathFailure::kStepLimit;
-    if (accepted || !lost || !(Distance(state_, route) < kTrackerParameters.endGameZone) ||
-        !state_.hasEndGameStart || !path_steps::AllFinite(state_.endGameStart))
-      return RetrackOutcome(state_, accepted);
-    // From the end game's start point (the first below distance kEndGame.cauchyRadius), not from
-    // the last point: where double precision ends, the Jacobian's condition is 1e12 or more, and
-    // the point has drifted along its near null space by up to a fifth of its size (cohn3).
+    if (accepted || !lost) return RetrackOutcome(state_, accepted);
+    std::vector<Complex> from;
+    double at = 0.0;
+    std::int32_t steps = state_.steps;
+    if (Distance(state_, route) < kTrackerParameters.endGameZone) {
+      // From the end game's start point (the first below distance kEndGame.cauchyRadius), not
+      // from the last point: where double precision ends, the Jacobian's condition is 1e12 or
+      // more, and the point has drifted along its near null space by up to a fifth of its size
+      // (cohn3).
+      if (!state_.hasEndGameStart) return RetrackOutcome(state_, accepted);
+      from = state_.endGameStart;
+      at = state_.endGameStartAt;
+    } else {
+      // Lost farther out, where the path grew too fast for double precision before any estimate
+      // could prove where it goes (cyclic-7 by total degree: |y| = 6e5 at d = 0.035, coordinates
+      // from 1e-15 to 6e5; its last accepted point is 2 % off the path, too far for the
+      // continuation's first correction): the path is tracked in double-double from its start
+      // to where double precision lost it, and continued from there.
+      if (!path_steps::AllFinite(state_.yCur)) return RetrackOutcome(state_, accepted);
+      at = state_.s;
+      const DdTrackResult approach = TrackDoubleDouble(continuation_, start, p0, at);
+      steps += approach.steps;
+      if (!approach.reached) return RetrackOutcome(state_, accepted);
+      from = approach.y;
+    }
+    if (!path_steps::AllFinite(from)) return RetrackOutcome(state_, accepted);
     const double bound = route.divergenceNeedsBound ? route.divergenceFactor * state_.n : 0.0;
-    DdContinuation continued = ContinueInDoubleDouble(continuation_, state_.endGameStart.data(),
-                                                      state_.endGameStartAt, route.target, bound);
+    DdContinuation continued =
+        ContinueInDoubleDouble(continuation_, from.data(), at, route.target, bound);
     // The same consistency check as every verdict of tracking in double (divergence_check.h).
     if (continued.end == DdEnd::kDiverged &&
         !DivergenceDirectionPossible(context_.target, context_.startDegrees, continued.direction))
       continued.end = DdEnd::kLost;
-    return AsRetrack(std::move(continued), state_.steps);
+    return AsRetrack(std::move(continued), steps);
   }
 
  private:

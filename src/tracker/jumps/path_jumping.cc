@@ -125,17 +125,21 @@ struct PairChecker {
     ++stats.retracked;
     record.steps += result.steps;
     record.retrackCount += 1;
-    if (result.y.size() != y.size()) {
-      result.failed = true;
-    } else {
-      y = std::move(result.y);
-    }
-    if (result.failed) {
+    if (result.y.size() != y.size()) result.failed = true;
+    if (result.failed && result.diverged) {
       // A re-track that the end game proved diverging is a verdict, not a failure: the first
       // tracking's end point was another path's root, reached by a jump off a path to infinity.
-      record.status = result.diverged ? PathStatus::kDiverged : PathStatus::kRetrackFailed;
-      record.valuation = result.diverged ? result.valuation : 0.0;
-    } else if (!DroppedByRetrack(record.status)) {
+      record.status = PathStatus::kDiverged;
+      record.valuation = result.valuation;
+      y = std::move(result.y);
+    } else if (result.failed) {
+      // The point where a failed re-track stopped is no end point: y keeps the path's end point,
+      // so that the pair stays together and the next, stricter, level is tried.
+      if (record.status != PathStatus::kDiverged) record.status = PathStatus::kRetrackFailed;
+      record.valuation = record.status == PathStatus::kDiverged ? record.valuation : 0.0;
+    } else if (record.status != PathStatus::kDiverged) {
+      // A stricter re-track that arrives outranks an earlier one that failed.
+      y = std::move(result.y);
       record.status = PathStatus::kJumped;
       record.windingNumber = result.windingNumber;
     }
@@ -159,9 +163,12 @@ struct PairChecker {
   // jumped onto it (fbremb2 by total degree: one re-track to another root, the other to infinity).
   void KeepCommonRoot(std::int64_t i, std::int64_t k, const std::vector<Complex>& common,
                       std::vector<Complex>& ya, std::vector<Complex>& yb) {
-    if (!Apart(common, ya) || !Apart(common, yb)) return;
     const bool dropI = DroppedByRetrack(records[static_cast<std::size_t>(i)].status);
-    if (!dropI && !DroppedByRetrack(records[static_cast<std::size_t>(k)].status)) return;
+    const bool dropK = DroppedByRetrack(records[static_cast<std::size_t>(k)].status);
+    if (!dropI && !dropK) return;
+    // Only a path that is still reported holds the root (a failed re-track leaves its path's end
+    // point as it was, and the path is dropped all the same).
+    if ((!dropI && !Apart(common, ya)) || (!dropK && !Apart(common, yb))) return;
     PathRecord& record = records[static_cast<std::size_t>(dropI ? i : k)];
     record.status = PathStatus::kJumped;
     record.valuation = 0.0;
@@ -169,9 +176,9 @@ struct PairChecker {
     (dropI ? ya : yb) = common;
   }
 
-  bool EitherDropped(std::int64_t i, std::int64_t k) const {
-    return DroppedByRetrack(records[static_cast<std::size_t>(i)].status) ||
-           DroppedByRetrack(records[static_cast<std::size_t>(k)].status);
+  bool EitherDiverged(std::int64_t i, std::int64_t k) const {
+    return records[static_cast<std::size_t>(i)].status == PathStatus::kDiverged ||
+           records[static_cast<std::size_t>(k)].status == PathStatus::kDiverged;
   }
 
   // Whether y is a simple root (Kantorovich's test, simple_root.h), not merely near one.
@@ -265,9 +272,12 @@ struct PairChecker {
     bool retracked = false, simple = false;
     for (int level = 1; level <= kCarefulLevel; ++level) {
       if (Apart(ya, yb)) break;
-      // The careful re-track only where the common point is a simple root that both still hold.
+      // The careful re-track only where the common point is a simple root: one of the two paths
+      // jumped there, and its own root is lost unless a re-track reaches it (a path whose
+      // stricter re-tracks failed gets this one as well; cyclic-11, seed 1: a re-track at the
+      // first level failed and the root of the path that jumped was lost).
       if (level == kCarefulLevel) {
-        if (EitherDropped(i, k)) break;
+        if (EitherDiverged(i, k)) break;
         simple = AtSimpleRoot(ya);
         if (!simple || !carefulRetrack) break;
       }

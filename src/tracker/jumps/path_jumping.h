@@ -52,8 +52,11 @@ using RetrackFunction =
 // is well conditioned on the scaled target (1e-12 < smax < 1e7 smin) re-tracks both paths with
 // correction limit 0.01, then 0.001, and, where the common point is a simple root
 // (TestSimpleRoot), with `carefulRetrack` (correction limit 0.001). A path is re-tracked at each
-// of these levels at most once: a later pair keeps its strictest end point. A pair that all of
-// them leave at one simple root gives up its later path (kRetrackFailed). Before the pairs, an
+// of these levels at most once: a later pair keeps its strictest end point. A failed re-track
+// separates nothing: the pair goes on to the next level, and a path whose later re-track arrives
+// is a path that jumped, not a failure. A pair that all of them leave at one simple root gives up
+// its later path (kRetrackFailed); a root that no path still reported holds stays with a path given
+// up. Before the pairs, an
 // end point whose backward error exceeds 1e-9 (in double and in double-double) and from which
 // Newton's method reaches a simple root that another end point holds is re-tracked carefully
 // (with `retrack` at 0.001 when there is no careful re-tracker); it is given up when it ends

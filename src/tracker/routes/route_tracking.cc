@@ -20,6 +20,10 @@ void RouteTracking::Record(std::int64_t unit, bool recorded, const PathState& st
                                             : PathStatus::kReached;
   outcome.windingNumber = recorded ? state.windingNumber : 0;
   outcome.valuation = recorded ? 0.0 : state.valuation;
+  // A blow-up counts only for a path that is given up: one that blew up on the way and was
+  // recorded in the end (by the end game, or handed over) has none, as a checkpoint's record of
+  // it must say (cyclic-11 polyhedral: a checkpoint refused on resuming, "blow-ups 1").
+  if (recorded) outcome.blowUps = 0;
   if (recorded) std::copy(state.y.begin(), state.y.end(), endPoints.col(unit));
   if (!recorded && state.hasPolished) polished[static_cast<std::size_t>(unit)] = state.yPolished;
   if (!hasWaypoint.empty() && state.hasWaypoint) {
