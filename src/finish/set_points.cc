@@ -1,0 +1,127 @@
+#include "finish/set_points.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "base/numeric.h"
+#include "base/parallel.h"
+#include "finish/classify.h"
+#include "finish/grouping.h"
+#include "finish/local_dimension.h"
+#include "local/analyze.h"
+#include "local/parameters.h"
+
+namespace zormix {
+namespace {
+
+bool OnSet(const EndPointVerdict& v) { return v.kind == PointClass::kOnSet; }
+
+// The clusters that hold a point on a set, each its columns in ascending order.
+std::vector<std::vector<std::int64_t>> ClustersWithASet(
+    const std::vector<std::int64_t>& leader, const std::vector<EndPointVerdict>& points) {
+  std::vector<std::vector<std::int64_t>> byLeader(leader.size());
+  for (std::size_t k = 0; k < leader.size(); ++k)
+    byLeader[leader[k]].push_back(static_cast<std::int64_t>(k));
+  std::vector<std::vector<std::int64_t>> clusters;
+  for (auto& members : byLeader)
+    if (std::any_of(members.begin(), members.end(),
+                    [&](std::int64_t k) { return OnSet(points[k]); }))
+      clusters.push_back(std::move(members));
+  return clusters;
+}
+
+// A point refinement refused may still be on its way to a set in a coordinate subspace, as the
+// last points of paths that approach one slowly are (SetInCoordinateSubspace, as for
+// PointRule::kOnSetAhead): then it is on that set, at the set's point; else no set's.
+void Refuse(const NormalForm& system, const SolveResult& r, std::int64_t k, EndPointVerdict& v) {
+  SubspaceSetPoint ahead = SetInCoordinateSubspace(system, r.roots.col(k), true);
+  if (ahead.dimension > 0) {
+    v.rule = PointRule::kOnSetAhead;
+    v.dimension = ahead.dimension;
+    v.value = std::move(ahead.point);
+    v.source = ValueSource::kSubspacePoint;
+    return;
+  }
+  v.kind = PointClass::kSingular;
+  v.rule = PointRule::kNoRootNearSet;
+  v.dimension = 0;
+}
+
+void Apply(const NormalForm& system, const SolveResult& r, const PointAnalysis& a,
+           const std::vector<std::int64_t>& members, std::vector<EndPointVerdict>& points) {
+  for (const std::int64_t k : members) {
+    EndPointVerdict& v = points[k];
+    if (!OnSet(v)) continue;
+    switch (a.verdict) {
+      case PointVerdict::kPositiveDimensional:
+        v.rule = PointRule::kOnSetByLocalDimension;
+        v.dimension = a.localDimension;
+        break;
+      case PointVerdict::kIsolatedRoot:
+        v.kind = PointClass::kSingular;
+        v.rule = PointRule::kIsolatedByDualSpace;
+        v.dimension = 0;
+        break;
+      case PointVerdict::kNotARoot:
+        // A point of a set in a coordinate subspace was solved there to finish.on_set_residual,
+        // its vanishing coordinates exactly 0, where the refinement's units (its spread 0) see no
+        // room to move: the subspace's own test stands.
+        if (v.source != ValueSource::kSubspacePoint) Refuse(system, r, k, v);
+        break;
+      case PointVerdict::kUndecided:
+        break;
+    }
+  }
+}
+
+// A cluster whose first order decides (FirstOrderAt), with no failed path that may have ended
+// there: every member on a set, reached by a path the end game found on no cycle (an end game
+// cycle of w >= 2 loops is the mark of a multiple root as much as of a set), a root to rounding
+// whose Jacobian's corank is the dimension the slices found. Such paths, one or two at a point
+// (cyclic-8's curves), are no isolated root: an isolated root where the slices meet solutions
+// is one of high order of contact, reached on a cycle. They cost a Jacobian each.
+bool DecidedByFirstOrder(const NormalForm& system, const SolveResult& r,
+                         const std::vector<std::int64_t>& members, std::int64_t failed,
+                         const std::vector<EndPointVerdict>& points) {
+  if (failed > 0) return false;
+  return std::all_of(members.begin(), members.end(), [&](std::int64_t k) {
+    const EndPointVerdict& v = points[k];
+    if (!OnSet(v) || WindingNumber(r, k) >= 2) return false;
+    const FirstOrder first = FirstOrderAt(system, v.value.data());
+    return first.residual <= kRootResidual.value() * kMachineEpsilon && first.corank == v.dimension;
+  });
+}
+
+}  // namespace
+
+void TestSetPoints(const NormalForm& system, const SolveResult& r,
+                   const std::vector<double>& origin, int threads, const FinishStop& stop,
+                   std::vector<EndPointVerdict>& points) {
+  if (r.n == 0 || std::none_of(points.begin(), points.end(), OnSet)) return;
+  const std::vector<std::vector<std::int64_t>> clusters =
+      ClustersWithASet(SetClusterLeaders(r, points, origin, threads, stop), points);
+  std::int64_t failed = 0;
+  for (const PathRecord& lost : r.lostPaths) failed += IsAtInfinity(lost.status) ? 0 : 1;
+  std::vector<PointAnalysis> analyses(clusters.size());
+  RunUnitsInParallel(
+      static_cast<std::int64_t>(clusters.size()), std::max(1, threads),
+      [&]() -> UnitFunction {
+        return [&](std::int64_t u) {
+          if (DecidedByFirstOrder(system, r, clusters[u], failed, points)) {
+            analyses[u].verdict = PointVerdict::kUndecided;  // the rules' verdict stands
+            return;
+          }
+          std::vector<std::vector<Complex>> endPoints;
+          for (const std::int64_t k : clusters[u]) endPoints.push_back(points[k].value);
+          const auto m = static_cast<std::int64_t>(endPoints.size());
+          analyses[u] =
+              LocalDimensionOfPoint(system, endPoints, static_cast<int>(m + std::min(failed, m)));
+        };
+      },
+      stop.Poll());
+  for (std::size_t u = 0; u < clusters.size(); ++u)
+    Apply(system, r, analyses[u], clusters[u], points);
+}
+
+}  // namespace zormix
