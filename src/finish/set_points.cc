@@ -55,6 +55,7 @@ void Apply(const NormalForm& system, const SolveResult& r, const PointAnalysis& 
     if (!OnSet(v)) continue;
     switch (a.verdict) {
       case PointVerdict::kPositiveDimensional:
+        if (a.localDimension == 0) break;  // only isolation asked: the slices' dimension stands
         v.rule = PointRule::kOnSetByLocalDimension;
         v.dimension = a.localDimension;
         break;
@@ -76,21 +77,38 @@ void Apply(const NormalForm& system, const SolveResult& r, const PointAnalysis& 
 }
 
 // A cluster whose first order decides (FirstOrderAt), with no failed path that may have ended
-// there: every member on a set, reached by a path the end game found on no cycle (an end game
-// cycle of w >= 2 loops is the mark of a multiple root as much as of a set), a root to rounding
-// whose Jacobian's corank is the dimension the slices found. Such paths, one or two at a point
-// (cyclic-8's curves), are no isolated root: an isolated root where the slices meet solutions
-// is one of high order of contact, reached on a cycle. They cost a Jacobian each.
+// there and every member on a set, a root to rounding:
+//   - isolation: the dual space has 1 + corank functionals of order <= 1, more than the cluster's
+//     paths, so the point is no isolated root within that bound;
+//   - dimension: the slices' dimension equals the corank (a smooth point of a reduced set), or
+//     the path reached the point on a cycle (DimensionAsked says why the slices' then stands).
+// Most points of sets are such (cyclic-8's curves), and cost a Jacobian each.
 bool DecidedByFirstOrder(const NormalForm& system, const SolveResult& r,
                          const std::vector<std::int64_t>& members, std::int64_t failed,
                          const std::vector<EndPointVerdict>& points) {
   if (failed > 0) return false;
+  const auto paths = static_cast<int>(members.size());
   return std::all_of(members.begin(), members.end(), [&](std::int64_t k) {
     const EndPointVerdict& v = points[k];
-    if (!OnSet(v) || WindingNumber(r, k) >= 2) return false;
+    if (!OnSet(v)) return false;
     const FirstOrder first = FirstOrderAt(system, v.value.data());
-    return first.residual <= kRootResidual.value() * kMachineEpsilon && first.corank == v.dimension;
+    return first.residual <= kRootResidual.value() * kMachineEpsilon && 1 + first.corank > paths &&
+           (first.corank == v.dimension || WindingNumber(r, k) >= 2);
   });
+}
+
+// Whether the cluster's dimension is asked of the slices of the local dimension test, beyond its
+// isolation: where a path without a cycle reached it (at a smooth point of a reduced set the
+// corank of the Jacobian is the set's dimension, and one path arrives), where a failed path may
+// have ended, or where the rules left some end points off the set. End points that arrive in
+// cycles at a point of a set (cyclic-8: 576 in pairs of winding number 2, at points of corank 2
+// or 3 on curves) sit at singular points of the set, whose corank exceeds its dimension: their
+// isolation is asked, and the slices' dimension stands.
+bool DimensionAsked(const SolveResult& r, const std::vector<std::int64_t>& members,
+                    std::int64_t failed, const std::vector<EndPointVerdict>& points) {
+  if (failed > 0) return true;
+  return std::any_of(members.begin(), members.end(),
+                     [&](std::int64_t k) { return !OnSet(points[k]) || WindingNumber(r, k) < 2; });
 }
 
 }  // namespace
@@ -116,7 +134,8 @@ void TestSetPoints(const NormalForm& system, const SolveResult& r,
           for (const std::int64_t k : clusters[u]) endPoints.push_back(points[k].value);
           const auto m = static_cast<std::int64_t>(endPoints.size());
           analyses[u] =
-              LocalDimensionOfPoint(system, endPoints, static_cast<int>(m + std::min(failed, m)));
+              LocalDimensionOfPoint(system, endPoints, static_cast<int>(m + std::min(failed, m)),
+                                    DimensionAsked(r, clusters[u], failed, points));
         };
       },
       stop.Poll());

@@ -146,8 +146,22 @@ PreparedPoint Prepare(const PolySystem& system, const std::vector<std::vector<Co
   return p;
 }
 
-// Step 4: the local dimension test at the point's own error.
-void TakeLocalDimension(const PolySystem& system, const PreparedPoint& p, PointAnalysis& out) {
+// Step 4: the local dimension test at the point's own error; without `dimension`, only whether
+// the point is isolated (a set's dimension left 0).
+void TakeLocalDimension(const PolySystem& system, const PreparedPoint& p, PointAnalysis& out,
+                        bool dimension = true) {
+  if (!dimension) {
+    const DualSpace dual = DualSpaceAt(system, p.point.data(), p.units, p.honest, p.bound);
+    if (dual.exceeded) {
+      out.verdict = PointVerdict::kUndecided;
+    } else if (dual.stabilized) {
+      out.verdict = PointVerdict::kIsolatedRoot;
+      TakeDual(dual, out);
+    } else {
+      out.verdict = PointVerdict::kPositiveDimensional;
+    }
+    return;
+  }
   const LocalDimension local = LocalDimensionAt(system, p.point.data(), p.units, p.honest, p.bound);
   if (!local.decided) {
     out.verdict = PointVerdict::kUndecided;
@@ -188,7 +202,7 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
 
 PointAnalysis LocalDimensionOfPoint(const NormalForm& system,
                                     const std::vector<std::vector<Complex>>& endPoints,
-                                    int pathsReaching) {
+                                    int pathsReaching, bool dimension) {
   PointAnalysis out;
   if (endPoints.empty()) return out;
   PolySystem raw = system.scaled;
@@ -200,7 +214,7 @@ PointAnalysis LocalDimensionOfPoint(const NormalForm& system,
     return out;
   }
   out.accuracy = p.honest;
-  TakeLocalDimension(raw, p, out);
+  TakeLocalDimension(raw, p, out, dimension);
   return out;
 }
 
