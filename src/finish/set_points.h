@@ -26,7 +26,8 @@ namespace zormix {
 //     points on a set become singular (PointRule::kIsolatedByDualSpace) and group with the rest;
 //   - a set: the least number of random hyperplanes through the point that isolate it is the
 //     dimension of every point of the cluster on a set (PointRule::kOnSetByLocalDimension);
-//   - undecided (a set of dimension beyond the slices' reach): the rules' verdict stands.
+//   - undecided (a set of dimension beyond the slices' reach): the rules' verdict stands; so it
+//     does at a cluster of more end points than the test is run on (set_points.cc says why).
 // The clusters are analysed on `threads` threads, each alone: any thread count gives the same
 // verdicts.
 void TestSetPoints(const NormalForm& system, const SolveResult& r,
