@@ -309,8 +309,7 @@ TEST(Verdicts, EndPointsOnALineAreOnAOneDimensionalSet) {
   const Classification c = Classify(s, r);
   ExpectAccounted(c, r);
   EXPECT_EQ(c.status[0], RootStatus::kPositiveDimensional);
-  // A failed path may have ended at it: the local dimension test decides.
-  EXPECT_EQ(c.pointRule[0], PointRule::kOnSetByLocalDimension);
+  EXPECT_EQ(c.pointRule[0], PointRule::kOnSetBySlices);
   EXPECT_EQ(c.rootRule[0], RootRule::kOnASet);
   EXPECT_EQ(c.rootRule[1], RootRule::kAloneAtItsRoot);
   EXPECT_EQ(c.status[2], RootStatus::kPositiveDimensional);
