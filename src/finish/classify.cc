@@ -10,6 +10,7 @@
 #include "finish/grouping.h"
 #include "finish/local_dimension.h"
 #include "finish/point_evidence.h"
+#include "finish/set_points.h"
 #include "finish/singular_groups.h"
 #include "finish/verdict_warnings.h"
 
@@ -194,6 +195,7 @@ Classification ClassifyRoots(const NormalForm& system, const SolveResult& r, int
   std::vector<EndPointVerdict> points = DecidePoints(normalized, r, threads, stop);
   const std::vector<double> origin = OriginScales(system);
   SeparateSearchedRoots(normalized, r, points);
+  TestSetPoints(normalized, r, origin, threads, stop, points);
   JoinSetsAtTheirPoints(r, origin, threads, stop, points);
   Classification c;
   c.groupLeader = GroupLeaders(r, points, origin, threads, stop);

@@ -244,4 +244,28 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
   return leader;
 }
 
+std::vector<std::int64_t> SetClusterLeaders(const SolveResult& r,
+                                            const std::vector<EndPointVerdict>& points,
+                                            const std::vector<double>& origin, int threads,
+                                            const FinishStop& stop) {
+  const auto count = static_cast<std::int64_t>(points.size());
+  DisjointSets sets(count);
+  std::vector<std::int64_t> members, leader(count);
+  std::iota(leader.begin(), leader.end(), 0);
+  if (r.n == 0) return leader;
+  std::vector<double> largest(count);
+  for (std::int64_t k = 0; k < count; ++k) {
+    if (!IsCandidate(points[k])) members.push_back(k);
+    largest[k] = MaxModulus(points[k].value.data(), r.n);
+  }
+  const std::vector<NearPair> pairs =
+      ComparedPairs(r, points, origin, members, threads, stop, [&](std::int64_t a, std::int64_t b) {
+        return (IsOnSet(points[a]) || IsOnSet(points[b])) &&
+               SameRoot(r, points, origin, largest, a, b);
+      });
+  for (const auto& [a, b] : pairs) sets.Join(a, b);
+  for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
+  return leader;
+}
+
 }  // namespace zormix

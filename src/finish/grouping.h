@@ -60,6 +60,17 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
                                        const std::vector<double>& origin, int threads,
                                        const FinishStop& stop);
 
+// The clusters of end points around the points on sets, for the local dimension test
+// (set_points.h): per column, the first column of its cluster. Two end points that are no regular
+// candidates, at least one of them on a set, are in one cluster when they are at one root by the
+// rules of GroupLeaders; clusters grow through such pairs. A multiple root whose end points the
+// rules split between "singular" and "on a set" (or put on a set one by one: end points that agree
+// to rounding each meet the slices) is one cluster, whose paths bound its multiplicity.
+std::vector<std::int64_t> SetClusterLeaders(const SolveResult& r,
+                                            const std::vector<EndPointVerdict>& points,
+                                            const std::vector<double>& origin, int threads,
+                                            const FinishStop& stop);
+
 // Whether every point of `members` (columns of `points`) lies in the box of a proof that its root
 // is simple: the box of the first regular candidate that has one, or else Krawczyk's test at the
 // first regular candidate's value. Returns that candidate's column, or -1 when no box holds them

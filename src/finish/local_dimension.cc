@@ -360,6 +360,33 @@ SubspaceSetPoint SetInCoordinateSubspace(const NormalForm& system, const Complex
   return out;
 }
 
+namespace {
+
+// The units of the local dimension test at x: those of the point, the origin scales where a
+// coordinate is small (probed in units of 1e-18 at the origin, 29/16 x^3 - 2 x y, y - x^2, an
+// isolated triple root, solves to 1e-18 relative along all of y = 0 and looks like a line).
+PointUnits SliceUnits(const UnitsEvaluation& evaluation, const NormalForm& system,
+                      const Complex* x) {
+  const std::vector<double> origin = OriginScales(system);
+  PointUnits units;
+  units.column = ColumnUnitsAtOrigin(x, origin);
+  for (std::size_t k = 0; k < origin.size(); ++k)
+    units.column[k] = std::max(units.column[k], origin[k]);
+  units.row = RowUnits(evaluation, x, units.column);
+  return units;
+}
+
+}  // namespace
+
+FirstOrder FirstOrderAt(const NormalForm& system, const Complex* x) {
+  const UnitsEvaluation evaluation(system);
+  const PointUnits units = SliceUnits(evaluation, system, x);
+  ColMajorMatrix<Complex> A;
+  std::vector<Complex> G;
+  ScaledJacobian(evaluation, units, x, A, G);
+  return {MaxAbs(G), CorankInUnits(SingularValueList(A))};
+}
+
 int LocalDimension(const NormalForm& system, const Complex* x,
                    const std::vector<std::uint8_t>& held) {
   const int n = system.scaled.n;
@@ -367,15 +394,8 @@ int LocalDimension(const NormalForm& system, const Complex* x,
   // a root of condition 1e20 (Wilkinson's polynomial of degree 25 expanded) solves it to rounding
   // over a whole interval, which the slices would take for a set.
   if (n <= 1) return 0;
-  // Probed in units of 1e-18 at the origin, 29/16 x^3 - 2 x y, y - x^2 (an isolated triple root)
-  // solves to 1e-18 relative along all of y = 0 and looks like a line.
-  const std::vector<double> origin = OriginScales(system);
-  PointUnits units;
-  units.column = ColumnUnitsAtOrigin(x, origin);
-  for (std::size_t k = 0; k < origin.size(); ++k)
-    units.column[k] = std::max(units.column[k], origin[k]);
   const UnitsEvaluation evaluation(system);
-  units.row = RowUnits(evaluation, x, units.column);
+  const PointUnits units = SliceUnits(evaluation, system, x);
   ColMajorMatrix<Complex> A;
   std::vector<Complex> G;
   ScaledJacobian(evaluation, units, x, A, G);

@@ -39,6 +39,18 @@ namespace zormix {
 int LocalDimension(const NormalForm& system, const Complex* x,
                    const std::vector<std::uint8_t>& held = {});
 
+// The first order of the local dimension test at x, in the units of LocalDimension: the residual
+// max_i |f_i(x)| / s_i and the numerical corank of the Jacobian (finish.end_point_corank). Where
+// one path alone reached x and its residual is at rounding, x is no isolated root of multiplicity
+// 1 when the corank is positive (the dual space has 1 + corank functionals of order <= 1), and no
+// set through it has a dimension above the corank (that many random hyperplanes through x make the
+// Jacobian regular): a set dimension the slices found equal to the corank is decided.
+struct FirstOrder {
+  double residual = 0.0;
+  int corank = 0;
+};
+FirstOrder FirstOrderAt(const NormalForm& system, const Complex* x);
+
 // A point of a positive-dimensional set inside a coordinate subspace, near an end point that
 // approaches it. A path whose coordinates x_j, j in Z, tend to 0 like d^p with small p (the
 // reduced cyclic-8 system has such paths to the line x1 = x2 = x4 = x5 = x7 = 0, 1 + x3 + x6 = 0,

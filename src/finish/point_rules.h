@@ -34,6 +34,11 @@ enum class PointRule : std::uint8_t {
   // Given after the rules above, by the points around (grouping.h):
   kSearchedRootHeld,  // one unknown: a searched root another path holds, none found instead
   kAtAPointOnASet,    // at the point of an end point on a set
+  // Given to the points the rules put on sets, by the local dimension test at their cluster
+  // (set_points.h):
+  kOnSetByLocalDimension,  // on a set, of the dimension the test finds
+  kIsolatedByDualSpace,    // an isolated root: its dual space stabilises within the paths there
+  kNoRootNearSet,          // refinement finds no root within reach: no point of a set
 };
 
 struct EndPointVerdict {

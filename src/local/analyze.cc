@@ -51,10 +51,10 @@ double Distance(const std::vector<Complex>& a, const std::vector<Complex>& b,
   return worst;
 }
 
-// The least size a free direction is pinned to by a spread, per coordinate: its largest power in the system
-// stays above 2^kSmallestPinnedPower. End points at rounding noise of a root at 0 spread by 1e-16
-// and pin x to about 1e-8, where the terms of x^50 (1e-400) underflow to zero: the expansion
-// vanishes and the dual space grows like a curve's.
+// The least size a free direction is pinned to by a spread, per coordinate: its largest power in
+// the system stays above 2^kSmallestPinnedPower. End points at rounding noise of a root at 0
+// spread by 1e-16 and pin x to about 1e-8, where the terms of x^50 (1e-400) underflow to zero:
+// the expansion vanishes and the dual space grows like a curve's.
 constexpr double kSmallestPinnedPower = -500.0;
 
 std::vector<double> SmallestPinnedSizes(const PolySystem& system) {
@@ -121,12 +121,23 @@ bool ConfirmByDeflation(const PolySystem& system, const std::vector<Complex>& x,
 
 }  // namespace
 
-PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
-                                   const std::vector<std::vector<Complex>>& endPoints,
-                                   int pathsReaching, const std::vector<double>& naturalSize) {
-  PointAnalysis out;
-  if (endPoints.empty()) return out;
-  const int bound = std::max(pathsReaching, static_cast<int>(endPoints.size()));
+namespace {
+
+// The point the end points stand for, refined, in its units, with its honest error; `refused`
+// when refinement within reach ends off every root (steps 1 and 2 of AnalyzeSingularPoint).
+struct PreparedPoint {
+  bool refused = true;
+  int bound = 0;
+  std::vector<Complex> point;
+  LocalUnits units;
+  double reach = 0.0;
+  double honest = 0.0;
+};
+
+PreparedPoint Prepare(const PolySystem& system, const std::vector<std::vector<Complex>>& endPoints,
+                      int pathsReaching, const std::vector<double>& naturalSize) {
+  PreparedPoint p;
+  p.bound = std::max(pathsReaching, static_cast<int>(endPoints.size()));
   const std::vector<Complex> centroid = Centroid(endPoints);
   const std::vector<double> spread = Spread(endPoints, centroid);
   // Where the system leaves a size free, the end points fix it: the size at which their spread is
@@ -138,29 +149,36 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
       naturalSize.empty() ? NaturalSizes(system, pinned) : naturalSize;
   // Rows for the deepest expansion within the bound (units.h).
   const LocalUnits start =
-      UnitsAt(system, centroid.data(), natural, ZeroBelow(spread, spread), bound + 1);
-  const double reach = kEndPointReach.value() + kSpreadShare * InUnits(spread, start);
-  const Refined refined = Refine(system, centroid, start, reach);
-  out.point = refined.point;
-  if (!refined.withinReach || refined.residualUlps > kRootResidual.value()) {
-    out.verdict = PointVerdict::kNotARoot;
-    return out;
-  }
-  const LocalUnits units =
-      UnitsAt(system, out.point.data(), natural, ZeroBelow(spread, refined.moved), bound + 1);
+      UnitsAt(system, centroid.data(), natural, ZeroBelow(spread, spread), p.bound + 1);
+  p.reach = kEndPointReach.value() + kSpreadShare * InUnits(spread, start);
+  const Refined refined = Refine(system, centroid, start, p.reach);
+  p.point = refined.point;
+  if (!refined.withinReach || refined.residualUlps > kRootResidual.value()) return p;
+  p.refused = false;
+  p.units = UnitsAt(system, p.point.data(), natural, ZeroBelow(spread, refined.moved), p.bound + 1);
   // What is known of the point's error: Newton's steps at a root of multiplicity m are 1/m of the
   // distance left; the end points' spread bounds the centroid's.
-  const double honest =
-      std::max({bound * refined.lastStep, InUnits(spread, units), kMachineEpsilon});
-  out.accuracy = honest;
-  for (const double accuracy : AccuracyLadder(honest)) {
-    const DualSpace dual = DualSpaceAt(system, out.point.data(), units, accuracy, bound);
-    if (dual.exceeded || (dual.stabilized && !Deflatable(system.n, dual))) break;
-    if (!dual.stabilized) continue;
-    if (ConfirmByDeflation(system, out.point, units, dual, accuracy, bound, reach, out)) return out;
+  p.honest = std::max({p.bound * refined.lastStep, InUnits(spread, p.units), kMachineEpsilon});
+  return p;
+}
+
+// Step 4: the local dimension test at the point's own error; without `dimension`, only whether
+// the point is isolated (a set's dimension left 0).
+void TakeLocalDimension(const PolySystem& system, const PreparedPoint& p, PointAnalysis& out,
+                        bool dimension = true) {
+  if (!dimension) {
+    const DualSpace dual = DualSpaceAt(system, p.point.data(), p.units, p.honest, p.bound);
+    if (dual.exceeded) {
+      out.verdict = PointVerdict::kUndecided;
+    } else if (dual.stabilized) {
+      out.verdict = PointVerdict::kIsolatedRoot;
+      TakeDual(dual, out);
+    } else {
+      out.verdict = PointVerdict::kPositiveDimensional;
+    }
+    return;
   }
-  // No structure that deflation confirms: the local dimension test at the point's own accuracy.
-  const LocalDimension local = LocalDimensionAt(system, out.point.data(), units, honest, bound);
+  const LocalDimension local = LocalDimensionAt(system, p.point.data(), p.units, p.honest, p.bound);
   if (!local.decided) {
     out.verdict = PointVerdict::kUndecided;
   } else if (local.dimension > 0) {
@@ -170,6 +188,49 @@ PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
     out.verdict = PointVerdict::kIsolatedRoot;
     TakeDual(local.dual, out);
   }
+}
+
+}  // namespace
+
+PointAnalysis AnalyzeSingularPoint(const PolySystem& system,
+                                   const std::vector<std::vector<Complex>>& endPoints,
+                                   int pathsReaching, const std::vector<double>& naturalSize) {
+  PointAnalysis out;
+  if (endPoints.empty()) return out;
+  const PreparedPoint p = Prepare(system, endPoints, pathsReaching, naturalSize);
+  out.point = p.point;
+  if (p.refused) {
+    out.verdict = PointVerdict::kNotARoot;
+    return out;
+  }
+  out.accuracy = p.honest;
+  for (const double accuracy : AccuracyLadder(p.honest)) {
+    const DualSpace dual = DualSpaceAt(system, out.point.data(), p.units, accuracy, p.bound);
+    if (dual.exceeded || (dual.stabilized && !Deflatable(system.n, dual))) break;
+    if (!dual.stabilized) continue;
+    if (ConfirmByDeflation(system, out.point, p.units, dual, accuracy, p.bound, p.reach, out))
+      return out;
+  }
+  // No structure that deflation confirms: the local dimension test at the point's own accuracy.
+  TakeLocalDimension(system, p, out);
+  return out;
+}
+
+PointAnalysis LocalDimensionOfPoint(const NormalForm& system,
+                                    const std::vector<std::vector<Complex>>& endPoints,
+                                    int pathsReaching, bool dimension) {
+  PointAnalysis out;
+  if (endPoints.empty()) return out;
+  PolySystem raw = system.scaled;
+  raw.coefficients = system.rawCoefficients;
+  const PreparedPoint p = Prepare(raw, endPoints, pathsReaching, {});
+  out.point = p.point;
+  if (p.refused) {
+    out.verdict = PointVerdict::kNotARoot;
+    return out;
+  }
+  out.accuracy = p.honest;
+  TakeLocalDimension(raw, p, out, dimension);
   return out;
 }
 

@@ -76,6 +76,16 @@ PointAnalysis AnalyzeSingularPoint(const NormalForm& system,
                                    const std::vector<std::vector<Complex>>& endPoints,
                                    int pathsReaching);
 
+// Steps 1, 2 and 4 alone, for points that need only be told isolated or on a set: the verdict
+// kNotARoot, kPositiveDimensional with the local dimension, kIsolatedRoot with the dual space's
+// multiplicity and Hilbert function (neither deflated nor certified), or kUndecided. The
+// accuracies below the point's own error, and deflation, are left to AnalyzeSingularPoint.
+// Without `dimension` the slices are not cut: whether the point is isolated (its dual space
+// stabilising within the bound) and, for a set, kPositiveDimensional with localDimension 0.
+PointAnalysis LocalDimensionOfPoint(const NormalForm& system,
+                                    const std::vector<std::vector<Complex>>& endPoints,
+                                    int pathsReaching, bool dimension = true);
+
 }  // namespace zormix
 
 #endif  // ZORMIX_LOCAL_ANALYZE_H_

@@ -40,7 +40,7 @@ namespace {
 
 // The expansion order tried first (DualSpaceAt), and the growth of the table from one try to the
 // next: the work of every try is linear in the table, so the tries cost a few times the last.
-constexpr int kFirstOrder = 4;
+constexpr int kFirstOrder = 2;
 constexpr std::int64_t kTableGrowth = 4;
 
 // The next order: one more, and further while the table grows by at most kTableGrowth (in two
@@ -86,6 +86,12 @@ LocalDimension LocalDimensionAt(const PolySystem& system, const Complex* x, cons
   LocalDimension result;
   result.dual = DualSpaceAt(system, x, units, accuracy, bound);
   if (result.dual.stabilized) return result;
+  // The tangent cone of a set through x lies in the kernel of the Jacobian, of dimension h(1): a
+  // point that is not isolated and has breadth 1 lies on a curve, and no slice need tell it.
+  if (!result.dual.exceeded && result.dual.breadth() == 1) {
+    result.dimension = 1;
+    return result;
+  }
   const int sliceBound = std::max(bound, static_cast<int>(kSliceMultiplicityLimit.value()));
   LocalUnits sliced = units;  // rows for the slices' deeper expansions
   sliced.row = RowUnits(system, x, units.column, sliceBound + 1);

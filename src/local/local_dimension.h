@@ -13,7 +13,9 @@ namespace zormix {
 // a set of positive dimension d, the least number of random hyperplanes through x (in its units)
 // that make it isolated: a set of dimension d meets d generic hyperplanes through one of its
 // points in an isolated point, d - 1 of them in a curve. The sliced points are tested with the
-// bound max(m, local.slice_multiplicity_limit), since the paths said nothing about them.
+// bound max(m, local.slice_multiplicity_limit), since the paths said nothing about them. A point
+// that is not isolated and whose dual space has breadth h(1) = 1 is on a curve without slices
+// (the set's tangent cone lies in the Jacobian's kernel).
 // Deterministic: the hyperplanes come from a generator of their own with a fixed seed.
 // The dual space at x alone (the first step of LocalDimensionAt), up to `bound` (dual_space.h).
 // The expansion is taken only as far as the space needs (its depth + 1): from a few orders,
