@@ -393,6 +393,17 @@ const Parameter kBoxAttempts{
      .decides = "the boxes tried per choice of units",
      .reason = "three covers 1e4 of widening, beyond which a box holds neighbouring roots"}};
 
+const Parameter kLargestTestedCluster{
+    {.name = "finish.largest_tested_cluster",
+     .value = 16,
+     .lowest = 12,
+     .highest = 24,
+     .decides = "the most end points of a cluster around a point on a set that the local dimension "
+                "test is run on",
+     .reason = "its dual spaces and slices grow to the order of the paths + 1: at 74 paths on one "
+               "point of the reduced cyclic-8 system's sets the test took two minutes; roots of "
+               "multiplicity 12 must still be told from sets"}};
+
 // ---- What each accepted root is told with ------------------------------------------------------
 
 const Parameter kRealTolerance{

@@ -63,6 +63,7 @@ extern const Parameter kBoxRadiusPerUlp;
 extern const Parameter kBoxNoiseUlps;
 extern const Parameter kBoxWidening;
 extern const Parameter kBoxAttempts;
+extern const Parameter kLargestTestedCluster;
 
 // What each accepted root is told with (finish.h).
 extern const Parameter kRealTolerance;

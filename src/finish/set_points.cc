@@ -9,6 +9,7 @@
 #include "finish/classify.h"
 #include "finish/grouping.h"
 #include "finish/local_dimension.h"
+#include "finish/parameters.h"
 #include "local/analyze.h"
 #include "local/parameters.h"
 
@@ -16,12 +17,6 @@ namespace zormix {
 namespace {
 
 bool OnSet(const EndPointVerdict& v) { return v.kind == PointClass::kOnSet; }
-
-// The most end points of a cluster the test is run on. Its dual spaces grow to the order of the
-// bound + 1, and the slices' too: at 74 paths on one point of the reduced cyclic-8 system's sets
-// the test took two minutes. Beyond it the rules' verdict stands (a root of multiplicity 12 is
-// still told from a set).
-constexpr std::size_t kLargestTestedCluster = 16;
 
 // The clusters that hold a point on a set, each its columns in ascending order.
 std::vector<std::vector<std::int64_t>> ClustersWithASet(
@@ -31,7 +26,7 @@ std::vector<std::vector<std::int64_t>> ClustersWithASet(
     byLeader[leader[k]].push_back(static_cast<std::int64_t>(k));
   std::vector<std::vector<std::int64_t>> clusters;
   for (auto& members : byLeader)
-    if (members.size() <= kLargestTestedCluster &&
+    if (members.size() <= static_cast<std::size_t>(finish::kLargestTestedCluster.value()) &&
         std::any_of(members.begin(), members.end(),
                     [&](std::int64_t k) { return OnSet(points[k]); }))
       clusters.push_back(std::move(members));
