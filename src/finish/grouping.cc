@@ -222,10 +222,16 @@ void JoinSetsAtTheirPoints(const SolveResult& r, const std::vector<double>& orig
   }
 }
 
-std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
-                                       const std::vector<EndPointVerdict>& points,
-                                       const std::vector<double>& origin, int threads,
-                                       const FinishStop& stop) {
+namespace {
+
+// The leaders of the sets that the pairs of near points joined by `joins` make, among the points
+// `compared` admits (every other point its own leader); `joins(a, b, largest)` with the largest
+// modulus of every point.
+template <typename Compared, typename Joins>
+std::vector<std::int64_t> JoinedLeaders(const SolveResult& r,
+                                        const std::vector<EndPointVerdict>& points,
+                                        const std::vector<double>& origin, int threads,
+                                        const FinishStop& stop, Compared compared, Joins joins) {
   const auto count = static_cast<std::int64_t>(points.size());
   DisjointSets sets(count);
   std::vector<std::int64_t> members, leader(count);
@@ -233,39 +239,40 @@ std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
   if (r.n == 0) return leader;
   std::vector<double> largest(count);
   for (std::int64_t k = 0; k < count; ++k) {
-    if (!IsOnSet(points[k])) members.push_back(k);
+    if (compared(points[k])) members.push_back(k);
     largest[k] = MaxModulus(points[k].value.data(), r.n);
   }
-  const std::vector<NearPair> pairs = ComparedPairs(
-      r, points, origin, members, threads, stop,
-      [&](std::int64_t a, std::int64_t b) { return SameRoot(r, points, origin, largest, a, b); });
+  const std::vector<NearPair> pairs =
+      ComparedPairs(r, points, origin, members, threads, stop,
+                    [&](std::int64_t a, std::int64_t b) { return joins(a, b, largest); });
   for (const auto& [a, b] : pairs) sets.Join(a, b);
   for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
   return leader;
+}
+
+}  // namespace
+
+std::vector<std::int64_t> GroupLeaders(const SolveResult& r,
+                                       const std::vector<EndPointVerdict>& points,
+                                       const std::vector<double>& origin, int threads,
+                                       const FinishStop& stop) {
+  return JoinedLeaders(
+      r, points, origin, threads, stop, [](const EndPointVerdict& v) { return !IsOnSet(v); },
+      [&](std::int64_t a, std::int64_t b, const std::vector<double>& largest) {
+        return SameRoot(r, points, origin, largest, a, b);
+      });
 }
 
 std::vector<std::int64_t> SetClusterLeaders(const SolveResult& r,
                                             const std::vector<EndPointVerdict>& points,
                                             const std::vector<double>& origin, int threads,
                                             const FinishStop& stop) {
-  const auto count = static_cast<std::int64_t>(points.size());
-  DisjointSets sets(count);
-  std::vector<std::int64_t> members, leader(count);
-  std::iota(leader.begin(), leader.end(), 0);
-  if (r.n == 0) return leader;
-  std::vector<double> largest(count);
-  for (std::int64_t k = 0; k < count; ++k) {
-    if (!IsCandidate(points[k])) members.push_back(k);
-    largest[k] = MaxModulus(points[k].value.data(), r.n);
-  }
-  const std::vector<NearPair> pairs =
-      ComparedPairs(r, points, origin, members, threads, stop, [&](std::int64_t a, std::int64_t b) {
+  return JoinedLeaders(
+      r, points, origin, threads, stop, [](const EndPointVerdict& v) { return !IsCandidate(v); },
+      [&](std::int64_t a, std::int64_t b, const std::vector<double>& largest) {
         return (IsOnSet(points[a]) || IsOnSet(points[b])) &&
                SameRoot(r, points, origin, largest, a, b);
       });
-  for (const auto& [a, b] : pairs) sets.Join(a, b);
-  for (std::int64_t k = 0; k < count; ++k) leader[k] = sets.Find(k);
-  return leader;
 }
 
 }  // namespace zormix
