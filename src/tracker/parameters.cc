@@ -738,4 +738,16 @@ const Parameter kValuationErrorShare{
      .reason = "the verdicts accept estimates that agree within 10 to 20 %; below 1 the check "
                "still refutes every divergence in one unknown"}};
 
+// ---- The continuation in double-double ----------------------------------------------------------
+
+const Parameter kMostContinuedPaths{
+    {.name = "tracker.most_continued_paths",
+     .value = 4096,
+     .lowest = 64,
+     .highest = 65536,
+     .decides = "the most paths of a solve that double precision lost, continued in double-double",
+     .reason = "a continued path costs about a tenth of a second; cyclic-8 by total degree loses "
+               "about 460 of its 40,320 paths far out (at 64, 432 of them stay failed), and the "
+               "cap keeps a system that loses nearly every path within a few minutes"}};
+
 }  // namespace zormix::tracker

@@ -120,6 +120,9 @@ extern const Parameter kPolishSameRoot;
 // The tropical check of every verdict at infinity (tracker/endgame/divergence_check.h).
 extern const Parameter kValuationErrorShare;
 
+// The continuation in double-double of the paths double precision lost (dd_rescue.h).
+extern const Parameter kMostContinuedPaths;
+
 }  // namespace zormix::tracker
 
 #endif  // ZORMIX_TRACKER_PARAMETERS_H_

@@ -7,6 +7,7 @@
 #include "model/dd_system.h"
 #include "tracker/endgame/end_game.h"
 #include "tracker/jumps/path_waypoint.h"
+#include "tracker/parameters.h"
 #include "tracker/path/path_steps.h"
 
 namespace zormix {
@@ -142,10 +143,11 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
 
 namespace {
 
-// The units still lost after the rescues, in unit order, at most kMostContinuedUnits.
+// The units still lost after the rescues, in unit order, at most tracker.most_continued_paths.
 std::vector<std::int64_t> LostUnits(const RouteTracking& tracking) {
+  const auto most = static_cast<std::size_t>(tracker::kMostContinuedPaths.value());
   std::vector<std::int64_t> units;
-  for (std::int64_t u = 0; u < tracking.total && units.size() < kMostContinuedUnits; ++u)
+  for (std::int64_t u = 0; u < tracking.total && units.size() < most; ++u)
     if (StillLost(tracking.outcomes[static_cast<std::size_t>(u)])) units.push_back(u);
   return units;
 }

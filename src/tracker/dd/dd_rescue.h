@@ -32,8 +32,6 @@ inline constexpr double kDoubtfulBackwardError = 1e-15;
 // neither solution sets nor such points.
 inline constexpr int kMostDoubleDoubleVariables = 1;
 inline constexpr std::size_t kMostDoubleDoubleUnits = 32;
-// Most paths of a system of more variables continued in double-double (dd_tracker.h) in one solve.
-inline constexpr std::size_t kMostContinuedUnits = 64;
 
 // max_i |F_i(y)| / sum_j |A_j y^a_j| on `target`, in double-double (0 where all terms vanish).
 double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::int32_t> maxDegree,
@@ -50,17 +48,17 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
                                                const SystemView& target);
 
 // For systems of more variables, re-tracks the paths still lost after the rescues (at most
-// kMostContinuedUnits, in unit order) with the re-tracker of RetrackPurpose::kDoubleDouble, which
-// tracks in double and continues a path lost close to the target in double-double from its end
-// game's start point, and a path lost farther out from the point double-double tracking reaches
-// where double precision lost it (ContinueInDoubleDouble): a path proved diverging gets status
-// kDiverged with its valuation, one that reaches a regular root kRescued, one that approaches a
-// singular end kEndGame with winding number 0 (its last point, for classification); any other
-// leaves the slot. For systems of at most kMostDoubleDoubleVariables variables, re-tracks
-// UnitsForDoubleDouble (at most kMostDoubleDoubleUnits of them) with the re-tracker of
-// RetrackPurpose::kDoubleDouble, then the paths not re-tracked yet whose end points coincide at a
-// regular point with another's, again until none does (at most kMostDoubleDoubleUnits such
-// re-tracks in all). A re-track that reaches the target puts its end point into the slot with
+// tracker.most_continued_paths, in unit order) with the re-tracker of
+// RetrackPurpose::kDoubleDouble, which tracks in double and continues a path lost close to the
+// target in double-double from its end game's start point, and a path lost farther out from the
+// point double-double tracking reaches where double precision lost it (ContinueInDoubleDouble): a
+// path proved diverging gets status kDiverged with its valuation, one that reaches a regular root
+// kRescued, one that approaches a singular end kEndGame with winding number 0 (its last point, for
+// classification); any other leaves the slot. For systems of at most kMostDoubleDoubleVariables
+// variables, re-tracks UnitsForDoubleDouble (at most kMostDoubleDoubleUnits of them) with the
+// re-tracker of RetrackPurpose::kDoubleDouble, then the paths not re-tracked yet whose end points
+// coincide at a regular point with another's, again until none does (at most kMostDoubleDoubleUnits
+// such re-tracks in all). A re-track that reaches the target puts its end point into the slot with
 // status kRescued and winding number 1; counts.rescued counts those of lost paths. A failed one
 // leaves the slot as it was. Results do not depend on `threads`.
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
