@@ -115,14 +115,29 @@ void CheckStartContents(const FamilyStart& start) {
               " are the same point; each root of the start is listed once, with its multiplicity");
 }
 
+// The whole number a field holds, within T's range. A number with a fraction or an exponent (1e300)
+// is refused rather than converted: converting it to an integer beyond T's range is undefined.
+template <typename T>
+T WholeNumber(const Json& object, const char* name) {
+  const Json& value = object.at(name);
+  if (value.is_number_unsigned() && std::in_range<T>(value.get<std::uint64_t>()))
+    return static_cast<T>(value.get<std::uint64_t>());
+  if (value.is_number_integer() && !value.is_number_unsigned() &&
+      std::in_range<T>(value.get<std::int64_t>()))
+    return static_cast<T>(value.get<std::int64_t>());
+  throw Error(ErrorCode::kInvalidInput,
+              "\"" + std::string(name) + "\" is " + value.dump() + ", not a whole number in range");
+}
+
 FamilyStart StartFromJson(const Json& doc) {
   if (!doc.is_object() || doc.value("format", "") != kStartFormat)
     throw Error(ErrorCode::kInvalidInput,
                 "not a start file (its \"format\" is not \"" + std::string(kStartFormat) + "\")");
-  if (doc.value("version", 0) != kStartVersion)
+  const Json version = doc.value("version", Json());
+  if (!version.is_number_integer() || version.get<std::int64_t>() != kStartVersion)
     throw Error(ErrorCode::kInvalidInput,
-                "start file version " + doc.value("version", Json()).dump() +
-                    " is not the version " + std::to_string(kStartVersion) + " this program reads");
+                "start file version " + version.dump() + " is not the version " +
+                    std::to_string(kStartVersion) + " this program reads");
   FamilyStart start;
   start.systemHash = std::stoull(doc.at("system_hash").get<std::string>(), nullptr, 16);
   start.parameterNames = doc.at("parameters").get<std::vector<std::string>>();
@@ -131,13 +146,13 @@ FamilyStart StartFromJson(const Json& doc) {
     throw Error(ErrorCode::kInvalidInput,
                 "\"p0\" holds " + std::to_string(start.parameters.size()) + " values for " +
                     std::to_string(start.parameterNames.size()) + " parameters");
-  start.seed = doc.at("seed").get<std::uint64_t>();
+  start.seed = WholeNumber<std::uint64_t>(doc, "seed");
   const std::string route = doc.at("route").get<std::string>();
   if (!RouteNamed(route)) Malformed("the route \"" + route + "\" is not one of this program's");
   start.route = *RouteNamed(route);
-  start.pathCount = doc.at("start_paths").get<std::int64_t>();
+  start.pathCount = WholeNumber<std::int64_t>(doc, "start_paths");
   if (doc.value("method", "") == kMonodromyMethod) start.method = FamilyStart::Method::kMonodromy;
-  const int n = doc.at("n").get<int>();
+  const int n = WholeNumber<int>(doc, "n");
   const Json& roots = doc.at("roots");
   if (n < 1 || !roots.is_array())
     throw Error(ErrorCode::kInvalidInput, "\"n\" or \"roots\" is malformed");
@@ -148,7 +163,7 @@ FamilyStart StartFromJson(const Json& doc) {
       throw Error(ErrorCode::kInvalidInput, "root " + std::to_string(r + 1) + " does not hold " +
                                                 std::to_string(n) + " values");
     for (int k = 0; k < n; ++k) start.roots(k, static_cast<std::int64_t>(r)) = PairValue(x[k]);
-    start.multiplicity.push_back(roots[r].at("multiplicity").get<std::int32_t>());
+    start.multiplicity.push_back(WholeNumber<std::int32_t>(roots[r], "multiplicity"));
   }
   CheckStartContents(start);
   return start;

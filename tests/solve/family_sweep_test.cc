@@ -305,6 +305,11 @@ TEST(FamilySweep, StartFilesThatCannotBeRightAreRefused) {
       {[](nlohmann::json& j) { j["roots"][2] = j["roots"][0]; }, "root 1 and root 3 are the same"},
       {[](nlohmann::json& j) { j["route"] = "sideways"; }, "\"sideways\" is not one"},
       {[](nlohmann::json& j) { j["start_paths"] = 1000000000000; }, "more than the 16"},
+      // Numbers beyond an integer's range are refused, not converted (undefined behaviour).
+      {[](nlohmann::json& j) { j["version"] = 4.4e65; }, "start file version"},
+      {[](nlohmann::json& j) { j["n"] = 1e300; }, "\"n\" is 1e+300, not a whole number"},
+      {[](nlohmann::json& j) { j["seed"] = -1; }, "\"seed\" is -1"},
+      {[](nlohmann::json& j) { j["roots"][0]["multiplicity"] = 3e9; }, "\"multiplicity\" is"},
       {[](nlohmann::json& j) {
          for (auto& p : j["p0"]) p = nlohmann::json::array({0.0, 0.0});
        },
