@@ -152,9 +152,10 @@ def test_progress_line_is_the_command_lines():
 
 
 def _setup_module():
-    spec = importlib.util.spec_from_file_location("zormix_setup", REPOSITORY / "setup.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    # Loaded from its path: setup.py is a script at the top of the repository, not a package module.
+    setup_file = importlib.util.spec_from_file_location("zormix_setup", REPOSITORY / "setup.py")
+    module = importlib.util.module_from_spec(setup_file)
+    setup_file.loader.exec_module(module)
     return module
 
 
