@@ -10,6 +10,7 @@
 #include "model/equation_scale.h"
 #include "tracker/dd/dd_rescue.h"
 #include "tracker/jumps/simple_root.h"
+#include "tracker/tracking.h"
 
 namespace zormix {
 namespace {
@@ -30,7 +31,6 @@ constexpr double kConditionTolerance = 1e-5;
 // Re-track levels: 1 and 2 the stricter attempts (correction limits 0.01 and 0.001), then the
 // careful re-tracker (with correction limit 0.001) for a pair at a simple root.
 constexpr int kCarefulLevel = 3;
-constexpr double kCarefulCorrectionLimit = 0.001;
 // Backward error above which an end point that tracking accepted is far from converged: Newton's
 // method at the target leaves 1e-12 or less, and the paths of pole27sys (seed 3) that stopped 1e-2
 // short of roots other paths hold have 3e-6.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "model/system_eval.h"
@@ -104,6 +105,19 @@ std::int64_t RecordPolishedRoots(RouteTracking& tracking);
 TrackingOutcome TrackRoute(RouteTracking& tracking, const std::function<UnitFunction()>& makeWorker,
                            const RetrackFactory& makeRetrack, const SystemView& target,
                            RuntimeUniform& runtime, const TrackingOptions& options);
+
+// The careful re-tracker of a route that it keeps alive: every re-track a path-jumping re-track
+// with correction limit kCarefulCorrectionLimit, under a stop request never asked (the re-tracks
+// of a finish are not abandoned). `makeRetrack(route, purpose, stop)` is the route's re-track.
+template <typename Route, typename MakeRetrack>
+PathRetracker CarefulRetracker(std::shared_ptr<Route> route, MakeRetrack makeRetrack) {
+  auto stop = std::make_shared<StopRequest>();
+  return [route, stop, retrack = makeRetrack(*route, RetrackPurpose::kPathJumping, *stop)](
+             const PathRecord& record) {
+    const RetrackResult r = retrack(record, kCarefulCorrectionLimit);
+    return RetrackedEndPoint{!r.failed, r.y, r.windingNumber, r.steps};
+  };
+}
 
 }  // namespace zormix
 

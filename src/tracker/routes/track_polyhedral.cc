@@ -150,13 +150,10 @@ PathRetracker MakePolyhedralRetracker(const PolySystem& system,
                                       const std::vector<Complex>& startCoefficients,
                                       const std::vector<double>& lifting, const CellList& cells) {
   auto route = std::make_shared<PolyhedralRoute>(system, startCoefficients, lifting, cells);
-  auto stop = std::make_shared<StopRequest>();  // never asked: the re-tracks are not abandoned
-  return
-      [route, stop, retrack = MakePolyhedralRetrack(*route, RetrackPurpose::kPathJumping, *stop)](
-          const PathRecord& record) {
-        const RetrackResult r = retrack(record, kCarefulCorrectionLimit);
-        return RetrackedEndPoint{!r.failed, r.y, r.windingNumber, r.steps};
-      };
+  return CarefulRetracker(route,
+                          [](const PolyhedralRoute& r, RetrackPurpose purpose, StopRequest& stop) {
+                            return MakePolyhedralRetrack(r, purpose, stop);
+                          });
 }
 
 }  // namespace zormix

@@ -117,13 +117,10 @@ PathRetracker MakeTotalDegreeRetracker(const PolySystem& system,
                                        const std::vector<std::int32_t>& totalDegree,
                                        const std::vector<Complex>& startCoefficients) {
   auto route = std::make_shared<TotalDegreeRoute>(system, totalDegree, startCoefficients);
-  auto stop = std::make_shared<StopRequest>();  // never asked: the re-tracks are not abandoned
-  return
-      [route, stop, retrack = MakeTotalDegreeRetrack(*route, RetrackPurpose::kPathJumping, *stop)](
-          const PathRecord& record) {
-        const RetrackResult r = retrack(record, kCarefulCorrectionLimit);
-        return RetrackedEndPoint{!r.failed, r.y, r.windingNumber, r.steps};
-      };
+  return CarefulRetracker(route,
+                          [](const TotalDegreeRoute& r, RetrackPurpose purpose, StopRequest& stop) {
+                            return MakeTotalDegreeRetrack(r, purpose, stop);
+                          });
 }
 
 }  // namespace zormix
