@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "base/newton.h"
+#include "finish/parameters.h"
 #include "model/dd_system.h"
 
 namespace zormix {
@@ -15,7 +16,6 @@ constexpr int kMaxSteps = 10;
 constexpr double kQuadraticRatio = 0.25;  // a step at most this share of the one before
 constexpr double kFloorUlps = 10.0;       // accuracy allowed: kFloorUlps u kappa
 constexpr double kShownByOneStep = 1e6;   // condition up to which a first step at the floor does
-constexpr double kConditionDrift = 1e3;   // the root's condition at most this times the start's
 constexpr double kZeroShare = 1e-10;      // a coordinate below this share of the largest is 0
 constexpr int kMaxSearchSteps = 12;       // Newton steps toward the quadratic region at most
 constexpr double kSearchReach = 4.0;      // the search moves at most this many first steps
@@ -129,7 +129,7 @@ DoubleDoubleNewton NewtonFrom(const MonomialLayout& layout, const std::vector<Dd
   if (!newton.converged()) return out;
   out.rootCondition = rule.at.condition;
   out.quadratic = rule.at.condition <= kResolvableInDoubleDouble &&
-                  rule.at.condition <= kConditionDrift * out.startCondition;
+                  rule.at.condition <= finish::kConditionDrift * out.startCondition;
   if (out.quadratic)
     for (const DdComplex& z : w) out.root.push_back(static_cast<Complex>(z));
   return out;

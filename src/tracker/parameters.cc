@@ -750,4 +750,45 @@ const Parameter kMostContinuedPaths{
                "about 460 of its 40,320 paths far out (at 64, 432 of them stay failed), and the "
                "cap keeps a system that loses nearly every path within a few minutes"}};
 
+const Parameter kMostDoubleDoubleUnits{
+    {.name = "tracker.most_double_double_units",
+     .value = 32,
+     .lowest = 16,
+     .highest = 32,
+     .decides = "the most paths of a system of one unknown re-tracked in double-double in a solve, "
+                "lost paths, unsolved end points and shared roots together",
+     .reason = "the expanded Wilkinson polynomial of degree 20 loses or jumps about 20 of its "
+               "paths in double; raising the cap only lets a system that loses every path spend "
+               "more time, so it may be lowered, not raised"}};
+const Parameter kDdStartIterations{
+    {.name = "tracker.dd_start_iterations",
+     .value = 20,
+     .lowest = 10,
+     .highest = 20,
+     .decides = "the most Newton iterations at the start point of a path tracked in double-double",
+     .reason = "each correction must be a tenth of the one before and the first at most the "
+               "point's size, so Newton ends within 15 iterations at the path tolerance 1e-14: "
+               "any cap from 15 on refuses nothing; below, a start point whose corrections "
+               "contract only tenfold is refused"}};
+const Parameter kDdPolishIterations{
+    {.name = "tracker.dd_polish_iterations",
+     .value = 6,
+     .lowest = 4,
+     .highest = 10,
+     .decides = "the most Newton iterations at the target from the last point of a path tracked "
+                "in double-double, which must converge to the path tolerance for a regular root",
+     .reason = "from a first correction of at most 1e-4 of the point a regular root converges "
+               "quadratically in three or four; corrections that shrink only tenfold (a root "
+               "Newton resolves slowly, close to a singular one) need ten and are refused"}};
+const Parameter kDdDivergenceBound{
+    {.name = "tracker.dd_divergence_bound",
+     .value = 1e12,
+     .lowest = 1e10,
+     .highest = 1e14,
+     .decides = "the size max |y| beyond which a path tracked in double-double is taken to leave "
+                "for infinity: tracking stops unreached, a continuation ends diverged",
+     .reason = "a pole 1 / d is at 1e14 where the continuation ends (d = 1e-14), and must be "
+               "stopped before; the roots of the systems double-double tracks are far smaller "
+               "(the largest in the tests: 1e11)"}};
+
 }  // namespace zormix::tracker

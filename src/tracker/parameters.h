@@ -122,6 +122,10 @@ extern const Parameter kValuationErrorShare;
 
 // The continuation in double-double of the paths double precision lost (dd_rescue.h).
 extern const Parameter kMostContinuedPaths;
+extern const Parameter kMostDoubleDoubleUnits;
+extern const Parameter kDdStartIterations;
+extern const Parameter kDdPolishIterations;
+extern const Parameter kDdDivergenceBound;
 
 }  // namespace zormix::tracker
 

@@ -135,8 +135,9 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
   }
   for (std::int64_t u : SharedRegularEndPoints(tracking, tracking.endPoints, target, maxDegree))
     chosen[u] = 1;
+  const auto most = static_cast<std::size_t>(tracker::kMostDoubleDoubleUnits.value());
   std::vector<std::int64_t> units;
-  for (std::int64_t u = 0; u < tracking.total && units.size() < kMostDoubleDoubleUnits; ++u)
+  for (std::int64_t u = 0; u < tracking.total && units.size() < most; ++u)
     if (chosen[u]) units.push_back(u);
   return units;
 }
@@ -209,12 +210,13 @@ void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
   // A path brought home may land where a path of the first tracking jumped: that one goes too,
   // and its re-track may land where another jumped (Wilkinson's polynomial of degree 20 needs
   // three such passes), so the check repeats until no new path shares a root, each path
-  // re-tracked once and at most kMostDoubleDoubleUnits in these passes. The end points of tracking
-  // in double near such roots are off by far more than the 1e-8 at which points coincide, so they
-  // are compared where Newton's method takes them.
+  // re-tracked once and at most tracker.most_double_double_units in these passes. The end points of
+  // tracking in double near such roots are off by far more than the 1e-8 at which points coincide,
+  // so they are compared where Newton's method takes them.
   const std::vector<std::int32_t> maxDegree = MaxDegrees(*target.exponents);
   std::vector<std::int64_t> retracked = first;
-  std::size_t budget = kMostDoubleDoubleUnits;  // re-tracks of these passes together
+  // Re-tracks of these passes together.
+  auto budget = static_cast<std::size_t>(tracker::kMostDoubleDoubleUnits.value());
   while (budget > 0) {
     PointSlots limits = tracking.endPoints;
     for (std::int64_t u = 0; u < tracking.total; ++u) {

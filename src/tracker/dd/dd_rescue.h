@@ -22,7 +22,8 @@ inline constexpr double kUnsolvedBackwardError = 1e-13;
 inline constexpr double kDoubtfulBackwardError = 1e-15;
 
 // Most variables of a system whose paths are re-tracked, and whose points are classified, in
-// double-double; and most paths re-tracked in one pass (the first in unit order). Measured with
+// double-double (at most tracker.most_double_double_units paths of such a system, the first in
+// unit order). Measured with
 // three variables allowed: a double-double path of an eight-variable system costs seconds
 // (katsura-7's two re-tracks took 6 s, ten times its whole solve); the paths such systems lose are
 // mostly on their way to infinity or to a solution set, which double-double does not bring home
@@ -31,7 +32,6 @@ inline constexpr double kDoubtfulBackwardError = 1e-15;
 // (fourbar: 40 regular roots of 36, (x - 1)^5; (y - 2)^3 split into three roots). One variable has
 // neither solution sets nor such points.
 inline constexpr int kMostDoubleDoubleVariables = 1;
-inline constexpr std::size_t kMostDoubleDoubleUnits = 32;
 
 // max_i |F_i(y)| / sum_j |A_j y^a_j| on `target`, in double-double (0 where all terms vanish).
 double DoubleDoubleBackwardError(const SystemView& target, std::span<const std::int32_t> maxDegree,
@@ -55,12 +55,12 @@ std::vector<std::int64_t> UnitsForDoubleDouble(const RouteTracking& tracking,
 // path proved diverging gets status kDiverged with its valuation, one that reaches a regular root
 // kRescued, one that approaches a singular end kEndGame with winding number 0 (its last point, for
 // classification); any other leaves the slot. For systems of at most kMostDoubleDoubleVariables
-// variables, re-tracks UnitsForDoubleDouble (at most kMostDoubleDoubleUnits of them) with the
-// re-tracker of RetrackPurpose::kDoubleDouble, then the paths not re-tracked yet whose end points
-// coincide at a regular point with another's, again until none does (at most kMostDoubleDoubleUnits
-// such re-tracks in all). A re-track that reaches the target puts its end point into the slot with
-// status kRescued and winding number 1; counts.rescued counts those of lost paths. A failed one
-// leaves the slot as it was. Results do not depend on `threads`.
+// variables, re-tracks UnitsForDoubleDouble (at most tracker.most_double_double_units of them) with
+// the re-tracker of RetrackPurpose::kDoubleDouble, then the paths not re-tracked yet whose end
+// points coincide at a regular point with another's, again until none does (at most
+// tracker.most_double_double_units such re-tracks in all). A re-track that reaches the target puts
+// its end point into the slot with status kRescued and winding number 1; counts.rescued counts
+// those of lost paths. A failed one leaves the slot as it was. Results do not depend on `threads`.
 void RetrackInDoubleDouble(RouteTracking& tracking, const SystemView& target,
                            const RetrackFactory& makeRetrack, int threads, PathCounts& counts);
 

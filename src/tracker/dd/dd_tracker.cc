@@ -10,6 +10,7 @@
 #include "tracker/endgame/divergence_check.h"
 #include "tracker/endgame/end_game.h"
 #include "tracker/homotopy/homotopy.h"
+#include "tracker/parameters.h"
 #include "tracker/path/path_steps.h"
 #include "tracker/routes/route_tracking.h"
 
@@ -24,9 +25,10 @@ constexpr double kNoiseMargin = 100.0;     // ... or below this many times the r
 constexpr double kFirstCorrection = 1e-4;  // the first correction may move the point this much
 constexpr double kContraction = 0.1;       // each further correction at most this share
 constexpr int kCorrectorIterations = 6;
-constexpr int kStartIterations = 20;       // Newton at the start point
-constexpr int kPolishIterations = 6;       // Newton at the target after the last step
-constexpr double kDivergenceBound = 1e12;  // |y| beyond it: the path is leaving for infinity
+
+// Newton at the start point, and at the target after the last step.
+int StartIterations() { return static_cast<int>(tracker::kDdStartIterations.value()); }
+int PolishIterations() { return static_cast<int>(tracker::kDdPolishIterations.value()); }
 
 std::vector<DdComplex> Widen(std::span<const Complex> values) {
   return std::vector<DdComplex>(values.begin(), values.end());
@@ -276,7 +278,7 @@ DdTrackResult TrackDoubleDouble(DdHomotopy& homotopy, const Complex* start, doub
   DdPath path(homotopy);
   std::vector<DdComplex> y(start, start + n), predicted;
   std::int32_t steps = 0;
-  if (!path.Correct(y, p0, kStartIterations, 1.0)) return Finished(y, steps, false);
+  if (!path.Correct(y, p0, StartIterations(), 1.0)) return Finished(y, steps, false);
   const double way = pTarget - p0;
   double p = p0, h = way / kFirstSteps;
   int successes = 0;
@@ -299,13 +301,13 @@ DdTrackResult TrackDoubleDouble(DdHomotopy& homotopy, const Complex* start, doub
       h *= 0.5;
       successes = 0;
     }
-    if (!(MaxAbs(y) < kDivergenceBound)) return Finished(y, steps, false);
+    if (!(MaxAbs(y) < tracker::kDdDivergenceBound.value())) return Finished(y, steps, false);
   }
   // Near a singular root the rounding noise of the corrections is large, and the corrector at
   // the noise level accepts points 1e-6 away from a triple root: the end point must be a root
   // Newton's method resolves to kPathTolerance.
   const bool regular =
-      path.Correct(y, pTarget, kPolishIterations, kFirstCorrection, /*noiseFloor=*/false);
+      path.Correct(y, pTarget, PolishIterations(), kFirstCorrection, /*noiseFloor=*/false);
   return Finished(y, steps, regular);
 }
 
@@ -329,7 +331,7 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
   DdPath path(homotopy);
   std::vector<DdComplex> y(start, start + n), predicted, velocity;
   std::int32_t steps = 0;
-  if (!path.Correct(y, p, kStartIterations, kContinuationStartCorrection) ||
+  if (!path.Correct(y, p, StartIterations(), kContinuationStartCorrection) ||
       !path.Tangent(y, p, velocity))
     return Ended(DdEnd::kLost, y, steps);
   std::vector<ValuationEstimates> samples{EstimateValuations(y, velocity, pTarget - p)};
@@ -365,7 +367,7 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
     double valuation = 0.0;
     const bool beyondBound = divergenceBound <= 0.0 || MaxAbs(y) > divergenceBound;
     const bool diverged = (beyondBound && EstimatesProveDivergence(samples, valuation)) ||
-                          !(MaxAbs(y) < kDivergenceBound);
+                          !(MaxAbs(y) < tracker::kDdDivergenceBound.value());
     if (diverged) {
       DdContinuation ended = Ended(DdEnd::kDiverged, y, steps, valuation);
       for (double v : samples.back().value)
@@ -378,7 +380,7 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
   if (path.Tangent(y, p, velocity)) {
     const DoubleDouble rest(pTarget - p);
     for (int j = 0; j < n; ++j) atTarget[j] += rest * velocity[j];
-    if (path.Correct(atTarget, pTarget, kPolishIterations, kFirstCorrection, /*noiseFloor=*/false))
+    if (path.Correct(atTarget, pTarget, PolishIterations(), kFirstCorrection, /*noiseFloor=*/false))
       return Ended(DdEnd::kReached, atTarget, steps);
   }
   const bool close = pTarget - p <= kTrackerParameters.exponentZone;
