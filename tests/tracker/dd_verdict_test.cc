@@ -7,11 +7,13 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "tracker/dd/dd_rescue.h"
 #include "tracker/dd/dd_tracker.h"
+#include "tracker/endgame/valuation_history.h"
 #include "tracker/routes/route_tracking.h"
 
 namespace zormix {
@@ -291,6 +293,59 @@ TEST(DoubleDoubleVerdict, GrowthAlongASetIsProvedWhereTheNullDirectionTurns) {
   });
   EXPECT_NE(lateRoot.end, DdEnd::kDiverged);
   EXPECT_EQ(lateRoot.valuation, 0.0);
+}
+
+// A path of three unknowns given in closed form, y_j = c_j d^{v_j} with d = -p (target p = 0):
+// H(y, p) = y - y(d), dH/dp = y'(d).
+class PowerPathHomotopy : public DdHomotopy {
+ public:
+  PowerPathHomotopy(std::array<double, 3> c, std::array<double, 3> v) : c_(c), v_(v) {}
+  int n() const override { return 3; }
+  void Evaluate(const DdComplex* y, double p, std::vector<DdComplex>& J, DdComplex* H,
+                DdComplex* Hp, double* termSize) override {
+    const double d = -p;
+    J.assign(9, DdComplex(0.0));
+    for (int j = 0; j < 3; ++j) {
+      J[j + 3 * j] = DdComplex(1.0);
+      H[j] = y[j] - DdComplex(Complex(At(j, d), 0.0));
+      Hp[j] = DdComplex(Complex(v_[j] * At(j, d) / d, 0.0));
+      if (termSize != nullptr) termSize[j] = std::abs(At(j, d));
+    }
+  }
+  double At(int j, double d) const { return c_[j] * std::pow(d, v_[j]); }
+
+ private:
+  std::array<double, 3> c_, v_;
+};
+
+// The continuation in double-double decides as tracking in double does: the path of three
+// unknowns with one coordinate growing like d^-1/2 beside one converging and one shrinking is
+// proved diverging with the exponent the double rule (ObserveEstimate) gives its sizes and
+// smallest estimates, on the polyhedral route (no bound) and on the total-degree route (a bound
+// the path passes); with the growing coordinate at d^-0.03 it is not proved.
+TEST(DoubleDoubleVerdict, SeveralUnknownsReachTheVerdictOfTrackingInDouble) {
+  for (const double v : {-0.5, -0.03}) {
+    PowerPathHomotopy homotopy({2.0, 1.0, 3.0}, {v, 0.0, 1.0 / 3.0});
+    const double d = 1e-3;
+    const Complex y[3] = {homotopy.At(0, d), homotopy.At(1, d), homotopy.At(2, d)};
+    for (const double bound : {0.0, 10.0}) {
+      const DdContinuation continued = ContinueInDoubleDouble(homotopy, y, -d, 0.0, bound);
+      ValuationHistory history;
+      std::optional<DivergenceProof> proof;
+      for (double at = d; !proof && at > 1e-14; at /= 4.0)
+        proof = ObserveEstimate(history, {at, v, homotopy.At(0, at)}, bound == 0.0);
+      if (v > -0.05) {
+        EXPECT_FALSE(proof);
+        EXPECT_NE(continued.end, DdEnd::kDiverged) << bound;
+        continue;
+      }
+      ASSERT_TRUE(proof);
+      ASSERT_EQ(continued.end, DdEnd::kDiverged) << bound;
+      EXPECT_NEAR(continued.valuation, proof->exponent, 1e-6) << bound;
+      ASSERT_EQ(continued.direction.size(), 3u);
+      EXPECT_NEAR(continued.direction[2], 1.0 / 3.0, 1e-6);
+    }
+  }
 }
 
 }  // namespace

@@ -76,5 +76,63 @@ TEST(ValuationHistory, AgreeingEstimatesBeyondAnyRootProveTheDivergence) {
   EXPECT_LT(slow.distance, observed.distance / 16.0);
 }
 
+// The history of a path given in closed form y(d), sampled as tracking does: a span apart from
+// 1e-1 (outside tracker.valuation_zone) to 1e-15 through ObserveEstimate, with the estimate
+// v(d) = d y'(d) / y(d) (y real and positive here) and the size y(d). Returns the first proof.
+Observed ObserveClosedForm(const std::function<double(double)>& y,
+                           const std::function<double(double)>& dy, bool polyhedral) {
+  ValuationHistory history;
+  for (double d = 1e-1; d > 1e-15; d /= 4.0) {
+    const std::optional<DivergenceProof> proof =
+        ObserveEstimate(history, {d, d * dy(d) / y(d), y(d)}, polyhedral);
+    if (proof) return {proof, d};
+  }
+  return {};
+}
+
+// y = c d^v: below -tracker.diverging_valuation (v = -0.5, and -0.06 close to it) the divergence
+// is proved on both routes with v itself, at sizes far from where it starts; above it (v = -0.03,
+// a path still growing at d = 1e-15 but slower than any pole the rule accepts) never.
+TEST(ValuationHistory, APowerOfTheDistanceIsProvedExactlyBelowTheDivergingValuation) {
+  for (const bool polyhedral : {true, false}) {
+    for (const double v : {-0.5, -0.06, -0.03}) {
+      for (const double c : {1e-3, 1e3}) {
+        auto y = [c, v](double d) { return c * std::pow(d, v); };
+        auto dy = [c, v](double d) { return c * v * std::pow(d, v - 1.0); };
+        const Observed observed = ObserveClosedForm(y, dy, polyhedral);
+        if (v > -0.05) {
+          EXPECT_FALSE(observed.proof) << v << " " << c << " " << polyhedral;
+          continue;
+        }
+        ASSERT_TRUE(observed.proof) << v << " " << c << " " << polyhedral;
+        EXPECT_NEAR(observed.proof->exponent, v, 1e-9 * std::abs(v));
+        EXPECT_LT(observed.distance, 1e-2);
+      }
+    }
+  }
+}
+
+// A pole just beyond the target, y = 1 + 1 / (d + e): while d >> e it grows like d^-1 and no
+// rule of estimates and sizes can tell it from a divergence (the tropical check of the target,
+// divergence_check.h, is what refutes it); with e = 1e-9 it is proved at -1 before d comes near e.
+// With e = 1e-3 the estimates -d / ((d + e)^2 y) fall towards 0 from the first span in the zone
+// on, and nothing is proved.
+TEST(ValuationHistory, APoleBeyondTheTargetIsProvedOnlyWhileItLooksLikeOne) {
+  for (const bool polyhedral : {true, false}) {
+    for (const double e : {1e-9, 1e-3}) {
+      auto y = [e](double d) { return 1.0 + 1.0 / (d + e); };
+      auto dy = [e](double d) { return -1.0 / ((d + e) * (d + e)); };
+      const Observed observed = ObserveClosedForm(y, dy, polyhedral);
+      if (e > 1e-6) {
+        EXPECT_FALSE(observed.proof) << polyhedral;
+        continue;
+      }
+      ASSERT_TRUE(observed.proof) << polyhedral;
+      EXPECT_NEAR(observed.proof->exponent, -1.0, 0.05);
+      EXPECT_GT(observed.distance, 100.0 * e);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zormix

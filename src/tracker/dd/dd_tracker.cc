@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "base/newton.h"
 #include "tracker/dd/dd_rescue.h"
 #include "tracker/endgame/divergence_check.h"
 #include "tracker/endgame/end_game.h"
+#include "tracker/endgame/valuation_history.h"
 #include "tracker/homotopy/homotopy.h"
 #include "tracker/parameters.h"
 #include "tracker/path/path_steps.h"
@@ -154,15 +156,6 @@ DdTrackResult Finished(const std::vector<DdComplex>& y, std::int32_t steps, bool
   return result;
 }
 
-// The valuation estimates v_j(d) of every coordinate at distance d, with the sizes |y_j|.
-struct ValuationEstimates {
-  double distance = 0.0;
-  std::vector<double> value;  // +infinity where y_j = 0
-  std::vector<double> size;
-};
-
-constexpr double kSampleSpan = 4.0;      // d shrinks at least this much between estimates
-constexpr int kAgreeingSpans = 3;        // spans in a row that prove a divergence
 constexpr double kApproachShare = 0.5;   // a continuation step covers at most this share of d
 constexpr double kLostStepShare = 1e-4;  // a continuation step below this share of d: lost
 // Steps of one continuation. cohn3's paths along its curve z = t = 0, y (x + 72) = -1728 (where the
@@ -175,60 +168,39 @@ constexpr double kContinuationStartCorrection = 1e-2;
 // of its last place on the total-degree route.
 constexpr double kLastDistance = 1e-14;
 
-// v_j(d) = Re(d (dy_j/dd) / y_j) with dy/dd = -dy/dp = -velocity.
-ValuationEstimates EstimateValuations(const std::vector<DdComplex>& y,
-                                      const std::vector<DdComplex>& velocity, double d) {
-  ValuationEstimates e;
-  e.distance = d;
-  for (std::size_t j = 0; j < y.size(); ++j) {
-    const Complex yj = static_cast<Complex>(y[j]);
-    e.size.push_back(std::abs(yj));
-    e.value.push_back(yj == Complex(0.0, 0.0)
-                          ? HUGE_VAL
-                          : std::real(-d * static_cast<Complex>(velocity[j]) / yj));
+std::vector<Complex> Narrow(const std::vector<DdComplex>& values) {
+  return std::vector<Complex>(values.begin(), values.end());
+}
+
+// The valuation estimates of a continuation, every time d has shrunk by tracker.valuation_span:
+// the history the divergence verdict is a function of (tracker/endgame/valuation_history.h), the
+// estimates of every coordinate at the latest span (the direction of a divergence), and whether
+// the smallest estimate of each of the last two spans lay below -tracker.diverging_valuation.
+struct ContinuationEstimates {
+  ValuationHistory history;
+  double lastSpan = 0.0;  // the distance of the latest span (0: none)
+  std::vector<double> direction;
+  bool grew[2] = {true, true};  // the span before the latest, and the latest
+
+  // Whether the path is at a new span at distance d.
+  bool Due(double d) const { return lastSpan == 0.0 || d <= lastSpan / kEndGame.valuationSpan; }
+
+  // Records the span at (y, d) with dy/dp = velocity; returns the proof of a divergence when its
+  // estimates and sizes now give one, within tracker.valuation_zone as tracking in double does.
+  std::optional<DivergenceProof> Observe(const std::vector<DdComplex>& y,
+                                         const std::vector<DdComplex>& velocity, double d,
+                                         bool polyhedral) {
+    const std::vector<Complex> point = Narrow(y);
+    direction = ValuationDirection(point, Narrow(velocity), d);
+    lastSpan = d;
+    const double smallest = *std::min_element(direction.begin(), direction.end());
+    grew[0] = grew[1];
+    grew[1] = smallest < -kEndGame.divergingValuation;
+    return ObserveEstimate(history, {d, smallest, MaxAbs(y)}, polyhedral);
   }
-  return e;
-}
-
-std::size_t SmallestEstimate(const ValuationEstimates& e) {
-  return static_cast<std::size_t>(std::min_element(e.value.begin(), e.value.end()) -
-                                  e.value.begin());
-}
-
-// Whether coordinate j diverged over the span from `a` to `b` as its estimates say: they agree
-// within kEndGame.tightValuationAgreement of v, and |y_j| grew as d^w, w the mean of the two
-// estimates, within kEndGame.growthAgreement of v.
-bool SpanFollowsValuation(const ValuationEstimates& a, const ValuationEstimates& b, std::size_t j,
-                          double v) {
-  const double growth = std::log(b.size[j] / a.size[j]) / std::log(b.distance / a.distance);
-  const double mean = 0.5 * (a.value[j] + b.value[j]);
-  return std::abs(b.value[j] - a.value[j]) <= kEndGame.tightValuationAgreement * std::abs(v) &&
-         std::abs(growth - mean) <= kEndGame.growthAgreement * std::abs(v);
-}
-
-// Whether the estimates prove a divergence (see ContinueInDoubleDouble); `valuation` is then the
-// latest estimate of the diverging coordinate.
-bool EstimatesProveDivergence(const std::vector<ValuationEstimates>& samples, double& valuation) {
-  if (samples.size() <= static_cast<std::size_t>(kAgreeingSpans)) return false;
-  const ValuationEstimates& latest = samples.back();
-  const std::size_t j = SmallestEstimate(latest);
-  const double v = latest.value[j];
-  if (!(v < -kEndGame.divergingValuation)) return false;
-  for (std::size_t i = samples.size() - kAgreeingSpans; i < samples.size(); ++i)
-    if (!SpanFollowsValuation(samples[i - 1], samples[i], j, v)) return false;
-  valuation = v;
-  return true;
-}
-
-// Whether no coordinate grew at the last two estimates.
-bool NothingGrows(const std::vector<ValuationEstimates>& samples) {
-  if (samples.size() < 2) return false;
-  for (std::size_t i = samples.size() - 2; i < samples.size(); ++i) {
-    const ValuationEstimates& e = samples[i];
-    if (e.value[SmallestEstimate(e)] < -kEndGame.divergingValuation) return false;
-  }
-  return true;
-}
+  // Whether no coordinate grew at the last two spans.
+  bool NothingGrows() const { return !grew[0] && !grew[1]; }
+};
 
 RetrackResult AsRetrack(DdTrackResult&& tracked) {
   RetrackResult result;
@@ -334,7 +306,11 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
   if (!path.Correct(y, p, StartIterations(), kContinuationStartCorrection) ||
       !path.Tangent(y, p, velocity))
     return Ended(DdEnd::kLost, y, steps);
-  std::vector<ValuationEstimates> samples{EstimateValuations(y, velocity, pTarget - p)};
+  // Without a bound (the polyhedral route) the estimates decide alone; with one (total degree)
+  // sizes must follow the estimates and pass the bound, as in tracking in double.
+  const bool polyhedral = divergenceBound <= 0.0;
+  ContinuationEstimates estimates;
+  estimates.Observe(y, velocity, pTarget - p, polyhedral);
   LogDistancePoint earlier, latest = AtLogDistance(y, velocity, pTarget - p);
   bool hasEarlier = false;
   double h = kApproachShare * (pTarget - p);
@@ -362,16 +338,14 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
     earlier = std::move(latest);
     latest = AtLogDistance(y, velocity, pTarget - p);
     hasEarlier = true;
-    if (!(pTarget - p <= samples.back().distance / kSampleSpan)) continue;
-    samples.push_back(EstimateValuations(y, velocity, pTarget - p));
-    double valuation = 0.0;
-    const bool beyondBound = divergenceBound <= 0.0 || MaxAbs(y) > divergenceBound;
-    const bool diverged = (beyondBound && EstimatesProveDivergence(samples, valuation)) ||
-                          !(MaxAbs(y) < tracker::kDdDivergenceBound.value());
-    if (diverged) {
-      DdContinuation ended = Ended(DdEnd::kDiverged, y, steps, valuation);
-      for (double v : samples.back().value)
-        ended.direction.push_back(std::min(v, kLargestValuation));
+    if (!estimates.Due(pTarget - p)) continue;
+    const std::optional<DivergenceProof> proof =
+        estimates.Observe(y, velocity, pTarget - p, polyhedral);
+    const bool proved = proof && (polyhedral || MaxAbs(y) > divergenceBound);
+    // Beyond tracker.dd_divergence_bound the path is at infinity whatever its estimates say.
+    if (proved || !(MaxAbs(y) < tracker::kDdDivergenceBound.value())) {
+      DdContinuation ended = Ended(DdEnd::kDiverged, y, steps, proved ? proof->exponent : 0.0);
+      ended.direction = std::move(estimates.direction);
       return ended;
     }
   }
@@ -384,7 +358,7 @@ DdContinuation ContinueInDoubleDouble(DdHomotopy& homotopy, const Complex* start
       return Ended(DdEnd::kReached, atTarget, steps);
   }
   const bool close = pTarget - p <= kTrackerParameters.exponentZone;
-  return Ended(close && NothingGrows(samples) ? DdEnd::kApproached : DdEnd::kLost, y, steps);
+  return Ended(close && estimates.NothingGrows() ? DdEnd::kApproached : DdEnd::kLost, y, steps);
 }
 
 DdTotalDegreeHomotopy::DdTotalDegreeHomotopy(const MonomialLayout& layout,

@@ -93,33 +93,33 @@ enum class DdEnd : std::uint8_t {
 struct DdContinuation {
   DdEnd end = DdEnd::kLost;
   std::vector<Complex> y;  // the end point, or the last point reached
-  double valuation = 0.0;  // kDiverged: the estimate that proved it
+  double valuation = 0.0;  // kDiverged: the exponent that proved it (0: only its size)
   std::int32_t steps = 0;
   std::vector<double> direction;  // kDiverged: the latest estimates of all coordinates
 };
 
 // Continues the path of `homotopy` through (y, p), a point that tracking in double left close to
 // the target, in double-double with steps of at most half the distance d = pTarget - p left.
-// Close to the target y_j(d) = c_j d^{v_j} (1 + O(d^{1/m})), and the estimate of the valuation
+// Close to the target y_j(d) = c_j d^{v_j} (1 + O(d^{1/m})), and the estimates of the valuations
 //   v_j(d) = Re(d (dy_j/dd) / y_j)
-// is taken every time d has shrunk fourfold. The path diverges when, for the coordinate j of the
-// smallest estimate (below -0.05), the estimates of three such spans in a row agree within 2 %
-// of it and |y_j| grew over each span as d^v does, v the mean of its two ends within 10 %:
-// each coordinate is compared with its own size, not max |y|, because a coordinate can diverge
-// fastest while another is still larger (stewgou40: |y| ~ 3e3 at v = -0.27 beside v = -0.37 at
-// 1e2). `divergenceBound` > 0 makes the verdict wait, in addition, for max |y| beyond it (the
-// total-degree route, whose paths to large roots look like poles until late). Near a solution
-// set the Jacobian's condition grows like a power of 1/d (cohn3: 1e11 at d = 3e-7, 7e13 at 1e-8,
-// where double precision stops), and double-double goes on where double ends.
+// are taken every time d has shrunk by tracker.valuation_span. Whether they prove a divergence is
+// decided as for tracking in double, by the same function of the valuation history
+// (ObserveValuation, tracker/endgame/valuation_history.h: the smallest estimate and max |y| at
+// each span, within tracker.valuation_zone). `divergenceBound` > 0 is the total-degree route's
+// rule: the sizes must follow the estimates, and the verdict waits for max |y| beyond the bound
+// (paths to large roots look like poles until late). Beyond tracker.dd_divergence_bound the path
+// is at infinity whatever its estimates. Near a solution set the Jacobian's condition grows like
+// a power of 1/d (cohn3: 1e11 at d = 3e-7, 7e13 at 1e-8, where double precision stops), and
+// double-double goes on where double ends.
 //
 // What the verdict assumes. A path converging to a point y* has estimates that fall like
-// d^{1/m} (m its winding number): over the three spans (d / 64) by 64^{-1/m}, which is more than
-// 2 % for every m below 200, so no such path passes. What passes besides a divergence is a path
-// whose series converges only far closer to the target than the three spans: a root reached
-// past a pole of the path just beyond the target, y ~ y* + C / (d + e) with e << d, which grows
-// like d^-1 until d ~ e. The caller checks every verdict against the tropical condition of the
-// target in the direction of the estimates (divergence_check.h), which such a direction meets
-// only by coincidence; the total-degree route waits for `divergenceBound` too.
+// d^{1/m} (m its winding number), which neither agree nor extrapolate to a negative limit. What
+// passes besides a divergence is a path whose series converges only far closer to the target than
+// the spans that prove it: a root reached past a pole of the path just beyond the target,
+// y ~ y* + C / (d + e) with e << d, which grows like d^-1 until d ~ e. The caller checks every
+// verdict against the tropical condition of the target in the direction of the estimates
+// (divergence_check.h), which such a direction meets only by coincidence; the total-degree route
+// waits for `divergenceBound` too.
 //
 // The prediction. Near a solution set the Jacobian's near null direction turns with d, and the
 // field dy/dp off the path turns with it by the condition times the deviation: Runge-Kutta's

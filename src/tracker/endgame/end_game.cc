@@ -47,12 +47,8 @@ void WatchEndGame(PathState& st, const PathContext& ctx) {
   KeepEndGameStart(st, d);
   if (d >= kEndGame.valuationZone) return;
   const ValuationSample sample{d, SmallestValuation(st, d), MaxNorm(st.y)};
-  if (!(sample.value < -kEndGame.divergingValuation)) {
-    st.valuations.ResetRun();
-    return;
-  }
   const bool polyhedral = ctx.route == &kPolyhedralRoute;
-  const std::optional<DivergenceProof> proof = ObserveValuation(st.valuations, sample, polyhedral);
+  const std::optional<DivergenceProof> proof = ObserveEstimate(st.valuations, sample, polyhedral);
   if (!proof) return;
   st.valuation = proof->exponent;
   if (polyhedral) {

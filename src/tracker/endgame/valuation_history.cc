@@ -157,6 +157,16 @@ std::optional<DivergenceProof> ObserveValuation(ValuationHistory& history,
   return std::nullopt;
 }
 
+std::optional<DivergenceProof> ObserveEstimate(ValuationHistory& history,
+                                               const ValuationSample& sample, bool polyhedral) {
+  if (!(sample.distance < kEndGame.valuationZone)) return std::nullopt;
+  if (!(sample.value < -kEndGame.divergingValuation)) {
+    history.ResetRun();
+    return std::nullopt;
+  }
+  return ObserveValuation(history, sample, polyhedral);
+}
+
 std::optional<DivergenceProof> ProveDivergenceAfterUnderflow(const ValuationHistory& history) {
   const auto proven = [](DivergenceRule rule, double v) { return DivergenceProof{rule, v}; };
   const ValuationSample& to = history.latest;

@@ -67,6 +67,13 @@ struct DivergenceProof {
 std::optional<DivergenceProof> ObserveValuation(ValuationHistory& history,
                                                 const ValuationSample& sample, bool polyhedral);
 
+// The rule both tracking in double and the continuation in double-double apply to the smallest
+// estimate and the size at a point at distance `sample.distance`: outside tracker.valuation_zone
+// nothing; an estimate not below -tracker.diverging_valuation ends the run of negative estimates;
+// any other goes to ObserveValuation.
+std::optional<DivergenceProof> ObserveEstimate(ValuationHistory& history,
+                                               const ValuationSample& sample, bool polyhedral);
+
 // Whether the estimates of a path whose step underflowed prove it diverging (the rules
 // kKeptOverSpan to kGrowthAtOneRate, in that order). Such paths lose the step because the terms
 // of the equations (|y|^degree) have outgrown what double precision resolves, not because the
