@@ -164,7 +164,7 @@ double AffineFamily::RelativeResidual(std::span<const Complex> z,
   double worst = 0.0;
   for (const auto& row : rows_) {
     Complex value(0.0, 0.0);
-    double size = 1.0;
+    double size = 0.0;
     for (const auto& [a, coefficient] : row) {
       Complex weight = coefficient.value;
       for (int l = 0; l < parameters_; ++l) weight += coefficient.slopes[l] * c[l];
@@ -172,7 +172,7 @@ double AffineFamily::RelativeResidual(std::span<const Complex> z,
       value += term;
       size += std::abs(term);
     }
-    worst = std::max(worst, std::abs(value) / size);
+    if (size > 0.0) worst = std::max(worst, std::abs(value) / size);
   }
   return worst;
 }
@@ -219,6 +219,11 @@ ParametricSystem AffineFamily::Build(const std::vector<std::string>& variableNam
 }
 
 PolySystem AffineFamily::ValuesAsSystem(const std::vector<std::string>& variableNames) const {
+  return AtParameters({}, variableNames);
+}
+
+PolySystem AffineFamily::AtParameters(std::span<const Complex> c,
+                                      const std::vector<std::string>& variableNames) const {
   PolySystem system;
   system.n = unknowns_;
   for (const std::string& name : variableNames)
@@ -226,10 +231,12 @@ PolySystem AffineFamily::ValuesAsSystem(const std::vector<std::string>& variable
   std::vector<const Exponents*> terms;
   for (const auto& row : rows_) {
     std::int32_t count = 0;
-    for (const auto& [a, c] : row) {
-      if (c.value == kZero) continue;
+    for (const auto& [a, coefficient] : row) {
+      Complex value = coefficient.value;
+      for (std::size_t l = 0; l < c.size(); ++l) value += coefficient.slopes[l] * c[l];
+      if (value == kZero) continue;
       terms.push_back(&a);
-      system.coefficients.push_back(c.value);
+      system.coefficients.push_back(value);
       ++count;
     }
     system.termCount.push_back(count);

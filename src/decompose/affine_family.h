@@ -56,8 +56,9 @@ class AffineFamily {
   void Evaluate(std::span<const Complex> z, std::span<const Complex> c, std::vector<Complex>& F,
                 ColMajorMatrix<Complex>& J) const;
 
-  // max_i |F_i(z; c)| / max(1, sum of |term| of row i): how far z is from solving the rows,
-  // relative to the size of their terms.
+  // max_i |F_i(z; c)| / (sum of |term| of row i): how far z is from solving the rows, relative
+  // to the size of their terms (0 for a row whose terms all vanish at z). Unchanged when a row is
+  // multiplied by a constant or an unknown rescaled with the coefficients.
   double RelativeResidual(std::span<const Complex> z, std::span<const Complex> c) const;
 
   // As a family (square: rows == unknowns); `variableNames` are padded.
@@ -65,6 +66,9 @@ class AffineFamily {
                          std::vector<std::string> parameterNames) const;
   // The rows at parameters 0, as a system (any number of rows).
   PolySystem ValuesAsSystem(const std::vector<std::string>& variableNames) const;
+  // The rows at the parameters c, as a system (any number of rows).
+  PolySystem AtParameters(std::span<const Complex> c,
+                          const std::vector<std::string>& variableNames) const;
 
  private:
   struct Coefficient {
