@@ -159,20 +159,21 @@ void AffineFamily::Evaluate(std::span<const Complex> z, std::span<const Complex>
   }
 }
 
-double AffineFamily::RelativeResidual(std::span<const Complex> z,
-                                      std::span<const Complex> c) const {
+double AffineFamily::RelativeResidual(std::span<const Complex> z, std::span<const Complex> c,
+                                      std::span<const double> sizes) const {
+  std::vector<Complex> size(z.size());
+  for (std::size_t k = 0; k < z.size(); ++k) size[k] = std::max(std::abs(z[k]), sizes[k]);
   double worst = 0.0;
   for (const auto& row : rows_) {
     Complex value(0.0, 0.0);
-    double size = 0.0;
+    double scale = 0.0;
     for (const auto& [a, coefficient] : row) {
       Complex weight = coefficient.value;
       for (int l = 0; l < parameters_; ++l) weight += coefficient.slopes[l] * c[l];
-      const Complex term = weight * Monomial(a, z);
-      value += term;
-      size += std::abs(term);
+      value += weight * Monomial(a, z);
+      scale += std::abs(weight) * std::abs(Monomial(a, size));
     }
-    if (size > 0.0) worst = std::max(worst, std::abs(value) / size);
+    if (scale > 0.0) worst = std::max(worst, std::abs(value) / scale);
   }
   return worst;
 }

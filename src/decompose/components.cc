@@ -8,6 +8,7 @@
 #include "decompose/monodromy_breakup.h"
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
+#include "local/units.h"
 
 namespace zormix {
 namespace {
@@ -89,8 +90,13 @@ class Breaker {
                                   const std::vector<std::int64_t>& given, int tracedUnknowns,
                                   bool deflated) {
     if (given.empty()) return {};
+    MonodromyOptions options = Options();
+    const std::vector<double> sizes = NaturalSizes(rows.AtParameters(set_.constants, {}));
+    options.admissible = [&](std::span<const Complex> z, std::span<const Complex> constants) {
+      return SolvesRows(rows, sizes, z, constants);
+    };
     const WitnessBreakup b =
-        BreakWitnessSet(family, set_.constants, points, direction_, Options(), tracedUnknowns);
+        BreakWitnessSet(family, set_.constants, points, direction_, options, tracedUnknowns);
     out_.pathsTracked += b.monodromy.pathsTracked + b.pencil.pathsTracked;
     // Columns of b.monodromy.points: the given points it kept, in order, then the points found.
     std::vector<std::int64_t> refused, kept;
@@ -114,7 +120,10 @@ class Breaker {
         if (i < static_cast<std::int64_t>(kept.size())) {
           columns.push_back(set_.points.col(kept[i]));
           if (deflated) c.multiplicity = std::max(c.multiplicity, set_.multiplicity[kept[i]]);
-        } else if (SolvesRows(rows, b.monodromy.points.col(i))) {
+        } else if (SolvesRows(rows, sizes,
+                              std::span<const Complex>(b.monodromy.points.col(i),
+                                                       static_cast<std::size_t>(rows.unknowns())),
+                              set_.constants)) {
           columns.push_back(b.monodromy.points.col(i));  // x comes first among the unknowns
           ++found;
         } else {
@@ -192,15 +201,18 @@ class Breaker {
     return false;
   }
 
-  // Whether a point the loops found solves `rows` (decompose.on_system): W, or a deflated
-  // system before its rows were combined, in all its unknowns. A deflated system made square by
-  // random combinations of its rows has roots where the combinations vanish but W does not; a
-  // loop that jumps onto one carries it along. W alone does not tell them: near a double
-  // component, W's residual is the square of the distance (1e-8 at 1e-4), while the deflation's
-  // rows JW B mu are of the distance's size.
-  bool SolvesRows(const AffineFamily& rows, const Complex* z) const {
-    const std::span<const Complex> values(z, static_cast<std::size_t>(rows.unknowns()));
-    return rows.RelativeResidual(values, set_.constants) <= kOnSystem.value();
+  // Whether a point z solves `rows` at the slice constants (decompose.on_system), its vanishing
+  // coordinates measured in the rows' natural sizes (local/units.h): W, or a
+  // deflated system before its rows were combined, in all its unknowns. The loops refuse the
+  // points that do not at every node; the points at the base are checked again here. A deflated
+  // system made square by random combinations of its rows has roots where the combinations vanish
+  // but W does not; a loop that jumps onto one carries it along. W alone does not tell them: near a
+  // double component, W's residual is the square of the distance (1e-8 at 1e-4), while the
+  // deflation's rows JW B mu are of the distance's size.
+  static bool SolvesRows(const AffineFamily& rows, const std::vector<double>& sizes,
+                         std::span<const Complex> z, std::span<const Complex> constants) {
+    return rows.RelativeResidual(z.first(static_cast<std::size_t>(rows.unknowns())), constants,
+                                 sizes) <= kOnSystem.value();
   }
 
   WitnessComponent Start(double residual, bool passed) const {

@@ -215,6 +215,8 @@ class Engine {
   // Places x at node k; a new point gets its slots and brings its orbit under the symmetries.
   MonodromyPoints::Verdict Place(int k, std::span<const Complex> x) {
     Node& node = nodes_[static_cast<std::size_t>(k)];
+    if (options_.admissible && !options_.admissible(x, node.parameters))
+      return MonodromyPoints::Verdict::kNotRegular;
     const MonodromyPoints::Placement placed = node.known->Place(x);
     lastIndex_ = placed.index;
     if (placed.verdict != MonodromyPoints::Verdict::kNew) return placed.verdict;

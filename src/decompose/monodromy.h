@@ -83,6 +83,11 @@ struct MonodromyOptions {
                                      RuntimeUniform& draws)>
       drawParameters;
   std::vector<PointSymmetry> symmetries;
+  // Whether an end point x at a node of parameters p may be kept (empty: every regular root); one
+  // refused counts as a failed path, and a given point refused is left out. A square system made
+  // from more rows by random combinations has roots where the combinations vanish and the rows do
+  // not (deflated witness systems): a loop that lands on one would join it to a component.
+  std::function<bool(std::span<const Complex> x, std::span<const Complex> p)> admissible;
   // Polled while paths are tracked: true stops with Error kInterruptedId.
   std::function<bool()> interrupted;
   std::function<void(const MonodromyProgress&)> progress;
