@@ -159,20 +159,21 @@ void AffineFamily::Evaluate(std::span<const Complex> z, std::span<const Complex>
   }
 }
 
-double AffineFamily::RelativeResidual(std::span<const Complex> z,
-                                      std::span<const Complex> c) const {
+double AffineFamily::RelativeResidual(std::span<const Complex> z, std::span<const Complex> c,
+                                      std::span<const double> sizes) const {
+  std::vector<Complex> size(z.size());
+  for (std::size_t k = 0; k < z.size(); ++k) size[k] = std::max(std::abs(z[k]), sizes[k]);
   double worst = 0.0;
   for (const auto& row : rows_) {
     Complex value(0.0, 0.0);
-    double size = 1.0;
+    double scale = 0.0;
     for (const auto& [a, coefficient] : row) {
       Complex weight = coefficient.value;
       for (int l = 0; l < parameters_; ++l) weight += coefficient.slopes[l] * c[l];
-      const Complex term = weight * Monomial(a, z);
-      value += term;
-      size += std::abs(term);
+      value += weight * Monomial(a, z);
+      scale += std::abs(weight) * std::abs(Monomial(a, size));
     }
-    worst = std::max(worst, std::abs(value) / size);
+    if (scale > 0.0) worst = std::max(worst, std::abs(value) / scale);
   }
   return worst;
 }
@@ -219,6 +220,11 @@ ParametricSystem AffineFamily::Build(const std::vector<std::string>& variableNam
 }
 
 PolySystem AffineFamily::ValuesAsSystem(const std::vector<std::string>& variableNames) const {
+  return AtParameters({}, variableNames);
+}
+
+PolySystem AffineFamily::AtParameters(std::span<const Complex> c,
+                                      const std::vector<std::string>& variableNames) const {
   PolySystem system;
   system.n = unknowns_;
   for (const std::string& name : variableNames)
@@ -226,10 +232,12 @@ PolySystem AffineFamily::ValuesAsSystem(const std::vector<std::string>& variable
   std::vector<const Exponents*> terms;
   for (const auto& row : rows_) {
     std::int32_t count = 0;
-    for (const auto& [a, c] : row) {
-      if (c.value == kZero) continue;
+    for (const auto& [a, coefficient] : row) {
+      Complex value = coefficient.value;
+      for (std::size_t l = 0; l < c.size(); ++l) value += coefficient.slopes[l] * c[l];
+      if (value == kZero) continue;
       terms.push_back(&a);
-      system.coefficients.push_back(c.value);
+      system.coefficients.push_back(value);
       ++count;
     }
     system.termCount.push_back(count);

@@ -56,15 +56,24 @@ class AffineFamily {
   void Evaluate(std::span<const Complex> z, std::span<const Complex> c, std::vector<Complex>& F,
                 ColMajorMatrix<Complex>& J) const;
 
-  // max_i |F_i(z; c)| / max(1, sum of |term| of row i): how far z is from solving the rows,
-  // relative to the size of their terms.
-  double RelativeResidual(std::span<const Complex> z, std::span<const Complex> c) const;
+  // max_i |F_i(z; c)| / S_i, S_i = sum over the terms a z^e of row i of |a| prod_k s_k^e_k with
+  // s_k = max(|z_k|, sizes_k): how far z is from solving the rows, relative to the size of their
+  // terms near z (0 for a row without terms). `sizes` (one per unknown) give the coordinates that
+  // vanish at z a size: x^2 at x = 1e-16 is no root relative to its own term, but is one in units
+  // where x is of size 1. With sizes that follow a rescaling of the unknowns (local/units.h's
+  // NaturalSizes), the residual is unchanged when a row is multiplied by a constant or an unknown
+  // rescaled.
+  double RelativeResidual(std::span<const Complex> z, std::span<const Complex> c,
+                          std::span<const double> sizes) const;
 
   // As a family (square: rows == unknowns); `variableNames` are padded.
   ParametricSystem Build(const std::vector<std::string>& variableNames,
                          std::vector<std::string> parameterNames) const;
   // The rows at parameters 0, as a system (any number of rows).
   PolySystem ValuesAsSystem(const std::vector<std::string>& variableNames) const;
+  // The rows at the parameters c, as a system (any number of rows).
+  PolySystem AtParameters(std::span<const Complex> c,
+                          const std::vector<std::string>& variableNames) const;
 
  private:
   struct Coefficient {

@@ -8,6 +8,7 @@
 #include "decompose/monodromy_breakup.h"
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
+#include "local/units.h"
 
 namespace zormix {
 namespace {
@@ -52,7 +53,7 @@ class Breaker {
     for (std::int64_t p = 0; p < set_.points.cols(); ++p)
       (set_.multiplicity[p] > 1 ? singular : regular).push_back(p);
     for (const std::int64_t p :
-         Batch(set_.system, Columns(set_.points, regular), regular, 0, false))
+         Batch(set_.system, set_.rows, Columns(set_.points, regular), regular, 0, false))
       singular.push_back(p);
     std::sort(singular.begin(), singular.end());
     Deflate(singular);
@@ -84,13 +85,18 @@ class Breaker {
   // regular roots of the witness system without deflation has multiplicity 1, whatever number of
   // paths reached them (a path that jumped onto another's end); one whose points needed deflation
   // has at least 2, even when the paths of all but one failed.
-  std::vector<std::int64_t> Batch(const ParametricSystem& family,
+  std::vector<std::int64_t> Batch(const ParametricSystem& family, const AffineFamily& rows,
                                   const ColMajorMatrix<Complex>& points,
                                   const std::vector<std::int64_t>& given, int tracedUnknowns,
                                   bool deflated) {
     if (given.empty()) return {};
+    MonodromyOptions options = Options();
+    const std::vector<double> sizes = NaturalSizes(rows.AtParameters(set_.constants, {}));
+    options.admissible = [&](std::span<const Complex> z, std::span<const Complex> constants) {
+      return SolvesRows(rows, sizes, z, constants);
+    };
     const WitnessBreakup b =
-        BreakWitnessSet(family, set_.constants, points, direction_, Options(), tracedUnknowns);
+        BreakWitnessSet(family, set_.constants, points, direction_, options, tracedUnknowns);
     out_.pathsTracked += b.monodromy.pathsTracked + b.pencil.pathsTracked;
     // Columns of b.monodromy.points: the given points it kept, in order, then the points found.
     std::vector<std::int64_t> refused, kept;
@@ -114,7 +120,10 @@ class Breaker {
         if (i < static_cast<std::int64_t>(kept.size())) {
           columns.push_back(set_.points.col(kept[i]));
           if (deflated) c.multiplicity = std::max(c.multiplicity, set_.multiplicity[kept[i]]);
-        } else if (OnWitnessRows(b.monodromy.points.col(i))) {
+        } else if (SolvesRows(rows, sizes,
+                              std::span<const Complex>(b.monodromy.points.col(i),
+                                                       static_cast<std::size_t>(rows.unknowns())),
+                              set_.constants)) {
           columns.push_back(b.monodromy.points.col(i));  // x comes first among the unknowns
           ++found;
         } else {
@@ -155,7 +164,7 @@ class Breaker {
       for (const std::int64_t k : batch.given) given.push_back(singular[k]);
       const int traced = static_cast<int>(set_.points.rows());
       for (const std::int64_t p :
-           Batch(batch.family, batch.points, given, traced, !batch.ranks.empty()))
+           Batch(batch.family, batch.rows, batch.points, given, traced, !batch.ranks.empty()))
         alone.push_back(p);
     }
     std::sort(alone.begin(), alone.end());
@@ -192,12 +201,18 @@ class Breaker {
     return false;
   }
 
-  // Whether the first n values of a point the loops found solve W (decompose.on_system). A
-  // deflated system made square by random combinations of its rows has roots where the
-  // combinations vanish but W does not; a loop that jumps onto one carries it along.
-  bool OnWitnessRows(const Complex* z) const {
-    const std::span<const Complex> x(z, static_cast<std::size_t>(set_.points.rows()));
-    return set_.rows.RelativeResidual(x, set_.constants) <= kOnSystem.value();
+  // Whether a point z solves `rows` at the slice constants (decompose.on_system), its vanishing
+  // coordinates measured in the rows' natural sizes (local/units.h): W, or a
+  // deflated system before its rows were combined, in all its unknowns. The loops refuse the
+  // points that do not at every node; the points at the base are checked again here. A deflated
+  // system made square by random combinations of its rows has roots where the combinations vanish
+  // but W does not; a loop that jumps onto one carries it along. W alone does not tell them: near a
+  // double component, W's residual is the square of the distance (1e-8 at 1e-4), while the
+  // deflation's rows JW B mu are of the distance's size.
+  static bool SolvesRows(const AffineFamily& rows, const std::vector<double>& sizes,
+                         std::span<const Complex> z, std::span<const Complex> constants) {
+    return rows.RelativeResidual(z.first(static_cast<std::size_t>(rows.unknowns())), constants,
+                                 sizes) <= kOnSystem.value();
   }
 
   WitnessComponent Start(double residual, bool passed) const {

@@ -12,6 +12,7 @@
 #include "decompose/witness_family.h"
 #include "decompose/witness_parameters.h"
 #include "decompose/witness_refinement.h"
+#include "local/units.h"
 #include "solve/family_layout.h"
 
 namespace zormix {
@@ -22,6 +23,7 @@ using History = std::vector<int>;
 // The rows after the steps of one rank history, and the random data of its last step.
 struct Stage {
   AffineFamily rows{0, 0, 0};
+  PolySystem atBase;               // the rows at the base parameters, whose units decide the rank
   std::vector<int> normalization;  // the rows h . mu = 1
   ColMajorMatrix<Complex> B;
   std::vector<Complex> h;
@@ -35,8 +37,21 @@ RuntimeUniform DrawsOf(std::uint64_t seed, const History& history, int purpose) 
   return StreamOf(seed, static_cast<std::int64_t>(key >> 2) + 1);
 }
 
-int Rank(const ColMajorMatrix<Complex>& J) {
-  const SingularValues svd = ComputeSingularValues(J);
+std::vector<std::string> NamesOf(const std::vector<std::string>& names, int unknowns) {
+  std::vector<std::string> all = names;
+  for (int k = static_cast<int>(names.size()); k < unknowns; ++k)
+    all.push_back("mu" + std::to_string(k - static_cast<int>(names.size()) + 1));
+  return all;
+}
+
+// The rank of the rows' Jacobian J at z, decided in the units of the rows at z (local/units.h):
+// the same when coordinates or equations are rescaled. In the given units, a double line in
+// coordinates 1e3 times larger has second-order rows 1e-6 the size of the others, whose
+// singular values then count as zero.
+int Rank(const Stage& stage, std::span<const Complex> z, const ColMajorMatrix<Complex>& J,
+         int rowDegree) {
+  const SingularValues svd =
+      ComputeSingularValues(JacobianInUnits(stage.atBase, z.data(), J, rowDegree));
   return static_cast<int>(J.cols()) - NumericalCorank(svd, kDeflationRank.value());
 }
 
@@ -51,9 +66,12 @@ ColMajorMatrix<Complex> Product(const ColMajorMatrix<Complex>& A,
 
 class Deflator {
  public:
-  Deflator(const AffineFamily& witness, std::span<const Complex> base, std::uint64_t seed)
-      : base_(base.begin(), base.end()), seed_(seed) {
-    stages_[{}].rows = witness;
+  Deflator(const AffineFamily& witness, std::span<const Complex> base,
+           const std::vector<std::string>& names, std::uint64_t seed)
+      : base_(base.begin(), base.end()), names_(names), seed_(seed) {
+    Stage& first = stages_[{}];
+    first.rows = witness;
+    first.atBase = witness.AtParameters(base_, names_);
   }
 
   // The rank history of z (a root of the witness rows) and z with its multipliers; empty when
@@ -66,7 +84,8 @@ class Deflator {
       std::vector<Complex> F;
       ColMajorMatrix<Complex> J;
       stage.rows.Evaluate(z, base_, F, J);
-      const int rank = Rank(J);
+      // Rows expanded to the multiplicity the steps allow (at least 2: units.h).
+      const int rank = Rank(stage, z, J, std::max(maxSteps, 1) + 1);
       if (rank == stage.rows.unknowns()) return std::make_pair(history, std::move(z));
       if (static_cast<int>(history.size()) >= maxSteps) return std::nullopt;
       history.push_back(rank);
@@ -80,6 +99,9 @@ class Deflator {
       for (std::int64_t l = 0; l <= last; ++l) z.push_back(svd.right(l, last) / scale);
     }
   }
+
+  // The rows of a history, before they are made square.
+  const AffineFamily& Rows(const History& history) { return StageOf(history).rows; }
 
   // The square system of a history: the slice rows and the normalisations kept, the other rows
   // combined at random.
@@ -137,27 +159,22 @@ class Deflator {
     }
     stage.normalization = parent.normalization;
     stage.normalization.push_back(normalization);
+    stage.atBase = stage.rows.AtParameters(base_, NamesOf(names_, stage.rows.unknowns()));
     return stages_.emplace(history, std::move(stage)).first->second;
   }
 
   std::vector<Complex> base_;
+  std::vector<std::string> names_;
   std::uint64_t seed_;
   std::map<History, Stage> stages_;
 };
-
-std::vector<std::string> NamesOf(const std::vector<std::string>& names, int unknowns) {
-  std::vector<std::string> all = names;
-  for (int k = static_cast<int>(names.size()); k < unknowns; ++k)
-    all.push_back("mu" + std::to_string(k - static_cast<int>(names.size()) + 1));
-  return all;
-}
 
 }  // namespace
 
 Deflation DeflateWitnessPoints(const AffineFamily& witness, std::span<const Complex> base,
                                const ColMajorMatrix<Complex>& points, std::span<const int> maxSteps,
                                const std::vector<std::string>& names, std::uint64_t seed) {
-  Deflator deflator(witness, base, seed);
+  Deflator deflator(witness, base, names, seed);
   const PolySystem atBase =
       EvaluateParametric(witness.Build(names, SliceConstantNames(witness.parameters())), base);
   Deflation out;
@@ -184,6 +201,7 @@ Deflation DeflateWitnessPoints(const AffineFamily& witness, std::span<const Comp
   for (std::size_t c = 0; c < out.classes.size(); ++c) {
     DeflatedClass& one = out.classes[c];
     const AffineFamily square = deflator.Square(one.ranks);
+    one.rows = deflator.Rows(one.ranks);
     one.family =
         square.Build(NamesOf(names, square.unknowns()), SliceConstantNames(square.parameters()));
     one.points.Assign(square.unknowns(), static_cast<std::int64_t>(deflated[c].size()));

@@ -35,6 +35,7 @@ namespace zormix {
 // Points that share one deflated system.
 struct DeflatedClass {
   std::vector<int> ranks;           // the Jacobian's rank at each step
+  AffineFamily rows{0, 0, 0};       // the deflated rows before they were made square
   ParametricSystem family;          // square: the x unknowns first, then the multipliers
   ColMajorMatrix<Complex> points;   // family.n x count: the given points and their multipliers
   std::vector<std::int64_t> given;  // per column: the index of the given point

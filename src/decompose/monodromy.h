@@ -6,13 +6,14 @@
 //
 // The walks: a graph whose nodes are members (node 0 the base, the others at random complex
 // parameters) and whose edges are paths p_a -> p_b along the arc p_a + tau (p_b - p_a),
-// tau = gamma t / ((1 - t) + gamma t), each pair of nodes joined both ways with independent
-// gammas (so a -> b -> a is a loop too). Every root known at a node is carried along every edge
-// out of it once; the roots found at every node are kept. The graph starts as a triangle (three
-// nodes, six edges: 4 independent loops); when every root went along every edge, a new node is
-// joined both ways to two others (3 more independent loops). Compared with loops p -> p1 -> p2 -> p
-// of three segments each, every path here serves several loops: d roots complete on a triangle
-// after 6 d paths for 4 independent loops, against 12 d for 4 triangle loops.
+// tau = gamma t / ((1 - t) + gamma t), each pair of nodes joined both ways, the two arcs on
+// either side of the segment between them (so a -> b -> a is a loop around it too). Every root
+// known at a node is carried along every edge out of it once; the roots found at every node are
+// kept. The graph starts as a triangle (three nodes, six edges: 4 independent loops); when every
+// root went along every edge, a new node is joined both ways to two others (3 more independent
+// loops). Compared with loops p -> p1 -> p2 -> p of three segments each, every path here serves
+// several loops: d roots complete on a triangle after 6 d paths for 4 independent loops, against 12
+// d for 4 triangle loops.
 //
 // Why loops find every root: over the parameters outside a proper algebraic subset D (where roots
 // meet or go to infinity) the roots form a finite covering; a loop in the complement of D permutes
@@ -82,6 +83,11 @@ struct MonodromyOptions {
                                      RuntimeUniform& draws)>
       drawParameters;
   std::vector<PointSymmetry> symmetries;
+  // Whether an end point x at a node of parameters p may be kept (empty: every regular root); one
+  // refused counts as a failed path, and a given point refused is left out. A square system made
+  // from more rows by random combinations has roots where the combinations vanish and the rows do
+  // not (deflated witness systems): a loop that lands on one would join it to a component.
+  std::function<bool(std::span<const Complex> x, std::span<const Complex> p)> admissible;
   // Polled while paths are tracked: true stops with Error kInterruptedId.
   std::function<bool()> interrupted;
   std::function<void(const MonodromyProgress&)> progress;

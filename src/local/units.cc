@@ -209,4 +209,14 @@ LocalUnits UnitsAt(const PolySystem& system, const Complex* x, const std::vector
   return units;
 }
 
+ColMajorMatrix<Complex> JacobianInUnits(const PolySystem& system, const Complex* x,
+                                        const ColMajorMatrix<Complex>& jacobian, int rowDegree) {
+  const LocalUnits units = UnitsAt(system, x, NaturalSizes(system), {}, rowDegree);
+  ColMajorMatrix<Complex> scaled(jacobian.rows(), jacobian.cols());
+  for (std::int64_t j = 0; j < jacobian.cols(); ++j)
+    for (std::int64_t i = 0; i < jacobian.rows(); ++i)
+      scaled(i, j) = jacobian(i, j) * (units.column[j] / units.row[i]);
+  return scaled;
+}
+
 }  // namespace zormix

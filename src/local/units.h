@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "zormix/col_major_matrix.h"
 #include "zormix/poly_system.h"
 
 namespace zormix {
@@ -64,6 +65,15 @@ LocalUnits UnitsAt(const PolySystem& system, const Complex* x, const std::vector
 // count: x^101 at x = 1 has a coefficient C(101, 50) of order 50.
 std::vector<double> RowUnits(const PolySystem& system, const Complex* x,
                              const std::vector<double>& column, int degree);
+
+// The Jacobian `jacobian` of `system` at x in the units at x (UnitsAt with the system's natural
+// sizes, rows for expansions up to `rowDegree`): J_ij c_j / s_i, the first-order Taylor
+// coefficients in the local coordinates over each row's unit. Its singular values relative to the
+// largest do not change when a variable is rescaled or an equation multiplied by a constant, so a
+// numerical rank decided on it does not either. `rowDegree` >= 2 at a singular point: the row
+// x^2 at x = e has a linear coefficient 2e, which as the row's unit would make it look regular.
+ColMajorMatrix<Complex> JacobianInUnits(const PolySystem& system, const Complex* x,
+                                        const ColMajorMatrix<Complex>& jacobian, int rowDegree);
 
 // A bound on the rounding of one Taylor coefficient, relative to the sum of the moduli of its
 // products: each product and sum rounds once per factor.

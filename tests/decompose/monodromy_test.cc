@@ -97,6 +97,17 @@ TEST(MonodromyTest, OnePointOfAnIrreducibleCurveReachesAllItsWitnessPoints) {
     }
   }
   EXPECT_EQ(found.loops, static_cast<int>(found.edges.size() - found.nodes.size() + 1));
+  // Every pair of nodes is joined both ways, the two arcs on either side of the segment between
+  // them (Im gamma of one sign, as each is measured from its own source): a -> b -> a is a lens.
+  int pairs = 0;
+  for (const MonodromyEdge& forth : found.edges) {
+    for (const MonodromyEdge& back : found.edges) {
+      if (back.from != forth.to || back.to != forth.from) continue;
+      EXPECT_GT(forth.gamma.imag() * back.gamma.imag(), 0.0);
+      ++pairs;
+    }
+  }
+  EXPECT_EQ(pairs, static_cast<int>(found.edges.size()));
 }
 
 TEST(MonodromyTest, ResultsDoNotDependOnTheThreadCountAndStopAtTheTargetCount) {
