@@ -26,11 +26,12 @@ std::vector<EndPointVerdict> DecidePoints(const NormalForm& normalized, const So
                                           int threads, const FinishStop& stop) {
   const std::int64_t count = r.roots.cols();
   std::vector<EndPointVerdict> points(static_cast<std::size_t>(count));
+  const UnitsEvaluation evaluation(normalized);
   RunUnitsInParallel(
       count, std::max(1, threads),
       [&]() -> UnitFunction {
         return [&](std::int64_t k) {
-          EndPointEvidence evidence(normalized, r.roots.col(k), Approached(r, k),
+          EndPointEvidence evidence(evaluation, r.roots.col(k), Approached(r, k),
                                     WindingNumber(r, k));
           points[k] = DecidePoint(evidence);
         };

@@ -196,7 +196,9 @@ bool WithinFloor(const std::vector<Wide>& w, const Complex* x, const PointUnits&
 bool ConvergesQuadratically(const NormalForm& system, const Complex* x, double kappa,
                             double oneStepCondition, std::vector<Complex>* converged) {
   const int n = system.scaled.n;
-  const PointUnits units = UnitsAt(system, x);
+  // The test measures steps in the point's column units alone: its row units are not evaluated.
+  PointUnits units;
+  units.column = ColumnUnitsAt(x, n);
   const long double floor = kFloorUlps * kWideUnitRoundoff * std::max(kappa, 1.0);
   std::vector<Wide> w = Widened(x, n);
   // The chord method only where the point is well conditioned (see QuadraticRule).

@@ -56,7 +56,6 @@ namespace {
 struct Refined {
   std::vector<std::uint8_t> accepted;  // per end point
   ColMajorMatrix<Complex> points;      // refined points, column k for end point k
-  std::vector<double> residuals;       // per end point, when accepted
 };
 
 // Refines end point x in place; true when it is accepted. An end point that refinement refuses
@@ -93,7 +92,6 @@ Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
   Refined out;
   out.accepted.assign(static_cast<std::size_t>(count), 0);
   out.points.Assign(n, count);
-  out.residuals.assign(static_cast<std::size_t>(count), 0.0);
   auto makeWorker = [&]() -> UnitFunction {
     auto x = std::make_shared<std::vector<Complex>>(static_cast<std::size_t>(n));
     auto F = std::make_shared<std::vector<Complex>>();
@@ -106,11 +104,8 @@ Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
                               ApproachedEndPoint(records[k]), records[k].windingNumber >= 2, *J, *F,
                               *x))
         return;
-      // The residue describes the system as given.
-      EvaluateSystem(unscaled, maxDegree, x->data(), *J, *F);
       out.accepted[k] = 1;
       std::copy(x->begin(), x->end(), out.points.col(k));
-      out.residuals[k] = VectorNorm2(n, F->data());
     };
   };
   RunUnitsInParallel(count, threads, makeWorker, stop.Poll());
@@ -118,11 +113,13 @@ Refined RefineAll(const NormalForm& system, const SystemView& unscaled,
 }
 
 // One condition estimate per accepted root, root r drawing from the generator as the serial loop
-// leaves it after r re-seeds; `runtime` ends as after all of them.
-void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
-                        FinishedRoots& out, RuntimeUniform& runtime, int threads,
-                        const FinishStop& stop) {
+// leaves it after r re-seeds; `runtime` ends as after all of them. The residue, which describes
+// the system as given, comes from the same evaluation as the Jacobian.
+void ResidualsAndConditions(const SystemView& unscaled, std::span<const std::int32_t> maxDegree,
+                            FinishedRoots& out, RuntimeUniform& runtime, int threads,
+                            const FinishStop& stop) {
   const std::int64_t count = out.roots.cols();
+  out.residuals.assign(static_cast<std::size_t>(count), 0.0);
   out.conditionNumbers.assign(static_cast<std::size_t>(count), 0.0);
   out.zeroJacobian.assign(static_cast<std::size_t>(count), 0);
   auto makeWorker = [&]() -> UnitFunction {
@@ -130,6 +127,7 @@ void EstimateConditions(const SystemView& unscaled, std::span<const std::int32_t
     auto J = std::make_shared<ColMajorMatrix<Complex>>();
     return [&, F, J](std::int64_t r) {
       EvaluateSystem(unscaled, maxDegree, out.roots.col(r), *J, *F);
+      out.residuals[r] = VectorNorm2(unscaled.n, F->data());
       RuntimeUniform draws = runtime.AfterReseeds(static_cast<std::uint64_t>(r));
       const SingularValueEstimate s =
           EstimateCondition(*J, finish::kConditionEstimateTolerance, draws);
@@ -164,7 +162,6 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
   out.roots = std::move(refined.points);
   const auto acceptedCount = static_cast<std::size_t>(
       std::count(refined.accepted.begin(), refined.accepted.end(), std::uint8_t{1}));
-  out.residuals.reserve(acceptedCount);
   out.isReal.reserve(acceptedCount);
   out.records.reserve(acceptedCount);
   out.refused.reserve(static_cast<std::size_t>(endPointCount) - acceptedCount);
@@ -179,13 +176,12 @@ FinishedRoots FinishRoots(const NormalForm& system, const ColMajorMatrix<Complex
     // Column k >= accepted: moving forward never overwrites a column still to be read.
     if (k != accepted) std::copy(out.roots.col(k), out.roots.col(k) + n, out.roots.col(accepted));
     ++accepted;
-    out.residuals.push_back(refined.residuals[k]);
     out.isReal.push_back(real ? 1 : 0);
     out.realCount += real ? 1 : 0;
     out.records.push_back(records[k]);
   }
   out.roots.ResizeCols(accepted);
-  EstimateConditions(unscaled, maxDegree, out, runtime, std::max(1, threads), stop);
+  ResidualsAndConditions(unscaled, maxDegree, out, runtime, std::max(1, threads), stop);
   return out;
 }
 

@@ -19,8 +19,9 @@ namespace {
 // A limit within rounding of a well-conditioned start needs no second measure: its Jacobian moved
 // by about d^2 times that move in units, while its smallest singular value is at least
 // 1 / finish.well_conditioned, so kappa_s cannot have grown by finish.condition_drift.
-bool RegularAtLimit(const NormalForm& system, const Complex* x, const Complex* limit,
+bool RegularAtLimit(const UnitsEvaluation& evaluation, const Complex* x, const Complex* limit,
                     double kappa) {
+  const NormalForm& system = evaluation.system;
   constexpr double kNegligibleMove = 8.0 * kMachineEpsilon;  // in the start's units
   if (kappa <= finish::kWellConditioned) {
     const std::vector<double> units = ColumnUnitsAt(x, system.scaled.n);
@@ -29,19 +30,23 @@ bool RegularAtLimit(const NormalForm& system, const Complex* x, const Complex* l
       negligible = std::abs(limit[j] - x[j]) <= kNegligibleMove * units[j];
     if (negligible) return true;
   }
-  const double atLimit = MeasurePoint(system, limit).scaledCondition;
+  const double atLimit = MeasurePoint(evaluation, limit).scaledCondition;
   return atLimit <= finish::kResolvable &&
          atLimit <= finish::kConditionDrift * std::max(kappa, 1.0);
 }
 
 }  // namespace
 
-EndPointEvidence::EndPointEvidence(const NormalForm& system, const Complex* x, bool approached,
-                                   std::int32_t windingNumber)
-    : system_(system), x_(x), approached_(approached), windingNumber_(windingNumber) {}
+EndPointEvidence::EndPointEvidence(const UnitsEvaluation& evaluation, const Complex* x,
+                                   bool approached, std::int32_t windingNumber)
+    : evaluation_(evaluation),
+      system_(evaluation.system),
+      x_(x),
+      approached_(approached),
+      windingNumber_(windingNumber) {}
 
 const PointMeasures& EndPointEvidence::Measures() {
-  if (!measures_) measures_ = MeasurePoint(system_, x_);
+  if (!measures_) measures_ = MeasurePoint(evaluation_, x_);
   return *measures_;
 }
 
@@ -56,8 +61,8 @@ const std::optional<EndPointEvidence::OriginProof>& EndPointEvidence::ProofInOri
   originProofAsked_ = true;
   PointUnits units;
   units.column = ColumnUnitsAtOrigin(x_, OriginScales(system_));
-  units.row = RowUnits(system_, x_, units.column);
-  const PointMeasures atOrigin = MeasureInUnits(system_, units, x_, finish::kCoordinateFloor);
+  units.row = RowUnits(evaluation_, x_, units.column);
+  const PointMeasures atOrigin = MeasureInUnits(evaluation_, units, x_, finish::kCoordinateFloor);
   if (!(atOrigin.scaledCondition <= finish::kResolvable)) return originProof_;
   Certificate c = CertifyPoint(system_, x_, false);
   if (c.certified) originProof_ = OriginProof{atOrigin, std::move(c)};
@@ -96,7 +101,7 @@ Candidacy EndPointEvidence::ExamineCandidacy() {
     if (termKappa <= finish::kResolvable &&
         ConvergesQuadratically(system_, x_, kappa, termKappa, &c.value)) {
       c.source = ValueSource::kNewtonLimit;
-      c.newtonConverged = RegularAtLimit(system_, x_, c.value.data(), kappa);
+      c.newtonConverged = RegularAtLimit(evaluation_, x_, c.value.data(), kappa);
     }
     c.candidate = c.newtonConverged && kappa <= finish::kShownByNewton;
     if (!c.candidate || kappa > finish::kWellConditioned) {

@@ -46,8 +46,10 @@ struct Candidacy {
 
 class EndPointEvidence {
  public:
-  // `system` has its equations normalized and must outlive the evidence; x has n coordinates.
-  EndPointEvidence(const NormalForm& system, const Complex* x, bool approached,
+  // `evaluation`'s system has its equations normalized; both must outlive the evidence, which
+  // evaluates the point's units through it (derived once for every end point of a solve); x has
+  // n coordinates.
+  EndPointEvidence(const UnitsEvaluation& evaluation, const Complex* x, bool approached,
                    std::int32_t windingNumber);
 
   const NormalForm& system() const { return system_; }
@@ -79,6 +81,7 @@ class EndPointEvidence {
  private:
   Candidacy ExamineCandidacy();
 
+  const UnitsEvaluation& evaluation_;
   const NormalForm& system_;
   const Complex* x_;
   bool approached_;

@@ -22,10 +22,10 @@ bool HasTinyCoordinate(const Complex* x, int n) {
 }
 
 // c_j = |x_j| for every nonzero coordinate (the largest modulus for an exact zero).
-PointUnits OwnUnits(const NormalForm& system, const Complex* x) {
+PointUnits OwnUnits(const UnitsEvaluation& evaluation, const Complex* x) {
   PointUnits units;
-  units.column = OwnColumnUnits(x, system.scaled.n);
-  units.row = RowUnits(system, x, units.column);
+  units.column = OwnColumnUnits(x, evaluation.system.scaled.n);
+  units.row = RowUnits(evaluation, x, units.column);
   return units;
 }
 
@@ -33,10 +33,15 @@ PointUnits OwnUnits(const NormalForm& system, const Complex* x) {
 
 PointMeasures MeasureInUnits(const NormalForm& system, const PointUnits& units, const Complex* x,
                              double floor) {
-  const int n = system.scaled.n;
+  return MeasureInUnits(UnitsEvaluation(system), units, x, floor);
+}
+
+PointMeasures MeasureInUnits(const UnitsEvaluation& evaluation, const PointUnits& units,
+                             const Complex* x, double floor) {
+  const int n = evaluation.system.scaled.n;
   ColMajorMatrix<Complex> A, inverse;
   std::vector<Complex> G;
-  ScaledJacobian(system, units, x, A, G);
+  ScaledJacobian(evaluation, units, x, A, G);
   if (!InvertMatrix(A, inverse)) return {kUninvertible, 1.0, kUninvertible};
   PointMeasures out;
   out.termCondition = std::min(kUninvertible, MatrixNormInf(inverse));
@@ -52,10 +57,17 @@ PointMeasures MeasureInUnits(const NormalForm& system, const PointUnits& units, 
 }
 
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x) {
-  PointMeasures out = MeasureInUnits(system, UnitsAt(system, x), x, finish::kCoordinateFloor);
-  if (!(out.scaledCondition > finish::kWellConditioned) || !HasTinyCoordinate(x, system.scaled.n))
-    return out;
-  const PointMeasures own = MeasureInUnits(system, OwnUnits(system, x), x, 0.0);
+  return MeasurePoint(UnitsEvaluation(system), x);
+}
+
+PointMeasures MeasurePoint(const UnitsEvaluation& evaluation, const Complex* x) {
+  const int n = evaluation.system.scaled.n;
+  PointUnits units;
+  units.column = ColumnUnitsAt(x, n);  // UnitsAt's
+  units.row = RowUnits(evaluation, x, units.column);
+  PointMeasures out = MeasureInUnits(evaluation, units, x, finish::kCoordinateFloor);
+  if (!(out.scaledCondition > finish::kWellConditioned) || !HasTinyCoordinate(x, n)) return out;
+  const PointMeasures own = MeasureInUnits(evaluation, OwnUnits(evaluation, x), x, 0.0);
   return own.relativeStep <= finish::kResolvedStep && own.scaledCondition < out.scaledCondition
              ? own
              : out;

@@ -38,11 +38,16 @@ inline constexpr double kUninvertible = 1e300;
 // measured, 1e14 with the small ones taken as zero; rounding noise around an exact zero moves by
 // its own size).
 PointMeasures MeasurePoint(const NormalForm& system, const Complex* x);
+// The same with what the units derive from the system alone derived once (the end points of one
+// solve): the same measures, bit for bit.
+PointMeasures MeasurePoint(const UnitsEvaluation& evaluation, const Complex* x);
 
 // The measures in the given units; a coordinate's step is measured against
 // max(|x_j|, floor max_k |x_k|).
 PointMeasures MeasureInUnits(const NormalForm& system, const PointUnits& units, const Complex* x,
                              double floor);
+PointMeasures MeasureInUnits(const UnitsEvaluation& evaluation, const PointUnits& units,
+                             const Complex* x, double floor);
 
 }  // namespace zormix
 

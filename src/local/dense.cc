@@ -156,6 +156,27 @@ SingularDecomposition Decompose(const ColMajorMatrix<Complex>& A) {
   return out;
 }
 
+std::vector<double> SingularValuesOf(const ColMajorMatrix<Complex>& A) {
+  const std::int64_t m = A.rows(), k = A.cols();
+  if (m == 0 || k == 0) return std::vector<double>(static_cast<std::size_t>(k), 0.0);
+  if (m >= k) {
+    ColMajorMatrix<Complex> B = A;
+    Triangularize(B);
+    return SingularValueList(UpperTriangle(B));
+  }
+  ColMajorMatrix<Complex> AH(k, m);
+  for (std::int64_t i = 0; i < m; ++i)
+    for (std::int64_t j = 0; j < k; ++j) AH(j, i) = std::conj(A(i, j));
+  Triangularize(AH);
+  const ColMajorMatrix<Complex> R = UpperTriangle(AH);
+  ColMajorMatrix<Complex> RH(m, m);
+  for (std::int64_t i = 0; i < m; ++i)
+    for (std::int64_t j = 0; j <= i; ++j) RH(i, j) = std::conj(R(j, i));
+  std::vector<double> sigma = SingularValueList(RH);
+  sigma.resize(static_cast<std::size_t>(k), 0.0);
+  return sigma;
+}
+
 std::vector<Complex> TruncatedLeastSquares(const ColMajorMatrix<Complex>& A,
                                            const std::vector<Complex>& b, double cutoff) {
   const std::int64_t m = A.rows(), k = A.cols();

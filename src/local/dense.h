@@ -20,6 +20,9 @@ struct SingularDecomposition {
   ColMajorMatrix<Complex> right;  // V
 };
 SingularDecomposition Decompose(const ColMajorMatrix<Complex>& A);
+// Decompose(A).sigma alone, bit for bit, without the right vectors (the same rotations of the
+// columns, none accumulated): where only the numerical rank is asked, about half the work.
+std::vector<double> SingularValuesOf(const ColMajorMatrix<Complex>& A);
 
 // The least-squares solution of A u = b (minimal norm) with the singular values below
 // cutoff * sigma_1 dropped.

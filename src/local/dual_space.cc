@@ -19,8 +19,8 @@ Complex Dot(std::size_t size, const Complex* a, const Complex* b) {  // a^H b
 // The state of the computation: the basis with the shifts of each element in basis coordinates.
 class DualBuilder {
  public:
-  DualBuilder(const TaylorSystem& f, const MonomialTable& table)
-      : f_(f), table_(table), n_(table.n()), size_(table.CountUpTo(f.order)) {
+  DualBuilder(const TaylorSystem& f, const MonomialTable& table, int bound)
+      : f_(f), table_(table), n_(table.n()), bound_(bound), size_(table.CountUpTo(f.order)) {
     up_.assign(static_cast<std::size_t>(size_) * n_, -1);
     std::vector<std::int32_t> a(n_);
     for (std::int64_t p = 0; p < size_; ++p) {
@@ -64,13 +64,20 @@ class DualBuilder {
     for (int e = 0; e < equations; ++e, ++row)
       for (int j = 0; j < n_; ++j)
         for (int p = 0; p < r; ++p) A(row, j * r + p) = images_[p][e * n_ + j];
-    const SingularDecomposition svd = Decompose(A);
     const int columns = n_ * r;
-    int nullity = 0;
-    while (nullity < columns && svd.sigma[columns - 1 - nullity] <= threshold) ++nullity;
-    RecordGap(svd.sigma, columns - nullity);
-    const int fresh = std::max(0, nullity - (r - 1));
+    // From `bound` functionals on, a new one makes the space outgrow the bound, where the
+    // computation stops: the new functionals are counted, and their coordinates (the right
+    // singular vectors) never needed.
+    if (r >= bound_) {
+      const int fresh = Fresh(SingularValuesOf(A), threshold, r);
+      space_.uncomputed += fresh;
+      space_.order.insert(space_.order.end(), fresh, k);
+      return fresh;
+    }
+    const SingularDecomposition svd = Decompose(A);
+    const int fresh = Fresh(svd.sigma, threshold, r);
     if (fresh == 0) return 0;
+    const int nullity = fresh + r - 1;
     std::vector<std::vector<Complex>> candidates;
     for (int c = columns - nullity; c < columns; ++c)
       candidates.emplace_back(svd.right.col(c), svd.right.col(c) + columns);
@@ -193,6 +200,17 @@ class DualBuilder {
     images_.push_back(std::move(image));
   }
 
+  // The functionals new at this order: the null space of the commutation and equation rows
+  // (singular values at or below `threshold`) beyond the r - 1 shifts of the old ones. Records
+  // how clearly the rank was decided.
+  int Fresh(const std::vector<double>& sigma, double threshold, int r) {
+    const int columns = static_cast<int>(sigma.size());
+    int nullity = 0;
+    while (nullity < columns && sigma[columns - 1 - nullity] <= threshold) ++nullity;
+    RecordGap(sigma, columns - nullity);
+    return std::max(0, nullity - (r - 1));
+  }
+
   void RecordGap(const std::vector<double>& sigma, int rank) {
     if (rank <= 0 || rank >= static_cast<int>(sigma.size())) return;
     const double null = sigma[rank];
@@ -203,6 +221,7 @@ class DualBuilder {
   const TaylorSystem& f_;
   const MonomialTable& table_;
   int n_;
+  int bound_;
   std::int64_t size_;
   std::vector<std::int64_t> up_;  // index of a + e_j, -1 beyond the expansion's order
   DualSpace space_;
@@ -222,7 +241,7 @@ double NullThreshold(double accuracy) {
 
 DualSpace ComputeDualSpace(const TaylorSystem& expansion, const MonomialTable& table,
                            double accuracy, int bound) {
-  DualBuilder builder(expansion, table);
+  DualBuilder builder(expansion, table, bound);
   const double threshold = NullThreshold(std::max(accuracy, expansion.noise));
   builder.space().hilbert.push_back(1);
   for (int k = 1; k <= bound + 1; ++k) {

@@ -33,15 +33,18 @@ namespace zormix {
 // the size of the Taylor coefficients.
 struct DualSpace {
   std::vector<std::vector<Complex>> basis;  // over the table's monomials, orthonormal
-  std::vector<int> order;                   // order of each basis functional
-  std::vector<int> hilbert;                 // h(0) = 1, h(1), ..., up to the first 0 when stable
-  bool stabilized = false;                  // h reached 0: the point is isolated
+  std::vector<int> order;                   // order of each functional counted
+  // Functionals counted at the order where the space outgrew its bound, their coordinates not
+  // computed (beyond the bound the space is no isolated root's: only its size is read).
+  int uncomputed = 0;
+  std::vector<int> hilbert;  // h(0) = 1, h(1), ..., up to the first 0 when stable
+  bool stabilized = false;   // h reached 0: the point is isolated
   // The expansion the space needs exceeds kLargestMonomialTable (monomials.h): nothing decided.
   bool exceeded = false;
   // The smallest ratio, over the orders computed, of the least singular value counted non-zero to
   // the largest counted zero: how clearly the ranks were decided (1e300 when no ratio arose).
   double gap = 1e300;
-  int dimension() const { return static_cast<int>(basis.size()); }
+  int dimension() const { return static_cast<int>(basis.size()) + uncomputed; }
   int breadth() const { return hilbert.size() > 1 ? hilbert[1] : 0; }
   int depth() const;  // the highest order of a basis functional
 };

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "local/dense.h"
 #include "local/local_test_support.h"
 
 namespace zormix {
@@ -60,6 +63,59 @@ TEST(DualSpaceTest, RegularRootAndBoundReached) {
   EXPECT_EQ(regular.dimension(), 1);
   const DualSpace curve = DualAt(Parse("x^2; x y"), {0.0, 3.0}, 6);  // on the line x = 0
   EXPECT_FALSE(curve.stabilized);
+}
+
+// A space that reaches its bound without stabilising is counted, not built: the count and the
+// Hilbert function must be those of the space built without the bound, and a space that
+// stabilises exactly at its bound keeps every functional's coordinates (deflation reads them).
+// (x - 1)^4, (y - 2)^5: multiplicity 20, dimensions 1, 3, 6, 10, 14, 17, 19, 20 by order.
+TEST(DualSpaceTest, SpaceAtItsBoundCountedAsWithoutIt) {
+  const PolySystem system = Parse("(x-1)^4; (y-2)^5");
+  const std::vector<Complex> root = {1.0, 2.0};
+  const DualSpace full = DualAt(system, root, 30);
+  ASSERT_TRUE(full.stabilized);
+  ASSERT_EQ(full.dimension(), 20);
+  struct Cut {
+    int bound, dimension, orders;  // dimension and h(0..orders-1) when the bound stops it
+  };
+  for (const Cut cut : {Cut{19, 20, 8}, Cut{12, 14, 5}, Cut{3, 6, 3}}) {
+    const DualSpace D = DualAt(system, root, cut.bound);
+    EXPECT_FALSE(D.stabilized) << cut.bound;
+    EXPECT_EQ(D.dimension(), cut.dimension) << cut.bound;
+    EXPECT_EQ(D.hilbert, std::vector<int>(full.hilbert.begin(), full.hilbert.begin() + cut.orders))
+        << cut.bound;
+    EXPECT_EQ(static_cast<int>(D.order.size()), D.dimension()) << cut.bound;
+  }
+  const DualSpace exact = DualAt(system, root, 20);
+  EXPECT_TRUE(exact.stabilized);
+  EXPECT_EQ(exact.dimension(), 20);
+  EXPECT_EQ(exact.basis.size(), full.basis.size());
+  for (std::size_t p = 0; p < exact.basis.size(); ++p) EXPECT_EQ(exact.basis[p], full.basis[p]);
+}
+
+// The singular values alone are those of the whole decomposition, bit for bit, for tall and wide
+// matrices of full and deficient rank (the rank decisions must not depend on which is asked).
+TEST(DualSpaceTest, SingularValuesAloneAsInTheDecomposition) {
+  std::mt19937_64 random(7);
+  std::normal_distribution<double> normal;
+  for (const auto& [m, k, rank] : {std::tuple{9, 5, 5}, std::tuple{9, 5, 2}, std::tuple{4, 7, 4},
+                                   std::tuple{4, 7, 1}, std::tuple{6, 6, 3}}) {
+    ColMajorMatrix<Complex> left(m, rank), right(rank, k), A(m, k);
+    for (std::int64_t i = 0; i < left.rows() * left.cols(); ++i)
+      left.data()[i] = Complex(normal(random), normal(random)) * 1e3;
+    for (std::int64_t i = 0; i < right.rows() * right.cols(); ++i)
+      right.data()[i] = Complex(normal(random), normal(random));
+    for (int i = 0; i < m; ++i)
+      for (int j = 0; j < k; ++j)
+        for (int p = 0; p < rank; ++p) A(i, j) += left(i, p) * right(p, j);
+    const std::vector<double> alone = SingularValuesOf(A);
+    EXPECT_EQ(alone, Decompose(A).sigma) << m << " x " << k << " of rank " << rank;
+    ASSERT_EQ(alone.size(), static_cast<std::size_t>(k));
+    EXPECT_LT(alone[rank - 1] * 1e-10, alone[0]);
+    if (rank < k) {
+      EXPECT_LT(alone[rank], 1e-10 * alone[0]);
+    }
+  }
 }
 
 }  // namespace
