@@ -15,8 +15,10 @@ What runs against a fault:
                   prefix.
   --program P     one test program (repeatable), the same way.
   (neither)       the non-heavy suite through ctest (-R --tests to narrow it).
+  --no-tests      no test program: only the census (for the faults a record of the tests left).
 If nothing caught a fault and --census 'CMD' is given, CMD runs through the shell with the same
-environment; a non-zero exit status counts as caught.
+environment; a non-zero exit status counts as caught. --only takes NAME (both ends) or
+NAME:lowest / NAME:highest (one end).
 
 A solve with moved parameters carries a warning saying so, and a test that asserts the absence of
 warnings fails for that alone. So a control run first moves one parameter by a few units of
@@ -129,6 +131,8 @@ class Runner:
         self.insensitive = {}  # program (or "" for ctest) -> tests failing in the control run
 
     def programs_for(self, name):
+        if self.args.no_tests:
+            return []
         if self.args.by_layer:
             return layer_programs(self.args.build, name)
         return self.args.program or [""]
@@ -181,6 +185,19 @@ def recorded(path):
     return done
 
 
+def chosen_ends(only):
+    """--only's NAME or NAME:lowest / NAME:highest as {name: set of ends}; None: every parameter."""
+    if only is None:
+        return None
+    ends = {}
+    for item in only:
+        name, _, end = item.partition(":")
+        if end not in ("", "lowest", "highest"):
+            sys.exit(f"--only {item}: the end is 'lowest' or 'highest'")
+        ends.setdefault(name, set()).update([end] if end else ["lowest", "highest"])
+    return ends
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build")
@@ -194,6 +211,8 @@ def main():
                         help="run this test program instead of ctest (repeatable)")
     parser.add_argument("--by-layer", action="store_true",
                         help="run the test programs of the layers that read each parameter")
+    parser.add_argument("--no-tests", action="store_true",
+                        help="run no test program, only the census command")
     parser.add_argument("--timeout", type=float, default=600,
                         help="seconds a test program may take before the fault counts as caught")
     parser.add_argument("--skip", default=SKIP,
@@ -205,10 +224,17 @@ def main():
     prefixes = args.prefix or (["tracker."] if args.only is None else [""])
     zormix = os.path.join(args.build, "src", "cli", "zormix")
     parameters = [p for p in registry(zormix) if any(p[0].startswith(x) for x in prefixes)]
-    if args.only is not None:
-        parameters = [p for p in parameters if p[0] in args.only]
+    ends = chosen_ends(args.only)
+    if ends is not None:
+        unknown = sorted(set(ends) - {p[0] for p in parameters})
+        if unknown:
+            sys.exit(f"not in the registry: {', '.join(unknown)}")
+        order = list(ends)  # in the order given: the faults that matter most first
+        parameters = sorted((p for p in parameters if p[0] in ends), key=lambda p: order.index(p[0]))
     if not parameters:
         sys.exit("no parameter matches")
+    if args.no_tests and not args.census:
+        sys.exit("--no-tests needs --census")
 
     name, value = parameters[0][0], parameters[0][1]
     runner = Runner(args, {"ZORMIX_PARAMETERS":
@@ -216,8 +242,8 @@ def main():
     done = recorded(args.record)
     survivors = []
     for name, value, lowest, highest in parameters:
-        for end in (lowest, highest):
-            if end == value:
+        for which, end in (("lowest", lowest), ("highest", highest)):
+            if end == value or (ends is not None and which not in ends[name]):
                 continue
             fault = f"{name}={end!r}"
             by = done.get(fault)
