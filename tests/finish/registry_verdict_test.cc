@@ -57,6 +57,19 @@ TEST(RegistryVerdicts, RootsBeyondWhatNewtonShowsAreOneDoubleRoot) {
   EXPECT_EQ(unresolved.counts.singularEndPoints, 2);
 }
 
+// finish.min_coincidence: two paths at the root 1 (1e-12 apart) are grouped there, while the
+// root 1 + 2^-30, 9.3e-10 away (kappa_s near 4e9, carrying u kappa_s of error), stays a root of
+// its own: it is not a third path of the first.
+TEST(RegistryVerdicts, RootsApartByMoreThanMinCoincidenceStayApart) {
+  const double h = std::ldexp(1.0, -30);
+  const Classification c =
+      ClassifyRoots(TwoCloseRoots(h),
+                    EndPointsAsResult(2, {{1.0, 2.0}, {1.0 + 1e-3 * h, 2.0}, {1.0 + h, 2.0}}, 1));
+  EXPECT_EQ(c.groupLeader[1], 0);
+  EXPECT_EQ(c.groupLeader[2], 2);
+  EXPECT_EQ(c.counts.failed, 0);
+}
+
 // x^2, y^2 + x - 1: double roots at (0, +-1). finish.max_singular_coincidence: the end points of
 // each, reached without a cycle, 6e-3 apart are one root; 2e-2 apart they are not joined, and
 // alone none has a verdict.
