@@ -15,8 +15,13 @@ What runs against a fault:
                   prefix.
   --program P     one test program (repeatable), the same way.
   (neither)       the non-heavy suite through ctest (-R --tests to narrow it).
+  --no-tests      no test program: only the census (for the faults a record of the tests left).
+  --census-subset the census at seed 1 on CENSUS_SUBSET below (the real systems whose verdicts turn
+                  on thresholds, and a few benchmark rows), polyhedral rows first, stopping at the
+                  first route that differs: about 11 s of CPU a fault.
 If nothing caught a fault and --census 'CMD' is given, CMD runs through the shell with the same
-environment; a non-zero exit status counts as caught.
+environment; a non-zero exit status counts as caught. --only takes NAME (both ends) or
+NAME:lowest / NAME:highest (one end).
 
 A solve with moved parameters carries a warning saying so, and a test that asserts the absence of
 warnings fails for that alone. So a control run first moves one parameter by a few units of
@@ -37,6 +42,7 @@ Run it at low priority, one prefix at a time, keeping a record that a later run 
 import argparse
 import os
 import re
+import shlex
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -56,6 +62,32 @@ LAYER_PROGRAMS = {
 # size limit's huge supports): left out of the program runs unless --skip says otherwise.
 SKIP = ("CheckpointTest.APathAbandonedForAStopIsNotSaved:PathAccountingTest.Interrupt*:"
         "SizeLimitTest.*")
+
+
+# The census rows for --census-subset, by route: cheap rows whose verdicts turn on the finish's and
+# the end game's thresholds (singular roots, sets, paths to infinity, ill-conditioned roots).
+CENSUS_SUBSET = {
+    "polyhedral": ["cohn3", "demo/fourbar", "demo/tangents1", "demo/fbremb2", "demo/stewgou40",
+                   "demo/rose", "demo/i1", "demo/d1", "demo/caprasse_new", "demo/cyclic6",
+                   "demo/extcyc5", "demo/geneig", "demo/proddeco", "families/katsura8"],
+    "total-degree": ["cohn3", "demo/fourbar", "demo/tangents1", "demo/fbremb2", "demo/butcher",
+                     "demo/chandra4", "demo/chandra6", "demo/caprasse_new", "families/cyclic6",
+                     "demo/extcyc5", "demo/rose", "demo/game5two", "demo/proddeco",
+                     "demo/gaukwa3"],
+}
+
+
+def census_subset_command(zormix):
+    """A shell command running the census on CENSUS_SUBSET at seed 1, one route after the other;
+    its status is non-zero at the first route whose verdicts differ from expected.json."""
+    census = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "census",
+                          "census.py")
+    runs = []
+    for route, systems in CENSUS_SUBSET.items():
+        words = [sys.executable, census, "--zormix", os.path.abspath(zormix), "--seeds", "1",
+                 "-j1", "--route", route] + [w for system in systems for w in ("--system", system)]
+        runs.append(" ".join(shlex.quote(w) for w in words) + " > /dev/null")
+    return " && ".join(runs)
 
 
 def registry(zormix):
@@ -129,6 +161,8 @@ class Runner:
         self.insensitive = {}  # program (or "" for ctest) -> tests failing in the control run
 
     def programs_for(self, name):
+        if self.args.no_tests:
+            return []
         if self.args.by_layer:
             return layer_programs(self.args.build, name)
         return self.args.program or [""]
@@ -181,6 +215,19 @@ def recorded(path):
     return done
 
 
+def chosen_ends(only):
+    """--only's NAME or NAME:lowest / NAME:highest as {name: set of ends}; None: every parameter."""
+    if only is None:
+        return None
+    ends = {}
+    for item in only:
+        name, _, end = item.partition(":")
+        if end not in ("", "lowest", "highest"):
+            sys.exit(f"--only {item}: the end is 'lowest' or 'highest'")
+        ends.setdefault(name, set()).update([end] if end else ["lowest", "highest"])
+    return ends
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build")
@@ -194,6 +241,10 @@ def main():
                         help="run this test program instead of ctest (repeatable)")
     parser.add_argument("--by-layer", action="store_true",
                         help="run the test programs of the layers that read each parameter")
+    parser.add_argument("--census-subset", action="store_true",
+                        help="the census command: CENSUS_SUBSET at seed 1")
+    parser.add_argument("--no-tests", action="store_true",
+                        help="run no test program, only the census command")
     parser.add_argument("--timeout", type=float, default=600,
                         help="seconds a test program may take before the fault counts as caught")
     parser.add_argument("--skip", default=SKIP,
@@ -204,11 +255,22 @@ def main():
     args = parser.parse_args()
     prefixes = args.prefix or (["tracker."] if args.only is None else [""])
     zormix = os.path.join(args.build, "src", "cli", "zormix")
+    if args.census_subset:
+        if args.census:
+            sys.exit("--census and --census-subset: give one")
+        args.census = census_subset_command(zormix)
     parameters = [p for p in registry(zormix) if any(p[0].startswith(x) for x in prefixes)]
-    if args.only is not None:
-        parameters = [p for p in parameters if p[0] in args.only]
+    ends = chosen_ends(args.only)
+    if ends is not None:
+        unknown = sorted(set(ends) - {p[0] for p in parameters})
+        if unknown:
+            sys.exit(f"not in the registry: {', '.join(unknown)}")
+        order = list(ends)  # in the order given: the faults that matter most first
+        parameters = sorted((p for p in parameters if p[0] in ends), key=lambda p: order.index(p[0]))
     if not parameters:
         sys.exit("no parameter matches")
+    if args.no_tests and not args.census:
+        sys.exit("--no-tests needs --census")
 
     name, value = parameters[0][0], parameters[0][1]
     runner = Runner(args, {"ZORMIX_PARAMETERS":
@@ -216,8 +278,8 @@ def main():
     done = recorded(args.record)
     survivors = []
     for name, value, lowest, highest in parameters:
-        for end in (lowest, highest):
-            if end == value:
+        for which, end in (("lowest", lowest), ("highest", highest)):
+            if end == value or (ends is not None and which not in ends[name]):
                 continue
             fault = f"{name}={end!r}"
             by = done.get(fault)
