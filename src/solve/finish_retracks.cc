@@ -104,6 +104,9 @@ std::vector<std::int64_t> ColumnsToRetrack(const NormalForm& system, const Solve
                                            const std::vector<RootShortOfPaths>& shortOfPaths,
                                            const TrackingOutcome& tracking,
                                            const std::vector<std::uint8_t>& retracked) {
+  const bool givenUp = std::any_of(result.lostPaths.begin(), result.lostPaths.end(),
+                                   [](const PathRecord& p) { return GivenUpAtRoot(p.status); });
+  if (!givenUp && shortOfPaths.empty()) return {};  // most solves: no view of their paths built
   const int n = system.scaled.n;
   const FinishView view(result, tracking);
   std::vector<std::uint8_t> chosen(tracking.records.size(), 0);
