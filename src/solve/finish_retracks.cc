@@ -161,16 +161,34 @@ bool FinishRetracks::Run(const NormalForm& system, const SolveResult& result,
       PathRecord& record = tracking.records[k];
       const RetrackedEndPoint again = retrack_(record);
       ++tracking.counts.retracked;
-      if (!again.reached || Stayed(again.endPoint.data(), tracking.solutions.col(k), n)) continue;
+      if (!again.reached) continue;
+      record.steps += again.steps;
+      ++record.retrackCount;
+      if (Stayed(again.endPoint.data(), tracking.solutions.col(k), n)) continue;
       std::copy(again.endPoint.begin(), again.endPoint.end(), tracking.solutions.col(k));
       record.status = PathStatus::kJumped;
       record.windingNumber = again.windingNumber;
-      record.steps += again.steps;
-      ++record.retrackCount;
       moved = true;
     }
     if (moved) return true;
   }
+}
+
+void FinishRetracks::Record(const TrackingOutcome& tracking, SolveResult& result) const {
+  result.counts.retracked = tracking.counts.retracked;
+  if (std::none_of(retracked_.begin(), retracked_.end(), [](std::uint8_t r) { return r != 0; }))
+    return;
+  std::map<PathKey, const PathRecord*> byKey;
+  for (std::size_t k = 0; k < retracked_.size(); ++k)
+    if (retracked_[k]) byKey.emplace(KeyOf(tracking.records[k]), &tracking.records[k]);
+  const auto take = [&](PathRecord& record) {
+    const auto at = byKey.find(KeyOf(record));
+    if (at == byKey.end()) return;
+    record.steps = at->second->steps;
+    record.retrackCount = at->second->retrackCount;
+  };
+  for (PathRecord& record : result.records) take(record);
+  for (PathRecord& record : result.lostPaths) take(record);
 }
 
 }  // namespace zormix

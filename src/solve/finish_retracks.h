@@ -52,6 +52,11 @@ class FinishRetracks {
   bool Run(const NormalForm& system, const SolveResult& result,
            const std::vector<RootShortOfPaths>& shortOfPaths, TrackingOutcome& tracking);
 
+  // The re-tracks that left their paths at their roots, which no finish saw, in the records of
+  // `result` (each re-track that reached an end point counts in the path's retrackCount and
+  // steps) and in its count of re-tracked paths. `tracking` is the one Run changed.
+  void Record(const TrackingOutcome& tracking, SolveResult& result) const;
+
  private:
   std::function<PathRetracker()> makeRetracker_;
   PathRetracker retrack_;

@@ -147,8 +147,7 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
     FinishEndPointsShort(system, tracking, tracked.runtime, ThreadCount(options), options.certify,
                          result, options.interrupted, shortOfPaths);
   }
-  // The re-tracks after the last finish left every path at its root: counted all the same.
-  result.counts.retracked = before.counts.retracked;
+  retracks.Record(before, result);
   if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
   return result;
 }
