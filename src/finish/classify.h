@@ -42,6 +42,8 @@ struct Classification {
   std::vector<DroppedEndPoint> dropped;
   // Singular roots whose deflated system Krawczyk's test proves (singular_groups.h).
   std::vector<SingularProof> proofs;
+  // Roots whose dual space counts more paths than reached them (singular_groups.h).
+  std::vector<RootShortOfPaths> shortOfPaths;
 };
 
 // The verdicts (docs/verdicts.md): every end point is examined on its own (point_rules.h, on the

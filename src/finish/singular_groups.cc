@@ -94,6 +94,7 @@ void ResolveIsolated(const SingularGroup& g, const SolveResult& r, Classificatio
     c.warnings.push_back("a singular root of multiplicity " + std::to_string(mu) +
                          " by its dual space was reached by " + std::to_string(m) + " paths: " +
                          std::to_string(mu - m) + " of its paths ended elsewhere or failed");
+    c.shortOfPaths.push_back({g.members.front(), a.point, static_cast<std::int32_t>(mu - m)});
   }
   if (a.certificate.certified) {
     double radius = 0.0;

@@ -23,6 +23,16 @@ struct SingularGroup {
   PointAnalysis analysis;
 };
 
+// An isolated root whose dual space, confirmed by deflation, gives it a multiplicity above the
+// number of end points grouped there: `missing` of its paths ended elsewhere or failed. `point`
+// is the deflated root, in the result's (unscaled) variables. The solve looks for those paths
+// (finish_retracks.h).
+struct RootShortOfPaths {
+  std::int64_t leader = 0;  // the group's first column, before any end point is dropped
+  std::vector<Complex> point;
+  std::int32_t missing = 0;
+};
+
 // A singular root proven by Krawczyk's test on its deflated system: its members' columns, the box
 // center (the deflated root) and the box's max-norm radius.
 struct SingularProof {

@@ -10,6 +10,7 @@
 #include "finish/drop_end_points.h"
 #include "finish/finish.h"
 #include "finish/report.h"
+#include "solve/finish_retracks.h"
 #include "solve/stage_data.h"
 #include "tracker/tracking.h"
 
@@ -36,10 +37,13 @@ void TakeRoots(FinishedRoots&& finished, SolveResult& result) {
 }
 
 void ClassifyAndCertify(const NormalForm& system, bool certify, int threads, SolveResult& result,
-                        const std::function<bool()>& interrupted) {
+                        const std::function<bool()>& interrupted,
+                        std::vector<RootShortOfPaths>& shortOfPaths) {
   auto start = std::chrono::steady_clock::now();
   std::vector<SingularProof> proofs;
-  TakeClassification(ClassifyRoots(system, result, threads, interrupted, certify), result, &proofs);
+  Classification classification = ClassifyRoots(system, result, threads, interrupted, certify);
+  shortOfPaths = std::move(classification.shortOfPaths);
+  TakeClassification(std::move(classification), result, &proofs);
   result.timings.classification = SecondsSince(start);
   if (!certify) return;
   start = std::chrono::steady_clock::now();
@@ -56,12 +60,6 @@ void CountStatuses(SolveResult& result) {
     ++result.counts.byStatus[static_cast<int>(record.status)];
 }
 
-// Whether the finish gave the path up at a root that holds too many paths: a simple root reached
-// twice, or a multiple root reached by more paths than its dual space's dimension.
-bool GivenUpAtRoot(PathStatus status) {
-  return status == PathStatus::kSurplusAtRoot || status == PathStatus::kSharedSimpleRoot;
-}
-
 PathRetracker MakeRetracker(const TrackedData& tracked) {
   const StartData& start = tracked.start.data();
   const PolySystem& system = tracked.target.data().system.scaled;
@@ -70,37 +68,30 @@ PathRetracker MakeRetracker(const TrackedData& tracked) {
   return MakePolyhedralRetracker(system, start.startCoefficients, start.lifting, start.cells);
 }
 
-// Re-tracks the paths `result` gave up at a root that holds too many paths, from their start
-// points with the jump check's careful limits, and puts every new end point in place of the old
-// one in `tracking` (a copy of the tracking before the finish). Returns whether any path reached
-// a new end point: then the finish runs again on all of them, and a path that lands on the same
-// root again is given up as before.
-bool RetrackGivenUpPaths(const TrackedData& tracked, const SolveResult& result,
-                         TrackingOutcome& tracking) {
-  std::vector<const PathRecord*> givenUp;
-  for (const PathRecord& record : result.lostPaths)
-    if (GivenUpAtRoot(record.status)) givenUp.push_back(&record);
-  if (givenUp.empty()) return false;
-  const PathRetracker retrack = MakeRetracker(tracked);
-  bool changed = false;
-  for (const PathRecord* record : givenUp) {
-    const auto at =
-        std::find_if(tracking.records.begin(), tracking.records.end(), [&](const PathRecord& r) {
-          return r.cell == record->cell && r.startIndex == record->startIndex;
-        });
-    if (at == tracking.records.end()) continue;
-    const RetrackedEndPoint again = retrack(*record);
-    ++tracking.counts.retracked;
-    if (!again.reached) continue;
-    const std::int64_t column = at - tracking.records.begin();
-    std::copy(again.endPoint.begin(), again.endPoint.end(), tracking.solutions.col(column));
-    at->status = PathStatus::kJumped;
-    at->windingNumber = again.windingNumber;
-    at->steps += again.steps;
-    ++at->retrackCount;
-    changed = true;
-  }
-  return changed;
+// The finishes after the first, each on the end points re-tracked after the one before
+// (finish_retracks.h). Each path is re-tracked at most once, so the finishes end; the bound keeps
+// the work of a chain of moves (the given-up paths, their partners, the paths their moves gave up)
+// to a few finishes of the whole solve.
+constexpr int kMostFinishesAfterRetracks = 4;
+
+// FinishEndPoints, and the roots whose dual space counts more paths than reached them.
+void FinishEndPointsShort(const NormalForm& system, TrackingOutcome& tracking,
+                          RuntimeUniform& runtime, int threads, bool certify, SolveResult& result,
+                          const std::function<bool()>& interrupted,
+                          std::vector<RootShortOfPaths>& shortOfPaths) {
+  UndoVariableScaling(system, tracking);
+  const auto began = std::chrono::steady_clock::now();
+  FinishedRoots finished = FinishRoots(system, tracking.solutions, tracking.counts.endPoints,
+                                       tracking.records, runtime, threads, interrupted);
+  result.lostPaths = std::move(tracking.lostPaths);
+  result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
+  TakeRoots(std::move(finished), result);
+  result.counts = tracking.counts;
+  tracking = TrackingOutcome{};
+  std::sort(result.lostPaths.begin(), result.lostPaths.end(), InSerialOrder);
+  CountStatuses(result);
+  result.timings.finishing = SecondsSince(began);
+  ClassifyAndCertify(system, certify, threads, result, interrupted, shortOfPaths);
 }
 
 }  // namespace
@@ -143,14 +134,20 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
   TrackingOutcome before = tracked.tracking;
   const RuntimeUniform draws = tracked.runtime;
   const SolveResult unfinished = result;
-  FinishEndPoints(system, tracked.tracking, tracked.runtime, ThreadCount(options), options.certify,
-                  result, options.interrupted);
-  if (RetrackGivenUpPaths(tracked, result, before)) {
+  std::vector<RootShortOfPaths> shortOfPaths;
+  FinishEndPointsShort(system, tracked.tracking, tracked.runtime, ThreadCount(options),
+                       options.certify, result, options.interrupted, shortOfPaths);
+  FinishRetracks retracks([&tracked] { return MakeRetracker(tracked); }, before);
+  for (int finish = 0;
+       finish < kMostFinishesAfterRetracks && retracks.Run(system, result, shortOfPaths, before);
+       ++finish) {
     result = unfinished;
     tracked.runtime = draws;
-    FinishEndPoints(system, before, tracked.runtime, ThreadCount(options), options.certify, result,
-                    options.interrupted);
+    TrackingOutcome tracking = before;
+    FinishEndPointsShort(system, tracking, tracked.runtime, ThreadCount(options), options.certify,
+                         result, options.interrupted, shortOfPaths);
   }
+  retracks.Record(before, result);
   if (!options.reportPath.empty()) WriteReportFile(result, options.reportPath);
   return result;
 }
@@ -158,19 +155,9 @@ SolveResult Finish(TrackedPaths&& paths, const SolveOptions& options) {
 void FinishEndPoints(const NormalForm& system, TrackingOutcome& tracking, RuntimeUniform& runtime,
                      int threads, bool certify, SolveResult& result,
                      const std::function<bool()>& interrupted) {
-  UndoVariableScaling(system, tracking);
-  const auto began = std::chrono::steady_clock::now();
-  FinishedRoots finished = FinishRoots(system, tracking.solutions, tracking.counts.endPoints,
-                                       tracking.records, runtime, threads, interrupted);
-  result.lostPaths = std::move(tracking.lostPaths);
-  result.lostPaths.insert(result.lostPaths.end(), finished.refused.begin(), finished.refused.end());
-  TakeRoots(std::move(finished), result);
-  result.counts = tracking.counts;
-  tracking = TrackingOutcome{};
-  std::sort(result.lostPaths.begin(), result.lostPaths.end(), InSerialOrder);
-  CountStatuses(result);
-  result.timings.finishing = SecondsSince(began);
-  ClassifyAndCertify(system, certify, threads, result, interrupted);
+  std::vector<RootShortOfPaths> shortOfPaths;
+  FinishEndPointsShort(system, tracking, runtime, threads, certify, result, interrupted,
+                       shortOfPaths);
 }
 
 }  // namespace zormix
