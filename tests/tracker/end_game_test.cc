@@ -458,12 +458,8 @@ class RootPowerHomotopy : public OneUnknownHomotopy {
 bool EndGameFromPower(int m, double c, bool diverging, PathState& st, StopRequest* stop = nullptr,
                       int* evaluations = nullptr, double startError = 0.0) {
   RootPowerHomotopy homotopy(m, c, diverging);
-  const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
+  const testing::UnitRootTarget unitRoot;
+  PathContext ctx = unitRoot.Context(homotopy);
   ctx.stop = stop;
   const double d = 1e-3;
   const double exponent = diverging ? -1.0 / m : 1.0 / m;

@@ -215,12 +215,8 @@ class ScriptedEstimateHomotopy : public testing::OneUnknownHomotopy {
 
 TEST(HandOver, UnderflowProofUsesTheOldestSpanItKept) {
   ScriptedEstimateHomotopy homotopy;
-  const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
+  const testing::UnitRootTarget unitRoot;
+  PathContext ctx = unitRoot.Context(homotopy);
   PathState st(1);
   st.endGameStartFixed = true;
   const double distance[4] = {8e-8, 2e-8, 5e-9, 2e-9};

@@ -9,6 +9,7 @@
 #include "model/system_eval.h"
 #include "support/one_unknown_homotopy.h"
 #include "support/systems.h"
+#include "support/track_path.h"
 #include "tracker/endgame/end_game.h"
 #include "tracker/tracking.h"
 
@@ -37,12 +38,8 @@ class CycleHomotopy : public testing::OneUnknownHomotopy {
 // Runs the Cauchy end game from the path's point at d = 1e-3; the end point is in st.y.
 PathState EndGameOnCycle(int m, double c) {
   CycleHomotopy homotopy(m, c);
-  const PolySystem target = testing::BuildSystem({{{{1}, Complex(1.0)}, {{0}, Complex(-1.0)}}});
-  const std::vector<std::int32_t> maxDegree = MaxDegrees(target.exponents);
-  PathContext ctx;
-  ctx.homotopy = &homotopy;
-  ctx.target = {target.n, target.termCount, &target.exponents, target.coefficients};
-  ctx.maxDegree = maxDegree;
+  const testing::UnitRootTarget unitRoot;
+  PathContext ctx = unitRoot.Context(homotopy);
   const double d = 1e-3;
   PathState st(1);
   st.endGameStart = {Complex(1.0 + c * std::pow(d, 1.0 / m), 0.0)};
